@@ -1,0 +1,115 @@
+#include "core/Mmain.h"
+
+#include "core/ModADOconnect.h"
+#include "core/ModCreateDNS.h"
+#include "core/Modini.h"
+#include "core/Palette.h"
+#include "platform/AppPaths.h"
+#include "platform/InstanceGuard.h"
+#include "platform/MessageBox.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
+
+namespace Mmain {
+
+QString gHospitalName;
+QString gUserId;
+QString gUserName;
+std::array<bool, 11> gRights{};
+
+namespace {
+std::unique_ptr<InstanceGuard>& guard()
+{
+    static std::unique_ptr<InstanceGuard> g;
+    return g;
+}
+}
+
+void LoadHospitalName()
+{
+    gHospitalName = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QString(),
+                                        AppPaths::iniFile());
+}
+
+void ReportOpenErrorAndQuit(int number, const QString& text)
+{
+    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text), QString::fromLatin1(kProgramName),
+                     MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+    Quit(3);
+}
+
+void Quit(int exitCode)
+{
+    ModADOconnect::CloseDatabase();
+    QCoreApplication::exit(exitCode);
+}
+
+StartResult Main()
+{
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        app->setQuitOnLastWindowClosed(false);
+
+    // 1. Only one copy per program folder.
+    guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
+    if (!guard()->tryAcquire()) {
+        guard().reset();
+        MessageBox::show(QStringLiteral("此程式已经在执行中！"), QStringLiteral("对不起"), MessageBox::Icon::Critical,
+                         MessageBox::Buttons::Ok);
+        return {false, 1};
+    }
+
+    // 2. The data source.
+    ModCreateDNS::CreateDSN(QStringLiteral("Dovrin"), AppPaths::databaseFile());
+
+    // 3. The database.
+    try {
+        ModADOconnect::OpenDatabase();
+    } catch (const DbOpenError& e) {
+        MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(e.number).arg(e.text),
+                         QString::fromLatin1(kProgramName), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        ReleaseInstanceLock();
+        return {false, 3};
+    }
+
+    // 4-5. Does it answer?
+    const QueryResult probe = ModADOconnect::QueryData(QStringLiteral("select count(*) from reports"));
+    if (probe.number != 0 && probe.number != 1000) {
+        MessageBox::show(probe.description, QStringLiteral("错误"), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        ModADOconnect::CloseDatabase();
+        ReleaseInstanceLock();
+        return {false, 2};
+    }
+
+    // 6-7. Colours and hospital name.
+    Palette::LoadSkin();
+    LoadHospitalName();
+
+    // 8. Login.
+    if (!ShowLogin()) {
+        ModADOconnect::CloseDatabase();
+        ReleaseInstanceLock();
+        return {false, 0};
+    }
+    return {true, 0};
+}
+
+bool Relogin()
+{
+    try {
+        ModADOconnect::OpenDatabase();
+    } catch (const DbOpenError& e) {
+        ReportOpenErrorAndQuit(e.number, e.text);
+        return false;
+    }
+    if (!ShowLogin()) {
+        Quit(0);
+        return false;
+    }
+    return true;
+}
+
+void ReleaseInstanceLock() { guard().reset(); }
+
+}

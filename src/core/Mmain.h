@@ -1,0 +1,56 @@
+#pragma once
+#include <QString>
+#include <array>
+
+// Process-wide state of the workstation and its start-up procedure.
+namespace Mmain {
+
+inline constexpr const char* kProgramName = "Pelrand";
+
+// The hospital name printed at the top of every report page.
+extern QString gHospitalName;
+// The logged-in user; rights 0..7 come from qx1..qx8.
+extern QString gUserId;
+extern QString gUserName;
+extern std::array<bool, 11> gRights;
+
+// Rights by number.
+enum Right {
+    RightViewPrint = 0,
+    RightEditOwn = 1,
+    RightEditOthers = 2,
+    RightVideo = 3,
+    RightBasicData = 4,
+    RightTemplates = 5,
+    RightQuery = 6,
+    RightBackup = 7,
+};
+
+struct StartResult {
+    bool running = false;   // true: windows are open, run the event loop
+    int exitCode = 0;       // the exit code when not running
+};
+
+// The start-up sequence: single instance, data source, database, probe,
+// skin, hospital name, login window.
+StartResult Main();
+
+void LoadHospitalName();
+
+// Re-login: the main window is already unloaded; reopen the database and show
+// a fresh login window. False when the database could not be opened (the
+// error has been reported and the program is ending).
+bool Relogin();
+
+// Reports error 3000 the way an uncaught error is reported and ends the program.
+void ReportOpenErrorAndQuit(int number, const QString& text);
+
+// Ends the program (leaves the event loop, or marks start-up as finished).
+void Quit(int exitCode = 0);
+
+// Shows the login window; false when none could be shown. Provided by the login window.
+bool ShowLogin();
+
+// Releases the single-instance lock (tests start the program several times).
+void ReleaseInstanceLock();
+}

@@ -1,0 +1,404 @@
+#include "core/ModADOconnect.h"
+
+#include "platform/AppPaths.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlcipher/sqlite3.h>
+
+// The shipped data files live in a resource of this static library.
+static void initDataResource() { Q_INIT_RESOURCE(data); }
+
+namespace {
+
+sqlite3* gConn = nullptr;
+// Error number and text given when a statement arrives while no connection is open.
+constexpr int kClosedNumber = 3704;
+const char* const kDatabaseKey = "velkora";
+
+QueryResult failure(int number, const QString& text)
+{
+    QueryResult r;
+    r.description = text;
+    r.number = number;
+    r.order = {QueryResult::kDescription, QueryResult::kNumber};
+    return r;
+}
+
+QueryResult engineFailure(sqlite3* db)
+{
+    const int code = db ? sqlite3_errcode(db) : SQLITE_ERROR;
+    const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unknown error");
+    return failure(code == SQLITE_OK ? SQLITE_ERROR : code, text);
+}
+
+QueryResult closedFailure() { return failure(kClosedNumber, QStringLiteral("数据库连接未打开")); }
+
+bool bindAll(sqlite3_stmt* st, const QVariantList& params)
+{
+    const int expected = sqlite3_bind_parameter_count(st);
+    if (expected != params.size())
+        return false;
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        const int idx = i + 1;
+        int rc = SQLITE_OK;
+        if (!v.isValid() || v.isNull()) {
+            rc = sqlite3_bind_null(st, idx);
+        } else {
+            switch (v.metaType().id()) {
+            case QMetaType::Bool:
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::Long:
+            case QMetaType::LongLong:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+                rc = sqlite3_bind_int64(st, idx, v.toLongLong());
+                break;
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(st, idx, qint64(v.toULongLong()));
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(st, idx, v.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray b = v.toByteArray();
+                rc = sqlite3_bind_blob64(st, idx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::QDate:
+                rc = sqlite3_bind_text(st, idx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1,
+                                       SQLITE_TRANSIENT);
+                break;
+            case QMetaType::QDateTime:
+                rc = sqlite3_bind_text(st, idx,
+                                       v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(),
+                                       -1, SQLITE_TRANSIENT);
+                break;
+            default: {
+                const QByteArray t = v.toString().toUtf8();
+                rc = sqlite3_bind_text64(st, idx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                break;
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+// Prepares exactly one statement; trailing text other than blanks and ';' is refused.
+sqlite3_stmt* prepareOne(const QByteArray& sql, QueryResult* fail)
+{
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(gConn, sql.constData(), int(sql.size()), &st, &tail) != SQLITE_OK) {
+        *fail = engineFailure(gConn);
+        return nullptr;
+    }
+    if (!st) {
+        *fail = failure(SQLITE_MISUSE, QStringLiteral("空的 SQL 语句"));
+        return nullptr;
+    }
+    for (const char* p = tail; p && *p; ++p) {
+        if (*p != ' ' && *p != ';' && *p != '\n' && *p != '\r' && *p != '\t') {
+            sqlite3_finalize(st);
+            *fail = failure(SQLITE_MISUSE, QStringLiteral("一次只能执行一条 SQL 语句"));
+            return nullptr;
+        }
+    }
+    return st;
+}
+
+QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
+{
+    if (!gConn)
+        return closedFailure();
+    QueryResult fail;
+    sqlite3_stmt* st = prepareOne(sql.toUtf8(), &fail);
+    if (!st)
+        return fail;
+    if (params && !bindAll(st, *params)) {
+        sqlite3_finalize(st);
+        return failure(SQLITE_RANGE, QStringLiteral("SQL 参数个数或类型不符"));
+    }
+    if (!params && sqlite3_bind_parameter_count(st) > 0) {
+        sqlite3_finalize(st);
+        return failure(SQLITE_RANGE, QStringLiteral("SQL 参数个数或类型不符"));
+    }
+
+    const int columns = sqlite3_column_count(st);
+    QVector<QVector<QVariant>> rows;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (!wantRows)
+            continue;
+        QVector<QVariant> row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER: row.append(QVariant(qlonglong(sqlite3_column_int64(st, c)))); break;
+            case SQLITE_FLOAT: row.append(QVariant(sqlite3_column_double(st, c))); break;
+            case SQLITE_TEXT: {
+                const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                row.append(QVariant(QString::fromUtf8(t, sqlite3_column_bytes(st, c))));
+                break;
+            }
+            case SQLITE_BLOB: {
+                const void* b = sqlite3_column_blob(st, c);
+                row.append(QVariant(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st, c))));
+                break;
+            }
+            default: row.append(QVariant()); break;
+            }
+        }
+        rows.append(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        QueryResult r = engineFailure(gConn);
+        sqlite3_finalize(st);
+        return r;
+    }
+    QStringList names;
+    if (wantRows) {
+        names.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            names.append(QString::fromUtf8(sqlite3_column_name(st, c)));
+    }
+    sqlite3_finalize(st);
+
+    QueryResult r;
+    if (!wantRows) {
+        r.order = {QueryResult::kNumber, QueryResult::kDescription};
+        return r;
+    }
+    const bool any = !rows.isEmpty();
+    r.data = std::make_shared<RecordSet>(std::move(names), std::move(rows));
+    if (any) {
+        r.order = {QueryResult::kData, QueryResult::kDescription, QueryResult::kNumber};
+    } else {
+        r.number = 1000;
+        r.description = QueryResult::kNoRows;
+        r.order = {QueryResult::kDescription, QueryResult::kNumber, QueryResult::kData};
+    }
+    return r;
+}
+
+sqlite3* openKeyed(const QString& path, int flags, QString* why)
+{
+    sqlite3* db = nullptr;
+    const QByteArray p = QFile::encodeName(path);
+    if (sqlite3_open_v2(p.constData(), &db, flags, nullptr) != SQLITE_OK) {
+        if (why)
+            *why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unable to open database file");
+        sqlite3_close(db);
+        return nullptr;
+    }
+    const QByteArray keySql = QByteArray("PRAGMA key = '") + kDatabaseKey + "';";
+    char* err = nullptr;
+    if (sqlite3_exec(db, keySql.constData(), nullptr, nullptr, &err) != SQLITE_OK
+        || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err) != SQLITE_OK) {
+        if (why)
+            *why = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_free(err);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 2000);
+    return db;
+}
+
+}
+
+// ---------------------------------------------------------------------------
+
+RecordSet::RecordSet(QStringList columns, QVector<QVector<QVariant>> rows)
+    : columns_(std::move(columns)), rows_(std::move(rows))
+{
+}
+
+int RecordSet::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < columns_.size(); ++i)
+        if (columns_[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant RecordSet::field(int i) const
+{
+    if (pos_ < 0 || pos_ >= rows_.size())
+        return QVariant();
+    return rows_[pos_].value(i);
+}
+
+QString RecordSet::text(int i) const
+{
+    const QVariant v = field(i);
+    return v.isValid() ? v.toString() : QString();
+}
+
+QVariant RecordSet::value(int row, int column) const
+{
+    if (row < 0 || row >= rows_.size())
+        return QVariant();
+    return rows_[row].value(column);
+}
+
+bool QueryResult::contains(const QString& key) const { return keys().contains(key); }
+
+QStringList QueryResult::keys() const
+{
+    if (!order.isEmpty())
+        return order;
+    QStringList k{kNumber, kDescription};
+    if (data)
+        k.prepend(kData);
+    return k;
+}
+
+QVariant QueryResult::item(const QString& key) const
+{
+    if (key == kNumber)
+        return number;
+    if (key == kDescription)
+        return description;
+    if (key == kData && data && contains(kData))
+        return QVariant::fromValue(data);
+    return QVariant();
+}
+
+namespace ModADOconnect {
+
+const char* const kConnectionString = "PROVIDER=MSDASQL;dsn=Dovrin;uid=;pwd=velkora;";
+
+QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
+
+void CreateAdoObjects()
+{
+    // A fresh connection replaces the previous one.
+    if (gConn) {
+        sqlite3_close_v2(gConn);
+        gConn = nullptr;
+    }
+}
+
+void OpenDatabaseFile(const QString& path)
+{
+    CreateAdoObjects();
+    gConn = openKeyed(path, SQLITE_OPEN_READWRITE, nullptr);
+    if (!gConn)
+        throw DbOpenError(kOpenErrorNumber, openErrorText());
+}
+
+void OpenDatabase() { OpenDatabaseFile(AppPaths::databaseFile()); }
+
+void CloseDatabase()
+{
+    if (!gConn)
+        return;
+    if (!sqlite3_get_autocommit(gConn))
+        sqlite3_exec(gConn, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(gConn);
+    gConn = nullptr;
+}
+
+bool isOpen() { return gConn != nullptr; }
+
+QueryResult QueryData(const QString& sql) { return run(sql, nullptr, true); }
+QueryResult QueryData(const QString& sql, const QVariantList& params) { return run(sql, &params, true); }
+QueryResult ExecuteSql(const QString& sql) { return run(sql, nullptr, false); }
+QueryResult ExecuteSql(const QString& sql, const QVariantList& params) { return run(sql, &params, false); }
+
+qint64 LastInsertId() { return gConn ? sqlite3_last_insert_rowid(gConn) : 0; }
+int ChangedRows() { return gConn ? sqlite3_changes(gConn) : 0; }
+
+QueryResult BeginTrans() { return ExecuteSql(QStringLiteral("BEGIN IMMEDIATE")); }
+QueryResult CommitTrans() { return ExecuteSql(QStringLiteral("COMMIT")); }
+QueryResult RollbackTrans() { return ExecuteSql(QStringLiteral("ROLLBACK")); }
+
+Transaction::Transaction()
+    : begin_(BeginTrans())
+{
+    started_ = begin_.ok();
+}
+
+Transaction::~Transaction()
+{
+    if (started_ && !done_)
+        rollback();
+}
+
+QueryResult Transaction::commit()
+{
+    QueryResult r = CommitTrans();
+    if (r.ok())
+        done_ = true;
+    else
+        rollback();
+    return r;
+}
+
+void Transaction::rollback()
+{
+    if (done_)
+        return;
+    done_ = true;
+    if (gConn && !sqlite3_get_autocommit(gConn))
+        RollbackTrans();
+}
+
+QString CreateDatabaseFile(const QString& path, const QString& script)
+{
+    QString why;
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &why);
+    if (!db)
+        return why;
+    char* err = nullptr;
+    const QByteArray s = "BEGIN;\n" + script.toUtf8() + "\nCOMMIT;";
+    if (sqlite3_exec(db, s.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        why = err ? QString::fromUtf8(err) : QStringLiteral("schema failed");
+        sqlite3_free(err);
+        sqlite3_close(db);
+        return why;
+    }
+    sqlite3_close(db);
+    return QString();
+}
+
+QString ShippedSchema()
+{
+    initDataResource();
+    QFile f(QStringLiteral(":/data/schema.sql"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+bool IsOurDatabase(const QString& path, QString* why)
+{
+    if (!QFileInfo(path).isFile()) {
+        if (why)
+            *why = QStringLiteral("文件不存在");
+        return false;
+    }
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READONLY, why);
+    if (!db)
+        return false;
+    sqlite3_stmt* st = nullptr;
+    bool ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM reports", -1, &st, nullptr) == SQLITE_OK
+              && sqlite3_step(st) == SQLITE_ROW;
+    if (!ok && why)
+        *why = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return ok;
+}
+
+}

@@ -1,0 +1,134 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <stdexcept>
+
+// The one database connection of the process and the only ways to use it.
+// data.db in the program folder is an encrypted SQLite database.
+
+// A query's answer, copied out whole: it stays readable after later queries
+// and after the connection is closed.
+class RecordSet {
+public:
+    RecordSet() = default;
+    RecordSet(QStringList columns, QVector<QVector<QVariant>> rows);
+
+    int recordCount() const { return int(rows_.size()); }
+    int fieldCount() const { return int(columns_.size()); }
+    QString fieldName(int i) const { return columns_.value(i); }
+    int fieldIndex(const QString& name) const;   // -1 when absent (case-insensitive)
+
+    bool eof() const { return pos_ >= rows_.size() || rows_.isEmpty(); }
+    bool bof() const { return pos_ < 0 || rows_.isEmpty(); }
+    void moveFirst() { pos_ = 0; }
+    void moveLast() { pos_ = rows_.isEmpty() ? 0 : rows_.size() - 1; }
+    void moveNext() { if (pos_ < rows_.size()) ++pos_; }
+    void movePrevious() { if (pos_ >= 0) --pos_; }
+    void move(int row) { pos_ = row; }
+    int position() const { return int(pos_); }
+
+    // Values of the current row. A Null field is an invalid QVariant.
+    QVariant field(int i) const;
+    bool isNull(int i) const { return !field(i).isValid() || field(i).isNull(); }
+    // Text of a field; Null reads as an empty text.
+    QString text(int i) const;
+    QByteArray blob(int i) const { return field(i).toByteArray(); }
+
+    // Direct access by row and column.
+    QVariant value(int row, int column) const;
+    const QVector<QVector<QVariant>>& rows() const { return rows_; }
+
+private:
+    QStringList columns_;
+    QVector<QVector<QVariant>> rows_;
+    qsizetype pos_ = 0;
+};
+using RecordSetPtr = std::shared_ptr<RecordSet>;
+
+// The keyed answer of QueryData and ExecuteSql.
+class QueryResult {
+public:
+    static inline const QString kData = QStringLiteral("数据");
+    static inline const QString kNumber = QStringLiteral("错误号");
+    static inline const QString kDescription = QStringLiteral("错误描述");
+    static inline const QString kNoRows = QStringLiteral("没有符合条件的数据返回");
+
+    int number = 0;          // 0 rows/success, 1000 no rows, otherwise the failure's number
+    QString description;     // "", kNoRows, or the failure's text
+    RecordSetPtr data;       // present exactly when number is 0 or 1000 after a query
+
+    bool ok() const { return number == 0; }
+    bool hasRows() const { return number == 0 && data; }
+    bool failed() const { return number != 0 && number != 1000; }
+
+    // Keyed access with the program's keys.
+    bool contains(const QString& key) const;
+    QVariant item(const QString& key) const;   // "数据" gives the RecordSetPtr
+    QStringList keys() const;                   // in the order they were added
+    QStringList order;                          // filled by the database layer
+};
+
+// Raised by OpenDatabase when data.db cannot be opened.
+struct DbOpenError : std::runtime_error {
+    int number;
+    QString text;
+    DbOpenError(int n, const QString& t) : std::runtime_error(t.toStdString()), number(n), text(t) {}
+};
+
+namespace ModADOconnect {
+constexpr int kOpenErrorNumber = 3000;
+QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
+extern const char* const kConnectionString;
+
+void CreateAdoObjects();
+// Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
+void OpenDatabase();
+// Opens a given database file; used by OpenDatabase and by checks of backup files.
+void OpenDatabaseFile(const QString& path);
+void CloseDatabase();
+bool isOpen();
+
+QueryResult QueryData(const QString& sql);
+QueryResult QueryData(const QString& sql, const QVariantList& params);
+QueryResult ExecuteSql(const QString& sql);
+QueryResult ExecuteSql(const QString& sql, const QVariantList& params);
+
+// The key the database gave the last inserted row.
+qint64 LastInsertId();
+// Rows changed by the last ExecuteSql.
+int ChangedRows();
+
+QueryResult BeginTrans();
+QueryResult CommitTrans();
+QueryResult RollbackTrans();
+
+// Rolls back unless commit() was called.
+class Transaction {
+public:
+    Transaction();
+    ~Transaction();
+    bool started() const { return started_; }
+    const QueryResult& beginResult() const { return begin_; }
+    QueryResult commit();
+    void rollback();
+
+private:
+    QueryResult begin_;
+    bool started_ = false;
+    bool done_ = false;
+};
+
+// Creates a new encrypted database at path from the given SQL script.
+// Returns an empty text on success, otherwise the reason.
+QString CreateDatabaseFile(const QString& path, const QString& script);
+// The schema and seed rows shipped with the program.
+QString ShippedSchema();
+// True when path is an encrypted database of ours that holds table reports.
+bool IsOurDatabase(const QString& path, QString* why = nullptr);
+}
+
+Q_DECLARE_METATYPE(RecordSetPtr)

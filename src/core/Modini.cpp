@@ -1,0 +1,202 @@
+#include "core/Modini.h"
+
+#include "platform/AppPaths.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+QString decode(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Files written by older Chinese Windows tools are in GB18030.
+    QStringDecoder gb("GB18030");
+    if (gb.isValid()) {
+        QString t = gb.decode(bytes);
+        if (!gb.hasError())
+            return t;
+    }
+    return text;
+}
+
+QString sectionName(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return QString();
+    const int close = t.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        return QString();
+    return t.mid(1, close - 1).trimmed();
+}
+
+bool isSection(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1Char('[')) && t.contains(QLatin1Char(']'));
+}
+
+// Splits "key = value"; false for lines without '=' and comment lines.
+bool splitKey(const QString& line, QString* key, QString* value)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';')))
+        return false;
+    const int eq = t.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return false;
+    *key = t.left(eq).trimmed();
+    QString v = t.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
+        v = v.mid(1, v.size() - 2);
+    *value = v;
+    return true;
+}
+
+}
+
+IniFile::IniFile(const QString& path)
+    : path_(path)
+{
+    QFile f(path_);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = f.readAll();
+    loaded_ = true;
+    QString text = decode(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    eol_ = text.contains(QStringLiteral("\r\n")) || text.isEmpty() ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines_ = text.split(QLatin1Char('\n'));
+    if (!lines_.isEmpty() && lines_.last().isEmpty())
+        lines_.removeLast();
+}
+
+int IniFile::findSection(const QString& section) const
+{
+    for (int i = 0; i < lines_.size(); ++i)
+        if (isSection(lines_[i]) && sectionName(lines_[i]).compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int IniFile::sectionEnd(int sectionLine) const
+{
+    int i = sectionLine + 1;
+    while (i < lines_.size() && !isSection(lines_[i]))
+        ++i;
+    return i;
+}
+
+int IniFile::findKey(int sectionLine, const QString& key) const
+{
+    const int end = sectionEnd(sectionLine);
+    QString k, v;
+    for (int i = sectionLine + 1; i < end; ++i)
+        if (splitKey(lines_[i], &k, &v) && k.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString IniFile::value(const QString& section, const QString& key) const
+{
+    const int s = findSection(section);
+    if (s < 0)
+        return QString();
+    const int k = findKey(s, key);
+    if (k < 0)
+        return QString();
+    QString name, v;
+    splitKey(lines_[k], &name, &v);
+    return v;
+}
+
+bool IniFile::contains(const QString& section, const QString& key) const
+{
+    const int s = findSection(section);
+    return s >= 0 && findKey(s, key) >= 0;
+}
+
+QStringList IniFile::keys(const QString& section) const
+{
+    QStringList out;
+    const int s = findSection(section);
+    if (s < 0)
+        return out;
+    QString k, v;
+    for (int i = s + 1; i < sectionEnd(s); ++i)
+        if (splitKey(lines_[i], &k, &v))
+            out.append(k);
+    return out;
+}
+
+void IniFile::setValue(const QString& section, const QString& key, const QString& value)
+{
+    // A value cannot span lines in this format.
+    QString v = value;
+    v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    int s = findSection(section);
+    if (s < 0) {
+        if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty())
+            lines_.append(QString());
+        lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        lines_.append(key + QLatin1Char('=') + v);
+        return;
+    }
+    const int k = findKey(s, key);
+    if (k >= 0) {
+        QString name, old;
+        splitKey(lines_[k], &name, &old);
+        lines_[k] = name + QLatin1Char('=') + v;
+        return;
+    }
+    // After the last non-blank line of the section.
+    int insertAt = sectionEnd(s);
+    while (insertAt > s + 1 && lines_[insertAt - 1].trimmed().isEmpty())
+        --insertAt;
+    lines_.insert(insertAt, key + QLatin1Char('=') + v);
+}
+
+bool IniFile::save()
+{
+    QSaveFile f(path_);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QString text = lines_.join(eol_);
+    text += eol_;
+    f.write(text.toUtf8());
+    return f.commit();
+}
+
+namespace Modini {
+
+QString GetIniValue(const QString& section, const QString& key, const QString& def, const QString& file)
+{
+    const QString v = IniFile(file).value(section, key);
+    return v.isEmpty() ? def : v;
+}
+
+bool SetIniValue(const QString& section, const QString& key, const QString& value, const QString& file)
+{
+    IniFile ini(file);
+    ini.setValue(section, key, value);
+    return ini.save();
+}
+
+QString GetIniValue(const QString& section, const QString& key, const QString& def)
+{
+    return GetIniValue(section, key, def, AppPaths::iniFile());
+}
+
+bool SetIniValue(const QString& section, const QString& key, const QString& value)
+{
+    return SetIniValue(section, key, value, AppPaths::iniFile());
+}
+
+}

@@ -1,0 +1,5 @@
+#include "core/Palette.h"
+
+namespace Palette {
+void LoadSkin() {}
+}

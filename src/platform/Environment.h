@@ -1,0 +1,25 @@
+#pragma once
+#include <QDate>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+// Facts about the machine that windows ask for; each one can be set by tests.
+namespace Environment {
+constexpr int kTwipsPerPixel = 15;
+
+// Whether any printer is installed.
+bool anyPrinterInstalled();
+void setPrinterInstalledOverride(std::optional<bool> value);
+
+// The primary screen's size in pixels.
+QSize screenSizePixels();
+void setScreenSizeOverride(std::optional<QSize> value);
+
+// Today's date.
+QDate today();
+void setTodayOverride(std::optional<QDate> value);
+
+// Opens a file with the desktop's handler; false when nothing could open it.
+bool openWithDesktop(const QString& path);
+}

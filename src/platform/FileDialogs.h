@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Open/save/folder dialogs. A cancelled dialog returns an empty text.
+// Tests queue the answers (an empty text meaning "cancelled").
+namespace FileDialogs {
+struct Asked {
+    QString kind;   // "open", "save" or "folder"
+    QString title;
+    QString folder;
+    QString filter;
+};
+
+QString getOpenFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
+QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
+QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder);
+
+void setScripted(bool on);
+void queueAnswer(const QString& path);
+QList<Asked>& asked();
+}

@@ -1,0 +1,37 @@
+#pragma once
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through here, so that tests can answer
+// them without a modal loop and read back what was shown.
+namespace MessageBox {
+
+enum class Icon { None, Critical, Question, Exclamation, Information };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class Answer { Ok, Cancel, Yes, No, Retry };
+
+struct Shown {
+    QString text;
+    QString title;
+    Icon icon;
+    Buttons buttons;
+};
+
+Answer show(const QString& text, const QString& title, Icon icon = Icon::None,
+            Buttons buttons = Buttons::Ok, QWidget* parent = nullptr);
+
+// Shorthands for the program's usual boxes.
+void critical(const QString& text, const QString& title);
+void information(const QString& text, const QString& title);
+
+// --- test support -------------------------------------------------------
+// In scripted mode no box is shown: the next queued answer is returned, or,
+// when the queue is empty, the safe one (Ok for a plain box, otherwise Cancel/No).
+void setScripted(bool on);
+bool isScripted();
+void queueAnswer(Answer a);
+QList<Shown>& shownBoxes();
+void clearShown();
+}

@@ -1,0 +1,61 @@
+#include "support/TestFolder.h"
+
+#include "core/ModADOconnect.h"
+#include "platform/AppPaths.h"
+#include "platform/Environment.h"
+#include "platform/FileDialogs.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+
+#include <QDir>
+#include <QFile>
+
+TestFolder::TestFolder(bool openDatabase)
+{
+    if (!dir_.isValid())
+        return;
+    AppPaths::setProgramFolder(dir_.path());
+    QDir(dir_.path()).mkpath(QStringLiteral("img"));
+    QFile::copy(QStringLiteral(WS_SOURCE_DIR "/data/options.ini"), file(QStringLiteral("options.ini")));
+    QFile::setPermissions(file(QStringLiteral("options.ini")), QFile::ReadOwner | QFile::WriteOwner);
+    if (QFile::exists(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp")))
+        QFile::copy(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp"), file(QStringLiteral("head.bmp")));
+    const QString why = ModADOconnect::CreateDatabaseFile(AppPaths::databaseFile(), ModADOconnect::ShippedSchema());
+    if (!why.isEmpty()) {
+        qWarning("TestFolder: %s", qPrintable(why));
+        return;
+    }
+    MessageBox::setScripted(true);
+    MessageBox::clearShown();
+    FileDialogs::setScripted(true);
+    Opener::setHook([](QDialog*) { return 0; });
+    if (openDatabase)
+        ModADOconnect::OpenDatabase();
+    ok_ = true;
+}
+
+TestFolder::~TestFolder()
+{
+    ModADOconnect::CloseDatabase();
+    Environment::setTodayOverride(std::nullopt);
+    Environment::setScreenSizeOverride(std::nullopt);
+    Environment::setPrinterInstalledOverride(std::nullopt);
+    AppPaths::setProgramFolder(QString());
+}
+
+bool TestFolder::exec(const QString& sql)
+{
+    const QueryResult r = ModADOconnect::ExecuteSql(sql);
+    if (!r.ok())
+        qWarning("SQL failed: %s: %s", qPrintable(sql), qPrintable(r.description));
+    return r.ok();
+}
+
+QString testOutputFolder()
+{
+    QString d = qEnvironmentVariable("WS_TEST_OUTPUT");
+    if (d.isEmpty())
+        d = QStringLiteral(WS_BINARY_DIR "/test-output");
+    QDir().mkpath(d);
+    return d;
+}

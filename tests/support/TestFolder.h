@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary program folder with a fresh encrypted database, the default
+// options.ini and scripted dialogs. The database is open while it lives.
+class TestFolder {
+public:
+    explicit TestFolder(bool openDatabase = true);
+    ~TestFolder();
+
+    QString path() const { return dir_.path(); }
+    QString file(const QString& rel) const { return dir_.path() + QLatin1Char('/') + rel; }
+    bool ok() const { return ok_; }
+
+    // Runs a SQL script on the open database; fails the test on error.
+    static bool exec(const QString& sql);
+
+private:
+    QTemporaryDir dir_;
+    bool ok_ = false;
+};
+
+// The folder where tests leave screenshots and PDFs for people to look at.
+QString testOutputFolder();

@@ -1,0 +1,36 @@
+// Makes a fresh encrypted data.db from the shipped schema. An existing file is
+// left alone unless --force is given.
+#include "core/ModADOconnect.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool force = args.removeAll(QStringLiteral("--force")) > 0;
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: ws-mkdb [--force] PATH\n");
+        return 2;
+    }
+    const QString path = args.first();
+    if (QFile::exists(path)) {
+        if (!force)
+            return 0;
+        QFile::remove(path);
+    }
+    const QString schema = ModADOconnect::ShippedSchema();
+    if (schema.isEmpty()) {
+        std::fprintf(stderr, "ws-mkdb: the shipped schema is missing\n");
+        return 1;
+    }
+    const QString why = ModADOconnect::CreateDatabaseFile(path, schema);
+    if (!why.isEmpty()) {
+        std::fprintf(stderr, "ws-mkdb: %s\n", qPrintable(why));
+        QFile::remove(path);
+        return 1;
+    }
+    return 0;
+}
