@@ -10,7 +10,6 @@ InstanceGuard::InstanceGuard(const QString& programFolder)
                                                      QCryptographicHash::Sha1).toHex().left(16);
     path_ = QDir::tempPath() + QStringLiteral("/pelrand-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
     lock_ = std::make_unique<QLockFile>(path_);
-    lock_->setStaleLockTime(0);
 }
 
 InstanceGuard::~InstanceGuard() = default;
@@ -19,12 +18,8 @@ bool InstanceGuard::tryAcquire()
 {
     if (lock_->isLocked())
         return true;
-    if (lock_->tryLock(0))
-        return true;
-    // A lock left by a crashed copy is taken over.
-    if (lock_->error() == QLockFile::LockFailedError && lock_->removeStaleLockFile())
-        return lock_->tryLock(0);
-    return false;
+    // A lock left by a copy that no longer runs is taken over by tryLock itself.
+    return lock_->tryLock(0);
 }
 
 void InstanceGuard::release() { lock_->unlock(); }
