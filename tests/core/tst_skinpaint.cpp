@@ -168,6 +168,21 @@ private slots:
         QCOMPARE(px(grabPanel(data), 0, 40), 0xFFFFFFu);
     }
 
+    void loginTitleStrip()
+    {
+        SetSkinColors(3);
+        PaintPanel title;
+        title.resize(120, 23);
+        Skin::SetBackColor(&title, gToolBackColor);
+        Skin::DrawLoginTitle(&title);
+        const QImage img = title.renderImage();
+        QCOMPARE(px(img, 60, 0), rgbOf(gToolBackColor));
+        QCOMPARE(px(img, 60, 1), Skin::GradientColor(gCaptionColorFrom, gCaptionColorTo, 1.0 / 21.0).rgb() & 0xFFFFFF);
+        QCOMPARE(px(img, 60, 21), rgbOf(gCaptionColorFrom));
+        QCOMPARE(px(img, 60, 22), rgbOf(gLineColor));
+        SetSkinColors(1);
+    }
+
     void panelsFollowASkinChangeAtOnce()
     {
         SetSkinColors(1);
