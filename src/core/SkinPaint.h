@@ -58,7 +58,8 @@ void DrawGradientCaption(PaintPanel* panel, const QString& caption);
 void DrawStatusBar(PaintPanel* PicStatusBar);
 
 // --- colours of widgets ---
-// Back colour of a window, a painted panel (which clears its drawings) or any other widget.
+// Back colour of a window, a painted panel (which clears its drawings), a QvScrollBar (its track)
+// or any other widget.
 void SetBackColor(QWidget* w, qint32 color);
 // Colour of a line control: a thin widget filled with the colour.
 void SetLineColor(QWidget* line, qint32 color);

@@ -139,7 +139,8 @@ private slots:
         QCOMPARE(s.Value(), 7);
         s.setValue(99);
         QCOMPARE(s.Value(), 12);
-        s.setBackColor(0x00FFEAD0);
+        Skin::SetBackColor(&s, 0x00FFEAD0);
+        QCOMPARE(s.backColor(), 0x00FFEAD0);
         const QImage img = s.grab().toImage();
         QCOMPARE(QColor(img.pixel(8, 100)).rgb() & 0xFFFFFF, ToQColor(0x00FFEAD0).rgb() & 0xFFFFFF);
     }

@@ -478,6 +478,31 @@ private slots:
             const QString file = testOutputFolder() + QStringLiteral("/skin%1_window.png").arg(skin);
             QVERIFY(window.grab().save(file));
             gMenuSkin.DetachForm(&window);
+
+            // A dialog: white data panel with a frame, dialog buttons below.
+            QWidget dialog;
+            dialog.resize(340, 200);
+            auto* data = new PaintPanel(&dialog);
+            data->setGeometry(10, 10, 320, 140);
+            const char* names[] = {"原 密 码", "新 密 码", "确认密码"};
+            for (int i = 0; i < 3; ++i) {
+                auto* l = new QLabel(QString::fromUtf8(names[i]), data);
+                l->move(30, 24 + 36 * i);
+                auto* t = new QvTextBox(data);
+                t->setPasswordChar(true);
+                t->setGeometry(110, 20 + 36 * i, 180, 24);
+                t->setText(i ? QStringLiteral("abc") : QString());
+            }
+            auto* save = new QvButton(QStringLiteral("保 存"), &dialog);
+            save->setGeometry(166, 162, 76, 26);
+            auto* quit = new QvButton(QStringLiteral("退 出"), &dialog);
+            quit->setGeometry(254, 162, 76, 26);
+            Skin::ApplyDialogSkin(&dialog, data, {save, quit});
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QTest::mouseMove(quit, QPoint(30, 12));
+            QApplication::processEvents();
+            QVERIFY(dialog.grab().save(testOutputFolder() + QStringLiteral("/skin%1_dialog.png").arg(skin)));
         }
         SetSkinColors(1);
     }
