@@ -22,7 +22,7 @@
 //   Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit});
 // A caption strip at the top of a panel:
 //   Skin::DrawGradientCaption(PicTree, QStringLiteral("模板分类"));
-// Single pieces:
+// Single steps:
 //   Skin::SetBackColor(anyWidget, Palette::gFormBackColor);   // window, panel or line control
 //   Skin::SetLineColor(Linetool1, Palette::gLineColor);       // a thin QWidget/QFrame used as a line
 //   Skin::ToolbarScheme(button); Skin::DialogScheme(button); Skin::TabScheme(button);
