@@ -1,0 +1,91 @@
+#include "report/PrintLists.h"
+
+#include "platform/MessageBox.h"
+#include "report/ProgramPrinter.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+
+namespace PrintLists {
+
+const QList<Code>& ColorModeCodes()
+{
+    static const QList<Code> t{{QStringLiteral("单色输出"), 1}, {QStringLiteral("彩色输出"), 2}};
+    return t;
+}
+
+const QList<Code>& OrientationCodes()
+{
+    static const QList<Code> t{{QStringLiteral("纵向打印"), 1}, {QStringLiteral("横向打印"), 2}};
+    return t;
+}
+
+const QList<Code>& PrintQualityCodes()
+{
+    static const QList<Code> t{{QStringLiteral("草稿打印质量"), -1}, {QStringLiteral("低级打印质量"), -2},
+                               {QStringLiteral("中等打印质量"), -3}, {QStringLiteral("高级打印质量"), -4}};
+    return t;
+}
+
+void fillCodeCombo(QComboBox* combo, const QList<Code>& table)
+{
+    combo->clear();
+    for (const Code& c : table)
+        combo->addItem(c.text);
+    combo->setCurrentIndex(-1);
+}
+
+void selectCode(QComboBox* combo, const QList<Code>& table, int code)
+{
+    for (int i = 0; i < table.size() && i < combo->count(); ++i) {
+        if (table[i].code == code) {
+            combo->setCurrentIndex(i);
+            return;
+        }
+    }
+    combo->setCurrentIndex(-1);
+}
+
+bool selectedCode(const QComboBox* combo, const QList<Code>& table, int* code)
+{
+    const int row = combo->currentIndex();
+    if (row < 0 || row >= table.size() || combo->itemText(row) != combo->currentText())
+        return false;
+    *code = table[row].code;
+    return true;
+}
+
+void FillPrinterCombo(QComboBox* printers)
+{
+    printers->clear();
+    printers->addItems(ProgramPrinter::instance().printerNames());
+    printers->setCurrentIndex(-1);
+}
+
+void FillPaperCombo(QComboBox* papers)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    ProgramPrinter& printer = ProgramPrinter::instance();
+    const auto list = printer.papers();
+    papers->clear();
+    if (list && list->isEmpty()) {
+        QGuiApplication::restoreOverrideCursor();
+        MessageBox::show(QStringLiteral("该打印机无有效的打印纸张大小"), QStringLiteral("打印"),
+                         MessageBox::Icon::Information);
+        return;
+    }
+    if (list) {
+        for (const PaperInfo& p : *list)
+            papers->addItem(p.name, p.code);
+        papers->setCurrentIndex(papers->findData(printer.paperCode()));
+    }
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void cboPrinter_Click(QComboBox* printers, QComboBox* papers)
+{
+    if (!ProgramPrinter::instance().selectPrinterAt(printers->currentIndex()))
+        return;
+    FillPaperCombo(papers);
+}
+}

@@ -1,0 +1,111 @@
+#include "report/ReportData.h"
+
+#include "platform/AppPaths.h"
+#include "report/ReportUnits.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+
+namespace ReportData {
+
+QString previewPictureFile(int k)
+{
+    return AppPaths::imageFolder() + QStringLiteral("/rptview%1.jpg").arg(k);
+}
+
+QString signedNumberText(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QString();
+    const QString text = v.toString().trimmed();
+    if (text.isEmpty())
+        return QString();
+    const auto n = ReportUnits::toNumber(text);
+    if (!n)
+        return v.toString();
+    const QString digits = QString::number(std::abs(*n), 'g', 15);
+    return (*n < 0 ? QStringLiteral("-") : QStringLiteral(" ")) + digits;
+}
+
+namespace {
+QString dateText(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return QString();
+    for (const QString& f : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),
+                             QStringLiteral("yyyy.M.d")}) {
+        const QDate d = QDate::fromString(t.left(t.indexOf(QLatin1Char(' ')) < 0 ? t.size() : t.indexOf(QLatin1Char(' '))), f);
+        if (d.isValid())
+            return d.toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return text;
+}
+
+void prepareImageFolder()
+{
+    QDir().mkpath(AppPaths::imageFolder());
+    for (int k = 1; k <= 4; ++k)
+        QFile::remove(previewPictureFile(k));
+}
+}
+
+QueryResult loadItemCaptions(QStringList& captions)
+{
+    captions = QStringList();
+    for (int i = 0; i < PrintSettings::kItems; ++i)
+        captions.append(QString());
+    QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * from bgxm order by xmid"));
+    if (!r.hasRows())
+        return r;
+    const RecordSet& rs = *r.data;
+    for (int i = 0; i < rs.recordCount() && i < PrintSettings::kItems; ++i)
+        captions[i] = rs.value(i, 1).toString();
+    return r;
+}
+
+QueryResult loadReport(qint64 ctid, ReportContent& content)
+{
+    content = ReportContent();
+    prepareImageFolder();
+    QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
+    if (!r.hasRows() || r.data->recordCount() == 0)
+        return r;
+    const RecordSet& rs = *r.data;
+    for (int i = 1; i <= 24; ++i) {
+        switch (i) {
+        case 3:
+            content.values[i] = signedNumberText(rs.value(0, 3)) + rs.value(0, 4).toString();
+            break;
+        case 14:
+        case 20:
+            content.values[i] = signedNumberText(rs.value(0, i));
+            break;
+        case 9:
+        case 10:
+            content.values[i] = dateText(rs.value(0, i).toString());
+            break;
+        default:
+            content.values[i] = rs.value(0, i).toString();
+        }
+    }
+    for (int k = 1; k <= 4; ++k) {
+        const QVariant v = rs.value(0, 28 + k);
+        const QByteArray bytes = v.isNull() ? QByteArray() : v.toByteArray();
+        if (bytes.isEmpty())
+            continue;
+        QFile f(previewPictureFile(k));
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && f.write(bytes) == bytes.size() && f.flush()) {
+            f.close();
+            content.pictures[k - 1] = f.fileName();
+        } else {
+            f.close();
+            QFile::remove(f.fileName());
+            r.number = 75;
+            r.description = QStringLiteral("无法写入图片文件：") + f.fileName();
+        }
+    }
+    return r;
+}
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <QString>
+#include <optional>
+
+// Small helpers shared by the report page, its settings and the printer layer.
+namespace ReportUnits {
+
+constexpr double kMmPerInch = 25.4;
+constexpr double kPointsPerInch = 72.0;
+constexpr double kScreenDpi = 96.0;
+
+// Whole numbers are rounded to the nearest value, halves to the even neighbour.
+double roundEven(double v);
+
+inline double mmToDots(double mm, double dpi) { return mm * dpi / kMmPerInch; }
+inline double dotsToMm(double dots, double dpi) { return dots * kMmPerInch / dpi; }
+
+// The number test used for settings and typed numbers: trimmed, non-empty,
+// an optional sign, digits with at most one decimal point and an optional exponent.
+// The C locale's point and the system locale's decimal separator are both accepted.
+bool isNumericText(const QString& text);
+std::optional<double> toNumber(const QString& text);
+// "True"/"False" (any case) or a number (true when not 0).
+std::optional<bool> toBoolean(const QString& text);
+}
+
+// A failure inside the report page or the printer layer, reported as "<number>:<description>".
+struct ReportError {
+    enum : int {
+        SubscriptOutOfRange = 9,
+        TypeMismatch = 13,
+        InvalidPicture = 481,
+        PrinterFailure = 482,
+    };
+    int number = 0;
+    QString description;
+    QString text() const { return QString::number(number) + QLatin1Char(':') + description; }
+};

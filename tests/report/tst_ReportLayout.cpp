@@ -1,0 +1,405 @@
+// Layout of the report page on a surface that records what is drawn.
+#include "core/Mmain.h"
+#include "platform/MessageBox.h"
+#include "report/ReportRenderer.h"
+#include "report/ReportSurface.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <QImage>
+#include <QtTest>
+
+namespace {
+
+// Text is 0.35 mm wide per point of font size and character, lines are 0.5 mm
+// per point high: simple numbers that make the layout checkable by hand.
+class RecordingSurface : public ReportSurface {
+public:
+    struct Op {
+        QString kind;   // print, line, picture, cls, newPage, endDoc, killDoc
+        QString text;
+        double x = 0, y = 0, x2 = 0, y2 = 0;
+        double size = 0;
+        int width = 0;
+    };
+    QList<Op> ops;
+    void mark(const QString& kind)
+    {
+        Op o;
+        o.kind = kind;
+        ops.append(o);
+    }
+    int failOnNewPage = 0;   // the n-th newPage throws a printer failure
+    int newPages = 0;
+
+    double textWidth(const QString& t) override { return t.size() * font_.pointSizeF() * 0.35; }
+    double textHeight(const QString&) override { return font_.pointSizeF() * 0.5; }
+    void printLine(const QString& t) override
+    {
+        ops.append({QStringLiteral("print"), t, currentX, currentY, 0, 0, font_.pointSizeF(), 0});
+        currentY += textHeight(t);
+        currentX = 0;
+    }
+    void line(double x1, double y1, double x2, double y2) override
+    {
+        ops.append({QStringLiteral("line"), QString(), x1, y1, x2, y2, 0, drawWidth_});
+    }
+    void paintPicture(const QString& f, double x, double y, double w, double h) override
+    {
+        ops.append({QStringLiteral("picture"), f, x, y, x + w, y + h, 0, 0});
+    }
+    void cls() override { mark(QStringLiteral("cls")); }
+    void newPage() override
+    {
+        if (++newPages == failOnNewPage)
+            throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误")};
+        mark(QStringLiteral("newPage"));
+    }
+    void endDoc() override { mark(QStringLiteral("endDoc")); }
+    void killDoc() override { mark(QStringLiteral("killDoc")); }
+
+    int count(const QString& kind, const QString& text = QString()) const
+    {
+        int n = 0;
+        for (const Op& o : ops)
+            n += o.kind == kind && (text.isEmpty() || o.text.startsWith(text)) ? 1 : 0;
+        return n;
+    }
+    const Op* find(const QString& text) const
+    {
+        for (const Op& o : ops)
+            if (o.kind == QLatin1String("print") && o.text == text)
+                return &o;
+        return nullptr;
+    }
+    QList<Op> lines() const
+    {
+        QList<Op> l;
+        for (const Op& o : ops)
+            if (o.kind == QLatin1String("line"))
+                l.append(o);
+        return l;
+    }
+};
+
+// A layout with round numbers: every font 10 pt (text 3.5 mm per character, lines 5 mm).
+PrintSettings plainSettings()
+{
+    PrintSettings s;
+    s.left = 10;
+    s.right = 10;
+    s.top = 10;
+    s.bottom = 10;
+    s.hjj = 2;
+    s.hjj2 = 1;
+    s.djj = {4, 4, 4, 4};
+    s.picWidth = 40;
+    s.picHeight = 30;
+    s.pageWidth = 200;
+    s.pageHeight = 287;
+    s.zoom = 1;
+    s.printPictures = true;
+    for (FontSet& f : s.fonts) {
+        f.name = QStringLiteral("宋体");
+        f.size = 10;
+        f.bold = false;
+    }
+    return s;
+}
+
+void setSlot(PrintSettings& s, int slot, const QString& caption, int field)
+{
+    s.slotCaptions[slot - 1] = caption;
+    s.slotFields[slot - 1] = QString::number(field);
+}
+}
+
+class tst_ReportLayout : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder_.reset(new TestFolder(false));
+        QVERIFY(folder_->ok());
+        QFile::remove(folder_->file(QStringLiteral("head.bmp")));
+        Mmain::gHospitalName = QStringLiteral("东方市人民医院");
+    }
+    void cleanup() { folder_.reset(); }
+
+    void onePageAndPaging()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        setSlot(s, 22, QStringLiteral("诊断意见"), 19);
+        ReportContent c;
+        c.values[18] = QStringLiteral("心肺未见异常。");
+        c.values[19] = QStringLiteral("胸部正位片未见异常。");
+        ReportRenderer r(s, c);
+        RecordingSurface one;
+        QVERIFY(r.renderOn(one, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(s.pageCount, 1);
+        QCOMPARE(one.count(QStringLiteral("print"), ReportRenderer::kTitle), 1);
+        QCOMPARE(one.count(QStringLiteral("print"), QStringLiteral("打印日期： ")), 1);
+        QCOMPARE(one.count(QStringLiteral("newPage")), 0);
+        QCOMPARE(one.ops.last().kind, QStringLiteral("endDoc"));
+
+        // A body that ends with a line break in the middle of page 2.
+        QStringList paras;
+        for (int i = 0; i < 60; ++i)
+            paras << QStringLiteral("段落%1").arg(i, 2, 10, QLatin1Char('0'));
+        c.values[18] = paras.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        c.values[19].clear();
+        RecordingSurface two;
+        QVERIFY(r.renderOn(two, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(s.pageCount, 2);
+        QCOMPARE(two.count(QStringLiteral("newPage")), 1);
+        QCOMPARE(two.count(QStringLiteral("print"), QStringLiteral("打印日期")), 2);
+
+        // Preview: counting leaves the last page; showing page 1 stops after its footer.
+        RecordingSurface preview;
+        QVERIFY(r.renderOn(preview, ReportRenderer::Mode::Preview, 0, 0));
+        QCOMPARE(s.pageCount, 2);
+        QCOMPARE(preview.count(QStringLiteral("cls")), 2);
+        RecordingSurface page1;
+        s.pageCount = 2;
+        QVERIFY(r.renderOn(page1, ReportRenderer::Mode::Preview, 1, 0));
+        QCOMPARE(page1.count(QStringLiteral("cls")), 1);
+        QCOMPARE(page1.ops.last().kind, QStringLiteral("print"));
+        QVERIFY(page1.ops.last().text.startsWith(QStringLiteral("打印日期")));
+        QCOMPARE(s.pageCount, 2);   // a stopped rendering keeps the count
+        QVERIFY(!page1.find(QStringLiteral("段落59")));
+    }
+
+    void wrapping()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        ReportContent c;
+        ReportRenderer r(s, c);
+        // Width limit 200 - 10 - 10 - 2 = 178 mm: 51 characters reach it (178.5 mm).
+        c.values[18] = QString(120, QChar(0x56FD));
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(a.find(QString(51, QChar(0x56FD))));
+        QVERIFY(a.find(QString(18, QChar(0x56FD))));
+
+        // Every kind of line break breaks; two in a row give an empty line.
+        c.values[18] = QStringLiteral("甲\r\n乙\n丙\r丁\n\n戊");
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QStringList printed;
+        bool inBody = false;
+        for (const auto& o : b.ops) {
+            if (o.kind != QLatin1String("print"))
+                continue;
+            if (o.text == QStringLiteral("检查所见: ")) {
+                inBody = true;
+                continue;
+            }
+            if (inBody && o.text.startsWith(QStringLiteral("打印日期")))
+                break;
+            if (inBody)
+                printed << o.text;
+        }
+        QCOMPARE(printed, QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
+                                       QStringLiteral("丁"), QString(), QStringLiteral("戊")}));
+
+        // More than 100 lines: the first 100 only.
+        QStringList many;
+        for (int i = 1; i <= 130; ++i)
+            many << QStringLiteral("L%1").arg(i);
+        c.values[18] = many.join(QLatin1Char('\n'));
+        RecordingSurface d;
+        QVERIFY(r.renderOn(d, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(d.find(QStringLiteral("L100")));
+        QVERIFY(!d.find(QStringLiteral("L101")));
+    }
+
+    void headerRowsAndColumns()
+    {
+        PrintSettings s = plainSettings();
+        for (int i = 1; i <= 4; ++i)
+            setSlot(s, i, QStringLiteral("项%1").arg(i), i);
+        setSlot(s, 26, QStringLiteral("报告日期"), 10);
+        setSlot(s, 28, QStringLiteral("复核医师"), 11);
+        ReportContent c;
+        for (int i = 0; i < 26; ++i)
+            c.values[i] = QStringLiteral("V%1").arg(i);
+        ReportRenderer r(s, c);
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        // D = 180: columns at 10, 55, 100 and 145 - 5 = 140.
+        QCOMPARE(a.find(QStringLiteral("项1: "))->x, 10.0);
+        QCOMPARE(a.find(QStringLiteral("项2: "))->x, 55.0);
+        QCOMPARE(a.find(QStringLiteral("项4: "))->x, 140.0);
+        // Caption and value share the bottom edge; the value follows the caption.
+        QCOMPARE(a.find(QStringLiteral("V4"))->y, a.find(QStringLiteral("项4: "))->y);
+        QCOMPARE(a.find(QStringLiteral("V4"))->x, 140.0 + 4 * 3.5);
+        QCOMPARE(a.find(QStringLiteral("报告日期: "))->x, 145.0);
+        QCOMPARE(a.find(QStringLiteral("复核医师: "))->x, 145.0);
+
+        // Rows 2 to 5 unused: the second separator lies S1 below the first plus one
+        // caption line for row 1 only.
+        const auto l = a.lines();
+        QCOMPARE(l.size(), 3);
+        QCOMPARE(l[1].y - l[0].y, 2.0);
+        // Title at T + 5 + S1; row 1 after title line + S1; first separator S1/2 below row 1.
+        QCOMPARE(a.find(ReportRenderer::kTitle)->y, 10.0 + 5 + 2);
+        QCOMPARE(a.find(QStringLiteral("项1: "))->y, 17.0 + 5 + 2);
+        QCOMPARE(l[0].y, 24.0 + 5 + 1);
+
+        // One used slot in row 3 adds one caption line plus S1.
+        setSlot(s, 9, QStringLiteral("项9"), 9);
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(b.lines()[1].y - b.lines()[0].y, 2.0 + 5 + 2);
+        QCOMPARE(b.find(QStringLiteral("项9: "))->y, b.lines()[0].y + 2);
+        QCOMPARE(b.lines()[0].width, 10);
+
+        // A slot field number outside 0..25 is reported; the rest of the page goes on.
+        s.slotFields[8] = QStringLiteral("30");
+        MessageBox::clearShown();
+        RecordingSurface bad;
+        QVERIFY(r.renderOn(bad, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("9:")));
+        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+        QVERIFY(bad.find(QStringLiteral("V10")));   // the footer is there
+        QCOMPARE(bad.ops.last().kind, QStringLiteral("endDoc"));
+    }
+
+    void blankHospitalName()
+    {
+        PrintSettings s = plainSettings();
+        ReportContent c;
+        ReportRenderer r(s, c);
+        Mmain::gHospitalName = QString();
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(a.count(QStringLiteral("print"), ReportRenderer::kTitle), 2);
+        const double w = ReportRenderer::kTitle.size() * 3.5;
+        QCOMPARE(a.ops.at(0).x, (200 - w) / 2);   // printed in the name's place, centred
+        QCOMPARE(a.ops.at(0).y, 10.0);
+        QCOMPARE(Mmain::gHospitalName, QString());   // the stored name stays as it was
+
+        Mmain::gHospitalName = QStringLiteral("   ");
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(b.ops.at(0).text, QStringLiteral("   "));
+        QCOMPARE(b.count(QStringLiteral("print"), ReportRenderer::kTitle), 1);
+    }
+
+    void pictureRow()
+    {
+        PrintSettings s = plainSettings();
+        ReportContent c;
+        for (int k : {2, 3}) {
+            QImage img(20, 10, QImage::Format_RGB32);
+            img.fill(Qt::red);
+            c.pictures[k - 1] = folder_->file(QStringLiteral("img/p%1.jpg").arg(k));
+            QVERIFY(img.save(c.pictures[k - 1]));
+        }
+        ReportRenderer r(s, c);
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QList<RecordingSurface::Op> pics;
+        for (const auto& o : a.ops)
+            if (o.kind == QLatin1String("picture"))
+                pics << o;
+        QCOMPARE(pics.size(), 2);
+        // Row width 2 x 40 + 1 = 81, centred on 200.
+        QCOMPARE(pics[0].x, (200 - 81) / 2.0);
+        QCOMPARE(pics[1].x, (200 - 81) / 2.0 + 41);
+        QCOMPARE(pics[0].y2 - pics[0].y, 30.0);
+
+        // Without the picture-row flag nothing is painted.
+        s.printPictures = false;
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(b.count(QStringLiteral("picture")), 0);
+    }
+
+    void previewScaleAndSeparators()
+    {
+        PrintSettings s = plainSettings();
+        ReportContent c;
+        ReportRenderer r(s, c);
+        s.zoom = 1.5;
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Preview, 0, 0));
+        QCOMPARE(r.metrics().W, 300.0);
+        QCOMPARE(r.metrics().L, 15.0);
+        QCOMPARE(a.lines().first().width, 3);
+        QCOMPARE(a.ops.first().kind, QStringLiteral("cls"));
+
+        s.zoom = 0.55;
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Preview, 0, 0));
+        QCOMPARE(b.lines().first().width, 1);
+
+        // A zoom of 0 would divide by zero: it is taken as 1.
+        s.zoom = 0;
+        RecordingSurface z;
+        QVERIFY(r.renderOn(z, ReportRenderer::Mode::Preview, 0, 0));
+        QCOMPARE(r.metrics().W, 200.0);
+    }
+
+    void printFailureAbandonsTheJob()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        ReportContent c;
+        QStringList many;
+        for (int i = 0; i < 90; ++i)
+            many << QStringLiteral("行%1").arg(i);
+        c.values[18] = many.join(QLatin1Char('\n'));
+        ReportRenderer r(s, c);
+        MessageBox::clearShown();
+        RecordingSurface a;
+        a.failOnNewPage = 1;
+        QVERIFY(!r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(a.ops.last().kind, QStringLiteral("killDoc"));
+        QCOMPARE(a.count(QStringLiteral("endDoc")), 0);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("482:打印机错误"));
+
+        // A picture that cannot be read ends the rendering the same way.
+        c.values[18].clear();
+        c.pictures[0] = folder_->file(QStringLiteral("img/broken.jpg"));
+        QFile f(c.pictures[0]);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a picture");
+        f.close();
+        PreviewSurface preview;
+        MessageBox::clearShown();
+        QVERIFY(!r.renderOn(preview, ReportRenderer::Mode::Preview, 0, 0));
+        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:")));
+    }
+
+    void singlePagePrint()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        ReportContent c;
+        QStringList many;
+        for (int i = 0; i < 90; ++i)
+            many << QStringLiteral("行%1").arg(i, 2, 10, QLatin1Char('0'));
+        c.values[18] = many.join(QLatin1Char('\n'));
+        ReportRenderer r(s, c);
+        RecordingSurface all;
+        QVERIFY(r.renderOn(all, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(s.pageCount >= 3);
+        RecordingSurface two;
+        QVERIFY(r.renderOn(two, ReportRenderer::Mode::Print, 0, 2));
+        QCOMPARE(two.count(QStringLiteral("newPage")), 0);
+        QCOMPARE(two.ops.last().kind, QStringLiteral("endDoc"));
+        QCOMPARE(two.count(QStringLiteral("killDoc")), 0);
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
+};
+
+QTEST_MAIN(tst_ReportLayout)
+#include "tst_ReportLayout.moc"

@@ -1,0 +1,394 @@
+// Printing a saved report to PDF and showing it in the preview page.
+#include "core/ModADOconnect.h"
+#include "core/Mmain.h"
+#include "core/Modini.h"
+#include "platform/MessageBox.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportData.h"
+#include "report/ReportPaperWidget.h"
+#include "report/ReportRenderer.h"
+#include "support/TestFolder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString& pdf)
+{
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The text of a page (0 = all), without any white space.
+QString pdfText(const QString& pdf, int page = 0)
+{
+    QStringList args;
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+    QString t = run(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-"));
+    t.remove(QRegularExpression(QStringLiteral("\\s")));
+    return t;
+}
+
+QImage pdfPageImage(const QString& pdf, int page, int dpi, const QString& prefix)
+{
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
+                                     QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                     QString::number(page), QStringLiteral("-singlefile"), pdf, prefix});
+    return QImage(prefix + QStringLiteral(".png"));
+}
+
+// Bounding box in millimetres of the pixels close to a colour.
+QRectF colourBox(const QImage& img, QColor c, double dpi, int tolerance = 40)
+{
+    int x0 = img.width(), y0 = img.height(), x1 = -1, y1 = -1;
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor p = img.pixelColor(x, y);
+            if (std::abs(p.red() - c.red()) < tolerance && std::abs(p.green() - c.green()) < tolerance &&
+                std::abs(p.blue() - c.blue()) < tolerance) {
+                x0 = std::min(x0, x);
+                y0 = std::min(y0, y);
+                x1 = std::max(x1, x);
+                y1 = std::max(y1, y);
+            }
+        }
+    }
+    if (x1 < 0)
+        return QRectF();
+    const double mm = 25.4 / dpi;
+    return QRectF(x0 * mm, y0 * mm, (x1 - x0 + 1) * mm, (y1 - y0 + 1) * mm);
+}
+
+QByteArray jpeg(QColor c)
+{
+    QImage img(320, 240, QImage::Format_RGB32);
+    img.fill(c);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "JPEG", 95);
+    return bytes;
+}
+
+const QColor kPictureColours[4] = {QColor(220, 30, 30), QColor(30, 170, 60), QColor(200, 40, 200),
+                                   QColor(230, 200, 20)};
+const QColor kLogoBlue(0x1f, 0x5a, 0x96);
+
+// Items in bgxm order with the report field each one prints.
+const int kItemField[23] = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20, 12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+}
+
+class tst_ReportPrint : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder_.reset(new TestFolder);
+        QVERIFY(folder_->ok());
+        backend_ = std::make_shared<PdfPrinterBackend>();
+        backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
+        backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
+        ProgramPrinter::setBackend(backend_);
+        Mmain::gHospitalName = QStringLiteral("东方市第一人民医院");
+        MessageBox::clearShown();
+    }
+    void cleanup()
+    {
+        ProgramPrinter::setBackend(nullptr);
+        folder_.reset();
+    }
+
+    void fullReport()
+    {
+        useEveryItem();
+        const qint64 id = addReport(longFindings(), true);
+        QVERIFY(print(id));
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+
+        const int pages = pdfPages(pdf);
+        QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+        QCOMPARE(pages, settings_.pageCount);
+
+        // Every page: hospital name, title, header items, footer and print date.
+        const QStringList captions = itemCaptions();
+        for (int page = 1; page <= pages; ++page) {
+            const QString t = pdfText(pdf, page);
+            QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院放射检查报告单")));
+            for (int item = 0; item < 23; ++item) {
+                if (item == 18 || item == 19)
+                    continue;   // the body items
+                QVERIFY2(t.contains(captions[item] + QLatin1Char(':')), qPrintable(captions[item]));
+                QVERIFY2(t.contains(expectedValue(kItemField[item])), qPrintable(expectedValue(kItemField[item])));
+            }
+            QVERIFY(t.contains(QStringLiteral("打印日期：")));
+            QVERIFY(t.contains(QStringLiteral("本报告仅供临床参考")));
+        }
+
+        // The findings flow on over pages 2 and 3, in order, and the diagnosis follows.
+        const QRegularExpression sentence(QStringLiteral("第(\\d{4})句"));
+        int last = 0;
+        for (int page = 1; page <= pages; ++page) {
+            const QString t = pdfText(pdf, page);
+            int onPage = 0;
+            for (auto it = sentence.globalMatch(t); it.hasNext();) {
+                const int n = it.next().captured(1).toInt();
+                // A sentence number cut by the page break is not matched on either page.
+                if (onPage == 0 && n == last + 2)
+                    ++last;
+                QCOMPARE(n, last + 1);
+                last = n;
+                ++onPage;
+            }
+            if (page <= 3)
+                QVERIFY2(onPage > 0, qPrintable(QStringLiteral("page %1").arg(page)));
+        }
+        const QString all = pdfText(pdf);
+        QVERIFY(all.indexOf(QStringLiteral("诊断意见:")) > all.lastIndexOf(QStringLiteral("句")));
+        QVERIFY(all.contains(QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")));
+
+        // The pictures in a centred row below the header, in their order, at 40 x 30 mm.
+        const QImage page1 = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("p1")));
+        QVERIFY(!page1.isNull());
+        const double rowLeft = 5 + (200 - (4 * 40 + 3 * 1.5)) / 2;
+        double top = -1;
+        for (int k = 0; k < 4; ++k) {
+            const QRectF box = colourBox(page1, kPictureColours[k], 100);
+            QVERIFY2(!box.isNull(), qPrintable(QStringLiteral("picture %1").arg(k + 1)));
+            QVERIFY2(std::abs(box.left() - (rowLeft + k * 41.5)) < 1.0, qPrintable(QString::number(box.left())));
+            QVERIFY(std::abs(box.width() - 40) < 1.0);
+            QVERIFY(std::abs(box.height() - 30) < 1.0);
+            if (top < 0)
+                top = box.top();
+            QVERIFY(std::abs(box.top() - top) < 0.5);
+        }
+        QVERIFY(top > 45 && top < 120);
+        // The logo in the top left corner.
+        const QRectF logo = colourBox(page1, kLogoBlue, 100, 30);
+        QVERIFY(!logo.isNull());
+        QVERIFY(std::abs(logo.left() - (5 + 15 + 2)) < 1.5);
+        QVERIFY(std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
+        // Page 2 has no picture row.
+        const QImage page2 = pdfPageImage(pdf, 2, 100, folder_->file(QStringLiteral("p2")));
+        QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
+
+        // Pages for people to look at.
+        for (int page = 1; page <= pages; ++page) {
+            pdfPageImage(pdf, page, 110, testOutputFolder() + QStringLiteral("/report-page-%1").arg(page));
+        }
+        QFile::remove(testOutputFolder() + QStringLiteral("/report.pdf"));
+        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/report.pdf"));
+    }
+
+    void withoutPicturesOrLogo()
+    {
+        useEveryItem();
+        QFile::remove(folder_->file(QStringLiteral("head.bmp")));
+        const qint64 id = addReport(QStringLiteral("胸廓对称，双肺纹理清晰。\n心影不大。"), false);
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        QCOMPARE(pdfPages(pdf), 1);
+        const QString t = pdfText(pdf);
+        QVERIFY(t.contains(QStringLiteral("胸廓对称，双肺纹理清晰。心影不大。")));
+        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("np")));
+        for (const QColor& c : kPictureColours)
+            QVERIFY(colourBox(page, c, 100).isNull());
+        QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY(!QFile::exists(ReportData::previewPictureFile(i)));
+    }
+
+    void missingLayoutKeys()
+    {
+        // Only the system section: the layout takes its defaults and shows its fixed parts.
+        QFile f(folder_->file(QStringLiteral("options.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[system]\r\nhname=\r\n[parameter]\r\nbTop=abc\r\nZoom=\r\n[font1]\r\nmFontsize=x\r\n");
+        f.close();
+        Mmain::gHospitalName.clear();
+        const qint64 id = addReport(QStringLiteral("正常"), true);
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        QCOMPARE(settings_.top, 12.0);
+        QCOMPARE(settings_.zoom, 1.0);
+        QCOMPARE(settings_.fonts[0].size, 20.0);
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        QCOMPARE(pdfPages(pdf), 1);
+        const QString t = pdfText(pdf);
+        QVERIFY(t.startsWith(QStringLiteral("放射检查报告单放射检查报告单")));
+        QVERIFY(t.contains(QStringLiteral("打印日期：")));
+        QVERIFY(!t.contains(QStringLiteral("检查号")));   // no item slot at all
+        QVERIFY(!t.contains(QStringLiteral("张三丰")));
+        QVERIFY(Mmain::gHospitalName.isEmpty());
+        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("mk")));
+        QVERIFY(!colourBox(page, kPictureColours[0], 100).isNull());   // the picture row stays
+    }
+
+    void failuresStopTheJob()
+    {
+        useEveryItem();
+        const qint64 id = addReport(QStringLiteral("正常"), true);
+        // The printer cannot start the job.
+        backend_->setOutputFile(folder_->file(QStringLiteral("no/such/folder/out.pdf")));
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("482:")));
+        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+
+        // A picture that cannot be read: reported, and no job is started at all.
+        backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
+        MessageBox::clearShown();
+        QVERIFY(TestFolder::exec(QStringLiteral("update reports set picture3=X'00112233'")));
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:")));
+        QVERIFY(!QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+    }
+
+    void preview()
+    {
+        useEveryItem();
+        const qint64 id = addReport(longFindings(), true);
+        QStringList captions;
+        QVERIFY(!ReportData::loadItemCaptions(captions).failed());
+        settings_.load(captions);
+        content_ = ReportContent();
+        QVERIFY(!ReportData::loadReport(id, content_).failed());
+        ReportPaperWidget paper;
+        ReportRenderer r(settings_, content_);
+        r.setPreviewWidget(&paper);
+        r.RenderReport(ReportRenderer::kPreviewMode, 0, 0);
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        QVERIFY(settings_.pageCount >= 3);
+        // The page is the printable area at 96 dpi: 200 x 287 mm.
+        QVERIFY(std::abs(paper.width() - 200 / 25.4 * 96) <= 1);
+        QCOMPARE(r.frameSize().width(), 210.0);
+
+        r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
+        QImage shot = paper.grab().toImage();
+        shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
+        const QRectF pic = colourBox(shot, kPictureColours[0], 96);
+        QVERIFY(!pic.isNull());
+        QVERIFY(std::abs(pic.width() - 40) < 1.0);
+
+        settings_.zoom = 1.5;
+        r.RenderReport(ReportRenderer::kPreviewMode, 2, 0);
+        QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
+        shot = paper.grab().toImage();
+        shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-2-150.png"));
+        QVERIFY(colourBox(shot, kPictureColours[0], 96).isNull());   // page 2: no pictures
+    }
+
+private:
+    QStringList itemCaptions()
+    {
+        QStringList c;
+        ReportData::loadItemCaptions(c);
+        return c;
+    }
+
+    // Header slots 1..20 take every item but findings, diagnosis and report date
+    // (short values before the narrow fourth column); the body shows findings and
+    // diagnosis, the footer the report date and doctors.
+    void useEveryItem()
+    {
+        auto set = [](int s, int item) {
+            Modini::SetIniValue(QStringLiteral("rptxm"), QStringLiteral("xm%1").arg(s), QString::number(item));
+            Modini::SetIniValue(QStringLiteral("rptxm"), QStringLiteral("id%1").arg(s),
+                                QString::number(kItemField[item - 1]));
+        };
+        const int header[20] = {1, 2, 3, 4, 6, 7, 9, 8, 10, 11, 17, 12, 21, 22, 18, 16, 5, 15, 13, 14};
+        for (int slot = 1; slot <= 20; ++slot)
+            set(slot, header[slot - 1]);
+        set(21, 19);
+        set(22, 20);
+        set(26, 23);
+        set(27, 13);
+        set(28, 14);
+    }
+
+    QString longFindings()
+    {
+        QString t;
+        for (int n = 1; t.size() < 5000; ++n)
+            t += QStringLiteral("第%1句肺纹理清晰走行自然未见明显异常。").arg(n, 4, 10, QLatin1Char('0'));
+        return t.left(5000);
+    }
+
+    qint64 addReport(const QString& findings, bool pictures)
+    {
+        QVariantList p{QStringLiteral("张三丰"), QStringLiteral("男"), 45, QStringLiteral("岁"),
+                       QStringLiteral("8812345"), QStringLiteral("呼吸内科"), QStringLiteral("李时珍"),
+                       QStringLiteral("ZY0305"), QStringLiteral("2024-03-05"), QStringLiteral("2024-03-06"),
+                       QStringLiteral("华佗"), QStringLiteral("扁鹊"), QStringLiteral("DR-1号机"), 30,
+                       QStringLiteral("胸部"), QStringLiteral("阳性"), QStringLiteral("胸部正侧位"), findings,
+                       QStringLiteral("右下肺炎症，建议抗炎治疗后复查。"), 2, QStringLiteral("12床"),
+                       QStringLiteral("MZ0098"), QStringLiteral("阴性"), QStringLiteral("X2024-0305")};
+        for (int k = 0; k < 4; ++k)
+            p << (pictures ? QVariant(jpeg(kPictureColours[k])) : QVariant());
+        const QueryResult r = ModADOconnect::ExecuteSql(
+            QStringLiteral("insert into reports (brname, sex, age, ageunit, bedid, sectionoffice, utpatientid, "
+                           "inpatientid, pgdate, rpdate, pgdr, rpdr, facility, times, part, checktechnique, "
+                           "checkname, checksymptom, checkconclusion, obligate1, obligate2, obligate3, obligate4, "
+                           "obligate5, picture1, picture2, picture3, picture4) values "
+                           "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+            p);
+        if (!r.ok())
+            qWarning("%s", qPrintable(r.description));
+        return ModADOconnect::LastInsertId();
+    }
+
+    QString expectedValue(int field)
+    {
+        static const QHash<int, QString> v{
+            {1, QStringLiteral("张三丰")}, {2, QStringLiteral("男")}, {3, QStringLiteral("45岁")},
+            {5, QStringLiteral("8812345")}, {6, QStringLiteral("呼吸内科")}, {7, QStringLiteral("李时珍")},
+            {8, QStringLiteral("ZY0305")}, {9, QStringLiteral("2024-03-05")}, {10, QStringLiteral("2024-03-06")},
+            {11, QStringLiteral("华佗")}, {12, QStringLiteral("扁鹊")}, {13, QStringLiteral("DR-1号机")},
+            {14, QStringLiteral("30")}, {15, QStringLiteral("胸部")}, {16, QStringLiteral("阳性")},
+            {17, QStringLiteral("胸部正侧位")}, {20, QStringLiteral("2")}, {21, QStringLiteral("12床")},
+            {22, QStringLiteral("MZ0098")}, {23, QStringLiteral("阴性")}, {24, QStringLiteral("X2024-0305")}};
+        return v.value(field);
+    }
+
+    bool print(qint64 id)
+    {
+        QStringList captions;
+        if (ReportData::loadItemCaptions(captions).failed())
+            return false;
+        settings_ = PrintSettings();
+        settings_.load(captions);
+        content_ = ReportContent();
+        if (ReportData::loadReport(id, content_).failed())
+            return false;
+        ReportRenderer r(settings_, content_);
+        r.RenderReport(ReportRenderer::kPrintMode, 1, 0);
+        return true;
+    }
+
+    std::unique_ptr<TestFolder> folder_;
+    std::shared_ptr<PdfPrinterBackend> backend_;
+    PrintSettings settings_;
+    ReportContent content_;
+};
+
+QTEST_MAIN(tst_ReportPrint)
+#include "tst_ReportPrint.moc"
