@@ -2,7 +2,8 @@
 //
 // Creates data.db in PROGRAM_FOLDER from the shipped schema when it is missing
 // (or adds to an existing one) and fills it with N realistic reports: about
-// 150 per report date, going back from today over the years, with patients,
+// 150 per report date, going back over the years from today (or from the day
+// before the oldest report already there), with patients,
 // sections, requesting physicians, doctors, findings, diagnoses and small JPEG
 // pictures in some of the four picture fields. The section, doctor, user and
 // bodypart tables get the rows the reports refer to.
@@ -460,12 +461,20 @@ int main(int argc, char* argv[])
     bench::exec(db, "PRAGMA synchronous = OFF;");
     bench::exec(db, "PRAGMA cache_size = -262144;");   // 256 MiB
 
+    // Reports already there keep their dates; the new ones go before the oldest,
+    // so that every report date keeps about 150 reports.
     qint64 existing = 0;
+    QDate newest = QDate::currentDate();
     {
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT count(*) FROM reports", -1, &st, nullptr);
-        if (sqlite3_step(st) == SQLITE_ROW)
+        sqlite3_prepare_v2(db, "SELECT count(*), min(rpdate) FROM reports", -1, &st, nullptr);
+        if (sqlite3_step(st) == SQLITE_ROW) {
             existing = sqlite3_column_int64(st, 0);
+            const QDate oldest = QDate::fromString(
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))), QStringLiteral("yyyy-MM-dd"));
+            if (existing > 0 && oldest.isValid())
+                newest = std::min(newest, oldest.addDays(-1));
+        }
         sqlite3_finalize(st);
     }
 
@@ -476,10 +485,9 @@ int main(int argc, char* argv[])
 
     const std::vector<std::string> pictures = makePictures();
     Rng r(0x5eed0000ULL + std::uint64_t(existing));
-    const QDate today = QDate::currentDate();
-    const auto days = reportDays(r, n, today);
+    const auto days = reportDays(r, n, newest);
     // The workstation's equipment changed once over the years.
-    const QDate newEquipment = today.addYears(-4);
+    const QDate newEquipment = QDate::currentDate().addYears(-4);
 
     sqlite3_stmt* ins = nullptr;
     if (sqlite3_prepare_v2(db, kInsert, -1, &ins, nullptr) != SQLITE_OK)
