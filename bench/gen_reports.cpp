@@ -269,8 +269,7 @@ Texts reportTexts(Rng& r)
         if (abnormal) {
             anyAbnormal = true;
             const Finding& f = r.pick(bp.abnormal);
-            // The abnormal finding replaces the normal sentence it most resembles: keep it simple and
-            // put it after the first sentence, dropping a normal one.
+            // The abnormal finding takes the place of one of the normal sentences after the first.
             sentences.erase(sentences.begin() + 1 + r.below(int(sentences.size()) - 1));
             sentences.insert(sentences.begin() + 1, f.text);
             conclusions.push_back(f.conclusion);
