@@ -1,0 +1,83 @@
+#pragma once
+// Small helpers shared by the benchmark programs.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace bench {
+
+// The password of data.db (the connection string's pwd).
+inline constexpr const char* kDatabaseKey = "velkora";
+
+[[noreturn]] inline void die(const char* what, const QString& why = QString())
+{
+    if (why.isEmpty())
+        std::fprintf(stderr, "%s\n", what);
+    else
+        std::fprintf(stderr, "%s: %s\n", what, qPrintable(why));
+    std::exit(1);
+}
+
+// A direct connection to an encrypted data.db, bypassing the program's layer.
+inline sqlite3* openKeyed(const QString& path, int flags = SQLITE_OPEN_READWRITE)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open");
+        sqlite3_close(db);
+        die("cannot open the database", why);
+    }
+    const QByteArray key = QByteArray("PRAGMA key = '") + kDatabaseKey + "';";
+    char* err = nullptr;
+    if (sqlite3_exec(db, key.constData(), nullptr, nullptr, &err) != SQLITE_OK
+        || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
+        sqlite3_free(err);
+        sqlite3_close(db);
+        die("the database does not open with the program's key", why);
+    }
+    return db;
+}
+
+inline void exec(sqlite3* db, const char* sql)
+{
+    char* err = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
+        sqlite3_free(err);
+        die(sql, why);
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+inline double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+inline double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+inline double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+inline double minimum(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+
+}
