@@ -1,3 +1,4 @@
+#include <limits>
 #include "report/ReportRenderer.h"
 
 #include "core/Mmain.h"
@@ -475,7 +476,8 @@ bool ReportRenderer::renderOn(ReportSurface& surface, Mode mode, int pageToShow,
             if ((stopped = CheckPageBreak(mode, pageToShow, pageToPrint)))
                 break;
             ApplyReportFont(6, mode);
-            stopped = PrintWrappedText(value, 100, mode, pageToShow, pageToPrint, 6);
+            // Findings and diagnosis are printed whole, however many pages they take.
+            stopped = PrintWrappedText(value, std::numeric_limits<int>::max(), mode, pageToShow, pageToPrint, 6);
         }
 
         if (stopped) {

@@ -161,6 +161,10 @@ private slots:
                 QVERIFY2(onPage > 0, qPrintable(QStringLiteral("page %1").arg(page)));
         }
         const QString all = pdfText(pdf);
+        // The whole findings text is there, up to its last sentence.
+        const QString findings = longFindings();
+        const QString lastSentence = findings.mid(findings.lastIndexOf(QStringLiteral("第")), 5);
+        QVERIFY2(all.contains(lastSentence), qPrintable(lastSentence));
         QVERIFY(all.indexOf(QStringLiteral("诊断意见:")) > all.lastIndexOf(QStringLiteral("句")));
         QVERIFY(all.contains(QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")));
 
