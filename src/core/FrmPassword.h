@@ -1,0 +1,22 @@
+#pragma once
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+// The logged-in user changes his own password.
+class FrmPassword : public QDialog {
+    Q_OBJECT
+public:
+    explicit FrmPassword(QWidget* parent = nullptr);
+    void Form_Load();
+    void ButtnSave_Click();
+    void ButtnQuit_Click();
+
+    QWidget* Picdata = nullptr;
+    QLineEdit* Text1 = nullptr;   // old
+    QLineEdit* Text2 = nullptr;   // new
+    QLineEdit* Text3 = nullptr;   // confirmation
+    QPushButton* ButtnSave = nullptr;
+    QPushButton* ButtnQuit = nullptr;
+};
