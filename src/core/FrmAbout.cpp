@@ -1,16 +1,19 @@
 #include "core/FrmAbout.h"
 
 #include "core/Mmain.h"
+#include "core/QvButton.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 
 #include <QLabel>
-#include <QPushButton>
 
 FrmAbout::FrmAbout(QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("关于本软件"));
     setFixedSize(360, 220);
-    Picdata = new QWidget(this);
+    Picdata = new PaintPanel(this);
     Picdata->setObjectName(QStringLiteral("Picdata"));
     Picdata->setGeometry(8, 8, 344, 156);
     Label1 = new QLabel(QString::fromLatin1(Mmain::kProgramName), Picdata);
@@ -25,13 +28,12 @@ FrmAbout::FrmAbout(QWidget* parent)
     Label3->setGeometry(24, 88, 300, 22);
     Label4 = new QLabel(QStringLiteral("本软件仅供本院放射科使用。"), Picdata);
     Label4->setGeometry(24, 114, 300, 22);
-    ButtnSave = new QPushButton(QStringLiteral("关 闭"), this);
+    ButtnSave = new QvButton(QStringLiteral("关 闭"), this);
     ButtnSave->setObjectName(QStringLiteral("ButtnSave"));
     ButtnSave->setGeometry(266, 176, 86, 32);
-    ButtnSave->setAutoDefault(false);
-    connect(ButtnSave, &QPushButton::clicked, this, [this] { ButtnSave_Click(); });
+    connect(ButtnSave, &QvButton::clicked, this, [this] { ButtnSave_Click(); });
 }
 
-void FrmAbout::Form_Load() {}
+void FrmAbout::Form_Load() { Skin::FrmAboutApplyDialogSkin(this, Picdata, ButtnSave); }
 
 void FrmAbout::ButtnSave_Click() { accept(); }

@@ -2,7 +2,8 @@
 #include <QDialog>
 
 class QLabel;
-class QPushButton;
+class PaintPanel;
+class QvButton;
 
 // Product name and version.
 class FrmAbout : public QDialog {
@@ -12,10 +13,10 @@ public:
     void Form_Load();
     void ButtnSave_Click();
 
-    QWidget* Picdata = nullptr;
+    PaintPanel* Picdata = nullptr;
     QLabel* Label1 = nullptr;   // product name
     QLabel* Label2 = nullptr;   // version
     QLabel* Label3 = nullptr;   // maker
     QLabel* Label4 = nullptr;   // usage notice
-    QPushButton* ButtnSave = nullptr;
+    QvButton* ButtnSave = nullptr;
 };

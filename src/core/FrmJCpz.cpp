@@ -1,6 +1,10 @@
 #include "core/FrmJCpz.h"
 
 #include "core/Mmain.h"
+#include "core/QvButton.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 #include "core/Modini.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
@@ -8,14 +12,13 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 FrmJCpz::FrmJCpz(QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("系统设置"));
     setFixedSize(400, 200);
-    Picdata = new QWidget(this);
+    Picdata = new PaintPanel(this);
     Picdata->setObjectName(QStringLiteral("Picdata"));
     Picdata->setGeometry(8, 8, 384, 130);
     auto* l1 = new QLabel(QStringLiteral("医院名称："), Picdata);
@@ -31,20 +34,19 @@ FrmJCpz::FrmJCpz(QWidget* parent)
     Checkkz = new QCheckBox(QStringLiteral("编辑报告框适应窗口大小"), Picdata);
     Checkkz->setObjectName(QStringLiteral("Checkkz"));
     Checkkz->setGeometry(100, 90, 260, 24);
-    ButtnSave = new QPushButton(QStringLiteral("保 存"), this);
+    ButtnSave = new QvButton(QStringLiteral("保 存"), this);
     ButtnSave->setObjectName(QStringLiteral("ButtnSave"));
     ButtnSave->setGeometry(208, 152, 86, 32);
-    ButtnQuit = new QPushButton(QStringLiteral("退 出"), this);
+    ButtnQuit = new QvButton(QStringLiteral("退 出"), this);
     ButtnQuit->setObjectName(QStringLiteral("ButtnQuit"));
     ButtnQuit->setGeometry(304, 152, 86, 32);
-    for (QPushButton* b : {ButtnSave, ButtnQuit})
-        b->setAutoDefault(false);
-    connect(ButtnSave, &QPushButton::clicked, this, [this] { ButtnSave_Click(); });
-    connect(ButtnQuit, &QPushButton::clicked, this, [this] { ButtnQuit_Click(); });
+    connect(ButtnSave, &QvButton::clicked, this, [this] { ButtnSave_Click(); });
+    connect(ButtnQuit, &QvButton::clicked, this, [this] { ButtnQuit_Click(); });
 }
 
 void FrmJCpz::Form_Load()
 {
+    Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit});
     Text1->setText(Mmain::gHospitalName);
     Text2->setText(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QString(), AppPaths::iniFile()));
     // Only "1" ticks the box; a missing or odd value reads as clear.

@@ -4,7 +4,8 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
+class PaintPanel;
+class QvButton;
 
 // System settings: hospital name, machine name and whether the editor's
 // report boxes follow the window size.
@@ -16,10 +17,10 @@ public:
     void ButtnSave_Click();
     void ButtnQuit_Click();
 
-    QWidget* Picdata = nullptr;
+    PaintPanel* Picdata = nullptr;
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
     QCheckBox* Checkkz = nullptr;
-    QPushButton* ButtnSave = nullptr;
-    QPushButton* ButtnQuit = nullptr;
+    QvButton* ButtnSave = nullptr;
+    QvButton* ButtnQuit = nullptr;
 };

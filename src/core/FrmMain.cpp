@@ -4,7 +4,13 @@
 #include "core/ModADOconnect.h"
 #include "core/Openers.h"
 #include "core/ReportList.h"
-#include "core/FrmMainSkin.h"
+#include "core/MenuSkin.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvMenuBar.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
@@ -28,20 +34,6 @@ QPointer<FrmMain>& currentWindow()
     static QPointer<FrmMain> w;
     return w;
 }
-
-// The status bar paints its own gradient.
-class StatusBar : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        FrmMainSkin::DrawStatusBar(p, size(), FrmMainSkin::StatusColorFrom(), FrmMainSkin::StatusColorTo(),
-                                   FrmMainSkin::LineColor());
-    }
-};
 }
 
 FrmMain* FrmMain::current() { return currentWindow().data(); }
@@ -75,15 +67,16 @@ FrmMain::~FrmMain()
 
 void FrmMain::buildControls()
 {
-    Pictool = new QWidget(this);
+    Pictool = new PaintPanel(this);
     Pictool->setObjectName(QStringLiteral("Pictool"));
-    Pictool->setAutoFillBackground(true);
+    connect(Pictool, &PaintPanel::Resize, this, [this] { Skin::FrmMainPictoolResize(Pictool); });
+    Linetool2 = new QWidget(Pictool);
+    Linetool2->setObjectName(QStringLiteral("Linetool2"));
 
     auto makeButton = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, Pictool);
+        auto* b = new QvButton(caption, Pictool);
         b->setObjectName(QString::fromLatin1(name));
         b->setFixedSize(kToolButtonSize, kToolButtonSize);
-        b->setAutoDefault(false);
         b->setFocusPolicy(Qt::NoFocus);
         return b;
     };
@@ -94,15 +87,13 @@ void FrmMain::buildControls()
     ButtnPrint = makeButton("ButtnPrint", QStringLiteral("打印报告"));
     ButtnFind = makeButton("ButtnFind", QStringLiteral("查询报告"));
     ButtnGraph = makeButton("ButtnGraph", QStringLiteral("统计报告"));
-    for (QPushButton* b : {ButtnNew, buttnview, buttnfix, ButtnDel, ButtnPrint, ButtnFind, ButtnGraph})
-        b->setStyleSheet(QStringLiteral("QPushButton { white-space: normal; }"));
-    connect(ButtnNew, &QPushButton::clicked, this, [this] { 新建报告_Click(); });
-    connect(buttnview, &QPushButton::clicked, this, [this] { 查看报告_Click(); });
-    connect(buttnfix, &QPushButton::clicked, this, [this] { 修改报告_Click(); });
-    connect(ButtnDel, &QPushButton::clicked, this, [this] { 删除报告_Click(); });
-    connect(ButtnPrint, &QPushButton::clicked, this, [this] { 打印报告_Click(); });
-    connect(ButtnFind, &QPushButton::clicked, this, [this] { 查询报告_Click(); });
-    connect(ButtnGraph, &QPushButton::clicked, this, [this] { 统计报告_Click(); });
+    connect(ButtnNew, &QvButton::clicked, this, [this] { 新建报告_Click(); });
+    connect(buttnview, &QvButton::clicked, this, [this] { 查看报告_Click(); });
+    connect(buttnfix, &QvButton::clicked, this, [this] { 修改报告_Click(); });
+    connect(ButtnDel, &QvButton::clicked, this, [this] { 删除报告_Click(); });
+    connect(ButtnPrint, &QvButton::clicked, this, [this] { 打印报告_Click(); });
+    connect(ButtnFind, &QvButton::clicked, this, [this] { 查询报告_Click(); });
+    connect(ButtnGraph, &QvButton::clicked, this, [this] { 统计报告_Click(); });
 
     Label1 = new QLabel(QStringLiteral("列表日期："), Pictool);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -124,7 +115,7 @@ void FrmMain::buildControls()
     MSHFlexGrid1->setWordWrap(false);
     MSHFlexGrid1->viewport()->installEventFilter(this);
 
-    PicStatusBar = new StatusBar(this);
+    PicStatusBar = new PaintPanel(this);
     PicStatusBar->setObjectName(QStringLiteral("PicStatusBar"));
     LabUser = new QLabel(PicStatusBar);
     LabUser->setObjectName(QStringLiteral("LabUser"));
@@ -140,7 +131,7 @@ void FrmMain::layoutToolbar()
     const int top = menuHeight + 4;
     int x = 8;
     const int gap = 4;
-    for (QPushButton* b : {ButtnNew, buttnview, buttnfix, ButtnDel, ButtnPrint, ButtnFind, ButtnGraph}) {
+    for (QvButton* b : {ButtnNew, buttnview, buttnfix, ButtnDel, ButtnPrint, ButtnFind, ButtnGraph}) {
         if (b == ButtnFind)
             x += 16;
         b->move(x, top);
@@ -151,6 +142,7 @@ void FrmMain::layoutToolbar()
     Label1->move(x, top + (kToolButtonSize - Label1->height()) / 2);
     DTPicker1->move(x + Label1->width() + 4, top + (kToolButtonSize - DTPicker1->sizeHint().height()) / 2);
     Pictool->setGeometry(0, 0, width(), top + kToolButtonSize + 6);
+    Linetool2->setGeometry(0, menuHeight + 1, width(), 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -162,7 +154,8 @@ void FrmMain::Form_Load()
     ApplyMenuRights();
     // 4-5. Menu bar and the tick of the current skin.
     layoutToolbar();
-    tickSkin(FrmMainSkin::SkinId());
+    ucQvmenuBarV31->AttachMenu(this);
+    tickSkin(Palette::gSkinId);
     // 6. The user.
     LabUser->setText(QStringLiteral("用户: ") + Mmain::gUserName);
     // 7. The backup dialog keeps its settings in ModBackup.
@@ -174,7 +167,11 @@ void FrmMain::Form_Load()
     LoadDayList(DTPicker1->date());
     Openers::SetMainReportList(MSHFlexGrid1);
     // 10. The shared menu skin.
-    FrmMainSkin::AttachMenuSkin(this);
+    gMenuSkin.SkinColor1(Palette::gLineColor);
+    gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
+    gMenuSkin.SkinColor3(Palette::gCaptionColorTo);
+    gMenuSkin.SkinFlag(0);
+    gMenuSkin.AttachForm(this);
     Form_Resize();
 }
 
@@ -189,7 +186,7 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
 
     const QueryResult r = ModADOconnect::QueryData(sql, params);
 
-    ReportList::SetupColumns(g, Environment::screenSizePixels().width(), FrmMainSkin::CaptionHeight());
+    ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
     ReportList::SetEmptyState(g);
     if (r.number == 0 && r.data) {
         ReportList::FillRows(g, *r.data);
@@ -318,7 +315,8 @@ void FrmMain::closeEvent(QCloseEvent* event)
 void FrmMain::Form_Unload()
 {
     unloaded_ = true;
-    FrmMainSkin::DetachMenuSkin(this);
+    gMenuSkin.DetachForm(this);
+    ucQvmenuBarV31->DetachMenu();
     Openers::SetMainReportList(nullptr);
     ModADOconnect::CloseDatabase();
 }

@@ -5,13 +5,14 @@
 #include <QVariantList>
 #include <QWidget>
 
+class PaintPanel;
 class QAction;
 class QDateEdit;
 class QLabel;
 class QMenu;
-class QMenuBar;
-class QPushButton;
 class QTableWidget;
+class QvButton;
+class QvMenuBar;
 
 // The main window: the reports of one report date, the menus, the tool bar
 // and the commands behind them. It exists from a successful login until exit
@@ -61,19 +62,20 @@ public:
     QMenu* menu(const QString& name) const;   // "报告", "设置", "模板", "维护", "系统", "皮肤选择"
 
     // Controls, named as the window's design names them.
-    QWidget* Pictool = nullptr;
-    QMenuBar* ucQvmenuBarV31 = nullptr;
-    QPushButton* ButtnNew = nullptr;
-    QPushButton* buttnview = nullptr;
-    QPushButton* buttnfix = nullptr;
-    QPushButton* ButtnDel = nullptr;
-    QPushButton* ButtnPrint = nullptr;
-    QPushButton* ButtnFind = nullptr;
-    QPushButton* ButtnGraph = nullptr;
+    PaintPanel* Pictool = nullptr;
+    QvMenuBar* ucQvmenuBarV31 = nullptr;
+    QWidget* Linetool2 = nullptr;
+    QvButton* ButtnNew = nullptr;
+    QvButton* buttnview = nullptr;
+    QvButton* buttnfix = nullptr;
+    QvButton* ButtnDel = nullptr;
+    QvButton* ButtnPrint = nullptr;
+    QvButton* ButtnFind = nullptr;
+    QvButton* ButtnGraph = nullptr;
     QLabel* Label1 = nullptr;
     QDateEdit* DTPicker1 = nullptr;
     QTableWidget* MSHFlexGrid1 = nullptr;
-    QWidget* PicStatusBar = nullptr;
+    PaintPanel* PicStatusBar = nullptr;
     QLabel* LabUser = nullptr;
     QMenu* popupmenut = nullptr;
 

@@ -2,7 +2,13 @@
 #include "core/FrmAbout.h"
 #include "core/FrmJCpz.h"
 #include "core/FrmMain.h"
-#include "core/FrmMainSkin.h"
+#include "core/MenuSkin.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvMenuBar.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 #include "core/FrmPassword.h"
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
@@ -15,6 +21,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -39,7 +46,7 @@ QMenu* FrmMain::menu(const QString& name) const { return menus_.value(name); }
 
 void FrmMain::buildMenus()
 {
-    ucQvmenuBarV31 = new QMenuBar(Pictool);
+    ucQvmenuBarV31 = new QvMenuBar(Pictool);
     ucQvmenuBarV31->setObjectName(QStringLiteral("ucQvmenuBarV31"));
     ucQvmenuBarV31->setNativeMenuBar(false);
     auto top = [this](const QString& name, const QString& caption) {
@@ -135,23 +142,20 @@ void FrmMain::buildMenus()
 
 void FrmMain::ApplySkin()
 {
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, FrmMainSkin::ToolBackColor());
-    setPalette(pal);
-    Pictool->setPalette(pal);
-    PicStatusBar->update();
-
-    auto disable = [this](std::initializer_list<QWidget*> buttons, std::initializer_list<const char*> items) {
-        for (QWidget* b : buttons)
-            b->setEnabled(false);
-        for (const char* n : items)
-            if (QAction* a = action(QString::fromUtf8(n)))
-                a->setEnabled(false);
-    };
-    if (!Mmain::gRights[Mmain::RightEditOwn])
-        disable({buttnfix, ButtnDel, ButtnNew}, {"新建报告", "修改报告m", "删除报告m", "修改报告", "删除报告"});
-    if (!Mmain::gRights[Mmain::RightViewPrint])
-        disable({buttnview, ButtnPrint}, {"查看报告m", "打印报告m", "查看报告", "打印报告", "打印纸张设置"});
+    Skin::FrmMainSkin s;
+    s.window = this;
+    s.Pictool = Pictool;
+    s.PicStatusBar = PicStatusBar;
+    s.Linetool2 = Linetool2;
+    s.buttons = {ButtnNew, ButtnDel, ButtnFind, ButtnGraph, ButtnPrint, buttnview, buttnfix};
+    s.ucQvmenuBarV31 = ucQvmenuBarV31;
+    s.right1Buttons = {buttnfix, ButtnDel, ButtnNew};
+    s.right0Buttons = {buttnview, ButtnPrint};
+    for (const char* n : {"新建报告", "修改报告m", "删除报告m", "修改报告", "删除报告"})
+        s.right1Items.append(action(QString::fromUtf8(n)));
+    for (const char* n : {"查看报告m", "打印报告m", "查看报告", "打印报告", "打印纸张设置"})
+        s.right0Items.append(action(QString::fromUtf8(n)));
+    Skin::FrmMainApplySkin(s);
 }
 
 void FrmMain::ApplyMenuRights()
@@ -185,12 +189,27 @@ void FrmMain::tickSkin(int id)
 
 void FrmMain::ChangeSkin(int id)
 {
+    // 1-2. Remember the choice and fill the palette.
     Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("skinid"), QString::number(id));
-    FrmMainSkin::SetSkin(id);
+    Palette::gSkinId = id;
+    Palette::SetSkinColors(id);
+    // 3. The window's own colours (rights 0 and 1 again).
     ApplySkin();
+    // 4. The shared menu skin.
+    gMenuSkin.SkinColor1(Palette::gLineColor);
+    gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
+    gMenuSkin.SkinColor3(Palette::gCaptionColorTo);
+    // 5. The list.
     MSHFlexGrid1->viewport()->update();
+    // 6. The menu bar in its new colours.
+    ucQvmenuBarV31->DetachMenu();
+    ucQvmenuBarV31->AttachMenu(this);
+    // 7. Ticks.
     tickSkin(id);
-    update();
+    // Every open window shows the new palette.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            w->update();
 }
 
 // ---------------------------------------------------------------------------

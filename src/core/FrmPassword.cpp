@@ -1,20 +1,23 @@
 #include "core/FrmPassword.h"
 
 #include "core/Mmain.h"
+#include "core/QvButton.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 #include "core/ModADOconnect.h"
 #include "core/ModPassword.h"
 #include "platform/MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 FrmPassword::FrmPassword(QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("密码设置"));
     setFixedSize(340, 200);
-    Picdata = new QWidget(this);
+    Picdata = new PaintPanel(this);
     Picdata->setObjectName(QStringLiteral("Picdata"));
     Picdata->setGeometry(8, 8, 324, 130);
     const QString labels[] = {QStringLiteral("原密码："), QStringLiteral("新密码："), QStringLiteral("确认密码：")};
@@ -28,19 +31,17 @@ FrmPassword::FrmPassword(QWidget* parent)
         t->setEchoMode(QLineEdit::Password);
         *boxes[i] = t;
     }
-    ButtnSave = new QPushButton(QStringLiteral("保 存"), this);
+    ButtnSave = new QvButton(QStringLiteral("保 存"), this);
     ButtnSave->setObjectName(QStringLiteral("ButtnSave"));
     ButtnSave->setGeometry(148, 152, 86, 32);
-    ButtnQuit = new QPushButton(QStringLiteral("退 出"), this);
+    ButtnQuit = new QvButton(QStringLiteral("退 出"), this);
     ButtnQuit->setObjectName(QStringLiteral("ButtnQuit"));
     ButtnQuit->setGeometry(244, 152, 86, 32);
-    for (QPushButton* b : {ButtnSave, ButtnQuit})
-        b->setAutoDefault(false);
-    connect(ButtnSave, &QPushButton::clicked, this, [this] { ButtnSave_Click(); });
-    connect(ButtnQuit, &QPushButton::clicked, this, [this] { ButtnQuit_Click(); });
+    connect(ButtnSave, &QvButton::clicked, this, [this] { ButtnSave_Click(); });
+    connect(ButtnQuit, &QvButton::clicked, this, [this] { ButtnQuit_Click(); });
 }
 
-void FrmPassword::Form_Load() {}
+void FrmPassword::Form_Load() { Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit}); }
 
 void FrmPassword::ButtnSave_Click()
 {

@@ -2,7 +2,8 @@
 #include <QDialog>
 
 class QLineEdit;
-class QPushButton;
+class PaintPanel;
+class QvButton;
 
 // The logged-in user changes his own password.
 class FrmPassword : public QDialog {
@@ -13,10 +14,10 @@ public:
     void ButtnSave_Click();
     void ButtnQuit_Click();
 
-    QWidget* Picdata = nullptr;
+    PaintPanel* Picdata = nullptr;
     QLineEdit* Text1 = nullptr;   // old
     QLineEdit* Text2 = nullptr;   // new
     QLineEdit* Text3 = nullptr;   // confirmation
-    QPushButton* ButtnSave = nullptr;
-    QPushButton* ButtnQuit = nullptr;
+    QvButton* ButtnSave = nullptr;
+    QvButton* ButtnQuit = nullptr;
 };

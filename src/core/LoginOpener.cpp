@@ -2,7 +2,7 @@
 #include "core/login.h"
 
 #include <QGuiApplication>
-#include <QLineEdit>
+#include "core/QvTextBox.h"
 #include <QScreen>
 
 namespace Mmain {

@@ -75,6 +75,8 @@ FileError CopyOverwrite(const QString& source, const QString& target)
         return {53, QStringLiteral("文件未找到")};
     if (!in.open(QIODevice::ReadOnly))
         return openError(in);
+    if (!QFileInfo(target).absoluteDir().exists())
+        return {76, QStringLiteral("路径未找到")};
     QSaveFile out(target);
     out.setDirectWriteFallback(false);
     if (!out.open(QIODevice::WriteOnly)) {

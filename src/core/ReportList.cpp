@@ -1,6 +1,7 @@
 #include "core/ReportList.h"
 
 #include "core/ModADOconnect.h"
+#include "core/Palette.h"
 #include "platform/Environment.h"
 
 #include <QApplication>
@@ -30,19 +31,7 @@ constexpr Column kCols[kColumns] = {
 
 int toPixels(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
 
-QColor colorValue(unsigned v)
-{
-    if ((v & 0xFF000000u) == 0x80000000u) {
-        const QPalette pal = QApplication::palette();
-        switch (v & 0xFFu) {
-        case 0x0F: return pal.color(QPalette::Button);
-        case 0x10: return pal.color(QPalette::Dark);
-        case 0x0D: return pal.color(QPalette::Highlight);
-        default: return pal.color(QPalette::Highlight);
-        }
-    }
-    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
+QColor colorValue(unsigned v) { return Palette::ToQColor(qint32(v)); }
 
 void applySelection(QTableWidget* grid, int highlight, unsigned color)
 {

@@ -1,7 +1,12 @@
 #include "core/login.h"
 
 #include "core/FrmMain.h"
-#include "core/FrmMainSkin.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvTextBox.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
 #include "core/ModPassword.h"
@@ -23,19 +28,15 @@ QPointer<login>& currentWindow()
 
 const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为空");
 
-// The painted title strip along the top of the window.
-class TitleStrip : public QWidget {
-public:
-    using QWidget::QWidget;
+}
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        FrmMainSkin::DrawTitleStrip(p, size(), FrmMainSkin::CaptionColorFrom(), FrmMainSkin::CaptionColorTo(),
-                                    FrmMainSkin::LineColor());
-    }
-};
+void login::PaintTitleStrip(QPainter& p, const QSize& size)
+{
+    const int n = size.height() - 2;
+    for (int i = 1; i <= n; ++i)
+        p.fillRect(QRect(0, i, size.width(), 1),
+                   Skin::GradientColor(Palette::gCaptionColorFrom, Palette::gCaptionColorTo, double(i) / double(n)));
+    p.fillRect(QRect(0, size.height() - 1, size.width(), 1), Palette::ToQColor(Palette::gLineColor));
 }
 
 login* login::current() { return currentWindow().data(); }
@@ -47,9 +48,11 @@ login::login()
     setWindowTitle(QStringLiteral("用户登录"));
     setFixedSize(340, 220);
 
-    Pictitle = new TitleStrip(this);
+    Pictitle = new PaintPanel(this);
     Pictitle->setObjectName(QStringLiteral("Pictitle"));
     Pictitle->setGeometry(0, 0, width(), kTitleHeight);
+    Pictitle->setDrawing(QStringLiteral("title"),
+                         [](QPainter& p, const QSize& size, const QFont&) { PaintTitleStrip(p, size); });
 
     Label3 = new QLabel(QString::fromLatin1(Mmain::kProgramName), this);
     QFont big = Label3->font();
@@ -62,29 +65,33 @@ login::login()
 
     Label1 = new QLabel(QStringLiteral("代  号："), this);
     Label1->setGeometry(40, 96, 70, 24);
-    Text1 = new QLineEdit(this);
+    Text1 = new QvTextBox(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(112, 96, 180, 24);
     Label2 = new QLabel(QStringLiteral("密  码："), this);
     Label2->setGeometry(40, 130, 70, 24);
-    Text2 = new QLineEdit(this);
+    Text2 = new QvTextBox(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(112, 130, 180, 24);
-    Text2->setEchoMode(QLineEdit::Password);
+    Text2->setPasswordChar(true);
 
-    buttonlogin = new QPushButton(QStringLiteral("登 录"), this);
+    buttonlogin = new QvButton(QStringLiteral("登 录"), this);
     buttonlogin->setObjectName(QStringLiteral("buttonlogin"));
     buttonlogin->setGeometry(112, 172, 84, 32);
-    buttonquit = new QPushButton(QStringLiteral("退 出"), this);
+    buttonquit = new QvButton(QStringLiteral("退 出"), this);
     buttonquit->setObjectName(QStringLiteral("buttonquit"));
     buttonquit->setGeometry(208, 172, 84, 32);
-    for (QPushButton* b : {buttonlogin, buttonquit})
-        b->setAutoDefault(false);
 
-    connect(Text1, &QLineEdit::returnPressed, this, [this] { Text2->setFocus(); });
-    connect(Text2, &QLineEdit::returnPressed, this, [this] { buttonlogin_Click(); });
-    connect(buttonlogin, &QPushButton::clicked, this, [this] { buttonlogin_Click(); });
-    connect(buttonquit, &QPushButton::clicked, this, [this] { buttonquit_Click(); });
+    connect(Text1, &QvTextBox::KeyPress, this, [this](int key) {
+        if (key == 13)
+            Text2->setFocus();
+    });
+    connect(Text2, &QvTextBox::KeyPress, this, [this](int key) {
+        if (key == 13)
+            buttonlogin_Click();
+    });
+    connect(buttonlogin, &QvButton::clicked, this, [this] { buttonlogin_Click(); });
+    connect(buttonquit, &QvButton::clicked, this, [this] { buttonquit_Click(); });
     Form_Load();
 }
 
@@ -92,10 +99,7 @@ login::~login() = default;
 
 void login::Form_Load()
 {
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, FrmMainSkin::ToolBackColor());
-    setPalette(pal);
-    setAutoFillBackground(true);
+    Skin::LoginApplyDialogSkin(this, buttonlogin, buttonquit);
 }
 
 void login::buttonlogin_Click()
