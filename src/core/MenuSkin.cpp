@@ -58,7 +58,7 @@ QString MenuSkin::styleSheet() const
                "QMenu { background: #ffffff; border: 1px solid %2; padding: 2px; }"
                "QMenu::item { padding: 4px 28px 4px 26px; border: 1px solid transparent; color: #000000; }"
                "QMenu::item:selected { background: %1; border: 1px solid %2; }"
-               "QMenu::item:disabled { color: #a0a0a0; }"
+               "QMenu::item:disabled { color: #8c8c8c; }"
                "QMenu::separator { height: 1px; background: %3; margin: 3px 6px 3px 24px; }")
         .arg(selection, line, dark);
 }

@@ -1,5 +1,7 @@
 #include "core/SkinPaint.h"
 
+#include "core/QvScrollBar.h"
+
 #include <QFontMetrics>
 #include <cmath>
 
@@ -127,6 +129,10 @@ void SetBackColor(QWidget* w, qint32 color)
         return;
     if (auto* panel = qobject_cast<PaintPanel*>(w)) {
         panel->setBackColor(color);
+        return;
+    }
+    if (auto* bar = qobject_cast<QvScrollBar*>(w)) {
+        bar->setBackColor(color);
         return;
     }
     QPalette pal = w->palette();

@@ -22,7 +22,7 @@
 //   Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit});
 // A caption strip at the top of a panel:
 //   Skin::DrawGradientCaption(PicTree, QStringLiteral("模板分类"));
-// Single pieces:
+// Single steps:
 //   Skin::SetBackColor(anyWidget, Palette::gFormBackColor);   // window, panel or line control
 //   Skin::SetLineColor(Linetool1, Palette::gLineColor);       // a thin QWidget/QFrame used as a line
 //   Skin::ToolbarScheme(button); Skin::DialogScheme(button); Skin::TabScheme(button);
@@ -58,7 +58,8 @@ void DrawGradientCaption(PaintPanel* panel, const QString& caption);
 void DrawStatusBar(PaintPanel* PicStatusBar);
 
 // --- colours of widgets ---
-// Back colour of a window, a painted panel (which clears its drawings) or any other widget.
+// Back colour of a window, a painted panel (which clears its drawings), a QvScrollBar (its track)
+// or any other widget.
 void SetBackColor(QWidget* w, qint32 color);
 // Colour of a line control: a thin widget filled with the colour.
 void SetLineColor(QWidget* line, qint32 color);

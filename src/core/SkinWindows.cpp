@@ -58,6 +58,23 @@ void LoginApplyDialogSkin(QWidget* window, QvButton* buttonlogin, QvButton* butt
     DialogScheme(buttonquit);
 }
 
+void PaintLoginTitle(QPainter& p, const QSize& size)
+{
+    const int w = size.width(), h = size.height();
+    const int n = h - 2;
+    for (int i = 1; i <= n; ++i)
+        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, double(i) / double(n)));
+    if (h > 0)
+        p.fillRect(QRect(0, h - 1, w, 1), ToQColor(gLineColor));
+}
+
+void DrawLoginTitle(PaintPanel* Pictitle)
+{
+    if (Pictitle)
+        Pictitle->setDrawing(QStringLiteral("title"),
+                             [](QPainter& p, const QSize& s, const QFont&) { PaintLoginTitle(p, s); });
+}
+
 void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* ButtnSave)
 {
     ApplyDialogSkin(window, Picdata, {ButtnSave});
@@ -86,28 +103,6 @@ void DrawTreeCaption(PaintPanel* PicTree) { DrawGradientCaption(PicTree, QString
 void DrawFontCaption(PaintPanel* Picfont) { DrawGradientCaption(Picfont, QStringLiteral("打印字体设置")); }
 void DrawPrinterCaption(PaintPanel* Picprinter) { DrawGradientCaption(Picprinter, QStringLiteral("打印机设置")); }
 
-void PaintEditorCaptionStrip(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
-{
-    const int w = size.width();
-    const int h = gCaptionHeight;
-    const QColor line = ToQColor(gLineColor);
-    p.fillRect(QRect(0, 0, w, 1), line);
-    p.fillRect(QRect(0, h, w, 1), line);
-    // Row i of N = H - 1 steps; row 1 is one step from the 'to' colour, row N the 'from' colour.
-    for (int i = 1; i <= h - 1; ++i) {
-        const double t = h - 1 > 0 ? double(i) / double(h - 1) : 1.0;
-        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
-    }
-    if (caption.isEmpty())
-        return;
-    const QFontMetrics fm(font);
-    const int x = int(std::nearbyint((w - fm.horizontalAdvance(caption)) / 2.0));
-    const int y = int(std::nearbyint((h - fm.height()) / 2.0));
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QPoint(x, y + fm.ascent()), caption);
-}
-
 namespace {
 void sideEdges(QPainter& p, const QSize& s)
 {
@@ -125,6 +120,22 @@ void centredCaption(QPainter& p, const QSize& s, const QString& caption, const Q
     p.setPen(Qt::black);
     p.drawText(QPoint(x, y + fm.ascent()), caption);
 }
+}
+
+void PaintEditorCaptionStrip(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+{
+    const int w = size.width();
+    const int h = gCaptionHeight;
+    const QColor line = ToQColor(gLineColor);
+    p.fillRect(QRect(0, 0, w, 1), line);
+    p.fillRect(QRect(0, h, w, 1), line);
+    // Row i of N = H - 1 steps; row 1 is one step from the 'to' colour, row N the 'from' colour.
+    for (int i = 1; i <= h - 1; ++i) {
+        const double t = h - 1 > 0 ? double(i) / double(h - 1) : 1.0;
+        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
+    }
+    if (!caption.isEmpty())
+        centredCaption(p, size, caption, font);
 }
 
 void DrawInfoCaption(PaintPanel* Picdata)

@@ -65,6 +65,11 @@ void FrmMainPictoolResize(PaintPanel* Pictool);
 // Window = gToolBackColor; dialog scheme for the two buttons. No panel, no frame.
 void LoginApplyDialogSkin(QWidget* window, QvButton* buttonlogin, QvButton* buttonquit);
 
+// The login window's title strip (Pictitle): rows 1..N (N = height - 2) a gradient from
+// gCaptionColorTo to gCaptionColorFrom, the last row in gLineColor; row 0 keeps the back colour.
+void PaintLoginTitle(QPainter& p, const QSize& size);
+void DrawLoginTitle(PaintPanel* Pictitle);
+
 // The standard dialog skin with the one button ButtnSave.
 void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* ButtnSave);
 
