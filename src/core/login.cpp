@@ -30,14 +30,7 @@ const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为�
 
 }
 
-void login::PaintTitleStrip(QPainter& p, const QSize& size)
-{
-    const int n = size.height() - 2;
-    for (int i = 1; i <= n; ++i)
-        p.fillRect(QRect(0, i, size.width(), 1),
-                   Skin::GradientColor(Palette::gCaptionColorFrom, Palette::gCaptionColorTo, double(i) / double(n)));
-    p.fillRect(QRect(0, size.height() - 1, size.width(), 1), Palette::ToQColor(Palette::gLineColor));
-}
+void login::PaintTitleStrip(QPainter& p, const QSize& size) { Skin::PaintLoginTitle(p, size); }
 
 login* login::current() { return currentWindow().data(); }
 
@@ -51,8 +44,7 @@ login::login()
     Pictitle = new PaintPanel(this);
     Pictitle->setObjectName(QStringLiteral("Pictitle"));
     Pictitle->setGeometry(0, 0, width(), kTitleHeight);
-    Pictitle->setDrawing(QStringLiteral("title"),
-                         [](QPainter& p, const QSize& size, const QFont&) { PaintTitleStrip(p, size); });
+    Skin::DrawLoginTitle(Pictitle);
 
     Label3 = new QLabel(QString::fromLatin1(Mmain::kProgramName), this);
     QFont big = Label3->font();
