@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QThread>
 #include <memory>
 
 namespace Mmain {
@@ -43,7 +44,10 @@ void ReportOpenErrorAndQuit(int number, const QString& text)
 void Quit(int exitCode)
 {
     ModADOconnect::CloseDatabase();
-    QCoreApplication::exit(exitCode);
+    // Outside the event loop (start-up, tests) there is nothing to leave; an
+    // exit request then would make every later modal loop return at once.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(exitCode);
 }
 
 StartResult Main()

@@ -1,0 +1,173 @@
+// bench_main_window_list PROGRAM_FOLDER [DATE] [REPEATS]
+// bench_main_window_list --fill PROGRAM_FOLDER COUNT
+//
+// Times the main window's day list as the window loads it (query, grid rows,
+// list state) against the same statement on the bare sqlite3 C API (prepare,
+// bind, step, every column copied, finalize). Prints the medians and the
+// ratio; the program's query layer alone is shown to tell where the time
+// goes. DATE defaults to the report date with the most reports.
+// --fill adds COUNT synthetic reports (no pictures) spread over the days
+// before today, for a database to measure on.
+#include "core/FrmMain.h"
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Palette.h"
+#include "core/ReportList.h"
+#include "platform/AppPaths.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QFile>
+#include <QTableWidget>
+
+#include <sqlcipher/sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void die(const char* what)
+{
+    std::fprintf(stderr, "%s\n", what);
+    std::exit(1);
+}
+
+sqlite3* openKeyed(const QString& path)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        die("cannot open the database");
+    if (sqlite3_exec(db, "PRAGMA key = 'velkora'; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        die("the database does not open with the program's key");
+    return db;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The bare statement: every column of every row copied out.
+size_t bareDayList(sqlite3* db, const std::string& date)
+{
+    const QByteArray sql = ReportList::DaySql().toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+        die("prepare failed");
+    sqlite3_bind_text(st, 1, date.data(), int(date.size()), SQLITE_TRANSIENT);
+    const int columns = sqlite3_column_count(st);
+    size_t bytes = 0;
+    std::vector<std::string> row(static_cast<size_t>(columns));
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            const unsigned char* t = sqlite3_column_text(st, c);
+            row[size_t(c)].assign(t ? reinterpret_cast<const char*>(t) : "", size_t(sqlite3_column_bytes(st, c)));
+            bytes += row[size_t(c)].size();
+        }
+    }
+    sqlite3_finalize(st);
+    return bytes;
+}
+
+int fill(const QString& folder, int count)
+{
+    sqlite3* db = openKeyed(folder + QStringLiteral("/data.db"));
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, utpatientid, "
+                       "inpatientid, rpdate, pgdate, rpdr, checkconclusion, obligate3, checksymptom) "
+                       "VALUES (?, ?, ?, ?, '岁', '内科', '王医师', ?, ?, ?, '张医生', ?, ?, ?)",
+                       -1, &st, nullptr);
+    const QDate today = QDate::currentDate();
+    const std::string conclusion = "双肺纹理清晰，心影大小形态正常，双膈面光整，肋膈角锐利。";
+    const std::string findings(600, 'f');
+    for (int i = 0; i < count; ++i) {
+        const std::string exam = "X" + std::to_string(i);
+        const std::string date = today.addDays(-(i % 3650)).toString(Qt::ISODate).toStdString();
+        sqlite3_bind_text(st, 1, exam.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, "病人", -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 3, (i % 2) ? "男" : "女", -1, SQLITE_STATIC);
+        sqlite3_bind_int(st, 4, 20 + i % 60);
+        sqlite3_bind_text(st, 5, exam.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 6, date.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 7, date.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 8, conclusion.c_str(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 9, exam.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 10, findings.c_str(), -1, SQLITE_STATIC);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            die("insert failed");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    std::printf("added %d reports\n", count);
+    return 0;
+}
+}
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 4 && args[1] == QLatin1String("--fill"))
+        return fill(args[2], args[3].toInt());
+    if (args.size() < 2)
+        die("usage: bench_main_window_list PROGRAM_FOLDER [DATE] [REPEATS]");
+    AppPaths::setProgramFolder(args[1]);
+    const int repeats = args.size() > 3 ? args[3].toInt() : 50;
+
+    sqlite3* db = openKeyed(AppPaths::databaseFile());
+    QString date = args.size() > 2 && args[2] != QLatin1String("-") ? args[2] : QString();
+    if (date.isEmpty()) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT rpdate FROM reports GROUP BY rpdate ORDER BY count(*) DESC LIMIT 1", -1, &st,
+                           nullptr);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            date = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+    }
+    const std::string day = date.toStdString();
+
+    ModADOconnect::OpenDatabase();
+    Palette::LoadSkin();
+    Mmain::gRights.fill(true);
+    FrmMain* w = FrmMain::ShowMain();
+    const QDate d = QDate::fromString(date, Qt::ISODate);
+
+    // Warm both paths once.
+    bareDayList(db, day);
+    w->LoadDayList(d);
+    std::vector<double> bare, window, layer;
+    for (int i = 0; i < repeats; ++i) {
+        auto t0 = Clock::now();
+        bareDayList(db, day);
+        auto t1 = Clock::now();
+        w->LoadDayList(d);
+        auto t2 = Clock::now();
+        ModADOconnect::QueryData(ReportList::DaySql(), ReportList::DayParams(d));
+        auto t3 = Clock::now();
+        layer.push_back(std::chrono::duration<double, std::milli>(t3 - t2).count());
+        bare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        window.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+    }
+    const int rows = ReportList::IsEmpty(w->MSHFlexGrid1) ? 0 : w->MSHFlexGrid1->rowCount();
+    std::printf("day %s: %d reports\n", qPrintable(date), rows);
+    std::printf("bare SQL        median %.3f ms\n", median(bare));
+    std::printf("query layer     median %.3f ms (QueryData alone)\n", median(layer));
+    std::printf("main window     median %.3f ms\n", median(window));
+    std::printf("ratio window / bare: %.2f\n", median(window) / std::max(median(bare), 1e-9));
+    w->close();
+    sqlite3_close(db);
+    return 0;
+}

@@ -1,0 +1,322 @@
+#include "core/FrmMain.h"
+
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Openers.h"
+#include "core/ReportList.h"
+#include "core/MenuSkin.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvMenuBar.h"
+#include "core/SkinPaint.h"
+#include "core/SkinPanel.h"
+#include "core/SkinWindows.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
+#include <QTableWidget>
+
+namespace {
+QPointer<FrmMain>& currentWindow()
+{
+    static QPointer<FrmMain> w;
+    return w;
+}
+}
+
+FrmMain* FrmMain::current() { return currentWindow().data(); }
+
+FrmMain* FrmMain::ShowMain()
+{
+    if (FrmMain* w = current())
+        return w;
+    auto* w = new FrmMain;
+    currentWindow() = w;
+    w->Form_Load();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        w->setGeometry(screen->availableGeometry());
+    w->showMaximized();
+    return w;
+}
+
+FrmMain::FrmMain()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QString::fromLatin1(Mmain::kProgramName));
+    buildControls();
+    buildMenus();
+}
+
+FrmMain::~FrmMain()
+{
+    if (!unloaded_)
+        Form_Unload();
+}
+
+void FrmMain::buildControls()
+{
+    Pictool = new PaintPanel(this);
+    Pictool->setObjectName(QStringLiteral("Pictool"));
+    connect(Pictool, &PaintPanel::Resize, this, [this] { Skin::FrmMainPictoolResize(Pictool); });
+    Linetool2 = new QWidget(Pictool);
+    Linetool2->setObjectName(QStringLiteral("Linetool2"));
+
+    auto makeButton = [this](const char* name, const QString& caption) {
+        auto* b = new QvButton(caption, Pictool);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setFixedSize(kToolButtonSize, kToolButtonSize);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    ButtnNew = makeButton("ButtnNew", QStringLiteral("新建报告"));
+    buttnview = makeButton("buttnview", QStringLiteral("查看报告"));
+    buttnfix = makeButton("buttnfix", QStringLiteral("修改报告"));
+    ButtnDel = makeButton("ButtnDel", QStringLiteral("删除报告"));
+    ButtnPrint = makeButton("ButtnPrint", QStringLiteral("打印报告"));
+    ButtnFind = makeButton("ButtnFind", QStringLiteral("查询报告"));
+    ButtnGraph = makeButton("ButtnGraph", QStringLiteral("统计报告"));
+    connect(ButtnNew, &QvButton::clicked, this, [this] { 新建报告_Click(); });
+    connect(buttnview, &QvButton::clicked, this, [this] { 查看报告_Click(); });
+    connect(buttnfix, &QvButton::clicked, this, [this] { 修改报告_Click(); });
+    connect(ButtnDel, &QvButton::clicked, this, [this] { 删除报告_Click(); });
+    connect(ButtnPrint, &QvButton::clicked, this, [this] { 打印报告_Click(); });
+    connect(ButtnFind, &QvButton::clicked, this, [this] { 查询报告_Click(); });
+    connect(ButtnGraph, &QvButton::clicked, this, [this] { 统计报告_Click(); });
+
+    Label1 = new QLabel(QStringLiteral("列表日期："), Pictool);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    DTPicker1 = new QDateEdit(Pictool);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1->setCalendarPopup(true);
+    DTPicker1->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    DTPicker1->setFixedWidth(120);
+    connect(DTPicker1, &QDateEdit::dateChanged, this, [this] { DTPicker1_Change(); });
+
+    MSHFlexGrid1 = new QTableWidget(this);
+    MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    MSHFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MSHFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSHFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSHFlexGrid1->verticalHeader()->setVisible(false);
+    MSHFlexGrid1->verticalHeader()->setDefaultSectionSize(20);
+    MSHFlexGrid1->horizontalHeader()->setHighlightSections(false);
+    MSHFlexGrid1->setWordWrap(false);
+    MSHFlexGrid1->viewport()->installEventFilter(this);
+
+    PicStatusBar = new PaintPanel(this);
+    PicStatusBar->setObjectName(QStringLiteral("PicStatusBar"));
+    LabUser = new QLabel(PicStatusBar);
+    LabUser->setObjectName(QStringLiteral("LabUser"));
+    LabUser->setGeometry(8, 4, 400, kStatusBarHeight - 8);
+    LabUser->setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void FrmMain::layoutToolbar()
+{
+    const int menuHeight = ucQvmenuBarV31 ? ucQvmenuBarV31->sizeHint().height() : 22;
+    if (ucQvmenuBarV31)
+        ucQvmenuBarV31->setGeometry(0, 1, width(), menuHeight);
+    const int top = menuHeight + 4;
+    int x = 8;
+    const int gap = 4;
+    for (QvButton* b : {ButtnNew, buttnview, buttnfix, ButtnDel, ButtnPrint, ButtnFind, ButtnGraph}) {
+        if (b == ButtnFind)
+            x += 16;
+        b->move(x, top);
+        x += kToolButtonSize + gap;
+    }
+    x += 24;
+    Label1->adjustSize();
+    Label1->move(x, top + (kToolButtonSize - Label1->height()) / 2);
+    DTPicker1->move(x + Label1->width() + 4, top + (kToolButtonSize - DTPicker1->sizeHint().height()) / 2);
+    Pictool->setGeometry(0, 0, width(), top + kToolButtonSize + 6);
+    Linetool2->setGeometry(0, menuHeight + 1, width(), 1);
+}
+
+// ---------------------------------------------------------------------------
+
+void FrmMain::Form_Load()
+{
+    // 1. Maximised when shown (ShowMain). 2-3. Colours and rights.
+    ApplySkin();
+    ApplyMenuRights();
+    // 4-5. Menu bar and the tick of the current skin.
+    layoutToolbar();
+    ucQvmenuBarV31->AttachMenu(this);
+    tickSkin(Palette::gSkinId);
+    // 6. The user.
+    LabUser->setText(QStringLiteral("用户: ") + Mmain::gUserName);
+    // 7. The backup dialog keeps its settings in ModBackup.
+    // 8-9. Today's list.
+    {
+        const QSignalBlocker block(DTPicker1);
+        DTPicker1->setDate(Environment::today());
+    }
+    LoadDayList(DTPicker1->date());
+    Openers::SetMainReportList(MSHFlexGrid1);
+    // 10. The shared menu skin.
+    gMenuSkin.SkinColor1(Palette::gLineColor);
+    gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
+    gMenuSkin.SkinColor3(Palette::gCaptionColorTo);
+    gMenuSkin.SkinFlag(0);
+    gMenuSkin.AttachForm(this);
+    Form_Resize();
+}
+
+void FrmMain::LoadDayList(const QDate& date) { LoadReportList(ReportList::DaySql(), ReportList::DayParams(date)); }
+
+void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
+{
+    QTableWidget* g = MSHFlexGrid1;
+    g->setUpdatesEnabled(false);
+    g->clearSelection();
+    g->setRowCount(0);
+
+    const QueryResult r = ModADOconnect::QueryData(sql, params);
+
+    ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
+    ReportList::SetEmptyState(g);
+    if (r.number == 0 && r.data) {
+        ReportList::FillRows(g, *r.data);
+        ReportList::SetFilledState(g, ReportList::kSelButtonShadow);
+        g->setCurrentCell(0, 0);
+        g->selectRow(0);
+    }
+    g->setUpdatesEnabled(true);
+    if (r.failed())
+        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+}
+
+void FrmMain::DTPicker1_Change() { LoadDayList(DTPicker1->date()); }
+
+bool FrmMain::ResizeApplies(const QSize& outer)
+{
+    return outer.width() * Environment::kTwipsPerPixel > 5600 && outer.height() * Environment::kTwipsPerPixel > 4000;
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmMain::Form_Resize()
+{
+    layoutToolbar();
+    PicStatusBar->setGeometry(0, height() - kStatusBarHeight, width(), kStatusBarHeight);
+    const int top = Pictool->geometry().bottom() + 1;
+    if (!MSHFlexGrid1->geometry().isValid() || MSHFlexGrid1->y() != top)
+        MSHFlexGrid1->move(0, top);
+    if (!ResizeApplies(frameGeometry().size()))
+        return;
+    MSHFlexGrid1->setGeometry(0, top, width(), height() - top - kStatusBarHeight);
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == MSHFlexGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const Qt::MouseButton button = me->button();
+        const QPoint pos = me->position().toPoint();
+        // Let the grid finish its own selection first.
+        QMetaObject::invokeMethod(this, [this, button, pos] { MSHFlexGrid1_MouseUp(button, pos); }, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::MSHFlexGrid1_MouseUp(Qt::MouseButton button, const QPoint& pos)
+{
+    QTableWidget* g = MSHFlexGrid1;
+    const int selEnd = ReportList::SelectedRow(g);
+    if (selEnd >= 0 && g->currentRow() != selEnd) {
+        g->setCurrentCell(selEnd, 0, QItemSelectionModel::NoUpdate);
+        g->selectRow(selEnd);
+    }
+    if (button == Qt::RightButton && !ReportList::IsEmpty(g) && g->currentRow() >= 0)
+        popupmenut->popup(g->viewport()->mapToGlobal(pos));
+}
+
+void FrmMain::删除报告_Click()
+{
+    QTableWidget* g = MSHFlexGrid1;
+    if (ReportList::IsEmpty(g)) {
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行删除操作"), QStringLiteral("错误"));
+        return;
+    }
+    const int row = ReportList::SelectedRow(g);
+    if (row < 0)
+        return;
+    auto text = [g, row](int c) { return g->item(row, c) ? g->item(row, c)->text() : QString(); };
+    if (!Mmain::gRights[Mmain::RightEditOthers] && text(ReportList::kDoctorColumn) != Mmain::gUserName) {
+        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        return;
+    }
+    const QString question = QStringLiteral("你将删除检查号为 ") + text(ReportList::kExamColumn)
+                             + QStringLiteral(" 的报告,删除后将不能恢复,请确认是否删除?");
+    if (MessageBox::show(question, QStringLiteral("提示"), MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
+        != MessageBox::Answer::Ok)
+        return;
+
+    // The report row and the study link that points at it go together.
+    const QString key = text(ReportList::kKeyColumn).trimmed();
+    bool numeric = false;
+    const qlonglong ctid = key.toLongLong(&numeric);
+    QueryResult r;
+    {
+        ModADOconnect::Transaction tx;
+        r = tx.beginResult();
+        if (tx.started()) {
+            r = ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
+                                          {numeric ? QVariant(ctid) : QVariant(key)});
+            if (r.ok())
+                r = ModADOconnect::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"), {key});
+            if (r.ok())
+                r = tx.commit();
+        }
+    }
+    if (!r.ok()) {
+        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        return;
+    }
+    if (g->rowCount() == 1) {
+        ReportList::SetEmptyState(g);
+    } else {
+        g->removeRow(row);
+        const int next = std::min(row, g->rowCount() - 1);
+        g->setCurrentCell(next, 0);
+        g->selectRow(next);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    if (!unloaded_)
+        Form_Unload();
+    event->accept();
+    // Re-login shows the login window itself once this window is closed.
+    if (!relogin_)
+        Mmain::Quit(0);
+}
+
+void FrmMain::Form_Unload()
+{
+    unloaded_ = true;
+    gMenuSkin.DetachForm(this);
+    ucQvmenuBarV31->DetachMenu();
+    Openers::SetMainReportList(nullptr);
+    ModADOconnect::CloseDatabase();
+}

@@ -1,0 +1,210 @@
+#include "core/FrmMain.h"
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/ModBackup.h"
+#include "core/Palette.h"
+#include "core/ReportList.h"
+#include "platform/AppPaths.h"
+#include "platform/Environment.h"
+#include "platform/FileDialogs.h"
+#include "platform/MessageBox.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QDate kToday(2024, 5, 2);
+
+QByteArray bytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int reportCount()
+{
+    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT count(*) FROM reports"));
+    return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
+}
+
+void addReport(const QString& exam)
+{
+    QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) VALUES (?, '某', ?)"),
+                                      {exam, kToday.toString(Qt::ISODate)})
+                .ok());
+}
+
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
+}
+
+class TestBackup : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        QVERIFY(folder_->ok());
+        Palette::LoadSkin();
+        Environment::setTodayOverride(kToday);
+        Mmain::gRights.fill(true);
+        Mmain::gUserName = QStringLiteral("admin");
+        addReport(QStringLiteral("B1"));
+        window_ = FrmMain::ShowMain();
+    }
+    void cleanup()
+    {
+        if (FrmMain* w = FrmMain::current())
+            w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        folder_.reset();
+    }
+
+    void backupNamesAndCancel()
+    {
+        // Cancel: nothing shown, the database still open.
+        FileDialogs::queueAnswer(QString());
+        window_->备份数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("备份数据库"));
+        QCOMPARE(FileDialogs::asked().last().kind, QStringLiteral("save"));
+        QCOMPARE(FileDialogs::asked().last().folder, AppPaths::programFolder());
+
+        // Another ending is refused.
+        FileDialogs::queueAnswer(folder_->file(QStringLiteral("copy.mdb")));
+        window_->备份数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("请设置备份文件的后缀名为BAK"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QVERIFY(!QFile::exists(folder_->file(QStringLiteral("copy.mdb"))));
+
+        // Any case of "bak", with or without a dot; an existing file is replaced.
+        const QString target = folder_->file(QStringLiteral("copybAk"));
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+        old.close();
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(target);
+        window_->备份数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(bytes(target), bytes(AppPaths::databaseFile()));
+        // The next dialog offers the previous name.
+        FileDialogs::queueAnswer(QString());
+        window_->还原数据_Click();
+        QCOMPARE(FileDialogs::asked().last().folder, target);
+        QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("恢复数据库"));
+    }
+
+    void roundTripIsByteExact()
+    {
+        const QString backup = folder_->file(QStringLiteral("day.BAK"));
+        FileDialogs::queueAnswer(backup);
+        window_->备份数据_Click();
+        const QByteArray saved = bytes(backup);
+        QVERIFY(!saved.isEmpty());
+
+        addReport(QStringLiteral("B2"));
+        window_->LoadDayList(kToday);
+        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 2);
+
+        FileDialogs::queueAnswer(backup);
+        window_->还原数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(bytes(AppPaths::databaseFile()), saved);
+        QCOMPARE(reportCount(), 1);
+        // The list shows the restored day at once.
+        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 1);
+        QCOMPARE(window_->MSHFlexGrid1->item(0, 0)->text(), QStringLiteral("B1"));
+        QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
+    }
+
+    void foreignFilesAreRefused()
+    {
+        const QByteArray before = bytes(AppPaths::databaseFile());
+        const QString junk = folder_->file(QStringLiteral("junk.bak"));
+        QFile f(junk);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(8192, 'j'));
+        f.close();
+        FileDialogs::queueAnswer(junk);
+        window_->还原数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("请选择正确的备份文件"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(reportCount(), 1);
+        QCOMPARE(bytes(AppPaths::databaseFile()), before);
+
+        // A database of another key or without reports is refused the same way.
+        const QString other = folder_->file(QStringLiteral("other.bak"));
+        QVERIFY(ModADOconnect::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
+        FileDialogs::queueAnswer(other);
+        window_->还原数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("请选择正确的备份文件"));
+        QCOMPARE(reportCount(), 1);
+
+        // A wrong ending, and a missing file.
+        FileDialogs::queueAnswer(folder_->file(QStringLiteral("data.db")));
+        window_->还原数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("请选择正确的备份文件"));
+        FileDialogs::queueAnswer(folder_->file(QStringLiteral("gone.bak")));
+        window_->还原数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("文件未找到"));
+        QVERIFY(ModADOconnect::isOpen());
+    }
+
+    void failedCopyReopensTheDatabase()
+    {
+        FileDialogs::queueAnswer(folder_->file(QStringLiteral("no/such/folder/x.bak")));
+        window_->备份数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("错误 76:路径未找到"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(reportCount(), 1);
+
+        QCOMPARE(ModBackup::TrapMessage({70, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+        QCOMPARE(ModBackup::TrapMessage({55, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+        QCOMPARE(ModBackup::TrapMessage({53, QString()}), QStringLiteral("文件未找到"));
+        QCOMPARE(ModBackup::TrapMessage({32755, QString()}), QString());
+        QCOMPARE(ModBackup::CopyOverwrite(folder_->file(QStringLiteral("none")), folder_->file(QStringLiteral("t"))).number, 53);
+    }
+
+    void clearAll()
+    {
+        addReport(QStringLiteral("B2"));
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '1'), ('s2', '99')")));
+        window_->LoadDayList(kToday);
+        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 2);
+
+        MessageBox::queueAnswer(MessageBox::Answer::No);
+        window_->清空数据_Click();
+        QCOMPARE(lastText(), QStringLiteral("执行此操作,将删除数据库中全部数据,数据将永远丢失,你确认清空数据库吗?"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("请注意"));
+        QCOMPARE(MessageBox::shownBoxes().last().buttons, MessageBox::Buttons::YesNo);
+        QCOMPARE(reportCount(), 2);
+
+        MessageBox::queueAnswer(MessageBox::Answer::Yes);
+        window_->清空数据_Click();
+        QCOMPARE(reportCount(), 0);
+        QVERIFY(ReportList::IsEmpty(window_->MSHFlexGrid1));
+        // Only the study whose report went loses its link.
+        const QueryResult s = ModADOconnect::QueryData(QStringLiteral("SELECT StudyUID FROM Study WHERE Status IS NULL"));
+        QVERIFY(s.hasRows());
+        QCOMPARE(s.data->recordCount(), 1);
+        QCOMPARE(s.data->value(0, 0).toString(), QStringLiteral("s1"));
+        // The key counter goes on.
+        addReport(QStringLiteral("B3"));
+        QCOMPARE(ModADOconnect::LastInsertId(), 3);
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
+    FrmMain* window_ = nullptr;
+};
+
+QTEST_MAIN(TestBackup)
+#include "tst_backup.moc"

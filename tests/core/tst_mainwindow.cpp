@@ -1,0 +1,397 @@
+#include "core/FrmMain.h"
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Modini.h"
+#include "core/Openers.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvTextBox.h"
+#include "core/SkinPanel.h"
+#include "core/ReportList.h"
+#include "core/login.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+#include "support/TestFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+const QDate kToday(2024, 3, 15);
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+void addReport(const QString& exam, const QString& name, const QVariant& age, const QString& date, const QString& rpdr,
+               const QString& conclusion = QString())
+{
+    const QueryResult r = ModADOconnect::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, inpatientid, obligate3, "
+                       "utpatientid, rpdate, rpdr, checkconclusion, picture1) VALUES (?, ?, '男', ?, '岁', '内科', 'Z1', "
+                       "'M1', '王医师', ?, ?, ?, ?)"),
+        {exam, name, age, date, rpdr, conclusion, QByteArray(2048, 'x')});
+    QVERIFY2(r.ok(), qPrintable(r.description));
+}
+
+QString cell(QTableWidget* g, int r, int c) { return g->item(r, c) ? g->item(r, c)->text() : QString(); }
+
+QStringList column(QTableWidget* g, int c)
+{
+    QStringList out;
+    for (int r = 0; r < g->rowCount(); ++r)
+        out << cell(g, r, c);
+    return out;
+}
+
+// Every command that the rights table names, with the right that disables it.
+struct Governed {
+    const char* name;
+    int right;
+    bool button;
+};
+const Governed kGoverned[] = {
+    {"buttnview", 0, true},  {"ButtnPrint", 0, true},  {"查看报告m", 0, false}, {"打印报告m", 0, false},
+    {"查看报告", 0, false},  {"打印报告", 0, false},   {"打印纸张设置", 0, false},
+    {"buttnfix", 1, true},   {"ButtnDel", 1, true},    {"ButtnNew", 1, true},    {"新建报告", 1, false},
+    {"修改报告m", 1, false}, {"删除报告m", 1, false},  {"修改报告", 1, false},   {"删除报告", 1, false},
+    {"用户设置", 4, false},  {"科室设置", 4, false},   {"开单医师设置", 4, false}, {"系统设置", 4, false},
+    {"报告项目设置", 4, false}, {"检查部位设置", 4, false}, {"部位分类设置", 4, false},
+    {"词库维护", 5, false},  {"模板管理", 5, false},
+    {"查询报告", 6, false},  {"统计报告", 6, false},   {"ButtnGraph", 6, true},  {"ButtnFind", 6, true},
+    {"备份数据", 7, false},  {"还原数据", 7, false},   {"清空数据", 7, false},
+};
+
+bool enabledOf(FrmMain* w, const Governed& g)
+{
+    const QString n = QString::fromUtf8(g.name);
+    if (g.button)
+        return w->findChild<QvButton*>(n)->isEnabled();
+    return w->action(n)->isEnabled();
+}
+}
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        QVERIFY(folder_->ok());
+        Palette::LoadSkin();
+        Environment::setTodayOverride(kToday);
+        Environment::setScreenSizeOverride(QSize(1280, 1024));
+        Mmain::gUserId = QStringLiteral("admin");
+        Mmain::gUserName = QStringLiteral("张医生");
+        Mmain::gRights.fill(true);
+    }
+    void cleanup()
+    {
+        if (FrmMain* w = FrmMain::current())
+            w->close();
+        if (login* l = login::current())
+            l->close();
+        flushDeletes();
+        folder_.reset();
+    }
+
+    void listOfADay()
+    {
+        addReport(QStringLiteral("X3"), QStringLiteral("丙"), 30.0, QStringLiteral("2024-03-15"), QStringLiteral("张医生"),
+                  QStringLiteral("未见异常"));
+        addReport(QStringLiteral("X1"), QStringLiteral("甲"), 7, QStringLiteral("2024-03-15"), QStringLiteral("李医生"));
+        addReport(QStringLiteral("X2"), QStringLiteral("乙"), 2.5, QStringLiteral("2024-03-14"), QStringLiteral("李医生"));
+        FrmMain* w = FrmMain::ShowMain();
+        QTableWidget* g = w->MSHFlexGrid1;
+        QCOMPARE(Openers::MainReportList(), g);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Pelrand"));
+        QCOMPARE(w->DTPicker1->date(), kToday);
+        QCOMPARE(g->columnCount(), 12);
+        QStringList headers;
+        for (int c = 0; c < 12; ++c)
+            headers << g->horizontalHeaderItem(c)->text();
+        QCOMPARE(headers, QStringList({"检查号", "病人姓名", "性别", "年龄", "科室", "住院号", "门诊号", "申请医师",
+                                       "报告日期", "检查医师", "诊断意见", "序号"}));
+        QVERIFY(g->isColumnHidden(11));
+        QCOMPARE(g->horizontalHeader()->height(), Palette::gCaptionHeight);
+        QCOMPARE(ReportList::ColumnWidthTwips(10, 1280), 4000 + 256 * 15);
+        QCOMPARE(ReportList::ColumnWidthTwips(10, 1024), 4000);
+        QCOMPARE(g->columnWidth(10), int(std::nearbyint((4000 + 256 * 15) / 15.0)));
+        QCOMPARE(g->columnWidth(0), 73);
+
+        QCOMPARE(g->rowCount(), 2);
+        QVERIFY(!ReportList::IsEmpty(g));
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
+        QCOMPARE(column(g, 0), QStringList({"X3", "X1"}));   // key order
+        QCOMPARE(cell(g, 0, 3), QStringLiteral("30岁"));
+        QCOMPARE(cell(g, 1, 3), QStringLiteral("7岁"));
+        QCOMPARE(cell(g, 0, 4), QStringLiteral("内科"));
+        QCOMPARE(cell(g, 0, 5), QStringLiteral("Z1"));
+        QCOMPARE(cell(g, 0, 6), QStringLiteral("M1"));
+        QCOMPARE(cell(g, 0, 7), QStringLiteral("王医师"));
+        QCOMPARE(cell(g, 0, 8), QStringLiteral("2024-03-15"));
+        QCOMPARE(cell(g, 0, 9), QStringLiteral("张医生"));
+        QCOMPARE(cell(g, 0, 10), QStringLiteral("未见异常"));
+        QCOMPARE(cell(g, 0, 11), QStringLiteral("1"));
+        QCOMPARE(g->currentRow(), 0);
+        w->grab().save(testOutputFolder() + QStringLiteral("/mainwindow.png"));
+
+        // Another date through the picker; then a date without reports.
+        w->DTPicker1->setDate(QDate(2024, 3, 14));
+        QCOMPARE(column(g, 0), QStringList({"X2"}));
+        QCOMPARE(cell(g, 0, 3), QStringLiteral("2.5岁"));
+        w->DTPicker1->setDate(QDate(2024, 3, 1));
+        QCOMPARE(g->rowCount(), 1);
+        QVERIFY(ReportList::IsEmpty(g));
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
+        QCOMPARE(cell(g, 0, 0), QString());
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+
+        // Right click on the empty list opens nothing; delete refuses.
+        w->MSHFlexGrid1_MouseUp(Qt::RightButton, QPoint(10, 5));
+        QVERIFY(!w->popupmenut->isVisible());
+        w->删除报告_Click();
+        QCOMPARE(MessageBox::shownBoxes().last().text, QStringLiteral("当前数据记录为空，不能进行删除操作"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("错误"));
+    }
+
+    void popupAndRowSelection()
+    {
+        for (int i = 0; i < 3; ++i)
+            addReport(QStringLiteral("P%1").arg(i), QStringLiteral("病人"), 40, QStringLiteral("2024-03-15"),
+                      QStringLiteral("张医生"));
+        FrmMain* w = FrmMain::ShowMain();
+        QTableWidget* g = w->MSHFlexGrid1;
+        QTest::qWait(0);
+        const QRect r2 = g->visualRect(g->model()->index(2, 1));
+        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, r2.center());
+        QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, r2.center());
+        QCoreApplication::processEvents();
+        QCOMPARE(g->currentRow(), 2);
+        QCOMPARE(g->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
+        QVERIFY(!w->popupmenut->isVisible());
+        const QRect r1 = g->visualRect(g->model()->index(1, 1));
+        QTest::mousePress(g->viewport(), Qt::RightButton, {}, r1.center());
+        QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, r1.center());
+        QCoreApplication::processEvents();
+        QCOMPARE(g->currentRow(), 1);
+        QVERIFY(w->popupmenut->isVisible());
+        QStringList items;
+        for (QAction* a : w->popupmenut->actions())
+            items << a->text();
+        QCOMPARE(items, QStringList({"查看报告", "修改报告", "删除报告", "打印报告"}));
+        w->popupmenut->hide();
+    }
+
+    void deleteReports()
+    {
+        addReport(QStringLiteral("D1"), QStringLiteral("一"), 1, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
+        addReport(QStringLiteral("D2"), QStringLiteral("二"), 2, QStringLiteral("2024-03-15"), QStringLiteral("李医生"));
+        addReport(QStringLiteral("D3"), QStringLiteral("三"), 3, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('u1', '2'), ('u2', '3')")));
+        FrmMain* w = FrmMain::ShowMain();
+        QTableWidget* g = w->MSHFlexGrid1;
+
+        // Cancel keeps everything.
+        g->selectRow(1);
+        MessageBox::queueAnswer(MessageBox::Answer::Cancel);
+        w->删除报告_Click();
+        QCOMPARE(MessageBox::shownBoxes().last().text,
+                 QStringLiteral("你将删除检查号为 D2 的报告,删除后将不能恢复,请确认是否删除?"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("提示"));
+        QCOMPARE(MessageBox::shownBoxes().last().buttons, MessageBox::Buttons::OkCancel);
+        QCOMPARE(g->rowCount(), 3);
+
+        // Without right 2 only one's own reports go.
+        Mmain::gRights[Mmain::RightEditOthers] = false;
+        MessageBox::clearShown();
+        w->删除报告_Click();
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().last().text, QStringLiteral("你没有删除其他人所建报告的权限，操作取消"));
+        QCOMPARE(MessageBox::shownBoxes().last().icon, MessageBox::Icon::Information);
+        QCOMPARE(g->rowCount(), 3);
+
+        // The middle one of three goes; the others keep their order.
+        Mmain::gRights[Mmain::RightEditOthers] = true;
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        w->删除报告_Click();
+        QCOMPARE(column(g, 0), QStringList({"D1", "D3"}));
+        QVERIFY(!ReportList::IsEmpty(g));
+        auto count = [](const QString& sql) {
+            return ModADOconnect::QueryData(sql).data->value(0, 0).toInt();
+        };
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '3'")), 1);
+
+        // Own report without right 2, then the last one: the empty state.
+        Mmain::gRights[Mmain::RightEditOthers] = false;
+        g->selectRow(1);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        w->删除报告_Click();
+        QCOMPARE(column(g, 0), QStringList({"D1"}));
+        g->selectRow(0);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        w->删除报告_Click();
+        QCOMPARE(g->rowCount(), 1);
+        QVERIFY(ReportList::IsEmpty(g));
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 0);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
+    }
+
+    void rightsDisableExactlyTheirCommands()
+    {
+        for (int right : {0, 1, 2, 3, 4, 5, 6, 7}) {
+            Mmain::gRights.fill(true);
+            Mmain::gRights[right] = false;
+            FrmMain* w = FrmMain::ShowMain();
+            for (const Governed& g : kGoverned)
+                QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);
+            for (const char* free : {"DICOM图像转换参数", "DICOM图像发送参数", "脚踏开关端口设置", "密码设置", "关于本软件",
+                                     "主题帮助", "金属", "海洋", "秋实", "重新登录", "退出"})
+                QVERIFY2(w->action(QString::fromUtf8(free))->isEnabled(), free);
+            // A skin change applies rights 0 and 1 again and enables nothing.
+            w->ChangeSkin(3);
+            for (const Governed& g : kGoverned)
+                QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);
+            w->close();
+            flushDeletes();
+            ModADOconnect::OpenDatabase();
+        }
+    }
+
+    void disabledShortcutsDoNothing()
+    {
+        Mmain::gRights[Mmain::RightEditOwn] = false;
+        Mmain::gRights[Mmain::RightViewPrint] = false;
+        FrmMain* w = FrmMain::ShowMain();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        int fired = 0;
+        for (const char* n : {"新建报告", "查看报告m", "修改报告m", "删除报告m", "打印报告m", "查询报告"})
+            connect(w->action(QString::fromUtf8(n)), &QAction::triggered, this, [&fired] { ++fired; });
+        for (Qt::Key k : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F8, Qt::Key_Delete})
+            QTest::keyClick(w, k);
+        QCOMPARE(fired, 0);
+        // An enabled one does fire by its key.
+        Openers::SetMainReportList(w->MSHFlexGrid1);
+        QTest::keyClick(w, Qt::Key_F9);
+        QCOMPARE(fired, 1);
+    }
+
+    void newReportMovesTheListToToday()
+    {
+        addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"), QStringLiteral("张医生"));
+        FrmMain* w = FrmMain::ShowMain();
+        QTableWidget* g = w->MSHFlexGrid1;
+        QVERIFY(ReportList::IsEmpty(g));
+        // On today's list no reload happens: a row added behind its back stays unseen.
+        addReport(QStringLiteral("T1"), QStringLiteral("今"), 1, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
+        w->新建报告_Click();
+        QVERIFY(ReportList::IsEmpty(g));
+        // From another date the list moves to today and reloads.
+        w->DTPicker1->setDate(QDate(2024, 3, 14));
+        QCOMPARE(column(g, 0), QStringList({"Y1"}));
+        w->新建报告_Click();
+        QCOMPARE(w->DTPicker1->date(), kToday);
+        QCOMPARE(column(g, 0), QStringList({"T1"}));
+    }
+
+    void printCommands()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        Environment::setPrinterInstalledOverride(false);
+        w->打印报告_Click();
+        QCOMPARE(MessageBox::shownBoxes().last().text, QStringLiteral("没有安装打印机，请安装后再进行此操作"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("提示"));
+        w->打印纸张设置_Click();
+        QCOMPARE(MessageBox::shownBoxes().last().text, QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("错误"));
+        Environment::setPrinterInstalledOverride(true);
+        w->打印报告_Click();
+        QCOMPARE(MessageBox::shownBoxes().last().text, QStringLiteral("当前记录集为空，没有需要打印的报告"));
+        QCOMPARE(MessageBox::shownBoxes().last().icon, MessageBox::Icon::Critical);
+    }
+
+    void menusAndSkins()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        QStringList tops;
+        for (const char* n : {"报告", "设置", "模板", "维护", "系统"})
+            tops << w->menu(QString::fromUtf8(n))->title();
+        QCOMPARE(tops, QStringList({"报告(&R)", "设置(&S)", "模板(&M)", "维护(&F)", "系统(&Y)"}));
+        QStringList skins;
+        for (QAction* a : w->menu(QStringLiteral("皮肤选择"))->actions())
+            skins << a->text();
+        QCOMPARE(skins, QStringList({"金属时代", "山野春色", "海洋世界"}));
+        QCOMPARE(w->action(QStringLiteral("退出"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        QCOMPARE(w->action(QStringLiteral("删除报告m"))->shortcut(), QKeySequence(Qt::Key_Delete));
+        QVERIFY(w->action(QStringLiteral("金属"))->isChecked());
+
+        w->action(QStringLiteral("海洋"))->trigger();
+        QCOMPARE(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("skinid")), QStringLiteral("2"));
+        QCOMPARE(Palette::gSkinId, 2);
+        QCOMPARE(Palette::gLineColor, qint32(0x009C3801));
+        QVERIFY(w->action(QStringLiteral("海洋"))->isChecked());
+        QVERIFY(!w->action(QStringLiteral("金属"))->isChecked());
+        QVERIFY(!w->action(QStringLiteral("秋实"))->isChecked());
+        // The status bar follows the palette: its top row is gStatusColorTo.
+        const QImage bar = w->PicStatusBar->grab().toImage();
+        QCOMPARE(bar.pixelColor(bar.width() / 2, 0), Palette::ToQColor(Palette::gStatusColorTo));
+        w->grab().save(testOutputFolder() + QStringLiteral("/mainwindow-skin2.png"));
+        w->ChangeSkin(1);
+    }
+
+    void reloginAndExit()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        w->重新登录_Click();
+        flushDeletes();
+        QVERIFY(!FrmMain::current());
+        QVERIFY(login::current());
+        QVERIFY(ModADOconnect::isOpen());
+        login::current()->Text1->setText(QStringLiteral("admin"));
+        login::current()->buttonlogin_Click();
+        flushDeletes();
+        QVERIFY(FrmMain::current());
+        FrmMain::current()->退出_Click();
+        flushDeletes();
+        QVERIFY(!FrmMain::current());
+        QVERIFY(!login::current());
+        QVERIFY(!ModADOconnect::isOpen());
+        QVERIFY(!Openers::MainReportList());
+    }
+
+    void resizeRule()
+    {
+        QVERIFY(!FrmMain::ResizeApplies(QSize(5600 / 15, 400)));
+        QVERIFY(FrmMain::ResizeApplies(QSize(5600 / 15 + 1, 4000 / 15 + 1)));
+        QVERIFY(!FrmMain::ResizeApplies(QSize(800, 4000 / 15)));
+        FrmMain* w = FrmMain::ShowMain();
+        w->showNormal();
+        w->resize(900, 700);
+        QCoreApplication::processEvents();
+        const QSize gridBefore = w->MSHFlexGrid1->size();
+        QCOMPARE(gridBefore.width(), w->width());
+        QCOMPARE(w->MSHFlexGrid1->geometry().bottom() + 1, w->height() - FrmMain::kStatusBarHeight);
+        w->resize(300, 250);
+        QCoreApplication::processEvents();
+        QCOMPARE(w->MSHFlexGrid1->size(), gridBefore);
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

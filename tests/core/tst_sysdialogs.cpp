@@ -1,0 +1,248 @@
+#include "core/FrmAbout.h"
+#include "core/FrmJCpz.h"
+#include "core/FrmMain.h"
+#include "core/FrmPassword.h"
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/ModPassword.h"
+#include "core/Modini.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvTextBox.h"
+#include "core/login.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+#include "support/TestFolder.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+QString ini(const QString& key) { return Modini::GetIniValue(QStringLiteral("system"), key); }
+
+QByteArray iniBytes()
+{
+    QFile f(AppPaths::iniFile());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QVariant storedPassword(const QString& user)
+{
+    const QueryResult r =
+        ModADOconnect::QueryData(QStringLiteral("SELECT userpassword FROM user WHERE userid = ?"), {user});
+    return r.hasRows() ? r.data->value(0, 0) : QVariant();
+}
+
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
+QString lastTitle() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title; }
+
+bool logsIn(const QString& user, const QString& password)
+{
+    Mmain::ShowLogin();
+    login* w = login::current();
+    w->Text1->setText(user);
+    w->Text2->setText(password);
+    w->buttonlogin_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const bool ok = FrmMain::current() != nullptr;
+    if (FrmMain* m = FrmMain::current()) {
+        m->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ModADOconnect::OpenDatabase();
+    } else if (login* l = login::current()) {
+        l->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (!ModADOconnect::isOpen())
+            ModADOconnect::OpenDatabase();
+    }
+    return ok;
+}
+}
+
+class TestSysDialogs : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        QVERIFY(folder_->ok());
+        Palette::LoadSkin();
+        Mmain::gHospitalName = QStringLiteral("第一医院");
+        Mmain::gUserId = QStringLiteral("admin");
+        Mmain::gUserName = QStringLiteral("系统管理员");
+        Mmain::gRights.fill(true);
+    }
+    void cleanup() { folder_.reset(); }
+
+    void settingsLoadAndSave()
+    {
+        // kz missing reads as clear; "1" ticks.
+        QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QString()));
+        QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QStringLiteral("DR-1")));
+        {
+            FrmJCpz d;
+            d.Form_Load();
+            QCOMPARE(d.windowTitle(), QStringLiteral("系统设置"));
+            QVERIFY(!d.Checkkz->isChecked());
+            QCOMPARE(d.Text1->text(), QStringLiteral("第一医院"));
+            QCOMPARE(d.Text2->text(), QStringLiteral("DR-1"));
+            QCOMPARE(d.ButtnSave->text(), QStringLiteral("保 存"));
+            QCOMPARE(d.ButtnQuit->text(), QStringLiteral("退 出"));
+            d.show();
+            d.grab().save(testOutputFolder() + QStringLiteral("/sysdialog-settings.png"));
+
+            // Empty fields are refused; blanks are content.
+            d.Text1->clear();
+            d.ButtnSave->click();
+            QCOMPARE(lastText(), QStringLiteral("医院名称不能为空"));
+            QCOMPARE(lastTitle(), QStringLiteral("错误"));
+            d.Text1->setText(QStringLiteral("   "));
+            d.Text2->clear();
+            d.ButtnSave->click();
+            QCOMPARE(lastText(), QStringLiteral("机器名称不能为空"));
+            QVERIFY(d.isVisible());
+            d.Text2->setText(QStringLiteral("DR-2"));
+            d.Checkkz->setChecked(true);
+            d.ButtnSave->click();
+            QVERIFY(!d.isVisible());
+        }
+        QVERIFY(iniBytes().contains("hname=   \r\n") || iniBytes().contains("hname=   \n"));
+        QCOMPARE(ini(QStringLiteral("machine")), QStringLiteral("DR-2"));
+        QCOMPARE(ini(QStringLiteral("kz")), QStringLiteral("1"));
+        QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
+        {
+            FrmJCpz d;
+            d.Form_Load();
+            QVERIFY(d.Checkkz->isChecked());
+        }
+
+        // Quit writes nothing.
+        const QByteArray before = iniBytes();
+        {
+            FrmJCpz d;
+            d.Form_Load();
+            d.Text1->setText(QStringLiteral("别的医院"));
+            d.Checkkz->setChecked(false);
+            d.ButtnQuit->click();
+        }
+        QCOMPARE(iniBytes(), before);
+        QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
+    }
+
+    void settingsWriteFailureIsShown()
+    {
+        // options.ini cannot be replaced when a folder stands in its place.
+        QVERIFY(QFile::remove(AppPaths::iniFile()));
+        QVERIFY(QDir().mkpath(AppPaths::iniFile()));
+        FrmJCpz d;
+        d.Form_Load();
+        d.Text1->setText(QStringLiteral("新医院"));
+        d.Text2->setText(QStringLiteral("M"));
+        d.show();
+        d.ButtnSave->click();
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY(lastText().contains(QStringLiteral("options.ini")));
+        QVERIFY(d.isVisible());
+        QCOMPARE(Mmain::gHospitalName, QStringLiteral("第一医院"));
+    }
+
+    void passwordChange()
+    {
+        FrmPassword d;
+        d.Form_Load();
+        QCOMPARE(d.windowTitle(), QStringLiteral("密码设置"));
+        for (QLineEdit* t : {d.Text1, d.Text2, d.Text3})
+            QCOMPARE(t->echoMode(), QLineEdit::Password);
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+
+        // Mismatch.
+        d.Text2->setText(QStringLiteral("a"));
+        d.Text3->setText(QStringLiteral("b"));
+        d.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("两次输入的新密码不一致，请从新输入"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY(d.Text2->text().isEmpty() && d.Text3->text().isEmpty());
+        QVERIFY(d.Text2->hasFocus());
+
+        // Null password, empty old one: a new password with a quote is stored hashed.
+        const QString pw = QStringLiteral("it's me");
+        d.Text2->setText(pw);
+        d.Text3->setText(pw);
+        d.ButtnSave->click();
+        QVERIFY(!d.isVisible());
+        const QVariant stored = storedPassword(QStringLiteral("admin"));
+        QVERIFY(ModPassword::IsHash(stored.toString()));
+        QVERIFY(!stored.toString().contains(pw));
+        QVERIFY(logsIn(QStringLiteral("admin"), pw));
+        QVERIFY(!logsIn(QStringLiteral("admin"), QString()));
+
+        // A wrong old password keeps the typed text.
+        FrmPassword e;
+        e.Form_Load();
+        e.show();
+        e.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&e));
+        e.Text1->setText(QStringLiteral("nope"));
+        e.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("输入的原密码不正确，请重新输入"));
+        QCOMPARE(e.Text1->text(), QStringLiteral("nope"));
+        QVERIFY(e.Text1->hasFocus());
+
+        // Back to empty: Null is stored and the empty password logs in again.
+        e.Text1->setText(pw);
+        e.ButtnSave->click();
+        QVERIFY(!e.isVisible());
+        QVERIFY(storedPassword(QStringLiteral("admin")).isNull());
+        QVERIFY(logsIn(QStringLiteral("admin"), QString()));
+    }
+
+    void passwordOfAVanishedUser()
+    {
+        QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM user WHERE userid = 'admin'")));
+        FrmPassword d;
+        d.Form_Load();
+        d.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("没有符合条件的数据返回"));
+        QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
+    }
+
+    void aboutAndOpeners()
+    {
+        FrmAbout a;
+        a.Form_Load();
+        QCOMPARE(a.windowTitle(), QStringLiteral("关于本软件"));
+        QCOMPARE(a.Label1->text(), QStringLiteral("Pelrand"));
+        QCOMPARE(a.Label2->text(), QStringLiteral("版  本： V4.0b"));
+        QCOMPARE(a.ButtnSave->text(), QStringLiteral("关 闭"));
+        a.show();
+        a.grab().save(testOutputFolder() + QStringLiteral("/sysdialog-about.png"));
+        a.ButtnSave->click();
+        QVERIFY(!a.isVisible());
+
+        // The main window's menu items open the three dialogs modally.
+        QStringList opened;
+        Opener::setHook([&opened](QDialog* d) {
+            opened << d->windowTitle();
+            return 0;
+        });
+        FrmMain* w = FrmMain::ShowMain();
+        for (const char* n : {"系统设置", "密码设置", "关于本软件"})
+            w->action(QString::fromUtf8(n))->trigger();
+        QCOMPARE(opened, QStringList({"系统设置", "密码设置", "关于本软件"}));
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
+};
+
+QTEST_MAIN(TestSysDialogs)
+#include "tst_sysdialogs.moc"
