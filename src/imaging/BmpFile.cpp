@@ -7,7 +7,6 @@
 #include <QtEndian>
 
 #include <cstring>
-#include <vector>
 
 namespace {
 constexpr int kFileHeader = 14;
@@ -19,52 +18,43 @@ void put32(uchar* p, quint32 v) { qToLittleEndian(v, p); }
 
 namespace BmpFile {
 
-bool write24(const QImage& picture, const QString& path)
+bool write(const cDIBSection& dib, const QString& path)
 {
-    if (picture.isNull())
+    if (!dib.DIBSectionBitsPtr())
         return false;
-    const QImage img = picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
-        ? picture : picture.convertToFormat(QImage::Format_RGB32);
-    const int w = img.width();
-    const int h = img.height();
-    const int stride = cDIBSection::bytesPerScanLine(w);
-    const quint32 imageSize = quint32(stride) * quint32(h);
-    std::vector<uchar> buf(kFileHeader + kInfoHeader + std::size_t(imageSize), 0);
-    uchar* p = buf.data();
-    p[0] = 'B';
-    p[1] = 'M';
-    put32(p + 2, quint32(buf.size()));
-    put32(p + 10, kFileHeader + kInfoHeader);
-    uchar* ih = p + kFileHeader;
+    uchar head[kFileHeader + kInfoHeader] = {};
+    const quint32 imageSize = quint32(dib.BytesPerScanLine()) * quint32(dib.Height());
+    head[0] = 'B';
+    head[1] = 'M';
+    put32(head + 2, kFileHeader + kInfoHeader + imageSize);
+    put32(head + 10, kFileHeader + kInfoHeader);
+    uchar* ih = head + kFileHeader;
     put32(ih, kInfoHeader);
-    put32(ih + 4, quint32(w));
-    put32(ih + 8, quint32(h));
+    put32(ih + 4, quint32(dib.Width()));
+    put32(ih + 8, quint32(dib.Height()));
     put16(ih + 12, 1);
     put16(ih + 14, 24);
     put32(ih + 20, imageSize);
     put32(ih + 24, 3780);   // 96 dpi
     put32(ih + 28, 3780);
-    uchar* bits = p + kFileHeader + kInfoHeader;
-    for (int y = 0; y < h; ++y) {
-        const quint32* src = reinterpret_cast<const quint32*>(img.constScanLine(h - 1 - y));
-        uchar* dst = bits + std::size_t(y) * stride;
-        for (int x = 0; x < w; ++x) {
-            const quint32 px = src[x];
-            dst[3 * x] = uchar(px);
-            dst[3 * x + 1] = uchar(px >> 8);
-            dst[3 * x + 2] = uchar(px >> 16);
-        }
-    }
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const bool ok = f.write(reinterpret_cast<const char*>(buf.data()), qint64(buf.size())) == qint64(buf.size());
+    bool ok = f.write(reinterpret_cast<const char*>(head), sizeof head) == qint64(sizeof head);
+    ok = ok && f.write(reinterpret_cast<const char*>(dib.DIBSectionBitsPtr()), imageSize) == qint64(imageSize);
     f.close();
     if (!ok || f.error() != QFileDevice::NoError) {
         QFile::remove(path);
         return false;
     }
     return true;
+}
+
+bool write24(const QImage& picture, const QString& path)
+{
+    cDIBSection dib;
+    dib.CreateFromPicture(picture);
+    return write(dib, path);
 }
 
 bool read(const QString& path, cDIBSection& dib)

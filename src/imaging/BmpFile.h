@@ -9,6 +9,8 @@ namespace BmpFile {
 // Writes the picture as an uncompressed 24-bit bottom-up BMP. False when the
 // picture is empty or the file cannot be written.
 bool write24(const QImage& picture, const QString& path);
+// Writes the section's memory as it is (header + pixel array).
+bool write(const cDIBSection& dib, const QString& path);
 // Loads a BMP into the section: a 24-bit bottom-up file is read straight into
 // the section's memory, any other picture through the image reader.
 // False when the file is missing or not a picture.

@@ -1,6 +1,9 @@
 #include "imaging/QvVFW.h"
 
 #include "imaging/BmpFile.h"
+#include "imaging/CaptureJpeg.h"
+#include "imaging/cDIBSection.h"
+#include "imaging/mIntelJPEGLibrary.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
@@ -60,7 +63,8 @@ struct QvVFW::Private {
     // Shared with the streaming threads.
     mutable std::mutex m;
     std::condition_variable cv;
-    QImage frame;
+    // The latest frame, already in the bottom-up 24-bit layout of a BMP.
+    std::shared_ptr<const cDIBSection> frame;
     quint64 frames = 0;
     QString error;
     bool eosAtFile = false;
@@ -93,16 +97,24 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
         const int h = GST_VIDEO_FRAME_HEIGHT(&vf);
         const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0);
         const auto* data = static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
-        // BGRx in memory is Qt's 0xffRRGGBB on a little-endian machine.
-        QImage img(w, h, QImage::Format_RGB32);
-        if (!img.isNull())
-            for (int y = 0; y < h; ++y)
-                std::memcpy(img.scanLine(y), data + std::size_t(y) * stride, std::size_t(w) * 4);
+        // The view branch delivers BGR rows flipped upside down: memory rows
+        // bottom-up, as a DIB holds them; the rows only need their padding.
+        auto dib = std::make_shared<cDIBSection>();
+        const bool made = dib->Create(w, h);
+        if (made) {
+            const int bpl = dib->BytesPerScanLine();
+            if (stride == bpl)
+                std::memcpy(dib->DIBSectionBitsPtr(), data, std::size_t(bpl) * h);
+            else
+                for (int y = 0; y < h; ++y)
+                    std::memcpy(dib->DIBSectionBitsPtr() + std::size_t(y) * bpl, data + std::size_t(y) * stride,
+                                std::size_t(w) * 3);
+        }
         gst_video_frame_unmap(&vf);
-        if (!img.isNull()) {
+        if (made) {
             {
                 std::lock_guard lock(p->m);
-                p->frame = std::move(img);
+                p->frame = std::move(dib);
                 ++p->frames;
             }
             p->cv.notify_all();
@@ -179,12 +191,13 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
     tee = make("tee");
     GstElement* viewQueue = make("queue");
     GstElement* viewConv = make("videoconvert");
+    GstElement* viewFlip = make("videoflip");
     GstElement* viewCaps = make("capsfilter");
     GstElement* view = make("appsink");
     GstElement* dec = nullptr;
     pipeline = gst_pipeline_new("video");
 
-    QList<GstElement*> all = {src, caps, conv, tee, viewQueue, viewConv, viewCaps, view};
+    QList<GstElement*> all = {src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view};
     bool jpeg = false;
     GstCaps* wanted = nullptr;
     if (test) {
@@ -231,15 +244,16 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
     gst_caps_unref(wanted);
     g_object_set(viewQueue, "leaky", 2 /* downstream */, "max-size-buffers", 1, "max-size-bytes", 0,
                  "max-size-time", guint64(0), nullptr);
-    GstCaps* bgrx = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr);
-    g_object_set(viewCaps, "caps", bgrx, nullptr);
-    gst_caps_unref(bgrx);
+    g_object_set(viewFlip, "method", 5 /* vertical-flip */, nullptr);
+    GstCaps* bgr = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
+    g_object_set(viewCaps, "caps", bgr, nullptr);
+    gst_caps_unref(bgr);
     g_object_set(view, "sync", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &Private::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(view), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewConv, viewCaps, view, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
     bool linked = true;
     if (dec) {
         gst_bin_add(GST_BIN(pipeline), dec);
@@ -247,7 +261,7 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
     } else {
         linked = gst_element_link_many(src, caps, conv, tee, nullptr);
     }
-    linked = linked && gst_element_link_many(tee, viewQueue, viewConv, viewCaps, view, nullptr);
+    linked = linked && gst_element_link_many(tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
 
     GstBus* bus = gst_element_get_bus(pipeline);
     gst_bus_set_sync_handler(bus, &Private::onBusMessage, this, nullptr);
@@ -325,8 +339,12 @@ quint64 QvVFW::framesReceived() const
 
 QImage QvVFW::currentFrame() const
 {
-    std::lock_guard lock(d->m);
-    return d->frame;
+    std::shared_ptr<const cDIBSection> frame;
+    {
+        std::lock_guard lock(d->m);
+        frame = d->frame;
+    }
+    return frame ? frame->toImage() : QImage();
 }
 
 QString QvVFW::lastError() const
@@ -345,7 +363,7 @@ bool QvVFW::Connect()
     d->source = VideoDevices::resolve(s);
     {
         std::lock_guard lock(d->m);
-        d->frame = QImage();
+        d->frame.reset();
         d->frames = 0;
         d->error.clear();
     }
@@ -388,7 +406,7 @@ void QvVFW::Disconnect()
     d->destroyPipeline();
     {
         std::lock_guard lock(d->m);
-        d->frame = QImage();
+        d->frame.reset();
     }
     update();
 }
@@ -469,10 +487,18 @@ void QvVFW::StopRecording()
 
 bool QvVFW::SaveFrame()
 {
-    const QImage frame = currentFrame();
-    if (frame.isNull() || d->frameFile.isEmpty())
+    std::shared_ptr<const cDIBSection> dib;
+    {
+        std::lock_guard lock(d->m);
+        dib = d->frame;
+    }
+    if (!dib || d->frameFile.isEmpty())
         return false;
-    return BmpFile::write24(frame, d->frameFile);
+    // The capture converts this BMP to JPEG next: start encoding while it is written.
+    CaptureJpeg::offer(d->frameFile, dib, mIntelJPEGLibrary::kCaptureQuality);
+    const bool ok = BmpFile::write(*dib, d->frameFile);
+    CaptureJpeg::written(d->frameFile, ok);
+    return ok;
 }
 
 bool QvVFW::waitForFrame(quint64 after, int timeoutMs)
@@ -525,10 +551,20 @@ void QvVFW::ShowCompressionDialog()
 
 void QvVFW::paintEvent(QPaintEvent*)
 {
+    std::shared_ptr<const cDIBSection> frame;
+    {
+        std::lock_guard lock(d->m);
+        frame = d->frame;
+    }
     QPainter p(this);
-    const QImage frame = currentFrame();
-    if (frame.isNull())
+    if (!frame) {
         p.fillRect(rect(), Qt::black);
-    else
-        p.drawImage(rect(), frame);
+        return;
+    }
+    // Bottom-up rows: draw them through a vertical flip.
+    const QImage view(frame->DIBSectionBitsPtr(), frame->Width(), frame->Height(), frame->BytesPerScanLine(),
+                      QImage::Format_BGR888);
+    p.translate(0, height());
+    p.scale(1, -1);
+    p.drawImage(QRect(0, 0, width(), height()), view);
 }

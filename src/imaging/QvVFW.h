@@ -8,7 +8,8 @@
 // single frames saved as 24-bit BMP files and AVI recording, on GStreamer.
 //
 // Pipeline: source -> caps -> [jpegdec] -> videoconvert -> tee; the view
-// branch (leaky queue -> BGRx -> appsink) copies frames into a QImage, and a
+// branch (leaky queue -> BGR, flipped -> appsink) keeps frames in the
+// bottom-up layout of a BMP, and a
 // recording branch (queue -> encoder -> avimux -> filesink) is added to the
 // tee while recording. Stopping a recording sends end-of-stream through the
 // branch and waits until it reached the file, so the AVI index is written.

@@ -1,6 +1,7 @@
 #include "imaging/mIntelJPEGLibrary.h"
 
 #include "imaging/BmpFile.h"
+#include "imaging/CaptureJpeg.h"
 #include "imaging/ImagingError.h"
 #include "imaging/cDIBSection.h"
 #include "platform/MessageBox.h"
@@ -44,18 +45,20 @@ struct Encoder {
 
 namespace mIntelJPEGLibrary {
 
-bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality)
+QByteArray encode(const cDIBSection& dib, int quality)
 {
     Encoder enc;
     if (!enc.handle)
         throw ImagingError(kErrorNumber, errorSource(), QStringLiteral("Failed to initialise the IJL library: -1"));
-
-    // Encode first: a failed encoding leaves an existing file as it was.
     if (!dib.DIBSectionBitsPtr()
         || tjCompress2(enc.handle, dib.DIBSectionBitsPtr(), dib.Width(), dib.BytesPerScanLine(), dib.Height(),
                        TJPF_BGR, &enc.out, &enc.size, TJSAMP_420, quality, TJFLAG_BOTTOMUP) != 0)
         raiseSaveFailed(-1);
+    return QByteArray(reinterpret_cast<const char*>(enc.out), qsizetype(enc.size));
+}
 
+bool writeFile(const QByteArray& jpeg, const QString& fileName)
+{
     // Keep an existing file's identity: its times and permissions.
     const QFileInfo old(fileName);
     const bool existed = old.exists();
@@ -74,8 +77,7 @@ bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality)
     QFile out(fileName);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         raiseSaveFailed(-3);
-    const qint64 n = out.write(reinterpret_cast<const char*>(enc.out), qint64(enc.size));
-    if (n != qint64(enc.size) || !out.flush()) {
+    if (out.write(jpeg) != jpeg.size() || !out.flush()) {
         out.close();
         QFile::remove(fileName);
         raiseSaveFailed(-3);
@@ -90,6 +92,12 @@ bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality)
         QFile::setPermissions(fileName, permissions);
     return true;
 }
+
+bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality)
+{
+    // Encode first: a failed encoding leaves an existing file as it was.
+    return writeFile(encode(dib, quality), fileName);
+}
 }
 
 bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
@@ -100,12 +108,15 @@ bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
         return false;
     }
     const QString jpgName = fileName.left(fileName.size() - 3) + QStringLiteral("jpg");
+    // A frame the video control has just saved is usually encoded already.
+    if (const std::optional<QByteArray> ready = CaptureJpeg::take(fileName, mIntelJPEGLibrary::kCaptureQuality))
+        return mIntelJPEGLibrary::writeFile(*ready, jpgName);
     cDIBSection dib;
     if (!BmpFile::read(fileName, dib)) {
         if (!QFileInfo::exists(fileName))
             throw ImagingError(53, errorSource(), QStringLiteral("文件未找到"));
         throw ImagingError(481, errorSource(), QStringLiteral("无效图片"));
     }
-    mIntelJPEGLibrary::SaveJPG(dib, jpgName, 90);
+    mIntelJPEGLibrary::SaveJPG(dib, jpgName, mIntelJPEGLibrary::kCaptureQuality);
     return true;
 }

@@ -1,4 +1,5 @@
 #include "core/Modini.h"
+#include "imaging/BmpFile.h"
 #include "imaging/QvVFW.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
@@ -129,7 +130,20 @@ private slots:
         QCOMPARE(saved.size(), QSize(320, 240));
         // The capture's next step: the JPEG beside it.
         QVERIFY(ConvertBmpToJpg(v.FrameFileName()));
-        QCOMPARE(QImage(tf->file(QStringLiteral("img/image1.jpg"))).size(), QSize(320, 240));
+        const QImage jpg(tf->file(QStringLiteral("img/image1.jpg")));
+        QCOMPARE(jpg.size(), QSize(320, 240));
+        // The JPEG shows the saved frame (compare with the BMP at a few points).
+        for (const QPoint pt : {QPoint(5, 5), QPoint(160, 120), QPoint(300, 200)})
+            QVERIFY(qAbs(qGray(jpg.pixel(pt)) - qGray(saved.pixel(pt))) < 40);
+
+        // A BMP replaced after the frame was saved is converted from what the file holds.
+        QVERIFY(v.SaveFrame());
+        QImage red(320, 240, QImage::Format_RGB32);
+        red.fill(qRgb(255, 0, 0));
+        QVERIFY(BmpFile::write24(red, v.FrameFileName()));
+        QVERIFY(ConvertBmpToJpg(v.FrameFileName()));
+        const QColor c = QImage(tf->file(QStringLiteral("img/image1.jpg"))).pixelColor(160, 120);
+        QVERIFY2(c.red() > 200 && c.green() < 50, qPrintable(c.name()));
 
         // A file that cannot be written.
         v.setFrameFileName(tf->file(QStringLiteral("missing/image2.bmp")));
