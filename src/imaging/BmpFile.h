@@ -1,0 +1,18 @@
+#pragma once
+#include <QString>
+
+class QImage;
+class cDIBSection;
+
+// 24-bit BMP files, whose pixel array has exactly the layout of a cDIBSection.
+namespace BmpFile {
+// Writes the picture as an uncompressed 24-bit bottom-up BMP. False when the
+// picture is empty or the file cannot be written.
+bool write24(const QImage& picture, const QString& path);
+// Writes the section's memory as it is (header + pixel array).
+bool write(const cDIBSection& dib, const QString& path);
+// Loads a BMP into the section: a 24-bit bottom-up file is read straight into
+// the section's memory, any other picture through the image reader.
+// False when the file is missing or not a picture.
+bool read(const QString& path, cDIBSection& dib);
+}

@@ -1,0 +1,570 @@
+#include "imaging/QvVFW.h"
+
+#include "imaging/BmpFile.h"
+#include "imaging/CaptureJpeg.h"
+#include "imaging/cDIBSection.h"
+#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/VideoCompressionDialog.h"
+#include "imaging/VideoFormatDialog.h"
+#include "imaging/VideoSettings.h"
+#include "imaging/VideoSourceDialog.h"
+#include "platform/Opener.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+constexpr int kConnectTimeoutMs = 3000;
+constexpr int kStopTimeoutMs = 5000;
+
+bool ensureGst()
+{
+    if (gst_is_initialized())
+        return true;
+    GError* err = nullptr;
+    const bool ok = gst_init_check(nullptr, nullptr, &err);
+    if (err)
+        g_error_free(err);
+    return ok;
+}
+
+GstElement* make(const char* factory)
+{
+    return gst_element_factory_make(factory, nullptr);
+}
+}
+
+struct QvVFW::Private {
+    QvVFW* q = nullptr;
+    QString aviFile;
+    QString frameFile;
+    QString source;
+
+    GstElement* pipeline = nullptr;
+    GstElement* tee = nullptr;
+
+    // The recording branch while it exists.
+    GstPad* teePad = nullptr;
+    GstElement* recQueue = nullptr;
+    QList<GstElement*> recElements;   // queue first, filesink last
+
+    // Shared with the streaming threads.
+    mutable std::mutex m;
+    std::condition_variable cv;
+    // The latest frame, already in the bottom-up 24-bit layout of a BMP.
+    std::shared_ptr<const cDIBSection> frame;
+    quint64 frames = 0;
+    QString error;
+    bool eosAtFile = false;
+    std::atomic<bool> repaintPending{false};
+
+    static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
+    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* msg, gpointer user);
+    static GstPadProbeReturn onEosAtFile(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+    static GstPadProbeReturn onTeePadIdle(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+
+    bool buildPipeline(const VideoSettings& s);
+    void destroyPipeline();
+    void removeRecordingBranch();
+};
+
+// --- streaming-thread callbacks ----------------------------------------------
+
+GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
+{
+    auto* p = static_cast<Private*>(user);
+    GstSample* sample = gst_app_sink_pull_sample(sink);
+    if (!sample)
+        return GST_FLOW_EOS;
+    GstVideoInfo info;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    GstVideoFrame vf;
+    if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+        && gst_video_frame_map(&vf, &info, buffer, GST_MAP_READ)) {
+        const int w = GST_VIDEO_FRAME_WIDTH(&vf);
+        const int h = GST_VIDEO_FRAME_HEIGHT(&vf);
+        const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0);
+        const auto* data = static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
+        // The view branch delivers BGR rows flipped upside down: memory rows
+        // bottom-up, as a DIB holds them; the rows only need their padding.
+        auto dib = std::make_shared<cDIBSection>();
+        const bool made = dib->Create(w, h);
+        if (made) {
+            const int bpl = dib->BytesPerScanLine();
+            if (stride == bpl)
+                std::memcpy(dib->DIBSectionBitsPtr(), data, std::size_t(bpl) * h);
+            else
+                for (int y = 0; y < h; ++y)
+                    std::memcpy(dib->DIBSectionBitsPtr() + std::size_t(y) * bpl, data + std::size_t(y) * stride,
+                                std::size_t(w) * 3);
+        }
+        gst_video_frame_unmap(&vf);
+        if (made) {
+            {
+                std::lock_guard lock(p->m);
+                p->frame = std::move(dib);
+                ++p->frames;
+            }
+            p->cv.notify_all();
+            if (!p->repaintPending.exchange(true)) {
+                QvVFW* q = p->q;
+                QMetaObject::invokeMethod(q, [q] {
+                    q->d->repaintPending = false;
+                    q->update();
+                    emit q->frameArrived();
+                }, Qt::QueuedConnection);
+            }
+        }
+    }
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+}
+
+GstBusSyncReply QvVFW::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
+{
+    auto* p = static_cast<Private*>(user);
+    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+        GError* err = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(msg, &err, &debug);
+        const QString text = err ? QString::fromUtf8(err->message) : QStringLiteral("error");
+        if (err)
+            g_error_free(err);
+        g_free(debug);
+        {
+            std::lock_guard lock(p->m);
+            p->error = text;
+        }
+        p->cv.notify_all();
+        QvVFW* q = p->q;
+        QMetaObject::invokeMethod(q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+    }
+    // Nobody pops the bus: everything of interest is handled here.
+    return GST_BUS_DROP;
+}
+
+GstPadProbeReturn QvVFW::Private::onEosAtFile(GstPad*, GstPadProbeInfo* info, gpointer user)
+{
+    auto* p = static_cast<Private*>(user);
+    GstEvent* ev = GST_PAD_PROBE_INFO_EVENT(info);
+    if (ev && GST_EVENT_TYPE(ev) == GST_EVENT_EOS) {
+        {
+            std::lock_guard lock(p->m);
+            p->eosAtFile = true;
+        }
+        p->cv.notify_all();
+    }
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gpointer user)
+{
+    // No buffer is on its way into the branch: detach it and let it drain.
+    auto* p = static_cast<Private*>(user);
+    GstPad* sinkPad = gst_element_get_static_pad(p->recQueue, "sink");
+    gst_pad_unlink(pad, sinkPad);
+    gst_pad_send_event(sinkPad, gst_event_new_eos());
+    gst_object_unref(sinkPad);
+    return GST_PAD_PROBE_REMOVE;
+}
+
+// --- pipeline ---------------------------------------------------------------
+
+bool QvVFW::Private::buildPipeline(const VideoSettings& s)
+{
+    const bool test = source == VideoSettings::testPattern();
+    GstElement* src = make(test ? "videotestsrc" : "v4l2src");
+    GstElement* caps = make("capsfilter");
+    GstElement* conv = make("videoconvert");
+    tee = make("tee");
+    GstElement* viewQueue = make("queue");
+    GstElement* viewConv = make("videoconvert");
+    GstElement* viewFlip = make("videoflip");
+    GstElement* viewCaps = make("capsfilter");
+    GstElement* view = make("appsink");
+    GstElement* dec = nullptr;
+    pipeline = gst_pipeline_new("video");
+
+    QList<GstElement*> all = {src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view};
+    bool jpeg = false;
+    GstCaps* wanted = nullptr;
+    if (test) {
+        g_object_set(src, "is-live", TRUE, "pattern", 18 /* ball: consecutive frames differ */, nullptr);
+        wanted = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, s.width, "height", G_TYPE_INT, s.height,
+                                     "framerate", GST_TYPE_FRACTION, s.fps, 1, nullptr);
+    } else {
+        g_object_set(src, "device", QFile::encodeName(source).constData(), nullptr);
+        // The configured mode when the device offers it, else the nearest offer.
+        const QList<VideoDevices::Mode> offered = VideoDevices::modes(source);
+        const VideoDevices::Mode want{s.width, s.height, s.fps, false};
+        const VideoDevices::Mode* pick = nullptr;
+        for (const auto& m : offered)
+            if (!pick && m.width == want.width && m.height == want.height && m.fps == want.fps)
+                pick = &m;
+        for (const auto& m : offered)
+            if (!pick && m.width == want.width && m.height == want.height)
+                pick = &m;
+        if (!pick && !offered.isEmpty())
+            pick = &offered.first();
+        if (pick) {
+            jpeg = pick->jpeg;
+            wanted = gst_caps_new_simple(jpeg ? "image/jpeg" : "video/x-raw", "width", G_TYPE_INT, pick->width,
+                                         "height", G_TYPE_INT, pick->height, "framerate", GST_TYPE_FRACTION,
+                                         pick->fps, 1, nullptr);
+        } else {
+            wanted = gst_caps_new_empty_simple("video/x-raw");
+        }
+        if (jpeg) {
+            dec = make("jpegdec");
+            all.append(dec);
+        }
+    }
+    all.append(pipeline);
+    if (all.contains(nullptr)) {
+        for (GstElement* e : all)
+            if (e)
+                gst_object_unref(e);
+        gst_caps_unref(wanted);
+        pipeline = tee = nullptr;
+        return false;
+    }
+    g_object_set(caps, "caps", wanted, nullptr);
+    gst_caps_unref(wanted);
+    g_object_set(viewQueue, "leaky", 2 /* downstream */, "max-size-buffers", 1, "max-size-bytes", 0,
+                 "max-size-time", guint64(0), nullptr);
+    g_object_set(viewFlip, "method", 5 /* vertical-flip */, nullptr);
+    GstCaps* bgr = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
+    g_object_set(viewCaps, "caps", bgr, nullptr);
+    gst_caps_unref(bgr);
+    g_object_set(view, "sync", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &Private::onNewSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(view), &callbacks, this, nullptr);
+
+    gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
+    bool linked = true;
+    if (dec) {
+        gst_bin_add(GST_BIN(pipeline), dec);
+        linked = gst_element_link_many(src, caps, dec, conv, tee, nullptr);
+    } else {
+        linked = gst_element_link_many(src, caps, conv, tee, nullptr);
+    }
+    linked = linked && gst_element_link_many(tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
+
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, &Private::onBusMessage, this, nullptr);
+    gst_object_unref(bus);
+    if (!linked) {
+        destroyPipeline();
+        return false;
+    }
+    return true;
+}
+
+void QvVFW::Private::destroyPipeline()
+{
+    if (!pipeline)
+        return;
+    // Stops the streaming threads before returning.
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    if (teePad) {
+        gst_object_unref(teePad);
+        teePad = nullptr;
+    }
+    recElements.clear();
+    recQueue = nullptr;
+    gst_object_unref(pipeline);
+    pipeline = nullptr;
+    tee = nullptr;
+}
+
+void QvVFW::Private::removeRecordingBranch()
+{
+    if (teePad) {
+        gst_element_release_request_pad(tee, teePad);
+        gst_object_unref(teePad);
+        teePad = nullptr;
+    }
+    for (GstElement* e : recElements) {
+        gst_element_set_state(e, GST_STATE_NULL);
+        gst_bin_remove(GST_BIN(pipeline), e);
+    }
+    recElements.clear();
+    recQueue = nullptr;
+}
+
+// --- the control --------------------------------------------------------------
+
+QvVFW::QvVFW(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>())
+{
+    d->q = this;
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // A recording still running when the program ends is completed.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &QvVFW::Disconnect);
+}
+
+QvVFW::~QvVFW()
+{
+    Disconnect();
+}
+
+void QvVFW::setAviFileName(const QString& path) { d->aviFile = path; }
+QString QvVFW::AviFileName() const { return d->aviFile; }
+void QvVFW::setFrameFileName(const QString& path) { d->frameFile = path; }
+QString QvVFW::FrameFileName() const { return d->frameFile; }
+bool QvVFW::isConnected() const { return d->pipeline != nullptr; }
+bool QvVFW::isRecording() const { return !d->recElements.isEmpty(); }
+QString QvVFW::currentSource() const { return d->source; }
+
+quint64 QvVFW::framesReceived() const
+{
+    std::lock_guard lock(d->m);
+    return d->frames;
+}
+
+QImage QvVFW::currentFrame() const
+{
+    std::shared_ptr<const cDIBSection> frame;
+    {
+        std::lock_guard lock(d->m);
+        frame = d->frame;
+    }
+    return frame ? frame->toImage() : QImage();
+}
+
+QString QvVFW::lastError() const
+{
+    std::lock_guard lock(d->m);
+    return d->error;
+}
+
+bool QvVFW::Connect()
+{
+    if (d->pipeline)
+        return true;
+    if (!ensureGst())
+        return false;
+    const VideoSettings s = VideoSettings::load();
+    d->source = VideoDevices::resolve(s);
+    {
+        std::lock_guard lock(d->m);
+        d->frame.reset();
+        d->frames = 0;
+        d->error.clear();
+    }
+    if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
+        return false;
+    if (!d->buildPipeline(s))
+        return false;
+
+    if (gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        d->destroyPipeline();
+        return false;
+    }
+    // Running means: playing, no error, and (within the time allowed) frames coming.
+    QElapsedTimer timer;
+    timer.start();
+    GstState state = GST_STATE_NULL;
+    for (;;) {
+        const GstStateChangeReturn r = gst_element_get_state(d->pipeline, &state, nullptr, 20 * GST_MSECOND);
+        std::unique_lock lock(d->m);
+        if (r == GST_STATE_CHANGE_FAILURE || !d->error.isEmpty())
+            break;
+        if (state == GST_STATE_PLAYING && d->frames > 0)
+            return true;
+        if (timer.elapsed() > kConnectTimeoutMs)
+            break;
+        d->cv.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    const bool ok = state == GST_STATE_PLAYING && lastError().isEmpty();
+    if (!ok)
+        d->destroyPipeline();
+    return ok;
+}
+
+void QvVFW::Disconnect()
+{
+    if (!d->pipeline)
+        return;
+    if (isRecording())
+        StopRecording();
+    d->destroyPipeline();
+    {
+        std::lock_guard lock(d->m);
+        d->frame.reset();
+    }
+    update();
+}
+
+bool QvVFW::StartRecording()
+{
+    if (!d->pipeline || isRecording() || d->aviFile.isEmpty())
+        return false;
+    const VideoSettings s = VideoSettings::load();
+    GstElement* queue = make("queue");
+    GstElement* conv = make("videoconvert");
+    GstElement* enc = make(s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc");
+    GstElement* mux = make("avimux");
+    GstElement* sink = make("filesink");
+    const QList<GstElement*> chain = {queue, conv, enc, mux, sink};
+    if (chain.contains(nullptr)) {
+        for (GstElement* e : chain)
+            if (e)
+                gst_object_unref(e);
+        return false;
+    }
+    if (s.codec == QLatin1String("raw")) {
+        // Uncompressed: 24-bit DIB frames.
+        GstCaps* bgr = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
+        g_object_set(enc, "caps", bgr, nullptr);
+        gst_caps_unref(bgr);
+    } else {
+        g_object_set(enc, "quality", s.quality, nullptr);
+    }
+    g_object_set(sink, "location", QFile::encodeName(d->aviFile).constData(), "async", FALSE, "sync", FALSE,
+                 nullptr);
+    gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
+    d->recElements = chain;
+    d->recQueue = queue;
+    {
+        std::lock_guard lock(d->m);
+        d->eosAtFile = false;
+    }
+    bool ok = gst_element_link_many(queue, conv, enc, mux, sink, nullptr);
+    if (ok) {
+        GstPad* sinkPad = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Private::onEosAtFile, d.get(), nullptr);
+        gst_object_unref(sinkPad);
+        // Downstream first, so nothing receives data before it is ready.
+        for (auto it = chain.crbegin(); ok && it != chain.crend(); ++it)
+            ok = gst_element_sync_state_with_parent(*it);
+    }
+    if (ok) {
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(sink, &state, nullptr, GST_SECOND);
+        ok = state == GST_STATE_PLAYING;
+    }
+    if (ok) {
+        d->teePad = gst_element_request_pad_simple(d->tee, "src_%u");
+        GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        ok = d->teePad && gst_pad_link(d->teePad, queueSink) == GST_PAD_LINK_OK;
+        gst_object_unref(queueSink);
+    }
+    if (!ok) {
+        d->removeRecordingBranch();
+        return false;
+    }
+    return true;
+}
+
+void QvVFW::StopRecording()
+{
+    if (!isRecording())
+        return;
+    if (d->teePad) {
+        gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, d.get(), nullptr);
+        // The muxer writes its index on end-of-stream; wait until that reached the file.
+        std::unique_lock lock(d->m);
+        d->cv.wait_for(lock, std::chrono::milliseconds(kStopTimeoutMs), [this] { return d->eosAtFile; });
+    }
+    d->removeRecordingBranch();
+}
+
+bool QvVFW::SaveFrame()
+{
+    std::shared_ptr<const cDIBSection> dib;
+    {
+        std::lock_guard lock(d->m);
+        dib = d->frame;
+    }
+    if (!dib || d->frameFile.isEmpty())
+        return false;
+    // The capture converts this BMP to JPEG next: start encoding while it is written.
+    CaptureJpeg::offer(d->frameFile, dib, mIntelJPEGLibrary::kCaptureQuality);
+    const bool ok = BmpFile::write(*dib, d->frameFile);
+    CaptureJpeg::written(d->frameFile, ok);
+    return ok;
+}
+
+bool QvVFW::waitForFrame(quint64 after, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (framesReceived() <= after) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::unique_lock lock(d->m);
+        d->cv.wait_for(lock, std::chrono::milliseconds(10), [&] { return d->frames > after; });
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void QvVFW::reconnectIfIdle()
+{
+    // New source or format settings take effect at once unless a recording runs
+    // (then at the next connect).
+    if (isConnected() && !isRecording()) {
+        Disconnect();
+        Connect();
+    }
+}
+
+void QvVFW::ShowSourceDialog()
+{
+    VideoSourceDialog dlg(this);
+    dlg.load();
+    if (Opener::showModal(&dlg) == QDialog::Accepted)
+        reconnectIfIdle();
+}
+
+void QvVFW::ShowFormatDialog()
+{
+    VideoFormatDialog dlg(this);
+    dlg.load(isConnected() ? d->source : QString());
+    if (Opener::showModal(&dlg) == QDialog::Accepted)
+        reconnectIfIdle();
+}
+
+void QvVFW::ShowCompressionDialog()
+{
+    VideoCompressionDialog dlg(this);
+    dlg.load();
+    Opener::showModal(&dlg);
+}
+
+void QvVFW::paintEvent(QPaintEvent*)
+{
+    std::shared_ptr<const cDIBSection> frame;
+    {
+        std::lock_guard lock(d->m);
+        frame = d->frame;
+    }
+    QPainter p(this);
+    if (!frame) {
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
+    // Bottom-up rows: draw them through a vertical flip.
+    const QImage view(frame->DIBSectionBitsPtr(), frame->Width(), frame->Height(), frame->BytesPerScanLine(),
+                      QImage::Format_BGR888);
+    p.translate(0, height());
+    p.scale(1, -1);
+    p.drawImage(QRect(0, 0, width(), height()), view);
+}

@@ -1,0 +1,74 @@
+#pragma once
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+// The video-capture control: live video from a V4L2 camera (or the test
+// pattern when no camera is configured or present) painted into this widget,
+// single frames saved as 24-bit BMP files and AVI recording, on GStreamer.
+//
+// Pipeline: source -> caps -> [jpegdec] -> videoconvert -> tee; the view
+// branch (leaky queue -> BGR, flipped -> appsink) keeps frames in the
+// bottom-up layout of a BMP, and a
+// recording branch (queue -> encoder -> avimux -> filesink) is added to the
+// tee while recording. Stopping a recording sends end-of-stream through the
+// branch and waits until it reached the file, so the AVI index is written.
+//
+// Everything is called on the GUI thread; frames arrive on GStreamer's
+// streaming threads and are handed over under a lock.
+class QvVFW : public QWidget {
+    Q_OBJECT
+public:
+    explicit QvVFW(QWidget* parent = nullptr);
+    ~QvVFW() override;
+
+    // The file the next StartRecording writes.
+    void setAviFileName(const QString& path);
+    QString AviFileName() const;
+    // The BMP file the next SaveFrame writes.
+    void setFrameFileName(const QString& path);
+    QString FrameFileName() const;
+
+    // Connects to the configured source and starts the live picture; false
+    // (and nothing running) when the source cannot be opened.
+    bool Connect();
+    // Starts recording to AviFileName; true when the recording runs.
+    bool StartRecording();
+    // Ends the recording and completes the file.
+    void StopRecording();
+    // Stops the live picture and releases the device (ending a recording first).
+    void Disconnect();
+    // Writes the latest frame as a 24-bit BMP to FrameFileName; false when
+    // there is no frame yet or the file cannot be written.
+    bool SaveFrame();
+
+    void ShowSourceDialog();
+    void ShowFormatDialog();
+    void ShowCompressionDialog();
+
+    bool isConnected() const;
+    bool isRecording() const;
+    // The source in use ("test" for the test pattern, or a device path).
+    QString currentSource() const;
+    // Number of frames received since the last Connect.
+    quint64 framesReceived() const;
+    // The latest frame (null before the first one).
+    QImage currentFrame() const;
+    // Waits (running the event loop) until a frame newer than the given count
+    // has arrived; false on timeout.
+    bool waitForFrame(quint64 after, int timeoutMs);
+    // Description of the last streaming error, if any.
+    QString lastError() const;
+
+signals:
+    void frameArrived();
+    void errorOccurred(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void reconnectIfIdle();
+    struct Private;
+    std::unique_ptr<Private> d;
+};

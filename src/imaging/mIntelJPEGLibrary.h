@@ -1,0 +1,33 @@
+#pragma once
+#include <QString>
+
+class cDIBSection;
+class QWidget;
+
+// The JPEG writer. Failures are raised as ImagingError number 26001 with the
+// source "<executable>.mIntelJPEGLibrary" and the description
+// "Failed to initialise the IJL library: <code>" or "Failed to save to JPG <code>".
+// Codes: -1 the encoder failed, -2 an existing file could not be replaced,
+// -3 the file could not be written.
+namespace mIntelJPEGLibrary {
+inline constexpr int kErrorNumber = 26001;
+// The quality of captured pictures.
+inline constexpr int kCaptureQuality = 90;
+
+// Encodes the section (24-bit, bottom-up) straight from its memory at the
+// quality given and writes it to fileName. When the file existed, the new file
+// gets the old one's last-access and modification times and its permissions
+// (Linux keeps no settable creation time). True when written.
+bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality);
+
+// The two halves of SaveJPG: encoding to memory, and writing encoded bytes
+// to the file keeping an existing file's identity. Both raise 26001.
+QByteArray encode(const cDIBSection& dib, int quality);
+bool writeFile(const QByteArray& jpeg, const QString& fileName);
+}
+
+// Converts a captured BMP into a JPEG of the same name ending in "jpg"
+// (quality 90). A name not ending in "BMP" (any case) is refused with a message
+// and gives false. A missing BMP raises ImagingError 53, one that is not a
+// picture 481; the writer's failures are raised as above. Callers catch them.
+bool ConvertBmpToJpg(const QString& fileName, QWidget* parent = nullptr);

@@ -1,0 +1,218 @@
+#include "imaging/BmpFile.h"
+#include "imaging/ImagingError.h"
+#include "imaging/cDIBSection.h"
+#include "imaging/mIntelJPEGLibrary.h"
+#include "platform/MessageBox.h"
+#include "support/TestFolder.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QtTest>
+
+#include <cmath>
+#include <random>
+
+namespace {
+// A picture with a red top band over a blue field, plus some detail.
+QImage testPicture(int w = 96, int h = 64)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    std::mt19937 gen(7);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int n = int(gen() % 40);
+            img.setPixel(x, y, y < 16 ? qRgb(220 + n / 2, n, n) : qRgb(n, 60 + n, 180 + n));
+        }
+    return img;
+}
+
+double psnr(const QImage& a, const QImage& b)
+{
+    double se = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int s : {0, 8, 16}) {
+                const double d = double((p >> s) & 0xff) - double((q >> s) & 0xff);
+                se += d * d;
+            }
+        }
+    const double mse = se / (3.0 * a.width() * a.height());
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+}
+
+class tst_JpegWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void nameRules()
+    {
+        TestFolder tf(false);
+        QVERIFY(tf.ok());
+        const QString bmp = tf.file(QStringLiteral("img/IMAGE2.BMP"));
+        QVERIFY(BmpFile::write24(testPicture(), bmp));
+        QVERIFY(ConvertBmpToJpg(bmp));
+        QVERIFY(QFileInfo::exists(tf.file(QStringLiteral("img/IMAGE2.jpg"))));
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+
+        for (const QString& bad : {QStringLiteral("img/x.bmp "), QStringLiteral("img/x.jpg")}) {
+            MessageBox::clearShown();
+            QFile::copy(bmp, tf.file(bad));
+            QVERIFY(!ConvertBmpToJpg(tf.file(bad)));
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            const MessageBox::Shown s = MessageBox::shownBoxes().first();
+            QCOMPARE(s.text, QStringLiteral("截取的图片格式不正确"));
+            QCOMPARE(s.title, QStringLiteral("错误"));
+            QCOMPARE(s.icon, MessageBox::Icon::Exclamation);
+        }
+        QVERIFY(!QFileInfo::exists(tf.file(QStringLiteral("img/x.bmp jpg"))));
+        QVERIFY(!QFileInfo::exists(tf.file(QStringLiteral("img/x.jpg"))) ||
+                QFileInfo(tf.file(QStringLiteral("img/x.jpg"))).size() == QFileInfo(bmp).size());
+    }
+
+    void outputIsUpright()
+    {
+        TestFolder tf(false);
+        const QString bmp = tf.file(QStringLiteral("img/image1.bmp"));
+        const QImage pic = testPicture();
+        QVERIFY(BmpFile::write24(pic, bmp));
+        // The BMP itself reads back as written.
+        QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), pic);
+        QVERIFY(ConvertBmpToJpg(bmp));
+        const QImage jpg(tf.file(QStringLiteral("img/image1.jpg")));
+        QCOMPARE(jpg.size(), pic.size());
+        const QColor top = jpg.pixelColor(10, 4);
+        const QColor bottom = jpg.pixelColor(10, 60);
+        QVERIFY2(top.red() > 180 && top.blue() < 80, qPrintable(top.name()));
+        QVERIFY2(bottom.blue() > 150 && bottom.red() < 80, qPrintable(bottom.name()));
+        QVERIFY(psnr(jpg.convertToFormat(QImage::Format_RGB32), pic) > 24.0);
+
+        // Other BMP layouts (here 32-bit) go through the image reader.
+        const QString bmp32 = tf.file(QStringLiteral("img/image2.bmp"));
+        QVERIFY(QImage(pic).convertToFormat(QImage::Format_ARGB32).save(bmp32, "BMP"));
+        QVERIFY(ConvertBmpToJpg(bmp32));
+        QVERIFY(QImage(tf.file(QStringLiteral("img/image2.jpg"))).pixelColor(10, 4).red() > 180);
+    }
+
+    void replacingKeepsTimesAndPermissions()
+    {
+        TestFolder tf(false);
+        const QString bmp = tf.file(QStringLiteral("img/image3.bmp"));
+        const QString jpg = tf.file(QStringLiteral("img/image3.jpg"));
+        {
+            QFile old(jpg);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old content");
+        }
+        const QDateTime a(QDate(2019, 5, 6), QTime(7, 8, 9));
+        const QDateTime m(QDate(2020, 1, 2), QTime(3, 4, 5));
+        {
+            QFile old(jpg);
+            QVERIFY(old.open(QIODevice::Append));
+            QVERIFY(old.setFileTime(a, QFileDevice::FileAccessTime));
+            QVERIFY(old.setFileTime(m, QFileDevice::FileModificationTime));
+        }
+        const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(jpg, perms));
+
+        QVERIFY(BmpFile::write24(testPicture(), bmp));
+        QVERIFY(ConvertBmpToJpg(bmp));
+        // Read the times before anything reads the new file.
+        const QFileInfo after(jpg);
+        QCOMPARE(after.lastModified(), m);
+        QCOMPARE(after.lastRead(), a);
+        QCOMPARE(after.permissions() & QFile::Permissions(0x7077), perms);
+        QVERIFY(after.size() > 100);
+        QVERIFY(!QImage(jpg).isNull());
+    }
+
+    void readOnlyFileIsNotReplaced()
+    {
+        TestFolder tf(false);
+        const QString bmp = tf.file(QStringLiteral("img/image4.bmp"));
+        const QString jpg = tf.file(QStringLiteral("img/image4.jpg"));
+        QVERIFY(BmpFile::write24(testPicture(), bmp));
+        {
+            QFile old(jpg);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("keep me");
+        }
+        QVERIFY(QFile::setPermissions(jpg, QFile::ReadOwner));
+        try {
+            ConvertBmpToJpg(bmp);
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.number, 26001);
+            QCOMPARE(e.description, QStringLiteral("Failed to save to JPG -2"));
+            QVERIFY(e.source.endsWith(QStringLiteral(".mIntelJPEGLibrary")));
+            QCOMPARE(e.text(), QStringLiteral("26001:Failed to save to JPG -2"));
+        }
+        QFile f(jpg);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("keep me"));
+    }
+
+    void failuresAreRaised()
+    {
+        TestFolder tf(false);
+        // An empty section cannot be encoded.
+        cDIBSection empty;
+        try {
+            mIntelJPEGLibrary::SaveJPG(empty, tf.file(QStringLiteral("img/e.jpg")), 90);
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.number, 26001);
+            QCOMPARE(e.description, QStringLiteral("Failed to save to JPG -1"));
+        }
+        QVERIFY(!QFileInfo::exists(tf.file(QStringLiteral("img/e.jpg"))));
+
+        // A folder that does not exist.
+        cDIBSection d;
+        QVERIFY(d.Create(8, 8));
+        try {
+            mIntelJPEGLibrary::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90);
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.description, QStringLiteral("Failed to save to JPG -3"));
+        }
+
+        // A missing or broken BMP.
+        try {
+            ConvertBmpToJpg(tf.file(QStringLiteral("img/missing.bmp")));
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.number, 53);
+        }
+        QFile junk(tf.file(QStringLiteral("img/junk.bmp")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("BMnot really a bitmap");
+        junk.close();
+        try {
+            ConvertBmpToJpg(junk.fileName());
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.number, 481);
+        }
+        QVERIFY(!QFileInfo::exists(tf.file(QStringLiteral("img/junk.jpg"))));
+    }
+
+    void qualityOrdering()
+    {
+        TestFolder tf(false);
+        cDIBSection d;
+        d.CreateFromPicture(testPicture(160, 120));
+        const QString q90 = tf.file(QStringLiteral("img/q90.jpg"));
+        const QString q50 = tf.file(QStringLiteral("img/q50.jpg"));
+        QVERIFY(mIntelJPEGLibrary::SaveJPG(d, q90, 90));
+        QVERIFY(mIntelJPEGLibrary::SaveJPG(d, q50, 50));
+        QVERIFY(QFileInfo(q90).size() > QFileInfo(q50).size());
+        const QImage ref = d.toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(psnr(QImage(q90).convertToFormat(QImage::Format_RGB32), ref)
+                > psnr(QImage(q50).convertToFormat(QImage::Format_RGB32), ref));
+    }
+};
+
+QTEST_MAIN(tst_JpegWriter)
+#include "tst_JpegWriter.moc"

@@ -1,0 +1,330 @@
+#include "core/Modini.h"
+#include "imaging/BmpFile.h"
+#include "imaging/QvVFW.h"
+#include "imaging/VideoCompressionDialog.h"
+#include "imaging/VideoFormatDialog.h"
+#include "imaging/VideoSettings.h"
+#include "imaging/VideoSourceDialog.h"
+#include "imaging/mIntelJPEGLibrary.h"
+#include "platform/Opener.h"
+#include "support/TestFolder.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QtTest>
+
+namespace {
+void setVideo(const char* key, const QString& value)
+{
+    QVERIFY(Modini::SetIniValue(QStringLiteral("video"), QString::fromLatin1(key), value));
+}
+
+// What a finished AVI must have: the RIFF/AVI header and the idx1 index.
+void checkAviFinalised(const QString& path)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
+    const QByteArray all = f.readAll();
+    QVERIFY(all.size() > 1000);
+    QCOMPARE(all.left(4), QByteArray("RIFF"));
+    QCOMPARE(all.mid(8, 4), QByteArray("AVI "));
+    QVERIFY2(all.contains("idx1"), "no idx1 index: the file was not finalised");
+    // The RIFF size covers the whole file once the muxer has rewritten the header.
+    const quint32 riffSize = qFromLittleEndian<quint32>(all.constData() + 4);
+    QVERIFY(riffSize + 8 <= quint32(all.size()) && riffSize > quint32(all.size() / 2));
+}
+
+// The duration gst-discoverer-1.0 reports, in seconds (negative when none).
+double discoveredSeconds(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("gst-discoverer-1.0"), {path});
+    if (!p.waitForFinished(20000))
+        return -1;
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Duration: (\\d+):(\\d+):(\\d+\\.\\d+)")).match(out);
+    if (!m.hasMatch())
+        return -1;
+    return m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 + m.captured(3).toDouble();
+}
+
+void recordFor(QvVFW& v, int frames)
+{
+    for (int i = 0; i < frames; ++i)
+        QVERIFY(v.waitForFrame(v.framesReceived(), 3000));
+}
+
+// Answers the next modal dialog with the given function.
+template <typename D, typename F>
+void answerNext(F f)
+{
+    Opener::setHook([f](QDialog* dlg) {
+        auto* d = qobject_cast<D*>(dlg);
+        if (!d)
+            return int(QDialog::Rejected);
+        f(d);
+        return d->result();
+    });
+}
+}
+
+class tst_QvVFW : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TestFolder> tf;
+
+private slots:
+    void init()
+    {
+        tf = std::make_unique<TestFolder>(false);
+        QVERIFY(tf->ok());
+        setVideo("device", VideoSettings::testPattern());
+        setVideo("width", QStringLiteral("320"));
+        setVideo("height", QStringLiteral("240"));
+        setVideo("fps", QStringLiteral("30"));
+    }
+    void cleanup() { tf.reset(); }
+
+    void liveFramesAndSaveFrame()
+    {
+        QvVFW v;
+        v.resize(160, 120);
+        v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+        // Nothing connected, no frame: nothing is written.
+        QVERIFY(!v.SaveFrame());
+        QVERIFY(!QFileInfo::exists(v.FrameFileName()));
+
+        QVERIFY(v.Connect());
+        QVERIFY(v.isConnected());
+        QCOMPARE(v.currentSource(), VideoSettings::testPattern());
+        QVERIFY(v.waitForFrame(0, 3000));
+        const QImage first = v.currentFrame();
+        QCOMPARE(first.size(), QSize(320, 240));
+        QVERIFY(v.waitForFrame(v.framesReceived() + 2, 3000));
+        QVERIFY2(v.currentFrame() != first, "the test pattern should move");
+
+        // The live picture is painted, stretched into the control.
+        const QImage shot = v.grab().toImage();
+        shot.save(testOutputFolder() + QStringLiteral("/video_live.png"));
+        int lit = 0;
+        for (int y = 0; y < shot.height(); y += 4)
+            for (int x = 0; x < shot.width(); x += 4)
+                lit += qGray(shot.pixel(x, y)) > 100;
+        QVERIFY(lit > 0);
+
+        QVERIFY(v.SaveFrame());
+        QFile bmp(v.FrameFileName());
+        QVERIFY(bmp.open(QIODevice::ReadOnly));
+        const QByteArray head = bmp.read(54);
+        QCOMPARE(head.left(2), QByteArray("BM"));
+        QCOMPARE(qFromLittleEndian<quint16>(head.constData() + 28), quint16(24));
+        bmp.close();
+        const QImage saved(v.FrameFileName());
+        QCOMPARE(saved.size(), QSize(320, 240));
+        // The capture's next step: the JPEG beside it.
+        QVERIFY(ConvertBmpToJpg(v.FrameFileName()));
+        const QImage jpg(tf->file(QStringLiteral("img/image1.jpg")));
+        QCOMPARE(jpg.size(), QSize(320, 240));
+        // The JPEG shows the saved frame (compare with the BMP at a few points).
+        for (const QPoint pt : {QPoint(5, 5), QPoint(160, 120), QPoint(300, 200)})
+            QVERIFY(qAbs(qGray(jpg.pixel(pt)) - qGray(saved.pixel(pt))) < 40);
+
+        // A BMP replaced after the frame was saved is converted from what the file holds.
+        QVERIFY(v.SaveFrame());
+        QImage red(320, 240, QImage::Format_RGB32);
+        red.fill(qRgb(255, 0, 0));
+        QVERIFY(BmpFile::write24(red, v.FrameFileName()));
+        QVERIFY(ConvertBmpToJpg(v.FrameFileName()));
+        const QColor c = QImage(tf->file(QStringLiteral("img/image1.jpg"))).pixelColor(160, 120);
+        QVERIFY2(c.red() > 200 && c.green() < 50, qPrintable(c.name()));
+
+        // A file that cannot be written.
+        v.setFrameFileName(tf->file(QStringLiteral("missing/image2.bmp")));
+        QVERIFY(!v.SaveFrame());
+
+        v.Disconnect();
+        QVERIFY(!v.isConnected());
+        v.setFrameFileName(tf->file(QStringLiteral("img/image3.bmp")));
+        QVERIFY(!v.SaveFrame());
+    }
+
+    void recordingIsFinalised()
+    {
+        QvVFW v;
+        const QString avi = tf->file(QStringLiteral("rec.avi"));
+        v.setAviFileName(avi);
+        QVERIFY(!v.StartRecording());   // not connected
+        QVERIFY(v.Connect());
+        QVERIFY(v.StartRecording());
+        QVERIFY(v.isRecording());
+        QVERIFY(!v.StartRecording());   // one recording at a time
+        recordFor(v, 30);               // about one second
+        v.StopRecording();
+        QVERIFY(!v.isRecording());
+        QVERIFY(v.isConnected());
+        checkAviFinalised(avi);
+        QVERIFY(discoveredSeconds(avi) > 0.0);
+
+        // The live picture went on, and a second recording works (uncompressed this time).
+        const quint64 seen = v.framesReceived();
+        QVERIFY(v.waitForFrame(seen, 3000));
+        setVideo("codec", QStringLiteral("raw"));
+        const QString raw = tf->file(QStringLiteral("raw.avi"));
+        v.setAviFileName(raw);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        v.StopRecording();
+        checkAviFinalised(raw);
+        QVERIFY(QFileInfo(raw).size() > 5 * 320 * 240 * 3);
+    }
+
+    void recordingToUnwritablePathFails()
+    {
+        QvVFW v;
+        QVERIFY(v.Connect());
+        v.setAviFileName(tf->file(QStringLiteral("no/such/folder/x.avi")));
+        QVERIFY(!v.StartRecording());
+        QVERIFY(!v.isRecording());
+        // The live picture is not disturbed.
+        QVERIFY(v.waitForFrame(v.framesReceived(), 3000));
+        v.setAviFileName(QString());
+        QVERIFY(!v.StartRecording());
+    }
+
+    void switchingOffWhileRecordingFinalises()
+    {
+        const QString avi = tf->file(QStringLiteral("off.avi"));
+        {
+            QvVFW v;
+            v.setAviFileName(avi);
+            QVERIFY(v.Connect());
+            QVERIFY(v.StartRecording());
+            recordFor(v, 10);
+            v.Disconnect();
+            QVERIFY(!v.isRecording());
+            QVERIFY(!v.isConnected());
+            checkAviFinalised(avi);
+            // Switched on again: not recording.
+            QVERIFY(v.Connect());
+            QVERIFY(!v.isRecording());
+        }
+
+        // The window going away while recording completes the file too.
+        const QString avi2 = tf->file(QStringLiteral("closed.avi"));
+        auto* v = new QvVFW;
+        v->setAviFileName(avi2);
+        QVERIFY(v->Connect());
+        QVERIFY(v->StartRecording());
+        recordFor(*v, 10);
+        delete v;
+        checkAviFinalised(avi2);
+        QVERIFY(discoveredSeconds(avi2) > 0.0);
+    }
+
+    void missingDeviceFailsToConnect()
+    {
+        QvVFW v;
+        setVideo("device", QStringLiteral("/dev/video-not-there"));
+        QVERIFY(!v.Connect());
+        QVERIFY(!v.isConnected());
+        // A path that is no capture device.
+        setVideo("device", QStringLiteral("/dev/null"));
+        QVERIFY(!v.Connect());
+        QVERIFY(!v.isConnected());
+        v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+        QVERIFY(!v.SaveFrame());
+        v.Disconnect();   // harmless when not connected
+        v.StopRecording();
+    }
+
+    void sourceDialog()
+    {
+        setVideo("device", QStringLiteral("/dev/video-not-there"));
+        QvVFW v;
+        answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
+            // The configured camera is listed although absent; the test pattern comes first.
+            QCOMPARE(d->ComboDevice->itemData(0).toString(), VideoSettings::testPattern());
+            QCOMPARE(d->ComboDevice->currentData().toString(), QStringLiteral("/dev/video-not-there"));
+            d->grab().save(testOutputFolder() + QStringLiteral("/video_source_dialog.png"));
+            d->ComboDevice->setCurrentIndex(0);
+            d->ButtnOk->click();
+        });
+        v.ShowSourceDialog();
+        QCOMPARE(Modini::GetIniValue(QStringLiteral("video"), QStringLiteral("device")), VideoSettings::testPattern());
+        QVERIFY(v.Connect());
+
+        // Cancel writes nothing.
+        answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
+            d->ComboDevice->setCurrentIndex(d->ComboDevice->count() - 1);
+            d->ButtnCancel->click();
+        });
+        v.ShowSourceDialog();
+        QCOMPARE(Modini::GetIniValue(QStringLiteral("video"), QStringLiteral("device")), VideoSettings::testPattern());
+        Opener::setHook([](QDialog*) { return 0; });
+    }
+
+    void formatDialogAppliesAtOnce()
+    {
+        QvVFW v;
+        QVERIFY(v.Connect());
+        QVERIFY(v.waitForFrame(0, 3000));
+        QCOMPARE(v.currentFrame().size(), QSize(320, 240));
+        answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
+            QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
+            QCOMPARE(d->ComboRate->currentData().toInt(), 30);
+            d->grab().save(testOutputFolder() + QStringLiteral("/video_format_dialog.png"));
+            d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
+            // The rate list follows the size; the chosen rate is kept where offered.
+            QCOMPARE(d->ComboRate->currentData().toInt(), 30);
+            d->ComboRate->setCurrentIndex(d->ComboRate->findData(15));
+            d->ButtnOk->click();
+        });
+        v.ShowFormatDialog();
+        const VideoSettings s = VideoSettings::load();
+        QCOMPARE(s.width, 640);
+        QCOMPARE(s.height, 480);
+        QCOMPARE(s.fps, 15);
+        QVERIFY(v.isConnected());
+        QVERIFY(v.waitForFrame(0, 3000));
+        QCOMPARE(v.currentFrame().size(), QSize(640, 480));
+        Opener::setHook([](QDialog*) { return 0; });
+    }
+
+    void compressionDialog()
+    {
+        QvVFW v;
+        answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
+            QVERIFY(d->OptionMjpeg->isChecked());
+            QCOMPARE(d->SpinQuality->value(), 85);
+            d->grab().save(testOutputFolder() + QStringLiteral("/video_compression_dialog.png"));
+            d->OptionRaw->setChecked(true);
+            QVERIFY(!d->SpinQuality->isEnabled());
+            d->ButtnOk->click();
+        });
+        v.ShowCompressionDialog();
+        QCOMPARE(VideoSettings::load().codec, QStringLiteral("raw"));
+
+        answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
+            QVERIFY(d->OptionRaw->isChecked());
+            d->OptionMjpeg->setChecked(true);
+            QVERIFY(d->SpinQuality->isEnabled());
+            d->SpinQuality->setValue(60);
+            d->ButtnOk->click();
+        });
+        v.ShowCompressionDialog();
+        const VideoSettings s = VideoSettings::load();
+        QCOMPARE(s.codec, QStringLiteral("mjpeg"));
+        QCOMPARE(s.quality, 60);
+        Opener::setHook([](QDialog*) { return 0; });
+    }
+};
+
+QTEST_MAIN(tst_QvVFW)
+#include "tst_QvVFW.moc"

@@ -1,0 +1,213 @@
+#include "imaging/cDIBSection.h"
+#include "platform/MessageBox.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QtTest>
+
+// Pixel (x, memory row y) of a section, as blue, green, red.
+static const uint8_t* px(const cDIBSection& d, int x, int memRow)
+{
+    return d.DIBSectionBitsPtr() + std::size_t(memRow) * d.BytesPerScanLine() + 3 * x;
+}
+
+class tst_cDIBSection : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MessageBox::setScripted(true);
+        MessageBox::clearShown();
+    }
+
+    void createAndScanLines()
+    {
+        cDIBSection d;
+        QCOMPARE(d.hDC(), qintptr(0));
+        QVERIFY(d.Create(1, 3));
+        QCOMPARE(d.BytesPerScanLine(), 4);
+        QVERIFY(d.hDC() != 0 && d.hDIb() != 0 && d.DIBSectionBitsPtr() != nullptr);
+        QCOMPARE(d.header().biSizeImage, 12u);
+        QVERIFY(d.Create(2, 1));
+        QCOMPARE(d.BytesPerScanLine(), 8);
+        QVERIFY(d.Create(4, 1));
+        QCOMPARE(d.BytesPerScanLine(), 12);
+        QCOMPARE(d.Width(), 4);
+
+        // A size that is not positive makes nothing and leaves the instance empty.
+        QVERIFY(!d.Create(0, 5));
+        QVERIFY(!d.Create(5, -1));
+        QCOMPARE(d.Width(), 0);
+        QCOMPARE(d.hDC(), qintptr(0));
+        QCOMPARE(d.hDIb(), qintptr(0));
+        QVERIFY(d.DIBSectionBitsPtr() == nullptr);
+        QVERIFY(d.Resample(0, 3) == nullptr);
+    }
+
+    void pictureRoundTripIsUpright()
+    {
+        QImage pic(5, 4, QImage::Format_RGB32);
+        pic.fill(Qt::blue);
+        for (int x = 0; x < 5; ++x)
+            pic.setPixel(x, 0, qRgb(255, 0, 0));   // red top row
+        pic.setPixel(4, 3, qRgb(0, 255, 0));       // green bottom-right
+        cDIBSection d;
+        d.CreateFromPicture(pic);
+        QCOMPARE(d.Width(), 5);
+        QCOMPARE(d.Height(), 4);
+        // Bottom-up memory: the top image row is the last memory row.
+        const uint8_t* top = px(d, 0, 3);
+        QCOMPARE(int(top[0]), 0);
+        QCOMPARE(int(top[2]), 255);
+        const uint8_t* br = px(d, 4, 0);
+        QCOMPARE(int(br[1]), 255);
+        QCOMPARE(d.toImage().convertToFormat(QImage::Format_RGB32), pic);
+
+        // Painting a block of the section.
+        QImage canvas(10, 10, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        {
+            QPainter p(&canvas);
+            d.PaintPicture(p, 2, 3, 2, 2, 3, 2);
+        }
+        QCOMPARE(canvas.pixel(2, 3), qRgb(0, 0, 255));
+        QCOMPARE(canvas.pixel(3, 4), qRgb(0, 255, 0));
+        QCOMPARE(canvas.pixel(4, 3), qRgb(255, 255, 255));
+    }
+
+    void resampleSameSizeCopies()
+    {
+        cDIBSection d;
+        QVERIFY(d.Create(100, 100));
+        d.RandomiseBits(false);
+        auto r = d.Resample(100, 100);
+        QVERIFY(r);
+        QCOMPARE(r->Width(), 100);
+        QVERIFY(std::memcmp(r->DIBSectionBitsPtr(), d.DIBSectionBitsPtr(), 100 * d.BytesPerScanLine()) == 0);
+    }
+
+    void resampleThreeToSix()
+    {
+        // Blue varies by column (0, 90, 255), green by memory row (0, 60, 240).
+        cDIBSection d;
+        QVERIFY(d.Create(3, 3));
+        const int cols[3] = {0, 90, 255};
+        const int rows[3] = {0, 60, 240};
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x) {
+                uint8_t* p = d.DIBSectionBitsPtr() + y * d.BytesPerScanLine() + 3 * x;
+                p[0] = uint8_t(cols[x]);
+                p[1] = uint8_t(rows[y]);
+                p[2] = 7;
+            }
+        auto r = d.Resample(6, 6);
+        QVERIFY(r);
+        QCOMPARE(r->Width(), 6);
+        QCOMPARE(r->Height(), 6);
+        // Scale 2/6: targets 0..2 read columns 0 and 1, 3..5 read columns 1 and 2.
+        const int expectBlue[6] = {0, 30, 60, 90, 145, 200};
+        const int expectGreen[6] = {0, 20, 40, 60, 120, 180};
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 6; ++x) {
+                QCOMPARE(int(px(*r, x, y)[0]), expectBlue[x]);
+                QCOMPARE(int(px(*r, x, y)[1]), expectGreen[y]);
+                QCOMPARE(int(px(*r, x, y)[2]), 7);
+            }
+    }
+
+    void resampleRoundsHalfToEven()
+    {
+        // 3 -> 4 columns: scale 0.5, so targets 1 and 3 fall half-way.
+        cDIBSection d;
+        QVERIFY(d.Create(3, 1));
+        const int cols[3] = {0, 5, 0};
+        for (int x = 0; x < 3; ++x)
+            d.DIBSectionBitsPtr()[3 * x] = uint8_t(cols[x]);
+        auto r = d.Resample(1, 4);
+        QVERIFY(r);
+        QCOMPARE(int(px(*r, 1, 0)[0]), 2);   // 2.5 -> 2
+        QCOMPARE(int(px(*r, 2, 0)[0]), 5);
+        QCOMPARE(int(px(*r, 3, 0)[0]), 2);   // 2.5 -> 2
+    }
+
+    void resampleOnePixelWideOrHigh()
+    {
+        cDIBSection tall;
+        QVERIFY(tall.Create(1, 5));
+        for (int y = 0; y < 5; ++y)
+            std::memset(tall.DIBSectionBitsPtr() + y * 4, 77, 3);
+        auto r = tall.Resample(10, 3);
+        QVERIFY(r);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 3; ++x)
+                QCOMPARE(int(px(*r, x, y)[0]), 77);
+
+        cDIBSection wide;
+        QVERIFY(wide.Create(5, 1));
+        wide.RandomiseBits(true);
+        auto r2 = wide.Resample(4, 12);
+        QVERIFY(r2);
+        QCOMPARE(int(px(*r2, 0, 3)[0]), int(px(wide, 0, 0)[0]));
+    }
+
+    void randomFill()
+    {
+        cDIBSection d;
+        QVERIFY(d.Create(7, 9));   // 21 bytes of pixels, 3 of padding per row
+        const int bpl = d.BytesPerScanLine();
+        QCOMPARE(bpl, 24);
+        for (int y = 0; y < 9; ++y)
+            std::memset(d.DIBSectionBitsPtr() + y * bpl + 21, 0xAB, 3);
+
+        d.RandomiseBits(true);
+        bool varied = false;
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 7; ++x) {
+                const uint8_t* p = px(d, x, y);
+                QVERIFY(p[0] == p[1] && p[1] == p[2]);
+                varied = varied || p[0] != px(d, 0, 0)[0];
+            }
+            for (int k = 21; k < 24; ++k)
+                QCOMPARE(int(d.DIBSectionBitsPtr()[y * bpl + k]), 0xAB);
+        }
+        QVERIFY(varied);
+
+        d.RandomiseBits(false);
+        bool colour = false;
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 7; ++x) {
+                const uint8_t* p = px(d, x, y);
+                QCOMPARE(int(p[0]), 0);
+                colour = colour || p[1] != p[2];
+            }
+            for (int k = 21; k < 24; ++k)
+                QCOMPARE(int(d.DIBSectionBitsPtr()[y * bpl + k]), 0xAB);
+        }
+        QVERIFY(colour);
+    }
+
+    void clipboard()
+    {
+        QClipboard* cb = QGuiApplication::clipboard();
+        cb->setText(QStringLiteral("unchanged"));
+        cDIBSection d;
+        QVERIFY(d.Create(4, 3));
+        d.RandomiseBits(false);
+
+        QVERIFY(!d.CopyToClipboard(true));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text,
+                 QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"));
+        QCOMPARE(cb->text(), QStringLiteral("unchanged"));
+
+        QVERIFY(d.CopyToClipboard(false));
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        const QImage got = cb->image().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(got, d.toImage().convertToFormat(QImage::Format_RGB32));
+    }
+};
+
+QTEST_MAIN(tst_cDIBSection)
+#include "tst_cDIBSection.moc"
