@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include "core/ModADOconnect.h"
+
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
@@ -13,9 +15,6 @@
 #include <vector>
 
 namespace bench {
-
-// The password of data.db (the connection string's pwd).
-inline constexpr const char* kDatabaseKey = "velkora";
 
 [[noreturn]] inline void die(const char* what, const QString& why = QString())
 {
@@ -29,21 +28,10 @@ inline constexpr const char* kDatabaseKey = "velkora";
 // A direct connection to an encrypted data.db, bypassing the program's layer.
 inline sqlite3* openKeyed(const QString& path, int flags = SQLITE_OPEN_READWRITE)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
-        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("cannot open");
-        sqlite3_close(db);
-        die("cannot open the database", why);
-    }
-    const QByteArray key = QByteArray("PRAGMA key = '") + kDatabaseKey + "';";
-    char* err = nullptr;
-    if (sqlite3_exec(db, key.constData(), nullptr, nullptr, &err) != SQLITE_OK
-        || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString why = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
-        sqlite3_free(err);
-        sqlite3_close(db);
+    QString why;
+    sqlite3* db = ModADOconnect::OpenKeyedHandle(path, flags, &why);
+    if (!db)
         die("the database does not open with the program's key", why);
-    }
     return db;
 }
 

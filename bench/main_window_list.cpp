@@ -8,6 +8,7 @@
 // goes. DATE defaults to the report date with the most reports.
 // --fill adds COUNT synthetic reports (no pictures) spread over the days
 // before today, for a database to measure on.
+#include "common.h"
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
@@ -29,24 +30,9 @@
 #include <vector>
 
 namespace {
+using bench::die;
+using bench::openKeyed;
 using Clock = std::chrono::steady_clock;
-
-[[noreturn]] void die(const char* what)
-{
-    std::fprintf(stderr, "%s\n", what);
-    std::exit(1);
-}
-
-sqlite3* openKeyed(const QString& path)
-{
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-        die("cannot open the database");
-    if (sqlite3_exec(db, "PRAGMA key = 'velkora'; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr)
-        != SQLITE_OK)
-        die("the database does not open with the program's key");
-    return db;
-}
 
 double median(std::vector<double> v)
 {

@@ -381,6 +381,8 @@ QString ShippedSchema()
     return QString::fromUtf8(f.readAll());
 }
 
+sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why) { return openKeyed(path, flags, why); }
+
 bool IsOurDatabase(const QString& path, QString* why)
 {
     if (!QFileInfo(path).isFile()) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+struct sqlite3;
+
 // The one database connection of the process and the only ways to use it.
 // data.db in the program folder is an encrypted SQLite database.
 
@@ -127,6 +129,10 @@ private:
 QString CreateDatabaseFile(const QString& path, const QString& script);
 // The schema and seed rows shipped with the program.
 QString ShippedSchema();
+// A bare engine handle on an encrypted database, opened with the program's key
+// (flags as for sqlite3_open_v2). nullptr and the reason when it does not open.
+// For tools that work below this layer, such as the benchmark generator.
+sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why = nullptr);
 // True when path is an encrypted database of ours that holds table reports.
 bool IsOurDatabase(const QString& path, QString* why = nullptr);
 }
