@@ -1,0 +1,54 @@
+#pragma once
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+// The shared menu-skin object: it colours the menus (menu bars, pop-up and context menus)
+// of the windows attached to it, from three colours.
+//
+// Usage:
+//   // main window load, after the list is loaded:
+//   gMenuSkin.SkinColor1(Palette::gLineColor);
+//   gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
+//   gMenuSkin.SkinColor3(Palette::gCaptionColorTo);
+//   gMenuSkin.SkinFlag(0);
+//   gMenuSkin.AttachForm(this);
+//   // every attached window: load -> gMenuSkin.AttachForm(this); unload -> gMenuSkin.DetachForm(this);
+//   // skin change: SkinColor1..3 again; attached windows follow at once.
+//
+// Menus created later with an attached window as parent are coloured as well. A window that is
+// destroyed while attached simply drops out. No call ever fails.
+class MenuSkin {
+public:
+    void SkinColor1(qint32 color);   // lines and frames
+    void SkinColor2(qint32 color);   // selection, dark end
+    void SkinColor3(qint32 color);   // selection, light end
+    void SkinFlag(qint32 flag);      // 0: gradient selection; any other value: flat selection
+    qint32 skinColor1() const { return color1_; }
+    qint32 skinColor2() const { return color2_; }
+    qint32 skinColor3() const { return color3_; }
+    qint32 skinFlag() const { return flag_; }
+
+    void AttachForm(QWidget* form);
+    void DetachForm(QWidget* form);
+    bool isAttached(const QWidget* form) const;
+    int attachedCount() const;
+
+    // The style rules given to attached windows.
+    QString styleSheet() const;
+
+private:
+    void restyleAll();
+    void apply(QWidget* form) const;
+    static void remove(QWidget* form);
+    void prune();
+
+    qint32 color1_ = 0x00404040;
+    qint32 color2_ = 0x00A0A0A0;
+    qint32 color3_ = 0x00F8F8F8;
+    qint32 flag_ = 0;
+    std::vector<QPointer<QWidget>> forms_;
+};
+
+extern MenuSkin gMenuSkin;

@@ -1,0 +1,224 @@
+#include "core/SkinPaint.h"
+
+#include "core/QvScrollBar.h"
+
+#include <QFontMetrics>
+#include <cmath>
+
+using namespace Palette;
+
+namespace Skin {
+
+namespace {
+QColor lineColor() { return ToQColor(gLineColor); }
+
+int component(int to, int diff, double t) { return to + int(std::nearbyint(double(diff) * t)); }
+}
+
+QColor GradientColor(qint32 from, qint32 to, double t)
+{
+    const RGBTriple f = ColorToRGB(from);
+    const RGBTriple s = ColorToRGB(to);
+    const int r = component(s.R, f.R - s.R, t);
+    const int g = component(s.G, f.G - s.G, t);
+    const int b = component(s.B, f.B - s.B, t);
+    return QColor(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
+}
+
+void PaintGradientRows(QPainter& p, int width, int first, int last, int n, qint32 from, qint32 to)
+{
+    for (int y = first; y <= last; ++y) {
+        const double t = n > 0 ? double(y - first) / double(n) : 0.0;
+        p.fillRect(QRect(0, y, width, 1), GradientColor(from, to, t));
+    }
+}
+
+void PaintToolbarLine(QPainter& p, const QSize& size)
+{
+    p.fillRect(QRect(0, size.height() - 1, size.width(), 1), lineColor());
+}
+
+void PaintTopLine(QPainter& p, const QSize& size) { p.fillRect(QRect(0, 0, size.width(), 1), lineColor()); }
+
+void PaintDataFrame(QPainter& p, const QSize& size)
+{
+    const int w = size.width(), h = size.height();
+    const QColor c = lineColor();
+    p.fillRect(QRect(0, 0, w, 1), c);          // top
+    p.fillRect(QRect(0, 0, 1, h - 1), c);      // left, ends above the last row
+    p.fillRect(QRect(0, h - 1, w, 1), c);      // bottom
+    p.fillRect(QRect(w - 1, 0, 1, h), c);      // right
+}
+
+void PaintGradientCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+{
+    const int w = size.width(), h = size.height();
+    const int g = gCaptionHeight;
+    const QColor c = lineColor();
+    p.fillRect(QRect(0, 0, w, 1), c);
+    p.fillRect(QRect(0, g, w, 1), c);
+    // Rows 1..G-1; with G = 2 the single row is the 'from' colour (t = 1).
+    for (int y = 1; y <= g - 1; ++y) {
+        const double t = g - 1 > 0 ? double(y) / double(g - 1) : 1.0;
+        p.fillRect(QRect(0, y, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
+    }
+    p.fillRect(QRect(0, 0, 1, h), c);
+    p.fillRect(QRect(w - 1, 0, 1, h), c);
+    p.fillRect(QRect(0, h - 1, w, 1), c);
+    if (caption.isEmpty())
+        return;
+    const QFontMetrics fm(font);
+    const int x = int(std::nearbyint((w - fm.horizontalAdvance(caption)) / 2.0));
+    const int y = int(std::nearbyint((g - fm.height()) / 2.0));
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(x, y + fm.ascent()), caption);
+}
+
+void PaintStatusBar(QPainter& p, const QSize& size)
+{
+    const int w = size.width(), h = size.height();
+    if (h <= 0)
+        return;
+    PaintGradientRows(p, w, 0, h - 1, h - 1, gStatusColorFrom, gStatusColorTo);
+    const QColor c = lineColor();
+    p.fillRect(QRect(0, 0, 1, h), c);
+    p.fillRect(QRect(w - 1, 0, 1, h), c);
+    p.fillRect(QRect(0, h - 1, w, 1), c);
+}
+
+void DrawToolbarLine(PaintPanel* Pictool)
+{
+    if (Pictool)
+        Pictool->setDrawing(QStringLiteral("toolbarline"),
+                            [](QPainter& p, const QSize& s, const QFont&) { PaintToolbarLine(p, s); });
+}
+
+void DrawTopLine(PaintPanel* Pictool)
+{
+    if (Pictool)
+        Pictool->setDrawing(QStringLiteral("topline"),
+                            [](QPainter& p, const QSize& s, const QFont&) { PaintTopLine(p, s); });
+}
+
+void DrawDataFrame(PaintPanel* panel)
+{
+    if (panel)
+        panel->setDrawing(QStringLiteral("frame"),
+                          [](QPainter& p, const QSize& s, const QFont&) { PaintDataFrame(p, s); });
+}
+
+void DrawGradientCaption(PaintPanel* panel, const QString& caption)
+{
+    if (panel)
+        panel->setDrawing(QStringLiteral("caption"), [caption](QPainter& p, const QSize& s, const QFont& f) {
+            PaintGradientCaption(p, s, caption, f);
+        });
+}
+
+void DrawStatusBar(PaintPanel* PicStatusBar)
+{
+    if (PicStatusBar)
+        PicStatusBar->setDrawing(QStringLiteral("statusbar"),
+                                 [](QPainter& p, const QSize& s, const QFont&) { PaintStatusBar(p, s); });
+}
+
+void SetBackColor(QWidget* w, qint32 color)
+{
+    if (!w)
+        return;
+    if (auto* panel = qobject_cast<PaintPanel*>(w)) {
+        panel->setBackColor(color);
+        return;
+    }
+    if (auto* bar = qobject_cast<QvScrollBar*>(w)) {
+        bar->setBackColor(color);
+        return;
+    }
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, ToQColor(color));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+    w->update();
+}
+
+void SetLineColor(QWidget* line, qint32 color)
+{
+    if (!line)
+        return;
+    if (auto* panel = qobject_cast<PaintPanel*>(line)) {
+        panel->setBackColor(color);
+        return;
+    }
+    QPalette pal = line->palette();
+    pal.setColor(QPalette::Window, ToQColor(color));
+    pal.setColor(QPalette::WindowText, ToQColor(color));
+    line->setPalette(pal);
+    line->setAutoFillBackground(true);
+    line->update();
+}
+
+void ToolbarScheme(QvButton* b)
+{
+    if (!b)
+        return;
+    b->setColor(ButtonProp(0x68030011), gLineColor);
+    b->setColor(ButtonProp(0x6803000D), gButtonColor6);
+    b->setColor(ButtonProp(0x6803000E), gButtonColor6);
+    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
+    b->setColor(ButtonProp(0x68030014), gButtonColor1);
+    b->setColor(ButtonProp(0x68030017), gButtonColor2);
+    b->setColor(ButtonProp(0x68030012), gButtonColor3);
+    b->setColor(ButtonProp(0x68030013), gButtonColor3);
+    b->setColor(ButtonProp(0x68030015), gButtonColor4);
+    b->setColor(ButtonProp(0x68030016), gButtonColor4);
+    b->setColor(ButtonProp(0x6803000B), gButtonColor7);
+}
+
+void DialogScheme(QvButton* b)
+{
+    if (!b)
+        return;
+    b->setColor(ButtonProp(0x68030011), gLineColor);
+    b->setColor(ButtonProp(0x6803000D), gButtonColor6);
+    b->setColor(ButtonProp(0x6803000E), gButtonColor6);
+    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
+    b->setColor(ButtonProp(0x68030014), gButtonColor3);
+    b->setColor(ButtonProp(0x68030017), gButtonColor4);
+    b->setColor(ButtonProp(0x68030012), gButtonColor4);
+    b->setColor(ButtonProp(0x68030013), gButtonColor4);
+    b->setColor(ButtonProp(0x68030015), gButtonColor3);
+    b->setColor(ButtonProp(0x68030016), gButtonColor3);
+}
+
+void TabScheme(QvButton* b)
+{
+    if (!b)
+        return;
+    b->setColor(ButtonProp(0x68030011), gLineColor);
+    b->setColor(ButtonProp(0x6803000D), gButtonColor5);
+    b->setColor(ButtonProp(0x6803000E), gButtonColor5);
+    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
+}
+
+void ApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, const QList<QvButton*>& buttons)
+{
+    SetBackColor(Pictool, gToolBackColor);
+    SetBackColor(window, gFormBackColor);
+    SetBackColor(Picdata, gPanelBackColor);
+    DrawToolbarLine(Pictool);
+    DrawDataFrame(Picdata);
+    for (QvButton* b : buttons)
+        ToolbarScheme(b);
+}
+
+void ApplyDialogSkin(QWidget* window, PaintPanel* Picdata, const QList<QvButton*>& buttons)
+{
+    SetBackColor(window, gPanelBackColor);
+    SetBackColor(Picdata, 0x00FFFFFF);
+    DrawDataFrame(Picdata);
+    for (QvButton* b : buttons)
+        DialogScheme(b);
+}
+
+}

@@ -1,0 +1,241 @@
+#include "core/SkinWindows.h"
+
+#include "core/Mmain.h"
+#include "core/Palette.h"
+#include "core/SkinPaint.h"
+
+#include <QFontMetrics>
+#include <cmath>
+
+using namespace Palette;
+
+namespace Skin {
+
+void FrmMainPictoolResize(PaintPanel* Pictool) { DrawTopLine(Pictool); }
+
+void FrmMainApplySkin(const FrmMainSkin& s)
+{
+    SetBackColor(s.window, gToolBackColor);
+    SetBackColor(s.Pictool, gToolBackColor);
+    FrmMainPictoolResize(s.Pictool);
+    DrawStatusBar(s.PicStatusBar);
+    SetLineColor(s.Linetool2, gLineColor);
+    for (QvButton* b : s.buttons)
+        ToolbarScheme(b);
+    if (QvMenuBar* m = s.ucQvmenuBarV31) {
+        m->setColor(0x68030013u, gMenuBarColor1);
+        m->setColor(0x68030011u, gMenuBarColor2);
+        m->setColor(0x68030010u, gMenuBarColor3);
+        m->setColor(0x6803000Fu, gButtonColor5);
+        m->setColor(0x6803000Eu, gButtonColor6);
+        m->setColor(0x68030006u, gCaptionColorTo);
+        m->setColor(0x68030005u, gCaptionColorFrom);
+        m->setColor(0x68030000u, gCaptionColorFrom);
+        m->setColor(0x6803000Du, gMenuBarColor4);
+    }
+    if (!Mmain::gRights[Mmain::RightEditOwn]) {
+        for (QWidget* w : s.right1Buttons)
+            if (w)
+                w->setEnabled(false);
+        for (QAction* a : s.right1Items)
+            if (a)
+                a->setEnabled(false);
+    }
+    if (!Mmain::gRights[Mmain::RightViewPrint]) {
+        for (QWidget* w : s.right0Buttons)
+            if (w)
+                w->setEnabled(false);
+        for (QAction* a : s.right0Items)
+            if (a)
+                a->setEnabled(false);
+    }
+}
+
+void LoginApplyDialogSkin(QWidget* window, QvButton* buttonlogin, QvButton* buttonquit)
+{
+    SetBackColor(window, gToolBackColor);
+    DialogScheme(buttonlogin);
+    DialogScheme(buttonquit);
+}
+
+void PaintLoginTitle(QPainter& p, const QSize& size)
+{
+    const int w = size.width(), h = size.height();
+    const int n = h - 2;
+    for (int i = 1; i <= n; ++i)
+        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, double(i) / double(n)));
+    if (h > 0)
+        p.fillRect(QRect(0, h - 1, w, 1), ToQColor(gLineColor));
+}
+
+void DrawLoginTitle(PaintPanel* Pictitle)
+{
+    if (Pictitle)
+        Pictitle->setDrawing(QStringLiteral("title"),
+                             [](QPainter& p, const QSize& s, const QFont&) { PaintLoginTitle(p, s); });
+}
+
+void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* ButtnSave)
+{
+    ApplyDialogSkin(window, Picdata, {ButtnSave});
+}
+
+void FrmbgxmApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, QvButton* ButtnUpdate,
+                      QvButton* ButtnSave, QvButton* ButtnQuit)
+{
+    ApplySkin(window, Pictool, Picdata, {ButtnUpdate, ButtnSave, ButtnQuit});
+}
+
+void FrmMBmanagerApplySkin(const FrmMBmanagerSkin& s)
+{
+    SetBackColor(s.Pictool, gToolBackColor);
+    SetBackColor(s.window, gFormBackColor);
+    SetBackColor(s.Picdata, gPanelBackColor);
+    DrawToolbarLine(s.Pictool);
+    DrawDataFrame(s.Picdata);
+    DrawTreeCaption(s.PicTree);
+    SetLineColor(s.Linetool1, gLineColor);
+    for (QvButton* b : s.buttons)
+        ToolbarScheme(b);
+}
+
+void DrawTreeCaption(PaintPanel* PicTree) { DrawGradientCaption(PicTree, QStringLiteral("模板分类")); }
+void DrawFontCaption(PaintPanel* Picfont) { DrawGradientCaption(Picfont, QStringLiteral("打印字体设置")); }
+void DrawPrinterCaption(PaintPanel* Picprinter) { DrawGradientCaption(Picprinter, QStringLiteral("打印机设置")); }
+
+namespace {
+void sideEdges(QPainter& p, const QSize& s)
+{
+    const QColor line = ToQColor(gLineColor);
+    p.fillRect(QRect(0, 0, 1, s.height()), line);
+    p.fillRect(QRect(s.width() - 1, 0, 1, s.height()), line);
+}
+
+void centredCaption(QPainter& p, const QSize& s, const QString& caption, const QFont& f)
+{
+    const QFontMetrics fm(f);
+    const int x = int(std::nearbyint((s.width() - fm.horizontalAdvance(caption)) / 2.0));
+    const int y = int(std::nearbyint((gCaptionHeight - fm.height()) / 2.0));
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(x, y + fm.ascent()), caption);
+}
+}
+
+void PaintEditorCaptionStrip(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+{
+    const int w = size.width();
+    const int h = gCaptionHeight;
+    const QColor line = ToQColor(gLineColor);
+    p.fillRect(QRect(0, 0, w, 1), line);
+    p.fillRect(QRect(0, h, w, 1), line);
+    // Row i of N = H - 1 steps; row 1 is one step from the 'to' colour, row N the 'from' colour.
+    for (int i = 1; i <= h - 1; ++i) {
+        const double t = h - 1 > 0 ? double(i) / double(h - 1) : 1.0;
+        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
+    }
+    if (!caption.isEmpty())
+        centredCaption(p, size, caption, font);
+}
+
+void DrawInfoCaption(PaintPanel* Picdata)
+{
+    if (!Picdata)
+        return;
+    Picdata->setDrawing(QStringLiteral("infocaption"), [](QPainter& p, const QSize& s, const QFont& f) {
+        PaintEditorCaptionStrip(p, s, QString(), f);
+        sideEdges(p, s);
+        centredCaption(p, s, QStringLiteral("基本信息"), f);
+    });
+}
+
+void DrawReportImageCaption(PaintPanel* RptPictureBox)
+{
+    if (!RptPictureBox)
+        return;
+    RptPictureBox->setDrawing(QStringLiteral("imagecaption"), [](QPainter& p, const QSize& s, const QFont& f) {
+        const int h = gCaptionHeight;
+        p.fillRect(QRect(0, h + 5, s.width(), 1), QColor(192, 192, 192));
+        p.fillRect(QRect(0, h + 6, s.width(), 1), Qt::white);
+        PaintEditorCaptionStrip(p, s, QString(), f);
+        sideEdges(p, s);
+        centredCaption(p, s, QStringLiteral("报告图像"), f);
+    });
+}
+
+void LayoutBottomBar(PaintPanel* Picbottom)
+{
+    if (!Picbottom)
+        return;
+    Picbottom->setDrawing(QStringLiteral("bottombar"), [](QPainter& p, const QSize& s, const QFont&) {
+        const int w = s.width();
+        p.fillRect(QRect(0, 0, w, 4), ToQColor(gFormBackColor));
+        p.fillRect(QRect(0, 4, w, 1), ToQColor(gLineColor));
+        const int n = int(std::nearbyint(double(s.height() - 5)));
+        // Rows 5 .. 5 + n; a strip too low for a gradient gets the top colour only.
+        for (int i = 0; i <= n; ++i) {
+            const double t = n > 0 ? double(i) / double(n) : 0.0;
+            p.fillRect(QRect(0, i + 5, w, 1), GradientColor(gStatusColorFrom, gStatusColorTo, t));
+        }
+    });
+}
+
+void SetTabButtonColors(QvButton* b, bool pressed)
+{
+    if (!b)
+        return;
+    const qint32 first = AdjustColor(gCaptionColorFrom, pressed ? 30 : 80);
+    const qint32 second = AdjustColor(gCaptionColorFrom, pressed ? 10 : 40);
+    b->setColor(0x68030017u, first);
+    b->setColor(0x68030015u, first);
+    b->setColor(0x68030016u, first);
+    b->setColor(0x68030014u, second);
+    b->setColor(0x68030012u, second);
+    b->setColor(0x68030013u, second);
+}
+
+void SetPageButtonColors(QvButton* b, bool selected)
+{
+    if (!b)
+        return;
+    const qint32 first = selected ? AdjustColor(gPanelBackColor, 10) : AdjustColor(gCaptionColorFrom, 60);
+    const qint32 second = selected ? AdjustColor(gCaptionColorFrom, -20) : AdjustColor(gCaptionColorFrom, 5);
+    b->setColor(0x68030017u, first);
+    b->setColor(0x68030015u, first);
+    b->setColor(0x68030016u, first);
+    b->setColor(0x68030014u, second);
+    b->setColor(0x68030012u, second);
+    b->setColor(0x68030013u, second);
+}
+
+void DataRecordApplySkin(const DataRecordSkin& s)
+{
+    // 1-2. Back colours.
+    SetBackColor(s.window, gFormBackColor);
+    SetBackColor(s.Pictitle, gFormBackColor);
+    SetBackColor(s.Pictool, gToolBackColor);
+    for (QWidget* w : {s.Picpic, static_cast<QWidget*>(s.Picdata), s.Picdata2, static_cast<QWidget*>(s.RptPictureBox),
+                       s.Picmc, s.Picts, s.Picms, s.Picyc3, s.Picyc})
+        SetBackColor(w, gPanelBackColor);
+    // 3-4. Line controls and the four report pictures.
+    SetLineColor(s.Linetool1, gLineColor);
+    SetLineColor(s.Linetool2, gLineColor);
+    for (QWidget* w : s.Picload)
+        SetBackColor(w, gPanelBackColor);
+    // 5-9. Strips and lines.
+    DrawToolbarLine(s.Pictool);
+    DrawInfoCaption(s.Picdata);
+    SetLineColor(s.PicdataLine, gLineColor);
+    DrawReportImageCaption(s.RptPictureBox);
+    SetLineColor(s.RptPictureBoxLine, gLineColor);
+    LayoutBottomBar(s.Picbottom);
+    // 10-12. Buttons.
+    for (QvButton* b : s.toolbarButtons)
+        ToolbarScheme(b);
+    for (QvButton* b : s.dialogButtons)
+        DialogScheme(b);
+    for (QvButton* b : s.tabButtons)
+        TabScheme(b);
+}
+
+}
