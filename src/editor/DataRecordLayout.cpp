@@ -2,6 +2,10 @@
 // panel geometry (frames, caption strips, the status strip).
 #include "editor/DataRecord.h"
 
+#include "core/Palette.h"
+#include "core/SkinPaint.h"
+#include "core/SkinWindows.h"
+
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
@@ -60,35 +64,6 @@ protected:
     }
 };
 
-// Caption strip: top and bottom line, H-1 gradient rows, centred caption.
-void paintCaptionStrip(QPainter& p, const QSize& s, const QString& caption, const QFont& font)
-{
-    const int h = EditorColors::captionHeight();
-    const int n = h - 1;
-    p.setPen(EditorColors::line());
-    p.drawLine(0, 0, s.width(), 0);
-    p.drawLine(0, h, s.width(), h);
-    for (int i = 1; i <= n; ++i) {
-        p.setPen(GradientColor(EditorColors::captionFrom(), EditorColors::captionTo(), i, n));
-        p.drawLine(0, i, s.width(), i);
-    }
-    if (!caption.isEmpty()) {
-        p.setFont(font);
-        p.setPen(Qt::black);
-        const QFontMetrics fm(font);
-        const int tw = fm.horizontalAdvance(caption);
-        const int x = (s.width() - tw) / 2;
-        const int y = (h - fm.height()) / 2;
-        p.drawText(x, y + fm.ascent(), caption);
-    }
-}
-
-void paintSideEdges(QPainter& p, const QSize& s)
-{
-    p.setPen(EditorColors::line());
-    p.drawLine(0, 0, 0, s.height());
-    p.drawLine(s.width() - 1, 0, s.width() - 1, s.height());
-}
 }
 
 void DataRecord::buildControls()
@@ -325,17 +300,13 @@ void DataRecord::Form_Resize()
 
 void DataRecord::Picdata_Resize()
 {
-    const int sh = Picdata->height();
-    PicdataLine->setGeometry(0, sh - 1, Picdata->width(), 1);
-    Picdata->setDrawing(QStringLiteral("edges"), [](QPainter& p, const QSize& s, const QFont&) { paintSideEdges(p, s); });
+    // The side edges come with the caption strip, which follows the panel's size.
+    PicdataLine->setGeometry(0, Picdata->height() - 1, Picdata->width(), 1);
 }
 
 void DataRecord::RptPictureBox_Resize()
 {
-    const int sh = RptPictureBox->height();
-    RptPictureBoxLine->setGeometry(0, sh - 1, RptPictureBox->width(), 1);
-    RptPictureBox->setDrawing(QStringLiteral("edges"),
-                              [](QPainter& p, const QSize& s, const QFont&) { paintSideEdges(p, s); });
+    RptPictureBoxLine->setGeometry(0, RptPictureBox->height() - 1, RptPictureBox->width(), 1);
 }
 
 void DataRecord::Picdata2_Resize()
@@ -392,111 +363,68 @@ void DataRecord::Picpic_Resize()
 
 void DataRecord::PicmcRect_Resize()
 {
-    PicmcRect->setBackColor(EditorColors::formBack());
+    Skin::SetBackColor(PicmcRect, Palette::gFormBackColor);
     PicmcRect->setDrawing(QStringLiteral("strip"), [](QPainter& p, const QSize& s, const QFont& f) {
-        paintCaptionStrip(p, s, QString(), f);
+        Skin::PaintEditorCaptionStrip(p, s, QString(), f);
     });
 }
 
 void DataRecord::PicRect_Resize()
 {
     PicRect->setDrawing(QStringLiteral("strip"), [](QPainter& p, const QSize& s, const QFont& f) {
-        paintCaptionStrip(p, s, QStringLiteral("采图预存区"), f);
+        Skin::PaintEditorCaptionStrip(p, s, QStringLiteral("采图预存区"), f);
     });
 }
 
-void DataRecord::Pictool_Resize()
-{
-    Pictool->setDrawing(QStringLiteral("toolbarline"), [](QPainter& p, const QSize& s, const QFont&) {
-        p.setPen(EditorColors::line());
-        p.drawLine(0, s.height() - 1, s.width(), s.height() - 1);
-        p.setPen(Qt::white);
-        p.drawLine(0, 0, s.width(), 0);
-    });
-}
+void DataRecord::Pictool_Resize() { Skin::DrawToolbarLine(Pictool); }
 
-void DataRecord::Picbottom_Resize()
-{
-    Picbottom->setDrawing(QStringLiteral("status"), [](QPainter& p, const QSize& s, const QFont&) {
-        p.setPen(EditorColors::formBack());
-        for (int y = 0; y <= 3; ++y)
-            p.drawLine(0, y, s.width(), y);
-        p.setPen(EditorColors::line());
-        p.drawLine(0, 4, s.width(), 4);
-        const int n = whole(s.height() - 5);
-        for (int i = 0; i <= n; ++i) {
-            p.setPen(GradientColor(EditorColors::statusFrom(), EditorColors::statusTo(), i, n));
-            p.drawLine(0, i + 5, s.width(), i + 5);
-        }
-    });
-}
+void DataRecord::Picbottom_Resize() { Skin::LayoutBottomBar(Picbottom); }
 
 void DataRecord::ApplySkin()
 {
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, EditorColors::formBack());
-    setPalette(pal);
-    setAutoFillBackground(true);
-    Pictitle->setBackColor(EditorColors::formBack());
-    Pictool->setBackColor(EditorColors::toolBack());
-    for (EdPanel* p : {Picpic, Picdata, Picdata2, RptPictureBox, Picmc, Picts, Picms, Picyc3, Picyc, Picyc2})
-        p->setBackColor(EditorColors::panelBack());
-    for (EdPicture* p : Picload)
-        p->setBackColor(EditorColors::panelBack());
-    Pictool_Resize();
-    Picdata->setDrawing(QStringLiteral("caption"), [](QPainter& p, const QSize& s, const QFont& f) {
-        paintCaptionStrip(p, s, QString(), f);
-        paintSideEdges(p, s);
-        const QFontMetrics fm(f);
-        const QString c = QStringLiteral("基本信息");
-        p.setPen(Qt::black);
-        p.drawText((s.width() - fm.horizontalAdvance(c)) / 2,
-                   (EditorColors::captionHeight() - fm.height()) / 2 + fm.ascent(), c);
-    });
-    RptPictureBox->setDrawing(QStringLiteral("caption"), [](QPainter& p, const QSize& s, const QFont& f) {
-        const int h = EditorColors::captionHeight();
-        p.setPen(QColor(192, 192, 192));
-        p.drawLine(0, h + 5, s.width(), h + 5);
-        p.setPen(Qt::white);
-        p.drawLine(0, h + 6, s.width(), h + 6);
-        paintCaptionStrip(p, s, QString(), f);
-        paintSideEdges(p, s);
-        const QFontMetrics fm(f);
-        const QString c = QStringLiteral("报告图像");
-        p.setPen(Qt::black);
-        p.drawText((s.width() - fm.horizontalAdvance(c)) / 2, (h - fm.height()) / 2 + fm.ascent(), c);
-    });
-    Picbottom->setBackColor(EditorColors::formBack());
-    Picbottom_Resize();
+    Skin::DataRecordSkin s;
+    s.window = this;
+    s.Pictitle = Pictitle;
+    s.Pictool = Pictool;
+    s.Picpic = Picpic;
+    s.Picdata = Picdata;
+    s.Picdata2 = Picdata2;
+    s.RptPictureBox = RptPictureBox;
+    s.Picmc = Picmc;
+    s.Picts = Picts;
+    s.Picms = Picms;
+    s.Picyc3 = Picyc3;
+    s.Picyc = Picyc;
+    s.Linetool1 = Linetool1;
+    s.Linetool2 = Linetool2;
+    for (int k = 0; k < 4; ++k)
+        s.Picload[size_t(k)] = Picload[size_t(k)];
+    s.PicdataLine = PicdataLine;
+    s.RptPictureBoxLine = RptPictureBoxLine;
+    s.Picbottom = Picbottom;
+    s.toolbarButtons = {ButtnNew, ButtnEnable, ButtnSave, ButtnDel, ButtnPrint, Buttnmbzr, ButtnSwmb, ButtnBack, ButtnClear};
+    s.dialogButtons = {BVidOn,       BVidForm,      ButtonAddPic, BVidCapture, Bpicview1, Bpicview2, ButtonDelPic,
+                       ButtonDelPicR, ButtonConvert, BVidavi,      Bcodec,      Bpicback};
+    s.tabButtons = {Buttninfo, Buttnpic, btnMS, btnFH, btnCK, btnYC};
+    Skin::DataRecordApplySkin(s);
+    Skin::SetBackColor(Picyc2, Palette::gPanelBackColor);
+    for (EdPicture* p : Pictmp)
+        Skin::SetBackColor(p, Palette::gPanelBackColor);
     Picdata_Resize();
     RptPictureBox_Resize();
     Picdata2_Resize();
     Picpic_Resize();
-    for (QFrame* l : {Linetool1, Linetool2, PicdataLine, RptPictureBoxLine}) {
-        QPalette lp = l->palette();
-        lp.setColor(QPalette::WindowText, EditorColors::line());
-        l->setPalette(lp);
-    }
 }
 
 void DataRecord::colourPageButtons()
 {
-    const QColor from = EditorColors::captionFrom();
-    auto paint = [&](EdButton* b, bool selected) {
-        const QColor first = selected ? EditorColors::adjust(EditorColors::panelBack(), 10)
-                                      : EditorColors::adjust(from, 60);
-        const QColor second = selected ? EditorColors::adjust(from, -20) : EditorColors::adjust(from, 5);
-        for (quint32 prop : {0x68030017u, 0x68030015u, 0x68030016u})
-            b->setColor(prop, first);
-        for (quint32 prop : {0x68030014u, 0x68030012u, 0x68030013u})
-            b->setColor(prop, second);
-    };
+    // The page not shown is coloured first.
     if (pageFlag_ == 0) {
-        paint(Buttnpic, false);
-        paint(Buttninfo, true);
+        Skin::SetPageButtonColors(Buttnpic, false);
+        Skin::SetPageButtonColors(Buttninfo, true);
     } else {
-        paint(Buttninfo, false);
-        paint(Buttnpic, true);
+        Skin::SetPageButtonColors(Buttninfo, false);
+        Skin::SetPageButtonColors(Buttnpic, true);
     }
 }
 
@@ -552,16 +480,7 @@ void DataRecord::btnYC_Click()
     Picyc->setVisible(true);
     Picyc->raise();
     sidePanelTab_ = 3;
-    auto paint = [](EdButton* b, bool pressed) {
-        const QColor from = EditorColors::captionFrom();
-        const QColor first = pressed ? EditorColors::adjust(EditorColors::panelBack(), 10) : EditorColors::adjust(from, 60);
-        const QColor second = pressed ? EditorColors::adjust(from, -20) : EditorColors::adjust(from, 5);
-        for (quint32 prop : {0x68030017u, 0x68030015u, 0x68030016u})
-            b->setColor(prop, first);
-        for (quint32 prop : {0x68030014u, 0x68030012u, 0x68030013u})
-            b->setColor(prop, second);
-    };
     for (EdButton* b : {btnCK, btnFH, btnMS})
-        paint(b, false);
-    paint(btnYC, true);
+        Skin::SetTabButtonColors(b, false);
+    Skin::SetTabButtonColors(btnYC, true);
 }

@@ -1,6 +1,7 @@
 #include "EditorTestKit.h"
 
 #include "core/Modini.h"
+#include "core/Palette.h"
 #include "editor/ReportLoader.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -51,6 +52,7 @@ void tst_DataRecord::init()
     folder_ = new TestFolder();
     QVERIFY(folder_->ok());
     kit::loginAs(QStringLiteral("admin"));
+    Palette::LoadSkin();
     Environment::setTodayOverride(QDate(2025, 3, 4));
     Environment::setScreenSizeOverride(QSize(1024, 768));
     Environment::setPrinterInstalledOverride(true);
@@ -84,10 +86,10 @@ void tst_DataRecord::pagesAndViewStyle()
     // Pressing the shown page's button changes nothing.
     const auto colours = ed.Buttnpic->colors();
     const QRect store = ed.Picyc->geometry();
-    ed.Buttnpic->setColor(0x68030017, Qt::red);
+    ed.Buttnpic->setColor(0x68030017u, Palette::RGB(255, 0, 0));
     ed.Buttnpic_Click();
-    QCOMPARE(ed.Buttnpic->color(0x68030017), QColor(Qt::red));
-    ed.Buttnpic->setColor(0x68030017, colours.value(0x68030017));
+    QCOMPARE(ed.Buttnpic->color(ButtonProp::FaceBottom), Palette::RGB(255, 0, 0));
+    ed.Buttnpic->setColor(0x68030017u, colours.value(0x68030017u));
     QCOMPARE(ed.Picyc->geometry(), store);
     // Back to page 0: the store stays (its tab is the pressed one), the picture column follows.
     ed.Buttninfo_Click();

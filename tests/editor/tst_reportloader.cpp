@@ -1,5 +1,6 @@
 #include "EditorTestKit.h"
 
+#include "core/Palette.h"
 #include "editor/ReportLoader.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -39,6 +40,7 @@ void tst_ReportLoader::init()
     folder_ = new TestFolder();
     QVERIFY(folder_->ok());
     kit::loginAs(QStringLiteral("admin"));
+    Palette::LoadSkin();
     Environment::setTodayOverride(QDate(2025, 3, 4));
     Environment::setScreenSizeOverride(QSize(1024, 768));
     shown_.clear();
