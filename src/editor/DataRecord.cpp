@@ -66,6 +66,8 @@ void DataRecord::setViewSytle(const QString& page)
 
 int DataRecord::showModally()
 {
+    if (!isVisible())
+        setWindowState(windowState() | Qt::WindowMaximized);   // the layout is made for the whole screen
     ShowViewPanels();
     if (Opener::showModal(this) == -1)
         return -1;

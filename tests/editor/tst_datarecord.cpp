@@ -655,6 +655,7 @@ void tst_DataRecord::screenshots()
         list.addRow(key, QStringLiteral("admin"));
         Openers::EditorOpenFromMainList(false);
         DataRecord& ed = DataRecord::instance();
+        ed.setWindowState(Qt::WindowNoState);
         ed.resize(screen.width(), screen.height() - 30);
         ed.show();
         ed.Form_Resize();
@@ -676,6 +677,21 @@ void tst_DataRecord::screenshots()
         QCOMPARE(ed.Picbottom->geometry().bottom(), ed.height() - 1);
         kit::closeEditor();
     }
+    // Layout mode 1 on a wide screen: the page follows the window, the edit boxes end 5 px before its edge.
+    QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QStringLiteral("1")));
+    kit::FakeList list;
+    list.addRow(key, QStringLiteral("admin"));
+    Openers::EditorOpenFromMainList(false);
+    DataRecord& ed = DataRecord::instance();
+    ed.setWindowState(Qt::WindowNoState);
+    ed.resize(1920, 1050);
+    ed.show();
+    ed.Form_Resize();
+    ed.Buttninfo_Click();
+    QCoreApplication::processEvents();
+    QVERIFY(ed.grab().save(testOutputFolder() + QStringLiteral("/editor_1920x1080_kz1_page0.png")));
+    QCOMPARE(ed.Text15->geometry().right(), ed.Picdata2->width() - 5 - 1);
+    QCOMPARE(ed.RptPictureBox->x(), EditorGeometry::px(ed.Picdata2->x() * 15 + ed.Picdata2->width() * 15 + 60));
 }
 
 QTEST_MAIN(tst_DataRecord)
