@@ -10,8 +10,6 @@ void NotAvailable(const QString& what)
     MessageBox::information(QStringLiteral("“%1”功能尚未提供。").arg(what), QStringLiteral("提示"));
 }
 
-void EditorNewReport() { NotAvailable(QStringLiteral("新建报告")); }
-void EditorOpenFromMainList(bool modify) { NotAvailable(modify ? QStringLiteral("修改报告") : QStringLiteral("浏览报告")); }
 void OpenPreview(const QString&) { NotAvailable(QStringLiteral("打印报告")); }
 void OpenPrintSettings() { NotAvailable(QStringLiteral("打印纸张设置")); }
 void OpenGridPrintSettings() { NotAvailable(QStringLiteral("列表打印设置")); }

@@ -1,0 +1,475 @@
+// The editor window: load, opening protocol, function keys, close question,
+// and the commands New, Modify and Clear.
+#include "editor/DataRecord.h"
+
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Modini.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTreeWidget>
+
+using namespace EditorGeometry;
+using Mmain::gRights;
+
+namespace {
+int iniInt(const QString& key, bool* ok)
+{
+    const QString v = Modini::GetIniValue(QStringLiteral("system"), key, QString()).trimmed();
+    static const QRegularExpression re(QStringLiteral("^[+-]?\\d{1,9}$"));
+    *ok = re.match(v).hasMatch();
+    return *ok ? v.toInt() : 0;
+}
+}
+
+DataRecord& DataRecord::instance()
+{
+    static DataRecord* window = new DataRecord();
+    return *window;
+}
+
+DataRecord::DataRecord()
+    : QDialog(nullptr)
+{
+    setWindowTitle(QStringLiteral("报告信息"));
+    resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
+}
+
+void DataRecord::ensureLoaded()
+{
+    if (loaded_)
+        return;
+    if (!isVisible())
+        resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
+    buildControls();
+    loaded_ = true;
+    Form_Load();
+    Form_Resize();
+}
+
+void DataRecord::setViewSytle(const QString& page)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?\\d{1,9}\\s*$"));
+    if (re.match(page).hasMatch())
+        pageFlag_ = page.trimmed().toInt();
+}
+
+int DataRecord::showModally()
+{
+    if (!isVisible())
+        setWindowState(windowState() | Qt::WindowMaximized);   // the layout is made for the whole screen
+    ShowViewPanels();
+    if (Opener::showModal(this) == -1)
+        return -1;
+    return result();
+}
+
+QWidget* DataRecord::control(int field) const
+{
+    using namespace ReportRecord;
+    switch (field) {
+    case obligate5: return Text1;
+    case brname: return Text2;
+    case sex: return Text3;
+    case age: return Text4;
+    case ageunit: return ComboAge;
+    case bedid: return Text5;
+    case sectionoffice: return Text6;
+    case utpatientid: return Text7;
+    case inpatientid: return Text8;
+    case pgdate: return Text9;
+    case obligate1: return Text10;
+    case pgdr: return Text11;
+    case rpdr: return Text12;
+    case times: return Text13;
+    case part: return Combopart;
+    case checktechnique: return Combojs;
+    case checkname: return Text14;
+    case checksymptom: return Text15;
+    case checkconclusion: return Text16;
+    case obligate2: return Text17;
+    case obligate3: return Text18;
+    case obligate4: return Text19;
+    default: return nullptr;
+    }
+}
+
+QString DataRecord::controlText(int field) const
+{
+    QWidget* w = control(field);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text();
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->currentText();
+    if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+        return t->toPlainText();
+    return QString();
+}
+
+void DataRecord::setControlText(int field, const QString& text)
+{
+    QWidget* w = control(field);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w))
+        c->setEditText(text);
+    else if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+        t->setPlainText(text);
+}
+
+QList<QWidget*> DataRecord::inputControls() const
+{
+    return {Text1,  Text2,  Text3,  Text4,  Text5,  Text6,  Text7,    Text8,    Text9,  Text10, Text11,
+            Text13, Text14, Text15, Text16, Text17, Text18, Text19, ComboAge, Combopart, Combojs};
+}
+
+bool DataRecord::editing() const { return loaded_ && Text1->isEnabled(); }
+
+QString DataRecord::labelCaption(int field) const
+{
+    using namespace ReportRecord;
+    const std::pair<int, QLabel*> map[] = {
+        {obligate5, Label1}, {brname, Label2},  {sex, Label3},      {age, Label4},          {bedid, Label5},
+        {sectionoffice, Label6}, {utpatientid, Label7}, {obligate2, Label32}, {inpatientid, Label8},
+        {obligate3, Label33}, {pgdate, Label9}, {obligate1, Label10}, {rpdr, Label12}, {pgdr, Label11},
+        {times, Label13}, {obligate4, Label34}, {part, Label18}, {checktechnique, Label14},
+        {checksymptom, Label15}, {checkconclusion, Label17}, {checkname, Label16}};
+    for (const auto& [f, l] : map)
+        if (f == field)
+            return l->text();
+    return QString();
+}
+
+void DataRecord::clearSlots()
+{
+    for (int k = 0; k < 4; ++k) {
+        Picload[size_t(k)]->Cls();
+        Picload[size_t(k)]->Tag.clear();
+        ShapeSelR[size_t(k)]->hide();
+    }
+}
+
+bool DataRecord::showSlotFile(int k, const QString& path)
+{
+    const QImage img(path);
+    if (img.isNull())
+        return false;
+    Picload[size_t(k)]->setPicture(img);
+    Picload[size_t(k)]->Tag = path;
+    return true;
+}
+
+void DataRecord::Form_Load()
+{
+    // 1. Tall screens.
+    const TallScreen tall = TallScreenDelta(Environment::screenSizePixels().height());
+    if (tall.d > 0) {
+        PicmcRect->move(PicmcRect->x(), PicmcRect->y() + tall.d);
+        PicRect->move(PicRect->x(), PicRect->y() + tall.d);
+        Text15->resize(Text15->width(), Text15->height() + tall.half);
+        Text16->setGeometry(Text16->x(), Text16->y() + tall.half, Text16->width(), Text16->height() + tall.half);
+        Label17->move(Label17->x(), Label17->y() + tall.half);
+    }
+    // 2. Colours.
+    ApplySkin();
+    videoOn_ = false;
+    // 3. Fixed lists.
+    ComboAge->addItems({QStringLiteral("岁"), QStringLiteral("月"), QStringLiteral("天")});
+    ComboAge->setEditText(QString());
+    Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
+    Text3->setEditText(QStringLiteral("男"));
+    // 4. Phrase labels.
+    phraseLabelCount_ = 50;
+    Labelzych[0]->setText(QString());
+    for (int i = 1; i < phraseLabelCount_; ++i) {
+        auto* l = new QLabel(Piczymc);
+        l->setGeometry(Labelzych[0]->geometry());
+        l->setVisible(true);
+        Labelzych.append(l);
+    }
+    // 5. Template saving needs right 5.
+    if (!gRights[Mmain::RightTemplates])
+        ButtnSwmb->setEnabled(false);
+    // 7. Field captions.
+    LoadItemCaptions();
+    // 8. Lists.
+    loadLists();
+    // 9. Layout mode.
+    bool ok = false;
+    layoutMode_ = iniInt(QStringLiteral("kz"), &ok);
+    // 10. Quick-phrase buttons.
+    const QueryResult z = ModADOconnect::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
+    if (z.number == 0)
+        layoutQuickPhrases(*z.data);
+    else if (z.failed())
+        MessageBox::critical(z.description, QStringLiteral("错误"));
+    // 12. Defaults.
+    Text12->setEditText(Mmain::gUserName);
+    Text9->setText(ReportRecord::DateText(Environment::today()));
+    Text10->setText(QStringLiteral("1"));
+    Combojs->addItems({QStringLiteral("阴性"), QStringLiteral("阳性")});
+    Combojs->setEditText(QString());
+    // 13. Equipment name.
+    machine_ = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QString());
+    // 14. Video right; the previous DICOM conversion is forgotten.
+    if (!gRights[Mmain::RightVideo])
+        BVidOn->setEnabled(false);
+    dicomPrevious1_.clear();
+    dicomPrevious2_.clear();
+    // 15. Description category.
+    const int cat = iniInt(QStringLiteral("mrms"), &ok);
+    if (ok)
+        category_ = cat;
+    // 16. Description tree.
+    TreeMS->clear();
+    for (int k = 1; k <= 8; ++k) {
+        auto* node = new QTreeWidgetItem(TreeMS);
+        node->setData(0, Qt::UserRole, QStringLiteral("ms%1").arg(k));
+        node->setText(0, Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("ms%1").arg(k), QString()));
+    }
+    // 17. The capture-store tab.
+    btnYC_Click();
+    sidePanelTab_ = 3;
+}
+
+void DataRecord::LoadItemCaptions()
+{
+    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("select * from bgxm order by xmid"));
+    if (r.number == 1000)
+        return;
+    if (r.failed()) {
+        MessageBox::critical(r.description, QStringLiteral("错误"));
+        return;
+    }
+    if (r.data->recordCount() != 23) {
+        MessageBox::critical(QStringLiteral("打印项目设置错误"), QStringLiteral("错误"));
+        return;
+    }
+    QLabel* const labels[21] = {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,
+                                Label32, Label8,  Label33, Label9,  Label10, Label12, Label11,
+                                Label13, Label34, Label18, Label14, Label15, Label17, Label16};
+    for (int i = 0; i < 21; ++i)
+        labels[i]->setText(r.data->value(i, 1).toString());
+}
+
+void DataRecord::loadLists()
+{
+    // A failing list is reported and skipped; the rest of the load goes on.
+    auto run = [](const QString& sql, const std::function<void(const RecordSet&, int)>& add) {
+        const QueryResult r = ModADOconnect::QueryData(sql);
+        if (r.failed()) {
+            MessageBox::critical(r.description, QStringLiteral("错误"));
+            return;
+        }
+        if (r.number == 0)
+            for (int i = 0; i < r.data->recordCount(); ++i)
+                add(*r.data, i);
+    };
+    run(QStringLiteral("select * from section"), [this](const RecordSet& rs, int i) {
+        Text6->addItem(rs.value(i, 1).toString(), rs.value(i, 0));
+    });
+    run(QStringLiteral("select * from user"), [this](const RecordSet& rs, int i) {
+        Text11->addItem(rs.value(i, 1).toString());
+        Text12->addItem(rs.value(i, 1).toString());
+    });
+    run(QStringLiteral("select * from doctor"),
+        [this](const RecordSet& rs, int i) { Text7->addItem(rs.value(i, 1).toString()); });
+    run(QStringLiteral("select * from bodypart"),
+        [this](const RecordSet& rs, int i) { Combopart->addItem(rs.value(i, 1).toString()); });
+    for (QComboBox* c : {Text6, Text7, Text11, Text12, Combopart})
+        c->setEditText(QString());
+}
+
+void DataRecord::layoutQuickPhrases(const RecordSet& rows)
+{
+    const int btnW = 1200, btnH = 360;
+    const int avail = PhraseAvailableWidth(layoutMode_, Environment::screenSizePixels().width(), 2760, 2760);
+    const QVector<QPoint> pos = PhraseButtonPositions(rows.recordCount(), avail, btnW, btnH);
+    for (int i = 0; i < rows.recordCount(); ++i) {
+        EdButton* b = nullptr;
+        if (i == 0) {
+            b = btnTS[0];
+        } else {
+            b = new EdButton(QString(), Picts);
+            b->setVisible(true);
+            btnTS.append(b);
+        }
+        b->setText(rows.value(i, 1).toString());
+        b->setGeometry(pxRect(pos[i].x(), pos[i].y(), btnW, btnH));
+    }
+}
+
+void DataRecord::resetRecordValues()
+{
+    for (int f = 1; f <= 24; ++f)
+        if (f != ReportRecord::rpdr)
+            setControlText(f, QString());
+    Text3->setEditText(QStringLiteral("男"));
+    Text9->setText(ReportRecord::DateText(Environment::today()));
+    Text10->setText(QStringLiteral("1"));
+    ComboAge->setEditText(QStringLiteral("岁"));
+    Text12->setEditText(Mmain::gUserName);
+}
+
+void DataRecord::setEditingButtons(bool on)
+{
+    for (EdButton* b : {ButtnNew, ButtnEnable, ButtnDel, ButtnPrint})
+        b->setEnabled(!on);
+    for (EdButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
+        b->setEnabled(on);
+}
+
+void DataRecord::ButtnNew_Click()
+{
+    ensureLoaded();
+    editMode_ = QStringLiteral("insert");
+    recordKey_.clear();
+    for (QWidget* w : inputControls())
+        w->setEnabled(true);
+    resetRecordValues();
+    Text1->setFocus();
+    clearSlots();
+    setEditingButtons(true);
+    dicomPrevious1_.clear();
+    dicomPrevious2_.clear();
+}
+
+void DataRecord::ButtnEnable_Click()
+{
+    ensureLoaded();
+    if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
+        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        return;
+    }
+    for (QWidget* w : inputControls())
+        w->setEnabled(true);
+    setEditingButtons(true);
+    editMode_ = QStringLiteral("update");
+}
+
+void DataRecord::ButtnClear_Click()
+{
+    if (!editing())
+        return;
+    resetRecordValues();
+    Text1->setFocus();
+}
+
+void DataRecord::ButtnBack_Click()
+{
+    if (queryUnload())
+        done(QDialog::Rejected);
+}
+
+void DataRecord::Buttnmbzr_Click() { emit templateLoadRequested(); }
+
+void DataRecord::BVidCapture_Click() { emit captureRequested(); }
+
+bool DataRecord::handleFunctionKey(int key)
+{
+    if (!loaded_)
+        return false;
+    switch (key) {
+    case Qt::Key_F9:
+        if (BVidCapture->isEnabled())
+            BVidCapture_Click();
+        return true;
+    case Qt::Key_F5:
+        if (ButtnSave->isEnabled())
+            ButtnSave_Click();
+        return true;
+    case Qt::Key_F8:
+        if (Buttnmbzr->isEnabled())
+            Buttnmbzr_Click();
+        return true;
+    case Qt::Key_F2:
+        if (ButtnNew->isEnabled())
+            ButtnNew_Click();
+        return true;
+    default: return false;
+    }
+}
+
+bool DataRecord::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress && loaded_) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if ((key == Qt::Key_F2 || key == Qt::Key_F5 || key == Qt::Key_F8 || key == Qt::Key_F9) &&
+            handleFunctionKey(key))
+            return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+bool DataRecord::event(QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::KeyPress: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (handleFunctionKey(k->key())) {
+            k->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::WindowActivate:
+        ShowViewPanels();   // Form_Activate
+        break;
+    default: break;
+    }
+    return QDialog::event(e);
+}
+
+void DataRecord::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    Form_Resize();
+}
+
+bool DataRecord::queryUnload()
+{
+    if (!loaded_)
+        return true;
+    bool stay = false;
+    if (ButtnSave->isEnabled()) {
+        const auto answer = MessageBox::show(QStringLiteral("报告未保存，是否保存？"), QStringLiteral("提示"),
+                                             MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
+        stay = answer == MessageBox::Answer::Yes;
+    }
+    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("fzindex"), QString::number(sidePanelTab_));
+    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("mrms"), QString::number(category_));
+    if (stay) {
+        ButtnSave_Click();
+        return false;
+    }
+    return true;
+}
+
+void DataRecord::closeEvent(QCloseEvent* e)
+{
+    if (!queryUnload()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    done(QDialog::Rejected);
+}
+
+void DataRecord::reject() { ButtnBack_Click(); }
+
+void DataRecord::done(int r)
+{
+    QDialog::done(r);
+    // Closing unloads the controls; the next touch loads the window again.
+    loaded_ = false;
+}

@@ -1,0 +1,212 @@
+#pragma once
+#include "editor/EditorControls.h"
+#include "editor/EditorGeometry.h"
+#include "editor/ReportRecord.h"
+
+#include <QDialog>
+#include <QList>
+#include <array>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTableWidget;
+class QTreeWidget;
+
+// The report editor (caption "报告信息"): one examination record with its
+// findings, diagnosis and four report pictures. One instance lives for the
+// whole program; its controls are rebuilt and its load runs again at every
+// opening, while its own variables keep their values.
+//
+// Openers: ensureLoaded(), then set ViewSytle, UpdateTable, Savebj, UpdateId
+// in this order, then showModally().
+class DataRecord : public QDialog {
+    Q_OBJECT
+public:
+    static DataRecord& instance();
+
+    // The first touch of a control: builds the controls and runs the load
+    // unless the window is already loaded.
+    void ensureLoaded();
+    bool isLoaded() const { return loaded_; }
+
+    // Opening protocol.
+    void setViewSytle(const QString& page);   // "0" or "1"; other texts are ignored
+    void setUpdateTable(bool on) { updateTable_ = on; }
+    void setSavebj(const QString& mode) { editMode_ = mode; }
+    void setUpdateId(const QString& key) { recordKey_ = key; }
+    QString UpdateIdout() const { return recordKey_; }
+
+    int pageFlag() const { return pageFlag_; }
+    bool updateTable() const { return updateTable_; }
+    QString savebj() const { return editMode_; }
+    int sidePanelTab() const { return sidePanelTab_; }
+    int descriptionCategory() const { return category_; }
+    int layoutMode() const { return layoutMode_; }
+    QString machineName() const { return machine_; }
+
+    // Shows the window modally through the program's opener (Activate shows the page).
+    int showModally();
+
+    // The record controls by field number (1..24 but 10 and 13).
+    QWidget* control(int field) const;
+    QString controlText(int field) const;
+    void setControlText(int field, const QString& text);
+    // The 21 record controls the edit states switch (all but Text12).
+    QList<QWidget*> inputControls() const;
+    bool editing() const;   // the edit state: Text1 enabled
+
+    // Empties the four report slots on screen (files are kept).
+    void clearSlots();
+    // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
+    bool showSlotFile(int k, const QString& path);
+
+    // Caption texts of the field labels, for checks.
+    QString labelCaption(int field) const;
+
+public slots:
+    void ButtnNew_Click();
+    void ButtnEnable_Click();
+    void ButtnDel_Click();
+    void ButtnPrint_Click();
+    void ButtnSave_Click();
+    void ButtnClear_Click();
+    void ButtnBack_Click();
+    void Buttninfo_Click();
+    void Buttnpic_Click();
+    void btnYC_Click();
+    void Buttnmbzr_Click();
+    void BVidCapture_Click();
+    void ShowViewPanels();
+    void Form_Resize();
+
+signals:
+    // Commands whose behaviour belongs to the template and imaging code.
+    void templateLoadRequested();
+    void captureRequested();
+
+public:
+    // ---- controls, named as the design names them ----
+    EdPanel* Pictool = nullptr;
+    EdButton *ButtnNew = nullptr, *ButtnEnable = nullptr, *ButtnDel = nullptr, *ButtnPrint = nullptr,
+             *ButtnClear = nullptr, *ButtnSave = nullptr, *Buttnmbzr = nullptr, *ButtnSwmb = nullptr,
+             *ButtnBack = nullptr;
+    QFrame *Linetool1 = nullptr, *Linetool2 = nullptr;
+
+    EdPanel* Picdata = nullptr;
+    QFrame* PicdataLine = nullptr;
+    QLineEdit *Text1 = nullptr, *Text2 = nullptr, *Text4 = nullptr, *Text5 = nullptr, *Text8 = nullptr,
+              *Text9 = nullptr, *Text10 = nullptr, *Text13 = nullptr, *Text14 = nullptr, *Text17 = nullptr,
+              *Text18 = nullptr, *Text19 = nullptr;
+    QComboBox *Text3 = nullptr, *Text6 = nullptr, *Text7 = nullptr, *Text11 = nullptr, *Text12 = nullptr,
+              *ComboAge = nullptr, *Combopart = nullptr, *Combojs = nullptr;
+    QPlainTextEdit *Text15 = nullptr, *Text16 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr,
+           *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr, *Label14 = nullptr, *Label15 = nullptr,
+           *Label16 = nullptr, *Label17 = nullptr, *Label18 = nullptr, *Label19 = nullptr, *Label32 = nullptr,
+           *Label33 = nullptr, *Label34 = nullptr;
+
+    EdPanel* Pictitle = nullptr;
+    EdButton *Buttninfo = nullptr, *Buttnpic = nullptr;
+
+    EdPanel* Picdata2 = nullptr;
+    EdPanel* PicmcRect = nullptr;
+    EdPanel* Picmc = nullptr;
+    EdButton *btnYC = nullptr, *btnCK = nullptr, *btnFH = nullptr, *btnMS = nullptr, *butnCKup = nullptr,
+             *butnCKdown = nullptr;
+    EdPanel *Picms = nullptr, *Picts = nullptr, *Piczymc = nullptr;
+    QTreeWidget* TreeMS = nullptr;
+    QTableWidget* Gridms = nullptr;
+    QList<EdButton*> btnTS;
+    QList<QLabel*> Labelzych;
+
+    EdPanel* Picpic = nullptr;
+    QWidget* PicVideo = nullptr;
+    QWidget* QvVFW1 = nullptr;
+    EdButton *BVidOn = nullptr, *BVidForm = nullptr, *BVidSet = nullptr, *Bcodec = nullptr, *BVidavi = nullptr;
+    EdPanel* PicRect = nullptr;
+
+    EdPanel* Picyc = nullptr;
+    EdPanel* Picyc2 = nullptr;
+    EdPanel* Picyc3 = nullptr;
+    std::array<EdPicture*, 18> Pictmp{};
+    std::array<QWidget*, 18> ShapeSel{};
+    EdButton *BVidCapture = nullptr, *ButtonAddPic = nullptr, *Bpicview1 = nullptr, *ButtonDelPic = nullptr,
+             *ButtonConvert = nullptr;
+
+    EdPanel* RptPictureBox = nullptr;
+    QFrame* RptPictureBoxLine = nullptr;
+    std::array<EdPicture*, 4> Picload{};
+    std::array<QWidget*, 4> ShapeSelR{};
+    EdButton *Bpicback = nullptr, *Bpicview2 = nullptr, *ButtonDelPicR = nullptr;
+
+    EdPanel* Picbottom = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void reject() override;
+    void done(int r) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    DataRecord();
+
+    // DataRecordLayout.cpp
+    void buildControls();
+    void placePanels();
+    void Picdata_Resize();
+    void RptPictureBox_Resize();
+    void Picdata2_Resize();
+    void Picpic_Resize();
+    void PicmcRect_Resize();
+    void PicRect_Resize();
+    void Pictool_Resize();
+    void Picbottom_Resize();
+    void ApplySkin();
+    void colourPageButtons();
+
+    // DataRecord.cpp
+    void Form_Load();
+    void LoadItemCaptions();
+    void loadLists();
+    void layoutQuickPhrases(const class RecordSet& rows);
+    void resetRecordValues();
+    void setEditingButtons(bool editing);
+    bool handleFunctionKey(int key);
+    bool queryUnload();   // the close question; false when the window stays open
+
+    // DataRecordSave.cpp
+    bool ValidateRecord();
+    bool failField(QWidget* field, const QString& message, bool selectAll);
+    ReportRecord::Texts recordTexts() const;
+    void writeListRow(bool insert);
+    void enterViewingState();
+    void closePhrasePanel();
+
+    bool loaded_ = false;
+    QWidget* form_ = nullptr;
+
+    // Window variables (kept while the window is closed).
+    QString editMode_;
+    QString recordKey_;
+    bool updateTable_ = false;
+    int pageFlag_ = 0;
+    QString machine_;
+    QString lastReportBox_;
+    int phraseLabelCount_ = 50;
+    int phraseFilled_ = 0;
+    int sidePanelTab_ = 3;
+    int category_ = 0;
+    bool videoOn_ = false;
+    QString dicomPrevious1_, dicomPrevious2_;
+    int layoutMode_ = 0;
+
+    // Window-level panel rectangles in twips.
+    EditorGeometry::Panels panels_;
+    QRect picycTw_;
+};

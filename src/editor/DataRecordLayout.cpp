@@ -1,0 +1,486 @@
+// The editor's controls in their design places, the two view pages and the
+// panel geometry (frames, caption strips, the status strip).
+#include "editor/DataRecord.h"
+
+#include "core/Palette.h"
+#include "core/SkinPaint.h"
+#include "core/SkinWindows.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+using namespace EditorGeometry;
+
+namespace {
+template <class W>
+W* place(W* w, int l, int t, int wd, int h)
+{
+    w->setGeometry(pxRect(l, t, wd, h));
+    return w;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& caption, int l, int t, int w, int h = 255)
+{
+    auto* lb = new QLabel(caption, parent);
+    lb->setGeometry(pxRect(l, t, w, h));
+    lb->setAttribute(Qt::WA_TranslucentBackground);
+    return lb;
+}
+
+QComboBox* makeCombo(QWidget* parent)
+{
+    auto* c = new QComboBox(parent);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
+}
+
+QFrame* makeLine(QWidget* parent, bool vertical)
+{
+    auto* f = new QFrame(parent);
+    f->setFrameShape(vertical ? QFrame::VLine : QFrame::HLine);
+    f->setFrameShadow(QFrame::Plain);
+    return f;
+}
+
+// A selection frame: an outline drawn under its picture box.
+class SelectionFrame : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(QPen(QColor(255, 0, 0), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
+};
+
+}
+
+void DataRecord::buildControls()
+{
+    delete form_;
+    form_ = new QWidget(this);
+    form_->setGeometry(0, 0, width(), height());
+    btnTS.clear();
+    Labelzych.clear();
+
+    // Tool bar.
+    Pictool = place(new EdPanel(form_), 0, 0, 15240, 1020);
+    auto toolButton = [this](const QString& caption, int left) {
+        return place(new EdButton(caption, Pictool), left, 60, 870, 870);
+    };
+    ButtnNew = toolButton(QStringLiteral("新建报告"), 120);
+    ButtnEnable = toolButton(QStringLiteral("修改报告"), 1005);
+    ButtnDel = toolButton(QStringLiteral("删除报告"), 1890);
+    ButtnPrint = toolButton(QStringLiteral("打印报告"), 2775);
+    ButtnClear = toolButton(QStringLiteral("清空数据"), 3660);
+    ButtnSave = toolButton(QStringLiteral("保存报告"), 4545);
+    Buttnmbzr = toolButton(QStringLiteral("载入模板"), 5835);
+    ButtnSwmb = toolButton(QStringLiteral("设为模板"), 6720);
+    ButtnBack = toolButton(QStringLiteral("退 出"), 8040);
+    Linetool1 = place(makeLine(Pictool, true), 5625, 120, 30, 750);
+    Linetool2 = place(makeLine(Pictool, true), 7815, 120, 30, 750);
+
+    // Basic information column.
+    Picdata = place(new EdPanel(form_), 60, 1080, 2760, 9000);
+    struct Row {
+        QLabel** label;
+        int field;
+        int labelTop;
+        int labelWidth;
+        int fieldTop;
+    };
+    const Row rows[] = {
+        {&Label1, ReportRecord::obligate5, 585, 1335, 540},  {&Label2, ReportRecord::brname, 975, 1215, 928},
+        {&Label3, ReportRecord::sex, 1365, 1215, 1316},      {&Label4, ReportRecord::age, 1755, 1215, 1704},
+        {&Label5, ReportRecord::bedid, 2130, 1215, 2092},    {&Label6, ReportRecord::sectionoffice, 2520, 1215, 2480},
+        {&Label7, ReportRecord::utpatientid, 2910, 1215, 2868}, {&Label32, ReportRecord::obligate2, 3300, 1095, 3256},
+        {&Label8, ReportRecord::inpatientid, 3690, 1215, 3644}, {&Label33, ReportRecord::obligate3, 4080, 1095, 4032},
+        {&Label9, ReportRecord::pgdate, 4470, 1215, 4420},   {&Label10, ReportRecord::obligate1, 4860, 1215, 4808},
+        {&Label12, ReportRecord::rpdr, 5235, 1215, 5196},    {&Label11, ReportRecord::pgdr, 5625, 1215, 5584},
+        {&Label13, ReportRecord::times, 6015, 1215, 5972},   {&Label34, ReportRecord::obligate4, 6405, 1095, 6360},
+        {&Label14, ReportRecord::checktechnique, 6780, 1095, 6735},
+    };
+    Text1 = new QLineEdit(Picdata);
+    Text2 = new QLineEdit(Picdata);
+    Text3 = makeCombo(Picdata);
+    Text4 = new QLineEdit(Picdata);
+    ComboAge = makeCombo(Picdata);
+    Text5 = new QLineEdit(Picdata);
+    Text6 = makeCombo(Picdata);
+    Text7 = makeCombo(Picdata);
+    Text17 = new QLineEdit(Picdata);
+    Text8 = new QLineEdit(Picdata);
+    Text18 = new QLineEdit(Picdata);
+    Text9 = new QLineEdit(Picdata);
+    Text10 = new QLineEdit(Picdata);
+    Text12 = makeCombo(Picdata);
+    Text11 = makeCombo(Picdata);
+    Text13 = new QLineEdit(Picdata);
+    Text19 = new QLineEdit(Picdata);
+    Combojs = makeCombo(Picdata);
+    for (const Row& r : rows) {
+        *r.label = makeLabel(Picdata, ReportRecord::DesignLabel(r.field), 120, r.labelTop, r.labelWidth);
+        place(control(r.field), 1080, r.fieldTop, r.field == ReportRecord::age ? 660 : 1455, 330);
+    }
+    place(ComboAge, 1800, 1704, 735, 330);
+    PicdataLine = makeLine(Picdata, false);
+
+    // Page buttons.
+    Pictitle = place(new EdPanel(form_), 2880, 1080, 9855, 330);
+    Buttninfo = place(new EdButton(QStringLiteral("报告描述"), Pictitle), 0, 0, 3000, 360);
+    Buttnpic = place(new EdButton(QStringLiteral("视频图像"), Pictitle), 3030, 0, 3000, 360);
+
+    // Page 0: report text and the side panel.
+    Picdata2 = place(new EdPanel(form_), 2880, 1400, 9615, 8430);
+    Label18 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::part), 240, 255, 1095);
+    Combopart = place(makeCombo(Picdata2), 1200, 210, 3255, 330);
+    Label16 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkname), 4680, 255, 1095);
+    Text14 = place(new QLineEdit(Picdata2), 5640, 210, 3930, 330);
+    Label15 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checksymptom), 240, 645, 1095);
+    Text15 = place(new QPlainTextEdit(Picdata2), 1200, 615, 8370, 3360);
+    Label17 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkconclusion), 240, 4080, 1095);
+    Text16 = place(new QPlainTextEdit(Picdata2), 1200, 4050, 8370, 1380);
+    PicmcRect = place(new EdPanel(Picdata2), 15, 5580, 9375, 3015);
+    btnYC = place(new EdButton(QStringLiteral("采图预存区"), PicmcRect), -10, 0, 1095, 330);
+    btnCK = place(new EdButton(QStringLiteral("智能词库"), PicmcRect), 1143, 0, 1095, 330);
+    btnFH = place(new EdButton(QStringLiteral("特殊符号"), PicmcRect), 2296, 0, 1095, 330);
+    btnMS = place(new EdButton(QStringLiteral("常用描述"), PicmcRect), 3450, 0, 1095, 330);
+    butnCKup = place(new EdButton(QStringLiteral("▲"), PicmcRect), 4710, 30, 270, 270);
+    butnCKdown = place(new EdButton(QStringLiteral("▼"), PicmcRect), 4995, 30, 270, 270);
+    Picmc = place(new EdPanel(PicmcRect), 0, 330, 9375, 1935);
+    Picms = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
+    Picts = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
+    Piczymc = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
+    TreeMS = place(new QTreeWidget(Picms), 0, 0, 2100, 1935);
+    TreeMS->setHeaderHidden(true);
+    Gridms = place(new QTableWidget(Picms), 2130, 0, 7245, 1935);
+    Gridms->horizontalHeader()->setVisible(false);
+    Gridms->verticalHeader()->setVisible(false);
+    btnTS.append(place(new EdButton(QString(), Picts), 30, 30, 1200, 360));
+    Labelzych.append(makeLabel(Piczymc, QString(), 60, 30, 1500));
+
+    // Page 1: video and its buttons.
+    Picpic = place(new EdPanel(form_), 2880, 1400, 9660, 8760);
+    PicVideo = place(new QWidget(Picpic), 15, 15, 7560, 5760);
+    PicVideo->setAutoFillBackground(true);
+    {
+        QPalette pal = PicVideo->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        PicVideo->setPalette(pal);
+    }
+    QvVFW1 = new QWidget(PicVideo);
+    QvVFW1->setGeometry(2, 2, PicVideo->width() - 4, PicVideo->height() - 4);
+    auto videoButton = [this](const QString& caption, int top) {
+        return place(new EdButton(caption, Picpic), 8040, top, 1215, 375);
+    };
+    BVidOn = videoButton(QStringLiteral("开启视频"), 240);
+    BVidForm = videoButton(QStringLiteral("视频格式"), 720);
+    BVidSet = videoButton(QStringLiteral("设 置"), 1200);
+    Bcodec = videoButton(QStringLiteral("视频压缩"), 1920);
+    BVidavi = videoButton(QStringLiteral("开始录像"), 2400);
+    Label19 = makeLabel(Picpic, QStringLiteral("支持脚踏开关"), 8085, 3540, 1215);
+    PicRect = place(new EdPanel(Picpic), 15, 5580, 9480, 390);
+
+    // Capture store.
+    Picyc = place(new EdPanel(form_), 2880, 7320, 9495, 2830);
+    Picyc2 = place(new EdPanel(Picyc), 0, 0, 7425, 2820);
+    Picyc3 = place(new EdPanel(Picyc), 7560, 0, 1695, 2775);
+    for (int k = 0; k < 18; ++k) {
+        const int l = 45 + (k % 6) * 1230;
+        const int t = 45 + (k / 6) * 915;
+        ShapeSel[size_t(k)] = place(new SelectionFrame(Picyc2), l - 15, t - 15, 1200, 900);
+        ShapeSel[size_t(k)]->hide();
+        Pictmp[size_t(k)] = place(new EdPicture(Picyc2), l, t, 1155, 855);
+    }
+    auto storeButton = [this](const QString& caption, int top) {
+        return place(new EdButton(caption, Picyc3), 360, top, 1215, 375);
+    };
+    BVidCapture = storeButton(QStringLiteral("截图(F9)"), 120);
+    ButtonAddPic = storeButton(QStringLiteral("加入报告"), 840);
+    Bpicview1 = storeButton(QStringLiteral("查看图像"), 1320);
+    ButtonDelPic = storeButton(QStringLiteral("删除图像"), 1800);
+    ButtonConvert = storeButton(QStringLiteral("转换图像"), 2280);
+
+    // Report pictures.
+    RptPictureBox = place(new EdPanel(form_), 12480, 1080, 2760, 8880);
+    const int slotTops[4] = {960, 2880, 4800, 6735};
+    for (int k = 0; k < 4; ++k) {
+        ShapeSelR[size_t(k)] = place(new SelectionFrame(RptPictureBox), 180, slotTops[k] - 15, 2445, 1845);
+        ShapeSelR[size_t(k)]->hide();
+        Picload[size_t(k)] = place(new EdPicture(RptPictureBox), 195, slotTops[k], 2400, 1800);
+    }
+    Bpicback = place(new EdButton(QString::fromUtf8("↩"), RptPictureBox), 1560, 360, 315, 315);
+    Bpicview2 = place(new EdButton(QString::fromUtf8("□"), RptPictureBox), 1935, 360, 315, 315);
+    ButtonDelPicR = place(new EdButton(QString::fromUtf8("×"), RptPictureBox), 2310, 360, 315, 315);
+    RptPictureBoxLine = makeLine(RptPictureBox, false);
+
+    Picbottom = place(new EdPanel(form_), 0, 10095, 15240, 495);
+
+    // The design state: every record control disabled; editing buttons enabled.
+    for (int f = 1; f <= 24; ++f)
+        if (QWidget* w = control(f))
+            w->setEnabled(false);
+
+    connect(ButtnNew, &QAbstractButton::clicked, this, &DataRecord::ButtnNew_Click);
+    connect(ButtnEnable, &QAbstractButton::clicked, this, &DataRecord::ButtnEnable_Click);
+    connect(ButtnDel, &QAbstractButton::clicked, this, &DataRecord::ButtnDel_Click);
+    connect(ButtnPrint, &QAbstractButton::clicked, this, &DataRecord::ButtnPrint_Click);
+    connect(ButtnSave, &QAbstractButton::clicked, this, &DataRecord::ButtnSave_Click);
+    connect(ButtnClear, &QAbstractButton::clicked, this, &DataRecord::ButtnClear_Click);
+    connect(ButtnBack, &QAbstractButton::clicked, this, &DataRecord::ButtnBack_Click);
+    connect(Buttnmbzr, &QAbstractButton::clicked, this, &DataRecord::Buttnmbzr_Click);
+    connect(Buttninfo, &QAbstractButton::clicked, this, &DataRecord::Buttninfo_Click);
+    connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
+    connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
+    connect(BVidCapture, &QAbstractButton::clicked, this, &DataRecord::BVidCapture_Click);
+
+    // The lists would take F2 for themselves; the window sees it first.
+    TreeMS->installEventFilter(this);
+    Gridms->installEventFilter(this);
+
+    panels_.Picpic = QRect(2880, 1400, 9660, 8760);
+    panels_.Picdata2 = QRect(2880, 1400, 9615, 8430);
+    panels_.Picdata = QRect(60, 1080, 2760, 9000);
+    panels_.RptPictureBox = QRect(12480, 1080, 2760, 8880);
+    panels_.Pictitle = QRect(2880, 1080, 9855, 330);
+    panels_.PicbottomHeight = 495;
+    picycTw_ = QRect(2880, 7320, 9495, 2830);
+}
+
+// Applies the window-level rectangles (twips) to the panels.
+void DataRecord::placePanels()
+{
+    auto apply = [](QWidget* w, const QRect& tw) { w->setGeometry(pxRect(tw.left(), tw.top(), tw.width(), tw.height())); };
+    apply(Picpic, panels_.Picpic);
+    Picpic_Resize();
+    apply(Picdata2, panels_.Picdata2);
+    Picdata2_Resize();
+    apply(Picdata, panels_.Picdata);
+    Picdata_Resize();
+    apply(RptPictureBox, panels_.RptPictureBox);
+    RptPictureBox_Resize();
+    apply(Pictitle, panels_.Pictitle);
+}
+
+void DataRecord::Form_Resize()
+{
+    if (!loaded_ || !form_)
+        return;
+    form_->setGeometry(0, 0, width(), height());
+    const QSize outer = isVisible() ? frameGeometry().size() : size();
+    WindowSize w;
+    w.outerWidth = outer.width() * kTwipsPerPixel;
+    w.outerHeight = outer.height() * kTwipsPerPixel;
+    w.scaleWidth = width() * kTwipsPerPixel;
+    w.scaleHeight = height() * kTwipsPerPixel;
+    FormResizePanels(panels_, w, layoutMode_, pageFlag_);
+    Pictool->setGeometry(0, 0, width(), Pictool->height());
+    Pictool_Resize();
+    Picbottom->setGeometry(0, height() - Picbottom->height(), width(), Picbottom->height());
+    Picbottom_Resize();
+    placePanels();
+
+    const VideoArea v = VideoAreaFor(Picpic->width(), Picpic->height(), Picyc->height(), BVidOn->width());
+    PicVideo->resize(v.width, v.height);
+    QvVFW1->setGeometry(2, 2, v.vfwWidth, v.vfwHeight);
+    for (EdButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
+        b->move(v.buttonsLeft, b->y());
+}
+
+void DataRecord::Picdata_Resize()
+{
+    // The side edges come with the caption strip, which follows the panel's size.
+    PicdataLine->setGeometry(0, Picdata->height() - 1, Picdata->width(), 1);
+}
+
+void DataRecord::RptPictureBox_Resize()
+{
+    RptPictureBoxLine->setGeometry(0, RptPictureBox->height() - 1, RptPictureBox->width(), 1);
+}
+
+void DataRecord::Picdata2_Resize()
+{
+    Picdata2->setDrawing(QStringLiteral("frame"), [](QPainter& p, const QSize& s, const QFont&) {
+        const int sw = s.width(), sh = s.height();
+        p.setPen(EditorColors::line());
+        p.drawLine(198, 0, sw, 0);
+        p.drawLine(0, 0, 0, sh - 1);
+        p.drawLine(0, sh - 1, sw, sh - 1);
+        p.drawLine(sw - 1, 0, sw - 1, sh);
+    });
+    const int sw = Picdata2->width();
+    const int sh = Picdata2->height();
+    if (sw > 1) {
+        PicmcRect->resize(sw - 2, PicmcRect->height());
+        for (QWidget* w : {static_cast<QWidget*>(Picmc), static_cast<QWidget*>(Piczymc),
+                           static_cast<QWidget*>(Picts), static_cast<QWidget*>(Picms)})
+            w->resize(PicmcRect->width(), w->height());
+        Gridms->resize(Picms->width() - Gridms->x(), Gridms->height());
+        if (layoutMode_ == 1) {
+            for (QWidget* w : {static_cast<QWidget*>(Text14), static_cast<QWidget*>(Text15),
+                               static_cast<QWidget*>(Text16)})
+                w->resize(sw - w->x() - 5, w->height());
+        }
+    }
+    if (SidePanelFollowsHeight(PicmcRect->y(), sh)) {
+        PicmcRect->resize(PicmcRect->width(), sh - PicmcRect->y() - 1);
+        Picmc->resize(Picmc->width(), PicmcRect->height() - px(330));
+        Picts->resize(Picts->width(), Picmc->height() - Picts->y());
+        Picms->resize(Picms->width(), Picts->height());
+        Piczymc->resize(Piczymc->width(), Picts->height());
+        TreeMS->resize(TreeMS->width(), Picms->height());
+        Gridms->resize(Gridms->width(), Picms->height());
+    }
+    PicmcRect_Resize();
+}
+
+void DataRecord::Picpic_Resize()
+{
+    if (Picpic->width() > 1)
+        PicRect->resize(Picpic->width() - 2, PicRect->height());
+    Picpic->setDrawing(QStringLiteral("frame"), [](QPainter& p, const QSize& s, const QFont&) {
+        const int sw = s.width(), sh = s.height();
+        p.setPen(EditorColors::line());
+        p.drawLine(0, 0, 203, 0);
+        p.drawLine(400, 0, sw, 0);
+        p.drawLine(0, 0, 0, sh - 1);
+        p.drawLine(0, sh - 1, sw, sh - 1);
+        p.drawLine(sw - 1, 0, sw - 1, sh - 1);
+    });
+    PicRect_Resize();
+}
+
+void DataRecord::PicmcRect_Resize()
+{
+    Skin::SetBackColor(PicmcRect, Palette::gFormBackColor);
+    PicmcRect->setDrawing(QStringLiteral("strip"), [](QPainter& p, const QSize& s, const QFont& f) {
+        Skin::PaintEditorCaptionStrip(p, s, QString(), f);
+    });
+}
+
+void DataRecord::PicRect_Resize()
+{
+    PicRect->setDrawing(QStringLiteral("strip"), [](QPainter& p, const QSize& s, const QFont& f) {
+        Skin::PaintEditorCaptionStrip(p, s, QStringLiteral("采图预存区"), f);
+    });
+}
+
+void DataRecord::Pictool_Resize() { Skin::DrawToolbarLine(Pictool); }
+
+void DataRecord::Picbottom_Resize() { Skin::LayoutBottomBar(Picbottom); }
+
+void DataRecord::ApplySkin()
+{
+    Skin::DataRecordSkin s;
+    s.window = this;
+    s.Pictitle = Pictitle;
+    s.Pictool = Pictool;
+    s.Picpic = Picpic;
+    s.Picdata = Picdata;
+    s.Picdata2 = Picdata2;
+    s.RptPictureBox = RptPictureBox;
+    s.Picmc = Picmc;
+    s.Picts = Picts;
+    s.Picms = Picms;
+    s.Picyc3 = Picyc3;
+    s.Picyc = Picyc;
+    s.Linetool1 = Linetool1;
+    s.Linetool2 = Linetool2;
+    for (int k = 0; k < 4; ++k)
+        s.Picload[size_t(k)] = Picload[size_t(k)];
+    s.PicdataLine = PicdataLine;
+    s.RptPictureBoxLine = RptPictureBoxLine;
+    s.Picbottom = Picbottom;
+    s.toolbarButtons = {ButtnNew, ButtnEnable, ButtnSave, ButtnDel, ButtnPrint, Buttnmbzr, ButtnSwmb, ButtnBack, ButtnClear};
+    s.dialogButtons = {BVidOn,       BVidForm,      ButtonAddPic, BVidCapture, Bpicview1, Bpicview2, ButtonDelPic,
+                       ButtonDelPicR, ButtonConvert, BVidavi,      Bcodec,      Bpicback};
+    s.tabButtons = {Buttninfo, Buttnpic, btnMS, btnFH, btnCK, btnYC};
+    Skin::DataRecordApplySkin(s);
+    Skin::SetBackColor(Picyc2, Palette::gPanelBackColor);
+    for (EdPicture* p : Pictmp)
+        Skin::SetBackColor(p, Palette::gPanelBackColor);
+    Picdata_Resize();
+    RptPictureBox_Resize();
+    Picdata2_Resize();
+    Picpic_Resize();
+}
+
+void DataRecord::colourPageButtons()
+{
+    // The page not shown is coloured first.
+    if (pageFlag_ == 0) {
+        Skin::SetPageButtonColors(Buttnpic, false);
+        Skin::SetPageButtonColors(Buttninfo, true);
+    } else {
+        Skin::SetPageButtonColors(Buttninfo, false);
+        Skin::SetPageButtonColors(Buttnpic, true);
+    }
+}
+
+void DataRecord::Buttninfo_Click()
+{
+    if (pageFlag_ != 0) {
+        pageFlag_ = 0;
+        ShowViewPanels();
+    }
+}
+
+void DataRecord::Buttnpic_Click()
+{
+    if (pageFlag_ != 1) {
+        pageFlag_ = 1;
+        ShowViewPanels();
+    }
+}
+
+void DataRecord::ShowViewPanels()
+{
+    if (!loaded_ || (pageFlag_ != 0 && pageFlag_ != 1))
+        return;
+    const int page = pageFlag_;
+    if (page == 0) {
+        if (sidePanelTab_ != 3)
+            Picyc->setVisible(false);
+    } else {
+        Picyc->setVisible(true);
+    }
+    colourPageButtons();
+    Picdata2->setVisible(page == 0);
+    Picpic->setVisible(page == 1);
+    const QRect pageRect = page == 0 ? panels_.Picdata2 : panels_.Picpic;
+    if (layoutMode_ == 0) {
+        panels_.RptPictureBox.moveLeft(pageRect.left() + pageRect.width() + 60);
+        RptPictureBox->move(px(panels_.RptPictureBox.left()), RptPictureBox->y());
+    }
+    const StorePlacement s =
+        PlaceStore(page, pageRect, PicmcRect->y(), PicmcRect->height() * kTwipsPerPixel, PicVideo->width());
+    picycTw_ = s.picyc;
+    Picyc->setGeometry(pxRect(s.picyc.left(), s.picyc.top(), s.picyc.width(), s.picyc.height()));
+    Picyc2->resize(s.picyc2Width, Picyc->height());
+    Picyc3->move(s.picyc3Left, Picyc3->y());
+    Picyc->raise();
+}
+
+void DataRecord::btnYC_Click()
+{
+    // The capture-store tab: shows the store over the side panel.
+    for (QWidget* w : {static_cast<QWidget*>(Piczymc), static_cast<QWidget*>(Picts), static_cast<QWidget*>(Picms)})
+        w->setVisible(false);
+    Picyc->setVisible(true);
+    Picyc->raise();
+    sidePanelTab_ = 3;
+    for (EdButton* b : {btnCK, btnFH, btnMS})
+        Skin::SetTabButtonColors(b, false);
+    Skin::SetTabButtonColors(btnYC, true);
+}

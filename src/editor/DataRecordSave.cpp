@@ -1,0 +1,307 @@
+// Save with validation, delete and print of the editor's record.
+#include "editor/DataRecord.h"
+#include "editor/MainListRows.h"
+
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Openers.h"
+#include "platform/AppPaths.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <exception>
+
+using namespace ReportRecord;
+using Mmain::gRights;
+
+namespace {
+const QString kError = QStringLiteral("错误");
+const QString kSystemError = QStringLiteral("系统错误");
+
+void selectAllOf(QWidget* w)
+{
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->selectAll();
+    else if (auto* c = qobject_cast<QComboBox*>(w); c && c->lineEdit())
+        c->lineEdit()->selectAll();
+}
+}
+
+bool DataRecord::failField(QWidget* field, const QString& message, bool selectAll)
+{
+    MessageBox::critical(message, kError);
+    field->setFocus();
+    if (selectAll)
+        selectAllOf(field);
+    return false;
+}
+
+bool DataRecord::ValidateRecord()
+{
+    if (Text1->text().trimmed().isEmpty())
+        return failField(Text1, QStringLiteral("X线号不能为空"), false);
+    if (Text2->text().trimmed().isEmpty())
+        return failField(Text2, QStringLiteral("病人姓名不能为空"), false);
+    if (Text3->currentText().isEmpty())
+        return failField(Text3, QStringLiteral("病人姓别不能为空"), false);
+    if (Text4->text().isEmpty())
+        return failField(Text4, QStringLiteral("年龄不能为空"), false);
+    if (!ParseNumber(Text4->text()))
+        return failField(Text4, QStringLiteral("年龄应该为数字"), true);
+    const QString unit = ComboAge->currentText();
+    if (unit.isEmpty())
+        return failField(ComboAge, QStringLiteral("年龄单位不能为空"), false);
+    if (unit != QStringLiteral("天") && unit != QStringLiteral("月") && unit != QStringLiteral("岁"))
+        return failField(ComboAge, QStringLiteral("年龄单位不正确，请重新填写"), true);
+    if (Text9->text().isEmpty())
+        return failField(Text9, QStringLiteral("报告日期不能为空"), false);
+    if (!ParseDate(Text9->text()))
+        return failField(Text9, QStringLiteral("报告日期格式不正确，请按照“yyyy-mm-dd”填写"), true);
+    if (Text10->text().isEmpty())
+        return failField(Text10, QStringLiteral("检查次数不能为空"), false);
+    if (!ParseNumber(Text10->text()))
+        return failField(Text10, QStringLiteral("检查次数应该为数字"), true);
+    if (Text12->currentText().isEmpty())
+        return failField(Text12, QStringLiteral("检查医师不能为空"), false);
+    if (!Text13->text().isEmpty() && !ParseNumber(Text13->text()))
+        return failField(Text13, QStringLiteral("收费金额应该为数字"), true);
+    return true;
+}
+
+Texts DataRecord::recordTexts() const
+{
+    Texts t;
+    for (int f = 1; f <= 24; ++f)
+        if (control(f))
+            t[f] = controlText(f);
+    return t;
+}
+
+void DataRecord::ButtnSave_Click()
+{
+    if (!editing())
+        return;
+    if (!ValidateRecord())
+        return;
+    const bool insert = editMode_ == QStringLiteral("insert");
+    if (!insert && editMode_ != QStringLiteral("update")) {
+        MessageBox::critical(QStringLiteral("保存方式未设置，不能保存报告"), kError);
+        return;
+    }
+    std::optional<qint64> key;
+    if (!insert) {
+        key = ParseKey(recordKey_);
+        if (!key) {
+            MessageBox::critical(QueryResult::kNoRows, kError);
+            return;
+        }
+    }
+
+    // Every slot file is read before anything is written.
+    QVariantList pictures;
+    for (int k = 0; k < 4; ++k) {
+        const QString path = Picload[size_t(k)]->Tag;
+        if (path.isEmpty()) {
+            pictures.append(QVariant());
+            continue;
+        }
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            MessageBox::critical(QStringLiteral("无法读取报告图像%1：%2\r\n%3").arg(k + 1).arg(path, f.errorString()),
+                                 kError);
+            return;
+        }
+        pictures.append(QVariant(f.readAll()));
+    }
+
+    QVariantList params;
+    int bad = 0;
+    const Texts texts = recordTexts();
+    const bool encoded = insert ? InsertParams(texts, machine_, Environment::today(), params, &bad)
+                                : UpdateParams(texts, machine_, *key, params, &bad);
+    if (!encoded) {
+        MessageBox::critical(QStringLiteral("“%1”的内容不正确").arg(DesignLabel(bad)), kError);
+        return;
+    }
+
+    // The row, its key and its pictures are stored together or not at all.
+    ModADOconnect::Transaction tx;
+    if (!tx.started()) {
+        MessageBox::critical(tx.beginResult().description, kError);
+        return;
+    }
+    QueryResult r = ModADOconnect::ExecuteSql(insert ? InsertSql() : UpdateSql(), params);
+    if (!r.ok()) {
+        tx.rollback();
+        MessageBox::critical(r.description, kError);
+        return;
+    }
+    if (insert) {
+        key = ModADOconnect::LastInsertId();
+    } else if (ModADOconnect::ChangedRows() != 1) {
+        tx.rollback();
+        MessageBox::critical(QueryResult::kNoRows, kError);
+        return;
+    }
+    QVariantList pictureParams = pictures;
+    pictureParams.append(QVariant(qlonglong(*key)));
+    r = ModADOconnect::ExecuteSql(PicturesSql(), pictureParams);
+    if (!r.ok()) {
+        tx.rollback();
+        MessageBox::critical(r.description, kError);
+        return;
+    }
+    r = tx.commit();
+    if (!r.ok()) {
+        MessageBox::critical(r.description, kError);
+        return;
+    }
+
+    if (insert)
+        recordKey_ = QString::number(*key);
+    if (updateTable_)
+        writeListRow(insert);
+    QDir().mkpath(AppPaths::imageFolder());
+    enterViewingState();
+    closePhrasePanel();
+}
+
+void DataRecord::writeListRow(bool insert)
+{
+    QTableWidget* grid = Openers::MainReportList();
+    if (!grid)
+        return;
+    int row = -1;
+    if (insert) {
+        if (MainListRows::IsEmpty(grid)) {
+            MainListRows::SetHighlight(grid, 1, MainListRows::kSelButtonFace);
+            if (grid->rowCount() < 1)
+                grid->setRowCount(1);
+        } else {
+            grid->setRowCount(grid->rowCount() + 1);
+        }
+        row = grid->rowCount() - 1;
+    } else {
+        row = MainListRows::SelectedRow(grid);
+        if (row < 0)
+            return;
+    }
+    const QString cells[] = {Text1->text(),
+                             Text2->text(),
+                             Text3->currentText(),
+                             Text4->text() + ComboAge->currentText(),
+                             Text6->currentText(),
+                             Text8->text(),
+                             Text18->text(),
+                             Text7->currentText(),
+                             DateText(Environment::today()),
+                             Text12->currentText(),
+                             Text16->toPlainText()};
+    for (int c = 0; c <= 10; ++c) {
+        if (c == 8 && !insert)
+            continue;   // an update keeps the report date of the first save
+        MainListRows::SetCell(grid, row, c, cells[c]);
+    }
+    if (insert) {
+        MainListRows::SetCell(grid, row, MainListRows::kKeyColumn, recordKey_);
+        MainListRows::SelectRow(grid, row);
+    }
+}
+
+void DataRecord::enterViewingState()
+{
+    for (QWidget* w : inputControls())
+        w->setEnabled(false);
+    ButtnNew->setEnabled(true);
+    ButtnEnable->setEnabled(true);
+    ButtnDel->setEnabled(true);
+    if (gRights[Mmain::RightViewPrint])
+        ButtnPrint->setEnabled(true);
+    for (EdButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
+        b->setEnabled(false);
+}
+
+void DataRecord::closePhrasePanel()
+{
+    for (int i = 0; i < phraseFilled_ && i < Labelzych.size(); ++i)
+        Labelzych[i]->setText(QString());
+    Piczymc->resize(Piczymc->width(), 0);
+}
+
+void DataRecord::ButtnDel_Click()
+{
+    ensureLoaded();
+    if (recordKey_.isEmpty()) {
+        MessageBox::critical(QStringLiteral("新建状态下不能删除报告记录"), kSystemError);
+        return;
+    }
+    if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
+        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        return;
+    }
+    if (MessageBox::show(QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"), QStringLiteral("提示"),
+                         MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this) != MessageBox::Answer::Ok)
+        return;
+    const auto key = ParseKey(recordKey_);
+    if (!key) {
+        MessageBox::critical(QueryResult::kNoRows, kSystemError);
+        return;
+    }
+    {
+        // The report row and its study link go together.
+        ModADOconnect::Transaction tx;
+        if (!tx.started()) {
+            MessageBox::critical(tx.beginResult().description, kSystemError);
+            return;
+        }
+        QueryResult r = ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
+                                                  {QVariant(qlonglong(*key))});
+        if (r.ok())
+            r = ModADOconnect::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"),
+                                          {QVariant(recordKey_.trimmed())});
+        if (r.ok())
+            r = tx.commit();
+        if (!r.ok()) {
+            tx.rollback();
+            MessageBox::critical(r.description, kSystemError);
+            return;
+        }
+    }
+    if (updateTable_)
+        if (QTableWidget* grid = Openers::MainReportList())
+            MainListRows::RemoveSelectedRow(grid);
+    for (QWidget* w : inputControls())
+        w->setEnabled(false);
+    resetRecordValues();
+    clearSlots();
+    recordKey_.clear();
+    ButtnNew->setEnabled(true);
+    ButtnEnable->setEnabled(false);
+    ButtnDel->setEnabled(false);
+    ButtnPrint->setEnabled(false);
+}
+
+void DataRecord::ButtnPrint_Click()
+{
+    ensureLoaded();
+    if (!Environment::anyPrinterInstalled()) {
+        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), kError);
+        return;
+    }
+    if (Text1->text().isEmpty() || Text1->isEnabled()) {
+        MessageBox::critical(QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印"), kError);
+        return;
+    }
+    try {
+        Openers::OpenPreview(QStringLiteral("datarecord"));
+    } catch (const std::exception& e) {
+        MessageBox::critical(QStringLiteral(" -1: ") + QString::fromUtf8(e.what()), kError);
+    }
+}

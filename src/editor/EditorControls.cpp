@@ -1,0 +1,51 @@
+#include "editor/EditorControls.h"
+
+#include "core/Palette.h"
+
+#include <QPainter>
+#include <algorithm>
+
+EdPicture::EdPicture(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void EdPicture::setPicture(const QImage& img)
+{
+    image_ = img;
+    update();
+}
+
+void EdPicture::Cls()
+{
+    image_ = QImage();
+    update();
+}
+
+void EdPicture::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    if (!image_.isNull())
+        p.drawImage(rect(), image_);   // stretched, the aspect ratio is not kept
+    p.setPen(EditorColors::line());
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+namespace EditorColors {
+using namespace Palette;
+QColor line() { return ToQColor(gLineColor); }
+QColor captionFrom() { return ToQColor(gCaptionColorFrom); }
+QColor captionTo() { return ToQColor(gCaptionColorTo); }
+QColor statusFrom() { return ToQColor(gStatusColorFrom); }
+QColor statusTo() { return ToQColor(gStatusColorTo); }
+QColor formBack() { return ToQColor(gFormBackColor); }
+QColor toolBack() { return ToQColor(gToolBackColor); }
+QColor panelBack() { return ToQColor(gPanelBackColor); }
+int captionHeight() { return gCaptionHeight > 0 ? gCaptionHeight : 21; }
+QColor adjust(const QColor& c, int delta)
+{
+    auto f = [delta](int v) { return std::clamp(v + delta, 0, 255); };
+    return QColor(f(c.red()), f(c.green()), f(c.blue()));
+}
+}

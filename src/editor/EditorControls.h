@@ -1,0 +1,52 @@
+#pragma once
+#include "core/QvButton.h"
+#include "core/SkinPanel.h"
+
+#include <QColor>
+#include <QImage>
+#include <QMap>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+// The editor's building blocks: a painted panel, a push button with
+// numbered colour properties, and a picture slot.
+
+// Painted panels and push buttons are the theme's.
+using EdPanel = PaintPanel;
+using EdButton = QvButton;
+
+// A report picture slot (Picload): shows its picture stretched to the whole box.
+// Tag is the full path of the slot's JPEG file, or "" when the slot is empty.
+class EdPicture : public QWidget {
+    Q_OBJECT
+public:
+    explicit EdPicture(QWidget* parent = nullptr);
+    QString Tag;
+    void setPicture(const QImage& img);
+    void Cls();   // clears the drawing
+    bool hasPicture() const { return !image_.isNull(); }
+    const QImage& picture() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QImage image_;
+};
+
+// The editor's colours, from the theme palette.
+namespace EditorColors {
+QColor line();
+QColor captionFrom();
+QColor captionTo();
+QColor statusFrom();
+QColor statusTo();
+QColor formBack();
+QColor toolBack();
+QColor panelBack();
+int captionHeight();
+// Adds delta to each component, clamped to 0..255.
+QColor adjust(const QColor& c, int delta);
+}

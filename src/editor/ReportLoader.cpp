@@ -1,0 +1,235 @@
+#include "editor/ReportLoader.h"
+
+#include "editor/DataRecord.h"
+#include "editor/MainListRows.h"
+#include "editor/ReportRecord.h"
+
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Openers.h"
+#include "platform/AppPaths.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTableWidget>
+
+using namespace ReportRecord;
+using Mmain::gRights;
+
+namespace ReportLoader {
+namespace {
+const QString kSystemError = QStringLiteral("系统错误");
+
+// The order in which the controls are filled: the section before the
+// requesting physician.
+const int kFillOrder[] = {obligate5, brname,    sex,         age,          ageunit,        bedid,
+                          sectionoffice, utpatientid, inpatientid, pgdate,  obligate1,      pgdr,
+                          rpdr,      times,     part,        checktechnique, checkname,   checksymptom,
+                          checkconclusion, obligate2, obligate3, obligate4};
+
+// Writes one slot file with exactly the field's bytes; false with a reason.
+bool writeSlotFile(const QString& path, const QByteArray& bytes, QString* why)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *why = f.errorString();
+        return false;
+    }
+    const qint64 n = f.write(bytes);
+    f.close();
+    if (n != bytes.size() || f.error() != QFile::NoError || QFileInfo(path).size() != bytes.size()) {
+        *why = f.errorString();
+        QFile::remove(path);
+        return false;
+    }
+    return true;
+}
+}
+
+QString SlotFile(int n) { return AppPaths::imageFolder() + QStringLiteral("/rpt%1.jpg").arg(n); }
+
+bool PrepareImageFolder(QString* error)
+{
+    const QString folder = AppPaths::imageFolder();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("无法建立图像文件夹：") + folder;
+        return false;
+    }
+    bool ok = true;
+    for (int n = 1; n <= 4; ++n) {
+        const QString path = SlotFile(n);
+        if (QFileInfo::exists(path) && !QFile::remove(path)) {
+            ok = false;
+            if (error)
+                *error = QStringLiteral("无法删除图像文件：") + path;
+        }
+    }
+    return ok;
+}
+
+bool LoadReportIntoEditor(const QString& keyText, Variant variant)
+{
+    const auto key = ParseKey(keyText);
+    if (!key) {
+        MessageBox::critical(QueryResult::kNoRows, kSystemError);
+        return false;
+    }
+    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
+                                                   {QVariant(qlonglong(*key))});
+    if (r.number != 0) {
+        MessageBox::critical(r.description, kSystemError);
+        return false;
+    }
+    const RecordSet& rs = *r.data;
+    DataRecord& ed = DataRecord::instance();
+    ed.ensureLoaded();
+
+    for (int f : kFillOrder) {
+        QString text = ValueText(rs.field(f));
+        if (f == times)
+            text = FeeText(rs.field(f));
+        if (variant == Variant::Copy && f == pgdate)
+            text = DateText(Environment::today());
+        if (variant == Variant::Copy && f == rpdr)
+            text = Mmain::gUserName;
+        if (variant == Variant::RelatedView && f != rpdr)
+            ed.control(f)->setEnabled(false);
+        ed.setControlText(f, text);
+    }
+
+    // Slot files: exactly those of the record's filled slots exist afterwards.
+    QString folderError;
+    const bool folderOk = PrepareImageFolder(&folderError);
+    if (!folderOk)
+        MessageBox::critical(folderError, kSystemError);
+    for (int n = 1; n <= 4; ++n) {
+        const QVariant v = rs.field(28 + n);
+        const QByteArray bytes = v.toByteArray();
+        if (!v.isValid() || v.isNull() || bytes.isEmpty())
+            continue;
+        const QString path = SlotFile(n);
+        QString why;
+        if (!QFileInfo(AppPaths::imageFolder()).isDir() || !writeSlotFile(path, bytes, &why)) {
+            MessageBox::critical(QStringLiteral("无法写入报告图像%1：%2\r\n%3").arg(n).arg(path, why), kSystemError);
+            continue;
+        }
+        if (!ed.showSlotFile(n - 1, path)) {
+            QFile::remove(path);
+            MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path), kSystemError);
+        }
+    }
+
+    if (variant == Variant::Modify)
+        for (QWidget* w : ed.inputControls())
+            w->setEnabled(true);
+
+    const bool right1 = gRights[Mmain::RightEditOwn];
+    auto editingButtons = [&ed](bool on) {
+        for (EdButton* b : {ed.ButtnSave, ed.Buttnmbzr, ed.ButtnSwmb, ed.ButtnClear})
+            b->setEnabled(on);
+    };
+    auto recordButtons = [&ed](bool on) {
+        for (EdButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel})
+            b->setEnabled(on);
+    };
+    bool updateTable = true;
+    QString mode = QStringLiteral("update");
+    QString updateId = QString::number(*key);
+    switch (variant) {
+    case Variant::View:
+    case Variant::QueryView:
+        if (!right1)
+            recordButtons(false);
+        editingButtons(false);
+        updateTable = variant == Variant::View;
+        if (variant == Variant::QueryView)
+            updateId = keyText;
+        break;
+    case Variant::Modify:
+        recordButtons(false);
+        ed.ButtnPrint->setEnabled(false);
+        break;
+    case Variant::Copy:
+        recordButtons(false);
+        ed.ButtnPrint->setEnabled(false);
+        editingButtons(true);
+        mode = QStringLiteral("insert");
+        updateId.clear();
+        break;
+    case Variant::RelatedView:
+        recordButtons(right1);
+        ed.ButtnPrint->setEnabled(true);
+        editingButtons(false);
+        updateTable = false;
+        break;
+    }
+    ed.setViewSytle(QStringLiteral("0"));
+    ed.setUpdateTable(updateTable);
+    ed.setSavebj(mode);
+    ed.setUpdateId(updateId);
+    if (variant == Variant::View || variant == Variant::Modify || variant == Variant::QueryView)
+        ed.showModally();
+    return true;
+}
+
+void ViewFromMainList()
+{
+    const QTableWidget* grid = Openers::MainReportList();
+    if (MainListRows::IsEmpty(grid)) {
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
+        return;
+    }
+    const int row = MainListRows::SelectedRow(grid);
+    LoadReportIntoEditor(MainListRows::Cell(grid, row, MainListRows::kKeyColumn), Variant::View);
+}
+
+void ModifyFromMainList()
+{
+    const QTableWidget* grid = Openers::MainReportList();
+    if (MainListRows::IsEmpty(grid)) {
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), QStringLiteral("错误"));
+        return;
+    }
+    const int row = MainListRows::SelectedRow(grid);
+    if (!gRights[Mmain::RightEditOthers] &&
+        MainListRows::Cell(grid, row, MainListRows::kDoctorColumn) != Mmain::gUserName) {
+        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        return;
+    }
+    LoadReportIntoEditor(MainListRows::Cell(grid, row, MainListRows::kKeyColumn), Variant::Modify);
+}
+
+void QueryView(const QTableWidget* MGrid)
+{
+    const QString key = MGrid && !MainListRows::IsEmpty(MGrid)
+                            ? MainListRows::Cell(MGrid, MGrid->currentRow(), 21)
+                            : QString();
+    if (key.isEmpty()) {
+        MessageBox::information(QStringLiteral("当前没有查询数据"), QStringLiteral("提示"));
+        return;
+    }
+    LoadReportIntoEditor(key, Variant::QueryView);
+}
+
+namespace {
+bool related(const QTableWidget* grid, Variant v)
+{
+    DataRecord& ed = DataRecord::instance();
+    ed.ensureLoaded();
+    ed.clearSlots();
+    if (MainListRows::IsEmpty(grid)) {
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
+        return false;
+    }
+    return LoadReportIntoEditor(MainListRows::Cell(grid, MainListRows::SelectedRow(grid), 7), v);
+}
+}
+
+bool RelatedCopy(const QTableWidget* grid) { return related(grid, Variant::Copy); }
+bool RelatedView(const QTableWidget* grid) { return related(grid, Variant::RelatedView); }
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <QString>
+
+class QTableWidget;
+
+// Opens a stored report in the editor: one loader with five entry points.
+namespace ReportLoader {
+
+enum class Variant { View, Modify, QueryView, Copy, RelatedView };
+
+// The main window's view and modify commands, on the selected row of
+// Openers::MainReportList() (key in column 11).
+void ViewFromMainList();
+void ModifyFromMainList();
+
+// The query window's view command: the grid's current row, key in column 21.
+void QueryView(const QTableWidget* MGrid);
+
+// The related-records window's copy and view commands on its selected row
+// (key in column 7). They work on the open editor; true when the load
+// succeeded and the related-records window should now close.
+bool RelatedCopy(const QTableWidget* grid);
+bool RelatedView(const QTableWidget* grid);
+
+// Reads the row with this key into the editor and sets it up for the variant.
+// False (after a message) when the row could not be read.
+bool LoadReportIntoEditor(const QString& key, Variant variant);
+
+// Makes sure img exists and removes the four slot files. False when the
+// folder cannot be made; *failed lists slot files that could not be removed.
+bool PrepareImageFolder(QString* error = nullptr);
+// img/rptN.jpg, N = 1..4.
+QString SlotFile(int n);
+}

@@ -1,0 +1,120 @@
+#pragma once
+// Shared helpers of the editor tests.
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Openers.h"
+#include "editor/DataRecord.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace kit {
+
+inline void loginAs(const QString& name, bool allRights = true)
+{
+    Mmain::gUserName = name;
+    Mmain::gUserId = name;
+    Mmain::gRights.fill(allRights);
+}
+
+// Closes the editor if it is loaded, answering No to the unsaved-report question.
+inline void closeEditor()
+{
+    DataRecord& ed = DataRecord::instance();
+    if (!ed.isLoaded())
+        return;
+    if (ed.ButtnSave->isEnabled())
+        MessageBox::queueAnswer(MessageBox::Answer::No);
+    ed.ButtnBack_Click();
+}
+
+// A report list like the main window's: 12 columns, empty state with one blank row.
+struct FakeList {
+    QTableWidget grid;
+    FakeList()
+    {
+        grid.setColumnCount(12);
+        grid.setRowCount(1);
+        grid.setProperty("HighLight", 0);
+        grid.setProperty("BackColorSel", 0x00FFFFFFu);
+        Openers::SetMainReportList(&grid);
+    }
+    ~FakeList() { Openers::SetMainReportList(nullptr); }
+    void addRow(qint64 key, const QString& doctor)
+    {
+        if (grid.property("HighLight").toInt() == 0) {
+            grid.setRowCount(0);
+            grid.setProperty("HighLight", 1);
+        }
+        const int r = grid.rowCount();
+        grid.setRowCount(r + 1);
+        for (int c = 0; c < 12; ++c)
+            grid.setItem(r, c, new QTableWidgetItem(QString()));
+        grid.item(r, 9)->setText(doctor);
+        grid.item(r, 11)->setText(QString::number(key));
+        grid.setCurrentCell(r, 0);
+    }
+    QString cell(int r, int c) const { return grid.item(r, c) ? grid.item(r, c)->text() : QString(); }
+};
+
+inline QByteArray jpegBytes(int w, int h, QColor c)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "JPG", 90);
+    return bytes;
+}
+
+// Types a minimal valid record into the editor (which must be editing).
+inline void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
+{
+    ed.Text1->setText(exam);
+    ed.Text2->setText(name);
+    ed.Text3->setEditText(QStringLiteral("女"));
+    ed.Text4->setText(QStringLiteral("42"));
+    ed.ComboAge->setEditText(QStringLiteral("岁"));
+    ed.Text9->setText(QStringLiteral("2024-05-06"));
+    ed.Text10->setText(QStringLiteral("1"));
+    ed.Text16->setPlainText(QStringLiteral("未见异常"));
+}
+
+inline qint64 insertReport(const QString& exam, const QString& name, const QString& doctor,
+                           const QVariant& fee = QVariant(), const QString& rpdate = QStringLiteral("2024-01-02"))
+{
+    const QueryResult r = ModADOconnect::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, pgdate, rpdate, rpdr, times, "
+                       "obligate1, facility) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
+        {exam, name, QStringLiteral("男"), 30.0, QStringLiteral("岁"), QStringLiteral("2024-01-02"), rpdate, doctor,
+         fee, 1, QStringLiteral("")});
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.description));
+    return ModADOconnect::LastInsertId();
+}
+
+inline int countReports()
+{
+    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT count(*) FROM reports"));
+    return r.hasRows() ? r.data->field(0).toInt() : -1;
+}
+
+inline QString lastText()
+{
+    const auto& s = MessageBox::shownBoxes();
+    return s.isEmpty() ? QString() : s.last().text;
+}
+inline QString lastTitle()
+{
+    const auto& s = MessageBox::shownBoxes();
+    return s.isEmpty() ? QString() : s.last().title;
+}
+}
