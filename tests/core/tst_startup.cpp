@@ -1,5 +1,8 @@
 // The start-up sequence against real program folders.
+#include "core/FrmMain.h"
 #include "core/Mmain.h"
+#include "core/QvTextBox.h"
+#include "core/login.h"
 #include "core/ModADOconnect.h"
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
@@ -8,6 +11,7 @@
 
 #include <QFile>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 class TestStartup : public QObject {
@@ -23,6 +27,8 @@ private slots:
     void emptyDatabaseStarts();
     void databaseWithoutReports();
     void missingDatabase();
+    void reloginWithoutDatabaseEnds();
+    void quittingReloginWindowEnds();
 };
 
 void TestStartup::secondInstanceRefused()
@@ -79,6 +85,57 @@ void TestStartup::missingDatabase()
     // The lock is given back, so the user can start again once the file is restored.
     InstanceGuard again(AppPaths::programFolder());
     QVERIFY(again.tryAcquire());
+}
+
+namespace {
+// Logs admin in through a real login window and returns the main window.
+FrmMain* logInAsAdmin()
+{
+    if (!Mmain::ShowLogin() || !login::current())
+        return nullptr;
+    login::current()->Text1->setText(QStringLiteral("admin"));
+    login::current()->buttonlogin_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return FrmMain::current();
+}
+}
+
+void TestStartup::reloginWithoutDatabaseEnds()
+{
+    TestFolder f;
+    FrmMain* w = logInAsAdmin();
+    QVERIFY(w);
+    QVERIFY(QFile::remove(AppPaths::databaseFile()));
+    QTimer::singleShot(0, w, [w] { w->重新登录_Click(); });
+    const int code = QCoreApplication::exec();
+    QVERIFY(code != 0);
+    QVERIFY(!FrmMain::current());
+    QVERIFY(!login::current());
+    QVERIFY(!ModADOconnect::isOpen());
+    const auto& boxes = MessageBox::shownBoxes();
+    QVERIFY(!boxes.isEmpty());
+    QVERIFY(boxes.last().text.contains(QStringLiteral("3000")));
+    QVERIFY(boxes.last().text.contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
+    QVERIFY(!QFile::exists(AppPaths::databaseFile()));
+}
+
+void TestStartup::quittingReloginWindowEnds()
+{
+    TestFolder f;
+    FrmMain* w = logInAsAdmin();
+    QVERIFY(w);
+    QTimer::singleShot(0, w, [w] {
+        w->重新登录_Click();
+        QTimer::singleShot(0, [] {
+            QVERIFY(login::current());
+            login::current()->buttonquit_Click();
+        });
+    });
+    // The program ends on its own when the login that re-login showed is quit.
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(!FrmMain::current());
+    QVERIFY(!ModADOconnect::isOpen());
 }
 
 QTEST_MAIN(TestStartup)
