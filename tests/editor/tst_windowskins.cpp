@@ -114,6 +114,12 @@ private slots:
             QVERIFY(w->ucQvmenuBarV31->isAttached());
             QCOMPARE(gMenuSkin.skinColor2(), gCaptionColorFrom);
             QVERIFY(gMenuSkin.isAttached(w));
+            // The list's context menu wears the menu skin's new frame colour.
+            w->popupmenut->popup(w->mapToGlobal(QPoint(40, 200)));
+            QVERIFY(QTest::qWaitForWindowExposed(w->popupmenut));
+            const QImage menu = w->popupmenut->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            w->popupmenut->close();
+            QCOMPARE(px(menu, 0, menu.height() / 2), rgbOf(gLineColor));
         }
     }
 
