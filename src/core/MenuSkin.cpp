@@ -2,6 +2,12 @@
 
 #include "core/Palette.h"
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
+
 MenuSkin gMenuSkin;
 
 namespace {
@@ -10,7 +16,7 @@ const QString kEnd = QStringLiteral("/* menuskin end */");
 
 QString css(qint32 c) { return Palette::ToQColor(c).name(QColor::HexRgb); }
 
-// The form's style sheet without our block.
+// A style sheet without our block.
 QString withoutBlock(const QString& sheet)
 {
     const int b = sheet.indexOf(kBegin);
@@ -21,6 +27,47 @@ QString withoutBlock(const QString& sheet)
         return sheet.left(b);
     return sheet.left(b) + sheet.mid(e + kEnd.size());
 }
+
+bool isMenuWidget(const QObject* o) { return qobject_cast<const QMenu*>(o) || qobject_cast<const QMenuBar*>(o); }
+
+// Every menu and menu bar of a window: its descendants, and the menus their items lead to
+// (a menu added to a bar need not be the bar's child).
+void collectMenus(QWidget* w, std::vector<QWidget*>& out, int depth)
+{
+    if (!w || depth > 16 || std::find(out.begin(), out.end(), w) != out.end())
+        return;
+    out.push_back(w);
+    for (QAction* a : w->actions())
+        if (QMenu* m = a->menu())
+            collectMenus(m, out, depth + 1);
+}
+
+std::vector<QWidget*> menusOf(QWidget* form)
+{
+    std::vector<QWidget*> out;
+    if (isMenuWidget(form))
+        collectMenus(form, out, 0);
+    for (QMenuBar* bar : form->findChildren<QMenuBar*>())
+        collectMenus(bar, out, 0);
+    for (QMenu* menu : form->findChildren<QMenu*>())
+        collectMenus(menu, out, 0);
+    return out;
+}
+
+// Styles the menus that are polished after their window attached (context menus made later).
+class NewMenuWatcher : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish && isMenuWidget(watched)) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (gMenuSkin.insideAttachedForm(w))
+                gMenuSkin.styleMenuWidget(w);
+        }
+        return false;
+    }
+};
 }
 
 void MenuSkin::SkinColor1(qint32 color)
@@ -63,16 +110,46 @@ QString MenuSkin::styleSheet() const
         .arg(selection, line, dark);
 }
 
-void MenuSkin::apply(QWidget* form) const
+void MenuSkin::styleMenuWidget(QWidget* w) const
 {
-    form->setStyleSheet(withoutBlock(form->styleSheet()) + kBegin + styleSheet() + kEnd);
+    if (!w)
+        return;
+    // A menu with a look of its own keeps it.
+    if (!withoutBlock(w->styleSheet()).trimmed().isEmpty())
+        return;
+    const QString sheet = kBegin + styleSheet() + kEnd;
+    if (w->styleSheet() != sheet)
+        w->setStyleSheet(sheet);
 }
 
-void MenuSkin::remove(QWidget* form) { form->setStyleSheet(withoutBlock(form->styleSheet())); }
+void MenuSkin::apply(QWidget* form) const
+{
+    for (QWidget* m : menusOf(form))
+        styleMenuWidget(m);
+}
+
+void MenuSkin::remove(QWidget* form)
+{
+    for (QWidget* m : menusOf(form)) {
+        const QString sheet = m->styleSheet();
+        if (sheet.contains(kBegin))
+            m->setStyleSheet(withoutBlock(sheet));
+    }
+}
 
 void MenuSkin::prune()
 {
     std::erase_if(forms_, [](const QPointer<QWidget>& f) { return f.isNull(); });
+}
+
+void MenuSkin::watchNewMenus()
+{
+    if (watcher_ || !QCoreApplication::instance())
+        return;
+    // Owned by the application, so it goes with it.
+    auto* watcher = new NewMenuWatcher(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(watcher);
+    watcher_ = watcher;
 }
 
 void MenuSkin::AttachForm(QWidget* form)
@@ -80,6 +157,7 @@ void MenuSkin::AttachForm(QWidget* form)
     if (!form)
         return;
     prune();
+    watchNewMenus();
     if (!isAttached(form))
         forms_.emplace_back(form);
     apply(form);
@@ -101,6 +179,14 @@ bool MenuSkin::isAttached(const QWidget* form) const
 int MenuSkin::attachedCount() const
 {
     return int(std::count_if(forms_.begin(), forms_.end(), [](const QPointer<QWidget>& f) { return !f.isNull(); }));
+}
+
+bool MenuSkin::insideAttachedForm(const QWidget* w) const
+{
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (isAttached(p))
+            return true;
+    return false;
 }
 
 void MenuSkin::restyleAll()

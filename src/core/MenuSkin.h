@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <vector>
 
+class QObject;
+
 // The shared menu-skin object: it colours the menus (menu bars, pop-up and context menus)
 // of the windows attached to it, from three colours.
 //
@@ -17,8 +19,11 @@
 //   // every attached window: load -> gMenuSkin.AttachForm(this); unload -> gMenuSkin.DetachForm(this);
 //   // skin change: SkinColor1..3 again; attached windows follow at once.
 //
-// Menus created later with an attached window as parent are coloured as well. A window that is
-// destroyed while attached simply drops out. No call ever fails.
+// Only the menus themselves are styled, never the window: the window's own colours (set
+// through palettes by the skin routines) stay exactly as its skin routine left them. Menus
+// created later inside an attached window are coloured when they are first polished. A menu
+// that carries a style of its own (the main window's skinned menu bar and its menus) keeps
+// it. A window that is destroyed while attached simply drops out. No call ever fails.
 class MenuSkin {
 public:
     void SkinColor1(qint32 color);   // lines and frames
@@ -35,20 +40,27 @@ public:
     bool isAttached(const QWidget* form) const;
     int attachedCount() const;
 
-    // The style rules given to attached windows.
+    // The style rules given to the menus of attached windows.
     QString styleSheet() const;
+
+    // Whether w (a menu or menu bar) lies inside an attached window.
+    bool insideAttachedForm(const QWidget* w) const;
+    // Styles one menu or menu bar (used for menus polished after their window attached).
+    void styleMenuWidget(QWidget* w) const;
 
 private:
     void restyleAll();
     void apply(QWidget* form) const;
     static void remove(QWidget* form);
     void prune();
+    void watchNewMenus();
 
     qint32 color1_ = 0x00404040;
     qint32 color2_ = 0x00A0A0A0;
     qint32 color3_ = 0x00F8F8F8;
     qint32 flag_ = 0;
     std::vector<QPointer<QWidget>> forms_;
+    QPointer<QObject> watcher_;
 };
 
 extern MenuSkin gMenuSkin;

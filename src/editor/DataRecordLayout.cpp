@@ -403,8 +403,8 @@ void DataRecord::ApplySkin()
     s.RptPictureBoxLine = RptPictureBoxLine;
     s.Picbottom = Picbottom;
     s.toolbarButtons = {ButtnNew, ButtnEnable, ButtnSave, ButtnDel, ButtnPrint, Buttnmbzr, ButtnSwmb, ButtnBack, ButtnClear};
-    s.dialogButtons = {BVidOn,       BVidForm,      ButtonAddPic, BVidCapture, Bpicview1, Bpicview2, ButtonDelPic,
-                       ButtonDelPicR, ButtonConvert, BVidavi,      Bcodec,      Bpicback};
+    s.dialogButtons = {BVidOn,    BVidForm,     BVidSet,       ButtonAddPic,  BVidCapture, Bpicview1, Bpicview2,
+                       ButtonDelPic, ButtonDelPicR, ButtonConvert, BVidavi, Bcodec,      Bpicback};
     s.tabButtons = {Buttninfo, Buttnpic, btnMS, btnFH, btnCK, btnYC};
     Skin::DataRecordApplySkin(s);
     Skin::SetBackColor(Picyc2, Palette::gPanelBackColor);

@@ -43,9 +43,4 @@ QColor formBack() { return ToQColor(gFormBackColor); }
 QColor toolBack() { return ToQColor(gToolBackColor); }
 QColor panelBack() { return ToQColor(gPanelBackColor); }
 int captionHeight() { return gCaptionHeight > 0 ? gCaptionHeight : 21; }
-QColor adjust(const QColor& c, int delta)
-{
-    auto f = [delta](int v) { return std::clamp(v + delta, 0, 255); };
-    return QColor(f(c.red()), f(c.green()), f(c.blue()));
-}
 }

@@ -47,6 +47,4 @@ QColor formBack();
 QColor toolBack();
 QColor panelBack();
 int captionHeight();
-// Adds delta to each component, clamped to 0..255.
-QColor adjust(const QColor& c, int delta);
 }

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -175,6 +176,11 @@ private slots:
     {
         QWidget a, b;
         a.setStyleSheet(QStringLiteral("QLabel { color: red; }"));
+        auto* aMenu = new QMenu(&a);
+        auto* bBar = new QMenuBar(&b);
+        QMenu* bMenu = bBar->addMenu(QStringLiteral("报告"));
+        auto* loose = new QMenu(QStringLiteral("皮肤选择"));   // reached only through an item
+        bMenu->addMenu(loose);
         gMenuSkin.SkinColor1(0x00404040);
         gMenuSkin.SkinColor2(0x00A0A0A0);
         gMenuSkin.SkinColor3(0x00F8F8F8);
@@ -184,19 +190,23 @@ private slots:
         gMenuSkin.AttachForm(&a);   // twice is once
         QCOMPARE(gMenuSkin.attachedCount(), 2);
         QVERIFY(gMenuSkin.isAttached(&a));
-        QVERIFY(a.styleSheet().startsWith(QStringLiteral("QLabel { color: red; }")));
-        QVERIFY(a.styleSheet().contains(QStringLiteral("#a0a0a0")));
+        // The menus are coloured; the windows' own style is left alone.
+        QCOMPARE(a.styleSheet(), QStringLiteral("QLabel { color: red; }"));
+        QVERIFY(b.styleSheet().isEmpty());
+        for (QWidget* m : {static_cast<QWidget*>(aMenu), static_cast<QWidget*>(bBar), static_cast<QWidget*>(bMenu),
+                           static_cast<QWidget*>(loose)})
+            QVERIFY(m->styleSheet().contains(QStringLiteral("#a0a0a0")));
         // A skin change reaches every attached window.
         gMenuSkin.SkinColor2(0x00F2BA6F);
-        QVERIFY(a.styleSheet().contains(QStringLiteral("#6fbaf2")));
-        QVERIFY(b.styleSheet().contains(QStringLiteral("#6fbaf2")));
-        QVERIFY(!b.styleSheet().contains(QStringLiteral("#a0a0a0")));
-        // Detach restores the window's own style; further changes pass it by.
+        QVERIFY(aMenu->styleSheet().contains(QStringLiteral("#6fbaf2")));
+        QVERIFY(loose->styleSheet().contains(QStringLiteral("#6fbaf2")));
+        QVERIFY(!bMenu->styleSheet().contains(QStringLiteral("#a0a0a0")));
+        // Detach takes the colours off; further changes pass the window by.
         gMenuSkin.DetachForm(&a);
-        QCOMPARE(a.styleSheet(), QStringLiteral("QLabel { color: red; }"));
+        QVERIFY(aMenu->styleSheet().isEmpty());
         gMenuSkin.SkinColor2(0x0000D080);
-        QCOMPARE(a.styleSheet(), QStringLiteral("QLabel { color: red; }"));
-        QVERIFY(b.styleSheet().contains(QStringLiteral("#80d000")));
+        QVERIFY(aMenu->styleSheet().isEmpty());
+        QVERIFY(bMenu->styleSheet().contains(QStringLiteral("#80d000")));
         // Calls that cannot do anything do not fail.
         gMenuSkin.DetachForm(&a);
         gMenuSkin.AttachForm(nullptr);
@@ -210,6 +220,43 @@ private slots:
         gMenuSkin.SkinColor1(0x00004000);   // with a destroyed window in the list
         gMenuSkin.DetachForm(&b);
         QCOMPARE(gMenuSkin.attachedCount(), 0);
+        QVERIFY(loose->styleSheet().isEmpty());
+        delete loose;
+    }
+
+    void menuSkinLeavesWindowColoursAlone()
+    {
+        // A skin change recolours the window through palettes and then gives the menu skin its
+        // new colours: the window must keep the colours its skin routine has just set.
+        QWidget form;
+        form.resize(200, 100);
+        auto* line = new QWidget(&form);
+        line->setGeometry(0, 50, 200, 2);
+        auto* panel = new PaintPanel(&form);
+        panel->setGeometry(0, 0, 200, 40);
+        auto* menu = new QMenu(&form);
+        menu->addAction(QStringLiteral("浏览报告"));
+        SetSkinColors(1);
+        Skin::SetBackColor(&form, gToolBackColor);
+        Skin::SetLineColor(line, gLineColor);
+        gMenuSkin.SkinColor1(gLineColor);
+        gMenuSkin.AttachForm(&form);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        SetSkinColors(2);
+        Skin::SetBackColor(&form, gToolBackColor);
+        Skin::SetLineColor(line, gLineColor);
+        gMenuSkin.SkinColor1(gLineColor);
+        gMenuSkin.SkinColor2(gCaptionColorFrom);
+        QApplication::processEvents();
+        QCOMPARE(form.palette().color(QPalette::Window), ToQColor(0x00FFEAD0));
+        QCOMPARE(line->palette().color(QPalette::Window), ToQColor(0x009C3801));
+        const QImage img = form.grab().toImage();
+        QCOMPARE(QColor(img.pixel(100, 51)), ToQColor(0x009C3801));
+        QCOMPARE(QColor(img.pixel(100, 80)), ToQColor(0x00FFEAD0));
+        QVERIFY(menu->styleSheet().contains(ToQColor(0x009C3801).name()));
+        gMenuSkin.DetachForm(&form);
+        SetSkinColors(1);
     }
 
     void menuSkinColoursLaterPopupMenus()
