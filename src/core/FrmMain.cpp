@@ -48,6 +48,7 @@ FrmMain* FrmMain::ShowMain()
     if (QScreen* screen = QGuiApplication::primaryScreen())
         w->setGeometry(screen->availableGeometry());
     w->showMaximized();
+    w->activateWindow();   // the keys of the menus work at once, also without a window manager
     return w;
 }
 
