@@ -164,11 +164,35 @@ void WriteSavedRow(QTableWidget* grid, const RecordSet& rs, bool insert)
 {
     if (!grid || rs.recordCount() < 1)
         return;
-    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : ListGrid::SelectedRow(grid);
+    const QString key = textOf(rs.value(rs.position(), mapFields(rs).index[kKeyColumn]));
+    // An update never overwrites the row of another report.
+    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, key);
     if (row < 0)
         return;
     FillRow(grid, row, rs, !insert);
     if (insert)
         ListGrid::SelectRow(grid, row);
+}
+
+int RowOfReport(const QTableWidget* grid, const QString& key)
+{
+    if (ListGrid::IsEmpty(grid) || key.trimmed().isEmpty())
+        return -1;
+    const int selected = ListGrid::SelectedRow(grid);
+    if (ListGrid::Cell(grid, selected, kKeyColumn).trimmed() == key.trimmed())
+        return selected;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        if (ListGrid::Cell(grid, r, kKeyColumn).trimmed() == key.trimmed())
+            return r;
+    return -1;
+}
+
+void RemoveReportRow(QTableWidget* grid, const QString& key)
+{
+    const int row = RowOfReport(grid, key);
+    if (row < 0)
+        return;
+    ListGrid::SelectRow(grid, row);
+    ListGrid::RemoveSelectedRow(grid);
 }
 }

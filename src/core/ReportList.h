@@ -67,6 +67,11 @@ QueryResult ReadRow(qint64 key);
 // After a save: writes the report of rs (ReadRow's answer) into the list. An
 // insert takes the blank row of an empty list, which turns filled with the
 // selection colour button face, or a new last row, and selects it. An update
-// rewrites the selected row and keeps its report date column.
+// rewrites the report's row (the selected one) and keeps its report date column.
 void WriteSavedRow(QTableWidget* grid, const RecordSet& rs, bool insert);
+// The row that lists report key: the selected row when it does, else the first
+// that does; -1 when the list does not show it.
+int RowOfReport(const QTableWidget* grid, const QString& key);
+// After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
+void RemoveReportRow(QTableWidget* grid, const QString& key);
 }

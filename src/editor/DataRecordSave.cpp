@@ -247,8 +247,7 @@ void DataRecord::ButtnDel_Click()
         }
     }
     if (updateTable_)
-        if (QTableWidget* grid = Openers::MainReportList())
-            ListGrid::RemoveSelectedRow(grid);
+        ReportList::RemoveReportRow(Openers::MainReportList(), recordKey_);
     for (QWidget* w : inputControls())
         w->setEnabled(false);
     resetRecordValues();

@@ -333,6 +333,34 @@ private slots:
         QCOMPARE(session.opened, 5);
     }
 
+    // The editor rewrites and removes the row of its own report, even when the
+    // list's selection has moved meanwhile.
+    void listRowsFollowTheReportKey()
+    {
+        addReport(QStringLiteral("K1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
+        addReport(QStringLiteral("K2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QTableWidget* g = w->MSHFlexGrid1;
+        const Row second = rowOf(g, 1);
+        EditorSession session;
+        session.drive = [g](DataRecord& ed) {
+            ListGrid::SelectRow(g, 1);
+            click(ed.ButtnEnable);
+            typeInto(ed.Text2, QStringLiteral("甲改"));
+            click(ed.ButtnSave);
+            QCOMPARE(ListGrid::Cell(g, 0, 1), QStringLiteral("甲改"));
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+        };
+        ListGrid::SelectRow(g, 0);
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 1);
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(rowOf(g, 0), second);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
+    }
+
     void rightsGuardOtherUsersReports()
     {
         addReport(QStringLiteral("A1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
