@@ -48,6 +48,7 @@ FrmMain* FrmMain::ShowMain()
     if (QScreen* screen = QGuiApplication::primaryScreen())
         w->setGeometry(screen->availableGeometry());
     w->showMaximized();
+    w->activateWindow();   // the keys of the menus work at once, also without a window manager
     return w;
 }
 
@@ -191,8 +192,7 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
     if (r.number == 0 && r.data) {
         ReportList::FillRows(g, *r.data);
         ReportList::SetFilledState(g, ReportList::kSelButtonShadow);
-        g->setCurrentCell(0, 0);
-        g->selectRow(0);
+        ListGrid::SelectRow(g, 0);
     }
     g->setUpdatesEnabled(true);
     if (r.failed())
@@ -241,8 +241,7 @@ void FrmMain::MSHFlexGrid1_MouseUp(Qt::MouseButton button, const QPoint& pos)
     QTableWidget* g = MSHFlexGrid1;
     const int selEnd = ReportList::SelectedRow(g);
     if (selEnd >= 0 && g->currentRow() != selEnd) {
-        g->setCurrentCell(selEnd, 0, QItemSelectionModel::NoUpdate);
-        g->selectRow(selEnd);
+        ListGrid::SelectRow(g, selEnd);
     }
     if (button == Qt::RightButton && !ReportList::IsEmpty(g) && g->currentRow() >= 0)
         popupmenut->popup(g->viewport()->mapToGlobal(pos));
@@ -258,7 +257,7 @@ void FrmMain::删除报告_Click()
     const int row = ReportList::SelectedRow(g);
     if (row < 0)
         return;
-    auto text = [g, row](int c) { return g->item(row, c) ? g->item(row, c)->text() : QString(); };
+    auto text = [g, row](int c) { return ListGrid::Cell(g, row, c); };
     if (!Mmain::gRights[Mmain::RightEditOthers] && text(ReportList::kDoctorColumn) != Mmain::gUserName) {
         MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
         return;
@@ -290,14 +289,7 @@ void FrmMain::删除报告_Click()
         MessageBox::critical(r.description, QStringLiteral("系统错误"));
         return;
     }
-    if (g->rowCount() == 1) {
-        ReportList::SetEmptyState(g);
-    } else {
-        g->removeRow(row);
-        const int next = std::min(row, g->rowCount() - 1);
-        g->setCurrentCell(next, 0);
-        g->selectRow(next);
-    }
+    ListGrid::RemoveSelectedRow(g);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,13 +1,10 @@
 #include "core/ReportList.h"
 
 #include "core/ModADOconnect.h"
-#include "core/Palette.h"
 #include "platform/Environment.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QHeaderView>
-#include <QPalette>
 #include <QTableWidget>
 #include <cmath>
 
@@ -30,29 +27,6 @@ constexpr Column kCols[kColumns] = {
 };
 
 int toPixels(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
-
-QColor colorValue(unsigned v) { return Palette::ToQColor(qint32(v)); }
-
-void applySelection(QTableWidget* grid, int highlight, unsigned color)
-{
-    grid->setProperty("HighLight", highlight);
-    grid->setProperty("BackColorSel", color);
-    QPalette pal = grid->palette();
-    const QColor c = colorValue(color);
-    pal.setColor(QPalette::Active, QPalette::Highlight, c);
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, c);
-    pal.setColor(QPalette::Active, QPalette::HighlightedText, highlight ? QColor(Qt::white) : QColor(Qt::black));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, highlight ? QColor(Qt::white) : QColor(Qt::black));
-    grid->setPalette(pal);
-}
-
-QTableWidgetItem* cell(const QString& text, int column)
-{
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setTextAlignment(kCols[column].left ? Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter) : Qt::Alignment(Qt::AlignCenter));
-    return item;
-}
 }
 
 QString ListColumns()
@@ -67,6 +41,8 @@ QString DaySql()
 }
 
 QVariantList DayParams(const QDate& date) { return {date.toString(QStringLiteral("yyyy-MM-dd"))}; }
+
+QString RowSql() { return QStringLiteral("SELECT ") + ListColumns() + QStringLiteral(" FROM reports WHERE ctid = ?"); }
 
 QString HeaderText(int column) { return QString::fromUtf8(kCols[column].header); }
 
@@ -85,27 +61,13 @@ void SetupColumns(QTableWidget* grid, int screenWidthPx, int headerHeightPx)
         h->setTextAlignment(Qt::AlignCenter);
         grid->setHorizontalHeaderItem(c, h);
         grid->setColumnWidth(c, toPixels(ColumnWidthTwips(c, screenWidthPx)));
+        ListGrid::SetColumnAlignment(grid, c, kCols[c].left ? Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter)
+                                                            : Qt::Alignment(Qt::AlignCenter));
     }
     grid->setColumnHidden(kKeyColumn, true);
     if (headerHeightPx > 0)
         grid->horizontalHeader()->setFixedHeight(headerHeightPx);
 }
-
-bool IsEmpty(const QTableWidget* grid) { return grid->property("HighLight").toInt() == 0; }
-
-unsigned SelectionColor(const QTableWidget* grid) { return grid->property("BackColorSel").toUInt(); }
-
-void SetEmptyState(QTableWidget* grid)
-{
-    grid->clearContents();
-    grid->setRowCount(1);
-    for (int c = 0; c < kColumns; ++c)
-        grid->setItem(0, c, cell(QString(), c));
-    applySelection(grid, 0, kSelWhite);
-    grid->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
-}
-
-void SetFilledState(QTableWidget* grid, unsigned selColor) { applySelection(grid, 1, selColor); }
 
 QString AgeText(const QVariant& age)
 {
@@ -137,59 +99,100 @@ FieldMap mapFields(const RecordSet& rs)
 
 QString textOf(const QVariant& v) { return (!v.isValid() || v.isNull()) ? QString() : v.toString(); }
 
-void fillRowFrom(QTableWidget* grid, int tableRow, const RecordSet& rs, int record, const FieldMap& m)
+QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
+{
+    const int i = m.index[column];
+    if (i < 0)
+        return QString();
+    const QVariant v = rs.value(record, i);
+    switch (column) {
+    case 3: return AgeText(v) + (m.ageUnit >= 0 ? textOf(rs.value(record, m.ageUnit)) : QString());
+    case kDateColumn: return DateText(v);
+    default: return textOf(v);
+    }
+}
+
+// Cells are made here rather than through ListGrid::SetCell: a day list can be long.
+void fillRowFrom(QTableWidget* grid, int tableRow, const RecordSet& rs, int record, const FieldMap& m,
+                 const Qt::Alignment (&align)[kColumns], bool keepDate)
 {
     for (int c = 0; c < kColumns; ++c) {
-        const int i = m.index[c];
-        QString text;
-        if (i >= 0) {
-            const QVariant v = rs.value(record, i);
-            if (c == 3) {
-                text = AgeText(v);
-                if (m.ageUnit >= 0)
-                    text += textOf(rs.value(record, m.ageUnit));
-            } else if (c == 8) {
-                text = textOf(v);
-                const QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-                if (d.isValid())
-                    text = d.toString(QStringLiteral("yyyy-MM-dd"));
-            } else {
-                text = textOf(v);
-            }
-        }
-        grid->setItem(tableRow, c, cell(text, c));
+        if (keepDate && c == kDateColumn)
+            continue;
+        auto* item = new QTableWidgetItem(cellText(c, rs, record, m));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setTextAlignment(align[c]);
+        grid->setItem(tableRow, c, item);
     }
+}
+
+void alignments(const QTableWidget* grid, Qt::Alignment (&align)[kColumns])
+{
+    for (int c = 0; c < kColumns; ++c)
+        align[c] = ListGrid::ColumnAlignment(grid, c);
 }
 }
 
-void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs)
+QString DateText(const QVariant& rpdate)
 {
-    fillRowFrom(grid, tableRow, rs, rs.position(), mapFields(rs));
+    const QString text = textOf(rpdate);
+    const QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : text;
+}
+
+void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate)
+{
+    Qt::Alignment align[kColumns];
+    alignments(grid, align);
+    fillRowFrom(grid, tableRow, rs, rs.position(), mapFields(rs), align, keepReportDate);
 }
 
 void FillRows(QTableWidget* grid, const RecordSet& rs)
 {
     const FieldMap m = mapFields(rs);
+    Qt::Alignment align[kColumns];
+    alignments(grid, align);
     const int n = rs.recordCount();
     grid->setRowCount(n);
     for (int r = 0; r < n; ++r)
-        fillRowFrom(grid, r, rs, r, m);
+        fillRowFrom(grid, r, rs, r, m, align, false);
 }
 
-int SelectedRow(const QTableWidget* grid)
+QueryResult ReadRow(qint64 key) { return ModADOconnect::QueryData(RowSql(), {QVariant(key)}); }
+
+void WriteSavedRow(QTableWidget* grid, const RecordSet& rs, bool insert)
 {
-    const auto rows = grid->selectionModel() ? grid->selectionModel()->selectedRows() : QModelIndexList();
-    if (!rows.isEmpty())
-        return rows.last().row();
-    return grid->currentRow();
+    if (!grid || rs.recordCount() < 1)
+        return;
+    const QString key = textOf(rs.value(rs.position(), mapFields(rs).index[kKeyColumn]));
+    // An update never overwrites the row of another report.
+    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, key);
+    if (row < 0)
+        return;
+    FillRow(grid, row, rs, !insert);
+    if (insert)
+        ListGrid::SelectRow(grid, row);
 }
 
-QString SelectedText(const QTableWidget* grid, int column)
+int RowOfReport(const QTableWidget* grid, const QString& key)
 {
-    const int r = SelectedRow(grid);
-    if (r < 0)
-        return QString();
-    const QTableWidgetItem* it = grid->item(r, column);
-    return it ? it->text() : QString();
+    if (ListGrid::IsEmpty(grid) || key.trimmed().isEmpty())
+        return -1;
+    const int selected = ListGrid::SelectedRow(grid);
+    if (ListGrid::Cell(grid, selected, kKeyColumn).trimmed() == key.trimmed())
+        return selected;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        if (ListGrid::Cell(grid, r, kKeyColumn).trimmed() == key.trimmed())
+            return r;
+    return -1;
+}
+
+void RemoveReportRow(QTableWidget* grid, const QString& key)
+{
+    const int row = RowOfReport(grid, key);
+    if (row < 0)
+        return;
+    ListGrid::SelectRow(grid, row);
+    ListGrid::RemoveSelectedRow(grid);
 }
 }

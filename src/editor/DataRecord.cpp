@@ -11,12 +11,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTreeWidget>
 
 using namespace EditorGeometry;
@@ -66,8 +68,13 @@ void DataRecord::setViewSytle(const QString& page)
 
 int DataRecord::showModally()
 {
-    if (!isVisible())
-        setWindowState(windowState() | Qt::WindowMaximized);   // the layout is made for the whole screen
+    if (!isVisible()) {
+        // The layout is made for the whole screen; without a window manager
+        // the maximised state alone leaves the window at its own size.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            setGeometry(screen->availableGeometry());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     ShowViewPanels();
     if (Opener::showModal(this) == -1)
         return -1;

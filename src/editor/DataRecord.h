@@ -184,7 +184,7 @@ private:
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
     ReportRecord::Texts recordTexts() const;
-    void writeListRow(bool insert);
+    void writeListRow(const class RecordSet& row, bool insert);
     void enterViewingState();
     void closePhrasePanel();
 

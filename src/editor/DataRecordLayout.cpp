@@ -296,6 +296,8 @@ void DataRecord::Form_Resize()
     QvVFW1->setGeometry(2, 2, v.vfwWidth, v.vfwHeight);
     for (EdButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
         b->move(v.buttonsLeft, b->y());
+    // The foot-switch note stays under the buttons rather than behind a wider video.
+    Label19->move(v.buttonsLeft + (8085 - 8040) / kTwipsPerPixel, Label19->y());
 }
 
 void DataRecord::Picdata_Resize()

@@ -1,10 +1,10 @@
 // Save with validation, delete and print of the editor's record.
 #include "editor/DataRecord.h"
-#include "editor/MainListRows.h"
 
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
 #include "core/Openers.h"
+#include "core/ReportList.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -158,6 +158,13 @@ void DataRecord::ButtnSave_Click()
         MessageBox::critical(r.description, kError);
         return;
     }
+    // The list row is read back as the main window's loader reads it.
+    const QueryResult listRow = ReportList::ReadRow(*key);
+    if (!listRow.hasRows()) {
+        tx.rollback();
+        MessageBox::critical(listRow.description, kError);
+        return;
+    }
     r = tx.commit();
     if (!r.ok()) {
         MessageBox::critical(r.description, kError);
@@ -167,52 +174,17 @@ void DataRecord::ButtnSave_Click()
     if (insert)
         recordKey_ = QString::number(*key);
     if (updateTable_)
-        writeListRow(insert);
+        writeListRow(*listRow.data, insert);
     QDir().mkpath(AppPaths::imageFolder());
     enterViewingState();
     closePhrasePanel();
 }
 
-void DataRecord::writeListRow(bool insert)
+void DataRecord::writeListRow(const RecordSet& row, bool insert)
 {
-    QTableWidget* grid = Openers::MainReportList();
-    if (!grid)
-        return;
-    int row = -1;
-    if (insert) {
-        if (MainListRows::IsEmpty(grid)) {
-            MainListRows::SetHighlight(grid, 1, MainListRows::kSelButtonFace);
-            if (grid->rowCount() < 1)
-                grid->setRowCount(1);
-        } else {
-            grid->setRowCount(grid->rowCount() + 1);
-        }
-        row = grid->rowCount() - 1;
-    } else {
-        row = MainListRows::SelectedRow(grid);
-        if (row < 0)
-            return;
-    }
-    const QString cells[] = {Text1->text(),
-                             Text2->text(),
-                             Text3->currentText(),
-                             Text4->text() + ComboAge->currentText(),
-                             Text6->currentText(),
-                             Text8->text(),
-                             Text18->text(),
-                             Text7->currentText(),
-                             DateText(Environment::today()),
-                             Text12->currentText(),
-                             Text16->toPlainText()};
-    for (int c = 0; c <= 10; ++c) {
-        if (c == 8 && !insert)
-            continue;   // an update keeps the report date of the first save
-        MainListRows::SetCell(grid, row, c, cells[c]);
-    }
-    if (insert) {
-        MainListRows::SetCell(grid, row, MainListRows::kKeyColumn, recordKey_);
-        MainListRows::SelectRow(grid, row);
-    }
+    // An insert shows today's report date in the list's own form; an update
+    // leaves the date column alone (the report date never changes).
+    ReportList::WriteSavedRow(Openers::MainReportList(), row, insert);
 }
 
 void DataRecord::enterViewingState()
@@ -275,8 +247,7 @@ void DataRecord::ButtnDel_Click()
         }
     }
     if (updateTable_)
-        if (QTableWidget* grid = Openers::MainReportList())
-            MainListRows::RemoveSelectedRow(grid);
+        ReportList::RemoveReportRow(Openers::MainReportList(), recordKey_);
     for (QWidget* w : inputControls())
         w->setEnabled(false);
     resetRecordValues();

@@ -1,7 +1,7 @@
 #include "editor/ReportLoader.h"
 
 #include "editor/DataRecord.h"
-#include "editor/MainListRows.h"
+#include "core/ReportList.h"
 #include "editor/ReportRecord.h"
 
 #include "core/Mmain.h"
@@ -180,34 +180,34 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 void ViewFromMainList()
 {
     const QTableWidget* grid = Openers::MainReportList();
-    if (MainListRows::IsEmpty(grid)) {
+    if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
         return;
     }
-    const int row = MainListRows::SelectedRow(grid);
-    LoadReportIntoEditor(MainListRows::Cell(grid, row, MainListRows::kKeyColumn), Variant::View);
+    const int row = ListGrid::SelectedRow(grid);
+    LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::View);
 }
 
 void ModifyFromMainList()
 {
     const QTableWidget* grid = Openers::MainReportList();
-    if (MainListRows::IsEmpty(grid)) {
+    if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), QStringLiteral("错误"));
         return;
     }
-    const int row = MainListRows::SelectedRow(grid);
+    const int row = ListGrid::SelectedRow(grid);
     if (!gRights[Mmain::RightEditOthers] &&
-        MainListRows::Cell(grid, row, MainListRows::kDoctorColumn) != Mmain::gUserName) {
+        ListGrid::Cell(grid, row, ReportList::kDoctorColumn) != Mmain::gUserName) {
         MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
         return;
     }
-    LoadReportIntoEditor(MainListRows::Cell(grid, row, MainListRows::kKeyColumn), Variant::Modify);
+    LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::Modify);
 }
 
 void QueryView(const QTableWidget* MGrid)
 {
-    const QString key = MGrid && !MainListRows::IsEmpty(MGrid)
-                            ? MainListRows::Cell(MGrid, MGrid->currentRow(), 21)
+    const QString key = MGrid && !ListGrid::IsEmpty(MGrid)
+                            ? ListGrid::Cell(MGrid, MGrid->currentRow(), 21)
                             : QString();
     if (key.isEmpty()) {
         MessageBox::information(QStringLiteral("当前没有查询数据"), QStringLiteral("提示"));
@@ -222,11 +222,11 @@ bool related(const QTableWidget* grid, Variant v)
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
     ed.clearSlots();
-    if (MainListRows::IsEmpty(grid)) {
+    if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
         return false;
     }
-    return LoadReportIntoEditor(MainListRows::Cell(grid, MainListRows::SelectedRow(grid), 7), v);
+    return LoadReportIntoEditor(ListGrid::Cell(grid, ListGrid::SelectedRow(grid), 7), v);
 }
 }
 

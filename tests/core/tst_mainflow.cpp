@@ -1,0 +1,431 @@
+// The whole program's report flow through its real windows: log in, the main
+// window's list, the editor opened by the main window's commands, save, modify,
+// view, delete in both windows, and the rights that guard other users' reports.
+// Modal windows are driven from the opener's hook while they are shown.
+#include "core/FrmMain.h"
+#include "core/ListGrid.h"
+#include "core/Mmain.h"
+#include "core/ModADOconnect.h"
+#include "core/Palette.h"
+#include "core/QvButton.h"
+#include "core/QvTextBox.h"
+#include "core/ReportList.h"
+#include "core/login.h"
+#include "editor/DataRecord.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+#include "support/TestFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <functional>
+
+namespace {
+const QDate kToday(2024, 3, 15);
+const QString kAdmin = QStringLiteral("系统管理员");
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+qint64 addReport(const QString& exam, const QString& name, const QString& rpdate, const QString& rpdr)
+{
+    const QueryResult r = ModADOconnect::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, utpatientid, "
+                       "inpatientid, pgdate, rpdate, rpdr, times, obligate1, obligate3, checkconclusion, facility) "
+                       "VALUES (?, ?, '女', 30, '岁', '外科', '赵医师', 'Z9', ?, ?, ?, 0, 1, 'M9', '旧诊断', '')"),
+        {exam, name, rpdate, rpdate, rpdr});
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.description));
+    return ModADOconnect::LastInsertId();
+}
+
+int count(const QString& sql, const QVariantList& params = {})
+{
+    const QueryResult r = ModADOconnect::QueryData(sql, params);
+    return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
+}
+
+// What a list row shows: the text and alignment of every cell.
+struct Row {
+    QStringList texts;
+    QList<int> alignments;
+    bool operator==(const Row&) const = default;
+};
+
+Row rowOf(const QTableWidget* g, int r)
+{
+    Row out;
+    for (int c = 0; c < g->columnCount(); ++c) {
+        const QTableWidgetItem* it = g->item(r, c);
+        out.texts << (it ? it->text() : QString());
+        out.alignments << (it ? int(it->textAlignment()) : -1);
+    }
+    return out;
+}
+
+int rowWithKey(const QTableWidget* g, const QString& key)
+{
+    for (int r = 0; r < g->rowCount(); ++r)
+        if (ListGrid::Cell(g, r, ReportList::kKeyColumn) == key)
+            return r;
+    return -1;
+}
+
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
+
+void typeInto(QWidget* box, const QString& text)
+{
+    box->setFocus();
+    if (auto* e = qobject_cast<QLineEdit*>(box)) {
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+    } else if (auto* c = qobject_cast<QComboBox*>(box)) {
+        box = c->lineEdit();
+        c->lineEdit()->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+    } else if (auto* p = qobject_cast<QPlainTextEdit*>(box)) {
+        p->selectAll();
+        QTest::keyClick(p, Qt::Key_Delete);
+    }
+    // Chinese arrives through the input method, as it does for a user.
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(box, &commit);
+}
+
+void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center()); }
+
+// Logs in through the login window as the program does at start-up.
+FrmMain* logIn(const QString& code)
+{
+    if (!login::current())
+        Mmain::ShowLogin();
+    login* l = login::current();
+    if (!l)
+        return nullptr;
+    l->activateWindow();
+    (void)QTest::qWaitForWindowActive(l);
+    QTest::keyClicks(l->Text1, code);
+    QTest::keyClick(l->Text1, Qt::Key_Return);
+    QTest::keyClick(l->Text2, Qt::Key_Return);
+    flushDeletes();
+    FrmMain* w = FrmMain::current();
+    if (w) {
+        w->activateWindow();
+        (void)QTest::qWaitForWindowActive(w);
+    }
+    return w;
+}
+
+// Runs the editor the main window opens: the hook shows it, lets the test
+// drive it as a user would, and closes it through its own close button.
+struct EditorSession {
+    int opened = 0;
+    std::function<void(DataRecord&)> drive;
+    EditorSession()
+    {
+        Opener::setHook([this](QDialog* d) {
+            auto* ed = qobject_cast<DataRecord*>(d);
+            if (!ed)
+                return 0;
+            ++opened;
+            ed->show();
+            (void)QTest::qWaitForWindowExposed(ed);
+            if (drive)
+                drive(*ed);
+            if (ed->isVisible()) {
+                if (ed->ButtnSave->isEnabled())
+                    MessageBox::queueAnswer(MessageBox::Answer::No);
+                click(ed->ButtnBack);
+            }
+            // The window manager gives the focus back to the main window.
+            if (FrmMain* m = FrmMain::current()) {
+                m->activateWindow();
+                (void)QTest::qWaitForWindowActive(m);
+            }
+            return ed->result();
+        });
+    }
+    ~EditorSession() { Opener::setHook([](QDialog*) { return 0; }); }
+};
+}
+
+class TestMainFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        QVERIFY(folder_->ok());
+        Palette::LoadSkin();
+        Environment::setTodayOverride(kToday);
+        Environment::setScreenSizeOverride(QSize(1280, 1024));
+        Environment::setPrinterInstalledOverride(true);
+        // 李医生 edits his own reports only (no right 2); 王医生 may only view (no right 1).
+        QVERIFY(TestFolder::exec(QStringLiteral(
+            "INSERT INTO user VALUES ('li', '李医生', NULL, 1, 1, 0, 1, 1, 1, 1, 1),"
+            " ('wang', '王医生', NULL, 1, 0, 0, 1, 1, 1, 1, 1)")));
+    }
+    void cleanup()
+    {
+        DataRecord& ed = DataRecord::instance();
+        if (ed.isVisible())
+            ed.hide();
+        if (FrmMain* w = FrmMain::current())
+            w->close();
+        if (login* l = login::current())
+            l->close();
+        flushDeletes();
+        folder_.reset();
+    }
+
+    void newModifyViewAndDeleteAReport()
+    {
+        const qint64 oldKey = addReport(QStringLiteral("OLD1"), QStringLiteral("李四"), QStringLiteral("2024-03-14"), kAdmin);
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '%1'), ('s2', '77')")
+                                     .arg(oldKey)));
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QCOMPARE(Mmain::gUserName, kAdmin);
+        QTableWidget* g = w->MSHFlexGrid1;
+        QVERIFY(ReportList::IsEmpty(g));
+
+        // New report from the tool bar: typed, saved, closed.
+        EditorSession session;
+        session.drive = [](DataRecord& ed) {
+            QCOMPARE(ed.savebj(), QStringLiteral("insert"));
+            QVERIFY(ed.editing());
+            click(ed.Buttninfo);
+            typeInto(ed.Text1, QStringLiteral("X2024"));
+            typeInto(ed.Text2, QStringLiteral("王小明"));
+            typeInto(ed.Text4, QStringLiteral("07.50"));   // stored as 7.5
+            typeInto(ed.ComboAge, QStringLiteral("岁"));
+            typeInto(ed.Text6, QStringLiteral("内科"));
+            typeInto(ed.Text8, QStringLiteral("Z100"));
+            typeInto(ed.Text18, QStringLiteral("M100"));
+            typeInto(ed.Text7, QStringLiteral("钱医师"));
+            typeInto(ed.Text16, QStringLiteral("两肺未见明显异常"));
+            click(ed.ButtnSave);
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            QVERIFY(!ed.editing());
+            ed.grab().save(testOutputFolder() + QStringLiteral("/mainflow_editor_saved.png"));
+        };
+        click(w->ButtnNew);
+        QCOMPARE(session.opened, 1);
+        QVERIFY(!DataRecord::instance().isVisible());
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        const QString newKey = QString::number(
+            count(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'X2024'")));
+
+        // The blank row became the new report, selected.
+        QVERIFY(!ReportList::IsEmpty(g));
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonFace);
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(ReportList::SelectedRow(g), 0);
+        QCOMPARE(ListGrid::Cell(g, 0, ReportList::kKeyColumn), newKey);
+        const Row saved = rowOf(g, 0);
+        QCOMPARE(saved.texts, QStringList({"X2024", "王小明", "男", "7.5岁", "内科", "Z100", "M100", "钱医师",
+                                           "2024-03-15", kAdmin, "两肺未见明显异常", newKey}));
+        // The selected row stays legible on the light selection colour.
+        const QPalette pal = g->palette();
+        QVERIFY(qAbs(qGray(pal.color(QPalette::Highlight).rgb()) - qGray(pal.color(QPalette::HighlightedText).rgb())) > 100);
+        w->grab().save(testOutputFolder() + QStringLiteral("/mainflow_list_after_new.png"));
+        // Exactly the row the main window's own loader gives.
+        w->DTPicker1_Change();
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
+        QCOMPARE(rowOf(g, rowWithKey(g, newKey)), saved);
+
+        // Modify the older report from its own day's list: the date column stays.
+        w->DTPicker1->setDate(QDate(2024, 3, 14));
+        QCOMPARE(g->rowCount(), 1);
+        const QRect r0 = g->visualRect(g->model()->index(0, 1));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r0.center());
+        QCoreApplication::processEvents();
+        session.drive = [](DataRecord& ed) {
+            QCOMPARE(ed.savebj(), QStringLiteral("update"));
+            QVERIFY(ed.editing());
+            QVERIFY(!ed.Text12->isEnabled());
+            QCOMPARE(ed.Text1->text(), QStringLiteral("OLD1"));
+            typeInto(ed.Text2, QStringLiteral("李四新"));
+            typeInto(ed.Text16, QStringLiteral("右下肺少许炎症"));
+            QTest::keyClick(&ed, Qt::Key_F5);   // save by its key
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            QVERIFY(!ed.editing());
+        };
+        QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(session.opened, 2);
+        QCOMPARE(g->rowCount(), 1);
+        const Row modified = rowOf(g, 0);
+        QCOMPARE(modified.texts.at(1), QStringLiteral("李四新"));
+        QCOMPARE(modified.texts.at(8), QStringLiteral("2024-03-14"));
+        QCOMPARE(modified.texts.at(10), QStringLiteral("右下肺少许炎症"));
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE rpdate = '2024-03-14' AND brname = '李四新'")),
+                 1);
+        w->DTPicker1_Change();
+        QCOMPARE(rowOf(g, 0), modified);
+
+        // View, then delete from the editor: the row leaves the list, the study link is cleared.
+        session.drive = [](DataRecord& ed) {
+            QVERIFY(!ed.editing());
+            QVERIFY(!ed.ButtnSave->isEnabled());
+            QCOMPARE(ed.Text2->text(), QStringLiteral("李四新"));
+            QCOMPARE(ed.Text16->toPlainText(), QStringLiteral("右下肺少许炎症"));
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+            QCOMPARE(lastText(), QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"));
+            QCOMPARE(ed.Text1->text(), QString());
+            QVERIFY(!ed.ButtnDel->isEnabled());
+        };
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 3);
+        QVERIFY(ReportList::IsEmpty(g));
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
+        QCOMPARE(ListGrid::Cell(g, 0, 0), QString());
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE ctid = ?"), {oldKey}), 0);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '77'")), 1);
+        // Nothing to view or delete now.
+        MessageBox::clearShown();
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行查看操作"));
+        QCOMPARE(session.opened, 3);
+
+        // A second report today, then the first one deleted from the main list.
+        session.drive = [](DataRecord& ed) {
+            click(ed.Buttninfo);
+            typeInto(ed.Text1, QStringLiteral("X2025"));
+            typeInto(ed.Text2, QStringLiteral("赵六"));
+            typeInto(ed.Text4, QStringLiteral("3"));
+            ed.ComboAge->setCurrentText(QStringLiteral("月"));
+            click(ed.ButtnSave);
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        };
+        MessageBox::clearShown();
+        QTest::keyClick(w, Qt::Key_F2);   // the list moves back to today first
+        QCOMPARE(session.opened, 4);
+        QCOMPARE(w->DTPicker1->date(), kToday);
+        QCOMPARE(g->rowCount(), 2);
+        QCOMPARE(ReportList::SelectedRow(g), 1);
+        QCOMPARE(ListGrid::Cell(g, 1, 3), QStringLiteral("3月"));
+        g->selectRow(0);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        QTest::keyClick(w, Qt::Key_Delete);
+        QCOMPARE(lastText(), QStringLiteral("你将删除检查号为 X2024 的报告,删除后将不能恢复,请确认是否删除?"));
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(ListGrid::Cell(g, 0, 0), QStringLiteral("X2025"));
+        QCOMPARE(ReportList::SelectedRow(g), 0);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 1);
+        // The remaining one is the current report for the next command.
+        session.drive = [](DataRecord& ed) { QCOMPARE(ed.Text1->text(), QStringLiteral("X2025")); };
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 5);
+    }
+
+    // The editor rewrites and removes the row of its own report, even when the
+    // list's selection has moved meanwhile.
+    void listRowsFollowTheReportKey()
+    {
+        addReport(QStringLiteral("K1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
+        addReport(QStringLiteral("K2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QTableWidget* g = w->MSHFlexGrid1;
+        const Row second = rowOf(g, 1);
+        EditorSession session;
+        session.drive = [g](DataRecord& ed) {
+            ListGrid::SelectRow(g, 1);
+            click(ed.ButtnEnable);
+            typeInto(ed.Text2, QStringLiteral("甲改"));
+            click(ed.ButtnSave);
+            QCOMPARE(ListGrid::Cell(g, 0, 1), QStringLiteral("甲改"));
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+        };
+        ListGrid::SelectRow(g, 0);
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 1);
+        QCOMPARE(g->rowCount(), 1);
+        QCOMPARE(rowOf(g, 0), second);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
+    }
+
+    void rightsGuardOtherUsersReports()
+    {
+        addReport(QStringLiteral("A1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
+        addReport(QStringLiteral("L1"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), QStringLiteral("李医生"));
+        FrmMain* w = logIn(QStringLiteral("li"));
+        QVERIFY(w);
+        QCOMPARE(Mmain::gUserName, QStringLiteral("李医生"));
+        QVERIFY(!Mmain::gRights[Mmain::RightEditOthers]);
+        QTableWidget* g = w->MSHFlexGrid1;
+        QCOMPARE(g->rowCount(), 2);
+        EditorSession session;
+
+        // Another user's report: modify and delete are refused before anything opens.
+        ListGrid::SelectRow(g, 0);
+        QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(lastText(), QStringLiteral("你没有修改其他人所建报告的权限，操作取消"));
+        QTest::keyClick(w, Qt::Key_Delete);
+        QCOMPARE(lastText(), QStringLiteral("你没有删除其他人所建报告的权限，操作取消"));
+        QCOMPARE(session.opened, 0);
+        QCOMPARE(g->rowCount(), 2);
+        // Viewing it is allowed; the editor refuses to modify or delete it.
+        session.drive = [](DataRecord& ed) {
+            QCOMPARE(ed.Text1->text(), QStringLiteral("A1"));
+            click(ed.ButtnEnable);
+            QCOMPARE(lastText(), QStringLiteral("你没有修改其他人所建报告的权限，操作取消"));
+            QVERIFY(!ed.editing());
+            click(ed.ButtnDel);
+            QCOMPARE(lastText(), QStringLiteral("你没有删除其他人所建报告的权限，操作取消"));
+        };
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 1);
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+
+        // His own report opens for modifying.
+        ListGrid::SelectRow(g, 1);
+        session.drive = [](DataRecord& ed) {
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            QVERIFY(ed.editing());
+            QCOMPARE(ed.Text1->text(), QStringLiteral("L1"));
+        };
+        MessageBox::clearShown();
+        QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(session.opened, 2);
+
+        // Re-login as a user without right 1: new, modify and delete do nothing.
+        w->action(QStringLiteral("重新登录"))->trigger();
+        flushDeletes();
+        QVERIFY(!FrmMain::current());
+        QVERIFY(login::current());
+        w = logIn(QStringLiteral("wang"));
+        QVERIFY(w);
+        QCOMPARE(Mmain::gUserName, QStringLiteral("王医生"));
+        QVERIFY(!w->ButtnNew->isEnabled());
+        MessageBox::clearShown();
+        for (Qt::Key k : {Qt::Key_F2, Qt::Key_F3, Qt::Key_Delete})
+            QTest::keyClick(w, k);
+        click(w->ButtnNew);
+        QCOMPARE(session.opened, 2);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
+};
+
+QTEST_MAIN(TestMainFlow)
+#include "tst_mainflow.moc"
