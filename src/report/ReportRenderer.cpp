@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPrinter>
+#include <QTextBoundaryFinder>
 #include <cmath>
 
 const QString ReportRenderer::kTitle = QStringLiteral("放 射 检 查 报 告 单");
@@ -219,21 +220,29 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
         // Logo: as tall as the hospital name and the title together.
         const QString logo = AppPaths::file(QStringLiteral("head.bmp"));
         if (QFile::exists(logo)) {
-            ApplyMeasureFont(1);
-            double side = sf.textHeight(kMeasureText);
-            ApplyMeasureFont(2);
-            side += sf.textHeight(kMeasureText) + s_.hjj + 2;
-            const QSize size = QImageReader(logo).size();
-            if (!size.isValid() || size.isEmpty())
-                throw ReportError{ReportError::InvalidPicture, QStringLiteral("无效的图片：") + logo};
-            double x = s_.left + 2, y = s_.top - 1, w = side, h = side * size.height() / size.width();
-            if (mode == Mode::Preview) {
-                x *= m_.Z;
-                y *= m_.Z;
-                w *= m_.Z;
-                h *= m_.Z;
+            // A damaged logo is reported and left out; the header goes on without it.
+            try {
+                ApplyMeasureFont(1);
+                double side = sf.textHeight(kMeasureText);
+                ApplyMeasureFont(2);
+                side += sf.textHeight(kMeasureText) + s_.hjj + 2;
+                const QSize size = QImageReader(logo).size();
+                if (!size.isValid() || size.isEmpty())
+                    throw ReportError{ReportError::InvalidPicture, logo};
+                double x = s_.left + 2, y = s_.top - 1, w = side, h = side * size.height() / size.width();
+                if (mode == Mode::Preview) {
+                    x *= m_.Z;
+                    y *= m_.Z;
+                    w *= m_.Z;
+                    h *= m_.Z;
+                }
+                sf.paintPicture(logo, x, y, w, h);
+            } catch (const ReportError& e) {
+                if (e.number != ReportError::InvalidPicture)
+                    throw;
+                report(ReportError{e.number, QStringLiteral("页眉图标 head.bmp 无法读取（文件已损坏或不是图片），"
+                                                            "报告不带图标打印")});
             }
-            sf.paintPicture(logo, x, y, w, h);
         }
 
         // Hospital name; a blank one prints the title in its place (the stored
@@ -294,23 +303,42 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
     int lines = 0;
     const double f = mode == Mode::Print ? 1.0 : m_.Z;
     const double limit = m_.W - m_.L - m_.R - 2 * f;
+    // The character that reaches the limit stays on the line, unless it would pass
+    // the right margin: no line is drawn past the text width.
+    const double margin = m_.W - m_.L - m_.R;
+    // Lines are cut between whole characters only: a surrogate pair, an emoji
+    // sequence or a letter with its marks is never split.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, t);
+    auto characterEnd = [&characters](qsizetype at) {
+        characters.setPosition(at);
+        const qsizetype end = characters.toNextBoundary();
+        return end > at ? end : at + 1;
+    };
 
     while (i < n) {
         ApplyReportFont(fontSet, mode);
         if (lines >= lineLimit)
             break;
         QString line;
-        while (i < n && sf.textWidth(line) < limit && t.at(i) != QLatin1Char('\r')) {
-            line += t.at(i);
-            if (t.at(i).isHighSurrogate() && i + 1 < n) {
-                line += t.at(i + 1);
-                ++i;
+        double width = 0;
+        bool atMargin = false;
+        // A line always takes at least one character, so that the text moves on
+        // however narrow the page is.
+        while (i < n && (line.isEmpty() || width < limit) && t.at(i) != QLatin1Char('\r')) {
+            const qsizetype end = characterEnd(i);
+            const QString longer = line + t.mid(i, end - i);
+            const double w = sf.textWidth(longer);
+            if (!line.isEmpty() && w > margin) {
+                atMargin = true;
+                break;
             }
-            ++i;
+            line = longer;
+            width = w;
+            i = end;
         }
         sf.printLine(line);
         const bool atBreak = i < n && t.at(i) == QLatin1Char('\r');
-        if (!atBreak && sf.textWidth(line) >= limit) {
+        if (!atBreak && (atMargin || width >= limit)) {
             sf.currentX = m_.L;
             sf.currentY += m_.S2;
             if (CheckPageBreak(mode, pageToShow, pageToPrint))
@@ -444,10 +472,19 @@ bool ReportRenderer::renderOn(ReportSurface& surface, Mode mode, int pageToShow,
                 count += p.isEmpty() ? 0 : 1;
             const double rowWidth = m_.PW * count + (count > 1 ? (count - 1) * m_.S1 / 2 : 0);
             sf.currentX = (m_.W - rowWidth) / 2;
-            for (const QString& p : c_.pictures) {
+            for (int k = 0; k < 4; ++k) {
+                const QString& p = c_.pictures[k];
                 if (p.isEmpty() || !QFile::exists(p))
                     continue;
-                sf.paintPicture(p, sf.currentX, sf.currentY, m_.PW, m_.PH);
+                try {
+                    sf.paintPicture(p, sf.currentX, sf.currentY, m_.PW, m_.PH);
+                } catch (const ReportError& e) {
+                    if (e.number != ReportError::InvalidPicture)
+                        throw;
+                    // A damaged picture leaves its place empty; the rest of the page goes on.
+                    report(ReportError{e.number, QStringLiteral("报告图片 %1 无法读取（文件已损坏或不是图片），"
+                                                                "该位置留空").arg(k + 1)});
+                }
                 sf.currentX += m_.PW + m_.S1 / 2;
             }
             if (count > 0)
@@ -525,7 +562,10 @@ void ReportRenderer::printRun(int pageToPrint)
 
 void ReportRenderer::RenderReport(Mode mode, int pageToShow, int pageToPrint)
 {
-    reported_.clear();
+    // A failure is reported once per layout: the preview's later renderings of single
+    // pages repeat the layout of its counting pass and do not show the same box again.
+    if (mode == Mode::Print || pageToShow == 0)
+        reported_.clear();
     if (mode == Mode::Print) {
         printRun(pageToPrint);
         surface_ = nullptr;

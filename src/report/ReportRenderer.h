@@ -42,7 +42,9 @@ public:
 
     // Preview: page to show 0 draws every page in turn and counts them, N stops when
     // page N is complete and leaves it visible. Print: page to print 0 prints every
-    // page on the program's printer, N only page N. Failures are reported in a box.
+    // page on the program's printer, N only page N. Failures are reported in a box,
+    // each once per layout (a print, or a preview counting pass and the pages shown
+    // after it). A picture that cannot be read leaves its place empty and the page goes on.
     void RenderReport(Mode mode, int pageToShow, int pageToPrint);
     void RenderReport(const QString& mode, int pageToShow, int pageToPrint);
 

@@ -77,6 +77,12 @@ void PainterSurface::paintPicture(const QString& file, double x, double y, doubl
         return;
     QImageReader reader(file);
     reader.setAutoTransform(true);
+    // A picture larger than its place is decoded at the size it is drawn: a camera
+    // picture of many megapixels is neither held whole in memory nor sent whole to the printer.
+    const QSize target(std::max(1, int(std::ceil(dots(w)))), std::max(1, int(std::ceil(dots(h)))));
+    const QSize source = reader.size();
+    if (source.isValid() && (source.width() > target.width() || source.height() > target.height()))
+        reader.setScaledSize(target);
     const QImage img = reader.read();
     if (img.isNull())
         throw ReportError{ReportError::InvalidPicture, QStringLiteral("无效的图片：") + file};

@@ -1,6 +1,7 @@
 // Layout of the report page on a surface that records what is drawn.
 #include "core/Mmain.h"
 #include "platform/MessageBox.h"
+#include "report/ReportPaperWidget.h"
 #include "report/ReportRenderer.h"
 #include "report/ReportSurface.h"
 #include "support/TestFolder.h"
@@ -216,6 +217,81 @@ private slots:
         QVERIFY(d.find(QStringLiteral("L130")));
     }
 
+    void wrappedLinesStayInsideTheMargins()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        s.fonts[5].size = 14;   // 4.9 mm a character: 36 make 176.4 mm, 37 would pass 180 mm
+        ReportContent c;
+        ReportRenderer r(s, c);
+        auto bodyLines = [](const RecordingSurface& sf) {
+            QList<RecordingSurface::Op> out;
+            bool inBody = false;
+            for (const auto& o : sf.ops) {
+                if (o.kind != QLatin1String("print"))
+                    continue;
+                if (o.text == QStringLiteral("检查所见: ")) {
+                    inBody = true;
+                    continue;
+                }
+                if (inBody && o.text.startsWith(QStringLiteral("打印日期")))
+                    inBody = false;
+                else if (inBody)
+                    out << o;
+            }
+            return out;
+        };
+
+        // Chinese text and a long address without a blank: every line ends before the right margin.
+        const QString url = QStringLiteral("https://pacs.example.org/viewer?study=") + QString(200, QLatin1Char('7'));
+        c.values[18] = QString(100, QChar(0x80BA)) + QLatin1Char('\n') + url;
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        const auto lines = bodyLines(a);
+        QVERIFY(lines.size() >= 6);
+        QString joined;
+        for (const auto& o : lines) {
+            QVERIFY2(o.x + o.text.size() * 4.9 <= 190.0 + 1e-9, qPrintable(o.text));
+            QCOMPARE(o.x, 10.0);
+            joined += o.text;
+        }
+        QCOMPARE(lines.first().text.size(), 36);
+        QCOMPARE(joined, QString(100, QChar(0x80BA)) + url);   // nothing lost, nothing doubled
+
+        // Emoji (surrogate pairs and joined sequences) and accented letters are never cut apart.
+        const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");   // 8 units
+        const QString smile = QStringLiteral("\U0001F600");
+        const QString accented = QStringLiteral("e\u0301");
+        QString mixed;
+        for (int i = 0; i < 40; ++i)
+            mixed += smile + QStringLiteral("甲") + family + accented;
+        c.values[18] = mixed;
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        joined.clear();
+        for (const auto& o : bodyLines(b)) {
+            QVERIFY(!o.text.isEmpty());
+            QVERIFY2(!o.text.front().isLowSurrogate() && !o.text.back().isHighSurrogate(), qPrintable(o.text));
+            QVERIFY(o.text.front() != QChar(0x200D) && o.text.back() != QChar(0x200D));
+            QVERIFY(o.text.front() != QChar(0x0301));
+            joined += o.text;
+        }
+        QCOMPARE(joined, mixed);
+
+        // A page narrower than its margins still moves on: one character a line, no endless loop.
+        s.left = 100;
+        s.right = 100;
+        s.fonts[5].size = 10;
+        c.values[18] = QStringLiteral("一二三四五");
+        RecordingSurface narrow;
+        QVERIFY(r.renderOn(narrow, ReportRenderer::Mode::Print, 0, 0));
+        QStringList chars;
+        for (const auto& o : bodyLines(narrow))
+            chars << o.text;
+        QCOMPARE(chars, QStringList({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
+                                     QStringLiteral("四"), QStringLiteral("五")}));
+    }
+
     void headerRowsAndColumns()
     {
         PrintSettings s = plainSettings();
@@ -364,17 +440,61 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("482:打印机错误"));
 
-        // A picture that cannot be read ends the rendering the same way.
-        c.values[18].clear();
-        c.pictures[0] = folder_->file(QStringLiteral("img/broken.jpg"));
-        QFile f(c.pictures[0]);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("not a picture");
-        f.close();
-        PreviewSurface preview;
+    }
+
+    void damagedPicturesLeaveTheirPlaceEmpty()
+    {
+        PrintSettings s = plainSettings();
+        setSlot(s, 21, QStringLiteral("检查所见"), 18);
+        ReportContent c;
+        c.values[18] = QStringLiteral("心肺未见异常。");
+        for (int k : {1, 2}) {
+            c.pictures[k - 1] = folder_->file(QStringLiteral("img/p%1.jpg").arg(k));
+            QFile f(c.pictures[k - 1]);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (k == 1) {
+                f.write("\xff\xd8\xff\xe0 not a picture");
+            } else {
+                QImage img(20, 10, QImage::Format_RGB32);
+                img.fill(Qt::green);
+                QVERIFY(img.save(&f, "JPEG"));
+            }
+        }
+        // A damaged logo as well.
+        QFile logo(folder_->file(QStringLiteral("head.bmp")));
+        QVERIFY(logo.open(QIODevice::WriteOnly));
+        logo.write("BM broken");
+        logo.close();
+
+        ReportRenderer r(s, c);
+        r.setPreviewWidget(&paper_);
         MessageBox::clearShown();
-        QVERIFY(!r.renderOn(preview, ReportRenderer::Mode::Preview, 0, 0));
-        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:")));
+        r.RenderReport(ReportRenderer::kPreviewMode, 0, 0);
+        r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
+        // Each failure is told once, in words, and the page is drawn whole without them.
+        QCOMPARE(MessageBox::shownBoxes().size(), 2);
+        QCOMPARE(MessageBox::shownBoxes().at(0).text.left(4), QStringLiteral("481:"));
+        QVERIFY(MessageBox::shownBoxes().at(0).text.contains(QStringLiteral("head.bmp")));
+        QVERIFY(MessageBox::shownBoxes().at(1).text.startsWith(QStringLiteral("481:报告图片 1 ")));
+        QCOMPARE(s.pageCount, 1);
+        const QImage page = paper_.surface().image();
+        // The good picture stands in the second place of a two-picture row.
+        const double px = 96 / 25.4;
+        int greenLeft = -1;
+        for (int x = 0; x < page.width() && greenLeft < 0; ++x)
+            for (int yy = 0; yy < page.height(); yy += 2)
+                if (page.pixelColor(x, yy).green() > 200 && page.pixelColor(x, yy).red() < 60) {
+                    greenLeft = x;
+                    break;
+                }
+        QVERIFY(std::abs(greenLeft / px - ((200 - 81) / 2.0 + 41)) < 1.0);
+
+        RecordingSurface a;
+        MessageBox::clearShown();
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(a.find(Mmain::gHospitalName));
+        QVERIFY(a.find(QStringLiteral("心肺未见异常。")));
+        QCOMPARE(a.ops.last().kind, QStringLiteral("endDoc"));
     }
 
     void singlePagePrint()
@@ -399,6 +519,7 @@ private slots:
 
 private:
     std::unique_ptr<TestFolder> folder_;
+    ReportPaperWidget paper_;
 };
 
 QTEST_MAIN(tst_ReportLayout)

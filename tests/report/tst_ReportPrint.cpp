@@ -257,14 +257,75 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("482:")));
         QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
 
-        // A picture that cannot be read: reported, and no job is started at all.
-        backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
-        MessageBox::clearShown();
-        QVERIFY(TestFolder::exec(QStringLiteral("update reports set picture3=X'00112233'")));
+        QVERIFY(!QFile::exists(folder_->file(QStringLiteral("no/such/folder/out.pdf"))));
+    }
+
+    void damagedHugeAndMissingPictures()
+    {
+        useEveryItem();
+        const qint64 id = addReport(QStringLiteral("胸廓对称。"), true);
+        // Picture 1 a camera picture far larger than the page needs (its header says
+        // 9000 x 9000, more than the image reader takes whole), picture 2 missing,
+        // picture 3 damaged, picture 4 good.
+        QByteArray huge = jpeg(kPictureColours[0]);
+        const qsizetype sof = huge.indexOf(QByteArray("\xff\xc0", 2));
+        QVERIFY(sof > 0);
+        huge[sof + 5] = char(0x23);
+        huge[sof + 6] = char(0x28);
+        huge[sof + 7] = char(0x23);
+        huge[sof + 8] = char(0x28);
+        QVERIFY(TestFolder::exec(QStringLiteral("update reports set picture1=X'%1', picture2=NULL, "
+                                                "picture3=X'ffd8ffe000112233'")
+                                     .arg(QString::fromLatin1(huge.toHex()))));
         QVERIFY(print(id));
+        // One clear message for the damaged picture; everything else is printed.
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:")));
-        QVERIFY(!QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+        QVERIFY2(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:报告图片 3 ")),
+                 qPrintable(MessageBox::shownBoxes().first().text));
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        QCOMPARE(pdfPages(pdf), 1);
+        const QString t = pdfText(pdf);
+        QVERIFY(t.contains(QStringLiteral("东方市第一人民医院")));
+        QVERIFY(t.contains(QStringLiteral("胸廓对称。")));
+        QVERIFY(t.contains(QStringLiteral("打印日期：")));
+        // Three places in the row (three pictures stored): the huge one first, an empty
+        // place, the good one last.
+        pdfPageImage(pdf, 1, 110, testOutputFolder() + QStringLiteral("/report-damaged-picture"));
+        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("dh")));
+        const double rowLeft = 5 + (200 - (3 * 40 + 2 * 1.5)) / 2;
+        // (Only the first rows of the stretched-out picture hold data; the decoder fills the rest grey.)
+        auto centre = [&page, top = colourBox(page, kPictureColours[3], 100).top()](double left) {
+            const double dots = 100 / 25.4;
+            return page.pixelColor(int((left + 20) * dots), int((top + 15) * dots));
+        };
+        const QColor first = centre(rowLeft), second = centre(rowLeft + 41.5);
+        QVERIFY2(std::abs(first.red() - 128) < 12 && std::abs(first.blue() - 128) < 12, qPrintable(first.name()));
+        QCOMPARE(second, QColor(Qt::white));
+        const QRectF last = colourBox(page, kPictureColours[3], 100);
+        QVERIFY(std::abs(last.left() - (rowLeft + 2 * 41.5)) < 1.0);
+        QVERIFY(std::abs(last.width() - 40) < 1.0);
+        QVERIFY(colourBox(page, kPictureColours[2], 100).isNull());
+    }
+
+    void missingFonts()
+    {
+        // Font faces this machine does not have: the page falls back to an installed
+        // face that has the Chinese characters.
+        useEveryItem();
+        Modini::SetIniValue(QStringLiteral("font1"), QStringLiteral("mFontname"), QStringLiteral("不存在的字体"));
+        Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontname"), QStringLiteral("No Such Face"));
+        Modini::SetIniValue(QStringLiteral("font9"), QStringLiteral("mFontname"), QString());
+        const qint64 id = addReport(QStringLiteral("双肺纹理清晰，心影不大。"), false);
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        const QString t = pdfText(pdf);
+        QVERIFY(t.contains(QStringLiteral("东方市第一人民医院")));
+        QVERIFY(t.contains(QStringLiteral("双肺纹理清晰，心影不大。")));
+        QVERIFY(t.contains(QStringLiteral("打印日期：")));
+        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        QVERIFY2(fonts.contains(QStringLiteral("WenQuanYi"), Qt::CaseInsensitive), qPrintable(fonts));
     }
 
     void preview()
