@@ -308,6 +308,40 @@ private slots:
         QVERIFY(colourBox(page, kPictureColours[2], 100).isNull());
     }
 
+    void bodyLinesStayInsideTheMargins()
+    {
+        // A body font whose characters do not divide the text width evenly (18 pt), Chinese text,
+        // an address without blanks and emoji: no word of the page passes the right margin.
+        useEveryItem();
+        Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontsize"), QStringLiteral("18"));
+        QString findings = QString(120, QChar(0x80BA)) + QLatin1Char('\n') +
+                           QStringLiteral("https://pacs.example.org/viewer?study=1.2.840.") + QString(150, QLatin1Char('7')) +
+                           QLatin1Char('\n');
+        for (int i = 0; i < 30; ++i)
+            findings += QStringLiteral("右肺\U0001F600结节");
+        const qint64 id = addReport(findings, false);
+        QVERIFY(print(id));
+        QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        const QString html = folder_->file(QStringLiteral("words.html"));
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, html});
+        QFile f(html);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString words = QString::fromUtf8(f.readAll());
+        const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
+        int n = 0;
+        double right = 0;
+        for (auto it = word.globalMatch(words); it.hasNext(); ++n) {
+            const auto m = it.next();
+            right = std::max(right, m.captured(2).toDouble() * 25.4 / 72);
+        }
+        QVERIFY(n > 20);
+        // The sheet's printable area starts 5 mm in; the right margin is 15 mm of its 200 mm.
+        QVERIFY2(right <= 5 + 200 - 15 + 0.3, qPrintable(QString::number(right)));
+        QVERIFY(pdfText(pdf).contains(QString(150, QLatin1Char('7')).left(20)));
+        pdfPageImage(pdf, 1, 110, testOutputFolder() + QStringLiteral("/report-wrapping"));
+    }
+
     void missingFonts()
     {
         // Font faces this machine does not have: the page falls back to an installed
