@@ -54,6 +54,7 @@ void DataRecord::ensureLoaded()
     if (!isVisible())
         resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
     buildControls();
+    keepStored_.fill(false);
     loaded_ = true;
     Form_Load();
     Form_Resize();
@@ -159,6 +160,7 @@ QString DataRecord::labelCaption(int field) const
 
 void DataRecord::clearSlots()
 {
+    keepStored_.fill(false);
     for (int k = 0; k < 4; ++k) {
         Picload[size_t(k)]->Cls();
         Picload[size_t(k)]->Tag.clear();
@@ -384,25 +386,21 @@ void DataRecord::BVidCapture_Click() { emit captureRequested(); }
 
 bool DataRecord::handleFunctionKey(int key)
 {
+    // Each key runs its command only while the command's button is enabled;
+    // otherwise the key goes on to the control that has the focus.
     if (!loaded_)
         return false;
+    auto run = [](EdButton* button, auto command) {
+        if (!button->isEnabled())
+            return false;
+        command();
+        return true;
+    };
     switch (key) {
-    case Qt::Key_F9:
-        if (BVidCapture->isEnabled())
-            BVidCapture_Click();
-        return true;
-    case Qt::Key_F5:
-        if (ButtnSave->isEnabled())
-            ButtnSave_Click();
-        return true;
-    case Qt::Key_F8:
-        if (Buttnmbzr->isEnabled())
-            Buttnmbzr_Click();
-        return true;
-    case Qt::Key_F2:
-        if (ButtnNew->isEnabled())
-            ButtnNew_Click();
-        return true;
+    case Qt::Key_F9: return run(BVidCapture, [this] { BVidCapture_Click(); });
+    case Qt::Key_F5: return run(ButtnSave, [this] { ButtnSave_Click(); });
+    case Qt::Key_F8: return run(Buttnmbzr, [this] { Buttnmbzr_Click(); });
+    case Qt::Key_F2: return run(ButtnNew, [this] { ButtnNew_Click(); });
     default: return false;
     }
 }
@@ -424,6 +422,12 @@ bool DataRecord::event(QEvent* e)
     case QEvent::KeyPress: {
         auto* k = static_cast<QKeyEvent*>(e);
         if (handleFunctionKey(k->key())) {
+            k->accept();
+            return true;
+        }
+        // The window closes by its close button and 退 出 only; a stray
+        // Escape while typing must not close it.
+        if (k->key() == Qt::Key_Escape) {
             k->accept();
             return true;
         }

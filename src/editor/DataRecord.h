@@ -60,6 +60,11 @@ public:
 
     // Empties the four report slots on screen (files are kept).
     void clearSlots();
+    // The stored picture of slot k (0..3) could not be put on screen when the
+    // record was opened: the slot is empty, and saving the record again keeps
+    // the stored picture instead of clearing it. Reset by clearSlots().
+    void keepStoredPicture(int k, bool keep) { keepStored_[size_t(k)] = keep; }
+    bool keepsStoredPicture(int k) const { return keepStored_[size_t(k)]; }
     // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
     bool showSlotFile(int k, const QString& path);
 
@@ -205,6 +210,7 @@ private:
     bool videoOn_ = false;
     QString dicomPrevious1_, dicomPrevious2_;
     int layoutMode_ = 0;
+    std::array<bool, 4> keepStored_{};
 
     // Window-level panel rectangles in twips.
     EditorGeometry::Panels panels_;

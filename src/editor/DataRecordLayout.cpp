@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include <limits>
+
 using namespace EditorGeometry;
 
 namespace {
@@ -34,11 +36,24 @@ QLabel* makeLabel(QWidget* parent, const QString& caption, int l, int t, int w, 
     return lb;
 }
 
+// Record boxes hold whatever the record holds: a stored text longer than the
+// line edit's default limit of 32767 characters must not be cut on loading,
+// or the next save would store the cut text.
+constexpr int kUnlimited = std::numeric_limits<int>::max();
+
+QLineEdit* makeEdit(QWidget* parent)
+{
+    auto* e = new QLineEdit(parent);
+    e->setMaxLength(kUnlimited);
+    return e;
+}
+
 QComboBox* makeCombo(QWidget* parent)
 {
     auto* c = new QComboBox(parent);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
+    c->lineEdit()->setMaxLength(kUnlimited);
     return c;
 }
 
@@ -111,23 +126,23 @@ void DataRecord::buildControls()
         {&Label13, ReportRecord::times, 6015, 1215, 5972},   {&Label34, ReportRecord::obligate4, 6405, 1095, 6360},
         {&Label14, ReportRecord::checktechnique, 6780, 1095, 6735},
     };
-    Text1 = new QLineEdit(Picdata);
-    Text2 = new QLineEdit(Picdata);
+    Text1 = makeEdit(Picdata);
+    Text2 = makeEdit(Picdata);
     Text3 = makeCombo(Picdata);
-    Text4 = new QLineEdit(Picdata);
+    Text4 = makeEdit(Picdata);
     ComboAge = makeCombo(Picdata);
-    Text5 = new QLineEdit(Picdata);
+    Text5 = makeEdit(Picdata);
     Text6 = makeCombo(Picdata);
     Text7 = makeCombo(Picdata);
-    Text17 = new QLineEdit(Picdata);
-    Text8 = new QLineEdit(Picdata);
-    Text18 = new QLineEdit(Picdata);
-    Text9 = new QLineEdit(Picdata);
-    Text10 = new QLineEdit(Picdata);
+    Text17 = makeEdit(Picdata);
+    Text8 = makeEdit(Picdata);
+    Text18 = makeEdit(Picdata);
+    Text9 = makeEdit(Picdata);
+    Text10 = makeEdit(Picdata);
     Text12 = makeCombo(Picdata);
     Text11 = makeCombo(Picdata);
-    Text13 = new QLineEdit(Picdata);
-    Text19 = new QLineEdit(Picdata);
+    Text13 = makeEdit(Picdata);
+    Text19 = makeEdit(Picdata);
     Combojs = makeCombo(Picdata);
     for (const Row& r : rows) {
         *r.label = makeLabel(Picdata, ReportRecord::DesignLabel(r.field), 120, r.labelTop, r.labelWidth);
@@ -146,7 +161,7 @@ void DataRecord::buildControls()
     Label18 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::part), 240, 255, 1095);
     Combopart = place(makeCombo(Picdata2), 1200, 210, 3255, 330);
     Label16 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkname), 4680, 255, 1095);
-    Text14 = place(new QLineEdit(Picdata2), 5640, 210, 3930, 330);
+    Text14 = place(makeEdit(Picdata2), 5640, 210, 3930, 330);
     Label15 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checksymptom), 240, 645, 1095);
     Text15 = place(new QPlainTextEdit(Picdata2), 1200, 615, 8370, 3360);
     Label17 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkconclusion), 240, 4080, 1095);
@@ -340,7 +355,6 @@ void DataRecord::Picdata2_Resize()
         Picmc->resize(Picmc->width(), PicmcRect->height() - px(330));
         Picts->resize(Picts->width(), Picmc->height() - Picts->y());
         Picms->resize(Picms->width(), Picts->height());
-        Piczymc->resize(Piczymc->width(), Picts->height());
         TreeMS->resize(TreeMS->width(), Picms->height());
         Gridms->resize(Gridms->width(), Picms->height());
     }

@@ -104,14 +104,21 @@ void DataRecord::ButtnSave_Click()
         }
     }
 
-    // Every slot file is read before anything is written.
+    // Every slot file is read before anything is written. An empty slot
+    // clears its field, except on an update where the stored picture could
+    // not be shown when the record was opened: that one is kept.
     QVariantList pictures;
+    std::array<bool, 4> writePicture{};
     for (int k = 0; k < 4; ++k) {
         const QString path = Picload[size_t(k)]->Tag;
         if (path.isEmpty()) {
-            pictures.append(QVariant());
+            if (insert || !keepStored_[size_t(k)]) {
+                writePicture[size_t(k)] = true;
+                pictures.append(QVariant());
+            }
             continue;
         }
+        writePicture[size_t(k)] = true;
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
             MessageBox::critical(QStringLiteral("无法读取报告图像%1：%2\r\n%3").arg(k + 1).arg(path, f.errorString()),
@@ -152,7 +159,9 @@ void DataRecord::ButtnSave_Click()
     }
     QVariantList pictureParams = pictures;
     pictureParams.append(QVariant(qlonglong(*key)));
-    r = ModADOconnect::ExecuteSql(PicturesSql(), pictureParams);
+    const QString picturesSql = PicturesSql(writePicture);
+    if (!picturesSql.isEmpty())
+        r = ModADOconnect::ExecuteSql(picturesSql, pictureParams);
     if (!r.ok()) {
         tx.rollback();
         MessageBox::critical(r.description, kError);

@@ -109,18 +109,24 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
         MessageBox::critical(folderError, kSystemError);
     for (int n = 1; n <= 4; ++n) {
         const QVariant v = rs.field(28 + n);
+        ed.keepStoredPicture(n - 1, false);
         const QByteArray bytes = v.toByteArray();
         if (!v.isValid() || v.isNull() || bytes.isEmpty())
             continue;
         const QString path = SlotFile(n);
         QString why;
         if (!QFileInfo(AppPaths::imageFolder()).isDir() || !writeSlotFile(path, bytes, &why)) {
-            MessageBox::critical(QStringLiteral("无法写入报告图像%1：%2\r\n%3").arg(n).arg(path, why), kSystemError);
+            QString text = QStringLiteral("无法写入报告图像%1：%2").arg(n).arg(path);
+            if (!why.isEmpty())
+                text += QStringLiteral("\r\n") + why;
+            MessageBox::critical(text, kSystemError);
+            ed.keepStoredPicture(n - 1, true);
             continue;
         }
         if (!ed.showSlotFile(n - 1, path)) {
             QFile::remove(path);
             MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path), kSystemError);
+            ed.keepStoredPicture(n - 1, true);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "editor/ReportRecord.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 #include <cmath>
 
 namespace ReportRecord {
@@ -212,9 +213,17 @@ QString UpdateSql()
         "checkconclusion=?,obligate1=?,obligate2=?,obligate3=?,obligate4=?,obligate5=? WHERE ctid=?");
 }
 
-QString PicturesSql()
+QString PicturesSql() { return PicturesSql({true, true, true, true}); }
+
+QString PicturesSql(const std::array<bool, 4>& write)
 {
-    return QStringLiteral("UPDATE reports SET picture1=?,picture2=?,picture3=?,picture4=? WHERE ctid=?");
+    QStringList set;
+    for (int k = 0; k < 4; ++k)
+        if (write[size_t(k)])
+            set.append(QStringLiteral("picture%1=?").arg(k + 1));
+    if (set.isEmpty())
+        return QString();
+    return QStringLiteral("UPDATE reports SET %1 WHERE ctid=?").arg(set.join(QLatin1Char(',')));
 }
 
 bool InsertParams(const Texts& texts, const QString& facilityName, const QDate& today, QVariantList& out,

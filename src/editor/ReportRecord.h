@@ -94,6 +94,9 @@ bool UpdateParams(const Texts& texts, const QString& facilityName, qint64 key, Q
 
 // Pictures: one statement for the four picture fields of a row (values then ctid).
 QString PicturesSql();
+// The same for the picture fields whose flag is set (slot 0..3 = picture1..4),
+// in slot order; "" when no flag is set.
+QString PicturesSql(const std::array<bool, 4>& write);
 
 // How a stored value is shown in a control: Null is empty, numbers in plain
 // decimal (30, 12.5), text unchanged.

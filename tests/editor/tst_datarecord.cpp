@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace ReportRecord;
@@ -132,6 +133,13 @@ void tst_DataRecord::tallScreenMovesSidePanels()
     QCOMPARE(ed.PicRect->y(), rect + 256);
     QCOMPARE(ed.Text15->height(), t15 + 128);
     QCOMPARE(ed.Text16->y(), t16 + 128);
+    // The side panel's pages follow the taller window; the phrase panel keeps
+    // the height its lookup gave it (closed: 0).
+    ed.Piczymc->resize(ed.Piczymc->width(), 0);
+    ed.resize(1280, 1000);
+    ed.Form_Resize();
+    QCOMPARE(ed.Picts->height(), ed.Picmc->height() - ed.Picts->y());
+    QCOMPARE(ed.Piczymc->height(), 0);
 }
 
 void tst_DataRecord::captionsListsAndQuickPhrases()
@@ -572,6 +580,26 @@ void tst_DataRecord::functionKeysFollowTheirButtons()
     ed.BVidCapture->setEnabled(false);
     QTest::keyClick(&ed, Qt::Key_F9);
     QCOMPARE(captures.count(), 1);
+    // A key whose command is off goes on to the control: F2 edits a grid cell.
+    ed.Buttninfo_Click();
+    ed.Picyc->hide();
+    ed.Picms->show();
+    ed.Gridms->setRowCount(1);
+    ed.Gridms->setColumnCount(1);
+    ed.Gridms->setItem(0, 0, new QTableWidgetItem(QStringLiteral("描述")));
+    ed.Gridms->setCurrentCell(0, 0);
+    ed.Gridms->setFocus();
+    QTest::keyClick(ed.Gridms, Qt::Key_F2);
+    QVERIFY(ed.Gridms->viewport()->findChild<QLineEdit*>() != nullptr);   // the cell editor is open
+    QCOMPARE(ed.Text1->text(), QStringLiteral("typed"));
+    // Escape while typing does not close the window.
+    MessageBox::clearShown();
+    QTest::keyClick(ed.Text2, Qt::Key_Escape);
+    QTest::keyClick(&ed, Qt::Key_Escape);
+    QVERIFY(ed.isLoaded());
+    QVERIFY(ed.isVisible());
+    QVERIFY(MessageBox::shownBoxes().isEmpty());
+    QCOMPARE(ed.Text1->text(), QStringLiteral("typed"));
 }
 
 void tst_DataRecord::closeQuestion()

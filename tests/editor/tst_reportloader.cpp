@@ -23,6 +23,8 @@ private slots:
     void pictureOnlyInSlotThree();
     void slotFilesHoldExactlyTheFieldBytes();
     void undecodablePictureLeavesTheSlotEmpty();
+    void picturesNotShownAreKeptBySave();
+    void longTextsSurviveModifyAndSave();
     void modifyRefusedBeforeTheDatabaseIsRead();
     void deletedKeyOpensNothing();
     void viewAndModifyStates();
@@ -149,6 +151,102 @@ void tst_ReportLoader::undecodablePictureLeavesTheSlotEmpty()
     QVERIFY(!QFileInfo::exists(ReportLoader::SlotFile(1)));
     QCOMPARE(ed.Picload[1]->Tag, ReportLoader::SlotFile(2));
     QCOMPARE(shown_.size(), 1);
+}
+
+// A picture that could not be put in its slot (no picture folder, a slot file
+// that cannot be replaced, damaged picture data) leaves the slot empty; saving
+// the modified record must not wipe the stored picture for that.
+void tst_ReportLoader::picturesNotShownAreKeptBySave()
+{
+    const qint64 key = kit::insertReport(QStringLiteral("K1"), QStringLiteral("庚"), QStringLiteral("admin"));
+    const QByteArray good = kit::jpegBytes(40, 30, Qt::red);
+    const QByteArray damaged("not a picture");
+    const QByteArray third = kit::jpegBytes(30, 40, Qt::green);
+    QVERIFY(ModADOconnect::ExecuteSql(
+                QStringLiteral("UPDATE reports SET picture1 = ?, picture2 = ?, picture3 = ? WHERE ctid = ?"),
+                {good, damaged, third, key})
+                .ok());
+    kit::FakeList list;
+    list.addRow(key, QStringLiteral("admin"));
+    auto stored = [key](int field) {
+        const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key});
+        return r.data->isNull(field) ? QByteArray("<null>") : r.data->blob(field);
+    };
+    DataRecord& ed = DataRecord::instance();
+
+    // A file where the picture folder should be: no slot can be written.
+    QVERIFY(QDir(AppPaths::imageFolder()).removeRecursively());
+    {
+        QFile blocker(AppPaths::imageFolder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    Openers::EditorOpenFromMainList(true);
+    QVERIFY(ed.editing());
+    QCOMPARE(MessageBox::shownBoxes().size(), 4);   // the folder, then each picture
+    QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("系统错误"));
+    QVERIFY(!lastText().endsWith(QStringLiteral("\r\n")));
+    for (EdPicture* p : ed.Picload)
+        QCOMPARE(p->Tag, QString());
+    ed.Text2->setText(QStringLiteral("庚二"));
+    MessageBox::clearShown();
+    ed.ButtnSave_Click();
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+    QCOMPARE(stored(1), QByteArrayLiteral("庚二"));
+    QCOMPARE(stored(29), good);
+    QCOMPARE(stored(30), damaged);
+    QCOMPARE(stored(31), third);
+    QCOMPARE(stored(32), QByteArrayLiteral("<null>"));
+    kit::closeEditor();
+
+    // With the folder back, only the damaged picture stays off screen; a slot
+    // the user empties is still cleared, the damaged one is still kept.
+    QVERIFY(QFile::remove(AppPaths::imageFolder()));
+    MessageBox::clearShown();
+    Openers::EditorOpenFromMainList(true);
+    QCOMPARE(MessageBox::shownBoxes().size(), 1);
+    QCOMPARE(ed.Picload[0]->Tag, ReportLoader::SlotFile(1));
+    QCOMPARE(ed.Picload[1]->Tag, QString());
+    ed.Picload[2]->Cls();
+    ed.Picload[2]->Tag.clear();   // the user takes picture 3 out
+    MessageBox::clearShown();
+    ed.ButtnSave_Click();
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+    QCOMPARE(stored(29), good);
+    QCOMPARE(stored(30), damaged);
+    QCOMPARE(stored(31), QByteArrayLiteral("<null>"));
+
+    // A new record starts with no such memory: its empty slots are empty fields.
+    ed.ButtnNew_Click();
+    QVERIFY(!ed.keepsStoredPicture(1));
+}
+
+// Stored texts longer than a line edit's default limit come back whole.
+void tst_ReportLoader::longTextsSurviveModifyAndSave()
+{
+    const qint64 key = kit::insertReport(QStringLiteral("T1"), QStringLiteral("辛"), QStringLiteral("admin"));
+    QString longText;
+    while (longText.size() < 40000)
+        longText += QString::fromUtf8("O'Neil 50% \"引号\" 😀 ");
+    QVERIFY(ModADOconnect::ExecuteSql(
+                QStringLiteral("UPDATE reports SET brname = ?, checkname = ?, bedid = ?, part = ?, pgdr = ?, "
+                               "obligate4 = ? WHERE ctid = ?"),
+                {longText, longText, longText, longText, longText, longText, key})
+                .ok());
+    kit::FakeList list;
+    list.addRow(key, QStringLiteral("admin"));
+    Openers::EditorOpenFromMainList(true);
+    DataRecord& ed = DataRecord::instance();
+    QCOMPARE(ed.Text2->text(), longText);
+    QCOMPARE(ed.Combopart->currentText(), longText);
+    ed.Text8->setText(QStringLiteral("住院-1"));
+    ed.ButtnSave_Click();
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+    const QueryResult r = ModADOconnect::QueryData(
+        QStringLiteral("SELECT brname, checkname, bedid, part, pgdr, obligate4, inpatientid FROM reports WHERE ctid = ?"),
+        {key});
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(r.data->text(c).toUtf8(), longText.toUtf8());
+    QCOMPARE(r.data->text(6), QStringLiteral("住院-1"));
 }
 
 void tst_ReportLoader::modifyRefusedBeforeTheDatabaseIsRead()
