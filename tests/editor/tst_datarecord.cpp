@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
@@ -703,6 +704,39 @@ void tst_DataRecord::screenshots()
         // The panels fill the window; the picture column stays on screen.
         QVERIFY(ed.RptPictureBox->geometry().right() <= ed.width());
         QCOMPARE(ed.Picbottom->geometry().bottom(), ed.height() - 1);
+        kit::closeEditor();
+    }
+    // The insert state with texts far longer than the boxes: every box keeps its
+    // design place and size, the report boxes scroll.
+    {
+        Environment::setScreenSizeOverride(QSize(1024, 768));
+        kit::FakeList list;
+        Openers::EditorNewReport();
+        DataRecord& ed = DataRecord::instance();
+        ed.setWindowState(Qt::WindowNoState);
+        ed.resize(1024, 738);
+        ed.show();
+        ed.Form_Resize();
+        const QRect nameBox = ed.Text2->geometry();
+        const QString longLine = QString::fromUtf8("非常长的文本😀'%\"").repeated(200);
+        for (QLineEdit* e : {ed.Text1, ed.Text2, ed.Text5, ed.Text8, ed.Text14, ed.Text17, ed.Text18, ed.Text19})
+            e->setText(longLine);
+        for (QComboBox* c : {ed.Text6, ed.Text7, ed.Text11, ed.Combopart})
+            c->setEditText(longLine);
+        ed.Text15->setPlainText(QString::fromUtf8("两肺纹理增多，紊乱，可见斑片状模糊影。").repeated(3000));
+        ed.Text16->setPlainText(QString::fromUtf8("考虑支气管肺炎，建议复查。\n").repeated(200));
+        for (int page : {1, 0}) {
+            if (page == 0)
+                ed.Buttninfo_Click();
+            else
+                ed.Buttnpic_Click();
+            QCoreApplication::processEvents();
+            QVERIFY(ed.grab().save(
+                QStringLiteral("%1/editor_insert_long_page%2.png").arg(testOutputFolder()).arg(page)));
+        }
+        QCOMPARE(ed.Text2->geometry(), nameBox);
+        QCOMPARE(ed.Text2->text(), longLine);
+        QVERIFY(ed.Text15->verticalScrollBar()->isVisible());
         kit::closeEditor();
     }
     // Layout mode 1 on a wide screen: the page follows the window, the edit boxes end 5 px before its edge.
