@@ -194,7 +194,9 @@ void DataRecord::Form_Load()
     videoOn_ = false;
     // 3. Fixed lists.
     ComboAge->addItems({QStringLiteral("岁"), QStringLiteral("月"), QStringLiteral("天")});
-    ComboAge->setEditText(QString());
+    // A new record starts with the unit 岁, also when the main window's new-report
+    // command opens the editor without its own New.
+    ComboAge->setEditText(QStringLiteral("岁"));
     Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text3->setEditText(QStringLiteral("男"));
     // 4. Phrase labels.

@@ -210,7 +210,7 @@ private slots:
             typeInto(ed.Text1, QStringLiteral("X2024"));
             typeInto(ed.Text2, QStringLiteral("王小明"));
             typeInto(ed.Text4, QStringLiteral("07.50"));   // stored as 7.5
-            typeInto(ed.ComboAge, QStringLiteral("岁"));
+            QCOMPARE(ed.ComboAge->currentText(), QStringLiteral("岁"));   // a new record's default unit
             typeInto(ed.Text6, QStringLiteral("内科"));
             typeInto(ed.Text8, QStringLiteral("Z100"));
             typeInto(ed.Text18, QStringLiteral("M100"));
