@@ -26,10 +26,19 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "ws-mkdb: the shipped schema is missing\n");
         return 1;
     }
-    const QString why = ModADOconnect::CreateDatabaseFile(path, schema);
+    // Made under another name first, so an interrupted run never leaves a
+    // half-made data.db that later builds would keep.
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    const QString why = ModADOconnect::CreateDatabaseFile(part, schema);
     if (!why.isEmpty()) {
         std::fprintf(stderr, "ws-mkdb: %s\n", qPrintable(why));
-        QFile::remove(path);
+        QFile::remove(part);
+        return 1;
+    }
+    if (!QFile::rename(part, path)) {
+        std::fprintf(stderr, "ws-mkdb: cannot rename %s to %s\n", qPrintable(part), qPrintable(path));
+        QFile::remove(part);
         return 1;
     }
     return 0;

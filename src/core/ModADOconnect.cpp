@@ -9,6 +9,8 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <limits>
+
 // The shipped data files live in a resource of this static library.
 static void initDataResource() { Q_INIT_RESOURCE(data); }
 
@@ -28,10 +30,29 @@ QueryResult failure(int number, const QString& text)
     return r;
 }
 
+// A plain sentence for the failures a user can do something about; the
+// engine's own text follows it.
+QString explanation(int extendedCode)
+{
+    if (extendedCode == SQLITE_READONLY_DBMOVED)
+        return QStringLiteral("数据库文件在程序运行时被移走、改名或替换，修改没有保存。请退出程序后重新启动。");
+    switch (extendedCode & 0xff) {
+    case SQLITE_READONLY: return QStringLiteral("数据库文件是只读的，修改没有保存。");
+    case SQLITE_CANTOPEN: return QStringLiteral("数据库文件或它所在的文件夹不能写入，修改没有保存。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("数据库正被其他程序使用，请稍后再试。");
+    case SQLITE_FULL: return QStringLiteral("磁盘已满，修改没有保存。");
+    default: return QString();
+    }
+}
+
 QueryResult engineFailure(sqlite3* db)
 {
     const int code = db ? sqlite3_errcode(db) : SQLITE_ERROR;
-    const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unknown error");
+    QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("unknown error");
+    const QString plain = db ? explanation(sqlite3_extended_errcode(db)) : QString();
+    if (!plain.isEmpty())
+        text = plain + QStringLiteral("\r\n") + text;
     return failure(code == SQLITE_OK ? SQLITE_ERROR : code, text);
 }
 
@@ -60,7 +81,10 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
                 rc = sqlite3_bind_int64(st, idx, v.toLongLong());
                 break;
             case QMetaType::ULongLong:
-                rc = sqlite3_bind_int64(st, idx, qint64(v.toULongLong()));
+                if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+                    rc = sqlite3_bind_double(st, idx, double(v.toULongLong()));
+                else
+                    rc = sqlite3_bind_int64(st, idx, qint64(v.toULongLong()));
                 break;
             case QMetaType::Double:
             case QMetaType::Float:
@@ -72,16 +96,22 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
                 break;
             }
             case QMetaType::QDate:
-                rc = sqlite3_bind_text(st, idx, v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1,
-                                       SQLITE_TRANSIENT);
+            case QMetaType::QDateTime: {
+                // No date is Null, not an empty text.
+                const bool date = v.metaType().id() == QMetaType::QDate;
+                const QString t = date ? v.toDate().toString(QStringLiteral("yyyy-MM-dd"))
+                                       : v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                rc = t.isEmpty() ? sqlite3_bind_null(st, idx)
+                                 : sqlite3_bind_text(st, idx, t.toUtf8().constData(), -1, SQLITE_TRANSIENT);
                 break;
-            case QMetaType::QDateTime:
-                rc = sqlite3_bind_text(st, idx,
-                                       v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(),
-                                       -1, SQLITE_TRANSIENT);
-                break;
+            }
             default: {
-                const QByteArray t = v.toString().toUtf8();
+                // A value with no text form (a list, a picture object) is refused
+                // rather than stored as an empty text.
+                QVariant text = v;
+                if (!text.convert(QMetaType::fromType<QString>()))
+                    return false;
+                const QByteArray t = text.toString().toUtf8();
                 rc = sqlite3_bind_text64(st, idx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
                 break;
             }
@@ -323,9 +353,12 @@ QueryResult BeginTrans() { return ExecuteSql(QStringLiteral("BEGIN IMMEDIATE"));
 QueryResult CommitTrans() { return ExecuteSql(QStringLiteral("COMMIT")); }
 QueryResult RollbackTrans() { return ExecuteSql(QStringLiteral("ROLLBACK")); }
 
+// Inside a running transaction a Transaction is a savepoint of it: its commit
+// keeps its changes for the outer commit, its rollback undoes only its own.
 Transaction::Transaction()
-    : begin_(BeginTrans())
+    : nested_(gConn && !sqlite3_get_autocommit(gConn))
 {
+    begin_ = nested_ ? ExecuteSql(QStringLiteral("SAVEPOINT nested")) : BeginTrans();
     started_ = begin_.ok();
 }
 
@@ -337,7 +370,11 @@ Transaction::~Transaction()
 
 QueryResult Transaction::commit()
 {
-    QueryResult r = CommitTrans();
+    if (!started_)
+        return begin_;
+    if (done_)
+        return failure(SQLITE_MISUSE, QStringLiteral("事务已经结束"));
+    QueryResult r = nested_ ? ExecuteSql(QStringLiteral("RELEASE nested")) : CommitTrans();
     if (r.ok())
         done_ = true;
     else
@@ -347,11 +384,17 @@ QueryResult Transaction::commit()
 
 void Transaction::rollback()
 {
-    if (done_)
+    if (!started_ || done_)
         return;
     done_ = true;
-    if (gConn && !sqlite3_get_autocommit(gConn))
+    if (!gConn || sqlite3_get_autocommit(gConn))
+        return;   // the engine has already undone it
+    if (nested_) {
+        ExecuteSql(QStringLiteral("ROLLBACK TO nested"));
+        ExecuteSql(QStringLiteral("RELEASE nested"));
+    } else {
         RollbackTrans();
+    }
 }
 
 QString CreateDatabaseFile(const QString& path, const QString& script)

@@ -108,7 +108,8 @@ QueryResult BeginTrans();
 QueryResult CommitTrans();
 QueryResult RollbackTrans();
 
-// Rolls back unless commit() was called.
+// Rolls back unless commit() was called. Used inside another Transaction it
+// becomes a savepoint of that one.
 class Transaction {
 public:
     Transaction();
@@ -119,6 +120,7 @@ public:
     void rollback();
 
 private:
+    bool nested_ = false;
     QueryResult begin_;
     bool started_ = false;
     bool done_ = false;

@@ -52,7 +52,8 @@ bool splitKey(const QString& line, QString* key, QString* value)
         return false;
     *key = t.left(eq).trimmed();
     QString v = t.mid(eq + 1).trimmed();
-    if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
+    // One pair of double or single quotes around the value is not part of it.
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) && v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     *value = v;
     return true;
@@ -68,10 +69,13 @@ IniFile::IniFile(const QString& path)
         return;
     const QByteArray bytes = f.readAll();
     loaded_ = true;
+    bom_ = bytes.startsWith("\xEF\xBB\xBF");
     QString text = decode(bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
-    eol_ = text.contains(QStringLiteral("\r\n")) || text.isEmpty() ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    // Lines are written back with the break the file uses (its first one).
+    const int lf = text.indexOf(QLatin1Char('\n'));
+    eol_ = lf < 0 || (lf > 0 && text.at(lf - 1) == QLatin1Char('\r')) ? QStringLiteral("\r\n") : QStringLiteral("\n");
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines_ = text.split(QLatin1Char('\n'));
     if (!lines_.isEmpty() && lines_.last().isEmpty())
@@ -130,7 +134,8 @@ QStringList IniFile::keys(const QString& section) const
     if (s < 0)
         return out;
     QString k, v;
-    for (int i = s + 1; i < sectionEnd(s); ++i)
+    const int end = sectionEnd(s);
+    for (int i = s + 1; i < end; ++i)
         if (splitKey(lines_[i], &k, &v))
             out.append(k);
     return out;
@@ -170,7 +175,13 @@ bool IniFile::save()
         return false;
     QString text = lines_.join(eol_);
     text += eol_;
-    f.write(text.toUtf8());
+    if (bom_)
+        text.prepend(QChar(0xFEFF));
+    const QByteArray bytes = text.toUtf8();
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
     return f.commit();
 }
 
@@ -185,6 +196,9 @@ QString GetIniValue(const QString& section, const QString& key, const QString& d
 bool SetIniValue(const QString& section, const QString& key, const QString& value, const QString& file)
 {
     IniFile ini(file);
+    // A file that is there but cannot be read is never replaced by one holding this key alone.
+    if (!ini.loaded() && QFile::exists(file))
+        return false;
     ini.setValue(section, key, value);
     return ini.save();
 }

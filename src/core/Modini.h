@@ -9,7 +9,7 @@ class IniFile {
 public:
     explicit IniFile(const QString& path);
 
-    // The stored value; an empty or missing value gives std::nullopt-like empty text.
+    // The stored value; empty when the section, the key or the value is missing.
     QString value(const QString& section, const QString& key) const;
     bool contains(const QString& section, const QString& key) const;
     QStringList keys(const QString& section) const;
@@ -27,6 +27,7 @@ private:
     QString path_;
     QStringList lines_;
     QString eol_ = QStringLiteral("\r\n");
+    bool bom_ = false;
     bool loaded_ = false;
 };
 

@@ -7,7 +7,45 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sqlcipher/sqlite3.h>
+#include <unistd.h>
+
 using namespace ModADOconnect;
+
+namespace {
+// Makes a file or folder unwritable for this process, also when it runs as
+// root (through the immutable attribute); undone when it goes out of scope.
+class Unwritable {
+public:
+    explicit Unwritable(const QString& path) : path_(path)
+    {
+        if (geteuid() != 0) {
+            perms_ = QFile::permissions(path_);
+            ok_ = QFile::setPermissions(path_, perms_ & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup
+                                                          | QFile::WriteOther));
+        } else {
+            ok_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+        }
+    }
+    ~Unwritable()
+    {
+        if (!ok_)
+            return;
+        if (geteuid() != 0)
+            QFile::setPermissions(path_, perms_);
+        else
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+    }
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    QFile::Permissions perms_;
+    bool ok_ = false;
+};
+
+int bgxmRows() { return QueryData(QStringLiteral("select * from bgxm")).data->recordCount(); }
+}
 
 class TestDatabase : public QObject {
     Q_OBJECT
@@ -17,6 +55,11 @@ private slots:
     void writes();
     void boundValuesRoundTrip();
     void transactions();
+    void nestedTransactions();
+    void failedCommitStoresNothing();
+    void boundTypes();
+    void readOnlyDatabase();
+    void fileGoneWhileOpen();
     void closedConnection();
     void openFailures();
     void fileIsEncrypted();
@@ -155,6 +198,164 @@ void TestDatabase::transactions()
         QVERIFY(t.commit().ok());
     }
     QCOMPARE(QueryData(QStringLiteral("select xmmc from bgxm where xmid='01'")).data->text(0), QStringLiteral("新"));
+}
+
+void TestDatabase::nestedTransactions()
+{
+    TestFolder f;
+    {
+        Transaction outer;
+        QVERIFY(outer.started());
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+        {
+            // A helper that makes its own transaction joins the caller's.
+            Transaction inner;
+            QVERIFY2(inner.started(), qPrintable(inner.beginResult().description));
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '02'")).ok());
+            QVERIFY(inner.commit().ok());
+        }
+        {
+            Transaction inner;
+            QVERIFY(inner.started());
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '03'")).ok());
+            // leaves scope without commit: only its own change goes
+        }
+        QCOMPARE(bgxmRows(), 21);
+        QVERIFY(outer.commit().ok());
+    }
+    QCOMPARE(bgxmRows(), 21);
+    QCOMPARE(QueryData(QStringLiteral("select * from bgxm where xmid = '03'")).number, 0);
+    {
+        Transaction outer;
+        {
+            Transaction inner;
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+            QVERIFY(inner.commit().ok());
+        }
+        // the outer one is not committed: the inner commit is undone with it
+    }
+    QCOMPARE(bgxmRows(), 21);
+    // A transaction that did not start never undoes anybody else's work.
+    CloseDatabase();
+    {
+        Transaction none;
+        QVERIFY(!none.started());
+        QVERIFY(none.beginResult().failed());
+        QVERIFY(none.commit().failed());
+        none.rollback();
+    }
+    OpenDatabase();
+    QCOMPARE(bgxmRows(), 21);
+}
+
+void TestDatabase::failedCommitStoresNothing()
+{
+    TestFolder f;
+    // Another program reads the file inside a transaction of its own, so the
+    // commit cannot get the file to itself.
+    sqlite3* reader = OpenKeyedHandle(AppPaths::databaseFile(), SQLITE_OPEN_READONLY);
+    QVERIFY(reader);
+    QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM reports;", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        Transaction t;
+        QVERIFY(t.started());
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+        const QueryResult c = t.commit();
+        QVERIFY(c.failed());
+        QVERIFY2(c.description.startsWith(QStringLiteral("数据库正被其他程序使用")), qPrintable(c.description));
+        QVERIFY(c.description.contains(QStringLiteral("database is locked")));
+    }
+    sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(reader);
+    // Nothing of it was stored, and the connection is usable again.
+    QCOMPARE(bgxmRows(), 23);
+    Transaction again;
+    QVERIFY(again.started());
+    QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+    QVERIFY(again.commit().ok());
+    QCOMPARE(bgxmRows(), 22);
+}
+
+void TestDatabase::boundTypes()
+{
+    TestFolder f;
+    auto roundTrip = [](const QVariant& v) {
+        const QueryResult r = QueryData(QStringLiteral("select ?, typeof(?)"), {v, v});
+        return r.ok() ? qMakePair(r.data->field(0), r.data->text(1)) : qMakePair(QVariant(), QString());
+    };
+    QCOMPARE(roundTrip(QVariant()).second, QStringLiteral("null"));
+    QCOMPARE(roundTrip(QVariant(QMetaType::fromType<QString>())).second, QStringLiteral("null"));
+    QCOMPARE(roundTrip(true).first.toInt(), 1);
+    QCOMPARE(roundTrip(qint64(1) << 40).first.toLongLong(), qint64(1) << 40);
+    QCOMPARE(roundTrip(2.5).second, QStringLiteral("real"));
+    QCOMPARE(roundTrip(QString()).second, QStringLiteral("text"));   // an empty text stays a text
+    QCOMPARE(roundTrip(QByteArray("\0\1", 2)).first.toByteArray(), QByteArray("\0\1", 2));
+    QCOMPARE(roundTrip(QDate(2026, 2, 3)).first.toString(), QStringLiteral("2026-02-03"));
+    QCOMPARE(roundTrip(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).first.toString(),
+             QStringLiteral("2026-02-03 04:05:06"));
+    // No date is Null, not an empty text that would sort before every date.
+    QCOMPARE(roundTrip(QDate()).second, QStringLiteral("null"));
+    QCOMPARE(roundTrip(QDateTime()).second, QStringLiteral("null"));
+    // A number beyond the engine's integers is kept as a number, not wrapped round.
+    QVERIFY(roundTrip(std::numeric_limits<quint64>::max()).first.toDouble() > 1e19);
+    // A value with no text form is refused instead of being stored as ''.
+    const QueryResult list = ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
+                                        {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("2026-01-01")});
+    QVERIFY(list.failed());
+    QCOMPARE(QueryData(QStringLiteral("select * from reports")).number, 1000);
+}
+
+void TestDatabase::readOnlyDatabase()
+{
+    TestFolder f(false);
+    Unwritable ro(AppPaths::databaseFile());
+    if (!ro.ok())
+        QSKIP("this machine cannot make a file unwritable");
+    // The reports can still be read ...
+    OpenDatabase();
+    QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
+    QCOMPARE(bgxmRows(), 23);
+    // ... and a change is refused with a sentence the user understands.
+    const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+    QVERIFY(w.failed());
+    QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件是只读的，修改没有保存。")), qPrintable(w.description));
+    Transaction t;
+    QVERIFY(!t.started());
+    QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
+    QCOMPARE(bgxmRows(), 23);
+    CloseDatabase();
+}
+
+void TestDatabase::fileGoneWhileOpen()
+{
+    TestFolder f;
+    const QString db = AppPaths::databaseFile();
+    QVERIFY(QFile::copy(db, db + QStringLiteral(".copy")));
+
+    // Removed: what was read stays readable, but nothing is written into a
+    // file that no longer has a name (it would be lost at the close).
+    QVERIFY(QFile::remove(db));
+    QCOMPARE(bgxmRows(), 23);
+    QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+    QVERIFY(w.failed());
+    QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")), qPrintable(w.description));
+    CloseDatabase();
+    QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+    QVERIFY(!QFile::exists(db));
+
+    // Replaced by another file under the same name: the same refusal.
+    QVERIFY(QFile::copy(db + QStringLiteral(".copy"), db));
+    OpenDatabase();
+    QVERIFY(QFile::copy(db, db + QStringLiteral(".new")));
+    QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData()) == 0);
+    w = ExecuteSql(QStringLiteral("delete from bgxm"));
+    QVERIFY(w.failed());
+    QVERIFY(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")));
+    CloseDatabase();
+    OpenDatabase();
+    QCOMPARE(bgxmRows(), 23);
+    QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+    QCOMPARE(bgxmRows(), 22);
 }
 
 void TestDatabase::closedConnection()

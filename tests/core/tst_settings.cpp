@@ -4,8 +4,11 @@
 #include "support/TestFolder.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 using Modini::GetIniValue;
 using Modini::SetIniValue;
@@ -31,6 +34,10 @@ private slots:
     void writingKeepsTheRest();
     void valuesRoundTrip();
     void missingFileAndFailedWrite();
+    void profileEdgeCases();
+    void fileFormKept();
+    void unwritableFileUnchanged();
+    void largeFile();
     void hospitalName();
 };
 
@@ -91,6 +98,105 @@ void TestSettings::missingFileAndFailedWrite()
     // A folder that does not exist cannot take the file: the caller is told.
     QVERIFY(!SetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QStringLiteral("x"),
                          d.filePath(QStringLiteral("no/such/options.ini"))));
+}
+
+void TestSettings::profileEdgeCases()
+{
+    QTemporaryDir d;
+    const QString ini = d.filePath(QStringLiteral("options.ini"));
+    writeFile(ini, "hname=before any section\n"
+                   "[system]\n"
+                   "; hname=commented out\n"
+                   "\n"
+                   "single=' x '\n"
+                   "mixed=\"x'\n"
+                   "inner=a \"b\" c\n"
+                   "twice=\"\"x\"\"\n"
+                   "equals = a=b \n"
+                   "hname=in section\n");
+    auto get = [&](const char* key) {
+        return GetIniValue(QStringLiteral("system"), QString::fromLatin1(key), QStringLiteral("<d>"), ini);
+    };
+    // A key line before the first section belongs to no section; comments are not keys.
+    QCOMPARE(get("hname"), QStringLiteral("in section"));
+    // One pair of quotes, double or single, is taken off; unpaired quotes stay.
+    QCOMPARE(get("single"), QStringLiteral(" x "));
+    QCOMPARE(get("mixed"), QStringLiteral("\"x'"));
+    QCOMPARE(get("inner"), QStringLiteral("a \"b\" c"));
+    QCOMPARE(get("twice"), QStringLiteral("\"x\""));
+    QCOMPARE(get("equals"), QStringLiteral("a=b"));
+    // Writing the section leaves the stray line where it was.
+    QVERIFY(SetIniValue(QStringLiteral("SYSTEM"), QStringLiteral("HNAME"), QStringLiteral("new"), ini));
+    const QByteArray after = readFile(ini);
+    QVERIFY(after.startsWith("hname=before any section\n[system]\n; hname=commented out\n\n"));
+    QVERIFY(after.contains("\nhname=new\n"));
+    QCOMPARE(get("hname"), QStringLiteral("new"));
+}
+
+void TestSettings::fileFormKept()
+{
+    QTemporaryDir d;
+    const QString ini = d.filePath(QStringLiteral("options.ini"));
+    // A file saved by a Windows editor: byte-order mark and CR LF.
+    writeFile(ini, "\xEF\xBB\xBF[system]\r\nhname=\xE5\x8C\xBB\xE9\x99\xA2\r\n");
+    QCOMPARE(GetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QString(), ini), QStringLiteral("医院"));
+    QVERIFY(SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QStringLiteral("1"), ini));
+    QCOMPARE(readFile(ini), QByteArray("\xEF\xBB\xBF[system]\r\nhname=\xE5\x8C\xBB\xE9\x99\xA2\r\nkz=1\r\n"));
+    // A file with bare line feeds keeps them.
+    writeFile(ini, "[system]\nhname=x\n\n[output]\ndcmDir=/srv\n");
+    QVERIFY(SetIniValue(QStringLiteral("output"), QStringLiteral("dcmDir"), QStringLiteral("/tmp"), ini));
+    QCOMPARE(readFile(ini), QByteArray("[system]\nhname=x\n\n[output]\ndcmDir=/tmp\n"));
+}
+
+void TestSettings::unwritableFileUnchanged()
+{
+    QTemporaryDir d;
+    const QString ini = d.filePath(QStringLiteral("options.ini"));
+    const QByteArray before = "[system]\r\nhname=old\r\n";
+    writeFile(ini, before);
+    bool locked = false;
+    if (geteuid() != 0)
+        locked = QFile::setPermissions(ini, QFile::ReadOwner);
+    else
+        locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), ini}) == 0;
+    if (!locked)
+        QSKIP("this machine cannot make a file unwritable");
+    const bool written = SetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QStringLiteral("new"), ini);
+    if (geteuid() != 0)
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+    else
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), ini});
+    QVERIFY(!written);
+    QCOMPARE(readFile(ini), before);
+
+    // A file this process may not read is not replaced by one holding the new key alone.
+    if (geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
+        QVERIFY(!SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QStringLiteral("1"), ini));
+        QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(readFile(ini), before);
+    }
+}
+
+void TestSettings::largeFile()
+{
+    QTemporaryDir d;
+    const QString ini = d.filePath(QStringLiteral("options.ini"));
+    QByteArray big;
+    for (int s = 0; s < 200; ++s) {
+        big += "[section" + QByteArray::number(s) + "]\r\n";
+        for (int k = 0; k < 500; ++k)
+            big += "key" + QByteArray::number(k) + "=" + QByteArray(40, char('a' + k % 26)) + "\r\n";
+    }
+    big += "[system]\r\nhname=end\r\n";
+    writeFile(ini, big);
+    QCOMPARE(GetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QString(), ini), QStringLiteral("end"));
+    QCOMPARE(GetIniValue(QStringLiteral("section199"), QStringLiteral("KEY499"), QString(), ini), QString(40, QLatin1Char('f')));
+    QVERIFY(SetIniValue(QStringLiteral("section0"), QStringLiteral("key0"), QStringLiteral("z"), ini));
+    QByteArray expected = big;
+    expected.replace(QByteArray("[section0]\r\nkey0=") + QByteArray(40, 'a'), "[section0]\r\nkey0=z");
+    QCOMPARE(readFile(ini).size(), expected.size());
+    QVERIFY(readFile(ini) == expected);
 }
 
 void TestSettings::hospitalName()
