@@ -4,7 +4,9 @@
 
 class QLockFile;
 
-// Refuses a second copy of the workstation on the same program folder.
+// Refuses a second copy of the workstation on the same program folder. The
+// lock file lies in the program folder (in the temporary folder when the
+// program folder cannot be written).
 class InstanceGuard {
 public:
     explicit InstanceGuard(const QString& programFolder);
@@ -17,4 +19,5 @@ public:
 private:
     std::unique_ptr<QLockFile> lock_;
     QString path_;
+    QString fallbackPath_;
 };

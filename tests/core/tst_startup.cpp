@@ -9,10 +9,15 @@
 #include "platform/MessageBox.h"
 #include "support/TestFolder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
+
+#include <unistd.h>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -24,6 +29,8 @@ private slots:
             w->close();
     }
     void secondInstanceRefused();
+    void oneLockPerFolder();
+    void secondProgramRefused();
     void emptyDatabaseStarts();
     void databaseWithoutReports();
     void missingDatabase();
@@ -47,6 +54,93 @@ void TestStartup::secondInstanceRefused()
     other.release();
 }
 
+void TestStartup::oneLockPerFolder()
+{
+    TestFolder f(false);
+    InstanceGuard first(f.path());
+    QVERIFY(first.tryAcquire());
+    QVERIFY(first.lockPath().startsWith(QDir(f.path()).canonicalPath()));
+    // The same folder under another spelling or through a link is the same folder.
+    InstanceGuard dotted(f.path() + QStringLiteral("/img/.."));
+    QVERIFY(!dotted.tryAcquire());
+    const QString link = f.path() + QStringLiteral("-link");
+    QVERIFY(QFile::link(f.path(), link));
+    InstanceGuard linked(link);
+    const bool viaLink = linked.tryAcquire();
+    QFile::remove(link);
+    QVERIFY(!viaLink);
+    // Another folder is another program.
+    QTemporaryDir other;
+    InstanceGuard elsewhere(other.path());
+    QVERIFY(elsewhere.tryAcquire());
+    first.release();
+    QVERIFY(dotted.tryAcquire());
+
+    // A program folder that cannot take the lock file still refuses a second copy.
+    dotted.release();
+    elsewhere.release();
+    bool locked = false;
+    if (geteuid() != 0)
+        locked = QFile::setPermissions(other.path(), QFile::ReadOwner | QFile::ExeOwner);
+    else
+        locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), other.path()}) == 0;
+    InstanceGuard a(other.path()), b(other.path());
+    const bool aTook = a.tryAcquire(), bTook = b.tryAcquire();
+    a.release();
+    if (geteuid() != 0)
+        QFile::setPermissions(other.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    else if (locked)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), other.path()});
+    QVERIFY(aTook);
+    QVERIFY(!bTook);
+    if (locked)
+        QVERIFY(!a.lockPath().startsWith(other.path()));
+}
+
+void TestStartup::secondProgramRefused()
+{
+    // Two real copies of the program on one program folder, on a virtual display.
+    const QString program = QStringLiteral(WS_BINARY_DIR "/program/pelrand");
+    if (!QFile::exists(program))
+        QSKIP("the program has not been built");
+    for (const char* tool : {"xvfb-run", "xdotool"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QSKIP("xvfb-run and xdotool are needed");
+    TestFolder f(false);
+    QVERIFY(QFile::copy(program, f.file(QStringLiteral("pelrand"))));
+    QVERIFY(QFile::setPermissions(f.file(QStringLiteral("pelrand")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    // The first copy runs until its login window is up; the second must show the
+    // refusal, and end once it is answered, while the first goes on.
+    const QString script = QStringLiteral(R"(
+cd "$1"
+wait_for() { for i in $(seq 300); do w=$(xdotool search --name "$1" 2>/dev/null | head -1); [ -n "$w" ] && echo "$w" && return 0; sleep 0.1; done; return 1; }
+./pelrand & first=$!
+wait_for "用户登录" >/dev/null && echo "first:login"
+./pelrand & second=$!
+box=$(wait_for "对不起") && echo "second:refused"
+xdotool key --window "$box" Return 2>/dev/null
+for i in $(seq 300); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
+if kill -0 $second 2>/dev/null; then echo "second:still running"; kill $second; fi
+wait $second; echo "second:exit $?"
+kill -0 $first 2>/dev/null && echo "first:running"
+kill $first; wait $first
+)");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                                         QStringLiteral("bash"), QStringLiteral("-c"), script, QStringLiteral("twice"),
+                                         f.path()});
+    QVERIFY(p.waitForFinished(120000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("first:login")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("second:refused")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("second:exit 1")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("first:running")), qPrintable(out));
+}
+
 void TestStartup::emptyDatabaseStarts()
 {
     TestFolder f(false);
@@ -54,7 +148,12 @@ void TestStartup::emptyDatabaseStarts()
     // No error of any kind; with the login window shown the program keeps running.
     QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(MessageBox::shownBoxes().value(0).text));
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.running, ModADOconnect::isOpen());
+    QVERIFY(r.running);
+    QVERIFY(ModADOconnect::isOpen());
+    QVERIFY(login::current());
+    QVERIFY(login::current()->isVisible());
+    QVERIFY(!login::current()->isModal());
+    Mmain::ReleaseInstanceLock();   // while its folder is still there
 }
 
 void TestStartup::databaseWithoutReports()
