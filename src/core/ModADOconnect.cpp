@@ -123,7 +123,8 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
     return true;
 }
 
-// Prepares exactly one statement; trailing text other than blanks and ';' is refused.
+// Prepares exactly one statement; anything after it but blanks, ';' and
+// comments is refused, so a second statement never runs unseen.
 sqlite3_stmt* prepareOne(const QByteArray& sql, QueryResult* fail)
 {
     sqlite3_stmt* st = nullptr;
@@ -136,12 +137,20 @@ sqlite3_stmt* prepareOne(const QByteArray& sql, QueryResult* fail)
         *fail = failure(SQLITE_MISUSE, QStringLiteral("空的 SQL 语句"));
         return nullptr;
     }
-    for (const char* p = tail; p && *p; ++p) {
-        if (*p != ' ' && *p != ';' && *p != '\n' && *p != '\r' && *p != '\t') {
+    const char* end = sql.constData() + sql.size();
+    while (tail && tail < end) {
+        sqlite3_stmt* more = nullptr;
+        const char* next = nullptr;
+        const int rc = sqlite3_prepare_v2(gConn, tail, int(end - tail), &more, &next);
+        sqlite3_finalize(more);
+        if (rc != SQLITE_OK || more) {
             sqlite3_finalize(st);
             *fail = failure(SQLITE_MISUSE, QStringLiteral("一次只能执行一条 SQL 语句"));
             return nullptr;
         }
+        if (next == tail)
+            break;
+        tail = next;
     }
     return st;
 }

@@ -100,6 +100,9 @@ void TestDatabase::resultKeys()
     const QueryResult two = ExecuteSql(QStringLiteral("delete from bgxm; delete from user"));
     QVERIFY(two.failed());
     QCOMPARE(QueryData(QStringLiteral("select * from user")).number, 0);
+    QVERIFY(ExecuteSql(QStringLiteral("delete from zymc; /* nothing */ ; select 1")).failed());
+    // A comment after the one statement is not a second one.
+    QCOMPARE(QueryData(QStringLiteral("select * from user; -- the administrator\n /* only */ ;")).number, 0);
 }
 
 void TestDatabase::earlierResultStaysReadable()
