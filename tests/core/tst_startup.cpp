@@ -32,6 +32,7 @@ private slots:
     void oneLockPerFolder();
     void secondProgramRefused();
     void emptyDatabaseStarts();
+    void readOnlyDatabaseStarts();
     void databaseWithoutReports();
     void missingDatabase();
     void reloginWithoutDatabaseEnds();
@@ -184,6 +185,34 @@ void TestStartup::missingDatabase()
     // The lock is given back, so the user can start again once the file is restored.
     InstanceGuard again(AppPaths::programFolder());
     QVERIFY(again.tryAcquire());
+}
+
+void TestStartup::readOnlyDatabaseStarts()
+{
+    // A data.db the user may only read: reports can still be looked at and
+    // printed, so start-up goes on to the login; changes are refused later
+    // with a sentence saying why.
+    TestFolder f(false);
+    const QString db = AppPaths::databaseFile();
+    const bool root = geteuid() == 0;
+    const bool locked = root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), db}) == 0
+                             : QFile::setPermissions(db, QFile::ReadOwner);
+    if (!locked)
+        QSKIP("this machine cannot make a file unwritable");
+    const Mmain::StartResult r = Mmain::Main();
+    const bool loginShown = login::current() && login::current()->isVisible();
+    const QueryResult w = ModADOconnect::ExecuteSql(QStringLiteral("delete from bgxm"));
+    Mmain::ReleaseInstanceLock();
+    ModADOconnect::CloseDatabase();
+    if (root)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), db});
+    else
+        QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(MessageBox::shownBoxes().value(0).text));
+    QVERIFY(r.running);
+    QVERIFY(loginShown);
+    QVERIFY(w.failed());
+    QVERIFY(w.description.startsWith(QStringLiteral("数据库文件是只读的")));
 }
 
 namespace {
