@@ -38,10 +38,10 @@ QString explanation(int extendedCode)
         return QStringLiteral("数据库文件在程序运行时被移走、改名或替换，修改没有保存。请退出程序后重新启动。");
     switch (extendedCode & 0xff) {
     case SQLITE_READONLY: return QStringLiteral("数据库文件是只读的，修改没有保存。");
-    case SQLITE_CANTOPEN: return QStringLiteral("数据库文件或它所在的文件夹不能写入，修改没有保存。");
+    case SQLITE_CANTOPEN: return QStringLiteral("不能打开数据库文件或它的日志文件，数据库所在的文件夹可能不能写入。");
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return QStringLiteral("数据库正被其他程序使用，请稍后再试。");
-    case SQLITE_FULL: return QStringLiteral("磁盘已满，修改没有保存。");
+    case SQLITE_FULL: return QStringLiteral("磁盘已满。");
     default: return QString();
     }
 }

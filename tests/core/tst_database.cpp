@@ -59,6 +59,7 @@ private slots:
     void failedCommitStoresNothing();
     void boundTypes();
     void readOnlyDatabase();
+    void readOnlyFolder();
     void fileGoneWhileOpen();
     void closedConnection();
     void openFailures();
@@ -327,6 +328,21 @@ void TestDatabase::readOnlyDatabase()
     QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
     QCOMPARE(bgxmRows(), 23);
     CloseDatabase();
+}
+
+void TestDatabase::readOnlyFolder()
+{
+    // The file may be written but its folder cannot take the change journal.
+    TestFolder f(false);
+    Unwritable ro(f.path());
+    if (!ro.ok())
+        QSKIP("this machine cannot make a folder unwritable");
+    OpenDatabase();
+    QCOMPARE(bgxmRows(), 23);
+    const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+    CloseDatabase();
+    QVERIFY(w.failed());
+    QVERIFY2(w.description.startsWith(QStringLiteral("不能打开数据库文件或它的日志文件")), qPrintable(w.description));
 }
 
 void TestDatabase::fileGoneWhileOpen()
