@@ -41,7 +41,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -281,9 +280,8 @@ int main(int argc, char** argv)
 
     Figures natural;
     video.presentFrame(naturalFrame(kWidth, kHeight));
-    for (int i = 0; i < rounds; ++i) {
+    for (int i = 0; i < rounds; ++i)
         round(video, encoder, bmp, natural, true);
-    }
 
     Figures pattern;
     if (!video.Connect() || !video.waitForFrame(0, 5000))
