@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sqlcipher/sqlite3.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,25 @@ void showTrap(const FileError& e, QWidget* parent)
 }
 
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
+
+// Whether every page of the file decrypts and every table and index is whole:
+// a backup cut short or damaged on its way would otherwise replace a good
+// database and fail later, on the first report that lives in the bad page.
+bool IsWholeDatabase(const QString& path)
+{
+    sqlite3* db = ModADOconnect::OpenKeyedHandle(path, SQLITE_OPEN_READONLY);
+    if (!db)
+        return false;
+    bool ok = false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        ok = text && std::strcmp(text, "ok") == 0 && sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return ok;
+}
 }
 
 QString TrapMessage(const FileError& e)
@@ -155,6 +175,11 @@ Outcome Restore(QWidget* parent)
     const QString target = AppPaths::databaseFile();
     const QString staged = target + QStringLiteral(".restore");
     FileError e = CopyOverwrite(name, staged);
+    if (e.number == 0 && !IsWholeDatabase(staged)) {
+        QFile::remove(staged);
+        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        return Outcome::Refused;
+    }
     if (e.number == 0) {
         ModADOconnect::CloseDatabase();
         if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0) {

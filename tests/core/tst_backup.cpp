@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "support/TestFolder.h"
 
+#include <QDateEdit>
 #include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -155,6 +156,58 @@ private slots:
         window_->还原数据_Click();
         QCOMPARE(lastText(), QStringLiteral("文件未找到"));
         QVERIFY(ModADOconnect::isOpen());
+    }
+
+    void damagedBackupsAreRefused()
+    {
+        // Enough reports to spread over many pages, then a backup of them.
+        QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
+        for (int i = 0; i < 400; ++i)
+            QVERIFY(ModADOconnect::ExecuteSql(
+                        QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, checkconclusion) VALUES (?, '某', ?, ?)"),
+                        {QStringLiteral("M%1").arg(i), QStringLiteral("2024-05-01"), QString(300, QChar(0x4e00 + i))})
+                        .ok());
+        QVERIFY(TestFolder::exec(QStringLiteral("COMMIT")));
+        const QString backup = folder_->file(QStringLiteral("whole.bak"));
+        FileDialogs::queueAnswer(backup);
+        window_->备份数据_Click();
+        const QByteArray whole = bytes(backup);
+        QVERIFY(whole.size() > 64 * 1024);
+
+        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE obligate5 <> 'B1'")).ok());
+        const QByteArray before = bytes(AppPaths::databaseFile());
+        auto refused = [&](const QString& file, const QByteArray& content) {
+            QFile f(folder_->file(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+            f.close();
+            MessageBox::clearShown();
+            FileDialogs::queueAnswer(f.fileName());
+            window_->还原数据_Click();
+            QCOMPARE(lastText(), QStringLiteral("请选择正确的备份文件"));
+            QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+            QVERIFY(ModADOconnect::isOpen());
+            QCOMPARE(bytes(AppPaths::databaseFile()), before);
+            QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
+        };
+        // Cut short, and one page damaged in the middle.
+        refused(QStringLiteral("cut.bak"), whole.left(whole.size() / 2));
+        QByteArray damaged = whole;
+        for (int i = 0; i < 64; ++i)
+            damaged[damaged.size() / 2 + i] = 'z';
+        refused(QStringLiteral("damaged.bak"), damaged);
+        QCOMPARE(reportCount(), 1);
+
+        // The whole one restores, and the list shows the day it showed before.
+        window_->DTPicker1->setDate(QDate(2024, 5, 1));
+        QVERIFY(ReportList::IsEmpty(window_->MSHFlexGrid1));
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(backup);
+        window_->还原数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(reportCount(), 401);
+        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 400);
+        QCOMPARE(window_->DTPicker1->date(), QDate(2024, 5, 1));
     }
 
     void failedCopyReopensTheDatabase()
