@@ -18,6 +18,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -189,6 +190,30 @@ private slots:
         for (QAction* a : w->popupmenut->actions())
             items << a->text();
         QCOMPARE(items, QStringList({"查看报告", "修改报告", "删除报告", "打印报告"}));
+        w->popupmenut->hide();
+
+        // A drag from the first row to the third ends with the third whole.
+        const QPoint from = g->visualRect(g->model()->index(0, 2)).center();
+        const QPoint to = g->visualRect(g->model()->index(2, 5)).center();
+        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, g->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(g->viewport(), &drag);
+        QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, to);
+        QCoreApplication::processEvents();
+        QCOMPARE(g->currentRow(), 2);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
+
+        // A right click below the last row: the menu acts on the current row,
+        // which stays visibly selected.
+        const QPoint below(40, g->viewport()->height() - 4);
+        QVERIFY(g->indexAt(below).row() < 0);
+        QTest::mousePress(g->viewport(), Qt::RightButton, {}, below);
+        QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, below);
+        QCoreApplication::processEvents();
+        QVERIFY(w->popupmenut->isVisible());
+        QCOMPARE(g->currentRow(), 2);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
         w->popupmenut->hide();
     }
 
