@@ -11,10 +11,14 @@
 #include "support/TestFolder.h"
 
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 const QDate kToday(2024, 5, 2);
@@ -216,6 +220,33 @@ private slots:
         window_->备份数据_Click();
         QCOMPARE(lastText(), QStringLiteral("错误 76:路径未找到"));
         QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(reportCount(), 1);
+
+        // A disk that fills up during the copy: the old backup stays as it was
+        // and no half copy is left (a file size limit stands in for the full disk).
+        const QString old = folder_->file(QStringLiteral("old.bak"));
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("the backup of last week");
+        f.close();
+        const QStringList before = QDir(folder_->path()).entryList(QDir::Files);
+        FileDialogs::queueAnswer(old);
+        {
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 16 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            window_->备份数据_Click();
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, previous);
+        }
+        QCOMPARE(lastText(), QStringLiteral("错误 61:磁盘已满"));
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QCOMPARE(bytes(old), QByteArray("the backup of last week"));
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
         QVERIFY(ModADOconnect::isOpen());
         QCOMPARE(reportCount(), 1);
 
