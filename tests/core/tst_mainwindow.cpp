@@ -143,6 +143,10 @@ private slots:
         QCOMPARE(cell(g, 0, 10), QStringLiteral("未见异常"));
         QCOMPARE(cell(g, 0, 11), QStringLiteral("1"));
         QCOMPARE(g->currentRow(), 0);
+        // The date column shows the date part; a text that is no date stays as it is.
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-02-30")), QStringLiteral("2024-02-30"));
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-+3-15")), QStringLiteral("2024-+3-15"));
         w->grab().save(testOutputFolder() + QStringLiteral("/mainwindow.png"));
 
         // Another date through the picker; then a date without reports.
