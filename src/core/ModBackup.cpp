@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QCursor>
+#include <QGuiApplication>
 #include <sqlcipher/sqlite3.h>
 #include <cerrno>
 #include <cstring>
@@ -45,6 +47,14 @@ void showTrap(const FileError& e, QWidget* parent)
     if (!text.isEmpty())
         MessageBox::show(text, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
 }
+
+// The wait cursor while a whole database file is copied or checked.
+struct Busy {
+    Busy() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~Busy() { QGuiApplication::restoreOverrideCursor(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
 
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
 
@@ -194,12 +204,16 @@ Outcome Backup(QWidget* parent)
                          MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
-    ModADOconnect::CloseDatabase();
-    FileError e = CopyOverwrite(AppPaths::databaseFile(), name);
-    // The database is open again whatever the copy did.
-    const FileError r = reopen();
-    if (e.number == 0)
-        e = r;
+    FileError e;
+    {
+        const Busy busy;
+        ModADOconnect::CloseDatabase();
+        e = CopyOverwrite(AppPaths::databaseFile(), name);
+        // The database is open again whatever the copy did.
+        const FileError r = reopen();
+        if (e.number == 0)
+            e = r;
+    }
     if (e.number != 0) {
         showTrap(e, parent);
         return Outcome::Failed;
@@ -222,27 +236,32 @@ Outcome Restore(QWidget* parent)
         showTrap({53, QString()}, parent);
         return Outcome::Failed;
     }
-    // Only a database of ours replaces the current one.
-    if (!ModADOconnect::IsOurDatabase(name)) {
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
-        return Outcome::Refused;
-    }
-    // Copy beside data.db first; the database is replaced by one rename.
+    // Only a whole database of ours replaces the current one. It is copied
+    // beside data.db first and checked there; data.db is replaced by one rename.
     const QString target = AppPaths::databaseFile();
     const QString staged = target + QStringLiteral(".restore");
-    FileError e = CopyOverwrite(name, staged);
-    if (e.number == 0 && !IsWholeDatabase(staged)) {
+    FileError e;
+    bool sound = true;
+    {
+        const Busy busy;
+        sound = ModADOconnect::IsOurDatabase(name);
+        if (sound)
+            e = CopyOverwrite(name, staged);
+        if (sound && e.number == 0)
+            sound = IsWholeDatabase(staged);
+        if (sound && e.number == 0) {
+            ModADOconnect::CloseDatabase();
+            if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
+                e = FromErrno(errno);
+            const FileError r = reopen();
+            if (e.number == 0)
+                e = r;
+        }
+    }
+    if (!sound) {
         QFile::remove(staged);
         MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
-    }
-    if (e.number == 0) {
-        ModADOconnect::CloseDatabase();
-        if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
-            e = FromErrno(errno);
-        const FileError r = reopen();
-        if (e.number == 0)
-            e = r;
     }
     QFile::remove(staged);
     if (e.number != 0) {

@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -193,6 +194,7 @@ private slots:
             QVERIFY(ModADOconnect::isOpen());
             QCOMPARE(bytes(AppPaths::databaseFile()), before);
             QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
+            QVERIFY(!QGuiApplication::overrideCursor());
         };
         // Cut short, and one page damaged in the middle.
         refused(QStringLiteral("cut.bak"), whole.left(whole.size() / 2));
@@ -244,6 +246,7 @@ private slots:
             std::signal(SIGXFSZ, previous);
         }
         QCOMPARE(lastText(), QStringLiteral("错误 61:磁盘已满"));
+        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
         QCOMPARE(bytes(old), QByteArray("the backup of last week"));
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
