@@ -118,7 +118,10 @@ FileError CopyOverwrite(const QString& source, const QString& target)
     if (!QFileInfo(source).isFile())
         return {53, QStringLiteral("文件未找到")};
     const QByteArray src = QFile::encodeName(source);
-    const QByteArray dst = QFile::encodeName(QFileInfo(target).absoluteFilePath());
+    // A name that is a link is written through to the file it points at.
+    const QFileInfo targetInfo(target);
+    const QByteArray dst = QFile::encodeName(targetInfo.isSymLink() ? targetInfo.symLinkTarget()
+                                                                      : targetInfo.absoluteFilePath());
 
     struct stat existing {};
     const bool targetExists = ::stat(dst.constData(), &existing) == 0;

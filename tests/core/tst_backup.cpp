@@ -13,6 +13,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -98,10 +99,19 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QVERIFY(ModADOconnect::isOpen());
         QCOMPARE(bytes(target), bytes(AppPaths::databaseFile()));
+        // A name that links to another file writes that file and keeps the link.
+        const QString link = folder_->file(QStringLiteral("latest.bak"));
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(QFile::remove(target) && QFile(target).open(QIODevice::WriteOnly));
+        FileDialogs::queueAnswer(link);
+        window_->备份数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(bytes(target), bytes(AppPaths::databaseFile()));
         // The next dialog offers the previous name.
         FileDialogs::queueAnswer(QString());
         window_->还原数据_Click();
-        QCOMPARE(FileDialogs::asked().last().folder, target);
+        QCOMPARE(FileDialogs::asked().last().folder, link);
         QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("恢复数据库"));
     }
 
