@@ -198,7 +198,8 @@ QString DialogStart()
 
 Outcome Backup(QWidget* parent)
 {
-    const QString name = FileDialogs::getSaveFileName(parent, QStringLiteral("备份数据库"), DialogStart(), kFilter);
+    const QString name = FileDialogs::getSaveFileName(parent, QStringLiteral("备份数据库"), DialogStart(), kFilter,
+                                                       /*confirmOverwrite=*/false);
     if (name.isEmpty())
         return Outcome::Cancelled;
     previousName() = name;

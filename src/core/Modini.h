@@ -18,6 +18,8 @@ public:
     // Writes the file atomically. False when it could not be written.
     bool save();
     bool loaded() const { return loaded_; }
+    // The file exists but could not be read: saving it would lose every other setting.
+    bool unreadable() const { return unreadable_; }
 
 private:
     int findSection(const QString& section) const;   // line index of [section] or -1
@@ -28,6 +30,7 @@ private:
     QStringList lines_;
     QString eol_ = QStringLiteral("\r\n");
     bool loaded_ = false;
+    bool unreadable_ = false;
 };
 
 namespace Modini {
