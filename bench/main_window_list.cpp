@@ -1,13 +1,11 @@
 // bench_main_window_list PROGRAM_FOLDER [DATE] [REPEATS]
-// bench_main_window_list --fill PROGRAM_FOLDER COUNT
 //
 // Times the main window's day list as the window loads it (query, grid rows,
 // list state) against the same statement on the bare sqlite3 C API (prepare,
 // bind, step, every column copied, finalize). Prints the medians and the
 // ratio; the program's query layer alone is shown to tell where the time
 // goes. DATE defaults to the report date with the most reports.
-// --fill adds COUNT synthetic reports (no pictures) spread over the days
-// before today, for a database to measure on.
+// Make the database to measure on with bench_gen_reports.
 #include "common.h"
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
@@ -62,42 +60,6 @@ size_t bareDayList(sqlite3* db, const std::string& date)
     return bytes;
 }
 
-int fill(const QString& folder, int count)
-{
-    sqlite3* db = openKeyed(folder + QStringLiteral("/data.db"));
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db,
-                       "INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, utpatientid, "
-                       "inpatientid, rpdate, pgdate, rpdr, checkconclusion, obligate3, checksymptom) "
-                       "VALUES (?, ?, ?, ?, '岁', '内科', '王医师', ?, ?, ?, '张医生', ?, ?, ?)",
-                       -1, &st, nullptr);
-    const QDate today = QDate::currentDate();
-    const std::string conclusion = "双肺纹理清晰，心影大小形态正常，双膈面光整，肋膈角锐利。";
-    const std::string findings(600, 'f');
-    for (int i = 0; i < count; ++i) {
-        const std::string exam = "X" + std::to_string(i);
-        const std::string date = today.addDays(-(i % 3650)).toString(Qt::ISODate).toStdString();
-        sqlite3_bind_text(st, 1, exam.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, "病人", -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 3, (i % 2) ? "男" : "女", -1, SQLITE_STATIC);
-        sqlite3_bind_int(st, 4, 20 + i % 60);
-        sqlite3_bind_text(st, 5, exam.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 6, date.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 7, date.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 8, conclusion.c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 9, exam.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 10, findings.c_str(), -1, SQLITE_STATIC);
-        if (sqlite3_step(st) != SQLITE_DONE)
-            die("insert failed");
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    std::printf("added %d reports\n", count);
-    return 0;
-}
 }
 
 int main(int argc, char* argv[])
@@ -106,8 +68,6 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() >= 4 && args[1] == QLatin1String("--fill"))
-        return fill(args[2], args[3].toInt());
     if (args.size() < 2)
         die("usage: bench_main_window_list PROGRAM_FOLDER [DATE] [REPEATS]");
     AppPaths::setProgramFolder(args[1]);

@@ -240,7 +240,10 @@ void FrmMain::MSHFlexGrid1_MouseUp(Qt::MouseButton button, const QPoint& pos)
 {
     QTableWidget* g = MSHFlexGrid1;
     const int selEnd = ReportList::SelectedRow(g);
-    if (selEnd >= 0 && g->currentRow() != selEnd) {
+    // A click below the last row clears the view's selection but keeps its
+    // current row, which the commands then act on: show it selected again.
+    const bool lostSelection = !ReportList::IsEmpty(g) && !g->selectionModel()->hasSelection();
+    if (selEnd >= 0 && (g->currentRow() != selEnd || lostSelection)) {
         ListGrid::SelectRow(g, selEnd);
     }
     if (button == Qt::RightButton && !ReportList::IsEmpty(g) && g->currentRow() >= 0)

@@ -28,7 +28,7 @@ FrmPassword::FrmPassword(QWidget* parent)
         auto* t = new QLineEdit(Picdata);
         t->setObjectName(QStringLiteral("Text%1").arg(i + 1));
         t->setGeometry(100, 16 + i * 36, 200, 24);
-        t->setEchoMode(QLineEdit::Password);
+        ModPassword::MaskWithStars(t);
         *boxes[i] = t;
     }
     ButtnSave = new QvButton(QStringLiteral("保 存"), this);

@@ -9,6 +9,8 @@
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QGuiApplication>
 #include <QThread>
 #include <memory>
@@ -50,8 +52,20 @@ void Quit(int exitCode)
         QCoreApplication::exit(exitCode);
 }
 
+// Qt's own dialogs (file dialogs, standard buttons) speak Chinese like the rest.
+void LoadStandardDialogTexts()
+{
+    static QTranslator* translator = nullptr;
+    if (translator || !QCoreApplication::instance())
+        return;
+    translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
 StartResult Main()
 {
+    LoadStandardDialogTexts();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
 

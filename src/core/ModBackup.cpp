@@ -8,10 +8,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QCursor>
+#include <QGuiApplication>
+#include <sqlcipher/sqlite3.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ModBackup {
 
@@ -23,13 +29,6 @@ QString& previousName()
 }
 
 const QString kCancelTitle = QStringLiteral("操作取消");
-
-FileError openError(const QFile& f)
-{
-    if (f.error() == QFileDevice::PermissionsError || f.error() == QFileDevice::OpenError)
-        return {70, f.errorString()};
-    return {75, f.errorString()};
-}
 
 // Reopens the database after the file work; reports a failure the way the trap does.
 FileError reopen()
@@ -49,7 +48,34 @@ void showTrap(const FileError& e, QWidget* parent)
         MessageBox::show(text, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
 }
 
+// The wait cursor while a whole database file is copied or checked.
+struct Busy {
+    Busy() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~Busy() { QGuiApplication::restoreOverrideCursor(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
+
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
+
+// Whether every page of the file decrypts and every table and index is whole:
+// a backup cut short or damaged on its way would otherwise replace a good
+// database and fail later, on the first report that lives in the bad page.
+bool IsWholeDatabase(const QString& path)
+{
+    sqlite3* db = ModADOconnect::OpenKeyedHandle(path, SQLITE_OPEN_READONLY);
+    if (!db)
+        return false;
+    bool ok = false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        ok = text && std::strcmp(text, "ok") == 0 && sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return ok;
+}
 }
 
 QString TrapMessage(const FileError& e)
@@ -68,37 +94,100 @@ QString TrapMessage(const FileError& e)
     }
 }
 
+FileError FromErrno(int err)
+{
+    switch (err) {
+    case 0: return {};
+    case ENOENT:
+    case ENOTDIR: return {76, QStringLiteral("路径未找到")};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY:
+    case ETXTBSY: return {70, QStringLiteral("没有权限")};
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return {61, QStringLiteral("磁盘已满")};
+    case EIO: return {57, QStringLiteral("设备 I/O 错误")};
+    default: return {75, QStringLiteral("路径/文件访问错误")};
+    }
+}
+
 FileError CopyOverwrite(const QString& source, const QString& target)
 {
-    QFile in(source);
     if (!QFileInfo(source).isFile())
         return {53, QStringLiteral("文件未找到")};
-    if (!in.open(QIODevice::ReadOnly))
-        return openError(in);
-    if (!QFileInfo(target).absoluteDir().exists())
-        return {76, QStringLiteral("路径未找到")};
-    QSaveFile out(target);
-    out.setDirectWriteFallback(false);
-    if (!out.open(QIODevice::WriteOnly)) {
-        if (out.error() == QFileDevice::OpenError || out.error() == QFileDevice::PermissionsError)
-            return {70, out.errorString()};
-        return {75, out.errorString()};
+    const QByteArray src = QFile::encodeName(source);
+    // A name that is a link is written through to the file it points at.
+    const QFileInfo targetInfo(target);
+    const QByteArray dst = QFile::encodeName(targetInfo.isSymLink() ? targetInfo.symLinkTarget()
+                                                                      : targetInfo.absoluteFilePath());
+
+    struct stat existing {};
+    const bool targetExists = ::stat(dst.constData(), &existing) == 0;
+    if (targetExists && S_ISDIR(existing.st_mode))
+        return FromErrno(EISDIR);
+    // A file the user made read-only is not replaced behind his back.
+    if (targetExists && ::access(dst.constData(), W_OK) != 0)
+        return FromErrno(errno);
+
+    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return FromErrno(errno);
+
+    // The copy goes to a new file beside the target and replaces it by one
+    // rename once every byte is on the disk.
+    QByteArray temp;
+    int out = -1;
+    for (int attempt = 0; out < 0 && attempt < 100; ++attempt) {
+        temp = dst + ".tmp" + QByteArray::number(qint64(::getpid())) + "-" + QByteArray::number(attempt);
+        out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST)
+            break;
     }
-    QByteArray buffer;
-    while (!in.atEnd()) {
-        buffer = in.read(1 << 20);
-        if (buffer.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return {57, in.errorString()};
-        }
-        if (out.write(buffer) != buffer.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            return {61, why};
-        }
+    if (out < 0) {
+        const FileError e = FromErrno(errno);
+        ::close(in);
+        return e;
     }
-    if (!out.commit())
-        return {70, out.errorString()};
+    int err = 0;
+    if (targetExists)
+        (void)::fchmod(out, existing.st_mode & 07777);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            err = errno == 0 ? EIO : errno;
+            break;
+        }
+        if (got == 0)
+            break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                err = errno;
+                break;
+            }
+            done += put;
+        }
+        if (err)
+            break;
+    }
+    if (!err && ::fsync(out) != 0)
+        err = errno;
+    if (::close(out) != 0 && !err)
+        err = errno;
+    ::close(in);
+    if (!err && ::rename(temp.constData(), dst.constData()) != 0)
+        err = errno;
+    if (err) {
+        ::unlink(temp.constData());
+        return FromErrno(err);
+    }
     return {};
 }
 
@@ -109,7 +198,8 @@ QString DialogStart()
 
 Outcome Backup(QWidget* parent)
 {
-    const QString name = FileDialogs::getSaveFileName(parent, QStringLiteral("备份数据库"), DialogStart(), kFilter);
+    const QString name = FileDialogs::getSaveFileName(parent, QStringLiteral("备份数据库"), DialogStart(), kFilter,
+                                                       /*confirmOverwrite=*/false);
     if (name.isEmpty())
         return Outcome::Cancelled;
     previousName() = name;
@@ -118,12 +208,16 @@ Outcome Backup(QWidget* parent)
                          MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
-    ModADOconnect::CloseDatabase();
-    FileError e = CopyOverwrite(AppPaths::databaseFile(), name);
-    // The database is open again whatever the copy did.
-    const FileError r = reopen();
-    if (e.number == 0)
-        e = r;
+    FileError e;
+    {
+        const Busy busy;
+        ModADOconnect::CloseDatabase();
+        e = CopyOverwrite(AppPaths::databaseFile(), name);
+        // The database is open again whatever the copy did.
+        const FileError r = reopen();
+        if (e.number == 0)
+            e = r;
+    }
     if (e.number != 0) {
         showTrap(e, parent);
         return Outcome::Failed;
@@ -146,26 +240,32 @@ Outcome Restore(QWidget* parent)
         showTrap({53, QString()}, parent);
         return Outcome::Failed;
     }
-    // Only a database of ours replaces the current one.
-    if (!ModADOconnect::IsOurDatabase(name)) {
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
-        return Outcome::Refused;
-    }
-    // Copy beside data.db first; the database is replaced by one rename.
+    // Only a whole database of ours replaces the current one. It is copied
+    // beside data.db first and checked there; data.db is replaced by one rename.
     const QString target = AppPaths::databaseFile();
     const QString staged = target + QStringLiteral(".restore");
-    FileError e = CopyOverwrite(name, staged);
-    if (e.number == 0) {
-        ModADOconnect::CloseDatabase();
-        if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0) {
-            const int err = errno;
-            e = (err == EACCES || err == EPERM || err == EBUSY || err == EROFS)
-                    ? FileError{70, QString::fromLocal8Bit(std::strerror(err))}
-                    : FileError{75, QString::fromLocal8Bit(std::strerror(err))};
+    FileError e;
+    bool sound = true;
+    {
+        const Busy busy;
+        sound = ModADOconnect::IsOurDatabase(name);
+        if (sound)
+            e = CopyOverwrite(name, staged);
+        if (sound && e.number == 0)
+            sound = IsWholeDatabase(staged);
+        if (sound && e.number == 0) {
+            ModADOconnect::CloseDatabase();
+            if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
+                e = FromErrno(errno);
+            const FileError r = reopen();
+            if (e.number == 0)
+                e = r;
         }
-        const FileError r = reopen();
-        if (e.number == 0)
-            e = r;
+    }
+    if (!sound) {
+        QFile::remove(staged);
+        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        return Outcome::Refused;
     }
     QFile::remove(staged);
     if (e.number != 0) {

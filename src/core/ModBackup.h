@@ -10,14 +10,19 @@ enum class Outcome { Done, Cancelled, Refused, Failed };
 
 // A failed file operation: number and text as the command's trap reports them.
 struct FileError {
-    int number = 0;   // 0 = none; 53 file not found; 70 permission denied; others as they come
+    int number = 0;   // 0 = none; 53 file not found; 57 device I/O; 61 disk full; 70 permission
+                      // denied; 75 path/file access; 76 path not found
     QString text;
 };
+
+// The failure of a file operation from the system's error code.
+FileError FromErrno(int err);
 
 inline const QString kFilter = QStringLiteral("自定义数据库文件(*.BAK *.bak);;All Files (*)");
 
 // Copies source to target, replacing target through a temporary file in the
-// target's folder and a rename, so target is never left half written.
+// target's folder and a rename, so target is never left half written: on any
+// failure (a full disk included) the target is as it was and no copy is left.
 FileError CopyOverwrite(const QString& source, const QString& target);
 
 // The message of the trap for a failure, or an empty text for none.

@@ -1,5 +1,10 @@
 #include "core/ModPassword.h"
 
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProxyStyle>
+
 #include <sodium.h>
 
 namespace {
@@ -8,6 +13,18 @@ bool ready()
     static const bool ok = sodium_init() >= 0;
     return ok;
 }
+
+// The application's style with "*" as the password character.
+class StarStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+};
 }
 
 namespace ModPassword {
@@ -24,6 +41,18 @@ QVariant HashPassword(const QString& password)
                           crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
         return QVariant();
     return QString::fromLatin1(out);
+}
+
+void MaskWithStars(QLineEdit* box)
+{
+    // One style for every password box, living as long as the application.
+    static QPointer<StarStyle> style;
+    if (!style) {
+        style = new StarStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    box->setStyle(style);
+    box->setEchoMode(QLineEdit::Password);
 }
 
 bool IsHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2")); }

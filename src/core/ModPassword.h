@@ -2,6 +2,8 @@
 #include <QString>
 #include <QVariant>
 
+class QLineEdit;
+
 // Passwords of table user are kept as salted argon2id hashes; Null stands for
 // the empty password.
 namespace ModPassword {
@@ -12,4 +14,6 @@ QVariant HashPassword(const QString& password);
 bool PasswordMatches(const QVariant& stored, const QString& typed);
 // True when the value is one of our hashes.
 bool IsHash(const QString& stored);
+// Masks a password box with one "*" per typed character.
+void MaskWithStars(QLineEdit* box);
 }

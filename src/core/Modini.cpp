@@ -65,8 +65,10 @@ IniFile::IniFile(const QString& path)
     : path_(path)
 {
     QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly)) {
+        unreadable_ = f.exists();
         return;
+    }
     const QByteArray bytes = f.readAll();
     loaded_ = true;
     bom_ = bytes.startsWith("\xEF\xBB\xBF");
@@ -170,6 +172,8 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 
 bool IniFile::save()
 {
+    if (unreadable_)
+        return false;
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly))
         return false;

@@ -18,6 +18,8 @@ public:
     // Writes the file atomically. False when it could not be written.
     bool save();
     bool loaded() const { return loaded_; }
+    // The file exists but could not be read: saving it would lose every other setting.
+    bool unreadable() const { return unreadable_; }
 
 private:
     int findSection(const QString& section) const;   // line index of [section] or -1
@@ -29,6 +31,7 @@ private:
     QString eol_ = QStringLiteral("\r\n");
     bool bom_ = false;
     bool loaded_ = false;
+    bool unreadable_ = false;
 };
 
 namespace Modini {

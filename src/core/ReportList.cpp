@@ -136,8 +136,17 @@ void alignments(const QTableWidget* grid, Qt::Alignment (&align)[kColumns])
 QString DateText(const QVariant& rpdate)
 {
     const QString text = textOf(rpdate);
-    const QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : text;
+    // Stored dates are "yyyy-MM-dd", sometimes with a time after them: the
+    // date part is read by hand, as a date parser per row costs more than the
+    // rest of the row.
+    if (text.size() >= 10 && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-')) {
+        bool y = false, m = false, d = false;
+        const QDate date(QStringView(text).mid(0, 4).toInt(&y), QStringView(text).mid(5, 2).toInt(&m),
+                         QStringView(text).mid(8, 2).toInt(&d));
+        if (y && m && d && date.isValid() && text.at(0).isDigit() && text.at(5).isDigit() && text.at(8).isDigit())
+            return text.size() == 10 ? text : text.left(10);
+    }
+    return text;
 }
 
 void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate)
@@ -154,8 +163,16 @@ void FillRows(QTableWidget* grid, const RecordSet& rs)
     alignments(grid, align);
     const int n = rs.recordCount();
     grid->setRowCount(n);
-    for (int r = 0; r < n; ++r)
-        fillRowFrom(grid, r, rs, r, m, align, false);
+    if (n == 0)
+        return;
+    // One change notice for the whole list instead of one per cell.
+    QAbstractItemModel* model = grid->model();
+    {
+        const QSignalBlocker quiet(model);
+        for (int r = 0; r < n; ++r)
+            fillRowFrom(grid, r, rs, r, m, align, false);
+    }
+    emit model->dataChanged(model->index(0, 0), model->index(n - 1, kColumns - 1));
 }
 
 QueryResult ReadRow(qint64 key) { return ModADOconnect::QueryData(RowSql(), {QVariant(key)}); }

@@ -65,7 +65,7 @@ login::login()
     Text2 = new QvTextBox(this);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(112, 130, 180, 24);
-    Text2->setPasswordChar(true);
+    ModPassword::MaskWithStars(Text2);
 
     buttonlogin = new QvButton(QStringLiteral("登 录"), this);
     buttonlogin->setObjectName(QStringLiteral("buttonlogin"));

@@ -9,8 +9,11 @@ namespace BmpFile {
 // Writes the picture as an uncompressed 24-bit bottom-up BMP. False when the
 // picture is empty or the file cannot be written.
 bool write24(const QImage& picture, const QString& path);
-// Writes the section's memory as it is (header + pixel array).
+// Writes the section's memory as it is (header + pixel array). An existing
+// file is replaced; one that cannot be completed is removed.
 bool write(const cDIBSection& dib, const QString& path);
+// True when the file holds exactly what write(dib, path) writes.
+bool holds(const QString& path, const cDIBSection& dib);
 // Loads a BMP into the section: a 24-bit bottom-up file is read straight into
 // the section's memory, any other picture through the image reader.
 // False when the file is missing or not a picture.

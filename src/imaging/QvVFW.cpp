@@ -347,6 +347,22 @@ QImage QvVFW::currentFrame() const
     return frame ? frame->toImage() : QImage();
 }
 
+void QvVFW::presentFrame(const QImage& picture)
+{
+    auto dib = std::make_shared<cDIBSection>();
+    dib->CreateFromPicture(picture);
+    if (!dib->DIBSectionBitsPtr())
+        return;
+    {
+        std::lock_guard lock(d->m);
+        d->frame = std::move(dib);
+        ++d->frames;
+    }
+    d->cv.notify_all();
+    update();
+    emit frameArrived();
+}
+
 QString QvVFW::lastError() const
 {
     std::lock_guard lock(d->m);
@@ -496,9 +512,11 @@ bool QvVFW::SaveFrame()
         return false;
     // The capture converts this BMP to JPEG next: start encoding while it is written.
     CaptureJpeg::offer(d->frameFile, dib, mIntelJPEGLibrary::kCaptureQuality);
-    const bool ok = BmpFile::write(*dib, d->frameFile);
-    CaptureJpeg::written(d->frameFile, ok);
-    return ok;
+    if (!BmpFile::write(*dib, d->frameFile)) {
+        CaptureJpeg::withdraw();
+        return false;
+    }
+    return true;
 }
 
 bool QvVFW::waitForFrame(quint64 after, int timeoutMs)

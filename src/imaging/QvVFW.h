@@ -54,6 +54,9 @@ public:
     quint64 framesReceived() const;
     // The latest frame (null before the first one).
     QImage currentFrame() const;
+    // Makes the picture the latest frame, as if the source had delivered it
+    // (for tests and benchmarks that need known pixels).
+    void presentFrame(const QImage& picture);
     // Waits (running the event loop) until a frame newer than the given count
     // has arrived; false on timeout.
     bool waitForFrame(quint64 after, int timeoutMs);

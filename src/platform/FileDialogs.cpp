@@ -26,12 +26,14 @@ QString getOpenFileName(QWidget* parent, const QString& title, const QString& fo
     return QFileDialog::getOpenFileName(parent, title, folder, filter);
 }
 
-QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter)
+QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                        bool confirmOverwrite)
 {
     state().asked.append({QStringLiteral("save"), title, folder, filter});
     if (state().scripted)
         return scriptedAnswer();
-    return QFileDialog::getSaveFileName(parent, title, folder, filter);
+    return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr,
+                                        confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
 }
 
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder)

@@ -15,7 +15,9 @@ struct Asked {
 };
 
 QString getOpenFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
-QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
+// confirmOverwrite false: choosing an existing file replaces it without a question.
+QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                        bool confirmOverwrite = true);
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder);
 
 void setScripted(bool on);

@@ -10,10 +10,17 @@
 #include "platform/MessageBox.h"
 #include "support/TestFolder.h"
 
+#include <QDateEdit>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 const QDate kToday(2024, 5, 2);
@@ -92,10 +99,19 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QVERIFY(ModADOconnect::isOpen());
         QCOMPARE(bytes(target), bytes(AppPaths::databaseFile()));
+        // A name that links to another file writes that file and keeps the link.
+        const QString link = folder_->file(QStringLiteral("latest.bak"));
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(QFile::remove(target) && QFile(target).open(QIODevice::WriteOnly));
+        FileDialogs::queueAnswer(link);
+        window_->备份数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(bytes(target), bytes(AppPaths::databaseFile()));
         // The next dialog offers the previous name.
         FileDialogs::queueAnswer(QString());
         window_->还原数据_Click();
-        QCOMPARE(FileDialogs::asked().last().folder, target);
+        QCOMPARE(FileDialogs::asked().last().folder, link);
         QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("恢复数据库"));
     }
 
@@ -157,12 +173,93 @@ private slots:
         QVERIFY(ModADOconnect::isOpen());
     }
 
+    void damagedBackupsAreRefused()
+    {
+        // Enough reports to spread over many pages, then a backup of them.
+        QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
+        for (int i = 0; i < 400; ++i)
+            QVERIFY(ModADOconnect::ExecuteSql(
+                        QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, checkconclusion) VALUES (?, '某', ?, ?)"),
+                        {QStringLiteral("M%1").arg(i), QStringLiteral("2024-05-01"), QString(300, QChar(0x4e00 + i))})
+                        .ok());
+        QVERIFY(TestFolder::exec(QStringLiteral("COMMIT")));
+        const QString backup = folder_->file(QStringLiteral("whole.bak"));
+        FileDialogs::queueAnswer(backup);
+        window_->备份数据_Click();
+        const QByteArray whole = bytes(backup);
+        QVERIFY(whole.size() > 64 * 1024);
+
+        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE obligate5 <> 'B1'")).ok());
+        const QByteArray before = bytes(AppPaths::databaseFile());
+        auto refused = [&](const QString& file, const QByteArray& content) {
+            QFile f(folder_->file(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+            f.close();
+            MessageBox::clearShown();
+            FileDialogs::queueAnswer(f.fileName());
+            window_->还原数据_Click();
+            QCOMPARE(lastText(), QStringLiteral("请选择正确的备份文件"));
+            QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+            QVERIFY(ModADOconnect::isOpen());
+            QCOMPARE(bytes(AppPaths::databaseFile()), before);
+            QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
+            QVERIFY(!QGuiApplication::overrideCursor());
+        };
+        // Cut short, and one page damaged in the middle.
+        refused(QStringLiteral("cut.bak"), whole.left(whole.size() / 2));
+        QByteArray damaged = whole;
+        for (int i = 0; i < 64; ++i)
+            damaged[damaged.size() / 2 + i] = 'z';
+        refused(QStringLiteral("damaged.bak"), damaged);
+        QCOMPARE(reportCount(), 1);
+
+        // The whole one restores, and the list shows the day it showed before.
+        window_->DTPicker1->setDate(QDate(2024, 5, 1));
+        QVERIFY(ReportList::IsEmpty(window_->MSHFlexGrid1));
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(backup);
+        window_->还原数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(reportCount(), 401);
+        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 400);
+        QCOMPARE(window_->DTPicker1->date(), QDate(2024, 5, 1));
+    }
+
     void failedCopyReopensTheDatabase()
     {
         FileDialogs::queueAnswer(folder_->file(QStringLiteral("no/such/folder/x.bak")));
         window_->备份数据_Click();
         QCOMPARE(lastText(), QStringLiteral("错误 76:路径未找到"));
         QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QVERIFY(ModADOconnect::isOpen());
+        QCOMPARE(reportCount(), 1);
+
+        // A disk that fills up during the copy: the old backup stays as it was
+        // and no half copy is left (a file size limit stands in for the full disk).
+        const QString old = folder_->file(QStringLiteral("old.bak"));
+        QFile f(old);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("the backup of last week");
+        f.close();
+        const QStringList before = QDir(folder_->path()).entryList(QDir::Files);
+        FileDialogs::queueAnswer(old);
+        {
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 16 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            window_->备份数据_Click();
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, previous);
+        }
+        QCOMPARE(lastText(), QStringLiteral("错误 61:磁盘已满"));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(MessageBox::shownBoxes().last().title, QStringLiteral("操作取消"));
+        QCOMPARE(bytes(old), QByteArray("the backup of last week"));
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
         QVERIFY(ModADOconnect::isOpen());
         QCOMPARE(reportCount(), 1);
 

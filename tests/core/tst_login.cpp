@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -72,6 +73,7 @@ private slots:
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("用户登录"));
         QVERIFY(w->Text2->echoMode() == QLineEdit::Password);
+        QCOMPARE(w->Text2->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, w->Text2), int('*'));
         w->Text1->setFocus();
         QTest::keyClicks(w->Text1, QStringLiteral("admin"));
         QTest::keyClick(w->Text1, Qt::Key_Return);

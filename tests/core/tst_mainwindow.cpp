@@ -18,6 +18,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -142,6 +143,10 @@ private slots:
         QCOMPARE(cell(g, 0, 10), QStringLiteral("未见异常"));
         QCOMPARE(cell(g, 0, 11), QStringLiteral("1"));
         QCOMPARE(g->currentRow(), 0);
+        // The date column shows the date part; a text that is no date stays as it is.
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-02-30")), QStringLiteral("2024-02-30"));
+        QCOMPARE(ReportList::DateText(QStringLiteral("2024-+3-15")), QStringLiteral("2024-+3-15"));
         w->grab().save(testOutputFolder() + QStringLiteral("/mainwindow.png"));
 
         // Another date through the picker; then a date without reports.
@@ -189,6 +194,30 @@ private slots:
         for (QAction* a : w->popupmenut->actions())
             items << a->text();
         QCOMPARE(items, QStringList({"查看报告", "修改报告", "删除报告", "打印报告"}));
+        w->popupmenut->hide();
+
+        // A drag from the first row to the third ends with the third whole.
+        const QPoint from = g->visualRect(g->model()->index(0, 2)).center();
+        const QPoint to = g->visualRect(g->model()->index(2, 5)).center();
+        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, g->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(g->viewport(), &drag);
+        QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, to);
+        QCoreApplication::processEvents();
+        QCOMPARE(g->currentRow(), 2);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
+
+        // A right click below the last row: the menu acts on the current row,
+        // which stays visibly selected.
+        const QPoint below(40, g->viewport()->height() - 4);
+        QVERIFY(g->indexAt(below).row() < 0);
+        QTest::mousePress(g->viewport(), Qt::RightButton, {}, below);
+        QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, below);
+        QCoreApplication::processEvents();
+        QVERIFY(w->popupmenut->isVisible());
+        QCOMPARE(g->currentRow(), 2);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
         w->popupmenut->hide();
     }
 

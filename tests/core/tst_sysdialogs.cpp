@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -156,8 +157,10 @@ private slots:
         FrmPassword d;
         d.Form_Load();
         QCOMPARE(d.windowTitle(), QStringLiteral("密码设置"));
-        for (QLineEdit* t : {d.Text1, d.Text2, d.Text3})
+        for (QLineEdit* t : {d.Text1, d.Text2, d.Text3}) {
             QCOMPARE(t->echoMode(), QLineEdit::Password);
+            QCOMPARE(t->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, t), int('*'));
+        }
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));

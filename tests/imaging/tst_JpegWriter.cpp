@@ -198,6 +198,67 @@ private slots:
         QVERIFY(!QFileInfo::exists(tf.file(QStringLiteral("img/junk.jpg"))));
     }
 
+    void bmpReplacedWhole()
+    {
+        TestFolder tf(false);
+        const QString bmp = tf.file(QStringLiteral("img/image5.bmp"));
+        // A new file, then a smaller and a larger picture over it: each time the
+        // file is exactly the new picture, whatever it held before.
+        for (const QSize size : {QSize(64, 48), QSize(7, 5), QSize(96, 64)}) {
+            const QImage pic = testPicture(size.width(), size.height());
+            cDIBSection dib;
+            dib.CreateFromPicture(pic);
+            QVERIFY(BmpFile::write(dib, bmp));
+            QCOMPARE(QFileInfo(bmp).size(), 54 + qint64(cDIBSection::bytesPerScanLine(size.width())) * size.height());
+            QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), pic);
+            QVERIFY(BmpFile::holds(bmp, dib));
+        }
+    }
+
+    void bmpHoldsComparesEveryByte()
+    {
+        TestFolder tf(false);
+        const QString bmp = tf.file(QStringLiteral("img/image6.bmp"));
+        cDIBSection dib;
+        dib.CreateFromPicture(testPicture(30, 20));   // rows with padding
+        QVERIFY(!BmpFile::holds(bmp, dib));           // no file
+        QVERIFY(BmpFile::write(dib, bmp));
+        QVERIFY(BmpFile::holds(bmp, dib));
+        cDIBSection empty;
+        QVERIFY(!BmpFile::holds(bmp, empty));
+
+        auto changed = [&](qint64 at, char value) {
+            QFile f(bmp);
+            if (!f.open(QIODevice::ReadWrite) || !f.seek(at))
+                return false;
+            char was = 0;
+            f.getChar(&was);
+            f.seek(at);
+            f.putChar(value);
+            f.close();
+            const bool held = BmpFile::holds(bmp, dib);
+            f.open(QIODevice::ReadWrite);
+            f.seek(at);
+            f.putChar(was);
+            return !held;
+        };
+        const qint64 size = QFileInfo(bmp).size();
+        QVERIFY(changed(38, 0x7f));              // a header field (resolution)
+        QVERIFY(changed(54, 0x01));              // the first pixel byte
+        QVERIFY(changed(size / 2, char(0xee)));  // one in the middle
+        QVERIFY(changed(size - 1, 0x55));        // the last padding byte
+        QVERIFY(BmpFile::holds(bmp, dib));
+
+        // Longer or shorter than the picture.
+        QFile f(bmp);
+        QVERIFY(f.open(QIODevice::Append));
+        f.putChar(0);
+        f.close();
+        QVERIFY(!BmpFile::holds(bmp, dib));
+        QVERIFY(f.resize(size - 1));
+        QVERIFY(!BmpFile::holds(bmp, dib));
+    }
+
     void qualityOrdering()
     {
         TestFolder tf(false);

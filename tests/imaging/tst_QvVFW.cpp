@@ -1,15 +1,18 @@
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
+#include "imaging/ImagingError.h"
 #include "imaging/QvVFW.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
+#include "imaging/cDIBSection.h"
 #include "imaging/mIntelJPEGLibrary.h"
 #include "platform/Opener.h"
 #include "support/TestFolder.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -18,6 +21,8 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QtTest>
+
+#include <random>
 
 namespace {
 void setVideo(const char* key, const QString& value)
@@ -53,6 +58,31 @@ double discoveredSeconds(const QString& path)
     if (!m.hasMatch())
         return -1;
     return m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 + m.captured(3).toDouble();
+}
+
+// A noisy picture, different for each seed.
+QImage noisyPicture(int seed, int w = 200, int h = 150)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    std::mt19937 gen{quint32(seed)};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(int(gen() % 256), (x + y + seed * 40) % 256, int(gen() % 64)));
+    return img;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The JPEG (quality 90) of what the BMP file holds.
+QByteArray jpegOfFile(const QString& bmp)
+{
+    cDIBSection dib;
+    return BmpFile::read(bmp, dib) ? mIntelJPEGLibrary::encode(dib, mIntelJPEGLibrary::kCaptureQuality)
+                                   : QByteArray();
 }
 
 void recordFor(QvVFW& v, int frames)
@@ -153,6 +183,89 @@ private slots:
         QVERIFY(!v.isConnected());
         v.setFrameFileName(tf->file(QStringLiteral("img/image3.bmp")));
         QVERIFY(!v.SaveFrame());
+    }
+
+    // The capture's JPEG is encoded from the frame while the BMP is written;
+    // whatever happens to the BMP before the conversion, the JPEG is always
+    // the one of the file as the conversion finds it.
+    void captureConvertsWhatTheFileHolds()
+    {
+        QvVFW v;   // not connected: the frames are handed in
+        const QString bmp = tf->file(QStringLiteral("img/image1.bmp"));
+        const QString jpg = tf->file(QStringLiteral("img/image1.jpg"));
+        v.setFrameFileName(bmp);
+        const QImage a = noisyPicture(1), b = noisyPicture(2);
+        v.presentFrame(a);
+        QCOMPARE(v.framesReceived(), quint64(1));
+        QCOMPARE(v.currentFrame().convertToFormat(QImage::Format_RGB32), a);
+
+        QVERIFY(v.SaveFrame());
+        QVERIFY(ConvertBmpToJpg(bmp));
+        const QByteArray jpegA = contents(jpg);
+        QVERIFY(jpegA.startsWith("\xff\xd8"));
+        QCOMPARE(jpegA, jpegOfFile(bmp));
+
+        // One byte of the pixels changed in place, the modification time put back.
+        QVERIFY(v.SaveFrame());
+        {
+            const QDateTime modified = QFileInfo(bmp).lastModified();
+            QFile f(bmp);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2));
+            char c = 0;
+            QVERIFY(f.getChar(&c));
+            QVERIFY(f.seek(f.size() / 2));
+            QVERIFY(f.putChar(char(~c)));
+            f.flush();
+            QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+        }
+        QVERIFY(ConvertBmpToJpg(bmp));
+        QCOMPARE(contents(jpg), jpegOfFile(bmp));
+        QVERIFY(contents(jpg) != jpegA);
+
+        // Another picture of the same size written over it.
+        QVERIFY(v.SaveFrame());
+        QVERIFY(BmpFile::write24(b, bmp));
+        QVERIFY(ConvertBmpToJpg(bmp));
+        QCOMPARE(contents(jpg), jpegOfFile(bmp));
+        QVERIFY(contents(jpg) != jpegA);
+
+        // Cut short inside its header: no longer a picture, and no JPEG of the frame is written.
+        QVERIFY(ConvertBmpToJpg(bmp));
+        const QByteArray jpegB = contents(jpg);
+        QVERIFY(v.SaveFrame());
+        QVERIFY(QFile::resize(bmp, 40));
+        try {
+            ConvertBmpToJpg(bmp);
+            QFAIL("no error raised");
+        } catch (const ImagingError& e) {
+            QCOMPARE(e.number, 481);
+        }
+        QCOMPARE(contents(jpg), jpegB);
+
+        // Two frames saved before either is converted: each JPEG shows its own file.
+        const QString bmp2 = tf->file(QStringLiteral("img/image2.bmp"));
+        const QString bmp3 = tf->file(QStringLiteral("img/image3.bmp"));
+        v.presentFrame(b);
+        v.setFrameFileName(bmp2);
+        QVERIFY(v.SaveFrame());
+        v.presentFrame(a);
+        v.setFrameFileName(bmp3);
+        QVERIFY(v.SaveFrame());
+        QVERIFY(ConvertBmpToJpg(bmp2));
+        QVERIFY(ConvertBmpToJpg(bmp3));
+        QCOMPARE(contents(tf->file(QStringLiteral("img/image2.jpg"))), jpegOfFile(bmp2));
+        QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
+        // Converting again gives the same file.
+        QVERIFY(ConvertBmpToJpg(bmp3));
+        QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
+
+        // A frame that could not be saved leaves the old BMP to be converted.
+        v.presentFrame(b);
+        v.setFrameFileName(tf->file(QStringLiteral("missing/image4.bmp")));
+        QVERIFY(!v.SaveFrame());
+        QVERIFY(ConvertBmpToJpg(bmp3));
+        QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
     }
 
     void recordingIsFinalised()
