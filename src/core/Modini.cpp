@@ -200,9 +200,6 @@ QString GetIniValue(const QString& section, const QString& key, const QString& d
 bool SetIniValue(const QString& section, const QString& key, const QString& value, const QString& file)
 {
     IniFile ini(file);
-    // A file that is there but cannot be read is never replaced by one holding this key alone.
-    if (!ini.loaded() && QFile::exists(file))
-        return false;
     ini.setValue(section, key, value);
     return ini.save();
 }
