@@ -366,6 +366,29 @@ private slots:
         QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
         v.setAviFileName(QString());
         QVERIFY(!v.StartRecording());
+
+        // A file that takes no data (a full disk): the recording fails, its
+        // stop comes back, and the live picture and the captures go on.
+        if (QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
+            QSignalSpy errors(&v, &QvVFW::errorOccurred);
+            v.setAviFileName(QStringLiteral("/dev/full"));
+            QVERIFY(v.StartRecording());   // the file opens; writing fails
+            recordFor(v, 5);
+            QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+            v.StopRecording();
+            QVERIFY(!v.isRecording());
+            QVERIFY(v.isConnected());
+            QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+            v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+            QVERIFY(v.SaveFrame());
+            // And the next recording works.
+            const QString avi = tf->file(QStringLiteral("after.avi"));
+            v.setAviFileName(avi);
+            QVERIFY(v.StartRecording());
+            recordFor(v, 5);
+            v.StopRecording();
+            checkAviFinalised(avi);
+        }
     }
 
     void switchingOffWhileRecordingFinalises()
