@@ -96,6 +96,7 @@ struct QvVFW::Private {
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* msg, gpointer user);
     static GstPadProbeReturn onEosAtFile(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onTeePadIdle(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+    static GstPadProbeReturn onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer user);
 
     bool buildPipeline(const VideoSettings& s);
     void destroyPipeline();
@@ -236,6 +237,22 @@ GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gp
     gst_pad_unlink(pad, sinkPad);
     gst_pad_send_event(sinkPad, gst_event_new_eos());
     return GST_PAD_PROBE_REMOVE;
+}
+
+GstPadProbeReturn QvVFW::Private::onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer)
+{
+    // Hands the tee's data to the recording branch itself and keeps the
+    // branch's result from the tee: a failed recording (disk full) would
+    // otherwise return its error through the tee and stop the source. The
+    // branch still holds the tee back while its queue is full.
+    if (GstPad* peer = gst_pad_get_peer(pad)) {
+        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER)
+            gst_pad_chain(peer, gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
+        else if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST)
+            gst_pad_chain_list(peer, gst_buffer_list_ref(GST_PAD_PROBE_INFO_BUFFER_LIST(info)));
+        gst_object_unref(peer);
+    }
+    return GST_PAD_PROBE_DROP;
 }
 
 // --- pipeline ---------------------------------------------------------------
@@ -550,6 +567,9 @@ bool QvVFW::StartRecording()
     if (ok) {
         d->teePad = gst_element_request_pad_simple(d->tee, "src_%u");
         GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        if (d->teePad)
+            gst_pad_add_probe(d->teePad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                              &Private::onRecordingData, nullptr, nullptr);
         ok = d->teePad && gst_pad_link(d->teePad, queueSink) == GST_PAD_LINK_OK;
         gst_object_unref(queueSink);
     }

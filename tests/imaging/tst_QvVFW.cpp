@@ -353,6 +353,20 @@ private slots:
         for (quint32 size : again)
             QVERIFY(size < 320 * 240 * 3);
         QVERIFY(discoveredSeconds(raw) > 0.0);
+
+        // Stopped at once, before any frame went in: an AVI without frames, and
+        // the control records on.
+        const QString none = tf->file(QStringLiteral("none.avi"));
+        v.setAviFileName(none);
+        QVERIFY(v.StartRecording());
+        v.StopRecording();
+        QVERIFY(!v.isRecording());
+        QCOMPARE(contents(none).left(4), QByteArray("RIFF"));
+        v.setAviFileName(raw);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 3);
+        v.StopRecording();
+        checkAviFinalised(raw);
     }
 
     void recordingToUnwritablePathFails()
@@ -373,8 +387,10 @@ private slots:
             QSignalSpy errors(&v, &QvVFW::errorOccurred);
             v.setAviFileName(QStringLiteral("/dev/full"));
             QVERIFY(v.StartRecording());   // the file opens; writing fails
-            recordFor(v, 5);
             QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+            // Frames keep coming while the failed branch still hangs on the stream.
+            recordFor(v, 10);
+            QVERIFY(!v.lastError().isEmpty());
             v.StopRecording();
             QVERIFY(!v.isRecording());
             QVERIFY(v.isConnected());
