@@ -13,6 +13,9 @@
 // recording branch (queue -> encoder -> avimux -> filesink) is added to the
 // tee while recording. Stopping a recording sends end-of-stream through the
 // branch and waits until it reached the file, so the AVI index is written.
+// A recording that fails (disk full) leaves the live picture running; a
+// source that stops (camera unplugged) ends the live picture until the next
+// Connect, and a recording running then is still completed.
 //
 // Everything is called on the GUI thread; frames arrive on GStreamer's
 // streaming threads and are handed over under a lock.
