@@ -27,7 +27,12 @@
 
 namespace {
 constexpr int kConnectTimeoutMs = 3000;
-constexpr int kStopTimeoutMs = 5000;
+// How long ending a recording may wait for the end of the stream to reach the
+// file (the queue in front of the encoder holds about a second of video).
+constexpr int kStopTimeoutMs = 10000;
+// Elements of the recording branch carry this prefix, so that their errors are
+// told apart from those of the live picture.
+constexpr char kRecPrefix[] = "rec-";
 
 bool ensureGst()
 {
@@ -40,9 +45,19 @@ bool ensureGst()
     return ok;
 }
 
-GstElement* make(const char* factory)
+GstElement* make(const char* factory, const char* name = nullptr)
 {
-    return gst_element_factory_make(factory, nullptr);
+    return gst_element_factory_make(factory, name);
+}
+
+bool isRecordingElement(GstObject* obj)
+{
+    if (!obj || !GST_IS_ELEMENT(obj))
+        return false;
+    gchar* name = gst_object_get_name(obj);
+    const bool rec = name && g_str_has_prefix(name, kRecPrefix);
+    g_free(name);
+    return rec;
 }
 }
 
@@ -53,6 +68,7 @@ struct QvVFW::Private {
     QString source;
 
     GstElement* pipeline = nullptr;
+    GstElement* src = nullptr;
     GstElement* tee = nullptr;
 
     // The recording branch while it exists.
@@ -67,17 +83,25 @@ struct QvVFW::Private {
     std::shared_ptr<const cDIBSection> frame;
     quint64 frames = 0;
     QString error;
+    // The source stopped delivering (an error or the end of its stream, as
+    // when a camera is unplugged): there is no current frame until the next
+    // Connect.
+    bool lost = false;
     bool eosAtFile = false;
+    bool recordingFailed = false;
     std::atomic<bool> repaintPending{false};
 
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
+    static void onViewEos(GstAppSink* sink, gpointer user);
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* msg, gpointer user);
     static GstPadProbeReturn onEosAtFile(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onTeePadIdle(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+    static GstPadProbeReturn onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer user);
 
     bool buildPipeline(const VideoSettings& s);
     void destroyPipeline();
     void removeRecordingBranch();
+    void markLost(const QString& text);
 };
 
 // --- streaming-thread callbacks ----------------------------------------------
@@ -114,6 +138,10 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
         if (made) {
             {
                 std::lock_guard lock(p->m);
+                if (p->lost) {
+                    gst_sample_unref(sample);
+                    return GST_FLOW_OK;
+                }
                 p->frame = std::move(dib);
                 ++p->frames;
             }
@@ -132,6 +160,27 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
     return GST_FLOW_OK;
 }
 
+void QvVFW::Private::onViewEos(GstAppSink*, gpointer user)
+{
+    static_cast<Private*>(user)->markLost(QStringLiteral("end of stream"));
+}
+
+// Called on whichever thread found the source gone.
+void QvVFW::Private::markLost(const QString& text)
+{
+    {
+        std::lock_guard lock(m);
+        if (lost)
+            return;
+        lost = true;
+        frame.reset();
+        if (error.isEmpty())
+            error = text;
+    }
+    cv.notify_all();
+    QMetaObject::invokeMethod(q, [q = q] { q->update(); }, Qt::QueuedConnection);
+}
+
 GstBusSyncReply QvVFW::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
@@ -143,11 +192,21 @@ GstBusSyncReply QvVFW::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer 
         if (err)
             g_error_free(err);
         g_free(debug);
-        {
-            std::lock_guard lock(p->m);
-            p->error = text;
+        if (isRecordingElement(GST_MESSAGE_SRC(msg))) {
+            // The recording failed (file not writable, disk full): the live picture goes on.
+            {
+                std::lock_guard lock(p->m);
+                p->recordingFailed = true;
+                p->error = text;
+            }
+            p->cv.notify_all();
+        } else {
+            {
+                std::lock_guard lock(p->m);
+                p->error = text;
+            }
+            p->markLost(text);
         }
-        p->cv.notify_all();
         QvVFW* q = p->q;
         QMetaObject::invokeMethod(q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
@@ -172,12 +231,28 @@ GstPadProbeReturn QvVFW::Private::onEosAtFile(GstPad*, GstPadProbeInfo* info, gp
 GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gpointer user)
 {
     // No buffer is on its way into the branch: detach it and let it drain.
-    auto* p = static_cast<Private*>(user);
-    GstPad* sinkPad = gst_element_get_static_pad(p->recQueue, "sink");
+    // user is the branch's first sink pad, held by the probe (the branch may
+    // already be gone when a stop gave up waiting).
+    auto* sinkPad = static_cast<GstPad*>(user);
     gst_pad_unlink(pad, sinkPad);
     gst_pad_send_event(sinkPad, gst_event_new_eos());
-    gst_object_unref(sinkPad);
     return GST_PAD_PROBE_REMOVE;
+}
+
+GstPadProbeReturn QvVFW::Private::onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer)
+{
+    // Hands the tee's data to the recording branch itself and keeps the
+    // branch's result from the tee: a failed recording (disk full) would
+    // otherwise return its error through the tee and stop the source. The
+    // branch still holds the tee back while its queue is full.
+    if (GstPad* peer = gst_pad_get_peer(pad)) {
+        if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER)
+            gst_pad_chain(peer, gst_buffer_ref(GST_PAD_PROBE_INFO_BUFFER(info)));
+        else if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER_LIST)
+            gst_pad_chain_list(peer, gst_buffer_list_ref(GST_PAD_PROBE_INFO_BUFFER_LIST(info)));
+        gst_object_unref(peer);
+    }
+    return GST_PAD_PROBE_DROP;
 }
 
 // --- pipeline ---------------------------------------------------------------
@@ -185,7 +260,7 @@ GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gp
 bool QvVFW::Private::buildPipeline(const VideoSettings& s)
 {
     const bool test = source == VideoSettings::testPattern();
-    GstElement* src = make(test ? "videotestsrc" : "v4l2src");
+    src = make(test ? "videotestsrc" : "v4l2src");
     GstElement* caps = make("capsfilter");
     GstElement* conv = make("videoconvert");
     tee = make("tee");
@@ -237,7 +312,7 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
             if (e)
                 gst_object_unref(e);
         gst_caps_unref(wanted);
-        pipeline = tee = nullptr;
+        pipeline = tee = src = nullptr;
         return false;
     }
     g_object_set(caps, "caps", wanted, nullptr);
@@ -251,6 +326,7 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
     g_object_set(view, "sync", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &Private::onNewSample;
+    callbacks.eos = &Private::onViewEos;
     gst_app_sink_set_callbacks(GST_APP_SINK(view), &callbacks, this, nullptr);
 
     gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
@@ -291,6 +367,7 @@ void QvVFW::Private::destroyPipeline()
     gst_object_unref(pipeline);
     pipeline = nullptr;
     tee = nullptr;
+    src = nullptr;
 }
 
 void QvVFW::Private::removeRecordingBranch()
@@ -382,6 +459,7 @@ bool QvVFW::Connect()
         d->frame.reset();
         d->frames = 0;
         d->error.clear();
+        d->lost = false;
     }
     if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
         return false;
@@ -399,7 +477,7 @@ bool QvVFW::Connect()
     for (;;) {
         const GstStateChangeReturn r = gst_element_get_state(d->pipeline, &state, nullptr, 20 * GST_MSECOND);
         std::unique_lock lock(d->m);
-        if (r == GST_STATE_CHANGE_FAILURE || !d->error.isEmpty())
+        if (r == GST_STATE_CHANGE_FAILURE || d->lost)
             break;
         if (state == GST_STATE_PLAYING && d->frames > 0)
             return true;
@@ -407,7 +485,11 @@ bool QvVFW::Connect()
             break;
         d->cv.wait_for(lock, std::chrono::milliseconds(20));
     }
-    const bool ok = state == GST_STATE_PLAYING && lastError().isEmpty();
+    bool ok = state == GST_STATE_PLAYING;
+    {
+        std::lock_guard lock(d->m);
+        ok = ok && !d->lost;
+    }
     if (!ok)
         d->destroyPipeline();
     return ok;
@@ -431,12 +513,18 @@ bool QvVFW::StartRecording()
 {
     if (!d->pipeline || isRecording() || d->aviFile.isEmpty())
         return false;
+    {
+        // A source that has stopped would only give an empty file.
+        std::lock_guard lock(d->m);
+        if (d->lost)
+            return false;
+    }
     const VideoSettings s = VideoSettings::load();
-    GstElement* queue = make("queue");
-    GstElement* conv = make("videoconvert");
-    GstElement* enc = make(s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc");
-    GstElement* mux = make("avimux");
-    GstElement* sink = make("filesink");
+    GstElement* queue = make("queue", "rec-queue");
+    GstElement* conv = make("videoconvert", "rec-convert");
+    GstElement* enc = make(s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc", "rec-encoder");
+    GstElement* mux = make("avimux", "rec-mux");
+    GstElement* sink = make("filesink", "rec-file");
     const QList<GstElement*> chain = {queue, conv, enc, mux, sink};
     if (chain.contains(nullptr)) {
         for (GstElement* e : chain)
@@ -460,6 +548,7 @@ bool QvVFW::StartRecording()
     {
         std::lock_guard lock(d->m);
         d->eosAtFile = false;
+        d->recordingFailed = false;
     }
     bool ok = gst_element_link_many(queue, conv, enc, mux, sink, nullptr);
     if (ok) {
@@ -478,6 +567,9 @@ bool QvVFW::StartRecording()
     if (ok) {
         d->teePad = gst_element_request_pad_simple(d->tee, "src_%u");
         GstPad* queueSink = gst_element_get_static_pad(queue, "sink");
+        if (d->teePad)
+            gst_pad_add_probe(d->teePad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                              &Private::onRecordingData, nullptr, nullptr);
         ok = d->teePad && gst_pad_link(d->teePad, queueSink) == GST_PAD_LINK_OK;
         gst_object_unref(queueSink);
     }
@@ -493,10 +585,14 @@ void QvVFW::StopRecording()
     if (!isRecording())
         return;
     if (d->teePad) {
-        gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, d.get(), nullptr);
-        // The muxer writes its index on end-of-stream; wait until that reached the file.
+        GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
+        gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
+                          reinterpret_cast<GDestroyNotify>(gst_object_unref));
+        // The muxer writes its index on end-of-stream; wait until that reached
+        // the file (or the branch failed, when no more will come).
         std::unique_lock lock(d->m);
-        d->cv.wait_for(lock, std::chrono::milliseconds(kStopTimeoutMs), [this] { return d->eosAtFile; });
+        d->cv.wait_for(lock, std::chrono::milliseconds(kStopTimeoutMs),
+                       [this] { return d->eosAtFile || d->recordingFailed; });
     }
     d->removeRecordingBranch();
 }
@@ -509,7 +605,7 @@ bool QvVFW::SaveFrame()
         dib = d->frame;
     }
     if (!dib || d->frameFile.isEmpty())
-        return false;
+        return false;   // no frame yet, or the source has stopped
     // The capture converts this BMP to JPEG next: start encoding while it is written.
     CaptureJpeg::offer(d->frameFile, dib, mIntelJPEGLibrary::kCaptureQuality);
     if (!BmpFile::write(*dib, d->frameFile)) {
@@ -517,6 +613,16 @@ bool QvVFW::SaveFrame()
         return false;
     }
     return true;
+}
+
+void QvVFW::failSourceForTest()
+{
+    if (!d->src)
+        return;
+    // What a camera unplugged while streaming does: a read error, then the
+    // end of the stream from the source.
+    GST_ELEMENT_ERROR(d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
+    gst_element_send_event(d->src, gst_event_new_eos());
 }
 
 bool QvVFW::waitForFrame(quint64 after, int timeoutMs)

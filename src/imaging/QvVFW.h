@@ -13,6 +13,9 @@
 // recording branch (queue -> encoder -> avimux -> filesink) is added to the
 // tee while recording. Stopping a recording sends end-of-stream through the
 // branch and waits until it reached the file, so the AVI index is written.
+// A recording that fails (disk full) leaves the live picture running; a
+// source that stops (camera unplugged) ends the live picture until the next
+// Connect, and a recording running then is still completed.
 //
 // Everything is called on the GUI thread; frames arrive on GStreamer's
 // streaming threads and are handed over under a lock.
@@ -32,14 +35,16 @@ public:
     // Connects to the configured source and starts the live picture; false
     // (and nothing running) when the source cannot be opened.
     bool Connect();
-    // Starts recording to AviFileName; true when the recording runs.
+    // Starts recording to AviFileName; true when the recording runs (false
+    // when not connected, the source has stopped, or the file cannot be made).
     bool StartRecording();
     // Ends the recording and completes the file.
     void StopRecording();
     // Stops the live picture and releases the device (ending a recording first).
     void Disconnect();
     // Writes the latest frame as a 24-bit BMP to FrameFileName; false when
-    // there is no frame yet or the file cannot be written.
+    // there is no frame yet, the source has stopped or the file cannot be
+    // written.
     bool SaveFrame();
 
     void ShowSourceDialog();
@@ -57,6 +62,10 @@ public:
     // Makes the picture the latest frame, as if the source had delivered it
     // (for tests and benchmarks that need known pixels).
     void presentFrame(const QImage& picture);
+    // Makes the running source fail as a camera unplugged mid-stream does
+    // (for tests): the live picture stops, frames can no longer be saved nor
+    // recordings started, a running recording is completed.
+    void failSourceForTest();
     // Waits (running the event loop) until a frame newer than the given count
     // has arrived; false on timeout.
     bool waitForFrame(quint64 after, int timeoutMs);

@@ -25,32 +25,71 @@
 #include <random>
 
 namespace {
+// Deadline for anything the tests wait for: frames, the discoverer. Generous,
+// so that a machine busy with other tests only makes them slower.
+constexpr int kWaitMs = 60000;
+
 void setVideo(const char* key, const QString& value)
 {
     QVERIFY(Modini::SetIniValue(QStringLiteral("video"), QString::fromLatin1(key), value));
 }
 
-// What a finished AVI must have: the RIFF/AVI header and the idx1 index.
-void checkAviFinalised(const QString& path)
+// The sizes of the video frames an AVI's idx1 index lists, in order.
+QList<quint32> aviFrameSizes(const QByteArray& all)
+{
+    QList<quint32> sizes;
+    // The top-level chunks after "RIFF" <size> "AVI ".
+    for (qsizetype at = 12; at + 8 <= all.size();) {
+        const QByteArray id = all.mid(at, 4);
+        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
+        if (id == "idx1") {
+            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16) {
+                const QByteArray ckid = all.mid(e, 4);
+                if (ckid == "00dc" || ckid == "00db")
+                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
+            }
+            break;
+        }
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return sizes;
+}
+
+// What a finished AVI must have: the RIFF/AVI header whose size is the file's,
+// the idx1 index listing the frames, and the header's frame count agreeing
+// with it. Gives the indexed frame sizes.
+QList<quint32> checkAviFinalised(const QString& path)
 {
     QFile f(path);
-    QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
+    if (!f.open(QIODevice::ReadOnly)) {
+        QTest::qFail(qPrintable(QStringLiteral("cannot open ") + path), __FILE__, __LINE__);
+        return {};
+    }
     const QByteArray all = f.readAll();
-    QVERIFY(all.size() > 1000);
-    QCOMPARE(all.left(4), QByteArray("RIFF"));
-    QCOMPARE(all.mid(8, 4), QByteArray("AVI "));
-    QVERIFY2(all.contains("idx1"), "no idx1 index: the file was not finalised");
-    // The RIFF size covers the whole file once the muxer has rewritten the header.
-    const quint32 riffSize = qFromLittleEndian<quint32>(all.constData() + 4);
-    QVERIFY(riffSize + 8 <= quint32(all.size()) && riffSize > quint32(all.size() / 2));
+    [&] {
+        QVERIFY(all.size() > 1000);
+        QCOMPARE(all.left(4), QByteArray("RIFF"));
+        QCOMPARE(all.mid(8, 4), QByteArray("AVI "));
+        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
+        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
+    }();
+    const QList<quint32> sizes = aviFrameSizes(all);
+    [&] {
+        QVERIFY2(!sizes.isEmpty(), "no idx1 index with frames: the file was not finalised");
+        // avih: dwTotalFrames is the fifth field of the main header.
+        const qsizetype avih = all.indexOf("avih");
+        QVERIFY(avih > 0);
+        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
+    }();
+    return sizes;
 }
 
 // The duration gst-discoverer-1.0 reports, in seconds (negative when none).
 double discoveredSeconds(const QString& path)
 {
     QProcess p;
-    p.start(QStringLiteral("gst-discoverer-1.0"), {path});
-    if (!p.waitForFinished(20000))
+    p.start(QStringLiteral("gst-discoverer-1.0"), {QStringLiteral("-t"), QString::number(kWaitMs / 1000), path});
+    if (!p.waitForFinished(2 * kWaitMs))
         return -1;
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     const QRegularExpressionMatch m =
@@ -88,7 +127,7 @@ QByteArray jpegOfFile(const QString& bmp)
 void recordFor(QvVFW& v, int frames)
 {
     for (int i = 0; i < frames; ++i)
-        QVERIFY(v.waitForFrame(v.framesReceived(), 3000));
+        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
 }
 
 // Answers the next modal dialog with the given function.
@@ -134,10 +173,10 @@ private slots:
         QVERIFY(v.Connect());
         QVERIFY(v.isConnected());
         QCOMPARE(v.currentSource(), VideoSettings::testPattern());
-        QVERIFY(v.waitForFrame(0, 3000));
+        QVERIFY(v.waitForFrame(0, kWaitMs));
         const QImage first = v.currentFrame();
         QCOMPARE(first.size(), QSize(320, 240));
-        QVERIFY(v.waitForFrame(v.framesReceived() + 2, 3000));
+        QVERIFY(v.waitForFrame(v.framesReceived() + 2, kWaitMs));
         QVERIFY2(v.currentFrame() != first, "the test pattern should move");
 
         // The live picture is painted, stretched into the control.
@@ -282,20 +321,52 @@ private slots:
         v.StopRecording();
         QVERIFY(!v.isRecording());
         QVERIFY(v.isConnected());
-        checkAviFinalised(avi);
+        const QList<quint32> mjpeg = checkAviFinalised(avi);
+        QVERIFY(!QTest::currentTestFailed());
+        for (quint32 size : mjpeg)
+            QVERIFY(size > 0 && size < 320 * 240 * 3);
         QVERIFY(discoveredSeconds(avi) > 0.0);
 
         // The live picture went on, and a second recording works (uncompressed this time).
         const quint64 seen = v.framesReceived();
-        QVERIFY(v.waitForFrame(seen, 3000));
+        QVERIFY(v.waitForFrame(seen, kWaitMs));
         setVideo("codec", QStringLiteral("raw"));
         const QString raw = tf->file(QStringLiteral("raw.avi"));
         v.setAviFileName(raw);
         QVERIFY(v.StartRecording());
         recordFor(v, 5);
         v.StopRecording();
+        // How many frames went in depends on the machine's load; each is a whole BGR picture.
+        const QList<quint32> frames = checkAviFinalised(raw);
+        QVERIFY(!QTest::currentTestFailed());
+        for (quint32 size : frames)
+            QCOMPARE(size, quint32(320 * 240 * 3));
+
+        // Recording again to the same file replaces it: a complete file of the
+        // new (compressed) recording, nothing left of the old one.
+        setVideo("codec", QStringLiteral("mjpeg"));
+        QVERIFY(v.StartRecording());
+        recordFor(v, 3);
+        v.StopRecording();
+        const QList<quint32> again = checkAviFinalised(raw);
+        QVERIFY(!QTest::currentTestFailed());
+        for (quint32 size : again)
+            QVERIFY(size < 320 * 240 * 3);
+        QVERIFY(discoveredSeconds(raw) > 0.0);
+
+        // Stopped at once, before any frame went in: an AVI without frames, and
+        // the control records on.
+        const QString none = tf->file(QStringLiteral("none.avi"));
+        v.setAviFileName(none);
+        QVERIFY(v.StartRecording());
+        v.StopRecording();
+        QVERIFY(!v.isRecording());
+        QCOMPARE(contents(none).left(4), QByteArray("RIFF"));
+        v.setAviFileName(raw);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 3);
+        v.StopRecording();
         checkAviFinalised(raw);
-        QVERIFY(QFileInfo(raw).size() > 5 * 320 * 240 * 3);
     }
 
     void recordingToUnwritablePathFails()
@@ -306,9 +377,34 @@ private slots:
         QVERIFY(!v.StartRecording());
         QVERIFY(!v.isRecording());
         // The live picture is not disturbed.
-        QVERIFY(v.waitForFrame(v.framesReceived(), 3000));
+        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
         v.setAviFileName(QString());
         QVERIFY(!v.StartRecording());
+
+        // A file that takes no data (a full disk): the recording fails, its
+        // stop comes back, and the live picture and the captures go on.
+        if (QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
+            QSignalSpy errors(&v, &QvVFW::errorOccurred);
+            v.setAviFileName(QStringLiteral("/dev/full"));
+            QVERIFY(v.StartRecording());   // the file opens; writing fails
+            QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+            // Frames keep coming while the failed branch still hangs on the stream.
+            recordFor(v, 10);
+            QVERIFY(!v.lastError().isEmpty());
+            v.StopRecording();
+            QVERIFY(!v.isRecording());
+            QVERIFY(v.isConnected());
+            QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+            v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+            QVERIFY(v.SaveFrame());
+            // And the next recording works.
+            const QString avi = tf->file(QStringLiteral("after.avi"));
+            v.setAviFileName(avi);
+            QVERIFY(v.StartRecording());
+            recordFor(v, 5);
+            v.StopRecording();
+            checkAviFinalised(avi);
+        }
     }
 
     void switchingOffWhileRecordingFinalises()
@@ -339,6 +435,57 @@ private slots:
         delete v;
         checkAviFinalised(avi2);
         QVERIFY(discoveredSeconds(avi2) > 0.0);
+    }
+
+    // A camera unplugged while streaming: the live picture stops, frames can no
+    // longer be saved nor recordings started, and a running recording is
+    // still completed, whether it is stopped or the video switched off.
+    void sourceLostMidStream()
+    {
+        const QString avi = tf->file(QStringLiteral("lost.avi"));
+        const QString bmp = tf->file(QStringLiteral("img/image1.bmp"));
+        QvVFW v;
+        v.resize(160, 120);
+        v.setAviFileName(avi);
+        v.setFrameFileName(bmp);
+        QVERIFY(v.Connect());
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        QSignalSpy errors(&v, &QvVFW::errorOccurred);
+        v.failSourceForTest();
+        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+        QVERIFY(!v.lastError().isEmpty());
+        QVERIFY(v.currentFrame().isNull());
+        QVERIFY(!v.SaveFrame());
+        QVERIFY(!QFileInfo::exists(bmp));
+        // The panel no longer shows a picture.
+        const QImage shot = v.grab().toImage();
+        QCOMPARE(shot.pixel(80, 60), qRgb(0, 0, 0));
+        QVERIFY(v.isRecording());
+        v.StopRecording();
+        QVERIFY(!v.isRecording());
+        checkAviFinalised(avi);
+        // A new recording would be empty: refused, no file made.
+        const QString avi2 = tf->file(QStringLiteral("lost2.avi"));
+        v.setAviFileName(avi2);
+        QVERIFY(!v.StartRecording());
+        QVERIFY(!QFileInfo::exists(avi2));
+        // Switched off and on again, the video runs.
+        v.Disconnect();
+        QVERIFY(v.Connect());
+        QVERIFY(v.lastError().isEmpty());
+        QVERIFY(v.waitForFrame(0, kWaitMs));
+        QVERIFY(v.SaveFrame());
+        QCOMPARE(QImage(bmp).size(), QSize(320, 240));
+
+        // Lost while recording, then switched off.
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        v.failSourceForTest();
+        v.Disconnect();
+        QVERIFY(!v.isRecording());
+        QVERIFY(!v.isConnected());
+        checkAviFinalised(avi2);
     }
 
     void missingDeviceFailsToConnect()
@@ -387,7 +534,7 @@ private slots:
     {
         QvVFW v;
         QVERIFY(v.Connect());
-        QVERIFY(v.waitForFrame(0, 3000));
+        QVERIFY(v.waitForFrame(0, kWaitMs));
         QCOMPARE(v.currentFrame().size(), QSize(320, 240));
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
@@ -405,7 +552,7 @@ private slots:
         QCOMPARE(s.height, 480);
         QCOMPARE(s.fps, 15);
         QVERIFY(v.isConnected());
-        QVERIFY(v.waitForFrame(0, 3000));
+        QVERIFY(v.waitForFrame(0, kWaitMs));
         QCOMPARE(v.currentFrame().size(), QSize(640, 480));
         Opener::setHook([](QDialog*) { return 0; });
     }

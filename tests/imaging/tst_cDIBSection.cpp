@@ -77,6 +77,34 @@ private slots:
         QCOMPARE(canvas.pixel(4, 3), qRgb(255, 255, 255));
     }
 
+    void loadBlockOfPicture()
+    {
+        // Pixel (x, y) of the source holds (x * 10, y * 10, 200).
+        QImage src(6, 5, QImage::Format_RGB32);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x)
+                src.setPixel(x, y, qRgb(x * 10, y * 10, 200));
+        cDIBSection d;
+        QVERIFY(d.Create(3, 2));
+        // The block at (2, 1) lands at the section's top left; the rest of the
+        // section is the source's block as far as it reaches.
+        d.LoadPictureBlt(src, 2, 1, -1, -1);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) {
+                const uint8_t* p = px(d, x, 1 - y);   // image row y is memory row 1 - y
+                QCOMPARE(int(p[0]), 200);
+                QCOMPARE(int(p[1]), (y + 1) * 10);
+                QCOMPARE(int(p[2]), (x + 2) * 10);
+            }
+        // A block running off the source's edge copies only what exists.
+        QVERIFY(d.Create(3, 2));
+        d.LoadPictureBlt(src, 4, 4, -1, -1);
+        QCOMPARE(int(px(d, 0, 1)[2]), 40);
+        QCOMPARE(int(px(d, 1, 1)[2]), 50);
+        QCOMPARE(int(px(d, 2, 1)[2]), 0);
+        QCOMPARE(int(px(d, 0, 0)[2]), 0);
+    }
+
     void resampleSameSizeCopies()
     {
         cDIBSection d;
