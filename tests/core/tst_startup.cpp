@@ -1,23 +1,33 @@
 // The start-up sequence against real program folders.
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/QvTextBox.h"
 #include "core/login.h"
 #include "core/ModADOconnect.h"
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
+#include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 
-#include <unistd.h>
+using namespace corekit;
+
+namespace {
+// Start-up ended with exactly one message box; the database is closed.
+void checkRefused(const Mmain::StartResult& r)
+{
+    QVERIFY(!r.running);
+    QVERIFY(r.exitCode != 0);
+    QCOMPARE(MessageBox::shownBoxes().size(), 1);
+    QVERIFY(!ModADOconnect::isOpen());
+}
+}
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -44,14 +54,10 @@ void TestStartup::secondInstanceRefused()
     TestFolder f(false);
     InstanceGuard other(AppPaths::programFolder());
     QVERIFY(other.tryAcquire());
-    const Mmain::StartResult r = Mmain::Main();
-    QVERIFY(!r.running);
-    QVERIFY(r.exitCode != 0);
-    QCOMPARE(MessageBox::shownBoxes().size(), 1);
-    QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("此程式已经在执行中！"));
-    QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("对不起"));
+    checkRefused(Mmain::Main());
+    QCOMPARE(lastText(), QStringLiteral("此程式已经在执行中！"));
+    QCOMPARE(lastTitle(), QStringLiteral("对不起"));
     QVERIFY(MessageBox::shownBoxes().first().icon == MessageBox::Icon::Critical);
-    QVERIFY(!ModADOconnect::isOpen());
     other.release();
 }
 
@@ -80,22 +86,13 @@ void TestStartup::oneLockPerFolder()
     // A program folder that cannot take the lock file still refuses a second copy.
     dotted.release();
     elsewhere.release();
-    bool locked = false;
-    if (geteuid() != 0)
-        locked = QFile::setPermissions(other.path(), QFile::ReadOwner | QFile::ExeOwner);
-    else
-        locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), other.path()}) == 0;
+    Unwritable locked(other.path());
     InstanceGuard a(other.path()), b(other.path());
-    const bool aTook = a.tryAcquire(), bTook = b.tryAcquire();
-    a.release();
-    if (geteuid() != 0)
-        QFile::setPermissions(other.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    else if (locked)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), other.path()});
-    QVERIFY(aTook);
-    QVERIFY(!bTook);
-    if (locked)
+    QVERIFY(a.tryAcquire());
+    QVERIFY(!b.tryAcquire());
+    if (locked.ok())
         QVERIFY(!a.lockPath().startsWith(other.path()));
+    a.release();
 }
 
 void TestStartup::secondProgramRefused()
@@ -162,25 +159,18 @@ void TestStartup::databaseWithoutReports()
     TestFolder f;
     QVERIFY(TestFolder::exec(QStringLiteral("drop table reports")));
     ModADOconnect::CloseDatabase();
-    const Mmain::StartResult r = Mmain::Main();
-    QVERIFY(!r.running);
-    QVERIFY(r.exitCode != 0);
-    QCOMPARE(MessageBox::shownBoxes().size(), 1);
-    QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
-    QVERIFY(MessageBox::shownBoxes().first().text.contains(QStringLiteral("no such table: reports")));
-    QVERIFY(!ModADOconnect::isOpen());
+    checkRefused(Mmain::Main());
+    QCOMPARE(lastTitle(), QStringLiteral("错误"));
+    QVERIFY(lastText().contains(QStringLiteral("no such table: reports")));
 }
 
 void TestStartup::missingDatabase()
 {
     TestFolder f(false);
     QVERIFY(QFile::remove(AppPaths::databaseFile()));
-    const Mmain::StartResult r = Mmain::Main();
-    QVERIFY(!r.running);
-    QVERIFY(r.exitCode != 0);
-    QCOMPARE(MessageBox::shownBoxes().size(), 1);
-    QVERIFY(MessageBox::shownBoxes().first().text.contains(QStringLiteral("3000")));
-    QVERIFY(MessageBox::shownBoxes().first().text.contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
+    checkRefused(Mmain::Main());
+    QVERIFY(lastText().contains(QStringLiteral("3000")));
+    QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
     QVERIFY(!QFile::exists(AppPaths::databaseFile()));
     // The lock is given back, so the user can start again once the file is restored.
     InstanceGuard again(AppPaths::programFolder());
@@ -193,45 +183,25 @@ void TestStartup::readOnlyDatabaseStarts()
     // printed, so start-up goes on to the login; changes are refused later
     // with a sentence saying why.
     TestFolder f(false);
-    const QString db = AppPaths::databaseFile();
-    const bool root = geteuid() == 0;
-    const bool locked = root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), db}) == 0
-                             : QFile::setPermissions(db, QFile::ReadOwner);
-    if (!locked)
+    Unwritable locked(AppPaths::databaseFile());
+    if (!locked.ok())
         QSKIP("this machine cannot make a file unwritable");
     const Mmain::StartResult r = Mmain::Main();
     const bool loginShown = login::current() && login::current()->isVisible();
     const QueryResult w = ModADOconnect::ExecuteSql(QStringLiteral("delete from bgxm"));
     Mmain::ReleaseInstanceLock();
     ModADOconnect::CloseDatabase();
-    if (root)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), db});
-    else
-        QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
-    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(MessageBox::shownBoxes().value(0).text));
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
     QVERIFY(r.running);
     QVERIFY(loginShown);
     QVERIFY(w.failed());
     QVERIFY(w.description.startsWith(QStringLiteral("数据库文件是只读的")));
 }
 
-namespace {
-// Logs admin in through a real login window and returns the main window.
-FrmMain* logInAsAdmin()
-{
-    if (!Mmain::ShowLogin() || !login::current())
-        return nullptr;
-    login::current()->Text1->setText(QStringLiteral("admin"));
-    login::current()->buttonlogin_Click();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return FrmMain::current();
-}
-}
-
 void TestStartup::reloginWithoutDatabaseEnds()
 {
     TestFolder f;
-    FrmMain* w = logInAsAdmin();
+    FrmMain* w = logIn(QStringLiteral("admin"));
     QVERIFY(w);
     QVERIFY(QFile::remove(AppPaths::databaseFile()));
     QTimer::singleShot(0, w, [w] { w->重新登录_Click(); });
@@ -240,17 +210,15 @@ void TestStartup::reloginWithoutDatabaseEnds()
     QVERIFY(!FrmMain::current());
     QVERIFY(!login::current());
     QVERIFY(!ModADOconnect::isOpen());
-    const auto& boxes = MessageBox::shownBoxes();
-    QVERIFY(!boxes.isEmpty());
-    QVERIFY(boxes.last().text.contains(QStringLiteral("3000")));
-    QVERIFY(boxes.last().text.contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
+    QVERIFY(lastText().contains(QStringLiteral("3000")));
+    QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
     QVERIFY(!QFile::exists(AppPaths::databaseFile()));
 }
 
 void TestStartup::quittingReloginWindowEnds()
 {
     TestFolder f;
-    FrmMain* w = logInAsAdmin();
+    FrmMain* w = logIn(QStringLiteral("admin"));
     QVERIFY(w);
     QTimer::singleShot(0, w, [w] {
         w->重新登录_Click();
