@@ -15,6 +15,7 @@
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
 #include <QAction>
@@ -28,15 +29,11 @@
 #include <QTest>
 #include <functional>
 
+using namespace corekit;
+
 namespace {
 const QDate kToday(2024, 3, 15);
 const QString kAdmin = QStringLiteral("系统管理员");
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 qint64 addReport(const QString& exam, const QString& name, const QString& rpdate, const QString& rpdr)
 {
@@ -48,12 +45,6 @@ qint64 addReport(const QString& exam, const QString& name, const QString& rpdate
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
     return ModADOconnect::LastInsertId();
-}
-
-int count(const QString& sql, const QVariantList& params = {})
-{
-    const QueryResult r = ModADOconnect::QueryData(sql, params);
-    return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
 }
 
 // What a list row shows: the text and alignment of every cell.
@@ -82,8 +73,6 @@ int rowWithKey(const QTableWidget* g, const QString& key)
     return -1;
 }
 
-QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
-
 void typeInto(QWidget* box, const QString& text)
 {
     box->setFocus();
@@ -105,28 +94,6 @@ void typeInto(QWidget* box, const QString& text)
 }
 
 void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center()); }
-
-// Logs in through the login window as the program does at start-up.
-FrmMain* logIn(const QString& code)
-{
-    if (!login::current())
-        Mmain::ShowLogin();
-    login* l = login::current();
-    if (!l)
-        return nullptr;
-    l->activateWindow();
-    (void)QTest::qWaitForWindowActive(l);
-    QTest::keyClicks(l->Text1, code);
-    QTest::keyClick(l->Text1, Qt::Key_Return);
-    QTest::keyClick(l->Text2, Qt::Key_Return);
-    flushDeletes();
-    FrmMain* w = FrmMain::current();
-    if (w) {
-        w->activateWindow();
-        (void)QTest::qWaitForWindowActive(w);
-    }
-    return w;
-}
 
 // Runs the editor the main window opens: the hook shows it, lets the test
 // drive it as a user would, and closes it through its own close button.
@@ -182,11 +149,7 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         if (ed.isVisible())
             ed.hide();
-        if (FrmMain* w = FrmMain::current())
-            w->close();
-        if (login* l = login::current())
-            l->close();
-        flushDeletes();
+        closeWindows();
         folder_.reset();
     }
 
@@ -219,14 +182,13 @@ private slots:
             click(ed.ButtnSave);
             QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
             QVERIFY(!ed.editing());
-            ed.grab().save(testOutputFolder() + QStringLiteral("/mainflow_editor_saved.png"));
         };
         click(w->ButtnNew);
         QCOMPARE(session.opened, 1);
         QVERIFY(!DataRecord::instance().isVisible());
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);
         const QString newKey = QString::number(
-            count(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'X2024'")));
+            queryInt(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'X2024'")));
 
         // The blank row became the new report, selected.
         QVERIFY(!ReportList::IsEmpty(g));
@@ -240,7 +202,6 @@ private slots:
         // The selected row stays legible on the light selection colour.
         const QPalette pal = g->palette();
         QVERIFY(qAbs(qGray(pal.color(QPalette::Highlight).rgb()) - qGray(pal.color(QPalette::HighlightedText).rgb())) > 100);
-        w->grab().save(testOutputFolder() + QStringLiteral("/mainflow_list_after_new.png"));
         // Exactly the row the main window's own loader gives.
         w->DTPicker1_Change();
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
@@ -270,7 +231,7 @@ private slots:
         QCOMPARE(modified.texts.at(1), QStringLiteral("李四新"));
         QCOMPARE(modified.texts.at(8), QStringLiteral("2024-03-14"));
         QCOMPARE(modified.texts.at(10), QStringLiteral("右下肺少许炎症"));
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE rpdate = '2024-03-14' AND brname = '李四新'")),
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE rpdate = '2024-03-14' AND brname = '李四新'")),
                  1);
         w->DTPicker1_Change();
         QCOMPARE(rowOf(g, 0), modified);
@@ -293,9 +254,9 @@ private slots:
         QCOMPARE(g->rowCount(), 1);
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
         QCOMPARE(ListGrid::Cell(g, 0, 0), QString());
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE ctid = ?"), {oldKey}), 0);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '77'")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE ctid = ?"), {oldKey}), 0);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '77'")), 1);
         // Nothing to view or delete now.
         MessageBox::clearShown();
         QTest::keyClick(w, Qt::Key_F4);
@@ -326,7 +287,7 @@ private slots:
         QCOMPARE(g->rowCount(), 1);
         QCOMPARE(ListGrid::Cell(g, 0, 0), QStringLiteral("X2025"));
         QCOMPARE(ReportList::SelectedRow(g), 0);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 1);
         // The remaining one is the current report for the next command.
         session.drive = [](DataRecord& ed) { QCOMPARE(ed.Text1->text(), QStringLiteral("X2025")); };
         QTest::keyClick(w, Qt::Key_F4);
@@ -358,7 +319,7 @@ private slots:
         QCOMPARE(session.opened, 1);
         QCOMPARE(g->rowCount(), 1);
         QCOMPARE(rowOf(g, 0), second);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
     }
 
     void rightsGuardOtherUsersReports()
@@ -392,7 +353,7 @@ private slots:
         };
         QTest::keyClick(w, Qt::Key_F4);
         QCOMPARE(session.opened, 1);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);
 
         // His own report opens for modifying.
         ListGrid::SelectRow(g, 1);
@@ -420,7 +381,7 @@ private slots:
         click(w->ButtnNew);
         QCOMPARE(session.opened, 2);
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);
     }
 
 private:

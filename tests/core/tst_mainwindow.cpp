@@ -11,7 +11,10 @@
 #include "core/login.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
+#include "support/CoreKit.h"
 #include "support/TestFolder.h"
+
+using namespace corekit;
 
 #include <QAction>
 #include <QApplication>
@@ -25,12 +28,6 @@
 
 namespace {
 const QDate kToday(2024, 3, 15);
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 void addReport(const QString& exam, const QString& name, const QVariant& age, const QString& date, const QString& rpdr,
                const QString& conclusion = QString())
@@ -90,17 +87,11 @@ private slots:
         Palette::LoadSkin();
         Environment::setTodayOverride(kToday);
         Environment::setScreenSizeOverride(QSize(1280, 1024));
-        Mmain::gUserId = QStringLiteral("admin");
-        Mmain::gUserName = QStringLiteral("张医生");
-        Mmain::gRights.fill(true);
+        actAsAdmin(QStringLiteral("张医生"));
     }
     void cleanup()
     {
-        if (FrmMain* w = FrmMain::current())
-            w->close();
-        if (login* l = login::current())
-            l->close();
-        flushDeletes();
+        closeWindows();
         folder_.reset();
     }
 
@@ -116,32 +107,21 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Pelrand"));
         QCOMPARE(w->DTPicker1->date(), kToday);
         QCOMPARE(g->columnCount(), 12);
-        QStringList headers;
-        for (int c = 0; c < 12; ++c)
-            headers << g->horizontalHeaderItem(c)->text();
-        QCOMPARE(headers, QStringList({"检查号", "病人姓名", "性别", "年龄", "科室", "住院号", "门诊号", "申请医师",
-                                       "报告日期", "检查医师", "诊断意见", "序号"}));
-        QVERIFY(g->isColumnHidden(11));
+        QVERIFY(g->isColumnHidden(11));   // the key
         QCOMPARE(g->horizontalHeader()->height(), Palette::gCaptionHeight);
+        // The conclusion column takes what a screen wider than 1024 pixels has to spare.
         QCOMPARE(ReportList::ColumnWidthTwips(10, 1280), 4000 + 256 * 15);
         QCOMPARE(ReportList::ColumnWidthTwips(10, 1024), 4000);
-        QCOMPARE(g->columnWidth(10), int(std::nearbyint((4000 + 256 * 15) / 15.0)));
-        QCOMPARE(g->columnWidth(0), 73);
 
-        QCOMPARE(g->rowCount(), 2);
         QVERIFY(!ReportList::IsEmpty(g));
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
         QCOMPARE(column(g, 0), QStringList({"X3", "X1"}));   // key order
-        QCOMPARE(cell(g, 0, 3), QStringLiteral("30岁"));
+        QStringList first;
+        for (int c = 0; c < 12; ++c)
+            first << cell(g, 0, c);
+        QCOMPARE(first, QStringList({"X3", "丙", "男", "30岁", "内科", "Z1", "M1", "王医师", "2024-03-15", "张医生",
+                                     "未见异常", "1"}));
         QCOMPARE(cell(g, 1, 3), QStringLiteral("7岁"));
-        QCOMPARE(cell(g, 0, 4), QStringLiteral("内科"));
-        QCOMPARE(cell(g, 0, 5), QStringLiteral("Z1"));
-        QCOMPARE(cell(g, 0, 6), QStringLiteral("M1"));
-        QCOMPARE(cell(g, 0, 7), QStringLiteral("王医师"));
-        QCOMPARE(cell(g, 0, 8), QStringLiteral("2024-03-15"));
-        QCOMPARE(cell(g, 0, 9), QStringLiteral("张医生"));
-        QCOMPARE(cell(g, 0, 10), QStringLiteral("未见异常"));
-        QCOMPARE(cell(g, 0, 11), QStringLiteral("1"));
         QCOMPARE(g->currentRow(), 0);
         // The date column shows the date part; a text that is no date stays as it is.
         QCOMPARE(ReportList::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
@@ -190,10 +170,6 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(g->currentRow(), 1);
         QVERIFY(w->popupmenut->isVisible());
-        QStringList items;
-        for (QAction* a : w->popupmenut->actions())
-            items << a->text();
-        QCOMPARE(items, QStringList({"查看报告", "修改报告", "删除报告", "打印报告"}));
         w->popupmenut->hide();
 
         // A drag from the first row to the third ends with the third whole.
@@ -255,12 +231,9 @@ private slots:
         w->删除报告_Click();
         QCOMPARE(column(g, 0), QStringList({"D1", "D3"}));
         QVERIFY(!ReportList::IsEmpty(g));
-        auto count = [](const QString& sql) {
-            return ModADOconnect::QueryData(sql).data->value(0, 0).toInt();
-        };
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 2);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '3'")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '3'")), 1);
 
         // Own report without right 2, then the last one: the empty state.
         Mmain::gRights[Mmain::RightEditOthers] = false;
@@ -274,8 +247,8 @@ private slots:
         QCOMPARE(g->rowCount(), 1);
         QVERIFY(ReportList::IsEmpty(g));
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM reports")), 0);
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 0);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
     }
 
     void rightsDisableExactlyTheirCommands()
@@ -352,21 +325,10 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().last().icon, MessageBox::Icon::Critical);
     }
 
-    void menusAndSkins()
+    void skinChoice()
     {
         FrmMain* w = FrmMain::ShowMain();
-        QStringList tops;
-        for (const char* n : {"报告", "设置", "模板", "维护", "系统"})
-            tops << w->menu(QString::fromUtf8(n))->title();
-        QCOMPARE(tops, QStringList({"报告(&R)", "设置(&S)", "模板(&M)", "维护(&F)", "系统(&Y)"}));
-        QStringList skins;
-        for (QAction* a : w->menu(QStringLiteral("皮肤选择"))->actions())
-            skins << a->text();
-        QCOMPARE(skins, QStringList({"金属时代", "山野春色", "海洋世界"}));
-        QCOMPARE(w->action(QStringLiteral("退出"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
-        QCOMPARE(w->action(QStringLiteral("删除报告m"))->shortcut(), QKeySequence(Qt::Key_Delete));
         QVERIFY(w->action(QStringLiteral("金属"))->isChecked());
-
         w->action(QStringLiteral("海洋"))->trigger();
         QCOMPARE(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("skinid")), QStringLiteral("2"));
         QCOMPARE(Palette::gSkinId, 2);
@@ -377,7 +339,6 @@ private slots:
         // The status bar follows the palette: its top row is gStatusColorTo.
         const QImage bar = w->PicStatusBar->grab().toImage();
         QCOMPARE(bar.pixelColor(bar.width() / 2, 0), Palette::ToQColor(Palette::gStatusColorTo));
-        w->grab().save(testOutputFolder() + QStringLiteral("/mainwindow-skin2.png"));
         w->ChangeSkin(1);
     }
 
@@ -389,10 +350,7 @@ private slots:
         QVERIFY(!FrmMain::current());
         QVERIFY(login::current());
         QVERIFY(ModADOconnect::isOpen());
-        login::current()->Text1->setText(QStringLiteral("admin"));
-        login::current()->buttonlogin_Click();
-        flushDeletes();
-        QVERIFY(FrmMain::current());
+        QVERIFY(logIn(QStringLiteral("admin")));
         FrmMain::current()->退出_Click();
         flushDeletes();
         QVERIFY(!FrmMain::current());
