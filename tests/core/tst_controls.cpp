@@ -77,21 +77,6 @@ private slots:
         QCOMPARE(clicked.count(), 1);
     }
 
-    void colourMapKeepsLastValue()
-    {
-        QvButton b;
-        b.setColor(ButtonProp::FaceTop, 0x00112233);
-        b.setColor(0x68030014u, 0x00445566);
-        b.setColor(0x68030099u, 0x00010203);   // unknown numbers are kept
-        QCOMPARE(b.color(ButtonProp::FaceTop), 0x00445566);
-        QCOMPARE(b.colors().size(), 2);
-        QCOMPARE(b.colors().value(0x68030099u), 0x00010203);
-        Skin::ToolbarScheme(&b);
-        Skin::DialogScheme(&b);
-        QCOMPARE(b.color(ButtonProp::FaceTop), gButtonColor3);
-        QCOMPARE(b.color(ButtonProp::FocusColor), gButtonColor7);   // the dialog scheme leaves it
-    }
-
     void buttonPaintsItsColours()
     {
         QvButton b(QStringLiteral("确 定"));

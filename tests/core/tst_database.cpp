@@ -21,377 +21,362 @@ int bgxmRows() { return QueryData(QStringLiteral("select * from bgxm")).data->re
 class TestDatabase : public QObject {
     Q_OBJECT
 private slots:
-    void resultKeys();
-    void earlierResultStaysReadable();
-    void writes();
-    void boundValuesRoundTrip();
-    void nestedTransactions();
-    void failedCommitStoresNothing();
-    void boundTypes();
-    void readOnlyDatabase();
-    void readOnlyFolder();
-    void fileGoneWhileOpen();
-    void closedConnection();
-    void openFailures();
-    void fileIsEncrypted();
-    void schemaShape();
-};
-
-void TestDatabase::resultKeys()
-{
-    TestFolder f;
-    QVERIFY(f.ok());
-
-    const QueryResult rows = QueryData(QStringLiteral("select * from bgxm order by xmid"));
-    QCOMPARE(rows.number, 0);
-    QCOMPARE(rows.description, QString());
-    QCOMPARE(rows.data->recordCount(), 23);
-    QCOMPARE(rows.data->text(0), QStringLiteral("01"));
-
-    const QueryResult none = QueryData(QStringLiteral("select * from reports where ctid = -1"));
-    QCOMPARE(none.number, 1000);
-    QCOMPARE(none.description, QStringLiteral("没有符合条件的数据返回"));
-    QVERIFY(none.contains(QueryResult::kData));
-    QCOMPARE(none.data->recordCount(), 0);
-    QVERIFY(none.data->eof());
-    QCOMPARE(none.data->fieldCount(), 33);
-
-    const QueryResult bad = QueryData(QStringLiteral("selec * form reports"));
-    QVERIFY(bad.failed());
-    QVERIFY(bad.number != 0 && bad.number != 1000);
-    QVERIFY(bad.description.contains(QStringLiteral("syntax error")));
-    QCOMPARE(bad.keys(), QStringList({QueryResult::kDescription, QueryResult::kNumber}));
-
-    // A second statement in the same text is refused rather than run.
-    const QueryResult two = ExecuteSql(QStringLiteral("delete from bgxm; delete from user"));
-    QVERIFY(two.failed());
-    QCOMPARE(QueryData(QStringLiteral("select * from user")).number, 0);
-    QVERIFY(ExecuteSql(QStringLiteral("delete from zymc; /* nothing */ ; select 1")).failed());
-    // A comment after the one statement is not a second one.
-    QCOMPARE(QueryData(QStringLiteral("select * from user; -- the administrator\n /* only */ ;")).number, 0);
-}
-
-void TestDatabase::earlierResultStaysReadable()
-{
-    TestFolder f;
-    const QueryResult first = QueryData(QStringLiteral("select xmid, xmmc from bgxm order by xmid"));
-    const QueryResult second = QueryData(QStringLiteral("select * from user"));
-    QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
-    CloseDatabase();
-    RecordSet& rs = *first.data;
-    QCOMPARE(rs.recordCount(), 23);
-    int n = 0;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        ++n;
-    QCOMPARE(n, 23);
-    rs.moveLast();
-    QCOMPARE(rs.text(0), QStringLiteral("23"));
-    QCOMPARE(second.data->text(0), QStringLiteral("admin"));
-}
-
-void TestDatabase::writes()
-{
-    TestFolder f;
-    const QueryResult del = ExecuteSql(QStringLiteral("delete from reports where ctid = 12345"));
-    QCOMPARE(del.number, 0);
-    QCOMPARE(del.description, QString());
-    QVERIFY(!del.contains(QueryResult::kData));
-
-    // Keys are never reused, even after the newest row is deleted.
-    QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                       {QStringLiteral("甲"), QStringLiteral("2026-01-01")}).ok());
-    const qint64 first = LastInsertId();
-    QVERIFY(ExecuteSql(QStringLiteral("delete from reports where ctid = ?"), {first}).ok());
-    QCOMPARE(ChangedRows(), 1);
-    QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                       {QStringLiteral("乙"), QStringLiteral("2026-01-01")}).ok());
-    QVERIFY(LastInsertId() > first);
-
-    // A failing write reports the engine's number and text.
-    const QueryResult r = ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')"));
-    QVERIFY(r.failed());
-    QVERIFY(r.description.contains(QStringLiteral("NOT NULL")));
-
-    // Codes compare without regard to case.
-    QCOMPARE(QueryData(QStringLiteral("select * from user where userid = ?"), {QStringLiteral("ADMIN")}).number, 0);
-}
-
-void TestDatabase::boundValuesRoundTrip()
-{
-    TestFolder f;
-    const QString tricky = QStringLiteral("O'Neil 100% \"引号\" 😀 _\\ ;--");
-    const QString longText = QString(100000, QChar(0x6587)) + QStringLiteral("\nend");
-    QByteArray blob(70000, '\0');
-    for (int i = 0; i < blob.size(); ++i)
-        blob[i] = char(i * 7);
-    QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, checksymptom, age, times, rpdate, picture3) "
-                                      "values (?, ?, ?, ?, ?, ?)"),
-                       {tricky, longText, 42, 12.5, QDate(2026, 3, 4), blob}).ok());
-    const qint64 id = LastInsertId();
-    const QueryResult r = QueryData(QStringLiteral("select * from reports where ctid = ?"), {id});
-    QCOMPARE(r.number, 0);
-    const RecordSet& rs = *r.data;
-    QCOMPARE(rs.text(1), tricky);
-    QCOMPARE(rs.text(18), longText);
-    QCOMPARE(rs.field(3).toInt(), 42);
-    QCOMPARE(rs.field(14).toDouble(), 12.5);
-    QCOMPARE(rs.text(10), QStringLiteral("2026-03-04"));
-    QCOMPARE(rs.blob(31), blob);
-    QVERIFY(rs.isNull(29));
-    QVERIFY(rs.isNull(2));
-    QCOMPARE(rs.text(2), QString());
-
-    // Matching a quote and a percent sign literally.
-    QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname like ? escape '\\'"),
-                       {QStringLiteral("%100\\%%")}).number, 0);
-    QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname = ?"), {QStringLiteral("' or ''='")}).number,
-             1000);
-    // Wrong parameter count is a failure, not a crash.
-    QVERIFY(QueryData(QStringLiteral("select * from reports where ctid = ?"), {}).failed());
-}
-
-void TestDatabase::nestedTransactions()
-{
-    TestFolder f;
+    void resultKeys()
     {
-        Transaction outer;
-        QVERIFY(outer.started());
-        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+        TestFolder f;
+        QVERIFY(f.ok());
+
+        const QueryResult rows = QueryData(QStringLiteral("select * from bgxm order by xmid"));
+        QCOMPARE(rows.number, 0);
+        QCOMPARE(rows.description, QString());
+        QCOMPARE(rows.data->recordCount(), 23);
+        QCOMPARE(rows.data->text(0), QStringLiteral("01"));
+
+        const QueryResult none = QueryData(QStringLiteral("select * from reports where ctid = -1"));
+        QCOMPARE(none.number, 1000);
+        QCOMPARE(none.description, QStringLiteral("没有符合条件的数据返回"));
+        QVERIFY(none.contains(QueryResult::kData));
+        QCOMPARE(none.data->recordCount(), 0);
+        QVERIFY(none.data->eof());
+        QCOMPARE(none.data->fieldCount(), 33);
+
+        const QueryResult bad = QueryData(QStringLiteral("selec * form reports"));
+        QVERIFY(bad.failed());
+        QVERIFY(bad.number != 0 && bad.number != 1000);
+        QVERIFY(bad.description.contains(QStringLiteral("syntax error")));
+        QCOMPARE(bad.keys(), QStringList({QueryResult::kDescription, QueryResult::kNumber}));
+
+        // A second statement in the same text is refused rather than run.
+        const QueryResult two = ExecuteSql(QStringLiteral("delete from bgxm; delete from user"));
+        QVERIFY(two.failed());
+        QCOMPARE(QueryData(QStringLiteral("select * from user")).number, 0);
+        QVERIFY(ExecuteSql(QStringLiteral("delete from zymc; /* nothing */ ; select 1")).failed());
+        // A comment after the one statement is not a second one.
+        QCOMPARE(QueryData(QStringLiteral("select * from user; -- the administrator\n /* only */ ;")).number, 0);
+    }
+
+    void earlierResultStaysReadable()
+    {
+        TestFolder f;
+        const QueryResult first = QueryData(QStringLiteral("select xmid, xmmc from bgxm order by xmid"));
+        const QueryResult second = QueryData(QStringLiteral("select * from user"));
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+        CloseDatabase();
+        RecordSet& rs = *first.data;
+        QCOMPARE(rs.recordCount(), 23);
+        int n = 0;
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            ++n;
+        QCOMPARE(n, 23);
+        rs.moveLast();
+        QCOMPARE(rs.text(0), QStringLiteral("23"));
+        QCOMPARE(second.data->text(0), QStringLiteral("admin"));
+    }
+
+    void writes()
+    {
+        TestFolder f;
+        const QueryResult del = ExecuteSql(QStringLiteral("delete from reports where ctid = 12345"));
+        QCOMPARE(del.number, 0);
+        QCOMPARE(del.description, QString());
+        QVERIFY(!del.contains(QueryResult::kData));
+
+        // Keys are never reused, even after the newest row is deleted.
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
+                           {QStringLiteral("甲"), QStringLiteral("2026-01-01")}).ok());
+        const qint64 first = LastInsertId();
+        QVERIFY(ExecuteSql(QStringLiteral("delete from reports where ctid = ?"), {first}).ok());
+        QCOMPARE(ChangedRows(), 1);
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
+                           {QStringLiteral("乙"), QStringLiteral("2026-01-01")}).ok());
+        QVERIFY(LastInsertId() > first);
+
+        // A failing write reports the engine's number and text.
+        const QueryResult r = ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')"));
+        QVERIFY(r.failed());
+        QVERIFY(r.description.contains(QStringLiteral("NOT NULL")));
+
+        // Codes compare without regard to case.
+        QCOMPARE(QueryData(QStringLiteral("select * from user where userid = ?"), {QStringLiteral("ADMIN")}).number, 0);
+    }
+
+    void boundValuesRoundTrip()
+    {
+        TestFolder f;
+        const QString tricky = QStringLiteral("O'Neil 100% \"引号\" 😀 _\\ ;--");
+        const QString longText = QString(100000, QChar(0x6587)) + QStringLiteral("\nend");
+        QByteArray blob(70000, '\0');
+        for (int i = 0; i < blob.size(); ++i)
+            blob[i] = char(i * 7);
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, checksymptom, age, times, rpdate, picture3) "
+                                          "values (?, ?, ?, ?, ?, ?)"),
+                           {tricky, longText, 42, 12.5, QDate(2026, 3, 4), blob}).ok());
+        const qint64 id = LastInsertId();
+        const QueryResult r = QueryData(QStringLiteral("select * from reports where ctid = ?"), {id});
+        QCOMPARE(r.number, 0);
+        const RecordSet& rs = *r.data;
+        QCOMPARE(rs.text(1), tricky);
+        QCOMPARE(rs.text(18), longText);
+        QCOMPARE(rs.field(3).toInt(), 42);
+        QCOMPARE(rs.field(14).toDouble(), 12.5);
+        QCOMPARE(rs.text(10), QStringLiteral("2026-03-04"));
+        QCOMPARE(rs.blob(31), blob);
+        QVERIFY(rs.isNull(29));
+        QVERIFY(rs.isNull(2));
+        QCOMPARE(rs.text(2), QString());
+
+        // Matching a quote and a percent sign literally.
+        QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname like ? escape '\\'"),
+                           {QStringLiteral("%100\\%%")}).number, 0);
+        QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname = ?"), {QStringLiteral("' or ''='")}).number,
+                 1000);
+        // Wrong parameter count is a failure, not a crash.
+        QVERIFY(QueryData(QStringLiteral("select * from reports where ctid = ?"), {}).failed());
+    }
+
+    void nestedTransactions()
+    {
+        TestFolder f;
         {
-            // A helper that makes its own transaction joins the caller's.
-            Transaction inner;
-            QVERIFY2(inner.started(), qPrintable(inner.beginResult().description));
-            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '02'")).ok());
-            QVERIFY(inner.commit().ok());
-        }
-        {
-            Transaction inner;
-            QVERIFY(inner.started());
-            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '03'")).ok());
-            // leaves scope without commit: only its own change goes
+            Transaction outer;
+            QVERIFY(outer.started());
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+            {
+                // A helper that makes its own transaction joins the caller's.
+                Transaction inner;
+                QVERIFY2(inner.started(), qPrintable(inner.beginResult().description));
+                QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '02'")).ok());
+                QVERIFY(inner.commit().ok());
+            }
+            {
+                Transaction inner;
+                QVERIFY(inner.started());
+                QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '03'")).ok());
+                // leaves scope without commit: only its own change goes
+            }
+            QCOMPARE(bgxmRows(), 21);
+            QVERIFY(outer.commit().ok());
         }
         QCOMPARE(bgxmRows(), 21);
-        QVERIFY(outer.commit().ok());
-    }
-    QCOMPARE(bgxmRows(), 21);
-    QCOMPARE(QueryData(QStringLiteral("select * from bgxm where xmid = '03'")).number, 0);
-    {
-        Transaction outer;
+        QCOMPARE(QueryData(QStringLiteral("select * from bgxm where xmid = '03'")).number, 0);
         {
-            Transaction inner;
-            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
-            QVERIFY(inner.commit().ok());
+            Transaction outer;
+            {
+                Transaction inner;
+                QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+                QVERIFY(inner.commit().ok());
+            }
+            // the outer one is not committed: the inner commit is undone with it
         }
-        // the outer one is not committed: the inner commit is undone with it
-    }
-    QCOMPARE(bgxmRows(), 21);
-    // A transaction that did not start never undoes anybody else's work.
-    CloseDatabase();
-    {
-        Transaction none;
-        QVERIFY(!none.started());
-        QVERIFY(none.beginResult().failed());
-        QVERIFY(none.commit().failed());
-        none.rollback();
-    }
-    OpenDatabase();
-    QCOMPARE(bgxmRows(), 21);
-}
-
-void TestDatabase::failedCommitStoresNothing()
-{
-    TestFolder f;
-    // Another program reads the file inside a transaction of its own, so the
-    // commit cannot get the file to itself.
-    sqlite3* reader = OpenKeyedHandle(AppPaths::databaseFile(), SQLITE_OPEN_READONLY);
-    QVERIFY(reader);
-    QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM reports;", nullptr, nullptr, nullptr), SQLITE_OK);
-    {
-        Transaction t;
-        QVERIFY(t.started());
-        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
-        const QueryResult c = t.commit();
-        QVERIFY(c.failed());
-        QVERIFY2(c.description.startsWith(QStringLiteral("数据库正被其他程序使用")), qPrintable(c.description));
-        QVERIFY(c.description.contains(QStringLiteral("database is locked")));
-    }
-    sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
-    sqlite3_close(reader);
-    // Nothing of it was stored, and the connection is usable again.
-    QCOMPARE(bgxmRows(), 23);
-    Transaction again;
-    QVERIFY(again.started());
-    QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
-    QVERIFY(again.commit().ok());
-    QCOMPARE(bgxmRows(), 22);
-}
-
-void TestDatabase::boundTypes()
-{
-    TestFolder f;
-    auto roundTrip = [](const QVariant& v) {
-        const QueryResult r = QueryData(QStringLiteral("select ?, typeof(?)"), {v, v});
-        return r.ok() ? qMakePair(r.data->field(0), r.data->text(1)) : qMakePair(QVariant(), QString());
-    };
-    QCOMPARE(roundTrip(QVariant()).second, QStringLiteral("null"));
-    QCOMPARE(roundTrip(QVariant(QMetaType::fromType<QString>())).second, QStringLiteral("null"));
-    QCOMPARE(roundTrip(true).first.toInt(), 1);
-    QCOMPARE(roundTrip(qint64(1) << 40).first.toLongLong(), qint64(1) << 40);
-    QCOMPARE(roundTrip(2.5).second, QStringLiteral("real"));
-    QCOMPARE(roundTrip(QString()).second, QStringLiteral("text"));   // an empty text stays a text
-    QCOMPARE(roundTrip(QByteArray("\0\1", 2)).first.toByteArray(), QByteArray("\0\1", 2));
-    QCOMPARE(roundTrip(QDate(2026, 2, 3)).first.toString(), QStringLiteral("2026-02-03"));
-    QCOMPARE(roundTrip(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).first.toString(),
-             QStringLiteral("2026-02-03 04:05:06"));
-    // No date is Null, not an empty text that would sort before every date.
-    QCOMPARE(roundTrip(QDate()).second, QStringLiteral("null"));
-    QCOMPARE(roundTrip(QDateTime()).second, QStringLiteral("null"));
-    // A number beyond the engine's integers is kept as a number, not wrapped round.
-    QVERIFY(roundTrip(std::numeric_limits<quint64>::max()).first.toDouble() > 1e19);
-    // A value with no text form is refused instead of being stored as ''.
-    const QueryResult list = ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                                        {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("2026-01-01")});
-    QVERIFY(list.failed());
-    QCOMPARE(QueryData(QStringLiteral("select * from reports")).number, 1000);
-}
-
-void TestDatabase::readOnlyDatabase()
-{
-    TestFolder f(false);
-    Unwritable ro(AppPaths::databaseFile());
-    if (!ro.ok())
-        QSKIP("this machine cannot make a file unwritable");
-    // The reports can still be read ...
-    OpenDatabase();
-    QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
-    QCOMPARE(bgxmRows(), 23);
-    // ... and a change is refused with a sentence the user understands.
-    const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
-    QVERIFY(w.failed());
-    QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件是只读的，修改没有保存。")), qPrintable(w.description));
-    Transaction t;
-    QVERIFY(!t.started());
-    QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
-    QCOMPARE(bgxmRows(), 23);
-    CloseDatabase();
-}
-
-void TestDatabase::readOnlyFolder()
-{
-    // The file may be written but its folder cannot take the change journal.
-    TestFolder f(false);
-    Unwritable ro(f.path());
-    if (!ro.ok())
-        QSKIP("this machine cannot make a folder unwritable");
-    OpenDatabase();
-    QCOMPARE(bgxmRows(), 23);
-    const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
-    CloseDatabase();
-    QVERIFY(w.failed());
-    QVERIFY2(w.description.startsWith(QStringLiteral("不能打开数据库文件或它的日志文件")), qPrintable(w.description));
-}
-
-void TestDatabase::fileGoneWhileOpen()
-{
-    TestFolder f;
-    const QString db = AppPaths::databaseFile();
-    QVERIFY(QFile::copy(db, db + QStringLiteral(".copy")));
-
-    // Removed: what was read stays readable, but nothing is written into a
-    // file that no longer has a name (it would be lost at the close).
-    QVERIFY(QFile::remove(db));
-    QCOMPARE(bgxmRows(), 23);
-    QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
-    QVERIFY(w.failed());
-    QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")), qPrintable(w.description));
-    CloseDatabase();
-    QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
-    QVERIFY(!QFile::exists(db));
-
-    // Replaced by another file under the same name: the same refusal.
-    QVERIFY(QFile::copy(db + QStringLiteral(".copy"), db));
-    OpenDatabase();
-    QVERIFY(QFile::copy(db, db + QStringLiteral(".new")));
-    QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData()) == 0);
-    w = ExecuteSql(QStringLiteral("delete from bgxm"));
-    QVERIFY(w.failed());
-    QVERIFY(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")));
-    CloseDatabase();
-    OpenDatabase();
-    QCOMPARE(bgxmRows(), 23);
-    QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
-    QCOMPARE(bgxmRows(), 22);
-}
-
-void TestDatabase::closedConnection()
-{
-    TestFolder f(false);
-    CloseDatabase();   // before any open: silent
-    CloseDatabase();
-    const QueryResult r = QueryData(QStringLiteral("select * from reports"));
-    QVERIFY(r.failed());
-    QVERIFY(!r.contains(QueryResult::kData));
-    QVERIFY(ExecuteSql(QStringLiteral("delete from reports")).failed());
-    OpenDatabase();
-    QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
-    CloseDatabase();
-    CloseDatabase();
-}
-
-void TestDatabase::openFailures()
-{
-    TestFolder f(false);
-    const QString db = AppPaths::databaseFile();
-
-    QVERIFY(QFile::remove(db));
-    try {
+        QCOMPARE(bgxmRows(), 21);
+        // A transaction that did not start never undoes anybody else's work.
+        CloseDatabase();
+        {
+            Transaction none;
+            QVERIFY(!none.started());
+            QVERIFY(none.beginResult().failed());
+            QVERIFY(none.commit().failed());
+            none.rollback();
+        }
         OpenDatabase();
-        QFAIL("opened a missing database");
-    } catch (const DbOpenError& e) {
-        QCOMPARE(e.number, 3000);
-        QCOMPARE(e.text, QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"));
+        QCOMPARE(bgxmRows(), 21);
     }
-    QVERIFY(!QFile::exists(db));   // nothing was created
-    QVERIFY(!isOpen());
 
-    // A plain, unencrypted SQLite file is not ours.
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {db, QStringLiteral("create table reports(x);")});
-    QVERIFY(p.waitForFinished());
-    QVERIFY(QFile::exists(db));
-    QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
-    QVERIFY(!IsOurDatabase(db));
+    void failedCommitStoresNothing()
+    {
+        TestFolder f;
+        // Another program reads the file inside a transaction of its own, so the
+        // commit cannot get the file to itself.
+        sqlite3* reader = OpenKeyedHandle(AppPaths::databaseFile(), SQLITE_OPEN_READONLY);
+        QVERIFY(reader);
+        QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM reports;", nullptr, nullptr, nullptr), SQLITE_OK);
+        {
+            Transaction t;
+            QVERIFY(t.started());
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+            const QueryResult c = t.commit();
+            QVERIFY(c.failed());
+            QVERIFY2(c.description.startsWith(QStringLiteral("数据库正被其他程序使用")), qPrintable(c.description));
+            QVERIFY(c.description.contains(QStringLiteral("database is locked")));
+        }
+        sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+        sqlite3_close(reader);
+        // Nothing of it was stored, and the connection is usable again.
+        QCOMPARE(bgxmRows(), 23);
+        Transaction again;
+        QVERIFY(again.started());
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+        QVERIFY(again.commit().ok());
+        QCOMPARE(bgxmRows(), 22);
+    }
 
-    // Nor is a text file.
-    QVERIFY(corekit::writeBytes(db, QByteArray(4096, 'x')));
-    QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
-}
+    void boundTypes()
+    {
+        TestFolder f;
+        auto roundTrip = [](const QVariant& v) {
+            const QueryResult r = QueryData(QStringLiteral("select ?, typeof(?)"), {v, v});
+            return r.ok() ? qMakePair(r.data->field(0), r.data->text(1)) : qMakePair(QVariant(), QString());
+        };
+        QCOMPARE(roundTrip(QVariant()).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(QVariant(QMetaType::fromType<QString>())).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(true).first.toInt(), 1);
+        QCOMPARE(roundTrip(qint64(1) << 40).first.toLongLong(), qint64(1) << 40);
+        QCOMPARE(roundTrip(2.5).second, QStringLiteral("real"));
+        QCOMPARE(roundTrip(QString()).second, QStringLiteral("text"));   // an empty text stays a text
+        QCOMPARE(roundTrip(QByteArray("\0\1", 2)).first.toByteArray(), QByteArray("\0\1", 2));
+        QCOMPARE(roundTrip(QDate(2026, 2, 3)).first.toString(), QStringLiteral("2026-02-03"));
+        QCOMPARE(roundTrip(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).first.toString(),
+                 QStringLiteral("2026-02-03 04:05:06"));
+        // No date is Null, not an empty text that would sort before every date.
+        QCOMPARE(roundTrip(QDate()).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(QDateTime()).second, QStringLiteral("null"));
+        // A number beyond the engine's integers is kept as a number, not wrapped round.
+        QVERIFY(roundTrip(std::numeric_limits<quint64>::max()).first.toDouble() > 1e19);
+        // A value with no text form is refused instead of being stored as ''.
+        const QueryResult list = ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
+                                            {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("2026-01-01")});
+        QVERIFY(list.failed());
+        QCOMPARE(QueryData(QStringLiteral("select * from reports")).number, 1000);
+    }
 
-void TestDatabase::fileIsEncrypted()
-{
-    TestFolder f;
-    QVERIFY(IsOurDatabase(AppPaths::databaseFile()));
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {AppPaths::databaseFile(), QStringLiteral(".tables")});
-    QVERIFY(p.waitForFinished());
-    const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
-    QVERIFY2(!out.contains("reports"), out.constData());
-    QVERIFY(p.exitCode() != 0 || out.contains("not a database"));
-}
+    void readOnlyDatabase()
+    {
+        TestFolder f(false);
+        Unwritable ro(AppPaths::databaseFile());
+        if (!ro.ok())
+            QSKIP("this machine cannot make a file unwritable");
+        // The reports can still be read ...
+        OpenDatabase();
+        QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
+        QCOMPARE(bgxmRows(), 23);
+        // ... and a change is refused with a sentence the user understands.
+        const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+        QVERIFY(w.failed());
+        QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件是只读的，修改没有保存。")), qPrintable(w.description));
+        Transaction t;
+        QVERIFY(!t.started());
+        QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
+        QCOMPARE(bgxmRows(), 23);
+        CloseDatabase();
+    }
 
-void TestDatabase::schemaShape()
-{
-    TestFolder f;
-    QCOMPARE(QueryData(QStringLiteral("select * from reports")).data->fieldCount(), 33);
-    // The administrator exists with an empty password and every right.
-    const QueryResult admin = QueryData(QStringLiteral("select * from user where userid='admin'"));
-    QVERIFY(admin.data->isNull(2));
-    for (int i = 3; i <= 10; ++i)
-        QCOMPARE(admin.data->field(i).toInt(), 1);
-    // A section code keeps its leading zeros.
-    QVERIFY(ExecuteSql(QStringLiteral("insert into section values (?, ?)"), {QStringLiteral("007"), QStringLiteral("放射科")}).ok());
-    QCOMPARE(QueryData(QStringLiteral("select ksid from section")).data->text(0), QStringLiteral("007"));
-}
+    void readOnlyFolder()
+    {
+        // The file may be written but its folder cannot take the change journal.
+        TestFolder f(false);
+        Unwritable ro(f.path());
+        if (!ro.ok())
+            QSKIP("this machine cannot make a folder unwritable");
+        OpenDatabase();
+        QCOMPARE(bgxmRows(), 23);
+        const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+        CloseDatabase();
+        QVERIFY(w.failed());
+        QVERIFY2(w.description.startsWith(QStringLiteral("不能打开数据库文件或它的日志文件")), qPrintable(w.description));
+    }
+
+    void fileGoneWhileOpen()
+    {
+        TestFolder f;
+        const QString db = AppPaths::databaseFile();
+        QVERIFY(QFile::copy(db, db + QStringLiteral(".copy")));
+
+        // Removed: what was read stays readable, but nothing is written into a
+        // file that no longer has a name (it would be lost at the close).
+        QVERIFY(QFile::remove(db));
+        QCOMPARE(bgxmRows(), 23);
+        QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+        QVERIFY(w.failed());
+        QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")), qPrintable(w.description));
+        CloseDatabase();
+        QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+        QVERIFY(!QFile::exists(db));
+
+        // Replaced by another file under the same name: the same refusal.
+        QVERIFY(QFile::copy(db + QStringLiteral(".copy"), db));
+        OpenDatabase();
+        QVERIFY(QFile::copy(db, db + QStringLiteral(".new")));
+        QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData()) == 0);
+        w = ExecuteSql(QStringLiteral("delete from bgxm"));
+        QVERIFY(w.failed());
+        QVERIFY(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")));
+        CloseDatabase();
+        OpenDatabase();
+        QCOMPARE(bgxmRows(), 23);
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
+        QCOMPARE(bgxmRows(), 22);
+    }
+
+    void closedConnection()
+    {
+        TestFolder f(false);
+        CloseDatabase();   // before any open: silent
+        CloseDatabase();
+        const QueryResult r = QueryData(QStringLiteral("select * from reports"));
+        QVERIFY(r.failed());
+        QVERIFY(!r.contains(QueryResult::kData));
+        QVERIFY(ExecuteSql(QStringLiteral("delete from reports")).failed());
+        OpenDatabase();
+        QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
+        CloseDatabase();
+        CloseDatabase();
+    }
+
+    void openFailures()
+    {
+        TestFolder f(false);
+        const QString db = AppPaths::databaseFile();
+
+        QVERIFY(QFile::remove(db));
+        try {
+            OpenDatabase();
+            QFAIL("opened a missing database");
+        } catch (const DbOpenError& e) {
+            QCOMPARE(e.number, 3000);
+            QCOMPARE(e.text, QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"));
+        }
+        QVERIFY(!QFile::exists(db));   // nothing was created
+        QVERIFY(!isOpen());
+
+        // A plain, unencrypted SQLite file is not ours.
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {db, QStringLiteral("create table reports(x);")});
+        QVERIFY(p.waitForFinished());
+        QVERIFY(QFile::exists(db));
+        QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+        QVERIFY(!IsOurDatabase(db));
+
+        // Nor is a text file.
+        QVERIFY(corekit::writeBytes(db, QByteArray(4096, 'x')));
+        QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+    }
+
+    void fileIsEncrypted()
+    {
+        TestFolder f;
+        QVERIFY(IsOurDatabase(AppPaths::databaseFile()));
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {AppPaths::databaseFile(), QStringLiteral(".tables")});
+        QVERIFY(p.waitForFinished());
+        const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
+        QVERIFY2(!out.contains("reports"), out.constData());
+        QVERIFY(p.exitCode() != 0 || out.contains("not a database"));
+    }
+
+    void schemaShape()
+    {
+        TestFolder f;
+        QCOMPARE(QueryData(QStringLiteral("select * from reports")).data->fieldCount(), 33);
+        // The administrator exists with an empty password and every right.
+        const QueryResult admin = QueryData(QStringLiteral("select * from user where userid='admin'"));
+        QVERIFY(admin.data->isNull(2));
+        for (int i = 3; i <= 10; ++i)
+            QCOMPARE(admin.data->field(i).toInt(), 1);
+        // A section code keeps its leading zeros.
+        QVERIFY(ExecuteSql(QStringLiteral("insert into section values (?, ?)"), {QStringLiteral("007"), QStringLiteral("放射科")}).ok());
+        QCOMPARE(QueryData(QStringLiteral("select ksid from section")).data->text(0), QStringLiteral("007"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDatabase)
 #include "tst_database.moc"

@@ -40,6 +40,13 @@ void addReport(const QString& exam, const QString& name, const QVariant& age, co
     QVERIFY2(r.ok(), qPrintable(r.description));
 }
 
+void clickAt(QTableWidget* g, Qt::MouseButton button, const QPoint& at)
+{
+    QTest::mousePress(g->viewport(), button, {}, at);
+    QTest::mouseRelease(g->viewport(), button, {}, at);
+    QCoreApplication::processEvents();
+}
+
 QString cell(QTableWidget* g, int r, int c) { return g->item(r, c) ? g->item(r, c)->text() : QString(); }
 
 QStringList column(QTableWidget* g, int c)
@@ -156,28 +163,19 @@ private slots:
         FrmMain* w = FrmMain::ShowMain();
         QTableWidget* g = w->MSHFlexGrid1;
         QTest::qWait(0);
-        const QRect r2 = g->visualRect(g->model()->index(2, 1));
-        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, r2.center());
-        QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, r2.center());
-        QCoreApplication::processEvents();
+        clickAt(g, Qt::LeftButton, g->visualRect(g->model()->index(2, 1)).center());
         QCOMPARE(g->currentRow(), 2);
-        QCOMPARE(g->selectionModel()->selectedRows().size(), 1);
-        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
         QVERIFY(!w->popupmenut->isVisible());
-        const QRect r1 = g->visualRect(g->model()->index(1, 1));
-        QTest::mousePress(g->viewport(), Qt::RightButton, {}, r1.center());
-        QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, r1.center());
-        QCoreApplication::processEvents();
+        clickAt(g, Qt::RightButton, g->visualRect(g->model()->index(1, 1)).center());
         QCOMPARE(g->currentRow(), 1);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);   // the whole row
         QVERIFY(w->popupmenut->isVisible());
         w->popupmenut->hide();
 
         // A drag from the first row to the third ends with the third whole.
-        const QPoint from = g->visualRect(g->model()->index(0, 2)).center();
         const QPoint to = g->visualRect(g->model()->index(2, 5)).center();
-        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, from);
-        QMouseEvent drag(QEvent::MouseMove, to, g->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QTest::mousePress(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(0, 2)).center());
+        QMouseEvent drag(QEvent::MouseMove, to, g->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(g->viewport(), &drag);
         QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, to);
         QCoreApplication::processEvents();
@@ -188,9 +186,7 @@ private slots:
         // which stays visibly selected.
         const QPoint below(40, g->viewport()->height() - 4);
         QVERIFY(g->indexAt(below).row() < 0);
-        QTest::mousePress(g->viewport(), Qt::RightButton, {}, below);
-        QTest::mouseRelease(g->viewport(), Qt::RightButton, {}, below);
-        QCoreApplication::processEvents();
+        clickAt(g, Qt::RightButton, below);
         QVERIFY(w->popupmenut->isVisible());
         QCOMPARE(g->currentRow(), 2);
         QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
@@ -336,7 +332,8 @@ private slots:
         QVERIFY(w->action(QStringLiteral("海洋"))->isChecked());
         QVERIFY(!w->action(QStringLiteral("金属"))->isChecked());
         QVERIFY(!w->action(QStringLiteral("秋实"))->isChecked());
-        // The status bar follows the palette: its top row is gStatusColorTo.
+        // The tool bar's top line and the status bar follow the palette.
+        QCOMPARE(w->Pictool->renderImage().pixelColor(10, 0), Palette::ToQColor(Palette::gLineColor));
         const QImage bar = w->PicStatusBar->grab().toImage();
         QCOMPARE(bar.pixelColor(bar.width() / 2, 0), Palette::ToQColor(Palette::gStatusColorTo));
         w->ChangeSkin(1);

@@ -1,5 +1,5 @@
 // Painting of the theme routines, checked pixel by pixel, and the skin routines' effect on
-// windows, buttons and rights.
+// windows and buttons.
 #include "core/Mmain.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
@@ -212,64 +212,6 @@ private slots:
         const QImage face = save->grab().toImage();
         QVERIFY(qGray(face.pixel(6, 3)) > qGray(face.pixel(6, 22)));
         QVERIFY(!save->hasColor(ButtonProp::FocusColor));
-    }
-
-    void mainWindowSkinKeepsRights()
-    {
-        SetSkinColors(1);
-        QWidget window;
-        auto* tool = new PaintPanel(&window);
-        auto* status = new PaintPanel(&window);
-        auto* line = new QWidget(&window);
-        auto* bar = new QvMenuBar(tool);
-        QMenu* m = bar->addMenu(QStringLiteral("报告管理"));
-        QAction* newItem = m->addAction(QStringLiteral("新建报告"));
-        QAction* viewItem = m->addAction(QStringLiteral("查看报告"));
-        QList<QvButton*> buttons;
-        for (int i = 0; i < 7; ++i)
-            buttons << new QvButton(tool);
-        Skin::FrmMainSkin s;
-        s.window = &window;
-        s.Pictool = tool;
-        s.PicStatusBar = status;
-        s.Linetool2 = line;
-        s.buttons = buttons;
-        s.ucQvmenuBarV31 = bar;
-        s.right1Buttons = {buttons[6], buttons[1], buttons[0]};
-        s.right1Items = {newItem};
-        s.right0Buttons = {buttons[5], buttons[4]};
-        s.right0Items = {viewItem};
-
-        Mmain::gRights.fill(false);
-        Mmain::gRights[Mmain::RightViewPrint] = true;
-        Skin::FrmMainApplySkin(s);
-        bar->AttachMenu(&window);
-        QVERIFY(!buttons[0]->isEnabled() && !buttons[1]->isEnabled() && !buttons[6]->isEnabled());
-        QVERIFY(!newItem->isEnabled());
-        QVERIFY(buttons[4]->isEnabled() && buttons[5]->isEnabled() && viewItem->isEnabled());
-
-        // Skin change: palette, skin routine again, the rights still hold.
-        SetSkinColors(2);
-        Skin::FrmMainApplySkin(s);
-        QVERIFY(!buttons[0]->isEnabled() && !newItem->isEnabled());
-        QCOMPARE(window.palette().color(QPalette::Window), ToQColor(0x00FFEAD0));
-        QCOMPARE(tool->drawings(), QStringList{QStringLiteral("topline")});
-        QCOMPARE(px(tool->renderImage(), 10, 0), rgbOf(0x009C3801));
-        QCOMPARE(status->drawings(), QStringList{QStringLiteral("statusbar")});
-        QCOMPARE(line->palette().color(QPalette::Window), ToQColor(0x009C3801));
-        QVERIFY(bar->styleSheet().contains(ToQColor(0x0090FF90).name()));   // the hover colour
-
-        // With both rights nothing is disabled.
-        for (QvButton* b : buttons)
-            b->setEnabled(true);
-        newItem->setEnabled(true);
-        Mmain::gRights[Mmain::RightEditOwn] = true;
-        Skin::FrmMainApplySkin(s);
-        for (QvButton* b : buttons)
-            QVERIFY(b->isEnabled());
-        QVERIFY(newItem->isEnabled());
-        Mmain::gRights.fill(false);
-        SetSkinColors(1);
     }
 
     void editorStrips()
