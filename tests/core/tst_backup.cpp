@@ -1,6 +1,5 @@
 // Backup, restore and clear from the main window's menu, against real database files.
 #include "core/FrmMain.h"
-#include "core/Mmain.h"
 #include "core/ModADOconnect.h"
 #include "core/ModBackup.h"
 #include "core/Palette.h"

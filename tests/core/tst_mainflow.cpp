@@ -10,7 +10,6 @@
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
-#include "core/login.h"
 #include "editor/DataRecord.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -18,7 +17,6 @@
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>

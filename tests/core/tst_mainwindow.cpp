@@ -1,3 +1,5 @@
+// The main window: the day's report list, its selection and pop-up menu, deleting,
+// the commands each right disables, skins, re-login and resizing.
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
@@ -5,7 +7,6 @@
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
-#include "core/QvTextBox.h"
 #include "core/SkinPanel.h"
 #include "core/ReportList.h"
 #include "core/login.h"
@@ -14,17 +15,16 @@
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
-using namespace corekit;
-
 #include <QAction>
 #include <QApplication>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+
+using namespace corekit;
 
 namespace {
 const QDate kToday(2024, 3, 15);

@@ -1,9 +1,7 @@
 // Painting of the theme routines, checked pixel by pixel, and the skin routines' effect on
 // windows and buttons.
-#include "core/Mmain.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
-#include "core/QvMenuBar.h"
 #include "core/SkinPaint.h"
 #include "core/SkinWindows.h"
 
