@@ -205,41 +205,6 @@ private slots:
         delete loose;
     }
 
-    void menuSkinLeavesWindowColoursAlone()
-    {
-        // A skin change recolours the window through palettes and then gives the menu skin its
-        // new colours: the window must keep the colours its skin routine has just set.
-        QWidget form;
-        form.resize(200, 100);
-        auto* line = new QWidget(&form);
-        line->setGeometry(0, 50, 200, 2);
-        auto* panel = new PaintPanel(&form);
-        panel->setGeometry(0, 0, 200, 40);
-        auto* menu = new QMenu(&form);
-        menu->addAction(QStringLiteral("浏览报告"));
-        SetSkinColors(1);
-        Skin::SetBackColor(&form, gToolBackColor);
-        Skin::SetLineColor(line, gLineColor);
-        gMenuSkin.SkinColor1(gLineColor);
-        gMenuSkin.AttachForm(&form);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        SetSkinColors(2);
-        Skin::SetBackColor(&form, gToolBackColor);
-        Skin::SetLineColor(line, gLineColor);
-        gMenuSkin.SkinColor1(gLineColor);
-        gMenuSkin.SkinColor2(gCaptionColorFrom);
-        QApplication::processEvents();
-        QCOMPARE(form.palette().color(QPalette::Window), ToQColor(0x00FFEAD0));
-        QCOMPARE(line->palette().color(QPalette::Window), ToQColor(0x009C3801));
-        const QImage img = form.grab().toImage();
-        QCOMPARE(QColor(img.pixel(100, 51)), ToQColor(0x009C3801));
-        QCOMPARE(QColor(img.pixel(100, 80)), ToQColor(0x00FFEAD0));
-        QVERIFY(menu->styleSheet().contains(ToQColor(0x009C3801).name()));
-        gMenuSkin.DetachForm(&form);
-        SetSkinColors(1);
-    }
-
     void menuSkinColoursLaterPopupMenus()
     {
         QWidget form;

@@ -332,10 +332,12 @@ private slots:
         QVERIFY(w->action(QStringLiteral("海洋"))->isChecked());
         QVERIFY(!w->action(QStringLiteral("金属"))->isChecked());
         QVERIFY(!w->action(QStringLiteral("秋实"))->isChecked());
-        // The tool bar's top line and the status bar follow the palette.
-        QCOMPARE(w->Pictool->renderImage().pixelColor(10, 0), Palette::ToQColor(Palette::gLineColor));
-        const QImage bar = w->PicStatusBar->grab().toImage();
-        QCOMPARE(bar.pixelColor(bar.width() / 2, 0), Palette::ToQColor(Palette::gStatusColorTo));
+        // The tool bar's lines and the status bar follow the palette; the menu skin,
+        // recoloured after them, leaves the window's own colours alone.
+        const QImage shot = w->grab().toImage();
+        QCOMPARE(shot.pixelColor(w->Pictool->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gLineColor));
+        QCOMPARE(shot.pixelColor(w->Linetool2->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gLineColor));
+        QCOMPARE(shot.pixelColor(w->PicStatusBar->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gStatusColorTo));
         w->ChangeSkin(1);
     }
 
