@@ -97,11 +97,12 @@ private slots:
         // An empty password does not match a stored empty text.
         QVERIFY(!logIn(QStringLiteral("blank")));
         QCOMPARE(lastText(), kWrong);
-        // Injection strings are plain text, as password and as code.
+        // Injection strings are plain text, as password and as code (with the
+        // empty password that the administrator's row would accept).
         for (const QString& attack : {QStringLiteral("' or ''='"), QStringLiteral("x' OR 1=1 --")}) {
             QVERIFY(!logIn(QStringLiteral("li"), attack));
             QCOMPARE(lastText(), kWrong);
-            QVERIFY(!logIn(attack, attack));
+            QVERIFY(!logIn(attack));
             QCOMPARE(lastText(), kWrong);
         }
         // The password is exact, the code is not case sensitive.

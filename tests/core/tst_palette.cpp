@@ -39,6 +39,7 @@ private slots:
         QTest::newRow("2.7 floors") << "2.7" << true << 2 << 0x009C3801;
         QTest::newRow("blanks") << " 3 " << true << 3 << 0x00004000;
         QTest::newRow("-0.5 keeps the palette") << "-0.5" << true << -1 << 0x00004000;
+        QTest::newRow("0 keeps the palette") << "0" << true << 0 << 0x00004000;
         QTest::newRow("4 keeps the palette") << "4" << true << 4 << 0x00004000;
         QTest::newRow("missing") << "" << false << 1 << 0x00404040;
         QTest::newRow("empty") << "" << true << 1 << 0x00404040;
