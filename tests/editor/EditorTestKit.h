@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -99,6 +100,34 @@ inline qint64 insertReport(const QString& exam, const QString& name, const QStri
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
     return ModADOconnect::LastInsertId();
+}
+
+// Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
+inline void storePictures(qint64 key, const QList<QByteArray>& pictures)
+{
+    QVariantList p;
+    QStringList set;
+    for (int k = 0; k < pictures.size(); ++k) {
+        set << QStringLiteral("picture%1 = ?").arg(k + 1);
+        p << (pictures[k].isNull() ? QVariant() : QVariant(pictures[k]));
+    }
+    p << key;
+    const QueryResult r = ModADOconnect::ExecuteSql(
+        QStringLiteral("UPDATE reports SET %1 WHERE ctid = ?").arg(set.join(QStringLiteral(", "))), p);
+    QVERIFY2(r.ok(), qPrintable(r.description));
+}
+
+// The stored row of a report (all 33 fields in table order).
+inline RecordSetPtr storedRow(qint64 key)
+{
+    return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(bytes);
 }
 
 inline int countReports()
