@@ -277,12 +277,16 @@ private slots:
         ed.ensureLoaded();
         ed.ButtnNew_Click();
         const QString findings = QStringLiteral("两肺野清晰，心影不大 O'Brien 50%\n").repeated(4000).left(100000);
-        kit::typeRecord(ed, QStringLiteral("Q'1"), QStringLiteral("O'Neil \"王\""));
+        const QString name = QString::fromUtf8("O'Neil '' \"王\" \xF0\x9F\x98\x80");
+        const QString bed = QStringLiteral("50% _x_ \\ \"y\"");
+        kit::typeRecord(ed, QStringLiteral("Q'1"), name);
+        ed.Text5->setText(bed);
         ed.Text15->setPlainText(findings);
         ed.ButtnSave_Click();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
         const RecordSetPtr r = kit::storedRow(ed.UpdateIdout().toLongLong());
-        QCOMPARE(r->text(brname), QStringLiteral("O'Neil \"王\""));
+        QCOMPARE(r->text(brname).toUtf8(), name.toUtf8());
+        QCOMPARE(r->text(bedid), bed);
         QCOMPARE(r->text(checksymptom).toUtf8(), findings.toUtf8());
         QCOMPARE(r->text(obligate5), QStringLiteral("Q'1"));
     }
