@@ -62,6 +62,13 @@ struct FakeList {
         grid.item(r, 11)->setText(QString::number(key));
         grid.setCurrentCell(r, 0);
     }
+    // Lists a stored report and opens the editor on it, to view or to modify.
+    DataRecord& open(qint64 key, const QString& doctor, bool modify)
+    {
+        addRow(key, doctor);
+        Openers::EditorOpenFromMainList(modify);
+        return DataRecord::instance();
+    }
     QString cell(int r, int c) const { return grid.item(r, c) ? grid.item(r, c)->text() : QString(); }
 };
 
@@ -121,6 +128,12 @@ inline void storePictures(qint64 key, const QList<QByteArray>& pictures)
 inline RecordSetPtr storedRow(qint64 key)
 {
     return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+}
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
 }
 
 inline void writeFile(const QString& path, const QByteArray& bytes)

@@ -318,9 +318,7 @@ private slots:
         const QByteArray pic = kit::jpegBytes(64, 48, Qt::green);
         kit::storePictures(key, {pic, pic});
         kit::FakeList list;
-        list.addRow(key, QStringLiteral("admin"));
-        Openers::EditorOpenFromMainList(true);
-        DataRecord& ed = DataRecord::instance();
+        DataRecord& ed = list.open(key, QStringLiteral("admin"), true);
         QVERIFY(ed.editing());
         QVERIFY(!ed.Picload[1]->Tag.isEmpty());
         ed.Picload[1]->Cls();
@@ -340,9 +338,7 @@ private slots:
                                                 "('c', '%1')")
                                      .arg(key)));
         kit::FakeList list;
-        list.addRow(key, QStringLiteral("admin"));
-        Openers::EditorOpenFromMainList(false);
-        DataRecord& ed = DataRecord::instance();
+        DataRecord& ed = list.open(key, QStringLiteral("admin"), false);
         // Cancel changes nothing.
         MessageBox::queueAnswer(MessageBox::Answer::Cancel);
         ed.ButtnDel_Click();
@@ -410,9 +406,7 @@ private slots:
         const qint64 key = kit::insertReport(QStringLiteral("R1"), QStringLiteral("庚"), QStringLiteral("admin"));
         QVERIFY(TestFolder::exec(QStringLiteral("DROP TABLE Study")));
         kit::FakeList list;
-        list.addRow(key, QStringLiteral("admin"));
-        Openers::EditorOpenFromMainList(false);
-        DataRecord& ed = DataRecord::instance();
+        DataRecord& ed = list.open(key, QStringLiteral("admin"), false);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
@@ -532,9 +526,7 @@ private slots:
     {
         const qint64 key = kit::insertReport(QStringLiteral("M1"), QStringLiteral("丑"), QStringLiteral("李医生"));
         kit::FakeList list;
-        list.addRow(key, QStringLiteral("李医生"));
-        Openers::EditorOpenFromMainList(false);
-        DataRecord& ed = DataRecord::instance();
+        DataRecord& ed = list.open(key, QStringLiteral("李医生"), false);
         // Clear and Save do nothing while viewing.
         ed.ButtnClear_Click();
         ed.Text2->setText(QStringLiteral("改"));

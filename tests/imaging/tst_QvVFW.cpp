@@ -55,26 +55,23 @@ QList<quint32> aviFrameSizes(const QByteArray& all)
     return sizes;
 }
 
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // What a finished AVI must have: the RIFF/AVI header whose size is the file's,
 // the idx1 index listing the frames, and the header's frame count agreeing
 // with it. Gives the indexed frame sizes.
 QList<quint32> checkAviFinalised(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        QTest::qFail(qPrintable(QStringLiteral("cannot open ") + path), __FILE__, __LINE__);
-        return {};
-    }
-    const QByteArray all = f.readAll();
-    [&] {
-        QVERIFY(all.size() > 1000);
-        QCOMPARE(all.left(4), QByteArray("RIFF"));
-        QCOMPARE(all.mid(8, 4), QByteArray("AVI "));
-        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
-        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
-    }();
+    const QByteArray all = contents(path);
     const QList<quint32> sizes = aviFrameSizes(all);
     [&] {
+        QVERIFY2(all.size() > 1000 && all.startsWith("RIFF") && all.mid(8, 4) == "AVI ", qPrintable(path));
+        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
+        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
         QVERIFY2(!sizes.isEmpty(), "no idx1 index with frames: the file was not finalised");
         // avih: dwTotalFrames is the fifth field of the main header.
         const qsizetype avih = all.indexOf("avih");
@@ -108,12 +105,6 @@ QImage noisyPicture(int seed, int w = 200, int h = 150)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, qRgb(int(gen() % 256), (x + y + seed * 40) % 256, int(gen() % 64)));
     return img;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The JPEG (quality 90) of what the BMP file holds.
@@ -172,7 +163,11 @@ private slots:
         setVideo("height", QStringLiteral("240"));
         setVideo("fps", QStringLiteral("30"));
     }
-    void cleanup() { tf.reset(); }
+    void cleanup()
+    {
+        Opener::setHook([](QDialog*) { return 0; });
+        tf.reset();
+    }
 
     void liveFramesAndSaveFrame()
     {
@@ -274,12 +269,11 @@ private slots:
         // Two frames saved before either is converted: each JPEG shows its own file.
         const QString bmp2 = tf->file(QStringLiteral("img/image2.bmp"));
         const QString bmp3 = tf->file(QStringLiteral("img/image3.bmp"));
-        v.presentFrame(b);
-        v.setFrameFileName(bmp2);
-        QVERIFY(v.SaveFrame());
-        v.presentFrame(a);
-        v.setFrameFileName(bmp3);
-        QVERIFY(v.SaveFrame());
+        for (const auto& [frame, file] : {std::pair{b, bmp2}, std::pair{a, bmp3}}) {
+            v.presentFrame(frame);
+            v.setFrameFileName(file);
+            QVERIFY(v.SaveFrame());
+        }
         QVERIFY(ConvertBmpToJpg(bmp2) && ConvertBmpToJpg(bmp3));
         QCOMPARE(contents(tf->file(QStringLiteral("img/image2.jpg"))), jpegOfFile(bmp2));
         QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
@@ -375,8 +369,7 @@ private slots:
         {
             QvVFW v;
             v.setAviFileName(avi);
-            QVERIFY(v.Connect());
-            QVERIFY(v.StartRecording());
+            QVERIFY(v.Connect() && v.StartRecording());
             recordFor(v, 10);
             v.Disconnect();
             QVERIFY(!v.isRecording() && !v.isConnected());
@@ -389,8 +382,7 @@ private slots:
         const QString avi2 = tf->file(QStringLiteral("closed.avi"));
         auto* v = new QvVFW;
         v->setAviFileName(avi2);
-        QVERIFY(v->Connect());
-        QVERIFY(v->StartRecording());
+        QVERIFY(v->Connect() && v->StartRecording());
         recordFor(*v, 10);
         delete v;
         checkAviFinalised(avi2);
@@ -408,8 +400,7 @@ private slots:
         v.resize(160, 120);
         v.setAviFileName(avi);
         v.setFrameFileName(bmp);
-        QVERIFY(v.Connect());
-        QVERIFY(v.StartRecording());
+        QVERIFY(v.Connect() && v.StartRecording());
         recordFor(v, 5);
         QSignalSpy errors(&v, &QvVFW::errorOccurred);
         v.failSourceForTest();
@@ -482,15 +473,12 @@ private slots:
         });
         v.ShowSourceDialog();
         QCOMPARE(Modini::GetIniValue(QStringLiteral("video"), QStringLiteral("device")), VideoSettings::testPattern());
-        Opener::setHook([](QDialog*) { return 0; });
     }
 
     void formatDialogAppliesAtOnce()
     {
         QvVFW v;
-        QVERIFY(v.Connect());
-        QVERIFY(v.waitForFrame(0, kWaitMs));
-        QCOMPARE(v.currentFrame().size(), QSize(320, 240));
+        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
             QCOMPARE(d->ComboRate->currentData().toInt(), 30);
@@ -503,21 +491,17 @@ private slots:
         });
         v.ShowFormatDialog();
         const VideoSettings s = VideoSettings::load();
-        QCOMPARE(s.width, 640);
-        QCOMPARE(s.height, 480);
+        QCOMPARE(QSize(s.width, s.height), QSize(640, 480));
         QCOMPARE(s.fps, 15);
-        QVERIFY(v.isConnected());
-        QVERIFY(v.waitForFrame(0, kWaitMs));
+        QVERIFY(v.isConnected() && v.waitForFrame(0, kWaitMs));   // the video runs on in the new size
         QCOMPARE(v.currentFrame().size(), QSize(640, 480));
-        Opener::setHook([](QDialog*) { return 0; });
     }
 
     void compressionDialog()
     {
         QvVFW v;
         answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
-            QVERIFY(d->OptionMjpeg->isChecked());
-            QCOMPARE(d->SpinQuality->value(), 85);
+            QVERIFY(d->OptionMjpeg->isChecked() && d->SpinQuality->value() == 85);
             d->grab().save(testOutputFolder() + QStringLiteral("/video_compression_dialog.png"));
             d->OptionRaw->setChecked(true);
             QVERIFY(!d->SpinQuality->isEnabled());
@@ -529,15 +513,12 @@ private slots:
         answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
             QVERIFY(d->OptionRaw->isChecked());
             d->OptionMjpeg->setChecked(true);
-            QVERIFY(d->SpinQuality->isEnabled());
+            QVERIFY(d->SpinQuality->isEnabled());   // the quality is only for compressed video
             d->SpinQuality->setValue(60);
             d->ButtnOk->click();
         });
         v.ShowCompressionDialog();
-        const VideoSettings s = VideoSettings::load();
-        QCOMPARE(s.codec, QStringLiteral("mjpeg"));
-        QCOMPARE(s.quality, 60);
-        Opener::setHook([](QDialog*) { return 0; });
+        QVERIFY(VideoSettings::load().codec == QStringLiteral("mjpeg") && VideoSettings::load().quality == 60);
     }
 };
 

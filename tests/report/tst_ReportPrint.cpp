@@ -195,8 +195,7 @@ private slots:
             const QRectF box = colourBox(page1, kPictureColours[k], 100);
             QVERIFY2(!box.isNull(), qPrintable(QStringLiteral("picture %1").arg(k + 1)));
             QVERIFY2(std::abs(box.left() - (rowLeft + k * 41.5)) < 1.0, qPrintable(QString::number(box.left())));
-            QVERIFY(std::abs(box.width() - 40) < 1.0);
-            QVERIFY(std::abs(box.height() - 30) < 1.0);
+            QVERIFY(std::abs(box.width() - 40) < 1.0 && std::abs(box.height() - 30) < 1.0);
             if (top < 0)
                 top = box.top();
             QVERIFY(std::abs(box.top() - top) < 0.5);
@@ -204,9 +203,7 @@ private slots:
         QVERIFY(top > 45 && top < 120);
         // The logo in the top left corner.
         const QRectF logo = colourBox(page1, kLogoBlue, 100, 30);
-        QVERIFY(!logo.isNull());
-        QVERIFY(std::abs(logo.left() - (5 + 15 + 2)) < 1.5);
-        QVERIFY(std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
+        QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 && std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
         // Page 2 has no picture row.
         const QImage page2 = pdfPageImage(pdf, 2, 100, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
@@ -294,10 +291,7 @@ private slots:
         QByteArray huge = jpeg(kPictureColours[0]);
         const qsizetype sof = huge.indexOf(QByteArray("\xff\xc0", 2));
         QVERIFY(sof > 0);
-        huge[sof + 5] = char(0x23);
-        huge[sof + 6] = char(0x28);
-        huge[sof + 7] = char(0x23);
-        huge[sof + 8] = char(0x28);
+        huge.replace(sof + 5, 4, QByteArray("\x23\x28\x23\x28", 4));
         QVERIFY(TestFolder::exec(QStringLiteral("update reports set picture1=X'%1', picture2=NULL, "
                                                 "picture3=X'ffd8ffe000112233'")
                                      .arg(QString::fromLatin1(huge.toHex()))));
@@ -310,8 +304,7 @@ private slots:
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(pdfPages(pdf), 1);
         const QString t = pdfText(pdf);
-        QVERIFY(t.contains(QStringLiteral("东方市第一人民医院")));
-        QVERIFY(t.contains(QStringLiteral("胸廓对称。")));
+        QVERIFY(t.contains(QStringLiteral("东方市第一人民医院")) && t.contains(QStringLiteral("胸廓对称。")));
         QVERIFY(t.contains(QStringLiteral("打印日期：")));
         // Three places in the row (three pictures stored): the huge one first, an empty
         // place, the good one last.
@@ -326,8 +319,7 @@ private slots:
         QVERIFY2(std::abs(first.red() - 128) < 12 && std::abs(first.blue() - 128) < 12, qPrintable(first.name()));
         QCOMPARE(second, QColor(Qt::white));
         const QRectF last = colourBox(page, kPictureColours[3], 100);
-        QVERIFY(std::abs(last.left() - (rowLeft + 2 * 41.5)) < 1.0);
-        QVERIFY(std::abs(last.width() - 40) < 1.0);
+        QVERIFY(std::abs(last.left() - (rowLeft + 2 * 41.5)) < 1.0 && std::abs(last.width() - 40) < 1.0);
         QVERIFY(colourBox(page, kPictureColours[2], 100).isNull());
     }
 
@@ -368,11 +360,7 @@ private slots:
     {
         useEveryItem();
         const qint64 id = addReport(longFindings(), true);
-        QStringList captions;
-        QVERIFY(!ReportData::loadItemCaptions(captions).failed());
-        settings_.load(captions);
-        content_ = ReportContent();
-        QVERIFY(!ReportData::loadReport(id, content_).failed());
+        QVERIFY(load(id));
         ReportPaperWidget paper;
         ReportRenderer r(settings_, content_);
         r.setPreviewWidget(&paper);
@@ -387,8 +375,7 @@ private slots:
         QImage shot = paper.grab().toImage();
         shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
         const QRectF pic = colourBox(shot, kPictureColours[0], 96);
-        QVERIFY(!pic.isNull());
-        QVERIFY(std::abs(pic.width() - 40) < 1.0);
+        QVERIFY(!pic.isNull() && std::abs(pic.width() - 40) < 1.0);
 
         settings_.zoom = 1.5;
         r.RenderReport(ReportRenderer::kPreviewMode, 2, 0);
@@ -456,18 +443,22 @@ private:
         return ModADOconnect::LastInsertId();
     }
 
-    bool print(qint64 id)
+    // Reads the layout and the report as the print command does.
+    bool load(qint64 id)
     {
         QStringList captions;
+        settings_ = PrintSettings();
+        content_ = ReportContent();
         if (ReportData::loadItemCaptions(captions).failed())
             return false;
-        settings_ = PrintSettings();
         settings_.load(captions);
-        content_ = ReportContent();
-        if (ReportData::loadReport(id, content_).failed())
+        return !ReportData::loadReport(id, content_).failed();
+    }
+    bool print(qint64 id)
+    {
+        if (!load(id))
             return false;
-        ReportRenderer r(settings_, content_);
-        r.RenderReport(ReportRenderer::kPrintMode, 1, 0);
+        ReportRenderer(settings_, content_).RenderReport(ReportRenderer::kPrintMode, 1, 0);
         return true;
     }
 
