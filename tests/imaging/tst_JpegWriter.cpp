@@ -211,15 +211,6 @@ private slots:
         QVERIFY(QFile::resize(bmp, size - 1) && !BmpFile::holds(bmp, dib));
     }
 
-    void qualityIsPassedOn()
-    {
-        TestFolder tf(false);
-        cDIBSection d;
-        d.CreateFromPicture(testPicture(160, 120));
-        const QString q90 = tf.file(QStringLiteral("img/q90.jpg")), q50 = tf.file(QStringLiteral("img/q50.jpg"));
-        QVERIFY(mIntelJPEGLibrary::SaveJPG(d, q90, 90) && mIntelJPEGLibrary::SaveJPG(d, q50, 50));
-        QVERIFY(QFileInfo(q90).size() > QFileInfo(q50).size());
-    }
 };
 
 QTEST_MAIN(tst_JpegWriter)

@@ -371,17 +371,13 @@ private slots:
         QVERIFY(std::abs(paper.width() - 200 / 25.4 * 96) <= 1);
         QCOMPARE(r.frameSize().width(), 210.0);
 
+        settings_.zoom = 1.5;
         r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
-        QImage shot = paper.grab().toImage();
+        QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
+        const QImage shot = paper.grab().toImage();
         shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
         const QRectF pic = colourBox(shot, kPictureColours[0], 96);
-        QVERIFY(!pic.isNull() && std::abs(pic.width() - 40) < 1.0);
-
-        settings_.zoom = 1.5;
-        r.RenderReport(ReportRenderer::kPreviewMode, 2, 0);
-        QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
-        shot = paper.grab().toImage();
-        QVERIFY(colourBox(shot, kPictureColours[0], 96).isNull());   // page 2: no pictures
+        QVERIFY(!pic.isNull() && std::abs(pic.width() - 1.5 * 40) < 1.5);
     }
 
 private:
