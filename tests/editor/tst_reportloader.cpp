@@ -43,7 +43,8 @@ private slots:
     void nullFieldsAndFeeFormats()
     {
         const qint64 nullFee = kit::insertReport(QStringLiteral("N1"), QStringLiteral("甲"), QStringLiteral("admin"));
-        const qint64 halfFee = kit::insertReport(QStringLiteral("N3"), QStringLiteral("丙"), QStringLiteral("admin"), 12.5);
+        const qint64 halfFee =
+            kit::insertReport(QStringLiteral("N3"), QStringLiteral("丙"), QStringLiteral("admin"), 12.5);
         DataRecord& ed = DataRecord::instance();
         QVERIFY(ReportLoader::LoadReportIntoEditor(QString::number(nullFee), ReportLoader::Variant::View));
         QCOMPARE(ed.Text1->text(), QStringLiteral("N1"));
@@ -75,7 +76,8 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().size(), 1);   // the damaged picture
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
         for (int n : {1, 3})
-            QVERIFY(ed.Picload[size_t(n - 1)]->Tag == ReportLoader::SlotFile(n) && ed.Picload[size_t(n - 1)]->hasPicture());
+            QVERIFY(ed.Picload[size_t(n - 1)]->Tag == ReportLoader::SlotFile(n) &&
+                    ed.Picload[size_t(n - 1)]->hasPicture());
         QCOMPARE(kit::fileBytes(ReportLoader::SlotFile(1)), big);
         QCOMPARE(kit::fileBytes(ReportLoader::SlotFile(3)), small);
         for (int n : {2, 4}) {
@@ -151,8 +153,8 @@ private slots:
         const QString longText = QString::fromUtf8("O'Neil 50% \"引号\" 😀 ").repeated(2500);
         const int fields[] = {brname, checkname, bedid, part, pgdr, obligate4};
         for (int f : fields)
-            QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("UPDATE reports SET %1 = ? WHERE ctid = ?").arg(ColumnName(f)),
-                                              {longText, key})
+            QVERIFY(ModADOconnect::ExecuteSql(
+                        QStringLiteral("UPDATE reports SET %1 = ? WHERE ctid = ?").arg(ColumnName(f)), {longText, key})
                         .ok());
         kit::FakeList list;
         DataRecord& ed = list.open(key, QStringLiteral("admin"), true);
@@ -275,7 +277,8 @@ private slots:
     void relatedCopyAndView()
     {
         const qint64 key = kit::insertReport(QStringLiteral("R1"), QStringLiteral("壬"), QStringLiteral("李医生"));
-        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("UPDATE reports SET pgdr = '王医生' WHERE ctid = ?"), {key}).ok());
+        QVERIFY(
+            ModADOconnect::ExecuteSql(QStringLiteral("UPDATE reports SET pgdr = '王医生' WHERE ctid = ?"), {key}).ok());
         kit::FakeList mainList;
         DataRecord& ed = DataRecord::instance();
         ed.ensureLoaded();

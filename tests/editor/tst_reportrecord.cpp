@@ -124,9 +124,9 @@ private slots:
         QVERIFY(key > 0);
         const RecordSetPtr rs = row(key);
         QVERIFY(rs);
-        for (int f : {bedid, sectionoffice, utpatientid, inpatientid, pgdr, part, checktechnique, checkname, checksymptom,
-                      checkconclusion, obligate2, obligate3, obligate4, age, obligate1, picture1, picture2, picture3,
-                      picture4})
+        for (int f :
+             {bedid, sectionoffice, utpatientid, inpatientid, pgdr, part, checktechnique, checkname, checksymptom,
+              checkconclusion, obligate2, obligate3, obligate4, age, obligate1, picture1, picture2, picture3, picture4})
             QVERIFY2(rs->isNull(f), qPrintable(ColumnName(f)));
         QCOMPARE(rs->field(times), QVariant(qlonglong(0)));
         QCOMPARE(rs->text(rpdate), QStringLiteral("2025-06-07"));

@@ -361,8 +361,9 @@ private slots:
         c.pictures[0] = folder_->file(QStringLiteral("img/p1.jpg"));
         c.pictures[1] = folder_->file(QStringLiteral("img/p2.jpg"));
         QVERIFY(green.save(c.pictures[1], "JPEG"));
-        for (const auto& [file, bytes] : {std::pair{c.pictures[0], QByteArray("\xff\xd8\xff\xe0 not a picture")},
-                                          std::pair{folder_->file(QStringLiteral("head.bmp")), QByteArray("BM broken")}}) {
+        for (const auto& [file, bytes] :
+             {std::pair{c.pictures[0], QByteArray("\xff\xd8\xff\xe0 not a picture")},
+              std::pair{folder_->file(QStringLiteral("head.bmp")), QByteArray("BM broken")}}) {
             QFile f(file);   // a damaged picture and a damaged logo
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         }

@@ -203,7 +203,8 @@ private slots:
         QVERIFY(top > 45 && top < 120);
         // The logo in the top left corner.
         const QRectF logo = colourBox(page1, kLogoBlue, 100, 30);
-        QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 && std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
+        QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 &&
+                std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
         // Page 2 has no picture row.
         const QImage page2 = pdfPageImage(pdf, 2, 100, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
@@ -330,8 +331,8 @@ private slots:
         useEveryItem();
         Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontsize"), QStringLiteral("18"));
         QString findings = QString(120, QChar(0x80BA)) + QLatin1Char('\n') +
-                           QStringLiteral("https://pacs.example.org/viewer?study=1.2.840.") + QString(150, QLatin1Char('7')) +
-                           QLatin1Char('\n');
+                           QStringLiteral("https://pacs.example.org/viewer?study=1.2.840.") +
+                           QString(150, QLatin1Char('7')) + QLatin1Char('\n');
         for (int i = 0; i < 30; ++i)
             findings += QStringLiteral("右肺\U0001F600结节");
         const qint64 id = addReport(findings, false);
