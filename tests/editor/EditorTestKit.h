@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QComboBox>
+#include <QFile>
 #include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -61,6 +62,13 @@ struct FakeList {
         grid.item(r, 11)->setText(QString::number(key));
         grid.setCurrentCell(r, 0);
     }
+    // Lists a stored report and opens the editor on it, to view or to modify.
+    DataRecord& open(qint64 key, const QString& doctor, bool modify)
+    {
+        addRow(key, doctor);
+        Openers::EditorOpenFromMainList(modify);
+        return DataRecord::instance();
+    }
     QString cell(int r, int c) const { return grid.item(r, c) ? grid.item(r, c)->text() : QString(); }
 };
 
@@ -99,6 +107,40 @@ inline qint64 insertReport(const QString& exam, const QString& name, const QStri
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
     return ModADOconnect::LastInsertId();
+}
+
+// Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
+inline void storePictures(qint64 key, const QList<QByteArray>& pictures)
+{
+    QVariantList p;
+    QStringList set;
+    for (int k = 0; k < pictures.size(); ++k) {
+        set << QStringLiteral("picture%1 = ?").arg(k + 1);
+        p << (pictures[k].isNull() ? QVariant() : QVariant(pictures[k]));
+    }
+    p << key;
+    const QueryResult r = ModADOconnect::ExecuteSql(
+        QStringLiteral("UPDATE reports SET %1 WHERE ctid = ?").arg(set.join(QStringLiteral(", "))), p);
+    QVERIFY2(r.ok(), qPrintable(r.description));
+}
+
+// The stored row of a report (all 33 fields in table order).
+inline RecordSetPtr storedRow(qint64 key)
+{
+    return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+}
+
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(bytes);
 }
 
 inline int countReports()

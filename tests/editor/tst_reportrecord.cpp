@@ -37,225 +37,162 @@ qint64 insert(const Texts& t, const QString& facilityName, const QDate& today)
 
 RecordSetPtr row(qint64 key)
 {
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
-                                                   {QVariant(qlonglong(key))});
-    return r.hasRows() ? r.data : nullptr;
+    return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
 }
 }
 
 class tst_ReportRecord : public QObject {
     Q_OBJECT
 private slots:
-    void fieldMapAgreesWithSchema();
-    void itemsLabelsAndControls();
-    void strictParsers_data();
-    void strictParsers();
-    void emptyOptionalFieldsFollowTheNullRules();
-    void awkwardTextsRoundTripUnchanged();
-    void updateKeepsReportDateAndRewritesFacility();
-    void badNumberOrDateIsRefusedBeforeSql();
-    void picturesOnlyInTheirOwnFields();
-    void valueAndFeeTexts();
+    // One database for all: every case reads back only the rows it wrote.
+    void initTestCase()
+    {
+        folder_ = std::make_unique<TestFolder>();
+        QVERIFY(folder_->ok());
+    }
+    void cleanupTestCase() { folder_.reset(); }
+
+    void fieldMapAgreesWithSchema()
+    {
+        const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports LIMIT 0"));
+        QVERIFY(r.data);
+        QCOMPARE(r.data->fieldCount(), kFieldCount);
+        for (int f = 0; f < kFieldCount; ++f) {
+            if (f >= 25 && f <= 28)
+                QVERIFY(ColumnName(f).isEmpty());
+            else
+                QCOMPARE(r.data->fieldName(f).toLower(), ColumnName(f));
+        }
+    }
+
+    void itemsAndFields()
+    {
+        // The item numbers stored in the print settings name these report fields.
+        const std::array<int, 23> expected = {24, 1,  2,  3,  5,  6,  7,  21, 8,  22, 9, 20,
+                                              12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+        for (int item = 1; item <= 23; ++item) {
+            QCOMPARE(FieldOfItem(item), expected[size_t(item - 1)]);
+            QCOMPARE(ReportItem(expected[size_t(item - 1)]), item);
+        }
+        QVERIFY(FieldOfItem(0) == -1 && FieldOfItem(24) == -1);
+        for (int f : {0, 4, 25, 26, 27, 28, 29, 30, 31, 32})
+            QCOMPARE(ReportItem(f), 0);
+    }
+
+    void strictParsers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("number");
+        QTest::addColumn<QString>("date");   // normalised, or "" when not a date
+        QTest::newRow("integer") << "30" << true << "";
+        QTest::newRow("blanks and sign") << " -12.5 " << true << "";
+        QTest::newRow("exponent") << "1e3" << true << "";
+        QTest::newRow("leading point") << ".5" << true << "";
+        QTest::newRow("thousands separator") << "1,000" << false << "";
+        QTest::newRow("hex") << "&H10" << false << "";
+        QTest::newRow("two points") << "1.2.3" << false << "";
+        QTest::newRow("blanks only") << "  " << false << "";
+        QTest::newRow("letters") << "abc" << false << "";
+        QTest::newRow("infinity") << "inf" << false << "";
+        QTest::newRow("iso") << "2024-01-05" << false << "2024-01-05";
+        QTest::newRow("slashes short") << "2024/1/5" << false << "2024-01-05";
+        QTest::newRow("dots") << "2024.12.31" << false << "2024-12-31";
+        QTest::newRow("chinese") << "2024年2月29日" << false << "2024-02-29";
+        QTest::newRow("no leap day") << "2023-02-29" << false << "";
+        QTest::newRow("time") << "12:30" << false << "";
+        QTest::newRow("mixed separators") << "2024-1/5" << false << "";
+        QTest::newRow("month 13") << "2024-13-01" << false << "";
+    }
+
+    void strictParsers()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, number);
+        QFETCH(QString, date);
+        QCOMPARE(ParseNumber(text).has_value(), number);
+        const auto d = ParseDate(text);
+        QCOMPARE(d ? DateText(*d) : QString(), date);
+    }
+
+    void emptyOptionalFieldsFollowTheNullRules()
+    {
+        Texts t = requiredOnly();
+        t[obligate1].clear();   // the count may be empty at this level: Null
+        t[age].clear();
+        t[pgdate] = QStringLiteral("2024/3/5");
+        const qint64 key = insert(t, QString(), QDate(2025, 6, 7));
+        QVERIFY(key > 0);
+        const RecordSetPtr rs = row(key);
+        QVERIFY(rs);
+        for (int f :
+             {bedid, sectionoffice, utpatientid, inpatientid, pgdr, part, checktechnique, checkname, checksymptom,
+              checkconclusion, obligate2, obligate3, obligate4, age, obligate1, picture1, picture2, picture3, picture4})
+            QVERIFY2(rs->isNull(f), qPrintable(ColumnName(f)));
+        QCOMPARE(rs->field(times), QVariant(qlonglong(0)));
+        QCOMPARE(rs->text(rpdate), QStringLiteral("2025-06-07"));
+        QCOMPARE(rs->text(pgdate), QStringLiteral("2024-03-05"));
+        QVERIFY(!rs->isNull(facility));
+        QCOMPARE(rs->text(facility), QString());
+        // A text of spaces is not empty and is kept as it is.
+        Texts s = requiredOnly();
+        s[bedid] = QStringLiteral("  ");
+        const qint64 k2 = insert(s, QStringLiteral("DR-1"), QDate(2025, 6, 7));
+        QCOMPARE(row(k2)->text(bedid), QStringLiteral("  "));
+        QCOMPARE(row(k2)->text(facility), QStringLiteral("DR-1"));
+    }
+
+    void updateKeepsReportDateAndRewritesFacility()
+    {
+        const qint64 key = insert(requiredOnly(), QStringLiteral("A"), QDate(2020, 2, 3));
+        QVERIFY(key > 0);
+        Texts t = requiredOnly();
+        t[brname] = QStringLiteral("李四");
+        t[times] = QStringLiteral("12.5");
+        t[age] = QStringLiteral("7");
+        QVariantList p;
+        QVERIFY(UpdateParams(t, QStringLiteral("机'房"), key, p));
+        QVERIFY(ModADOconnect::ExecuteSql(UpdateSql(), p).ok());
+        const RecordSetPtr rs = row(key);
+        QCOMPARE(rs->text(rpdate), QStringLiteral("2020-02-03"));
+        QCOMPARE(rs->text(brname), QStringLiteral("李四"));
+        QCOMPARE(rs->text(facility), QStringLiteral("机'房"));
+        QCOMPARE(rs->field(times).toDouble(), 12.5);
+        QCOMPARE(rs->field(age), QVariant(qlonglong(7)));
+    }
+
+    void badNumberOrDateIsRefusedBeforeSql()
+    {
+        Texts t = requiredOnly();
+        t[times] = QStringLiteral("1,000");
+        QVariantList p;
+        int bad = 0;
+        QVERIFY(!InsertParams(t, QString(), QDate(2025, 1, 1), p, &bad));
+        QCOMPARE(bad, int(times));
+        QVERIFY(p.isEmpty());
+        t = requiredOnly();
+        t[pgdate] = QStringLiteral("12:30");
+        QVERIFY(!UpdateParams(t, QString(), 1, p, &bad));
+        QCOMPARE(bad, int(pgdate));
+    }
+
+    void valueAndFeeTexts()
+    {
+        QCOMPARE(ValueText(QVariant()), QString());
+        QCOMPARE(ValueText(QVariant(30.0)), QStringLiteral("30"));
+        QCOMPARE(ValueText(QVariant(12.5)), QStringLiteral("12.5"));
+        QCOMPARE(FeeText(QVariant()), QString());
+        QCOMPARE(FeeText(QVariant(qlonglong(0))), QStringLiteral("0.00"));
+        QCOMPARE(FeeText(QVariant(12.5)), QStringLiteral("12.50"));
+        QCOMPARE(FeeText(QVariant(0.125)), QStringLiteral("0.13"));
+        QCOMPARE(FeeText(QVariant(-0.125)), QStringLiteral("-0.13"));
+        QCOMPARE(ParseKey(QStringLiteral(" 12 ")), std::optional<qint64>(12));
+        QVERIFY(!ParseKey(QString()));
+        QVERIFY(!ParseKey(QStringLiteral("1 or 1=1")));
+    }
+
+private:
+    std::unique_ptr<TestFolder> folder_;
 };
-
-void tst_ReportRecord::fieldMapAgreesWithSchema()
-{
-    TestFolder folder;
-    QVERIFY(folder.ok());
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports"));
-    QCOMPARE(r.number, 1000);
-    QVERIFY(r.data);
-    QCOMPARE(r.data->fieldCount(), kFieldCount);
-    for (int f = 0; f < kFieldCount; ++f) {
-        if (f >= 25 && f <= 28)
-            QVERIFY(ColumnName(f).isEmpty());
-        else
-            QCOMPARE(r.data->fieldName(f).toLower(), ColumnName(f));
-    }
-    QCOMPARE(ColumnName(obligate5), QStringLiteral("obligate5"));
-    QCOMPARE(ColumnName(times), QStringLiteral("times"));
-}
-
-void tst_ReportRecord::itemsLabelsAndControls()
-{
-    const std::array<int, 23> expected = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20, 12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
-    for (int item = 1; item <= 23; ++item) {
-        QCOMPARE(FieldOfItem(item), expected[size_t(item - 1)]);
-        QCOMPARE(ReportItem(expected[size_t(item - 1)]), item);
-    }
-    QCOMPARE(FieldOfItem(0), -1);
-    QCOMPARE(FieldOfItem(24), -1);
-    for (int f : {0, 4, 25, 26, 27, 28, 29, 30, 31, 32})
-        QCOMPARE(ReportItem(f), 0);
-    // Captions keep their full-width and ordinary spaces.
-    QCOMPARE(DesignLabel(sex), QString::fromUtf8("性\u3000\u3000别"));
-    QCOMPARE(DesignLabel(obligate5), QStringLiteral("检 查 号"));
-    QCOMPARE(DesignLabel(checktechnique), QStringLiteral("结   果"));
-    QCOMPARE(ControlName(obligate5), QStringLiteral("Text1"));
-    QCOMPARE(ControlName(obligate1), QStringLiteral("Text10"));
-    QCOMPARE(ControlName(ageunit), QStringLiteral("ComboAge"));
-    QVERIFY(ControlName(rpdate).isEmpty());
-}
-
-void tst_ReportRecord::strictParsers_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("number");
-    QTest::addColumn<QString>("date");   // normalised, or "" when not a date
-    QTest::newRow("integer") << "30" << true << "";
-    QTest::newRow("blanks and sign") << " -12.5 " << true << "";
-    QTest::newRow("exponent") << "1e3" << true << "";
-    QTest::newRow("leading point") << ".5" << true << "";
-    QTest::newRow("thousands separator") << "1,000" << false << "";
-    QTest::newRow("hex") << "&H10" << false << "";
-    QTest::newRow("two points") << "1.2.3" << false << "";
-    QTest::newRow("blanks only") << "  " << false << "";
-    QTest::newRow("letters") << "abc" << false << "";
-    QTest::newRow("infinity") << "inf" << false << "";
-    QTest::newRow("iso") << "2024-01-05" << false << "2024-01-05";
-    QTest::newRow("slashes short") << "2024/1/5" << false << "2024-01-05";
-    QTest::newRow("dots") << "2024.12.31" << false << "2024-12-31";
-    QTest::newRow("chinese") << "2024年2月29日" << false << "2024-02-29";
-    QTest::newRow("no leap day") << "2023-02-29" << false << "";
-    QTest::newRow("time") << "12:30" << false << "";
-    QTest::newRow("mixed separators") << "2024-1/5" << false << "";
-    QTest::newRow("month 13") << "2024-13-01" << false << "";
-}
-
-void tst_ReportRecord::strictParsers()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, number);
-    QFETCH(QString, date);
-    QCOMPARE(ParseNumber(text).has_value(), number);
-    const auto d = ParseDate(text);
-    QCOMPARE(d ? DateText(*d) : QString(), date);
-}
-
-void tst_ReportRecord::emptyOptionalFieldsFollowTheNullRules()
-{
-    TestFolder folder;
-    QVERIFY(folder.ok());
-    Texts t = requiredOnly();
-    t[obligate1].clear();   // the count may be empty at this level: Null
-    t[age].clear();
-    t[pgdate] = QStringLiteral("2024/3/5");
-    const qint64 key = insert(t, QString(), QDate(2025, 6, 7));
-    QVERIFY(key > 0);
-    const RecordSetPtr rs = row(key);
-    QVERIFY(rs);
-    for (int f : {bedid, sectionoffice, utpatientid, inpatientid, pgdr, part, checktechnique, checkname, checksymptom,
-                  checkconclusion, obligate2, obligate3, obligate4, age, obligate1, picture1, picture2, picture3,
-                  picture4})
-        QVERIFY2(rs->isNull(f), qPrintable(ColumnName(f)));
-    QCOMPARE(rs->field(times), QVariant(qlonglong(0)));
-    QCOMPARE(rs->text(rpdate), QStringLiteral("2025-06-07"));
-    QCOMPARE(rs->text(pgdate), QStringLiteral("2024-03-05"));
-    QVERIFY(!rs->isNull(facility));
-    QCOMPARE(rs->text(facility), QString());
-    // A text of spaces is not empty and is kept as it is.
-    Texts s = requiredOnly();
-    s[bedid] = QStringLiteral("  ");
-    const qint64 k2 = insert(s, QStringLiteral("DR-1"), QDate(2025, 6, 7));
-    QCOMPARE(row(k2)->text(bedid), QStringLiteral("  "));
-    QCOMPARE(row(k2)->text(facility), QStringLiteral("DR-1"));
-}
-
-void tst_ReportRecord::awkwardTextsRoundTripUnchanged()
-{
-    TestFolder folder;
-    QVERIFY(folder.ok());
-    QString longText;
-    longText.reserve(100000);
-    const QString unit = QStringLiteral("双肺纹理清晰，未见实质性病变 'q' 100% \n");
-    while (longText.size() < 100000)
-        longText += unit;
-    longText.truncate(100000);
-    Texts t = requiredOnly();
-    t[brname] = QStringLiteral("O'Neil '' 王");
-    t[bedid] = QStringLiteral("50% _x_ \\ \"y\"");
-    t[checkconclusion] = QString::fromUtf8("\xF0\x9F\x98\x80 emoji \xF0\x9F\xA6\xB4");
-    t[checksymptom] = longText;
-    const qint64 key = insert(t, QStringLiteral("机'房"), QDate(2025, 1, 1));
-    QVERIFY(key > 0);
-    const RecordSetPtr rs = row(key);
-    QVERIFY(rs);
-    for (int f : {brname, bedid, checkconclusion, checksymptom})
-        QCOMPARE(rs->text(f).toUtf8(), t[f].toUtf8());
-    QCOMPARE(rs->text(facility), QStringLiteral("机'房"));
-    // A lookup by the quoted name finds it.
-    const QueryResult byName = ModADOconnect::QueryData(QStringLiteral("SELECT ctid FROM reports WHERE brname = ?"),
-                                                        {t[brname]});
-    QCOMPARE(byName.number, 0);
-    QCOMPARE(byName.data->field(0).toLongLong(), key);
-}
-
-void tst_ReportRecord::updateKeepsReportDateAndRewritesFacility()
-{
-    TestFolder folder;
-    QVERIFY(folder.ok());
-    const qint64 key = insert(requiredOnly(), QStringLiteral("A"), QDate(2020, 2, 3));
-    QVERIFY(key > 0);
-    Texts t = requiredOnly();
-    t[brname] = QStringLiteral("李四");
-    t[times] = QStringLiteral("12.5");
-    t[age] = QStringLiteral("7");
-    QVariantList p;
-    QVERIFY(UpdateParams(t, QStringLiteral("B"), key, p));
-    QCOMPARE(p.size(), 24);
-    QVERIFY(ModADOconnect::ExecuteSql(UpdateSql(), p).ok());
-    const RecordSetPtr rs = row(key);
-    QCOMPARE(rs->text(rpdate), QStringLiteral("2020-02-03"));
-    QCOMPARE(rs->text(brname), QStringLiteral("李四"));
-    QCOMPARE(rs->text(facility), QStringLiteral("B"));
-    QCOMPARE(rs->field(times).toDouble(), 12.5);
-    QCOMPARE(rs->field(age), QVariant(qlonglong(7)));
-}
-
-void tst_ReportRecord::badNumberOrDateIsRefusedBeforeSql()
-{
-    Texts t = requiredOnly();
-    t[times] = QStringLiteral("1,000");
-    QVariantList p;
-    int bad = 0;
-    QVERIFY(!InsertParams(t, QString(), QDate(2025, 1, 1), p, &bad));
-    QCOMPARE(bad, int(times));
-    QVERIFY(p.isEmpty());
-    t = requiredOnly();
-    t[pgdate] = QStringLiteral("12:30");
-    QVERIFY(!UpdateParams(t, QString(), 1, p, &bad));
-    QCOMPARE(bad, int(pgdate));
-}
-
-void tst_ReportRecord::picturesOnlyInTheirOwnFields()
-{
-    TestFolder folder;
-    QVERIFY(folder.ok());
-    const qint64 key = insert(requiredOnly(), QString(), QDate(2025, 1, 1));
-    const QByteArray jpeg("\xFF\xD8\xFF\xE0 not really a picture \x00\x01 end", 30);
-    QVERIFY(ModADOconnect::ExecuteSql(PicturesSql(), {QVariant(), QVariant(), jpeg, QVariant(), qlonglong(key)}).ok());
-    const RecordSetPtr rs = row(key);
-    QVERIFY(rs->isNull(picture1));
-    QVERIFY(rs->isNull(picture2));
-    QCOMPARE(rs->blob(picture3), jpeg);
-    QVERIFY(rs->isNull(picture4));
-}
-
-void tst_ReportRecord::valueAndFeeTexts()
-{
-    QCOMPARE(ValueText(QVariant()), QString());
-    QCOMPARE(ValueText(QVariant(30.0)), QStringLiteral("30"));
-    QCOMPARE(ValueText(QVariant(12.5)), QStringLiteral("12.5"));
-    QCOMPARE(ValueText(QVariant(qlonglong(42))), QStringLiteral("42"));
-    QCOMPARE(FeeText(QVariant()), QString());
-    QCOMPARE(FeeText(QVariant(qlonglong(0))), QStringLiteral("0.00"));
-    QCOMPARE(FeeText(QVariant(12.5)), QStringLiteral("12.50"));
-    QCOMPARE(FeeText(QVariant(0.125)), QStringLiteral("0.13"));
-    QCOMPARE(FeeText(QVariant(-0.125)), QStringLiteral("-0.13"));
-    QCOMPARE(ParseKey(QStringLiteral(" 12 ")), std::optional<qint64>(12));
-    QVERIFY(!ParseKey(QString()));
-    QVERIFY(!ParseKey(QStringLiteral("1 or 1=1")));
-}
 
 QTEST_MAIN(tst_ReportRecord)
 #include "tst_reportrecord.moc"

@@ -20,7 +20,6 @@ public:
         QString kind;   // print, line, picture, cls, newPage, endDoc, killDoc
         QString text;
         double x = 0, y = 0, x2 = 0, y2 = 0;
-        double size = 0;
         int width = 0;
     };
     QList<Op> ops;
@@ -37,17 +36,17 @@ public:
     double textHeight(const QString&) override { return font_.pointSizeF() * 0.5; }
     void printLine(const QString& t) override
     {
-        ops.append({QStringLiteral("print"), t, currentX, currentY, 0, 0, font_.pointSizeF(), 0});
+        ops.append({QStringLiteral("print"), t, currentX, currentY, 0, 0, 0});
         currentY += textHeight(t);
         currentX = 0;
     }
     void line(double x1, double y1, double x2, double y2) override
     {
-        ops.append({QStringLiteral("line"), QString(), x1, y1, x2, y2, 0, drawWidth_});
+        ops.append({QStringLiteral("line"), QString(), x1, y1, x2, y2, drawWidth_});
     }
     void paintPicture(const QString& f, double x, double y, double w, double h) override
     {
-        ops.append({QStringLiteral("picture"), f, x, y, x + w, y + h, 0, 0});
+        ops.append({QStringLiteral("picture"), f, x, y, x + w, y + h, 0});
     }
     void cls() override { mark(QStringLiteral("cls")); }
     void newPage() override
@@ -81,16 +80,36 @@ public:
                 l.append(o);
         return l;
     }
+    // The lines printed under a caption up to the footer's print date.
+    QList<Op> body(const QString& caption = QStringLiteral("检查所见: ")) const
+    {
+        QList<Op> out;
+        bool inBody = false;
+        for (const Op& o : ops) {
+            if (o.kind != QLatin1String("print"))
+                continue;
+            if (inBody && o.text.startsWith(QStringLiteral("打印日期")))
+                break;
+            if (inBody)
+                out << o;
+            inBody = inBody || o.text == caption;
+        }
+        return out;
+    }
+    QStringList bodyTexts() const
+    {
+        QStringList t;
+        for (const Op& o : body())
+            t << o.text;
+        return t;
+    }
 };
 
 // A layout with round numbers: every font 10 pt (text 3.5 mm per character, lines 5 mm).
 PrintSettings plainSettings()
 {
     PrintSettings s;
-    s.left = 10;
-    s.right = 10;
-    s.top = 10;
-    s.bottom = 10;
+    s.left = s.right = s.top = s.bottom = 10;
     s.hjj = 2;
     s.hjj2 = 1;
     s.djj = {4, 4, 4, 4};
@@ -145,7 +164,7 @@ private slots:
         QCOMPARE(one.count(QStringLiteral("newPage")), 0);
         QCOMPARE(one.ops.last().kind, QStringLiteral("endDoc"));
 
-        // A body that ends with a line break in the middle of page 2.
+        // A body that ends with a line break in the middle of page 2: every page has its footer.
         QStringList paras;
         for (int i = 0; i < 60; ++i)
             paras << QStringLiteral("段落%1").arg(i, 2, 10, QLatin1Char('0'));
@@ -156,65 +175,33 @@ private slots:
         QCOMPARE(s.pageCount, 2);
         QCOMPARE(two.count(QStringLiteral("newPage")), 1);
         QCOMPARE(two.count(QStringLiteral("print"), QStringLiteral("打印日期")), 2);
+        QVERIFY(two.find(QStringLiteral("段落59")));
 
         // Preview: counting leaves the last page; showing page 1 stops after its footer.
         RecordingSurface preview;
         QVERIFY(r.renderOn(preview, ReportRenderer::Mode::Preview, 0, 0));
-        QCOMPARE(s.pageCount, 2);
         QCOMPARE(preview.count(QStringLiteral("cls")), 2);
         RecordingSurface page1;
-        s.pageCount = 2;
         QVERIFY(r.renderOn(page1, ReportRenderer::Mode::Preview, 1, 0));
         QCOMPARE(page1.count(QStringLiteral("cls")), 1);
-        QCOMPARE(page1.ops.last().kind, QStringLiteral("print"));
         QVERIFY(page1.ops.last().text.startsWith(QStringLiteral("打印日期")));
         QCOMPARE(s.pageCount, 2);   // a stopped rendering keeps the count
         QVERIFY(!page1.find(QStringLiteral("段落59")));
-    }
 
-    void wrapping()
-    {
-        PrintSettings s = plainSettings();
-        setSlot(s, 21, QStringLiteral("检查所见"), 18);
-        ReportContent c;
-        ReportRenderer r(s, c);
-        // Width limit 200 - 10 - 10 - 2 = 178 mm: 51 characters reach it (178.5 mm).
-        c.values[18] = QString(120, QChar(0x56FD));
-        RecordingSurface a;
-        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
-        QVERIFY(a.find(QString(51, QChar(0x56FD))));
-        QVERIFY(a.find(QString(18, QChar(0x56FD))));
+        // Page 2 alone is one whole job.
+        RecordingSurface second;
+        QVERIFY(r.renderOn(second, ReportRenderer::Mode::Print, 0, 2));
+        QVERIFY(second.count(QStringLiteral("newPage")) == 0 && second.ops.last().kind == QStringLiteral("endDoc"));
 
-        // Every kind of line break breaks; two in a row give an empty line.
-        c.values[18] = QStringLiteral("甲\r\n乙\n丙\r丁\n\n戊");
-        RecordingSurface b;
-        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
-        QStringList printed;
-        bool inBody = false;
-        for (const auto& o : b.ops) {
-            if (o.kind != QLatin1String("print"))
-                continue;
-            if (o.text == QStringLiteral("检查所见: ")) {
-                inBody = true;
-                continue;
-            }
-            if (inBody && o.text.startsWith(QStringLiteral("打印日期")))
-                break;
-            if (inBody)
-                printed << o.text;
-        }
-        QCOMPARE(printed, QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
-                                       QStringLiteral("丁"), QString(), QStringLiteral("戊")}));
-
-        // A long text is printed whole: nothing of a report is cut.
-        QStringList many;
-        for (int i = 1; i <= 130; ++i)
-            many << QStringLiteral("L%1").arg(i);
-        c.values[18] = many.join(QLatin1Char('\n'));
-        RecordingSurface d;
-        QVERIFY(r.renderOn(d, ReportRenderer::Mode::Print, 0, 0));
-        QVERIFY(d.find(QStringLiteral("L100")));
-        QVERIFY(d.find(QStringLiteral("L130")));
+        // A printer failure abandons the job with one message.
+        MessageBox::clearShown();
+        RecordingSurface failing;
+        failing.failOnNewPage = 1;
+        QVERIFY(!r.renderOn(failing, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(failing.ops.last().kind, QStringLiteral("killDoc"));
+        QCOMPARE(failing.count(QStringLiteral("endDoc")), 0);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("482:打印机错误"));
     }
 
     void wrappedLinesStayInsideTheMargins()
@@ -224,59 +211,40 @@ private slots:
         s.fonts[5].size = 14;   // 4.9 mm a character: 36 make 176.4 mm, 37 would pass 180 mm
         ReportContent c;
         ReportRenderer r(s, c);
-        auto bodyLines = [](const RecordingSurface& sf) {
-            QList<RecordingSurface::Op> out;
-            bool inBody = false;
-            for (const auto& o : sf.ops) {
-                if (o.kind != QLatin1String("print"))
-                    continue;
-                if (o.text == QStringLiteral("检查所见: ")) {
-                    inBody = true;
-                    continue;
-                }
-                if (inBody && o.text.startsWith(QStringLiteral("打印日期")))
-                    inBody = false;
-                else if (inBody)
-                    out << o;
-            }
-            return out;
-        };
 
         // Chinese text and a long address without a blank: every line ends before the right margin.
         const QString url = QStringLiteral("https://pacs.example.org/viewer?study=") + QString(200, QLatin1Char('7'));
         c.values[18] = QString(100, QChar(0x80BA)) + QLatin1Char('\n') + url;
         RecordingSurface a;
         QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
-        const auto lines = bodyLines(a);
+        const auto lines = a.body();
         QVERIFY(lines.size() >= 6);
-        QString joined;
         for (const auto& o : lines) {
             QVERIFY2(o.x + o.text.size() * 4.9 <= 190.0 + 1e-9, qPrintable(o.text));
             QCOMPARE(o.x, 10.0);
-            joined += o.text;
         }
         QCOMPARE(lines.first().text.size(), 36);
-        QCOMPARE(joined, QString(100, QChar(0x80BA)) + url);   // nothing lost, nothing doubled
+        QCOMPARE(a.bodyTexts().join(QString()), QString(100, QChar(0x80BA)) + url);   // nothing lost or doubled
 
         // Emoji (surrogate pairs and joined sequences) and accented letters are never cut apart.
         const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");   // 8 units
-        const QString smile = QStringLiteral("\U0001F600");
-        const QString accented = QStringLiteral("e\u0301");
-        QString mixed;
-        for (int i = 0; i < 40; ++i)
-            mixed += smile + QStringLiteral("甲") + family + accented;
+        const QString mixed = (QStringLiteral("\U0001F600甲") + family + QStringLiteral("e\u0301")).repeated(40);
         c.values[18] = mixed;
         RecordingSurface b;
         QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
-        joined.clear();
-        for (const auto& o : bodyLines(b)) {
-            QVERIFY(!o.text.isEmpty());
-            QVERIFY2(!o.text.front().isLowSurrogate() && !o.text.back().isHighSurrogate(), qPrintable(o.text));
-            QVERIFY(o.text.front() != QChar(0x200D) && o.text.back() != QChar(0x200D));
-            QVERIFY(o.text.front() != QChar(0x0301));
-            joined += o.text;
+        for (const QString& t : b.bodyTexts()) {
+            QVERIFY(!t.isEmpty());
+            QVERIFY2(!t.front().isLowSurrogate() && !t.back().isHighSurrogate(), qPrintable(t));
+            QVERIFY(t.front() != QChar(0x200D) && t.back() != QChar(0x200D) && t.front() != QChar(0x0301));
         }
-        QCOMPARE(joined, mixed);
+        QCOMPARE(b.bodyTexts().join(QString()), mixed);
+
+        // Every kind of line break breaks; two in a row give an empty line.
+        c.values[18] = QStringLiteral("甲\r\n乙\n丙\r丁\n\n戊");
+        RecordingSurface breaks;
+        QVERIFY(r.renderOn(breaks, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(breaks.bodyTexts(), QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
+                                                  QStringLiteral("丁"), QString(), QStringLiteral("戊")}));
 
         // A page narrower than its margins still moves on: one character a line, no endless loop.
         s.left = 100;
@@ -285,11 +253,7 @@ private slots:
         c.values[18] = QStringLiteral("一二三四五");
         RecordingSurface narrow;
         QVERIFY(r.renderOn(narrow, ReportRenderer::Mode::Print, 0, 0));
-        QStringList chars;
-        for (const auto& o : bodyLines(narrow))
-            chars << o.text;
-        QCOMPARE(chars, QStringList({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
-                                     QStringLiteral("四"), QStringLiteral("五")}));
+        QCOMPARE(narrow.bodyTexts().join(QLatin1Char('|')), QStringLiteral("一|二|三|四|五"));
     }
 
     void headerRowsAndColumns()
@@ -312,18 +276,14 @@ private slots:
         // Caption and value share the bottom edge; the value follows the caption.
         QCOMPARE(a.find(QStringLiteral("V4"))->y, a.find(QStringLiteral("项4: "))->y);
         QCOMPARE(a.find(QStringLiteral("V4"))->x, 140.0 + 4 * 3.5);
-        QCOMPARE(a.find(QStringLiteral("报告日期: "))->x, 145.0);
-        QCOMPARE(a.find(QStringLiteral("复核医师: "))->x, 145.0);
+        QVERIFY(a.find(QStringLiteral("报告日期: "))->x == 145.0 && a.find(QStringLiteral("复核医师: "))->x == 145.0);
 
         // Rows 2 to 5 unused: the second separator lies S1 below the first plus one
         // caption line for row 1 only.
         const auto l = a.lines();
         QCOMPARE(l.size(), 3);
         QCOMPARE(l[1].y - l[0].y, 2.0);
-        // Title at T + 5 + S1; row 1 after title line + S1; first separator S1/2 below row 1.
-        QCOMPARE(a.find(ReportRenderer::kTitle)->y, 10.0 + 5 + 2);
-        QCOMPARE(a.find(QStringLiteral("项1: "))->y, 17.0 + 5 + 2);
-        QCOMPARE(l[0].y, 24.0 + 5 + 1);
+        QCOMPARE(l[0].y, a.find(QStringLiteral("项1: "))->y + 5 + 1);   // S1/2 below row 1
 
         // One used slot in row 3 adds one caption line plus S1.
         setSlot(s, 9, QStringLiteral("项9"), 9);
@@ -340,7 +300,6 @@ private slots:
         QVERIFY(r.renderOn(bad, ReportRenderer::Mode::Print, 0, 0));
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("9:")));
-        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
         QVERIFY(bad.find(QStringLiteral("V10")));   // the footer is there
         QCOMPARE(bad.ops.last().kind, QStringLiteral("endDoc"));
     }
@@ -364,36 +323,6 @@ private slots:
         QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
         QCOMPARE(b.ops.at(0).text, QStringLiteral("   "));
         QCOMPARE(b.count(QStringLiteral("print"), ReportRenderer::kTitle), 1);
-    }
-
-    void pictureRow()
-    {
-        PrintSettings s = plainSettings();
-        ReportContent c;
-        for (int k : {2, 3}) {
-            QImage img(20, 10, QImage::Format_RGB32);
-            img.fill(Qt::red);
-            c.pictures[k - 1] = folder_->file(QStringLiteral("img/p%1.jpg").arg(k));
-            QVERIFY(img.save(c.pictures[k - 1]));
-        }
-        ReportRenderer r(s, c);
-        RecordingSurface a;
-        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
-        QList<RecordingSurface::Op> pics;
-        for (const auto& o : a.ops)
-            if (o.kind == QLatin1String("picture"))
-                pics << o;
-        QCOMPARE(pics.size(), 2);
-        // Row width 2 x 40 + 1 = 81, centred on 200.
-        QCOMPARE(pics[0].x, (200 - 81) / 2.0);
-        QCOMPARE(pics[1].x, (200 - 81) / 2.0 + 41);
-        QCOMPARE(pics[0].y2 - pics[0].y, 30.0);
-
-        // Without the picture-row flag nothing is painted.
-        s.printPictures = false;
-        RecordingSurface b;
-        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
-        QCOMPARE(b.count(QStringLiteral("picture")), 0);
     }
 
     void previewScaleAndSeparators()
@@ -421,50 +350,23 @@ private slots:
         QCOMPARE(r.metrics().W, 200.0);
     }
 
-    void printFailureAbandonsTheJob()
-    {
-        PrintSettings s = plainSettings();
-        setSlot(s, 21, QStringLiteral("检查所见"), 18);
-        ReportContent c;
-        QStringList many;
-        for (int i = 0; i < 90; ++i)
-            many << QStringLiteral("行%1").arg(i);
-        c.values[18] = many.join(QLatin1Char('\n'));
-        ReportRenderer r(s, c);
-        MessageBox::clearShown();
-        RecordingSurface a;
-        a.failOnNewPage = 1;
-        QVERIFY(!r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
-        QCOMPARE(a.ops.last().kind, QStringLiteral("killDoc"));
-        QCOMPARE(a.count(QStringLiteral("endDoc")), 0);
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("482:打印机错误"));
-
-    }
-
     void damagedPicturesLeaveTheirPlaceEmpty()
     {
         PrintSettings s = plainSettings();
         setSlot(s, 21, QStringLiteral("检查所见"), 18);
         ReportContent c;
         c.values[18] = QStringLiteral("心肺未见异常。");
-        for (int k : {1, 2}) {
-            c.pictures[k - 1] = folder_->file(QStringLiteral("img/p%1.jpg").arg(k));
-            QFile f(c.pictures[k - 1]);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            if (k == 1) {
-                f.write("\xff\xd8\xff\xe0 not a picture");
-            } else {
-                QImage img(20, 10, QImage::Format_RGB32);
-                img.fill(Qt::green);
-                QVERIFY(img.save(&f, "JPEG"));
-            }
+        QImage green(20, 10, QImage::Format_RGB32);
+        green.fill(Qt::green);
+        c.pictures[0] = folder_->file(QStringLiteral("img/p1.jpg"));
+        c.pictures[1] = folder_->file(QStringLiteral("img/p2.jpg"));
+        QVERIFY(green.save(c.pictures[1], "JPEG"));
+        for (const auto& [file, bytes] :
+             {std::pair{c.pictures[0], QByteArray("\xff\xd8\xff\xe0 not a picture")},
+              std::pair{folder_->file(QStringLiteral("head.bmp")), QByteArray("BM broken")}}) {
+            QFile f(file);   // a damaged picture and a damaged logo
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
         }
-        // A damaged logo as well.
-        QFile logo(folder_->file(QStringLiteral("head.bmp")));
-        QVERIFY(logo.open(QIODevice::WriteOnly));
-        logo.write("BM broken");
-        logo.close();
 
         ReportRenderer r(s, c);
         r.setPreviewWidget(&paper_);
@@ -477,17 +379,6 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().at(0).text.contains(QStringLiteral("head.bmp")));
         QVERIFY(MessageBox::shownBoxes().at(1).text.startsWith(QStringLiteral("481:报告图片 1 ")));
         QCOMPARE(s.pageCount, 1);
-        const QImage page = paper_.surface().image();
-        // The good picture stands in the second place of a two-picture row.
-        const double px = 96 / 25.4;
-        int greenLeft = -1;
-        for (int x = 0; x < page.width() && greenLeft < 0; ++x)
-            for (int yy = 0; yy < page.height(); yy += 2)
-                if (page.pixelColor(x, yy).green() > 200 && page.pixelColor(x, yy).red() < 60) {
-                    greenLeft = x;
-                    break;
-                }
-        QVERIFY(std::abs(greenLeft / px - ((200 - 81) / 2.0 + 41)) < 1.0);
 
         RecordingSurface a;
         MessageBox::clearShown();
@@ -495,26 +386,12 @@ private slots:
         QVERIFY(a.find(Mmain::gHospitalName));
         QVERIFY(a.find(QStringLiteral("心肺未见异常。")));
         QCOMPARE(a.ops.last().kind, QStringLiteral("endDoc"));
-    }
-
-    void singlePagePrint()
-    {
-        PrintSettings s = plainSettings();
-        setSlot(s, 21, QStringLiteral("检查所见"), 18);
-        ReportContent c;
-        QStringList many;
-        for (int i = 0; i < 90; ++i)
-            many << QStringLiteral("行%1").arg(i, 2, 10, QLatin1Char('0'));
-        c.values[18] = many.join(QLatin1Char('\n'));
-        ReportRenderer r(s, c);
-        RecordingSurface all;
-        QVERIFY(r.renderOn(all, ReportRenderer::Mode::Print, 0, 0));
-        QVERIFY(s.pageCount >= 3);
-        RecordingSurface two;
-        QVERIFY(r.renderOn(two, ReportRenderer::Mode::Print, 0, 2));
-        QCOMPARE(two.count(QStringLiteral("newPage")), 0);
-        QCOMPARE(two.ops.last().kind, QStringLiteral("endDoc"));
-        QCOMPARE(two.count(QStringLiteral("killDoc")), 0);
+        QVERIFY(a.count(QStringLiteral("picture")) > 0);
+        // Without the picture-row flag nothing is painted.
+        s.printPictures = false;
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QCOMPARE(b.count(QStringLiteral("picture")), 0);
     }
 
 private:
