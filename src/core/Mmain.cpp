@@ -9,10 +9,10 @@
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QThread>
+#include <QTranslator>
 #include <memory>
 
 namespace Mmain {
@@ -85,8 +85,7 @@ StartResult Main()
     try {
         ModADOconnect::OpenDatabase();
     } catch (const DbOpenError& e) {
-        MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(e.number).arg(e.text),
-                         QString::fromLatin1(kProgramName), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        ReportOpenErrorAndQuit(e.number, e.text);
         ReleaseInstanceLock();
         return {false, 3};
     }
