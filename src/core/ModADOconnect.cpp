@@ -6,13 +6,113 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 // The shipped data files live in a resource of this static library.
 static void initDataResource() { Q_INIT_RESOURCE(data); }
+
+// Copies an answer into a RecordSet cell by cell: texts are decoded straight
+// into the answer's one text buffer, so reading a day of reports makes no
+// object per cell.
+class RecordSetBuilder {
+public:
+    explicit RecordSetBuilder(RecordSet& rs) : rs_(rs) {}
+
+    void reserve(qsizetype cells) { rs_.cells_.reserve(cells); }
+    void addNull() { rs_.cells_.append(RecordSet::Cell{}); }
+    void addInteger(qint64 v)
+    {
+        RecordSet::Cell c;
+        c.integer = v;
+        c.kind = RecordSet::Integer;
+        rs_.cells_.append(c);
+    }
+    void addReal(double v)
+    {
+        RecordSet::Cell c;
+        c.real = v;
+        c.kind = RecordSet::Real;
+        rs_.cells_.append(c);
+    }
+    void addText(const char* utf8, qsizetype bytes)
+    {
+        RecordSet::Cell c;
+        c.kind = RecordSet::Text;
+        c.offset = used_;
+        if (bytes > 0) {
+            const qsizetype room = decoder_.requiredSpace(bytes);
+            if (used_ + room > buffer_.size())
+                buffer_.resize(std::max(used_ + room, buffer_.size() * 2 + 1024));
+            QChar* start = buffer_.data() + used_;
+            QChar* end = decoder_.appendToBuffer(start, QByteArrayView(utf8, bytes));
+            used_ += end - start;
+            c.length = quint32(end - start);
+        }
+        rs_.cells_.append(c);
+    }
+    void addText(const QString& text)
+    {
+        RecordSet::Cell c;
+        c.kind = RecordSet::Text;
+        c.offset = used_;
+        c.length = quint32(text.size());
+        if (used_ + text.size() > buffer_.size())
+            buffer_.resize(std::max(used_ + text.size(), buffer_.size() * 2 + 1024));
+        std::copy(text.cbegin(), text.cend(), buffer_.begin() + used_);
+        used_ += text.size();
+        rs_.cells_.append(c);
+    }
+    void addBlob(QByteArray bytes)
+    {
+        RecordSet::Cell c;
+        c.kind = RecordSet::Blob;
+        c.offset = rs_.blobs_.size();
+        rs_.blobs_.append(std::move(bytes));
+        rs_.cells_.append(c);
+    }
+    void addValue(const QVariant& v)
+    {
+        if (!v.isValid() || v.isNull())
+            return addNull();
+        switch (v.metaType().id()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort: return addInteger(v.toLongLong());
+        case QMetaType::Double:
+        case QMetaType::Float: return addReal(v.toDouble());
+        case QMetaType::QByteArray: return addBlob(v.toByteArray());
+        default: return addText(v.toString());
+        }
+    }
+    void endRow() { ++rs_.rowCount_; }
+    void setColumns(QStringList names) { rs_.columns_ = std::move(names); }
+    void finish()
+    {
+        buffer_.truncate(used_);
+        buffer_.squeeze();
+        rs_.texts_ = std::move(buffer_);
+        rs_.cells_.squeeze();
+    }
+
+private:
+    RecordSet& rs_;
+    QString buffer_;
+    qsizetype used_ = 0;
+    // Stateless: one text's broken sequence never spills into the next;
+    // a byte order mark is kept as a character, as QString::fromUtf8 keeps it.
+    QStringDecoder decoder_{QStringDecoder::Utf8,
+                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom};
+};
 
 namespace {
 
@@ -173,31 +273,32 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
     }
 
     const int columns = sqlite3_column_count(st);
-    QVector<QVector<QVariant>> rows;
+    auto data = wantRows ? std::make_shared<RecordSet>() : nullptr;
+    std::optional<RecordSetBuilder> build;
+    if (wantRows)
+        build.emplace(*data);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         if (!wantRows)
             continue;
-        QVector<QVariant> row;
-        row.reserve(columns);
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: row.append(QVariant(qlonglong(sqlite3_column_int64(st, c)))); break;
-            case SQLITE_FLOAT: row.append(QVariant(sqlite3_column_double(st, c))); break;
+            case SQLITE_INTEGER: build->addInteger(sqlite3_column_int64(st, c)); break;
+            case SQLITE_FLOAT: build->addReal(sqlite3_column_double(st, c)); break;
             case SQLITE_TEXT: {
                 const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                row.append(QVariant(QString::fromUtf8(t, sqlite3_column_bytes(st, c))));
+                build->addText(t, sqlite3_column_bytes(st, c));
                 break;
             }
             case SQLITE_BLOB: {
                 const void* b = sqlite3_column_blob(st, c);
-                row.append(QVariant(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st, c))));
+                build->addBlob(QByteArray(static_cast<const char*>(b), sqlite3_column_bytes(st, c)));
                 break;
             }
-            default: row.append(QVariant()); break;
+            default: build->addNull(); break;
             }
         }
-        rows.append(std::move(row));
+        build->endRow();
     }
     if (rc != SQLITE_DONE) {
         QueryResult r = engineFailure(gConn);
@@ -217,8 +318,10 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
         r.order = {QueryResult::kNumber, QueryResult::kDescription};
         return r;
     }
-    const bool any = !rows.isEmpty();
-    r.data = std::make_shared<RecordSet>(std::move(names), std::move(rows));
+    build->setColumns(std::move(names));
+    build->finish();
+    const bool any = data->recordCount() > 0;
+    r.data = std::move(data);
     if (any) {
         r.order = {QueryResult::kData, QueryResult::kDescription, QueryResult::kNumber};
     } else {
@@ -257,9 +360,17 @@ sqlite3* openKeyed(const QString& path, int flags, QString* why)
 
 // ---------------------------------------------------------------------------
 
-RecordSet::RecordSet(QStringList columns, QVector<QVector<QVariant>> rows)
-    : columns_(std::move(columns)), rows_(std::move(rows))
+RecordSet::RecordSet(QStringList columns, const QVector<QVector<QVariant>>& rows)
+    : columns_(std::move(columns))
 {
+    RecordSetBuilder build(*this);
+    build.reserve(qsizetype(rows.size()) * columns_.size());
+    for (const QVector<QVariant>& row : rows) {
+        for (int c = 0; c < columns_.size(); ++c)
+            build.addValue(row.value(c));
+        build.endRow();
+    }
+    build.finish();
 }
 
 int RecordSet::fieldIndex(const QString& name) const
@@ -270,24 +381,47 @@ int RecordSet::fieldIndex(const QString& name) const
     return -1;
 }
 
-QVariant RecordSet::field(int i) const
+const RecordSet::Cell* RecordSet::cell(int row, int column) const
 {
-    if (pos_ < 0 || pos_ >= rows_.size())
-        return QVariant();
-    return rows_[pos_].value(i);
-}
-
-QString RecordSet::text(int i) const
-{
-    const QVariant v = field(i);
-    return v.isValid() ? v.toString() : QString();
+    if (row < 0 || row >= rowCount_ || column < 0 || column >= columns_.size())
+        return nullptr;
+    return &cells_[qsizetype(row) * columns_.size() + column];
 }
 
 QVariant RecordSet::value(int row, int column) const
 {
-    if (row < 0 || row >= rows_.size())
+    const Cell* c = cell(row, column);
+    if (!c)
         return QVariant();
-    return rows_[row].value(column);
+    switch (c->kind) {
+    case Integer: return QVariant(qlonglong(c->integer));
+    case Real: return QVariant(c->real);
+    case Text: return QVariant(QString(texts_.constData() + c->offset, c->length));
+    case Blob: return QVariant(blobs_[c->offset]);
+    case Null: break;
+    }
+    return QVariant();
+}
+
+bool RecordSet::isNull(int row, int column) const
+{
+    const Cell* c = cell(row, column);
+    return !c || c->kind == Null;
+}
+
+QString RecordSet::text(int row, int column) const
+{
+    const Cell* c = cell(row, column);
+    if (!c)
+        return QString();
+    switch (c->kind) {
+    case Integer: return QString::number(c->integer);
+    case Text: return QString(texts_.constData() + c->offset, c->length);
+    case Null: return QString();
+    case Real:
+    case Blob: break;
+    }
+    return value(row, column).toString();
 }
 
 bool QueryResult::contains(const QString& key) const { return keys().contains(key); }

@@ -13,40 +13,60 @@ struct sqlite3;
 // data.db in the program folder is an encrypted SQLite database.
 
 // A query's answer, copied out whole: it stays readable after later queries
-// and after the connection is closed.
+// and after the connection is closed. The cells are kept flat, the texts of the
+// whole answer in one buffer; a text becomes a QString when it is read.
 class RecordSet {
 public:
     RecordSet() = default;
-    RecordSet(QStringList columns, QVector<QVector<QVariant>> rows);
+    RecordSet(QStringList columns, const QVector<QVector<QVariant>>& rows);
 
-    int recordCount() const { return int(rows_.size()); }
+    int recordCount() const { return rowCount_; }
     int fieldCount() const { return int(columns_.size()); }
     QString fieldName(int i) const { return columns_.value(i); }
     int fieldIndex(const QString& name) const;   // -1 when absent (case-insensitive)
 
-    bool eof() const { return pos_ >= rows_.size() || rows_.isEmpty(); }
-    bool bof() const { return pos_ < 0 || rows_.isEmpty(); }
+    bool eof() const { return pos_ >= rowCount_ || rowCount_ == 0; }
+    bool bof() const { return pos_ < 0 || rowCount_ == 0; }
     void moveFirst() { pos_ = 0; }
-    void moveLast() { pos_ = rows_.isEmpty() ? 0 : rows_.size() - 1; }
-    void moveNext() { if (pos_ < rows_.size()) ++pos_; }
+    void moveLast() { pos_ = rowCount_ == 0 ? 0 : rowCount_ - 1; }
+    void moveNext() { if (pos_ < rowCount_) ++pos_; }
     void movePrevious() { if (pos_ >= 0) --pos_; }
     void move(int row) { pos_ = row; }
     int position() const { return int(pos_); }
 
     // Values of the current row. A Null field is an invalid QVariant.
-    QVariant field(int i) const;
-    bool isNull(int i) const { return !field(i).isValid() || field(i).isNull(); }
+    QVariant field(int i) const { return value(int(pos_), i); }
+    bool isNull(int i) const { return isNull(int(pos_), i); }
     // Text of a field; Null reads as an empty text.
-    QString text(int i) const;
-    QByteArray blob(int i) const { return field(i).toByteArray(); }
+    QString text(int i) const { return text(int(pos_), i); }
+    QByteArray blob(int i) const { return value(int(pos_), i).toByteArray(); }
 
     // Direct access by row and column.
     QVariant value(int row, int column) const;
-    const QVector<QVector<QVariant>>& rows() const { return rows_; }
+    bool isNull(int row, int column) const;
+    // The text of a cell as field(i)'s toString() gives it; Null and a cell
+    // outside the answer read as an empty text.
+    QString text(int row, int column) const;
 
 private:
+    friend class RecordSetBuilder;
+    enum Kind : quint8 { Null, Integer, Real, Text, Blob };
+    struct Cell {
+        union {
+            qint64 integer;
+            double real;
+            qint64 offset;   // into texts_ (Text) or blobs_ (Blob)
+        };
+        quint32 length = 0;   // of a text, in UTF-16 units
+        Kind kind = Null;
+    };
+    const Cell* cell(int row, int column) const;
+
     QStringList columns_;
-    QVector<QVector<QVariant>> rows_;
+    QVector<Cell> cells_;   // row after row, fieldCount() cells each
+    QString texts_;         // every text of the answer, one after another
+    QVector<QByteArray> blobs_;
+    int rowCount_ = 0;
     qsizetype pos_ = 0;
 };
 using RecordSetPtr = std::shared_ptr<RecordSet>;

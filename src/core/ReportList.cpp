@@ -99,30 +99,54 @@ FieldMap mapFields(const RecordSet& rs)
 
 QString textOf(const QVariant& v) { return (!v.isValid() || v.isNull()) ? QString() : v.toString(); }
 
+QString dateText(const QString& text);
+
 QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
 {
     const int i = m.index[column];
     if (i < 0)
         return QString();
-    const QVariant v = rs.value(record, i);
     switch (column) {
-    case 3: return AgeText(v) + (m.ageUnit >= 0 ? textOf(rs.value(record, m.ageUnit)) : QString());
-    case kDateColumn: return DateText(v);
-    default: return textOf(v);
+    case 3: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
+    case kDateColumn: return dateText(rs.text(record, i));
+    default: return rs.text(record, i);
     }
 }
 
-// Cells are made here rather than through ListGrid::SetCell: a day list can be long.
+// A list cell: read-only, its text and its column's alignment kept in the item
+// itself rather than as item data, so that a day list makes one object per
+// cell. Text or alignment set later through the item's own functions take
+// precedence, as for any QTableWidgetItem.
+class ListCell final : public QTableWidgetItem {
+public:
+    ListCell(QString text, Qt::Alignment alignment)
+        : text_(std::move(text)), alignment_(int(alignment))
+    {
+        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    QVariant data(int role) const override
+    {
+        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole)
+            return QTableWidgetItem::data(role);
+        const QVariant set = QTableWidgetItem::data(role);
+        if (set.isValid())
+            return set;
+        return role == Qt::TextAlignmentRole ? QVariant(alignment_) : QVariant(text_);
+    }
+    QTableWidgetItem* clone() const override { return new ListCell(*this); }
+
+private:
+    QString text_;
+    int alignment_;
+};
+
 void fillRowFrom(QTableWidget* grid, int tableRow, const RecordSet& rs, int record, const FieldMap& m,
                  const Qt::Alignment (&align)[kColumns], bool keepDate)
 {
     for (int c = 0; c < kColumns; ++c) {
         if (keepDate && c == kDateColumn)
             continue;
-        auto* item = new QTableWidgetItem(cellText(c, rs, record, m));
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        item->setTextAlignment(align[c]);
-        grid->setItem(tableRow, c, item);
+        grid->setItem(tableRow, c, new ListCell(cellText(c, rs, record, m), align[c]));
     }
 }
 
@@ -133,9 +157,11 @@ void alignments(const QTableWidget* grid, Qt::Alignment (&align)[kColumns])
 }
 }
 
-QString DateText(const QVariant& rpdate)
+QString DateText(const QVariant& rpdate) { return dateText(textOf(rpdate)); }
+
+namespace {
+QString dateText(const QString& text)
 {
-    const QString text = textOf(rpdate);
     // Stored dates are "yyyy-MM-dd", sometimes with a time after them: the
     // date part is read by hand, as a date parser per row costs more than the
     // rest of the row.
@@ -147,6 +173,7 @@ QString DateText(const QVariant& rpdate)
             return text.size() == 10 ? text : text.left(10);
     }
     return text;
+}
 }
 
 void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate)
