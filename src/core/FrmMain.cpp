@@ -188,11 +188,12 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
     const QueryResult r = ModADOconnect::QueryData(sql, params);
 
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
-    ReportList::SetEmptyState(g);
     if (r.number == 0 && r.data) {
-        ReportList::FillRows(g, *r.data);
+        ReportList::FillRows(g, r.data);
         ReportList::SetFilledState(g, ReportList::kSelButtonShadow);
         ListGrid::SelectRow(g, 0);
+    } else {
+        ReportList::SetEmptyState(g);
     }
     g->setUpdatesEnabled(true);
     if (r.failed())

@@ -183,21 +183,60 @@ void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepRep
     fillRowFrom(grid, tableRow, rs, rs.position(), mapFields(rs), align, keepReportDate);
 }
 
-void FillRows(QTableWidget* grid, const RecordSet& rs)
+namespace {
+// A day list's answer as its cells read it.
+struct ListSource {
+    RecordSetPtr rs;
+    FieldMap map;
+};
+
+// A cell of a filled list: it keeps its place in the answer and makes its text
+// when the text is read, so that a long list makes no text for rows nobody
+// looks at. Otherwise as ListCell.
+class SourceCell final : public QTableWidgetItem {
+public:
+    SourceCell(std::shared_ptr<const ListSource> source, int record, int column, Qt::Alignment alignment)
+        : source_(std::move(source)), record_(record), column_(column), alignment_(int(alignment))
+    {
+        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    QVariant data(int role) const override
+    {
+        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole)
+            return QTableWidgetItem::data(role);
+        const QVariant set = QTableWidgetItem::data(role);
+        if (set.isValid())
+            return set;
+        if (role == Qt::TextAlignmentRole)
+            return alignment_;
+        return cellText(column_, *source_->rs, record_, source_->map);
+    }
+    QTableWidgetItem* clone() const override { return new SourceCell(*this); }
+
+private:
+    std::shared_ptr<const ListSource> source_;
+    int record_;
+    int column_;
+    int alignment_;
+};
+}
+
+void FillRows(QTableWidget* grid, const RecordSetPtr& rs)
 {
-    const FieldMap m = mapFields(rs);
-    Qt::Alignment align[kColumns];
-    alignments(grid, align);
-    const int n = rs.recordCount();
+    const int n = rs ? rs->recordCount() : 0;
     grid->setRowCount(n);
     if (n == 0)
         return;
+    const auto source = std::make_shared<const ListSource>(ListSource{rs, mapFields(*rs)});
+    Qt::Alignment align[kColumns];
+    alignments(grid, align);
     // One change notice for the whole list instead of one per cell.
     QAbstractItemModel* model = grid->model();
     {
         const QSignalBlocker quiet(model);
         for (int r = 0; r < n; ++r)
-            fillRowFrom(grid, r, rs, r, m, align, false);
+            for (int c = 0; c < kColumns; ++c)
+                grid->setItem(r, c, new SourceCell(source, r, c, align[c]));
     }
     emit model->dataChanged(model->index(0, 0), model->index(n - 1, kColumns - 1));
 }

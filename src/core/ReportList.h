@@ -1,13 +1,13 @@
 #pragma once
 #include "core/ListGrid.h"
 
+#include "core/ModADOconnect.h"
+
 #include <QString>
 #include <QVariantList>
 
 class QDate;
 class QTableWidget;
-class RecordSet;
-class QueryResult;
 
 // The main window's report list: its twelve columns, the query of one report
 // date, and how a stored report becomes a list row. The list's state and
@@ -54,8 +54,9 @@ inline QString SelectedText(const QTableWidget* grid, int column) { return ListG
 // Writes the list cells of a table row from the current record of rs (a query
 // of at least ListColumns()). keepReportDate leaves the date column as it is.
 void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate = false);
-// Makes one table row per record and fills them all.
-void FillRows(QTableWidget* grid, const RecordSet& rs);
+// Makes one table row per record and fills them all. The cells keep rs and
+// make their texts when read.
+void FillRows(QTableWidget* grid, const RecordSetPtr& rs);
 // Age as plain decimal text: 30.0 reads "30".
 QString AgeText(const QVariant& age);
 // The report date as the list shows it, "yyyy-MM-dd".
