@@ -108,10 +108,10 @@ private:
     RecordSet& rs_;
     QString buffer_;
     qsizetype used_ = 0;
-    // Stateless: one text's broken sequence never spills into the next;
-    // a byte order mark is kept as a character, as QString::fromUtf8 keeps it.
-    QStringDecoder decoder_{QStringDecoder::Utf8,
-                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom};
+    // Stateless: every text decodes on its own, as QString::fromUtf8 decodes it
+    // (a broken sequence never spills into the next text; a leading byte order
+    // mark is dropped).
+    QStringDecoder decoder_{QStringDecoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 namespace {

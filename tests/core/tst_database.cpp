@@ -73,6 +73,49 @@ private slots:
         QCOMPARE(second.data->text(0), QStringLiteral("admin"));
     }
 
+    // Texts of a whole answer share storage: each cell still reads as its own
+    // value, exactly as the engine's UTF-8 decodes, whatever its neighbours.
+    void cellsOfManyRows()
+    {
+        TestFolder f;
+        const QByteArray sql = "with recursive n(i) as (select 0 union all select i + 1 from n where i < 1999) "
+                               "select i, i * 0.5, case i % 7 when 0 then null when 1 then '' "
+                               "when 2 then cast(x'ff41' as text) when 3 then cast(x'efbbbf41' as text) "
+                               "when 4 then '病人' || i || '😀' when 5 then cast(x'e4bd' as text) "
+                               "else printf('%.*c', i, 'x') end, x'0001' from n";
+        const QueryResult r = QueryData(QString::fromUtf8(sql));
+        QCOMPARE(r.number, 0);
+        RecordSet& rs = *r.data;
+        QCOMPARE(rs.recordCount(), 2000);
+        CloseDatabase();
+        const QByteArray bytes[] = {QByteArray(), QByteArray(""), "\xff" "A", "\xef\xbb\xbf" "A", QByteArray(),
+                                    "\xe4\xbd"};
+        for (int i = 0; i < rs.recordCount(); ++i) {
+            rs.move(i);
+            QCOMPARE(rs.field(0), QVariant(qlonglong(i)));
+            QCOMPARE(rs.field(1).toDouble(), i * 0.5);
+            QCOMPARE(rs.text(0), QString::number(i));
+            QCOMPARE(rs.blob(3), QByteArray("\x00\x01", 2));
+            const int kind = i % 7;
+            QString expected;
+            if (kind == 4)
+                expected = QStringLiteral("病人") + QString::number(i) + QStringLiteral("😀");
+            else if (kind == 6)
+                expected = QString(i, QLatin1Char('x'));
+            else
+                expected = QString::fromUtf8(bytes[kind]);
+            QCOMPARE(rs.text(2), expected);
+            QCOMPARE(rs.text(i, 2), expected);
+            QCOMPARE(rs.isNull(2), kind == 0);
+            QCOMPARE(rs.field(2).isValid(), kind != 0);
+            if (kind != 0)
+                QCOMPARE(rs.value(i, 2), QVariant(expected));
+        }
+        QCOMPARE(rs.value(2000, 0), QVariant());
+        QCOMPARE(rs.value(0, 4), QVariant());
+        QCOMPARE(rs.text(-1, 2), QString());
+    }
+
     void writes()
     {
         TestFolder f;
