@@ -50,7 +50,19 @@ public:
             if (used_ + room > buffer_.size())
                 buffer_.resize(std::max(used_ + room, buffer_.size() * 2 + 1024));
             QChar* start = buffer_.data() + used_;
-            QChar* end = decoder_.appendToBuffer(start, QByteArrayView(utf8, bytes));
+            QChar* end = start;
+            // Short plain ASCII (numbers, codes, dates) is widened in place.
+            qsizetype i = 0;
+            if (bytes <= 32) {
+                while (i < bytes && uchar(utf8[i]) < 0x80)
+                    ++i;
+            }
+            if (i == bytes) {
+                for (i = 0; i < bytes; ++i)
+                    *end++ = QLatin1Char(utf8[i]);
+            } else {
+                end = decoder_.appendToBuffer(start, QByteArrayView(utf8, bytes));
+            }
             used_ += end - start;
             c.length = quint32(end - start);
         }
