@@ -113,14 +113,14 @@ QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
     }
 }
 
-// A list cell: read-only, its text and its column's alignment kept in the item
-// itself rather than as item data, so that a day list makes one object per
-// cell. Text or alignment set later through the item's own functions take
+// A list cell: read-only, its column's alignment kept in the item itself
+// rather than as item data, so that a day list makes one object per cell.
+// Text or alignment set later through the item's own functions take
 // precedence, as for any QTableWidgetItem.
-class ListCell final : public QTableWidgetItem {
+class ListCellBase : public QTableWidgetItem {
 public:
-    ListCell(QString text, Qt::Alignment alignment)
-        : text_(std::move(text)), alignment_(int(alignment))
+    explicit ListCellBase(Qt::Alignment alignment)
+        : alignment_(int(alignment))
     {
         setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     }
@@ -131,13 +131,30 @@ public:
         const QVariant set = QTableWidgetItem::data(role);
         if (set.isValid())
             return set;
-        return role == Qt::TextAlignmentRole ? QVariant(alignment_) : QVariant(text_);
+        return role == Qt::TextAlignmentRole ? QVariant(alignment_) : QVariant(cellDisplay());
+    }
+
+protected:
+    virtual QString cellDisplay() const = 0;
+
+private:
+    int alignment_;
+};
+
+// A cell that holds its text.
+class ListCell final : public ListCellBase {
+public:
+    ListCell(QString text, Qt::Alignment alignment)
+        : ListCellBase(alignment), text_(std::move(text))
+    {
     }
     QTableWidgetItem* clone() const override { return new ListCell(*this); }
 
+protected:
+    QString cellDisplay() const override { return text_; }
+
 private:
     QString text_;
-    int alignment_;
 };
 
 void fillRowFrom(QTableWidget* grid, int tableRow, const RecordSet& rs, int record, const FieldMap& m,
@@ -192,32 +209,22 @@ struct ListSource {
 
 // A cell of a filled list: it keeps its place in the answer and makes its text
 // when the text is read, so that a long list makes no text for rows nobody
-// looks at. Otherwise as ListCell.
-class SourceCell final : public QTableWidgetItem {
+// looks at.
+class SourceCell final : public ListCellBase {
 public:
     SourceCell(std::shared_ptr<const ListSource> source, int record, int column, Qt::Alignment alignment)
-        : source_(std::move(source)), record_(record), column_(column), alignment_(int(alignment))
+        : ListCellBase(alignment), source_(std::move(source)), record_(record), column_(column)
     {
-        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    }
-    QVariant data(int role) const override
-    {
-        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole)
-            return QTableWidgetItem::data(role);
-        const QVariant set = QTableWidgetItem::data(role);
-        if (set.isValid())
-            return set;
-        if (role == Qt::TextAlignmentRole)
-            return alignment_;
-        return cellText(column_, *source_->rs, record_, source_->map);
     }
     QTableWidgetItem* clone() const override { return new SourceCell(*this); }
+
+protected:
+    QString cellDisplay() const override { return cellText(column_, *source_->rs, record_, source_->map); }
 
 private:
     std::shared_ptr<const ListSource> source_;
     int record_;
     int column_;
-    int alignment_;
 };
 }
 

@@ -44,10 +44,12 @@ std::array<uchar, kFileHeader + kInfoHeader> headerFor(const cDIBSection& dib)
     return head;
 }
 
-bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset)
+// Runs pread or pwrite until the whole range is done; false on an error or end of file.
+template <typename Buffer, typename Io>
+bool wholeRange(int fd, Buffer* data, std::size_t size, off_t offset, Io io)
 {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = io(fd, data, size, offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -59,20 +61,9 @@ bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset)
     return true;
 }
 
-bool readAll(int fd, uchar* data, std::size_t size, off_t offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= std::size_t(n);
-        offset += n;
-    }
-    return true;
-}
+bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pwrite); }
+
+bool readAll(int fd, uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pread); }
 }
 
 namespace BmpFile {
