@@ -26,7 +26,9 @@ namespace bench {
 }
 
 // A direct connection to an encrypted data.db, bypassing the program's layer.
-inline sqlite3* openKeyed(const QString& path, int flags = SQLITE_OPEN_READWRITE)
+// The default flags are the program's own connection's: read-write, used by one
+// thread, so without the engine's per-call locking.
+inline sqlite3* openKeyed(const QString& path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
 {
     QString why;
     sqlite3* db = ModADOconnect::OpenKeyedHandle(path, flags, &why);

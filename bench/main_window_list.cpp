@@ -17,7 +17,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QFile>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <sqlcipher/sqlite3.h>
 
@@ -107,7 +107,7 @@ int main(int argc, char* argv[])
         bare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
         window.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
     }
-    const int rows = ReportList::IsEmpty(w->MSHFlexGrid1) ? 0 : w->MSHFlexGrid1->rowCount();
+    const int rows = ReportList::IsEmpty(w->MSHFlexGrid1) ? 0 : ListGrid::RowCount(w->MSHFlexGrid1);
     std::printf("day %s: %d reports\n", qPrintable(date), rows);
     std::printf("bare SQL        median %.3f ms\n", median(bare));
     std::printf("query layer     median %.3f ms (QueryData alone)\n", median(layer));

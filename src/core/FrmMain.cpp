@@ -26,7 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QGuiApplication>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace {
 QPointer<FrmMain>& currentWindow()
@@ -105,15 +105,8 @@ void FrmMain::buildControls()
     DTPicker1->setFixedWidth(120);
     connect(DTPicker1, &QDateEdit::dateChanged, this, [this] { DTPicker1_Change(); });
 
-    MSHFlexGrid1 = new QTableWidget(this);
+    MSHFlexGrid1 = ReportList::CreateView(this);
     MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
-    MSHFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    MSHFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    MSHFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    MSHFlexGrid1->verticalHeader()->setVisible(false);
-    MSHFlexGrid1->verticalHeader()->setDefaultSectionSize(20);
-    MSHFlexGrid1->horizontalHeader()->setHighlightSections(false);
-    MSHFlexGrid1->setWordWrap(false);
     MSHFlexGrid1->viewport()->installEventFilter(this);
 
     PicStatusBar = new PaintPanel(this);
@@ -180,22 +173,10 @@ void FrmMain::LoadDayList(const QDate& date) { LoadReportList(ReportList::DaySql
 
 void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
 {
-    QTableWidget* g = MSHFlexGrid1;
-    g->setUpdatesEnabled(false);
-    g->clearSelection();
-    g->setRowCount(0);
-
+    QTableView* g = MSHFlexGrid1;
     const QueryResult r = ModADOconnect::QueryData(sql, params);
-
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
-    if (r.number == 0 && r.data) {
-        ReportList::FillRows(g, r.data);
-        ReportList::SetFilledState(g, ReportList::kSelButtonShadow);
-        ListGrid::SelectRow(g, 0);
-    } else {
-        ReportList::SetEmptyState(g);
-    }
-    g->setUpdatesEnabled(true);
+    ReportList::FillRows(g, r.number == 0 ? r.data : nullptr);
     if (r.failed())
         MessageBox::critical(r.description, QStringLiteral("系统错误"));
 }
@@ -239,21 +220,21 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 
 void FrmMain::MSHFlexGrid1_MouseUp(Qt::MouseButton button, const QPoint& pos)
 {
-    QTableWidget* g = MSHFlexGrid1;
+    QTableView* g = MSHFlexGrid1;
     const int selEnd = ReportList::SelectedRow(g);
     // A click below the last row clears the view's selection but keeps its
     // current row, which the commands then act on: show it selected again.
     const bool lostSelection = !ReportList::IsEmpty(g) && !g->selectionModel()->hasSelection();
-    if (selEnd >= 0 && (g->currentRow() != selEnd || lostSelection)) {
+    if (selEnd >= 0 && (ListGrid::CurrentRow(g) != selEnd || lostSelection)) {
         ListGrid::SelectRow(g, selEnd);
     }
-    if (button == Qt::RightButton && !ReportList::IsEmpty(g) && g->currentRow() >= 0)
+    if (button == Qt::RightButton && !ReportList::IsEmpty(g) && ListGrid::CurrentRow(g) >= 0)
         popupmenut->popup(g->viewport()->mapToGlobal(pos));
 }
 
 void FrmMain::删除报告_Click()
 {
-    QTableWidget* g = MSHFlexGrid1;
+    QTableView* g = MSHFlexGrid1;
     if (ReportList::IsEmpty(g)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行删除操作"), QStringLiteral("错误"));
         return;

@@ -10,7 +10,7 @@ class QAction;
 class QDateEdit;
 class QLabel;
 class QMenu;
-class QTableWidget;
+class QTableView;
 class QvButton;
 class QvMenuBar;
 
@@ -74,7 +74,7 @@ public:
     QvButton* ButtnGraph = nullptr;
     QLabel* Label1 = nullptr;
     QDateEdit* DTPicker1 = nullptr;
-    QTableWidget* MSHFlexGrid1 = nullptr;
+    QTableView* MSHFlexGrid1 = nullptr;
     PaintPanel* PicStatusBar = nullptr;
     QLabel* LabUser = nullptr;
     QMenu* popupmenut = nullptr;

@@ -26,7 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 
 QAction* FrmMain::addItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key,
                           void (FrmMain::*handler)())

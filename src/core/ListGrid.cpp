@@ -2,9 +2,9 @@
 
 #include "core/Palette.h"
 
+#include <QItemSelectionModel>
 #include <QPalette>
-#include <QTableWidget>
-#include <QVariantList>
+#include <QTableView>
 #include <algorithm>
 
 namespace ListGrid {
@@ -12,23 +12,17 @@ namespace ListGrid {
 namespace {
 const char* const kHighLight = "HighLight";
 const char* const kBackColorSel = "BackColorSel";
-const char* const kColAlignment = "ColAlignment";
-
-QTableWidgetItem* newCell(const QTableWidget* grid, int column, const QString& text)
-{
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setTextAlignment(ColumnAlignment(grid, column));
-    return item;
-}
 }
 
-bool IsEmpty(const QTableWidget* grid) { return !grid || grid->property(kHighLight).toInt() == 0; }
+bool IsEmpty(const QTableView* grid) { return !grid || grid->property(kHighLight).toInt() == 0; }
 
-unsigned SelectionColor(const QTableWidget* grid) { return grid ? grid->property(kBackColorSel).toUInt() : kSelWhite; }
+unsigned SelectionColor(const QTableView* grid) { return grid ? grid->property(kBackColorSel).toUInt() : kSelWhite; }
 
-void SetHighlight(QTableWidget* grid, int highlight, unsigned selColor)
+void SetHighlight(QTableView* grid, int highlight, unsigned selColor)
 {
+    const QVariant was = grid->property(kHighLight);
+    if (was.isValid() && was.toInt() == highlight && SelectionColor(grid) == selColor)
+        return;
     grid->setProperty(kHighLight, highlight);
     grid->setProperty(kBackColorSel, selColor);
     const QColor c = Palette::ToQColor(qint32(selColor));
@@ -43,35 +37,19 @@ void SetHighlight(QTableWidget* grid, int highlight, unsigned selColor)
     grid->setPalette(pal);
 }
 
-void SetEmptyState(QTableWidget* grid)
+void SetEmptyState(QTableView* grid)
 {
+    QAbstractItemModel* m = grid->model();
     grid->clearSelection();
-    grid->clearContents();
-    grid->setRowCount(1);
-    for (int c = 0; c < grid->columnCount(); ++c)
-        grid->setItem(0, c, newCell(grid, c, QString()));
+    m->removeRows(0, m->rowCount());
+    m->insertRows(0, 1);
     SetHighlight(grid, 0, kSelWhite);
-    grid->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+    grid->selectionModel()->setCurrentIndex(m->index(0, 0), QItemSelectionModel::NoUpdate);
 }
 
-void SetColumnAlignment(QTableWidget* grid, int column, Qt::Alignment alignment)
-{
-    QVariantList list = grid->property(kColAlignment).toList();
-    while (list.size() <= column)
-        list.append(int(Qt::AlignCenter));
-    list[column] = int(alignment);
-    grid->setProperty(kColAlignment, list);
-}
+int RowCount(const QTableView* grid) { return grid && grid->model() ? grid->model()->rowCount() : 0; }
 
-Qt::Alignment ColumnAlignment(const QTableWidget* grid, int column)
-{
-    const QVariantList list = grid->property(kColAlignment).toList();
-    if (column < 0 || column >= list.size())
-        return Qt::AlignCenter;
-    return Qt::Alignment(list[column].toInt());
-}
-
-int SelectedRow(const QTableWidget* grid)
+int SelectedRow(const QTableView* grid)
 {
     if (!grid)
         return -1;
@@ -82,61 +60,60 @@ int SelectedRow(const QTableWidget* grid)
             r = rows.last().row();
     }
     if (r < 0)
-        r = grid->currentRow();
-    return r >= 0 && r < grid->rowCount() ? r : -1;
+        r = grid->currentIndex().row();
+    return r >= 0 && r < RowCount(grid) ? r : -1;
 }
 
-QString Cell(const QTableWidget* grid, int row, int column)
+int CurrentRow(const QTableView* grid) { return grid ? grid->currentIndex().row() : -1; }
+
+QString Cell(const QTableView* grid, int row, int column)
 {
-    if (!grid || row < 0 || row >= grid->rowCount())
+    if (!grid || row < 0 || row >= RowCount(grid))
         return QString();
-    const QTableWidgetItem* it = grid->item(row, column);
-    return it ? it->text() : QString();
+    return grid->model()->index(row, column).data().toString();
 }
 
-QString SelectedText(const QTableWidget* grid, int column) { return Cell(grid, SelectedRow(grid), column); }
+QString SelectedText(const QTableView* grid, int column) { return Cell(grid, SelectedRow(grid), column); }
 
-void SetCell(QTableWidget* grid, int row, int column, const QString& text)
+void SetCell(QTableView* grid, int row, int column, const QString& text)
 {
-    if (QTableWidgetItem* it = grid->item(row, column)) {
-        it->setText(text);
-        it->setTextAlignment(ColumnAlignment(grid, column));
-    } else {
-        grid->setItem(row, column, newCell(grid, column, text));
-    }
+    grid->model()->setData(grid->model()->index(row, column), text);
 }
 
-void SelectRow(QTableWidget* grid, int row)
+void SelectRow(QTableView* grid, int row)
 {
-    if (row < 0 || row >= grid->rowCount())
+    const QAbstractItemModel* m = grid->model();
+    if (row < 0 || row >= m->rowCount())
         return;
-    grid->clearSelection();
-    grid->setCurrentCell(row, 0, QItemSelectionModel::NoUpdate);
-    grid->setRangeSelected(QTableWidgetSelectionRange(row, 0, row, grid->columnCount() - 1), true);
+    QItemSelectionModel* sel = grid->selectionModel();
+    sel->setCurrentIndex(m->index(row, 0), QItemSelectionModel::NoUpdate);
+    sel->select(QItemSelection(m->index(row, 0), m->index(row, m->columnCount() - 1)),
+                QItemSelectionModel::ClearAndSelect);
 }
 
-int NewRow(QTableWidget* grid, unsigned filledSelColor)
+int NewRow(QTableView* grid, unsigned filledSelColor)
 {
+    QAbstractItemModel* m = grid->model();
     if (IsEmpty(grid)) {
-        if (grid->rowCount() < 1)
-            grid->setRowCount(1);
+        if (m->rowCount() < 1)
+            m->insertRows(0, 1);
         SetHighlight(grid, 1, filledSelColor);
         return 0;
     }
-    grid->setRowCount(grid->rowCount() + 1);
-    return grid->rowCount() - 1;
+    m->insertRows(m->rowCount(), 1);
+    return m->rowCount() - 1;
 }
 
-void RemoveSelectedRow(QTableWidget* grid)
+void RemoveSelectedRow(QTableView* grid)
 {
     const int r = SelectedRow(grid);
     if (r < 0)
         return;
-    if (grid->rowCount() == 1) {
+    if (RowCount(grid) == 1) {
         SetEmptyState(grid);
         return;
     }
-    grid->removeRow(r);
-    SelectRow(grid, std::min(r, grid->rowCount() - 1));
+    grid->model()->removeRows(r, 1);
+    SelectRow(grid, std::min(r, RowCount(grid) - 1));
 }
 }

@@ -6,87 +6,64 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <optional>
 
 // The shipped data files live in a resource of this static library.
 static void initDataResource() { Q_INIT_RESOURCE(data); }
 
-// Copies an answer into a RecordSet cell by cell: texts are decoded straight
-// into the answer's one text buffer, so reading a day of reports makes no
-// object per cell.
+// Copies an answer into a RecordSet cell by cell: texts are copied as the
+// engine gives them (UTF-8) into the answer's one text buffer, so reading a day
+// of reports makes no object per cell and decodes only the texts that are read.
 class RecordSetBuilder {
 public:
     explicit RecordSetBuilder(RecordSet& rs) : rs_(rs) {}
 
-    void reserve(qsizetype cells) { rs_.cells_.reserve(cells); }
-    void addNull() { rs_.cells_.append(RecordSet::Cell{}); }
+    void reserve(qsizetype cells) { rs_.cells_.reserve(size_t(cells)); }
+    void addNull() { rs_.cells_.emplace_back(); }
     void addInteger(qint64 v)
     {
-        RecordSet::Cell c;
+        RecordSet::Cell& c = rs_.cells_.emplace_back();
         c.integer = v;
         c.kind = RecordSet::Integer;
-        rs_.cells_.append(c);
     }
     void addReal(double v)
     {
-        RecordSet::Cell c;
+        RecordSet::Cell& c = rs_.cells_.emplace_back();
         c.real = v;
         c.kind = RecordSet::Real;
-        rs_.cells_.append(c);
     }
     void addText(const char* utf8, qsizetype bytes)
     {
-        RecordSet::Cell c;
+        RecordSet::Cell& c = rs_.cells_.emplace_back();
         c.kind = RecordSet::Text;
         c.offset = used_;
-        if (bytes > 0) {
-            const qsizetype room = decoder_.requiredSpace(bytes);
-            if (used_ + room > buffer_.size())
-                buffer_.resize(std::max(used_ + room, buffer_.size() * 2 + 1024));
-            QChar* start = buffer_.data() + used_;
-            QChar* end = start;
-            // Short plain ASCII (numbers, codes, dates) is widened in place.
-            qsizetype i = 0;
-            if (bytes <= 32) {
-                while (i < bytes && uchar(utf8[i]) < 0x80)
-                    ++i;
-            }
-            if (i == bytes) {
-                for (i = 0; i < bytes; ++i)
-                    *end++ = QLatin1Char(utf8[i]);
-            } else {
-                end = decoder_.appendToBuffer(start, QByteArrayView(utf8, bytes));
-            }
-            used_ += end - start;
-            c.length = quint32(end - start);
+        if (bytes <= 0)
+            return;
+        if (used_ + bytes > buffer_.size()) {
+            buffer_.resize(std::max(used_ + bytes, buffer_.size() * 2 + 4096));
+            base_ = buffer_.data();
         }
-        rs_.cells_.append(c);
+        std::memcpy(base_ + used_, utf8, size_t(bytes));
+        used_ += bytes;
+        c.length = quint32(bytes);
     }
     void addText(const QString& text)
     {
-        RecordSet::Cell c;
-        c.kind = RecordSet::Text;
-        c.offset = used_;
-        c.length = quint32(text.size());
-        if (used_ + text.size() > buffer_.size())
-            buffer_.resize(std::max(used_ + text.size(), buffer_.size() * 2 + 1024));
-        std::copy(text.cbegin(), text.cend(), buffer_.begin() + used_);
-        used_ += text.size();
-        rs_.cells_.append(c);
+        const QByteArray utf8 = text.toUtf8();
+        addText(utf8.constData(), utf8.size());
     }
     void addBlob(QByteArray bytes)
     {
-        RecordSet::Cell c;
+        RecordSet::Cell& c = rs_.cells_.emplace_back();
         c.kind = RecordSet::Blob;
         c.offset = rs_.blobs_.size();
         rs_.blobs_.append(std::move(bytes));
-        rs_.cells_.append(c);
     }
     void addValue(const QVariant& v)
     {
@@ -110,20 +87,18 @@ public:
     void setColumns(QStringList names) { rs_.columns_ = std::move(names); }
     void finish()
     {
-        buffer_.truncate(used_);
+        buffer_.resize(used_);
         buffer_.squeeze();
         rs_.texts_ = std::move(buffer_);
-        rs_.cells_.squeeze();
     }
 
 private:
     RecordSet& rs_;
-    QString buffer_;
+    // The text buffer grows ahead of its contents (the bytes past used_ are
+    // not yet written) and is cut to size by finish().
+    QByteArray buffer_;
+    char* base_ = nullptr;
     qsizetype used_ = 0;
-    // Stateless: every text decodes on its own, as QString::fromUtf8 decodes it
-    // (a broken sequence never spills into the next text; a leading byte order
-    // mark is dropped).
-    QStringDecoder decoder_{QStringDecoder::Utf8, QStringConverter::Flag::Stateless};
 };
 
 namespace {
@@ -397,7 +372,7 @@ const RecordSet::Cell* RecordSet::cell(int row, int column) const
 {
     if (row < 0 || row >= rowCount_ || column < 0 || column >= columns_.size())
         return nullptr;
-    return &cells_[qsizetype(row) * columns_.size() + column];
+    return &cells_[size_t(row) * size_t(columns_.size()) + size_t(column)];
 }
 
 QVariant RecordSet::value(int row, int column) const
@@ -408,7 +383,7 @@ QVariant RecordSet::value(int row, int column) const
     switch (c->kind) {
     case Integer: return QVariant(qlonglong(c->integer));
     case Real: return QVariant(c->real);
-    case Text: return QVariant(QString(texts_.constData() + c->offset, c->length));
+    case Text: return QVariant(QString::fromUtf8(texts_.constData() + c->offset, c->length));
     case Blob: return QVariant(blobs_[c->offset]);
     case Null: break;
     }
@@ -428,7 +403,7 @@ QString RecordSet::text(int row, int column) const
         return QString();
     switch (c->kind) {
     case Integer: return QString::number(c->integer);
-    case Text: return QString(texts_.constData() + c->offset, c->length);
+    case Text: return QString::fromUtf8(texts_.constData() + c->offset, c->length);
     case Null: return QString();
     case Real:
     case Blob: break;
@@ -477,7 +452,10 @@ void CreateAdoObjects()
 void OpenDatabaseFile(const QString& path)
 {
     CreateAdoObjects();
-    gConn = openKeyed(path, SQLITE_OPEN_READWRITE, nullptr);
+    // The connection is only ever used by the GUI thread, so it is opened
+    // without the engine's own locking, which otherwise takes a mutex on every
+    // column read of every row.
+    gConn = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (!gConn)
         throw DbOpenError(kOpenErrorNumber, openErrorText());
 }

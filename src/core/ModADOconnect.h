@@ -6,6 +6,7 @@
 #include <QVector>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 struct sqlite3;
 
@@ -53,18 +54,18 @@ private:
     enum Kind : quint8 { Null, Integer, Real, Text, Blob };
     struct Cell {
         union {
-            qint64 integer;
+            qint64 integer = 0;
             double real;
             qint64 offset;   // into texts_ (Text) or blobs_ (Blob)
         };
-        quint32 length = 0;   // of a text, in UTF-16 units
+        quint32 length = 0;   // of a text, in UTF-8 bytes
         Kind kind = Null;
     };
     const Cell* cell(int row, int column) const;
 
     QStringList columns_;
-    QVector<Cell> cells_;   // row after row, fieldCount() cells each
-    QString texts_;         // every text of the answer, one after another
+    std::vector<Cell> cells_;   // row after row, fieldCount() cells each
+    QByteArray texts_;      // every text of the answer (UTF-8), one after another
     QVector<QByteArray> blobs_;
     int rowCount_ = 0;
     qsizetype pos_ = 0;

@@ -1,17 +1,17 @@
 #include "core/Openers.h"
 
 #include <QPointer>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace {
-QPointer<QTableWidget>& mainList()
+QPointer<QTableView>& mainList()
 {
-    static QPointer<QTableWidget> grid;
+    static QPointer<QTableView> grid;
     return grid;
 }
 }
 
 namespace Openers {
-QTableWidget* MainReportList() { return mainList().data(); }
-void SetMainReportList(QTableWidget* grid) { mainList() = grid; }
+QTableView* MainReportList() { return mainList().data(); }
+void SetMainReportList(QTableView* grid) { mainList() = grid; }
 }

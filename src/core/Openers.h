@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-class QTableWidget;
+class QTableView;
 
 // How windows of one subsystem open windows of another. Each function is
 // defined by the subsystem that owns the window.
@@ -31,8 +31,8 @@ void OpenFind();         // Frmfind
 void OpenStatistics();   // FrmTJ
 
 // The main window's report list, registered by the main window while it is open.
-QTableWidget* MainReportList();
-void SetMainReportList(QTableWidget* grid);
+QTableView* MainReportList();
+void SetMainReportList(QTableView* grid);
 
 // The information box shown by a command whose window is not available.
 void NotAvailable(const QString& what);

@@ -5,7 +5,7 @@
 
 #include <QDate>
 #include <QHeaderView>
-#include <QTableWidget>
+#include <QTableView>
 #include <cmath>
 
 namespace ReportList {
@@ -53,20 +53,14 @@ int ColumnWidthTwips(int column, int screenWidthPx)
     return kCols[column].twips;
 }
 
-void SetupColumns(QTableWidget* grid, int screenWidthPx, int headerHeightPx)
+void SetupColumns(QTableView* grid, int screenWidthPx, int headerHeightPx)
 {
-    grid->setColumnCount(kColumns);
-    for (int c = 0; c < kColumns; ++c) {
-        auto* h = new QTableWidgetItem(HeaderText(c));
-        h->setTextAlignment(Qt::AlignCenter);
-        grid->setHorizontalHeaderItem(c, h);
+    for (int c = 0; c < kColumns; ++c)
         grid->setColumnWidth(c, toPixels(ColumnWidthTwips(c, screenWidthPx)));
-        ListGrid::SetColumnAlignment(grid, c, kCols[c].left ? Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter)
-                                                            : Qt::Alignment(Qt::AlignCenter));
-    }
     grid->setColumnHidden(kKeyColumn, true);
-    if (headerHeightPx > 0)
-        grid->horizontalHeader()->setFixedHeight(headerHeightPx);
+    QHeaderView* header = grid->horizontalHeader();
+    if (headerHeightPx > 0 && (header->minimumHeight() != headerHeightPx || header->maximumHeight() != headerHeightPx))
+        header->setFixedHeight(headerHeightPx);
 }
 
 QString AgeText(const QVariant& age)
@@ -83,100 +77,8 @@ QString AgeText(const QVariant& age)
 }
 
 namespace {
-struct FieldMap {
-    int index[kColumns];
-    int ageUnit;
-};
-
-FieldMap mapFields(const RecordSet& rs)
-{
-    FieldMap m{};
-    for (int c = 0; c < kColumns; ++c)
-        m.index[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
-    m.ageUnit = rs.fieldIndex(QStringLiteral("ageunit"));
-    return m;
-}
-
 QString textOf(const QVariant& v) { return (!v.isValid() || v.isNull()) ? QString() : v.toString(); }
 
-QString dateText(const QString& text);
-
-QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
-{
-    const int i = m.index[column];
-    if (i < 0)
-        return QString();
-    switch (column) {
-    case 3: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
-    case kDateColumn: return dateText(rs.text(record, i));
-    default: return rs.text(record, i);
-    }
-}
-
-// A list cell: read-only, its column's alignment kept in the item itself
-// rather than as item data, so that a day list makes one object per cell.
-// Text or alignment set later through the item's own functions take
-// precedence, as for any QTableWidgetItem.
-class ListCellBase : public QTableWidgetItem {
-public:
-    explicit ListCellBase(Qt::Alignment alignment)
-        : alignment_(int(alignment))
-    {
-        setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    }
-    QVariant data(int role) const override
-    {
-        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::TextAlignmentRole)
-            return QTableWidgetItem::data(role);
-        const QVariant set = QTableWidgetItem::data(role);
-        if (set.isValid())
-            return set;
-        return role == Qt::TextAlignmentRole ? QVariant(alignment_) : QVariant(cellDisplay());
-    }
-
-protected:
-    virtual QString cellDisplay() const = 0;
-
-private:
-    int alignment_;
-};
-
-// A cell that holds its text.
-class ListCell final : public ListCellBase {
-public:
-    ListCell(QString text, Qt::Alignment alignment)
-        : ListCellBase(alignment), text_(std::move(text))
-    {
-    }
-    QTableWidgetItem* clone() const override { return new ListCell(*this); }
-
-protected:
-    QString cellDisplay() const override { return text_; }
-
-private:
-    QString text_;
-};
-
-void fillRowFrom(QTableWidget* grid, int tableRow, const RecordSet& rs, int record, const FieldMap& m,
-                 const Qt::Alignment (&align)[kColumns], bool keepDate)
-{
-    for (int c = 0; c < kColumns; ++c) {
-        if (keepDate && c == kDateColumn)
-            continue;
-        grid->setItem(tableRow, c, new ListCell(cellText(c, rs, record, m), align[c]));
-    }
-}
-
-void alignments(const QTableWidget* grid, Qt::Alignment (&align)[kColumns])
-{
-    for (int c = 0; c < kColumns; ++c)
-        align[c] = ListGrid::ColumnAlignment(grid, c);
-}
-}
-
-QString DateText(const QVariant& rpdate) { return dateText(textOf(rpdate)); }
-
-namespace {
 QString dateText(const QString& text)
 {
     // Stored dates are "yyyy-MM-dd", sometimes with a time after them: the
@@ -193,91 +95,207 @@ QString dateText(const QString& text)
 }
 }
 
-void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate)
+QString DateText(const QVariant& rpdate) { return dateText(textOf(rpdate)); }
+
+// ---------------------------------------------------------------------------
+
+Model::FieldMap Model::mapFields(const RecordSet& rs)
 {
-    Qt::Alignment align[kColumns];
-    alignments(grid, align);
-    fillRowFrom(grid, tableRow, rs, rs.position(), mapFields(rs), align, keepReportDate);
+    FieldMap m{};
+    for (int c = 0; c < kColumns; ++c)
+        m.index[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
+    m.ageUnit = rs.fieldIndex(QStringLiteral("ageunit"));
+    return m;
 }
 
-namespace {
-// A day list's answer as its cells read it.
-struct ListSource {
-    RecordSetPtr rs;
-    FieldMap map;
-};
-
-// A cell of a filled list: it keeps its place in the answer and makes its text
-// when the text is read, so that a long list makes no text for rows nobody
-// looks at.
-class SourceCell final : public ListCellBase {
-public:
-    SourceCell(std::shared_ptr<const ListSource> source, int record, int column, Qt::Alignment alignment)
-        : ListCellBase(alignment), source_(std::move(source)), record_(record), column_(column)
-    {
+QString Model::cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
+{
+    const int i = m.index[column];
+    if (i < 0)
+        return QString();
+    switch (column) {
+    case 3: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
+    case kDateColumn: return dateText(rs.text(record, i));
+    default: return rs.text(record, i);
     }
-    QTableWidgetItem* clone() const override { return new SourceCell(*this); }
-
-protected:
-    QString cellDisplay() const override { return cellText(column_, *source_->rs, record_, source_->map); }
-
-private:
-    std::shared_ptr<const ListSource> source_;
-    int record_;
-    int column_;
-};
 }
 
-void FillRows(QTableWidget* grid, const RecordSetPtr& rs)
+void Model::setAnswer(const RecordSetPtr& rs)
 {
     const int n = rs ? rs->recordCount() : 0;
-    grid->setRowCount(n);
-    if (n == 0)
+    beginResetModel();
+    answer_ = n > 0 ? rs : nullptr;
+    map_ = answer_ ? mapFields(*answer_) : FieldMap{};
+    rows_.assign(size_t(n), Row{});
+    for (int r = 0; r < n; ++r)
+        rows_[size_t(r)].record = r;
+    endResetModel();
+}
+
+void Model::setRow(int row, const RecordSet& rs, bool keepReportDate)
+{
+    if (row < 0 || row >= rowCount())
         return;
-    const auto source = std::make_shared<const ListSource>(ListSource{rs, mapFields(*rs)});
-    Qt::Alignment align[kColumns];
-    alignments(grid, align);
-    // One change notice for the whole list instead of one per cell.
-    QAbstractItemModel* model = grid->model();
-    {
-        const QSignalBlocker quiet(model);
-        for (int r = 0; r < n; ++r)
-            for (int c = 0; c < kColumns; ++c)
-                grid->setItem(r, c, new SourceCell(source, r, c, align[c]));
+    const FieldMap m = mapFields(rs);
+    QStringList texts;
+    texts.reserve(kColumns);
+    for (int c = 0; c < kColumns; ++c)
+        texts.append(keepReportDate && c == kDateColumn ? text(row, c) : cellText(c, rs, rs.position(), m));
+    rows_[size_t(row)] = Row{-1, std::move(texts)};
+    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
+QString Model::text(int row, int column) const
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
+        return QString();
+    const Row& r = rows_[size_t(row)];
+    if (!r.texts.isEmpty())
+        return r.texts.value(column);
+    return r.record >= 0 && answer_ ? cellText(column, *answer_, r.record, map_) : QString();
+}
+
+void Model::setOwnText(int row, int column, const QString& text)
+{
+    Row& r = rows_[size_t(row)];
+    if (r.texts.isEmpty()) {
+        for (int c = 0; c < kColumns; ++c)
+            r.texts.append(this->text(row, c));
+        r.record = -1;
     }
-    emit model->dataChanged(model->index(0, 0), model->index(n - 1, kColumns - 1));
+    r.texts[column] = text;
+}
+
+int Model::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+
+int Model::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+
+QVariant Model::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return text(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return kCols[index.column()].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    default: return QVariant();
+    }
+}
+
+bool Model::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::EditRole && role != Qt::DisplayRole))
+        return false;
+    setOwnText(index.row(), index.column(), value.toString());
+    emit dataChanged(index, index);
+    return true;
+}
+
+QVariant Model::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole)
+        return HeaderText(section);
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    return QVariant();
+}
+
+Qt::ItemFlags Model::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+bool Model::insertRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || row < 0 || row > rowCount() || count < 1)
+        return false;
+    beginInsertRows(parent, row, row + count - 1);
+    rows_.insert(rows_.begin() + row, size_t(count), Row{});
+    endInsertRows();
+    return true;
+}
+
+bool Model::removeRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount())
+        return false;
+    beginRemoveRows(parent, row, row + count - 1);
+    rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
+    endRemoveRows();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+QTableView* CreateView(QWidget* parent)
+{
+    auto* grid = new QTableView(parent);
+    auto* model = new Model(grid);
+    grid->setModel(model);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setVisible(false);
+    grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->setWordWrap(false);
+    grid->setColumnHidden(kKeyColumn, true);
+    ListGrid::SetEmptyState(grid);
+    return grid;
+}
+
+Model* ModelOf(const QTableView* grid) { return grid ? dynamic_cast<Model*>(grid->model()) : nullptr; }
+
+void FillRows(QTableView* grid, const RecordSetPtr& rs)
+{
+    Model* model = ModelOf(grid);
+    if (!model)
+        return;
+    if (!rs || rs->recordCount() == 0) {
+        model->setAnswer(nullptr);
+        SetEmptyState(grid);
+        return;
+    }
+    model->setAnswer(rs);
+    SetFilledState(grid, kSelButtonShadow);
+    ListGrid::SelectRow(grid, 0);
 }
 
 QueryResult ReadRow(qint64 key) { return ModADOconnect::QueryData(RowSql(), {QVariant(key)}); }
 
-void WriteSavedRow(QTableWidget* grid, const RecordSet& rs, bool insert)
+void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
 {
-    if (!grid || rs.recordCount() < 1)
+    Model* model = ModelOf(grid);
+    if (!model || rs.recordCount() < 1)
         return;
-    const QString key = textOf(rs.value(rs.position(), mapFields(rs).index[kKeyColumn]));
+    const int keyField = rs.fieldIndex(QString::fromLatin1(kCols[kKeyColumn].field));
+    const QString key = textOf(rs.value(rs.position(), keyField));
     // An update never overwrites the row of another report.
     const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, key);
     if (row < 0)
         return;
-    FillRow(grid, row, rs, !insert);
+    model->setRow(row, rs, !insert);
     if (insert)
         ListGrid::SelectRow(grid, row);
 }
 
-int RowOfReport(const QTableWidget* grid, const QString& key)
+int RowOfReport(const QTableView* grid, const QString& key)
 {
     if (ListGrid::IsEmpty(grid) || key.trimmed().isEmpty())
         return -1;
     const int selected = ListGrid::SelectedRow(grid);
     if (ListGrid::Cell(grid, selected, kKeyColumn).trimmed() == key.trimmed())
         return selected;
-    for (int r = 0; r < grid->rowCount(); ++r)
+    for (int r = 0; r < ListGrid::RowCount(grid); ++r)
         if (ListGrid::Cell(grid, r, kKeyColumn).trimmed() == key.trimmed())
             return r;
     return -1;
 }
 
-void RemoveReportRow(QTableWidget* grid, const QString& key)
+void RemoveReportRow(QTableView* grid, const QString& key)
 {
     const int row = RowOfReport(grid, key);
     if (row < 0)

@@ -3,11 +3,16 @@
 
 #include "core/ModADOconnect.h"
 
+#include <QAbstractTableModel>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
+#include <vector>
+
 class QDate;
-class QTableWidget;
+class QTableView;
+class QWidget;
 
 // The main window's report list: its twelve columns, the query of one report
 // date, and how a stored report becomes a list row. The list's state and
@@ -35,28 +40,73 @@ QVariantList DayParams(const QDate& date);
 // One report's list columns by key.
 QString RowSql();
 
+// The rows of a report list. A loaded day keeps the query's answer and makes a
+// cell's text when it is read, so a day of reports costs one small entry per
+// row; rows written later (a saved report, a blank row, a text set through
+// setData) hold their own texts.
+class Model final : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // One row per record of rs (a query of at least ListColumns()); none for null.
+    void setAnswer(const RecordSetPtr& rs);
+    // The list texts of a row from the current record of rs; keepReportDate
+    // leaves the date column as it is.
+    void setRow(int row, const RecordSet& rs, bool keepReportDate);
+    QString text(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Blank rows.
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
+private:
+    struct Row {
+        int record = -1;     // in answer_, or -1
+        QStringList texts;   // own texts when not empty
+    };
+    struct FieldMap {
+        int index[kColumns];
+        int ageUnit;
+    };
+    static FieldMap mapFields(const RecordSet& rs);
+    static QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m);
+    void setOwnText(int row, int column, const QString& text);
+
+    RecordSetPtr answer_;
+    FieldMap map_{};
+    std::vector<Row> rows_;
+};
+
+// A report list view with its model, columns and selection behaviour, in the
+// empty state.
+QTableView* CreateView(QWidget* parent);
+Model* ModelOf(const QTableView* grid);
+
 // Header texts, widths and alignment. screenWidthPx widens the diagnosis column.
-void SetupColumns(QTableWidget* grid, int screenWidthPx, int headerHeightPx);
+void SetupColumns(QTableView* grid, int screenWidthPx, int headerHeightPx);
 int ColumnWidthTwips(int column, int screenWidthPx);
 QString HeaderText(int column);
 
 // The list state (ListGrid's, under the names the main window uses).
-inline bool IsEmpty(const QTableWidget* grid) { return ListGrid::IsEmpty(grid); }
-inline unsigned SelectionColor(const QTableWidget* grid) { return ListGrid::SelectionColor(grid); }
-inline void SetEmptyState(QTableWidget* grid) { ListGrid::SetEmptyState(grid); }
-inline void SetFilledState(QTableWidget* grid, unsigned selColor = kSelButtonShadow)
+inline bool IsEmpty(const QTableView* grid) { return ListGrid::IsEmpty(grid); }
+inline unsigned SelectionColor(const QTableView* grid) { return ListGrid::SelectionColor(grid); }
+inline void SetEmptyState(QTableView* grid) { ListGrid::SetEmptyState(grid); }
+inline void SetFilledState(QTableView* grid, unsigned selColor = kSelButtonShadow)
 {
     ListGrid::SetHighlight(grid, 1, selColor);
 }
-inline int SelectedRow(const QTableWidget* grid) { return ListGrid::SelectedRow(grid); }
-inline QString SelectedText(const QTableWidget* grid, int column) { return ListGrid::SelectedText(grid, column); }
+inline int SelectedRow(const QTableView* grid) { return ListGrid::SelectedRow(grid); }
+inline QString SelectedText(const QTableView* grid, int column) { return ListGrid::SelectedText(grid, column); }
 
-// Writes the list cells of a table row from the current record of rs (a query
-// of at least ListColumns()). keepReportDate leaves the date column as it is.
-void FillRow(QTableWidget* grid, int tableRow, const RecordSet& rs, bool keepReportDate = false);
-// Makes one table row per record and fills them all. The cells keep rs and
-// make their texts when read.
-void FillRows(QTableWidget* grid, const RecordSetPtr& rs);
+// One row per record of rs, in the filled state with the first row selected;
+// the empty state when rs has no records.
+void FillRows(QTableView* grid, const RecordSetPtr& rs);
 // Age as plain decimal text: 30.0 reads "30".
 QString AgeText(const QVariant& age);
 // The report date as the list shows it, "yyyy-MM-dd".
@@ -69,10 +119,10 @@ QueryResult ReadRow(qint64 key);
 // insert takes the blank row of an empty list, which turns filled with the
 // selection colour button face, or a new last row, and selects it. An update
 // rewrites the report's row (the selected one) and keeps its report date column.
-void WriteSavedRow(QTableWidget* grid, const RecordSet& rs, bool insert);
+void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert);
 // The row that lists report key: the selected row when it does, else the first
 // that does; -1 when the list does not show it.
-int RowOfReport(const QTableWidget* grid, const QString& key);
+int RowOfReport(const QTableView* grid, const QString& key);
 // After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
-void RemoveReportRow(QTableWidget* grid, const QString& key);
+void RemoveReportRow(QTableView* grid, const QString& key);
 }

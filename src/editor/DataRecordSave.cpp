@@ -15,7 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QTableView>
 #include <exception>
 
 using namespace ReportRecord;

@@ -15,7 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTableWidget>
+#include <QTableView>
 
 using namespace ReportRecord;
 using Mmain::gRights;
@@ -185,7 +185,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 
 void ViewFromMainList()
 {
-    const QTableWidget* grid = Openers::MainReportList();
+    const QTableView* grid = Openers::MainReportList();
     if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
         return;
@@ -196,7 +196,7 @@ void ViewFromMainList()
 
 void ModifyFromMainList()
 {
-    const QTableWidget* grid = Openers::MainReportList();
+    const QTableView* grid = Openers::MainReportList();
     if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), QStringLiteral("错误"));
         return;
@@ -210,10 +210,10 @@ void ModifyFromMainList()
     LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::Modify);
 }
 
-void QueryView(const QTableWidget* MGrid)
+void QueryView(const QTableView* MGrid)
 {
     const QString key = MGrid && !ListGrid::IsEmpty(MGrid)
-                            ? ListGrid::Cell(MGrid, MGrid->currentRow(), 21)
+                            ? ListGrid::Cell(MGrid, ListGrid::CurrentRow(MGrid), 21)
                             : QString();
     if (key.isEmpty()) {
         MessageBox::information(QStringLiteral("当前没有查询数据"), QStringLiteral("提示"));
@@ -223,7 +223,7 @@ void QueryView(const QTableWidget* MGrid)
 }
 
 namespace {
-bool related(const QTableWidget* grid, Variant v)
+bool related(const QTableView* grid, Variant v)
 {
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
@@ -236,6 +236,6 @@ bool related(const QTableWidget* grid, Variant v)
 }
 }
 
-bool RelatedCopy(const QTableWidget* grid) { return related(grid, Variant::Copy); }
-bool RelatedView(const QTableWidget* grid) { return related(grid, Variant::RelatedView); }
+bool RelatedCopy(const QTableView* grid) { return related(grid, Variant::Copy); }
+bool RelatedView(const QTableView* grid) { return related(grid, Variant::RelatedView); }
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-class QTableWidget;
+class QTableView;
 
 // Opens a stored report in the editor: one loader with five entry points.
 namespace ReportLoader {
@@ -14,13 +14,13 @@ void ViewFromMainList();
 void ModifyFromMainList();
 
 // The query window's view command: the grid's current row, key in column 21.
-void QueryView(const QTableWidget* MGrid);
+void QueryView(const QTableView* MGrid);
 
 // The related-records window's copy and view commands on its selected row
 // (key in column 7). They work on the open editor; true when the load
 // succeeded and the related-records window should now close.
-bool RelatedCopy(const QTableWidget* grid);
-bool RelatedView(const QTableWidget* grid);
+bool RelatedCopy(const QTableView* grid);
+bool RelatedView(const QTableView* grid);
 
 // Reads the row with this key into the editor and sets it up for the variant.
 // False (after a message) when the row could not be read.

@@ -16,7 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include <csignal>
@@ -129,7 +129,7 @@ private slots:
 
         addReport(QStringLiteral("B2"));
         window_->LoadDayList(kToday);
-        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 2);
+        QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
 
         FileDialogs::queueAnswer(backup);
         window_->还原数据_Click();
@@ -138,8 +138,8 @@ private slots:
         QCOMPARE(readBytes(AppPaths::databaseFile()), saved);
         QCOMPARE(reportCount(), 1);
         // The list shows the restored day at once.
-        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 1);
-        QCOMPARE(window_->MSHFlexGrid1->item(0, 0)->text(), QStringLiteral("B1"));
+        QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 1);
+        QCOMPARE(ListGrid::Cell(window_->MSHFlexGrid1, 0, 0), QStringLiteral("B1"));
         QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
     }
 
@@ -186,7 +186,7 @@ private slots:
         window_->还原数据_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QCOMPARE(reportCount(), 401);
-        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 400);
+        QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 400);
         QCOMPARE(window_->DTPicker1->date(), QDate(2024, 5, 1));
     }
 
@@ -235,7 +235,7 @@ private slots:
         addReport(QStringLiteral("B2"));
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '1'), ('s2', '99')")));
         window_->LoadDayList(kToday);
-        QCOMPARE(window_->MSHFlexGrid1->rowCount(), 2);
+        QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
 
         MessageBox::queueAnswer(MessageBox::Answer::No);
         window_->清空数据_Click();

@@ -3,6 +3,7 @@
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
 #include "core/Openers.h"
+#include "core/ReportList.h"
 #include "editor/DataRecord.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -13,7 +14,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QTableView>
+
+#include <memory>
 #include <QtTest>
 
 namespace kit {
@@ -36,31 +39,18 @@ inline void closeEditor()
     ed.ButtnBack_Click();
 }
 
-// A report list like the main window's: 12 columns, empty state with one blank row.
+// The main window's report list on its own, in the empty state.
 struct FakeList {
-    QTableWidget grid;
-    FakeList()
-    {
-        grid.setColumnCount(12);
-        grid.setRowCount(1);
-        grid.setProperty("HighLight", 0);
-        grid.setProperty("BackColorSel", 0x00FFFFFFu);
-        Openers::SetMainReportList(&grid);
-    }
+    std::unique_ptr<QTableView> grid{ReportList::CreateView(nullptr)};
+    FakeList() { Openers::SetMainReportList(grid.get()); }
     ~FakeList() { Openers::SetMainReportList(nullptr); }
+    // Lists a report (its doctor and key only) as the selected row.
     void addRow(qint64 key, const QString& doctor)
     {
-        if (grid.property("HighLight").toInt() == 0) {
-            grid.setRowCount(0);
-            grid.setProperty("HighLight", 1);
-        }
-        const int r = grid.rowCount();
-        grid.setRowCount(r + 1);
-        for (int c = 0; c < 12; ++c)
-            grid.setItem(r, c, new QTableWidgetItem(QString()));
-        grid.item(r, 9)->setText(doctor);
-        grid.item(r, 11)->setText(QString::number(key));
-        grid.setCurrentCell(r, 0);
+        const int r = ListGrid::NewRow(grid.get(), ListGrid::kSelButtonShadow);
+        setCell(r, ReportList::kDoctorColumn, doctor);
+        setCell(r, ReportList::kKeyColumn, QString::number(key));
+        ListGrid::SelectRow(grid.get(), r);
     }
     // Lists a stored report and opens the editor on it, to view or to modify.
     DataRecord& open(qint64 key, const QString& doctor, bool modify)
@@ -69,7 +59,13 @@ struct FakeList {
         Openers::EditorOpenFromMainList(modify);
         return DataRecord::instance();
     }
-    QString cell(int r, int c) const { return grid.item(r, c) ? grid.item(r, c)->text() : QString(); }
+    QString cell(int r, int c) const { return ListGrid::Cell(grid.get(), r, c); }
+    void setCell(int r, int c, const QString& text) { ListGrid::SetCell(grid.get(), r, c, text); }
+    int rows() const { return ListGrid::RowCount(grid.get()); }
+    int currentRow() const { return ListGrid::CurrentRow(grid.get()); }
+    void select(int r) { ListGrid::SelectRow(grid.get(), r); }
+    int highlight() const { return grid->property("HighLight").toInt(); }
+    unsigned selectionColor() const { return ListGrid::SelectionColor(grid.get()); }
 };
 
 inline QByteArray jpegBytes(int w, int h, QColor c)

@@ -220,15 +220,15 @@ private slots:
         QVERIFY(!key1.isEmpty());
         QCOMPARE(kit::storedRow(key1.toLongLong())->field(ReportRecord::times).toDouble(), 12.5);
         // The blank row of the empty list became the new row, selected.
-        QCOMPARE(list.grid.rowCount(), 1);
-        QCOMPARE(list.grid.property("HighLight").toInt(), 1);
-        QCOMPARE(list.grid.property("BackColorSel").toUInt(), 0x8000000Fu);
+        QCOMPARE(list.rows(), 1);
+        QCOMPARE(list.highlight(), 1);
+        QCOMPARE(list.selectionColor(), 0x8000000Fu);
         const QStringList row = {QStringLiteral("X100"), QStringLiteral("42岁"), QStringLiteral("M-9"),
                                  QStringLiteral("2025-03-04"), QStringLiteral("admin"), QStringLiteral("未见异常"), key1};
         const int cols[] = {0, 3, 6, 8, 9, 10, 11};
         for (int i = 0; i < row.size(); ++i)
             QCOMPARE(list.cell(0, cols[i]), row[i]);
-        QCOMPARE(list.grid.currentRow(), 0);
+        QCOMPARE(list.currentRow(), 0);
         // Viewing state.
         QVERIFY(!ed.editing());
         QVERIFY(ed.ButtnNew->isEnabled() && ed.ButtnEnable->isEnabled() && ed.ButtnDel->isEnabled());
@@ -238,13 +238,13 @@ private slots:
         ed.ButtnNew_Click();
         kit::typeRecord(ed, QStringLiteral("X101"), QStringLiteral("赵六"));
         ed.ButtnSave_Click();
-        QCOMPARE(list.grid.rowCount(), 2);
-        QCOMPARE(list.grid.currentRow(), 1);
+        QCOMPARE(list.rows(), 2);
+        QCOMPARE(list.currentRow(), 1);
         QVERIFY(ed.UpdateIdout() != key1);
 
         // An update of an older report rewrites its row but keeps the date column.
-        list.grid.setCurrentCell(0, 0);
-        list.grid.item(0, 8)->setText(QStringLiteral("2020-01-01"));
+        list.select(0);
+        list.setCell(0, 8, QStringLiteral("2020-01-01"));
         ed.setUpdateId(key1);
         ed.ButtnEnable_Click();
         QCOMPARE(ed.savebj(), QStringLiteral("update"));
@@ -299,7 +299,7 @@ private slots:
         QVERIFY(ed.editing());
         QCOMPARE(ed.savebj(), QStringLiteral("insert"));
         QCOMPARE(ed.UpdateIdout(), QString());
-        QCOMPARE(list.grid.property("HighLight").toInt(), 0);
+        QCOMPARE(list.highlight(), 0);
         // Put the file back: the retry stores one row with both pictures.
         QVERIFY(QFile::copy(good, ed.Picload[1]->Tag));
         MessageBox::clearShown();
@@ -358,10 +358,10 @@ private slots:
         s.data->moveNext();
         QVERIFY(s.data->isNull(0));
         // The only listed report is gone: one blank row in the empty state.
-        QCOMPARE(list.grid.rowCount(), 1);
+        QCOMPARE(list.rows(), 1);
         QCOMPARE(list.cell(0, 11), QString());
-        QCOMPARE(list.grid.property("HighLight").toInt(), 0);
-        QCOMPARE(list.grid.property("BackColorSel").toUInt(), 0x00FFFFFFu);
+        QCOMPARE(list.highlight(), 0);
+        QCOMPARE(list.selectionColor(), 0x00FFFFFFu);
         // The editor is empty and read-only; only New is left.
         QCOMPARE(ed.UpdateIdout(), QString());
         QCOMPARE(ed.Text1->text(), QString());
@@ -393,13 +393,13 @@ private slots:
         QCOMPARE(kit::countReports(), 2);
         kit::closeEditor();
         // Opened from elsewhere (no list update): the list stays as it is.
-        list.grid.setCurrentCell(0, 0);
+        list.select(0);
         Openers::EditorOpenFromMainList(false);
         ed.setUpdateTable(false);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
         QCOMPARE(kit::countReports(), 1);
-        QCOMPARE(list.grid.rowCount(), 2);
+        QCOMPARE(list.rows(), 2);
     }
 
     void deleteRollsBackWithoutStudyTable()
@@ -413,7 +413,7 @@ private slots:
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
         QVERIFY(lastText().contains(QStringLiteral("Study")));
         QCOMPARE(kit::countReports(), 1);
-        QVERIFY(list.grid.rowCount() == 1 && list.cell(0, 11) == QString::number(key));
+        QVERIFY(list.rows() == 1 && list.cell(0, 11) == QString::number(key));
         QVERIFY(ed.UpdateIdout() == QString::number(key) && ed.Text1->text() == QStringLiteral("R1"));
     }
 

@@ -6,6 +6,7 @@
 #include "platform/Environment.h"
 #include "support/TestFolder.h"
 
+#include <QTableWidget>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -200,7 +201,7 @@ private slots:
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
         QVERIFY(shown_.isEmpty() && QFileInfo::exists(rpt));   // no files touched
         // A key cell that is no number never reaches SQL.
-        list.grid.item(0, 11)->setText(QStringLiteral("1 OR 1=1"));
+        list.setCell(0, 11, QStringLiteral("1 OR 1=1"));
         MessageBox::clearShown();
         Openers::EditorOpenFromMainList(false);
         QCOMPARE(lastText(), QStringLiteral("没有符合条件的数据返回"));
@@ -271,7 +272,7 @@ private slots:
         ed.Text2->setText(QStringLiteral("辛二"));
         ed.ButtnSave_Click();
         QVERIFY2(!lastText().contains(QStringLiteral("错误")), qPrintable(lastText()));
-        QVERIFY(mainList.grid.property("HighLight").toInt() == 0 && mainList.cell(0, 1).isEmpty());
+        QVERIFY(mainList.highlight() == 0 && mainList.cell(0, 1).isEmpty());
     }
 
     void relatedCopyAndView()
