@@ -15,44 +15,19 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QtTest>
 
-#include <random>
-
 namespace {
-// Deadline for anything the tests wait for: frames, the discoverer. Generous,
+// Deadline for anything the tests wait for (frames). Generous,
 // so that a machine busy with other tests only makes them slower.
 constexpr int kWaitMs = 60000;
 
 void setVideo(const char* key, const QString& value)
 {
     QVERIFY(Modini::SetIniValue(QStringLiteral("video"), QString::fromLatin1(key), value));
-}
-
-// The sizes of the video frames an AVI's idx1 index lists, in order.
-QList<quint32> aviFrameSizes(const QByteArray& all)
-{
-    QList<quint32> sizes;
-    // The top-level chunks after "RIFF" <size> "AVI ".
-    for (qsizetype at = 12; at + 8 <= all.size();) {
-        const QByteArray id = all.mid(at, 4);
-        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
-        if (id == "idx1") {
-            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16) {
-                const QByteArray ckid = all.mid(e, 4);
-                if (ckid == "00dc" || ckid == "00db")
-                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
-            }
-            break;
-        }
-        at += 8 + qsizetype(size) + (size & 1);
-    }
-    return sizes;
 }
 
 QByteArray contents(const QString& path)
@@ -67,7 +42,18 @@ QByteArray contents(const QString& path)
 QList<quint32> checkAviFinalised(const QString& path)
 {
     const QByteArray all = contents(path);
-    const QList<quint32> sizes = aviFrameSizes(all);
+    QList<quint32> sizes;
+    // The top-level chunks after "RIFF" <size> "AVI "; idx1 entries are 16 bytes, the size last.
+    for (qsizetype at = 12; at + 8 <= all.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
+        if (all.mid(at, 4) == "idx1") {
+            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16)
+                if (all.mid(e, 4) == "00dc" || all.mid(e, 4) == "00db")
+                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
+            break;
+        }
+        at += 8 + qsizetype(size) + (size & 1);
+    }
     [&] {
         QVERIFY2(all.size() > 1000 && all.startsWith("RIFF") && all.mid(8, 4) == "AVI ", qPrintable(path));
         // The muxer rewrites the RIFF size at the end: nothing else is in the file.
@@ -79,32 +65,6 @@ QList<quint32> checkAviFinalised(const QString& path)
         QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
     }();
     return sizes;
-}
-
-// The duration gst-discoverer-1.0 reports, in seconds (negative when none).
-double discoveredSeconds(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("gst-discoverer-1.0"), {QStringLiteral("-t"), QString::number(kWaitMs / 1000), path});
-    if (!p.waitForFinished(2 * kWaitMs))
-        return -1;
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Duration: (\\d+):(\\d+):(\\d+\\.\\d+)")).match(out);
-    if (!m.hasMatch())
-        return -1;
-    return m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 + m.captured(3).toDouble();
-}
-
-// A noisy picture, different for each seed.
-QImage noisyPicture(int seed, int w = 200, int h = 150)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    std::mt19937 gen{quint32(seed)};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb(int(gen() % 256), (x + y + seed * 40) % 256, int(gen() % 64)));
-    return img;
 }
 
 // The JPEG (quality 90) of what the BMP file holds.
@@ -125,10 +85,8 @@ void recordFor(QvVFW& v, int frames)
 QList<quint32> recordTo(QvVFW& v, const QString& path, int frames)
 {
     v.setAviFileName(path);
-    if (!v.StartRecording()) {
-        QTest::qFail("the recording did not start", __FILE__, __LINE__);
-        return {};
-    }
+    if (!v.StartRecording())
+        return QTest::qFail("the recording did not start", __FILE__, __LINE__), QList<quint32>();
     recordFor(v, frames);
     v.StopRecording();
     return checkAviFinalised(path);
@@ -140,10 +98,7 @@ void answerNext(F f)
 {
     Opener::setHook([f](QDialog* dlg) {
         auto* d = qobject_cast<D*>(dlg);
-        if (!d)
-            return int(QDialog::Rejected);
-        f(d);
-        return d->result();
+        return d ? (f(d), d->result()) : int(QDialog::Rejected);
     });
 }
 }
@@ -175,12 +130,9 @@ private slots:
         v.resize(160, 120);
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         // Nothing connected, no frame: nothing is written.
-        QVERIFY(!v.SaveFrame());
-        QVERIFY(!QFileInfo::exists(v.FrameFileName()));
+        QVERIFY(!v.SaveFrame() && !QFileInfo::exists(v.FrameFileName()));
 
-        QVERIFY(v.Connect() && v.isConnected());
-        QCOMPARE(v.currentSource(), VideoSettings::testPattern());
-        QVERIFY(v.waitForFrame(0, kWaitMs));
+        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
         const QImage first = v.currentFrame();
         QCOMPARE(first.size(), QSize(320, 240));
         QVERIFY(v.waitForFrame(v.framesReceived() + 2, kWaitMs));
@@ -189,204 +141,128 @@ private slots:
         // The live picture is painted, stretched into the control.
         const QImage shot = v.grab().toImage();
         shot.save(testOutputFolder() + QStringLiteral("/video_live.png"));
-        int lit = 0;
-        for (int y = 0; y < shot.height(); y += 4)
-            for (int x = 0; x < shot.width(); x += 4)
-                lit += qGray(shot.pixel(x, y)) > 100;
-        QVERIFY(lit > 0);
+        QImage black(shot.size(), shot.format());
+        black.fill(Qt::black);
+        QVERIFY(shot != black);
 
-        // The frame saved, and the capture's next step: the JPEG beside it, showing the same picture.
         QVERIFY(v.SaveFrame());
-        const QImage saved(v.FrameFileName());
-        QCOMPARE(saved.size(), QSize(320, 240));
-        QVERIFY(ConvertBmpToJpg(v.FrameFileName()));
-        const QImage jpg(tf->file(QStringLiteral("img/image1.jpg")));
-        QCOMPARE(jpg.size(), QSize(320, 240));
-        for (const QPoint pt : {QPoint(5, 5), QPoint(160, 120), QPoint(300, 200)})
-            QVERIFY(qAbs(qGray(jpg.pixel(pt)) - qGray(saved.pixel(pt))) < 40);
+        QCOMPARE(QImage(v.FrameFileName()).size(), QSize(320, 240));
 
         // A file that cannot be written; a switched-off video.
         v.setFrameFileName(tf->file(QStringLiteral("missing/image2.bmp")));
         QVERIFY(!v.SaveFrame());
         v.Disconnect();
-        QVERIFY(!v.isConnected());
         v.setFrameFileName(tf->file(QStringLiteral("img/image3.bmp")));
-        QVERIFY(!v.SaveFrame());
+        QVERIFY(!v.isConnected() && !v.SaveFrame());
     }
 
-    // The capture's JPEG is encoded from the frame while the BMP is written;
-    // whatever happens to the BMP before the conversion, the JPEG is always
-    // the one of the file as the conversion finds it.
+    // The capture's JPEG is encoded from the frame while the BMP is written; a
+    // BMP changed before the conversion still gets the JPEG of what it holds.
     void captureConvertsWhatTheFileHolds()
     {
-        QvVFW v;   // not connected: the frames are handed in
+        QvVFW v;   // not connected: the frame is handed in
         const QString bmp = tf->file(QStringLiteral("img/image1.bmp"));
         const QString jpg = tf->file(QStringLiteral("img/image1.jpg"));
         v.setFrameFileName(bmp);
-        const QImage a = noisyPicture(1), b = noisyPicture(2);
-        v.presentFrame(a);
-        QCOMPARE(v.framesReceived(), quint64(1));
-        QCOMPARE(v.currentFrame().convertToFormat(QImage::Format_RGB32), a);
-
-        QVERIFY(v.SaveFrame());
-        QVERIFY(ConvertBmpToJpg(bmp));
+        QImage pic(200, 150, QImage::Format_RGB32);
+        for (int y = 0; y < pic.height(); ++y)
+            for (int x = 0; x < pic.width(); ++x)
+                pic.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x + y) % 256, (x * y) % 64));
+        v.presentFrame(pic);
+        QVERIFY(v.SaveFrame() && ConvertBmpToJpg(bmp));
         const QByteArray jpegA = contents(jpg);
-        QVERIFY(jpegA.startsWith("\xff\xd8"));
         QCOMPARE(jpegA, jpegOfFile(bmp));
 
-        // Changed after the save: one pixel byte in place (the modification time put back), or
-        // another picture of the same size over it. The JPEG is the one of the file.
-        for (bool wholePicture : {false, true}) {
-            QVERIFY(v.SaveFrame());
-            if (wholePicture) {
-                QVERIFY(BmpFile::write24(b, bmp));
-            } else {
-                const QDateTime modified = QFileInfo(bmp).lastModified();
-                QFile f(bmp);
-                char c = 0;
-                QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(f.size() / 2) && f.getChar(&c));
-                QVERIFY(f.seek(f.size() / 2) && f.putChar(char(~c)) && f.flush());
-                QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
-            }
-            QVERIFY(ConvertBmpToJpg(bmp));
-            QCOMPARE(contents(jpg), jpegOfFile(bmp));
-            QVERIFY(contents(jpg) != jpegA);
-        }
-
-        // Cut short inside its header: no longer a picture, and no JPEG of the frame is written.
-        const QByteArray jpegB = contents(jpg);
+        // One pixel byte changed in place after the save, the modification time put back.
         QVERIFY(v.SaveFrame());
-        QVERIFY(QFile::resize(bmp, 40));
-        int raised = 0;
-        try {
-            ConvertBmpToJpg(bmp);
-        } catch (const ImagingError& e) {
-            raised = e.number;
-        }
-        QCOMPARE(raised, 481);
-        QCOMPARE(contents(jpg), jpegB);
-
-        // Two frames saved before either is converted: each JPEG shows its own file.
-        const QString bmp2 = tf->file(QStringLiteral("img/image2.bmp"));
-        const QString bmp3 = tf->file(QStringLiteral("img/image3.bmp"));
-        for (const auto& [frame, file] : {std::pair{b, bmp2}, std::pair{a, bmp3}}) {
-            v.presentFrame(frame);
-            v.setFrameFileName(file);
-            QVERIFY(v.SaveFrame());
-        }
-        QVERIFY(ConvertBmpToJpg(bmp2) && ConvertBmpToJpg(bmp3));
-        QCOMPARE(contents(tf->file(QStringLiteral("img/image2.jpg"))), jpegOfFile(bmp2));
-        QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
-
-        // A frame that could not be saved leaves the old BMP to be converted.
-        v.presentFrame(b);
-        v.setFrameFileName(tf->file(QStringLiteral("missing/image4.bmp")));
-        QVERIFY(!v.SaveFrame());
-        QVERIFY(ConvertBmpToJpg(bmp3));
-        QCOMPARE(contents(tf->file(QStringLiteral("img/image3.jpg"))), jpegA);
+        const QDateTime modified = QFileInfo(bmp).lastModified();
+        QFile f(bmp);
+        char c = 0;
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(f.size() / 2) && f.getChar(&c));
+        QVERIFY(f.seek(f.size() / 2) && f.putChar(char(~c)) && f.flush());
+        QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY(ConvertBmpToJpg(bmp));
+        QVERIFY(contents(jpg) != jpegA);
+        QCOMPARE(contents(jpg), jpegOfFile(bmp));
     }
 
+    // Every way a recording ends completes the file: stopped, the video switched off, the window closed.
     void recordingIsFinalised()
     {
-        QvVFW v;
+        auto window = std::make_unique<QvVFW>();
+        QvVFW& v = *window;
         const QString avi = tf->file(QStringLiteral("rec.avi"));
         v.setAviFileName(avi);
         QVERIFY(!v.StartRecording());   // not connected
-        QVERIFY(v.Connect());
-        QVERIFY(v.StartRecording() && v.isRecording());
+        QVERIFY(v.Connect() && v.StartRecording() && v.isRecording());
         QVERIFY(!v.StartRecording());   // one recording at a time
         recordFor(v, 30);               // about one second
         v.StopRecording();
         QVERIFY(!v.isRecording() && v.isConnected());
-        const QList<quint32> mjpeg = checkAviFinalised(avi);
-        QVERIFY(!QTest::currentTestFailed());
-        for (quint32 size : mjpeg)
+        for (quint32 size : checkAviFinalised(avi))
             QVERIFY(size > 0 && size < 320 * 240 * 3);
-        QVERIFY(discoveredSeconds(avi) > 0.0);
 
-        // The live picture went on, and a second recording works (uncompressed this time).
-        const quint64 seen = v.framesReceived();
-        QVERIFY(v.waitForFrame(seen, kWaitMs));
+        // Uncompressed: each frame a whole BGR picture (how many go in depends on the machine's load).
         setVideo("codec", QStringLiteral("raw"));
         const QString raw = tf->file(QStringLiteral("raw.avi"));
-        // How many frames went in depends on the machine's load; each is a whole BGR picture.
         for (quint32 size : recordTo(v, raw, 5))
             QCOMPARE(size, quint32(320 * 240 * 3));
-        QVERIFY(!QTest::currentTestFailed());
-
         // Recording again to the same file replaces it: a complete file of the
         // new (compressed) recording, nothing left of the old one.
         setVideo("codec", QStringLiteral("mjpeg"));
         for (quint32 size : recordTo(v, raw, 3))
             QVERIFY(size < 320 * 240 * 3);
-        QVERIFY(!QTest::currentTestFailed());
-        QVERIFY(discoveredSeconds(raw) > 0.0);
 
-        // Stopped at once, before any frame went in: an AVI without frames, and
-        // the control records on.
+        // Stopped at once, before any frame went in: an AVI without frames, and the control records on.
         const QString none = tf->file(QStringLiteral("none.avi"));
         v.setAviFileName(none);
         QVERIFY(v.StartRecording());
         v.StopRecording();
-        QVERIFY(!v.isRecording());
-        QCOMPARE(contents(none).left(4), QByteArray("RIFF"));
-        recordTo(v, raw, 3);
+        QVERIFY(!v.isRecording() && contents(none).startsWith("RIFF"));
+
+        const QString off = tf->file(QStringLiteral("off.avi"));
+        v.setAviFileName(off);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 10);
+        v.Disconnect();
+        QVERIFY(!v.isRecording() && !v.isConnected());
+        checkAviFinalised(off);
+        QVERIFY(v.Connect() && !v.isRecording());   // switched on again: not recording
+
+        const QString closed = tf->file(QStringLiteral("closed.avi"));
+        v.setAviFileName(closed);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 10);
+        window.reset();
+        checkAviFinalised(closed);
     }
 
-    void recordingToUnwritablePathFails()
+    void failedRecordingKeepsTheLivePicture()
     {
         QvVFW v;
         QVERIFY(v.Connect());
         v.setAviFileName(tf->file(QStringLiteral("no/such/folder/x.avi")));
         QVERIFY(!v.StartRecording() && !v.isRecording());
-        // The live picture is not disturbed.
         QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
-        v.setAviFileName(QString());
-        QVERIFY(!v.StartRecording());
 
         // A file that takes no data (a full disk): the recording fails, its
         // stop comes back, and the live picture and the captures go on.
-        if (QFileInfo(QStringLiteral("/dev/full")).isWritable()) {
-            QSignalSpy errors(&v, &QvVFW::errorOccurred);
-            v.setAviFileName(QStringLiteral("/dev/full"));
-            QVERIFY(v.StartRecording());   // the file opens; writing fails
-            QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
-            // Frames keep coming while the failed branch still hangs on the stream.
-            recordFor(v, 10);
-            QVERIFY(!v.lastError().isEmpty());
-            v.StopRecording();
-            QVERIFY(!v.isRecording() && v.isConnected());
-            QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
-            v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
-            QVERIFY(v.SaveFrame());
-            recordTo(v, tf->file(QStringLiteral("after.avi")), 5);   // and the next recording works
-        }
-    }
-
-    void switchingOffWhileRecordingFinalises()
-    {
-        const QString avi = tf->file(QStringLiteral("off.avi"));
-        {
-            QvVFW v;
-            v.setAviFileName(avi);
-            QVERIFY(v.Connect() && v.StartRecording());
-            recordFor(v, 10);
-            v.Disconnect();
-            QVERIFY(!v.isRecording() && !v.isConnected());
-            checkAviFinalised(avi);
-            // Switched on again: not recording.
-            QVERIFY(v.Connect() && !v.isRecording());
-        }
-
-        // The window going away while recording completes the file too.
-        const QString avi2 = tf->file(QStringLiteral("closed.avi"));
-        auto* v = new QvVFW;
-        v->setAviFileName(avi2);
-        QVERIFY(v->Connect() && v->StartRecording());
-        recordFor(*v, 10);
-        delete v;
-        checkAviFinalised(avi2);
-        QVERIFY(discoveredSeconds(avi2) > 0.0);
+        if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+            QSKIP("no /dev/full to write to");
+        QSignalSpy errors(&v, &QvVFW::errorOccurred);
+        v.setAviFileName(QStringLiteral("/dev/full"));
+        QVERIFY(v.StartRecording());   // the file opens; writing fails
+        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+        // Frames keep coming while the failed branch still hangs on the stream.
+        recordFor(v, 10);
+        QVERIFY(!v.lastError().isEmpty());
+        v.StopRecording();
+        QVERIFY(!v.isRecording() && v.isConnected());
+        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+        v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+        QVERIFY(v.SaveFrame());
+        recordTo(v, tf->file(QStringLiteral("after.avi")), 5);   // and the next recording works
     }
 
     // A camera unplugged while streaming: the live picture stops, frames can no
@@ -406,11 +282,8 @@ private slots:
         v.failSourceForTest();
         QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
         QVERIFY(!v.lastError().isEmpty());
-        QVERIFY(v.currentFrame().isNull() && !v.SaveFrame());
-        QVERIFY(!QFileInfo::exists(bmp));
-        // The panel no longer shows a picture.
-        const QImage shot = v.grab().toImage();
-        QCOMPARE(shot.pixel(80, 60), qRgb(0, 0, 0));
+        QVERIFY(v.currentFrame().isNull() && !v.SaveFrame() && !QFileInfo::exists(bmp));
+        QCOMPARE(v.grab().toImage().pixel(80, 60), qRgb(0, 0, 0));   // no picture shown
         QVERIFY(v.isRecording());
         v.StopRecording();
         QVERIFY(!v.isRecording());
@@ -421,10 +294,8 @@ private slots:
         QVERIFY(!v.StartRecording() && !QFileInfo::exists(avi2));
         // Switched off and on again, the video runs.
         v.Disconnect();
-        QVERIFY(v.Connect());
-        QVERIFY(v.lastError().isEmpty());
-        QVERIFY(v.waitForFrame(0, kWaitMs));
-        QVERIFY(v.SaveFrame());
+        QVERIFY(v.Connect() && v.lastError().isEmpty());
+        QVERIFY(v.waitForFrame(0, kWaitMs) && v.SaveFrame());
         QCOMPARE(QImage(bmp).size(), QSize(320, 240));
 
         // Lost while recording, then switched off.
@@ -436,53 +307,30 @@ private slots:
         checkAviFinalised(avi2);
     }
 
-    void missingDeviceFailsToConnect()
+    // A device that is not there, or a path that is no capture device, fails to
+    // connect; the source dialog still lists the configured one.
+    void absentDeviceAndSettingsDialogs()
     {
         QvVFW v;
-        setVideo("device", QStringLiteral("/dev/video-not-there"));
-        QVERIFY(!v.Connect() && !v.isConnected());
-        // A path that is no capture device.
-        setVideo("device", QStringLiteral("/dev/null"));
-        QVERIFY(!v.Connect() && !v.isConnected());
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
-        QVERIFY(!v.SaveFrame());
+        for (const char* device : {"/dev/null", "/dev/video-not-there"}) {
+            setVideo("device", QString::fromLatin1(device));
+            QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
+        }
         v.Disconnect();   // harmless when not connected
         v.StopRecording();
-    }
-
-    void sourceDialog()
-    {
-        setVideo("device", QStringLiteral("/dev/video-not-there"));
-        QvVFW v;
         answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
-            // The configured camera is listed although absent; the test pattern comes first.
             QCOMPARE(d->ComboDevice->itemData(0).toString(), VideoSettings::testPattern());
             QCOMPARE(d->ComboDevice->currentData().toString(), QStringLiteral("/dev/video-not-there"));
-            d->grab().save(testOutputFolder() + QStringLiteral("/video_source_dialog.png"));
             d->ComboDevice->setCurrentIndex(0);
             d->ButtnOk->click();
         });
         v.ShowSourceDialog();
-        QCOMPARE(Modini::GetIniValue(QStringLiteral("video"), QStringLiteral("device")), VideoSettings::testPattern());
-        QVERIFY(v.Connect());
+        QCOMPARE(VideoSettings::load().device, VideoSettings::testPattern());
 
-        // Cancel writes nothing.
-        answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
-            d->ComboDevice->setCurrentIndex(d->ComboDevice->count() - 1);
-            d->ButtnCancel->click();
-        });
-        v.ShowSourceDialog();
-        QCOMPARE(Modini::GetIniValue(QStringLiteral("video"), QStringLiteral("device")), VideoSettings::testPattern());
-    }
-
-    void formatDialogAppliesAtOnce()
-    {
-        QvVFW v;
         QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
-            QCOMPARE(d->ComboRate->currentData().toInt(), 30);
-            d->grab().save(testOutputFolder() + QStringLiteral("/video_format_dialog.png"));
             d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
             // The rate list follows the size; the chosen rate is kept where offered.
             QCOMPARE(d->ComboRate->currentData().toInt(), 30);
@@ -491,34 +339,19 @@ private slots:
         });
         v.ShowFormatDialog();
         const VideoSettings s = VideoSettings::load();
-        QCOMPARE(QSize(s.width, s.height), QSize(640, 480));
-        QCOMPARE(s.fps, 15);
+        QVERIFY(s.width == 640 && s.height == 480 && s.fps == 15);
         QVERIFY(v.isConnected() && v.waitForFrame(0, kWaitMs));   // the video runs on in the new size
         QCOMPARE(v.currentFrame().size(), QSize(640, 480));
-    }
 
-    void compressionDialog()
-    {
-        QvVFW v;
+        // The quality is only for compressed video.
         answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
-            QVERIFY(d->OptionMjpeg->isChecked() && d->SpinQuality->value() == 85);
-            d->grab().save(testOutputFolder() + QStringLiteral("/video_compression_dialog.png"));
+            QVERIFY(d->OptionMjpeg->isChecked() && d->SpinQuality->isEnabled());
             d->OptionRaw->setChecked(true);
             QVERIFY(!d->SpinQuality->isEnabled());
             d->ButtnOk->click();
         });
         v.ShowCompressionDialog();
         QCOMPARE(VideoSettings::load().codec, QStringLiteral("raw"));
-
-        answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
-            QVERIFY(d->OptionRaw->isChecked());
-            d->OptionMjpeg->setChecked(true);
-            QVERIFY(d->SpinQuality->isEnabled());   // the quality is only for compressed video
-            d->SpinQuality->setValue(60);
-            d->ButtnOk->click();
-        });
-        v.ShowCompressionDialog();
-        QVERIFY(VideoSettings::load().codec == QStringLiteral("mjpeg") && VideoSettings::load().quality == 60);
     }
 };
 

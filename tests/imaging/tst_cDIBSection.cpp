@@ -16,22 +16,14 @@ static const uint8_t* px(const cDIBSection& d, int x, int memRow)
 class tst_cDIBSection : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        MessageBox::setScripted(true);
-        MessageBox::clearShown();
-    }
-
     void createAndScanLines()
     {
         cDIBSection d;
-        QCOMPARE(d.hDC(), qintptr(0));
         // Rows of three bytes a pixel, padded to four.
         for (const auto& [w, bpl] : {std::pair{1, 4}, std::pair{2, 8}, std::pair{4, 12}, std::pair{7, 24}}) {
             QVERIFY(d.Create(w, 3));
             QVERIFY(d.BytesPerScanLine() == bpl && d.Width() == w);
             QCOMPARE(d.header().biSizeImage, quint32(3 * bpl));
-            QVERIFY(d.hDC() != 0 && d.hDIb() != 0 && d.DIBSectionBitsPtr() != nullptr);
         }
         // A size that is not positive makes nothing and leaves the instance empty.
         QVERIFY(!d.Create(0, 5));
@@ -40,7 +32,7 @@ private slots:
         QVERIFY(d.Resample(0, 3) == nullptr);
     }
 
-    void pictureRoundTripIsUpright()
+    void pictureInAndOut()
     {
         QImage pic(5, 4, QImage::Format_RGB32);
         pic.fill(Qt::blue);
@@ -49,14 +41,9 @@ private slots:
         pic.setPixel(4, 3, qRgb(0, 255, 0));       // green bottom-right
         cDIBSection d;
         d.CreateFromPicture(pic);
-        QCOMPARE(d.Width(), 5);
-        QCOMPARE(d.Height(), 4);
         // Bottom-up memory: the top image row is the last memory row.
-        const uint8_t* top = px(d, 0, 3);
-        QCOMPARE(int(top[0]), 0);
-        QCOMPARE(int(top[2]), 255);
-        const uint8_t* br = px(d, 4, 0);
-        QCOMPARE(int(br[1]), 255);
+        QVERIFY(px(d, 0, 3)[0] == 0 && px(d, 0, 3)[2] == 255);
+        QCOMPARE(int(px(d, 4, 0)[1]), 255);
         QCOMPARE(d.toImage().convertToFormat(QImage::Format_RGB32), pic);
 
         // Painting a block of the section.
@@ -66,40 +53,25 @@ private slots:
             QPainter p(&canvas);
             d.PaintPicture(p, 2, 3, 2, 2, 3, 2);
         }
-        QCOMPARE(canvas.pixel(2, 3), qRgb(0, 0, 255));
-        QCOMPARE(canvas.pixel(3, 4), qRgb(0, 255, 0));
+        QVERIFY(canvas.pixel(2, 3) == qRgb(0, 0, 255) && canvas.pixel(3, 4) == qRgb(0, 255, 0));
         QCOMPARE(canvas.pixel(4, 3), qRgb(255, 255, 255));
-    }
 
-    void loadBlockOfPicture()
-    {
-        // Pixel (x, y) of the source holds (x * 10, y * 10, 200).
+        // Loading a block: pixel (x, y) of the source holds (x * 10, y * 10, 200); the block
+        // at (2, 1) lands at the section's top left.
         QImage src(6, 5, QImage::Format_RGB32);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x)
                 src.setPixel(x, y, qRgb(x * 10, y * 10, 200));
-        cDIBSection d;
         QVERIFY(d.Create(3, 2));
-        // The block at (2, 1) lands at the section's top left; the rest of the
-        // section is the source's block as far as it reaches.
         d.LoadPictureBlt(src, 2, 1, -1, -1);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 3; ++x) {
-                const uint8_t* p = px(d, x, 1 - y);   // image row y is memory row 1 - y
-                QCOMPARE(int(p[0]), 200);
-                QCOMPARE(int(p[1]), (y + 1) * 10);
-                QCOMPARE(int(p[2]), (x + 2) * 10);
-            }
+        QCOMPARE(d.toImage().convertToFormat(QImage::Format_RGB32), src.copy(2, 1, 3, 2));
         // A block running off the source's edge copies only what exists.
         QVERIFY(d.Create(3, 2));
         d.LoadPictureBlt(src, 4, 4, -1, -1);
-        QCOMPARE(int(px(d, 0, 1)[2]), 40);
-        QCOMPARE(int(px(d, 1, 1)[2]), 50);
-        QCOMPARE(int(px(d, 2, 1)[2]), 0);
-        QCOMPARE(int(px(d, 0, 0)[2]), 0);
+        QVERIFY(px(d, 0, 1)[2] == 40 && px(d, 1, 1)[2] == 50 && px(d, 2, 1)[2] == 0 && px(d, 0, 0)[2] == 0);
     }
 
-    void resampleThreeToSix()
+    void resample()
     {
         // Blue varies by column (0, 90, 255), green by memory row (0, 60, 240).
         cDIBSection d;
@@ -117,8 +89,7 @@ private slots:
         auto same = d.Resample(3, 3);
         QVERIFY(same && std::memcmp(same->DIBSectionBitsPtr(), d.DIBSectionBitsPtr(), 3 * d.BytesPerScanLine()) == 0);
         auto r = d.Resample(6, 6);
-        QVERIFY(r);
-        QVERIFY(r->Width() == 6 && r->Height() == 6);
+        QVERIFY(r && r->Width() == 6 && r->Height() == 6);
         // Scale 2/6: targets 0..2 read columns 0 and 1, 3..5 read columns 1 and 2.
         const int expectBlue[6] = {0, 30, 60, 90, 145, 200};
         const int expectGreen[6] = {0, 20, 40, 60, 120, 180};
@@ -128,75 +99,53 @@ private slots:
                 QCOMPARE(int(px(*r, x, y)[1]), expectGreen[y]);
                 QCOMPARE(int(px(*r, x, y)[2]), 7);
             }
-    }
 
-    void resampleRoundsHalfToEven()
-    {
-        // 3 -> 4 columns: scale 0.5, so targets 1 and 3 fall half-way.
-        cDIBSection d;
+        // 3 -> 4 columns: scale 0.5, so targets 1 and 3 fall half-way and round to even.
         QVERIFY(d.Create(3, 1));
-        const int cols[3] = {0, 5, 0};
-        for (int x = 0; x < 3; ++x)
-            d.DIBSectionBitsPtr()[3 * x] = uint8_t(cols[x]);
-        auto r = d.Resample(1, 4);
-        QVERIFY(r);
-        QCOMPARE(int(px(*r, 1, 0)[0]), 2);   // 2.5 -> 2
-        QCOMPARE(int(px(*r, 2, 0)[0]), 5);
-        QCOMPARE(int(px(*r, 3, 0)[0]), 2);   // 2.5 -> 2
+        d.DIBSectionBitsPtr()[3] = 5;
+        r = d.Resample(1, 4);
+        QVERIFY(r && px(*r, 1, 0)[0] == 2 && px(*r, 2, 0)[0] == 5 && px(*r, 3, 0)[0] == 2);
+
+        // A source one pixel wide or high has no second column or row to read.
+        QImage grey(1, 5, QImage::Format_RGB32), wide(5, 1, QImage::Format_RGB32);
+        grey.fill(qRgb(77, 77, 77));
+        for (int x = 0; x < 5; ++x)
+            wide.setPixel(x, 0, qRgb(x * 50, 0, 0));
+        d.CreateFromPicture(grey);
+        r = d.Resample(10, 3);
+        QVERIFY(r && r->toImage().convertToFormat(QImage::Format_RGB32) == grey.scaled(3, 10));
+        d.CreateFromPicture(wide);
+        r = d.Resample(4, 12);
+        QVERIFY(r && px(*r, 0, 3)[2] == 0 && px(*r, 6, 3)[2] == 100);
     }
 
-    void resampleOnePixelWideOrHigh()
+    void randomFillAndClipboard()
     {
-        cDIBSection tall;
-        QVERIFY(tall.Create(1, 5));
-        for (int y = 0; y < 5; ++y)
-            std::memset(tall.DIBSectionBitsPtr() + y * 4, 77, 3);
-        auto r = tall.Resample(10, 3);
-        QVERIFY(r);
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 3; ++x)
-                QCOMPARE(int(px(*r, x, y)[0]), 77);
-
-        cDIBSection wide;
-        QVERIFY(wide.Create(5, 1));
-        wide.RandomiseBits(true);
-        auto r2 = wide.Resample(4, 12);
-        QVERIFY(r2);
-        QCOMPARE(int(px(*r2, 0, 3)[0]), int(px(wide, 0, 0)[0]));
-    }
-
-    void randomFillLeavesThePadding()
-    {
+        // A random fill leaves the padding alone.
         cDIBSection d;
         QVERIFY(d.Create(7, 9));   // 21 bytes of pixels, 3 of padding per row
-        const int bpl = d.BytesPerScanLine();
         for (int y = 0; y < 9; ++y)
-            std::memset(d.DIBSectionBitsPtr() + y * bpl + 21, 0xAB, 3);
+            std::memset(d.DIBSectionBitsPtr() + y * 24 + 21, 0xAB, 3);
         for (bool grey : {true, false}) {
             d.RandomiseBits(grey);
-            bool varied = false;
+            // Grey: three equal bytes; colour: no blue. Not all alike either way.
+            QSet<int> seen;
             for (int y = 0; y < 9; ++y) {
                 for (int x = 0; x < 7; ++x) {
                     const uint8_t* p = px(d, x, y);
-                    // Grey: three equal bytes; colour: no blue.
                     QVERIFY(grey ? p[0] == p[1] && p[1] == p[2] : p[0] == 0);
-                    varied = varied || (grey ? p[0] != px(d, 0, 0)[0] : p[1] != p[2]);
+                    seen.insert(p[1] << 8 | p[2]);
                 }
-                for (int k = 21; k < 24; ++k)
-                    QCOMPARE(int(d.DIBSectionBitsPtr()[y * bpl + k]), 0xAB);
+                QCOMPARE(QByteArray(reinterpret_cast<const char*>(px(d, 7, y)), 3), QByteArray(3, char(0xAB)));
             }
-            QVERIFY(varied);
+            QVERIFY(seen.size() > 1);
         }
-    }
 
-    void clipboard()
-    {
+        // Only the bitmap form goes to the clipboard.
+        MessageBox::setScripted(true);
+        MessageBox::clearShown();
         QClipboard* cb = QGuiApplication::clipboard();
         cb->setText(QStringLiteral("unchanged"));
-        cDIBSection d;
-        QVERIFY(d.Create(4, 3));
-        d.RandomiseBits(false);
-
         QVERIFY(!d.CopyToClipboard(true));
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().first().text,
