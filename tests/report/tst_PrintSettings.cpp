@@ -1,20 +1,24 @@
-// The print layout settings, the program's printer and reading a report for the page.
+// The print layout settings, the program's printer with its lists, and reading a report for the page.
 #include "core/ModADOconnect.h"
 #include "core/Modini.h"
 #include "editor/ReportRecord.h"
 #include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+#include "report/PrintLists.h"
 #include "report/PrintSettings.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportData.h"
 #include "support/TestFolder.h"
 
+#include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QtTest>
 
 namespace {
-void set(const char* section, const char* key, const QString& value)
+void set(const char* section, const char* key, const char* value)
 {
-    Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), value);
+    Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), QString::fromUtf8(value));
 }
 }
 
@@ -26,18 +30,19 @@ private slots:
     {
         folder_.reset(new TestFolder);
         QVERIFY(folder_->ok());
-        backend_ = std::make_shared<PdfPrinterBackend>();
-        backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
+        auto backend = std::make_shared<PdfPrinterBackend>();
         auto mono = PdfPrinterBackend::standardPrinter(QStringLiteral("黑白打印机"));
         mono.color = false;
         mono.defaultPaperCode = 11;   // A5
         mono.margins = QMarginsF(3, 4, 3, 4);
-        backend_->addPrinter(mono);
-        PdfPrinterBackend::Printer none;
+        PdfPrinterBackend::Printer none, broken;   // no paper; a paper query that fails
         none.name = QStringLiteral("无纸打印机");
         none.papers = QList<PaperInfo>();
-        backend_->addPrinter(none);
-        ProgramPrinter::setBackend(backend_);
+        broken.name = QStringLiteral("故障打印机");
+        for (const auto& printer : {PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")), mono, none, broken})
+            backend->addPrinter(printer);
+        ProgramPrinter::setBackend(backend);
+        MessageBox::clearShown();
         QVERIFY(!ReportData::loadItemCaptions(captions_).failed());
     }
     void cleanup()
@@ -48,111 +53,80 @@ private slots:
 
     void shippedFileIsComplete()
     {
-        // Every key the layout reads is in the shipped options.ini with the built-in default.
+        // Every key the layout reads is in the shipped options.ini with the built-in default,
+        // and each shipped slot names the field its item prints.
+        const IniFile shipped(AppPaths::iniFile());
         for (const QString& sk : PrintSettings::allKeys()) {
-            const QString section = sk.section(QLatin1Char('/'), 0, 0);
-            const QString key = sk.section(QLatin1Char('/'), 1);
-            QVERIFY2(IniFile(AppPaths::iniFile()).contains(section, key), qPrintable(sk));
+            const QString section = sk.section(QLatin1Char('/'), 0, 0), key = sk.section(QLatin1Char('/'), 1);
+            QVERIFY2(shipped.contains(section, key), qPrintable(sk));
             if (section != QLatin1String("rptxm"))
                 QCOMPARE(Modini::GetIniValue(section, key), PrintSettings::defaultValue(section, key));
         }
-        for (const char* k : {"bTop", "bBotton", "bLeft", "bRight", "mPrinter", "mPaper", "mColor", "mDirection",
-                              "mQuality"})
-            QVERIFY(IniFile(AppPaths::iniFile()).contains(QStringLiteral("gridprint"), QString::fromLatin1(k)));
-
-        // Each shipped slot names its item's caption and the field that item prints.
-        PrintSettings s;
-        s.load(captions_);
-        for (int slot = 1; slot <= 28; ++slot) {
+        for (int slot = 1; slot <= PrintSettings::kSlots; ++slot) {
             const QString item = Modini::GetIniValue(QStringLiteral("rptxm"), QStringLiteral("xm%1").arg(slot));
             const QString id = Modini::GetIniValue(QStringLiteral("rptxm"), QStringLiteral("id%1").arg(slot));
-            QCOMPARE(s.slotCaptions[slot - 1], item.isEmpty() ? QString() : captions_[item.toInt() - 1]);
             QCOMPARE(id, item.isEmpty() ? QString() : QString::number(ReportRecord::FieldOfItem(item.toInt())));
-            QCOMPARE(s.slotFields[slot - 1], id);
         }
-        QVERIFY(s.fonts[0].bold && s.printPictures);
     }
 
-    void fontSetOneAndSlots()
+    void readingTheLayout()
     {
-        set("font1", "mFontsize", QStringLiteral("10.5"));
-        set("font1", "mforecolor", QStringLiteral("16711680"));
-        set("font2", "mFontsize", QStringLiteral("10.5"));
-        set("font2", "mforecolor", QStringLiteral("16711681"));
-        set("font3", "mFontItalic", QStringLiteral("true"));
-        set("rptxm", "xm3", QStringLiteral("7"));
-        set("rptxm", "id3", QStringLiteral("15"));
-        set("rptxm", "xm5", QStringLiteral("7.9"));
-        set("parameter", "bpic", QStringLiteral("0"));
+        const char* const values[][3] = {
+            {"font1", "mFontsize", "10.5"}, {"font1", "mforecolor", "16711680"}, {"font2", "mFontsize", "10.5"},
+            {"font2", "mforecolor", "16711681"}, {"font3", "mFontItalic", "true"}, {"font4", "mFontBold", "也许"},
+            {"font5", "mFontname", ""}, {"rptxm", "xm3", "7"}, {"rptxm", "id3", "15"}, {"rptxm", "xm5", "7.9"},
+            {"parameter", "bLeft", "左"}, {"parameter", "hjj", "1e999"}, {"parameter", "bRight", " 20.5 "},
+            {"parameter", "LineColor", "99999999999"}, {"printer", "mPaper", "A4"}};
+        for (const auto& v : values)
+            set(v[0], v[1], v[2]);
         PrintSettings s;
         s.load(captions_);
+        // Only font set 1 (the hospital name) is kept from light colours and sizes below 12.
         QVERIFY(s.fonts[0].size == 12.0 && s.fonts[0].color == 16711680);
-        QVERIFY(s.fonts[1].size == 10.5 && s.fonts[1].color == 16711681);   // only font set 1 is corrected
-        QVERIFY(s.fonts[2].italic && !s.printPictures);
+        QVERIFY(s.fonts[1].size == 10.5 && s.fonts[1].color == 16711681);
+        QVERIFY(s.fonts[2].italic && !s.fonts[3].bold);
         QCOMPARE(s.slotCaptions[2], QStringLiteral("申请医师"));
         QCOMPARE(s.slotFields[2], QStringLiteral("15"));
         QCOMPARE(s.slotCaptions[4], QStringLiteral("申请医师"));   // whole part of 7.9
+        // Malformed or out-of-range numbers and an empty face name take their defaults.
+        QVERIFY(s.left == 15.0 && s.hjj == 3.0 && s.right == 20.5);
+        QVERIFY(s.lineColor == 0 && s.paperCode == 9);
+        QCOMPARE(s.fonts[4].name, QStringLiteral("宋体"));
 
-        set("font1", "mforecolor", QStringLiteral("16711681"));
+        set("font1", "mforecolor", "16711681");
         // An item number outside 1..23 keeps the caption of the previous load; "" clears it.
-        set("rptxm", "xm3", QStringLiteral("30"));
-        set("rptxm", "xm5", QString());
+        set("rptxm", "xm3", "30");
+        set("rptxm", "xm5", "");
         s.load(captions_);
         QCOMPARE(s.fonts[0].color, 0);
         QCOMPARE(s.slotCaptions[2], QStringLiteral("申请医师"));
         QVERIFY(s.slotCaptions[4].isEmpty());
     }
 
-    void malformedNumbersTakeDefaults()
-    {
-        set("parameter", "bLeft", QStringLiteral("左"));
-        set("parameter", "hjj", QStringLiteral("1e999"));
-        set("parameter", "bRight", QStringLiteral(" 20.5 "));
-        set("parameter", "LineColor", QStringLiteral("99999999999"));
-        set("printer", "mPaper", QStringLiteral("A4"));
-        set("font4", "mFontBold", QStringLiteral("也许"));
-        set("font5", "mFontname", QString());
-        PrintSettings s;
-        s.load(captions_);
-        QCOMPARE(s.left, 15.0);
-        QCOMPARE(s.hjj, 3.0);
-        QCOMPARE(s.right, 20.5);
-        QCOMPARE(s.lineColor, 0);
-        QCOMPARE(s.paperCode, 9);
-        QVERIFY(!s.fonts[3].bold);
-        QCOMPARE(s.fonts[4].name, QStringLiteral("宋体"));
-    }
-
     void printerSelectionAndPage()
     {
         ProgramPrinter& p = ProgramPrinter::instance();
-        QCOMPARE(p.printerName(), QStringLiteral("默认打印机"));
-
         // An unknown printer keeps the current one, with the stored paper and modes.
-        set("printer", "mPrinter", QStringLiteral("不存在"));
-        set("printer", "mPaper", QStringLiteral("8"));   // A3
-        set("printer", "mDirection", QStringLiteral("2"));
+        set("printer", "mPrinter", "不存在");
+        set("printer", "mPaper", "8");   // A3
+        set("printer", "mDirection", "2");
         PrintSettings s;
-        s.pageCount = 5;
-        s.currentPage = 3;
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("默认打印机"));
         QVERIFY(p.paperCode() == 8 && p.orientationCode() == 2);
-        // The page is the landscape A3 less the printer's margins; a new load starts at page 1.
+        // The page is the landscape A3 less the printer's margins.
         QVERIFY(s.pageWidth == 420.0 - 10 && s.pageHeight == 297.0 - 10 && s.offsetX == 5.0);
-        QVERIFY(s.pageCount == 0 && s.currentPage == 1);
 
         // A named printer; colour refused by a monochrome printer; a paper it lacks is skipped.
-        set("printer", "mPrinter", QStringLiteral("黑白打印机"));
-        set("printer", "mPaper", QStringLiteral("4711"));
-        set("printer", "mDirection", QStringLiteral("1"));
-        set("printer", "mColor", QStringLiteral("2"));
+        set("printer", "mPrinter", "黑白打印机");
+        set("printer", "mPaper", "4711");
+        set("printer", "mDirection", "1");
+        set("printer", "mColor", "2");
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("黑白打印机"));
         QCOMPARE(p.paperCode(), 11);   // its own A5
         QCOMPARE(p.colorCode(), int(ProgramPrinter::Colour));   // kept: the refusal changes nothing
         QVERIFY(!p.setColorCode(ProgramPrinter::Colour));
-        QVERIFY(p.setColorCode(ProgramPrinter::Monochrome));
         QVERIFY(s.pageWidth == 148.0 - 6 && s.offsetY == 4.0);
 
         // A paper without a Windows number keeps its own code through the settings.
@@ -163,22 +137,60 @@ private slots:
             if (paper.name == QStringLiteral("胶片报告纸"))
                 custom = paper.code;
         QVERIFY(custom >= 1000);
-        set("printer", "mPaper", QString::number(custom));
+        set("printer", "mPaper", QByteArray::number(custom).constData());
         s.load(captions_);
         QCOMPARE(p.paperCode(), custom);
         QCOMPARE(s.pageWidth, 190.0 - 6);
 
-        // A printer that reports no paper keeps its default page.
+        // A printer that reports no paper keeps its default page; printers go by exact names only.
         QVERIFY(p.selectPrinter(QStringLiteral("无纸打印机")));
-        QVERIFY(p.papers()->isEmpty());
         QVERIFY(!p.setPaperCode(9));
-        QVERIFY(!p.selectPrinter(QStringLiteral("默认")));   // exact names only
-        QVERIFY(p.selectPrinterAt(0));
-        QCOMPARE(p.printerName(), QStringLiteral("默认打印机"));
+        QVERIFY(!p.selectPrinter(QStringLiteral("默认")));
+    }
+
+    void printerAndPaperLists()
+    {
+        QComboBox printers, papers;
+        PrintLists::FillPrinterCombo(&printers);
+        QCOMPARE(printers.count(), 4);
+        auto choose = [&](int row) {
+            printers.setCurrentIndex(row);
+            PrintLists::cboPrinter_Click(&printers, &papers);
+        };
+        choose(0);
+        QCOMPARE(papers.currentText(), QStringLiteral("A4"));   // each printer's current paper is selected
+        choose(1);
+        QCOMPARE(ProgramPrinter::instance().printerName(), QStringLiteral("黑白打印机"));
+        QCOMPARE(papers.currentData().toInt(), 11);
+
+        // No paper: the message, the normal cursor, and an empty list.
+        choose(2);
+        QCOMPARE(papers.count(), 0);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("该打印机无有效的打印纸张大小"));
+        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("打印"));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        // A failed query empties the list without a message.
+        choose(0);
+        choose(3);
+        QCOMPARE(papers.count(), 0);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+
+        // The mode lists select by stored code; an unknown code selects nothing.
+        QComboBox q;
+        const auto& codes = PrintLists::PrintQualityCodes();
+        PrintLists::fillCodeCombo(&q, codes);
+        int code = 0;
+        QVERIFY(!PrintLists::selectedCode(&q, codes, &code));
+        PrintLists::selectCode(&q, codes, -3);
+        QVERIFY(PrintLists::selectedCode(&q, codes, &code) && code == -3);
+        PrintLists::selectCode(&q, codes, -5);
+        QCOMPARE(q.currentIndex(), -1);
     }
 
     void readingAReport()
     {
+        // Loose dates, numbers with a sign place, a Null and a quote from the real database.
         QFile stale(ReportData::previewPictureFile(2));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
         stale.close();
@@ -198,14 +210,12 @@ private slots:
         const int fields[] = {1, 3, 9, 10, 14, 20, 18, 0, 25};
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(c.values[fields[i]], expected[i]);
-        QCOMPARE(c.pictures[0], ReportData::previewPictureFile(1));
-        QVERIFY(c.pictures[1].isEmpty());
-        QCOMPARE(c.pictures[2], ReportData::previewPictureFile(3));
+        // The stored pictures become files; a stale file of a missing one is removed.
+        QVERIFY(!c.pictures[0].isEmpty() && c.pictures[1].isEmpty());
         QVERIFY(!QFile::exists(ReportData::previewPictureFile(2)));
         QFile f3(c.pictures[2]);
         QVERIFY(f3.open(QIODevice::ReadOnly));
         QCOMPARE(f3.readAll(), pic3);
-
         QCOMPARE(ReportData::signedNumberText(-2.5), QStringLiteral("-2.5"));
 
         // No such report: nothing read, nothing written.
@@ -217,7 +227,6 @@ private slots:
 
 private:
     std::unique_ptr<TestFolder> folder_;
-    std::shared_ptr<PdfPrinterBackend> backend_;
     QStringList captions_;
 };
 

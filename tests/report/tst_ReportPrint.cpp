@@ -28,63 +28,56 @@ QString run(const QString& program, const QStringList& args)
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+QStringList pageRange(int page)
+{
+    return {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page)};
+}
+
 int pdfPages(const QString& pdf)
 {
-    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 // The text of a page (0 = all), without any white space.
 QString pdfText(const QString& pdf, int page = 0)
 {
-    QStringList args;
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    QString t = run(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-"));
-    t.remove(QRegularExpression(QStringLiteral("\\s")));
-    return t;
+    const QStringList range = page > 0 ? pageRange(page) : QStringList();
+    QString t = run(QStringLiteral("pdftotext"), range + QStringList{pdf, QStringLiteral("-")});
+    return t.remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
-QImage pdfPageImage(const QString& pdf, int page, int dpi, const QString& prefix)
+QImage pdfPageImage(const QString& pdf, int page, const QString& prefix)
 {
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-png"),
-                                     QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                     QString::number(page), QStringLiteral("-singlefile"), pdf, prefix});
+    run(QStringLiteral("pdftoppm"), QStringList{QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
+                                                QStringLiteral("-singlefile")}
+                                        << pageRange(page) << pdf << prefix);
     return QImage(prefix + QStringLiteral(".png"));
 }
 
 // Bounding box in millimetres of the pixels close to a colour.
 QRectF colourBox(const QImage& img, QColor c, double dpi, int tolerance = 40)
 {
-    int x0 = img.width(), y0 = img.height(), x1 = -1, y1 = -1;
-    for (int y = 0; y < img.height(); ++y) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QColor p = img.pixelColor(x, y);
             if (std::abs(p.red() - c.red()) < tolerance && std::abs(p.green() - c.green()) < tolerance &&
-                std::abs(p.blue() - c.blue()) < tolerance) {
-                x0 = std::min(x0, x);
-                y0 = std::min(y0, y);
-                x1 = std::max(x1, x);
-                y1 = std::max(y1, y);
-            }
+                std::abs(p.blue() - c.blue()) < tolerance)
+                box |= QRect(x, y, 1, 1);
         }
-    }
-    if (x1 < 0)
-        return QRectF();
     const double mm = 25.4 / dpi;
-    return QRectF(x0 * mm, y0 * mm, (x1 - x0 + 1) * mm, (y1 - y0 + 1) * mm);
+    return box.isNull() ? QRectF() : QRectF(box.x() * mm, box.y() * mm, box.width() * mm, box.height() * mm);
 }
 
 QByteArray jpeg(QColor c)
 {
     QImage img(320, 240, QImage::Format_RGB32);
     img.fill(c);
-    QByteArray bytes;
-    QBuffer buf(&bytes);
+    QBuffer buf;
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "JPEG", 95);
-    return bytes;
+    return buf.data();
 }
 
 const QColor kPictureColours[4] = {QColor(220, 30, 30), QColor(30, 170, 60), QColor(200, 40, 200),
@@ -132,11 +125,10 @@ private slots:
         folder_.reset();
     }
 
-    void fullReport()
+    void fullReportPrintedAndPreviewed()
     {
         useEveryItem();
-        const qint64 id = addReport(longFindings(), true);
-        QVERIFY(print(id));
+        QVERIFY(print(addReport(longFindings(), true)));
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
 
@@ -145,7 +137,8 @@ private slots:
         QCOMPARE(pages, settings_.pageCount);
 
         // Every page: hospital name, title, header items, footer and print date.
-        const QStringList captions = itemCaptions();
+        QStringList captions;
+        ReportData::loadItemCaptions(captions);
         for (int page = 1; page <= pages; ++page) {
             const QString t = pdfText(pdf, page);
             QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院放射检查报告单")));
@@ -160,34 +153,24 @@ private slots:
             QVERIFY(t.contains(QStringLiteral("本报告仅供临床参考")));
         }
 
-        // The findings flow on over pages 2 and 3, in order, and the diagnosis follows.
+        // The findings flow on over the pages in order and whole, up to their last sentence (a
+        // sentence number cut by a page break is not matched); the diagnosis follows.
         const QRegularExpression sentence(QStringLiteral("第(\\d{4})句"));
-        int last = 0;
-        for (int page = 1; page <= pages; ++page) {
-            const QString t = pdfText(pdf, page);
-            int onPage = 0;
-            for (auto it = sentence.globalMatch(t); it.hasNext();) {
-                const int n = it.next().captured(1).toInt();
-                // A sentence number cut by the page break is not matched on either page.
-                if (onPage == 0 && n == last + 2)
-                    ++last;
-                QCOMPARE(n, last + 1);
-                last = n;
-                ++onPage;
-            }
-            if (page <= 3)
-                QVERIFY2(onPage > 0, qPrintable(QStringLiteral("page %1").arg(page)));
-        }
         const QString all = pdfText(pdf);
-        // The whole findings text is there, up to its last sentence.
-        const QString findings = longFindings();
-        const QString lastSentence = findings.mid(findings.lastIndexOf(QStringLiteral("第")), 5);
-        QVERIFY2(all.contains(lastSentence), qPrintable(lastSentence));
+        QList<int> printed, written;
+        for (auto it = sentence.globalMatch(all); it.hasNext();)
+            printed << it.next().captured(1).toInt();
+        for (auto it = sentence.globalMatch(longFindings()); it.hasNext();)
+            written << it.next().captured(1).toInt();
+        for (int i = 1; i < printed.size(); ++i)
+            QVERIFY(printed[i] > printed[i - 1]);
+        QVERIFY2(printed.size() >= written.size() - (pages - 1), qPrintable(QString::number(printed.size())));
+        QCOMPARE(printed.last(), written.last());
         QVERIFY(all.indexOf(QStringLiteral("诊断意见:")) > all.lastIndexOf(QStringLiteral("句")));
         QVERIFY(all.contains(QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")));
 
         // The pictures in a centred row below the header, in their order, at 40 x 30 mm.
-        const QImage page1 = pdfPageImage(pdf, 1, 100, testOutputFolder() + QStringLiteral("/report-page-1"));
+        const QImage page1 = pdfPageImage(pdf, 1, testOutputFolder() + QStringLiteral("/report-page-1"));
         QVERIFY(!page1.isNull());
         const double rowLeft = 5 + (200 - (4 * 40 + 3 * 1.5)) / 2;
         double top = -1;
@@ -206,79 +189,92 @@ private slots:
         QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 &&
                 std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
         // Page 2 has no picture row.
-        const QImage page2 = pdfPageImage(pdf, 2, 100, folder_->file(QStringLiteral("p2")));
+        const QImage page2 = pdfPageImage(pdf, 2, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
 
         // The document for people to look at.
         QFile::remove(testOutputFolder() + QStringLiteral("/report.pdf"));
         QFile::copy(pdf, testOutputFolder() + QStringLiteral("/report.pdf"));
-    }
 
-    void withoutPicturesLogoOrFonts()
-    {
-        // No pictures, no logo, and font faces this machine does not have: one page with the text,
-        // in an installed face that has the Chinese characters.
-        useEveryItem();
-        QFile::remove(folder_->file(QStringLiteral("head.bmp")));
-        Modini::SetIniValue(QStringLiteral("font1"), QStringLiteral("mFontname"), QStringLiteral("不存在的字体"));
-        Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontname"), QStringLiteral("No Such Face"));
-        Modini::SetIniValue(QStringLiteral("font9"), QStringLiteral("mFontname"), QString());
-        const qint64 id = addReport(QStringLiteral("胸廓对称，双肺纹理清晰。\n心影不大。"), false);
-        QVERIFY(print(id));
+        // The same report in the preview page: the printable area at 96 dpi, 200 x 287 mm on a
+        // 210 mm sheet, as many pages as printed.
+        ReportPaperWidget paper;
+        ReportRenderer r(settings_, content_);
+        r.setPreviewWidget(&paper);
+        r.RenderReport(ReportRenderer::kPreviewMode, 0, 0);
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
-        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        QCOMPARE(pdfPages(pdf), 1);
-        const QString t = pdfText(pdf);
-        QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院")));
-        QVERIFY(t.contains(QStringLiteral("胸廓对称，双肺纹理清晰。心影不大。")));
-        QVERIFY(t.contains(QStringLiteral("打印日期：")));
-        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
-        QVERIFY2(fonts.contains(QStringLiteral("WenQuanYi"), Qt::CaseInsensitive), qPrintable(fonts));
-        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("np")));
-        for (const QColor& c : kPictureColours)
-            QVERIFY(colourBox(page, c, 100).isNull());
-        QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
-        for (int i = 1; i <= 4; ++i)
-            QVERIFY(!QFile::exists(ReportData::previewPictureFile(i)));
+        QCOMPARE(settings_.pageCount, pages);
+        QVERIFY(std::abs(paper.width() - 200 / 25.4 * 96) <= 1);
+        QCOMPARE(r.frameSize().width(), 210.0);
+        settings_.zoom = 0;   // taken as 1, never a division by zero
+        r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
+        QVERIFY(std::abs(paper.width() - 200 / 25.4 * 96) <= 1);
+        settings_.zoom = 1.5;
+        r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
+        QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
+        const QImage shot = paper.grab().toImage();
+        shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
+        const QRectF pic = colourBox(shot, kPictureColours[0], 96);
+        QVERIFY(!pic.isNull() && std::abs(pic.width() - 1.5 * 40) < 1.5);
     }
 
-    void missingLayoutKeys()
+    void sparseLayoutMissingFontsAndMargins()
     {
-        // Only the system section: the layout takes its defaults and shows its fixed parts.
+        // Only the findings slot, malformed numbers, no hospital name, no logo, font faces this
+        // machine does not have, and a body size whose characters do not divide the text width
+        // evenly (18 pt): the layout takes its defaults and prints the title in the name's place,
+        // in an installed face that has the Chinese characters, and no word passes the right margin.
         QFile f(folder_->file(QStringLiteral("options.ini")));
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("[system]\r\nhname=\r\n[parameter]\r\nbTop=abc\r\nZoom=\r\n[font1]\r\nmFontsize=x\r\n");
+        f.write("[parameter]\r\nbTop=abc\r\nZoom=\r\n[font1]\r\nmFontsize=x\r\n[font6]\r\nmFontsize=18\r\n"
+                "[rptxm]\r\nxm21=19\r\nid21=18\r\n");
         f.close();
+        Modini::SetIniValue(QStringLiteral("font1"), QStringLiteral("mFontname"), QStringLiteral("不存在的字体"));
+        Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontname"), QStringLiteral("No Such Face"));
+        QFile::remove(folder_->file(QStringLiteral("head.bmp")));
         Mmain::gHospitalName.clear();
-        const qint64 id = addReport(QStringLiteral("正常"), true);
-        QVERIFY(print(id));
+        const QString sevens(150, QLatin1Char('7'));
+        QString findings = QString(120, QChar(0x80BA)) + QStringLiteral("\nhttps://pacs.example.org/viewer?study=1.") +
+                           sevens + QLatin1Char('\n');
+        for (int i = 0; i < 30; ++i)
+            findings += QStringLiteral("右肺\U0001F600结节");
+        QVERIFY(print(addReport(findings, true)));
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
-        QCOMPARE(settings_.top, 12.0);
-        QCOMPARE(settings_.zoom, 1.0);
-        QCOMPARE(settings_.fonts[0].size, 20.0);
+        QVERIFY(settings_.top == 12.0 && settings_.zoom == 1.0 && settings_.fonts[0].size == 20.0);
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(pdfPages(pdf), 1);
         const QString t = pdfText(pdf);
-        QVERIFY(t.startsWith(QStringLiteral("放射检查报告单放射检查报告单")));
-        QVERIFY(t.contains(QStringLiteral("打印日期：")));
-        QVERIFY(!t.contains(QStringLiteral("检查号")));   // no item slot at all
-        QVERIFY(!t.contains(QStringLiteral("张三丰")));
+        QVERIFY2(t.startsWith(QStringLiteral("放射检查报告单放射检查报告单检查所见:") + QString(20, QChar(0x80BA))),
+                 qPrintable(t));
+        QVERIFY(t.contains(QStringLiteral("打印日期：")) && t.contains(sevens.left(20)));
+        QVERIFY(!t.contains(QStringLiteral("检查号")) && !t.contains(QStringLiteral("张三丰")));   // no header item
         QVERIFY(Mmain::gHospitalName.isEmpty());
-        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("mk")));
+        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        QVERIFY2(fonts.contains(QStringLiteral("WenQuanYi"), Qt::CaseInsensitive), qPrintable(fonts));
+        const QImage page = pdfPageImage(pdf, 1, folder_->file(QStringLiteral("sp")));
         QVERIFY(!colourBox(page, kPictureColours[0], 100).isNull());   // the picture row stays
+        QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
+
+        const QString words = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
+        int n = 0;
+        double right = 0;
+        for (auto it = word.globalMatch(words); it.hasNext(); ++n)
+            right = std::max(right, it.next().captured(1).toDouble() * 25.4 / 72);
+        QVERIFY(n > 20);
+        // The sheet's printable area starts 5 mm in; the right margin is 15 mm of its 200 mm.
+        QVERIFY2(right <= 5 + 200 - 15 + 0.3, qPrintable(QString::number(right)));
     }
 
     void failuresStopTheJob()
     {
+        // The printer cannot start the job: reported, and no file is left.
         useEveryItem();
-        const qint64 id = addReport(QStringLiteral("正常"), true);
-        // The printer cannot start the job.
         backend_->setOutputFile(folder_->file(QStringLiteral("no/such/folder/out.pdf")));
-        QVERIFY(print(id));
+        QVERIFY(print(addReport(QStringLiteral("正常"), true)));
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("482:")));
         QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
-
         QVERIFY(!QFile::exists(folder_->file(QStringLiteral("no/such/folder/out.pdf"))));
     }
 
@@ -286,9 +282,12 @@ private slots:
     {
         useEveryItem();
         const qint64 id = addReport(QStringLiteral("胸廓对称。"), true);
-        // Picture 1 a camera picture far larger than the page needs (its header says
-        // 9000 x 9000, more than the image reader takes whole), picture 2 missing,
+        // A damaged logo; picture 1 a camera picture far larger than the page needs (its header
+        // says 9000 x 9000, more than the image reader takes whole), picture 2 missing,
         // picture 3 damaged, picture 4 good.
+        QFile logo(folder_->file(QStringLiteral("head.bmp")));
+        QVERIFY(logo.open(QIODevice::WriteOnly | QIODevice::Truncate) && logo.write("BM broken") == 9);
+        logo.close();
         QByteArray huge = jpeg(kPictureColours[0]);
         const qsizetype sof = huge.indexOf(QByteArray("\xff\xc0", 2));
         QVERIFY(sof > 0);
@@ -297,19 +296,23 @@ private slots:
                                                 "picture3=X'ffd8ffe000112233'")
                                      .arg(QString::fromLatin1(huge.toHex()))));
         QVERIFY(print(id));
-        // One clear message for the damaged picture; everything else is printed.
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
-        QVERIFY2(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:报告图片 3 ")),
-                 qPrintable(MessageBox::shownBoxes().first().text));
+        // One clear message for each damaged file, though the job lays the page out twice;
+        // everything else is printed.
+        const auto boxes = MessageBox::shownBoxes();
+        QCOMPARE(boxes.size(), 2);
+        const QString logoText = boxes.at(0).text;
+        QVERIFY2(logoText.startsWith(QStringLiteral("481:")) && logoText.contains(QStringLiteral("head.bmp")),
+                 qPrintable(logoText));
+        QVERIFY2(boxes.at(1).text.startsWith(QStringLiteral("481:报告图片 3 ")), qPrintable(boxes.at(1).text));
+        QVERIFY(boxes.at(0).title == QStringLiteral("错误") && boxes.at(1).title == QStringLiteral("错误"));
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(pdfPages(pdf), 1);
         const QString t = pdfText(pdf);
-        QVERIFY(t.contains(QStringLiteral("东方市第一人民医院")) && t.contains(QStringLiteral("胸廓对称。")));
+        QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院")) && t.contains(QStringLiteral("胸廓对称。")));
         QVERIFY(t.contains(QStringLiteral("打印日期：")));
         // Three places in the row (three pictures stored): the huge one first, an empty
         // place, the good one last.
-        const QImage page = pdfPageImage(pdf, 1, 100, folder_->file(QStringLiteral("dh")));
+        const QImage page = pdfPageImage(pdf, 1, folder_->file(QStringLiteral("dh")));
         const double rowLeft = 5 + (200 - (3 * 40 + 2 * 1.5)) / 2;
         // (Only the first rows of the stretched-out picture hold data; the decoder fills the rest grey.)
         auto centre = [&page, top = colourBox(page, kPictureColours[3], 100).top()](double left) {
@@ -321,74 +324,10 @@ private slots:
         QCOMPARE(second, QColor(Qt::white));
         const QRectF last = colourBox(page, kPictureColours[3], 100);
         QVERIFY(std::abs(last.left() - (rowLeft + 2 * 41.5)) < 1.0 && std::abs(last.width() - 40) < 1.0);
-        QVERIFY(colourBox(page, kPictureColours[2], 100).isNull());
-    }
-
-    void bodyLinesStayInsideTheMargins()
-    {
-        // A body font whose characters do not divide the text width evenly (18 pt), Chinese text,
-        // an address without blanks and emoji: no word of the page passes the right margin.
-        useEveryItem();
-        Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontsize"), QStringLiteral("18"));
-        QString findings = QString(120, QChar(0x80BA)) + QLatin1Char('\n') +
-                           QStringLiteral("https://pacs.example.org/viewer?study=1.2.840.") +
-                           QString(150, QLatin1Char('7')) + QLatin1Char('\n');
-        for (int i = 0; i < 30; ++i)
-            findings += QStringLiteral("右肺\U0001F600结节");
-        const qint64 id = addReport(findings, false);
-        QVERIFY(print(id));
-        QCOMPARE(MessageBox::shownBoxes().size(), 0);
-        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        const QString html = folder_->file(QStringLiteral("words.html"));
-        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, html});
-        QFile f(html);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString words = QString::fromUtf8(f.readAll());
-        const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
-        int n = 0;
-        double right = 0;
-        for (auto it = word.globalMatch(words); it.hasNext(); ++n) {
-            const auto m = it.next();
-            right = std::max(right, m.captured(2).toDouble() * 25.4 / 72);
-        }
-        QVERIFY(n > 20);
-        // The sheet's printable area starts 5 mm in; the right margin is 15 mm of its 200 mm.
-        QVERIFY2(right <= 5 + 200 - 15 + 0.3, qPrintable(QString::number(right)));
-        QVERIFY(pdfText(pdf).contains(QString(150, QLatin1Char('7')).left(20)));
-    }
-
-    void preview()
-    {
-        useEveryItem();
-        const qint64 id = addReport(longFindings(), true);
-        QVERIFY(load(id));
-        ReportPaperWidget paper;
-        ReportRenderer r(settings_, content_);
-        r.setPreviewWidget(&paper);
-        r.RenderReport(ReportRenderer::kPreviewMode, 0, 0);
-        QCOMPARE(MessageBox::shownBoxes().size(), 0);
-        QVERIFY(settings_.pageCount >= 3);
-        // The page is the printable area at 96 dpi: 200 x 287 mm.
-        QVERIFY(std::abs(paper.width() - 200 / 25.4 * 96) <= 1);
-        QCOMPARE(r.frameSize().width(), 210.0);
-
-        settings_.zoom = 1.5;
-        r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
-        QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
-        const QImage shot = paper.grab().toImage();
-        shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
-        const QRectF pic = colourBox(shot, kPictureColours[0], 96);
-        QVERIFY(!pic.isNull() && std::abs(pic.width() - 1.5 * 40) < 1.5);
+        QVERIFY(colourBox(page, kPictureColours[2], 100).isNull() && colourBox(page, kLogoBlue, 100, 30).isNull());
     }
 
 private:
-    QStringList itemCaptions()
-    {
-        QStringList c;
-        ReportData::loadItemCaptions(c);
-        return c;
-    }
-
     // Header slots 1..20 take every item but findings, diagnosis and report date
     // (short values before the narrow fourth column); the body shows findings and
     // diagnosis, the footer the report date and doctors.
@@ -399,14 +338,12 @@ private:
             Modini::SetIniValue(QStringLiteral("rptxm"), QStringLiteral("id%1").arg(s),
                                 QString::number(ReportRecord::kItemFields[size_t(item - 1)]));
         };
-        const int header[20] = {1, 2, 3, 4, 6, 7, 9, 8, 10, 11, 17, 12, 21, 22, 18, 16, 5, 15, 13, 14};
-        for (int slot = 1; slot <= 20; ++slot)
-            set(slot, header[slot - 1]);
-        set(21, 19);
-        set(22, 20);
-        set(26, 23);
-        set(27, 13);
-        set(28, 14);
+        const int placed[25][2] = {{1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 6},   {6, 7},   {7, 9},
+                                  {8, 8},   {9, 10},  {10, 11}, {11, 17}, {12, 12}, {13, 21}, {14, 22},
+                                  {15, 18}, {16, 16}, {17, 5},  {18, 15}, {19, 13}, {20, 14}, {21, 19},
+                                  {22, 20}, {26, 23}, {27, 13}, {28, 14}};
+        for (const auto& [slot, item] : placed)
+            set(slot, item);
     }
 
     QString longFindings()
@@ -419,14 +356,12 @@ private:
 
     qint64 addReport(const QString& findings, bool pictures)
     {
-        QStringList columns;
-        QVariantList p;
+        QStringList columns{QStringLiteral("checksymptom")};
+        QVariantList p{findings};
         for (const auto& [field, value] : kStored) {
             columns << ReportRecord::ColumnName(field);
             p << value;
         }
-        columns << QStringLiteral("checksymptom");
-        p << findings;
         for (int k = 0; k < 4; ++k) {
             columns << QStringLiteral("picture%1").arg(k + 1);
             p << (pictures ? QVariant(jpeg(kPictureColours[k])) : QVariant());
@@ -440,20 +375,15 @@ private:
         return ModADOconnect::LastInsertId();
     }
 
-    // Reads the layout and the report as the print command does.
-    bool load(qint64 id)
+    // Reads the layout and the report and prints it as the print command does.
+    bool print(qint64 id)
     {
         QStringList captions;
         settings_ = PrintSettings();
-        content_ = ReportContent();
         if (ReportData::loadItemCaptions(captions).failed())
             return false;
         settings_.load(captions);
-        return !ReportData::loadReport(id, content_).failed();
-    }
-    bool print(qint64 id)
-    {
-        if (!load(id))
+        if (ReportData::loadReport(id, content_).failed())
             return false;
         ReportRenderer(settings_, content_).RenderReport(ReportRenderer::kPrintMode, 1, 0);
         return true;
