@@ -16,54 +16,50 @@ using corekit::Unwritable;
 
 namespace {
 int bgxmRows() { return QueryData(QStringLiteral("select * from bgxm")).data->recordCount(); }
+
+// A change to bgxm is refused with a sentence that starts with this.
+void writeRefused(const QString& sentence)
+{
+    const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+    QVERIFY(w.failed());
+    QVERIFY2(w.description.startsWith(sentence), qPrintable(w.description));
+}
 }
 
 class TestDatabase : public QObject {
     Q_OBJECT
 private slots:
-    void resultKeys()
+    void resultsAndSingleStatements()
     {
         TestFolder f;
         QVERIFY(f.ok());
-
-        const QueryResult rows = QueryData(QStringLiteral("select * from bgxm order by xmid"));
-        QCOMPARE(rows.number, 0);
-        QCOMPARE(rows.description, QString());
-        QCOMPARE(rows.data->recordCount(), 23);
-        QCOMPARE(rows.data->text(0), QStringLiteral("01"));
+        const QueryResult first = QueryData(QStringLiteral("select xmid, xmmc from bgxm order by xmid"));
+        QCOMPARE(first.number, 0);
+        QCOMPARE(first.description, QString());
 
         const QueryResult none = QueryData(QStringLiteral("select * from reports where ctid = -1"));
         QCOMPARE(none.number, 1000);
         QCOMPARE(none.description, QStringLiteral("没有符合条件的数据返回"));
         QVERIFY(none.contains(QueryResult::kData));
-        QCOMPARE(none.data->recordCount(), 0);
         QVERIFY(none.data->eof());
-        QCOMPARE(none.data->fieldCount(), 33);
 
         const QueryResult bad = QueryData(QStringLiteral("selec * form reports"));
         QVERIFY(bad.failed());
-        QVERIFY(bad.number != 0 && bad.number != 1000);
         QVERIFY(bad.description.contains(QStringLiteral("syntax error")));
         QCOMPARE(bad.keys(), QStringList({QueryResult::kDescription, QueryResult::kNumber}));
 
-        // A second statement in the same text is refused rather than run.
-        const QueryResult two = ExecuteSql(QStringLiteral("delete from bgxm; delete from user"));
-        QVERIFY(two.failed());
-        QCOMPARE(QueryData(QStringLiteral("select * from user")).number, 0);
+        // A second statement in the same text is refused rather than run; a
+        // comment after the one statement is not a second one.
+        QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm; delete from user")).failed());
         QVERIFY(ExecuteSql(QStringLiteral("delete from zymc; /* nothing */ ; select 1")).failed());
-        // A comment after the one statement is not a second one.
         QCOMPARE(QueryData(QStringLiteral("select * from user; -- the administrator\n /* only */ ;")).number, 0);
-    }
+        QCOMPARE(bgxmRows(), 23);
 
-    void earlierResultStaysReadable()
-    {
-        TestFolder f;
-        const QueryResult first = QueryData(QStringLiteral("select xmid, xmmc from bgxm order by xmid"));
+        // An earlier answer stays readable after later writes and the close.
         const QueryResult second = QueryData(QStringLiteral("select * from user"));
         QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
         CloseDatabase();
         RecordSet& rs = *first.data;
-        QCOMPARE(rs.recordCount(), 23);
         int n = 0;
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             ++n;
@@ -71,6 +67,13 @@ private slots:
         rs.moveLast();
         QCOMPARE(rs.text(0), QStringLiteral("23"));
         QCOMPARE(second.data->text(0), QStringLiteral("admin"));
+
+        // A closed connection fails every call and opens again.
+        CloseDatabase();
+        QVERIFY(QueryData(QStringLiteral("select * from reports")).failed());
+        QVERIFY(ExecuteSql(QStringLiteral("delete from reports")).failed());
+        OpenDatabase();
+        QCOMPARE(bgxmRows(), 0);
     }
 
     // Texts of a whole answer share storage: each cell still reads as its own
@@ -105,42 +108,12 @@ private slots:
             else
                 expected = QString::fromUtf8(bytes[kind]);
             QCOMPARE(rs.text(2), expected);
-            QCOMPARE(rs.text(i, 2), expected);
             QCOMPARE(rs.isNull(2), kind == 0);
-            QCOMPARE(rs.field(2).isValid(), kind != 0);
             if (kind != 0)
                 QCOMPARE(rs.value(i, 2), QVariant(expected));
         }
         QCOMPARE(rs.value(2000, 0), QVariant());
-        QCOMPARE(rs.value(0, 4), QVariant());
         QCOMPARE(rs.text(-1, 2), QString());
-    }
-
-    void writes()
-    {
-        TestFolder f;
-        const QueryResult del = ExecuteSql(QStringLiteral("delete from reports where ctid = 12345"));
-        QCOMPARE(del.number, 0);
-        QCOMPARE(del.description, QString());
-        QVERIFY(!del.contains(QueryResult::kData));
-
-        // Keys are never reused, even after the newest row is deleted.
-        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                           {QStringLiteral("甲"), QStringLiteral("2026-01-01")}).ok());
-        const qint64 first = LastInsertId();
-        QVERIFY(ExecuteSql(QStringLiteral("delete from reports where ctid = ?"), {first}).ok());
-        QCOMPARE(ChangedRows(), 1);
-        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                           {QStringLiteral("乙"), QStringLiteral("2026-01-01")}).ok());
-        QVERIFY(LastInsertId() > first);
-
-        // A failing write reports the engine's number and text.
-        const QueryResult r = ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')"));
-        QVERIFY(r.failed());
-        QVERIFY(r.description.contains(QStringLiteral("NOT NULL")));
-
-        // Codes compare without regard to case.
-        QCOMPARE(QueryData(QStringLiteral("select * from user where userid = ?"), {QStringLiteral("ADMIN")}).number, 0);
     }
 
     void boundValuesRoundTrip()
@@ -164,17 +137,48 @@ private slots:
         QCOMPARE(rs.field(14).toDouble(), 12.5);
         QCOMPARE(rs.text(10), QStringLiteral("2026-03-04"));
         QCOMPARE(rs.blob(31), blob);
-        QVERIFY(rs.isNull(29));
         QVERIFY(rs.isNull(2));
-        QCOMPARE(rs.text(2), QString());
 
         // Matching a quote and a percent sign literally.
         QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname like ? escape '\\'"),
                            {QStringLiteral("%100\\%%")}).number, 0);
         QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname = ?"), {QStringLiteral("' or ''='")}).number,
                  1000);
-        // Wrong parameter count is a failure, not a crash.
+        // Wrong parameter count is a failure, not a crash; a failing write gives
+        // the engine's text; a write that matches nothing changes no row.
         QVERIFY(QueryData(QStringLiteral("select * from reports where ctid = ?"), {}).failed());
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')")).description.contains(
+            QStringLiteral("NOT NULL")));
+        QVERIFY(ExecuteSql(QStringLiteral("update reports set brname = 'x' where ctid = ?"), {id + 1}).ok());
+        QCOMPARE(ChangedRows(), 0);
+        QVERIFY(ExecuteSql(QStringLiteral("delete from reports where ctid = ?"), {id}).ok());
+        QCOMPARE(ChangedRows(), 1);
+    }
+
+    void boundTypes()
+    {
+        TestFolder f;
+        auto roundTrip = [](const QVariant& v) {
+            const QueryResult r = QueryData(QStringLiteral("select ?, typeof(?)"), {v, v});
+            return r.ok() ? qMakePair(r.data->field(0), r.data->text(1)) : qMakePair(QVariant(), QString());
+        };
+        QCOMPARE(roundTrip(QVariant()).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(QVariant(QMetaType::fromType<QString>())).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(qint64(1) << 40).first.toLongLong(), qint64(1) << 40);
+        QCOMPARE(roundTrip(QString()).second, QStringLiteral("text"));   // an empty text stays a text
+        QCOMPARE(roundTrip(QDate(2026, 2, 3)).first.toString(), QStringLiteral("2026-02-03"));
+        QCOMPARE(roundTrip(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).first.toString(),
+                 QStringLiteral("2026-02-03 04:05:06"));
+        // No date is Null, not an empty text that would sort before every date.
+        QCOMPARE(roundTrip(QDate()).second, QStringLiteral("null"));
+        QCOMPARE(roundTrip(QDateTime()).second, QStringLiteral("null"));
+        // A number beyond the engine's integers is kept as a number, not wrapped round.
+        QVERIFY(roundTrip(std::numeric_limits<quint64>::max()).first.toDouble() > 1e19);
+        // A value with no text form is refused instead of being stored as ''.
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
+                           {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("2026-01-01")})
+                    .failed());
+        QCOMPARE(QueryData(QStringLiteral("select * from reports")).number, 1000);
     }
 
     void nestedTransactions()
@@ -193,22 +197,18 @@ private slots:
             }
             {
                 Transaction inner;
-                QVERIFY(inner.started());
                 QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '03'")).ok());
                 // leaves scope without commit: only its own change goes
             }
-            QCOMPARE(bgxmRows(), 21);
             QVERIFY(outer.commit().ok());
         }
         QCOMPARE(bgxmRows(), 21);
         QCOMPARE(QueryData(QStringLiteral("select * from bgxm where xmid = '03'")).number, 0);
         {
             Transaction outer;
-            {
-                Transaction inner;
-                QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
-                QVERIFY(inner.commit().ok());
-            }
+            Transaction inner;
+            QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm")).ok());
+            QVERIFY(inner.commit().ok());
             // the outer one is not committed: the inner commit is undone with it
         }
         QCOMPARE(bgxmRows(), 21);
@@ -217,9 +217,7 @@ private slots:
         {
             Transaction none;
             QVERIFY(!none.started());
-            QVERIFY(none.beginResult().failed());
             QVERIFY(none.commit().failed());
-            none.rollback();
         }
         OpenDatabase();
         QCOMPARE(bgxmRows(), 21);
@@ -247,64 +245,28 @@ private slots:
         // Nothing of it was stored, and the connection is usable again.
         QCOMPARE(bgxmRows(), 23);
         Transaction again;
-        QVERIFY(again.started());
         QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
         QVERIFY(again.commit().ok());
         QCOMPARE(bgxmRows(), 22);
     }
 
-    void boundTypes()
+    void readOnlyFileOrFolder()
     {
-        TestFolder f;
-        auto roundTrip = [](const QVariant& v) {
-            const QueryResult r = QueryData(QStringLiteral("select ?, typeof(?)"), {v, v});
-            return r.ok() ? qMakePair(r.data->field(0), r.data->text(1)) : qMakePair(QVariant(), QString());
-        };
-        QCOMPARE(roundTrip(QVariant()).second, QStringLiteral("null"));
-        QCOMPARE(roundTrip(QVariant(QMetaType::fromType<QString>())).second, QStringLiteral("null"));
-        QCOMPARE(roundTrip(true).first.toInt(), 1);
-        QCOMPARE(roundTrip(qint64(1) << 40).first.toLongLong(), qint64(1) << 40);
-        QCOMPARE(roundTrip(2.5).second, QStringLiteral("real"));
-        QCOMPARE(roundTrip(QString()).second, QStringLiteral("text"));   // an empty text stays a text
-        QCOMPARE(roundTrip(QByteArray("\0\1", 2)).first.toByteArray(), QByteArray("\0\1", 2));
-        QCOMPARE(roundTrip(QDate(2026, 2, 3)).first.toString(), QStringLiteral("2026-02-03"));
-        QCOMPARE(roundTrip(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).first.toString(),
-                 QStringLiteral("2026-02-03 04:05:06"));
-        // No date is Null, not an empty text that would sort before every date.
-        QCOMPARE(roundTrip(QDate()).second, QStringLiteral("null"));
-        QCOMPARE(roundTrip(QDateTime()).second, QStringLiteral("null"));
-        // A number beyond the engine's integers is kept as a number, not wrapped round.
-        QVERIFY(roundTrip(std::numeric_limits<quint64>::max()).first.toDouble() > 1e19);
-        // A value with no text form is refused instead of being stored as ''.
-        const QueryResult list = ExecuteSql(QStringLiteral("insert into reports (brname, rpdate) values (?, ?)"),
-                                            {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("2026-01-01")});
-        QVERIFY(list.failed());
-        QCOMPARE(QueryData(QStringLiteral("select * from reports")).number, 1000);
-    }
-
-    void readOnlyDatabase()
-    {
-        TestFolder f(false);
-        Unwritable ro(AppPaths::databaseFile());
-        if (!ro.ok())
-            QSKIP("this machine cannot make a file unwritable");
-        // The reports can still be read ...
-        OpenDatabase();
-        QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
-        QCOMPARE(bgxmRows(), 23);
-        // ... and a change is refused with a sentence the user understands.
-        const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
-        QVERIFY(w.failed());
-        QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件是只读的，修改没有保存。")), qPrintable(w.description));
-        Transaction t;
-        QVERIFY(!t.started());
-        QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
-        QCOMPARE(bgxmRows(), 23);
-        CloseDatabase();
-    }
-
-    void readOnlyFolder()
-    {
+        {
+            // The reports can still be read; a change is refused with a sentence the user understands.
+            TestFolder f(false);
+            Unwritable ro(AppPaths::databaseFile());
+            if (!ro.ok())
+                QSKIP("this machine cannot make a file unwritable");
+            OpenDatabase();
+            QCOMPARE(bgxmRows(), 23);
+            writeRefused(QStringLiteral("数据库文件是只读的，修改没有保存。"));
+            Transaction t;
+            QVERIFY(!t.started());
+            QVERIFY(t.beginResult().description.startsWith(QStringLiteral("数据库文件是只读的")));
+            QCOMPARE(bgxmRows(), 23);
+            CloseDatabase();
+        }
         // The file may be written but its folder cannot take the change journal.
         TestFolder f(false);
         Unwritable ro(f.path());
@@ -312,10 +274,8 @@ private slots:
             QSKIP("this machine cannot make a folder unwritable");
         OpenDatabase();
         QCOMPARE(bgxmRows(), 23);
-        const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
+        writeRefused(QStringLiteral("不能打开数据库文件或它的日志文件"));
         CloseDatabase();
-        QVERIFY(w.failed());
-        QVERIFY2(w.description.startsWith(QStringLiteral("不能打开数据库文件或它的日志文件")), qPrintable(w.description));
     }
 
     void fileGoneWhileOpen()
@@ -328,9 +288,7 @@ private slots:
         // file that no longer has a name (it would be lost at the close).
         QVERIFY(QFile::remove(db));
         QCOMPARE(bgxmRows(), 23);
-        QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
-        QVERIFY(w.failed());
-        QVERIFY2(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")), qPrintable(w.description));
+        writeRefused(QStringLiteral("数据库文件在程序运行时被移走"));
         CloseDatabase();
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
         QVERIFY(!QFile::exists(db));
@@ -340,35 +298,25 @@ private slots:
         OpenDatabase();
         QVERIFY(QFile::copy(db, db + QStringLiteral(".new")));
         QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData()) == 0);
-        w = ExecuteSql(QStringLiteral("delete from bgxm"));
-        QVERIFY(w.failed());
-        QVERIFY(w.description.startsWith(QStringLiteral("数据库文件在程序运行时被移走")));
+        writeRefused(QStringLiteral("数据库文件在程序运行时被移走"));
         CloseDatabase();
         OpenDatabase();
-        QCOMPARE(bgxmRows(), 23);
         QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
         QCOMPARE(bgxmRows(), 22);
     }
 
-    void closedConnection()
-    {
-        TestFolder f(false);
-        CloseDatabase();   // before any open: silent
-        CloseDatabase();
-        const QueryResult r = QueryData(QStringLiteral("select * from reports"));
-        QVERIFY(r.failed());
-        QVERIFY(!r.contains(QueryResult::kData));
-        QVERIFY(ExecuteSql(QStringLiteral("delete from reports")).failed());
-        OpenDatabase();
-        QCOMPARE(QueryData(QStringLiteral("select count(*) from reports")).number, 0);
-        CloseDatabase();
-        CloseDatabase();
-    }
-
-    void openFailures()
+    void openFailuresAndEncryption()
     {
         TestFolder f(false);
         const QString db = AppPaths::databaseFile();
+        // Ours is encrypted: a plain sqlite3 cannot read it.
+        QVERIFY(IsOurDatabase(db));
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {db, QStringLiteral(".tables")});
+        QVERIFY(p.waitForFinished());
+        const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
+        QVERIFY2(!out.contains("reports"), out.constData());
+        QVERIFY(p.exitCode() != 0 || out.contains("not a database"));
 
         QVERIFY(QFile::remove(db));
         try {
@@ -381,43 +329,14 @@ private slots:
         QVERIFY(!QFile::exists(db));   // nothing was created
         QVERIFY(!isOpen());
 
-        // A plain, unencrypted SQLite file is not ours.
-        QProcess p;
+        // A plain, unencrypted SQLite file is not ours; nor is a text file.
         p.start(QStringLiteral("sqlite3"), {db, QStringLiteral("create table reports(x);")});
         QVERIFY(p.waitForFinished());
         QVERIFY(QFile::exists(db));
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
         QVERIFY(!IsOurDatabase(db));
-
-        // Nor is a text file.
         QVERIFY(corekit::writeBytes(db, QByteArray(4096, 'x')));
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
-    }
-
-    void fileIsEncrypted()
-    {
-        TestFolder f;
-        QVERIFY(IsOurDatabase(AppPaths::databaseFile()));
-        QProcess p;
-        p.start(QStringLiteral("sqlite3"), {AppPaths::databaseFile(), QStringLiteral(".tables")});
-        QVERIFY(p.waitForFinished());
-        const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
-        QVERIFY2(!out.contains("reports"), out.constData());
-        QVERIFY(p.exitCode() != 0 || out.contains("not a database"));
-    }
-
-    void schemaShape()
-    {
-        TestFolder f;
-        QCOMPARE(QueryData(QStringLiteral("select * from reports")).data->fieldCount(), 33);
-        // The administrator exists with an empty password and every right.
-        const QueryResult admin = QueryData(QStringLiteral("select * from user where userid='admin'"));
-        QVERIFY(admin.data->isNull(2));
-        for (int i = 3; i <= 10; ++i)
-            QCOMPARE(admin.data->field(i).toInt(), 1);
-        // A section code keeps its leading zeros.
-        QVERIFY(ExecuteSql(QStringLiteral("insert into section values (?, ?)"), {QStringLiteral("007"), QStringLiteral("放射科")}).ok());
-        QCOMPARE(QueryData(QStringLiteral("select ksid from section")).data->text(0), QStringLiteral("007"));
     }
 };
 

@@ -1,3 +1,6 @@
+// The login window and the system dialogs: keyboard flow, refusals with their
+// exact texts, stored passwords, rights and injection strings; the settings,
+// password and about dialogs and the menu items that open them.
 #include "core/FrmAbout.h"
 #include "core/FrmJCpz.h"
 #include "core/FrmMain.h"
@@ -16,17 +19,20 @@
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStyle>
 #include <QTest>
 
 using namespace corekit;
 
 namespace {
+const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为空");
+const QString kWrong = QStringLiteral("用户登录的用户代号或密码错误！\r\n") + kHint;
+
 QString ini(const QString& key) { return Modini::GetIniValue(QStringLiteral("system"), key); }
 
 QVariant storedPassword(const QString& user)
@@ -56,9 +62,90 @@ private slots:
         QVERIFY(folder_->ok());
         Palette::LoadSkin();
         Mmain::gHospitalName = QStringLiteral("第一医院");
-        actAsAdmin();
+        Mmain::gUserId.clear();
+        Mmain::gRights.fill(false);
     }
-    void cleanup() { folder_.reset(); }
+    void cleanup()
+    {
+        closeWindows();
+        folder_.reset();
+    }
+
+    void enterMovesAndLogsIn()
+    {
+        login* w = openLogin();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("用户登录"));
+        w->Text1->setFocus();
+        QTest::keyClicks(w->Text1, QStringLiteral("admin"));
+        QTest::keyClick(w->Text1, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Text2));
+        QTest::keyClick(w->Text2, Qt::Key_Return);
+        flushDeletes();
+        QVERIFY(!login::current());
+        QVERIFY(FrmMain::current());
+        QCOMPARE(Mmain::gUserId, QStringLiteral("admin"));
+        QCOMPARE(FrmMain::current()->LabUser->text(), QStringLiteral("用户: 系统管理员"));
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+    }
+
+    void emptyCodeAndWrongPassword()
+    {
+        login* w = openLogin();
+        w->Text2->setText(QStringLiteral("xy"));
+        QCOMPARE(w->Text2->displayText(), QStringLiteral("**"));   // hidden, one * per character
+        w->buttonlogin->click();
+        QCOMPARE(lastText(), QStringLiteral("用户代号不能为空！\r\n") + kHint);
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY(w->Text2->text().isEmpty());
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Text1));
+
+        QVERIFY(!logIn(QStringLiteral("admin"), QStringLiteral("wrong")));
+        QCOMPARE(lastText(), kWrong);
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY(w->Text1->text().isEmpty() && w->Text2->text().isEmpty());
+        QVERIFY(login::current());
+        QVERIFY(Mmain::gUserId.isEmpty());
+    }
+
+    void passwordsAndRights()
+    {
+        // A hashed password, an empty-text password and rights 0, 2 and 6 only.
+        const QVariant hash = ModPassword::HashPassword(QStringLiteral("s3cr'et"));
+        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("INSERT INTO user VALUES (?, ?, ?, 1, 0, -1, 0, 0, 0, 1, 0)"),
+                                          {QStringLiteral("Li"), QStringLiteral("李医生"), hash})
+                    .ok());
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO user VALUES ('blank', '空', '', 1, 1, 1, 1, 1, 1, 1, 1)")));
+
+        // An empty password does not match a stored empty text.
+        QVERIFY(!logIn(QStringLiteral("blank")));
+        QCOMPARE(lastText(), kWrong);
+        // Injection strings are plain text, as password and as code (with the
+        // empty password that the administrator's row would accept).
+        for (const QString& attack : {QStringLiteral("' or ''='"), QStringLiteral("x' OR 1=1 --")}) {
+            QVERIFY(!logIn(QStringLiteral("li"), attack));
+            QCOMPARE(lastText(), kWrong);
+            QVERIFY(!logIn(attack));
+            QCOMPARE(lastText(), kWrong);
+        }
+        // The password is exact, the code is not case sensitive.
+        QVERIFY(!logIn(QStringLiteral("LI"), QStringLiteral("S3CR'ET")));
+        const int shown = MessageBox::shownBoxes().size();
+        QVERIFY(logIn(QStringLiteral("LI"), QStringLiteral("s3cr'et")));
+        QCOMPARE(MessageBox::shownBoxes().size(), shown);
+        QCOMPARE(Mmain::gUserId, QStringLiteral("Li"));
+        const std::array<bool, 8> expected{true, false, true, false, false, false, true, false};
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(Mmain::gRights[k], expected[k]);
+    }
+
+    void quitWithoutMainWindowCloses()
+    {
+        openLogin()->buttonquit->click();
+        flushDeletes();
+        QVERIFY(!login::current());
+        QVERIFY(!ModADOconnect::isOpen());
+    }
 
     void settingsLoadAndSave()
     {
@@ -68,7 +155,6 @@ private slots:
         {
             FrmJCpz d;
             d.Form_Load();
-            QCOMPARE(d.windowTitle(), QStringLiteral("系统设置"));
             QVERIFY(!d.Checkkz->isChecked());
             QCOMPARE(d.Text1->text(), QStringLiteral("第一医院"));
             QCOMPARE(d.Text2->text(), QStringLiteral("DR-1"));
@@ -94,17 +180,13 @@ private slots:
         QCOMPARE(ini(QStringLiteral("machine")), QStringLiteral("DR-2"));
         QCOMPARE(ini(QStringLiteral("kz")), QStringLiteral("1"));
         QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
-        {
-            FrmJCpz d;
-            d.Form_Load();
-            QVERIFY(d.Checkkz->isChecked());
-        }
 
         // Quit writes nothing.
         const QByteArray before = readBytes(AppPaths::iniFile());
         {
             FrmJCpz d;
             d.Form_Load();
+            QVERIFY(d.Checkkz->isChecked());
             d.Text1->setText(QStringLiteral("别的医院"));
             d.Checkkz->setChecked(false);
             d.ButtnQuit->click();
@@ -132,20 +214,17 @@ private slots:
 
     void passwordChange()
     {
+        actAsAdmin();
         FrmPassword d;
         d.Form_Load();
-        QCOMPARE(d.windowTitle(), QStringLiteral("密码设置"));
-        for (QLineEdit* t : {d.Text1, d.Text2, d.Text3}) {
-            QCOMPARE(t->echoMode(), QLineEdit::Password);
-            QCOMPARE(t->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, t), int('*'));
-        }
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
 
-        // Mismatch.
+        // Mismatch; every box hides what is typed, one * per character.
         d.Text2->setText(QStringLiteral("a"));
-        d.Text3->setText(QStringLiteral("b"));
+        d.Text3->setText(QStringLiteral("bc"));
+        QCOMPARE(d.Text1->displayText() + d.Text2->displayText() + d.Text3->displayText(), QStringLiteral("***"));
         d.ButtnSave->click();
         QCOMPARE(lastText(), QStringLiteral("两次输入的新密码不一致，请从新输入"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
@@ -157,7 +236,6 @@ private slots:
         d.Text2->setText(pw);
         d.Text3->setText(pw);
         d.ButtnSave->click();
-        QVERIFY(!d.isVisible());
         const QVariant stored = storedPassword(QStringLiteral("admin"));
         QVERIFY(ModPassword::IsHash(stored.toString()));
         QVERIFY(!stored.toString().contains(pw));
@@ -179,13 +257,13 @@ private slots:
         // Back to empty: Null is stored and the empty password logs in again.
         e.Text1->setText(pw);
         e.ButtnSave->click();
-        QVERIFY(!e.isVisible());
         QVERIFY(storedPassword(QStringLiteral("admin")).isNull());
         QVERIFY(logsIn(QStringLiteral("admin"), QString()));
     }
 
     void passwordOfAVanishedUser()
     {
+        actAsAdmin();
         QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM user WHERE userid = 'admin'")));
         FrmPassword d;
         d.Form_Load();
@@ -196,10 +274,9 @@ private slots:
 
     void aboutAndOpeners()
     {
+        actAsAdmin();
         FrmAbout a;
         a.Form_Load();
-        QCOMPARE(a.windowTitle(), QStringLiteral("关于本软件"));
-        QCOMPARE(a.Label2->text(), QStringLiteral("版  本： V4.0b"));
         a.show();
         a.grab().save(testOutputFolder() + QStringLiteral("/sysdialog-about.png"));
         a.ButtnSave->click();
@@ -215,7 +292,6 @@ private slots:
         for (const char* n : {"系统设置", "密码设置", "关于本软件"})
             w->action(QString::fromUtf8(n))->trigger();
         QCOMPARE(opened, QStringList({"系统设置", "密码设置", "关于本软件"}));
-        closeWindows();
     }
 
 private:
