@@ -3,10 +3,13 @@
 #include "core/Mmain.h"
 #include "core/ModADOconnect.h"
 #include "core/Openers.h"
+#include "core/Palette.h"
 #include "core/ReportList.h"
 #include "editor/DataRecord.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "support/TestFolder.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -21,11 +24,18 @@
 
 namespace kit {
 
-inline void loginAs(const QString& name, bool allRights = true)
+// A fresh program folder, "admin" logged in with every right, the saved skin,
+// today 2025-03-04 and a 1024x768 screen with a printer.
+inline std::unique_ptr<TestFolder> freshFolder()
 {
-    Mmain::gUserName = name;
-    Mmain::gUserId = name;
-    Mmain::gRights.fill(allRights);
+    auto folder = std::make_unique<TestFolder>();
+    Mmain::gUserName = Mmain::gUserId = QStringLiteral("admin");
+    Mmain::gRights.fill(true);
+    Palette::LoadSkin();
+    Environment::setTodayOverride(QDate(2025, 3, 4));
+    Environment::setScreenSizeOverride(QSize(1024, 768));
+    Environment::setPrinterInstalledOverride(true);
+    return folder;
 }
 
 // Closes the editor if it is loaded, answering No to the unsaved-report question.
@@ -93,13 +103,12 @@ inline void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
 }
 
 inline qint64 insertReport(const QString& exam, const QString& name, const QString& doctor,
-                           const QVariant& fee = QVariant(), const QString& rpdate = QStringLiteral("2024-01-02"))
+                           const QVariant& fee = QVariant())
 {
     const QueryResult r = ModADOconnect::ExecuteSql(
         QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, pgdate, rpdate, rpdr, times, "
-                       "obligate1, facility) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
-        {exam, name, QStringLiteral("男"), 30.0, QStringLiteral("岁"), QStringLiteral("2024-01-02"), rpdate, doctor,
-         fee, 1, QStringLiteral("")});
+                       "obligate1, facility) VALUES (?,?,'男',30.0,'岁','2024-01-02','2024-01-02',?,?,1,'')"),
+        {exam, name, doctor, fee});
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
     return ModADOconnect::LastInsertId();
@@ -108,28 +117,17 @@ inline qint64 insertReport(const QString& exam, const QString& name, const QStri
 // Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
 inline void storePictures(qint64 key, const QList<QByteArray>& pictures)
 {
-    QVariantList p;
-    QStringList set;
     for (int k = 0; k < pictures.size(); ++k) {
-        set << QStringLiteral("picture%1 = ?").arg(k + 1);
-        p << (pictures[k].isNull() ? QVariant() : QVariant(pictures[k]));
+        const QVariant v = pictures[k].isNull() ? QVariant() : QVariant(pictures[k]);
+        const QString sql = QStringLiteral("UPDATE reports SET picture%1 = ? WHERE ctid = ?").arg(k + 1);
+        QVERIFY(ModADOconnect::ExecuteSql(sql, {v, key}).ok());
     }
-    p << key;
-    const QueryResult r = ModADOconnect::ExecuteSql(
-        QStringLiteral("UPDATE reports SET %1 WHERE ctid = ?").arg(set.join(QStringLiteral(", "))), p);
-    QVERIFY2(r.ok(), qPrintable(r.description));
 }
 
 // The stored row of a report (all 33 fields in table order).
 inline RecordSetPtr storedRow(qint64 key)
 {
     return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
-}
-
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
 }
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
@@ -139,20 +137,15 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-inline int countReports()
+// The first column of the first row of a query, as a number (-1 on failure).
+inline int queryInt(const QString& sql)
 {
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT count(*) FROM reports"));
+    const QueryResult r = ModADOconnect::QueryData(sql);
     return r.hasRows() ? r.data->field(0).toInt() : -1;
 }
+inline int countReports() { return queryInt(QStringLiteral("SELECT count(*) FROM reports")); }
 
-inline QString lastText()
-{
-    const auto& s = MessageBox::shownBoxes();
-    return s.isEmpty() ? QString() : s.last().text;
-}
-inline QString lastTitle()
-{
-    const auto& s = MessageBox::shownBoxes();
-    return s.isEmpty() ? QString() : s.last().title;
-}
+// The text and title of the last box shown (empty when none was).
+inline QString lastText() { return MessageBox::shownBoxes().value(MessageBox::shownBoxes().size() - 1).text; }
+inline QString lastTitle() { return MessageBox::shownBoxes().value(MessageBox::shownBoxes().size() - 1).title; }
 }
