@@ -17,6 +17,21 @@
 // The shipped data files live in a resource of this static library.
 static void initDataResource() { Q_INIT_RESOURCE(data); }
 
+// True for the integer types whose every value fits a 64-bit signed integer.
+static bool isSignedFitting(const QVariant& v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort: return true;
+    default: return false;
+    }
+}
+
 // Copies an answer into a RecordSet cell by cell: texts are copied as the
 // engine gives them (UTF-8) into the answer's one text buffer, so reading a day
 // of reports makes no object per cell and decodes only the texts that are read.
@@ -69,14 +84,9 @@ public:
     {
         if (!v.isValid() || v.isNull())
             return addNull();
+        if (isSignedFitting(v))
+            return addInteger(v.toLongLong());
         switch (v.metaType().id()) {
-        case QMetaType::Bool:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::Long:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort: return addInteger(v.toLongLong());
         case QMetaType::Double:
         case QMetaType::Float: return addReal(v.toDouble());
         case QMetaType::QByteArray: return addBlob(v.toByteArray());
@@ -156,17 +166,10 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
         int rc = SQLITE_OK;
         if (!v.isValid() || v.isNull()) {
             rc = sqlite3_bind_null(st, idx);
+        } else if (isSignedFitting(v)) {
+            rc = sqlite3_bind_int64(st, idx, v.toLongLong());
         } else {
             switch (v.metaType().id()) {
-            case QMetaType::Bool:
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::Long:
-            case QMetaType::LongLong:
-            case QMetaType::Short:
-            case QMetaType::UShort:
-                rc = sqlite3_bind_int64(st, idx, v.toLongLong());
-                break;
             case QMetaType::ULongLong:
                 if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
                     rc = sqlite3_bind_double(st, idx, double(v.toULongLong()));
