@@ -1,4 +1,4 @@
-// Capture of one 1920x1080 frame as the capture button does it - QvVFW::SaveFrame
+// Capture of one 1920x1080 frame as the capture button does it - VideoCapture::SaveFrame
 // writing the 24-bit BMP, then ConvertBmpToJpg writing the JPEG (quality 90)
 // beside it - timed against libjpeg-turbo encoding the same pixels alone.
 // Goal: the capture takes at most 1.3 times the encode alone.
@@ -9,7 +9,7 @@
 //   natural  a synthetic picture with the statistics of a camera frame: shading
 //            at every scale, objects with hard and soft edges, captions and
 //            sensor noise (about 450 KB, 1.8 bits per pixel, at quality 90). It
-//            is handed to the control as its latest frame (QvVFW::presentFrame);
+//            is handed to the control as its latest frame (VideoCapture::presentFrame);
 //            no pipeline runs meanwhile.
 //   pattern  the live test pattern (a ball on black) from a running 1920x1080
 //            30 fps pipeline. Mostly black: the encode alone is cheap (about
@@ -33,10 +33,10 @@
 // with how loaded the machine was.
 #include "common.h"
 #include "imaging/BmpFile.h"
-#include "imaging/QvVFW.h"
+#include "imaging/VideoCapture.h"
 #include "imaging/VideoSettings.h"
-#include "imaging/cDIBSection.h"
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/JpegWriter.h"
 #include "platform/AppPaths.h"
 
 #include <QApplication>
@@ -192,7 +192,7 @@ struct Baseline {
 };
 
 // One round: the capture, then the same pixels encoded alone.
-void round(QvVFW& video, Baseline& encoder, const QString& bmp, Figures& f, bool withCpu)
+void round(VideoCapture& video, Baseline& encoder, const QString& bmp, Figures& f, bool withCpu)
 {
     const QString jpg = bmp.left(bmp.size() - 3) + QStringLiteral("jpg");
     settle();
@@ -209,7 +209,7 @@ void round(QvVFW& video, Baseline& encoder, const QString& bmp, Figures& f, bool
     const double captured = bench::millisecondsSince(t0);
     const double cpu = cpuMs() - cpu0;
 
-    cDIBSection pixels;
+    Bitmap24 pixels;
     if (!BmpFile::read(bmp, pixels))
         bench::die("capture_jpeg: the BMP does not read back");
     settle();
@@ -217,7 +217,7 @@ void round(QvVFW& video, Baseline& encoder, const QString& bmp, Figures& f, bool
     unsigned char* out = encoder.buffer;
     unsigned long size = encoder.capacity;
     if (tjCompress2(encoder.handle, pixels.DIBSectionBitsPtr(), pixels.Width(), pixels.BytesPerScanLine(),
-                    pixels.Height(), TJPF_BGR, &out, &size, TJSAMP_420, mIntelJPEGLibrary::kCaptureQuality,
+                    pixels.Height(), TJPF_BGR, &out, &size, TJSAMP_420, JpegWriter::kCaptureQuality,
                     TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC)
         != 0)
         bench::die("capture_jpeg: tjCompress2 failed");
@@ -275,7 +275,7 @@ int main(int argc, char** argv)
     Baseline encoder(kWidth, kHeight);
     if (!encoder.handle || !encoder.buffer)
         bench::die("capture_jpeg: no encoder");
-    QvVFW video;
+    VideoCapture video;
     video.setFrameFileName(bmp);
 
     Figures natural;

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QString>
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -31,7 +31,7 @@ namespace bench {
 inline sqlite3* openKeyed(const QString& path, int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
 {
     QString why;
-    sqlite3* db = ModADOconnect::OpenKeyedHandle(path, flags, &why);
+    sqlite3* db = Database::OpenKeyedHandle(path, flags, &why);
     if (!db)
         die("the database does not open with the program's key", why);
     return db;

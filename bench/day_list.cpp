@@ -3,7 +3,7 @@
 // Times the main window's day list, the reports of one report date, read
 // without the picture columns (fields 29 to 32 come back as Null, so every
 // other field keeps its number):
-//   A. through ModADOconnect::QueryData(sql, params), as the program reads it;
+//   A. through Database::QueryData(sql, params), as the program reads it;
 //   B. the same statement on the bare sqlite3 C API (prepare, bind, step, every
 //      column copied into plain C++ values, finalize);
 // and, to tell where the time goes,
@@ -16,7 +16,7 @@
 // given as "-") to the latest report date with at least 150 reports.
 #include "common.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/AppPaths.h"
 
 #include <QCoreApplication>
@@ -121,7 +121,7 @@ QVector<QVector<QVariant>> bareQueryVariants(sqlite3* db, const std::string& dat
 
 RecordSetPtr layerQuery(const char* sql, const QString& date)
 {
-    const QueryResult r = ModADOconnect::QueryData(QString::fromUtf8(sql), {date});
+    const QueryResult r = Database::QueryData(QString::fromUtf8(sql), {date});
     if (r.failed())
         die("QueryData failed", r.description);
     return r.data;
@@ -229,7 +229,7 @@ int main(int argc, char* argv[])
 
     AppPaths::setProgramFolder(folder);
     try {
-        ModADOconnect::OpenDatabase();
+        Database::OpenDatabase();
     } catch (const DbOpenError& e) {
         die("OpenDatabase failed", e.text);
     }
@@ -300,7 +300,7 @@ int main(int argc, char* argv[])
     }
 
     sqlite3_close(db);
-    ModADOconnect::CloseDatabase();
+    Database::CloseDatabase();
 
     auto line = [](const char* what, const std::vector<double>& v) {
         std::printf("  %-46s median %7.3f ms   min %7.3f ms\n", what, bench::median(v), bench::minimum(v));

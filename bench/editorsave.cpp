@@ -1,7 +1,7 @@
 // Times the editor's save of a report with four 150 KB pictures against a
 // bare insert of the same row and pictures in one transaction.
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Palette.h"
 #include "editor/DataRecord.h"
 #include "editor/ReportRecord.h"
@@ -26,12 +26,12 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100;
     QTemporaryDir dir;
     AppPaths::setProgramFolder(dir.path());
-    const QString why = ModADOconnect::CreateDatabaseFile(AppPaths::databaseFile(), ModADOconnect::ShippedSchema());
+    const QString why = Database::CreateDatabaseFile(AppPaths::databaseFile(), Database::ShippedSchema());
     if (!why.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
-    ModADOconnect::OpenDatabase();
+    Database::OpenDatabase();
     MessageBox::setScripted(true);
     Mmain::gUserName = QStringLiteral("admin");
     Mmain::gRights.fill(true);
@@ -85,14 +85,14 @@ int main(int argc, char** argv)
             f.open(QIODevice::ReadOnly);
             p << f.readAll();
         }
-        ModADOconnect::Transaction tx;
-        ModADOconnect::ExecuteSql(sql, p);
+        Database::Transaction tx;
+        Database::ExecuteSql(sql, p);
         tx.commit();
     }
     const qint64 bareNs = t.nsecsElapsed();
     std::printf("editor save: %.3f ms per report\n", editorNs / 1e6 / rounds);
     std::printf("bare insert: %.3f ms per report\n", bareNs / 1e6 / rounds);
     std::printf("ratio: %.2f (goal <= 1.5)\n", double(editorNs) / double(bareNs));
-    ModADOconnect::CloseDatabase();
+    Database::CloseDatabase();
     return 0;
 }

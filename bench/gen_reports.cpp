@@ -9,7 +9,7 @@
 // bodypart tables get the rows the reports refer to.
 #include "common.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -441,7 +441,7 @@ int main(int argc, char* argv[])
 
     const auto start = bench::Clock::now();
     if (!QFileInfo::exists(path)) {
-        const QString why = ModADOconnect::CreateDatabaseFile(path, ModADOconnect::ShippedSchema());
+        const QString why = Database::CreateDatabaseFile(path, Database::ShippedSchema());
         if (!why.isEmpty()) {
             QFile::remove(path);
             die("cannot create the database", why);
@@ -449,7 +449,7 @@ int main(int argc, char* argv[])
         std::printf("created %s\n", qPrintable(path));
     } else {
         QString why;
-        if (!ModADOconnect::IsOurDatabase(path, &why))
+        if (!Database::IsOurDatabase(path, &why))
             die("not a database of this program", why);
     }
 

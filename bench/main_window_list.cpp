@@ -9,7 +9,7 @@
 #include "common.h"
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
 #include "platform/AppPaths.h"
@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
     }
     const std::string day = date.toStdString();
 
-    ModADOconnect::OpenDatabase();
+    Database::OpenDatabase();
     Palette::LoadSkin();
     Mmain::gRights.fill(true);
     FrmMain* w = FrmMain::ShowMain();
@@ -101,7 +101,7 @@ int main(int argc, char* argv[])
         auto t1 = Clock::now();
         w->LoadDayList(d);
         auto t2 = Clock::now();
-        ModADOconnect::QueryData(ReportList::DaySql(), ReportList::DayParams(d));
+        Database::QueryData(ReportList::DaySql(), ReportList::DayParams(d));
         auto t3 = Clock::now();
         layer.push_back(std::chrono::duration<double, std::milli>(t3 - t2).count());
         bare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());

@@ -1,6 +1,6 @@
 // Makes a fresh encrypted data.db from the shipped schema. An existing file is
 // left alone unless --force is given.
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
             return 0;
         QFile::remove(path);
     }
-    const QString schema = ModADOconnect::ShippedSchema();
+    const QString schema = Database::ShippedSchema();
     if (schema.isEmpty()) {
         std::fprintf(stderr, "ws-mkdb: the shipped schema is missing\n");
         return 1;
@@ -30,7 +30,7 @@ int main(int argc, char* argv[])
     // half-made data.db that later builds would keep.
     const QString part = path + QStringLiteral(".part");
     QFile::remove(part);
-    const QString why = ModADOconnect::CreateDatabaseFile(part, schema);
+    const QString why = Database::CreateDatabaseFile(part, schema);
     if (!why.isEmpty()) {
         std::fprintf(stderr, "ws-mkdb: %s\n", qPrintable(why));
         QFile::remove(part);

@@ -1,7 +1,7 @@
 #include "core/FrmMain.h"
 
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Openers.h"
 #include "core/ReportList.h"
 #include "core/MenuSkin.h"
@@ -174,7 +174,7 @@ void FrmMain::LoadDayList(const QDate& date) { LoadReportList(ReportList::DaySql
 void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
 {
     QTableView* g = MSHFlexGrid1;
-    const QueryResult r = ModADOconnect::QueryData(sql, params);
+    const QueryResult r = Database::QueryData(sql, params);
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
     ReportList::FillRows(g, r.number == 0 ? r.data : nullptr);
     if (r.failed())
@@ -259,13 +259,13 @@ void FrmMain::删除报告_Click()
     const qlonglong ctid = key.toLongLong(&numeric);
     QueryResult r;
     {
-        ModADOconnect::Transaction tx;
+        Database::Transaction tx;
         r = tx.beginResult();
         if (tx.started()) {
-            r = ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
+            r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
                                           {numeric ? QVariant(ctid) : QVariant(key)});
             if (r.ok())
-                r = ModADOconnect::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"), {key});
+                r = Database::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"), {key});
             if (r.ok())
                 r = tx.commit();
         }
@@ -295,5 +295,5 @@ void FrmMain::Form_Unload()
     gMenuSkin.DetachForm(this);
     ucQvmenuBarV31->DetachMenu();
     Openers::SetMainReportList(nullptr);
-    ModADOconnect::CloseDatabase();
+    Database::CloseDatabase();
 }

@@ -11,7 +11,7 @@
 #include "core/SkinWindows.h"
 #include "core/FrmPassword.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "core/Openers.h"

@@ -5,7 +5,7 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "core/SkinWindows.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/ModPassword.h"
 #include "platform/MessageBox.h"
 
@@ -52,7 +52,7 @@ void FrmPassword::ButtnSave_Click()
         Text2->setFocus();
         return;
     }
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Mmain::gUserId});
+    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Mmain::gUserId});
     if (r.number != 0 || !r.data) {
         MessageBox::critical(r.description, QStringLiteral("系统错误"));
         return;
@@ -67,7 +67,7 @@ void FrmPassword::ButtnSave_Click()
         MessageBox::critical(QStringLiteral("无法生成密码摘要"), QStringLiteral("系统错误"));
         return;
     }
-    const QueryResult u = ModADOconnect::ExecuteSql(QStringLiteral("UPDATE user SET userpassword = ? WHERE userid = ?"),
+    const QueryResult u = Database::ExecuteSql(QStringLiteral("UPDATE user SET userpassword = ? WHERE userid = ?"),
                                                     {stored, Mmain::gUserId});
     if (!u.ok()) {
         MessageBox::critical(u.description, QStringLiteral("系统错误"));

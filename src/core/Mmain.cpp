@@ -1,7 +1,6 @@
 #include "core/Mmain.h"
 
-#include "core/ModADOconnect.h"
-#include "core/ModCreateDNS.h"
+#include "core/Database.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
 #include "platform/AppPaths.h"
@@ -45,7 +44,7 @@ void ReportOpenErrorAndQuit(int number, const QString& text)
 
 void Quit(int exitCode)
 {
-    ModADOconnect::CloseDatabase();
+    Database::CloseDatabase();
     // Outside the event loop (start-up, tests) there is nothing to leave; an
     // exit request then would make every later modal loop return at once.
     if (QThread::currentThread()->loopLevel() > 0)
@@ -78,34 +77,31 @@ StartResult Main()
         return {false, 1};
     }
 
-    // 2. The data source.
-    ModCreateDNS::CreateDSN(QStringLiteral("Dovrin"), AppPaths::databaseFile());
-
-    // 3. The database.
+    // 2. The database.
     try {
-        ModADOconnect::OpenDatabase();
+        Database::OpenDatabase();
     } catch (const DbOpenError& e) {
         ReportOpenErrorAndQuit(e.number, e.text);
         ReleaseInstanceLock();
         return {false, 3};
     }
 
-    // 4-5. Does it answer?
-    const QueryResult probe = ModADOconnect::QueryData(QStringLiteral("select count(*) from reports"));
+    // 3-4. Does it answer?
+    const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.number != 0 && probe.number != 1000) {
         MessageBox::show(probe.description, QStringLiteral("错误"), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
-        ModADOconnect::CloseDatabase();
+        Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 2};
     }
 
-    // 6-7. Colours and hospital name.
+    // 5-6. Colours and hospital name.
     Palette::LoadSkin();
     LoadHospitalName();
 
-    // 8. Login.
+    // 7. Login.
     if (!ShowLogin()) {
-        ModADOconnect::CloseDatabase();
+        Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 0};
     }
@@ -115,7 +111,7 @@ StartResult Main()
 bool Relogin()
 {
     try {
-        ModADOconnect::OpenDatabase();
+        Database::OpenDatabase();
     } catch (const DbOpenError& e) {
         ReportOpenErrorAndQuit(e.number, e.text);
         return false;

@@ -1,6 +1,6 @@
 #include "core/ModBackup.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
@@ -34,7 +34,7 @@ const QString kCancelTitle = QStringLiteral("操作取消");
 FileError reopen()
 {
     try {
-        ModADOconnect::OpenDatabase();
+        Database::OpenDatabase();
     } catch (const DbOpenError& e) {
         return {e.number, e.text};
     }
@@ -63,7 +63,7 @@ bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1S
 // database and fail later, on the first report that lives in the bad page.
 bool IsWholeDatabase(const QString& path)
 {
-    sqlite3* db = ModADOconnect::OpenKeyedHandle(path, SQLITE_OPEN_READONLY);
+    sqlite3* db = Database::OpenKeyedHandle(path, SQLITE_OPEN_READONLY);
     if (!db)
         return false;
     bool ok = false;
@@ -211,7 +211,7 @@ Outcome Backup(QWidget* parent)
     FileError e;
     {
         const Busy busy;
-        ModADOconnect::CloseDatabase();
+        Database::CloseDatabase();
         e = CopyOverwrite(AppPaths::databaseFile(), name);
         // The database is open again whatever the copy did.
         const FileError r = reopen();
@@ -248,13 +248,13 @@ Outcome Restore(QWidget* parent)
     bool sound = true;
     {
         const Busy busy;
-        sound = ModADOconnect::IsOurDatabase(name);
+        sound = Database::IsOurDatabase(name);
         if (sound)
             e = CopyOverwrite(name, staged);
         if (sound && e.number == 0)
             sound = IsWholeDatabase(staged);
         if (sound && e.number == 0) {
-            ModADOconnect::CloseDatabase();
+            Database::CloseDatabase();
             if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
                 e = FromErrno(errno);
             const FileError r = reopen();
@@ -283,14 +283,14 @@ Outcome Clear(QWidget* parent)
         return Outcome::Cancelled;
     QueryResult r;
     {
-        ModADOconnect::Transaction tx;
+        Database::Transaction tx;
         r = tx.beginResult();
         if (tx.started()) {
             // Studies lose their link to the reports that go.
-            r = ModADOconnect::ExecuteSql(
+            r = Database::ExecuteSql(
                 QStringLiteral("UPDATE Study SET Status = NULL WHERE Status IN (SELECT CAST(ctid AS TEXT) FROM reports)"));
             if (r.ok())
-                r = ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports"));
+                r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports"));
             if (r.ok())
                 r = tx.commit();
         }

@@ -73,4 +73,3 @@ private:
 };
 
 // The name the button goes by in some notes.
-using SkinButton = QvButton;

@@ -1,6 +1,6 @@
 #include "core/ReportList.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/Environment.h"
 
 #include <QDate>
@@ -264,7 +264,7 @@ void FillRows(QTableView* grid, const RecordSetPtr& rs)
     ListGrid::SelectRow(grid, 0);
 }
 
-QueryResult ReadRow(qint64 key) { return ModADOconnect::QueryData(RowSql(), {QVariant(key)}); }
+QueryResult ReadRow(qint64 key) { return Database::QueryData(RowSql(), {QVariant(key)}); }
 
 void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
 {

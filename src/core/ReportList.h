@@ -1,7 +1,7 @@
 #pragma once
 #include "core/ListGrid.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 
 #include <QAbstractTableModel>
 #include <QString>

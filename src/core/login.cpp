@@ -8,7 +8,7 @@
 #include "core/SkinPanel.h"
 #include "core/SkinWindows.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/ModPassword.h"
 #include "platform/MessageBox.h"
 
@@ -104,7 +104,7 @@ void login::buttonlogin_Click()
     }
     // The code matches without regard to case (the column's collation); the
     // password is checked against its stored hash.
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Text1->text()});
+    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Text1->text()});
     if (r.failed()) {
         MessageBox::critical(r.description, QStringLiteral("系统错误"));
         failed();

@@ -3,7 +3,7 @@
 #include "editor/DataRecord.h"
 
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Modini.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -219,7 +219,7 @@ void DataRecord::Form_Load()
     bool ok = false;
     layoutMode_ = iniInt(QStringLiteral("kz"), &ok);
     // 10. Quick-phrase buttons.
-    const QueryResult z = ModADOconnect::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
+    const QueryResult z = Database::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
     if (z.number == 0)
         layoutQuickPhrases(*z.data);
     else if (z.failed())
@@ -255,7 +255,7 @@ void DataRecord::Form_Load()
 
 void DataRecord::LoadItemCaptions()
 {
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("select * from bgxm order by xmid"));
+    const QueryResult r = Database::QueryData(QStringLiteral("select * from bgxm order by xmid"));
     if (r.number == 1000)
         return;
     if (r.failed()) {
@@ -277,7 +277,7 @@ void DataRecord::loadLists()
 {
     // A failing list is reported and skipped; the rest of the load goes on.
     auto run = [](const QString& sql, const std::function<void(const RecordSet&, int)>& add) {
-        const QueryResult r = ModADOconnect::QueryData(sql);
+        const QueryResult r = Database::QueryData(sql);
         if (r.failed()) {
             MessageBox::critical(r.description, QStringLiteral("错误"));
             return;
@@ -307,11 +307,11 @@ void DataRecord::layoutQuickPhrases(const RecordSet& rows)
     const int avail = PhraseAvailableWidth(layoutMode_, Environment::screenSizePixels().width(), 2760, 2760);
     const QVector<QPoint> pos = PhraseButtonPositions(rows.recordCount(), avail, btnW, btnH);
     for (int i = 0; i < rows.recordCount(); ++i) {
-        EdButton* b = nullptr;
+        QvButton* b = nullptr;
         if (i == 0) {
             b = btnTS[0];
         } else {
-            b = new EdButton(QString(), Picts);
+            b = new QvButton(QString(), Picts);
             b->setVisible(true);
             btnTS.append(b);
         }
@@ -334,9 +334,9 @@ void DataRecord::resetRecordValues()
 
 void DataRecord::setEditingButtons(bool on)
 {
-    for (EdButton* b : {ButtnNew, ButtnEnable, ButtnDel, ButtnPrint})
+    for (QvButton* b : {ButtnNew, ButtnEnable, ButtnDel, ButtnPrint})
         b->setEnabled(!on);
-    for (EdButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
+    for (QvButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
         b->setEnabled(on);
 }
 
@@ -392,7 +392,7 @@ bool DataRecord::handleFunctionKey(int key)
     // otherwise the key goes on to the control that has the focus.
     if (!loaded_)
         return false;
-    auto run = [](EdButton* button, auto command) {
+    auto run = [](QvButton* button, auto command) {
         if (!button->isEnabled())
             return false;
         command();

@@ -94,13 +94,13 @@ signals:
 
 public:
     // ---- controls, named as the design names them ----
-    EdPanel* Pictool = nullptr;
-    EdButton *ButtnNew = nullptr, *ButtnEnable = nullptr, *ButtnDel = nullptr, *ButtnPrint = nullptr,
+    PaintPanel* Pictool = nullptr;
+    QvButton *ButtnNew = nullptr, *ButtnEnable = nullptr, *ButtnDel = nullptr, *ButtnPrint = nullptr,
              *ButtnClear = nullptr, *ButtnSave = nullptr, *Buttnmbzr = nullptr, *ButtnSwmb = nullptr,
              *ButtnBack = nullptr;
     QFrame *Linetool1 = nullptr, *Linetool2 = nullptr;
 
-    EdPanel* Picdata = nullptr;
+    PaintPanel* Picdata = nullptr;
     QFrame* PicdataLine = nullptr;
     QLineEdit *Text1 = nullptr, *Text2 = nullptr, *Text4 = nullptr, *Text5 = nullptr, *Text8 = nullptr,
               *Text9 = nullptr, *Text10 = nullptr, *Text13 = nullptr, *Text14 = nullptr, *Text17 = nullptr,
@@ -114,41 +114,41 @@ public:
            *Label16 = nullptr, *Label17 = nullptr, *Label18 = nullptr, *Label19 = nullptr, *Label32 = nullptr,
            *Label33 = nullptr, *Label34 = nullptr;
 
-    EdPanel* Pictitle = nullptr;
-    EdButton *Buttninfo = nullptr, *Buttnpic = nullptr;
+    PaintPanel* Pictitle = nullptr;
+    QvButton *Buttninfo = nullptr, *Buttnpic = nullptr;
 
-    EdPanel* Picdata2 = nullptr;
-    EdPanel* PicmcRect = nullptr;
-    EdPanel* Picmc = nullptr;
-    EdButton *btnYC = nullptr, *btnCK = nullptr, *btnFH = nullptr, *btnMS = nullptr, *butnCKup = nullptr,
+    PaintPanel* Picdata2 = nullptr;
+    PaintPanel* PicmcRect = nullptr;
+    PaintPanel* Picmc = nullptr;
+    QvButton *btnYC = nullptr, *btnCK = nullptr, *btnFH = nullptr, *btnMS = nullptr, *butnCKup = nullptr,
              *butnCKdown = nullptr;
-    EdPanel *Picms = nullptr, *Picts = nullptr, *Piczymc = nullptr;
+    PaintPanel *Picms = nullptr, *Picts = nullptr, *Piczymc = nullptr;
     QTreeWidget* TreeMS = nullptr;
     QTableWidget* Gridms = nullptr;
-    QList<EdButton*> btnTS;
+    QList<QvButton*> btnTS;
     QList<QLabel*> Labelzych;
 
-    EdPanel* Picpic = nullptr;
+    PaintPanel* Picpic = nullptr;
     QWidget* PicVideo = nullptr;
-    QWidget* QvVFW1 = nullptr;
-    EdButton *BVidOn = nullptr, *BVidForm = nullptr, *BVidSet = nullptr, *Bcodec = nullptr, *BVidavi = nullptr;
-    EdPanel* PicRect = nullptr;
+    QWidget* VideoCapture1 = nullptr;
+    QvButton *BVidOn = nullptr, *BVidForm = nullptr, *BVidSet = nullptr, *Bcodec = nullptr, *BVidavi = nullptr;
+    PaintPanel* PicRect = nullptr;
 
-    EdPanel* Picyc = nullptr;
-    EdPanel* Picyc2 = nullptr;
-    EdPanel* Picyc3 = nullptr;
+    PaintPanel* Picyc = nullptr;
+    PaintPanel* Picyc2 = nullptr;
+    PaintPanel* Picyc3 = nullptr;
     std::array<EdPicture*, 18> Pictmp{};
     std::array<QWidget*, 18> ShapeSel{};
-    EdButton *BVidCapture = nullptr, *ButtonAddPic = nullptr, *Bpicview1 = nullptr, *ButtonDelPic = nullptr,
+    QvButton *BVidCapture = nullptr, *ButtonAddPic = nullptr, *Bpicview1 = nullptr, *ButtonDelPic = nullptr,
              *ButtonConvert = nullptr;
 
-    EdPanel* RptPictureBox = nullptr;
+    PaintPanel* RptPictureBox = nullptr;
     QFrame* RptPictureBoxLine = nullptr;
     std::array<EdPicture*, 4> Picload{};
     std::array<QWidget*, 4> ShapeSelR{};
-    EdButton *Bpicback = nullptr, *Bpicview2 = nullptr, *ButtonDelPicR = nullptr;
+    QvButton *Bpicback = nullptr, *Bpicview2 = nullptr, *ButtonDelPicR = nullptr;
 
-    EdPanel* Picbottom = nullptr;
+    PaintPanel* Picbottom = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

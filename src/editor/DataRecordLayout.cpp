@@ -90,9 +90,9 @@ void DataRecord::buildControls()
     Labelzych.clear();
 
     // Tool bar.
-    Pictool = place(new EdPanel(form_), 0, 0, 15240, 1020);
+    Pictool = place(new PaintPanel(form_), 0, 0, 15240, 1020);
     auto toolButton = [this](const QString& caption, int left) {
-        return place(new EdButton(caption, Pictool), left, 60, 870, 870);
+        return place(new QvButton(caption, Pictool), left, 60, 870, 870);
     };
     ButtnNew = toolButton(QStringLiteral("新建报告"), 120);
     ButtnEnable = toolButton(QStringLiteral("修改报告"), 1005);
@@ -107,7 +107,7 @@ void DataRecord::buildControls()
     Linetool2 = place(makeLine(Pictool, true), 7815, 120, 30, 750);
 
     // Basic information column.
-    Picdata = place(new EdPanel(form_), 60, 1080, 2760, 9000);
+    Picdata = place(new PaintPanel(form_), 60, 1080, 2760, 9000);
     struct Row {
         QLabel** label;
         int field;
@@ -152,12 +152,12 @@ void DataRecord::buildControls()
     PicdataLine = makeLine(Picdata, false);
 
     // Page buttons.
-    Pictitle = place(new EdPanel(form_), 2880, 1080, 9855, 330);
-    Buttninfo = place(new EdButton(QStringLiteral("报告描述"), Pictitle), 0, 0, 3000, 360);
-    Buttnpic = place(new EdButton(QStringLiteral("视频图像"), Pictitle), 3030, 0, 3000, 360);
+    Pictitle = place(new PaintPanel(form_), 2880, 1080, 9855, 330);
+    Buttninfo = place(new QvButton(QStringLiteral("报告描述"), Pictitle), 0, 0, 3000, 360);
+    Buttnpic = place(new QvButton(QStringLiteral("视频图像"), Pictitle), 3030, 0, 3000, 360);
 
     // Page 0: report text and the side panel.
-    Picdata2 = place(new EdPanel(form_), 2880, 1400, 9615, 8430);
+    Picdata2 = place(new PaintPanel(form_), 2880, 1400, 9615, 8430);
     Label18 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::part), 240, 255, 1095);
     Combopart = place(makeCombo(Picdata2), 1200, 210, 3255, 330);
     Label16 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkname), 4680, 255, 1095);
@@ -166,27 +166,27 @@ void DataRecord::buildControls()
     Text15 = place(new QPlainTextEdit(Picdata2), 1200, 615, 8370, 3360);
     Label17 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkconclusion), 240, 4080, 1095);
     Text16 = place(new QPlainTextEdit(Picdata2), 1200, 4050, 8370, 1380);
-    PicmcRect = place(new EdPanel(Picdata2), 15, 5580, 9375, 3015);
-    btnYC = place(new EdButton(QStringLiteral("采图预存区"), PicmcRect), -10, 0, 1095, 330);
-    btnCK = place(new EdButton(QStringLiteral("智能词库"), PicmcRect), 1143, 0, 1095, 330);
-    btnFH = place(new EdButton(QStringLiteral("特殊符号"), PicmcRect), 2296, 0, 1095, 330);
-    btnMS = place(new EdButton(QStringLiteral("常用描述"), PicmcRect), 3450, 0, 1095, 330);
-    butnCKup = place(new EdButton(QStringLiteral("▲"), PicmcRect), 4710, 30, 270, 270);
-    butnCKdown = place(new EdButton(QStringLiteral("▼"), PicmcRect), 4995, 30, 270, 270);
-    Picmc = place(new EdPanel(PicmcRect), 0, 330, 9375, 1935);
-    Picms = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
-    Picts = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
-    Piczymc = place(new EdPanel(Picmc), 0, 0, 9375, 1935);
+    PicmcRect = place(new PaintPanel(Picdata2), 15, 5580, 9375, 3015);
+    btnYC = place(new QvButton(QStringLiteral("采图预存区"), PicmcRect), -10, 0, 1095, 330);
+    btnCK = place(new QvButton(QStringLiteral("智能词库"), PicmcRect), 1143, 0, 1095, 330);
+    btnFH = place(new QvButton(QStringLiteral("特殊符号"), PicmcRect), 2296, 0, 1095, 330);
+    btnMS = place(new QvButton(QStringLiteral("常用描述"), PicmcRect), 3450, 0, 1095, 330);
+    butnCKup = place(new QvButton(QStringLiteral("▲"), PicmcRect), 4710, 30, 270, 270);
+    butnCKdown = place(new QvButton(QStringLiteral("▼"), PicmcRect), 4995, 30, 270, 270);
+    Picmc = place(new PaintPanel(PicmcRect), 0, 330, 9375, 1935);
+    Picms = place(new PaintPanel(Picmc), 0, 0, 9375, 1935);
+    Picts = place(new PaintPanel(Picmc), 0, 0, 9375, 1935);
+    Piczymc = place(new PaintPanel(Picmc), 0, 0, 9375, 1935);
     TreeMS = place(new QTreeWidget(Picms), 0, 0, 2100, 1935);
     TreeMS->setHeaderHidden(true);
     Gridms = place(new QTableWidget(Picms), 2130, 0, 7245, 1935);
     Gridms->horizontalHeader()->setVisible(false);
     Gridms->verticalHeader()->setVisible(false);
-    btnTS.append(place(new EdButton(QString(), Picts), 30, 30, 1200, 360));
+    btnTS.append(place(new QvButton(QString(), Picts), 30, 30, 1200, 360));
     Labelzych.append(makeLabel(Piczymc, QString(), 60, 30, 1500));
 
     // Page 1: video and its buttons.
-    Picpic = place(new EdPanel(form_), 2880, 1400, 9660, 8760);
+    Picpic = place(new PaintPanel(form_), 2880, 1400, 9660, 8760);
     PicVideo = place(new QWidget(Picpic), 15, 15, 7560, 5760);
     PicVideo->setAutoFillBackground(true);
     {
@@ -194,10 +194,10 @@ void DataRecord::buildControls()
         pal.setColor(QPalette::Window, Qt::black);
         PicVideo->setPalette(pal);
     }
-    QvVFW1 = new QWidget(PicVideo);
-    QvVFW1->setGeometry(2, 2, PicVideo->width() - 4, PicVideo->height() - 4);
+    VideoCapture1 = new QWidget(PicVideo);
+    VideoCapture1->setGeometry(2, 2, PicVideo->width() - 4, PicVideo->height() - 4);
     auto videoButton = [this](const QString& caption, int top) {
-        return place(new EdButton(caption, Picpic), 8040, top, 1215, 375);
+        return place(new QvButton(caption, Picpic), 8040, top, 1215, 375);
     };
     BVidOn = videoButton(QStringLiteral("开启视频"), 240);
     BVidForm = videoButton(QStringLiteral("视频格式"), 720);
@@ -205,12 +205,12 @@ void DataRecord::buildControls()
     Bcodec = videoButton(QStringLiteral("视频压缩"), 1920);
     BVidavi = videoButton(QStringLiteral("开始录像"), 2400);
     Label19 = makeLabel(Picpic, QStringLiteral("支持脚踏开关"), 8085, 3540, 1215);
-    PicRect = place(new EdPanel(Picpic), 15, 5580, 9480, 390);
+    PicRect = place(new PaintPanel(Picpic), 15, 5580, 9480, 390);
 
     // Capture store.
-    Picyc = place(new EdPanel(form_), 2880, 7320, 9495, 2830);
-    Picyc2 = place(new EdPanel(Picyc), 0, 0, 7425, 2820);
-    Picyc3 = place(new EdPanel(Picyc), 7560, 0, 1695, 2775);
+    Picyc = place(new PaintPanel(form_), 2880, 7320, 9495, 2830);
+    Picyc2 = place(new PaintPanel(Picyc), 0, 0, 7425, 2820);
+    Picyc3 = place(new PaintPanel(Picyc), 7560, 0, 1695, 2775);
     for (int k = 0; k < 18; ++k) {
         const int l = 45 + (k % 6) * 1230;
         const int t = 45 + (k / 6) * 915;
@@ -219,7 +219,7 @@ void DataRecord::buildControls()
         Pictmp[size_t(k)] = place(new EdPicture(Picyc2), l, t, 1155, 855);
     }
     auto storeButton = [this](const QString& caption, int top) {
-        return place(new EdButton(caption, Picyc3), 360, top, 1215, 375);
+        return place(new QvButton(caption, Picyc3), 360, top, 1215, 375);
     };
     BVidCapture = storeButton(QStringLiteral("截图(F9)"), 120);
     ButtonAddPic = storeButton(QStringLiteral("加入报告"), 840);
@@ -228,19 +228,19 @@ void DataRecord::buildControls()
     ButtonConvert = storeButton(QStringLiteral("转换图像"), 2280);
 
     // Report pictures.
-    RptPictureBox = place(new EdPanel(form_), 12480, 1080, 2760, 8880);
+    RptPictureBox = place(new PaintPanel(form_), 12480, 1080, 2760, 8880);
     const int slotTops[4] = {960, 2880, 4800, 6735};
     for (int k = 0; k < 4; ++k) {
         ShapeSelR[size_t(k)] = place(new SelectionFrame(RptPictureBox), 180, slotTops[k] - 15, 2445, 1845);
         ShapeSelR[size_t(k)]->hide();
         Picload[size_t(k)] = place(new EdPicture(RptPictureBox), 195, slotTops[k], 2400, 1800);
     }
-    Bpicback = place(new EdButton(QString::fromUtf8("↩"), RptPictureBox), 1560, 360, 315, 315);
-    Bpicview2 = place(new EdButton(QString::fromUtf8("□"), RptPictureBox), 1935, 360, 315, 315);
-    ButtonDelPicR = place(new EdButton(QString::fromUtf8("×"), RptPictureBox), 2310, 360, 315, 315);
+    Bpicback = place(new QvButton(QString::fromUtf8("↩"), RptPictureBox), 1560, 360, 315, 315);
+    Bpicview2 = place(new QvButton(QString::fromUtf8("□"), RptPictureBox), 1935, 360, 315, 315);
+    ButtonDelPicR = place(new QvButton(QString::fromUtf8("×"), RptPictureBox), 2310, 360, 315, 315);
     RptPictureBoxLine = makeLine(RptPictureBox, false);
 
-    Picbottom = place(new EdPanel(form_), 0, 10095, 15240, 495);
+    Picbottom = place(new PaintPanel(form_), 0, 10095, 15240, 495);
 
     // The design state: every record control disabled; editing buttons enabled.
     for (int f = 1; f <= 24; ++f)
@@ -308,8 +308,8 @@ void DataRecord::Form_Resize()
 
     const VideoArea v = VideoAreaFor(Picpic->width(), Picpic->height(), Picyc->height(), BVidOn->width());
     PicVideo->resize(v.width, v.height);
-    QvVFW1->setGeometry(2, 2, v.vfwWidth, v.vfwHeight);
-    for (EdButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
+    VideoCapture1->setGeometry(2, 2, v.vfwWidth, v.vfwHeight);
+    for (QvButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
         b->move(v.buttonsLeft, b->y());
     // The foot-switch note stays under the buttons rather than behind a wider video.
     Label19->move(v.buttonsLeft + (8085 - 8040) / kTwipsPerPixel, Label19->y());
@@ -496,7 +496,7 @@ void DataRecord::btnYC_Click()
     Picyc->setVisible(true);
     Picyc->raise();
     sidePanelTab_ = 3;
-    for (EdButton* b : {btnCK, btnFH, btnMS})
+    for (QvButton* b : {btnCK, btnFH, btnMS})
         Skin::SetTabButtonColors(b, false);
     Skin::SetTabButtonColors(btnYC, true);
 }

@@ -2,7 +2,7 @@
 #include "editor/DataRecord.h"
 
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Openers.h"
 #include "core/ReportList.h"
 #include "platform/AppPaths.h"
@@ -139,20 +139,20 @@ void DataRecord::ButtnSave_Click()
     }
 
     // The row, its key and its pictures are stored together or not at all.
-    ModADOconnect::Transaction tx;
+    Database::Transaction tx;
     if (!tx.started()) {
         MessageBox::critical(tx.beginResult().description, kError);
         return;
     }
-    QueryResult r = ModADOconnect::ExecuteSql(insert ? InsertSql() : UpdateSql(), params);
+    QueryResult r = Database::ExecuteSql(insert ? InsertSql() : UpdateSql(), params);
     if (!r.ok()) {
         tx.rollback();
         MessageBox::critical(r.description, kError);
         return;
     }
     if (insert) {
-        key = ModADOconnect::LastInsertId();
-    } else if (ModADOconnect::ChangedRows() != 1) {
+        key = Database::LastInsertId();
+    } else if (Database::ChangedRows() != 1) {
         tx.rollback();
         MessageBox::critical(QueryResult::kNoRows, kError);
         return;
@@ -161,7 +161,7 @@ void DataRecord::ButtnSave_Click()
     pictureParams.append(QVariant(qlonglong(*key)));
     const QString picturesSql = PicturesSql(writePicture);
     if (!picturesSql.isEmpty())
-        r = ModADOconnect::ExecuteSql(picturesSql, pictureParams);
+        r = Database::ExecuteSql(picturesSql, pictureParams);
     if (!r.ok()) {
         tx.rollback();
         MessageBox::critical(r.description, kError);
@@ -205,7 +205,7 @@ void DataRecord::enterViewingState()
     ButtnDel->setEnabled(true);
     if (gRights[Mmain::RightViewPrint])
         ButtnPrint->setEnabled(true);
-    for (EdButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
+    for (QvButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
         b->setEnabled(false);
 }
 
@@ -237,15 +237,15 @@ void DataRecord::ButtnDel_Click()
     }
     {
         // The report row and its study link go together.
-        ModADOconnect::Transaction tx;
+        Database::Transaction tx;
         if (!tx.started()) {
             MessageBox::critical(tx.beginResult().description, kSystemError);
             return;
         }
-        QueryResult r = ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
+        QueryResult r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
                                                   {QVariant(qlonglong(*key))});
         if (r.ok())
-            r = ModADOconnect::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"),
+            r = Database::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"),
                                           {QVariant(recordKey_.trimmed())});
         if (r.ok())
             r = tx.commit();

@@ -14,8 +14,6 @@
 // numbered colour properties, and a picture slot.
 
 // Painted panels and push buttons are the theme's.
-using EdPanel = PaintPanel;
-using EdButton = QvButton;
 
 // A report picture slot (Picload): shows its picture stretched to the whole box.
 // Tag is the full path of the slot's JPEG file, or "" when the slot is empty.

@@ -11,7 +11,7 @@ void EditorNewReport()
     ed.ensureLoaded();
     for (QWidget* w : ed.inputControls())
         w->setEnabled(true);
-    for (EdButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel, ed.ButtnPrint})
+    for (QvButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel, ed.ButtnPrint})
         b->setEnabled(false);
     ed.setViewSytle(QStringLiteral("1"));
     ed.setUpdateTable(true);

@@ -5,7 +5,7 @@
 #include "editor/ReportRecord.h"
 
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -79,7 +79,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
         MessageBox::critical(QueryResult::kNoRows, kSystemError);
         return false;
     }
-    const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
+    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
                                                    {QVariant(qlonglong(*key))});
     if (r.number != 0) {
         MessageBox::critical(r.description, kSystemError);
@@ -136,11 +136,11 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 
     const bool right1 = gRights[Mmain::RightEditOwn];
     auto editingButtons = [&ed](bool on) {
-        for (EdButton* b : {ed.ButtnSave, ed.Buttnmbzr, ed.ButtnSwmb, ed.ButtnClear})
+        for (QvButton* b : {ed.ButtnSave, ed.Buttnmbzr, ed.ButtnSwmb, ed.ButtnClear})
             b->setEnabled(on);
     };
     auto recordButtons = [&ed](bool on) {
-        for (EdButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel})
+        for (QvButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel})
             b->setEnabled(on);
     };
     bool updateTable = true;

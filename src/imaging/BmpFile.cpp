@@ -1,6 +1,6 @@
 #include "imaging/BmpFile.h"
 
-#include "imaging/cDIBSection.h"
+#include "imaging/Bitmap24.h"
 
 #include <QFile>
 #include <QImage>
@@ -24,7 +24,7 @@ void put16(uchar* p, quint16 v) { qToLittleEndian(v, p); }
 void put32(uchar* p, quint32 v) { qToLittleEndian(v, p); }
 
 // The 54 bytes in front of the pixel array of a 24-bit bottom-up BMP.
-std::array<uchar, kFileHeader + kInfoHeader> headerFor(const cDIBSection& dib)
+std::array<uchar, kFileHeader + kInfoHeader> headerFor(const Bitmap24& dib)
 {
     std::array<uchar, kFileHeader + kInfoHeader> head{};
     const quint32 imageSize = quint32(dib.BytesPerScanLine()) * quint32(dib.Height());
@@ -68,7 +68,7 @@ bool readAll(int fd, uchar* data, std::size_t size, off_t offset) { return whole
 
 namespace BmpFile {
 
-bool write(const cDIBSection& dib, const QString& path)
+bool write(const Bitmap24& dib, const QString& path)
 {
     if (!dib.DIBSectionBitsPtr())
         return false;
@@ -92,7 +92,7 @@ bool write(const cDIBSection& dib, const QString& path)
     return true;
 }
 
-bool holds(const QString& path, const cDIBSection& dib)
+bool holds(const QString& path, const Bitmap24& dib)
 {
     if (!dib.DIBSectionBitsPtr())
         return false;
@@ -121,12 +121,12 @@ bool holds(const QString& path, const cDIBSection& dib)
 
 bool write24(const QImage& picture, const QString& path)
 {
-    cDIBSection dib;
+    Bitmap24 dib;
     dib.CreateFromPicture(picture);
     return write(dib, path);
 }
 
-bool read(const QString& path, cDIBSection& dib)
+bool read(const QString& path, Bitmap24& dib)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -143,7 +143,7 @@ bool read(const QString& path, cDIBSection& dib)
         const quint32 compression = qFromLittleEndian<quint32>(ih + 16);
         if (infoSize >= kInfoHeader && bpp == 24 && compression == 0 && w > 0 && h > 0
             && w <= 0x8000 && h <= 0x8000) {
-            const qint64 size = qint64(cDIBSection::bytesPerScanLine(w)) * h;
+            const qint64 size = qint64(Bitmap24::bytesPerScanLine(w)) * h;
             if (qint64(offBits) + size <= f.size() && dib.Create(w, h) && f.seek(offBits)
                 && f.read(reinterpret_cast<char*>(dib.DIBSectionBitsPtr()), size) == size)
                 return true;

@@ -2,20 +2,20 @@
 #include <QString>
 
 class QImage;
-class cDIBSection;
+class Bitmap24;
 
-// 24-bit BMP files, whose pixel array has exactly the layout of a cDIBSection.
+// 24-bit BMP files, whose pixel array has exactly the layout of a Bitmap24.
 namespace BmpFile {
 // Writes the picture as an uncompressed 24-bit bottom-up BMP. False when the
 // picture is empty or the file cannot be written.
 bool write24(const QImage& picture, const QString& path);
 // Writes the section's memory as it is (header + pixel array). An existing
 // file is replaced; one that cannot be completed is removed.
-bool write(const cDIBSection& dib, const QString& path);
+bool write(const Bitmap24& dib, const QString& path);
 // True when the file holds exactly what write(dib, path) writes.
-bool holds(const QString& path, const cDIBSection& dib);
+bool holds(const QString& path, const Bitmap24& dib);
 // Loads a BMP into the section: a 24-bit bottom-up file is read straight into
 // the section's memory, any other picture through the image reader.
 // False when the file is missing or not a picture.
-bool read(const QString& path, cDIBSection& dib);
+bool read(const QString& path, Bitmap24& dib);
 }

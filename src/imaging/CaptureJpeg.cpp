@@ -1,8 +1,8 @@
 #include "imaging/CaptureJpeg.h"
 
 #include "imaging/BmpFile.h"
-#include "imaging/cDIBSection.h"
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/JpegWriter.h"
 
 #include <QFileInfo>
 
@@ -34,10 +34,10 @@ public:
             thread_.join();
     }
 
-    std::shared_future<QByteArray> start(std::shared_ptr<const cDIBSection> frame, int quality)
+    std::shared_future<QByteArray> start(std::shared_ptr<const Bitmap24> frame, int quality)
     {
         std::packaged_task<QByteArray()> job([frame = std::move(frame), quality] {
-            return mIntelJPEGLibrary::encode(*frame, quality);
+            return JpegWriter::encode(*frame, quality);
         });
         std::shared_future<QByteArray> result = job.get_future().share();
         {
@@ -91,7 +91,7 @@ private:
 struct Offer {
     QString path;
     int quality = 0;
-    std::shared_ptr<const cDIBSection> frame;
+    std::shared_ptr<const Bitmap24> frame;
     std::shared_future<QByteArray> jpeg;
 };
 
@@ -120,7 +120,7 @@ Offer takeCurrent()
 
 namespace CaptureJpeg {
 
-void offer(const QString& bmpPath, std::shared_ptr<const cDIBSection> frame, int quality)
+void offer(const QString& bmpPath, std::shared_ptr<const Bitmap24> frame, int quality)
 {
     static Encoder encoder;
     Offer o;

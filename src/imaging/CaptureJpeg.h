@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-class cDIBSection;
+class Bitmap24;
 
 // The JPEG of the frame just saved as BMP, encoded on a thread of its own
 // while the BMP is being written, so that converting that BMP right after
@@ -15,7 +15,7 @@ class cDIBSection;
 // file replaced or changed in the meantime is converted from what it holds.
 namespace CaptureJpeg {
 // Starts encoding the frame about to be written to bmpPath at the quality.
-void offer(const QString& bmpPath, std::shared_ptr<const cDIBSection> frame, int quality);
+void offer(const QString& bmpPath, std::shared_ptr<const Bitmap24> frame, int quality);
 // Drops the offer (its BMP could not be written).
 void withdraw();
 // The encoded JPEG of bmpPath when it was offered at this quality and the

@@ -56,7 +56,7 @@ QueryResult loadItemCaptions(QStringList& captions)
     captions = QStringList();
     for (int i = 0; i < PrintSettings::kItems; ++i)
         captions.append(QString());
-    QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * from bgxm order by xmid"));
+    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from bgxm order by xmid"));
     if (!r.hasRows())
         return r;
     const RecordSet& rs = *r.data;
@@ -69,7 +69,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
 {
     content = ReportContent();
     prepareImageFolder();
-    QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
+    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
     if (!r.hasRows() || r.data->recordCount() == 0)
         return r;
     const RecordSet& rs = *r.data;

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "report/ReportRenderer.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 // Backup, restore and clear from the main window's menu, against real database files.
 #include "core/FrmMain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/ModBackup.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
@@ -32,7 +32,7 @@ int reportCount() { return queryInt(QStringLiteral("SELECT count(*) FROM reports
 
 void addReport(const QString& exam)
 {
-    QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) VALUES (?, '某', ?)"),
+    QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) VALUES (?, '某', ?)"),
                                       {exam, kToday.toString(Qt::ISODate)})
                 .ok());
 }
@@ -51,7 +51,7 @@ class TestBackup : public QObject {
         window_->还原数据_Click();
         QCOMPARE(lastText(), text);
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
-        QVERIFY(ModADOconnect::isOpen());
+        QVERIFY(Database::isOpen());
         QCOMPARE(readBytes(AppPaths::databaseFile()), before);
         QCOMPARE(reportCount(), reports);
         QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
@@ -86,7 +86,7 @@ private slots:
         // Cancel: nothing shown, the database still open.
         backupTo(QString());
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QVERIFY(ModADOconnect::isOpen());
+        QVERIFY(Database::isOpen());
         QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("备份数据库"));
         QCOMPARE(FileDialogs::asked().last().folder, AppPaths::programFolder());
 
@@ -145,7 +145,7 @@ private slots:
         QVERIFY(writeBytes(junk, QByteArray(8192, 'j')));
         restoreRefused(junk, kWrongFile);
         const QString other = folder_->file(QStringLiteral("other.bak"));
-        QVERIFY(ModADOconnect::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
+        QVERIFY(Database::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
         restoreRefused(other, kWrongFile);
         restoreRefused(folder_->file(QStringLiteral("data.db")), kWrongFile);
         restoreRefused(folder_->file(QStringLiteral("gone.bak")), QStringLiteral("文件未找到"));
@@ -153,7 +153,7 @@ private slots:
         // Enough reports to spread over many pages, then a backup of them.
         QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
         for (int i = 0; i < 400; ++i)
-            QVERIFY(ModADOconnect::ExecuteSql(
+            QVERIFY(Database::ExecuteSql(
                         QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, checkconclusion) VALUES (?, '某', ?, ?)"),
                         {QStringLiteral("M%1").arg(i), QStringLiteral("2024-05-01"), QString(300, QChar(0x4e00 + i))})
                         .ok());
@@ -162,7 +162,7 @@ private slots:
         backupTo(backup);
         const QByteArray whole = readBytes(backup);
         QVERIFY(whole.size() > 64 * 1024);
-        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE obligate5 <> 'B1'")).ok());
+        QVERIFY(Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE obligate5 <> 'B1'")).ok());
 
         // Cut short, and one page damaged in the middle.
         const QString cut = folder_->file(QStringLiteral("cut.bak"));
@@ -190,7 +190,7 @@ private slots:
         backupTo(folder_->file(QStringLiteral("no/such/folder/x.bak")));
         QCOMPARE(lastText(), QStringLiteral("错误 76:路径未找到"));
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
-        QVERIFY(ModADOconnect::isOpen());
+        QVERIFY(Database::isOpen());
         QCOMPARE(reportCount(), 1);
 
         // A disk that fills up during the copy: the old backup stays as it was
@@ -214,7 +214,7 @@ private slots:
         QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(readBytes(old), QByteArray("the backup of last week"));
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
-        QVERIFY(ModADOconnect::isOpen());
+        QVERIFY(Database::isOpen());
         QCOMPARE(reportCount(), 1);
 
         QCOMPARE(ModBackup::TrapMessage({70, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '99'")), 1);
         // The key counter goes on.
         addReport(QStringLiteral("B3"));
-        QCOMPARE(ModADOconnect::LastInsertId(), 3);
+        QCOMPARE(Database::LastInsertId(), 3);
     }
 
 private:

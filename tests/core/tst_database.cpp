@@ -1,5 +1,5 @@
 // The database layer against real encrypted files.
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/AppPaths.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
@@ -10,7 +10,7 @@
 
 #include <sqlcipher/sqlite3.h>
 
-using namespace ModADOconnect;
+using namespace Database;
 
 using corekit::Unwritable;
 

@@ -5,7 +5,7 @@
 #include "core/FrmMain.h"
 #include "core/ListGrid.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
@@ -35,14 +35,14 @@ const QString kAdmin = QStringLiteral("系统管理员");
 
 qint64 addReport(const QString& exam, const QString& name, const QString& rpdate, const QString& rpdr)
 {
-    const QueryResult r = ModADOconnect::ExecuteSql(
+    const QueryResult r = Database::ExecuteSql(
         QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, utpatientid, "
                        "inpatientid, pgdate, rpdate, rpdr, times, obligate1, obligate3, checkconclusion, facility) "
                        "VALUES (?, ?, '女', 30, '岁', '外科', '赵医师', 'Z9', ?, ?, ?, 0, 1, 'M9', '旧诊断', '')"),
         {exam, name, rpdate, rpdate, rpdr});
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
-    return ModADOconnect::LastInsertId();
+    return Database::LastInsertId();
 }
 
 // What a list row shows: the text and alignment of every cell.

@@ -2,7 +2,7 @@
 // the commands each right disables, skins, re-login and resizing.
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Modini.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
@@ -30,7 +30,7 @@ const QDate kToday(2024, 3, 15);
 void addReport(const QString& exam, const QString& name, const QVariant& age, const QString& date, const QString& rpdr,
                const QString& conclusion = QString())
 {
-    const QueryResult r = ModADOconnect::ExecuteSql(
+    const QueryResult r = Database::ExecuteSql(
         QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, inpatientid, obligate3, "
                        "utpatientid, rpdate, rpdr, checkconclusion, picture1) VALUES (?, ?, '男', ?, '岁', '内科', 'Z1', "
                        "'M1', '王医师', ?, ?, ?, ?)"),
@@ -228,7 +228,7 @@ private slots:
                 QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);
             w->close();
             flushDeletes();
-            ModADOconnect::OpenDatabase();
+            Database::OpenDatabase();
         }
     }
 
@@ -307,12 +307,12 @@ private slots:
         w->重新登录_Click();
         flushDeletes();
         QVERIFY(!FrmMain::current());
-        QVERIFY(ModADOconnect::isOpen());
+        QVERIFY(Database::isOpen());
         QVERIFY(logIn(QStringLiteral("admin")));
         FrmMain::current()->退出_Click();
         flushDeletes();
         QVERIFY(!FrmMain::current() && !login::current());
-        QVERIFY(!ModADOconnect::isOpen());
+        QVERIFY(!Database::isOpen());
         QVERIFY(!Openers::MainReportList());
     }
 

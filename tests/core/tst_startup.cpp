@@ -2,7 +2,7 @@
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/login.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
@@ -27,7 +27,7 @@ void checkRefused(const Mmain::StartResult& r)
     QVERIFY(!r.running);
     QVERIFY(r.exitCode != 0);
     QCOMPARE(MessageBox::shownBoxes().size(), 1);
-    QVERIFY(!ModADOconnect::isOpen());
+    QVERIFY(!Database::isOpen());
 }
 }
 
@@ -148,9 +148,9 @@ private slots:
             QSKIP("this machine cannot make a file unwritable");
         const Mmain::StartResult r = Mmain::Main();
         const bool loginShown = login::current() && login::current()->isVisible() && !login::current()->isModal();
-        const QueryResult w = ModADOconnect::ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'"));
+        const QueryResult w = Database::ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'"));
         Mmain::ReleaseInstanceLock();   // while its folder is still there
-        ModADOconnect::CloseDatabase();
+        Database::CloseDatabase();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.running);
@@ -164,7 +164,7 @@ private slots:
     {
         TestFolder f;
         QVERIFY(TestFolder::exec(QStringLiteral("drop table reports")));
-        ModADOconnect::CloseDatabase();
+        Database::CloseDatabase();
         checkRefused(Mmain::Main());
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QVERIFY(lastText().contains(QStringLiteral("no such table: reports")));
@@ -194,7 +194,7 @@ private slots:
         QVERIFY(code != 0);
         QVERIFY(!FrmMain::current());
         QVERIFY(!login::current());
-        QVERIFY(!ModADOconnect::isOpen());
+        QVERIFY(!Database::isOpen());
         QVERIFY(lastText().contains(QStringLiteral("3000")));
         QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
         QVERIFY(!QFile::exists(AppPaths::databaseFile()));
@@ -216,7 +216,7 @@ private slots:
         QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!FrmMain::current());
-        QVERIFY(!ModADOconnect::isOpen());
+        QVERIFY(!Database::isOpen());
     }
 };
 

@@ -6,7 +6,7 @@
 #include "core/FrmMain.h"
 #include "core/FrmPassword.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/ModPassword.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
@@ -38,7 +38,7 @@ QString ini(const QString& key) { return Modini::GetIniValue(QStringLiteral("sys
 QVariant storedPassword(const QString& user)
 {
     const QueryResult r =
-        ModADOconnect::QueryData(QStringLiteral("SELECT userpassword FROM user WHERE userid = ?"), {user});
+        Database::QueryData(QStringLiteral("SELECT userpassword FROM user WHERE userid = ?"), {user});
     return r.hasRows() ? r.data->value(0, 0) : QVariant();
 }
 
@@ -47,8 +47,8 @@ bool logsIn(const QString& user, const QString& password)
 {
     const bool ok = logIn(user, password) != nullptr;
     closeWindows();
-    if (!ModADOconnect::isOpen())
-        ModADOconnect::OpenDatabase();
+    if (!Database::isOpen())
+        Database::OpenDatabase();
     return ok;
 }
 }
@@ -112,7 +112,7 @@ private slots:
     {
         // A hashed password, an empty-text password and rights 0, 2 and 6 only.
         const QVariant hash = ModPassword::HashPassword(QStringLiteral("s3cr'et"));
-        QVERIFY(ModADOconnect::ExecuteSql(QStringLiteral("INSERT INTO user VALUES (?, ?, ?, 1, 0, -1, 0, 0, 0, 1, 0)"),
+        QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO user VALUES (?, ?, ?, 1, 0, -1, 0, 0, 0, 1, 0)"),
                                           {QStringLiteral("Li"), QStringLiteral("李医生"), hash})
                     .ok());
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO user VALUES ('blank', '空', '', 1, 1, 1, 1, 1, 1, 1, 1)")));
@@ -144,7 +144,7 @@ private slots:
         openLogin()->buttonquit->click();
         flushDeletes();
         QVERIFY(!login::current());
-        QVERIFY(!ModADOconnect::isOpen());
+        QVERIFY(!Database::isOpen());
     }
 
     void settingsLoadAndSave()

@@ -1,7 +1,7 @@
 #pragma once
 // Shared helpers of the editor tests.
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
@@ -105,13 +105,13 @@ inline void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
 inline qint64 insertReport(const QString& exam, const QString& name, const QString& doctor,
                            const QVariant& fee = QVariant())
 {
-    const QueryResult r = ModADOconnect::ExecuteSql(
+    const QueryResult r = Database::ExecuteSql(
         QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, pgdate, rpdate, rpdr, times, "
                        "obligate1, facility) VALUES (?,?,'男',30.0,'岁','2024-01-02','2024-01-02',?,?,1,'')"),
         {exam, name, doctor, fee});
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
-    return ModADOconnect::LastInsertId();
+    return Database::LastInsertId();
 }
 
 // Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
@@ -120,14 +120,14 @@ inline void storePictures(qint64 key, const QList<QByteArray>& pictures)
     for (int k = 0; k < pictures.size(); ++k) {
         const QVariant v = pictures[k].isNull() ? QVariant() : QVariant(pictures[k]);
         const QString sql = QStringLiteral("UPDATE reports SET picture%1 = ? WHERE ctid = ?").arg(k + 1);
-        QVERIFY(ModADOconnect::ExecuteSql(sql, {v, key}).ok());
+        QVERIFY(Database::ExecuteSql(sql, {v, key}).ok());
     }
 }
 
 // The stored row of a report (all 33 fields in table order).
 inline RecordSetPtr storedRow(qint64 key)
 {
-    return ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+    return Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
 }
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
@@ -140,7 +140,7 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
 // The first column of the first row of a query, as a number (-1 on failure).
 inline int queryInt(const QString& sql)
 {
-    const QueryResult r = ModADOconnect::QueryData(sql);
+    const QueryResult r = Database::QueryData(sql);
     return r.hasRows() ? r.data->field(0).toInt() : -1;
 }
 inline int countReports() { return queryInt(QStringLiteral("SELECT count(*) FROM reports")); }

@@ -129,7 +129,7 @@ private slots:
         ed.ButtnSave_Click();
         if (message.isEmpty()) {
             QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-            const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT pgdate, times FROM reports"));
+            const QueryResult r = Database::QueryData(QStringLiteral("SELECT pgdate, times FROM reports"));
             QCOMPARE(r.data->recordCount(), 1);
             if (field == pgdate) {
                 QCOMPARE(r.data->text(0), QStringLiteral("2024-01-05"));
@@ -336,7 +336,7 @@ private slots:
         ed.ButtnPrint_Click();
         // The preview is reached with the saved key (a notice until the preview exists).
         QVERIFY(MessageBox::shownBoxes().size() == 1 && lastText() != unsaved);
-        QCOMPARE(ed.UpdateIdout(), QString::number(ModADOconnect::LastInsertId()));
+        QCOMPARE(ed.UpdateIdout(), QString::number(Database::LastInsertId()));
     }
 
     void functionKeysFollowTheirButtons()

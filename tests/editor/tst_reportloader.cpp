@@ -134,7 +134,7 @@ private slots:
         const QString longText = QString::fromUtf8("O'Neil 50% \"引号\" 😀 ").repeated(5300).left(100000);
         const int fields[] = {brname, checkname, bedid, part, pgdr, obligate4, checksymptom};
         for (int f : fields)
-            QVERIFY(ModADOconnect::ExecuteSql(
+            QVERIFY(Database::ExecuteSql(
                         QStringLiteral("UPDATE reports SET %1 = ? WHERE ctid = ?").arg(ColumnName(f)), {longText, key})
                         .ok());
         kit::FakeList list;

@@ -21,8 +21,8 @@ qint64 insert(const Texts& t, const QString& facilityName, const QDate& today)
     QVariantList p;
     if (!InsertParams(t, facilityName, today, p))
         return -1;
-    const QueryResult r = ModADOconnect::ExecuteSql(InsertSql(), p);
-    return r.ok() ? ModADOconnect::LastInsertId() : -1;
+    const QueryResult r = Database::ExecuteSql(InsertSql(), p);
+    return r.ok() ? Database::LastInsertId() : -1;
 }
 }
 
@@ -35,7 +35,7 @@ private slots:
 
     void fieldMapAgreesWithSchema()
     {
-        const QueryResult r = ModADOconnect::QueryData(QStringLiteral("SELECT * FROM reports LIMIT 0"));
+        const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM reports LIMIT 0"));
         QCOMPARE(r.data->fieldCount(), kFieldCount);
         for (int f = 0; f < kFieldCount; ++f)
             QCOMPARE(ColumnName(f), f >= 25 && f <= 28 ? QString() : r.data->fieldName(f).toLower());
@@ -105,7 +105,7 @@ private slots:
         t[age] = QStringLiteral("7");
         QVariantList p;
         QVERIFY(UpdateParams(t, QStringLiteral("机'房"), key, p));
-        QVERIFY(ModADOconnect::ExecuteSql(UpdateSql(), p).ok());
+        QVERIFY(Database::ExecuteSql(UpdateSql(), p).ok());
         const RecordSetPtr rs = kit::storedRow(key);
         QCOMPARE(rs->text(rpdate), QStringLiteral("2020-02-03"));
         QCOMPARE(rs->text(brname), QStringLiteral("李四"));

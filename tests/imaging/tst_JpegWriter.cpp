@@ -1,7 +1,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/ImagingError.h"
-#include "imaging/cDIBSection.h"
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/JpegWriter.h"
 #include "platform/MessageBox.h"
 #include "support/TestFolder.h"
 
@@ -110,15 +110,15 @@ private slots:
         TestFolder tf(false);
         const QString jpg = tf.file(QStringLiteral("img/e.jpg"));
         writeFile(jpg, "keep me");
-        cDIBSection empty, d;
+        Bitmap24 empty, d;
         QVERIFY(d.Create(8, 8));
-        QCOMPARE(raised([&] { mIntelJPEGLibrary::SaveJPG(empty, jpg, 90); }),
+        QCOMPARE(raised([&] { JpegWriter::SaveJPG(empty, jpg, 90); }),
                  QStringLiteral("26001:Failed to save to JPG -1"));
         QCOMPARE(contents(jpg), QByteArray("keep me"));
         QVERIFY(QFile::setPermissions(jpg, QFile::ReadOwner));   // read-only: not replaced
-        QCOMPARE(raised([&] { mIntelJPEGLibrary::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:Failed to save to JPG -2"));
+        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:Failed to save to JPG -2"));
         QCOMPARE(contents(jpg), QByteArray("keep me"));
-        QCOMPARE(raised([&] { mIntelJPEGLibrary::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90); }),
+        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90); }),
                  QStringLiteral("26001:Failed to save to JPG -3"));
         // A missing or broken BMP (cut short inside its header, or not a picture): the old JPEG stays.
         QVERIFY(raised([&] { ConvertBmpToJpg(tf.file(QStringLiteral("img/missing.bmp"))); }).startsWith("53:"));
@@ -137,12 +137,12 @@ private slots:
         const QString bmp = tf.file(QStringLiteral("img/image5.bmp"));
         // A new file, then a larger and a smaller picture (rows with padding) over it: each
         // time the file is exactly the new picture, whatever it held before.
-        cDIBSection dib, empty;
+        Bitmap24 dib, empty;
         for (const QSize size : {QSize(64, 48), QSize(96, 64), QSize(30, 20)}) {
             const QImage pic = testPicture(size.width(), size.height());
             dib.CreateFromPicture(pic);
             QVERIFY(BmpFile::write(dib, bmp));
-            QCOMPARE(QFileInfo(bmp).size(), 54 + qint64(cDIBSection::bytesPerScanLine(size.width())) * size.height());
+            QCOMPARE(QFileInfo(bmp).size(), 54 + qint64(Bitmap24::bytesPerScanLine(size.width())) * size.height());
             QCOMPARE(QImage(bmp).convertToFormat(QImage::Format_RGB32), pic);
             QVERIFY(BmpFile::holds(bmp, dib));
         }

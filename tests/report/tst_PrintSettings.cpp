@@ -1,5 +1,5 @@
 // The print layout settings, the program's printer with its lists, and reading a report for the page.
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Modini.h"
 #include "editor/ReportRecord.h"
 #include "platform/AppPaths.h"
@@ -195,13 +195,13 @@ private slots:
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
         stale.close();
         const QByteArray pic1("\xff\xd8\xff\xe0 one"), pic3("\xff\xd8\xff\xe0 three");
-        const QueryResult ins = ModADOconnect::ExecuteSql(
+        const QueryResult ins = Database::ExecuteSql(
             QStringLiteral("insert into reports (brname, age, ageunit, pgdate, rpdate, times, obligate1, "
                            "checksymptom, picture1, picture3) values (?,?,?,?,?,?,?,?,?,?)"),
             {QStringLiteral("O'Brien"), 45, QStringLiteral("岁"), QStringLiteral("2024-3-5"),
              QStringLiteral("2024-03-06"), 30, QVariant(), QStringLiteral("甲\n乙"), pic1, pic3});
         QVERIFY(ins.ok());
-        const qint64 id = ModADOconnect::LastInsertId();
+        const qint64 id = Database::LastInsertId();
         ReportContent c;
         QVERIFY(ReportData::loadReport(id, c).ok());
         const QStringList expected = {QStringLiteral("O'Brien"), QStringLiteral(" 45岁"), QStringLiteral("2024-03-05"),

@@ -1,5 +1,5 @@
 // Printing a saved report to PDF and showing it in the preview page.
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/Mmain.h"
 #include "core/Modini.h"
 #include "editor/ReportRecord.h"
@@ -366,13 +366,13 @@ private:
             columns << QStringLiteral("picture%1").arg(k + 1);
             p << (pictures ? QVariant(jpeg(kPictureColours[k])) : QVariant());
         }
-        const QueryResult r = ModADOconnect::ExecuteSql(
+        const QueryResult r = Database::ExecuteSql(
             QStringLiteral("insert into reports (%1) values (?%2)")
                 .arg(columns.join(QLatin1Char(',')), QStringLiteral(",?").repeated(columns.size() - 1)),
             p);
         if (!r.ok())
             qWarning("%s", qPrintable(r.description));
-        return ModADOconnect::LastInsertId();
+        return Database::LastInsertId();
     }
 
     // Reads the layout and the report and prints it as the print command does.

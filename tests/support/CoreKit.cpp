@@ -2,7 +2,7 @@
 
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/login.h"
@@ -79,7 +79,7 @@ void closeWindows()
 
 int queryInt(const QString& sql, const QVariantList& params)
 {
-    const QueryResult r = ModADOconnect::QueryData(sql, params);
+    const QueryResult r = Database::QueryData(sql, params);
     return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
 }
 

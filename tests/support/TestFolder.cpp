@@ -1,6 +1,6 @@
 #include "support/TestFolder.h"
 
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/FileDialogs.h"
@@ -20,7 +20,7 @@ TestFolder::TestFolder(bool openDatabase)
     QFile::setPermissions(file(QStringLiteral("options.ini")), QFile::ReadOwner | QFile::WriteOwner);
     if (QFile::exists(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp")))
         QFile::copy(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp"), file(QStringLiteral("head.bmp")));
-    const QString why = ModADOconnect::CreateDatabaseFile(AppPaths::databaseFile(), ModADOconnect::ShippedSchema());
+    const QString why = Database::CreateDatabaseFile(AppPaths::databaseFile(), Database::ShippedSchema());
     if (!why.isEmpty()) {
         qWarning("TestFolder: %s", qPrintable(why));
         return;
@@ -30,13 +30,13 @@ TestFolder::TestFolder(bool openDatabase)
     FileDialogs::setScripted(true);
     Opener::setHook([](QDialog*) { return 0; });
     if (openDatabase)
-        ModADOconnect::OpenDatabase();
+        Database::OpenDatabase();
     ok_ = true;
 }
 
 TestFolder::~TestFolder()
 {
-    ModADOconnect::CloseDatabase();
+    Database::CloseDatabase();
     Environment::setTodayOverride(std::nullopt);
     Environment::setScreenSizeOverride(std::nullopt);
     Environment::setPrinterInstalledOverride(std::nullopt);
@@ -45,7 +45,7 @@ TestFolder::~TestFolder()
 
 bool TestFolder::exec(const QString& sql)
 {
-    const QueryResult r = ModADOconnect::ExecuteSql(sql);
+    const QueryResult r = Database::ExecuteSql(sql);
     if (!r.ok())
         qWarning("SQL failed: %s: %s", qPrintable(sql), qPrintable(r.description));
     return r.ok();

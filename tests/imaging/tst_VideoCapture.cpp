@@ -1,13 +1,13 @@
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
 #include "imaging/ImagingError.h"
-#include "imaging/QvVFW.h"
+#include "imaging/VideoCapture.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
-#include "imaging/cDIBSection.h"
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/JpegWriter.h"
 #include "platform/Opener.h"
 #include "support/TestFolder.h"
 
@@ -70,19 +70,19 @@ QList<quint32> checkAviFinalised(const QString& path)
 // The JPEG (quality 90) of what the BMP file holds.
 QByteArray jpegOfFile(const QString& bmp)
 {
-    cDIBSection dib;
-    return BmpFile::read(bmp, dib) ? mIntelJPEGLibrary::encode(dib, mIntelJPEGLibrary::kCaptureQuality)
+    Bitmap24 dib;
+    return BmpFile::read(bmp, dib) ? JpegWriter::encode(dib, JpegWriter::kCaptureQuality)
                                    : QByteArray();
 }
 
-void recordFor(QvVFW& v, int frames)
+void recordFor(VideoCapture& v, int frames)
 {
     for (int i = 0; i < frames; ++i)
         QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
 }
 
 // Records about the given number of frames to path; gives the indexed frame sizes of the finished file.
-QList<quint32> recordTo(QvVFW& v, const QString& path, int frames)
+QList<quint32> recordTo(VideoCapture& v, const QString& path, int frames)
 {
     v.setAviFileName(path);
     if (!v.StartRecording())
@@ -103,7 +103,7 @@ void answerNext(F f)
 }
 }
 
-class tst_QvVFW : public QObject {
+class tst_VideoCapture : public QObject {
     Q_OBJECT
 private:
     std::unique_ptr<TestFolder> tf;
@@ -126,7 +126,7 @@ private slots:
 
     void liveFramesAndSaveFrame()
     {
-        QvVFW v;
+        VideoCapture v;
         v.resize(160, 120);
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         // Nothing connected, no frame: nothing is written.
@@ -160,7 +160,7 @@ private slots:
     // BMP changed before the conversion still gets the JPEG of what it holds.
     void captureConvertsWhatTheFileHolds()
     {
-        QvVFW v;   // not connected: the frame is handed in
+        VideoCapture v;   // not connected: the frame is handed in
         const QString bmp = tf->file(QStringLiteral("img/image1.bmp"));
         const QString jpg = tf->file(QStringLiteral("img/image1.jpg"));
         v.setFrameFileName(bmp);
@@ -190,8 +190,8 @@ private slots:
     // Every way a recording ends completes the file: stopped, the video switched off, the window closed.
     void recordingIsFinalised()
     {
-        auto window = std::make_unique<QvVFW>();
-        QvVFW& v = *window;
+        auto window = std::make_unique<VideoCapture>();
+        VideoCapture& v = *window;
         const QString avi = tf->file(QStringLiteral("rec.avi"));
         v.setAviFileName(avi);
         QVERIFY(!v.StartRecording());   // not connected
@@ -240,7 +240,7 @@ private slots:
 
     void failedRecordingKeepsTheLivePicture()
     {
-        QvVFW v;
+        VideoCapture v;
         QVERIFY(v.Connect());
         v.setAviFileName(tf->file(QStringLiteral("no/such/folder/x.avi")));
         QVERIFY(!v.StartRecording() && !v.isRecording());
@@ -250,7 +250,7 @@ private slots:
         // stop comes back, and the live picture and the captures go on.
         if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
             QSKIP("no /dev/full to write to");
-        QSignalSpy errors(&v, &QvVFW::errorOccurred);
+        QSignalSpy errors(&v, &VideoCapture::errorOccurred);
         v.setAviFileName(QStringLiteral("/dev/full"));
         QVERIFY(v.StartRecording());   // the file opens; writing fails
         QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
@@ -272,13 +272,13 @@ private slots:
     {
         const QString avi = tf->file(QStringLiteral("lost.avi"));
         const QString bmp = tf->file(QStringLiteral("img/image1.bmp"));
-        QvVFW v;
+        VideoCapture v;
         v.resize(160, 120);
         v.setAviFileName(avi);
         v.setFrameFileName(bmp);
         QVERIFY(v.Connect() && v.StartRecording());
         recordFor(v, 5);
-        QSignalSpy errors(&v, &QvVFW::errorOccurred);
+        QSignalSpy errors(&v, &VideoCapture::errorOccurred);
         v.failSourceForTest();
         QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
         QVERIFY(!v.lastError().isEmpty());
@@ -311,7 +311,7 @@ private slots:
     // connect; the source dialog still lists the configured one.
     void absentDeviceAndSettingsDialogs()
     {
-        QvVFW v;
+        VideoCapture v;
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         for (const char* device : {"/dev/null", "/dev/video-not-there"}) {
             setVideo("device", QString::fromLatin1(device));
@@ -355,5 +355,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_QvVFW)
-#include "tst_QvVFW.moc"
+QTEST_MAIN(tst_VideoCapture)
+#include "tst_VideoCapture.moc"

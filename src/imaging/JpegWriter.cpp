@@ -1,9 +1,9 @@
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/JpegWriter.h"
 
 #include "imaging/BmpFile.h"
 #include "imaging/CaptureJpeg.h"
 #include "imaging/ImagingError.h"
-#include "imaging/cDIBSection.h"
+#include "imaging/Bitmap24.h"
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
@@ -19,12 +19,12 @@ QString errorSource()
     QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     if (exe.isEmpty())
         exe = QStringLiteral("pelrand");
-    return exe + QStringLiteral(".mIntelJPEGLibrary");
+    return exe + QStringLiteral(".JpegWriter");
 }
 
 [[noreturn]] void raiseSaveFailed(int code)
 {
-    throw ImagingError(mIntelJPEGLibrary::kErrorNumber, errorSource(),
+    throw ImagingError(JpegWriter::kErrorNumber, errorSource(),
                        QStringLiteral("Failed to save to JPG ") + QString::number(code));
 }
 
@@ -43,9 +43,9 @@ struct Encoder {
 };
 }
 
-namespace mIntelJPEGLibrary {
+namespace JpegWriter {
 
-QByteArray encode(const cDIBSection& dib, int quality)
+QByteArray encode(const Bitmap24& dib, int quality)
 {
     Encoder enc;
     if (!enc.handle)
@@ -93,7 +93,7 @@ bool writeFile(const QByteArray& jpeg, const QString& fileName)
     return true;
 }
 
-bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality)
+bool SaveJPG(const Bitmap24& dib, const QString& fileName, int quality)
 {
     // Encode first: a failed encoding leaves an existing file as it was.
     return writeFile(encode(dib, quality), fileName);
@@ -109,14 +109,14 @@ bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
     }
     const QString jpgName = fileName.left(fileName.size() - 3) + QStringLiteral("jpg");
     // A frame the video control has just saved is usually encoded already.
-    if (const std::optional<QByteArray> ready = CaptureJpeg::take(fileName, mIntelJPEGLibrary::kCaptureQuality))
-        return mIntelJPEGLibrary::writeFile(*ready, jpgName);
-    cDIBSection dib;
+    if (const std::optional<QByteArray> ready = CaptureJpeg::take(fileName, JpegWriter::kCaptureQuality))
+        return JpegWriter::writeFile(*ready, jpgName);
+    Bitmap24 dib;
     if (!BmpFile::read(fileName, dib)) {
         if (!QFileInfo::exists(fileName))
             throw ImagingError(53, errorSource(), QStringLiteral("文件未找到"));
         throw ImagingError(481, errorSource(), QStringLiteral("无效图片"));
     }
-    mIntelJPEGLibrary::SaveJPG(dib, jpgName, mIntelJPEGLibrary::kCaptureQuality);
+    JpegWriter::SaveJPG(dib, jpgName, JpegWriter::kCaptureQuality);
     return true;
 }

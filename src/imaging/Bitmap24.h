@@ -11,14 +11,9 @@ class QPainter;
 // lays one out: rows bottom-up (the first row in memory is the bottom image
 // row), 3 bytes per pixel in the order blue, green, red, each row padded to a
 // multiple of 4 bytes. The JPEG writer encodes straight from this memory.
-//
-// The drawing handles of the original (memory DC, section handle) have no
-// meaning here: hDC() and hDIb() are opaque identities, 0 when the instance
-// is empty. Pictures come in and go out as QImage / QPainter.
-class cDIBSection {
+// Pictures come in and go out as QImage / QPainter.
+class Bitmap24 {
 public:
-    static constexpr quint32 SRCCOPY = 0x00CC0020;
-
     // The 40-byte bitmap information header that describes the pixel memory.
     struct BitmapInfoHeader {
         quint32 biSize = 40;
@@ -34,18 +29,14 @@ public:
         quint32 biClrImportant = 0;
     };
 
-    cDIBSection() = default;
-    ~cDIBSection();
-    cDIBSection(const cDIBSection&) = delete;
-    cDIBSection& operator=(const cDIBSection&) = delete;
+    Bitmap24() = default;
+    ~Bitmap24();
+    Bitmap24(const Bitmap24&) = delete;
+    Bitmap24& operator=(const Bitmap24&) = delete;
 
     // bAsDIB true: shows a plain message and gives false (only the bitmap
     // format is offered). false: puts the picture on the clipboard.
     bool CopyToClipboard(bool bAsDIB = true);
-    // Fills the header for width x height and allocates the pixel memory;
-    // hands back the section's identity. dc is the context it is made for
-    // (kept for the interface's sake, any value).
-    bool CreateDIB(qintptr dc, int width, int height, qintptr& hDib);
     // Sizes the section to the picture and copies the picture into it.
     void CreateFromPicture(const QImage& picture);
     // Frees any earlier section and makes a new one, zero-filled. False (and
@@ -60,13 +51,11 @@ public:
     // Copies the source's block at (srcLeft, srcTop) into the section at
     // (0, 0). A width or height below 0 means the section's full size.
     void LoadPictureBlt(const QImage& source, int srcLeft = 0, int srcTop = 0, int width = -1,
-                        int height = -1, quint32 rasterOp = SRCCOPY);
+                        int height = -1);
     // Draws the section's block at (srcLeft, srcTop) at (dstLeft, dstTop).
     void PaintPicture(QPainter& destination, int dstLeft = 0, int dstTop = 0, int width = -1,
-                      int height = -1, int srcLeft = 0, int srcTop = 0, quint32 rasterOp = SRCCOPY) const;
+                      int height = -1, int srcLeft = 0, int srcTop = 0) const;
 
-    qintptr hDC() const;
-    qintptr hDIb() const;
     uint8_t* DIBSectionBitsPtr() { return bits_.empty() ? nullptr : bits_.data(); }
     const uint8_t* DIBSectionBitsPtr() const { return bits_.empty() ? nullptr : bits_.data(); }
 
@@ -76,7 +65,7 @@ public:
     void ClearUp();
     // A new section of newWidth x newHeight holding this picture, resampled
     // bilinearly (a plain copy at the same size); null when it cannot be made.
-    std::unique_ptr<cDIBSection> Resample(int newHeight, int newWidth) const;
+    std::unique_ptr<Bitmap24> Resample(int newHeight, int newWidth) const;
 
     // The picture upright, as a 32-bit image (empty when the section is).
     QImage toImage() const;
@@ -84,11 +73,10 @@ public:
     static int bytesPerScanLine(int width) { return (width * 3 + 3) & ~3; }
 
 private:
-    void ResampleDib(cDIBSection& target) const;
+    void ResampleDib(Bitmap24& target) const;
     uint8_t* row(int memoryRow) { return bits_.data() + std::size_t(memoryRow) * BytesPerScanLine(); }
     const uint8_t* row(int memoryRow) const { return bits_.data() + std::size_t(memoryRow) * BytesPerScanLine(); }
 
     BitmapInfoHeader header_;
     std::vector<uint8_t> bits_;
-    bool hasDc_ = false;
 };

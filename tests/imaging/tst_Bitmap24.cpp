@@ -1,4 +1,4 @@
-#include "imaging/cDIBSection.h"
+#include "imaging/Bitmap24.h"
 #include "platform/MessageBox.h"
 
 #include <QClipboard>
@@ -8,17 +8,17 @@
 #include <QtTest>
 
 // Pixel (x, memory row y) of a section, as blue, green, red.
-static const uint8_t* px(const cDIBSection& d, int x, int memRow)
+static const uint8_t* px(const Bitmap24& d, int x, int memRow)
 {
     return d.DIBSectionBitsPtr() + std::size_t(memRow) * d.BytesPerScanLine() + 3 * x;
 }
 
-class tst_cDIBSection : public QObject {
+class tst_Bitmap24 : public QObject {
     Q_OBJECT
 private slots:
     void createAndScanLines()
     {
-        cDIBSection d;
+        Bitmap24 d;
         // Rows of three bytes a pixel, padded to four.
         for (const auto& [w, bpl] : {std::pair{1, 4}, std::pair{2, 8}, std::pair{4, 12}, std::pair{7, 24}}) {
             QVERIFY(d.Create(w, 3));
@@ -28,7 +28,7 @@ private slots:
         // A size that is not positive makes nothing and leaves the instance empty.
         QVERIFY(!d.Create(0, 5));
         QVERIFY(!d.Create(5, -1));
-        QVERIFY(d.Width() == 0 && d.hDC() == 0 && d.hDIb() == 0 && d.DIBSectionBitsPtr() == nullptr);
+        QVERIFY(d.Width() == 0 && d.DIBSectionBitsPtr() == nullptr);
         QVERIFY(d.Resample(0, 3) == nullptr);
     }
 
@@ -39,7 +39,7 @@ private slots:
         for (int x = 0; x < 5; ++x)
             pic.setPixel(x, 0, qRgb(255, 0, 0));   // red top row
         pic.setPixel(4, 3, qRgb(0, 255, 0));       // green bottom-right
-        cDIBSection d;
+        Bitmap24 d;
         d.CreateFromPicture(pic);
         // Bottom-up memory: the top image row is the last memory row.
         QVERIFY(px(d, 0, 3)[0] == 0 && px(d, 0, 3)[2] == 255);
@@ -74,7 +74,7 @@ private slots:
     void resample()
     {
         // Blue varies by column (0, 90, 255), green by memory row (0, 60, 240).
-        cDIBSection d;
+        Bitmap24 d;
         QVERIFY(d.Create(3, 3));
         const int cols[3] = {0, 90, 255};
         const int rows[3] = {0, 60, 240};
@@ -122,7 +122,7 @@ private slots:
     void randomFillAndClipboard()
     {
         // A random fill leaves the padding alone.
-        cDIBSection d;
+        Bitmap24 d;
         QVERIFY(d.Create(7, 9));   // 21 bytes of pixels, 3 of padding per row
         for (int y = 0; y < 9; ++y)
             std::memset(d.DIBSectionBitsPtr() + y * 24 + 21, 0xAB, 3);
@@ -157,5 +157,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_cDIBSection)
-#include "tst_cDIBSection.moc"
+QTEST_MAIN(tst_Bitmap24)
+#include "tst_Bitmap24.moc"

@@ -102,12 +102,10 @@ struct DbOpenError : std::runtime_error {
     DbOpenError(int n, const QString& t) : std::runtime_error(t.toStdString()), number(n), text(t) {}
 };
 
-namespace ModADOconnect {
+namespace Database {
 constexpr int kOpenErrorNumber = 3000;
 QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
-extern const char* const kConnectionString;
 
-void CreateAdoObjects();
 // Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
 void OpenDatabase();
 // Opens a given database file; used by OpenDatabase and by checks of backup files.

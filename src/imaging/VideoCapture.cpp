@@ -1,9 +1,9 @@
-#include "imaging/QvVFW.h"
+#include "imaging/VideoCapture.h"
 
 #include "imaging/BmpFile.h"
 #include "imaging/CaptureJpeg.h"
-#include "imaging/cDIBSection.h"
-#include "imaging/mIntelJPEGLibrary.h"
+#include "imaging/Bitmap24.h"
+#include "imaging/JpegWriter.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
@@ -61,8 +61,8 @@ bool isRecordingElement(GstObject* obj)
 }
 }
 
-struct QvVFW::Private {
-    QvVFW* q = nullptr;
+struct VideoCapture::Private {
+    VideoCapture* q = nullptr;
     QString aviFile;
     QString frameFile;
     QString source;
@@ -80,7 +80,7 @@ struct QvVFW::Private {
     mutable std::mutex m;
     std::condition_variable cv;
     // The latest frame, already in the bottom-up 24-bit layout of a BMP.
-    std::shared_ptr<const cDIBSection> frame;
+    std::shared_ptr<const Bitmap24> frame;
     quint64 frames = 0;
     QString error;
     // The source stopped delivering (an error or the end of its stream, as
@@ -106,7 +106,7 @@ struct QvVFW::Private {
 
 // --- streaming-thread callbacks ----------------------------------------------
 
-GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
+GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
     GstSample* sample = gst_app_sink_pull_sample(sink);
@@ -123,7 +123,7 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
         const auto* data = static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
         // The view branch delivers BGR rows flipped upside down: memory rows
         // bottom-up, as a DIB holds them; the rows only need their padding.
-        auto dib = std::make_shared<cDIBSection>();
+        auto dib = std::make_shared<Bitmap24>();
         const bool made = dib->Create(w, h);
         if (made) {
             const int bpl = dib->BytesPerScanLine();
@@ -147,7 +147,7 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
             }
             p->cv.notify_all();
             if (!p->repaintPending.exchange(true)) {
-                QvVFW* q = p->q;
+                VideoCapture* q = p->q;
                 QMetaObject::invokeMethod(q, [q] {
                     q->d->repaintPending = false;
                     q->update();
@@ -160,13 +160,13 @@ GstFlowReturn QvVFW::Private::onNewSample(GstAppSink* sink, gpointer user)
     return GST_FLOW_OK;
 }
 
-void QvVFW::Private::onViewEos(GstAppSink*, gpointer user)
+void VideoCapture::Private::onViewEos(GstAppSink*, gpointer user)
 {
     static_cast<Private*>(user)->markLost(QStringLiteral("end of stream"));
 }
 
 // Called on whichever thread found the source gone.
-void QvVFW::Private::markLost(const QString& text)
+void VideoCapture::Private::markLost(const QString& text)
 {
     {
         std::lock_guard lock(m);
@@ -181,7 +181,7 @@ void QvVFW::Private::markLost(const QString& text)
     QMetaObject::invokeMethod(q, [q = q] { q->update(); }, Qt::QueuedConnection);
 }
 
-GstBusSyncReply QvVFW::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
+GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
     if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
@@ -207,14 +207,14 @@ GstBusSyncReply QvVFW::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer 
             }
             p->markLost(text);
         }
-        QvVFW* q = p->q;
+        VideoCapture* q = p->q;
         QMetaObject::invokeMethod(q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
     // Nobody pops the bus: everything of interest is handled here.
     return GST_BUS_DROP;
 }
 
-GstPadProbeReturn QvVFW::Private::onEosAtFile(GstPad*, GstPadProbeInfo* info, gpointer user)
+GstPadProbeReturn VideoCapture::Private::onEosAtFile(GstPad*, GstPadProbeInfo* info, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
     GstEvent* ev = GST_PAD_PROBE_INFO_EVENT(info);
@@ -228,7 +228,7 @@ GstPadProbeReturn QvVFW::Private::onEosAtFile(GstPad*, GstPadProbeInfo* info, gp
     return GST_PAD_PROBE_OK;
 }
 
-GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gpointer user)
+GstPadProbeReturn VideoCapture::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gpointer user)
 {
     // No buffer is on its way into the branch: detach it and let it drain.
     // user is the branch's first sink pad, held by the probe (the branch may
@@ -239,7 +239,7 @@ GstPadProbeReturn QvVFW::Private::onTeePadIdle(GstPad* pad, GstPadProbeInfo*, gp
     return GST_PAD_PROBE_REMOVE;
 }
 
-GstPadProbeReturn QvVFW::Private::onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer)
+GstPadProbeReturn VideoCapture::Private::onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer)
 {
     // Hands the tee's data to the recording branch itself and keeps the
     // branch's result from the tee: a failed recording (disk full) would
@@ -257,7 +257,7 @@ GstPadProbeReturn QvVFW::Private::onRecordingData(GstPad* pad, GstPadProbeInfo* 
 
 // --- pipeline ---------------------------------------------------------------
 
-bool QvVFW::Private::buildPipeline(const VideoSettings& s)
+bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
 {
     const bool test = source == VideoSettings::testPattern();
     src = make(test ? "videotestsrc" : "v4l2src");
@@ -349,7 +349,7 @@ bool QvVFW::Private::buildPipeline(const VideoSettings& s)
     return true;
 }
 
-void QvVFW::Private::destroyPipeline()
+void VideoCapture::Private::destroyPipeline()
 {
     if (!pipeline)
         return;
@@ -370,7 +370,7 @@ void QvVFW::Private::destroyPipeline()
     src = nullptr;
 }
 
-void QvVFW::Private::removeRecordingBranch()
+void VideoCapture::Private::removeRecordingBranch()
 {
     if (teePad) {
         gst_element_release_request_pad(tee, teePad);
@@ -387,36 +387,36 @@ void QvVFW::Private::removeRecordingBranch()
 
 // --- the control --------------------------------------------------------------
 
-QvVFW::QvVFW(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>())
+VideoCapture::VideoCapture(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>())
 {
     d->q = this;
     setAttribute(Qt::WA_OpaquePaintEvent);
     // A recording still running when the program ends is completed.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &QvVFW::Disconnect);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &VideoCapture::Disconnect);
 }
 
-QvVFW::~QvVFW()
+VideoCapture::~VideoCapture()
 {
     Disconnect();
 }
 
-void QvVFW::setAviFileName(const QString& path) { d->aviFile = path; }
-QString QvVFW::AviFileName() const { return d->aviFile; }
-void QvVFW::setFrameFileName(const QString& path) { d->frameFile = path; }
-QString QvVFW::FrameFileName() const { return d->frameFile; }
-bool QvVFW::isConnected() const { return d->pipeline != nullptr; }
-bool QvVFW::isRecording() const { return !d->recElements.isEmpty(); }
-QString QvVFW::currentSource() const { return d->source; }
+void VideoCapture::setAviFileName(const QString& path) { d->aviFile = path; }
+QString VideoCapture::AviFileName() const { return d->aviFile; }
+void VideoCapture::setFrameFileName(const QString& path) { d->frameFile = path; }
+QString VideoCapture::FrameFileName() const { return d->frameFile; }
+bool VideoCapture::isConnected() const { return d->pipeline != nullptr; }
+bool VideoCapture::isRecording() const { return !d->recElements.isEmpty(); }
+QString VideoCapture::currentSource() const { return d->source; }
 
-quint64 QvVFW::framesReceived() const
+quint64 VideoCapture::framesReceived() const
 {
     std::lock_guard lock(d->m);
     return d->frames;
 }
 
-QImage QvVFW::currentFrame() const
+QImage VideoCapture::currentFrame() const
 {
-    std::shared_ptr<const cDIBSection> frame;
+    std::shared_ptr<const Bitmap24> frame;
     {
         std::lock_guard lock(d->m);
         frame = d->frame;
@@ -424,9 +424,9 @@ QImage QvVFW::currentFrame() const
     return frame ? frame->toImage() : QImage();
 }
 
-void QvVFW::presentFrame(const QImage& picture)
+void VideoCapture::presentFrame(const QImage& picture)
 {
-    auto dib = std::make_shared<cDIBSection>();
+    auto dib = std::make_shared<Bitmap24>();
     dib->CreateFromPicture(picture);
     if (!dib->DIBSectionBitsPtr())
         return;
@@ -440,13 +440,13 @@ void QvVFW::presentFrame(const QImage& picture)
     emit frameArrived();
 }
 
-QString QvVFW::lastError() const
+QString VideoCapture::lastError() const
 {
     std::lock_guard lock(d->m);
     return d->error;
 }
 
-bool QvVFW::Connect()
+bool VideoCapture::Connect()
 {
     if (d->pipeline)
         return true;
@@ -495,7 +495,7 @@ bool QvVFW::Connect()
     return ok;
 }
 
-void QvVFW::Disconnect()
+void VideoCapture::Disconnect()
 {
     if (!d->pipeline)
         return;
@@ -509,7 +509,7 @@ void QvVFW::Disconnect()
     update();
 }
 
-bool QvVFW::StartRecording()
+bool VideoCapture::StartRecording()
 {
     if (!d->pipeline || isRecording() || d->aviFile.isEmpty())
         return false;
@@ -580,7 +580,7 @@ bool QvVFW::StartRecording()
     return true;
 }
 
-void QvVFW::StopRecording()
+void VideoCapture::StopRecording()
 {
     if (!isRecording())
         return;
@@ -597,9 +597,9 @@ void QvVFW::StopRecording()
     d->removeRecordingBranch();
 }
 
-bool QvVFW::SaveFrame()
+bool VideoCapture::SaveFrame()
 {
-    std::shared_ptr<const cDIBSection> dib;
+    std::shared_ptr<const Bitmap24> dib;
     {
         std::lock_guard lock(d->m);
         dib = d->frame;
@@ -607,7 +607,7 @@ bool QvVFW::SaveFrame()
     if (!dib || d->frameFile.isEmpty())
         return false;   // no frame yet, or the source has stopped
     // The capture converts this BMP to JPEG next: start encoding while it is written.
-    CaptureJpeg::offer(d->frameFile, dib, mIntelJPEGLibrary::kCaptureQuality);
+    CaptureJpeg::offer(d->frameFile, dib, JpegWriter::kCaptureQuality);
     if (!BmpFile::write(*dib, d->frameFile)) {
         CaptureJpeg::withdraw();
         return false;
@@ -615,7 +615,7 @@ bool QvVFW::SaveFrame()
     return true;
 }
 
-void QvVFW::failSourceForTest()
+void VideoCapture::failSourceForTest()
 {
     if (!d->src)
         return;
@@ -625,7 +625,7 @@ void QvVFW::failSourceForTest()
     gst_element_send_event(d->src, gst_event_new_eos());
 }
 
-bool QvVFW::waitForFrame(quint64 after, int timeoutMs)
+bool VideoCapture::waitForFrame(quint64 after, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
@@ -640,7 +640,7 @@ bool QvVFW::waitForFrame(quint64 after, int timeoutMs)
     return true;
 }
 
-void QvVFW::reconnectIfIdle()
+void VideoCapture::reconnectIfIdle()
 {
     // New source or format settings take effect at once unless a recording runs
     // (then at the next connect).
@@ -650,7 +650,7 @@ void QvVFW::reconnectIfIdle()
     }
 }
 
-void QvVFW::ShowSourceDialog()
+void VideoCapture::ShowSourceDialog()
 {
     VideoSourceDialog dlg(this);
     dlg.load();
@@ -658,7 +658,7 @@ void QvVFW::ShowSourceDialog()
         reconnectIfIdle();
 }
 
-void QvVFW::ShowFormatDialog()
+void VideoCapture::ShowFormatDialog()
 {
     VideoFormatDialog dlg(this);
     dlg.load(isConnected() ? d->source : QString());
@@ -666,16 +666,16 @@ void QvVFW::ShowFormatDialog()
         reconnectIfIdle();
 }
 
-void QvVFW::ShowCompressionDialog()
+void VideoCapture::ShowCompressionDialog()
 {
     VideoCompressionDialog dlg(this);
     dlg.load();
     Opener::showModal(&dlg);
 }
 
-void QvVFW::paintEvent(QPaintEvent*)
+void VideoCapture::paintEvent(QPaintEvent*)
 {
-    std::shared_ptr<const cDIBSection> frame;
+    std::shared_ptr<const Bitmap24> frame;
     {
         std::lock_guard lock(d->m);
         frame = d->frame;

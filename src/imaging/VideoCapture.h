@@ -19,11 +19,11 @@
 //
 // Everything is called on the GUI thread; frames arrive on GStreamer's
 // streaming threads and are handed over under a lock.
-class QvVFW : public QWidget {
+class VideoCapture : public QWidget {
     Q_OBJECT
 public:
-    explicit QvVFW(QWidget* parent = nullptr);
-    ~QvVFW() override;
+    explicit VideoCapture(QWidget* parent = nullptr);
+    ~VideoCapture() override;
 
     // The file the next StartRecording writes.
     void setAviFileName(const QString& path);

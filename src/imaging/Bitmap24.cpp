@@ -1,4 +1,4 @@
-#include "imaging/cDIBSection.h"
+#include "imaging/Bitmap24.h"
 
 #include "core/Mmain.h"
 #include "platform/MessageBox.h"
@@ -15,30 +15,19 @@
 #include <new>
 #include <random>
 
-cDIBSection::~cDIBSection()
+Bitmap24::~Bitmap24()
 {
     ClearUp();
 }
 
-int cDIBSection::BytesPerScanLine() const
+int Bitmap24::BytesPerScanLine() const
 {
     return bytesPerScanLine(header_.biWidth);
 }
 
-qintptr cDIBSection::hDC() const
+bool Bitmap24::Create(int width, int height)
 {
-    return hasDc_ ? reinterpret_cast<qintptr>(this) : 0;
-}
-
-qintptr cDIBSection::hDIb() const
-{
-    return bits_.empty() ? 0 : reinterpret_cast<qintptr>(bits_.data());
-}
-
-bool cDIBSection::CreateDIB(qintptr dc, int width, int height, qintptr& hDib)
-{
-    Q_UNUSED(dc);
-    hDib = 0;
+    ClearUp();
     if (width <= 0 || height <= 0)
         return false;
     // Guard the size arithmetic: the image size is a 32-bit field.
@@ -52,46 +41,30 @@ bool cDIBSection::CreateDIB(qintptr dc, int width, int height, qintptr& hDib)
     try {
         bits_.assign(std::size_t(size), 0);
     } catch (const std::bad_alloc&) {
-        bits_.clear();
-        return false;
-    }
-    header_ = h;
-    hDib = hDIb();
-    return hDib != 0;
-}
-
-bool cDIBSection::Create(int width, int height)
-{
-    ClearUp();
-    hasDc_ = true;
-    qintptr section = 0;
-    if (!CreateDIB(hDC(), width, height, section)) {
         ClearUp();
         return false;
     }
+    header_ = h;
     return true;
 }
 
-void cDIBSection::CreateFromPicture(const QImage& picture)
+void Bitmap24::CreateFromPicture(const QImage& picture)
 {
     if (picture.isNull())
         return;
     if (Create(picture.width(), picture.height()))
-        LoadPictureBlt(picture, 0, 0, -1, -1, SRCCOPY);
+        LoadPictureBlt(picture);
 }
 
-void cDIBSection::ClearUp()
+void Bitmap24::ClearUp()
 {
     bits_.clear();
     bits_.shrink_to_fit();
     header_ = BitmapInfoHeader();
-    hasDc_ = false;
 }
 
-void cDIBSection::LoadPictureBlt(const QImage& source, int srcLeft, int srcTop, int width, int height,
-                                 quint32 rasterOp)
+void Bitmap24::LoadPictureBlt(const QImage& source, int srcLeft, int srcTop, int width, int height)
 {
-    Q_UNUSED(rasterOp);
     if (bits_.empty() || source.isNull())
         return;
     if (width < 0)
@@ -113,7 +86,7 @@ void cDIBSection::LoadPictureBlt(const QImage& source, int srcLeft, int srcTop, 
     }
 }
 
-QImage cDIBSection::toImage() const
+QImage Bitmap24::toImage() const
 {
     if (bits_.empty())
         return QImage();
@@ -121,10 +94,9 @@ QImage cDIBSection::toImage() const
     return view.mirrored(false, true);
 }
 
-void cDIBSection::PaintPicture(QPainter& destination, int dstLeft, int dstTop, int width, int height,
-                               int srcLeft, int srcTop, quint32 rasterOp) const
+void Bitmap24::PaintPicture(QPainter& destination, int dstLeft, int dstTop, int width, int height,
+                               int srcLeft, int srcTop) const
 {
-    Q_UNUSED(rasterOp);
     if (bits_.empty())
         return;
     if (width < 0)
@@ -135,7 +107,7 @@ void cDIBSection::PaintPicture(QPainter& destination, int dstLeft, int dstTop, i
     destination.drawImage(QPoint(dstLeft, dstTop), view.mirrored(false, true), QRect(srcLeft, srcTop, width, height));
 }
 
-bool cDIBSection::CopyToClipboard(bool bAsDIB)
+bool Bitmap24::CopyToClipboard(bool bAsDIB)
 {
     if (bAsDIB) {
         MessageBox::show(QStringLiteral("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!"),
@@ -149,7 +121,7 @@ bool cDIBSection::CopyToClipboard(bool bAsDIB)
     return true;
 }
 
-void cDIBSection::RandomiseBits(bool bGray)
+void Bitmap24::RandomiseBits(bool bGray)
 {
     if (bits_.empty())
         return;
@@ -171,9 +143,9 @@ void cDIBSection::RandomiseBits(bool bGray)
     }
 }
 
-std::unique_ptr<cDIBSection> cDIBSection::Resample(int newHeight, int newWidth) const
+std::unique_ptr<Bitmap24> Bitmap24::Resample(int newHeight, int newWidth) const
 {
-    auto result = std::make_unique<cDIBSection>();
+    auto result = std::make_unique<Bitmap24>();
     if (!result->Create(newWidth, newHeight))
         return nullptr;
     if (bits_.empty())
@@ -185,7 +157,7 @@ std::unique_ptr<cDIBSection> cDIBSection::Resample(int newHeight, int newWidth) 
     return result;
 }
 
-void cDIBSection::ResampleDib(cDIBSection& target) const
+void Bitmap24::ResampleDib(Bitmap24& target) const
 {
     const int srcW = Width();
     const int srcH = Height();

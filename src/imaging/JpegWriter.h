@@ -1,15 +1,15 @@
 #pragma once
 #include <QString>
 
-class cDIBSection;
+class Bitmap24;
 class QWidget;
 
 // The JPEG writer. Failures are raised as ImagingError number 26001 with the
-// source "<executable>.mIntelJPEGLibrary" and the description
+// source "<executable>.JpegWriter" and the description
 // "Failed to initialise the IJL library: <code>" or "Failed to save to JPG <code>".
 // Codes: -1 the encoder failed, -2 an existing file could not be replaced,
 // -3 the file could not be written.
-namespace mIntelJPEGLibrary {
+namespace JpegWriter {
 inline constexpr int kErrorNumber = 26001;
 // The quality of captured pictures.
 inline constexpr int kCaptureQuality = 90;
@@ -18,11 +18,11 @@ inline constexpr int kCaptureQuality = 90;
 // quality given and writes it to fileName. When the file existed, the new file
 // gets the old one's last-access and modification times and its permissions
 // (Linux keeps no settable creation time). True when written.
-bool SaveJPG(const cDIBSection& dib, const QString& fileName, int quality);
+bool SaveJPG(const Bitmap24& dib, const QString& fileName, int quality);
 
 // The two halves of SaveJPG: encoding to memory, and writing encoded bytes
 // to the file keeping an existing file's identity. Both raise 26001.
-QByteArray encode(const cDIBSection& dib, int quality);
+QByteArray encode(const Bitmap24& dib, int quality);
 bool writeFile(const QByteArray& jpeg, const QString& fileName);
 }
 

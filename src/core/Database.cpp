@@ -1,4 +1,4 @@
-#include "core/ModADOconnect.h"
+#include "core/Database.h"
 
 #include "platform/AppPaths.h"
 
@@ -437,24 +437,18 @@ QVariant QueryResult::item(const QString& key) const
     return QVariant();
 }
 
-namespace ModADOconnect {
-
-const char* const kConnectionString = "PROVIDER=MSDASQL;dsn=Dovrin;uid=;pwd=velkora;";
+namespace Database {
 
 QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
 
-void CreateAdoObjects()
+
+void OpenDatabaseFile(const QString& path)
 {
     // A fresh connection replaces the previous one.
     if (gConn) {
         sqlite3_close_v2(gConn);
         gConn = nullptr;
     }
-}
-
-void OpenDatabaseFile(const QString& path)
-{
-    CreateAdoObjects();
     // The connection is only ever used by the GUI thread, so it is opened
     // without the engine's own locking, which otherwise takes a mutex on every
     // column read of every row.
