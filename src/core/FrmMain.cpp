@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -58,6 +59,20 @@ FrmMain::FrmMain()
     setWindowTitle(QString::fromLatin1(Mmain::kProgramName));
     buildControls();
     buildMenus();
+    // The menu keys act wherever the focus is: the date picker (which has the
+    // focus after login) and the list would otherwise keep Del, Ctrl+E, Ctrl+K
+    // and the like for their own editing.
+    for (QWidget* w : {static_cast<QWidget*>(DTPicker1), static_cast<QWidget*>(MSHFlexGrid1)})
+        w->installEventFilter(this);
+}
+
+bool FrmMain::isMenuKey(const QKeyEvent* event) const
+{
+    const QKeySequence pressed(QKeyCombination(event->modifiers() & ~Qt::KeypadModifier, Qt::Key(event->key())));
+    for (const QAction* a : actions_)
+        if (a->isEnabled() && a->shortcuts().contains(pressed))
+            return true;
+    return false;
 }
 
 FrmMain::~FrmMain()
@@ -208,6 +223,11 @@ void FrmMain::Form_Resize()
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    // Left unaccepted, the key goes to the menu command instead of the control.
+    if (event->type() == QEvent::ShortcutOverride && isMenuKey(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
     if (watched == MSHFlexGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);
         const Qt::MouseButton button = me->button();

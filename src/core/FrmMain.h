@@ -8,6 +8,7 @@
 class PaintPanel;
 class QAction;
 class QDateEdit;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QTableView;
@@ -98,6 +99,7 @@ private:
     void buildMenus();
     void layoutToolbar();
     void tickSkin(int id);
+    bool isMenuKey(const QKeyEvent* event) const;   // an enabled menu command's key
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key,
                      void (FrmMain::*handler)());
 

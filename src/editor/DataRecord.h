@@ -164,6 +164,7 @@ private:
     // DataRecordLayout.cpp
     void buildControls();
     void placePanels();
+    void placeStoreAndVideo();
     void Picdata_Resize();
     void RptPictureBox_Resize();
     void Picdata2_Resize();

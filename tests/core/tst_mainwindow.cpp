@@ -251,6 +251,28 @@ private slots:
         QCOMPARE(fired, 1);
     }
 
+    // After login the date picker has the focus; the menu keys still run their commands
+    // from there, while the picker keeps its own arrow keys.
+    void menuKeysActFromTheDatePicker()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QDateEdit* picker = w->DTPicker1;
+        QCOMPARE(QApplication::focusWidget(), picker);
+        QTest::keyClick(picker, Qt::Key_Delete);
+        QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行删除操作"));
+        QTest::keyClick(picker, Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(lastText(), QStringLiteral("“科室设置”功能尚未提供。"));
+        QCOMPARE(picker->text(), QStringLiteral("2024-03-15"));
+        QTest::keyClick(picker, Qt::Key_Down);
+        QVERIFY(picker->date() < kToday);
+        QTest::keyClick(picker, Qt::Key_Up);
+        QCOMPARE(picker->date(), kToday);
+        QTest::keyClick(picker, Qt::Key_E, Qt::ControlModifier);
+        flushDeletes();
+        QVERIFY(!FrmMain::current());
+    }
+
     void newReportMovesTheListToToday()
     {
         addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"), QStringLiteral("张医生"));
