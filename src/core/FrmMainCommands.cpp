@@ -243,10 +243,10 @@ void FrmMain::打印报告_Click()
             return;
         }
         Openers::OpenPreview(QStringLiteral("frmmain"));
-    } catch (const DbOpenError& e) {
-        MessageBox::critical(QStringLiteral(" %1: %2").arg(e.number).arg(e.text), QStringLiteral("错误"));
+    } catch (const AppError& e) {
+        MessageBox::critical(e.trapText(), QStringLiteral("错误"));
     } catch (const std::exception& e) {
-        MessageBox::critical(QStringLiteral(" 0: ") + QString::fromLocal8Bit(e.what()), QStringLiteral("错误"));
+        MessageBox::critical(AppError(0, QString::fromLocal8Bit(e.what())).trapText(), QStringLiteral("错误"));
     }
 }
 

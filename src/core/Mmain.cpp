@@ -81,14 +81,14 @@ StartResult Main()
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        ReportOpenErrorAndQuit(e.number, e.text);
+        ReportOpenErrorAndQuit(e.number, e.description);
         ReleaseInstanceLock();
         return {false, 3};
     }
 
     // 3-4. Does it answer?
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
-    if (probe.number != 0 && probe.number != 1000) {
+    if (probe.failed()) {
         MessageBox::show(probe.description, QStringLiteral("错误"), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
         Database::CloseDatabase();
         ReleaseInstanceLock();
@@ -113,7 +113,7 @@ bool Relogin()
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        ReportOpenErrorAndQuit(e.number, e.text);
+        ReportOpenErrorAndQuit(e.number, e.description);
         return false;
     }
     if (!ShowLogin()) {

@@ -36,7 +36,7 @@ FileError reopen()
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        return {e.number, e.text};
+        return {e.number, e.description};
     }
     return {};
 }
@@ -81,16 +81,16 @@ bool IsWholeDatabase(const QString& path)
 QString TrapMessage(const FileError& e)
 {
     switch (e.number) {
-    case 0:
-    case 32755:
+    case AppError::None:
+    case AppError::DialogCancelled:
         return QString();
-    case 70:
-    case 55:
+    case AppError::PermissionDenied:
+    case AppError::FileAlreadyOpen:
         return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
-    case 53:
+    case AppError::FileNotFound:
         return QStringLiteral("文件未找到");
     default:
-        return QStringLiteral("错误 %1:%2").arg(e.number).arg(e.text);
+        return QStringLiteral("错误 ") + e.text();
     }
 }
 
@@ -99,24 +99,24 @@ FileError FromErrno(int err)
     switch (err) {
     case 0: return {};
     case ENOENT:
-    case ENOTDIR: return {76, QStringLiteral("路径未找到")};
+    case ENOTDIR: return {AppError::PathNotFound, QStringLiteral("路径未找到")};
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
-    case ETXTBSY: return {70, QStringLiteral("没有权限")};
+    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("没有权限")};
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return {61, QStringLiteral("磁盘已满")};
-    case EIO: return {57, QStringLiteral("设备 I/O 错误")};
-    default: return {75, QStringLiteral("路径/文件访问错误")};
+    case EFBIG: return {AppError::DiskFull, QStringLiteral("磁盘已满")};
+    case EIO: return {AppError::DeviceIo, QStringLiteral("设备 I/O 错误")};
+    default: return {AppError::PathFileAccess, QStringLiteral("路径/文件访问错误")};
     }
 }
 
 FileError CopyOverwrite(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
-        return {53, QStringLiteral("文件未找到")};
+        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
     const QByteArray src = QFile::encodeName(source);
     // A name that is a link is written through to the file it points at.
     const QFileInfo targetInfo(target);
@@ -237,7 +237,7 @@ Outcome Restore(QWidget* parent)
         return Outcome::Refused;
     }
     if (!QFileInfo(name).isFile()) {
-        showTrap({53, QString()}, parent);
+        showTrap({AppError::FileNotFound, QString()}, parent);
         return Outcome::Failed;
     }
     // Only a whole database of ours replaces the current one. It is copied

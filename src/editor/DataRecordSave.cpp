@@ -281,7 +281,9 @@ void DataRecord::ButtnPrint_Click()
     }
     try {
         Openers::OpenPreview(QStringLiteral("datarecord"));
+    } catch (const AppError& e) {
+        MessageBox::critical(e.trapText(), kError);
     } catch (const std::exception& e) {
-        MessageBox::critical(QStringLiteral(" -1: ") + QString::fromUtf8(e.what()), kError);
+        MessageBox::critical(AppError(-1, QString::fromUtf8(e.what())).trapText(), kError);
     }
 }

@@ -114,8 +114,8 @@ bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
     Bitmap24 dib;
     if (!BmpFile::read(fileName, dib)) {
         if (!QFileInfo::exists(fileName))
-            throw ImagingError(53, errorSource(), QStringLiteral("文件未找到"));
-        throw ImagingError(481, errorSource(), QStringLiteral("无效图片"));
+            throw ImagingError(AppError::FileNotFound, errorSource(), QStringLiteral("文件未找到"));
+        throw ImagingError(AppError::InvalidPicture, errorSource(), QStringLiteral("无效图片"));
     }
     JpegWriter::SaveJPG(dib, jpgName, JpegWriter::kCaptureQuality);
     return true;
