@@ -190,7 +190,7 @@ void FrmMain::tickSkin(int id)
 void FrmMain::ChangeSkin(int id)
 {
     // 1-2. Remember the choice and fill the palette.
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("skinid"), QString::number(id));
+    Modini::SetIniValue(IniKey::SkinId, QString::number(id));
     Palette::gSkinId = id;
     Palette::SetSkinColors(id);
     // 3. The window's own colours (rights 0 and 1 again).

@@ -31,8 +31,7 @@ std::unique_ptr<InstanceGuard>& guard()
 
 void LoadHospitalName()
 {
-    gHospitalName = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QString(),
-                                        AppPaths::iniFile());
+    gHospitalName = Modini::GetIniValue(IniKey::HospitalName);
 }
 
 void ReportOpenErrorAndQuit(int number, const QString& text)

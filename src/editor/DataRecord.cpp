@@ -25,9 +25,9 @@ using namespace EditorGeometry;
 using Mmain::gRights;
 
 namespace {
-int iniInt(const QString& key, bool* ok)
+int iniInt(const IniSetting& setting, bool* ok)
 {
-    const QString v = Modini::GetIniValue(QStringLiteral("system"), key, QString()).trimmed();
+    const QString v = Modini::GetIniValue(setting).trimmed();
     static const QRegularExpression re(QStringLiteral("^[+-]?\\d{1,9}$"));
     *ok = re.match(v).hasMatch();
     return *ok ? v.toInt() : 0;
@@ -217,7 +217,7 @@ void DataRecord::Form_Load()
     loadLists();
     // 9. Layout mode.
     bool ok = false;
-    layoutMode_ = iniInt(QStringLiteral("kz"), &ok);
+    layoutMode_ = iniInt(IniKey::LayoutMode, &ok);
     // 10. Quick-phrase buttons.
     const QueryResult z = Database::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
     if (z.number == 0)
@@ -231,22 +231,22 @@ void DataRecord::Form_Load()
     Combojs->addItems({QStringLiteral("阴性"), QStringLiteral("阳性")});
     Combojs->setEditText(QString());
     // 13. Equipment name.
-    machine_ = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QString());
+    machine_ = Modini::GetIniValue(IniKey::Machine);
     // 14. Video right; the previous DICOM conversion is forgotten.
     if (!gRights[Mmain::RightVideo])
         BVidOn->setEnabled(false);
     dicomPrevious1_.clear();
     dicomPrevious2_.clear();
     // 15. Description category.
-    const int cat = iniInt(QStringLiteral("mrms"), &ok);
+    const int cat = iniInt(IniKey::DescriptionCategory, &ok);
     if (ok)
         category_ = cat;
     // 16. Description tree.
     TreeMS->clear();
     for (int k = 1; k <= 8; ++k) {
         auto* node = new QTreeWidgetItem(TreeMS);
-        node->setData(0, Qt::UserRole, QStringLiteral("ms%1").arg(k));
-        node->setText(0, Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("ms%1").arg(k), QString()));
+        node->setData(0, Qt::UserRole, IniKey::DescriptionName(k).key);
+        node->setText(0, Modini::GetIniValue(IniKey::DescriptionName(k)));
     }
     // 17. The capture-store tab.
     btnYC_Click();
@@ -459,8 +459,8 @@ bool DataRecord::queryUnload()
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("fzindex"), QString::number(sidePanelTab_));
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("mrms"), QString::number(category_));
+    Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_));
+    Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_));
     if (stay) {
         ButtnSave_Click();
         return false;
