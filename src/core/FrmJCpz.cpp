@@ -56,11 +56,11 @@ void FrmJCpz::Form_Load()
 void FrmJCpz::ButtnSave_Click()
 {
     if (Text1->text().isEmpty()) {
-        MessageBox::critical(QStringLiteral("医院名称不能为空"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("医院名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
     if (Text2->text().isEmpty()) {
-        MessageBox::critical(QStringLiteral("机器名称不能为空"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("机器名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
     const bool written = Modini::SetIniValue(IniKey::HospitalName, Text1->text())
@@ -68,7 +68,7 @@ void FrmJCpz::ButtnSave_Click()
                          && Modini::SetIniValue(IniKey::LayoutMode,
                                                 Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (!written) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
         return;
     }
     Mmain::gHospitalName = Text1->text();

@@ -234,26 +234,26 @@ void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true); }
 void FrmMain::打印报告_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), MessageBox::kNoticeTitle);
         return;
     }
     try {
         if (ReportList::IsEmpty(MSHFlexGrid1)) {
-            MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), QStringLiteral("错误"));
+            MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), MessageBox::kErrorTitle);
             return;
         }
         Openers::OpenPreview(QStringLiteral("frmmain"));
     } catch (const AppError& e) {
-        MessageBox::critical(e.trapText(), QStringLiteral("错误"));
+        MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {
-        MessageBox::critical(AppError(0, QString::fromLocal8Bit(e.what())).trapText(), QStringLiteral("错误"));
+        MessageBox::critical(AppError(0, QString::fromLocal8Bit(e.what())).trapText(), MessageBox::kErrorTitle);
     }
 }
 
 void FrmMain::打印纸张设置_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
         return;
     }
     Openers::OpenPrintSettings();

@@ -71,7 +71,7 @@ StartResult Main()
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
         guard().reset();
-        MessageBox::show(QStringLiteral("此程式已经在执行中！"), QStringLiteral("对不起"), MessageBox::Icon::Critical,
+        MessageBox::show(QStringLiteral("此程式已经在执行中！"), MessageBox::kSorryTitle, MessageBox::Icon::Critical,
                          MessageBox::Buttons::Ok);
         return {false, 1};
     }
@@ -88,7 +88,7 @@ StartResult Main()
     // 3-4. Does it answer?
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.failed()) {
-        MessageBox::show(probe.description, QStringLiteral("错误"), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
         Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 2};

@@ -28,8 +28,6 @@ QString& previousName()
     return name;
 }
 
-const QString kCancelTitle = QStringLiteral("操作取消");
-
 // Reopens the database after the file work; reports a failure the way the trap does.
 FileError reopen()
 {
@@ -45,7 +43,7 @@ void showTrap(const FileError& e, QWidget* parent)
 {
     const QString text = TrapMessage(e);
     if (!text.isEmpty())
-        MessageBox::show(text, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(text, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
 }
 
 // The wait cursor while a whole database file is copied or checked.
@@ -204,7 +202,7 @@ Outcome Backup(QWidget* parent)
         return Outcome::Cancelled;
     previousName() = name;
     if (!endsInBak(name)) {
-        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), kCancelTitle, MessageBox::Icon::Critical,
+        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), MessageBox::kCancelledTitle, MessageBox::Icon::Critical,
                          MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
@@ -233,7 +231,7 @@ Outcome Restore(QWidget* parent)
     previousName() = name;
     const QString refuse = QStringLiteral("请选择正确的备份文件");
     if (!endsInBak(name)) {
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     if (!QFileInfo(name).isFile()) {
@@ -264,7 +262,7 @@ Outcome Restore(QWidget* parent)
     }
     if (!sound) {
         QFile::remove(staged);
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     QFile::remove(staged);
@@ -278,7 +276,7 @@ Outcome Restore(QWidget* parent)
 Outcome Clear(QWidget* parent)
 {
     if (MessageBox::show(QStringLiteral("执行此操作,将删除数据库中全部数据,数据将永远丢失,你确认清空数据库吗?"),
-                         QStringLiteral("请注意"), MessageBox::Icon::None, MessageBox::Buttons::YesNo, parent)
+                         MessageBox::kAttentionTitle, MessageBox::Icon::None, MessageBox::Buttons::YesNo, parent)
         != MessageBox::Answer::Yes)
         return Outcome::Cancelled;
     QueryResult r;
@@ -296,7 +294,7 @@ Outcome Clear(QWidget* parent)
         }
     }
     if (!r.ok()) {
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return Outcome::Failed;
     }
     return Outcome::Done;

@@ -223,7 +223,7 @@ void DataRecord::Form_Load()
     if (z.number == 0)
         layoutQuickPhrases(*z.data);
     else if (z.failed())
-        MessageBox::critical(z.description, QStringLiteral("错误"));
+        MessageBox::critical(z.description, MessageBox::kErrorTitle);
     // 12. Defaults.
     Text12->setEditText(Mmain::gUserName);
     Text9->setText(ReportRecord::DateText(Environment::today()));
@@ -259,11 +259,11 @@ void DataRecord::LoadItemCaptions()
     if (r.number == 1000)
         return;
     if (r.failed()) {
-        MessageBox::critical(r.description, QStringLiteral("错误"));
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (r.data->recordCount() != 23) {
-        MessageBox::critical(QStringLiteral("打印项目设置错误"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
         return;
     }
     QLabel* const labels[21] = {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,
@@ -279,7 +279,7 @@ void DataRecord::loadLists()
     auto run = [](const QString& sql, const std::function<void(const RecordSet&, int)>& add) {
         const QueryResult r = Database::QueryData(sql);
         if (r.failed()) {
-            MessageBox::critical(r.description, QStringLiteral("错误"));
+            MessageBox::critical(r.description, MessageBox::kErrorTitle);
             return;
         }
         if (r.number == 0)
@@ -359,7 +359,7 @@ void DataRecord::ButtnEnable_Click()
 {
     ensureLoaded();
     if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
-        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
     for (QWidget* w : inputControls())
@@ -455,7 +455,7 @@ bool DataRecord::queryUnload()
         return true;
     bool stay = false;
     if (ButtnSave->isEnabled()) {
-        const auto answer = MessageBox::show(QStringLiteral("报告未保存，是否保存？"), QStringLiteral("提示"),
+        const auto answer = MessageBox::show(QStringLiteral("报告未保存，是否保存？"), MessageBox::kNoticeTitle,
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }

@@ -103,7 +103,7 @@ bool SaveJPG(const Bitmap24& dib, const QString& fileName, int quality)
 bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
 {
     if (fileName.right(3).toUpper() != QLatin1String("BMP")) {
-        MessageBox::show(QStringLiteral("截取的图片格式不正确"), QStringLiteral("错误"), MessageBox::Icon::Exclamation,
+        MessageBox::show(QStringLiteral("截取的图片格式不正确"), MessageBox::kErrorTitle, MessageBox::Icon::Exclamation,
                          MessageBox::Buttons::Ok, parent);
         return false;
     }
