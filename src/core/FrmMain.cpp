@@ -145,7 +145,7 @@ void FrmMain::Form_Load()
 {
     // 1. Maximised when shown (ShowMain). 2-3. Colours and rights.
     ApplySkin();
-    ApplyMenuRights();
+    ApplyRights();
     // 4-5. Menu bar and the tick of the current skin.
     layoutToolbar();
     ucQvmenuBarV31->AttachMenu(this);

@@ -208,9 +208,8 @@ void DataRecord::Form_Load()
         l->setVisible(true);
         Labelzych.append(l);
     }
-    // 5. Template saving needs right 5.
-    if (!gRights[Mmain::RightTemplates])
-        ButtnSwmb->setEnabled(false);
+    // 5. Rights.
+    ApplyRights();
     // 7. Field captions.
     LoadItemCaptions();
     // 8. Lists.
@@ -232,9 +231,7 @@ void DataRecord::Form_Load()
     Combojs->setEditText(QString());
     // 13. Equipment name.
     machine_ = Modini::GetIniValue(IniKey::Machine);
-    // 14. Video right; the previous DICOM conversion is forgotten.
-    if (!gRights[Mmain::RightVideo])
-        BVidOn->setEnabled(false);
+    // 14. The previous DICOM conversion is forgotten.
     dicomPrevious1_.clear();
     dicomPrevious2_.clear();
     // 15. Description category.
@@ -251,6 +248,17 @@ void DataRecord::Form_Load()
     // 17. The capture-store tab.
     btnYC_Click();
     sidePanelTab_ = 3;
+}
+
+// The rights of the logged-in user that the editor's load applies; they only
+// disable: saving a template needs right 5, the video right 3. The record's
+// own buttons follow rights 0 to 2 as each record is opened or saved.
+void DataRecord::ApplyRights()
+{
+    if (!gRights[Mmain::RightTemplates])
+        ButtnSwmb->setEnabled(false);
+    if (!gRights[Mmain::RightVideo])
+        BVidOn->setEnabled(false);
 }
 
 void DataRecord::LoadItemCaptions()
