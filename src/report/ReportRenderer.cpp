@@ -79,7 +79,7 @@ void ReportRenderer::report(const ReportError& e)
     if (reported_.contains(text))
         return;
     reported_.insert(text);
-    MessageBox::critical(text, QStringLiteral("错误"));
+    MessageBox::critical(text, MessageBox::kErrorTitle);
 }
 
 // --- fonts and metrics ----------------------------------------------------------------
