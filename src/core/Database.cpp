@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlcipher/sqlite3.h>
 
@@ -557,6 +558,27 @@ QString ShippedSchema()
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(f.readAll());
+}
+
+QStringList AddMissingIndexes(QString* why)
+{
+    static const QRegularExpression re(QStringLiteral("CREATE\\s+INDEX\\s+(\\w+)\\s+ON\\s+[^;]+"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    QStringList added;
+    auto it = re.globalMatch(ShippedSchema());
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QueryResult have = QueryData(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"),
+                                           {m.captured(1)});
+        if (have.number != AppError::NoRows)
+            continue;
+        const QueryResult r = ExecuteSql(m.captured(0));
+        if (r.ok())
+            added << m.captured(1);
+        else if (why && why->isEmpty())
+            *why = m.captured(1) + QStringLiteral(": ") + r.description;
+    }
+    return added;
 }
 
 sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why) { return openKeyed(path, flags, why); }

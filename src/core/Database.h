@@ -152,6 +152,10 @@ private:
 QString CreateDatabaseFile(const QString& path, const QString& script);
 // The schema and seed rows shipped with the program.
 QString ShippedSchema();
+// Adds to the open database each index of the shipped schema that it lacks
+// (a data.db made before the index was shipped). Returns the names added; a
+// failure is left for the next start and its reason put in *why.
+QStringList AddMissingIndexes(QString* why = nullptr);
 // A bare engine handle on an encrypted database, opened with the program's key
 // (flags as for sqlite3_open_v2). nullptr and the reason when it does not open.
 // For tools that work below this layer, such as the benchmark generator.

@@ -33,7 +33,6 @@ void OpenMaintenance(const QString& name)
     NotAvailable(captions.value(name, name));
 }
 void OpenTemplateManager() { NotAvailable(QStringLiteral("模板管理")); }
-void OpenFind() { NotAvailable(QStringLiteral("查询报告")); }
 void OpenStatistics() { NotAvailable(QStringLiteral("统计报告")); }
 
 }
