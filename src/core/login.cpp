@@ -13,11 +13,13 @@
 #include "platform/MessageBox.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 QPointer<login>& currentWindow()
@@ -144,4 +146,15 @@ void login::closeEvent(QCloseEvent* event)
     // Leaving the login with no main window open ends the program.
     if (!loggedIn_ && !FrmMain::current())
         Mmain::Quit(0);
+}
+
+bool Mmain::ShowLogin()
+{
+    auto* w = new login;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        w->move(screen->availableGeometry().center() - w->rect().center());
+    w->show();
+    w->activateWindow();
+    w->Text1->setFocus();
+    return true;
 }

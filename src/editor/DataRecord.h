@@ -163,6 +163,7 @@ private:
 
     // DataRecordLayout.cpp
     void buildControls();
+    void nameControls();
     void placePanels();
     void Picdata_Resize();
     void RptPictureBox_Resize();
