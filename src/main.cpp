@@ -1,16 +1,7 @@
+#include "RegisterWindows.h"
 #include "core/Mmain.h"
-#include "editor/EditorOpeners.h"
 
 #include <QApplication>
-
-namespace {
-// The upper layers put their windows into the opener table before anything
-// can open one. Each new subsystem adds its registration here.
-void registerWindows()
-{
-    EditorOpeners::registerAll();
-}
-}
 
 int main(int argc, char* argv[])
 {

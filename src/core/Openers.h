@@ -26,8 +26,8 @@ void open(const QString& window, const QString& how = QString());
 // The commands of the lower layers, by what they do.
 
 // Report editor (DataRecord).
-void EditorNewReport();                   // the editor side of the main window's new-report command
-void EditorOpenFromMainList(bool modify); // view (false) or modify (true) the main list's current row
+void EditorNewReport();                     // the editor side of the main window's new-report command
+void EditorOpenFromMainList(bool modify);   // view (false) or modify (true) the main list's current row
 
 // Report printing.
 void OpenPreview(const QString& openStatus);   // Frmreport, "frmmain" or "datarecord"
@@ -35,9 +35,9 @@ void OpenPrintSettings();                      // Frmprintset
 void OpenGridPrintSettings();                  // FrmfindGrid
 
 // Imaging settings dialogs.
-void OpenComset();     // FrmComset
-void OpenDcmConv();    // FrmdcmConv
-void OpenDcmSend();    // FrmdcmSend
+void OpenComset();    // FrmComset
+void OpenDcmConv();   // FrmdcmConv
+void OpenDcmSend();   // FrmdcmSend
 
 // Reference data and templates; name is the window class name
 // ("FrmJCdoctor", "FrmJCsection", "FrmJCbgdc", "Frmbgxm", "FrmMBpart", "FrmMBassort", "Frmck").

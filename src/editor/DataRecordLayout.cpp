@@ -278,6 +278,7 @@ void DataRecord::buildControls()
 // by name; the elements of a control array are "Name(index)".
 void DataRecord::nameControls()
 {
+    // clang-format off
 #define WS_NAME(control) control->setObjectName(QStringLiteral(#control))
     WS_NAME(Pictool); WS_NAME(ButtnNew); WS_NAME(ButtnEnable); WS_NAME(ButtnDel); WS_NAME(ButtnPrint);
     WS_NAME(ButtnClear); WS_NAME(ButtnSave); WS_NAME(Buttnmbzr); WS_NAME(ButtnSwmb); WS_NAME(ButtnBack);
@@ -302,6 +303,7 @@ void DataRecord::nameControls()
     WS_NAME(RptPictureBox); WS_NAME(RptPictureBoxLine); WS_NAME(Bpicback); WS_NAME(Bpicview2);
     WS_NAME(ButtonDelPicR); WS_NAME(Picbottom);
 #undef WS_NAME
+    // clang-format on
     auto nameArray = [](const auto& controls, const QString& name) {
         for (int k = 0; k < int(std::size(controls)); ++k)
             nameElement(controls[k], name, k);

@@ -11,7 +11,7 @@
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
 #include "editor/DataRecord.h"
-#include "editor/EditorOpeners.h"
+#include "RegisterWindows.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -132,7 +132,7 @@ class tst_MainFlow : public QObject {
 private slots:
     void init()
     {
-        EditorOpeners::registerAll();
+        registerWindows();
         folder_ = freshFolder(kToday, QSize(1280, 1024));
         QVERIFY(folder_->ok());
         Environment::setPrinterInstalledOverride(true);

@@ -37,15 +37,9 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-QString lastText()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text;
-}
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
 
-QString lastTitle()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title;
-}
+QString lastTitle() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title; }
 
 void actAsAdmin(const QString& userName)
 {

@@ -51,8 +51,7 @@ int queryInt(const QString& sql, const QVariantList& params = {});
 int countReports();
 
 // Stores a report with the fields the lists show; gives its key.
-qint64 insertReport(const QString& exam, const QString& name, const QString& doctor,
-                    const QVariant& fee = QVariant());
+qint64 insertReport(const QString& exam, const QString& name, const QString& doctor, const QVariant& fee = QVariant());
 // Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
 void storePictures(qint64 key, const QList<QByteArray>& pictures);
 // The stored row of a report (all 33 fields in table order).
