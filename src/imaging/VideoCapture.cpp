@@ -9,6 +9,7 @@
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
 #include "platform/Opener.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -540,6 +541,9 @@ bool VideoCapture::StartRecording()
     } else {
         g_object_set(enc, "quality", s.quality, nullptr);
     }
+    // A new recording file is owner-only (the sink keeps the permissions of a
+    // file that is there); one that cannot be made fails in the sink as before.
+    PrivateFile::ensureFile(d->aviFile);
     g_object_set(sink, "location", QFile::encodeName(d->aviFile).constData(), "async", FALSE, "sync", FALSE,
                  nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
