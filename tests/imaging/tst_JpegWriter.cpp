@@ -3,6 +3,7 @@
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 #include "support/TestFolder.h"
 
 #include <QDateTime>
@@ -10,6 +11,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 // A picture with a red top band over a blue field, plus some detail.
@@ -129,6 +133,41 @@ private slots:
         writeFile(junk, "BMnot really a bitmap");
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
         QCOMPARE(contents(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
+    }
+
+    // New pictures are owner-only whatever the umask. A write that fails (a
+    // full disk; a file size limit stands in for it) leaves the previous
+    // picture whole and no part of the new one.
+    void privateFilesAndFailedWritesKeepTheOldOne()
+    {
+        TestFolder tf(false);
+        const UmaskScope umask(022);
+        QVERIFY(PrivateFile::makeFolder(tf.file(QStringLiteral("img/new/deeper"))));
+        QVERIFY(fileMode(tf.file(QStringLiteral("img/new"))) == 0700 && fileMode(tf.file(QStringLiteral("img/new/deeper"))) == 0700);
+        const QString bmp = tf.file(QStringLiteral("img/new/image1.bmp"));
+        const QString jpg = tf.file(QStringLiteral("img/new/image1.jpg"));
+        Bitmap24 small, large;
+        small.CreateFromPicture(testPicture(32, 24));
+        large.CreateFromPicture(testPicture(96, 64));   // 18 KiB
+        QVERIFY(BmpFile::write(small, bmp));
+        JpegWriter::SaveJPG(small, jpg, 90);
+        QVERIFY(fileMode(bmp) == 0600 && fileMode(jpg) == 0600);
+        const QByteArray oldBmp = contents(bmp), oldJpg = contents(jpg);
+
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const bool bmpWritten = BmpFile::write(large, bmp);
+        const QString jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!bmpWritten);
+        QCOMPARE(jpgError, QStringLiteral("26001:Failed to save to JPG -3"));
+        QVERIFY(contents(bmp) == oldBmp && contents(jpg) == oldJpg);
+        QCOMPARE(QDir(tf.file(QStringLiteral("img/new"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     void bmpReplacedWholeAndComparedByEveryByte()

@@ -1,7 +1,7 @@
 #pragma once
 // Steps the core tests share: message boxes read back, deferred deletes,
 // logging in through the real login window, whole-file reads and writes, and
-// files made unwritable (also when the tests run as root).
+// files made unwritable or unreadable (also when the tests run as root).
 #include <QFile>
 #include <QString>
 #include <QVariantList>
@@ -52,6 +52,24 @@ public:
 private:
     QString path_;
     QFile::Permissions perms_;
+    bool ok_ = false;
+};
+
+// Makes a file unreadable for this process while it lives: write permission
+// only, and as root the capabilities that pass over permissions are set aside
+// for the calling thread.
+class Unreadable {
+public:
+    explicit Unreadable(const QString& path);
+    ~Unreadable();
+    Unreadable(const Unreadable&) = delete;
+    Unreadable& operator=(const Unreadable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    QFile::Permissions perms_;
+    quint32 effective_ = 0;   // the capabilities set aside (root)
     bool ok_ = false;
 };
 
