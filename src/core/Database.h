@@ -109,6 +109,8 @@ constexpr int kOpenErrorNumber = AppError::DatabaseOpenFailed;
 QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
 
 // Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
+// A data.db of an earlier build (the engine's default page size) is converted
+// to the program's page size first, keeping everything in it.
 void OpenDatabase();
 // Opens a given database file; used by OpenDatabase and by checks of backup files.
 void OpenDatabaseFile(const QString& path);
@@ -147,20 +149,22 @@ private:
     bool done_ = false;
 };
 
-// Creates a new encrypted database at path from the given SQL script.
+// Indexes and other additions made to the schema after databases were in use:
+// data/schema.sql has them for new databases; the program adds the missing
+// ones whenever it opens data.db.
+QStringList SchemaAdditions();
+
+// Creates a new encrypted, owner-only database at path from the given SQL script.
 // Returns an empty text on success, otherwise the reason.
 QString CreateDatabaseFile(const QString& path, const QString& script);
 // The schema and seed rows shipped with the program.
 QString ShippedSchema();
-// Adds to the open database each index of the shipped schema that it lacks
-// (a data.db made before the index was shipped). Returns the names added; a
-// failure is left for the next start and its reason put in *why.
-QStringList AddMissingIndexes(QString* why = nullptr);
 // A bare engine handle on an encrypted database, opened with the program's key
 // (flags as for sqlite3_open_v2). nullptr and the reason when it does not open.
 // For tools that work below this layer, such as the benchmark generator.
 sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why = nullptr);
-// True when path is an encrypted database of ours that holds table reports.
+// True when path is an encrypted database of ours (our key and page size) that
+// holds table reports.
 bool IsOurDatabase(const QString& path, QString* why = nullptr);
 }
 

@@ -8,7 +8,6 @@
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QThread>
@@ -93,17 +92,6 @@ StartResult Main()
         Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 2};
-    }
-
-    // An index the program now ships is added once to an older data.db (a
-    // few seconds on a large one); without it queries only run slower.
-    {
-        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        QString why;
-        Database::AddMissingIndexes(&why);
-        QGuiApplication::restoreOverrideCursor();
-        if (!why.isEmpty())
-            qWarning("index not added: %s", qPrintable(why));
     }
 
     // 5-6. Colours and hospital name.

@@ -1,6 +1,7 @@
 // The editor window: load, opening protocol, function keys, close question,
 // and the commands New, Modify and Clear.
 #include "editor/DataRecord.h"
+#include "editor/ReportLoader.h"
 
 #include "core/Mmain.h"
 #include "core/Database.h"
@@ -206,6 +207,7 @@ void DataRecord::Form_Load()
         auto* l = new QLabel(Piczymc);
         l->setGeometry(Labelzych[0]->geometry());
         l->setVisible(true);
+        nameElement(l, QStringLiteral("Labelzych"), int(Labelzych.size()));
         Labelzych.append(l);
     }
     // 5. Rights.
@@ -321,6 +323,7 @@ void DataRecord::layoutQuickPhrases(const RecordSet& rows)
         } else {
             b = new QvButton(QString(), Picts);
             b->setVisible(true);
+            nameElement(b, QStringLiteral("btnTS"), int(btnTS.size()));
             btnTS.append(b);
         }
         b->setText(rows.value(i, 1).toString());
@@ -493,4 +496,6 @@ void DataRecord::done(int r)
     QDialog::done(r);
     // Closing unloads the controls; the next touch loads the window again.
     loaded_ = false;
+    // The decrypted copies of the report's pictures do not outlive the window.
+    ReportLoader::RemoveSlotFiles();
 }

@@ -248,14 +248,3 @@ void Frmfind::CmdPrintSet_Click() { Openers::OpenGridPrintSettings(); }
 void Frmfind::SetupGridPrinter() {}
 
 void Frmfind::PrintGrid() { Openers::NotAvailable(QStringLiteral("打印列表")); }
-
-// ---------------------------------------------------------------------------
-
-namespace Openers {
-void OpenFind()
-{
-    Frmfind& w = Frmfind::instance();
-    w.ensureLoaded();
-    w.showModally();
-}
-}

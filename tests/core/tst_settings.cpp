@@ -2,19 +2,20 @@
 #include "core/Modini.h"
 #include "support/CoreKit.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <unistd.h>
 
-using corekit::readBytes;
+using kit::readBytes;
 
 namespace {
 QString s(const char* utf8) { return QString::fromUtf8(utf8); }
 }
 
-class TestSettings : public QObject {
+class tst_Settings : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
@@ -28,7 +29,7 @@ class TestSettings : public QObject {
     {
         return Modini::SetIniValue(s(section), s(key), value, ini_);
     }
-    void write(const QByteArray& bytes) const { QVERIFY(corekit::writeBytes(ini_, bytes)); }
+    void write(const QByteArray& bytes) const { QVERIFY(kit::writeBytes(ini_, bytes)); }
 
 private slots:
     void init()
@@ -116,21 +117,25 @@ private slots:
         const QByteArray before = "[system]\r\nhname=old\r\n";
         write(before);
         {
-            corekit::Unwritable locked(ini_);
+            kit::Unwritable locked(ini_);
             if (!locked.ok())
                 QSKIP("this machine cannot make a file unwritable");
             QVERIFY(!set("system", "hname", s("new")));
         }
         QCOMPARE(readBytes(ini_), before);
         // A file this process may not read is not replaced by one holding the new key alone.
-        if (geteuid() != 0) {
-            QVERIFY(QFile::setPermissions(ini_, QFile::WriteOwner));
+        {
+            kit::Unreadable hidden(ini_);
+            QVERIFY(hidden.ok());
             QVERIFY(!set("system", "kz", s("1")));
-            QVERIFY(QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner));
-            QCOMPARE(readBytes(ini_), before);
         }
+        QCOMPARE(readBytes(ini_), before);
+        // Nor is a folder of that name.
+        QVERIFY(QFile::remove(ini_) && QDir(dir_.path()).mkdir(QStringLiteral("options.ini")));
+        QVERIFY(!set("system", "kz", s("1")));
+        QVERIFY(QFileInfo(ini_).isDir() && QDir(dir_.path()).rmdir(QStringLiteral("options.ini")));
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettings)
+QTEST_GUILESS_MAIN(tst_Settings)
 #include "tst_settings.moc"

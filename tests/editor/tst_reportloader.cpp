@@ -1,4 +1,4 @@
-#include "EditorTestKit.h"
+#include "support/EditorKit.h"
 
 #include "editor/ReportLoader.h"
 #include "platform/AppPaths.h"
@@ -16,7 +16,7 @@ class tst_ReportLoader : public QObject {
 private slots:
     void init()
     {
-        folder_ = kit::freshFolder();
+        folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
         shown_ = 0;
         Opener::setHook([this](QDialog*) {
@@ -36,12 +36,13 @@ private slots:
     // file (nor one of an earlier record).
     void fieldsAndSlotFiles()
     {
+        const UmaskScope umask(022);
         const qint64 key = kit::insertReport(QStringLiteral("P3"), QStringLiteral("丁"), QStringLiteral("admin"), 12.5);
         const QByteArray big = kit::jpegBytes(640, 480, QColor(10, 200, 30));
         const QByteArray small = kit::jpegBytes(16, 16, Qt::black);
         kit::storePictures(key, {big, QByteArray("not a picture"), small, QByteArray("")});
         for (int n : {2, 4})   // files of an earlier record
-            kit::writeFile(ReportLoader::SlotFile(n), "old");
+            QVERIFY(kit::writeBytes(ReportLoader::SlotFile(n), "old"));
         QVERIFY(ReportLoader::LoadReportIntoEditor(QString::number(key), ReportLoader::Variant::View));
         DataRecord& ed = DataRecord::instance();
         QVERIFY(shown_ == 1 && !ed.editing());
@@ -66,6 +67,11 @@ private slots:
         // The picture is drawn stretched over the whole slot.
         ed.Picload[0]->resize(160, 120);
         QVERIFY(QColor(ed.Picload[0]->grab().toImage().pixel(150, 110)).green() > 160);
+        // The decrypted copies are owner-only and go when the editor closes.
+        QCOMPARE(fileMode(ReportLoader::SlotFile(1)), 0600);
+        kit::closeEditor();
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(!QFileInfo::exists(ReportLoader::SlotFile(n)));
     }
 
     // A picture that could not be put in its slot (no picture folder, a slot file
@@ -91,7 +97,7 @@ private slots:
 
         // A file where the picture folder should be: no slot can be written.
         QVERIFY(QDir(AppPaths::imageFolder()).removeRecursively());
-        kit::writeFile(AppPaths::imageFolder(), {});
+        QVERIFY(kit::writeBytes(AppPaths::imageFolder(), {}));
         Openers::EditorOpenFromMainList(true);
         QVERIFY(ed.editing());
         QCOMPARE(MessageBox::shownBoxes().size(), 4);   // the folder, then each picture
@@ -166,7 +172,7 @@ private slots:
         QVERIFY(!DataRecord::instance().isLoaded());
         // A deleted key opens nothing and touches no file; nor does a key cell that is no number.
         const QString rpt = ReportLoader::SlotFile(1);
-        kit::writeFile(rpt, {});
+        QVERIFY(kit::writeBytes(rpt, {}));
         for (const QString& keyCell : {QStringLiteral("424242"), QStringLiteral("1 OR 1=1")}) {
             list.setCell(0, 11, keyCell);
             MessageBox::clearShown();

@@ -3,13 +3,19 @@
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "platform/MessageBox.h"
-#include "support/TestFolder.h"
+#include "platform/PrivateFile.h"
+#include "support/CoreKit.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace kit;
 
 namespace {
 // A picture with a red top band over a blue field, plus some detail.
@@ -36,23 +42,13 @@ QString raised(F f)
     return QString();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 }
 
 class tst_JpegWriter : public QObject {
     Q_OBJECT
 private slots:
-    // The JPEG replaces an older file of its name, keeping that file's times and permissions.
+    // The JPEG replaces an older file of its name, keeping that file's times and
+    // its owner's permissions; group and others lose theirs (patient pictures).
     void conversionAndNameRule()
     {
         TestFolder tf(false);
@@ -61,7 +57,7 @@ private slots:
         const QString jpgName = tf.file(QStringLiteral("img/IMAGE1.jpg"));
         const QImage pic = testPicture();
         QVERIFY(BmpFile::write24(pic, bmp));
-        writeFile(jpgName, "old content");
+        QVERIFY(writeBytes(jpgName, "old content"));
         const QDateTime a(QDate(2019, 5, 6), QTime(7, 8, 9)), m(QDate(2020, 1, 2), QTime(3, 4, 5));
         {
             QFile old(jpgName);
@@ -76,7 +72,7 @@ private slots:
         // Read the times before anything reads the new file.
         const QFileInfo after(jpgName);
         QVERIFY(after.lastModified() == m && after.lastRead() == a);
-        QCOMPARE(after.permissions() & QFile::Permissions(0x7077), perms);
+        QCOMPARE(after.permissions() & QFile::Permissions(0x7077), QFile::ReadOwner | QFile::WriteOwner);
         const QImage jpg(jpgName);
         QCOMPARE(jpg.size(), pic.size());
         const QColor top = jpg.pixelColor(10, 4);
@@ -109,26 +105,61 @@ private slots:
     {
         TestFolder tf(false);
         const QString jpg = tf.file(QStringLiteral("img/e.jpg"));
-        writeFile(jpg, "keep me");
+        QVERIFY(writeBytes(jpg, "keep me"));
         Bitmap24 empty, d;
         QVERIFY(d.Create(8, 8));
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(empty, jpg, 90); }),
                  QStringLiteral("26001:Failed to save to JPG -1"));
-        QCOMPARE(contents(jpg), QByteArray("keep me"));
+        QCOMPARE(readBytes(jpg), QByteArray("keep me"));
         QVERIFY(QFile::setPermissions(jpg, QFile::ReadOwner));   // read-only: not replaced
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:Failed to save to JPG -2"));
-        QCOMPARE(contents(jpg), QByteArray("keep me"));
+        QCOMPARE(readBytes(jpg), QByteArray("keep me"));
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90); }),
                  QStringLiteral("26001:Failed to save to JPG -3"));
         // A missing or broken BMP (cut short inside its header, or not a picture): the old JPEG stays.
         QVERIFY(raised([&] { ConvertBmpToJpg(tf.file(QStringLiteral("img/missing.bmp"))); }).startsWith("53:"));
         const QString junk = tf.file(QStringLiteral("img/junk.bmp"));
-        writeFile(tf.file(QStringLiteral("img/junk.jpg")), "keep me");
+        QVERIFY(writeBytes(tf.file(QStringLiteral("img/junk.jpg")), "keep me"));
         QVERIFY(BmpFile::write(d, junk) && QFile::resize(junk, 40));
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
-        writeFile(junk, "BMnot really a bitmap");
+        QVERIFY(writeBytes(junk, "BMnot really a bitmap"));
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
-        QCOMPARE(contents(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
+        QCOMPARE(readBytes(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
+    }
+
+    // New pictures are owner-only whatever the umask. A write that fails (a
+    // full disk; a file size limit stands in for it) leaves the previous
+    // picture whole and no part of the new one.
+    void privateFilesAndFailedWritesKeepTheOldOne()
+    {
+        TestFolder tf(false);
+        const UmaskScope umask(022);
+        QVERIFY(PrivateFile::makeFolder(tf.file(QStringLiteral("img/new/deeper"))));
+        QVERIFY(fileMode(tf.file(QStringLiteral("img/new"))) == 0700 && fileMode(tf.file(QStringLiteral("img/new/deeper"))) == 0700);
+        const QString bmp = tf.file(QStringLiteral("img/new/image1.bmp"));
+        const QString jpg = tf.file(QStringLiteral("img/new/image1.jpg"));
+        Bitmap24 small, large;
+        small.CreateFromPicture(testPicture(32, 24));
+        large.CreateFromPicture(testPicture(96, 64));   // 18 KiB
+        QVERIFY(BmpFile::write(small, bmp));
+        JpegWriter::SaveJPG(small, jpg, 90);
+        QVERIFY(fileMode(bmp) == 0600 && fileMode(jpg) == 0600);
+        const QByteArray oldBmp = readBytes(bmp), oldJpg = readBytes(jpg);
+
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const bool bmpWritten = BmpFile::write(large, bmp);
+        const QString jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!bmpWritten);
+        QCOMPARE(jpgError, QStringLiteral("26001:Failed to save to JPG -3"));
+        QVERIFY(readBytes(bmp) == oldBmp && readBytes(jpg) == oldJpg);
+        QCOMPARE(QDir(tf.file(QStringLiteral("img/new"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     void bmpReplacedWholeAndComparedByEveryByte()
@@ -147,16 +178,16 @@ private slots:
             QVERIFY(BmpFile::holds(bmp, dib));
         }
         QVERIFY(!BmpFile::holds(bmp, empty) && !BmpFile::holds(tf.file(QStringLiteral("img/none.bmp")), dib));
-        const QByteArray good = contents(bmp);
+        const QByteArray good = readBytes(bmp);
         // One byte changed: a header field (resolution), the first pixel byte, one in the
         // middle, the last padding byte.
         for (const qsizetype at : {qsizetype(38), qsizetype(54), good.size() / 2, good.size() - 1}) {
             QByteArray bad = good;
             bad[at] = char(~bad[at]);
-            writeFile(bmp, bad);
+            QVERIFY(writeBytes(bmp, bad));
             QVERIFY2(!BmpFile::holds(bmp, dib), qPrintable(QString::number(at)));
         }
-        writeFile(bmp, good);
+        QVERIFY(writeBytes(bmp, good));
         QVERIFY(BmpFile::holds(bmp, dib));
         // Longer or shorter than the picture.
         QVERIFY(QFile::resize(bmp, good.size() + 1) && !BmpFile::holds(bmp, dib));

@@ -2,19 +2,36 @@
 
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/Database.h"
+#include "core/Modini.h"
+#include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/login.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImage>
 #include <QProcess>
 #include <QTest>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-namespace corekit {
+namespace kit {
+
+std::unique_ptr<TestFolder> freshFolder(const QDate& today, const QSize& screen)
+{
+    auto folder = std::make_unique<TestFolder>();
+    Palette::LoadSkin();
+    if (today.isValid())
+        Environment::setTodayOverride(today);
+    if (screen.isValid())
+        Environment::setScreenSizeOverride(screen);
+    return folder;
+}
 
 void flushDeletes()
 {
@@ -22,15 +39,9 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-QString lastText()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text;
-}
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
 
-QString lastTitle()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title;
-}
+QString lastTitle() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title; }
 
 void actAsAdmin(const QString& userName)
 {
@@ -83,6 +94,33 @@ int queryInt(const QString& sql, const QVariantList& params)
     return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
 }
 
+int countReports() { return queryInt(QStringLiteral("SELECT count(*) FROM reports")); }
+
+qint64 insertReport(const QString& exam, const QString& name, const QString& doctor, const QVariant& fee)
+{
+    const QueryResult r = Database::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, pgdate, rpdate, rpdr, times, "
+                       "obligate1, facility) VALUES (?,?,'男',30.0,'岁','2024-01-02','2024-01-02',?,?,1,'')"),
+        {exam, name, doctor, fee});
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.description));
+    return Database::LastInsertId();
+}
+
+void storePictures(qint64 key, const QList<QByteArray>& pictures)
+{
+    for (int k = 0; k < pictures.size(); ++k) {
+        const QVariant v = pictures[k].isNull() ? QVariant() : QVariant(pictures[k]);
+        const QString sql = QStringLiteral("UPDATE reports SET picture%1 = ? WHERE ctid = ?").arg(k + 1);
+        QVERIFY(Database::ExecuteSql(sql, {v, key}).ok());
+    }
+}
+
+RecordSetPtr storedRow(qint64 key)
+{
+    return Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+}
+
 QByteArray readBytes(const QString& path)
 {
     QFile f(path);
@@ -93,6 +131,21 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray jpegBytes(int width, int height, QColor colour, int quality)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(colour);
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "JPEG", quality);
+    return buf.data();
+}
+
+bool setIni(const char* section, const char* key, const QString& value)
+{
+    return Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), value);
 }
 
 Unwritable::Unwritable(const QString& path) : path_(path)
@@ -117,6 +170,46 @@ void Unwritable::undo()
         QFile::setPermissions(path_, perms_);
     else
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+}
+
+namespace {
+// The effective capabilities of the calling thread (the first 32).
+bool capabilities(quint32* effective, bool set)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    if (!set) {
+        *effective = data[0].effective;
+        return true;
+    }
+    data[0].effective = *effective;
+    return syscall(SYS_capset, &header, data) == 0;
+}
+constexpr quint32 kPassOverPermissions = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+}
+
+Unreadable::Unreadable(const QString& path) : path_(path), perms_(QFile::permissions(path))
+{
+    if (!QFile::setPermissions(path_, QFile::WriteOwner))
+        return;
+    ok_ = true;
+    if (geteuid() == 0) {
+        quint32 fewer = 0;
+        ok_ = capabilities(&effective_, false);
+        fewer = effective_ & ~kPassOverPermissions;
+        ok_ = ok_ && capabilities(&fewer, true);
+    }
+    QFile probe(path_);
+    ok_ = ok_ && !probe.open(QIODevice::ReadOnly);
+}
+
+Unreadable::~Unreadable()
+{
+    if (geteuid() == 0 && effective_ != 0)
+        capabilities(&effective_, true);
+    QFile::setPermissions(path_, perms_);
 }
 
 }
