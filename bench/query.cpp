@@ -34,8 +34,8 @@
 #include <string>
 
 namespace {
-using bench::die;
 using bench::Clock;
+using bench::die;
 using bench::millisecondsSince;
 
 // One SELECT on the bare C API; returns the number of rows.
@@ -94,7 +94,7 @@ QString firstText(sqlite3* db, const char* sql)
 struct Case {
     QString name;
     std::function<void(Frmfind&)> type;   // types the conditions into a freshly cleared window
-    QString plainColumn;                   // the substring's column, for the plain full-table statement
+    QString plainColumn;                  // the substring's column, for the plain full-table statement
     QString plainValue;
     std::vector<double> window, bare, plain;
     double paint = 0;
@@ -149,13 +149,15 @@ int main(int argc, char* argv[])
     const QString name = QStringLiteral("王");
     const QString fullName = firstText(db, "SELECT brname FROM reports WHERE brname LIKE '王%' AND length(brname) = 2 "
                                            "GROUP BY brname ORDER BY count(*) DESC LIMIT 1");
-    const QString exam = firstText(db, "SELECT obligate5 FROM reports WHERE ctid = (SELECT max(ctid) / 2 FROM reports)");
+    const QString exam =
+        firstText(db, "SELECT obligate5 FROM reports WHERE ctid = (SELECT max(ctid) / 2 FROM reports)");
     const QDate busyDay = QDate::fromString(
         firstText(db, "SELECT pgdate FROM reports WHERE pgdate >= (SELECT date(max(pgdate), '-60 days') FROM reports) "
                       "GROUP BY pgdate ORDER BY count(*) DESC LIMIT 1"),
         Qt::ISODate);
     const int lastFullYear = firstText(db, "SELECT max(pgdate) FROM reports").left(4).toInt() - 1;
-    const QString section = firstText(db, "SELECT sectionoffice FROM reports GROUP BY 1 ORDER BY count(*) DESC LIMIT 1");
+    const QString section =
+        firstText(db, "SELECT sectionoffice FROM reports GROUP BY 1 ORDER BY count(*) DESC LIMIT 1");
     const QString diagnosis = QStringLiteral("骨折");
 
     std::vector<Case> cases;
@@ -168,23 +170,26 @@ int main(int argc, char* argv[])
         c.plainValue = value;
         cases.push_back(std::move(c));
     };
-    add(QStringLiteral("name \"%1\", no dates").arg(name),
-                     [&](Frmfind& w) { w.Text6->setText(name); }, QStringLiteral("brname"), name);
-    add(QStringLiteral("name \"%1\", no dates").arg(fullName),
-                     [&](Frmfind& w) { w.Text6->setText(fullName); }, QStringLiteral("brname"), fullName);
+    add(
+        QStringLiteral("name \"%1\", no dates").arg(name), [&](Frmfind& w) { w.Text6->setText(name); },
+        QStringLiteral("brname"), name);
+    add(
+        QStringLiteral("name \"%1\", no dates").arg(fullName), [&](Frmfind& w) { w.Text6->setText(fullName); },
+        QStringLiteral("brname"), fullName);
     add(QStringLiteral("exam number %1").arg(exam), [&](Frmfind& w) { w.Text7->setText(exam); });
     add(QStringLiteral("one day %1").arg(busyDay.toString(Qt::ISODate)),
-                     [&](Frmfind& w) { dates(w, busyDay, busyDay); });
+        [&](Frmfind& w) { dates(w, busyDay, busyDay); });
     add(QStringLiteral("year %1, name \"%2\", 男, %3, age <= 60").arg(lastFullYear).arg(name, section),
-                     [&](Frmfind& w) {
-                         dates(w, QDate(lastFullYear, 1, 1), QDate(lastFullYear, 12, 31));
-                         w.Text6->setText(name);
-                         w.Text11->setEditText(QStringLiteral("男"));
-                         w.Text3->setEditText(section);
-                         w.Text9->setText(QStringLiteral("60"));
-                     });
-    add(QStringLiteral("diagnosis \"%1\", no dates").arg(diagnosis),
-                     [&](Frmfind& w) { w.Text5->setText(diagnosis); }, QStringLiteral("checkconclusion"), diagnosis);
+        [&](Frmfind& w) {
+            dates(w, QDate(lastFullYear, 1, 1), QDate(lastFullYear, 12, 31));
+            w.Text6->setText(name);
+            w.Text11->setEditText(QStringLiteral("男"));
+            w.Text3->setEditText(section);
+            w.Text9->setText(QStringLiteral("60"));
+        });
+    add(
+        QStringLiteral("diagnosis \"%1\", no dates").arg(diagnosis), [&](Frmfind& w) { w.Text5->setText(diagnosis); },
+        QStringLiteral("checkconclusion"), diagnosis);
 
     // Only the cases whose name holds CASE, when given.
     if (args.size() > 3)
@@ -264,8 +269,9 @@ int main(int argc, char* argv[])
     for (const Case& c : cases) {
         const double wm = bench::median(c.window), bm = bench::median(c.bare);
         std::printf("%s: %d reports\n", qPrintable(c.name), c.rows);
-        std::printf("  window %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   window / bare %.2f   first screen painted %.2f ms\n",
-                    wm, bench::minimum(c.window), bm, bench::minimum(c.bare), wm / std::max(bm, 1e-9), c.paint);
+        std::printf(
+            "  window %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   window / bare %.2f   first screen painted %.2f ms\n", wm,
+            bench::minimum(c.window), bm, bench::minimum(c.bare), wm / std::max(bm, 1e-9), c.paint);
         if (!c.plain.empty()) {
             const double pm = bench::median(c.plain);
             std::printf("  plain full-table \"%s LIKE ?\" %9.3f ms   window / plain %.2f   bare / plain %.2f\n",

@@ -29,8 +29,7 @@ Frmfind& Frmfind::instance()
     return *window;
 }
 
-Frmfind::Frmfind()
-    : QDialog(nullptr)
+Frmfind::Frmfind() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("请输入查询条件"));
     resize(px(15240), px(9300));
@@ -79,9 +78,9 @@ void Frmfind::Form_Load()
     Text11->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text11->setCurrentIndex(-1);
     // 7. The three lists; a failed list ends the loading here.
-    if (!fillList(Text3, QStringLiteral("select * from section")) ||
-        !fillList(Text4, QStringLiteral("select * from bodypart")) ||
-        !fillList(Text13, QStringLiteral("select * from user")))
+    if (!fillList(Text3, QStringLiteral("select * from section"))
+        || !fillList(Text4, QStringLiteral("select * from bodypart"))
+        || !fillList(Text13, QStringLiteral("select * from user")))
         return;
     // 8.
     SetupGridPrinter();
@@ -105,10 +104,7 @@ bool Frmfind::fillList(QComboBox* list, const QString& sql)
     return true;
 }
 
-void Frmfind::Form_Unload()
-{
-    gMenuSkin.DetachForm(this);
-}
+void Frmfind::Form_Unload() { gMenuSkin.DetachForm(this); }
 
 void Frmfind::done(int r)
 {

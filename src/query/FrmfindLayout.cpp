@@ -139,9 +139,9 @@ void Frmfind::buildControls()
         const char* caption;
     };
     const Row rows[] = {
-        {DT1, "开始日期："},   {DT2, "结束日期："},   {Text7, "X线号："},   {Text6, "病人姓名："},
-        {Text11, "性 别："},   {Text9, "年龄上限："}, {Text10, "年龄下限："}, {Text8, "住院号："},
-        {Text15, "门诊号："},  {Text3, "科 室："},    {Text4, "检查部位："}, {Text5, "诊断意见："},
+        {DT1, "开始日期："},    {DT2, "结束日期："},    {Text7, "X线号："},     {Text6, "病人姓名："},
+        {Text11, "性 别："},    {Text9, "年龄上限："},  {Text10, "年龄下限："}, {Text8, "住院号："},
+        {Text15, "门诊号："},   {Text3, "科 室："},     {Text4, "检查部位："},  {Text5, "诊断意见："},
         {Text12, "X线 征象："}, {Text13, "报告医师："}, {Text14, "检查名称："},
     };
     int top = 240;

@@ -26,27 +26,27 @@ namespace FrmfindQuery {
 struct Conditions {
     std::optional<QDate> DT1;   // 开始日期
     std::optional<QDate> DT2;   // 结束日期
-    QString Text3;    // 科室, equal
-    QString Text4;    // 检查部位, contains
-    QString Text5;    // 诊断意见, contains
-    QString Text6;    // 病人姓名, contains
-    QString Text7;    // X线号 (obligate5), equal
-    QString Text8;    // 住院号, equal
-    QString Text9;    // 年龄上限: age <= it
-    QString Text10;   // 年龄下限: age >= it
-    QString Text11;   // 性别, equal
-    QString Text12;   // X线征象, contains
-    QString Text13;   // 报告医师, contains
-    QString Text14;   // 检查名称, contains
-    QString Text15;   // 门诊号 (obligate3), equal
+    QString Text3;              // 科室, equal
+    QString Text4;              // 检查部位, contains
+    QString Text5;              // 诊断意见, contains
+    QString Text6;              // 病人姓名, contains
+    QString Text7;              // X线号 (obligate5), equal
+    QString Text8;              // 住院号, equal
+    QString Text9;              // 年龄上限: age <= it
+    QString Text10;             // 年龄下限: age >= it
+    QString Text11;             // 性别, equal
+    QString Text12;             // X线征象, contains
+    QString Text13;             // 报告医师, contains
+    QString Text14;             // 检查名称, contains
+    QString Text15;             // 门诊号 (obligate3), equal
 };
 
 struct Statement {
     // The conditions joined by " AND " in the window's order, with a "?" for
     // each value; empty when no condition was given.
     QString where;
-    QString sql;            // the whole statement; empty when there is nothing to run
-    QVariantList params;    // one value per "?" of where, in order
+    QString sql;           // the whole statement; empty when there is nothing to run
+    QVariantList params;   // one value per "?" of where, in order
     // A value that cannot be used (an age that is no number, a text longer
     // than the engine's LIKE takes): the message, and no statement.
     QString error;

@@ -15,7 +15,14 @@
 namespace FrmfindResults {
 
 namespace {
-enum class Kind { Text, Age, Date, Number, Fee, LongText };
+enum class Kind {
+    Text,
+    Age,
+    Date,
+    Number,
+    Fee,
+    LongText
+};
 
 struct Column {
     const char* header;
@@ -175,8 +182,7 @@ QVariant Model::headerData(int section, Qt::Orientation orientation, int role) c
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole: return answer_ ? HeaderText(section) : kPlaceholder;
-    case Qt::TextAlignmentRole:
-        return section == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::TextAlignmentRole: return section == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
     default: return QVariant();
     }
 }
@@ -203,10 +209,7 @@ namespace {
 // column after each query.
 class FixedHeader final : public QHeaderView {
 public:
-    explicit FixedHeader(QWidget* parent)
-        : QHeaderView(Qt::Horizontal, parent)
-    {
-    }
+    explicit FixedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
     QSize sizeHint() const override { return QSize(length(), height()); }
 };
 }

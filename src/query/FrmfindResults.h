@@ -11,7 +11,7 @@ class QTableView;
 namespace FrmfindResults {
 
 constexpr int kColumns = 22;
-constexpr int kKeyColumn = 21;   // 序号 (ctid), never shown
+constexpr int kKeyColumn = 21;      // 序号 (ctid), never shown
 constexpr int kChooserBoxes = 21;   // xm1..xm21 for columns 0..20
 
 // Header of a result column.

@@ -24,9 +24,10 @@ qint64 addReport(const QString& exam, const QString& name, const QString& pgdate
                  const QString& conclusion = QString())
 {
     const QueryResult r = Database::ExecuteSql(
-        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, pgdate, rpdate, rpdr, "
-                       "times, part, checkconclusion, obligate1, picture1) "
-                       "VALUES (?, ?, '男', ?, '岁', '内科', ?, ?, 'admin', 12.5, '胸部', ?, 1, ?)"),
+        QStringLiteral(
+            "INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, pgdate, rpdate, rpdr, "
+            "times, part, checkconclusion, obligate1, picture1) "
+            "VALUES (?, ?, '男', ?, '岁', '内科', ?, ?, 'admin', 12.5, '胸部', ?, 1, ?)"),
         {exam, name, age, pgdate, pgdate, conclusion, QByteArray(5000, 'p')});
     if (!r.ok())
         qWarning("%s", qPrintable(r.description));
@@ -145,13 +146,14 @@ private slots:
         const qint64 before = addReport(QStringLiteral("A0"), QStringLiteral("甲"), QStringLiteral("2025-03-03"));
         const qint64 day = addReport(QStringLiteral("A1"), QStringLiteral("O'Neil"), QStringLiteral("2025-03-04"), 45,
                                      QStringLiteral("未见异常"));
-        const qint64 late = addReport(QStringLiteral("A2"), QStringLiteral("50%😀"), QStringLiteral("2025-03-04 23:59:59"),
-                                      30.0);
+        const qint64 late =
+            addReport(QStringLiteral("A2"), QStringLiteral("50%😀"), QStringLiteral("2025-03-04 23:59:59"), 30.0);
         addReport(QStringLiteral("A3"), QStringLiteral("500"), QStringLiteral("2025-03-05"));
         Frmfind& w = Frmfind::instance();
         Openers::OpenFind();
         QCOMPARE(opened_, QList<QDialog*>{&w});
-        QVERIFY(w.DT1->date() == kDay && w.DT2->date() == kDay && !w.CmdPrint->isEnabled() && !w.buttnview->isEnabled());
+        QVERIFY(w.DT1->date() == kDay && w.DT2->date() == kDay && !w.CmdPrint->isEnabled()
+                && !w.buttnview->isEnabled());
         QCOMPARE(w.Text13->itemText(0), QStringLiteral("系统管理员"));
 
         w.buttonYes_Click();
@@ -363,13 +365,24 @@ private slots:
         w.grab().save(testOutputFolder() + QStringLiteral("/Frmfind_results.png"));
         w.Buttnxm_Click();
         w.grab().save(testOutputFolder() + QStringLiteral("/Frmfind_columns.png"));
+        // Each panel's top edge is open under its own tab.
+        const QColor line = Palette::ToQColor(Palette::gLineColor);
+        const QColor back = Palette::ToQColor(Palette::gPanelBackColor);
+        const QImage conditions = w.Pictiaojian->grab().toImage();
+        const QImage items = w.Picturexm->grab().toImage();
+        const int right = items.width() - 1;
+        QVERIFY(line != back);
+        QCOMPARE(QColor(conditions.pixel(50, 0)), back);
+        QCOMPARE(QColor(conditions.pixel(150, 0)), line);
+        QCOMPARE(QColor(items.pixel(50, 0)), line);
+        QCOMPARE(QColor(items.pixel(right - 50, 0)), back);
+        QCOMPARE(QColor(items.pixel(right, 50)), line);
     }
 
     // The statement narrows through the indexes: no table row is read before
     // the answer's keys are known.
     void indexesNarrowTheQuery()
     {
-
         Conditions name;
         name.Text6 = QStringLiteral("王");
         Conditions diagnosis;
@@ -385,8 +398,9 @@ private slots:
         exam.Text7 = QStringLiteral("X1");
         for (const Conditions& c : {name, diagnosis, year, exam}) {
             const QString p = plan(Build(c));
-            QVERIFY2(p.contains(QStringLiteral("USING INTEGER PRIMARY KEY")) && p.contains(QStringLiteral("COVERING INDEX")) &&
-                         !p.contains(QRegularExpression(QStringLiteral("SCAN TABLE reports$|SCAN TABLE reports\n"))),
+            QVERIFY2(p.contains(QStringLiteral("USING INTEGER PRIMARY KEY"))
+                         && p.contains(QStringLiteral("COVERING INDEX"))
+                         && !p.contains(QRegularExpression(QStringLiteral("SCAN TABLE reports$|SCAN TABLE reports\n"))),
                      qPrintable(p));
         }
     }
