@@ -237,6 +237,7 @@ void PrinterGridSurface::setFont(const GridFont& font)
         font_ = f;
         fontSet_ = false;
         metrics_.reset();
+        widths_.clear();
     }
     if (font.color != color_) {
         color_ = font.color;
@@ -246,7 +247,15 @@ void PrinterGridSurface::setFont(const GridFont& font)
 
 double PrinterGridSurface::textWidth(const QString& text)
 {
-    return metrics().horizontalAdvance(text) / dotsPerTwip_;
+    if (const auto it = widths_.constFind(text); it != widths_.cend())
+        return *it;
+    const double w = metrics().horizontalAdvance(text) / dotsPerTwip_;
+    if (text.size() <= 64) {
+        if (widths_.size() >= 4096)
+            widths_.clear();
+        widths_.insert(text, w);
+    }
+    return w;
 }
 
 double PrinterGridSurface::textHeight()

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -82,6 +83,8 @@ private:
     bool penSet_ = false;
     bool fontSet_ = false;
     std::unique_ptr<QFontMetricsF> metrics_;
+    // Widths of the texts measured in the current font: list columns repeat their texts.
+    QHash<QString, double> widths_;
 };
 
 // The grid print settings as the last setup read them. Margins are twips; the page
