@@ -137,12 +137,12 @@ int main(int argc, char** argv)
     const QString ours = dir.filePath(QStringLiteral("ours.pdf")), qt = dir.filePath(QStringLiteral("qt.pdf"));
     backend->setOutputFile(ours);
     ProgramPrinter::setBackend(backend);
-    const std::pair<QString, QString> keys[] = {
-        {GridPrintKeys::Top, "10"},     {GridPrintKeys::Bottom, "10"},  {GridPrintKeys::Left, "10"},
-        {GridPrintKeys::Right, "10"},   {GridPrintKeys::Printer, "PDF"}, {GridPrintKeys::Color, "2"},
-        {GridPrintKeys::Quality, "-3"}};
+    const std::pair<IniSetting, QString> keys[] = {
+        {IniKey::GridTop, "10"},     {IniKey::GridBottom, "10"},  {IniKey::GridLeft, "10"},
+        {IniKey::GridRight, "10"},   {IniKey::GridPrinterName, "PDF"}, {IniKey::GridColor, "2"},
+        {IniKey::GridQuality, "-3"}};
     for (const auto& [k, v] : keys)
-        Modini::SetIniValue(GridPrintKeys::Section, k, v);
+        Modini::SetIniValue(k, v);
 
     const Condition conditions[] = {
         {"A3 landscape, one column block", "8", "2", {}},
@@ -151,8 +151,8 @@ int main(int argc, char** argv)
           950, 950, 1000, 1000, 1000, 1200, 2000, 3500, 3500, 3500, 0}},
     };
     for (const Condition& c : conditions) {
-        Modini::SetIniValue(GridPrintKeys::Section, GridPrintKeys::Paper, QString::fromLatin1(c.paper));
-        Modini::SetIniValue(GridPrintKeys::Section, GridPrintKeys::Direction, QString::fromLatin1(c.direction));
+        Modini::SetIniValue(IniKey::GridPaper, QString::fromLatin1(c.paper));
+        Modini::SetIniValue(IniKey::GridDirection, QString::fromLatin1(c.direction));
         MemoryGrid grid = gridsamples::queryList(rows);
         if (!c.widths.empty())
             grid.widths = c.widths;

@@ -129,18 +129,18 @@ void FrmfindGrid::cboPrinter_Click()
 
 void FrmfindGrid::LoadGridPrintSettings()
 {
-    auto raw = [](const QString& key) { return Modini::GetIniValue(GridPrintKeys::Section, key); };
-    Ttop->setText(raw(GridPrintKeys::Top));
-    Tbotton->setText(raw(GridPrintKeys::Bottom));
-    Tleft->setText(raw(GridPrintKeys::Left));
-    Tright->setText(raw(GridPrintKeys::Right));
+    auto raw = [](const IniSetting& key) { return Modini::GetIniValue(key); };
+    Ttop->setText(raw(IniKey::GridTop));
+    Tbotton->setText(raw(IniKey::GridBottom));
+    Tleft->setText(raw(IniKey::GridLeft));
+    Tright->setText(raw(IniKey::GridRight));
 
     // A code that is missing or no number selects nothing; the checks then ask for it.
-    const QString printer = raw(GridPrintKeys::Printer);
-    const auto paper = GridPrintKeys::code16(raw(GridPrintKeys::Paper));
-    const auto color = GridPrintKeys::code16(raw(GridPrintKeys::Color));
-    const auto direction = GridPrintKeys::code16(raw(GridPrintKeys::Direction));
-    const auto quality = GridPrintKeys::code16(raw(GridPrintKeys::Quality));
+    const QString printer = raw(IniKey::GridPrinterName);
+    const auto paper = ReportUnits::toCode16(raw(IniKey::GridPaper));
+    const auto color = ReportUnits::toCode16(raw(IniKey::GridColor));
+    const auto direction = ReportUnits::toCode16(raw(IniKey::GridDirection));
+    const auto quality = ReportUnits::toCode16(raw(IniKey::GridQuality));
 
     PrintLists::FillPrinterCombo(cboPrinter);
     ComboPaper->clear();
@@ -183,7 +183,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
          {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}}};
     for (const auto& [ok, failure] : lists) {
         if (!ok) {
-            MessageBox::critical(failure.second, QStringLiteral("设置错误"));
+            MessageBox::critical(failure.second, MessageBox::kSettingsErrorTitle);
             focusAndSelect(failure.first);
             return false;
         }
@@ -193,7 +193,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
         {Tleft, QStringLiteral("左边距应该为数字")}, {Tright, QStringLiteral("右边距应该为数字")}};
     for (const auto& [box, message] : margins) {
         if (!ReportUnits::isNumericText(box->text())) {
-            MessageBox::critical(message, QStringLiteral("错误"));
+            MessageBox::critical(message, MessageBox::kErrorTitle);
             focusAndSelect(box);
             return false;
         }
@@ -209,22 +209,22 @@ void FrmfindGrid::buttonSave_Click()
     PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &color);
     PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &direction);
     PrintLists::selectedCode(ComboQuality, PrintLists::PrintQualityCodes(), &quality);
-    const std::pair<QString, QString> values[] = {
-        {GridPrintKeys::Top, Ttop->text()},
-        {GridPrintKeys::Bottom, Tbotton->text()},
-        {GridPrintKeys::Left, Tleft->text()},
-        {GridPrintKeys::Right, Tright->text()},
-        {GridPrintKeys::Printer, cboPrinter->currentText()},
-        {GridPrintKeys::Paper, QString::number(ComboPaper->currentData().toInt())},
-        {GridPrintKeys::Color, QString::number(color)},
-        {GridPrintKeys::Direction, QString::number(direction)},
-        {GridPrintKeys::Quality, QString::number(quality)}};
+    const std::pair<IniSetting, QString> values[] = {
+        {IniKey::GridTop, Ttop->text()},
+        {IniKey::GridBottom, Tbotton->text()},
+        {IniKey::GridLeft, Tleft->text()},
+        {IniKey::GridRight, Tright->text()},
+        {IniKey::GridPrinterName, cboPrinter->currentText()},
+        {IniKey::GridPaper, QString::number(ComboPaper->currentData().toInt())},
+        {IniKey::GridColor, QString::number(color)},
+        {IniKey::GridDirection, QString::number(direction)},
+        {IniKey::GridQuality, QString::number(quality)}};
     // All nine keys in one write: a file that cannot be read or written keeps what it had.
     IniFile ini(AppPaths::iniFile());
     for (const auto& [key, value] : values)
-        ini.setValue(GridPrintKeys::Section, key, value);
+        ini.setValue(key.section, key.key, value);
     if (ini.unreadable() || !ini.save()) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
         return;
     }
     accept();

@@ -3,6 +3,7 @@
 #include "core/Modini.h"
 #include "platform/MessageBox.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportFonts.h"
 #include "report/ReportSurface.h"
 
 #include <QFontMetricsF>
@@ -21,27 +22,21 @@ constexpr int kLineDots = 5;   // width of the cell lines in printer dots
 constexpr double kPad = 20;    // text inset from the cell's left or right edge
 constexpr double kVPad = 10;   // text inset from the cell's top or bottom edge
 
-enum : int { Overflow = 6, InvalidValue = 380 };
-
-QString raw(const QString& key)
+ReportError notANumber(const IniSetting& key)
 {
-    return Modini::GetIniValue(GridPrintKeys::Section, key);
+    return {AppError::TypeMismatch,
+            QStringLiteral("类型不匹配（列表打印设置 [%1] 中的 %2 不是数字，请在“打印设置”中保存一次）")
+                .arg(key.section, key.key)};
 }
 
-ReportError notANumber(const QString& key)
+ReportError outOfRange(const IniSetting& key)
 {
-    return {ReportError::TypeMismatch,
-            QStringLiteral("类型不匹配（列表打印设置 [gridprint] 中的 %1 不是数字，请在“打印设置”中保存一次）").arg(key)};
+    return {AppError::Overflow, QStringLiteral("溢出（列表打印设置 [%1] 中的 %2 超出了范围）").arg(key.section, key.key)};
 }
 
-ReportError outOfRange(const QString& key)
+qint32 readInt32(const IniSetting& key)
 {
-    return {Overflow, QStringLiteral("溢出（列表打印设置 [gridprint] 中的 %1 超出了范围）").arg(key)};
-}
-
-qint32 readInt32(const QString& key)
-{
-    const auto v = ReportUnits::toNumber(raw(key));
+    const auto v = ReportUnits::toNumber(Modini::GetIniValue(key));
     if (!v)
         throw notANumber(key);
     const double r = ReportUnits::roundEven(*v);
@@ -50,9 +45,9 @@ qint32 readInt32(const QString& key)
     return qint32(r);
 }
 
-float readSingle(const QString& key)
+float readSingle(const IniSetting& key)
 {
-    const auto v = ReportUnits::toNumber(raw(key));
+    const auto v = ReportUnits::toNumber(Modini::GetIniValue(key));
     if (!v)
         throw notANumber(key);
     if (std::fabs(*v) > FLT_MAX)
@@ -164,19 +159,6 @@ QFont toQFont(const GridFont& f, const QFont& previous)
     q.setStrikeOut(f.strikeout);
     q.setUnderline(f.underline);
     return q;
-}
-}
-
-namespace GridPrintKeys {
-std::optional<int> code16(const QString& text)
-{
-    const auto v = ReportUnits::toNumber(text);
-    if (!v)
-        return std::nullopt;
-    const double r = ReportUnits::roundEven(*v);
-    if (r < -32768 || r > 32767)
-        return std::nullopt;
-    return int(r);
 }
 }
 
@@ -296,52 +278,52 @@ void GridPrinter::SetupGridPrinter()
 {
     GridPrintSettings s;
     try {
-        s.printerName = raw(GridPrintKeys::Printer);
-        s.paperCode = readInt32(GridPrintKeys::Paper);
-        s.colorMode = raw(GridPrintKeys::Color);
-        s.orientation = raw(GridPrintKeys::Direction);
-        s.quality = raw(GridPrintKeys::Quality);
-        s.top = float(readSingle(GridPrintKeys::Top) * kTwipsPerMm);
-        s.bottom = float(readSingle(GridPrintKeys::Bottom) * kTwipsPerMm);
-        s.left = float(readSingle(GridPrintKeys::Left) * kTwipsPerMm);
-        s.right = float(readSingle(GridPrintKeys::Right) * kTwipsPerMm);
+        s.printerName = Modini::GetIniValue(IniKey::GridPrinterName);
+        s.paperCode = readInt32(IniKey::GridPaper);
+        s.colorMode = Modini::GetIniValue(IniKey::GridColor);
+        s.orientation = Modini::GetIniValue(IniKey::GridDirection);
+        s.quality = Modini::GetIniValue(IniKey::GridQuality);
+        s.top = float(readSingle(IniKey::GridTop) * kTwipsPerMm);
+        s.bottom = float(readSingle(IniKey::GridBottom) * kTwipsPerMm);
+        s.left = float(readSingle(IniKey::GridLeft) * kTwipsPerMm);
+        s.right = float(readSingle(IniKey::GridRight) * kTwipsPerMm);
 
         // Each printer property the printer refuses keeps its previous value.
         ProgramPrinter& printer = ProgramPrinter::instance();
         printer.selectPrinter(s.printerName);
         printer.setPaperCode(s.paperCode);
-        if (const auto c = GridPrintKeys::code16(s.colorMode))
+        if (const auto c = ReportUnits::toCode16(s.colorMode))
             printer.setColorCode(*c);
-        if (const auto c = GridPrintKeys::code16(s.orientation))
+        if (const auto c = ReportUnits::toCode16(s.orientation))
             printer.setOrientationCode(*c);
-        if (const auto c = GridPrintKeys::code16(s.quality))
+        if (const auto c = ReportUnits::toCode16(s.quality))
             printer.setQualityCode(*c);
 
         const QRectF printable = printer.printableRectMm();
         s.pageWidth = qint32(ReportUnits::roundEven(printable.width() * kTwipsPerMm));
         s.pageHeight = qint32(ReportUnits::roundEven(printable.height() * kTwipsPerMm));
         if (s.pageWidth - double(s.left) - s.right <= 0 || s.pageHeight - double(s.top) - s.bottom <= 0)
-            throw ReportError{InvalidValue, QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
-    } catch (const ReportError& e) {
+            throw ReportError{AppError::InvalidPropertyValue, QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
+    } catch (const AppError& e) {
         settings_.pageWidth = 0;
         settings_.pageHeight = 0;
         setupFailure_ = messageText(e);
         setupFailureShown_ = true;
-        MessageBox::critical(setupFailure_, QStringLiteral("错误"));
+        MessageBox::critical(setupFailure_, MessageBox::kErrorTitle);
         return;
     }
     settings_ = s;
     setupFailureShown_ = false;
 }
 
-QString GridPrinter::messageText(const ReportError& e)
+QString GridPrinter::messageText(const AppError& e)
 {
     return QString::number(e.number).trimmed() + QStringLiteral("：") + e.description;
 }
 
-void GridPrinter::report(const ReportError& e)
+void GridPrinter::report(const AppError& e)
 {
-    MessageBox::critical(messageText(e), QStringLiteral("错误"));
+    MessageBox::critical(messageText(e), MessageBox::kErrorTitle);
 }
 
 bool GridPrinter::refuseUnlessReady()
@@ -350,7 +332,7 @@ bool GridPrinter::refuseUnlessReady()
         return false;
     // The setup that has just failed said why; a print without a new setup says it again.
     if (!setupFailureShown_)
-        MessageBox::critical(setupFailure_, QStringLiteral("错误"));
+        MessageBox::critical(setupFailure_, MessageBox::kErrorTitle);
     setupFailureShown_ = false;
     return true;
 }
@@ -376,9 +358,10 @@ void GridPrinter::PrintGrid(const PrintableGrid& grid, GridSurface& surface)
 {
     if (refuseUnlessReady())
         return;
+    ReportFonts::installSubstitutions();
     try {
         layOut(grid, surface);
-    } catch (const ReportError& e) {
+    } catch (const AppError& e) {
         surface.killDoc();
         report(e);
     }

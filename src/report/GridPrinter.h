@@ -7,33 +7,14 @@
 #include <QHash>
 #include <QString>
 #include <memory>
-#include <optional>
 
 class QFontMetricsF;
 class QPainter;
 class QPrinter;
 class PrinterSurface;
 
-// The keys of the grid print settings in options.ini.
-namespace GridPrintKeys {
-inline const QString Section = QStringLiteral("gridprint");
-inline const QString Top = QStringLiteral("bTop");
-inline const QString Bottom = QStringLiteral("bBotton");
-inline const QString Left = QStringLiteral("bLeft");
-inline const QString Right = QStringLiteral("bRight");
-inline const QString Printer = QStringLiteral("mPrinter");
-inline const QString Paper = QStringLiteral("mPaper");
-inline const QString Color = QStringLiteral("mColor");
-inline const QString Direction = QStringLiteral("mDirection");
-inline const QString Quality = QStringLiteral("mQuality");
-
-// A stored code as a whole number (halves to even); nullopt when the text is
-// missing, not a number or outside 16 bits.
-std::optional<int> code16(const QString& text);
-}
-
 // What the grid printer draws on, in twips from the top-left corner of the
-// printable area. Lines take the colour of the font last set. Failures throw ReportError.
+// printable area. Lines take the colour of the font last set. Failures throw AppError.
 class GridSurface {
 public:
     virtual ~GridSurface() = default;
@@ -121,11 +102,11 @@ public:
     bool ready() const { return settings_.pageWidth > 0 && settings_.pageHeight > 0; }
 
     // The message text of a failure: the number, a full-width colon and the description.
-    static QString messageText(const ReportError& e);
+    static QString messageText(const AppError& e);
 
 private:
     bool refuseUnlessReady();
-    void report(const ReportError& e);
+    void report(const AppError& e);
     void layOut(const PrintableGrid& grid, GridSurface& surface) const;
 
     GridPrintSettings settings_;

@@ -90,9 +90,9 @@ QString pdfText(const QString& pdf, int page = 0)
     return run(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-")).remove(QRegularExpression(QStringLiteral("\\s")));
 }
 
-void setGridKey(const QString& key, const QString& value)
+void setGridKey(const IniSetting& key, const QString& value)
 {
-    Modini::SetIniValue(GridPrintKeys::Section, key, value);
+    Modini::SetIniValue(key, value);
 }
 }
 
@@ -279,10 +279,10 @@ private slots:
         // A missing margin: the setup says so once and the print right after it starts nothing;
         // a print without a new setup says it again. Never a page per cell.
         MessageBox::clearShown();
-        setGridKey(GridPrintKeys::Bottom, QString());
+        setGridKey(IniKey::GridBottom, QString());
         p_.SetupGridPrinter();
         QVERIFY(corekit::lastText().startsWith(QStringLiteral("13：类型不匹配")));
-        QVERIFY(corekit::lastText().contains(GridPrintKeys::Bottom));
+        QVERIFY(corekit::lastText().contains(IniKey::GridBottom.key));
         RecordingSurface refused;
         p_.PrintGrid(tall, refused);
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
@@ -292,23 +292,23 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes()[1].text, MessageBox::shownBoxes()[0].text);
 
         // Margins that leave nothing of the page, a paper that is no number: refused the same way.
-        setGridKey(GridPrintKeys::Bottom, QStringLiteral("150"));
-        setGridKey(GridPrintKeys::Top, QStringLiteral("150"));
+        setGridKey(IniKey::GridBottom, QStringLiteral("150"));
+        setGridKey(IniKey::GridTop, QStringLiteral("150"));
         p_.SetupGridPrinter();
         QVERIFY(corekit::lastText().startsWith(QStringLiteral("380：")));
-        setGridKey(GridPrintKeys::Top, QStringLiteral("10"));
-        setGridKey(GridPrintKeys::Bottom, QStringLiteral("10"));
-        setGridKey(GridPrintKeys::Paper, QStringLiteral("A4"));
+        setGridKey(IniKey::GridTop, QStringLiteral("10"));
+        setGridKey(IniKey::GridBottom, QStringLiteral("10"));
+        setGridKey(IniKey::GridPaper, QStringLiteral("A4"));
         p_.SetupGridPrinter();
-        QVERIFY(corekit::lastText().contains(GridPrintKeys::Paper) && !p_.ready());
+        QVERIFY(corekit::lastText().contains(IniKey::GridPaper.key) && !p_.ready());
     }
 
     void longListToPdf()
     {
         // 2,000 results on A3 landscape: every text once, in order, the title once on page 1.
         const MemoryGrid g = gridsamples::queryList(2000);
-        setGridKey(GridPrintKeys::Paper, QStringLiteral("8"));
-        setGridKey(GridPrintKeys::Direction, QStringLiteral("2"));
+        setGridKey(IniKey::GridPaper, QStringLiteral("8"));
+        setGridKey(IniKey::GridDirection, QStringLiteral("2"));
         p_.SetupGridPrinter();
         p_.PrintGrid(g);
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(corekit::lastText()));
@@ -343,11 +343,11 @@ private slots:
     {
         // Stored codes that are missing, malformed or unknown select nothing; an uninstalled printer
         // leaves the current one chosen; empty margins stay empty.
-        setGridKey(GridPrintKeys::Printer, QStringLiteral("已拆除的打印机"));
-        setGridKey(GridPrintKeys::Paper, QString());
-        setGridKey(GridPrintKeys::Color, QStringLiteral("彩色"));
-        setGridKey(GridPrintKeys::Quality, QStringLiteral("-5"));
-        for (const QString& k : {GridPrintKeys::Top, GridPrintKeys::Bottom, GridPrintKeys::Left, GridPrintKeys::Right})
+        setGridKey(IniKey::GridPrinterName, QStringLiteral("已拆除的打印机"));
+        setGridKey(IniKey::GridPaper, QString());
+        setGridKey(IniKey::GridColor, QStringLiteral("彩色"));
+        setGridKey(IniKey::GridQuality, QStringLiteral("-5"));
+        for (const IniSetting& k : {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight})
             setGridKey(k, QString());
         ProgramPrinter::instance().selectPrinter(QStringLiteral("激光打印机"));
         Palette::LoadSkin();
@@ -403,10 +403,10 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QStringList saved;
-        for (const QString& k : {GridPrintKeys::Top, GridPrintKeys::Bottom, GridPrintKeys::Left, GridPrintKeys::Right,
-                                 GridPrintKeys::Printer, GridPrintKeys::Paper, GridPrintKeys::Color,
-                                 GridPrintKeys::Direction, GridPrintKeys::Quality})
-            saved << Modini::GetIniValue(GridPrintKeys::Section, k);
+        for (const IniSetting& k : {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight,
+                                 IniKey::GridPrinterName, IniKey::GridPaper, IniKey::GridColor,
+                                 IniKey::GridDirection, IniKey::GridQuality})
+            saved << Modini::GetIniValue(k);
         QCOMPARE(saved, QStringList({"12.5", "8", "-2", "0", "激光打印机", "8", "1", "2", "-4"}));
         p_.SetupGridPrinter();
         QCOMPARE(p_.settings().pageWidth, 23244);   // A3 landscape: (420 - 10) mm
