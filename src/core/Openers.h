@@ -14,7 +14,7 @@ void EditorOpenFromMainList(bool modify); // view (false) or modify (true) the m
 // Report printing.
 void OpenPreview(const QString& openStatus);   // Frmreport, "frmmain" or "datarecord"
 void OpenPrintSettings();                      // Frmprintset
-void OpenGridPrintSettings();
+void OpenGridPrintSettings();                  // FrmfindGrid
 
 // Imaging settings dialogs.
 void OpenComset();     // FrmComset

@@ -5,6 +5,7 @@
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
 #include "report/ReportSurface.h"
+#include "report/ReportUnits.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 #include "report/PrintableGrid.h"
-#include "report/ReportUnits.h"
+#include "platform/AppError.h"
 
 #include <QColor>
 #include <QFont>

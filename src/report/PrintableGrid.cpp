@@ -1,12 +1,14 @@
 #include "report/PrintableGrid.h"
 
+#include "platform/Environment.h"
+
 #include <QBrush>
 #include <QHeaderView>
 #include <QTableView>
 #include <QVariant>
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
+constexpr int kTwipsPerPixel = Environment::kTwipsPerPixel;
 const char* const kMergeRows = "MergeRows";
 const char* const kMergeCols = "MergeCols";
 

@@ -47,7 +47,7 @@ struct RecordingSurface : GridSurface {
     void newPage() override
     {
         if (++page == failAtPage)
-            throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机脱机")};
+            throw AppError{AppError::PrinterFailure, QStringLiteral("打印机脱机")};
     }
     void endDoc() override { ended = true; }
     void killDoc() override { killed = true; }
