@@ -1,13 +1,11 @@
 #include "report/FrmfindGrid.h"
 
 #include "core/Modini.h"
-#include "core/Openers.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
-#include "platform/Opener.h"
 #include "report/GridPrinter.h"
 #include "report/PrintLists.h"
 #include "report/ProgramPrinter.h"
@@ -233,13 +231,4 @@ void FrmfindGrid::buttonSave_Click()
 void FrmfindGrid::buttonBack_Click()
 {
     reject();
-}
-
-namespace Openers {
-void OpenGridPrintSettings()
-{
-    FrmfindGrid& dialog = FrmfindGrid::instance();
-    dialog.Form_Load();
-    Opener::showModal(&dialog);
-}
 }

@@ -1,22 +1,22 @@
 // The grid printer on a recording surface and on PDF, and its settings dialog.
 #include "core/Modini.h"
 #include "core/Openers.h"
-#include "core/Palette.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "report/FrmfindGrid.h"
 #include "report/GridPrinter.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportOpeners.h"
 #include "support/CoreKit.h"
 #include "support/GridSamples.h"
+#include "support/PdfKit.h"
 #include "support/TestFolder.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QtTest>
@@ -73,23 +73,6 @@ struct RecordingSurface : GridSurface {
     }
 };
 
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(120000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The text of a page (0 = all) in drawing order, without white space.
-QString pdfText(const QString& pdf, int page = 0)
-{
-    QStringList args{QStringLiteral("-raw")};
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    return run(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-")).remove(QRegularExpression(QStringLiteral("\\s")));
-}
-
 void setGridKey(const IniSetting& key, const QString& value)
 {
     Modini::SetIniValue(key, value);
@@ -100,9 +83,10 @@ class tst_GridPrinter : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { ReportOpeners::registerAll(); }
     void init()
     {
-        folder_.reset(new TestFolder(false));
+        folder_ = kit::freshFolder();
         QVERIFY(folder_->ok());
         backend_ = std::make_shared<PdfPrinterBackend>();
         backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
@@ -273,16 +257,16 @@ private slots:
         failing.failAtPage = 3;
         p_.PrintGrid(tall, failing);
         QVERIFY(failing.killed && !failing.ended);
-        QCOMPARE(corekit::lastText(), QStringLiteral("482：打印机脱机"));
-        QCOMPARE(corekit::lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(kit::lastText(), QStringLiteral("482：打印机脱机"));
+        QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
 
         // A missing margin: the setup says so once and the print right after it starts nothing;
         // a print without a new setup says it again. Never a page per cell.
         MessageBox::clearShown();
         setGridKey(IniKey::GridBottom, QString());
         p_.SetupGridPrinter();
-        QVERIFY(corekit::lastText().startsWith(QStringLiteral("13：类型不匹配")));
-        QVERIFY(corekit::lastText().contains(IniKey::GridBottom.key));
+        QVERIFY(kit::lastText().startsWith(QStringLiteral("13：类型不匹配")));
+        QVERIFY(kit::lastText().contains(IniKey::GridBottom.key));
         RecordingSurface refused;
         p_.PrintGrid(tall, refused);
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
@@ -295,12 +279,12 @@ private slots:
         setGridKey(IniKey::GridBottom, QStringLiteral("150"));
         setGridKey(IniKey::GridTop, QStringLiteral("150"));
         p_.SetupGridPrinter();
-        QVERIFY(corekit::lastText().startsWith(QStringLiteral("380：")));
+        QVERIFY(kit::lastText().startsWith(QStringLiteral("380：")));
         setGridKey(IniKey::GridTop, QStringLiteral("10"));
         setGridKey(IniKey::GridBottom, QStringLiteral("10"));
         setGridKey(IniKey::GridPaper, QStringLiteral("A4"));
         p_.SetupGridPrinter();
-        QVERIFY(corekit::lastText().contains(IniKey::GridPaper.key) && !p_.ready());
+        QVERIFY(kit::lastText().contains(IniKey::GridPaper.key) && !p_.ready());
     }
 
     void longListToPdf()
@@ -311,7 +295,7 @@ private slots:
         setGridKey(IniKey::GridDirection, QStringLiteral("2"));
         p_.SetupGridPrinter();
         p_.PrintGrid(g);
-        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(corekit::lastText()));
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(kit::lastText()));
         const QString pdf = backend_->outputFile();
 
         QString expected;
@@ -329,13 +313,12 @@ private slots:
                     expected += g.text(r, c).section(QLatin1Char('\r'), 0, 0);
         }
         expected.remove(QRegularExpression(QStringLiteral("\\s")));
-        const QString info = run(QStringLiteral("pdfinfo"), {pdf});
-        QVERIFY(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\n").arg(pages))));
-        QVERIFY(info.contains(QStringLiteral("1191 x 842 pts (A3)")));
-        const QString all = pdfText(pdf);
+        QCOMPARE(kit::pdfPages(pdf), pages);
+        QVERIFY(kit::runTool(QStringLiteral("pdfinfo"), {pdf}).contains(QStringLiteral("1191 x 842 pts (A3)")));
+        const QString all = kit::pdfText(pdf, 0, true);
         QVERIFY2(all == expected, qPrintable(all.left(300) + QStringLiteral(" ... ") + expected.left(300)));
         QCOMPARE(all.count(gridsamples::kTitle), 1);
-        QVERIFY(pdfText(pdf, 1).startsWith(gridsamples::kTitle));
+        QVERIFY(kit::pdfText(pdf, 1, true).startsWith(gridsamples::kTitle));
         QFile::copy(pdf, testOutputFolder() + QStringLiteral("/grid-list.pdf"));
     }
 
@@ -350,7 +333,6 @@ private slots:
         for (const IniSetting& k : {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight})
             setGridKey(k, QString());
         ProgramPrinter::instance().selectPrinter(QStringLiteral("激光打印机"));
-        Palette::LoadSkin();
         QDialog* shown = nullptr;
         Opener::setHook([&shown](QDialog* d) { shown = d; return 0; });
         Openers::OpenGridPrintSettings();
@@ -367,15 +349,15 @@ private slots:
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
         d.grab().save(testOutputFolder() + QStringLiteral("/FrmfindGrid.png"));
-        QByteArray before = corekit::readBytes(AppPaths::iniFile());
+        QByteArray before = kit::readBytes(AppPaths::iniFile());
         auto saveSays = [&](const char* text, const char* title, QWidget* focus) {
             MessageBox::clearShown();
             d.buttonSave_Click();
             QCOMPARE(MessageBox::shownBoxes().size(), 1);
-            QCOMPARE(corekit::lastText(), QString::fromUtf8(text));
-            QCOMPARE(corekit::lastTitle(), QString::fromUtf8(title));
+            QCOMPARE(kit::lastText(), QString::fromUtf8(text));
+            QCOMPARE(kit::lastTitle(), QString::fromUtf8(title));
             QVERIFY(focus->hasFocus());
-            QCOMPARE(corekit::readBytes(AppPaths::iniFile()), before);
+            QCOMPARE(kit::readBytes(AppPaths::iniFile()), before);
         };
         saveSays("请选择正确的打印纸张", "设置错误", d.ComboPaper);
         d.ComboPaper->setCurrentIndex(1);
@@ -397,7 +379,7 @@ private slots:
 
         // 退 出 writes nothing; 保 存 writes the nine keys, which the next setup takes.
         d.buttonBack_Click();
-        QCOMPARE(corekit::readBytes(AppPaths::iniFile()), before);
+        QCOMPARE(kit::readBytes(AppPaths::iniFile()), before);
         MessageBox::clearShown();
         d.buttonSave_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty());
@@ -413,7 +395,7 @@ private slots:
         QCOMPARE(p_.settings().left, float(-2 * 1440 / 25.4));
 
         // No printer installed: the first check asks for one.
-        before = corekit::readBytes(AppPaths::iniFile());
+        before = kit::readBytes(AppPaths::iniFile());
         ProgramPrinter::setBackend(std::make_shared<PdfPrinterBackend>());
         Openers::OpenGridPrintSettings();
         d.show();
