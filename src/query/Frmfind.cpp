@@ -10,6 +10,7 @@
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "report/PrintableGrid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -239,8 +240,8 @@ void Frmfind::CmdPrint_Click()
 
 void Frmfind::CmdPrintSet_Click() { Openers::OpenGridPrintSettings(); }
 
-// The grid printer is not part of this build yet: its setup has nothing to
-// read, and printing says so.
-void Frmfind::SetupGridPrinter() {}
+void Frmfind::SetupGridPrinter() { printer_.SetupGridPrinter(); }
 
-void Frmfind::PrintGrid() { Openers::NotAvailable(QStringLiteral("打印列表")); }
+// The grid prints as it stands: its header row, the rows found, the columns
+// at their widths (hidden ones not at all).
+void Frmfind::PrintGrid() { printer_.PrintGrid(TableViewGrid(MGrid)); }

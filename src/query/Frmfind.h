@@ -1,6 +1,7 @@
 #pragma once
 #include "query/FrmfindQuery.h"
 #include "query/FrmfindResults.h"
+#include "report/GridPrinter.h"
 
 #include <QDialog>
 #include <QSize>
@@ -107,6 +108,8 @@ private:
     void PrintGrid();
 
     QWidget* form_ = nullptr;
+    // The window's grid printer keeps its setup from one print to the next.
+    GridPrinter printer_;
     bool loaded_ = false;
     QString sql_;
     QSize lastSize_;

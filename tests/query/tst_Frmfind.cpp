@@ -8,6 +8,10 @@
 #include "query/Frmfind.h"
 #include "query/FrmfindQuery.h"
 #include "query/QueryOpeners.h"
+#include "report/FrmfindGrid.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportOpeners.h"
+#include "support/PdfKit.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -123,6 +127,11 @@ private slots:
         folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
         QueryOpeners::registerAll();
+        ReportOpeners::registerAll();
+        printer_ = std::make_shared<PdfPrinterBackend>();
+        printer_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
+        printer_->setOutputFile(folder_->file(QStringLiteral("list.pdf")));
+        ProgramPrinter::setBackend(printer_);
         opened_.clear();
         Opener::setHook([this](QDialog* d) {
             opened_ << d;
@@ -136,6 +145,7 @@ private slots:
         Frmfind& w = Frmfind::instance();
         if (w.isLoaded())
             w.ButtnQuit_Click();
+        ProgramPrinter::setBackend(nullptr);
         folder_.reset();
     }
 
@@ -350,11 +360,20 @@ private slots:
         QVERIFY(!ed.editing() && !ed.updateTable() && ed.UpdateIdout() == QString::number(second));
         QCOMPARE(w.MGrid->model()->rowCount(), 2);   // the grid is left as it was
 
-        // The list prints through the grid printer.
+        // The list prints as the grid shows it: header and rows, no hidden column,
+        // no line break after the long texts.
+        w.CmdPrintSet_Click();
+        QCOMPARE(opened_.last(), &FrmfindGrid::instance());
         MessageBox::clearShown();
         w.CmdPrint_Click();
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QVERIFY(lastText().contains(QStringLiteral("打印列表")));
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const QString pdf = printer_->outputFile();
+        QCOMPARE(kit::pdfPages(pdf), 2);   // the columns are wider than A4 portrait
+        const QString printed = kit::pdfText(pdf, 0, true);
+        QCOMPARE(printed, QStringLiteral("X线号病人姓名性别年龄科室申请医师住院号检查日期报告医师收费金额"
+                                         "E1戊一男45岁内科2025-03-04admin12.50E2戊二男45岁内科2025-03-04admin12.50"
+                                         "检查部位胸部胸部"));
+        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/Frmfind_list.pdf"));
 
         // What the window looks like with results.
         w.show();
@@ -407,6 +426,7 @@ private slots:
 
 private:
     std::unique_ptr<TestFolder> folder_;
+    std::shared_ptr<PdfPrinterBackend> printer_;
     QList<QDialog*> opened_;
 };
 
