@@ -16,8 +16,6 @@ void OpenPreview(const QString&) { NotAvailable(QStringLiteral("打印报告"));
 void OpenPrintSettings() { NotAvailable(QStringLiteral("打印纸张设置")); }
 void OpenGridPrintSettings() { NotAvailable(QStringLiteral("列表打印设置")); }
 void OpenComset() { NotAvailable(QStringLiteral("脚踏开关端口设置")); }
-void OpenDcmConv() { NotAvailable(QStringLiteral("DICOM图像转换参数")); }
-void OpenDcmSend() { NotAvailable(QStringLiteral("DICOM图像发送参数")); }
 void OpenMaintenance(const QString& name)
 {
     // Named to the user by the menu command that opens it.

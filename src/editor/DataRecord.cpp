@@ -235,8 +235,7 @@ void DataRecord::Form_Load()
     // 14. Video right; the previous DICOM conversion is forgotten.
     if (!gRights[Mmain::RightVideo])
         BVidOn->setEnabled(false);
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
     // 15. Description category.
     const int cat = iniInt(QStringLiteral("mrms"), &ok);
     if (ok)
@@ -351,8 +350,7 @@ void DataRecord::ButtnNew_Click()
     Text1->setFocus();
     clearSlots();
     setEditingButtons(true);
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
 }
 
 void DataRecord::ButtnEnable_Click()

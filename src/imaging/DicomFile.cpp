@@ -1,0 +1,226 @@
+#include "imaging/DicomFile.h"
+
+#include "imaging/Bitmap24.h"
+#include "imaging/BmpFile.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcdict.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+#include <dcmtk/dcmdata/dcostrmf.h>
+#include <dcmtk/dcmdata/dcpixel.h>
+#include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmdata/dcwcache.h>
+
+#include <QFile>
+#include <QLocale>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Dicom {
+namespace {
+
+OFString utf8(const QString& text)
+{
+    // A backslash separates values in DICOM texts: the full-width one keeps
+    // the character visible without splitting the value.
+    QString t = text;
+    t.replace(QLatin1Char('\\'), QChar(0xFF3C));
+    const QByteArray b = t.toUtf8();
+    return OFString(b.constData(), size_t(b.size()));
+}
+
+QString sexCode(const QString& sex)
+{
+    if (sex == QStringLiteral("男"))
+        return QStringLiteral("M");
+    if (sex == QStringLiteral("女"))
+        return QStringLiteral("F");
+    return QStringLiteral("O");
+}
+
+// Copies the bottom-up BGR rows of the bitmap into top-down RGB samples.
+void copyPixels(const Bitmap24& dib, Uint8* out)
+{
+    const int w = dib.Width();
+    const int h = dib.Height();
+    const int stride = dib.BytesPerScanLine();
+    const uint8_t* bits = dib.DIBSectionBitsPtr();
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* in = bits + std::size_t(h - 1 - y) * std::size_t(stride);
+        for (int x = 0; x < w; ++x, in += 3, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+}
+
+bool fail(QString* why, const QString& text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
+
+bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
+{
+    OFCondition c;
+    // Texts typed by the user are one value each; fixed texts may hold several.
+    auto put = [&](const DcmTagKey& key, const QString& value) {
+        if (c.good())
+            c = ds.putAndInsertOFStringArray(key, utf8(value));
+    };
+    auto putFixed = [&](const DcmTagKey& key, const char* value) {
+        if (c.good())
+            c = ds.putAndInsertString(key, value);
+    };
+    auto putU16 = [&](const DcmTagKey& key, Uint16 value) {
+        if (c.good())
+            c = ds.putAndInsertUint16(key, value);
+    };
+    const QString da = p.date.toString(QStringLiteral("yyyyMMdd"));
+    const QString tm = p.time.toString(QStringLiteral("HHmmss"));
+
+    // SOP Common
+    putFixed(DCM_SpecificCharacterSet, "ISO_IR 192");
+    putFixed(DCM_ImageType, "DERIVED\\SECONDARY");
+    put(DCM_InstanceCreationDate, da);
+    put(DCM_InstanceCreationTime, tm);
+    putFixed(DCM_SOPClassUID, kSecondaryCaptureClass);
+    put(DCM_SOPInstanceUID, NewUid(Uid::Instance));
+    // General Study, General Series, General Image
+    put(DCM_StudyDate, da);
+    put(DCM_SeriesDate, da);
+    put(DCM_ContentDate, da);
+    put(DCM_StudyTime, tm);
+    put(DCM_SeriesTime, tm);
+    put(DCM_ContentTime, tm);
+    put(DCM_AccessionNumber, QString());
+    put(DCM_Modality, p.modality);
+    putFixed(DCM_ConversionType, "DV");
+    put(DCM_Manufacturer, QString());
+    put(DCM_InstitutionName, p.institution);
+    put(DCM_ReferringPhysicianName, QString());
+    // Patient
+    put(DCM_PatientName, p.patientName);
+    put(DCM_PatientID, p.examNumber);
+    put(DCM_PatientBirthDate, QString());
+    put(DCM_PatientSex, sexCode(p.sex));
+    if (const QString as = AgeString(p.age); !as.isEmpty())
+        put(DCM_PatientAge, as);
+    put(DCM_StudyInstanceUID, p.studyUid);
+    put(DCM_SeriesInstanceUID, p.seriesUid);
+    put(DCM_StudyID, p.studyId);
+    put(DCM_SeriesNumber, QString::number(p.seriesNumber));
+    put(DCM_InstanceNumber, QString::number(p.imageNumber));
+    put(DCM_Laterality, QString());
+    put(DCM_PatientOrientation, QString());
+    // Image Pixel
+    putU16(DCM_SamplesPerPixel, 3);
+    putFixed(DCM_PhotometricInterpretation, "RGB");
+    putU16(DCM_PlanarConfiguration, 0);
+    putU16(DCM_Rows, Uint16(dib.Height()));
+    putU16(DCM_Columns, Uint16(dib.Width()));
+    putU16(DCM_BitsAllocated, 8);
+    putU16(DCM_BitsStored, 8);
+    putU16(DCM_HighBit, 7);
+    putU16(DCM_PixelRepresentation, 0);
+    if (c.bad())
+        return fail(why, QString::fromLatin1(c.text()));
+
+    const Uint32 size = Uint32(dib.Width()) * Uint32(dib.Height()) * 3;
+    auto* pixels = new DcmPixelData(DcmTag(DCM_PixelData, EVR_OB));
+    Uint8* bytes = nullptr;
+    c = pixels->createUint8Array(size + (size & 1), bytes);
+    if (c.bad() || !bytes) {
+        delete pixels;
+        return fail(why, QString::fromLatin1(c.text()));
+    }
+    copyPixels(dib, bytes);
+    if (size & 1)
+        bytes[size] = 0;
+    c = ds.insert(pixels, OFTrue);
+    if (c.bad()) {
+        delete pixels;
+        return fail(why, QString::fromLatin1(c.text()));
+    }
+    return true;
+}
+
+// Writes the file format to a file that must not exist yet, readable by its owner only.
+bool save(DcmFileFormat& ff, const QString& path, QString* why)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        const int err = errno;
+        return fail(why, err == EEXIST ? QStringLiteral("文件已存在：%1").arg(path)
+                                       : QStringLiteral("无法创建文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
+    }
+    FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        ::unlink(name.constData());
+        return fail(why, QStringLiteral("无法写入文件 %1").arg(path));
+    }
+    OFCondition c;
+    bool flushed = false;
+    {
+        // The stream owns the FILE and closes it; everything is flushed and
+        // checked before that, so a full disk is not taken for success.
+        DcmOutputFileStream out(f);
+        DcmWriteCache cache;
+        ff.transferInit();
+        c = ff.write(out, EXS_LittleEndianExplicit, EET_ExplicitLength, &cache, EGL_recalcGL);
+        ff.transferEnd();
+        out.flush();
+        flushed = c.good() && out.good() && std::fflush(f) == 0 && !std::ferror(f) && ::fsync(fd) == 0;
+    }
+    if (!flushed) {
+        ::unlink(name.constData());
+        return fail(why, c.bad() ? QString::fromLatin1(c.text()) : QStringLiteral("无法写入文件 %1").arg(path));
+    }
+    return true;
+}
+}
+
+QString NewUid(Uid kind)
+{
+    const char* root = kind == Uid::Study ? SITE_STUDY_UID_ROOT : kind == Uid::Series ? SITE_SERIES_UID_ROOT
+                                                                                       : SITE_INSTANCE_UID_ROOT;
+    char uid[100];
+    return QString::fromLatin1(dcmGenerateUniqueIdentifier(uid, root));
+}
+
+QString AgeString(const QString& years)
+{
+    bool ok = false;
+    const double v = QLocale::c().toDouble(years.trimmed(), &ok);
+    if (!ok || !std::isfinite(v) || v < 0 || v >= 1000)
+        return QString();
+    return QStringLiteral("%1Y").arg(int(std::floor(v)), 3, 10, QLatin1Char('0'));
+}
+
+int Coverttodcm(const Picture& p, QString* why)
+{
+    Bitmap24 dib;
+    bool made = false;
+    if (!dcmDataDict.isDictionaryLoaded())
+        fail(why, QStringLiteral("DICOM数据字典未能加载"));
+    else if (!BmpFile::read(p.source, dib) || dib.Width() <= 0 || dib.Height() <= 0)
+        fail(why, QStringLiteral("无法读取图像文件 %1").arg(p.source));
+    else if (dib.Width() > 0xFFFF || dib.Height() > 0xFFFF)
+        fail(why, QStringLiteral("图像尺寸过大"));
+    else {
+        DcmFileFormat ff;
+        made = fill(*ff.getDataset(), p, dib, why) && save(ff, p.file, why);
+    }
+    return made ? 1 : 0;
+}
+}
