@@ -180,7 +180,7 @@ bool save(DcmFileFormat& ff, const QString& path, QString* why)
         c = ff.write(out, EXS_LittleEndianExplicit, EET_ExplicitLength, &cache, EGL_recalcGL);
         ff.transferEnd();
         out.flush();
-        flushed = c.good() && out.good() && std::fflush(f) == 0 && !std::ferror(f) && ::fsync(fd) == 0;
+        flushed = c.good() && out.good() && std::fflush(f) == 0 && !std::ferror(f);
     }
     if (!flushed) {
         ::unlink(name.constData());
