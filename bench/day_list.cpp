@@ -231,7 +231,7 @@ int main(int argc, char* argv[])
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        die("OpenDatabase failed", e.text);
+        die("OpenDatabase failed", e.description);
     }
     sqlite3* db = bench::openKeyed(AppPaths::databaseFile());
 

@@ -115,7 +115,7 @@ namespace {
 
 sqlite3* gConn = nullptr;
 // Error number and text given when a statement arrives while no connection is open.
-constexpr int kClosedNumber = 3704;
+constexpr int kClosedNumber = AppError::DatabaseClosed;
 const char* const kDatabaseKey = "velkora";
 constexpr int kCipherPageSize = 4096;
 
@@ -316,7 +316,7 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
     if (any) {
         r.order = {QueryResult::kData, QueryResult::kDescription, QueryResult::kNumber};
     } else {
-        r.number = 1000;
+        r.number = AppError::NoRows;
         r.description = QueryResult::kNoRows;
         r.order = {QueryResult::kDescription, QueryResult::kNumber, QueryResult::kData};
     }

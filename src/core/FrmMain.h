@@ -8,6 +8,7 @@
 class PaintPanel;
 class QAction;
 class QDateEdit;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QTableView;
@@ -54,7 +55,7 @@ public:
     void 退出_Click();
     void ChangeSkin(int id);
     void ApplySkin();
-    void ApplyMenuRights();
+    void ApplyRights();
 
     // A menu item, pop-up item or skin item by its control name
     // ("新建报告", "查看报告m", "查看报告", "金属", ...).
@@ -98,6 +99,7 @@ private:
     void buildMenus();
     void layoutToolbar();
     void tickSkin(int id);
+    bool isMenuKey(const QKeyEvent* event) const;   // an enabled menu command's key
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key,
                      void (FrmMain::*handler)());
 

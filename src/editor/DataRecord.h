@@ -170,6 +170,7 @@ private:
     // DataRecordLayout.cpp
     void buildControls();
     void placePanels();
+    void placeStoreAndVideo();
     void Picdata_Resize();
     void RptPictureBox_Resize();
     void Picdata2_Resize();
@@ -180,6 +181,7 @@ private:
     void Picbottom_Resize();
     void ApplySkin();
     void colourPageButtons();
+    void ApplyRights();
 
     // DataRecord.cpp
     void Form_Load();

@@ -3,11 +3,13 @@
 #include "editor/DataRecord.h"
 
 #include "core/Database.h"
+#include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "editor/ReportRecord.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
 #include "imaging/DicomSettings.h"
+#include "platform/AppError.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
@@ -25,23 +27,23 @@
 using namespace DicomSettings;
 
 namespace {
-const QString kError = QStringLiteral("错误");
-const QString kSystemError = QStringLiteral("系统错误");
-const QString kTypeMismatch = QStringLiteral("13:类型不匹配");
-const QString kOverflow = QStringLiteral("6:溢出");
+using MessageBox::kErrorTitle;
+using MessageBox::kSystemErrorTitle;
+const QString kTypeMismatch = AppError::format(AppError::TypeMismatch, QStringLiteral("类型不匹配"));
+const QString kOverflow = AppError::format(AppError::Overflow, QStringLiteral("溢出"));
 
 // A settings number read as the conversion reads it: whole part rounded down,
 // within the given range. The box is shown when it is not.
-std::optional<long> settingNumber(const QString& key, long low, long high)
+std::optional<long> settingNumber(const IniSetting& key, long low, long high)
 {
-    const auto v = ReportRecord::ParseNumber(Modini::GetIniValue(kSection, key));
+    const auto v = ReportRecord::ParseNumber(Modini::GetIniValue(key));
     if (!v) {
-        MessageBox::critical(kTypeMismatch, kError);
+        MessageBox::critical(kTypeMismatch, kErrorTitle);
         return std::nullopt;
     }
     const double whole = std::floor(*v);
     if (whole < double(low) || whole > double(high)) {
-        MessageBox::critical(kOverflow, kError);
+        MessageBox::critical(kOverflow, kErrorTitle);
         return std::nullopt;
     }
     return long(whole);
@@ -77,16 +79,14 @@ bool DataRecord::CreatePaths(const QString& path)
     if (QFileInfo::exists(path))
         return true;
     const int slash = path.lastIndexOf(QLatin1Char('/'));
-    int error = ENOENT;
+    int error = ENOENT;   // a name without a folder part
     if (slash >= 0) {
         CreatePaths(slash == 0 ? QStringLiteral("/") : path.left(slash));
         if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0)
             return true;
         error = errno;
     }
-    MessageBox::critical(error == ENOENT || error == ENOTDIR ? QStringLiteral("76:路径未找到")
-                                                             : QStringLiteral("75:路径/文件访问错误"),
-                         kError);
+    MessageBox::critical(ModBackup::FromErrno(error).text(), kErrorTitle);
     return false;
 }
 
@@ -94,7 +94,7 @@ void DataRecord::ButtonConvert_Click()
 {
     ensureLoaded();
     // 1. The question.
-    if (MessageBox::show(QStringLiteral("请确认是否将选中的图像转换为相应的DICOM数字图像？"), QStringLiteral("提示"),
+    if (MessageBox::show(QStringLiteral("请确认是否将选中的图像转换为相应的DICOM数字图像？"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this)
         != MessageBox::Answer::Yes)
         return;
@@ -130,16 +130,16 @@ void DataRecord::ButtonConvert_Click()
     const QString sex = Text3->currentText().trimmed();
 
     // 4. The settings; port and automatic sending must be numbers even when nothing is sent.
-    const QString ip = Modini::GetIniValue(kSection, kServerIp);
-    const QString title = Modini::GetIniValue(kSection, kServerTitle);
-    const auto port = settingNumber(kServerPort, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    const QString ip = Modini::GetIniValue(IniKey::DicomServerIp);
+    const QString title = Modini::GetIniValue(IniKey::DicomServerTitle);
+    const auto port = settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     if (!port)
         return;
     const auto autoSend =
-        settingNumber(kAutoSend, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
+        settingNumber(IniKey::DicomAutoSend, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
     if (!autoSend)
         return;
-    QString folder = Modini::GetIniValue(kSection, kOutputFolder);
+    QString folder = Modini::GetIniValue(IniKey::DicomFolder);
 
     // 5.-9. The counters: read, advanced and the study chosen in one transaction.
     QString studyId = DcmStudyId;
@@ -149,7 +149,7 @@ void DataRecord::ButtonConvert_Click()
     {
         Database::Transaction t;
         if (!t.started()) {
-            MessageBox::critical(t.beginResult().description, kSystemError);
+            MessageBox::critical(t.beginResult().description, kSystemErrorTitle);
             return;
         }
         const auto study = ReadCounter(kStudyCounter);
@@ -162,13 +162,13 @@ void DataRecord::ButtonConvert_Click()
             const QueryResult r = Database::ExecuteSql(
                 QStringLiteral("update DCMConvertCS set CSid = CSid + 1 where CSname = ?"), {counter});
             if (!r.ok())
-                MessageBox::critical(r.description, kSystemError);
+                MessageBox::critical(r.description, kSystemErrorTitle);
             return r.ok();
         };
         if (!advance(kSeriesCounter))
             return;
         if (*series == std::numeric_limits<int>::max()) {
-            MessageBox::critical(kOverflow, kError);
+            MessageBox::critical(kOverflow, kErrorTitle);
             return;
         }
         seriesId = QString::number(*series + 1);
@@ -176,7 +176,7 @@ void DataRecord::ButtonConvert_Click()
         if (!newStudy) {
             const auto join = MessageBox::show(
                 QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否"),
-                QStringLiteral("提示"), MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
+                MessageBox::kNoticeTitle, MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
             if (join == MessageBox::Answer::Yes)
                 seriesNo = DcmSeriesNo + 1;
             else
@@ -186,7 +186,7 @@ void DataRecord::ButtonConvert_Click()
             if (!advance(kStudyCounter))
                 return;
             if (*study == std::numeric_limits<int>::max()) {
-                MessageBox::critical(kOverflow, kError);
+                MessageBox::critical(kOverflow, kErrorTitle);
                 return;
             }
             studyId = QString::number(*study + 1);
@@ -195,7 +195,7 @@ void DataRecord::ButtonConvert_Click()
         }
         const QueryResult done = t.commit();
         if (!done.ok()) {
-            MessageBox::critical(done.description, kSystemError);
+            MessageBox::critical(done.description, kSystemErrorTitle);
             return;
         }
     }
@@ -206,7 +206,7 @@ void DataRecord::ButtonConvert_Click()
 
     // 11.-12. The output folder and the exam's folder below it.
     if (!OutputFolderUsable(folder)) {
-        MessageBox::critical(QStringLiteral("存储目录不正确，请重新设置"), kError);
+        MessageBox::critical(QStringLiteral("存储目录不正确，请重新设置"), kErrorTitle);
         return;
     }
     folder = CutTrailingSeparator(folder);
@@ -226,7 +226,7 @@ void DataRecord::ButtonConvert_Click()
         while (QFileInfo::exists(imageFile(examFolder, n)) && n < std::numeric_limits<qint16>::max())
             ++n;
         if (QFileInfo::exists(imageFile(examFolder, n))) {
-            MessageBox::critical(kOverflow, kError);
+            MessageBox::critical(kOverflow, kErrorTitle);
             return;
         }
         Dicom::Picture p;
@@ -245,12 +245,12 @@ void DataRecord::ButtonConvert_Click()
         p.seriesUid = seriesUid;
         QString why;
         if (!Dicom::Coverttodcm(p, &why)) {
-            MessageBox::critical(QStringLiteral("DICOM图像转换失败：%1").arg(why), kError);
+            MessageBox::critical(QStringLiteral("DICOM图像转换失败：%1").arg(why), kErrorTitle);
             return;
         }
         if (*autoSend == 1 && !Dicom::dcmfileSend(ip, int(*port), title, title, p.file, &why)) {
             qWarning("DICOM send of %s failed: %s", qPrintable(p.file), qPrintable(why));
-            MessageBox::critical(QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消"), kError);
+            MessageBox::critical(QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消"), kErrorTitle);
             return;
         }
         ShapeSel[i]->hide();
@@ -261,7 +261,7 @@ void DataRecord::ButtonConvert_Click()
     for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
         b->setEnabled(false);
     if (*autoSend == 1)
-        MessageBox::information(QStringLiteral("转换完成并发送成功！"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("转换完成并发送成功！"), MessageBox::kNoticeTitle);
     else if (*autoSend == 0)
-        MessageBox::information(QStringLiteral("转换完成！"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("转换完成！"), MessageBox::kNoticeTitle);
 }

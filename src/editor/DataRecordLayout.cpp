@@ -306,14 +306,35 @@ void DataRecord::Form_Resize()
     Picbottom->setGeometry(0, height() - Picbottom->height(), width(), Picbottom->height());
     Picbottom_Resize();
     placePanels();
+    placeStoreAndVideo();
+}
 
-    const VideoArea v = VideoAreaFor(Picpic->width(), Picpic->height(), Picyc->height(), BVidOn->width());
+// The capture store over the page shown, then the video box in the room the
+// store leaves on the picture page: both follow the panels just placed, so the
+// video never reaches under the caption strip above the store.
+void DataRecord::placeStoreAndVideo()
+{
+    const int page = pageFlag_;
+    const bool known = page == 0 || page == 1;
+    const QRect pageRect = page == 0 ? panels_.Picdata2 : panels_.Picpic;
+    auto place = [&](int videoWidth) {
+        return PlaceStore(page, pageRect, PicmcRect->y(), PicmcRect->height() * kTwipsPerPixel, videoWidth);
+    };
+    const int storeHeight = known ? px(place(PicVideo->width()).picyc.height()) : Picyc->height();
+    const VideoArea v = VideoAreaFor(Picpic->width(), Picpic->height(), storeHeight, BVidOn->width());
     PicVideo->resize(v.width, v.height);
     VideoCapture1->setGeometry(2, 2, v.vfwWidth, v.vfwHeight);
     for (QvButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
         b->move(v.buttonsLeft, b->y());
     // The foot-switch note stays under the buttons rather than behind a wider video.
     Label19->move(v.buttonsLeft + (8085 - 8040) / kTwipsPerPixel, Label19->y());
+    if (!known)
+        return;
+    const StorePlacement s = place(v.width);
+    picycTw_ = s.picyc;
+    Picyc->setGeometry(pxRect(s.picyc.left(), s.picyc.top(), s.picyc.width(), s.picyc.height()));
+    Picyc2->resize(s.picyc2Width, Picyc->height());
+    Picyc3->move(s.picyc3Left, Picyc3->y());
 }
 
 void DataRecord::Picdata_Resize()
@@ -388,6 +409,8 @@ void DataRecord::PicmcRect_Resize()
 
 void DataRecord::PicRect_Resize()
 {
+    // The strip is shorter than the panel: the rows below it take the page's colour.
+    Skin::SetBackColor(PicRect, Palette::gPanelBackColor);
     PicRect->setDrawing(QStringLiteral("strip"), [](QPainter& p, const QSize& s, const QFont& f) {
         Skin::PaintEditorCaptionStrip(p, s, QStringLiteral("采图预存区"), f);
     });
@@ -475,17 +498,12 @@ void DataRecord::ShowViewPanels()
     colourPageButtons();
     Picdata2->setVisible(page == 0);
     Picpic->setVisible(page == 1);
-    const QRect pageRect = page == 0 ? panels_.Picdata2 : panels_.Picpic;
     if (layoutMode_ == 0) {
+        const QRect pageRect = page == 0 ? panels_.Picdata2 : panels_.Picpic;
         panels_.RptPictureBox.moveLeft(pageRect.left() + pageRect.width() + 60);
         RptPictureBox->move(px(panels_.RptPictureBox.left()), RptPictureBox->y());
     }
-    const StorePlacement s =
-        PlaceStore(page, pageRect, PicmcRect->y(), PicmcRect->height() * kTwipsPerPixel, PicVideo->width());
-    picycTw_ = s.picyc;
-    Picyc->setGeometry(pxRect(s.picyc.left(), s.picyc.top(), s.picyc.width(), s.picyc.height()));
-    Picyc2->resize(s.picyc2Width, Picyc->height());
-    Picyc3->move(s.picyc3Left, Picyc3->y());
+    placeStoreAndVideo();
     Picyc->raise();
 }
 

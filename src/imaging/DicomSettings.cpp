@@ -1,6 +1,7 @@
 #include "imaging/DicomSettings.h"
 
 #include "core/Database.h"
+#include "platform/AppError.h"
 #include "platform/MessageBox.h"
 
 #include <QFileInfo>
@@ -56,11 +57,11 @@ std::optional<int> ReadCounter(const QString& name)
     const QueryResult r =
         Database::QueryData(QStringLiteral("select * from DCMConvertCS where CSname = ?"), {name});
     if (r.number == 1000) {
-        MessageBox::critical(QStringLiteral("参数表数据错误！"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("参数表数据错误！"), MessageBox::kErrorTitle);
         return std::nullopt;
     }
     if (r.number != 0 || !r.data) {
-        MessageBox::critical(r.description, QStringLiteral("错误"));
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return std::nullopt;
     }
     // CSid is read as a 32-bit signed number: a text that is no number is a
@@ -68,12 +69,13 @@ std::optional<int> ReadCounter(const QString& name)
     bool ok = false;
     const double d = r.data->value(0, 1).toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        MessageBox::critical(QStringLiteral("13:类型不匹配"), QStringLiteral("错误"));
+        MessageBox::critical(AppError::format(AppError::TypeMismatch, QStringLiteral("类型不匹配")),
+                             MessageBox::kErrorTitle);
         return std::nullopt;
     }
     const double n = std::nearbyint(d);
     if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) {
-        MessageBox::critical(QStringLiteral("6:溢出"), QStringLiteral("错误"));
+        MessageBox::critical(AppError::format(AppError::Overflow, QStringLiteral("溢出")), MessageBox::kErrorTitle);
         return std::nullopt;
     }
     return int(n);

@@ -2,17 +2,10 @@
 #include <QString>
 #include <optional>
 
-// What the DICOM conversion and its two settings dialogs share: the keys of
-// section "output" of options.ini, the two counters of table DCMConvertCS and
-// the tests of the output folder and of an exam number used as a folder name.
+// What the DICOM conversion and its two settings dialogs share besides their
+// settings (IniKey::Dicom*): the two counters of table DCMConvertCS and the
+// tests of the output folder and of an exam number used as a folder name.
 namespace DicomSettings {
-
-inline const QString kSection = QStringLiteral("output");
-inline const QString kServerIp = QStringLiteral("svrIp");
-inline const QString kServerTitle = QStringLiteral("svrTitle");
-inline const QString kServerPort = QStringLiteral("svrPort");
-inline const QString kAutoSend = QStringLiteral("autoSend");
-inline const QString kOutputFolder = QStringLiteral("dcmDir");
 
 inline const QString kStudyCounter = QStringLiteral("studyid");
 inline const QString kSeriesCounter = QStringLiteral("seriesid");

@@ -82,7 +82,7 @@ void FrmdcmConv::Form_Load()
     LoadDcmDir();
 }
 
-void FrmdcmConv::LoadDcmDir() { Text3->setText(Modini::GetIniValue(kSection, kOutputFolder)); }
+void FrmdcmConv::LoadDcmDir() { Text3->setText(Modini::GetIniValue(IniKey::DicomFolder)); }
 
 void FrmdcmConv::ButtnDir_Click()
 {
@@ -93,7 +93,7 @@ void FrmdcmConv::ButtnDir_Click()
 
 bool FrmdcmConv::refuse(QLineEdit* field, const QString& text)
 {
-    MessageBox::critical(text, QStringLiteral("错误"));
+    MessageBox::critical(text, MessageBox::kErrorTitle);
     field->setFocus();
     field->selectAll();
     return false;
@@ -129,37 +129,37 @@ void FrmdcmConv::ButtnSave_Click()
 // Both counters and the folder are stored together or not at all.
 bool FrmdcmConv::store(int study, int series, const QString& folder)
 {
-    const QString systemError = QStringLiteral("系统错误");
     Database::Transaction t;
     if (!t.started()) {
-        MessageBox::critical(t.beginResult().description, systemError);
+        MessageBox::critical(t.beginResult().description, MessageBox::kSystemErrorTitle);
         return false;
     }
     const QString update = QStringLiteral("update DCMConvertCS set CSid = ? where CSname = ?");
     for (const auto& [value, name] : {std::pair{study, kStudyCounter}, std::pair{series, kSeriesCounter}}) {
         const QueryResult r = Database::ExecuteSql(update, {value, name});
         if (!r.ok()) {
-            MessageBox::critical(r.description, systemError);
+            MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
             return false;
         }
     }
     IniFile ini(AppPaths::iniFile());
-    const QString before = ini.value(kSection, kOutputFolder);
+    const IniSetting& key = IniKey::DicomFolder;
+    const QString before = ini.value(key.section, key.key);
     const QString notWritten = QStringLiteral("无法写入设置文件 options.ini，设置未保存");
     if (ini.unreadable()) {
-        MessageBox::critical(notWritten, QStringLiteral("错误"));
+        MessageBox::critical(notWritten, MessageBox::kErrorTitle);
         return false;
     }
-    ini.setValue(kSection, kOutputFolder, folder);
+    ini.setValue(key.section, key.key, folder);
     if (!ini.save()) {
-        MessageBox::critical(notWritten, QStringLiteral("错误"));
+        MessageBox::critical(notWritten, MessageBox::kErrorTitle);
         return false;
     }
     const QueryResult done = t.commit();
     if (!done.ok()) {
-        ini.setValue(kSection, kOutputFolder, before);
+        ini.setValue(key.section, key.key, before);
         ini.save();
-        MessageBox::critical(done.description, systemError);
+        MessageBox::critical(done.description, MessageBox::kSystemErrorTitle);
         return false;
     }
     return true;

@@ -5,7 +5,6 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "editor/ReportRecord.h"
-#include "imaging/DicomSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -15,8 +14,6 @@
 #include <QLineEdit>
 
 #include <cmath>
-
-using namespace DicomSettings;
 
 FrmdcmSend& FrmdcmSend::instance()
 {
@@ -74,18 +71,18 @@ void FrmdcmSend::Form_Load()
 
 void FrmdcmSend::LoadSendSettings()
 {
-    TxtIp->setText(Modini::GetIniValue(kSection, kServerIp));
-    TxtTitle->setText(Modini::GetIniValue(kSection, kServerTitle));
-    TxtPort->setText(Modini::GetIniValue(kSection, kServerPort));
+    TxtIp->setText(Modini::GetIniValue(IniKey::DicomServerIp));
+    TxtTitle->setText(Modini::GetIniValue(IniKey::DicomServerTitle));
+    TxtPort->setText(Modini::GetIniValue(IniKey::DicomServerPort));
     // Only 1 sends; a missing, empty or other value shows the box clear.
-    const auto send = ReportRecord::ParseNumber(Modini::GetIniValue(kSection, kAutoSend));
+    const auto send = ReportRecord::ParseNumber(Modini::GetIniValue(IniKey::DicomAutoSend));
     Chksend->setChecked(send && std::floor(*send) == 1.0);
 }
 
 void FrmdcmSend::ButtnSave_Click()
 {
     if (!ReportRecord::ParseNumber(TxtPort->text())) {
-        MessageBox::show(QStringLiteral("服务器端口号必须为数字"), QStringLiteral("提示"), MessageBox::Icon::Information,
+        MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle, MessageBox::Icon::Information,
                          MessageBox::Buttons::Ok, this);
         TxtPort->setFocus();
         TxtPort->selectAll();
@@ -94,13 +91,14 @@ void FrmdcmSend::ButtnSave_Click()
     // The four keys are written in one go: all of them or none.
     IniFile ini(AppPaths::iniFile());
     if (!ini.unreadable()) {
-        ini.setValue(kSection, kServerIp, TxtIp->text().trimmed());
-        ini.setValue(kSection, kServerTitle, TxtTitle->text().trimmed());
-        ini.setValue(kSection, kServerPort, TxtPort->text().trimmed());
-        ini.setValue(kSection, kAutoSend, Chksend->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+        auto set = [&ini](const IniSetting& s, const QString& v) { ini.setValue(s.section, s.key, v); };
+        set(IniKey::DicomServerIp, TxtIp->text().trimmed());
+        set(IniKey::DicomServerTitle, TxtTitle->text().trimmed());
+        set(IniKey::DicomServerPort, TxtPort->text().trimmed());
+        set(IniKey::DicomAutoSend, Chksend->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     }
     if (ini.unreadable() || !ini.save()) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
         return;
     }
     accept();

@@ -222,7 +222,7 @@ private slots:
             for (const char* free : {"DICOM图像转换参数", "DICOM图像发送参数", "脚踏开关端口设置", "密码设置", "关于本软件",
                                      "主题帮助", "金属", "海洋", "秋实", "重新登录", "退出"})
                 QVERIFY2(w->action(QString::fromUtf8(free))->isEnabled(), free);
-            // A skin change applies rights 0 and 1 again and enables nothing.
+            // A skin change only colours: it enables nothing.
             w->ChangeSkin(3);
             for (const Governed& g : kGoverned)
                 QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);
@@ -249,6 +249,28 @@ private slots:
         Openers::SetMainReportList(w->MSHFlexGrid1);
         QTest::keyClick(w, Qt::Key_F9);
         QCOMPARE(fired, 1);
+    }
+
+    // After login the date picker has the focus; the menu keys still run their commands
+    // from there, while the picker keeps its own arrow keys.
+    void menuKeysActFromTheDatePicker()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QDateEdit* picker = w->DTPicker1;
+        QCOMPARE(QApplication::focusWidget(), picker);
+        QTest::keyClick(picker, Qt::Key_Delete);
+        QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行删除操作"));
+        QTest::keyClick(picker, Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(lastText(), QStringLiteral("“科室设置”功能尚未提供。"));
+        QCOMPARE(picker->text(), QStringLiteral("2024-03-15"));
+        QTest::keyClick(picker, Qt::Key_Down);
+        QVERIFY(picker->date() < kToday);
+        QTest::keyClick(picker, Qt::Key_Up);
+        QCOMPARE(picker->date(), kToday);
+        QTest::keyClick(picker, Qt::Key_E, Qt::ControlModifier);
+        flushDeletes();
+        QVERIFY(!FrmMain::current());
     }
 
     void newReportMovesTheListToToday()

@@ -337,6 +337,15 @@ private slots:
         // The preview is reached with the saved key (a notice until the preview exists).
         QVERIFY(MessageBox::shownBoxes().size() == 1 && lastText() != unsaved);
         QCOMPARE(ed.UpdateIdout(), QString::number(Database::LastInsertId()));
+
+        // The load applies rights 3 (video) and 5 (templates) at every opening.
+        for (bool right : {false, true}) {
+            kit::closeEditor();
+            Mmain::gRights[Mmain::RightVideo] = Mmain::gRights[Mmain::RightTemplates] = right;
+            ed.ensureLoaded();
+            QCOMPARE(ed.BVidOn->isEnabled(), right);
+            QCOMPARE(ed.ButtnSwmb->isEnabled(), right);
+        }
     }
 
     void functionKeysFollowTheirButtons()
@@ -413,8 +422,9 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty() && !ed.isLoaded());
     }
 
-    // On a small and a large screen, and in layout mode 1, the panels fill the window and the
-    // picture column stays on it.
+    // On a small and a large screen, in layout mode 0 and as shipped (mode 1): the panels fill
+    // the window, the picture column stays on it, and on either page and after a resize the
+    // video box stays clear of the capture store and its caption strip, which is painted whole.
     void windowLayouts()
     {
         const qint64 key = kit::insertReport(QStringLiteral("S-2025-001"), QStringLiteral("张三"),
@@ -425,26 +435,59 @@ private slots:
                                                 "checkconclusion = '胸部未见明显异常。', part = '胸部'")));
         kit::FakeList list;
         list.addRow(key, QStringLiteral("admin"));
-        const std::pair<QSize, int> cases[] = {{QSize(1024, 768), 0}, {QSize(1920, 1080), 0}, {QSize(1920, 1080), 1}};
-        for (const auto& [screen, mode] : cases) {
-            Environment::setScreenSizeOverride(screen);
-            QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QString::number(mode)));
+        const auto inWindow = [](DataRecord& ed, QWidget* w) { return QRect(w->mapTo(&ed, QPoint(0, 0)), w->size()); };
+        const auto checkVideo = [&](DataRecord& ed) {
+            const QRect video = inWindow(ed, ed.PicVideo);
+            const int strip = inWindow(ed, ed.PicRect).top();
+            QVERIFY2(video.bottom() < strip, qPrintable(QStringLiteral("%1 %2").arg(video.bottom()).arg(strip)));
+            QVERIFY(!video.intersects(inWindow(ed, ed.Picyc)));
+            // ... and it takes the room there is: down to the strip or across to the buttons.
+            QVERIFY(strip - video.bottom() <= 3 || ed.Picpic->width() - video.width() - ed.BVidOn->width() <= 49);
+        };
+        struct Case {
+            QSize screen;
+            int mode;   // -1: as shipped
+        };
+        for (const Case& c : {Case{QSize(1920, 1080), -1}, Case{QSize(1024, 768), 0}, Case{QSize(1920, 1080), 0}}) {
+            Environment::setScreenSizeOverride(c.screen);
+            if (c.mode >= 0)
+                QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QString::number(c.mode)));
+            else
+                Palette::SetSkinColors(3);   // a skin whose panels differ from the platform's grey
             Openers::EditorOpenFromMainList(false);
             DataRecord& ed = DataRecord::instance();
             ed.setWindowState(Qt::WindowNoState);
-            ed.resize(screen - QSize(0, 30));
+            ed.resize(c.screen - QSize(0, 30));
             ed.show();
             ed.Form_Resize();
-            QCOMPARE(ed.layoutMode(), mode);
+            QCOMPARE(ed.layoutMode(), c.mode >= 0 ? c.mode : 1);
+            const QString name = QStringLiteral("/editor_%1x%2_mode%3_page%4.png")
+                                     .arg(c.screen.width())
+                                     .arg(c.screen.height())
+                                     .arg(ed.layoutMode());
             for (int page : {1, 0}) {
                 page == 0 ? ed.Buttninfo_Click() : ed.Buttnpic_Click();
                 QVERIFY(ed.RptPictureBox->geometry().right() <= ed.width());
                 QCOMPARE(ed.Picbottom->geometry().bottom(), ed.height() - 1);
+                checkVideo(ed);
+                QCoreApplication::processEvents();
+                const QImage shot = ed.grab().toImage();
+                if (page == 1 && c.mode < 0) {
+                    // Each row of the strip is one colour from end to end; below the caption
+                    // rows the strip shows the page's own colour, as the page under it does.
+                    const QRect strip = inWindow(ed, ed.PicRect);
+                    QCOMPARE(strip.height(), 26);
+                    const QColor page1 = shot.pixelColor(strip.right(), strip.bottom() + 2);
+                    QCOMPARE(page1, Palette::ToQColor(Palette::gPanelBackColor));
+                    for (int y = strip.top(); y <= strip.bottom(); ++y) {
+                        QCOMPARE(shot.pixelColor(strip.right(), y), shot.pixelColor(strip.left() + 1, y));
+                        if (y > strip.top() + Palette::gCaptionHeight)
+                            QCOMPARE(shot.pixelColor(strip.right(), y), page1);
+                    }
+                }
+                QVERIFY(shot.save(testOutputFolder() + name.arg(page)));
             }
-            QCoreApplication::processEvents();
-            QVERIFY(ed.grab().save(testOutputFolder() + QStringLiteral("/editor_%1x%2_mode%3.png")
-                                                            .arg(screen.width()).arg(screen.height()).arg(mode)));
-            if (mode == 1) {
+            if (ed.layoutMode() == 1) {
                 // The page follows the window, the edit boxes end 5 px before its edge, and the
                 // picture column stays where it is on either page.
                 QCOMPARE(ed.Text15->geometry().right(), ed.Picdata2->width() - 5 - 1);
@@ -452,6 +495,15 @@ private slots:
                 QCOMPARE(left, EditorGeometry::px((ed.Picdata2->x() + ed.Picdata2->width()) * 15 + 60));
                 ed.Buttnpic_Click();
                 QCOMPARE(ed.RptPictureBox->x(), left);
+            }
+            // Smaller, then full size again: the store and the video follow at once, on the page
+            // shown and on the other.
+            for (const QSize size : {c.screen * 4 / 5, c.screen - QSize(0, 30)}) {
+                ed.resize(size);
+                for (int page : {ed.pageFlag(), 1 - ed.pageFlag()}) {
+                    page == 0 ? ed.Buttninfo_Click() : ed.Buttnpic_Click();
+                    checkVideo(ed);
+                }
             }
             kit::closeEditor();
         }

@@ -350,7 +350,7 @@ private slots:
         QVERIFY(ro.ok());
         QVERIFY(!ed.CreatePaths(out_->path() + QStringLiteral("/ro/x/y")));
         QCOMPARE(MessageBox::shownBoxes().size(), 2);
-        QCOMPARE(MessageBox::shownBoxes()[0].text, QStringLiteral("75:路径/文件访问错误"));
+        QCOMPARE(MessageBox::shownBoxes()[0].text, QStringLiteral("70:没有权限"));
         QCOMPARE(MessageBox::shownBoxes()[1].text, QStringLiteral("76:路径未找到"));
         QVERIFY(!ed.CreatePaths(QStringLiteral("relative")));
         QCOMPARE(lastText(), QStringLiteral("76:路径未找到"));
