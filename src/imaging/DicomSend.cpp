@@ -4,6 +4,7 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
 #include <dcmtk/dcmdata/dcuid.h>
+#include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
@@ -105,10 +106,14 @@ int dcmfileSend(const QString& host, int port, const QString& callingTitle, cons
                 const QString& file, QString* why)
 {
     // A peer that drops the connection must end the send, not the program.
-    // The toolkit's progress notes stay quiet; its warnings and errors still show.
+    // A peer that stops reading or writing mid-transfer ends the send within
+    // the reply timeout too. The toolkit's progress notes stay quiet; its
+    // warnings and errors still show.
     static std::once_flag once;
     std::call_once(once, [] {
         std::signal(SIGPIPE, SIG_IGN);
+        dcmSocketSendTimeout.set(kReplyTimeoutSeconds);
+        dcmSocketReceiveTimeout.set(kReplyTimeoutSeconds);
         OFLog::configure(OFLogger::WARN_LOG_LEVEL);
     });
     if (observer())

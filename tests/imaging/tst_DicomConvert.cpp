@@ -116,7 +116,10 @@ private slots:
         QVERIFY(QDir().mkpath(exam));
         for (int n : {1, 2, 4})
             writeFile(exam + QStringLiteral("/image%1.dcm").arg(n), "keep");
-        fillSlot(ed, 2, solid(QColor(20, 200, 40), 31, 17));
+        QImage upright = solid(QColor(20, 200, 40), 31, 17);   // the bottom row blue: rows go top down
+        for (int x = 0; x < upright.width(); ++x)
+            upright.setPixelColor(x, upright.height() - 1, Qt::blue);
+        fillSlot(ed, 2, upright);
         fillSlot(ed, 6, solid(QColor(0, 0, 255)));
         QVERIFY(solid(QColor(230, 30, 30)).save(ed.Pictmp[6]->Tag + QStringLiteral(".jpg"), "JPG", 95));
         QFile bmp(ed.Pictmp[6]->Tag + QStringLiteral(".bmp"));
@@ -185,6 +188,7 @@ private slots:
             ed.ShapeSel[size_t(k)]->show();
         }
         video.Disconnect();
+        ed.Picyc->grab().save(testOutputFolder() + QStringLiteral("/dicom-capture-store.png"));
         const QSize frame = QImage(ed.Pictmp[0]->Tag + QStringLiteral(".bmp")).size();
 
         const QString exam = out_->path() + QStringLiteral("/dicom/X2025001/image%1.dcm");
