@@ -7,17 +7,16 @@
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcdict.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
-#include <dcmtk/dcmdata/dcostrmf.h>
+#include <dcmtk/dcmdata/dcostrmb.h>
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcuid.h>
-#include <dcmtk/dcmdata/dcwcache.h>
 
 #include <QFile>
 #include <QLocale>
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <vector>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -153,8 +152,29 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
     return true;
 }
 
-// Writes the file format to a file that must not exist yet, readable by its owner only.
-bool save(DcmFileFormat& ff, const QString& path, QString* why)
+// The whole file as it goes to disk: file meta information and data set,
+// encoded through the toolkit's buffer stream piece by piece.
+bool encode(DcmFileFormat& ff, QByteArray& bytes, qsizetype expected, QString* why)
+{
+    std::vector<char> buffer(1 << 20);
+    DcmOutputBufferStream out(buffer.data(), offile_off_t(buffer.size()));
+    bytes.reserve(expected + 4096);
+    ff.transferInit();
+    OFCondition c;
+    do {
+        c = ff.write(out, EXS_LittleEndianExplicit, EET_ExplicitLength, nullptr, EGL_recalcGL);
+        void* piece = nullptr;
+        offile_off_t length = 0;
+        out.flushBuffer(piece, length);
+        bytes.append(static_cast<const char*>(piece), qsizetype(length));
+    } while (c == EC_StreamNotifyClient);
+    ff.transferEnd();
+    return c.good() || fail(why, QString::fromLatin1(c.text()));
+}
+
+// Writes a file that must not exist yet, readable by its owner only; nothing
+// is left behind by a failure.
+bool writeNew(const QString& path, const QByteArray& bytes, QString* why)
 {
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -163,28 +183,21 @@ bool save(DcmFileFormat& ff, const QString& path, QString* why)
         return fail(why, err == EEXIST ? QStringLiteral("文件已存在：%1").arg(path)
                                        : QStringLiteral("无法创建文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
     }
-    FILE* f = ::fdopen(fd, "wb");
-    if (!f) {
-        ::close(fd);
-        ::unlink(name.constData());
-        return fail(why, QStringLiteral("无法写入文件 %1").arg(path));
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        p += n;
+        left -= n;
     }
-    OFCondition c;
-    bool flushed = false;
-    {
-        // The stream owns the FILE and closes it; everything is flushed and
-        // checked before that, so a full disk is not taken for success.
-        DcmOutputFileStream out(f);
-        DcmWriteCache cache;
-        ff.transferInit();
-        c = ff.write(out, EXS_LittleEndianExplicit, EET_ExplicitLength, &cache, EGL_recalcGL);
-        ff.transferEnd();
-        out.flush();
-        flushed = c.good() && out.good() && std::fflush(f) == 0 && !std::ferror(f);
-    }
-    if (!flushed) {
+    const int err = left > 0 ? (errno ? errno : EIO) : 0;
+    if (::close(fd) != 0 || err != 0) {
         ::unlink(name.constData());
-        return fail(why, c.bad() ? QString::fromLatin1(c.text()) : QStringLiteral("无法写入文件 %1").arg(path));
+        return fail(why, QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(err ? err : EIO))));
     }
     return true;
 }
@@ -219,7 +232,9 @@ int Coverttodcm(const Picture& p, QString* why)
         fail(why, QStringLiteral("图像尺寸过大"));
     else {
         DcmFileFormat ff;
-        made = fill(*ff.getDataset(), p, dib, why) && save(ff, p.file, why);
+        QByteArray bytes;
+        made = fill(*ff.getDataset(), p, dib, why)
+            && encode(ff, bytes, qsizetype(dib.Width()) * dib.Height() * 3, why) && writeNew(p.file, bytes, why);
     }
     return made ? 1 : 0;
 }
