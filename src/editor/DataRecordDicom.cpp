@@ -4,6 +4,7 @@
 
 #include "core/Database.h"
 #include "core/ModBackup.h"
+#include "core/NumberText.h"
 #include "core/Modini.h"
 #include "editor/ReportRecord.h"
 #include "imaging/DicomFile.h"
@@ -36,7 +37,7 @@ const QString kOverflow = AppError::format(AppError::Overflow, QStringLiteral("æ
 // within the given range. The box is shown when it is not.
 std::optional<long> settingNumber(const IniSetting& key, long low, long high)
 {
-    const auto v = ReportRecord::ParseNumber(Modini::GetIniValue(key));
+    const auto v = NumberText::Parse(Modini::GetIniValue(key));
     if (!v) {
         MessageBox::critical(kTypeMismatch, kErrorTitle);
         return std::nullopt;

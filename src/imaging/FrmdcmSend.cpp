@@ -1,10 +1,10 @@
 #include "imaging/FrmdcmSend.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
-#include "editor/ReportRecord.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -75,13 +75,13 @@ void FrmdcmSend::LoadSendSettings()
     TxtTitle->setText(Modini::GetIniValue(IniKey::DicomServerTitle));
     TxtPort->setText(Modini::GetIniValue(IniKey::DicomServerPort));
     // Only 1 sends; a missing, empty or other value shows the box clear.
-    const auto send = ReportRecord::ParseNumber(Modini::GetIniValue(IniKey::DicomAutoSend));
+    const auto send = NumberText::Parse(Modini::GetIniValue(IniKey::DicomAutoSend));
     Chksend->setChecked(send && std::floor(*send) == 1.0);
 }
 
 void FrmdcmSend::ButtnSave_Click()
 {
-    if (!ReportRecord::ParseNumber(TxtPort->text())) {
+    if (!NumberText::Parse(TxtPort->text())) {
         MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle, MessageBox::Icon::Information,
                          MessageBox::Buttons::Ok, this);
         TxtPort->setFocus();

@@ -1,7 +1,7 @@
 // The editor's DICOM conversion against a real storescp: files, attributes read
 // back with dcmdump and checked by a DICOM validator, counters, study and series
 // rules, refusals before any counter moves, send failures, CreatePaths.
-#include "editor/EditorTestKit.h"
+#include "support/EditorKit.h"
 
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
@@ -9,7 +9,6 @@
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCapture.h"
 #include "platform/AppPaths.h"
-#include "support/CoreKit.h"
 #include "support/DicomPeer.h"
 
 #include <dcmtk/config/osconfig.h>
@@ -78,12 +77,12 @@ int boxesWith(const QString& text)
 }
 }
 
-class TestDicomConvert : public QObject {
+class tst_DicomConvert : public QObject {
     Q_OBJECT
 private slots:
     void init()
     {
-        folder_ = freshFolder();
+        folder_ = editorFolder();
         QVERIFY(folder_->ok());
         out_ = std::make_unique<QTemporaryDir>();
         QVERIFY(out_->isValid());
@@ -115,7 +114,7 @@ private slots:
         const QString exam = out_->path() + QStringLiteral("/dicom/X2025001");
         QVERIFY(QDir().mkpath(exam));
         for (int n : {1, 2, 4})
-            writeFile(exam + QStringLiteral("/image%1.dcm").arg(n), "keep");
+            QVERIFY(writeBytes(exam + QStringLiteral("/image%1.dcm").arg(n), "keep"));
         QImage upright = solid(QColor(20, 200, 40), 31, 17);   // the bottom row blue: rows go top down
         for (int x = 0; x < upright.width(); ++x)
             upright.setPixelColor(x, upright.height() - 1, Qt::blue);
@@ -132,7 +131,7 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("转换完成！"));
         QCOMPARE(MessageBox::shownBoxes().first().text, kConvertQuestion);
         QCOMPARE(boxesWith(kJoinQuestion), 0);
-        QCOMPARE(corekit::readBytes(exam + QStringLiteral("/image4.dcm")), QByteArray("keep"));
+        QCOMPARE(readBytes(exam + QStringLiteral("/image4.dcm")), QByteArray("keep"));
         QVERIFY(!QFile::exists(exam + QStringLiteral("/image6.dcm")));
         QVERIFY(ed.ShapeSel[2]->isHidden() && ed.ShapeSel[6]->isHidden());
         QVERIFY(!ed.ButtonConvert->isEnabled() && !ed.ButtonAddPic->isEnabled());
@@ -345,12 +344,12 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         QVERIFY(ed.CreatePaths(out_->path() + QStringLiteral("/a/b/c")));
         QVERIFY(QFileInfo(out_->path() + QStringLiteral("/a/b/c")).isDir());
-        writeFile(out_->path() + QStringLiteral("/file"), "x");
+        QVERIFY(writeBytes(out_->path() + QStringLiteral("/file"), "x"));
         QVERIFY(ed.CreatePaths(out_->path() + QStringLiteral("/file")));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
 
         QVERIFY(QDir().mkpath(out_->path() + QStringLiteral("/ro")));
-        corekit::Unwritable ro(out_->path() + QStringLiteral("/ro"));
+        kit::Unwritable ro(out_->path() + QStringLiteral("/ro"));
         QVERIFY(ro.ok());
         QVERIFY(!ed.CreatePaths(out_->path() + QStringLiteral("/ro/x/y")));
         QCOMPARE(MessageBox::shownBoxes().size(), 2);
@@ -382,5 +381,5 @@ private:
     std::unique_ptr<QTemporaryDir> out_;
 };
 
-QTEST_MAIN(TestDicomConvert)
+QTEST_MAIN(tst_DicomConvert)
 #include "tst_DicomConvert.moc"

@@ -6,6 +6,7 @@
 #include "core/Palette.h"
 #include "imaging/FrmdcmConv.h"
 #include "imaging/FrmdcmSend.h"
+#include "imaging/ImagingOpeners.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
@@ -17,7 +18,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 QString output(const QString& key) { return Modini::GetIniValue(QStringLiteral("output"), key); }
@@ -28,7 +29,7 @@ int counter(const QString& name)
 }
 }
 
-class TestDicomDialogs : public QObject {
+class tst_DicomDialogs : public QObject {
     Q_OBJECT
 private slots:
     void init()
@@ -170,6 +171,7 @@ private slots:
     void menuItemsOpenTheDialogs()
     {
         actAsAdmin();
+        ImagingOpeners::registerAll();
         QStringList opened;
         Opener::setHook([&opened](QDialog* d) {
             opened << d->windowTitle();
@@ -186,5 +188,5 @@ private:
     std::unique_ptr<TestFolder> folder_;
 };
 
-QTEST_MAIN(TestDicomDialogs)
+QTEST_MAIN(tst_DicomDialogs)
 #include "tst_DicomDialogs.moc"
