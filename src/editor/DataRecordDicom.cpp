@@ -13,6 +13,7 @@
 #include "platform/AppError.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -23,7 +24,6 @@
 #include <cerrno>
 #include <cmath>
 #include <limits>
-#include <sys/stat.h>
 
 using namespace DicomSettings;
 
@@ -83,9 +83,9 @@ bool DataRecord::CreatePaths(const QString& path)
     int error = ENOENT;   // a name without a folder part
     if (slash >= 0) {
         CreatePaths(slash == 0 ? QStringLiteral("/") : path.left(slash));
-        if (::mkdir(QFile::encodeName(path).constData(), 0755) == 0)
+        error = PrivateFile::makeOneFolder(path);
+        if (error == 0)
             return true;
-        error = errno;
     }
     MessageBox::critical(ModBackup::FromErrno(error).text(), kErrorTitle);
     return false;

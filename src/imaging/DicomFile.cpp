@@ -1,7 +1,9 @@
 #include "imaging/DicomFile.h"
 
+#include "core/ModBackup.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
+#include "platform/PrivateFile.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -11,15 +13,11 @@
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
-#include <QFile>
 #include <QLocale>
 
 #include <cerrno>
 #include <cmath>
 #include <vector>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace Dicom {
 namespace {
@@ -172,34 +170,14 @@ bool encode(DcmFileFormat& ff, QByteArray& bytes, qsizetype expected, QString* w
     return c.good() || fail(why, QString::fromLatin1(c.text()));
 }
 
-// Writes a file that must not exist yet, readable by its owner only; nothing
-// is left behind by a failure.
+// A DICOM file is written new and owner-only: an existing file is never replaced.
 bool writeNew(const QString& path, const QByteArray& bytes, QString* why)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        const int err = errno;
-        return fail(why, err == EEXIST ? QStringLiteral("文件已存在：%1").arg(path)
-                                       : QStringLiteral("无法创建文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
-    }
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        p += n;
-        left -= n;
-    }
-    const int err = left > 0 ? (errno ? errno : EIO) : 0;
-    if (::close(fd) != 0 || err != 0) {
-        ::unlink(name.constData());
-        return fail(why, QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(err ? err : EIO))));
-    }
-    return true;
+    const int err = PrivateFile::writeNew(path, bytes);
+    if (err == 0)
+        return true;
+    return fail(why, err == EEXIST ? QStringLiteral("文件已存在：%1").arg(path)
+                                   : QStringLiteral("%1：%2").arg(path, ModBackup::FromErrno(err).text()));
 }
 }
 

@@ -344,6 +344,8 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         QVERIFY(ed.CreatePaths(out_->path() + QStringLiteral("/a/b/c")));
         QVERIFY(QFileInfo(out_->path() + QStringLiteral("/a/b/c")).isDir());
+        const auto others = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QCOMPARE(QFileInfo(out_->path() + QStringLiteral("/a/b")).permissions() & others, QFile::Permissions());
         QVERIFY(writeBytes(out_->path() + QStringLiteral("/file"), "x"));
         QVERIFY(ed.CreatePaths(out_->path() + QStringLiteral("/file")));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
