@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 using namespace kit;
 using dicompeer::value;
@@ -80,6 +81,13 @@ int boxesWith(const QString& text)
 class tst_DicomConvert : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        for (const char* tool : {"storescp", "dcmdump", "dciodvfy"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QFAIL(qPrintable(QStringLiteral("%1 is not installed (packages dcmtk and dicom3tools, see "
+                                                "scripts/setup-deps)").arg(QString::fromLatin1(tool))));
+    }
     void init()
     {
         folder_ = editorFolder();
