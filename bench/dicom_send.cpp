@@ -117,8 +117,8 @@ int main(int argc, char** argv)
 
     const int port = freePort();
     QProcess scp;
-    scp.start(QStringLiteral("storescp"), {QStringLiteral("-aet"), QStringLiteral("PEL"), QStringLiteral("-od"), received,
-                                           QStringLiteral("-dhl"), QString::number(port)});
+    scp.start(QStringLiteral("storescp"), {QStringLiteral("-aet"), QStringLiteral("PEL"), QStringLiteral("-od"),
+                                           received, QStringLiteral("-dhl"), QString::number(port)});
     if (!scp.waitForStarted(5000))
         bench::die("storescp does not start");
     // Ready once it answers an association.
@@ -131,7 +131,8 @@ int main(int argc, char** argv)
     if (!Dicom::Coverttodcm(pp))
         bench::die("the conversion fails");
     const QDeadlineTimer ready(10000);
-    while (!Dicom::dcmfileSend(QStringLiteral("127.0.0.1"), port, QStringLiteral("PEL"), QStringLiteral("PEL"), probe)) {
+    while (
+        !Dicom::dcmfileSend(QStringLiteral("127.0.0.1"), port, QStringLiteral("PEL"), QStringLiteral("PEL"), probe)) {
         if (ready.hasExpired())
             bench::die("storescp does not answer");
         QThread::msleep(50);
@@ -171,14 +172,14 @@ int main(int argc, char** argv)
         QStringList files;
         for (int k = 0; k < 4; ++k) {
             files << tools + QStringLiteral("/image%1.dcm").arg(k + 1);
-            run(QStringLiteral("img2dcm"), {QStringLiteral("-i"), QStringLiteral("BMP"), QStringLiteral("-k"),
-                                            QStringLiteral("PatientName=张三"), QStringLiteral("-k"),
-                                            QStringLiteral("PatientID=X2025001"), bmps[k], files.last()});
+            run(QStringLiteral("img2dcm"),
+                {QStringLiteral("-i"), QStringLiteral("BMP"), QStringLiteral("-k"), QStringLiteral("PatientName=张三"),
+                 QStringLiteral("-k"), QStringLiteral("PatientID=X2025001"), bmps[k], files.last()});
         }
-        run(QStringLiteral("storescu"), QStringList{QStringLiteral("-aet"), QStringLiteral("PEL"), QStringLiteral("-aec"),
-                                                    QStringLiteral("PEL"), QStringLiteral("127.0.0.1"),
-                                                    QString::number(port)}
-                                            + files);
+        run(QStringLiteral("storescu"),
+            QStringList{QStringLiteral("-aet"), QStringLiteral("PEL"), QStringLiteral("-aec"), QStringLiteral("PEL"),
+                        QStringLiteral("127.0.0.1"), QString::number(port)}
+                + files);
     };
 
     std::vector<double> a, b;

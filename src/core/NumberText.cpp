@@ -6,8 +6,7 @@
 namespace NumberText {
 std::optional<double> Parse(const QString& text)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
+    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
     if (!re.match(text).hasMatch())
         return std::nullopt;
     bool ok = false;

@@ -133,7 +133,8 @@ void DataRecord::ButtonConvert_Click()
     // 4. The settings; port and automatic sending must be numbers even when nothing is sent.
     const QString ip = Modini::GetIniValue(IniKey::DicomServerIp);
     const QString title = Modini::GetIniValue(IniKey::DicomServerTitle);
-    const auto port = settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    const auto port =
+        settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     if (!port)
         return;
     const auto autoSend =

@@ -183,8 +183,9 @@ bool writeNew(const QString& path, const QByteArray& bytes, QString* why)
 
 QString NewUid(Uid kind)
 {
-    const char* root = kind == Uid::Study ? SITE_STUDY_UID_ROOT : kind == Uid::Series ? SITE_SERIES_UID_ROOT
-                                                                                       : SITE_INSTANCE_UID_ROOT;
+    const char* root = kind == Uid::Study    ? SITE_STUDY_UID_ROOT
+                       : kind == Uid::Series ? SITE_SERIES_UID_ROOT
+                                             : SITE_INSTANCE_UID_ROOT;
     char uid[100];
     return QString::fromLatin1(dcmGenerateUniqueIdentifier(uid, root));
 }
@@ -211,8 +212,8 @@ int Coverttodcm(const Picture& p, QString* why)
     else {
         DcmFileFormat ff;
         QByteArray bytes;
-        made = fill(*ff.getDataset(), p, dib, why)
-            && encode(ff, bytes, qsizetype(dib.Width()) * dib.Height() * 3, why) && writeNew(p.file, bytes, why);
+        made = fill(*ff.getDataset(), p, dib, why) && encode(ff, bytes, qsizetype(dib.Width()) * dib.Height() * 3, why)
+               && writeNew(p.file, bytes, why);
     }
     return made ? 1 : 0;
 }

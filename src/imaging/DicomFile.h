@@ -13,14 +13,14 @@ inline constexpr char kInstitutionName[] = "放射科";
 
 // What one file is made of, in the order the conversion hands it over.
 struct Picture {
-    QString file;          // the DICOM file to write (never replaced when it exists)
-    QString source;        // the picture: a 24-bit BMP, or any picture Qt reads (JPEG)
-    QString examNumber;    // Patient ID
+    QString file;         // the DICOM file to write (never replaced when it exists)
+    QString source;       // the picture: a 24-bit BMP, or any picture Qt reads (JPEG)
+    QString examNumber;   // Patient ID
     QString patientName;
-    QString age;           // a number of years; Patient Age is left out when it is not 0..999
+    QString age;   // a number of years; Patient Age is left out when it is not 0..999
     QString institution = QString::fromUtf8(kInstitutionName);
-    QString sex;           // "男" -> M, "女" -> F, anything else O
-    QString studyId;       // Study ID
+    QString sex;       // "男" -> M, "女" -> F, anything else O
+    QString studyId;   // Study ID
     int seriesNumber = 1;
     QString modality = QStringLiteral("DX");
     QDate date;            // study, series, content and creation date
@@ -30,7 +30,8 @@ struct Picture {
     QString seriesUid;     // one per conversion
 };
 
-// A new UID, unique for this machine, process and moment.
+// A new UID for a study, a series or an instance (a file), unique for this
+// machine, process and moment.
 enum class Uid { Study, Series, Instance };
 QString NewUid(Uid kind);
 

@@ -54,8 +54,7 @@ std::optional<int> CounterText(const QString& text)
 
 std::optional<int> ReadCounter(const QString& name)
 {
-    const QueryResult r =
-        Database::QueryData(QStringLiteral("select * from DCMConvertCS where CSname = ?"), {name});
+    const QueryResult r = Database::QueryData(QStringLiteral("select * from DCMConvertCS where CSname = ?"), {name});
     if (r.number == 1000) {
         MessageBox::critical(QStringLiteral("参数表数据错误！"), MessageBox::kErrorTitle);
         return std::nullopt;

@@ -22,8 +22,7 @@ FrmdcmConv& FrmdcmConv::instance()
     return *dialog;
 }
 
-FrmdcmConv::FrmdcmConv(QWidget* parent)
-    : QDialog(parent)
+FrmdcmConv::FrmdcmConv(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("DICOM图像转换参数"));
     setFixedSize(420, 196);
@@ -86,7 +85,8 @@ void FrmdcmConv::LoadDcmDir() { Text3->setText(Modini::GetIniValue(IniKey::Dicom
 
 void FrmdcmConv::ButtnDir_Click()
 {
-    const QString chosen = FileDialogs::getExistingDirectory(this, QStringLiteral("请选择文件夹"), Text3->text().trimmed());
+    const QString chosen =
+        FileDialogs::getExistingDirectory(this, QStringLiteral("请选择文件夹"), Text3->text().trimmed());
     if (!chosen.isEmpty())
         Text3->setText(chosen);
 }

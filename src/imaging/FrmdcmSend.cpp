@@ -21,8 +21,7 @@ FrmdcmSend& FrmdcmSend::instance()
     return *dialog;
 }
 
-FrmdcmSend::FrmdcmSend(QWidget* parent)
-    : QDialog(parent)
+FrmdcmSend::FrmdcmSend(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("DICOM图像发送参数"));
     setFixedSize(360, 226);
@@ -82,8 +81,8 @@ void FrmdcmSend::LoadSendSettings()
 void FrmdcmSend::ButtnSave_Click()
 {
     if (!NumberText::Parse(TxtPort->text())) {
-        MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle, MessageBox::Icon::Information,
-                         MessageBox::Buttons::Ok, this);
+        MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle,
+                         MessageBox::Icon::Information, MessageBox::Buttons::Ok, this);
         TxtPort->setFocus();
         TxtPort->selectAll();
         return;

@@ -77,7 +77,8 @@ private slots:
             MessageBox::clearShown();
             d.ButtnSave_Click();
             return lastText() == message && field->selectedText() == field->text()
-                && output(QStringLiteral("dcmDir")) == QStringLiteral("/old") && counter(QStringLiteral("studyid")) == 0;
+                   && output(QStringLiteral("dcmDir")) == QStringLiteral("/old")
+                   && counter(QStringLiteral("studyid")) == 0;
         };
         const QString badFolder = QStringLiteral("存储目录不正确，请重新设置");
         for (const char* dir : {"", "/", "x", "relative/dir", "/no-such-top/x"}) {
@@ -133,7 +134,8 @@ private slots:
         d.Form_Load();
         QCOMPARE(d.windowTitle(), QStringLiteral("DICOM图像发送参数"));
         QVERIFY(d.TxtIp->text().isEmpty() && d.TxtPort->text().isEmpty() && !d.Chksend->isChecked());
-        for (const auto& [stored, checked] : {std::pair{"1", true}, {"1.7", true}, {"2", false}, {"0", false}, {"x", false}}) {
+        for (const auto& [stored, checked] :
+             {std::pair{"1", true}, {"1.7", true}, {"2", false}, {"0", false}, {"x", false}}) {
             setOutput(QStringLiteral("autoSend"), QString::fromUtf8(stored));
             d.Form_Load();
             QVERIFY2(d.Chksend->isChecked() == checked, stored);

@@ -109,15 +109,15 @@ void StoreScp::stop()
 QStringList StoreScp::received() const
 {
     QStringList files;
-    const QFileInfoList list = QDir(dir_.path()).entryInfoList(QDir::Files, QDir::Time | QDir::Reversed);
-    for (const QFileInfo& f : list)
+    for (const QFileInfo& f : QDir(dir_.path()).entryInfoList(QDir::Files))
         files << f.filePath();
     return files;
 }
 
 QString value(const QString& file, const QString& tag)
 {
-    const QString out = run(QStringLiteral("dcmdump"), {QStringLiteral("-q"), QStringLiteral("-Un"), QStringLiteral("+P"), tag, file});
+    const QString out =
+        run(QStringLiteral("dcmdump"), {QStringLiteral("-q"), QStringLiteral("-Un"), QStringLiteral("+P"), tag, file});
     const QString first = out.section(QLatin1Char('\n'), 0, 0);
     if (!first.startsWith(QLatin1Char('(')))
         return QString();

@@ -20,7 +20,7 @@ public:
     int port() const { return port_; }
     QString folder() const { return dir_.path(); }
     QString error() const { return error_; }
-    // The files received so far, oldest first.
+    // The files received so far.
     QStringList received() const;
 
 private:
