@@ -4,8 +4,8 @@
 
 #include "core/Database.h"
 #include "core/ModBackup.h"
-#include "core/NumberText.h"
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "editor/ReportRecord.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
@@ -17,13 +17,13 @@
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 
 #include <cerrno>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace DicomSettings;
 
