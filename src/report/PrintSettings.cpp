@@ -59,10 +59,10 @@ const FontDefault kFontDefaults[PrintSettings::kFontSets] = {
     {"宋体", "9", false},     // 9 print-date line
 };
 
-const QString kFontKeys[] = {QStringLiteral("mFontname"), QStringLiteral("mFontsize"),
-                             QStringLiteral("mforecolor"), QStringLiteral("mFontBold"),
-                             QStringLiteral("mFontItalic"), QStringLiteral("mFontStrikethru"),
-                             QStringLiteral("mFontUnderline")};
+const std::array<QString, 7> kFontKeys = {QStringLiteral("mFontname"), QStringLiteral("mFontsize"),
+                                          QStringLiteral("mforecolor"), QStringLiteral("mFontBold"),
+                                          QStringLiteral("mFontItalic"), QStringLiteral("mFontStrikethru"),
+                                          QStringLiteral("mFontUnderline")};
 
 const QHash<QString, QString>& defaultTable()
 {
@@ -74,7 +74,7 @@ const QHash<QString, QString>& defaultTable()
         for (const Key& k : kDefaults)
             put(QString::fromUtf8(k.section), QString::fromUtf8(k.key), QString::fromUtf8(k.value));
         for (int n = 0; n < PrintSettings::kFontSets; ++n) {
-            const QString s = QStringLiteral("font%1").arg(n + 1);
+            const QString s = PrintSettings::fontSection(n + 1);
             const FontDefault& f = kFontDefaults[n];
             put(s, kFontKeys[0], QString::fromUtf8(f.name));
             put(s, kFontKeys[1], QString::fromUtf8(f.size));
@@ -155,7 +155,7 @@ QStringList PrintSettings::allKeys()
         out << QString::fromUtf8(k.section) + QLatin1Char('/') + QString::fromUtf8(k.key);
     for (int n = 1; n <= kFontSets; ++n)
         for (const QString& k : kFontKeys)
-            out << QStringLiteral("font%1/").arg(n) + k;
+            out << fontSection(n) + QLatin1Char('/') + k;
     for (int n = 1; n <= kSlots; ++n)
         out << QStringLiteral("rptxm/xm%1").arg(n) << QStringLiteral("rptxm/id%1").arg(n);
     return out;
@@ -189,15 +189,8 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
     rptfoot = raw(A, QStringLiteral("rptfoot"));
 
     for (int n = 0; n < kFontSets; ++n) {
-        const QString s = QStringLiteral("font%1").arg(n + 1);
         FontSet& f = fonts[n];
-        f.name = textOrDefault(s, kFontKeys[0]);
-        f.size = number(s, kFontKeys[1]);
-        f.color = int32(s, kFontKeys[2]);
-        f.bold = boolean(s, kFontKeys[3]);
-        f.italic = boolean(s, kFontKeys[4]);
-        f.strikeout = boolean(s, kFontKeys[5]);
-        f.underline = boolean(s, kFontKeys[6]);
+        f = storedFontSet(n + 1);
         if (n == 0) {
             // The hospital name is never printed in a light colour or below 12 points.
             if (f.color > 16711680)
@@ -223,8 +216,13 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
 
 void PrintSettings::applyToPrinter()
 {
+    ProgramPrinter::instance().selectPrinter(printerName);   // no match keeps the current printer
+    applyModesToPrinter();
+}
+
+void PrintSettings::applyModesToPrinter()
+{
     ProgramPrinter& printer = ProgramPrinter::instance();
-    printer.selectPrinter(printerName);   // no match keeps the current printer
     printer.setPaperCode(paperCode);
     if (const auto c = code16(colorMode))
         printer.setColorCode(*c);
@@ -239,6 +237,36 @@ void PrintSettings::applyToPrinter()
     pageHeight = printable.height();
     offsetX = (paper.width() - pageWidth) / 2;
     offsetY = (paper.height() - pageHeight) / 2;
+}
+
+double PrintSettings::storedNumber(const QString& section, const QString& key) { return number(section, key); }
+
+qint32 PrintSettings::storedWhole(const QString& section, const QString& key) { return int32(section, key); }
+
+bool PrintSettings::storedBoolean(const QString& section, const QString& key) { return boolean(section, key); }
+
+QString PrintSettings::storedNumberText(const QString& section, const QString& key)
+{
+    const QString v = raw(section, key);
+    return ReportUnits::toNumber(v) ? v : defaultValue(section, key);
+}
+
+QString PrintSettings::fontSection(int n) { return QStringLiteral("font%1").arg(n); }
+
+const std::array<QString, 7>& PrintSettings::fontKeys() { return kFontKeys; }
+
+FontSet PrintSettings::storedFontSet(int n)
+{
+    const QString s = fontSection(n);
+    FontSet f;
+    f.name = textOrDefault(s, kFontKeys[0]);
+    f.size = number(s, kFontKeys[1]);
+    f.color = int32(s, kFontKeys[2]);
+    f.bold = boolean(s, kFontKeys[3]);
+    f.italic = boolean(s, kFontKeys[4]);
+    f.strikeout = boolean(s, kFontKeys[5]);
+    f.underline = boolean(s, kFontKeys[6]);
+    return f;
 }
 
 void PrintSettings::load(const QStringList& itemCaptions)

@@ -58,6 +58,10 @@ public:
 
     PrintSettings();
 
+    // The reports field number each bgxm row prints (row 1..23 in xmid order at index 0..22).
+    static constexpr std::array<int, 23> kItemFieldMap = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20,
+                                                          12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+
     // Reads every key from options.ini in the program folder. A missing or
     // malformed number takes the shipped default (and never stops the loading),
     // except the colour mode, orientation and quality, which then leave the printer's own;
@@ -69,9 +73,25 @@ public:
     void readSettingsFile(const QStringList& itemCaptions);
     // Selects and prepares the program's printer and takes its page size.
     void applyToPrinter();
+    // Applies the stored paper and modes to the program's current printer (whichever
+    // it is) and takes its page size; what the printer refuses it keeps its own.
+    void applyModesToPrinter();
 
     // The shipped default text of a key, "" when it has none.
     static QString defaultValue(const QString& section, const QString& key);
     // Every key this layout reads, as "section/key".
     static QStringList allKeys();
+
+    // Single stored values as the layout reads them. A number that is missing or
+    // malformed gives the key's default.
+    static double storedNumber(const QString& section, const QString& key);
+    static qint32 storedWhole(const QString& section, const QString& key);
+    static bool storedBoolean(const QString& section, const QString& key);
+    // The stored text of a numeric key when it reads as a number, else the default's text.
+    static QString storedNumberText(const QString& section, const QString& key);
+    // Font set n (1..9) as stored, without the corrections the page applies to set 1.
+    static FontSet storedFontSet(int n);
+    // The keys of font set n: face, size, colour, bold, italic, strikeout, underline.
+    static QString fontSection(int n);
+    static const std::array<QString, 7>& fontKeys();
 };
