@@ -147,6 +147,10 @@ private:
     bool done_ = false;
 };
 
+// Indexes and other additions made to the schema after databases were in use.
+// Run after a new database's script and whenever the program opens data.db.
+QStringList SchemaAdditions();
+
 // Creates a new encrypted database at path from the given SQL script.
 // Returns an empty text on success, otherwise the reason.
 QString CreateDatabaseFile(const QString& path, const QString& script);
