@@ -198,7 +198,7 @@ void Frmprintset::buildMockup()
 
     auto slotList = [this](int slot, int x, int y, int w) {
         auto* c = new QComboBox(Picrpt);
-        c->setObjectName(QStringLiteral("Comboxm%1").arg(slot - 1));
+        c->setObjectName(QStringLiteral("Comboxm(%1)").arg(slot - 1));
         c->setGeometry(x, y, w, 22);
         Comboxm[size_t(slot - 1)] = c;
         connect(c, &QComboBox::activated, this, [this, slot] { Comboxm_Click(slot - 1); });

@@ -1,7 +1,6 @@
 // The print layout settings dialog: loading, the checks, saving every key, the item
 // lists, the font and colour dialogs, and leaving without saving.
 #include "core/Modini.h"
-#include "core/Palette.h"
 #include "core/QvButton.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
@@ -10,7 +9,6 @@
 #include "report/Frmprintset.h"
 #include "report/ProgramPrinter.h"
 #include "support/CoreKit.h"
-#include "support/TestFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,15 +44,7 @@ QString ini(const char* section, const char* key)
 {
     return Modini::GetIniValue(QString::fromLatin1(section), QString::fromLatin1(key));
 }
-void setIni(const char* section, const char* key, const QString& value)
-{
-    Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), value);
-}
-QByteArray fileBytes()
-{
-    QFile f(AppPaths::iniFile());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+QByteArray fileBytes() { return kit::readBytes(AppPaths::iniFile()); }
 }
 
 class tst_Frmprintset : public QObject {
@@ -63,9 +53,8 @@ class tst_Frmprintset : public QObject {
 private slots:
     void init()
     {
-        folder_.reset(new TestFolder);
+        folder_ = kit::freshFolder();
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
         backend_ = std::make_shared<PdfPrinterBackend>();
         backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
         auto other = PdfPrinterBackend::standardPrinter(QStringLiteral("胶片打印机"));
@@ -162,16 +151,16 @@ private slots:
     {
         // Stored slots: "0", "abc", "30" and "24" (past the list) leave theirs empty, "3" chooses
         // row 3; malformed numbers show the layout's defaults; a missing text key is empty.
-        setIni("rptxm", "xm5", QStringLiteral("0"));
-        setIni("rptxm", "xm6", QStringLiteral("abc"));
-        setIni("rptxm", "xm7", QStringLiteral("30"));
-        setIni("rptxm", "xm8", QStringLiteral("24"));
-        setIni("rptxm", "xm9", QStringLiteral("3"));
-        setIni("parameter", "djj4", QStringLiteral("x"));
-        setIni("parameter", "rptfoot", QString());
-        setIni("printer", "mPaper", QStringLiteral("A4"));
-        setIni("font3", "mFontsize", QStringLiteral("大"));
-        setIni("font1", "mFontsize", QStringLiteral("10.5"));
+        kit::setIni("rptxm", "xm5", QStringLiteral("0"));
+        kit::setIni("rptxm", "xm6", QStringLiteral("abc"));
+        kit::setIni("rptxm", "xm7", QStringLiteral("30"));
+        kit::setIni("rptxm", "xm8", QStringLiteral("24"));
+        kit::setIni("rptxm", "xm9", QStringLiteral("3"));
+        kit::setIni("parameter", "djj4", QStringLiteral("x"));
+        kit::setIni("parameter", "rptfoot", QString());
+        kit::setIni("printer", "mPaper", QStringLiteral("A4"));
+        kit::setIni("font3", "mFontsize", QStringLiteral("大"));
+        kit::setIni("font1", "mFontsize", QStringLiteral("10.5"));
         Frmprintset& d = open();
         for (int slot : {5, 6, 7, 8})
             QCOMPARE(d.Comboxm[size_t(slot - 1)]->currentIndex(), -1);
@@ -266,7 +255,7 @@ private slots:
         open();
         MessageBox::clearShown();
         {
-            corekit::Unwritable locked(folder_->path());
+            kit::Unwritable locked(folder_->path());
             QVERIFY(locked.ok());
             d.ButtnSave->click();
         }

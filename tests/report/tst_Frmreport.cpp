@@ -3,9 +3,7 @@
 #include "core/Database.h"
 #include "core/ListGrid.h"
 #include "core/Mmain.h"
-#include "core/Modini.h"
 #include "core/Openers.h"
-#include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/QvScrollBar.h"
 #include "core/ReportList.h"
@@ -17,39 +15,18 @@
 #include "report/Frmreport.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportData.h"
+#include "report/ReportOpeners.h"
 #include "report/ReportPaperWidget.h"
-#include "support/TestFolder.h"
+#include "support/CoreKit.h"
 
-#include <QBuffer>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTableView>
 #include <QtTest>
 #include <functional>
 
 namespace {
-
-QByteArray jpeg(QColor c)
-{
-    QImage img(160, 120, QImage::Format_RGB32);
-    img.fill(c);
-    QBuffer buf;
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "JPEG", 90);
-    return buf.data();
-}
-
-int pdfPages(const QString& pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {pdf});
-    p.waitForFinished(60000);
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
 
 // A findings text of n numbered lines.
 QString lines(int n)
@@ -76,9 +53,9 @@ class tst_Frmreport : public QObject {
 private slots:
     void init()
     {
-        folder_.reset(new TestFolder);
+        folder_ = kit::freshFolder();
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
+        ReportOpeners::registerAll();
         backend_ = std::make_shared<PdfPrinterBackend>();
         backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
         backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
@@ -128,7 +105,7 @@ private slots:
             leftPress(w.Cpagedown);
             w.CmdPrint->click();
             QCOMPARE(MessageBox::shownBoxes().size(), 0);
-            QCOMPARE(pdfPages(folder_->file(QStringLiteral("out.pdf"))), 3);
+            QCOMPARE(kit::pdfPages(folder_->file(QStringLiteral("out.pdf"))), 3);
             QVERIFY(w.pageCount() == 3 && w.currentPage() == 2);
 
             // The settings dialog left by 退 出 changes nothing; saved (with larger margins
@@ -194,7 +171,7 @@ private slots:
         });
 
         // A stored 0.83 shows 83 % and steps to the next multiples of 5; zoom buttons are on again.
-        Modini::SetIniValue(QStringLiteral("parameter"), QStringLiteral("Zoom"), QStringLiteral("0.83"));
+        kit::setIni("parameter", "Zoom", QStringLiteral("0.83"));
         open(id, [&](Frmreport& w) {
             QVERIFY(w.Cmdup->isEnabled() && w.Cmddown->isEnabled());
             QCOMPARE(w.Combosf->currentText(), QStringLiteral("83%"));
@@ -207,7 +184,7 @@ private slots:
         });
         // A zoom of 0 or one far too large for the screen is 100 %.
         for (const char* stored : {"0", "-1", "80"}) {
-            Modini::SetIniValue(QStringLiteral("parameter"), QStringLiteral("Zoom"), QString::fromLatin1(stored));
+            kit::setIni("parameter", "Zoom", QString::fromLatin1(stored));
             open(id, [&](Frmreport& w) { QCOMPARE(w.Combosf->currentText(), QStringLiteral("100%")); });
         }
     }
@@ -272,7 +249,7 @@ private slots:
         // An age that is no number prints as stored.
         const qint64 id = addReport(lines(2));
         QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set picture1=?, picture3=?, age=? where ctid=?"),
-                                     {jpeg(Qt::red), jpeg(Qt::blue), QStringLiteral("四十"), id})
+                                     {kit::jpegBytes(160, 120, Qt::red), kit::jpegBytes(160, 120, Qt::blue), QStringLiteral("四十"), id})
                     .ok());
         for (const QString& f : {QStringLiteral("img/rptview2.jpg"), QStringLiteral("img/rptview4.jpg"),
                                  QStringLiteral("img/image1.jpg"), QStringLiteral("img/image3.jpg")}) {
@@ -352,8 +329,7 @@ private:
             w.hide();
             return 0;
         });
-        w.setOpenStatus(status);
-        w.showModally();
+        Openers::OpenPreview(status);
         Opener::setHook([](QDialog*) { return 0; });
         dialogHook_ = nullptr;
     }

@@ -33,12 +33,6 @@ QStringList pageRange(int page)
     return {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page)};
 }
 
-int pdfPages(const QString& pdf)
-{
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
 // The text of a page (0 = all), without any white space.
 QString pdfText(const QString& pdf, int page = 0)
 {
@@ -122,7 +116,7 @@ private slots:
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
 
-        const int pages = pdfPages(pdf);
+        const int pages = kit::pdfPages(pdf);
         QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
         QCOMPARE(pages, settings_.pageCount);
 
@@ -259,7 +253,7 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
         QVERIFY(settings_.top == 12.0 && settings_.zoom == 1.0 && settings_.fonts[0].size == 20.0);
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        QCOMPARE(pdfPages(pdf), 1);
+        QCOMPARE(kit::pdfPages(pdf), 1);
         const QString t = pdfText(pdf);
         QVERIFY2(t.startsWith(QStringLiteral("放射检查报告单放射检查报告单检查所见:") + QString(20, QChar(0x80BA))),
                  qPrintable(t));
@@ -327,7 +321,7 @@ private slots:
         QVERIFY2(boxes.at(1).text.startsWith(QStringLiteral("481:报告图片 3 ")), qPrintable(boxes.at(1).text));
         QVERIFY(boxes.at(0).title == QStringLiteral("错误") && boxes.at(1).title == QStringLiteral("错误"));
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        QCOMPARE(pdfPages(pdf), 1);
+        QCOMPARE(kit::pdfPages(pdf), 1);
         const QString t = pdfText(pdf);
         QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院")) && t.contains(QStringLiteral("胸廓对称。")));
         QVERIFY(t.contains(QStringLiteral("打印日期：")));
