@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QRegularExpression>
@@ -284,8 +283,7 @@ void Frmreport::Form_Unload()
 {
     UnhookReportWheel();
     // The copies are the report's pictures decrypted: they do not stay on disk.
-    for (int k = 1; k <= 4; ++k)
-        QFile::remove(ReportData::previewPictureFile(k));
+    ReportData::removePreviewPictures();
     content_.pictures = {};
 }
 
