@@ -22,9 +22,6 @@
 
 namespace {
 
-const QString kPrinter = QStringLiteral("printer");
-const QString kParameter = QStringLiteral("parameter");
-const QString kItems = QStringLiteral("rptxm");
 constexpr int kDialogWidth = 900;
 constexpr int kDialogHeight = 624;
 constexpr int kRow = 26;   // pixels from one row of the mock-up to the next
@@ -287,27 +284,41 @@ void Frmprintset::FillItemCombos()
     }
 }
 
+// The boxes and what they edit.
+std::vector<std::pair<QLineEdit*, IniSetting>> Frmprintset::numberBoxes() const
+{
+    using namespace PrintKey;
+    return {{Ttop, Top},
+            {Tbotton, Bottom},
+            {Tleft, Left},
+            {Tright, Right},
+            {Thjj, LineSpacing},
+            {Thjj2, TextSpacing},
+            {Tdjj[0], ParagraphSpacing(1)},
+            {Tdjj[1], ParagraphSpacing(2)},
+            {Tdjj[2], ParagraphSpacing(3)},
+            {Tdjj[3], ParagraphSpacing(4)},
+            {Tpicwidth, PicWidth},
+            {Tpicheight, PicHeight},
+            {Tzoom, Zoom}};
+}
+
 void Frmprintset::LoadDialogSettings()
 {
-    const QString printerName = Modini::GetIniValue(kPrinter, QStringLiteral("mPrinter"));
-    const int paper = PrintSettings::storedWhole(kPrinter, QStringLiteral("mPaper"));
-    const int color = PrintSettings::storedWhole(kPrinter, QStringLiteral("mColor"));
-    const int direction = PrintSettings::storedWhole(kPrinter, QStringLiteral("mDirection"));
-    const int quality = PrintSettings::storedWhole(kPrinter, QStringLiteral("mQuality"));
+    using namespace PrintKey;
+    const QString printerName = Modini::GetIniValue(Printer);
+    const int paper = PrintSettings::storedWhole(Paper);
+    const int color = PrintSettings::storedWhole(Color);
+    const int direction = PrintSettings::storedWhole(Direction);
+    const int quality = PrintSettings::storedWhole(Quality);
 
-    const std::pair<QLineEdit*, QString> numbers[] = {
-        {Ttop, QStringLiteral("bTop")},      {Tbotton, QStringLiteral("bBotton")}, {Tleft, QStringLiteral("bLeft")},
-        {Tright, QStringLiteral("bRight")},  {Thjj, QStringLiteral("hjj")},        {Thjj2, QStringLiteral("hjj2")},
-        {Tdjj[0], QStringLiteral("djj1")},   {Tdjj[1], QStringLiteral("djj2")},    {Tdjj[2], QStringLiteral("djj3")},
-        {Tdjj[3], QStringLiteral("djj4")},   {Tpicwidth, QStringLiteral("PicWidth")},
-        {Tpicheight, QStringLiteral("PicHeight")}, {Tzoom, QStringLiteral("Zoom")}};
-    for (const auto& [box, key] : numbers)
-        box->setText(PrintSettings::storedNumberText(kParameter, key));
-    Chkpic->setChecked(PrintSettings::storedBoolean(kParameter, QStringLiteral("bpic")));
-    lineColor_ = PrintSettings::storedWhole(kParameter, QStringLiteral("LineColor"));
+    for (const auto& [box, key] : numberBoxes())
+        box->setText(PrintSettings::storedNumberText(key));
+    Chkpic->setChecked(PrintSettings::storedBoolean(Pictures));
+    lineColor_ = PrintSettings::storedWhole(LineColor);
     showLineColor();
-    Txthead->setText(Modini::GetIniValue(kParameter, QStringLiteral("rpthead")));
-    Txtfoot->setText(Modini::GetIniValue(kParameter, QStringLiteral("rptfoot")));
+    Txthead->setText(Modini::GetIniValue(Head));
+    Txtfoot->setText(Modini::GetIniValue(Foot));
 
     for (int n = 1; n <= PrintSettings::kFontSets; ++n)
         fonts_[size_t(n - 1)] = PrintSettings::storedFontSet(n);
@@ -315,7 +326,7 @@ void Frmprintset::LoadDialogSettings()
     for (int n = 1; n <= PrintSettings::kSlots; ++n) {
         QComboBox* c = Comboxm[size_t(n - 1)];
         c->setCurrentIndex(-1);
-        const auto v = ReportUnits::toNumber(Modini::GetIniValue(kItems, QStringLiteral("xm%1").arg(n)));
+        const auto v = ReportUnits::toNumber(Modini::GetIniValue(ItemRow(n)));
         if (!v || std::floor(*v) < 1 || std::floor(*v) > 27)
             continue;
         const int row = int(ReportUnits::roundEven(*v));
@@ -418,49 +429,42 @@ void Frmprintset::ButtnSave_Click()
     if (!ValidatePrintSettings())
         return;
     // Every key in one write: a file that cannot be written keeps all of its old values.
+    using namespace PrintKey;
     IniFile ini(AppPaths::iniFile());
-    const std::pair<QString, QLineEdit*> numbers[] = {
-        {QStringLiteral("bTop"), Ttop},      {QStringLiteral("bBotton"), Tbotton}, {QStringLiteral("bLeft"), Tleft},
-        {QStringLiteral("bRight"), Tright},  {QStringLiteral("hjj"), Thjj},        {QStringLiteral("hjj2"), Thjj2},
-        {QStringLiteral("djj1"), Tdjj[0]},   {QStringLiteral("djj2"), Tdjj[1]},    {QStringLiteral("djj3"), Tdjj[2]},
-        {QStringLiteral("djj4"), Tdjj[3]},   {QStringLiteral("PicWidth"), Tpicwidth},
-        {QStringLiteral("PicHeight"), Tpicheight}, {QStringLiteral("Zoom"), Tzoom}};
-    for (const auto& [key, box] : numbers)
-        ini.setValue(kParameter, key, box->text());
-    ini.setValue(kParameter, QStringLiteral("bpic"), Chkpic->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    ini.setValue(kParameter, QStringLiteral("LineColor"), QString::number(lineColor_));
-    ini.setValue(kParameter, QStringLiteral("rpthead"), Txthead->text());
-    ini.setValue(kParameter, QStringLiteral("rptfoot"), Txtfoot->text());
+    auto set = [&ini](const IniSetting& k, const QString& value) { ini.setValue(k.section, k.key, value); };
+    for (const auto& [box, key] : numberBoxes())
+        set(key, box->text());
+    set(Pictures, Chkpic->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    set(LineColor, QString::number(lineColor_));
+    set(Head, Txthead->text());
+    set(Foot, Txtfoot->text());
 
     int color = 0, direction = 0, quality = 0;
     PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &color);
     PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &direction);
     PrintLists::selectedCode(ComboQuality, PrintLists::PrintQualityCodes(), &quality);
-    ini.setValue(kPrinter, QStringLiteral("mPrinter"), cboPrinter->itemText(chosenRow(cboPrinter)));
-    ini.setValue(kPrinter, QStringLiteral("mPaper"), QString::number(ComboPaper->itemData(chosenRow(ComboPaper)).toInt()));
-    ini.setValue(kPrinter, QStringLiteral("mColor"), QString::number(color));
-    ini.setValue(kPrinter, QStringLiteral("mDirection"), QString::number(direction));
-    ini.setValue(kPrinter, QStringLiteral("mQuality"), QString::number(quality));
+    set(Printer, cboPrinter->itemText(chosenRow(cboPrinter)));
+    set(Paper, QString::number(ComboPaper->itemData(chosenRow(ComboPaper)).toInt()));
+    set(Color, QString::number(color));
+    set(Direction, QString::number(direction));
+    set(Quality, QString::number(quality));
 
-    const auto& keys = PrintSettings::fontKeys();
     for (int n = 1; n <= PrintSettings::kFontSets; ++n) {
         const FontSet& f = fonts_[size_t(n - 1)];
-        const QString s = PrintSettings::fontSection(n);
-        ini.setValue(s, keys[0], f.name);
-        ini.setValue(s, keys[1], sizeText(f.size));
-        ini.setValue(s, keys[2], QString::number(f.color));
-        ini.setValue(s, keys[3], boolText(f.bold));
-        ini.setValue(s, keys[4], boolText(f.italic));
-        ini.setValue(s, keys[5], boolText(f.strikeout));
-        ini.setValue(s, keys[6], boolText(f.underline));
+        const QString s = FontSection(n);
+        const QString values[] = {f.name,          sizeText(f.size),         QString::number(f.color),
+                                  boolText(f.bold), boolText(f.italic),       boolText(f.strikeout),
+                                  boolText(f.underline)};
+        for (size_t k = 0; k < kFontKeys.size(); ++k)
+            ini.setValue(s, kFontKeys[k], values[k]);
     }
 
     for (int n = 1; n <= PrintSettings::kSlots; ++n) {
         const QComboBox* c = Comboxm[size_t(n - 1)];
         const int row = c->currentIndex();
         const bool chosen = row > 0;
-        ini.setValue(kItems, QStringLiteral("xm%1").arg(n), chosen ? QString::number(row) : QString());
-        ini.setValue(kItems, QStringLiteral("id%1").arg(n), chosen ? QString::number(c->itemData(row).toInt()) : QString());
+        set(ItemRow(n), chosen ? QString::number(row) : QString());
+        set(ItemField(n), chosen ? QString::number(c->itemData(row).toInt()) : QString());
     }
 
     if (!ini.save()) {

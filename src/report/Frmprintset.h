@@ -3,6 +3,8 @@
 
 #include <QDialog>
 #include <array>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -90,6 +92,7 @@ private:
     void ApplySkin();
     void FillItemCombos();
     void LoadDialogSettings();
+    std::vector<std::pair<QLineEdit*, IniSetting>> numberBoxes() const;
     void showLineColor();
 
     std::array<FontSet, PrintSettings::kFontSets> fonts_{};
