@@ -18,6 +18,7 @@
 #include "report/ReportOpeners.h"
 #include "report/ReportPaperWidget.h"
 #include "support/CoreKit.h"
+#include "support/PdfKit.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <linux/capability.h>
@@ -142,16 +141,6 @@ QByteArray jpegBytes(int width, int height, QColor colour, int quality)
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "JPEG", quality);
     return buf.data();
-}
-
-int pdfPages(const QString& pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {pdf});
-    if (!p.waitForFinished(60000))
-        return -1;
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 bool setIni(const char* section, const char* key, const QString& value)

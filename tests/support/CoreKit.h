@@ -63,9 +63,6 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 // A JPEG picture of one colour.
 QByteArray jpegBytes(int width, int height, QColor colour, int quality = 90);
 
-// The number of pages of a PDF file (pdfinfo); -1 when it cannot be read.
-int pdfPages(const QString& pdf);
-
 // Writes a value into options.ini of the program folder.
 bool setIni(const char* section, const char* key, const QString& value);
 
