@@ -26,16 +26,6 @@ constexpr int kDialogWidth = 900;
 constexpr int kDialogHeight = 624;
 constexpr int kRow = 26;   // pixels from one row of the mock-up to the next
 
-// The row chosen from the list; -1 when none is, or when the text of an editable
-// list has been changed by typing.
-int chosenRow(const QComboBox* combo)
-{
-    const int row = combo->currentIndex();
-    if (row < 0 || (combo->isEditable() && combo->itemText(row) != combo->currentText()))
-        return -1;
-    return row;
-}
-
 QString boolText(bool on) { return on ? QStringLiteral("True") : QStringLiteral("False"); }
 
 // A single-precision size in its shortest text: 10.5 gives "10.5".
@@ -54,17 +44,6 @@ QLineEdit* textBox(const QString& name, QWidget* parent, int x, int y, int w)
     t->setObjectName(name);
     t->setGeometry(x, y, w, 22);
     return t;
-}
-
-// A printer list: an editable text where only a row chosen from the list counts.
-QComboBox* printerList(const QString& name, QWidget* parent, int x, int y, int w)
-{
-    auto* c = new QComboBox(parent);
-    c->setObjectName(name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->setGeometry(x, y, w, 22);
-    return c;
 }
 }
 
@@ -93,7 +72,8 @@ void Frmprintset::buildControls()
     const char* listNames[] = {"cboPrinter", "ComboPaper", "ComboColor", "ComboDirection", "ComboQuality"};
     for (int i = 0; i < 5; ++i) {
         label(listCaptions[i], Picprinter, 12, 34 + i * 30, 76);
-        *lists[i] = printerList(QString::fromLatin1(listNames[i]), Picprinter, 88, 34 + i * 30, 200);
+        *lists[i] = PrintLists::makeList(Picprinter, listNames[i]);
+        (*lists[i])->setGeometry(88, 34 + i * 30, 200, 22);
     }
     connect(cboPrinter, &QComboBox::activated, this, [this] { cboPrinter_Click(); });
 
@@ -393,13 +373,9 @@ void Frmprintset::LineSet_Click()
 
 bool Frmprintset::ValidatePrintSettings()
 {
-    auto fail = [this](QWidget* control, const QString& text, const QString& title) {
+    auto fail = [](QWidget* control, const QString& text, const QString& title) {
         MessageBox::critical(text, title);
-        control->setFocus();
-        if (auto* box = qobject_cast<QLineEdit*>(control))
-            box->selectAll();
-        else if (auto* list = qobject_cast<QComboBox*>(control); list && list->lineEdit())
-            list->lineEdit()->selectAll();
+        PrintLists::focusAndSelect(control);
         return false;
     };
     const std::pair<QComboBox*, QString> lists[] = {
@@ -409,7 +385,7 @@ bool Frmprintset::ValidatePrintSettings()
         {ComboDirection, QStringLiteral("请选择正确的打印方向设置")},
         {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}};
     for (const auto& [list, text] : lists)
-        if (chosenRow(list) < 0)
+        if (PrintLists::chosenRow(list) < 0)
             return fail(list, text, MessageBox::kSettingsErrorTitle);
     const std::pair<QLineEdit*, QString> numbers[] = {
         {Ttop, QStringLiteral("上边距应该为数字")},      {Tbotton, QStringLiteral("下边距应该为数字")},
@@ -443,8 +419,8 @@ void Frmprintset::ButtnSave_Click()
     PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &color);
     PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &direction);
     PrintLists::selectedCode(ComboQuality, PrintLists::PrintQualityCodes(), &quality);
-    set(Printer, cboPrinter->itemText(chosenRow(cboPrinter)));
-    set(Paper, QString::number(ComboPaper->itemData(chosenRow(ComboPaper)).toInt()));
+    set(Printer, cboPrinter->itemText(PrintLists::chosenRow(cboPrinter)));
+    set(Paper, QString::number(ComboPaper->itemData(PrintLists::chosenRow(ComboPaper)).toInt()));
     set(Color, QString::number(color));
     set(Direction, QString::number(direction));
     set(Quality, QString::number(quality));
