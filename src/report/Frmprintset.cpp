@@ -239,7 +239,6 @@ void Frmprintset::Form_Load()
     ApplySkin();
     FillItemCombos();
     LoadDialogSettings();
-    ButtnSave->setFocus();
 }
 
 void Frmprintset::FillItemCombos()
