@@ -2,6 +2,7 @@
 #include "core/Openers.h"
 
 #include "platform/MessageBox.h"
+#include "refdata/RefdataOpeners.h"
 
 #include <QHash>
 
@@ -20,6 +21,8 @@ void OpenDcmConv() { NotAvailable(QStringLiteral("DICOM图像转换参数")); }
 void OpenDcmSend() { NotAvailable(QStringLiteral("DICOM图像发送参数")); }
 void OpenMaintenance(const QString& name)
 {
+    if (RefdataOpeners::Open(name))
+        return;
     // Named to the user by the menu command that opens it.
     static const QHash<QString, QString> captions{
         {QStringLiteral("FrmJCdoctor"), QStringLiteral("用户设置")},

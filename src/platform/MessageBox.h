@@ -12,6 +12,16 @@ enum class Icon { None, Critical, Question, Exclamation, Information };
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class Answer { Ok, Cancel, Yes, No, Retry };
 
+// The titles the program's boxes carry.
+inline const QString kErrorTitle = QStringLiteral("错误");
+inline const QString kSystemErrorTitle = QStringLiteral("系统错误");
+inline const QString kNoticeTitle = QStringLiteral("提示");
+inline const QString kCancelledTitle = QStringLiteral("操作取消");
+inline const QString kAttentionTitle = QStringLiteral("请注意");
+inline const QString kSettingsErrorTitle = QStringLiteral("设置错误");
+inline const QString kSorryTitle = QStringLiteral("对不起");
+inline const QString kPrintTitle = QStringLiteral("打印");
+
 struct Shown {
     QString text;
     QString title;
