@@ -1,22 +1,25 @@
 // bench_day_list PROGRAM_FOLDER [DATE] [REPEATS]
 //
-// Times the main window's day list, the reports of one report date, read
-// without the picture columns (fields 29 to 32 come back as Null, so every
-// other field keeps its number):
+// Times the main window's day list, the reports of one report date, with the
+// statement the window issues (ReportList::DaySql: the thirteen fields the list
+// needs, in key order):
 //   A. through Database::QueryData(sql, params), as the program reads it;
 //   B. the same statement on the bare sqlite3 C API (prepare, bind, step, every
 //      column copied into plain C++ values, finalize);
 // and, to tell where the time goes,
 //   C. the bare C API copying into QVariant/QString rows as the program's layer does;
-//   E. A, then the thirteen fields the list shows read as text, as the grid does;
-//   F. B, then the same thirteen fields turned into QString for the grid;
-//   D. QueryData with "select *", pictures included (in a separate loop, because
-//      the pictures push the day's pages out of the connection's page cache).
+//   E. A, then every text of the list's eleven visible columns made by the
+//      list's own model (ReportList::Model), as painting all rows would;
+//   F. B, then the same texts made QString from the plain values;
+//   D. QueryData with "select *" in key order, pictures included (in a separate
+//      loop, because the pictures push the day's pages out of the connection's
+//      page cache): what the list would cost if it read every field.
 // Prints the medians and the ratios A / B and E / F. DATE defaults (also when
 // given as "-") to the latest report date with at least 150 reports.
 #include "common.h"
 
 #include "core/Database.h"
+#include "core/ReportList.h"
 #include "platform/AppPaths.h"
 
 #include <QCoreApplication>
@@ -33,14 +36,8 @@ namespace {
 
 using bench::die;
 
-const char* const kDayListSql =
-    "select ctid, brname, sex, age, ageunit, bedid, sectionoffice, utpatientid, inpatientid, pgdate, rpdate,"
-    " pgdr, rpdr, facility, times, part, checktechnique, checkname, checksymptom, checkconclusion,"
-    " obligate1, obligate2, obligate3, obligate4, obligate5, obligate6, obligate7, obligate8, obligate9,"
-    " NULL AS picture1, NULL AS picture2, NULL AS picture3, NULL AS picture4"
-    " from reports where rpdate = ?";
-
-const char* const kDayListAllSql = "select * from reports where rpdate = ?";
+// Every field of the day's rows (D); the window's statement is ReportList::DaySql().
+const char* const kDayListAllSql = "select * from reports where rpdate = ? order by ctid";
 
 // One value as a plain C++ program would keep it.
 struct Cell {
@@ -51,10 +48,10 @@ struct Cell {
 };
 using Row = std::vector<Cell>;
 
-std::vector<Row> bareQuery(sqlite3* db, const std::string& date)
+std::vector<Row> bareQuery(sqlite3* db, const QByteArray& sql, const std::string& date)
 {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, kDayListSql, -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
         die("prepare failed", QString::fromUtf8(sqlite3_errmsg(db)));
     sqlite3_bind_text(st, 1, date.data(), int(date.size()), SQLITE_TRANSIENT);
     const int columns = sqlite3_column_count(st);
@@ -87,10 +84,10 @@ std::vector<Row> bareQuery(sqlite3* db, const std::string& date)
 }
 
 // The bare API again, but keeping rows the way the program's record set keeps them.
-QVector<QVector<QVariant>> bareQueryVariants(sqlite3* db, const std::string& date)
+QVector<QVector<QVariant>> bareQueryVariants(sqlite3* db, const QByteArray& sql, const std::string& date)
 {
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, kDayListSql, -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK)
         die("prepare failed", QString::fromUtf8(sqlite3_errmsg(db)));
     sqlite3_bind_text(st, 1, date.data(), int(date.size()), SQLITE_TRANSIENT);
     const int columns = sqlite3_column_count(st);
@@ -119,9 +116,9 @@ QVector<QVector<QVariant>> bareQueryVariants(sqlite3* db, const std::string& dat
     return rows;
 }
 
-RecordSetPtr layerQuery(const char* sql, const QString& date)
+RecordSetPtr layerQuery(const QString& sql, const QVariantList& params)
 {
-    const QueryResult r = Database::QueryData(QString::fromUtf8(sql), {date});
+    const QueryResult r = Database::QueryData(sql, params);
     if (r.failed())
         die("QueryData failed", r.description);
     return r.data;
@@ -133,9 +130,9 @@ void checkSame(const RecordSet& a, const std::vector<Row>& b)
     if (a.recordCount() != int(b.size()))
         die("QueryData and the C API disagree on the number of rows");
     for (int i = 0; i < a.recordCount(); ++i) {
-        if (a.fieldCount() != 33 || b[size_t(i)].size() != 33)
-            die("the rows do not have 33 fields");
-        for (int c = 0; c < 33; ++c) {
+        if (a.fieldCount() != int(b[size_t(i)].size()))
+            die("QueryData and the C API disagree on the number of fields");
+        for (int c = 0; c < a.fieldCount(); ++c) {
             const QVariant v = a.value(i, c);
             const Cell& cell = b[size_t(i)][size_t(c)];
             bool same = false;
@@ -175,16 +172,32 @@ QString defaultDate(sqlite3* db)
 
 volatile size_t gSink = 0;   // keeps the timed results from being optimised away
 
-// The fields the main window's list shows, in its column order.
-constexpr int kGridFields[] = {24, 1, 2, 3, 4, 6, 8, 22, 7, 10, 12, 19, 0};
-
-size_t readGrid(const RecordSet& rs)
+// The list's texts, as its model makes them for painting: every cell of the
+// eleven visible columns (the twelfth, the key, is hidden).
+size_t readGrid(ReportList::Model& model, const RecordSetPtr& rs)
 {
+    model.setAnswer(rs);
     size_t chars = 0;
-    for (int r = 0; r < rs.recordCount(); ++r)
-        for (int f : kGridFields)
-            chars += size_t(rs.value(r, f).toString().size());
+    for (int r = 0; r < model.rowCount(); ++r)
+        for (int c = 0; c < ReportList::kColumns; ++c)
+            if (c != ReportList::kKeyColumn)
+                chars += size_t(model.text(r, c).size());
     return chars;
+}
+
+// The same texts from the plain values: the statement's fields in the list's
+// column order, the age with its unit appended.
+constexpr int kGridFields[] = {12, 1, 2, 3, 5, 7, 11, 6, 8, 9, 10};
+constexpr int kAgeField = 3, kAgeUnitField = 4;
+
+QString plainText(const Cell& cell)
+{
+    switch (cell.type) {
+    case SQLITE_TEXT: return QString::fromUtf8(cell.bytes.data(), qsizetype(cell.bytes.size()));
+    case SQLITE_INTEGER: return QString::number(cell.integer);
+    case SQLITE_FLOAT: return QString::number(cell.real, 'g', 15);
+    default: return QString();
+    }
 }
 
 size_t readGrid(const std::vector<Row>& rows)
@@ -192,14 +205,9 @@ size_t readGrid(const std::vector<Row>& rows)
     size_t chars = 0;
     for (const Row& row : rows) {
         for (int f : kGridFields) {
-            const Cell& cell = row[size_t(f)];
-            QString t;
-            if (cell.type == SQLITE_TEXT)
-                t = QString::fromUtf8(cell.bytes.data(), qsizetype(cell.bytes.size()));
-            else if (cell.type == SQLITE_INTEGER)
-                t = QString::number(cell.integer);
-            else if (cell.type == SQLITE_FLOAT)
-                t = QString::number(cell.real);
+            QString t = plainText(row[size_t(f)]);
+            if (f == kAgeField)
+                t += plainText(row[size_t(kAgeUnitField)]);
             chars += size_t(t.size());
         }
     }
@@ -231,7 +239,7 @@ int main(int argc, char* argv[])
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        die("OpenDatabase failed", e.text);
+        die("OpenDatabase failed", e.description);
     }
     sqlite3* db = bench::openKeyed(AppPaths::databaseFile());
 
@@ -242,27 +250,32 @@ int main(int argc, char* argv[])
     if (date.isEmpty())
         die("the database holds no reports");
     const std::string dateUtf8 = date.toStdString();
+    const QString sql = ReportList::DaySql();
+    const QByteArray sqlUtf8 = sql.toUtf8();
+    const QVariantList params = ReportList::DayParams(QDate::fromString(date, QStringLiteral("yyyy-MM-dd")));
+    ReportList::Model model;
 
     // The first reading on each fresh connection: pages come from the operating
     // system's cache (or the disk) and are decrypted into the connection's cache.
     auto t0 = bench::Clock::now();
-    RecordSetPtr first = layerQuery(kDayListSql, date);
+    RecordSetPtr first = layerQuery(sql, params);
     const double firstA = bench::millisecondsSince(t0);
     t0 = bench::Clock::now();
-    std::vector<Row> bare = bareQuery(db, dateUtf8);
+    std::vector<Row> bare = bareQuery(db, sqlUtf8, dateUtf8);
     const double firstB = bench::millisecondsSince(t0);
     // Both readings must agree, and each variant runs once before timing.
     checkSame(*first, bare);
-    bareQueryVariants(db, dateUtf8);
+    bareQueryVariants(db, sqlUtf8, dateUtf8);
     t0 = bench::Clock::now();
-    RecordSetPtr withPictures = layerQuery(kDayListAllSql, date);
+    RecordSetPtr withPictures = layerQuery(QString::fromUtf8(kDayListAllSql), params);
     const double firstD = bench::millisecondsSince(t0);
     qint64 pictureBytes = 0;
     for (int row = 0; row < withPictures->recordCount(); ++row)
         for (int c = 29; c < 33; ++c)
             pictureBytes += withPictures->value(row, c).toByteArray().size();
     withPictures.reset();
-    layerQuery(kDayListSql, date);
+    layerQuery(sql, params);
+    readGrid(model, first);
 
     std::vector<double> a, b, c, d, e, f;
     for (int i = 0; i < repeats; ++i) {
@@ -271,31 +284,32 @@ int main(int argc, char* argv[])
             const auto start = bench::Clock::now();
             switch ((i + k) % 5) {
             case 0:
-                gSink = gSink + size_t(layerQuery(kDayListSql, date)->recordCount());
+                gSink = gSink + size_t(layerQuery(sql, params)->recordCount());
                 a.push_back(bench::millisecondsSince(start));
                 break;
             case 1:
-                gSink = gSink + bareQuery(db, dateUtf8).size();
+                gSink = gSink + bareQuery(db, sqlUtf8, dateUtf8).size();
                 b.push_back(bench::millisecondsSince(start));
                 break;
             case 2:
-                gSink = gSink + size_t(bareQueryVariants(db, dateUtf8).size());
+                gSink = gSink + size_t(bareQueryVariants(db, sqlUtf8, dateUtf8).size());
                 c.push_back(bench::millisecondsSince(start));
                 break;
             case 3:
-                gSink = gSink + readGrid(*layerQuery(kDayListSql, date));
+                gSink = gSink + readGrid(model, layerQuery(sql, params));
                 e.push_back(bench::millisecondsSince(start));
                 break;
             case 4:
-                gSink = gSink + readGrid(bareQuery(db, dateUtf8));
+                gSink = gSink + readGrid(bareQuery(db, sqlUtf8, dateUtf8));
                 f.push_back(bench::millisecondsSince(start));
                 break;
             }
         }
     }
+    model.setAnswer(nullptr);
     for (int i = 0; i < repeats; ++i) {
         const auto start = bench::Clock::now();
-        gSink = gSink + size_t(layerQuery(kDayListAllSql, date)->recordCount());
+        gSink = gSink + size_t(layerQuery(QString::fromUtf8(kDayListAllSql), params)->recordCount());
         d.push_back(bench::millisecondsSince(start));
     }
 
@@ -307,13 +321,14 @@ int main(int argc, char* argv[])
     };
     std::printf("day list of %s: %d reports (%lld KB of pictures not read), %d repetitions\n", qPrintable(date),
                 first->recordCount(), static_cast<long long>(pictureBytes / 1024), repeats);
+    std::printf("  statement: %s\n", sqlUtf8.constData());
     std::printf("  first reading after opening: QueryData %.3f ms, bare C API %.3f ms;"
                 " then \"select *\" %.3f ms\n", firstA, firstB, firstD);
-    line("A QueryData, pictures as NULL", a);
+    line("A QueryData, the window's statement", a);
     line("B bare sqlite3 C API, same statement", b);
     line("C bare C API into QVariant rows", c);
-    line("E A + the list's 13 fields read as text", e);
-    line("F B + the same 13 fields made QString", f);
+    line("E A + the list model's texts, every row", e);
+    line("F B + the same texts made QString", f);
     line("D QueryData \"select *\" with pictures", d);
     const double ma = bench::median(a), mb = bench::median(b), me = bench::median(e), mf = bench::median(f);
     std::printf("ratio QueryData / bare C API: %.2f (with the list's texts: %.2f)\n", mb > 0 ? ma / mb : 0.0,

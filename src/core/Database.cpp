@@ -115,7 +115,7 @@ namespace {
 
 sqlite3* gConn = nullptr;
 // Error number and text given when a statement arrives while no connection is open.
-constexpr int kClosedNumber = 3704;
+constexpr int kClosedNumber = AppError::DatabaseClosed;
 const char* const kDatabaseKey = "velkora";
 constexpr int kCipherPageSize = 4096;
 
@@ -316,7 +316,7 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
     if (any) {
         r.order = {QueryResult::kData, QueryResult::kDescription, QueryResult::kNumber};
     } else {
-        r.number = 1000;
+        r.number = AppError::NoRows;
         r.description = QueryResult::kNoRows;
         r.order = {QueryResult::kDescription, QueryResult::kNumber, QueryResult::kData};
     }
@@ -462,7 +462,14 @@ void OpenDatabaseFile(const QString& path)
         throw DbOpenError(kOpenErrorNumber, openErrorText());
 }
 
-void OpenDatabase() { OpenDatabaseFile(AppPaths::databaseFile()); }
+void OpenDatabase()
+{
+    OpenDatabaseFile(AppPaths::databaseFile());
+    // A missing index only costs speed: a file that cannot take one (read-only)
+    // still opens, and its writes report their own failures.
+    for (const QString& sql : SchemaAdditions())
+        ExecuteSql(sql);
+}
 
 void CloseDatabase()
 {
@@ -539,7 +546,8 @@ QString CreateDatabaseFile(const QString& path, const QString& script)
     if (!db)
         return why;
     char* err = nullptr;
-    const QByteArray s = "BEGIN;\n" + script.toUtf8() + "\nCOMMIT;";
+    const QByteArray s = "BEGIN;\n" + script.toUtf8() + "\n" + SchemaAdditions().join(QStringLiteral(";\n")).toUtf8()
+        + ";\nCOMMIT;";
     if (sqlite3_exec(db, s.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         why = err ? QString::fromUtf8(err) : QStringLiteral("schema failed");
         sqlite3_free(err);

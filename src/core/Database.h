@@ -4,8 +4,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include "platform/AppError.h"
+
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 struct sqlite3;
@@ -84,9 +85,12 @@ public:
     QString description;     // "", kNoRows, or the failure's text
     RecordSetPtr data;       // present exactly when number is 0 or 1000 after a query
 
-    bool ok() const { return number == 0; }
-    bool hasRows() const { return number == 0 && data; }
-    bool failed() const { return number != 0 && number != 1000; }
+    bool ok() const { return number == AppError::None; }
+    bool hasRows() const { return number == AppError::None && data; }
+    bool failed() const { return number != AppError::None && number != AppError::NoRows; }
+    // The answer as an error, and its "<number>:<description>".
+    AppError error() const { return AppError(number, description); }
+    QString text() const { return AppError::format(number, description); }
 
     // Keyed access with the program's keys.
     bool contains(const QString& key) const;
@@ -96,14 +100,12 @@ public:
 };
 
 // Raised by OpenDatabase when data.db cannot be opened.
-struct DbOpenError : std::runtime_error {
-    int number;
-    QString text;
-    DbOpenError(int n, const QString& t) : std::runtime_error(t.toStdString()), number(n), text(t) {}
+struct DbOpenError : AppError {
+    using AppError::AppError;
 };
 
 namespace Database {
-constexpr int kOpenErrorNumber = 3000;
+constexpr int kOpenErrorNumber = AppError::DatabaseOpenFailed;
 QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
 
 // Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
@@ -144,6 +146,10 @@ private:
     bool started_ = false;
     bool done_ = false;
 };
+
+// Indexes and other additions made to the schema after databases were in use.
+// Run after a new database's script and whenever the program opens data.db.
+QStringList SchemaAdditions();
 
 // Creates a new encrypted database at path from the given SQL script.
 // Returns an empty text on success, otherwise the reason.

@@ -6,7 +6,6 @@
 #include "core/SkinPanel.h"
 #include "core/SkinWindows.h"
 #include "core/Modini.h"
-#include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -48,30 +47,28 @@ void FrmJCpz::Form_Load()
 {
     Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit});
     Text1->setText(Mmain::gHospitalName);
-    Text2->setText(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QString(), AppPaths::iniFile()));
+    Text2->setText(Modini::GetIniValue(IniKey::Machine));
     // Only "1" ticks the box; a missing or odd value reads as clear.
-    const QString kz = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QString(), AppPaths::iniFile());
+    const QString kz = Modini::GetIniValue(IniKey::LayoutMode);
     Checkkz->setChecked(kz.trimmed() == QLatin1String("1"));
 }
 
 void FrmJCpz::ButtnSave_Click()
 {
     if (Text1->text().isEmpty()) {
-        MessageBox::critical(QStringLiteral("医院名称不能为空"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("医院名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
     if (Text2->text().isEmpty()) {
-        MessageBox::critical(QStringLiteral("机器名称不能为空"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("机器名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
-    const QString ini = AppPaths::iniFile();
-    const QString section = QStringLiteral("system");
-    const bool written = Modini::SetIniValue(section, QStringLiteral("hname"), Text1->text(), ini)
-                         && Modini::SetIniValue(section, QStringLiteral("machine"), Text2->text(), ini)
-                         && Modini::SetIniValue(section, QStringLiteral("kz"),
-                                                Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"), ini);
+    const bool written = Modini::SetIniValue(IniKey::HospitalName, Text1->text())
+                         && Modini::SetIniValue(IniKey::Machine, Text2->text())
+                         && Modini::SetIniValue(IniKey::LayoutMode,
+                                                Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (!written) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
         return;
     }
     Mmain::gHospitalName = Text1->text();

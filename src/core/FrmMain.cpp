@@ -160,7 +160,7 @@ void FrmMain::Form_Load()
 {
     // 1. Maximised when shown (ShowMain). 2-3. Colours and rights.
     ApplySkin();
-    ApplyMenuRights();
+    ApplyRights();
     // 4-5. Menu bar and the tick of the current skin.
     layoutToolbar();
     ucQvmenuBarV31->AttachMenu(this);
@@ -193,7 +193,7 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
     ReportList::FillRows(g, r.number == 0 ? r.data : nullptr);
     if (r.failed())
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
 }
 
 void FrmMain::DTPicker1_Change() { LoadDayList(DTPicker1->date()); }
@@ -256,7 +256,7 @@ void FrmMain::删除报告_Click()
 {
     QTableView* g = MSHFlexGrid1;
     if (ReportList::IsEmpty(g)) {
-        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行删除操作"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行删除操作"), MessageBox::kErrorTitle);
         return;
     }
     const int row = ReportList::SelectedRow(g);
@@ -264,12 +264,12 @@ void FrmMain::删除报告_Click()
         return;
     auto text = [g, row](int c) { return ListGrid::Cell(g, row, c); };
     if (!Mmain::gRights[Mmain::RightEditOthers] && text(ReportList::kDoctorColumn) != Mmain::gUserName) {
-        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
     const QString question = QStringLiteral("你将删除检查号为 ") + text(ReportList::kExamColumn)
                              + QStringLiteral(" 的报告,删除后将不能恢复,请确认是否删除?");
-    if (MessageBox::show(question, QStringLiteral("提示"), MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
+    if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
         != MessageBox::Answer::Ok)
         return;
 
@@ -291,7 +291,7 @@ void FrmMain::删除报告_Click()
         }
     }
     if (!r.ok()) {
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }
     ListGrid::RemoveSelectedRow(g);

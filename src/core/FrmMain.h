@@ -55,7 +55,7 @@ public:
     void 退出_Click();
     void ChangeSkin(int id);
     void ApplySkin();
-    void ApplyMenuRights();
+    void ApplyRights();
 
     // A menu item, pop-up item or skin item by its control name
     // ("新建报告", "查看报告m", "查看报告", "金属", ...).

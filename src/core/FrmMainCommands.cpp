@@ -138,7 +138,7 @@ void FrmMain::buildMenus()
 }
 
 // ---------------------------------------------------------------------------
-// Colours and rights. Rights only ever disable.
+// Colours, and the rights of the logged-in user (rights only ever disable).
 
 void FrmMain::ApplySkin()
 {
@@ -149,22 +149,26 @@ void FrmMain::ApplySkin()
     s.Linetool2 = Linetool2;
     s.buttons = {ButtnNew, ButtnDel, ButtnFind, ButtnGraph, ButtnPrint, buttnview, buttnfix};
     s.ucQvmenuBarV31 = ucQvmenuBarV31;
-    s.right1Buttons = {buttnfix, ButtnDel, ButtnNew};
-    s.right0Buttons = {buttnview, ButtnPrint};
-    for (const char* n : {"新建报告", "修改报告m", "删除报告m", "修改报告", "删除报告"})
-        s.right1Items.append(action(QString::fromUtf8(n)));
-    for (const char* n : {"查看报告m", "打印报告m", "查看报告", "打印报告", "打印纸张设置"})
-        s.right0Items.append(action(QString::fromUtf8(n)));
     Skin::FrmMainApplySkin(s);
 }
 
-void FrmMain::ApplyMenuRights()
+void FrmMain::ApplyRights()
 {
     auto disable = [this](std::initializer_list<const char*> items) {
         for (const char* n : items)
             if (QAction* a = action(QString::fromUtf8(n)))
                 a->setEnabled(false);
     };
+    if (!Mmain::gRights[Mmain::RightEditOwn]) {
+        disable({"新建报告", "修改报告m", "删除报告m", "修改报告", "删除报告"});
+        for (QWidget* w : {buttnfix, ButtnDel, ButtnNew})
+            w->setEnabled(false);
+    }
+    if (!Mmain::gRights[Mmain::RightViewPrint]) {
+        disable({"查看报告m", "打印报告m", "查看报告", "打印报告", "打印纸张设置"});
+        for (QWidget* w : {buttnview, ButtnPrint})
+            w->setEnabled(false);
+    }
     if (!Mmain::gRights[Mmain::RightBasicData])
         disable({"用户设置", "科室设置", "开单医师设置", "系统设置", "报告项目设置", "检查部位设置", "部位分类设置"});
     if (!Mmain::gRights[Mmain::RightTemplates])
@@ -190,10 +194,10 @@ void FrmMain::tickSkin(int id)
 void FrmMain::ChangeSkin(int id)
 {
     // 1-2. Remember the choice and fill the palette.
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("skinid"), QString::number(id));
+    Modini::SetIniValue(IniKey::SkinId, QString::number(id));
     Palette::gSkinId = id;
     Palette::SetSkinColors(id);
-    // 3. The window's own colours (rights 0 and 1 again).
+    // 3. The window's own colours.
     ApplySkin();
     // 4. The shared menu skin.
     gMenuSkin.SkinColor1(Palette::gLineColor);
@@ -234,26 +238,26 @@ void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true); }
 void FrmMain::打印报告_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), MessageBox::kNoticeTitle);
         return;
     }
     try {
         if (ReportList::IsEmpty(MSHFlexGrid1)) {
-            MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), QStringLiteral("错误"));
+            MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), MessageBox::kErrorTitle);
             return;
         }
         Openers::OpenPreview(QStringLiteral("frmmain"));
-    } catch (const DbOpenError& e) {
-        MessageBox::critical(QStringLiteral(" %1: %2").arg(e.number).arg(e.text), QStringLiteral("错误"));
+    } catch (const AppError& e) {
+        MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {
-        MessageBox::critical(QStringLiteral(" 0: ") + QString::fromLocal8Bit(e.what()), QStringLiteral("错误"));
+        MessageBox::critical(AppError(0, QString::fromLocal8Bit(e.what())).trapText(), MessageBox::kErrorTitle);
     }
 }
 
 void FrmMain::打印纸张设置_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
         return;
     }
     Openers::OpenPrintSettings();

@@ -46,7 +46,7 @@ void FrmPassword::Form_Load() { Skin::ApplyDialogSkin(this, Picdata, {ButtnSave,
 void FrmPassword::ButtnSave_Click()
 {
     if (Text2->text() != Text3->text()) {
-        MessageBox::critical(QStringLiteral("两次输入的新密码不一致，请从新输入"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("两次输入的新密码不一致，请从新输入"), MessageBox::kErrorTitle);
         Text2->clear();
         Text3->clear();
         Text2->setFocus();
@@ -54,23 +54,23 @@ void FrmPassword::ButtnSave_Click()
     }
     const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Mmain::gUserId});
     if (r.number != 0 || !r.data) {
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }
     if (!ModPassword::PasswordMatches(r.data->value(0, 2), Text1->text())) {
-        MessageBox::critical(QStringLiteral("输入的原密码不正确，请重新输入"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("输入的原密码不正确，请重新输入"), MessageBox::kErrorTitle);
         Text1->setFocus();
         return;
     }
     const QVariant stored = ModPassword::HashPassword(Text2->text());
     if (!stored.isValid()) {
-        MessageBox::critical(QStringLiteral("无法生成密码摘要"), QStringLiteral("系统错误"));
+        MessageBox::critical(QStringLiteral("无法生成密码摘要"), MessageBox::kSystemErrorTitle);
         return;
     }
     const QueryResult u = Database::ExecuteSql(QStringLiteral("UPDATE user SET userpassword = ? WHERE userid = ?"),
                                                     {stored, Mmain::gUserId});
     if (!u.ok()) {
-        MessageBox::critical(u.description, QStringLiteral("系统错误"));
+        MessageBox::critical(u.description, MessageBox::kSystemErrorTitle);
         return;
     }
     accept();

@@ -31,8 +31,7 @@ std::unique_ptr<InstanceGuard>& guard()
 
 void LoadHospitalName()
 {
-    gHospitalName = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("hname"), QString(),
-                                        AppPaths::iniFile());
+    gHospitalName = Modini::GetIniValue(IniKey::HospitalName);
 }
 
 void ReportOpenErrorAndQuit(int number, const QString& text)
@@ -72,7 +71,7 @@ StartResult Main()
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
         guard().reset();
-        MessageBox::show(QStringLiteral("此程式已经在执行中！"), QStringLiteral("对不起"), MessageBox::Icon::Critical,
+        MessageBox::show(QStringLiteral("此程式已经在执行中！"), MessageBox::kSorryTitle, MessageBox::Icon::Critical,
                          MessageBox::Buttons::Ok);
         return {false, 1};
     }
@@ -81,15 +80,15 @@ StartResult Main()
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        ReportOpenErrorAndQuit(e.number, e.text);
+        ReportOpenErrorAndQuit(e.number, e.description);
         ReleaseInstanceLock();
         return {false, 3};
     }
 
     // 3-4. Does it answer?
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
-    if (probe.number != 0 && probe.number != 1000) {
-        MessageBox::show(probe.description, QStringLiteral("错误"), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+    if (probe.failed()) {
+        MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
         Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 2};
@@ -113,7 +112,7 @@ bool Relogin()
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        ReportOpenErrorAndQuit(e.number, e.text);
+        ReportOpenErrorAndQuit(e.number, e.description);
         return false;
     }
     if (!ShowLogin()) {

@@ -28,15 +28,13 @@ QString& previousName()
     return name;
 }
 
-const QString kCancelTitle = QStringLiteral("操作取消");
-
 // Reopens the database after the file work; reports a failure the way the trap does.
 FileError reopen()
 {
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        return {e.number, e.text};
+        return {e.number, e.description};
     }
     return {};
 }
@@ -45,7 +43,7 @@ void showTrap(const FileError& e, QWidget* parent)
 {
     const QString text = TrapMessage(e);
     if (!text.isEmpty())
-        MessageBox::show(text, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(text, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
 }
 
 // The wait cursor while a whole database file is copied or checked.
@@ -81,16 +79,16 @@ bool IsWholeDatabase(const QString& path)
 QString TrapMessage(const FileError& e)
 {
     switch (e.number) {
-    case 0:
-    case 32755:
+    case AppError::None:
+    case AppError::DialogCancelled:
         return QString();
-    case 70:
-    case 55:
+    case AppError::PermissionDenied:
+    case AppError::FileAlreadyOpen:
         return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
-    case 53:
+    case AppError::FileNotFound:
         return QStringLiteral("文件未找到");
     default:
-        return QStringLiteral("错误 %1:%2").arg(e.number).arg(e.text);
+        return QStringLiteral("错误 ") + e.text();
     }
 }
 
@@ -99,24 +97,24 @@ FileError FromErrno(int err)
     switch (err) {
     case 0: return {};
     case ENOENT:
-    case ENOTDIR: return {76, QStringLiteral("路径未找到")};
+    case ENOTDIR: return {AppError::PathNotFound, QStringLiteral("路径未找到")};
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
-    case ETXTBSY: return {70, QStringLiteral("没有权限")};
+    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("没有权限")};
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return {61, QStringLiteral("磁盘已满")};
-    case EIO: return {57, QStringLiteral("设备 I/O 错误")};
-    default: return {75, QStringLiteral("路径/文件访问错误")};
+    case EFBIG: return {AppError::DiskFull, QStringLiteral("磁盘已满")};
+    case EIO: return {AppError::DeviceIo, QStringLiteral("设备 I/O 错误")};
+    default: return {AppError::PathFileAccess, QStringLiteral("路径/文件访问错误")};
     }
 }
 
 FileError CopyOverwrite(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
-        return {53, QStringLiteral("文件未找到")};
+        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
     const QByteArray src = QFile::encodeName(source);
     // A name that is a link is written through to the file it points at.
     const QFileInfo targetInfo(target);
@@ -204,7 +202,7 @@ Outcome Backup(QWidget* parent)
         return Outcome::Cancelled;
     previousName() = name;
     if (!endsInBak(name)) {
-        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), kCancelTitle, MessageBox::Icon::Critical,
+        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), MessageBox::kCancelledTitle, MessageBox::Icon::Critical,
                          MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
@@ -233,11 +231,11 @@ Outcome Restore(QWidget* parent)
     previousName() = name;
     const QString refuse = QStringLiteral("请选择正确的备份文件");
     if (!endsInBak(name)) {
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     if (!QFileInfo(name).isFile()) {
-        showTrap({53, QString()}, parent);
+        showTrap({AppError::FileNotFound, QString()}, parent);
         return Outcome::Failed;
     }
     // Only a whole database of ours replaces the current one. It is copied
@@ -264,7 +262,7 @@ Outcome Restore(QWidget* parent)
     }
     if (!sound) {
         QFile::remove(staged);
-        MessageBox::show(refuse, kCancelTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     QFile::remove(staged);
@@ -278,7 +276,7 @@ Outcome Restore(QWidget* parent)
 Outcome Clear(QWidget* parent)
 {
     if (MessageBox::show(QStringLiteral("执行此操作,将删除数据库中全部数据,数据将永远丢失,你确认清空数据库吗?"),
-                         QStringLiteral("请注意"), MessageBox::Icon::None, MessageBox::Buttons::YesNo, parent)
+                         MessageBox::kAttentionTitle, MessageBox::Icon::None, MessageBox::Buttons::YesNo, parent)
         != MessageBox::Answer::Yes)
         return Outcome::Cancelled;
     QueryResult r;
@@ -296,7 +294,7 @@ Outcome Clear(QWidget* parent)
         }
     }
     if (!r.ok()) {
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return Outcome::Failed;
     }
     return Outcome::Done;

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/AppError.h"
+
 #include <QString>
 
 class QWidget;
@@ -8,11 +10,10 @@ namespace ModBackup {
 
 enum class Outcome { Done, Cancelled, Refused, Failed };
 
-// A failed file operation: number and text as the command's trap reports them.
-struct FileError {
-    int number = 0;   // 0 = none; 53 file not found; 57 device I/O; 61 disk full; 70 permission
-                      // denied; 75 path/file access; 76 path not found
-    QString text;
+// A failed file operation: number and description as the command's trap reports them
+// (None when the operation succeeded).
+struct FileError : AppError {
+    using AppError::AppError;
 };
 
 // The failure of a file operation from the system's error code.

@@ -34,6 +34,35 @@ private:
     bool unreadable_ = false;
 };
 
+// One setting of options.ini: its section and key.
+struct IniSetting {
+    QString section;
+    QString key;
+};
+
+// The settings the program reads and writes by name, each spelled once, as
+// the shipped options.ini spells it (matching ignores case). The report
+// page's settings are listed with their defaults in PrintSettings.
+namespace IniKey {
+inline const QString kSystem = QStringLiteral("system");
+inline const IniSetting HospitalName{kSystem, QStringLiteral("hname")};   // printed at the top of reports
+inline const IniSetting SkinId{kSystem, QStringLiteral("skinid")};         // 1..3
+inline const IniSetting Machine{kSystem, QStringLiteral("machine")};       // the equipment's name
+inline const IniSetting LayoutMode{kSystem, QStringLiteral("kz")};         // the editor's layout: "1" or "0"
+inline const IniSetting DescriptionCategory{kSystem, QStringLiteral("mrms")};   // the editor's last category
+inline const IniSetting SidePanelTab{kSystem, QStringLiteral("fzindex")};  // the editor's last side tab
+// The name of description category n (1..8): "ms1" .. "ms8".
+inline IniSetting DescriptionName(int n) { return {kSystem, QStringLiteral("ms%1").arg(n)}; }
+
+inline const QString kVideo = QStringLiteral("video");
+inline const IniSetting VideoDevice{kVideo, QStringLiteral("device")};
+inline const IniSetting VideoWidth{kVideo, QStringLiteral("width")};
+inline const IniSetting VideoHeight{kVideo, QStringLiteral("height")};
+inline const IniSetting VideoFps{kVideo, QStringLiteral("fps")};
+inline const IniSetting VideoCodec{kVideo, QStringLiteral("codec")};
+inline const IniSetting VideoQuality{kVideo, QStringLiteral("quality")};
+}
+
 namespace Modini {
 // The stored value, or def when the file, section or key is missing or the value is empty.
 QString GetIniValue(const QString& section, const QString& key, const QString& def, const QString& file);
@@ -43,4 +72,9 @@ bool SetIniValue(const QString& section, const QString& key, const QString& valu
 // The same against options.ini in the program folder.
 QString GetIniValue(const QString& section, const QString& key, const QString& def = QString());
 bool SetIniValue(const QString& section, const QString& key, const QString& value);
+inline QString GetIniValue(const IniSetting& s, const QString& def = QString())
+{
+    return GetIniValue(s.section, s.key, def);
+}
+inline bool SetIniValue(const IniSetting& s, const QString& value) { return SetIniValue(s.section, s.key, value); }
 }

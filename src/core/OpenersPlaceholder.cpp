@@ -10,7 +10,7 @@ namespace Openers {
 
 void NotAvailable(const QString& what)
 {
-    MessageBox::information(QStringLiteral("“%1”功能尚未提供。").arg(what), QStringLiteral("提示"));
+    MessageBox::information(QStringLiteral("“%1”功能尚未提供。").arg(what), MessageBox::kNoticeTitle);
 }
 
 void OpenPreview(const QString&) { NotAvailable(QStringLiteral("打印报告")); }

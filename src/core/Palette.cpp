@@ -1,7 +1,6 @@
 #include "core/Palette.h"
 
 #include "core/Modini.h"
-#include "platform/AppPaths.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -78,8 +77,7 @@ bool textToNumber(const QString& text, double& value)
 
 void LoadSkin()
 {
-    const QString text = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("skinid"), QString(),
-                                             AppPaths::iniFile());
+    const QString text = Modini::GetIniValue(IniKey::SkinId);
     double number = 0;
     qint32 id = 1;
     if (textToNumber(text, number)) {

@@ -162,43 +162,43 @@ void ToolbarScheme(QvButton* b)
 {
     if (!b)
         return;
-    b->setColor(ButtonProp(0x68030011), gLineColor);
-    b->setColor(ButtonProp(0x6803000D), gButtonColor6);
-    b->setColor(ButtonProp(0x6803000E), gButtonColor6);
-    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
-    b->setColor(ButtonProp(0x68030014), gButtonColor1);
-    b->setColor(ButtonProp(0x68030017), gButtonColor2);
-    b->setColor(ButtonProp(0x68030012), gButtonColor3);
-    b->setColor(ButtonProp(0x68030013), gButtonColor3);
-    b->setColor(ButtonProp(0x68030015), gButtonColor4);
-    b->setColor(ButtonProp(0x68030016), gButtonColor4);
-    b->setColor(ButtonProp(0x6803000B), gButtonColor7);
+    b->setColor(ButtonProp::BorderColor, gLineColor);
+    b->setColor(ButtonProp::HoverForeColor, gButtonColor6);
+    b->setColor(ButtonProp::DownForeColor, gButtonColor6);
+    b->setColor(ButtonProp::ForeColor, gButtonColor5);
+    b->setColor(ButtonProp::FaceTop, gButtonColor1);
+    b->setColor(ButtonProp::FaceBottom, gButtonColor2);
+    b->setColor(ButtonProp::HoverTop, gButtonColor3);
+    b->setColor(ButtonProp::DownTop, gButtonColor3);
+    b->setColor(ButtonProp::HoverBottom, gButtonColor4);
+    b->setColor(ButtonProp::DownBottom, gButtonColor4);
+    b->setColor(ButtonProp::FocusColor, gButtonColor7);
 }
 
 void DialogScheme(QvButton* b)
 {
     if (!b)
         return;
-    b->setColor(ButtonProp(0x68030011), gLineColor);
-    b->setColor(ButtonProp(0x6803000D), gButtonColor6);
-    b->setColor(ButtonProp(0x6803000E), gButtonColor6);
-    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
-    b->setColor(ButtonProp(0x68030014), gButtonColor3);
-    b->setColor(ButtonProp(0x68030017), gButtonColor4);
-    b->setColor(ButtonProp(0x68030012), gButtonColor4);
-    b->setColor(ButtonProp(0x68030013), gButtonColor4);
-    b->setColor(ButtonProp(0x68030015), gButtonColor3);
-    b->setColor(ButtonProp(0x68030016), gButtonColor3);
+    b->setColor(ButtonProp::BorderColor, gLineColor);
+    b->setColor(ButtonProp::HoverForeColor, gButtonColor6);
+    b->setColor(ButtonProp::DownForeColor, gButtonColor6);
+    b->setColor(ButtonProp::ForeColor, gButtonColor5);
+    b->setColor(ButtonProp::FaceTop, gButtonColor3);
+    b->setColor(ButtonProp::FaceBottom, gButtonColor4);
+    b->setColor(ButtonProp::HoverTop, gButtonColor4);
+    b->setColor(ButtonProp::DownTop, gButtonColor4);
+    b->setColor(ButtonProp::HoverBottom, gButtonColor3);
+    b->setColor(ButtonProp::DownBottom, gButtonColor3);
 }
 
 void TabScheme(QvButton* b)
 {
     if (!b)
         return;
-    b->setColor(ButtonProp(0x68030011), gLineColor);
-    b->setColor(ButtonProp(0x6803000D), gButtonColor5);
-    b->setColor(ButtonProp(0x6803000E), gButtonColor5);
-    b->setColor(ButtonProp(0x6803000F), gButtonColor5);
+    b->setColor(ButtonProp::BorderColor, gLineColor);
+    b->setColor(ButtonProp::HoverForeColor, gButtonColor5);
+    b->setColor(ButtonProp::DownForeColor, gButtonColor5);
+    b->setColor(ButtonProp::ForeColor, gButtonColor5);
 }
 
 void ApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, const QList<QvButton*>& buttons)

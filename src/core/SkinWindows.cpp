@@ -1,6 +1,5 @@
 #include "core/SkinWindows.h"
 
-#include "core/Mmain.h"
 #include "core/Palette.h"
 #include "core/SkinPaint.h"
 
@@ -23,31 +22,15 @@ void FrmMainApplySkin(const FrmMainSkin& s)
     for (QvButton* b : s.buttons)
         ToolbarScheme(b);
     if (QvMenuBar* m = s.ucQvmenuBarV31) {
-        m->setColor(0x68030013u, gMenuBarColor1);
-        m->setColor(0x68030011u, gMenuBarColor2);
-        m->setColor(0x68030010u, gMenuBarColor3);
-        m->setColor(0x6803000Fu, gButtonColor5);
-        m->setColor(0x6803000Eu, gButtonColor6);
-        m->setColor(0x68030006u, gCaptionColorTo);
-        m->setColor(0x68030005u, gCaptionColorFrom);
-        m->setColor(0x68030000u, gCaptionColorFrom);
-        m->setColor(0x6803000Du, gMenuBarColor4);
-    }
-    if (!Mmain::gRights[Mmain::RightEditOwn]) {
-        for (QWidget* w : s.right1Buttons)
-            if (w)
-                w->setEnabled(false);
-        for (QAction* a : s.right1Items)
-            if (a)
-                a->setEnabled(false);
-    }
-    if (!Mmain::gRights[Mmain::RightViewPrint]) {
-        for (QWidget* w : s.right0Buttons)
-            if (w)
-                w->setEnabled(false);
-        for (QAction* a : s.right0Items)
-            if (a)
-                a->setEnabled(false);
+        m->setColor(MenuBarProp::FrameColor, gMenuBarColor1);
+        m->setColor(MenuBarProp::PopupBackColor, gMenuBarColor2);
+        m->setColor(MenuBarProp::HoverBackColor, gMenuBarColor3);
+        m->setColor(MenuBarProp::ForeColor, gButtonColor5);
+        m->setColor(MenuBarProp::HoverForeColor, gButtonColor6);
+        m->setColor(MenuBarProp::OpenTop, gCaptionColorTo);
+        m->setColor(MenuBarProp::OpenBottom, gCaptionColorFrom);
+        m->setColor(MenuBarProp::SeparatorColor, gCaptionColorFrom);
+        m->setColor(MenuBarProp::OpenForeColor, gMenuBarColor4);
     }
 }
 
@@ -79,29 +62,6 @@ void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* But
 {
     ApplyDialogSkin(window, Picdata, {ButtnSave});
 }
-
-void FrmbgxmApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, QvButton* ButtnUpdate,
-                      QvButton* ButtnSave, QvButton* ButtnQuit)
-{
-    ApplySkin(window, Pictool, Picdata, {ButtnUpdate, ButtnSave, ButtnQuit});
-}
-
-void FrmMBmanagerApplySkin(const FrmMBmanagerSkin& s)
-{
-    SetBackColor(s.Pictool, gToolBackColor);
-    SetBackColor(s.window, gFormBackColor);
-    SetBackColor(s.Picdata, gPanelBackColor);
-    DrawToolbarLine(s.Pictool);
-    DrawDataFrame(s.Picdata);
-    DrawTreeCaption(s.PicTree);
-    SetLineColor(s.Linetool1, gLineColor);
-    for (QvButton* b : s.buttons)
-        ToolbarScheme(b);
-}
-
-void DrawTreeCaption(PaintPanel* PicTree) { DrawGradientCaption(PicTree, QStringLiteral("模板分类")); }
-void DrawFontCaption(PaintPanel* Picfont) { DrawGradientCaption(Picfont, QStringLiteral("打印字体设置")); }
-void DrawPrinterCaption(PaintPanel* Picprinter) { DrawGradientCaption(Picprinter, QStringLiteral("打印机设置")); }
 
 namespace {
 void sideEdges(QPainter& p, const QSize& s)
@@ -186,12 +146,12 @@ void SetTabButtonColors(QvButton* b, bool pressed)
         return;
     const qint32 first = AdjustColor(gCaptionColorFrom, pressed ? 30 : 80);
     const qint32 second = AdjustColor(gCaptionColorFrom, pressed ? 10 : 40);
-    b->setColor(0x68030017u, first);
-    b->setColor(0x68030015u, first);
-    b->setColor(0x68030016u, first);
-    b->setColor(0x68030014u, second);
-    b->setColor(0x68030012u, second);
-    b->setColor(0x68030013u, second);
+    b->setColor(ButtonProp::FaceBottom, first);
+    b->setColor(ButtonProp::HoverBottom, first);
+    b->setColor(ButtonProp::DownBottom, first);
+    b->setColor(ButtonProp::FaceTop, second);
+    b->setColor(ButtonProp::HoverTop, second);
+    b->setColor(ButtonProp::DownTop, second);
 }
 
 void SetPageButtonColors(QvButton* b, bool selected)
@@ -200,12 +160,12 @@ void SetPageButtonColors(QvButton* b, bool selected)
         return;
     const qint32 first = selected ? AdjustColor(gPanelBackColor, 10) : AdjustColor(gCaptionColorFrom, 60);
     const qint32 second = selected ? AdjustColor(gCaptionColorFrom, -20) : AdjustColor(gCaptionColorFrom, 5);
-    b->setColor(0x68030017u, first);
-    b->setColor(0x68030015u, first);
-    b->setColor(0x68030016u, first);
-    b->setColor(0x68030014u, second);
-    b->setColor(0x68030012u, second);
-    b->setColor(0x68030013u, second);
+    b->setColor(ButtonProp::FaceBottom, first);
+    b->setColor(ButtonProp::HoverBottom, first);
+    b->setColor(ButtonProp::DownBottom, first);
+    b->setColor(ButtonProp::FaceTop, second);
+    b->setColor(ButtonProp::HoverTop, second);
+    b->setColor(ButtonProp::DownTop, second);
 }
 
 void DataRecordApplySkin(const DataRecordSkin& s)

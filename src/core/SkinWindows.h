@@ -3,7 +3,6 @@
 #include "core/QvMenuBar.h"
 #include "core/SkinPanel.h"
 
-#include <QAction>
 #include <QList>
 #include <QWidget>
 #include <array>
@@ -11,32 +10,22 @@
 // Skin routines of the windows whose colouring differs from the standard ApplySkin and
 // ApplyDialogSkin. Each window fills the structure with its own controls (names as in the
 // window) and calls the routine from its load handler; null members are skipped, so a window
-// can pass only what it has.
+// can pass only what it has. A skin routine only colours: each window applies the user's
+// rights in a routine of its own (ApplyRights). A window added later adds its routine here
+// when the standard ones do not fit it.
 //
 // Which window uses what:
 //   FrmMain                       FrmMainApplySkin (load and skin change)
 //   login                         LoginApplyDialogSkin
 //   DataRecord                    DataRecordApplySkin
-//   FrmJCdoctor, FrmJCsection, FrmMBpart, FrmMBassort, FrmJCbgdc, Frmck
-//                                 Skin::ApplySkin(this, Pictool, Picdata,
-//                                     {ButtnNew, ButtnUpdate, ButtnSave, ButtnDel, ButtnQuit})
-//   FrmJCpz, FrmPassword, FrmComset, FrmdcmSend
-//                                 Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit})
-//   FrmfindGrid                   Skin::ApplyDialogSkin(this, Picdata, {buttonSave, buttonBack})
-//   FrmMBmanager                  FrmMBmanagerApplySkin
-//   Frmbgxm                       FrmbgxmApplySkin
+//   FrmJCpz, FrmPassword          Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit})
 //   FrmAbout                      FrmAboutApplyDialogSkin
-//   Frmprintset                   its own, with DrawFontCaption / DrawPrinterCaption below
 //
 // Example, the main window's load and skin change:
 //   Skin::FrmMainSkin s;
 //   s.window = this; s.Pictool = Pictool; s.PicStatusBar = PicStatusBar; s.Linetool2 = Linetool2;
 //   s.buttons = {ButtnNew, ButtnDel, ButtnFind, ButtnGraph, ButtnPrint, buttnview, buttnfix};
 //   s.ucQvmenuBarV31 = ucQvmenuBarV31;
-//   s.right1Buttons = {buttnfix, ButtnDel, ButtnNew};
-//   s.right1Items = {新建报告, 修改报告m, 删除报告m, 修改报告, 删除报告};
-//   s.right0Buttons = {buttnview, ButtnPrint};
-//   s.right0Items = {查看报告m, 打印报告m, 查看报告, 打印报告, 打印纸张设置};
 //   Skin::FrmMainApplySkin(s);
 namespace Skin {
 
@@ -48,16 +37,10 @@ struct FrmMainSkin {
     // ButtnNew, ButtnDel, ButtnFind, ButtnGraph, ButtnPrint, buttnview, buttnfix
     QList<QvButton*> buttons;
     QvMenuBar* ucQvmenuBarV31 = nullptr;
-    // Disabled when the logged-in user lacks right 1 (create and edit) / right 0 (view and print).
-    QList<QWidget*> right1Buttons;
-    QList<QAction*> right1Items;
-    QList<QWidget*> right0Buttons;
-    QList<QAction*> right0Items;
 };
 
 // Window and Pictool = gToolBackColor, the toolbar's top line, the status bar, Linetool2,
-// the toolbar scheme for the buttons, the nine menu-bar colours, then rights 0 and 1 (reads
-// Mmain::gRights; only disables, never enables).
+// the toolbar scheme for the buttons, the nine menu-bar colours.
 void FrmMainApplySkin(const FrmMainSkin& s);
 // FrmMain.Pictool_Resize: the top-edge line of the main window's toolbar.
 void FrmMainPictoolResize(PaintPanel* Pictool);
@@ -72,26 +55,6 @@ void DrawLoginTitle(PaintPanel* Pictitle);
 
 // The standard dialog skin with the one button ButtnSave.
 void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* ButtnSave);
-
-// The standard skin with ButtnUpdate, ButtnSave, ButtnQuit.
-void FrmbgxmApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, QvButton* ButtnUpdate,
-                      QvButton* ButtnSave, QvButton* ButtnQuit);
-
-struct FrmMBmanagerSkin {
-    QWidget* window = nullptr;
-    PaintPanel* Pictool = nullptr;
-    PaintPanel* Picdata = nullptr;
-    PaintPanel* PicTree = nullptr;
-    QWidget* Linetool1 = nullptr;
-    // ButtnNew, ButtnUpdate, ButtnSave, ButtnDel, ButtnLoad, ButtnQuit
-    QList<QvButton*> buttons;
-};
-void FrmMBmanagerApplySkin(const FrmMBmanagerSkin& s);
-
-// Caption strips that are DrawGradientCaption with a fixed caption.
-void DrawTreeCaption(PaintPanel* PicTree);        // "模板分类"
-void DrawFontCaption(PaintPanel* Picfont);        // "打印字体设置"
-void DrawPrinterCaption(PaintPanel* Picprinter);  // "打印机设置"
 
 // The report editor's own strips (pixels of the panel):
 void DrawInfoCaption(PaintPanel* Picdata);               // caption strip "基本信息" with side edges

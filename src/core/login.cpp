@@ -97,7 +97,7 @@ void login::Form_Load()
 void login::buttonlogin_Click()
 {
     if (Text1->text().isEmpty()) {
-        MessageBox::critical(QStringLiteral("用户代号不能为空！\r\n") + kHint, QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("用户代号不能为空！\r\n") + kHint, MessageBox::kErrorTitle);
         Text2->clear();
         Text1->setFocus();
         return;
@@ -106,14 +106,14 @@ void login::buttonlogin_Click()
     // password is checked against its stored hash.
     const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Text1->text()});
     if (r.failed()) {
-        MessageBox::critical(r.description, QStringLiteral("系统错误"));
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         failed();
         return;
     }
     const bool match = r.number == 0 && r.data && r.data->recordCount() > 0
                        && ModPassword::PasswordMatches(r.data->value(0, 2), Text2->text());
     if (!match) {
-        MessageBox::critical(QStringLiteral("用户登录的用户代号或密码错误！\r\n") + kHint, QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("用户登录的用户代号或密码错误！\r\n") + kHint, MessageBox::kErrorTitle);
         failed();
         return;
     }

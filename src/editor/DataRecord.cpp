@@ -25,9 +25,9 @@ using namespace EditorGeometry;
 using Mmain::gRights;
 
 namespace {
-int iniInt(const QString& key, bool* ok)
+int iniInt(const IniSetting& setting, bool* ok)
 {
-    const QString v = Modini::GetIniValue(QStringLiteral("system"), key, QString()).trimmed();
+    const QString v = Modini::GetIniValue(setting).trimmed();
     static const QRegularExpression re(QStringLiteral("^[+-]?\\d{1,9}$"));
     *ok = re.match(v).hasMatch();
     return *ok ? v.toInt() : 0;
@@ -208,22 +208,21 @@ void DataRecord::Form_Load()
         l->setVisible(true);
         Labelzych.append(l);
     }
-    // 5. Template saving needs right 5.
-    if (!gRights[Mmain::RightTemplates])
-        ButtnSwmb->setEnabled(false);
+    // 5. Rights.
+    ApplyRights();
     // 7. Field captions.
     LoadItemCaptions();
     // 8. Lists.
     loadLists();
     // 9. Layout mode.
     bool ok = false;
-    layoutMode_ = iniInt(QStringLiteral("kz"), &ok);
+    layoutMode_ = iniInt(IniKey::LayoutMode, &ok);
     // 10. Quick-phrase buttons.
     const QueryResult z = Database::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
     if (z.number == 0)
         layoutQuickPhrases(*z.data);
     else if (z.failed())
-        MessageBox::critical(z.description, QStringLiteral("错误"));
+        MessageBox::critical(z.description, MessageBox::kErrorTitle);
     // 12. Defaults.
     Text12->setEditText(Mmain::gUserName);
     Text9->setText(ReportRecord::DateText(Environment::today()));
@@ -231,26 +230,35 @@ void DataRecord::Form_Load()
     Combojs->addItems({QStringLiteral("阴性"), QStringLiteral("阳性")});
     Combojs->setEditText(QString());
     // 13. Equipment name.
-    machine_ = Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("machine"), QString());
-    // 14. Video right; the previous DICOM conversion is forgotten.
-    if (!gRights[Mmain::RightVideo])
-        BVidOn->setEnabled(false);
+    machine_ = Modini::GetIniValue(IniKey::Machine);
+    // 14. The previous DICOM conversion is forgotten.
     dicomPrevious1_.clear();
     dicomPrevious2_.clear();
     // 15. Description category.
-    const int cat = iniInt(QStringLiteral("mrms"), &ok);
+    const int cat = iniInt(IniKey::DescriptionCategory, &ok);
     if (ok)
         category_ = cat;
     // 16. Description tree.
     TreeMS->clear();
     for (int k = 1; k <= 8; ++k) {
         auto* node = new QTreeWidgetItem(TreeMS);
-        node->setData(0, Qt::UserRole, QStringLiteral("ms%1").arg(k));
-        node->setText(0, Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("ms%1").arg(k), QString()));
+        node->setData(0, Qt::UserRole, IniKey::DescriptionName(k).key);
+        node->setText(0, Modini::GetIniValue(IniKey::DescriptionName(k)));
     }
     // 17. The capture-store tab.
     btnYC_Click();
     sidePanelTab_ = 3;
+}
+
+// The rights of the logged-in user that the editor's load applies; they only
+// disable: saving a template needs right 5, the video right 3. The record's
+// own buttons follow rights 0 to 2 as each record is opened or saved.
+void DataRecord::ApplyRights()
+{
+    if (!gRights[Mmain::RightTemplates])
+        ButtnSwmb->setEnabled(false);
+    if (!gRights[Mmain::RightVideo])
+        BVidOn->setEnabled(false);
 }
 
 void DataRecord::LoadItemCaptions()
@@ -259,11 +267,11 @@ void DataRecord::LoadItemCaptions()
     if (r.number == 1000)
         return;
     if (r.failed()) {
-        MessageBox::critical(r.description, QStringLiteral("错误"));
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (r.data->recordCount() != 23) {
-        MessageBox::critical(QStringLiteral("打印项目设置错误"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
         return;
     }
     QLabel* const labels[21] = {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,
@@ -279,7 +287,7 @@ void DataRecord::loadLists()
     auto run = [](const QString& sql, const std::function<void(const RecordSet&, int)>& add) {
         const QueryResult r = Database::QueryData(sql);
         if (r.failed()) {
-            MessageBox::critical(r.description, QStringLiteral("错误"));
+            MessageBox::critical(r.description, MessageBox::kErrorTitle);
             return;
         }
         if (r.number == 0)
@@ -359,7 +367,7 @@ void DataRecord::ButtnEnable_Click()
 {
     ensureLoaded();
     if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
-        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
     for (QWidget* w : inputControls())
@@ -455,12 +463,12 @@ bool DataRecord::queryUnload()
         return true;
     bool stay = false;
     if (ButtnSave->isEnabled()) {
-        const auto answer = MessageBox::show(QStringLiteral("报告未保存，是否保存？"), QStringLiteral("提示"),
+        const auto answer = MessageBox::show(QStringLiteral("报告未保存，是否保存？"), MessageBox::kNoticeTitle,
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("fzindex"), QString::number(sidePanelTab_));
-    Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("mrms"), QString::number(category_));
+    Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_));
+    Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_));
     if (stay) {
         ButtnSave_Click();
         return false;

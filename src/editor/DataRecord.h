@@ -175,6 +175,7 @@ private:
     void Picbottom_Resize();
     void ApplySkin();
     void colourPageButtons();
+    void ApplyRights();
 
     // DataRecord.cpp
     void Form_Load();

@@ -22,9 +22,6 @@ using namespace ReportRecord;
 using Mmain::gRights;
 
 namespace {
-const QString kError = QStringLiteral("错误");
-const QString kSystemError = QStringLiteral("系统错误");
-
 void selectAllOf(QWidget* w)
 {
     if (auto* e = qobject_cast<QLineEdit*>(w))
@@ -36,7 +33,7 @@ void selectAllOf(QWidget* w)
 
 bool DataRecord::failField(QWidget* field, const QString& message, bool selectAll)
 {
-    MessageBox::critical(message, kError);
+    MessageBox::critical(message, MessageBox::kErrorTitle);
     field->setFocus();
     if (selectAll)
         selectAllOf(field);
@@ -92,14 +89,14 @@ void DataRecord::ButtnSave_Click()
         return;
     const bool insert = editMode_ == QStringLiteral("insert");
     if (!insert && editMode_ != QStringLiteral("update")) {
-        MessageBox::critical(QStringLiteral("保存方式未设置，不能保存报告"), kError);
+        MessageBox::critical(QStringLiteral("保存方式未设置，不能保存报告"), MessageBox::kErrorTitle);
         return;
     }
     std::optional<qint64> key;
     if (!insert) {
         key = ParseKey(recordKey_);
         if (!key) {
-            MessageBox::critical(QueryResult::kNoRows, kError);
+            MessageBox::critical(QueryResult::kNoRows, MessageBox::kErrorTitle);
             return;
         }
     }
@@ -122,7 +119,7 @@ void DataRecord::ButtnSave_Click()
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
             MessageBox::critical(QStringLiteral("无法读取报告图像%1：%2\r\n%3").arg(k + 1).arg(path, f.errorString()),
-                                 kError);
+                                 MessageBox::kErrorTitle);
             return;
         }
         pictures.append(QVariant(f.readAll()));
@@ -134,27 +131,27 @@ void DataRecord::ButtnSave_Click()
     const bool encoded = insert ? InsertParams(texts, machine_, Environment::today(), params, &bad)
                                 : UpdateParams(texts, machine_, *key, params, &bad);
     if (!encoded) {
-        MessageBox::critical(QStringLiteral("“%1”的内容不正确").arg(DesignLabel(bad)), kError);
+        MessageBox::critical(QStringLiteral("“%1”的内容不正确").arg(DesignLabel(bad)), MessageBox::kErrorTitle);
         return;
     }
 
     // The row, its key and its pictures are stored together or not at all.
     Database::Transaction tx;
     if (!tx.started()) {
-        MessageBox::critical(tx.beginResult().description, kError);
+        MessageBox::critical(tx.beginResult().description, MessageBox::kErrorTitle);
         return;
     }
     QueryResult r = Database::ExecuteSql(insert ? InsertSql() : UpdateSql(), params);
     if (!r.ok()) {
         tx.rollback();
-        MessageBox::critical(r.description, kError);
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (insert) {
         key = Database::LastInsertId();
     } else if (Database::ChangedRows() != 1) {
         tx.rollback();
-        MessageBox::critical(QueryResult::kNoRows, kError);
+        MessageBox::critical(QueryResult::kNoRows, MessageBox::kErrorTitle);
         return;
     }
     QVariantList pictureParams = pictures;
@@ -164,19 +161,19 @@ void DataRecord::ButtnSave_Click()
         r = Database::ExecuteSql(picturesSql, pictureParams);
     if (!r.ok()) {
         tx.rollback();
-        MessageBox::critical(r.description, kError);
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     // The list row is read back as the main window's loader reads it.
     const QueryResult listRow = ReportList::ReadRow(*key);
     if (!listRow.hasRows()) {
         tx.rollback();
-        MessageBox::critical(listRow.description, kError);
+        MessageBox::critical(listRow.description, MessageBox::kErrorTitle);
         return;
     }
     r = tx.commit();
     if (!r.ok()) {
-        MessageBox::critical(r.description, kError);
+        MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
 
@@ -220,26 +217,26 @@ void DataRecord::ButtnDel_Click()
 {
     ensureLoaded();
     if (recordKey_.isEmpty()) {
-        MessageBox::critical(QStringLiteral("新建状态下不能删除报告记录"), kSystemError);
+        MessageBox::critical(QStringLiteral("新建状态下不能删除报告记录"), MessageBox::kSystemErrorTitle);
         return;
     }
     if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
-        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
-    if (MessageBox::show(QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"), QStringLiteral("提示"),
+    if (MessageBox::show(QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this) != MessageBox::Answer::Ok)
         return;
     const auto key = ParseKey(recordKey_);
     if (!key) {
-        MessageBox::critical(QueryResult::kNoRows, kSystemError);
+        MessageBox::critical(QueryResult::kNoRows, MessageBox::kSystemErrorTitle);
         return;
     }
     {
         // The report row and its study link go together.
         Database::Transaction tx;
         if (!tx.started()) {
-            MessageBox::critical(tx.beginResult().description, kSystemError);
+            MessageBox::critical(tx.beginResult().description, MessageBox::kSystemErrorTitle);
             return;
         }
         QueryResult r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
@@ -251,7 +248,7 @@ void DataRecord::ButtnDel_Click()
             r = tx.commit();
         if (!r.ok()) {
             tx.rollback();
-            MessageBox::critical(r.description, kSystemError);
+            MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
             return;
         }
     }
@@ -272,16 +269,18 @@ void DataRecord::ButtnPrint_Click()
 {
     ensureLoaded();
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), kError);
+        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
         return;
     }
     if (Text1->text().isEmpty() || Text1->isEnabled()) {
-        MessageBox::critical(QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印"), kError);
+        MessageBox::critical(QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印"), MessageBox::kErrorTitle);
         return;
     }
     try {
         Openers::OpenPreview(QStringLiteral("datarecord"));
+    } catch (const AppError& e) {
+        MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {
-        MessageBox::critical(QStringLiteral(" -1: ") + QString::fromUtf8(e.what()), kError);
+        MessageBox::critical(AppError(-1, QString::fromUtf8(e.what())).trapText(), MessageBox::kErrorTitle);
     }
 }

@@ -22,8 +22,6 @@ using Mmain::gRights;
 
 namespace ReportLoader {
 namespace {
-const QString kSystemError = QStringLiteral("系统错误");
-
 // The order in which the controls are filled: the section before the
 // requesting physician.
 const int kFillOrder[] = {obligate5, brname,    sex,         age,          ageunit,        bedid,
@@ -76,13 +74,13 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 {
     const auto key = ParseKey(keyText);
     if (!key) {
-        MessageBox::critical(QueryResult::kNoRows, kSystemError);
+        MessageBox::critical(QueryResult::kNoRows, MessageBox::kSystemErrorTitle);
         return false;
     }
     const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
                                                    {QVariant(qlonglong(*key))});
     if (r.number != 0) {
-        MessageBox::critical(r.description, kSystemError);
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return false;
     }
     const RecordSet& rs = *r.data;
@@ -106,7 +104,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     QString folderError;
     const bool folderOk = PrepareImageFolder(&folderError);
     if (!folderOk)
-        MessageBox::critical(folderError, kSystemError);
+        MessageBox::critical(folderError, MessageBox::kSystemErrorTitle);
     for (int n = 1; n <= 4; ++n) {
         const QVariant v = rs.field(28 + n);
         ed.keepStoredPicture(n - 1, false);
@@ -119,13 +117,13 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
             QString text = QStringLiteral("无法写入报告图像%1：%2").arg(n).arg(path);
             if (!why.isEmpty())
                 text += QStringLiteral("\r\n") + why;
-            MessageBox::critical(text, kSystemError);
+            MessageBox::critical(text, MessageBox::kSystemErrorTitle);
             ed.keepStoredPicture(n - 1, true);
             continue;
         }
         if (!ed.showSlotFile(n - 1, path)) {
             QFile::remove(path);
-            MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path), kSystemError);
+            MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path), MessageBox::kSystemErrorTitle);
             ed.keepStoredPicture(n - 1, true);
         }
     }
@@ -187,7 +185,7 @@ void ViewFromMainList()
 {
     const QTableView* grid = Openers::MainReportList();
     if (ListGrid::IsEmpty(grid)) {
-        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return;
     }
     const int row = ListGrid::SelectedRow(grid);
@@ -198,13 +196,13 @@ void ModifyFromMainList()
 {
     const QTableView* grid = Openers::MainReportList();
     if (ListGrid::IsEmpty(grid)) {
-        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), MessageBox::kErrorTitle);
         return;
     }
     const int row = ListGrid::SelectedRow(grid);
     if (!gRights[Mmain::RightEditOthers] &&
         ListGrid::Cell(grid, row, ReportList::kDoctorColumn) != Mmain::gUserName) {
-        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
     LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::Modify);
@@ -216,7 +214,7 @@ void QueryView(const QTableView* MGrid)
                             ? ListGrid::Cell(MGrid, ListGrid::CurrentRow(MGrid), 21)
                             : QString();
     if (key.isEmpty()) {
-        MessageBox::information(QStringLiteral("当前没有查询数据"), QStringLiteral("提示"));
+        MessageBox::information(QStringLiteral("当前没有查询数据"), MessageBox::kNoticeTitle);
         return;
     }
     LoadReportIntoEditor(key, Variant::QueryView);
@@ -229,7 +227,7 @@ bool related(const QTableView* grid, Variant v)
     ed.ensureLoaded();
     ed.clearSlots();
     if (ListGrid::IsEmpty(grid)) {
-        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), QStringLiteral("错误"));
+        MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return false;
     }
     return LoadReportIntoEditor(ListGrid::Cell(grid, ListGrid::SelectedRow(grid), 7), v);

@@ -103,7 +103,7 @@ bool SaveJPG(const Bitmap24& dib, const QString& fileName, int quality)
 bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
 {
     if (fileName.right(3).toUpper() != QLatin1String("BMP")) {
-        MessageBox::show(QStringLiteral("截取的图片格式不正确"), QStringLiteral("错误"), MessageBox::Icon::Exclamation,
+        MessageBox::show(QStringLiteral("截取的图片格式不正确"), MessageBox::kErrorTitle, MessageBox::Icon::Exclamation,
                          MessageBox::Buttons::Ok, parent);
         return false;
     }
@@ -114,8 +114,8 @@ bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
     Bitmap24 dib;
     if (!BmpFile::read(fileName, dib)) {
         if (!QFileInfo::exists(fileName))
-            throw ImagingError(53, errorSource(), QStringLiteral("文件未找到"));
-        throw ImagingError(481, errorSource(), QStringLiteral("无效图片"));
+            throw ImagingError(AppError::FileNotFound, errorSource(), QStringLiteral("文件未找到"));
+        throw ImagingError(AppError::InvalidPicture, errorSource(), QStringLiteral("无效图片"));
     }
     JpegWriter::SaveJPG(dib, jpgName, JpegWriter::kCaptureQuality);
     return true;

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/AppError.h"
+
 #include <QString>
 
 class Bitmap24;
@@ -10,7 +12,7 @@ class QWidget;
 // Codes: -1 the encoder failed, -2 an existing file could not be replaced,
 // -3 the file could not be written.
 namespace JpegWriter {
-inline constexpr int kErrorNumber = 26001;
+inline constexpr int kErrorNumber = AppError::JpegWriterFailed;
 // The quality of captured pictures.
 inline constexpr int kCaptureQuality = 90;
 

@@ -9,12 +9,10 @@
 #include <algorithm>
 
 namespace {
-const char* kSection = "video";
-
-int readInt(const char* key, int def, int lo, int hi)
+int readInt(const IniSetting& setting, int def, int lo, int hi)
 {
     bool ok = false;
-    const int v = Modini::GetIniValue(QString::fromLatin1(kSection), QString::fromLatin1(key)).trimmed().toInt(&ok);
+    const int v = Modini::GetIniValue(setting).trimmed().toInt(&ok);
     return ok && v >= lo && v <= hi ? v : def;
 }
 
@@ -87,26 +85,25 @@ void addRates(const GstStructure* st, int w, int h, bool jpeg, QList<VideoDevice
 VideoSettings VideoSettings::load()
 {
     VideoSettings s;
-    s.device = Modini::GetIniValue(QString::fromLatin1(kSection), QStringLiteral("device")).trimmed();
-    s.width = readInt("width", s.width, 16, 4096);
-    s.height = readInt("height", s.height, 16, 4096);
-    s.fps = readInt("fps", s.fps, 1, 240);
-    const QString codec = Modini::GetIniValue(QString::fromLatin1(kSection), QStringLiteral("codec")).trimmed().toLower();
+    s.device = Modini::GetIniValue(IniKey::VideoDevice).trimmed();
+    s.width = readInt(IniKey::VideoWidth, s.width, 16, 4096);
+    s.height = readInt(IniKey::VideoHeight, s.height, 16, 4096);
+    s.fps = readInt(IniKey::VideoFps, s.fps, 1, 240);
+    const QString codec = Modini::GetIniValue(IniKey::VideoCodec).trimmed().toLower();
     if (codec == QLatin1String("raw") || codec == QLatin1String("mjpeg"))
         s.codec = codec;
-    s.quality = readInt("quality", s.quality, 1, 100);
+    s.quality = readInt(IniKey::VideoQuality, s.quality, 1, 100);
     return s;
 }
 
 bool VideoSettings::save() const
 {
-    const QString sec = QString::fromLatin1(kSection);
-    return Modini::SetIniValue(sec, QStringLiteral("device"), device)
-        && Modini::SetIniValue(sec, QStringLiteral("width"), QString::number(width))
-        && Modini::SetIniValue(sec, QStringLiteral("height"), QString::number(height))
-        && Modini::SetIniValue(sec, QStringLiteral("fps"), QString::number(fps))
-        && Modini::SetIniValue(sec, QStringLiteral("codec"), codec)
-        && Modini::SetIniValue(sec, QStringLiteral("quality"), QString::number(quality));
+    return Modini::SetIniValue(IniKey::VideoDevice, device)
+        && Modini::SetIniValue(IniKey::VideoWidth, QString::number(width))
+        && Modini::SetIniValue(IniKey::VideoHeight, QString::number(height))
+        && Modini::SetIniValue(IniKey::VideoFps, QString::number(fps))
+        && Modini::SetIniValue(IniKey::VideoCodec, codec)
+        && Modini::SetIniValue(IniKey::VideoQuality, QString::number(quality));
 }
 
 namespace VideoDevices {

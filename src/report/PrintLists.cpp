@@ -70,7 +70,7 @@ void FillPaperCombo(QComboBox* papers)
     papers->clear();
     if (list && list->isEmpty()) {
         QGuiApplication::restoreOverrideCursor();
-        MessageBox::show(QStringLiteral("该打印机无有效的打印纸张大小"), QStringLiteral("打印"),
+        MessageBox::show(QStringLiteral("该打印机无有效的打印纸张大小"), MessageBox::kPrintTitle,
                          MessageBox::Icon::Information);
         return;
     }

@@ -166,9 +166,10 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
     const QString P = QStringLiteral("printer");
     printerName = raw(P, QStringLiteral("mPrinter"));
     paperCode = int32(P, QStringLiteral("mPaper"));
-    colorMode = textOrDefault(P, QStringLiteral("mColor"));
-    orientation = textOrDefault(P, QStringLiteral("mDirection"));
-    quality = textOrDefault(P, QStringLiteral("mQuality"));
+    // The modes as read: a missing or non-numeric one leaves the printer's own value.
+    colorMode = raw(P, QStringLiteral("mColor"));
+    orientation = raw(P, QStringLiteral("mDirection"));
+    quality = raw(P, QStringLiteral("mQuality"));
 
     const QString A = QStringLiteral("parameter");
     top = number(A, QStringLiteral("bTop"));

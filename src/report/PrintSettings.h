@@ -59,7 +59,8 @@ public:
     PrintSettings();
 
     // Reads every key from options.ini in the program folder. A missing or
-    // malformed number takes the shipped default (and never stops the loading);
+    // malformed number takes the shipped default (and never stops the loading),
+    // except the colour mode, orientation and quality, which then leave the printer's own;
     // itemCaptions are the bgxm captions in xmid order. Then selects the printer,
     // applies paper and modes to it, takes its printable area and resets the pages.
     void load(const QStringList& itemCaptions);

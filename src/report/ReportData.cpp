@@ -102,7 +102,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         } else {
             f.close();
             QFile::remove(f.fileName());
-            r.number = 75;
+            r.number = AppError::PathFileAccess;
             r.description = QStringLiteral("无法写入图片文件：") + f.fileName();
         }
     }

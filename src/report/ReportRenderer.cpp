@@ -5,6 +5,7 @@
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportFonts.h"
 #include "report/ReportPaperWidget.h"
 
 #include <QDateTime>
@@ -31,7 +32,10 @@ const QString kAt = QStringLiteral("@");
 const QString kCaptionEnd = QStringLiteral(": ");
 }
 
-ReportRenderer::ReportRenderer(PrintSettings& settings, ReportContent& content) : s_(settings), c_(content) {}
+ReportRenderer::ReportRenderer(PrintSettings& settings, ReportContent& content) : s_(settings), c_(content)
+{
+    ReportFonts::installSubstitutions();
+}
 
 // --- slots -------------------------------------------------------------------------
 
@@ -75,7 +79,7 @@ void ReportRenderer::report(const ReportError& e)
     if (reported_.contains(text))
         return;
     reported_.insert(text);
-    MessageBox::critical(text, QStringLiteral("错误"));
+    MessageBox::critical(text, MessageBox::kErrorTitle);
 }
 
 // --- fonts and metrics ----------------------------------------------------------------
@@ -166,6 +170,33 @@ void ReportRenderer::drawSeparator()
     surface_->line(m_.L, surface_->currentY, m_.W - m_.R, surface_->currentY);
 }
 
+void ReportRenderer::printHeaderValue(Mode mode, const QString& value, double x, double edge)
+{
+    ReportSurface& sf = *surface_;
+    const double f = mode == Mode::Preview ? m_.Z : 1.0;
+    const double room = edge - x - f;   // 1 mm clear of the next caption
+    const double step = 0.5 * f;
+    const double smallest = 7 * f;
+    double size = sf.font().pointSizeF();
+    while (sf.textWidth(value) > room && size > smallest) {
+        size = std::max(smallest, size - step);
+        sf.setFontSize(size);
+    }
+    QString shown = value;
+    if (sf.textWidth(shown) > room) {
+        // Cut between whole characters.
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, shown);
+        characters.toEnd();
+        while (!shown.isEmpty() && sf.textWidth(shown) > room) {
+            const qsizetype at = characters.toPreviousBoundary();
+            shown.truncate(at < 0 ? 0 : at);
+        }
+    }
+    sf.currentX = x;
+    sf.currentY -= sf.textHeight(kAt);
+    sf.printLine(shown);
+}
+
 void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 4>& columns)
 {
     ReportSurface& sf = *surface_;
@@ -180,9 +211,7 @@ void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 
         const QString value = slotValue(first);
         sf.printLine(caption);
         ApplyReportFont(4, mode);
-        sf.currentX = columns[0] + sf.textWidth(caption);
-        sf.currentY -= sf.textHeight(kAt);
-        sf.printLine(value);
+        printHeaderValue(mode, value, columns[0] + sf.textWidth(caption), columns[1]);
     } else {
         ApplyReportFont(3, mode);
         sf.currentY += sf.textHeight(kAt) + gap;
@@ -198,9 +227,7 @@ void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 
         sf.currentY -= sf.textHeight(kAt);
         sf.printLine(caption);
         ApplyReportFont(4, mode);
-        sf.currentX = columns[k] + sf.textWidth(caption);
-        sf.currentY -= sf.textHeight(kAt);
-        sf.printLine(value);
+        printHeaderValue(mode, value, columns[k] + sf.textWidth(caption), k < 3 ? columns[k + 1] : m_.W - m_.R);
     }
     if (!slotUsed(first) && !slotUsed(first + 1) && !slotUsed(first + 2) && !slotUsed(first + 3)) {
         // A row without any item in use takes no space (the current font is font set 3 or 4).
@@ -245,15 +272,16 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
             }
         }
 
-        // Hospital name; a blank one prints the title in its place (the stored
-        // name is left as it is).
-        QString name = Mmain::gHospitalName;
-        if (name.trimmed().isEmpty() && name.size() < 3)
-            name = kTitle;
+        // Hospital name. A blank one (shorter than three characters) leaves an empty
+        // line and has the title from the left edge below it, in the name's font; the
+        // stored name is left as it is.
+        const QString name = Mmain::gHospitalName;
         ApplyReportFont(1, mode);
         sf.currentX = (m_.W - sf.textWidth(name)) / 2;
         sf.currentY = m_.T;
         sf.printLine(name);
+        if (name.trimmed().isEmpty() && name.size() < 3)
+            sf.printLine(kTitle);   // printLine has moved CurrentX to the left edge
 
         ApplyReportFont(2, mode);
         sf.currentX = (m_.W - sf.textWidth(kTitle)) / 2;
@@ -303,9 +331,6 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
     int lines = 0;
     const double f = mode == Mode::Print ? 1.0 : m_.Z;
     const double limit = m_.W - m_.L - m_.R - 2 * f;
-    // The character that reaches the limit stays on the line, unless it would pass
-    // the right margin: no line is drawn past the text width.
-    const double margin = m_.W - m_.L - m_.R;
     // Lines are cut between whole characters only: a surrogate pair, an emoji
     // sequence or a letter with its marks is never split.
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, t);
@@ -321,24 +346,19 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
             break;
         QString line;
         double width = 0;
-        bool atMargin = false;
+        // Characters are added while the line is shorter than the limit: the one that
+        // makes it reach the limit stays on the line, the next one starts the next line.
         // A line always takes at least one character, so that the text moves on
         // however narrow the page is.
         while (i < n && (line.isEmpty() || width < limit) && t.at(i) != QLatin1Char('\r')) {
             const qsizetype end = characterEnd(i);
-            const QString longer = line + t.mid(i, end - i);
-            const double w = sf.textWidth(longer);
-            if (!line.isEmpty() && w > margin) {
-                atMargin = true;
-                break;
-            }
-            line = longer;
-            width = w;
+            line += t.mid(i, end - i);
+            width = sf.textWidth(line);
             i = end;
         }
         sf.printLine(line);
         const bool atBreak = i < n && t.at(i) == QLatin1Char('\r');
-        if (!atBreak && (atMargin || width >= limit)) {
+        if (!atBreak && width >= limit) {
             sf.currentX = m_.L;
             sf.currentY += m_.S2;
             if (CheckPageBreak(mode, pageToShow, pageToPrint))

@@ -66,6 +66,10 @@ private:
     void applyFont(int fontSet, double factor);
     void DrawPageHeader(Mode mode, bool newPage);
     void drawHeaderRow(Mode mode, int row, const std::array<double, 4>& columns);
+    // A header value at x in font set 4, sharing the bottom edge of its caption. A value
+    // that would come closer than 1 mm to the column edge is drawn smaller, down to 7 points,
+    // and what still does not fit is cut there: it never runs over the next item.
+    void printHeaderValue(Mode mode, const QString& value, double x, double edge);
     void drawSeparator();
     bool PrintWrappedText(const QString& text, int lineLimit, Mode mode, int pageToShow, int pageToPrint, int fontSet);
     bool CheckPageBreak(Mode mode, int pageToShow, int pageToPrint);

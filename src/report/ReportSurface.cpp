@@ -33,13 +33,13 @@ double PainterSurface::dots(double mm) const
 double PainterSurface::textWidth(const QString& text)
 {
     const QFontMetricsF fm(font_, metricsDevice());
-    return ReportUnits::dotsToMm(fm.horizontalAdvance(text), dpi());
+    return ReportUnits::dotsToMm(fm.horizontalAdvance(text), metricsDpi());
 }
 
 double PainterSurface::textHeight(const QString&)
 {
     const QFontMetricsF fm(font_, metricsDevice());
-    return ReportUnits::dotsToMm(fm.lineSpacing(), dpi());
+    return ReportUnits::dotsToMm(fm.lineSpacing(), metricsDpi());
 }
 
 void PainterSurface::printLine(const QString& text)
@@ -49,7 +49,8 @@ void PainterSurface::printLine(const QString& text)
             p->setFont(font_);
             p->setPen(foreColor_);
             const QFontMetricsF fm(font_, metricsDevice());
-            p->drawText(QPointF(dots(currentX), dots(currentY) + fm.ascent()), text);
+            const double ascent = ReportUnits::dotsToMm(fm.ascent(), metricsDpi());
+            p->drawText(QPointF(dots(currentX), dots(currentY + ascent)), text);
             endPaint(p);
         }
     }
@@ -171,9 +172,21 @@ void PrinterSurface::killDoc()
 
 // --- preview -----------------------------------------------------------------------
 
-PreviewSurface::PreviewSurface()
+namespace {
+constexpr double kPreviewMeasureDpi = 1200;
+}
+
+PreviewSurface::PreviewSurface() : measure_(1, 1, QImage::Format_RGB32)
 {
+    const int dpm = int(ReportUnits::roundEven(kPreviewMeasureDpi / 0.0254));
+    measure_.setDotsPerMeterX(dpm);
+    measure_.setDotsPerMeterY(dpm);
     setPageSize(10, 10);
+}
+
+double PreviewSurface::metricsDpi() const
+{
+    return measure_.logicalDpiY();
 }
 
 double PreviewSurface::dpi() const

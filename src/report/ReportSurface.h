@@ -73,6 +73,8 @@ public:
 protected:
     // The device the text is measured on and its resolution in dots per inch.
     virtual QPaintDevice* metricsDevice() = 0;
+    virtual double metricsDpi() const { return dpi(); }
+    // The resolution drawn at.
     virtual double dpi() const = 0;
     // A painter ready to draw, or nullptr when nothing is to be drawn.
     virtual QPainter* beginPaint() = 0;
@@ -108,7 +110,9 @@ private:
     bool ended_ = false;
 };
 
-// The preview's page: an image at the screen's 96 dots per inch.
+// The preview's page: an image at the screen's 96 dots per inch. Text is measured
+// at a printer's resolution, so that lines and pages break where they do on paper
+// (faces with screen bitmaps have other line heights at screen sizes).
 class PreviewSurface : public PainterSurface {
 public:
     PreviewSurface();
@@ -117,11 +121,13 @@ public:
     const QImage& image() const { return image_; }
 
 protected:
-    QPaintDevice* metricsDevice() override { return &image_; }
+    QPaintDevice* metricsDevice() override { return &measure_; }
+    double metricsDpi() const override;
     double dpi() const override;
     QPainter* beginPaint() override;
     void endPaint(QPainter* painter) override;
 
 private:
     QImage image_;
+    QImage measure_;
 };

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/AppError.h"
+
 #include <QString>
 #include <optional>
 
@@ -24,15 +26,8 @@ std::optional<double> toNumber(const QString& text);
 std::optional<bool> toBoolean(const QString& text);
 }
 
-// A failure inside the report page or the printer layer, reported as "<number>:<description>".
-struct ReportError {
-    enum : int {
-        SubscriptOutOfRange = 9,
-        TypeMismatch = 13,
-        InvalidPicture = 481,
-        PrinterFailure = 482,
-    };
-    int number = 0;
-    QString description;
-    QString text() const { return QString::number(number) + QLatin1Char(':') + description; }
+// A failure inside the report page or the printer layer, reported as "<number>:<description>":
+// SubscriptOutOfRange, TypeMismatch, InvalidPicture or PrinterFailure.
+struct ReportError : AppError {
+    ReportError(int n, QString desc) : AppError(n, std::move(desc)) {}
 };

@@ -324,7 +324,7 @@ private slots:
             QFAIL("opened a missing database");
         } catch (const DbOpenError& e) {
             QCOMPARE(e.number, 3000);
-            QCOMPARE(e.text, QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"));
+            QCOMPARE(e.description, QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"));
         }
         QVERIFY(!QFile::exists(db));   // nothing was created
         QVERIFY(!isOpen());

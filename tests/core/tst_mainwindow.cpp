@@ -222,7 +222,7 @@ private slots:
             for (const char* free : {"DICOM图像转换参数", "DICOM图像发送参数", "脚踏开关端口设置", "密码设置", "关于本软件",
                                      "主题帮助", "金属", "海洋", "秋实", "重新登录", "退出"})
                 QVERIFY2(w->action(QString::fromUtf8(free))->isEnabled(), free);
-            // A skin change applies rights 0 and 1 again and enables nothing.
+            // A skin change only colours: it enables nothing.
             w->ChangeSkin(3);
             for (const Governed& g : kGoverned)
                 QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);

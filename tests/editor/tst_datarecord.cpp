@@ -337,6 +337,15 @@ private slots:
         // The preview is reached with the saved key (a notice until the preview exists).
         QVERIFY(MessageBox::shownBoxes().size() == 1 && lastText() != unsaved);
         QCOMPARE(ed.UpdateIdout(), QString::number(Database::LastInsertId()));
+
+        // The load applies rights 3 (video) and 5 (templates) at every opening.
+        for (bool right : {false, true}) {
+            kit::closeEditor();
+            Mmain::gRights[Mmain::RightVideo] = Mmain::gRights[Mmain::RightTemplates] = right;
+            ed.ensureLoaded();
+            QCOMPARE(ed.BVidOn->isEnabled(), right);
+            QCOMPARE(ed.ButtnSwmb->isEnabled(), right);
+        }
     }
 
     void functionKeysFollowTheirButtons()

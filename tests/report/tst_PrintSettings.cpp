@@ -142,6 +142,18 @@ private slots:
         QCOMPARE(p.paperCode(), custom);
         QCOMPARE(s.pageWidth, 190.0 - 6);
 
+        // Modes that are missing or not numbers leave the printer's own.
+        set("printer", "mColor", "1");
+        set("printer", "mDirection", "2");
+        set("printer", "mQuality", "-1");
+        s.load(captions_);
+        for (const char* bad : {"", "横向"}) {
+            for (const char* key : {"mColor", "mDirection", "mQuality"})
+                set("printer", key, bad);
+            s.load(captions_);
+            QVERIFY(p.colorCode() == 1 && p.orientationCode() == 2 && p.qualityCode() == -1);
+        }
+
         // A printer that reports no paper keeps its default page; printers go by exact names only.
         QVERIFY(p.selectPrinter(QStringLiteral("无纸打印机")));
         QVERIFY(!p.setPaperCode(9));

@@ -10,13 +10,15 @@
 namespace {
 
 // Text is 0.35 mm wide per point of font size and character, lines are 0.5 mm
-// per point high: simple numbers that make the layout checkable by hand.
+// per point high: simple numbers that make the layout checkable by hand (and exact
+// where the product is a whole number of twentieths).
 class RecordingSurface : public ReportSurface {
 public:
     struct Op {
         QString kind;   // print, line, cls, newPage, endDoc, killDoc
         QString text;
         double x = 0, y = 0;
+        double size = 0;   // font size of a printed text
     };
     QList<Op> ops;
     int failOnNewPage = 0;   // the n-th newPage throws a printer failure
@@ -24,9 +26,9 @@ public:
 
     void mark(const QString& kind, const QString& text = QString(), double x = 0, double y = 0)
     {
-        ops.append({kind, text, x, y});
+        ops.append({kind, text, x, y, font_.pointSizeF()});
     }
-    double textWidth(const QString& t) override { return t.size() * font_.pointSizeF() * 0.35; }
+    double textWidth(const QString& t) override { return t.size() * font_.pointSizeF() * 7 / 20; }
     double textHeight(const QString&) override { return font_.pointSizeF() * 0.5; }
     void printLine(const QString& t) override
     {
@@ -175,43 +177,50 @@ private slots:
     void wrapping()
     {
         PrintSettings s = plainSettings();
-        s.fonts[5].size = 14;   // 4.9 mm a character: 36 make 176.4 mm, 37 would pass 180 mm
+        s.right = 13;   // text width 177, limit 175 = 50 characters of 3.5 mm exactly
         ReportContent c;
         ReportRenderer r(s, c);
+        auto bodyOf = [&](const QString& text) {
+            c.values[18] = text;
+            RecordingSurface a;
+            r.renderOn(a, ReportRenderer::Mode::Print, 0, 0);
+            return a.bodyTexts();
+        };
+        auto sizes = [](const QStringList& lines) {
+            QList<qsizetype> n;
+            for (const QString& l : lines)
+                n << l.size();
+            return n;
+        };
 
-        // Chinese text, emoji (surrogate pairs and joined sequences) and accented letters: every
-        // line ends before the right margin, no character is cut apart, nothing is lost or doubled.
+        // The character that reaches the limit exactly stays on its line; the next one moves on.
+        QCOMPARE(sizes(bodyOf(QString(101, QChar(0x80BA)))), QList<qsizetype>({50, 50, 1}));
+        // One that passes the limit (and the right margin) by part of its width stays as well:
+        // at 18 pt (6.3 mm) with margins of 15 mm (limit 168), 27 characters make 170.1 mm.
+        s.left = s.right = 15;
+        s.fonts[5].size = 18;
+        QCOMPARE(sizes(bodyOf(QString(60, QChar(0x80BA)))), QList<qsizetype>({27, 27, 6}));
+
+        // Chinese text, emoji (surrogate pairs and joined sequences) and accented letters:
+        // no character is cut apart, nothing is lost or doubled.
         const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");   // 8 units
-        const QString text = QString(100, QChar(0x80BA)) +
-                             (QStringLiteral("\U0001F600甲") + family + QStringLiteral("e\u0301")).repeated(40);
-        c.values[18] = text.left(100) + QLatin1Char('\n') + text.mid(100);
-        RecordingSurface a;
-        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
-        const auto lines = a.body();
+        const QString text = (QStringLiteral("\U0001F600甲") + family + QStringLiteral("e\u0301")).repeated(40);
+        const QStringList lines = bodyOf(text);
         QVERIFY(lines.size() >= 6);
-        QCOMPARE(lines.first().text.size(), 36);
-        for (const auto& o : lines) {
-            const QString& t = o.text;
-            QVERIFY2(!t.isEmpty() && o.x == 10.0 && o.x + t.size() * 4.9 <= 190.0 + 1e-9, qPrintable(t));
+        for (const QString& t : lines) {
             QVERIFY2(!t.front().isLowSurrogate() && !t.back().isHighSurrogate(), qPrintable(t));
             QVERIFY(t.front() != QChar(0x200D) && t.back() != QChar(0x200D) && t.front() != QChar(0x0301));
         }
-        QCOMPARE(a.bodyTexts().join(QString()), text);
+        QCOMPARE(lines.join(QString()), text);
 
         // Every kind of line break breaks; two in a row give an empty line.
-        c.values[18] = QStringLiteral("甲\r\n乙\n丙\r丁\n\n戊");
-        RecordingSurface breaks;
-        QVERIFY(r.renderOn(breaks, ReportRenderer::Mode::Print, 0, 0));
-        QCOMPARE(breaks.bodyTexts(), QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
-                                                  QStringLiteral("丁"), QString(), QStringLiteral("戊")}));
+        QCOMPARE(bodyOf(QStringLiteral("甲\r\n乙\n丙\r丁\n\n戊")),
+                 QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁"),
+                              QString(), QStringLiteral("戊")}));
 
         // A page narrower than its margins still moves on: one character a line, no endless loop.
         s.left = s.right = 100;
-        s.fonts[5].size = 10;
-        c.values[18] = QStringLiteral("一二三四五");
-        RecordingSurface narrow;
-        QVERIFY(r.renderOn(narrow, ReportRenderer::Mode::Print, 0, 0));
-        QCOMPARE(narrow.bodyTexts().join(QLatin1Char('|')), QStringLiteral("一|二|三|四|五"));
+        QCOMPARE(bodyOf(QStringLiteral("一二三四五")).join(QLatin1Char('|')), QStringLiteral("一|二|三|四|五"));
     }
 
     void headerRowsAndColumns()
@@ -258,6 +267,71 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("9:")));
         QVERIFY(bad.find(QStringLiteral("V10")));   // the footer is there
         QCOMPARE(bad.ops.last().kind, QStringLiteral("endDoc"));
+    }
+
+    void blankHospitalName()
+    {
+        PrintSettings s = plainSettings();   // T = 10, S1 = 2, lines 5 mm
+        s.fonts[0].size = 12;                // name: 6 mm lines
+        ReportContent c;
+        ReportRenderer r(s, c);
+        auto header = [&](const QString& name) {
+            Mmain::gHospitalName = name;
+            RecordingSurface a;
+            r.renderOn(a, ReportRenderer::Mode::Print, 0, 0);
+            return a;
+        };
+        const RecordingSurface named = header(QStringLiteral("医院"));
+
+        // An empty line, the title from the left edge in the name's font, then the centred title.
+        for (const QString& blank : {QString(), QStringLiteral("  ")}) {
+            const RecordingSurface a = header(blank);
+            QCOMPARE(a.ops[0].text, blank);
+            QCOMPARE(a.ops[0].y, 10.0);
+            const auto& left = a.ops[1];
+            QVERIFY(left.text == ReportRenderer::kTitle && left.x == 0 && left.y == 16.0 && left.size == 12.0);
+            const auto& title = a.ops[2];
+            QVERIFY(title.text == ReportRenderer::kTitle && title.y == 22.0 + 2 && title.size == 10.0);
+            QCOMPARE(title.x, (200 - 13 * 3.5) / 2);
+            // The header is one name line taller; the stored name stays as it was.
+            QCOMPARE(a.lineYs().first(), named.lineYs().first() + 6);
+            QCOMPARE(Mmain::gHospitalName, blank);
+        }
+        // Three blanks are a name: printed, no title in its place.
+        const RecordingSurface blanks = header(QStringLiteral("   "));
+        QCOMPARE(blanks.count(QStringLiteral("print"), ReportRenderer::kTitle), 1);
+        QCOMPARE(blanks.lineYs().first(), named.lineYs().first());
+    }
+
+    void longHeaderValues()
+    {
+        PrintSettings s = plainSettings();   // columns at 10, 55, 100, 140
+        setSlot(s, 2, QStringLiteral("电话"), 5);
+        setSlot(s, 3, QStringLiteral("收费金额"), 14);
+        setSlot(s, 4, QStringLiteral("备注"), 6);
+        ReportContent c;
+        c.values[5] = QStringLiteral("13812345678");
+        c.values[14] = QStringLiteral("30");
+        c.values[6] = QStringLiteral("13812345678 / 0898-66123456");
+        ReportRenderer r(s, c);
+        RecordingSurface a;
+        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+
+        // "电话: " ends at 69: 11 digits of 3.5 mm would pass the next caption at 100; at 7.5 pt
+        // they take 28.9 mm and end more than 1 mm before it, on the caption's bottom edge.
+        const auto* caption = a.find(QStringLiteral("电话: "));
+        const auto* phone = a.find(c.values[5]);
+        QVERIFY(caption && phone);
+        QCOMPARE(phone->size, 7.5);
+        QCOMPARE(phone->x, 69.0);
+        QVERIFY(phone->x + 11 * 7.5 * 0.35 <= a.find(QStringLiteral("收费金额: "))->x - 1);
+        QCOMPARE(phone->y + 7.5 * 0.5, caption->y + 10 * 0.5);
+        QCOMPARE(a.find(QStringLiteral("30"))->size, 10.0);   // a value that fits keeps its size
+
+        // Too long even at 7 pt: cut 1 mm before the page's right margin (190), from x = 154.
+        const QString cut = c.values[6].left(int(35 / (7 * 0.35)));
+        const auto* note = a.find(cut);
+        QVERIFY2(note && note->size == 7.0 && note->x == 154.0, qPrintable(a.bodyTexts().join(QLatin1Char('|'))));
     }
 
 private:

@@ -1,0 +1,15 @@
+#include "core/Database.h"
+
+namespace Database {
+
+// Each statement must be safe to run again (IF NOT EXISTS). New databases get
+// them right after the shipped schema; an existing data.db gets the missing
+// ones when the program opens it. Append, never edit a released line.
+QStringList SchemaAdditions()
+{
+    return {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS reports_rpdate ON reports(rpdate)"),
+    };
+}
+
+}
