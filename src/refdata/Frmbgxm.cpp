@@ -1,7 +1,6 @@
 #include "refdata/Frmbgxm.h"
 
 #include "core/SkinPanel.h"
-#include "core/SkinWindows.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -35,8 +34,6 @@ void Frmbgxm::buildInputs(PaintPanel* p)
     bindColumn(1, Text2);
     bindColumn(2, Comboks);
 }
-
-void Frmbgxm::applySkin() { Skin::FrmbgxmApplySkin(this, Pictool, Picdata, ButtnUpdate, ButtnSave, ButtnQuit); }
 
 void Frmbgxm::lockInputs(bool locked)
 {

@@ -25,7 +25,6 @@ protected:
     QList<DictGrid::Column> gridColumns() const override;
     QString listingSql() const override;
     void buildInputs(PaintPanel* Picdata) override;
-    void applySkin() override;
     void lockInputs(bool locked) override;
     QWidget* firstInput() const override;
     bool checkInputs() override;
