@@ -61,6 +61,11 @@ private slots:
         FrmJCdoctor& users = FrmJCdoctor::instance();
         QVERIFY(users.isVisible());
         users.ButtnNew->click();
+        QVERIFY(users.Picqx->isEnabled());
+        QString defaults;
+        for (QCheckBox* b : users.rightBoxes())
+            defaults += b->isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+        QCOMPARE(defaults, QStringLiteral("11010110"));
         typeText(users.Text1, QStringLiteral("li"));
         typeText(users.Text2, QStringLiteral("李医生"));
         for (QCheckBox* b : users.rightBoxes())
@@ -69,6 +74,8 @@ private slots:
         users.Checkqx2->click();
         users.Checkqx5->click();
         users.ButtnSave->click();
+        QVERIFY(users.grab().save(testOutputFolder() + QStringLiteral("/FrmJCdoctor.png")));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM user WHERE userid = 'li' AND userpassword IS NULL")), 1);
         users.ButtnQuit->click();
         QVERIFY(!users.isVisible());
 
