@@ -188,7 +188,7 @@ int main(int argc, char** argv)
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        die("OpenDatabase failed", e.text);
+        die("OpenDatabase failed", e.description);
     }
     sqlite3* db = bench::openKeyed(AppPaths::databaseFile());
     const long long reportsBefore = scalar(db, "SELECT count(*) FROM reports");

@@ -170,7 +170,7 @@ int main(int argc, char* argv[])
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
-        die("OpenDatabase failed", e.text);
+        die("OpenDatabase failed", e.description);
     }
     Palette::LoadSkin();
     Mmain::gRights.fill(true);

@@ -1,3 +1,4 @@
+#include "RegisterWindows.h"
 #include "core/Mmain.h"
 
 #include <QApplication>
@@ -5,6 +6,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    registerWindows();
     const Mmain::StartResult started = Mmain::Main();
     if (!started.running)
         return started.exitCode;

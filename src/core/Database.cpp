@@ -546,8 +546,7 @@ QString CreateDatabaseFile(const QString& path, const QString& script)
     if (!db)
         return why;
     char* err = nullptr;
-    const QByteArray s = "BEGIN;\n" + script.toUtf8() + "\n" + SchemaAdditions().join(QStringLiteral(";\n")).toUtf8()
-        + ";\nCOMMIT;";
+    const QByteArray s = "BEGIN;\n" + script.toUtf8() + "\nCOMMIT;";
     if (sqlite3_exec(db, s.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         why = err ? QString::fromUtf8(err) : QStringLiteral("schema failed");
         sqlite3_free(err);

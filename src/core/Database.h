@@ -147,8 +147,9 @@ private:
     bool done_ = false;
 };
 
-// Indexes and other additions made to the schema after databases were in use.
-// Run after a new database's script and whenever the program opens data.db.
+// Indexes and other additions made to the schema after databases were in use:
+// data/schema.sql has them for new databases; the program adds the missing
+// ones whenever it opens data.db.
 QStringList SchemaAdditions();
 
 // Creates a new encrypted database at path from the given SQL script.

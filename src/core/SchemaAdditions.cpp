@@ -2,9 +2,9 @@
 
 namespace Database {
 
-// Each statement must be safe to run again (IF NOT EXISTS). New databases get
-// them right after the shipped schema; an existing data.db gets the missing
-// ones when the program opens it. Append, never edit a released line.
+// Each statement must be safe to run again (IF NOT EXISTS) and also be in
+// data/schema.sql for new databases; an existing data.db gets the missing ones
+// when the program opens it. Append, never edit a released line.
 QStringList SchemaAdditions()
 {
     return {

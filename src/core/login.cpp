@@ -13,11 +13,14 @@
 #include "platform/MessageBox.h"
 
 #include <QCloseEvent>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 QPointer<login>& currentWindow()
@@ -144,4 +147,36 @@ void login::closeEvent(QCloseEvent* event)
     // Leaving the login with no main window open ends the program.
     if (!loggedIn_ && !FrmMain::current())
         Mmain::Quit(0);
+}
+
+namespace {
+// For timing the start-up from outside: with WS_EXIT_AFTER_LOGIN_PAINT set in
+// the environment the program quits as soon as the login window has been
+// painted for the first time.
+class QuitAfterFirstPaint final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued: the window's children and the flush to the screen come first.
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { Mmain::Quit(0); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+}
+
+bool Mmain::ShowLogin()
+{
+    auto* w = new login;
+    if (qEnvironmentVariableIsSet("WS_EXIT_AFTER_LOGIN_PAINT"))
+        w->installEventFilter(new QuitAfterFirstPaint(w));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        w->move(screen->availableGeometry().center() - w->rect().center());
+    w->show();
+    w->activateWindow();
+    w->Text1->setFocus();
+    return true;
 }

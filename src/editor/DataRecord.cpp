@@ -206,6 +206,7 @@ void DataRecord::Form_Load()
         auto* l = new QLabel(Piczymc);
         l->setGeometry(Labelzych[0]->geometry());
         l->setVisible(true);
+        nameElement(l, QStringLiteral("Labelzych"), int(Labelzych.size()));
         Labelzych.append(l);
     }
     // 5. Rights.
@@ -321,6 +322,7 @@ void DataRecord::layoutQuickPhrases(const RecordSet& rows)
         } else {
             b = new QvButton(QString(), Picts);
             b->setVisible(true);
+            nameElement(b, QStringLiteral("btnTS"), int(btnTS.size()));
             btnTS.append(b);
         }
         b->setText(rows.value(i, 1).toString());

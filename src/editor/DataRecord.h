@@ -163,6 +163,7 @@ private:
 
     // DataRecordLayout.cpp
     void buildControls();
+    void nameControls();
     void placePanels();
     void placeStoreAndVideo();
     void Picdata_Resize();

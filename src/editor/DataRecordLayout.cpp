@@ -271,6 +271,49 @@ void DataRecord::buildControls()
     panels_.Pictitle = QRect(2880, 1080, 9855, 330);
     panels_.PicbottomHeight = 495;
     picycTw_ = QRect(2880, 7320, 9495, 2830);
+    nameControls();
+}
+
+// Every control carries its design name, so tests and debugging tools find it
+// by name; the elements of a control array are "Name(index)".
+void DataRecord::nameControls()
+{
+    // clang-format off
+#define WS_NAME(control) control->setObjectName(QStringLiteral(#control))
+    WS_NAME(Pictool); WS_NAME(ButtnNew); WS_NAME(ButtnEnable); WS_NAME(ButtnDel); WS_NAME(ButtnPrint);
+    WS_NAME(ButtnClear); WS_NAME(ButtnSave); WS_NAME(Buttnmbzr); WS_NAME(ButtnSwmb); WS_NAME(ButtnBack);
+    WS_NAME(Linetool1); WS_NAME(Linetool2);
+    WS_NAME(Picdata); WS_NAME(PicdataLine);
+    WS_NAME(Text1); WS_NAME(Text2); WS_NAME(Text3); WS_NAME(Text4); WS_NAME(Text5); WS_NAME(Text6);
+    WS_NAME(Text7); WS_NAME(Text8); WS_NAME(Text9); WS_NAME(Text10); WS_NAME(Text11); WS_NAME(Text12);
+    WS_NAME(Text13); WS_NAME(Text14); WS_NAME(Text15); WS_NAME(Text16); WS_NAME(Text17); WS_NAME(Text18);
+    WS_NAME(Text19); WS_NAME(ComboAge); WS_NAME(Combopart); WS_NAME(Combojs);
+    WS_NAME(Label1); WS_NAME(Label2); WS_NAME(Label3); WS_NAME(Label4); WS_NAME(Label5); WS_NAME(Label6);
+    WS_NAME(Label7); WS_NAME(Label8); WS_NAME(Label9); WS_NAME(Label10); WS_NAME(Label11); WS_NAME(Label12);
+    WS_NAME(Label13); WS_NAME(Label14); WS_NAME(Label15); WS_NAME(Label16); WS_NAME(Label17); WS_NAME(Label18);
+    WS_NAME(Label19); WS_NAME(Label32); WS_NAME(Label33); WS_NAME(Label34);
+    WS_NAME(Pictitle); WS_NAME(Buttninfo); WS_NAME(Buttnpic);
+    WS_NAME(Picdata2); WS_NAME(PicmcRect); WS_NAME(Picmc); WS_NAME(btnYC); WS_NAME(btnCK); WS_NAME(btnFH);
+    WS_NAME(btnMS); WS_NAME(butnCKup); WS_NAME(butnCKdown); WS_NAME(Picms); WS_NAME(Picts); WS_NAME(Piczymc);
+    WS_NAME(TreeMS); WS_NAME(Gridms);
+    WS_NAME(Picpic); WS_NAME(PicVideo); WS_NAME(VideoCapture1); WS_NAME(BVidOn); WS_NAME(BVidForm);
+    WS_NAME(BVidSet); WS_NAME(Bcodec); WS_NAME(BVidavi); WS_NAME(PicRect);
+    WS_NAME(Picyc); WS_NAME(Picyc2); WS_NAME(Picyc3); WS_NAME(BVidCapture); WS_NAME(ButtonAddPic);
+    WS_NAME(Bpicview1); WS_NAME(ButtonDelPic); WS_NAME(ButtonConvert);
+    WS_NAME(RptPictureBox); WS_NAME(RptPictureBoxLine); WS_NAME(Bpicback); WS_NAME(Bpicview2);
+    WS_NAME(ButtonDelPicR); WS_NAME(Picbottom);
+#undef WS_NAME
+    // clang-format on
+    auto nameArray = [](const auto& controls, const QString& name) {
+        for (int k = 0; k < int(std::size(controls)); ++k)
+            nameElement(controls[k], name, k);
+    };
+    nameArray(Pictmp, QStringLiteral("Pictmp"));
+    nameArray(ShapeSel, QStringLiteral("ShapeSel"));
+    nameArray(Picload, QStringLiteral("Picload"));
+    nameArray(ShapeSelR, QStringLiteral("ShapeSelR"));
+    nameArray(btnTS, QStringLiteral("btnTS"));
+    nameArray(Labelzych, QStringLiteral("Labelzych"));
 }
 
 // Applies the window-level rectangles (twips) to the panels.

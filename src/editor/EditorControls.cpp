@@ -32,6 +32,11 @@ void EdPicture::paintEvent(QPaintEvent*)
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
+void nameElement(QObject* control, const QString& array, int index)
+{
+    control->setObjectName(QStringLiteral("%1(%2)").arg(array).arg(index));
+}
+
 namespace EditorColors {
 using namespace Palette;
 QColor line() { return ToQColor(gLineColor); }

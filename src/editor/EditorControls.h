@@ -34,6 +34,9 @@ private:
     QImage image_;
 };
 
+// Gives an element of a control array its design name: "Name(index)".
+void nameElement(QObject* control, const QString& array, int index);
+
 // The editor's colours, from the theme palette.
 namespace EditorColors {
 QColor line();

@@ -1,11 +1,12 @@
 // The editor side of the main window's new, view and modify commands.
+#include "editor/EditorOpeners.h"
+
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
 #include "editor/ReportLoader.h"
 
-namespace Openers {
-
-void EditorNewReport()
+namespace {
+void newReport()
 {
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
@@ -19,12 +20,18 @@ void EditorNewReport()
     ed.setUpdateId(QString());
     ed.showModally();
 }
+}
 
-void EditorOpenFromMainList(bool modify)
+namespace EditorOpeners {
+void registerAll()
 {
-    if (modify)
-        ReportLoader::ModifyFromMainList();
-    else
-        ReportLoader::ViewFromMainList();
+    Openers::setOpener(QStringLiteral("DataRecord"), [](const QString& how) {
+        if (how == QLatin1String("new"))
+            newReport();
+        else if (how == QLatin1String("view"))
+            ReportLoader::ViewFromMainList();
+        else if (how == QLatin1String("modify"))
+            ReportLoader::ModifyFromMainList();
+    });
 }
 }

@@ -22,13 +22,11 @@
 #include <csignal>
 #include <sys/resource.h>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 const QDate kToday(2024, 5, 2);
 const QString kWrongFile = QStringLiteral("请选择正确的备份文件");
-
-int reportCount() { return queryInt(QStringLiteral("SELECT count(*) FROM reports")); }
 
 void addReport(const QString& exam)
 {
@@ -38,14 +36,14 @@ void addReport(const QString& exam)
 }
 }
 
-class TestBackup : public QObject {
+class tst_Backup : public QObject {
     Q_OBJECT
 
     // Restoring from this file is refused with this text, and nothing changes.
     void restoreRefused(const QString& file, const QString& text)
     {
         const QByteArray before = readBytes(AppPaths::databaseFile());
-        const int reports = reportCount();
+        const int reports = countReports();
         MessageBox::clearShown();
         FileDialogs::queueAnswer(file);
         window_->还原数据_Click();
@@ -53,7 +51,7 @@ class TestBackup : public QObject {
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QVERIFY(Database::isOpen());
         QCOMPARE(readBytes(AppPaths::databaseFile()), before);
-        QCOMPARE(reportCount(), reports);
+        QCOMPARE(countReports(), reports);
         QVERIFY(!QFile::exists(AppPaths::databaseFile() + QStringLiteral(".restore")));
         QVERIFY(!QGuiApplication::overrideCursor());
     }
@@ -67,10 +65,8 @@ class TestBackup : public QObject {
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TestFolder>();
+        folder_ = freshFolder(kToday);
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
-        Environment::setTodayOverride(kToday);
         actAsAdmin();
         addReport(QStringLiteral("B1"));
         window_ = FrmMain::ShowMain();
@@ -132,7 +128,7 @@ private slots:
         window_->还原数据_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QCOMPARE(readBytes(AppPaths::databaseFile()), saved);
-        QCOMPARE(reportCount(), 1);
+        QCOMPARE(countReports(), 1);
         // The list shows the restored day at once.
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 1);
         QCOMPARE(ListGrid::Cell(window_->MSHFlexGrid1, 0, 0), QStringLiteral("B1"));
@@ -180,7 +176,7 @@ private slots:
         FileDialogs::queueAnswer(backup);
         window_->还原数据_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-        QCOMPARE(reportCount(), 401);
+        QCOMPARE(countReports(), 401);
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 400);
         QCOMPARE(window_->DTPicker1->date(), QDate(2024, 5, 1));
     }
@@ -191,7 +187,7 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("错误 76:路径未找到"));
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QVERIFY(Database::isOpen());
-        QCOMPARE(reportCount(), 1);
+        QCOMPARE(countReports(), 1);
 
         // A disk that fills up during the copy: the old backup stays as it was
         // and no half copy is left (a file size limit stands in for the full disk).
@@ -215,7 +211,7 @@ private slots:
         QCOMPARE(readBytes(old), QByteArray("the backup of last week"));
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
         QVERIFY(Database::isOpen());
-        QCOMPARE(reportCount(), 1);
+        QCOMPARE(countReports(), 1);
 
         QCOMPARE(ModBackup::TrapMessage({70, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
     }
@@ -232,10 +228,10 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("执行此操作,将删除数据库中全部数据,数据将永远丢失,你确认清空数据库吗?"));
         QCOMPARE(lastTitle(), QStringLiteral("请注意"));
         QCOMPARE(MessageBox::shownBoxes().last().buttons, MessageBox::Buttons::YesNo);
-        QCOMPARE(reportCount(), 2);
+        QCOMPARE(countReports(), 2);
         MessageBox::queueAnswer(MessageBox::Answer::Yes);
         window_->清空数据_Click();
-        QCOMPARE(reportCount(), 0);
+        QCOMPARE(countReports(), 0);
         QVERIFY(ReportList::IsEmpty(window_->MSHFlexGrid1));
         // Only the study whose report went loses its link.
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL AND StudyUID = 's1'")), 1);
@@ -250,5 +246,5 @@ private:
     FrmMain* window_ = nullptr;
 };
 
-QTEST_MAIN(TestBackup)
+QTEST_MAIN(tst_Backup)
 #include "tst_backup.moc"

@@ -12,7 +12,7 @@
 
 using namespace Database;
 
-using corekit::Unwritable;
+using kit::Unwritable;
 
 namespace {
 int bgxmRows() { return QueryData(QStringLiteral("select * from bgxm")).data->recordCount(); }
@@ -26,7 +26,7 @@ void writeRefused(const QString& sentence)
 }
 }
 
-class TestDatabase : public QObject {
+class tst_Database : public QObject {
     Q_OBJECT
 private slots:
     void resultsAndSingleStatements()
@@ -335,10 +335,10 @@ private slots:
         QVERIFY(QFile::exists(db));
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
         QVERIFY(!IsOurDatabase(db));
-        QVERIFY(corekit::writeBytes(db, QByteArray(4096, 'x')));
+        QVERIFY(kit::writeBytes(db, QByteArray(4096, 'x')));
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
     }
 };
 
-QTEST_GUILESS_MAIN(TestDatabase)
+QTEST_GUILESS_MAIN(tst_Database)
 #include "tst_database.moc"

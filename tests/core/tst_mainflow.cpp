@@ -11,6 +11,7 @@
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
 #include "editor/DataRecord.h"
+#include "RegisterWindows.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -27,7 +28,7 @@
 #include <QTest>
 #include <functional>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 const QDate kToday(2024, 3, 15);
@@ -126,16 +127,14 @@ struct EditorSession {
 };
 }
 
-class TestMainFlow : public QObject {
+class tst_MainFlow : public QObject {
     Q_OBJECT
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TestFolder>();
+        registerWindows();
+        folder_ = freshFolder(kToday, QSize(1280, 1024));
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
-        Environment::setTodayOverride(kToday);
-        Environment::setScreenSizeOverride(QSize(1280, 1024));
         Environment::setPrinterInstalledOverride(true);
         // 李医生 edits his own reports only (no right 2).
         QVERIFY(TestFolder::exec(
@@ -332,5 +331,5 @@ private:
     std::unique_ptr<TestFolder> folder_;
 };
 
-QTEST_MAIN(TestMainFlow)
+QTEST_MAIN(tst_MainFlow)
 #include "tst_mainflow.moc"

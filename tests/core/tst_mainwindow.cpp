@@ -24,7 +24,7 @@
 #include <QTableView>
 #include <QTest>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 const QDate kToday(2024, 3, 15);
@@ -84,16 +84,13 @@ bool enabledOf(FrmMain* w, const Governed& g)
 }
 }
 
-class TestMainWindow : public QObject {
+class tst_MainWindow : public QObject {
     Q_OBJECT
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TestFolder>();
+        folder_ = freshFolder(kToday, QSize(1280, 1024));
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
-        Environment::setTodayOverride(kToday);
-        Environment::setScreenSizeOverride(QSize(1280, 1024));
         actAsAdmin(QStringLiteral("张医生"));
     }
     void cleanup()
@@ -284,6 +281,9 @@ private slots:
 
     void newReportMovesTheListToToday()
     {
+        // The editor is registered by its own layer; here the table records the openings.
+        auto opened = std::make_shared<QStringList>();
+        Openers::setOpener(QStringLiteral("DataRecord"), [opened](const QString& how) { *opened << how; });
         addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"), QStringLiteral("张医生"));
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
@@ -298,6 +298,26 @@ private slots:
         w->新建报告_Click();
         QCOMPARE(w->DTPicker1->date(), kToday);
         QCOMPARE(column(g, 0), QStringList({"T1"}));
+        QCOMPARE(*opened, QStringList({"new", "new"}));
+        Openers::setOpener(QStringLiteral("DataRecord"), {});
+    }
+
+    void windowsNotBuiltSayNotYet()
+    {
+        FrmMain* w = FrmMain::ShowMain();
+        w->查询报告_Click();
+        QCOMPARE(lastText(), QStringLiteral("“查询报告”功能尚未提供。"));
+        QCOMPARE(lastTitle(), QStringLiteral("提示"));
+        w->action(QStringLiteral("用户设置"))->trigger();
+        QCOMPARE(lastText(), QStringLiteral("“用户设置”功能尚未提供。"));
+        // A registered window takes the place of the notice.
+        auto found = std::make_shared<int>(0);
+        Openers::setOpener(QStringLiteral("Frmfind"), [found](const QString&) { ++*found; });
+        MessageBox::clearShown();
+        w->查询报告_Click();
+        QCOMPARE(*found, 1);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        Openers::setOpener(QStringLiteral("Frmfind"), {});
     }
 
     void printCommands()
@@ -368,5 +388,5 @@ private:
     std::unique_ptr<TestFolder> folder_;
 };
 
-QTEST_MAIN(TestMainWindow)
+QTEST_MAIN(tst_MainWindow)
 #include "tst_mainwindow.moc"

@@ -8,13 +8,13 @@
 
 #include <unistd.h>
 
-using corekit::readBytes;
+using kit::readBytes;
 
 namespace {
 QString s(const char* utf8) { return QString::fromUtf8(utf8); }
 }
 
-class TestSettings : public QObject {
+class tst_Settings : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
@@ -28,7 +28,7 @@ class TestSettings : public QObject {
     {
         return Modini::SetIniValue(s(section), s(key), value, ini_);
     }
-    void write(const QByteArray& bytes) const { QVERIFY(corekit::writeBytes(ini_, bytes)); }
+    void write(const QByteArray& bytes) const { QVERIFY(kit::writeBytes(ini_, bytes)); }
 
 private slots:
     void init()
@@ -116,7 +116,7 @@ private slots:
         const QByteArray before = "[system]\r\nhname=old\r\n";
         write(before);
         {
-            corekit::Unwritable locked(ini_);
+            kit::Unwritable locked(ini_);
             if (!locked.ok())
                 QSKIP("this machine cannot make a file unwritable");
             QVERIFY(!set("system", "hname", s("new")));
@@ -132,5 +132,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettings)
+QTEST_GUILESS_MAIN(tst_Settings)
 #include "tst_settings.moc"

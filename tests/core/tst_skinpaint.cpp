@@ -45,7 +45,7 @@ void expect(const QImage& img, std::initializer_list<Px> pixels)
 }
 }
 
-class tst_skinpaint : public QObject {
+class tst_SkinPaint : public QObject {
     Q_OBJECT
 
 private slots:
@@ -93,7 +93,7 @@ private slots:
         if (present)
             QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("skinid"), text));
         else
-            QVERIFY(corekit::writeBytes(folder.file(QStringLiteral("options.ini")), "[system]\r\nhname=x\r\n"));
+            QVERIFY(kit::writeBytes(folder.file(QStringLiteral("options.ini")), "[system]\r\nhname=x\r\n"));
         LoadSkin();
         QCOMPARE(gSkinId, expectedId);
         QCOMPARE(gLineColor, expectedLine);
@@ -457,5 +457,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_skinpaint)
+QTEST_MAIN(tst_SkinPaint)
 #include "tst_skinpaint.moc"

@@ -18,7 +18,7 @@
 
 #include <optional>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 // Start-up ended with exactly one message box; the database is closed.
@@ -31,7 +31,7 @@ void checkRefused(const Mmain::StartResult& r)
 }
 }
 
-class TestStartup : public QObject {
+class tst_Startup : public QObject {
     Q_OBJECT
 private slots:
     void cleanup()
@@ -220,5 +220,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestStartup)
+QTEST_MAIN(tst_Startup)
 #include "tst_startup.moc"

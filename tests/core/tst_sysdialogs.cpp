@@ -27,7 +27,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-using namespace corekit;
+using namespace kit;
 
 namespace {
 const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为空");
@@ -53,14 +53,13 @@ bool logsIn(const QString& user, const QString& password)
 }
 }
 
-class TestSysDialogs : public QObject {
+class tst_SysDialogs : public QObject {
     Q_OBJECT
 private slots:
     void init()
     {
-        folder_ = std::make_unique<TestFolder>();
+        folder_ = freshFolder();
         QVERIFY(folder_->ok());
-        Palette::LoadSkin();
         Mmain::gHospitalName = QStringLiteral("第一医院");
         Mmain::gUserId.clear();
         Mmain::gRights.fill(false);
@@ -298,5 +297,5 @@ private:
     std::unique_ptr<TestFolder> folder_;
 };
 
-QTEST_MAIN(TestSysDialogs)
+QTEST_MAIN(tst_SysDialogs)
 #include "tst_sysdialogs.moc"

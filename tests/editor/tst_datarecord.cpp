@@ -1,4 +1,4 @@
-#include "EditorTestKit.h"
+#include "support/EditorKit.h"
 
 #include "core/Modini.h"
 #include "platform/AppPaths.h"
@@ -16,7 +16,7 @@ class tst_DataRecord : public QObject {
 private slots:
     void init()
     {
-        folder_ = kit::freshFolder();
+        folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
     }
 
@@ -62,6 +62,20 @@ private slots:
         QCOMPARE(ed.RptPictureBox->x(), EditorGeometry::px((ed.Picdata2->x() + ed.Picdata2->width()) * 15 + 60));
     }
 
+    void controlsCarryDesignNames()
+    {
+        DataRecord& ed = DataRecord::instance();
+        ed.ensureLoaded();
+        QCOMPARE(ed.findChild<QLineEdit*>(QStringLiteral("Text14")), ed.Text14);
+        QCOMPARE(ed.findChild<QvButton*>(QStringLiteral("ButtnSave")), ed.ButtnSave);
+        QCOMPARE(ed.findChild<EdPicture*>(QStringLiteral("Picload(3)")), ed.Picload[3]);
+        QCOMPARE(ed.findChild<QLabel*>(QStringLiteral("Labelzych(49)")), ed.Labelzych[49]);
+        // Nothing the window places on its panels is anonymous.
+        for (const PaintPanel* panel : ed.findChildren<PaintPanel*>())
+            for (const QWidget* w : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(!w->objectName().isEmpty(), qPrintable(panel->objectName()));
+    }
+
     void captionsListsAndQuickPhrases()
     {
         QVERIFY(TestFolder::exec(QStringLiteral("UPDATE bgxm SET xmmc = '影像号' WHERE xmid = '01'")));
@@ -74,6 +88,7 @@ private slots:
         QVERIFY(ed.Text6->count() == 2 && ed.Text6->itemData(0).toString() == QStringLiteral("007"));
         QVERIFY(ed.Text12->count() == 1 && ed.Text12->currentText() == QStringLiteral("admin"));
         QVERIFY(ed.btnTS.size() == 2 && ed.btnTS[1]->text() == QStringLiteral("②"));   // the 'V' phrases
+        QCOMPARE(ed.findChild<QvButton*>(QStringLiteral("btnTS(1)")), ed.btnTS[1]);
         QVERIFY(!ed.Text1->isEnabled() && MessageBox::shownBoxes().isEmpty());   // the design state is read-only
         kit::closeEditor();
         MessageBox::clearShown();
@@ -218,7 +233,7 @@ private slots:
         kit::typeRecord(ed, QStringLiteral("X7"), QStringLiteral("甲"));
         const QString good = AppPaths::imageFolder() + QStringLiteral("/rpt1.jpg");
         const QByteArray pic = kit::jpegBytes(40, 30, Qt::blue);
-        kit::writeFile(good, pic);
+        QVERIFY(kit::writeBytes(good, pic));
         QVERIFY(ed.showSlotFile(0, good));
         ed.Picload[1]->Tag = AppPaths::imageFolder() + QStringLiteral("/rpt2.jpg");   // no such file
         ed.ButtnSave_Click();

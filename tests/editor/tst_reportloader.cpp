@@ -1,4 +1,4 @@
-#include "EditorTestKit.h"
+#include "support/EditorKit.h"
 
 #include "editor/ReportLoader.h"
 #include "platform/AppPaths.h"
@@ -16,7 +16,7 @@ class tst_ReportLoader : public QObject {
 private slots:
     void init()
     {
-        folder_ = kit::freshFolder();
+        folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
         shown_ = 0;
         Opener::setHook([this](QDialog*) {
@@ -41,7 +41,7 @@ private slots:
         const QByteArray small = kit::jpegBytes(16, 16, Qt::black);
         kit::storePictures(key, {big, QByteArray("not a picture"), small, QByteArray("")});
         for (int n : {2, 4})   // files of an earlier record
-            kit::writeFile(ReportLoader::SlotFile(n), "old");
+            QVERIFY(kit::writeBytes(ReportLoader::SlotFile(n), "old"));
         QVERIFY(ReportLoader::LoadReportIntoEditor(QString::number(key), ReportLoader::Variant::View));
         DataRecord& ed = DataRecord::instance();
         QVERIFY(shown_ == 1 && !ed.editing());
@@ -91,7 +91,7 @@ private slots:
 
         // A file where the picture folder should be: no slot can be written.
         QVERIFY(QDir(AppPaths::imageFolder()).removeRecursively());
-        kit::writeFile(AppPaths::imageFolder(), {});
+        QVERIFY(kit::writeBytes(AppPaths::imageFolder(), {}));
         Openers::EditorOpenFromMainList(true);
         QVERIFY(ed.editing());
         QCOMPARE(MessageBox::shownBoxes().size(), 4);   // the folder, then each picture
@@ -166,7 +166,7 @@ private slots:
         QVERIFY(!DataRecord::instance().isLoaded());
         // A deleted key opens nothing and touches no file; nor does a key cell that is no number.
         const QString rpt = ReportLoader::SlotFile(1);
-        kit::writeFile(rpt, {});
+        QVERIFY(kit::writeBytes(rpt, {}));
         for (const QString& keyCell : {QStringLiteral("424242"), QStringLiteral("1 OR 1=1")}) {
             list.setCell(0, 11, keyCell);
             MessageBox::clearShown();

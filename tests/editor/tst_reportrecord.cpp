@@ -1,4 +1,4 @@
-#include "EditorTestKit.h"
+#include "support/EditorKit.h"
 
 using namespace ReportRecord;
 

@@ -1,6 +1,6 @@
 // The main window and the report editor under each skin: the colours their skin routines give
 // to panels, lines and buttons, what a skin change repaints, and screenshots of both windows.
-#include "EditorTestKit.h"
+#include "support/EditorKit.h"
 
 #include "core/FrmMain.h"
 #include "core/Modini.h"
@@ -33,7 +33,7 @@ class tst_WindowSkins : public QObject {
 private slots:
     void init()
     {
-        folder_ = kit::freshFolder();
+        folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
         Mmain::gUserName = QStringLiteral("张医生");
     }
@@ -65,7 +65,7 @@ private slots:
 
             const QImage shot = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
             QVERIFY(shot.save(testOutputFolder() + QStringLiteral("/mainwindow_skin%1.png").arg(skin)));
-            // Tool bar and status strip in the new colours (their painting is checked in tst_skinpaint).
+            // Tool bar and status strip in the new colours (their painting is checked in tst_SkinPaint).
             QCOMPARE(px(shot, w->width() - 3, w->Pictool->height() - 3), rgbOf(gToolBackColor));
             QCOMPARE(px(shot, w->width() - 3, w->PicStatusBar->y()), rgbOf(gStatusColorTo));
             QCOMPARE(w->buttnfix->color(ButtonProp::FaceTop), gButtonColor1);

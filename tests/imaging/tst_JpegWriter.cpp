@@ -3,13 +3,15 @@
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "platform/MessageBox.h"
-#include "support/TestFolder.h"
+#include "support/CoreKit.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QtTest>
+
+using namespace kit;
 
 namespace {
 // A picture with a red top band over a blue field, plus some detail.
@@ -36,17 +38,6 @@ QString raised(F f)
     return QString();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 }
 
 class tst_JpegWriter : public QObject {
@@ -61,7 +52,7 @@ private slots:
         const QString jpgName = tf.file(QStringLiteral("img/IMAGE1.jpg"));
         const QImage pic = testPicture();
         QVERIFY(BmpFile::write24(pic, bmp));
-        writeFile(jpgName, "old content");
+        QVERIFY(writeBytes(jpgName, "old content"));
         const QDateTime a(QDate(2019, 5, 6), QTime(7, 8, 9)), m(QDate(2020, 1, 2), QTime(3, 4, 5));
         {
             QFile old(jpgName);
@@ -109,26 +100,26 @@ private slots:
     {
         TestFolder tf(false);
         const QString jpg = tf.file(QStringLiteral("img/e.jpg"));
-        writeFile(jpg, "keep me");
+        QVERIFY(writeBytes(jpg, "keep me"));
         Bitmap24 empty, d;
         QVERIFY(d.Create(8, 8));
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(empty, jpg, 90); }),
                  QStringLiteral("26001:Failed to save to JPG -1"));
-        QCOMPARE(contents(jpg), QByteArray("keep me"));
+        QCOMPARE(readBytes(jpg), QByteArray("keep me"));
         QVERIFY(QFile::setPermissions(jpg, QFile::ReadOwner));   // read-only: not replaced
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:Failed to save to JPG -2"));
-        QCOMPARE(contents(jpg), QByteArray("keep me"));
+        QCOMPARE(readBytes(jpg), QByteArray("keep me"));
         QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90); }),
                  QStringLiteral("26001:Failed to save to JPG -3"));
         // A missing or broken BMP (cut short inside its header, or not a picture): the old JPEG stays.
         QVERIFY(raised([&] { ConvertBmpToJpg(tf.file(QStringLiteral("img/missing.bmp"))); }).startsWith("53:"));
         const QString junk = tf.file(QStringLiteral("img/junk.bmp"));
-        writeFile(tf.file(QStringLiteral("img/junk.jpg")), "keep me");
+        QVERIFY(writeBytes(tf.file(QStringLiteral("img/junk.jpg")), "keep me"));
         QVERIFY(BmpFile::write(d, junk) && QFile::resize(junk, 40));
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
-        writeFile(junk, "BMnot really a bitmap");
+        QVERIFY(writeBytes(junk, "BMnot really a bitmap"));
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
-        QCOMPARE(contents(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
+        QCOMPARE(readBytes(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
     }
 
     void bmpReplacedWholeAndComparedByEveryByte()
@@ -147,16 +138,16 @@ private slots:
             QVERIFY(BmpFile::holds(bmp, dib));
         }
         QVERIFY(!BmpFile::holds(bmp, empty) && !BmpFile::holds(tf.file(QStringLiteral("img/none.bmp")), dib));
-        const QByteArray good = contents(bmp);
+        const QByteArray good = readBytes(bmp);
         // One byte changed: a header field (resolution), the first pixel byte, one in the
         // middle, the last padding byte.
         for (const qsizetype at : {qsizetype(38), qsizetype(54), good.size() / 2, good.size() - 1}) {
             QByteArray bad = good;
             bad[at] = char(~bad[at]);
-            writeFile(bmp, bad);
+            QVERIFY(writeBytes(bmp, bad));
             QVERIFY2(!BmpFile::holds(bmp, dib), qPrintable(QString::number(at)));
         }
-        writeFile(bmp, good);
+        QVERIFY(writeBytes(bmp, good));
         QVERIFY(BmpFile::holds(bmp, dib));
         // Longer or shorter than the picture.
         QVERIFY(QFile::resize(bmp, good.size() + 1) && !BmpFile::holds(bmp, dib));

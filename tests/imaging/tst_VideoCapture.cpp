@@ -9,7 +9,7 @@
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "platform/Opener.h"
-#include "support/TestFolder.h"
+#include "support/CoreKit.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -20,28 +20,19 @@
 #include <QSpinBox>
 #include <QtTest>
 
+using namespace kit;
+
 namespace {
 // Deadline for anything the tests wait for (frames). Generous,
 // so that a machine busy with other tests only makes them slower.
 constexpr int kWaitMs = 60000;
-
-void setVideo(const char* key, const QString& value)
-{
-    QVERIFY(Modini::SetIniValue(QStringLiteral("video"), QString::fromLatin1(key), value));
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // What a finished AVI must have: the RIFF/AVI header whose size is the file's,
 // the idx1 index listing the frames, and the header's frame count agreeing
 // with it. Gives the indexed frame sizes.
 QList<quint32> checkAviFinalised(const QString& path)
 {
-    const QByteArray all = contents(path);
+    const QByteArray all = readBytes(path);
     QList<quint32> sizes;
     // The top-level chunks after "RIFF" <size> "AVI "; idx1 entries are 16 bytes, the size last.
     for (qsizetype at = 12; at + 8 <= all.size();) {
@@ -113,10 +104,10 @@ private slots:
     {
         tf = std::make_unique<TestFolder>(false);
         QVERIFY(tf->ok());
-        setVideo("device", VideoSettings::testPattern());
-        setVideo("width", QStringLiteral("320"));
-        setVideo("height", QStringLiteral("240"));
-        setVideo("fps", QStringLiteral("30"));
+        QVERIFY(setIni("video", "device", VideoSettings::testPattern()));
+        QVERIFY(setIni("video", "width", QStringLiteral("320")));
+        QVERIFY(setIni("video", "height", QStringLiteral("240")));
+        QVERIFY(setIni("video", "fps", QStringLiteral("30")));
     }
     void cleanup()
     {
@@ -170,7 +161,7 @@ private slots:
                 pic.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x + y) % 256, (x * y) % 64));
         v.presentFrame(pic);
         QVERIFY(v.SaveFrame() && ConvertBmpToJpg(bmp));
-        const QByteArray jpegA = contents(jpg);
+        const QByteArray jpegA = readBytes(jpg);
         QCOMPARE(jpegA, jpegOfFile(bmp));
 
         // One pixel byte changed in place after the save, the modification time put back.
@@ -183,8 +174,8 @@ private slots:
         QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
         f.close();
         QVERIFY(ConvertBmpToJpg(bmp));
-        QVERIFY(contents(jpg) != jpegA);
-        QCOMPARE(contents(jpg), jpegOfFile(bmp));
+        QVERIFY(readBytes(jpg) != jpegA);
+        QCOMPARE(readBytes(jpg), jpegOfFile(bmp));
     }
 
     // Every way a recording ends completes the file: stopped, the video switched off, the window closed.
@@ -204,13 +195,13 @@ private slots:
             QVERIFY(size > 0 && size < 320 * 240 * 3);
 
         // Uncompressed: each frame a whole BGR picture (how many go in depends on the machine's load).
-        setVideo("codec", QStringLiteral("raw"));
+        QVERIFY(setIni("video", "codec", QStringLiteral("raw")));
         const QString raw = tf->file(QStringLiteral("raw.avi"));
         for (quint32 size : recordTo(v, raw, 5))
             QCOMPARE(size, quint32(320 * 240 * 3));
         // Recording again to the same file replaces it: a complete file of the
         // new (compressed) recording, nothing left of the old one.
-        setVideo("codec", QStringLiteral("mjpeg"));
+        QVERIFY(setIni("video", "codec", QStringLiteral("mjpeg")));
         for (quint32 size : recordTo(v, raw, 3))
             QVERIFY(size < 320 * 240 * 3);
 
@@ -219,7 +210,7 @@ private slots:
         v.setAviFileName(none);
         QVERIFY(v.StartRecording());
         v.StopRecording();
-        QVERIFY(!v.isRecording() && contents(none).startsWith("RIFF"));
+        QVERIFY(!v.isRecording() && readBytes(none).startsWith("RIFF"));
 
         const QString off = tf->file(QStringLiteral("off.avi"));
         v.setAviFileName(off);
@@ -314,7 +305,7 @@ private slots:
         VideoCapture v;
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         for (const char* device : {"/dev/null", "/dev/video-not-there"}) {
-            setVideo("device", QString::fromLatin1(device));
+            QVERIFY(setIni("video", "device", QString::fromLatin1(device)));
             QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
         }
         v.Disconnect();   // harmless when not connected

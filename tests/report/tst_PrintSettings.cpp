@@ -8,19 +8,14 @@
 #include "report/PrintSettings.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportData.h"
-#include "support/TestFolder.h"
+#include "support/CoreKit.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QtTest>
 
-namespace {
-void set(const char* section, const char* key, const char* value)
-{
-    Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), QString::fromUtf8(value));
-}
-}
+using kit::setIni;
 
 class tst_PrintSettings : public QObject {
     Q_OBJECT
@@ -78,7 +73,7 @@ private slots:
             {"parameter", "bLeft", "左"}, {"parameter", "hjj", "1e999"}, {"parameter", "bRight", " 20.5 "},
             {"parameter", "LineColor", "99999999999"}, {"printer", "mPaper", "A4"}};
         for (const auto& v : values)
-            set(v[0], v[1], v[2]);
+            setIni(v[0], v[1], v[2]);
         PrintSettings s;
         s.load(captions_);
         // Only font set 1 (the hospital name) is kept from light colours and sizes below 12.
@@ -93,10 +88,10 @@ private slots:
         QVERIFY(s.lineColor == 0 && s.paperCode == 9);
         QCOMPARE(s.fonts[4].name, QStringLiteral("宋体"));
 
-        set("font1", "mforecolor", "16711681");
+        setIni("font1", "mforecolor", "16711681");
         // An item number outside 1..23 keeps the caption of the previous load; "" clears it.
-        set("rptxm", "xm3", "30");
-        set("rptxm", "xm5", "");
+        setIni("rptxm", "xm3", "30");
+        setIni("rptxm", "xm5", "");
         s.load(captions_);
         QCOMPARE(s.fonts[0].color, 0);
         QCOMPARE(s.slotCaptions[2], QStringLiteral("申请医师"));
@@ -107,9 +102,9 @@ private slots:
     {
         ProgramPrinter& p = ProgramPrinter::instance();
         // An unknown printer keeps the current one, with the stored paper and modes.
-        set("printer", "mPrinter", "不存在");
-        set("printer", "mPaper", "8");   // A3
-        set("printer", "mDirection", "2");
+        setIni("printer", "mPrinter", "不存在");
+        setIni("printer", "mPaper", "8");   // A3
+        setIni("printer", "mDirection", "2");
         PrintSettings s;
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("默认打印机"));
@@ -118,10 +113,10 @@ private slots:
         QVERIFY(s.pageWidth == 420.0 - 10 && s.pageHeight == 297.0 - 10 && s.offsetX == 5.0);
 
         // A named printer; colour refused by a monochrome printer; a paper it lacks is skipped.
-        set("printer", "mPrinter", "黑白打印机");
-        set("printer", "mPaper", "4711");
-        set("printer", "mDirection", "1");
-        set("printer", "mColor", "2");
+        setIni("printer", "mPrinter", "黑白打印机");
+        setIni("printer", "mPaper", "4711");
+        setIni("printer", "mDirection", "1");
+        setIni("printer", "mColor", "2");
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("黑白打印机"));
         QCOMPARE(p.paperCode(), 11);   // its own A5
@@ -137,19 +132,19 @@ private slots:
             if (paper.name == QStringLiteral("胶片报告纸"))
                 custom = paper.code;
         QVERIFY(custom >= 1000);
-        set("printer", "mPaper", QByteArray::number(custom).constData());
+        setIni("printer", "mPaper", QByteArray::number(custom).constData());
         s.load(captions_);
         QCOMPARE(p.paperCode(), custom);
         QCOMPARE(s.pageWidth, 190.0 - 6);
 
         // Modes that are missing or not numbers leave the printer's own.
-        set("printer", "mColor", "1");
-        set("printer", "mDirection", "2");
-        set("printer", "mQuality", "-1");
+        setIni("printer", "mColor", "1");
+        setIni("printer", "mDirection", "2");
+        setIni("printer", "mQuality", "-1");
         s.load(captions_);
         for (const char* bad : {"", "横向"}) {
             for (const char* key : {"mColor", "mDirection", "mQuality"})
-                set("printer", key, bad);
+                setIni("printer", key, bad);
             s.load(captions_);
             QVERIFY(p.colorCode() == 1 && p.orientationCode() == 2 && p.qualityCode() == -1);
         }

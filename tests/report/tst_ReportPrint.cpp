@@ -8,7 +8,7 @@
 #include "report/ReportData.h"
 #include "report/ReportPaperWidget.h"
 #include "report/ReportRenderer.h"
-#include "support/TestFolder.h"
+#include "support/CoreKit.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -68,16 +68,6 @@ QRectF colourBox(const QImage& img, QColor c, double dpi, int tolerance = 40)
         }
     const double mm = 25.4 / dpi;
     return box.isNull() ? QRectF() : QRectF(box.x() * mm, box.y() * mm, box.width() * mm, box.height() * mm);
-}
-
-QByteArray jpeg(QColor c)
-{
-    QImage img(320, 240, QImage::Format_RGB32);
-    img.fill(c);
-    QBuffer buf;
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "JPEG", 95);
-    return buf.data();
 }
 
 const QColor kPictureColours[4] = {QColor(220, 30, 30), QColor(30, 170, 60), QColor(200, 40, 200),
@@ -319,7 +309,7 @@ private slots:
         QFile logo(folder_->file(QStringLiteral("head.bmp")));
         QVERIFY(logo.open(QIODevice::WriteOnly | QIODevice::Truncate) && logo.write("BM broken") == 9);
         logo.close();
-        QByteArray huge = jpeg(kPictureColours[0]);
+        QByteArray huge = kit::jpegBytes(320, 240, kPictureColours[0], 95);
         const qsizetype sof = huge.indexOf(QByteArray("\xff\xc0", 2));
         QVERIFY(sof > 0);
         huge.replace(sof + 5, 4, QByteArray("\x23\x28\x23\x28", 4));
@@ -395,7 +385,7 @@ private:
         }
         for (int k = 0; k < 4; ++k) {
             columns << QStringLiteral("picture%1").arg(k + 1);
-            p << (pictures ? QVariant(jpeg(kPictureColours[k])) : QVariant());
+            p << (pictures ? QVariant(kit::jpegBytes(320, 240, kPictureColours[k], 95)) : QVariant());
         }
         const QueryResult r = Database::ExecuteSql(
             QStringLiteral("insert into reports (%1) values (?%2)")

@@ -2,19 +2,34 @@
 
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
-#include "core/Database.h"
+#include "core/Modini.h"
+#include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/login.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImage>
 #include <QProcess>
 #include <QTest>
 
 #include <unistd.h>
 
-namespace corekit {
+namespace kit {
+
+std::unique_ptr<TestFolder> freshFolder(const QDate& today, const QSize& screen)
+{
+    auto folder = std::make_unique<TestFolder>();
+    Palette::LoadSkin();
+    if (today.isValid())
+        Environment::setTodayOverride(today);
+    if (screen.isValid())
+        Environment::setScreenSizeOverride(screen);
+    return folder;
+}
 
 void flushDeletes()
 {
@@ -22,15 +37,9 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-QString lastText()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text;
-}
+QString lastText() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text; }
 
-QString lastTitle()
-{
-    return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title;
-}
+QString lastTitle() { return MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().title; }
 
 void actAsAdmin(const QString& userName)
 {
@@ -83,6 +92,33 @@ int queryInt(const QString& sql, const QVariantList& params)
     return r.hasRows() ? r.data->value(0, 0).toInt() : -1;
 }
 
+int countReports() { return queryInt(QStringLiteral("SELECT count(*) FROM reports")); }
+
+qint64 insertReport(const QString& exam, const QString& name, const QString& doctor, const QVariant& fee)
+{
+    const QueryResult r = Database::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, pgdate, rpdate, rpdr, times, "
+                       "obligate1, facility) VALUES (?,?,'男',30.0,'岁','2024-01-02','2024-01-02',?,?,1,'')"),
+        {exam, name, doctor, fee});
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.description));
+    return Database::LastInsertId();
+}
+
+void storePictures(qint64 key, const QList<QByteArray>& pictures)
+{
+    for (int k = 0; k < pictures.size(); ++k) {
+        const QVariant v = pictures[k].isNull() ? QVariant() : QVariant(pictures[k]);
+        const QString sql = QStringLiteral("UPDATE reports SET picture%1 = ? WHERE ctid = ?").arg(k + 1);
+        QVERIFY(Database::ExecuteSql(sql, {v, key}).ok());
+    }
+}
+
+RecordSetPtr storedRow(qint64 key)
+{
+    return Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {key}).data;
+}
+
 QByteArray readBytes(const QString& path)
 {
     QFile f(path);
@@ -93,6 +129,21 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray jpegBytes(int width, int height, QColor colour, int quality)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(colour);
+    QBuffer buf;
+    buf.open(QIODevice::WriteOnly);
+    img.save(&buf, "JPEG", quality);
+    return buf.data();
+}
+
+bool setIni(const char* section, const char* key, const QString& value)
+{
+    return Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), value);
 }
 
 Unwritable::Unwritable(const QString& path) : path_(path)

@@ -1,15 +1,30 @@
 #pragma once
-// Steps the core tests share: message boxes read back, deferred deletes,
-// logging in through the real login window, whole-file reads and writes, and
-// files made unwritable (also when the tests run as root).
+// Steps the tests share, below the editor: a prepared program folder, message
+// boxes read back, deferred deletes, logging in through the real login window,
+// reports stored and read back, whole files read and written, pictures and
+// settings made, and files made unwritable (also when the tests run as root).
+// The editor's own steps are in EditorKit.h.
+#include "core/Database.h"
+#include "support/TestFolder.h"
+
+#include <QColor>
+#include <QDate>
 #include <QFile>
+#include <QList>
+#include <QSize>
 #include <QString>
 #include <QVariantList>
+
+#include <memory>
 
 class FrmMain;
 class login;
 
-namespace corekit {
+namespace kit {
+
+// A fresh program folder (check its ok()) with the saved skin loaded and, where
+// given, today's date and the screen size fixed.
+std::unique_ptr<TestFolder> freshFolder(const QDate& today = QDate(), const QSize& screen = QSize());
 
 // Runs the deferred deletes of closed windows.
 void flushDeletes();
@@ -33,9 +48,23 @@ void closeWindows();
 
 // The first value of the first row as a number; -1 when no row came back.
 int queryInt(const QString& sql, const QVariantList& params = {});
+int countReports();
+
+// Stores a report with the fields the lists show; gives its key.
+qint64 insertReport(const QString& exam, const QString& name, const QString& doctor, const QVariant& fee = QVariant());
+// Stores pictures 1.. of a report (a null QByteArray leaves the field Null).
+void storePictures(qint64 key, const QList<QByteArray>& pictures);
+// The stored row of a report (all 33 fields in table order).
+RecordSetPtr storedRow(qint64 key);
 
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
+
+// A JPEG picture of one colour.
+QByteArray jpegBytes(int width, int height, QColor colour, int quality = 90);
+
+// Writes a value into options.ini of the program folder.
+bool setIni(const char* section, const char* key, const QString& value);
 
 // Makes a file or folder unwritable for this process while it lives: through
 // permissions, or the immutable attribute when the process runs as root.
