@@ -1,9 +1,11 @@
 #include "RegisterWindows.h"
 
 #include "editor/EditorOpeners.h"
+#include "refdata/RefdataOpeners.h"
 
 void registerWindows()
 {
-    // Each upper layer registers its windows here (refdata and query to come).
+    // Each upper layer registers its windows here (query to come).
     EditorOpeners::registerAll();
+    RefdataOpeners::registerAll();
 }

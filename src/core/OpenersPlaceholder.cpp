@@ -3,7 +3,6 @@
 #include "core/Openers.h"
 
 #include "platform/MessageBox.h"
-#include "refdata/RefdataOpeners.h"
 
 #include <QHash>
 
@@ -16,8 +15,6 @@ void NotAvailable(const QString& what)
 
 QString PlaceholderCaption(const QString& window)
 {
-    if (RefdataOpeners::Open(name))
-        return;
     // Named to the user by the menu command that opens it.
     static const QHash<QString, QString> captions{
         {QStringLiteral("Frmreport"), QStringLiteral("打印报告")},

@@ -1,5 +1,7 @@
+// The main window's maintenance commands open these windows.
 #include "refdata/RefdataOpeners.h"
 
+#include "core/Openers.h"
 #include "refdata/FrmJCbgdc.h"
 #include "refdata/FrmJCdoctor.h"
 #include "refdata/FrmJCsection.h"
@@ -8,29 +10,23 @@
 
 namespace RefdataOpeners {
 namespace {
-DictionaryWindow* window(const QString& name)
+template <class Window>
+void put(const char* name)
 {
-    if (name == QLatin1String("FrmJCdoctor"))
-        return &FrmJCdoctor::instance();
-    if (name == QLatin1String("FrmJCsection"))
-        return &FrmJCsection::instance();
-    if (name == QLatin1String("FrmJCbgdc"))
-        return &FrmJCbgdc::instance();
-    if (name == QLatin1String("Frmck"))
-        return &Frmck::instance();
-    if (name == QLatin1String("Frmbgxm"))
-        return &Frmbgxm::instance();
-    return nullptr;
+    Openers::setOpener(QString::fromLatin1(name), [](const QString&) {
+        Window& w = Window::instance();
+        w.ensureLoaded();
+        w.showModally();
+    });
 }
 }
 
-bool Open(const QString& name)
+void registerAll()
 {
-    DictionaryWindow* w = window(name);
-    if (!w)
-        return false;
-    w->ensureLoaded();
-    w->showModally();
-    return true;
+    put<FrmJCdoctor>("FrmJCdoctor");
+    put<FrmJCsection>("FrmJCsection");
+    put<FrmJCbgdc>("FrmJCbgdc");
+    put<Frmck>("Frmck");
+    put<Frmbgxm>("Frmbgxm");
 }
 }

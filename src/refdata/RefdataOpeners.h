@@ -1,9 +1,8 @@
 #pragma once
-#include <QString>
 
-// Opens the reference data windows from the main window's menu commands.
+// The reference data windows in the opener table (core/Openers.h).
 namespace RefdataOpeners {
-// Opens the dictionary window of that class name ("FrmJCdoctor", "FrmJCsection",
-// "FrmJCbgdc", "Frmck", "Frmbgxm") modally; false for any other name.
-bool Open(const QString& window);
+// Registers FrmJCdoctor, FrmJCsection, FrmJCbgdc, Frmck and Frmbgxm, each shown
+// modally as the one window of its class. Called at start-up.
+void registerAll();
 }

@@ -1,13 +1,16 @@
 // The editing cycle the dictionary windows share, once through a small window
 // over a table of its own: the two looks, the states and their buttons, the
 // selection rules, the delete question, failed writes and the messages.
-#include "RefdataKit.h"
+#include "support/RefdataKit.h"
 
 #include "core/Database.h"
+#include "platform/Opener.h"
 
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
-using namespace refkit;
+using namespace kit;
 
 namespace {
 // Code (key), name (required) and an optional note, over table tcycle.
@@ -50,7 +53,7 @@ protected:
 int rowsInTable() { return queryInt(QStringLiteral("SELECT count(*) FROM tcycle")); }
 }
 
-class TestDictCycle : public QObject {
+class tst_DictCycle : public QObject {
     Q_OBJECT
     std::unique_ptr<TestFolder> folder_;
     std::unique_ptr<CycleWindow> w_;
@@ -75,7 +78,7 @@ class TestDictCycle : public QObject {
 private slots:
     void init()
     {
-        folder_ = freshFolder();
+        folder_ = refdataFolder();
         QVERIFY(TestFolder::exec(QStringLiteral("CREATE TABLE tcycle(code TEXT PRIMARY KEY, name TEXT, note TEXT)")));
     }
     void cleanup()
@@ -142,12 +145,12 @@ private slots:
         QVERIFY(q.buttons == MessageBox::Buttons::OkCancel && q.icon == MessageBox::Icon::None);
         QVERIFY(rowsInTable() == 3 && w.MSHFlexGrid1->rows() == 3);
         for (const char* next : {"B", "A"}) {
-            answerNext(MessageBox::Answer::Ok);
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
             w.ButtnDel->click();
             QCOMPARE(w.Text1->text(), QString::fromLatin1(next));
         }
         QVERIFY(rowsInTable() == 1 && w.currentKey() == QStringLiteral("A") && buttons(w) == QStringLiteral("NUD-"));
-        answerNext(MessageBox::Answer::Ok);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
         w.ButtnDel->click();
         QVERIFY(rowsInTable() == 0 && !w.MSHFlexGrid1->hasRows() && !w.hasCurrentKey());
         QVERIFY(w.Text1->text().isEmpty() && !w.Text1->isEnabled() && buttons(w) == QStringLiteral("N---"));
@@ -211,5 +214,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDictCycle)
+QTEST_MAIN(tst_DictCycle)
 #include "tst_dictcycle.moc"

@@ -4,12 +4,11 @@
 // whole number, same-named sections told apart), phrases (numbers from the
 // database, Null keywords, any text kept whole, the editor's quick buttons) and
 // report item captions (only the caption written, read by the printed report).
-#include "RefdataKit.h"
+#include "support/RefdataKit.h"
 
 #include "core/Database.h"
 #include "core/Mmain.h"
 #include "editor/DataRecord.h"
-#include "platform/Environment.h"
 #include "refdata/FrmJCbgdc.h"
 #include "refdata/FrmJCdoctor.h"
 #include "refdata/FrmJCsection.h"
@@ -19,8 +18,11 @@
 #include "report/ReportData.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
 
-using namespace refkit;
+using namespace kit;
 
 namespace {
 QString text(const QString& sql, const QVariantList& params = {})
@@ -42,16 +44,15 @@ void add(W& w, const QString& a, const QString& b)
 }
 }
 
-class TestDictWindows : public QObject {
+class tst_DictWindows : public QObject {
     Q_OBJECT
     std::unique_ptr<TestFolder> folder_;
 
 private slots:
     void init()
     {
-        folder_ = freshFolder();
+        folder_ = refdataFolder();
         Mmain::gRights.fill(true);
-        Environment::setScreenSizeOverride(QSize(1024, 768));
     }
     void cleanup()
     {
@@ -165,7 +166,7 @@ private slots:
                  QStringLiteral("007内科|-3儿科 100%"));
 
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO doctor VALUES('D1','王医生','-3')")));
-        answerNext(MessageBox::Answer::Ok);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
         w.ButtnDel->click();
         QCOMPARE(MessageBox::shownBoxes().last().text,
                  QStringLiteral("你将删除科室编号为 -3 的科室,删除后将不能恢复,请确认是否删除?"));
@@ -246,10 +247,10 @@ private slots:
         w.ButtnSave->click();
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM zymc WHERE fl IS NULL")), 2);
         QCOMPARE(w.MSHFlexGrid1->cell(1, 0), second);
-        answerNext(MessageBox::Answer::Ok);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
         w.ButtnDel->click();
         QVERIFY(text(QStringLiteral("SELECT group_concat(id) FROM zymc")) == first && w.currentKey() == first);
-        answerNext(MessageBox::Answer::Ok);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
         w.ButtnDel->click();
         QVERIFY(!w.MSHFlexGrid1->hasRows() && w.currentKey() == QStringLiteral("0"));
 
@@ -311,5 +312,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDictWindows)
+QTEST_MAIN(tst_DictWindows)
 #include "tst_dictwindows.moc"

@@ -2,7 +2,9 @@
 // rights; that user logs in and finds exactly those commands enabled, adds a
 // section and a physician, picks them in a new report, and renames a report
 // item that the editor then shows.
-#include "RefdataKit.h"
+#include "support/RefdataKit.h"
+
+#include "RegisterWindows.h"
 
 #include "core/Database.h"
 #include "core/FrmMain.h"
@@ -10,7 +12,6 @@
 #include "core/login.h"
 #include "editor/DataRecord.h"
 #include "editor/ReportRecord.h"
-#include "platform/Environment.h"
 #include "refdata/FrmJCbgdc.h"
 #include "refdata/FrmJCdoctor.h"
 #include "refdata/FrmJCsection.h"
@@ -21,8 +22,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 
-using namespace refkit;
+using namespace kit;
 
 namespace {
 // Each gated command of the main window and the right (0..7) it needs.
@@ -35,27 +37,26 @@ const std::pair<const char*, int> kGated[] = {
 int findText(QComboBox* c, const QString& text) { return c->findText(text, Qt::MatchExactly); }
 }
 
-class TestRefdataRoad : public QObject {
+class tst_RefdataRoad : public QObject {
     Q_OBJECT
     std::unique_ptr<TestFolder> folder_;
 
 private slots:
     void init()
     {
-        folder_ = freshFolder();
-        Environment::setTodayOverride(QDate(2025, 3, 4));
-        Environment::setScreenSizeOverride(QSize(1024, 768));
+        folder_ = refdataFolder();
+        registerWindows();
     }
     void cleanup()
     {
-        corekit::closeWindows();
+        kit::closeWindows();
         folder_.reset();
     }
 
     void administratorToNewUserToReport()
     {
         // The administrator adds a user with rights 0, 1 and 4 only.
-        FrmMain* main = corekit::logIn(QStringLiteral("admin"));
+        FrmMain* main = kit::logIn(QStringLiteral("admin"));
         QVERIFY(main);
         main->action(QStringLiteral("用户设置"))->trigger();
         FrmJCdoctor& users = FrmJCdoctor::instance();
@@ -80,8 +81,8 @@ private slots:
         QVERIFY(!users.isVisible());
 
         main->重新登录_Click();
-        corekit::flushDeletes();
-        main = corekit::logIn(QStringLiteral("li"));
+        kit::flushDeletes();
+        main = kit::logIn(QStringLiteral("li"));
         QVERIFY(main);
         QCOMPARE(Mmain::gUserName, QStringLiteral("李医生"));
         for (const auto& [name, right] : kGated)
@@ -141,5 +142,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRefdataRoad)
+QTEST_MAIN(tst_RefdataRoad)
 #include "tst_refdata_road.moc"
