@@ -213,9 +213,10 @@ QString DictionaryWindow::inputText(const QWidget* input)
 
 void DictionaryWindow::setInputText(QWidget* input, const QString& text)
 {
-    if (auto* e = qobject_cast<QLineEdit*>(input))
+    if (auto* e = qobject_cast<QLineEdit*>(input)) {
         e->setText(text);
-    else if (auto* c = qobject_cast<QComboBox*>(input))
+        e->setCursorPosition(0);   // a long text shows its beginning
+    } else if (auto* c = qobject_cast<QComboBox*>(input))
         c->setEditText(text);
     else if (auto* t = qobject_cast<QPlainTextEdit*>(input))
         t->setPlainText(text);

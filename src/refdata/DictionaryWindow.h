@@ -30,7 +30,7 @@ class RecordSet;
 //       QList<DictGrid::Column> gridColumns() const override;  // key in column 0
 //       QString listingSql() const override;                    // columns in grid order
 //       void buildInputs(PaintPanel* Picdata) override {
-//           Text1 = addLineEdit(Picdata, twips(1200, 240, 2175, 360));
+//           Text1 = addLineEdit(Picdata, twips(1200, 240, 2175, 360), "Text1");
 //           bindColumn(0, Text1); ...                          // cell <-> input
 //       }
 //       bool checkInputs() override {                          // in the window's order
@@ -43,6 +43,12 @@ class RecordSet;
 //       QString deleteQuestion(const QString& key) const override;
 //       QString deleteNoKeyMessage() const override;
 //   };
+//
+// A table keyed by the database's autonumber passes KeyKind::Number: its key
+// has no input, and a saved new row gets the number the database gave it in
+// column 0. A window with Update, Save and Quit only passes newAndDelete = false
+// (ButtnNew and ButtnDel are then null). The window's opener goes into
+// RefdataOpeners::registerAll().
 //
 // The other hooks (showRow, showCells, clearInputs, lockInputs, setButtons,
 // refuseUpdate/refuseDelete, listedRow, loadExtras, inputRowTexts/inputRowData,

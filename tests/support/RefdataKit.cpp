@@ -45,6 +45,8 @@ QStringList rowTexts(const DictionaryWindow& w, int row)
 void typeText(QLineEdit* e, const QString& text)
 {
     e->setFocus();
+    if (!e->hasSelectedText())
+        e->end(false);
     e->insert(text);
 }
 

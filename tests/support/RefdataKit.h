@@ -27,7 +27,8 @@ void clickRow(DictionaryWindow& w, int row);
 QString buttons(const DictionaryWindow& w);
 // The texts of a list row.
 QStringList rowTexts(const DictionaryWindow& w, int row);
-// Types a text at the caret of a line edit (any characters, emoji too).
+// Types a text into a line edit (any characters, emoji too): in place of the
+// selected text, or after the text.
 void typeText(QLineEdit* e, const QString& text);
 // Picks entry i of a combo box's list with the keys, as the user does.
 void pick(QComboBox* c, int i);
