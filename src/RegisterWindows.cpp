@@ -2,10 +2,12 @@
 
 #include "editor/EditorOpeners.h"
 #include "refdata/RefdataOpeners.h"
+#include "report/ReportOpeners.h"
 
 void registerWindows()
 {
     // Each upper layer registers its windows here (query to come).
     EditorOpeners::registerAll();
+    ReportOpeners::registerAll();
     RefdataOpeners::registerAll();
 }
