@@ -128,8 +128,8 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
-    // Choosing a section lists its physicians; typing in it, or a program
-    // setting it, lists all; a physician already there stays.
+    // Choosing a section lists its physicians, typing in it lists all; a
+    // physician already there stays.
     void physiciansOfTheSection()
     {
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO section VALUES ('1', '内科'), ('007', '骨科')")));
@@ -149,9 +149,6 @@ private slots:
         choose(ed.Text6, 1);   // "007" is kept as the number 7: no physician
         QVERIFY(list().isEmpty());
         QTest::keyClick(ed.Text6, Qt::Key_Backspace);
-        QCOMPARE(list().size(), 3);
-        choose(ed.Text6, 0);
-        ed.setControlText(ReportRecord::sectionoffice, QStringLiteral("外科"));
         QCOMPARE(list().size(), 3);
         // A failing list is reported and the list stays.
         QVERIFY(TestFolder::exec(QStringLiteral("DROP TABLE doctor")));
@@ -178,9 +175,6 @@ private slots:
         ed.setControlText(ReportRecord::part, QStringLiteral("头颅"));
         choose(ed.Combopart, 0);
         QCOMPARE(ed.Combopart->currentText(), QStringLiteral("头颅,胸部"));
-        ed.ButtnClear_Click();
-        choose(ed.Combopart, 1);
-        QCOMPARE(ed.Combopart->currentText(), QStringLiteral("腹部"));
         QCOMPARE(ed.Combopart->count(), 2);
     }
 
@@ -285,13 +279,11 @@ private slots:
                 out << b->colors().value(p, -1);
             return out;
         };
-        const qint32 from = Palette::gCaptionColorFrom;
-        const QList<qint32> pressed{Palette::AdjustColor(from, 30), Palette::AdjustColor(from, 30),
-                                    Palette::AdjustColor(from, 30), Palette::AdjustColor(from, 10),
-                                    Palette::AdjustColor(from, 10), Palette::AdjustColor(from, 10)};
-        const QList<qint32> other{Palette::AdjustColor(from, 80), Palette::AdjustColor(from, 80),
-                                  Palette::AdjustColor(from, 80), Palette::AdjustColor(from, 40),
-                                  Palette::AdjustColor(from, 40), Palette::AdjustColor(from, 40)};
+        auto expected = [](int first, int second) {
+            const qint32 a = Palette::AdjustColor(Palette::gCaptionColorFrom, first);
+            const qint32 b = Palette::AdjustColor(Palette::gCaptionColorFrom, second);
+            return QList<qint32>{a, a, a, b, b, b};
+        };
         QVERIFY(ed.sidePanelTab() == 3 && ed.Picyc->isVisibleTo(&ed));
         const std::pair<QvButton*, QWidget*> tabs[] = {
             {ed.btnCK, ed.Piczymc}, {ed.btnFH, ed.Picts}, {ed.btnMS, ed.Picms}, {ed.btnYC, ed.Picyc}};
@@ -299,7 +291,7 @@ private slots:
             QTest::mouseClick(tabs[t].first, Qt::LeftButton);
             QCOMPARE(ed.sidePanelTab(), t);
             for (int k = 0; k < 4; ++k)
-                QCOMPARE(colours(tabs[k].first), k == t ? pressed : other);
+                QCOMPARE(colours(tabs[k].first), k == t ? expected(30, 10) : expected(80, 40));
             QVERIFY(tabs[t].second->isVisibleTo(&ed));
             if (t < 3) {
                 QVERIFY(!ed.Picyc->isVisibleTo(&ed));
@@ -389,10 +381,6 @@ private slots:
         // A symbol goes in the same way and leaves an open cell editor open.
         ed.Gridms->setCurrentCell(1, 1);
         enter(ed.Gridms);
-        QTest::mouseClick(ed.btnFH, Qt::LeftButton);   // the symbols tab closes it
-        QVERIFY(!ed.Textedit->isVisibleTo(&ed));
-        QTest::mouseClick(ed.btnMS, Qt::LeftButton);
-        enter(ed.Gridms);
         ed.btnTS_Click(1);
         QVERIFY(ed.Textedit->isVisibleTo(&ed) && ed.Text15->toPlainText() == QStringLiteral("A一393×D"));
         // Not editable: nothing goes in.
@@ -417,24 +405,25 @@ private slots:
 
     void templateButtons()
     {
-        QStringList manager;
+        QStringList manager;   // the template manager's openings
+        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&manager](const QString& how) { manager << how; });
         DataRecord& ed = DataRecord::instance();
         ed.ensureLoaded();
         ed.Buttnmbzr_Click();   // not editing
-        QCOMPARE(lastText(), QStringLiteral("请在可编辑状态载入模板"));
-        QCOMPARE(lastTitle(), QStringLiteral("提示"));
-        // Until the template manager is there, its notice.
+        QVERIFY(lastText() == QStringLiteral("请在可编辑状态载入模板") && lastTitle() == QStringLiteral("提示"));
+        QVERIFY(manager.isEmpty());
+        // Both show the information page first.
         ed.ButtnNew_Click();
         ed.Buttnpic_Click();
+        ed.ButtnSwmb_Click();
+        QCOMPARE(ed.pageFlag(), 0);
+        ed.Buttnpic_Click();
+        ed.Buttnmbzr_Click();
+        QVERIFY(manager == (QStringList{QStringLiteral("insert"), QStringLiteral("load")}) && ed.pageFlag() == 0);
+        // Until the template manager is there, its notice.
+        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
         ed.Buttnmbzr_Click();
         QCOMPARE(lastText(), QStringLiteral("“模板管理”功能尚未提供。"));
-        QCOMPARE(ed.pageFlag(), 0);   // the information page is shown first
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&manager](const QString& how) { manager << how; });
-        ed.Buttnpic_Click();
-        ed.ButtnSwmb_Click();
-        ed.Buttnmbzr_Click();
-        QCOMPARE(manager, (QStringList{QStringLiteral("insert"), QStringLiteral("load")}));
-        QCOMPARE(ed.pageFlag(), 0);
     }
 
     // A radiologist's way through a new report, on the shown window.
