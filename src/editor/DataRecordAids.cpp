@@ -101,16 +101,11 @@ void DataRecord::buildAids()
     if (QWidget* last = previousInFocusChain(); last && last != Text14)
         QWidget::setTabOrder(last, Text14);
 
-    for (QWidget* w : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2), static_cast<QWidget*>(Text15),
-                       static_cast<QWidget*>(Text16), static_cast<QWidget*>(Labelzych[0])})
+    for (QWidget* w : QList<QWidget*>{Text1, Text2, Text15, Text16, Labelzych[0]})
         w->installEventFilter(this);
-    for (QWidget* w : {static_cast<QWidget*>(Text3),  static_cast<QWidget*>(Text4),    static_cast<QWidget*>(Text5),
-                       static_cast<QWidget*>(Text6),  static_cast<QWidget*>(Text7),    static_cast<QWidget*>(Text8),
-                       static_cast<QWidget*>(Text9),  static_cast<QWidget*>(Text10),   static_cast<QWidget*>(Text11),
-                       static_cast<QWidget*>(Text12), static_cast<QWidget*>(Text13),   static_cast<QWidget*>(Text17),
-                       static_cast<QWidget*>(Text18), static_cast<QWidget*>(Text19),   static_cast<QWidget*>(ComboAge),
-                       static_cast<QWidget*>(Combopart), static_cast<QWidget*>(Combojs)}) {
-        w->setProperty("ws_nextField", true);
+    for (QWidget* w : QList<QWidget*>{Text3, Text4, Text5, Text6, Text7, Text8, Text9, Text10, Text11, Text12, Text13,
+                                      Text17, Text18, Text19, ComboAge, Combopart, Combojs}) {
+        w->setProperty("ws_nextField", true);   // Text3_KeyPress .. Combojs_KeyPress
         w->installEventFilter(this);
     }
 
