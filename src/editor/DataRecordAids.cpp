@@ -93,8 +93,8 @@ void DataRecord::buildAids()
 
     // Tab order as designed: down the information column, from the result to
     // the body part, then findings and diagnosis; the exam name comes last.
-    const QList<QWidget*> order = {Text1,  Text2,  Text3,  Text4,  ComboAge, Text5,   Text6,
-                                   Text7,  Text17, Text8,  Text18, Text9,    Text10,  Text12,
+    const QList<QWidget*> order = {Text1,  Text2,  Text3,  Text4,   ComboAge,  Text5,  Text6,
+                                   Text7,  Text17, Text8,  Text18,  Text9,     Text10, Text12,
                                    Text11, Text13, Text19, Combojs, Combopart, Text15, Text16};
     for (int i = 0; i + 1 < order.size(); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
@@ -187,7 +187,8 @@ void DataRecord::NextField_KeyPress(int keyAscii)
 {
     // The next field takes the focus once the Enter itself has been handled.
     if (keyAscii == kEnter)
-        QMetaObject::invokeMethod(this, [this] { focusNextChild(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { focusNextChild(); }, Qt::QueuedConnection);
 }
 
 void DataRecord::Text1_KeyPress(int keyAscii)
@@ -298,8 +299,8 @@ void DataRecord::lookUpPhrases(QPlainTextEdit* box)
     }
     phraseFilled_ = n;
     const QFontMetrics fm(Piczymc->font());
-    const PhraseLookup::Flow flow = PhraseLookup::LayOut(
-        captions, Piczymc->width() * kTwipsPerPixel, [&fm](const QString& s) { return measureTwips(fm, s); });
+    const PhraseLookup::Flow flow = PhraseLookup::LayOut(captions, Piczymc->width() * kTwipsPerPixel,
+                                                         [&fm](const QString& s) { return measureTwips(fm, s); });
     for (int k = 0; k < n; ++k) {
         Labelzych[k]->move(px(flow.positions[k].x()), px(flow.positions[k].y()));
         Labelzych[k]->adjustSize();
@@ -314,7 +315,7 @@ void DataRecord::Labelzych_Click(int index)
 {
     QPlainTextEdit* box = lastReportBox_ == QLatin1String("Text15")   ? Text15
                           : lastReportBox_ == QLatin1String("Text16") ? Text16
-                                                                       : nullptr;
+                                                                      : nullptr;
     // A box shown read-only takes nothing.
     if (box && box->isEnabled() && index >= 0 && index < Labelzych.size()) {
         box->setFocus();
@@ -392,14 +393,14 @@ void DataRecord::insertAtCaret(const QString& text)
         return;
     QPlainTextEdit* box = lastReportBox_ == QLatin1String("Text15")   ? Text15
                           : lastReportBox_ == QLatin1String("Text16") ? Text16
-                                                                       : nullptr;
+                                                                      : nullptr;
     if (!box)
         return;
     box->setFocus();
     const QTextCursor c = box->textCursor();
     const int p = c.selectionStart();
-    putText(box, PhraseLookup::Insert(int(box->toPlainText().size()), p, c.selectionEnd() - p, int(text.size())),
-            text, settingBoxText_);
+    putText(box, PhraseLookup::Insert(int(box->toPlainText().size()), p, c.selectionEnd() - p, int(text.size())), text,
+            settingBoxText_);
 }
 
 void DataRecord::btnTS_Click(int index)

@@ -28,8 +28,8 @@ struct Column {
     const char* header;
     int twips;
 };
-constexpr Column kCols[Frmcfsj::kColumns] = {{"检查号", 920},  {"病人姓名", 1100}, {"性别", 790},     {"年龄", 790},
-                                              {"检查部位", 1400}, {"检查日期", 1200}, {"报告医师", 1100}, {"序号", 0}};
+constexpr Column kCols[Frmcfsj::kColumns] = {{"检查号", 920},    {"病人姓名", 1100}, {"性别", 790},      {"年龄", 790},
+                                             {"检查部位", 1400}, {"检查日期", 1200}, {"报告医师", 1100}, {"序号", 0}};
 
 // The columns the list reads, by name: never a picture.
 const char* const kListColumns = "ctid, obligate5, brname, sex, age, ageunit, part, pgdate, rpdr";

@@ -16,7 +16,10 @@ class QvButton;
 class Frmcfsj : public QDialog {
     Q_OBJECT
 public:
-    enum class By { ExamNumber, PatientName };
+    enum class By {
+        ExamNumber,
+        PatientName
+    };
 
     static Frmcfsj& instance();
 

@@ -21,8 +21,8 @@ GridGeometry Geometry(int layoutMode, const QSize& screenPx, int picdataWidthTw,
 // Where the cell editor opens over cell (row, col) of a grid scrolled to
 // (topRow, leftCol) whose top left is at (gridLeftTw, 0) and gridHeightTw high.
 struct EditorPlace {
-    bool open = false;       // false: the cell lies below the grid's visible part
-    bool scroll = false;     // the grid scrolls one row so the editor fits
+    bool open = false;     // false: the cell lies below the grid's visible part
+    bool scroll = false;   // the grid scrolls one row so the editor fits
     int left = 0, top = 0, width = 0, height = 0;
 };
 EditorPlace PlaceEditor(const GridGeometry& g, int topRow, int leftCol, int row, int col, int gridLeftTw,

@@ -41,9 +41,9 @@ private slots:
                                    "WHERE ctid = ?"),
                     {first})
                     .ok());
-        QVERIFY(Database::ExecuteSql(QStringLiteral("UPDATE reports SET age = NULL, sex = NULL WHERE ctid = ?"),
-                                     {second})
-                    .ok());
+        QVERIFY(
+            Database::ExecuteSql(QStringLiteral("UPDATE reports SET age = NULL, sex = NULL WHERE ctid = ?"), {second})
+                .ok());
         Frmcfsj& w = Frmcfsj::instance();
         w.setSql(Frmcfsj::By::ExamNumber, QStringLiteral("R1"));
         w.showModally();
@@ -51,7 +51,8 @@ private slots:
         QStringList headers;
         for (int c = 0; c < Frmcfsj::kColumns; ++c)
             headers << grid->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"检查号", "病人姓名", "性别", "年龄", "检查部位", "检查日期", "报告医师", "序号"}));
+        QCOMPARE(headers,
+                 (QStringList{"检查号", "病人姓名", "性别", "年龄", "检查部位", "检查日期", "报告医师", "序号"}));
         QVERIFY(grid->isColumnHidden(Frmcfsj::kKeyColumn));
         QCOMPARE(ListGrid::RowCount(grid), 2);
         QStringList row0, row1;
@@ -59,7 +60,8 @@ private slots:
             row0 << ListGrid::Cell(grid, 0, c);
             row1 << ListGrid::Cell(grid, 1, c);
         }
-        QCOMPARE(row0, (QStringList{"R1", "王五", "男", "35岁", "胸部", "2024-01-02", "李医生", QString::number(first)}));
+        QCOMPARE(row0,
+                 (QStringList{"R1", "王五", "男", "35岁", "胸部", "2024-01-02", "李医生", QString::number(first)}));
         QCOMPARE(row1, (QStringList{"r1", "王五", "", "岁", "", "2024-01-02", "张医生", QString::number(second)}));
         QVERIFY(!ListGrid::IsEmpty(grid) && ListGrid::SelectionColor(grid) == ListGrid::kSelButtonShadow);
         QCOMPARE(ListGrid::SelectedRow(grid), 0);
@@ -79,7 +81,8 @@ private slots:
     // their slots and files; saving it adds a second row.
     void copyIntoTheEditor()
     {
-        const qint64 key = kit::insertReport(QStringLiteral("C1"), QStringLiteral("赵六"), QStringLiteral("李医生"), 12.5);
+        const qint64 key =
+            kit::insertReport(QStringLiteral("C1"), QStringLiteral("赵六"), QStringLiteral("李医生"), 12.5);
         const QByteArray big = kit::jpegBytes(320, 240, Qt::blue);
         const QByteArray small = kit::jpegBytes(32, 24, Qt::green);
         kit::storePictures(key, {big, small});
@@ -94,7 +97,8 @@ private slots:
         w.ButtnCopy_Click();
         QCOMPARE(closed.size(), 1);
         QVERIFY(ed.Text2->text() == QStringLiteral("赵六") && ed.Text13->text() == QStringLiteral("12.50"));
-        QVERIFY(ed.Text9->text() == QStringLiteral("2025-03-04") && ed.Text12->currentText() == QStringLiteral("admin"));
+        QVERIFY(ed.Text9->text() == QStringLiteral("2025-03-04")
+                && ed.Text12->currentText() == QStringLiteral("admin"));
         QVERIFY(ed.savebj() == QStringLiteral("insert") && ed.UpdateIdout().isEmpty() && ed.updateTable());
         QVERIFY(ed.editing() && ed.ButtnSave->isEnabled() && ed.ButtnSwmb->isEnabled() && !ed.ButtnPrint->isEnabled());
         QVERIFY(ed.Picload[0]->Tag == ReportLoader::SlotFile(1) && ed.Picload[1]->Tag == ReportLoader::SlotFile(2));

@@ -98,8 +98,11 @@ private slots:
         kit::insertReport(QStringLiteral("X'1"), QStringLiteral("李四"), QStringLiteral("admin"));
         DataRecord& ed = newReport();
         const int units = ed.ComboAge->count();
-        for (auto [from, to] : {std::pair<QWidget*, QWidget*>{ed.Text3, ed.Text4}, {ed.ComboAge, ed.Text5},
-                                {ed.Text7, ed.Text17}, {ed.Text10, ed.Text11}, {ed.Combojs, ed.Combopart},
+        for (auto [from, to] : {std::pair<QWidget*, QWidget*>{ed.Text3, ed.Text4},
+                                {ed.ComboAge, ed.Text5},
+                                {ed.Text7, ed.Text17},
+                                {ed.Text10, ed.Text11},
+                                {ed.Combojs, ed.Combopart},
                                 {ed.Combopart, ed.Text15}}) {
             from->setFocus();
             enter(from);
@@ -112,8 +115,8 @@ private slots:
         ed.Text1->setText(QStringLiteral("x'1"));
         enter(ed.Text1);
         QCOMPARE(opened_, QStringList{QStringLiteral("相关报告记录")});
-        QVERIFY(Frmcfsj::instance().filterColumn() == Frmcfsj::By::ExamNumber &&
-                Frmcfsj::instance().filterValue() == QStringLiteral("x'1"));
+        QVERIFY(Frmcfsj::instance().filterColumn() == Frmcfsj::By::ExamNumber
+                && Frmcfsj::instance().filterValue() == QStringLiteral("x'1"));
         QCOMPARE(ListGrid::RowCount(Frmcfsj::instance().MSHFlexGrid1), 2);
         QCOMPARE(QApplication::focusWidget(), ed.Text1);   // the focus stays
         // An unknown one, also with a quote: on to the next field.
@@ -191,8 +194,8 @@ private slots:
         setCaret(ed.Text15, 1);
         type(ed.Text15, QStringLiteral("肺"));
         // name or keyword, in id order
-        QCOMPARE(captions(ed), (QStringList{QStringLiteral("肺纹理增粗"), QStringLiteral("心影不大"),
-                                            QStringLiteral("肺野清晰")}));
+        QCOMPARE(captions(ed),
+                 (QStringList{QStringLiteral("肺纹理增粗"), QStringLiteral("心影不大"), QStringLiteral("肺野清晰")}));
         QVERIFY(ed.phrasePanelHeight() > 0 && ed.Piczymc->height() > 0 && !ed.butnCKdown->isVisibleTo(&ed));
         // The first phrase takes the key's place, the next goes after it.
         QTest::mouseClick(ed.Labelzych[2], Qt::LeftButton);
@@ -204,8 +207,8 @@ private slots:
         // At the very start the phrase goes in front; a selection elsewhere is replaced.
         setCaret(ed.Text15, 0);
         QTest::mouseClick(ed.Labelzych[0], Qt::LeftButton);
-        QVERIFY(ed.Text15->toPlainText().startsWith(QStringLiteral("肺纹理增粗两")) &&
-                ed.Text15->textCursor().position() == 5);
+        QVERIFY(ed.Text15->toPlainText().startsWith(QStringLiteral("肺纹理增粗两"))
+                && ed.Text15->textCursor().position() == 5);
         setCaret(ed.Text15, 9, 6);
         QTest::mouseClick(ed.Labelzych[1], Qt::LeftButton);
         QCOMPARE(ed.Text15->toPlainText(), QStringLiteral("肺纹理增粗两心影不大晰心影不大"));
@@ -240,9 +243,9 @@ private slots:
     // stands alone on its row.
     void manyAndWidePhrases()
     {
-        QVERIFY(TestFolder::exec(QStringLiteral(
-            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 120) "
-            "INSERT INTO zymc (name, fl) SELECT '肺' || i || '号常用描述', '' FROM n")));
+        QVERIFY(TestFolder::exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 120) "
+                           "INSERT INTO zymc (name, fl) SELECT '肺' || i || '号常用描述', '' FROM n")));
         QVERIFY(Database::ExecuteSql(QStringLiteral("UPDATE zymc SET name = ? WHERE id = 3"),
                                      {QStringLiteral("肺").repeated(200)})
                     .ok());
@@ -352,7 +355,8 @@ private slots:
         ed.TreeMS_NodeClick(ed.TreeMS->topLevelItem(2));
         QCOMPARE(ed.TextMatrix(0, 1), QStringLiteral("O'Neil 50%"));
         // An unchanged text sends nothing.
-        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE cyms SET txtms = 'db' WHERE flid = 3 AND row = 0 AND col = 1")));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("UPDATE cyms SET txtms = 'db' WHERE flid = 3 AND row = 0 AND col = 1")));
         ed.Gridms->setCurrentCell(0, 1);
         enter(ed.Gridms);
         enter(ed.Textedit);
@@ -434,10 +438,17 @@ private slots:
                                      {QStringLiteral("双肺未见异常"), QStringLiteral("胸部"), key})
                     .ok());
         kit::storePictures(key, {kit::jpegBytes(64, 48, Qt::darkCyan), {}, kit::jpegBytes(64, 48, Qt::darkRed)});
-        QVERIFY(TestFolder::exec(QStringLiteral(
-            "INSERT INTO zymc (name, fl) VALUES ('肺纹理增多', ''), ('肺门不大', ''), ('心影正常', '心'), ('±', 'V')")));
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO zymc (name, fl) VALUES ('肺纹理增多', ''), ('肺门不大', "
+                                                "''), ('心影正常', '心'), ('±', 'V')")));
         QVERIFY(TestFolder::exec(QStringLiteral("UPDATE cyms SET txtms = '骨质未见异常' WHERE flid = 1 AND row = 0")));
-        DataRecord& ed = newReport();
+        // The main window's new-report command opens the editor on its picture page.
+        Openers::EditorNewReport();
+        DataRecord& ed = DataRecord::instance();
+        ed.show();
+        ed.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&ed));
+        QTest::mouseClick(ed.Buttninfo, Qt::LeftButton);
+        opened_.clear();
         onOpen_ = [](QDialog* d) {
             auto* related = qobject_cast<Frmcfsj*>(d);
             QVERIFY(related);
