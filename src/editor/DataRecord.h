@@ -73,6 +73,11 @@ public:
     // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
     bool showSlotFile(int k, const QString& path);
 
+    // Makes the folder with every missing parent. True when it exists or was
+    // made (a file of that name counts as present); false after an error box
+    // for each level that could not be made.
+    bool CreatePaths(const QString& path);
+
     // Caption texts of the field labels, for checks.
     QString labelCaption(int field) const;
 
@@ -101,6 +106,7 @@ public slots:
     void Buttnpic_Click();
     void btnYC_Click();
     void BVidCapture_Click();
+    void ButtonConvert_Click();
 
     // Entry aids: Enter to the next field, the duplicate checks, physicians
     // of a section, the body-part memory (DataRecordAids.cpp).
@@ -291,7 +297,13 @@ private:
     int sidePanelTab_ = 3;
     int category_ = 0;
     bool videoOn_ = false;
-    QString dicomPrevious1_, dicomPrevious2_;
+    // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
+    // DcmStudyId and DcmSeriesId are emptied by the load and by New.
+    QString DcmStudyId;
+    QString DcmSeriesId;
+    int DcmSeriesNo = 0;
+    QString dcmStudyUid_;   // the Study Instance UID that goes with DcmStudyId
+    void forgetDicomStudy();
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
 
