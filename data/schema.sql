@@ -40,6 +40,9 @@ CREATE INDEX reports_rpdate ON reports(rpdate);
 CREATE INDEX reports_pgdate ON reports(pgdate);
 CREATE INDEX reports_obligate5 ON reports(obligate5);
 CREATE INDEX reports_brname ON reports(brname);
+-- The workload statistics read only these columns of a date range, so they are
+-- answered from this index without reading a report's row.
+CREATE INDEX reports_stats ON reports(rpdate, obligate5, brname, times, utpatientid, rpdr, sectionoffice);
 
 CREATE TABLE Study (
   StudyID      INTEGER PRIMARY KEY AUTOINCREMENT,

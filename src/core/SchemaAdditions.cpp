@@ -9,6 +9,9 @@ QStringList SchemaAdditions()
 {
     return {
         QStringLiteral("CREATE INDEX IF NOT EXISTS reports_rpdate ON reports(rpdate)"),
+        // The workload statistics, answered from the index alone.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS reports_stats ON reports(rpdate, obligate5, brname, times, "
+                       "utpatientid, rpdr, sectionoffice)"),
     };
 }
 
