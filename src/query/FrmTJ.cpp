@@ -306,8 +306,7 @@ void FrmTJ::Form_Load()
     DTPicker1->setDate(today);
     DTPicker2->setDate(today);
     SelectReport(0);
-    // The grid printer's setup comes with the grid printer; until then the
-    // print buttons say that printing is not available.
+    printer_.SetupGridPrinter();
 }
 
 void FrmTJ::resizeEvent(QResizeEvent* e)
@@ -467,7 +466,15 @@ void FrmTJ::CmdPrint_Click()
         MessageBox::information(QStringLiteral("当前没有报表数据"), MessageBox::kNoticeTitle);
         return;
     }
-    Openers::NotAvailable(QStringLiteral("打印报表"));
+    printer_.SetupGridPrinter();
+    const QFont f = MGrid->font();
+    GridFont font;
+    font.name = f.family();
+    font.size = f.pointSizeF();
+    const QModelIndex current = MGrid->currentIndex();
+    const Workload::SheetGrid grid(model_->sheet(), font, MGrid->verticalHeader()->defaultSectionSize() * kTwips,
+                                   {std::max(current.row(), 0), std::max(current.column(), 0)});
+    printer_.PrintGrid(grid);
 }
 
 void FrmTJ::CmdPrintSet_Click() { Openers::OpenGridPrintSettings(); }

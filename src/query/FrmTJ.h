@@ -1,6 +1,7 @@
 #pragma once
 #include "core/QvButton.h"
 #include "query/WorkloadSheet.h"
+#include "report/GridPrinter.h"
 
 #include <QDialog>
 #include <QVector>
@@ -99,6 +100,7 @@ private:
 
     QWidget* form_ = nullptr;
     Workload::SheetModel* model_ = nullptr;
+    GridPrinter printer_;
     qint16 reportIndex_ = 0;
     bool loaded_ = false;
 };

@@ -210,6 +210,23 @@ int Sheet::rowHeightTwips(int row) const { return !blank() && row == 0 ? kTitleR
 
 // ---------------------------------------------------------------------------
 
+int SheetGrid::rowHeight(int row) const
+{
+    const int own = sheet_.rowHeightTwips(row);
+    return own > 0 ? own : rowTwips_;
+}
+
+GridFont SheetGrid::cellFont(int row, int col) const
+{
+    GridFont f = font_;
+    const double size = sheet_.fontSize(row, col);
+    if (size > 0)
+        f.size = size;
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+
 void SheetModel::setSheet(Sheet sheet)
 {
     beginResetModel();

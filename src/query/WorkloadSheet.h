@@ -1,5 +1,6 @@
 #pragma once
 #include "core/Database.h"
+#include "report/PrintableGrid.h"
 
 #include <QAbstractTableModel>
 #include <QDate>
@@ -97,6 +98,34 @@ private:
     QString dateRange_;
     double amount_ = 0;
     qint64 personTimes_ = 0;
+};
+
+// The sheet as the grid printer reads it: the sheet's own column widths, title row
+// height, merged rows, cell font sizes and alignment codes; the other rows take
+// the grid's row height and every cell the grid's font.
+class SheetGrid final : public PrintableGrid {
+public:
+    SheetGrid(const Sheet& sheet, const GridFont& font, int rowTwips, std::pair<int, int> current)
+        : sheet_(sheet), font_(font), rowTwips_(rowTwips), current_(current)
+    {
+    }
+    int rows() const override { return sheet_.rows(); }
+    int cols() const override { return sheet_.cols(); }
+    int rowHeight(int row) const override;
+    int colWidth(int) const override { return kColumnTwips; }
+    QString text(int row, int col) const override { return sheet_.text(row, col); }
+    bool mergeRow(int row) const override { return sheet_.mergeRow(row); }
+    bool mergeCol(int) const override { return false; }
+    GridFont cellFont(int row, int col) const override;
+    int cellAlignment(int row, int col) const override { return sheet_.alignment(row, col); }
+    GridFont gridFont() const override { return font_; }
+    std::pair<int, int> currentCell() const override { return current_; }
+
+private:
+    const Sheet& sheet_;
+    GridFont font_;
+    int rowTwips_;
+    std::pair<int, int> current_;
 };
 
 // The sheet as the grid's model: texts, cell fonts and alignments; no item per cell.

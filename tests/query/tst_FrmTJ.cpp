@@ -12,7 +12,12 @@
 #include "query/FrmTJ.h"
 #include "query/QueryOpeners.h"
 #include "query/WorkloadSheet.h"
+#include "report/FrmfindGrid.h"
+#include "report/PrinterBackend.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportOpeners.h"
 #include "support/CoreKit.h"
+#include "support/PdfKit.h"
 
 #include <QDateEdit>
 #include <QLocale>
@@ -333,6 +338,11 @@ private slots:
     void printingAndReopening()
     {
         QueryOpeners::registerAll();
+        ReportOpeners::registerAll();
+        auto backend = std::make_shared<PdfPrinterBackend>();
+        backend->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
+        backend->setOutputFile(folder_->file(QStringLiteral("sheet.pdf")));
+        ProgramPrinter::setBackend(backend);
         QDialog* shown = nullptr;
         Opener::setHook([&shown](QDialog* d) {
             shown = d;
@@ -353,11 +363,18 @@ private slots:
         w.show();
         run(w, 4, kToday.addDays(-3), kToday);
         QCOMPARE(w.sheet().rows(), 5);
-        // Printing and its settings come with the grid printer.
+        // The sheet on paper: title once, merged rows as one text, the totals.
+        MessageBox::clearShown();
         QTest::mouseClick(w.CmdPrint, Qt::LeftButton);
-        QCOMPARE(lastText(), QStringLiteral("“打印报表”功能尚未提供。"));
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const QString pdf = backend->outputFile();
+        QCOMPARE(pdfPages(pdf), 1);
+        QCOMPARE(pdfText(pdf, 1, true),
+                 QStringLiteral("检查医师分类统计统计日期:2010年07月23日-2010年07月26日检查医师人次金额ys01110.00"
+                                "金额合计：10.00人次合计：1"));
+        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/statistics_sheet.pdf"));
         QTest::mouseClick(w.CmdPrintSet, Qt::LeftButton);
-        QCOMPARE(lastText(), QStringLiteral("“列表打印设置”功能尚未提供。"));
+        QCOMPARE(shown, static_cast<QDialog*>(&FrmfindGrid::instance()));
 
         // A look at the filled window for people.
         w.resize(1024, 700);
@@ -376,6 +393,7 @@ private slots:
         QCOMPARE(w.sheet().rows(), 0);
         QCOMPARE(w.MGrid->model()->rowCount(), 0);
         Openers::setOpener(QStringLiteral("FrmTJ"), {});
+        ProgramPrinter::setBackend(nullptr);
     }
 };
 
