@@ -131,12 +131,11 @@ void ListButton::paintEvent(QPaintEvent*)
     QPainter p(this);
     const bool down = isEnabled() && isDown();
     const bool hover = isEnabled() && !down && underMouse();
-    auto prop = [this](ButtonProp k, const QColor& fallback) {
-        return hasColor(k) ? ToQColor(color(k)) : fallback;
-    };
+    auto prop = [this](ButtonProp k, const QColor& fallback) { return hasColor(k) ? ToQColor(color(k)) : fallback; };
     const ButtonProp faceProp = down ? ButtonProp::DownTop : hover ? ButtonProp::HoverTop : ButtonProp::FaceTop;
-    const ButtonProp foreProp =
-        down ? ButtonProp::DownForeColor : hover ? ButtonProp::HoverForeColor : ButtonProp::ForeColor;
+    const ButtonProp foreProp = down    ? ButtonProp::DownForeColor
+                                : hover ? ButtonProp::HoverForeColor
+                                        : ButtonProp::ForeColor;
     const QColor face = prop(faceProp, Qt::white);
     const QRect r = rect();
     if (switches_[0]) {
@@ -170,8 +169,7 @@ FrmTJ& FrmTJ::instance()
     return *window;
 }
 
-FrmTJ::FrmTJ()
-    : QDialog(nullptr)
+FrmTJ::FrmTJ() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("统计报表"));
     resize(px(11760), px(8700));
@@ -232,7 +230,8 @@ void FrmTJ::buildControls()
     connect(ButtnQuit, &QvButton::clicked, this, [this] { ButtnQuit_Click(); });
     connect(Pictool, &PaintPanel::Resize, this, [this] { Pictool_Resize(); });
 
-    // The list of statistics. Its panel and the two below keep the system's colour.
+    // The list of statistics. Its panel, the conditions panel and the browsing
+    // strip keep the system's colour.
     Picrptsel = place(new PaintPanel(form_), 60, 1067, 3420, 2940);
     Picrptsel->setObjectName(QStringLiteral("Picrptsel"));
     Picrptsel->setBackColor(kSysButtonFace);
@@ -484,7 +483,10 @@ void FrmTJ::ButtnQuit_Click() { done(QDialog::Rejected); }
 void FrmTJ::done(int r)
 {
     QDialog::done(r);
-    // Closing discards the dates, the selection's look and the sheet: the next
-    // opening loads the window afresh.
+    // Closing discards the dates, the selection's look and the sheet (and the
+    // answer behind it): the next opening loads the window afresh.
+    if (MGrid)
+        MGrid->clearSpans();
+    model_->setSheet(Workload::Sheet());
     loaded_ = false;
 }

@@ -10,13 +10,13 @@ namespace Workload {
 namespace {
 struct Statistic {
     const char* title;
-    const char* key;   // header 0
-    const char* second;  // header 1
+    const char* key;      // header 0
+    const char* second;   // header 1
 };
 constexpr Statistic kStats[kStatistics] = {
-    {"工作量明细统计", "检查号", "姓名"},       {"工作量日分类统计", "日期", "人次"},
-    {"工作量月分类统计", "月份", "人次"},       {"申请医师分类统计", "申请医师", "人次"},
-    {"检查医师分类统计", "检查医师", "人次"},   {"开单科室分类统计", "开单科室", "人次"},
+    {"工作量明细统计", "检查号", "姓名"},     {"工作量日分类统计", "日期", "人次"},
+    {"工作量月分类统计", "月份", "人次"},     {"申请医师分类统计", "申请医师", "人次"},
+    {"检查医师分类统计", "检查医师", "人次"}, {"开单科室分类统计", "开单科室", "人次"},
 };
 
 bool valid(int statistic) { return statistic >= 0 && statistic < kStatistics; }
@@ -87,18 +87,20 @@ QString Sql(int statistic)
     const QString range = QString::fromLatin1(kRange);
     switch (statistic) {
     case 0: return QStringLiteral("SELECT obligate5, brname, times") + range;
-    case 1: return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(times)") + range +
-                   QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
+    case 1:
+        return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(times)") + range
+               + QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
     case 2:
         // Months by year and month number, labelled "2010年7月": 2010年9月 comes
         // before 2010年10月, which the labels' own order would not give.
         return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), TOTAL(times) FROM (SELECT "
                               "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
-                              "times") +
-               range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
+                              "times")
+               + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
     case 3: return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
     case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
-    case 5: return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+    case 5:
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
     default: return QString();
     }
 }
@@ -128,8 +130,8 @@ QString MoneyText(double amount)
 
 QString TotalsText(double amount, qint64 personTimes)
 {
-    return QStringLiteral("金额合计：") + MoneyText(amount) + QStringLiteral("   人次合计：") +
-           QString::number(personTimes);
+    return QStringLiteral("金额合计：") + MoneyText(amount) + QStringLiteral("   人次合计：")
+           + QString::number(personTimes);
 }
 
 void MoneySum::add(double v)

@@ -107,8 +107,7 @@ class SheetGrid final : public PrintableGrid {
 public:
     SheetGrid(const Sheet& sheet, const GridFont& font, int rowTwips, std::pair<int, int> current)
         : sheet_(sheet), font_(font), rowTwips_(rowTwips), current_(current)
-    {
-    }
+    {}
     int rows() const override { return sheet_.rows(); }
     int cols() const override { return sheet_.cols(); }
     int rowHeight(int row) const override;

@@ -149,8 +149,8 @@ private slots:
     {
         seed(QStringLiteral("2010-07-25"), QStringLiteral("E0"), QStringLiteral("前一天"), 5);
         seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李'一"), 10);
-        seed(QStringLiteral("2010-07-26 23:59:59"), QStringLiteral("E2"), QStringLiteral("李%二"), 20.5,
-             QVariant(), QStringLiteral("ys02"), QVariant());
+        seed(QStringLiteral("2010-07-26 23:59:59"), QStringLiteral("E2"), QStringLiteral("李%二"), 20.5, QVariant(),
+             QStringLiteral("ys02"), QVariant());
         seed(QStringLiteral("2010-07-27"), QStringLiteral("E3"), QStringLiteral("后一天"), 7);
         FrmTJ& w = openWindow();
 
@@ -238,8 +238,8 @@ private slots:
                 steps << r.data->text(i, 3);
             const QString plan = steps.join(QLatin1Char('|'));
             QVERIFY2(plan.contains(QStringLiteral("SEARCH TABLE reports USING COVERING INDEX reports_stats "
-                                                  "(rpdate>? AND rpdate<?)")) &&
-                         !plan.contains(QStringLiteral("SCAN")),
+                                                  "(rpdate>? AND rpdate<?)"))
+                         && !plan.contains(QStringLiteral("SCAN")),
                      qPrintable(QString::number(k) + QLatin1Char(' ') + plan));
             // Days come in index order: no sorting for statistic 1.
             if (k <= 1)
@@ -259,7 +259,8 @@ private slots:
             const qint32 c = b->color(ButtonProp::FaceTop);
             const bool on = b->switchValue(0) && b->switchValue(1) && b->switchValue(2);
             const bool off = !b->switchValue(0) && !b->switchValue(1) && !b->switchValue(2);
-            if (on && c == Palette::gSelectColor && b->color(ButtonProp::HoverTop) == c && b->color(ButtonProp::DownTop) == c)
+            if (on && c == Palette::gSelectColor && b->color(ButtonProp::HoverTop) == c
+                && b->color(ButtonProp::DownTop) == c)
                 return 1;
             if (off && c == Palette::RGB(255, 255, 255) && b->color(ButtonProp::HoverTop) == c)
                 return 0;
