@@ -12,7 +12,8 @@
 //           of the offscreen platform, then MGrid rendered at its size into an
 //           image: what the user waits for until the sheet shows.
 // The variants run interleaved, their order rotating from round to round, after
-// one round that is not counted; the event loop runs untimed between them. Before timing, each statistic's plan is
+// one round that is not counted; the event loop runs untimed between them. The
+// ratios are the medians' and, in brackets, the median of each round's own ratio. Before timing, each statistic's plan is
 // printed and the window's totals and row count are checked against the bare
 // answer. The first opening adds the index reports_stats to a database made
 // before it existed; that time is printed. Make the database with bench_gen_reports.
@@ -251,11 +252,17 @@ int main(int argc, char* argv[])
                 }
             }
             const double b = bench::median(tBare);
-            std::printf("    bare %9.2f ms (min %9.2f)   layer %9.2f ms (min %9.2f) %.2fx   window %9.2f ms (min "
-                        "%9.2f) %.2fx\n",
+            // Each round's own ratios too: the three runs of a round share the machine's load.
+            std::vector<double> rLayer, rWindow;
+            for (size_t i = 0; i < tBare.size(); ++i) {
+                rLayer.push_back(tLayer[i] / tBare[i]);
+                rWindow.push_back(tWindow[i] / tBare[i]);
+            }
+            std::printf("    bare %8.2f ms (min %8.2f)   layer %8.2f ms (min %8.2f) %.2fx [%.2f]   window %8.2f ms "
+                        "(min %8.2f) %.2fx [%.2f]\n",
                         b, bench::minimum(tBare), bench::median(tLayer), bench::minimum(tLayer),
-                        bench::median(tLayer) / b, bench::median(tWindow), bench::minimum(tWindow),
-                        bench::median(tWindow) / b);
+                        bench::median(tLayer) / b, bench::median(rLayer), bench::median(tWindow),
+                        bench::minimum(tWindow), bench::median(tWindow) / b, bench::median(rWindow));
             if (!printDir.isEmpty()) {
                 const QString file =
                     QStringLiteral("%1/%2-%3.pdf")

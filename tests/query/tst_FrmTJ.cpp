@@ -5,6 +5,7 @@
 #include "core/Database.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
+#include "core/ReportList.h"
 #include "core/SkinPanel.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -245,6 +246,12 @@ private slots:
             if (k <= 1)
                 QVERIFY2(!plan.contains(QStringLiteral("TEMP B-TREE")), qPrintable(plan));
         }
+        // The main window's day list keeps its own index, which gives its rows in key order.
+        const QueryResult day = Database::QueryData(QStringLiteral("EXPLAIN QUERY PLAN ") + ReportList::DaySql(),
+                                                    ReportList::DayParams(kToday));
+        QVERIFY(day.hasRows());
+        QCOMPARE(day.data->text(0, 3), QStringLiteral("SEARCH TABLE reports USING INDEX reports_rpdate (rpdate=?)"));
+        QCOMPARE(day.data->recordCount(), 1);
     }
 
     void selectionAndLayout()
