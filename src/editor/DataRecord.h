@@ -68,6 +68,11 @@ public:
     // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
     bool showSlotFile(int k, const QString& path);
 
+    // Makes the folder with every missing parent. True when it exists or was
+    // made (a file of that name counts as present); false after an error box
+    // for each level that could not be made.
+    bool CreatePaths(const QString& path);
+
     // Caption texts of the field labels, for checks.
     QString labelCaption(int field) const;
 
@@ -84,6 +89,7 @@ public slots:
     void btnYC_Click();
     void Buttnmbzr_Click();
     void BVidCapture_Click();
+    void ButtonConvert_Click();
     void ShowViewPanels();
     void Form_Resize();
 
@@ -211,7 +217,13 @@ private:
     int sidePanelTab_ = 3;
     int category_ = 0;
     bool videoOn_ = false;
-    QString dicomPrevious1_, dicomPrevious2_;
+    // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
+    // DcmStudyId and DcmSeriesId are emptied by the load and by New.
+    QString DcmStudyId;
+    QString DcmSeriesId;
+    int DcmSeriesNo = 0;
+    QString dcmStudyUid_;   // the Study Instance UID that goes with DcmStudyId
+    void forgetDicomStudy();
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
 
