@@ -27,14 +27,15 @@ const char* const kRange = " FROM reports WHERE rpdate >= ? AND rpdate < ?";
 
 QString dayText(const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); }
 
-// A stored report date ("yyyy-MM-dd", perhaps with a time) in the system's short
-// date format; a text that is no such date is shown as it is.
+// A stored report date ("yyyy-MM-dd", perhaps with a time) in the short date
+// format of the Chinese locale the whole program speaks ("2010/7/26"), whatever
+// the machine's own locale; a text that is no such date is shown as it is.
 QString shortDate(const QString& stored)
 {
     if (stored.size() >= 10 && stored.at(4) == QLatin1Char('-') && stored.at(7) == QLatin1Char('-')) {
         const QDate d(QStringView(stored).mid(0, 4).toInt(), QStringView(stored).mid(5, 2).toInt(),
                       QStringView(stored).mid(8, 2).toInt());
-        static const QLocale locale = QLocale::system();
+        static const QLocale locale(QLocale::Chinese, QLocale::China);
         if (d.isValid())
             return locale.toString(d, QLocale::ShortFormat);
     }

@@ -175,9 +175,8 @@ private slots:
 
         // By day, in the system's short date format, days in order.
         run(w, 1, kToday.addDays(-1), kToday.addDays(1));
-        const QLocale sys = QLocale::system();
-        QCOMPARE(grid(w, 3, 0), sys.toString(QDate(2010, 7, 25), QLocale::ShortFormat));
-        QCOMPARE(grid(w, 4, 0), sys.toString(QDate(2010, 7, 26), QLocale::ShortFormat));
+        QCOMPARE(grid(w, 3, 0), QStringLiteral("2010/7/25"));
+        QCOMPARE(grid(w, 4, 0), QStringLiteral("2010/7/26"));
         QCOMPARE(grid(w, 4, 1) + QLatin1Char('/') + grid(w, 4, 2), QStringLiteral("1/10.00"));
         QCOMPARE(grid(w, 7, 0), QStringLiteral("金额合计：42.50   人次合计：4"));
 
