@@ -268,7 +268,7 @@ int main(int argc, char** argv)
     s.device = VideoSettings::testPattern();
     s.width = kWidth;
     s.height = kHeight;
-    s.fps = 30;
+    s.fps = FrameRate{30, 1};
     s.save();
 
     const QString bmp = AppPaths::imageFolder() + QStringLiteral("/image1.bmp");

@@ -249,6 +249,8 @@ void DataRecord::Form_Load()
     // 17. The capture-store tab.
     btnYC_Click();
     sidePanelTab_ = 3;
+    // 19. The foot switch's port.
+    openFootSwitch();
 }
 
 // The rights of the logged-in user that the editor's load applies; they only
@@ -394,8 +396,6 @@ void DataRecord::ButtnBack_Click()
 
 void DataRecord::Buttnmbzr_Click() { emit templateLoadRequested(); }
 
-void DataRecord::BVidCapture_Click() { emit captureRequested(); }
-
 bool DataRecord::handleFunctionKey(int key)
 {
     // Each key runs its command only while the command's button is enabled;
@@ -492,6 +492,8 @@ void DataRecord::reject() { ButtnBack_Click(); }
 
 void DataRecord::done(int r)
 {
+    // A recording is completed and the camera and the port released before the window goes.
+    shutDownCapture();
     QDialog::done(r);
     // Closing unloads the controls; the next touch loads the window again.
     loaded_ = false;

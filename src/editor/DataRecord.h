@@ -2,10 +2,12 @@
 #include "editor/EditorControls.h"
 #include "editor/EditorGeometry.h"
 #include "editor/ReportRecord.h"
+#include "imaging/FootSwitch.h"
 
 #include <QDialog>
 #include <QList>
 #include <array>
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -14,6 +16,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
 class QTreeWidget;
+class VideoCapture;
 
 // The report editor (caption "报告信息"): one examination record with its
 // findings, diagnosis and four report pictures. One instance lives for the
@@ -83,14 +86,33 @@ public slots:
     void Buttnpic_Click();
     void btnYC_Click();
     void Buttnmbzr_Click();
-    void BVidCapture_Click();
     void ShowViewPanels();
     void Form_Resize();
 
+    // Video, capture store, report pictures, foot switch (DataRecordCapture.cpp).
+    void BVidOn_Click();
+    void BVidForm_Click();
+    void BVidSet_Click();
+    void Bcodec_Click();
+    void BVidavi_Click();
+    void BVidCapture_Click();
+    void Pictmp_MouseDown(int Index, int Button, int Shift, int X, int Y);
+    void Picload_MouseDown(int Index, int Button, int Shift, int X, int Y);
+    void ButtonAddPic_Click();
+    void ButtonDelPic_Click();
+    void ButtonDelPicR_Click();
+    void Bpicback_Click();
+    void Bpicview1_Click();
+    void Bpicview2_Click();
+    void MSComm1_OnComm(quint32 tick);
+
+public:
+    bool videoOn() const { return videoOn_; }
+    bool recording() const { return recording_; }
+
 signals:
-    // Commands whose behaviour belongs to the template and imaging code.
+    // Commands whose behaviour belongs to the template code.
     void templateLoadRequested();
-    void captureRequested();
 
 public:
     // ---- controls, named as the design names them ----
@@ -130,7 +152,7 @@ public:
 
     PaintPanel* Picpic = nullptr;
     QWidget* PicVideo = nullptr;
-    QWidget* VideoCapture1 = nullptr;
+    VideoCapture* VideoCapture1 = nullptr;
     QvButton *BVidOn = nullptr, *BVidForm = nullptr, *BVidSet = nullptr, *Bcodec = nullptr, *BVidavi = nullptr;
     PaintPanel* PicRect = nullptr;
 
@@ -149,6 +171,9 @@ public:
     QvButton *Bpicback = nullptr, *Bpicview2 = nullptr, *ButtonDelPicR = nullptr;
 
     PaintPanel* Picbottom = nullptr;
+
+    // The foot switch's serial port (open between load and close).
+    std::unique_ptr<CtsSource> MSComm1;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -188,6 +213,19 @@ private:
     bool handleFunctionKey(int key);
     bool queryUnload();   // the close question; false when the window stays open
 
+    // DataRecordCapture.cpp
+    void wireCapture();
+    void openFootSwitch();
+    void shutDownCapture();
+    void setVideoOff();
+    void videoLost();
+    void recordingLost();
+    void emptyCapture(int i);
+    void emptyReport(int k);
+    void setStoreButtons(bool on);
+    void setReportButtons(bool on);
+    void openViewer(const QString& group, int index);
+
     // DataRecordSave.cpp
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
@@ -211,6 +249,9 @@ private:
     int sidePanelTab_ = 3;
     int category_ = 0;
     bool videoOn_ = false;
+    bool recording_ = false;
+    FootSwitchDetector footSwitch_;   // never reset: it lives as long as the window
+    int comPort_ = 0;
     QString dicomPrevious1_, dicomPrevious2_;
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};

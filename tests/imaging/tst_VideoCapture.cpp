@@ -324,13 +324,13 @@ private slots:
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
             d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
             // The rate list follows the size; the chosen rate is kept where offered.
-            QCOMPARE(d->ComboRate->currentData().toInt(), 30);
-            d->ComboRate->setCurrentIndex(d->ComboRate->findData(15));
+            QCOMPARE(d->ComboRate->currentData().toString(), QStringLiteral("30"));
+            d->ComboRate->setCurrentIndex(d->ComboRate->findData(QStringLiteral("15")));
             d->ButtnOk->click();
         });
         v.ShowFormatDialog();
         const VideoSettings s = VideoSettings::load();
-        QVERIFY(s.width == 640 && s.height == 480 && s.fps == 15);
+        QVERIFY(s.width == 640 && s.height == 480 && s.fps == (FrameRate{15, 1}));
         QVERIFY(v.isConnected() && v.waitForFrame(0, kWaitMs));   // the video runs on in the new size
         QCOMPARE(v.currentFrame().size(), QSize(640, 480));
 
