@@ -27,37 +27,6 @@ namespace {
 // so that a machine busy with other tests only makes them slower.
 constexpr int kWaitMs = 60000;
 
-// What a finished AVI must have: the RIFF/AVI header whose size is the file's,
-// the idx1 index listing the frames, and the header's frame count agreeing
-// with it. Gives the indexed frame sizes.
-QList<quint32> checkAviFinalised(const QString& path)
-{
-    const QByteArray all = readBytes(path);
-    QList<quint32> sizes;
-    // The top-level chunks after "RIFF" <size> "AVI "; idx1 entries are 16 bytes, the size last.
-    for (qsizetype at = 12; at + 8 <= all.size();) {
-        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
-        if (all.mid(at, 4) == "idx1") {
-            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16)
-                if (all.mid(e, 4) == "00dc" || all.mid(e, 4) == "00db")
-                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
-            break;
-        }
-        at += 8 + qsizetype(size) + (size & 1);
-    }
-    [&] {
-        QVERIFY2(all.size() > 1000 && all.startsWith("RIFF") && all.mid(8, 4) == "AVI ", qPrintable(path));
-        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
-        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
-        QVERIFY2(!sizes.isEmpty(), "no idx1 index with frames: the file was not finalised");
-        // avih: dwTotalFrames is the fifth field of the main header.
-        const qsizetype avih = all.indexOf("avih");
-        QVERIFY(avih > 0);
-        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
-    }();
-    return sizes;
-}
-
 // The JPEG (quality 90) of what the BMP file holds.
 QByteArray jpegOfFile(const QString& bmp)
 {
