@@ -87,6 +87,22 @@ private slots:
         QCOMPARE(FootSwitch::devicePath(3), QStringLiteral("/dev/ttyS2"));
     }
 
+    // A real serial port where the machine has one: the watcher sleeps in
+    // TIOCMIWAIT (or reads the line), and closing the port ends it.
+    void realSerialPort()
+    {
+        SerialCtsSource a, b;
+        try {
+            a.open(1);
+        } catch (const AppError& e) {
+            QSKIP(qPrintable(QStringLiteral("COM1: ") + e.text()));
+        }
+        QCOMPARE(errorNumber([&] { b.open(1); }), CtsSource::kPortInUse);
+        QTest::qWait(20);   // the watcher is waiting by now
+        a.close();
+        QVERIFY(!a.isOpen());
+    }
+
     void portDialog()
     {
         auto folder = freshFolder();

@@ -18,9 +18,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 
 using namespace kit;
+using kit::checkAviFinalised;
 
 namespace {
 // Deadline for anything the tests wait for (frames). Generous,
@@ -265,6 +267,73 @@ private slots:
         v.Disconnect();
         QVERIFY(!v.isRecording() && !v.isConnected());
         checkAviFinalised(avi2);
+    }
+
+    // What cameras list: fractional rates, rate and size ranges, modes offered
+    // as JPEG only; other formats are not offered.
+    void cameraModes()
+    {
+        using VideoDevices::Mode;
+        const QList<Mode> m = VideoDevices::modesFromCaps(QStringLiteral(
+            "video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 30000/1001, 15/1 }; "
+            "image/jpeg, width=1920, height=1080, framerate=[ 5/1, 30/1 ]; "
+            "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
+            "image/jpeg, width=640, height=480, framerate=30/1; "
+            "video/x-h264, width=1280, height=720, framerate=60/1; "
+            "video/x-raw, format=YUY2, width=[ 160, 1280, 8 ], height=[ 120, 720, 8 ], framerate=10/1"));
+        QCOMPARE(m.first(), (Mode{1920, 1080, {30, 1}, true}));
+        for (const Mode& want : {Mode{1920, 1080, {30000, 1001}, true}, Mode{1920, 1080, {24, 1}, true},
+                                 Mode{1920, 1080, {5, 1}, false}, Mode{640, 480, {30, 1}, false},
+                                 Mode{640, 480, {30000, 1001}, false}, Mode{1280, 720, {10, 1}, false},
+                                 Mode{352, 288, {10, 1}, false}})
+            QVERIFY2(m.contains(want), qPrintable(QStringLiteral("%1x%2 %3").arg(want.width).arg(want.height)
+                                                      .arg(want.fps.text())));
+        QVERIFY(!m.contains(Mode{640, 480, {30, 1}, true}) && !m.contains(Mode{1920, 1080, {60, 1}, true}));
+        QVERIFY(std::none_of(m.begin(), m.end(), [](const Mode& x) {
+            return x.height > 720 && x.width < 1920;   // the size range stops at 1280 x 720
+        }));
+        QCOMPARE(FrameRate::parse(QStringLiteral("29.97")), (FrameRate{30000, 1001}));
+        QCOMPARE(FrameRate::parse(QStringLiteral("60000/2002"))->text(), QStringLiteral("30000/1001"));
+        QCOMPARE((FrameRate{30000, 1001}).caption(), QStringLiteral("29.97 帧/秒"));
+        QVERIFY(!FrameRate::parse(QStringLiteral("0")) && !FrameRate::parse(QStringLiteral("x/2")));
+    }
+
+    // Connecting and ending a recording wait for the stream, handling events
+    // meanwhile (the window keeps painting); a switch-off asked for then is
+    // done when the wait is over, and the recording is still finished.
+    void waitsKeepTheWindowResponsive()
+    {
+        QVERIFY(setIni("video", "fps", QStringLiteral("30000/1001")));
+        VideoCapture v;
+        bool inside = true, ranInside = false;
+        QTimer::singleShot(0, &v, [&] { ranInside = inside; });
+        QVERIFY(v.Connect());
+        inside = false;
+        QVERIFY(ranInside && v.waitForFrame(0, kWaitMs));
+
+        const QString avi = tf->file(QStringLiteral("wait.avi"));
+        v.setAviFileName(avi);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        inside = true;
+        ranInside = false;
+        QTimer::singleShot(0, &v, [&] {
+            ranInside = inside;
+            v.Disconnect();
+            v.StopRecording();
+        });
+        v.StopRecording();
+        inside = false;
+        QVERIFY(ranInside && !v.isConnected() && !v.isRecording());
+        checkAviFinalised(avi);
+
+        // The format dialog offers the configured fractional rate and keeps it.
+        answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
+            QCOMPARE(d->ComboRate->currentText(), QStringLiteral("29.97 帧/秒"));
+            d->ButtnOk->click();
+        });
+        v.ShowFormatDialog();
+        QCOMPARE(Modini::GetIniValue(IniKey::VideoFps), QStringLiteral("30000/1001"));
     }
 
     // A device that is not there, or a path that is no capture device, fails to
