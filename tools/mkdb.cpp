@@ -1,6 +1,7 @@
-// Makes a fresh encrypted data.db from the shipped schema. An existing file is
+// Makes a fresh encrypted, owner-only data.db from the shipped schema. An existing file is
 // left alone unless --force is given.
 #include "core/Database.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -36,7 +37,7 @@ int main(int argc, char* argv[])
         QFile::remove(part);
         return 1;
     }
-    if (!QFile::rename(part, path)) {
+    if (PrivateFile::renameOver(part, path) != 0) {
         std::fprintf(stderr, "ws-mkdb: cannot rename %s to %s\n", qPrintable(part), qPrintable(path));
         QFile::remove(part);
         return 1;

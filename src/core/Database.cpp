@@ -1,6 +1,7 @@
 #include "core/Database.h"
 
 #include "platform/AppPaths.h"
+#include "platform/PrivateFile.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -13,6 +14,8 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+
+#include <unistd.h>
 
 // The shipped data files live in a resource of this static library.
 static void initDataResource() { Q_INIT_RESOURCE(data); }
@@ -323,7 +326,9 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
     return r;
 }
 
-sqlite3* openKeyed(const QString& path, int flags, QString* why)
+// enginePages: the engine's default page size, that of files made by earlier
+// builds; used only to convert those.
+sqlite3* openKeyed(const QString& path, int flags, QString* why, bool enginePages = false)
 {
     sqlite3* db = nullptr;
     const QByteArray p = QFile::encodeName(path);
@@ -336,8 +341,9 @@ sqlite3* openKeyed(const QString& path, int flags, QString* why)
     // The key, then the page size: both must match the ones the file was made
     // with. Pages of 4 KB make scans about three times faster than the
     // engine's default of 1 KB.
-    const QByteArray keySql = QByteArray("PRAGMA key = '") + kDatabaseKey + "'; PRAGMA cipher_page_size = "
-        + QByteArray::number(kCipherPageSize) + ";";
+    QByteArray keySql = QByteArray("PRAGMA key = '") + kDatabaseKey + "';";
+    if (!enginePages)
+        keySql += " PRAGMA cipher_page_size = " + QByteArray::number(kCipherPageSize) + ";";
     char* err = nullptr;
     if (sqlite3_exec(db, keySql.constData(), nullptr, nullptr, &err) != SQLITE_OK
         || sqlite3_exec(db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err) != SQLITE_OK) {
@@ -349,6 +355,60 @@ sqlite3* openKeyed(const QString& path, int flags, QString* why)
     }
     sqlite3_busy_timeout(db, 2000);
     return db;
+}
+
+bool holdsReports(sqlite3* db, QString* why = nullptr)
+{
+    sqlite3_stmt* st = nullptr;
+    const bool ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM reports", -1, &st, nullptr) == SQLITE_OK
+                    && sqlite3_step(st) == SQLITE_ROW;
+    if (!ok && why)
+        *why = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    return ok;
+}
+
+// Exports a database of ours opened with the engine's default pages into the
+// empty file at target, with the program's page size.
+bool exportWithOurPages(sqlite3* db, const QString& target)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray name = QFile::encodeName(target);
+    bool ok = sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS converted KEY ?", -1, &st, nullptr) == SQLITE_OK
+              && sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT) == SQLITE_OK
+              && sqlite3_bind_text(st, 2, kDatabaseKey, -1, SQLITE_STATIC) == SQLITE_OK
+              && sqlite3_step(st) == SQLITE_DONE;
+    sqlite3_finalize(st);
+    if (!ok)
+        return false;
+    const QByteArray sql = "PRAGMA converted.cipher_page_size = " + QByteArray::number(kCipherPageSize)
+                           + "; SELECT sqlcipher_export('converted');";
+    ok = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_exec(db, "DETACH DATABASE converted;", nullptr, nullptr, nullptr) == SQLITE_OK && ok;
+}
+
+// data.db as earlier builds made it, with the engine's default pages of 1 KB,
+// is converted once: exported into a new owner-only file beside it, which
+// replaces it by one rename when it is complete and checked. The old file is
+// untouched until then. True when data.db now has the program's pages.
+bool convertEarlierPages(const QString& path)
+{
+    sqlite3* old = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr, /*enginePages=*/true);
+    if (!old)
+        return false;
+    const QString temp = path + QStringLiteral(".convert");
+    QFile::remove(temp);
+    bool ok = holdsReports(old) && PrivateFile::ensureFile(temp) == 0 && exportWithOurPages(old, temp);
+    sqlite3_close(old);
+    ok = ok && Database::IsOurDatabase(temp);
+    if (ok) {
+        QFile f(temp);
+        ok = f.open(QIODevice::ReadWrite) && ::fsync(f.handle()) == 0;
+    }
+    ok = ok && PrivateFile::renameOver(temp, path) == 0;
+    if (!ok)
+        QFile::remove(temp);
+    return ok;
 }
 
 }
@@ -464,7 +524,14 @@ void OpenDatabaseFile(const QString& path)
 
 void OpenDatabase()
 {
-    OpenDatabaseFile(AppPaths::databaseFile());
+    const QString path = AppPaths::databaseFile();
+    try {
+        OpenDatabaseFile(path);
+    } catch (const DbOpenError&) {
+        if (!convertEarlierPages(path))
+            throw;
+        OpenDatabaseFile(path);
+    }
     // A missing index only costs speed: a file that cannot take one (read-only)
     // still opens, and its writes report their own failures.
     for (const QString& sql : SchemaAdditions())
@@ -541,6 +608,10 @@ void Transaction::rollback()
 
 QString CreateDatabaseFile(const QString& path, const QString& script)
 {
+    // Made owner-only before the engine creates it (the engine's change
+    // journal takes the same permissions).
+    if (const int err = PrivateFile::ensureFile(path))
+        return QString::fromLocal8Bit(std::strerror(err));
     QString why;
     sqlite3* db = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &why);
     if (!db)
@@ -578,12 +649,7 @@ bool IsOurDatabase(const QString& path, QString* why)
     sqlite3* db = openKeyed(path, SQLITE_OPEN_READONLY, why);
     if (!db)
         return false;
-    sqlite3_stmt* st = nullptr;
-    bool ok = sqlite3_prepare_v2(db, "SELECT count(*) FROM reports", -1, &st, nullptr) == SQLITE_OK
-              && sqlite3_step(st) == SQLITE_ROW;
-    if (!ok && why)
-        *why = QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(st);
+    const bool ok = holdsReports(db, why);
     sqlite3_close(db);
     return ok;
 }

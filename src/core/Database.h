@@ -109,6 +109,8 @@ constexpr int kOpenErrorNumber = AppError::DatabaseOpenFailed;
 QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
 
 // Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
+// A data.db of an earlier build (the engine's default page size) is converted
+// to the program's page size first, keeping everything in it.
 void OpenDatabase();
 // Opens a given database file; used by OpenDatabase and by checks of backup files.
 void OpenDatabaseFile(const QString& path);
@@ -152,7 +154,7 @@ private:
 // ones whenever it opens data.db.
 QStringList SchemaAdditions();
 
-// Creates a new encrypted database at path from the given SQL script.
+// Creates a new encrypted, owner-only database at path from the given SQL script.
 // Returns an empty text on success, otherwise the reason.
 QString CreateDatabaseFile(const QString& path, const QString& script);
 // The schema and seed rows shipped with the program.
@@ -161,7 +163,8 @@ QString ShippedSchema();
 // (flags as for sqlite3_open_v2). nullptr and the reason when it does not open.
 // For tools that work below this layer, such as the benchmark generator.
 sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why = nullptr);
-// True when path is an encrypted database of ours that holds table reports.
+// True when path is an encrypted database of ours (our key and page size) that
+// holds table reports.
 bool IsOurDatabase(const QString& path, QString* why = nullptr);
 }
 

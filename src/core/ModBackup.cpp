@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ModBackup {
@@ -115,78 +115,26 @@ FileError CopyOverwrite(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
         return {AppError::FileNotFound, QStringLiteral("文件未找到")};
-    const QByteArray src = QFile::encodeName(source);
-    // A name that is a link is written through to the file it points at.
-    const QFileInfo targetInfo(target);
-    const QByteArray dst = QFile::encodeName(targetInfo.isSymLink() ? targetInfo.symLinkTarget()
-                                                                      : targetInfo.absoluteFilePath());
-
-    struct stat existing {};
-    const bool targetExists = ::stat(dst.constData(), &existing) == 0;
-    if (targetExists && S_ISDIR(existing.st_mode))
-        return FromErrno(EISDIR);
-    // A file the user made read-only is not replaced behind his back.
-    if (targetExists && ::access(dst.constData(), W_OK) != 0)
-        return FromErrno(errno);
-
-    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    // The copy goes to a new owner-only file beside the target and replaces
+    // it by one rename once every byte is on the disk.
+    PrivateFile::Replacement out(target);
+    if (out.error() != 0)
+        return FromErrno(out.error());
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return FromErrno(errno);
-
-    // The copy goes to a new file beside the target and replaces it by one
-    // rename once every byte is on the disk.
-    QByteArray temp;
-    int out = -1;
-    for (int attempt = 0; out < 0 && attempt < 100; ++attempt) {
-        temp = dst + ".tmp" + QByteArray::number(qint64(::getpid())) + "-" + QByteArray::number(attempt);
-        out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (out < 0 && errno != EEXIST)
-            break;
-    }
-    if (out < 0) {
-        const FileError e = FromErrno(errno);
-        ::close(in);
-        return e;
-    }
-    int err = 0;
-    if (targetExists)
-        (void)::fchmod(out, existing.st_mode & 07777);
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            err = errno == 0 ? EIO : errno;
-            break;
-        }
-        if (got == 0)
-            break;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                err = errno;
-                break;
-            }
-            done += put;
-        }
-        if (err)
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            out.fail(errno);
+        if (got <= 0 || !out.write(buffer.data(), got))
             break;
     }
-    if (!err && ::fsync(out) != 0)
-        err = errno;
-    if (::close(out) != 0 && !err)
-        err = errno;
     ::close(in);
-    if (!err && ::rename(temp.constData(), dst.constData()) != 0)
-        err = errno;
-    if (err) {
-        ::unlink(temp.constData());
-        return FromErrno(err);
-    }
-    return {};
+    return FromErrno(out.commit());
 }
 
 QString DialogStart()
@@ -247,14 +195,14 @@ Outcome Restore(QWidget* parent)
     {
         const Busy busy;
         sound = Database::IsOurDatabase(name);
+        QFile::remove(staged);   // a new, owner-only file
         if (sound)
             e = CopyOverwrite(name, staged);
         if (sound && e.number == 0)
             sound = IsWholeDatabase(staged);
         if (sound && e.number == 0) {
             Database::CloseDatabase();
-            if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) != 0)
-                e = FromErrno(errno);
+            e = FromErrno(PrivateFile::renameOver(staged, target));
             const FileError r = reopen();
             if (e.number == 0)
                 e = r;

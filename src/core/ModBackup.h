@@ -24,6 +24,7 @@ inline const QString kFilter = QStringLiteral("自定义数据库文件(*.BAK *.
 // Copies source to target, replacing target through a temporary file in the
 // target's folder and a rename, so target is never left half written: on any
 // failure (a full disk included) the target is as it was and no copy is left.
+// A new target is owner-only; a replaced one keeps its permissions.
 FileError CopyOverwrite(const QString& source, const QString& target);
 
 // The message of the trap for a failure, or an empty text for none.

@@ -63,6 +63,18 @@ inline const IniSetting VideoHeight{kVideo, QStringLiteral("height")};
 inline const IniSetting VideoFps{kVideo, QStringLiteral("fps")};
 inline const IniSetting VideoCodec{kVideo, QStringLiteral("codec")};
 inline const IniSetting VideoQuality{kVideo, QStringLiteral("quality")};
+
+// The grid printer's settings (the query and statistics lists); margins in millimetres.
+inline const QString kGridPrint = QStringLiteral("gridprint");
+inline const IniSetting GridTop{kGridPrint, QStringLiteral("bTop")};
+inline const IniSetting GridBottom{kGridPrint, QStringLiteral("bBotton")};   // the stored spelling
+inline const IniSetting GridLeft{kGridPrint, QStringLiteral("bLeft")};
+inline const IniSetting GridRight{kGridPrint, QStringLiteral("bRight")};
+inline const IniSetting GridPrinterName{kGridPrint, QStringLiteral("mPrinter")};     // device name
+inline const IniSetting GridPaper{kGridPrint, QStringLiteral("mPaper")};         // paper code
+inline const IniSetting GridColor{kGridPrint, QStringLiteral("mColor")};         // 1 mono, 2 colour
+inline const IniSetting GridDirection{kGridPrint, QStringLiteral("mDirection")}; // 1 portrait, 2 landscape
+inline const IniSetting GridQuality{kGridPrint, QStringLiteral("mQuality")};     // -1 .. -4
 }
 
 namespace Modini {

@@ -1,6 +1,7 @@
 // The editor window: load, opening protocol, function keys, close question,
 // and the commands New, Modify and Clear.
 #include "editor/DataRecord.h"
+#include "editor/ReportLoader.h"
 
 #include "core/Mmain.h"
 #include "core/Database.h"
@@ -497,4 +498,6 @@ void DataRecord::done(int r)
     QDialog::done(r);
     // Closing unloads the controls; the next touch loads the window again.
     loaded_ = false;
+    // The decrypted copies of the report's pictures do not outlive the window.
+    ReportLoader::RemoveSlotFiles();
 }

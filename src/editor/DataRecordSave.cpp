@@ -1,5 +1,6 @@
 // Save with validation, delete and print of the editor's record.
 #include "editor/DataRecord.h"
+#include "editor/ReportLoader.h"
 
 #include "core/Mmain.h"
 #include "core/Database.h"
@@ -8,6 +9,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -181,7 +183,7 @@ void DataRecord::ButtnSave_Click()
         recordKey_ = QString::number(*key);
     if (updateTable_)
         writeListRow(*listRow.data, insert);
-    QDir().mkpath(AppPaths::imageFolder());
+    PrivateFile::makeFolder(AppPaths::imageFolder());
     enterViewingState();
     closePhrasePanel();
 }
@@ -258,6 +260,7 @@ void DataRecord::ButtnDel_Click()
         w->setEnabled(false);
     resetRecordValues();
     clearSlots();
+    ReportLoader::RemoveSlotFiles();   // the deleted report's pictures go with it
     recordKey_.clear();
     ButtnNew->setEnabled(true);
     ButtnEnable->setEnabled(false);

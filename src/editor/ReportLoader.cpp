@@ -10,12 +10,15 @@
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTableView>
+
+#include <cstring>
 
 using namespace ReportRecord;
 using Mmain::gRights;
@@ -29,19 +32,11 @@ const int kFillOrder[] = {obligate5, brname,    sex,         age,          ageun
                           rpdr,      times,     part,        checktechnique, checkname,   checksymptom,
                           checkconclusion, obligate2, obligate3, obligate4};
 
-// Writes one slot file with exactly the field's bytes; false with a reason.
+// Writes one owner-only slot file with exactly the field's bytes; false with a reason.
 bool writeSlotFile(const QString& path, const QByteArray& bytes, QString* why)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        *why = f.errorString();
-        return false;
-    }
-    const qint64 n = f.write(bytes);
-    f.close();
-    if (n != bytes.size() || f.error() != QFile::NoError || QFileInfo(path).size() != bytes.size()) {
-        *why = f.errorString();
-        QFile::remove(path);
+    if (const int err = PrivateFile::writeNew(path, bytes)) {
+        *why = QString::fromLocal8Bit(std::strerror(err));
         return false;
     }
     return true;
@@ -50,14 +45,8 @@ bool writeSlotFile(const QString& path, const QByteArray& bytes, QString* why)
 
 QString SlotFile(int n) { return AppPaths::imageFolder() + QStringLiteral("/rpt%1.jpg").arg(n); }
 
-bool PrepareImageFolder(QString* error)
+bool RemoveSlotFiles(QString* error)
 {
-    const QString folder = AppPaths::imageFolder();
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
-        if (error)
-            *error = QStringLiteral("无法建立图像文件夹：") + folder;
-        return false;
-    }
     bool ok = true;
     for (int n = 1; n <= 4; ++n) {
         const QString path = SlotFile(n);
@@ -68,6 +57,17 @@ bool PrepareImageFolder(QString* error)
         }
     }
     return ok;
+}
+
+bool PrepareImageFolder(QString* error)
+{
+    const QString folder = AppPaths::imageFolder();
+    if (!QFileInfo(folder).isDir() && !PrivateFile::makeFolder(folder)) {
+        if (error)
+            *error = QStringLiteral("无法建立图像文件夹：") + folder;
+        return false;
+    }
+    return RemoveSlotFiles(error);
 }
 
 bool LoadReportIntoEditor(const QString& keyText, Variant variant)

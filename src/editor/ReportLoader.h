@@ -29,6 +29,9 @@ bool LoadReportIntoEditor(const QString& key, Variant variant);
 // Makes sure img exists and removes the four slot files. False when the
 // folder cannot be made; *failed lists slot files that could not be removed.
 bool PrepareImageFolder(QString* error = nullptr);
+// Removes the slot files, the decrypted copies of a report's pictures: when
+// the editor closes and when its report is deleted. False when one stays.
+bool RemoveSlotFiles(QString* error = nullptr);
 // img/rptN.jpg, N = 1..4.
 QString SlotFile(int n);
 }

@@ -138,20 +138,27 @@ std::optional<double> ParseNumber(const QString& text)
 
 std::optional<QDate> ParseDate(const QString& text)
 {
-    static const QRegularExpression sep(QStringLiteral("^\\s*(\\d{4})([-/.])(\\d{1,2})\\2(\\d{1,2})\\s*$"));
-    static const QRegularExpression cjk(QStringLiteral("^\\s*(\\d{4})年(\\d{1,2})月(\\d{1,2})日\\s*$"));
-    int y = 0, m = 0, d = 0;
+    static const QRegularExpression sep(
+        QStringLiteral("^\\s*(\\d{4}|\\d{2})([-/.])(\\d{1,2})\\2(\\d{1,2})\\s*$"));
+    static const QRegularExpression cjk(QStringLiteral("^\\s*(\\d{4}|\\d{2})年(\\d{1,2})月(\\d{1,2})日\\s*$"));
+    int m = 0, d = 0;
+    QString year;
     if (const auto a = sep.match(text); a.hasMatch()) {
-        y = a.captured(1).toInt();
+        year = a.captured(1);
         m = a.captured(3).toInt();
         d = a.captured(4).toInt();
     } else if (const auto b = cjk.match(text); b.hasMatch()) {
-        y = b.captured(1).toInt();
+        year = b.captured(1);
         m = b.captured(2).toInt();
         d = b.captured(3).toInt();
     } else {
         return std::nullopt;
     }
+    int y = year.toInt();
+    // A two-digit year as the platform the records come from read it:
+    // 00-29 are 2000-2029, 30-99 are 1930-1999.
+    if (year.size() == 2)
+        y += y < 30 ? 2000 : 1900;
     const QDate date(y, m, d);
     if (!date.isValid())
         return std::nullopt;

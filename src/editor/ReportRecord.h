@@ -59,6 +59,7 @@ int FieldOfItem(int item);        // the field number of report item 1..23, or -
 // A number: optional blanks, optional sign, digits with at most one decimal point, optional exponent, optional blanks.
 std::optional<double> ParseNumber(const QString& text);
 // A date: y-m-d with '-', '/' or '.', or "yyyy年m月d日"; it must be a real calendar day.
+// The year has four digits or two (00-29 are 20xx, 30-99 are 19xx).
 std::optional<QDate> ParseDate(const QString& text);
 QString DateText(const QDate& d);   // yyyy-MM-dd
 

@@ -1,6 +1,7 @@
 #include "imaging/BmpFile.h"
 
 #include "imaging/Bitmap24.h"
+#include "platform/PrivateFile.h"
 
 #include <QFile>
 #include <QImage>
@@ -74,22 +75,14 @@ bool write(const Bitmap24& dib, const QString& path)
         return false;
     const auto head = headerFor(dib);
     const std::size_t imageSize = std::size_t(dib.BytesPerScanLine()) * std::size_t(dib.Height());
-    // An existing file is overwritten in place and then cut to size: its
-    // cached pages and disk blocks are reused, which takes a fraction of the
-    // time that emptying it first and filling it again does. The result is
-    // the same file either way.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, head.data(), head.size(), 0)
-        && writeAll(fd, dib.DIBSectionBitsPtr(), imageSize, off_t(head.size()))
-        && ::ftruncate(fd, off_t(head.size() + imageSize)) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        QFile::remove(path);
-        return false;
-    }
-    return true;
+    // Written beside an existing file, which it replaces once complete: a
+    // write that fails (a full disk) leaves the previous frame.
+    PrivateFile::Replacement out(path);
+    if (out.fd() >= 0
+        && !(writeAll(out.fd(), head.data(), head.size(), 0)
+             && writeAll(out.fd(), dib.DIBSectionBitsPtr(), imageSize, off_t(head.size()))))
+        out.fail(errno);
+    return out.commit() == 0;
 }
 
 bool holds(const QString& path, const Bitmap24& dib)

@@ -9,8 +9,8 @@ namespace BmpFile {
 // Writes the picture as an uncompressed 24-bit bottom-up BMP. False when the
 // picture is empty or the file cannot be written.
 bool write24(const QImage& picture, const QString& path);
-// Writes the section's memory as it is (header + pixel array). An existing
-// file is replaced; one that cannot be completed is removed.
+// Writes the section's memory as it is (header + pixel array). A new file is
+// owner-only; an existing one is replaced only by a complete new file.
 bool write(const Bitmap24& dib, const QString& path);
 // True when the file holds exactly what write(dib, path) writes.
 bool holds(const QString& path, const Bitmap24& dib);

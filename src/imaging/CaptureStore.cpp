@@ -4,12 +4,12 @@
 #include "imaging/BmpFile.h"
 #include "imaging/ImagingError.h"
 #include "platform/AppPaths.h"
+#include "platform/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -28,13 +28,6 @@ ImagingError notWritten(const QString& path)
     return ImagingError(AppError::PathFileAccess, kSource, QStringLiteral("无法写入文件：") + shown(path));
 }
 
-// Replaces the file with the bytes as one step: the old file stays whole
-// until the new one is complete.
-bool writeWhole(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit();
-}
 }
 
 namespace CaptureStore {
@@ -45,7 +38,7 @@ QString reportFile(int n) { return AppPaths::imageFolder() + QStringLiteral("/rp
 bool ensureFolder()
 {
     const QString folder = AppPaths::imageFolder();
-    return QFileInfo(folder).isDir() || QDir().mkpath(folder);
+    return QFileInfo(folder).isDir() || PrivateFile::makeFolder(folder);
 }
 
 void copyPicture(const QString& from, const QString& to)
@@ -56,7 +49,8 @@ void copyPicture(const QString& from, const QString& to)
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
         throw notReadable(from);
-    if (!writeWhole(to, bytes))
+    // Owner-only, and replaced whole: a failed write leaves the old file.
+    if (PrivateFile::replace(to, bytes) != 0)
         throw notWritten(to);
 }
 

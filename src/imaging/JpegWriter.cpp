@@ -5,6 +5,7 @@
 #include "imaging/ImagingError.h"
 #include "imaging/Bitmap24.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,6 +13,8 @@
 #include <QFileInfo>
 
 #include <turbojpeg.h>
+
+#include <sys/stat.h>
 
 namespace {
 QString errorSource()
@@ -26,6 +29,12 @@ QString errorSource()
 {
     throw ImagingError(JpegWriter::kErrorNumber, errorSource(),
                        QStringLiteral("Failed to save to JPG ") + QString::number(code));
+}
+
+timespec timespecOf(const QDateTime& t)
+{
+    const qint64 ms = t.toMSecsSinceEpoch();
+    return timespec{time_t(ms / 1000), long(ms % 1000) * 1000000};
 }
 
 // Releases the encoder and its output buffer however the write ends.
@@ -59,37 +68,24 @@ QByteArray encode(const Bitmap24& dib, int quality)
 
 bool writeFile(const QByteArray& jpeg, const QString& fileName)
 {
-    // Keep an existing file's identity: its times and permissions.
+    // The new file is written beside the old one and takes its place at the
+    // end: a write that fails (a full disk) leaves the previous picture. An
+    // existing file keeps its identity, its times and permissions.
     const QFileInfo old(fileName);
     const bool existed = old.exists();
-    QDateTime accessed, modified;
-    QFile::Permissions permissions;
-    if (existed) {
-        accessed = old.lastRead();
-        modified = old.lastModified();
-        permissions = old.permissions();
-        // A read-only file (no write permission for its owner) is not replaced.
-        if (!old.isFile() || !old.isWritable() || !(permissions & QFileDevice::WriteOwner)
-            || !QFile::remove(fileName))
-            raiseSaveFailed(-2);
-    }
-
-    QFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        raiseSaveFailed(-3);
-    if (out.write(jpeg) != jpeg.size() || !out.flush()) {
-        out.close();
-        QFile::remove(fileName);
-        raiseSaveFailed(-3);
-    }
-    if (existed) {
+    const QDateTime accessed = existed ? old.lastRead() : QDateTime();
+    const QDateTime modified = existed ? old.lastModified() : QDateTime();
+    PrivateFile::Replacement out(fileName);
+    if (out.targetRefused())
+        raiseSaveFailed(-2);   // read-only or not a file: not replaced
+    out.write(jpeg.constData(), jpeg.size());
+    if (existed && out.fd() >= 0) {
         // Times that cannot be set do not make the write fail.
-        out.setFileTime(accessed, QFileDevice::FileAccessTime);
-        out.setFileTime(modified, QFileDevice::FileModificationTime);
+        const timespec times[2] = {timespecOf(accessed), timespecOf(modified)};
+        (void)::futimens(out.fd(), times);
     }
-    out.close();
-    if (existed)
-        QFile::setPermissions(fileName, permissions);
+    if (out.commit() != 0)
+        raiseSaveFailed(-3);
     return true;
 }
 

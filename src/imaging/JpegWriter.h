@@ -17,9 +17,11 @@ inline constexpr int kErrorNumber = AppError::JpegWriterFailed;
 inline constexpr int kCaptureQuality = 90;
 
 // Encodes the section (24-bit, bottom-up) straight from its memory at the
-// quality given and writes it to fileName. When the file existed, the new file
-// gets the old one's last-access and modification times and its permissions
-// (Linux keeps no settable creation time). True when written.
+// quality given and writes it to fileName. A new file is owner-only; when the
+// file existed, the new one replaces it whole (a failed write leaves the old
+// one) and gets its last-access and modification times and its owner's
+// permissions, never any for group or others (Linux keeps no settable
+// creation time). True when written.
 bool SaveJPG(const Bitmap24& dib, const QString& fileName, int quality);
 
 // The two halves of SaveJPG: encoding to memory, and writing encoded bytes

@@ -9,6 +9,7 @@
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
 #include "platform/Opener.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,6 +92,7 @@ struct VideoCapture::Private {
     bool recordingFailed = false;
     // A frame handed in that the live picture does not replace (benchmarks).
     bool held = false;
+    int slowWriteMs = 0;   // for tests
     std::atomic<bool> repaintPending{false};
 
     // GUI thread only.
@@ -108,6 +110,7 @@ struct VideoCapture::Private {
     static void onViewEos(GstAppSink* sink, gpointer user);
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* msg, gpointer user);
     static GstPadProbeReturn onEosAtFile(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+    static GstPadProbeReturn onSlowWrite(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onTeePadIdle(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onRecordingData(GstPad* pad, GstPadProbeInfo* info, gpointer user);
 
@@ -246,6 +249,12 @@ GstPadProbeReturn VideoCapture::Private::onEosAtFile(GstPad*, GstPadProbeInfo* i
         }
         p->cv.notify_all();
     }
+    return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn VideoCapture::Private::onSlowWrite(GstPad*, GstPadProbeInfo*, gpointer user)
+{
+    g_usleep(gulong(static_cast<Private*>(user)->slowWriteMs) * 1000);
     return GST_PAD_PROBE_OK;
 }
 
@@ -605,6 +614,9 @@ bool VideoCapture::StartRecording()
     } else {
         g_object_set(enc, "quality", s.quality, nullptr);
     }
+    // A new recording file is owner-only (the sink keeps the permissions of a
+    // file that is there); one that cannot be made fails in the sink as before.
+    PrivateFile::ensureFile(d->aviFile);
     g_object_set(sink, "location", QFile::encodeName(d->aviFile).constData(), "async", FALSE, "sync", FALSE,
                  nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
@@ -619,6 +631,9 @@ bool VideoCapture::StartRecording()
     if (ok) {
         GstPad* sinkPad = gst_element_get_static_pad(sink, "sink");
         gst_pad_add_probe(sinkPad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Private::onEosAtFile, d.get(), nullptr);
+        if (d->slowWriteMs > 0)
+            gst_pad_add_probe(sinkPad, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                              &Private::onSlowWrite, d.get(), nullptr);
         gst_object_unref(sinkPad);
         // Downstream first, so nothing receives data before it is ready.
         for (auto it = chain.crbegin(); ok && it != chain.crend(); ++it)
@@ -696,6 +711,8 @@ void VideoCapture::failSourceForTest()
     GST_ELEMENT_ERROR(d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
     gst_element_send_event(d->src, gst_event_new_eos());
 }
+
+void VideoCapture::slowRecordingForTest(int msPerBuffer) { d->slowWriteMs = msPerBuffer; }
 
 bool VideoCapture::waitForFrame(quint64 after, int timeoutMs)
 {

@@ -80,6 +80,10 @@ public:
     // (for tests): the live picture stops, frames can no longer be saved nor
     // recordings started, a running recording is completed.
     void failSourceForTest();
+    // Makes the file of the next recordings take each piece of data this
+    // many milliseconds late, as a slow disk does (for tests): frames are
+    // still on their way to the file when the recording is stopped.
+    void slowRecordingForTest(int msPerBuffer);
     // Waits (running the event loop) until a frame newer than the given count
     // has arrived; false on timeout.
     bool waitForFrame(quint64 after, int timeoutMs);

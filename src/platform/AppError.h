@@ -16,6 +16,7 @@ struct AppError : std::exception {
     //   1000   the query ran and returned no rows (a QueryResult, not a failure)
     //   3000   data.db could not be opened (Database::OpenDatabase)
     //   3704   a statement arrived while no database connection was open
+    //   6      overflow: a stored number too large for its use (the grid print settings)
     //   9      subscript out of range: a report item names a field number past the record
     //   13     type mismatch: a report item's field number is not a number
     //   53     file not found
@@ -24,6 +25,7 @@ struct AppError : std::exception {
     //   61     disk full
     //   75     path/file access error
     //   76     path not found
+    //   380    invalid property value: grid print margins that leave nothing of the page
     //   481    invalid picture (a file that is not a readable picture)
     //   482    printer error (no printer, a job that would not start, a page or end refused)
     //   26001  the JPEG writer failed
@@ -35,6 +37,7 @@ struct AppError : std::exception {
         NoRows = 1000,
         DatabaseOpenFailed = 3000,
         DatabaseClosed = 3704,
+        Overflow = 6,
         SubscriptOutOfRange = 9,
         TypeMismatch = 13,
         FileNotFound = 53,
@@ -44,6 +47,7 @@ struct AppError : std::exception {
         PermissionDenied = 70,
         PathFileAccess = 75,
         PathNotFound = 76,
+        InvalidPropertyValue = 380,
         InvalidPicture = 481,
         PrinterFailure = 482,
         JpegWriterFailed = 26001,

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QStandardPaths>
 
 namespace {
 // The same folder reached through a link or "..": one name for it.
@@ -20,7 +21,14 @@ InstanceGuard::InstanceGuard(const QString& programFolder)
     const QString folder = folderKey(programFolder);
     path_ = folder + QStringLiteral("/pelrand.lock");
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    fallbackPath_ = QDir::tempPath() + QStringLiteral("/pelrand-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
+    // The user's own runtime folder (owner-only): a name another account could
+    // take first in a shared folder such as /tmp would lock this user out.
+    // Without one (Qt refuses a runtime folder that is not the user's own)
+    // there is no second place.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    fallbackPath_ = runtime.isEmpty() ? path_
+                                      : runtime + QStringLiteral("/pelrand-") + QString::fromLatin1(hash)
+                                            + QStringLiteral(".lock");
     lock_ = std::make_unique<QLockFile>(path_);
 }
 
@@ -35,8 +43,8 @@ bool InstanceGuard::tryAcquire()
         return true;
     if (lock_->error() == QLockFile::LockFailedError || path_ == fallbackPath_)
         return false;
-    // A program folder this user may not write to: the lock goes beside the
-    // temporary files, named after the folder, so copies on it still meet.
+    // A program folder this user may not write to: the lock goes to the
+    // user's runtime folder, named after the program folder, so copies on it still meet.
     path_ = fallbackPath_;
     lock_ = std::make_unique<QLockFile>(path_);
     return lock_->tryLock(0);

@@ -5,7 +5,7 @@
 class QLockFile;
 
 // Refuses a second copy of the workstation on the same program folder. The
-// lock file lies in the program folder (in the temporary folder when the
+// lock file lies in the program folder (in the user's runtime folder when the
 // program folder cannot be written).
 class InstanceGuard {
 public:

@@ -120,18 +120,6 @@ QString textOrDefault(const QString& section, const QString& key)
     const QString v = raw(section, key);
     return v.isEmpty() ? PrintSettings::defaultValue(section, key) : v;
 }
-
-// A text code applied as a 16-bit number; nullopt when it is not one.
-std::optional<int> code16(const QString& text)
-{
-    const auto v = ReportUnits::toNumber(text);
-    if (!v)
-        return std::nullopt;
-    const double r = ReportUnits::roundEven(*v);
-    if (r < -32768 || r > 32767)
-        return std::nullopt;
-    return int(r);
-}
 }
 
 PrintSettings::PrintSettings()
@@ -226,11 +214,11 @@ void PrintSettings::applyToPrinter()
     ProgramPrinter& printer = ProgramPrinter::instance();
     printer.selectPrinter(printerName);   // no match keeps the current printer
     printer.setPaperCode(paperCode);
-    if (const auto c = code16(colorMode))
+    if (const auto c = ReportUnits::toCode16(colorMode))
         printer.setColorCode(*c);
-    if (const auto c = code16(orientation))
+    if (const auto c = ReportUnits::toCode16(orientation))
         printer.setOrientationCode(*c);
-    if (const auto c = code16(quality))
+    if (const auto c = ReportUnits::toCode16(quality))
         printer.setQualityCode(*c);
 
     const QRectF printable = printer.printableRectMm();

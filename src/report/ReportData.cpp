@@ -1,6 +1,7 @@
 #include "report/ReportData.h"
 
 #include "platform/AppPaths.h"
+#include "platform/PrivateFile.h"
 #include "report/ReportUnits.h"
 
 #include <QDate>
@@ -43,12 +44,12 @@ QString dateText(const QString& text)
     return text;
 }
 
-void prepareImageFolder()
+}
+
+void removePreviewPictures()
 {
-    QDir().mkpath(AppPaths::imageFolder());
     for (int k = 1; k <= 4; ++k)
         QFile::remove(previewPictureFile(k));
-}
 }
 
 QueryResult loadItemCaptions(QStringList& captions)
@@ -68,7 +69,8 @@ QueryResult loadItemCaptions(QStringList& captions)
 QueryResult loadReport(qint64 ctid, ReportContent& content)
 {
     content = ReportContent();
-    prepareImageFolder();
+    PrivateFile::makeFolder(AppPaths::imageFolder());
+    removePreviewPictures();
     QueryResult r = Database::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
     if (!r.hasRows() || r.data->recordCount() == 0)
         return r;
@@ -95,15 +97,12 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         const QByteArray bytes = v.isNull() ? QByteArray() : v.toByteArray();
         if (bytes.isEmpty())
             continue;
-        QFile f(previewPictureFile(k));
-        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && f.write(bytes) == bytes.size() && f.flush()) {
-            f.close();
-            content.pictures[k - 1] = f.fileName();
+        const QString file = previewPictureFile(k);
+        if (PrivateFile::writeNew(file, bytes) == 0) {
+            content.pictures[k - 1] = file;
         } else {
-            f.close();
-            QFile::remove(f.fileName());
             r.number = AppError::PathFileAccess;
-            r.description = QStringLiteral("无法写入图片文件：") + f.fileName();
+            r.description = QStringLiteral("无法写入图片文件：") + file;
         }
     }
     return r;

@@ -40,6 +40,17 @@ std::optional<double> toNumber(const QString& text)
     return v;
 }
 
+std::optional<int> toCode16(const QString& text)
+{
+    const auto v = toNumber(text);
+    if (!v)
+        return std::nullopt;
+    const double r = roundEven(*v);
+    if (r < -32768 || r > 32767)
+        return std::nullopt;
+    return int(r);
+}
+
 std::optional<bool> toBoolean(const QString& text)
 {
     const QString t = text.trimmed();

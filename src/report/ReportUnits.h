@@ -22,6 +22,9 @@ inline double dotsToMm(double dots, double dpi) { return dots * kMmPerInch / dpi
 // The C locale's point and the system locale's decimal separator are both accepted.
 bool isNumericText(const QString& text);
 std::optional<double> toNumber(const QString& text);
+// A stored print code (paper, colour mode, orientation, quality) as a 16-bit whole
+// number, halves to even; nullopt when the text is none or out of range.
+std::optional<int> toCode16(const QString& text);
 // "True"/"False" (any case) or a number (true when not 0).
 std::optional<bool> toBoolean(const QString& text);
 }

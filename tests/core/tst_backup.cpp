@@ -116,9 +116,13 @@ private slots:
 
     void roundTripIsByteExact()
     {
+        // Backups and the restored database are owner-only whatever the umask.
+        const UmaskScope umask(022);
         const QString backup = folder_->file(QStringLiteral("day.BAK"));
         backupTo(backup);
         const QByteArray saved = readBytes(backup);
+        QCOMPARE(fileMode(backup), 0600);
+        QVERIFY(QFile::setPermissions(AppPaths::databaseFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
 
         addReport(QStringLiteral("B2"));
         window_->LoadDayList(kToday);
@@ -128,6 +132,7 @@ private slots:
         window_->还原数据_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QCOMPARE(readBytes(AppPaths::databaseFile()), saved);
+        QCOMPARE(fileMode(AppPaths::databaseFile()), 0600);
         QCOMPARE(countReports(), 1);
         // The list shows the restored day at once.
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 1);
@@ -193,7 +198,7 @@ private slots:
         // and no half copy is left (a file size limit stands in for the full disk).
         const QString old = folder_->file(QStringLiteral("old.bak"));
         QVERIFY(writeBytes(old, "the backup of last week"));
-        const QStringList before = QDir(folder_->path()).entryList(QDir::Files);
+        const QStringList before = QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden);
         {
             const auto previous = std::signal(SIGXFSZ, SIG_IGN);
             rlimit saved{};
@@ -209,7 +214,7 @@ private slots:
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(readBytes(old), QByteArray("the backup of last week"));
-        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), before);
+        QCOMPARE(QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden), before);
         QVERIFY(Database::isOpen());
         QCOMPARE(countReports(), 1);
 

@@ -4,6 +4,7 @@
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -23,6 +24,34 @@ void writeRefused(const QString& sentence)
     const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
     QVERIFY(w.failed());
     QVERIFY2(w.description.startsWith(sentence), qPrintable(w.description));
+}
+
+// The key data.db is made with; earlier builds used it with the engine's default pages.
+const char* const kKey = "PRAGMA key = 'velkora';";
+
+// Whether the file reads with the key and this page size (0: the engine's default, 1 KB).
+bool readsWithPages(const QString& path, int pageSize)
+{
+    sqlite3* db = nullptr;
+    const QByteArray sql = QByteArray(kKey)
+                           + (pageSize ? " PRAGMA cipher_page_size = " + QByteArray::number(pageSize) + ";" : "")
+                           + " SELECT count(*) FROM sqlite_master;";
+    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// A database as earlier builds made it: our key, the engine's default pages.
+bool makeEarlierFile(const QString& path, const QString& script)
+{
+    sqlite3* db = nullptr;
+    const QByteArray sql = QByteArray(kKey) + script.toUtf8();
+    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
+                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
 }
 }
 
@@ -303,6 +332,48 @@ private slots:
         OpenDatabase();
         QVERIFY(ExecuteSql(QStringLiteral("delete from bgxm where xmid = '01'")).ok());
         QCOMPARE(bgxmRows(), 22);
+    }
+
+    // Pages of 4 KB: a new database has them and is owner-only; a file of our
+    // key with the engine's 1 KB pages is no backup to restore, but data.db of
+    // an earlier build is converted once when the program opens it.
+    void pagesOfFourKilobytes()
+    {
+        const UmaskScope umask(022);
+        TestFolder f(false);
+        const QString db = AppPaths::databaseFile();
+        QVERIFY(readsWithPages(db, 4096) && !readsWithPages(db, 0));
+        QCOMPARE(fileMode(db), 0600);
+
+        const QString earlier = f.file(QStringLiteral("earlier.bak"));
+        const QString reports = QStringLiteral(
+            "INSERT INTO reports (obligate5, brname, rpdate, picture1) VALUES ('E1', '张三', '2019-01-02', NULL),"
+            " ('E2', '李四', '2019-01-02', randomblob(5000)), ('E3', '王五', '2019-01-03', NULL);"
+            "DELETE FROM reports WHERE obligate5 = 'E3';");
+        QVERIFY(makeEarlierFile(earlier, ShippedSchema() + reports));
+        QVERIFY(readsWithPages(earlier, 0) && !IsOurDatabase(earlier));
+
+        QVERIFY(QFile::remove(db) && QFile::copy(earlier, db));
+        OpenDatabase();
+        const QueryResult r = QueryData(QStringLiteral("SELECT brname, length(picture1) FROM reports ORDER BY ctid"));
+        QVERIFY(r.hasRows() && r.data->recordCount() == 2);
+        QVERIFY(r.data->text(1, 0) == QStringLiteral("李四") && r.data->text(1, 1) == QStringLiteral("5000"));
+        QCOMPARE(bgxmRows(), 23);
+        // The key counter goes on after the deleted report.
+        QVERIFY(ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, rpdate) VALUES ('E4', '2024-01-01')")).ok());
+        QCOMPARE(LastInsertId(), 4);
+        CloseDatabase();
+        QVERIFY(readsWithPages(db, 4096) && IsOurDatabase(db));
+        QCOMPARE(fileMode(db), 0600);
+        QCOMPARE(QDir(f.path()).entryList({QStringLiteral("data.db*"), QStringLiteral(".data.db*")},
+                                          QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("data.db")});
+
+        // Without table reports it is not ours: refused and left as it was.
+        QVERIFY(QFile::remove(db) && makeEarlierFile(db, QStringLiteral("CREATE TABLE t (a);")));
+        const QByteArray before = kit::readBytes(db);
+        QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+        QCOMPARE(kit::readBytes(db), before);
     }
 
     void openFailuresAndEncryption()

@@ -1,9 +1,11 @@
 #include "support/EditorKit.h"
 
 #include "core/Modini.h"
+#include "editor/ReportLoader.h"
 #include "imaging/VideoCapture.h"
 #include "platform/AppPaths.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -129,6 +131,7 @@ private slots:
         QTest::newRow("fee letters") << int(times) << "十元" << "收费金额应该为数字" << true;
         QTest::newRow("sex one space passes") << int(sex) << " " << "" << false;
         QTest::newRow("slashed date passes") << int(pgdate) << "2024/1/5" << "" << false;
+        QTest::newRow("two-digit year passes") << int(pgdate) << "24-1-5" << "" << false;
     }
 
     void validation()
@@ -166,6 +169,34 @@ private slots:
         if (auto* c = qobject_cast<QComboBox*>(target))
             edit = c->lineEdit();
         QCOMPARE(edit ? edit->selectedText() : QString(), selected ? value : QString());
+    }
+
+    // With every checked box wrong, the messages come in the order of the
+    // form: each save names the first box still wrong and gives it the focus.
+    void validationOrder()
+    {
+        DataRecord& ed = DataRecord::instance();
+        ed.ButtnNew_Click();
+        ed.show();
+        const std::pair<int, const char*> order[] = {
+            {obligate5, "X线号不能为空"}, {brname, "病人姓名不能为空"}, {sex, "病人姓别不能为空"},
+            {age, "年龄不能为空"}, {ageunit, "年龄单位不能为空"}, {pgdate, "报告日期不能为空"},
+            {obligate1, "检查次数不能为空"}, {times, "收费金额应该为数字"}};
+        for (const auto& [field, message] : order)
+            ed.setControlText(field, field == times ? QStringLiteral("x") : QString());
+        const QStringList good = {QStringLiteral("X9"), QStringLiteral("张三"), QStringLiteral("男"), QStringLiteral("30"),
+                                  QStringLiteral("岁"), QStringLiteral("2024-01-05"), QStringLiteral("1"), QStringLiteral("5")};
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            MessageBox::clearShown();
+            ed.ButtnSave_Click();
+            QCOMPARE(lastText(), QString::fromUtf8(order[i].second));
+            QWidget* target = ed.control(order[i].first);
+            QVERIFY(ed.focusWidget() == target || ed.focusWidget()->parentWidget() == target);
+            ed.setControlText(order[i].first, good[qsizetype(i)]);
+        }
+        MessageBox::clearShown();
+        ed.ButtnSave_Click();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty() && kit::countReports() == 1, qPrintable(lastText()));
     }
 
     void insertAndUpdateKeepTheListInStep()
@@ -258,10 +289,12 @@ private slots:
     void deleteReleasesStudiesTogether()
     {
         const qint64 key = kit::insertReport(QStringLiteral("D1"), QStringLiteral("丁"), QStringLiteral("admin"));
+        kit::storePictures(key, {kit::jpegBytes(16, 16, Qt::black)});
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('a', '%1'), "
                                                 "('b', '999'), ('c', '%1')").arg(key)));
         kit::FakeList list;
         DataRecord& ed = list.open(key, QStringLiteral("admin"), false);
+        QVERIFY(QFileInfo::exists(ReportLoader::SlotFile(1)));
         // Cancel changes nothing.
         MessageBox::queueAnswer(MessageBox::Answer::Cancel);
         ed.ButtnDel_Click();
@@ -281,6 +314,7 @@ private slots:
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
         QCOMPARE(kit::countReports(), 0);
+        QVERIFY(!QFileInfo::exists(ReportLoader::SlotFile(1)));   // its picture's copy goes with it
         // Its studies are released; another report's study keeps its link.
         QCOMPARE(kit::queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
         QCOMPARE(kit::queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '999'")), 1);

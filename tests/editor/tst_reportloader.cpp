@@ -36,6 +36,7 @@ private slots:
     // file (nor one of an earlier record).
     void fieldsAndSlotFiles()
     {
+        const UmaskScope umask(022);
         const qint64 key = kit::insertReport(QStringLiteral("P3"), QStringLiteral("丁"), QStringLiteral("admin"), 12.5);
         const QByteArray big = kit::jpegBytes(640, 480, QColor(10, 200, 30));
         const QByteArray small = kit::jpegBytes(16, 16, Qt::black);
@@ -66,6 +67,11 @@ private slots:
         // The picture is drawn stretched over the whole slot.
         ed.Picload[0]->resize(160, 120);
         QVERIFY(QColor(ed.Picload[0]->grab().toImage().pixel(150, 110)).green() > 160);
+        // The decrypted copies are owner-only and go when the editor closes.
+        QCOMPARE(fileMode(ReportLoader::SlotFile(1)), 0600);
+        kit::closeEditor();
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(!QFileInfo::exists(ReportLoader::SlotFile(n)));
     }
 
     // A picture that could not be put in its slot (no picture folder, a slot file

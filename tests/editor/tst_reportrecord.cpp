@@ -60,6 +60,13 @@ private slots:
         QTest::newRow("no leap day") << "2023-02-29" << false << "";
         QTest::newRow("time") << "12:30" << false << "";
         QTest::newRow("mixed separators") << "2024-1/5" << false << "";
+        // A two-digit year: 00-29 in this century, 30-99 in the last; never year 24.
+        QTest::newRow("year 24") << "24-1-5" << false << "2024-01-05";
+        QTest::newRow("year 00") << "00/2/29" << false << "2000-02-29";
+        QTest::newRow("year 29") << "29年12月31日" << false << "2029-12-31";
+        QTest::newRow("year 30") << "30.1.1" << false << "1930-01-01";
+        QTest::newRow("year 99") << "99-12-31" << false << "1999-12-31";
+        QTest::newRow("three-digit year") << "024-1-5" << false << "";
     }
 
     void strictParsers()

@@ -3,6 +3,7 @@
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 #include "support/CoreKit.h"
 
 #include <QDateTime>
@@ -10,6 +11,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace kit;
 
@@ -43,7 +47,8 @@ QString raised(F f)
 class tst_JpegWriter : public QObject {
     Q_OBJECT
 private slots:
-    // The JPEG replaces an older file of its name, keeping that file's times and permissions.
+    // The JPEG replaces an older file of its name, keeping that file's times and
+    // its owner's permissions; group and others lose theirs (patient pictures).
     void conversionAndNameRule()
     {
         TestFolder tf(false);
@@ -67,7 +72,7 @@ private slots:
         // Read the times before anything reads the new file.
         const QFileInfo after(jpgName);
         QVERIFY(after.lastModified() == m && after.lastRead() == a);
-        QCOMPARE(after.permissions() & QFile::Permissions(0x7077), perms);
+        QCOMPARE(after.permissions() & QFile::Permissions(0x7077), QFile::ReadOwner | QFile::WriteOwner);
         const QImage jpg(jpgName);
         QCOMPARE(jpg.size(), pic.size());
         const QColor top = jpg.pixelColor(10, 4);
@@ -120,6 +125,41 @@ private slots:
         QVERIFY(writeBytes(junk, "BMnot really a bitmap"));
         QVERIFY(raised([&] { ConvertBmpToJpg(junk); }).startsWith("481:"));
         QCOMPARE(readBytes(tf.file(QStringLiteral("img/junk.jpg"))), QByteArray("keep me"));
+    }
+
+    // New pictures are owner-only whatever the umask. A write that fails (a
+    // full disk; a file size limit stands in for it) leaves the previous
+    // picture whole and no part of the new one.
+    void privateFilesAndFailedWritesKeepTheOldOne()
+    {
+        TestFolder tf(false);
+        const UmaskScope umask(022);
+        QVERIFY(PrivateFile::makeFolder(tf.file(QStringLiteral("img/new/deeper"))));
+        QVERIFY(fileMode(tf.file(QStringLiteral("img/new"))) == 0700 && fileMode(tf.file(QStringLiteral("img/new/deeper"))) == 0700);
+        const QString bmp = tf.file(QStringLiteral("img/new/image1.bmp"));
+        const QString jpg = tf.file(QStringLiteral("img/new/image1.jpg"));
+        Bitmap24 small, large;
+        small.CreateFromPicture(testPicture(32, 24));
+        large.CreateFromPicture(testPicture(96, 64));   // 18 KiB
+        QVERIFY(BmpFile::write(small, bmp));
+        JpegWriter::SaveJPG(small, jpg, 90);
+        QVERIFY(fileMode(bmp) == 0600 && fileMode(jpg) == 0600);
+        const QByteArray oldBmp = readBytes(bmp), oldJpg = readBytes(jpg);
+
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const bool bmpWritten = BmpFile::write(large, bmp);
+        const QString jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!bmpWritten);
+        QCOMPARE(jpgError, QStringLiteral("26001:Failed to save to JPG -3"));
+        QVERIFY(readBytes(bmp) == oldBmp && readBytes(jpg) == oldJpg);
+        QCOMPARE(QDir(tf.file(QStringLiteral("img/new"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
     void bmpReplacedWholeAndComparedByEveryByte()

@@ -200,6 +200,21 @@ private slots:
         checkAviFinalised(closed);
     }
 
+    // A slow disk: frames are still on their way to the file when the
+    // recording is stopped; the stop returns only once they and the index are
+    // in it. A new recording file is owner-only whatever the umask.
+    void stopWaitsForTheWholeFile()
+    {
+        const UmaskScope umask(022);
+        VideoCapture v;
+        v.slowRecordingForTest(20);
+        QVERIFY(v.Connect());
+        const QString avi = tf->file(QStringLiteral("slow.avi"));
+        const QList<quint32> frames = recordTo(v, avi, 15);
+        QVERIFY(frames.size() >= 10);
+        QCOMPARE(fileMode(avi), 0600);
+    }
+
     void failedRecordingKeepsTheLivePicture()
     {
         VideoCapture v;

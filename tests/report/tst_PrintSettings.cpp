@@ -197,6 +197,7 @@ private slots:
 
     void readingAReport()
     {
+        const UmaskScope umask(022);
         // Loose dates, numbers with a sign place, a Null and a quote from the real database.
         QFile stale(ReportData::previewPictureFile(2));
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
@@ -223,6 +224,10 @@ private slots:
         QFile f3(c.pictures[2]);
         QVERIFY(f3.open(QIODevice::ReadOnly));
         QCOMPARE(f3.readAll(), pic3);
+        // The decrypted copies are owner-only, and go when the preview is done with them.
+        QCOMPARE(fileMode(c.pictures[2]), 0600);
+        ReportData::removePreviewPictures();
+        QVERIFY(!QFile::exists(c.pictures[0]) && !QFile::exists(c.pictures[2]));
         QCOMPARE(ReportData::signedNumberText(-2.5), QStringLiteral("-2.5"));
 
         // No such report: nothing read, nothing written.

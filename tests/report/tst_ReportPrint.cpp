@@ -9,51 +9,15 @@
 #include "report/ReportPaperWidget.h"
 #include "report/ReportRenderer.h"
 #include "support/CoreKit.h"
+#include "support/PdfKit.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
 namespace {
-
-QString run(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QStringList pageRange(int page)
-{
-    return {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page)};
-}
-
-int pdfPages(const QString& pdf)
-{
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(run(QStringLiteral("pdfinfo"), {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The text of a page (0 = all), without any white space.
-QString pdfText(const QString& pdf, int page = 0)
-{
-    const QStringList range = page > 0 ? pageRange(page) : QStringList();
-    QString t = run(QStringLiteral("pdftotext"), range + QStringList{pdf, QStringLiteral("-")});
-    return t.remove(QRegularExpression(QStringLiteral("\\s")));
-}
-
-QImage pdfPageImage(const QString& pdf, int page, const QString& prefix)
-{
-    run(QStringLiteral("pdftoppm"), QStringList{QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
-                                                QStringLiteral("-singlefile")}
-                                        << pageRange(page) << pdf << prefix);
-    return QImage(prefix + QStringLiteral(".png"));
-}
 
 // Bounding box in millimetres of the pixels close to a colour.
 QRectF colourBox(const QImage& img, QColor c, double dpi, int tolerance = 40)
@@ -122,7 +86,7 @@ private slots:
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
 
-        const int pages = pdfPages(pdf);
+        const int pages = kit::pdfPages(pdf);
         QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
         QCOMPARE(pages, settings_.pageCount);
 
@@ -130,7 +94,7 @@ private slots:
         QStringList captions;
         ReportData::loadItemCaptions(captions);
         for (int page = 1; page <= pages; ++page) {
-            const QString t = pdfText(pdf, page);
+            const QString t = kit::pdfText(pdf, page);
             QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院放射检查报告单")));
             for (int item = 0; item < 23; ++item) {
                 if (item == 18 || item == 19)
@@ -146,7 +110,7 @@ private slots:
         // The findings flow on over the pages in order and whole, up to their last sentence (a
         // sentence number cut by a page break is not matched); the diagnosis follows.
         const QRegularExpression sentence(QStringLiteral("第(\\d{4})句"));
-        const QString all = pdfText(pdf);
+        const QString all = kit::pdfText(pdf);
         QList<int> printed, written;
         for (auto it = sentence.globalMatch(all); it.hasNext();)
             printed << it.next().captured(1).toInt();
@@ -160,7 +124,7 @@ private slots:
         QVERIFY(all.contains(QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")));
 
         // The pictures in a centred row below the header, in their order, at 40 x 30 mm.
-        const QImage page1 = pdfPageImage(pdf, 1, testOutputFolder() + QStringLiteral("/report-page-1"));
+        const QImage page1 = kit::pdfPageImage(pdf, 1, testOutputFolder() + QStringLiteral("/report-page-1"));
         QVERIFY(!page1.isNull());
         const double rowLeft = 5 + (200 - (4 * 40 + 3 * 1.5)) / 2;
         double top = -1;
@@ -179,12 +143,12 @@ private slots:
         QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 &&
                 std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
         // Page 2 has no picture row.
-        const QImage page2 = pdfPageImage(pdf, 2, folder_->file(QStringLiteral("p2")));
+        const QImage page2 = kit::pdfPageImage(pdf, 2, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
 
         // The layout's faces are the installed Song and Hei faces, Latin letters and digits
         // included: no other face is in the document.
-        const QStringList fonts = run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n')).mid(2);
+        const QStringList fonts = kit::runTool(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n')).mid(2);
         QStringList faces;
         for (const QString& line : fonts)
             if (!line.trimmed().isEmpty())
@@ -194,7 +158,7 @@ private slots:
         QCOMPARE(faces, QStringList({QStringLiteral("UMingCN"), QStringLiteral("WenQuanYiZenHei")}));
 
         // The long phone number is drawn smaller, whole, and ends 1 mm before the next caption.
-        const QString words = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words = kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
         auto wordBox = [&words](const QString& text) {
             const QRegularExpression re(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
                                                        "yMax=\"([\\d.]+)\">%1</word>").arg(QRegularExpression::escape(text)));
@@ -259,20 +223,20 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().size(), 0);
         QVERIFY(settings_.top == 12.0 && settings_.zoom == 1.0 && settings_.fonts[0].size == 20.0);
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        QCOMPARE(pdfPages(pdf), 1);
-        const QString t = pdfText(pdf);
+        QCOMPARE(kit::pdfPages(pdf), 1);
+        const QString t = kit::pdfText(pdf);
         QVERIFY2(t.startsWith(QStringLiteral("放射检查报告单放射检查报告单检查所见:") + QString(20, QChar(0x80BA))),
                  qPrintable(t));
         QVERIFY(t.contains(QStringLiteral("打印日期：")) && t.contains(sevens.left(20)));
         QVERIFY(!t.contains(QStringLiteral("检查号")) && !t.contains(QStringLiteral("张三丰")));   // no header item
         QVERIFY(Mmain::gHospitalName.isEmpty());
-        const QString fonts = run(QStringLiteral("pdffonts"), {pdf});
+        const QString fonts = kit::runTool(QStringLiteral("pdffonts"), {pdf});
         QVERIFY2(fonts.contains(QStringLiteral("WenQuanYi"), Qt::CaseInsensitive), qPrintable(fonts));
-        const QImage page = pdfPageImage(pdf, 1, folder_->file(QStringLiteral("sp")));
+        const QImage page = kit::pdfPageImage(pdf, 1, folder_->file(QStringLiteral("sp")));
         QVERIFY(!colourBox(page, kPictureColours[0], 100).isNull());   // the picture row stays
         QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
 
-        const QString words = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words = kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
         const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
         int n = 0;
         double right = 0;
@@ -283,7 +247,7 @@ private slots:
         // the character that reaches the limit 2 mm inside it (6.35 mm at 18 pt) stays on its line:
         // 27 of them, 171.45 mm of the 168 mm limit.
         QVERIFY2(right <= 5 + 200 - 15 - 2 + 6.35 + 0.3, qPrintable(QString::number(right)));
-        const QStringList lines = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).split(QLatin1Char('\n'));
+        const QStringList lines = kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).split(QLatin1Char('\n'));
         QVERIFY(lines.contains(QString(27, QChar(0x80BA))) && lines.contains(QString(120 - 4 * 27, QChar(0x80BA))));
     }
 
@@ -327,13 +291,13 @@ private slots:
         QVERIFY2(boxes.at(1).text.startsWith(QStringLiteral("481:报告图片 3 ")), qPrintable(boxes.at(1).text));
         QVERIFY(boxes.at(0).title == QStringLiteral("错误") && boxes.at(1).title == QStringLiteral("错误"));
         const QString pdf = folder_->file(QStringLiteral("out.pdf"));
-        QCOMPARE(pdfPages(pdf), 1);
-        const QString t = pdfText(pdf);
+        QCOMPARE(kit::pdfPages(pdf), 1);
+        const QString t = kit::pdfText(pdf);
         QVERIFY(t.startsWith(QStringLiteral("东方市第一人民医院")) && t.contains(QStringLiteral("胸廓对称。")));
         QVERIFY(t.contains(QStringLiteral("打印日期：")));
         // Three places in the row (three pictures stored): the huge one first, an empty
         // place, the good one last.
-        const QImage page = pdfPageImage(pdf, 1, folder_->file(QStringLiteral("dh")));
+        const QImage page = kit::pdfPageImage(pdf, 1, folder_->file(QStringLiteral("dh")));
         const double rowLeft = 5 + (200 - (3 * 40 + 2 * 1.5)) / 2;
         // (Only the first rows of the stretched-out picture hold data; the decoder fills the rest grey.)
         auto centre = [&page, top = colourBox(page, kPictureColours[3], 100).top()](double left) {

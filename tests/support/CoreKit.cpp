@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kit {
@@ -197,6 +199,46 @@ void Unwritable::undo()
         QFile::setPermissions(path_, perms_);
     else
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+}
+
+namespace {
+// The effective capabilities of the calling thread (the first 32).
+bool capabilities(quint32* effective, bool set)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    if (!set) {
+        *effective = data[0].effective;
+        return true;
+    }
+    data[0].effective = *effective;
+    return syscall(SYS_capset, &header, data) == 0;
+}
+constexpr quint32 kPassOverPermissions = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+}
+
+Unreadable::Unreadable(const QString& path) : path_(path), perms_(QFile::permissions(path))
+{
+    if (!QFile::setPermissions(path_, QFile::WriteOwner))
+        return;
+    ok_ = true;
+    if (geteuid() == 0) {
+        quint32 fewer = 0;
+        ok_ = capabilities(&effective_, false);
+        fewer = effective_ & ~kPassOverPermissions;
+        ok_ = ok_ && capabilities(&fewer, true);
+    }
+    QFile probe(path_);
+    ok_ = ok_ && !probe.open(QIODevice::ReadOnly);
+}
+
+Unreadable::~Unreadable()
+{
+    if (geteuid() == 0 && effective_ != 0)
+        capabilities(&effective_, true);
+    QFile::setPermissions(path_, perms_);
 }
 
 }

@@ -2,7 +2,7 @@
 // Steps the tests share, below the editor: a prepared program folder, message
 // boxes read back, deferred deletes, logging in through the real login window,
 // reports stored and read back, whole files read and written, pictures and
-// settings made, and files made unwritable (also when the tests run as root).
+// settings made, and files made unwritable or unreadable (also when the tests run as root).
 // The editor's own steps are in EditorKit.h.
 #include "core/Database.h"
 #include "support/TestFolder.h"
@@ -87,6 +87,24 @@ public:
 private:
     QString path_;
     QFile::Permissions perms_;
+    bool ok_ = false;
+};
+
+// Makes a file unreadable for this process while it lives: write permission
+// only, and as root the capabilities that pass over permissions are set aside
+// for the calling thread.
+class Unreadable {
+public:
+    explicit Unreadable(const QString& path);
+    ~Unreadable();
+    Unreadable(const Unreadable&) = delete;
+    Unreadable& operator=(const Unreadable&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    QString path_;
+    QFile::Permissions perms_;
+    quint32 effective_ = 0;   // the capabilities set aside (root)
     bool ok_ = false;
 };
 

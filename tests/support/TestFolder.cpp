@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 TestFolder::TestFolder(bool openDatabase)
 {
     if (!dir_.isValid())
@@ -59,3 +61,12 @@ QString testOutputFolder()
     QDir().mkpath(d);
     return d;
 }
+
+int fileMode(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+UmaskScope::UmaskScope(unsigned mask) : previous_(::umask(mode_t(mask))) {}
+UmaskScope::~UmaskScope() { ::umask(mode_t(previous_)); }

@@ -23,3 +23,18 @@ private:
 
 // The folder where tests leave screenshots and PDFs for people to look at.
 QString testOutputFolder();
+
+// The permission bits of a file or folder (-1 when there is none).
+int fileMode(const QString& path);
+
+// Sets the process's umask while it lives.
+class UmaskScope {
+public:
+    explicit UmaskScope(unsigned mask);
+    ~UmaskScope();
+    UmaskScope(const UmaskScope&) = delete;
+    UmaskScope& operator=(const UmaskScope&) = delete;
+
+private:
+    unsigned previous_;
+};

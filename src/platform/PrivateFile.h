@@ -1,0 +1,71 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// Files that hold patient data (the database, its backups, pictures, videos)
+// are created readable and writable by their owner only (0600; folders 0700),
+// whatever the umask. A file is replaced through a new file beside it that
+// takes its place by one rename once every byte is on the disk, so a failed
+// write leaves the old file as it was.
+namespace PrivateFile {
+
+// Makes the folder and any missing parent; each folder made here is owner-only.
+// True when the folder exists afterwards.
+bool makeFolder(const QString& path);
+
+// Creates path as an empty owner-only file when nothing is there; an existing
+// file is left as it is. 0, or the system's error code.
+int ensureFile(const QString& path);
+
+// Writes bytes to a new owner-only file; fails (EEXIST) when path exists.
+// Nothing is left behind by a failure. 0, or the system's error code.
+int writeNew(const QString& path, const QByteArray& bytes);
+
+// Replaces path with bytes (a Replacement). 0, or the system's error code.
+int replace(const QString& path, const QByteArray& bytes);
+
+// Renames from over to (both in one folder) and makes the rename durable.
+// 0, or the system's error code.
+int renameOver(const QString& from, const QString& to);
+
+// Writes a folder's entries (new names, renames) to the disk.
+void syncFolder(const QString& folder);
+
+// A new version of a file, written to a temporary file in the same folder and
+// put in place by commit(). A new file is owner-only; a file that is replaced
+// keeps its owner's permission bits and loses any for group and others. A name that is a link is written through to the
+// file it points at, and the link stays. Dropped without a commit, the
+// temporary file goes and the old file is untouched.
+class Replacement {
+public:
+    explicit Replacement(const QString& path);
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // The first failure's error code; 0 while there is none.
+    int error() const { return error_; }
+    // True when an existing file stands in the way: read-only for its owner or not a regular file.
+    bool targetRefused() const { return refused_; }
+    bool targetExisted() const { return existed_; }
+    // The temporary file (for positioned writes and times); -1 after a failure to make it.
+    int fd() const { return fd_; }
+
+    // Appends to the temporary file; false after any failure.
+    bool write(const void* data, qint64 size);
+    // Records a failure found by the caller (a positioned write through fd()).
+    void fail(int err);
+    // Syncs the temporary file, renames it over the target and syncs the folder.
+    // 0, or the first failure's error code (the old file then stays).
+    int commit();
+
+private:
+    QByteArray target_;
+    QByteArray temp_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool refused_ = false;
+    bool existed_ = false;
+    bool done_ = false;
+};
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Reading printed PDFs back with poppler's tools.
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace kit {
+
+// Runs a program and gives its standard output; empty when it did not finish in a minute.
+QString runTool(const QString& program, const QStringList& args);
+// The page count pdfinfo reports; -1 when it reports none.
+int pdfPages(const QString& pdf);
+// The text of a page (0 = all) without any white space; raw keeps the order the texts were drawn in.
+QString pdfText(const QString& pdf, int page = 0, bool raw = false);
+// A page rendered at 100 dots per inch into prefix + ".png".
+QImage pdfPageImage(const QString& pdf, int page, const QString& prefix);
+}
