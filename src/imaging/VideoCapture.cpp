@@ -154,11 +154,12 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
         if (made) {
             {
                 std::lock_guard lock(p->m);
-                if (p->lost || p->held) {
+                if (p->lost) {
                     gst_sample_unref(sample);
                     return GST_FLOW_OK;
                 }
-                p->frame = std::move(dib);
+                if (!p->held)
+                    p->frame = std::move(dib);
                 ++p->frames;
             }
             p->cv.notify_all();
