@@ -95,9 +95,8 @@ void round(DataRecord& ed, Encoder& enc, Figures& f)
     const auto t1 = bench::Clock::now();
     unsigned char* out = enc.buffer;
     unsigned long size = enc.capacity;
-    if (tjCompress2(enc.handle, pixels.DIBSectionBitsPtr(), pixels.Width(), pixels.BytesPerScanLine(),
-                    pixels.Height(), TJPF_BGR, &out, &size, TJSAMP_420, JpegWriter::kCaptureQuality,
-                    TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC)
+    if (tjCompress2(enc.handle, pixels.DIBSectionBitsPtr(), pixels.Width(), pixels.BytesPerScanLine(), pixels.Height(),
+                    TJPF_BGR, &out, &size, TJSAMP_420, JpegWriter::kCaptureQuality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC)
         != 0)
         die("capture_editor: tjCompress2 failed");
     const double encoded = bench::millisecondsSince(t1);
@@ -120,8 +119,7 @@ void report(const char* name, const Figures& f)
                 bench::minimum(f.capture));
     std::printf("  encode alone (tjCompress2 q90)             median %7.2f ms  min %7.2f ms\n", e,
                 bench::minimum(f.encode));
-    std::printf("  ratio of medians %.2f, median of round ratios %.2f (goal <= 1.30)\n", c / e,
-                bench::median(f.ratio));
+    std::printf("  ratio of medians %.2f, median of round ratios %.2f (goal <= 1.30)\n", c / e, bench::median(f.ratio));
 }
 }
 
@@ -176,8 +174,7 @@ int main(int argc, char** argv)
         round(ed, enc, pattern);
     ed.BVidOn_Click();
 
-    std::printf("capture_editor: %dx%d, F9 through the editor against the encode alone (medians)\n", kWidth,
-                kHeight);
+    std::printf("capture_editor: %dx%d, F9 through the editor against the encode alone (medians)\n", kWidth, kHeight);
     report("natural", natural);
     report("pattern", pattern);
     return 0;

@@ -41,8 +41,8 @@ inline QImage naturalFrame(int w, int h)
                 tx = tx * tx * (3 - 2 * tx);
                 const float* g0 = &grid[std::size_t(iy) * gw + ix];
                 const float* g1 = g0 + gw;
-                field[std::size_t(y) * w + x]
-                    += amp * ((g0[0] * (1 - tx) + g0[1] * tx) * (1 - ty) + (g1[0] * (1 - tx) + g1[1] * tx) * ty);
+                field[std::size_t(y) * w + x] +=
+                    amp * ((g0[0] * (1 - tx) + g0[1] * tx) * (1 - ty) + (g1[0] * (1 - tx) + g1[1] * tx) * ty);
             }
         }
     };
@@ -66,9 +66,7 @@ inline QImage naturalFrame(int w, int h)
             p.setPen(QPen(colour(), size(gen) / 40.0));
             const int x = ux(gen), y = uy(gen), a = size(gen), b = size(gen);
             switch (i % 3) {
-            case 0:
-                p.drawEllipse(QPoint(x, y), a, b);
-                break;
+            case 0: p.drawEllipse(QPoint(x, y), a, b); break;
             case 1:
                 p.save();
                 p.translate(x, y);

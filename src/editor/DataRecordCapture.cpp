@@ -52,7 +52,7 @@ bool confirmed(const QString& question, QWidget* parent)
 {
     return MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::Information,
                             MessageBox::Buttons::OkCancel, parent)
-        == MessageBox::Answer::Ok;
+           == MessageBox::Answer::Ok;
 }
 }
 
@@ -164,9 +164,9 @@ void DataRecord::recordingLost()
     recording_ = false;
     BVidavi->setCaption(QStringLiteral("开始录像"));
     VideoCapture1->StopRecording();
-    MessageBox::critical(AppError::format(AppError::PathFileAccess,
-                                          QStringLiteral("录像文件写入失败：") + VideoCapture1->AviFileName()),
-                         MessageBox::kErrorTitle);
+    MessageBox::critical(
+        AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + VideoCapture1->AviFileName()),
+        MessageBox::kErrorTitle);
 }
 
 void DataRecord::BVidForm_Click()

@@ -86,10 +86,7 @@ quint32 tickCount()
     return quint32(quint64(ts.tv_sec) * 1000u + quint64(ts.tv_nsec) / 1000000u);
 }
 
-QString devicePath(int port)
-{
-    return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString();
-}
+QString devicePath(int port) { return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString(); }
 
 std::unique_ptr<CtsSource> makePort()
 {
@@ -171,10 +168,13 @@ void SerialCtsSource::close()
 
 void SerialCtsSource::report(quint64 generation, quint32 tick)
 {
-    QMetaObject::invokeMethod(this, [this, generation, tick] {
-        if (generation == generation_ && fd_ >= 0)
-            emit ctsChanged(tick);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, tick] {
+            if (generation == generation_ && fd_ >= 0)
+                emit ctsChanged(tick);
+        },
+        Qt::QueuedConnection);
 }
 
 void SerialCtsSource::watch(int fd, quint64 generation)

@@ -23,8 +23,7 @@ FrmComset& FrmComset::instance()
     return *window;
 }
 
-FrmComset::FrmComset()
-    : QDialog(nullptr)
+FrmComset::FrmComset() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("脚踏开关端口设置"));
     setFixedSize(300, 130);

@@ -26,8 +26,7 @@ FrmpicView& FrmpicView::instance()
     return *window;
 }
 
-FrmpicView::FrmpicView()
-    : QDialog(nullptr)
+FrmpicView::FrmpicView() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("图像浏览"));
     resize(720, 540);

@@ -12,7 +12,10 @@ class QvButton;
 // report slots (4 slots, Tag = the JPEG's path); "" is an empty slot.
 class PictureSlots {
 public:
-    enum Group { Capture, Report };
+    enum Group {
+        Capture,
+        Report
+    };
     virtual ~PictureSlots() = default;
     virtual QString tag(Group group, int index) const = 0;
     // Empties the slot: Tag "", picture erased, selection frame hidden.
@@ -33,9 +36,9 @@ public:
     static FrmpicView& instance();
 
     // Opening properties.
-    QString Picqy;      // "yc" capture store, "bg" report slots
-    int PicId = 0;      // the slot shown; changes while stepping
-    bool Bedit = false; // the editor was in its edit state
+    QString Picqy;        // "yc" capture store, "bg" report slots
+    int PicId = 0;        // the slot shown; changes while stepping
+    bool Bedit = false;   // the editor was in its edit state
 
     // The slots the viewer works on (the editor's, while it shows the viewer).
     void setPictureSlots(PictureSlots* pictureSlots) { slots_ = pictureSlots; }

@@ -97,7 +97,8 @@ private slots:
         capture(Qt::red);
         const QString base = AppPaths::imageFolder() + QStringLiteral("/image1");
         QCOMPARE(ed.Pictmp[0]->Tag, base);
-        QVERIFY(near(centre(QImage(base + QStringLiteral(".bmp"))), Qt::red) && near(centre(QImage(jpg(base))), Qt::red));
+        QVERIFY(near(centre(QImage(base + QStringLiteral(".bmp"))), Qt::red)
+                && near(centre(QImage(jpg(base))), Qt::red));
         QVERIFY(near(centre(ed.Pictmp[0]->picture()), Qt::red));
         for (int i = 1; i < 18; ++i)
             capture(QColor::fromHsv(i * 20, 200, 200));
@@ -154,7 +155,8 @@ private slots:
             press(ed.Pictmp[size_t(i)], Qt::LeftButton);
         ed.ButtonAddPic_Click();
         QCOMPARE(ed.Picload[1]->Tag, CaptureStore::reportFile(2));
-        QVERIFY(kit::readBytes(CaptureStore::reportFile(2)) == red && kit::readBytes(CaptureStore::reportFile(4)) == blue);
+        QVERIFY(kit::readBytes(CaptureStore::reportFile(2)) == red
+                && kit::readBytes(CaptureStore::reportFile(4)) == blue);
         QVERIFY(ed.Pictmp[0]->Tag.isEmpty() && ed.Pictmp[2]->Tag.isEmpty() && !ed.Pictmp[3]->Tag.isEmpty());
         QVERIFY(!frameShown(3) && !storeButtons() && near(centre(ed.Picload[3]->picture()), Qt::blue));
         ed.ButtonAddPic_Click();
@@ -280,7 +282,8 @@ private slots:
         record(folder_->file(QStringLiteral("off.avi")));
         ed.BVidOn_Click();
         QVERIFY(!ed.videoOn() && !ed.recording() && allFive(false));
-        QVERIFY(ed.BVidOn->caption() == QStringLiteral("开启视频") && ed.BVidavi->caption() == QStringLiteral("开始录像"));
+        QVERIFY(ed.BVidOn->caption() == QStringLiteral("开启视频")
+                && ed.BVidavi->caption() == QStringLiteral("开始录像"));
         kit::checkAviFinalised(folder_->file(QStringLiteral("off.avi")));
         ed.BVidOn_Click();
         QVERIFY(ed.videoOn() && !ed.recording());
@@ -308,7 +311,8 @@ private slots:
         // 49 ms is bounce; 300 ms after the first change the press captures.
         // A change arriving while the capture runs is not seen: the port is closed.
         bool seenDuringCapture = true;
-        QMetaObject::invokeMethod(&ed, [&] { seenDuringCapture = port->change(10100); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &ed, [&] { seenDuringCapture = port->change(10100); }, Qt::QueuedConnection);
         QVERIFY(port->change(10000) && port->change(10049));
         QVERIFY(ed.Pictmp[0]->Tag.isEmpty());
         QVERIFY(port->change(10300));
