@@ -2,12 +2,14 @@
 
 #include "editor/EditorOpeners.h"
 #include "imaging/ImagingOpeners.h"
+#include "refdata/RefdataOpeners.h"
 #include "report/ReportOpeners.h"
 
 void registerWindows()
 {
-    // Each upper layer registers its windows here (refdata and query to come).
+    // Each upper layer registers its windows here (query to come).
     ImagingOpeners::registerAll();
-    EditorOpeners::registerAll();
     ReportOpeners::registerAll();
+    EditorOpeners::registerAll();
+    RefdataOpeners::registerAll();
 }
