@@ -234,8 +234,7 @@ void DataRecord::Form_Load()
     // 13. Equipment name.
     machine_ = Modini::GetIniValue(IniKey::Machine);
     // 14. The previous DICOM conversion is forgotten.
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
     // 15. Description category.
     const int cat = iniInt(IniKey::DescriptionCategory, &ok);
     if (ok)
@@ -364,8 +363,7 @@ void DataRecord::ButtnNew_Click()
     Text1->setFocus();
     clearSlots();
     setEditingButtons(true);
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
 }
 
 void DataRecord::ButtnEnable_Click()

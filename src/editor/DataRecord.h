@@ -71,6 +71,11 @@ public:
     // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
     bool showSlotFile(int k, const QString& path);
 
+    // Makes the folder with every missing parent. True when it exists or was
+    // made (a file of that name counts as present); false after an error box
+    // for each level that could not be made.
+    bool CreatePaths(const QString& path);
+
     // Caption texts of the field labels, for checks.
     QString labelCaption(int field) const;
 
@@ -86,6 +91,7 @@ public slots:
     void Buttnpic_Click();
     void btnYC_Click();
     void Buttnmbzr_Click();
+    void ButtonConvert_Click();
     void ShowViewPanels();
     void Form_Resize();
 
@@ -252,7 +258,13 @@ private:
     bool recording_ = false;
     FootSwitchDetector footSwitch_;   // never reset: it lives as long as the window
     int comPort_ = 0;
-    QString dicomPrevious1_, dicomPrevious2_;
+    // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
+    // DcmStudyId and DcmSeriesId are emptied by the load and by New.
+    QString DcmStudyId;
+    QString DcmSeriesId;
+    int DcmSeriesNo = 0;
+    QString dcmStudyUid_;   // the Study Instance UID that goes with DcmStudyId
+    void forgetDicomStudy();
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
 

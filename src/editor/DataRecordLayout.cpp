@@ -259,6 +259,7 @@ void DataRecord::buildControls()
     connect(Buttninfo, &QAbstractButton::clicked, this, &DataRecord::Buttninfo_Click);
     connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
     connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
+    connect(ButtonConvert, &QAbstractButton::clicked, this, &DataRecord::ButtonConvert_Click);
 
     // The lists would take F2 for themselves; the window sees it first.
     TreeMS->installEventFilter(this);

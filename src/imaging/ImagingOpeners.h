@@ -1,7 +1,8 @@
 #pragma once
 
-// Puts the imaging windows that lower layers open by name into the opener
-// table (core/Openers.h); called once at start-up.
+// The imaging windows in the opener table (core/Openers.h).
 namespace ImagingOpeners {
+// Registers FrmdcmConv, FrmdcmSend and FrmComset, the main window's DICOM and
+// foot-switch settings commands. Called at start-up.
 void registerAll();
 }
