@@ -1,11 +1,13 @@
 #include "RegisterWindows.h"
 
 #include "editor/EditorOpeners.h"
+#include "refdata/RefdataOpeners.h"
 #include "report/ReportOpeners.h"
 
 void registerWindows()
 {
-    // Each upper layer registers its windows here (refdata and query to come).
+    // Each upper layer registers its windows here (query to come).
     EditorOpeners::registerAll();
     ReportOpeners::registerAll();
+    RefdataOpeners::registerAll();
 }

@@ -1,0 +1,8 @@
+#pragma once
+
+// The reference data windows in the opener table (core/Openers.h).
+namespace RefdataOpeners {
+// Registers FrmJCdoctor, FrmJCsection, FrmJCbgdc, Frmck and Frmbgxm, each shown
+// modally as the one window of its class. Called at start-up.
+void registerAll();
+}
