@@ -7,7 +7,7 @@
 void registerWindows()
 {
     // Each upper layer registers its windows here (query to come).
-    EditorOpeners::registerAll();
     ReportOpeners::registerAll();
+    EditorOpeners::registerAll();
     RefdataOpeners::registerAll();
 }

@@ -4,6 +4,7 @@
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
 #include "editor/ReportLoader.h"
+#include "report/Frmreport.h"
 
 namespace {
 void newReport()
@@ -33,5 +34,7 @@ void registerAll()
         else if (how == QLatin1String("modify"))
             ReportLoader::ModifyFromMainList();
     });
+    // The preview opened by the editor's print button prints the record open here.
+    Frmreport::setEditorKeySource([] { return DataRecord::instance().UpdateIdout(); });
 }
 }

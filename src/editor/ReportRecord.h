@@ -1,4 +1,6 @@
 #pragma once
+#include "report/PrintSettings.h"
+
 #include <QDate>
 #include <QString>
 #include <QVariant>
@@ -45,9 +47,9 @@ enum Field : int {
 inline constexpr int kFieldCount = 33;
 inline constexpr int kFirstPictureField = picture1;
 
-// Report items 1..23 (bgxm rows in xmid order) and the field each one names.
-inline constexpr std::array<int, 23> kItemFields = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20,
-                                                     12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+// Report items 1..23 (bgxm rows in xmid order) and the field each one names:
+// the same map the print layout stores for its item slots.
+inline constexpr const std::array<int, 23>& kItemFields = PrintSettings::kItemFieldMap;
 
 QString ColumnName(int field);    // "brname"; "" for the unused columns 25..28
 QString ControlName(int field);   // "Text2", "ComboAge"; "" when no control holds it

@@ -313,7 +313,6 @@ QString DictionaryWindow::keyOfRow(int row, const QString& unchanged) const
 
 void DictionaryWindow::setButtons(State s)
 {
-    state_ = s;
     auto enable = [](QvButton* b, bool on) {
         if (b)
             b->setEnabled(on);

@@ -86,7 +86,6 @@ public:
     QString editMode() const { return mode_; }   // "insert", "update" or ""
     QString currentKey() const { return key_; }
     bool hasCurrentKey() const;
-    State state() const { return state_; }
 
     // Controls, named as the window designs name them. ButtnNew and ButtnDel are
     // null in a window without New and Delete.
@@ -166,7 +165,6 @@ protected:
     bool fail(QWidget* input, const QString& text, bool selectAll = false);
     bool fail(QWidget* input, const QString& text, bool selectAll, Notice kind);
     void notify(Notice kind, const QString& text) const;
-    void setCurrentKey(const QString& key) { key_ = key; }
     // A twips rectangle in pixels.
     static QRect twips(int left, int top, int width, int height);
     QLineEdit* addLineEdit(QWidget* parent, const QRect& geometry, const char* name);
@@ -189,7 +187,6 @@ private:
     QWidget* form_ = nullptr;
     QString mode_;
     QString key_;
-    State state_ = State::Empty;
     QList<QPair<int, QWidget*>> bound_;
     QList<QWidget*> inputs_;
 };

@@ -17,15 +17,6 @@
 
 namespace {
 
-QComboBox* makeList(QWidget* parent, const char* name)
-{
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QString::fromLatin1(name));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    return c;
-}
-
 QLineEdit* makeBox(QWidget* parent, const char* name)
 {
     auto* t = new QLineEdit(parent);
@@ -37,24 +28,6 @@ void label(QWidget* parent, const QString& text, int x, int y, int w)
 {
     auto* l = new QLabel(text, parent);
     l->setGeometry(x, y, w, 24);
-}
-
-// A row chosen from the list; a typed text that is no row does not count.
-bool hasRow(const QComboBox* c)
-{
-    const int row = c->currentIndex();
-    return row >= 0 && c->itemText(row) == c->currentText();
-}
-
-void focusAndSelect(QWidget* w)
-{
-    w->setFocus();
-    if (auto* c = qobject_cast<QComboBox*>(w)) {
-        if (c->lineEdit())
-            c->lineEdit()->selectAll();
-    } else if (auto* t = qobject_cast<QLineEdit*>(w)) {
-        t->selectAll();
-    }
 }
 }
 
@@ -73,11 +46,11 @@ FrmfindGrid::FrmfindGrid(QWidget* parent) : QDialog(parent)
     Picdata->setGeometry(8, 8, 404, 266);
 
     const int lx = 20, cx = 104, cw = 276;
-    cboPrinter = makeList(Picdata, "cboPrinter");
-    ComboPaper = makeList(Picdata, "ComboPaper");
-    ComboColor = makeList(Picdata, "ComboColor");
-    ComboDirection = makeList(Picdata, "ComboDirection");
-    ComboQuality = makeList(Picdata, "ComboQuality");
+    cboPrinter = PrintLists::makeList(Picdata, "cboPrinter");
+    ComboPaper = PrintLists::makeList(Picdata, "ComboPaper");
+    ComboColor = PrintLists::makeList(Picdata, "ComboColor");
+    ComboDirection = PrintLists::makeList(Picdata, "ComboDirection");
+    ComboQuality = PrintLists::makeList(Picdata, "ComboQuality");
     const std::pair<QComboBox*, QString> lists[] = {
         {cboPrinter, QStringLiteral("打 印 机：")}, {ComboPaper, QStringLiteral("打印纸张：")},
         {ComboColor, QStringLiteral("颜色模式：")}, {ComboDirection, QStringLiteral("打印方向：")},
@@ -171,8 +144,8 @@ bool FrmfindGrid::ValidateGridPrintSettings()
 {
     int code = 0;
     const std::pair<bool, std::pair<QComboBox*, QString>> lists[] = {
-        {hasRow(cboPrinter), {cboPrinter, QStringLiteral("请选择正确的打印机")}},
-        {hasRow(ComboPaper), {ComboPaper, QStringLiteral("请选择正确的打印纸张")}},
+        {PrintLists::chosenRow(cboPrinter) >= 0, {cboPrinter, QStringLiteral("请选择正确的打印机")}},
+        {PrintLists::chosenRow(ComboPaper) >= 0, {ComboPaper, QStringLiteral("请选择正确的打印纸张")}},
         {PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &code),
          {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")}},
         {PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &code),
@@ -182,7 +155,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
     for (const auto& [ok, failure] : lists) {
         if (!ok) {
             MessageBox::critical(failure.second, MessageBox::kSettingsErrorTitle);
-            focusAndSelect(failure.first);
+            PrintLists::focusAndSelect(failure.first);
             return false;
         }
     }
@@ -192,7 +165,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
     for (const auto& [box, message] : margins) {
         if (!ReportUnits::isNumericText(box->text())) {
             MessageBox::critical(message, MessageBox::kErrorTitle);
-            focusAndSelect(box);
+            PrintLists::focusAndSelect(box);
             return false;
         }
     }

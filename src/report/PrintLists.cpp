@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 
 namespace PrintLists {
 
@@ -48,11 +49,37 @@ void selectCode(QComboBox* combo, const QList<Code>& table, int code)
 
 bool selectedCode(const QComboBox* combo, const QList<Code>& table, int* code)
 {
-    const int row = combo->currentIndex();
-    if (row < 0 || row >= table.size() || combo->itemText(row) != combo->currentText())
+    const int row = chosenRow(combo);
+    if (row < 0 || row >= table.size())
         return false;
     *code = table[row].code;
     return true;
+}
+
+QComboBox* makeList(QWidget* parent, const char* name)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
+}
+
+int chosenRow(const QComboBox* list)
+{
+    const int row = list->currentIndex();
+    return row >= 0 && list->itemText(row) == list->currentText() ? row : -1;
+}
+
+void focusAndSelect(QWidget* control)
+{
+    control->setFocus();
+    if (auto* c = qobject_cast<QComboBox*>(control)) {
+        if (c->lineEdit())
+            c->lineEdit()->selectAll();
+    } else if (auto* t = qobject_cast<QLineEdit*>(control)) {
+        t->selectAll();
+    }
 }
 
 void FillPrinterCombo(QComboBox* printers)

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QComboBox;
+class QWidget;
 
 // The printer, paper and print-mode lists that both print settings dialogs show.
 // Each dialog owns its combo boxes and passes them in.
@@ -23,6 +24,14 @@ void fillCodeCombo(QComboBox* combo, const QList<Code>& table);
 void selectCode(QComboBox* combo, const QList<Code>& table, int code);
 // The code of the selected row, or nullopt-like false when no row is selected.
 bool selectedCode(const QComboBox* combo, const QList<Code>& table, int* code);
+
+// A printer, paper or mode list: an editable text where only a row chosen from
+// the list counts.
+QComboBox* makeList(QWidget* parent, const char* name);
+// The row chosen from a list; -1 when none is, or when its text was changed by typing.
+int chosenRow(const QComboBox* list);
+// A failed check's control: the focus, and its whole text selected.
+void focusAndSelect(QWidget* control);
 
 // Every installed printer's device name, in the system's order.
 void FillPrinterCombo(QComboBox* printers);

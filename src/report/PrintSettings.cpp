@@ -9,38 +9,37 @@
 
 namespace {
 
-struct Key {
-    const char* section;
-    const char* key;
-    const char* value;
-};
-
 // The shipped layout: an A4 page with the patient's data in three rows, findings
 // and diagnosis, and the doctors' names at the foot. data/options.ini holds the same.
-const Key kDefaults[] = {
-    {"printer", "mPrinter", ""},
-    {"printer", "mPaper", "9"},
-    {"printer", "mColor", "2"},
-    {"printer", "mDirection", "1"},
-    {"printer", "mQuality", "-3"},
-    {"parameter", "bTop", "12"},
-    {"parameter", "bBotton", "10"},
-    {"parameter", "bLeft", "15"},
-    {"parameter", "bRight", "15"},
-    {"parameter", "hjj", "3"},
-    {"parameter", "hjj2", "1.5"},
-    {"parameter", "djj1", "5"},
-    {"parameter", "djj2", "5"},
-    {"parameter", "djj3", "5"},
-    {"parameter", "djj4", "5"},
-    {"parameter", "PicWidth", "40"},
-    {"parameter", "PicHeight", "30"},
-    {"parameter", "Zoom", "1"},
-    {"parameter", "bpic", "1"},
-    {"parameter", "LineColor", "0"},
-    {"parameter", "rpthead", ""},
-    {"parameter", "rptfoot", "本报告仅供临床参考"},
-};
+const QList<std::pair<IniSetting, QString>>& defaults()
+{
+    using namespace PrintKey;
+    static const QList<std::pair<IniSetting, QString>> list{
+        {Printer, QString()},
+        {Paper, QStringLiteral("9")},
+        {Color, QStringLiteral("2")},
+        {Direction, QStringLiteral("1")},
+        {Quality, QStringLiteral("-3")},
+        {Top, QStringLiteral("12")},
+        {Bottom, QStringLiteral("10")},
+        {Left, QStringLiteral("15")},
+        {Right, QStringLiteral("15")},
+        {LineSpacing, QStringLiteral("3")},
+        {TextSpacing, QStringLiteral("1.5")},
+        {ParagraphSpacing(1), QStringLiteral("5")},
+        {ParagraphSpacing(2), QStringLiteral("5")},
+        {ParagraphSpacing(3), QStringLiteral("5")},
+        {ParagraphSpacing(4), QStringLiteral("5")},
+        {PicWidth, QStringLiteral("40")},
+        {PicHeight, QStringLiteral("30")},
+        {Zoom, QStringLiteral("1")},
+        {Pictures, QStringLiteral("1")},
+        {LineColor, QStringLiteral("0")},
+        {Head, QString()},
+        {Foot, QStringLiteral("本报告仅供临床参考")},
+    };
+    return list;
+}
 
 struct FontDefault {
     const char* name;
@@ -59,10 +58,7 @@ const FontDefault kFontDefaults[PrintSettings::kFontSets] = {
     {"宋体", "9", false},     // 9 print-date line
 };
 
-const QString kFontKeys[] = {QStringLiteral("mFontname"), QStringLiteral("mFontsize"),
-                             QStringLiteral("mforecolor"), QStringLiteral("mFontBold"),
-                             QStringLiteral("mFontItalic"), QStringLiteral("mFontStrikethru"),
-                             QStringLiteral("mFontUnderline")};
+using PrintKey::kFontKeys;
 
 const QHash<QString, QString>& defaultTable()
 {
@@ -71,10 +67,10 @@ const QHash<QString, QString>& defaultTable()
         auto put = [&t](const QString& s, const QString& k, const QString& v) {
             t.insert(s.toLower() + QLatin1Char('/') + k.toLower(), v);
         };
-        for (const Key& k : kDefaults)
-            put(QString::fromUtf8(k.section), QString::fromUtf8(k.key), QString::fromUtf8(k.value));
+        for (const auto& [k, value] : defaults())
+            put(k.section, k.key, value);
         for (int n = 0; n < PrintSettings::kFontSets; ++n) {
-            const QString s = QStringLiteral("font%1").arg(n + 1);
+            const QString s = PrintKey::FontSection(n + 1);
             const FontDefault& f = kFontDefaults[n];
             put(s, kFontKeys[0], QString::fromUtf8(f.name));
             put(s, kFontKeys[1], QString::fromUtf8(f.size));
@@ -92,6 +88,7 @@ QString raw(const QString& section, const QString& key)
 {
     return Modini::GetIniValue(section, key, QString());
 }
+QString raw(const IniSetting& k) { return raw(k.section, k.key); }
 
 double number(const QString& section, const QString& key)
 {
@@ -99,6 +96,8 @@ double number(const QString& section, const QString& key)
         return *v;
     return ReportUnits::toNumber(PrintSettings::defaultValue(section, key)).value_or(0.0);
 }
+
+double number(const IniSetting& k) { return number(k.section, k.key); }
 
 qint32 int32(const QString& section, const QString& key)
 {
@@ -139,53 +138,46 @@ QString PrintSettings::defaultValue(const QString& section, const QString& key)
 QStringList PrintSettings::allKeys()
 {
     QStringList out;
-    for (const Key& k : kDefaults)
-        out << QString::fromUtf8(k.section) + QLatin1Char('/') + QString::fromUtf8(k.key);
+    auto name = [](const IniSetting& k) { return k.section + QLatin1Char('/') + k.key; };
+    for (const auto& [k, value] : defaults())
+        out << name(k);
     for (int n = 1; n <= kFontSets; ++n)
         for (const QString& k : kFontKeys)
-            out << QStringLiteral("font%1/").arg(n) + k;
+            out << PrintKey::FontSection(n) + QLatin1Char('/') + k;
     for (int n = 1; n <= kSlots; ++n)
-        out << QStringLiteral("rptxm/xm%1").arg(n) << QStringLiteral("rptxm/id%1").arg(n);
+        out << name(PrintKey::ItemRow(n)) << name(PrintKey::ItemField(n));
     return out;
 }
 
 void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
 {
-    const QString P = QStringLiteral("printer");
-    printerName = raw(P, QStringLiteral("mPrinter"));
-    paperCode = int32(P, QStringLiteral("mPaper"));
+    using namespace PrintKey;
+    printerName = raw(Printer);
+    paperCode = storedWhole(Paper);
     // The modes as read: a missing or non-numeric one leaves the printer's own value.
-    colorMode = raw(P, QStringLiteral("mColor"));
-    orientation = raw(P, QStringLiteral("mDirection"));
-    quality = raw(P, QStringLiteral("mQuality"));
+    colorMode = raw(Color);
+    orientation = raw(Direction);
+    quality = raw(Quality);
 
-    const QString A = QStringLiteral("parameter");
-    top = number(A, QStringLiteral("bTop"));
-    bottom = number(A, QStringLiteral("bBotton"));
-    left = number(A, QStringLiteral("bLeft"));
-    right = number(A, QStringLiteral("bRight"));
-    hjj = number(A, QStringLiteral("hjj"));
-    hjj2 = number(A, QStringLiteral("hjj2"));
+    top = number(Top);
+    bottom = number(Bottom);
+    left = number(Left);
+    right = number(Right);
+    hjj = number(LineSpacing);
+    hjj2 = number(TextSpacing);
     for (int i = 0; i < 4; ++i)
-        djj[i] = number(A, QStringLiteral("djj%1").arg(i + 1));
-    picWidth = number(A, QStringLiteral("PicWidth"));
-    picHeight = number(A, QStringLiteral("PicHeight"));
-    zoom = number(A, QStringLiteral("Zoom"));
-    printPictures = boolean(A, QStringLiteral("bpic"));
-    lineColor = int32(A, QStringLiteral("LineColor"));
-    rpthead = raw(A, QStringLiteral("rpthead"));
-    rptfoot = raw(A, QStringLiteral("rptfoot"));
+        djj[i] = number(ParagraphSpacing(i + 1));
+    picWidth = number(PicWidth);
+    picHeight = number(PicHeight);
+    zoom = number(Zoom);
+    printPictures = storedBoolean(Pictures);
+    lineColor = storedWhole(LineColor);
+    rpthead = raw(Head);
+    rptfoot = raw(Foot);
 
     for (int n = 0; n < kFontSets; ++n) {
-        const QString s = QStringLiteral("font%1").arg(n + 1);
         FontSet& f = fonts[n];
-        f.name = textOrDefault(s, kFontKeys[0]);
-        f.size = number(s, kFontKeys[1]);
-        f.color = int32(s, kFontKeys[2]);
-        f.bold = boolean(s, kFontKeys[3]);
-        f.italic = boolean(s, kFontKeys[4]);
-        f.strikeout = boolean(s, kFontKeys[5]);
-        f.underline = boolean(s, kFontKeys[6]);
+        f = storedFontSet(n + 1);
         if (n == 0) {
             // The hospital name is never printed in a light colour or below 12 points.
             if (f.color > 16711680)
@@ -195,9 +187,8 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
         }
     }
 
-    const QString X = QStringLiteral("rptxm");
     for (int n = 0; n < kSlots; ++n) {
-        const QString xm = raw(X, QStringLiteral("xm%1").arg(n + 1));
+        const QString xm = raw(ItemRow(n + 1));
         if (xm.isEmpty()) {
             slotCaptions[n].clear();
         } else if (const auto v = ReportUnits::toNumber(xm)) {
@@ -205,14 +196,19 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
             if (whole >= 1 && whole <= 23)
                 slotCaptions[n] = itemCaptions.value(int(whole) - 1);
         }
-        slotFields[n] = raw(X, QStringLiteral("id%1").arg(n + 1));
+        slotFields[n] = raw(ItemField(n + 1));
     }
 }
 
 void PrintSettings::applyToPrinter()
 {
+    ProgramPrinter::instance().selectPrinter(printerName);   // no match keeps the current printer
+    applyModesToPrinter();
+}
+
+void PrintSettings::applyModesToPrinter()
+{
     ProgramPrinter& printer = ProgramPrinter::instance();
-    printer.selectPrinter(printerName);   // no match keeps the current printer
     printer.setPaperCode(paperCode);
     if (const auto c = ReportUnits::toCode16(colorMode))
         printer.setColorCode(*c);
@@ -227,6 +223,30 @@ void PrintSettings::applyToPrinter()
     pageHeight = printable.height();
     offsetX = (paper.width() - pageWidth) / 2;
     offsetY = (paper.height() - pageHeight) / 2;
+}
+
+qint32 PrintSettings::storedWhole(const IniSetting& key) { return int32(key.section, key.key); }
+
+bool PrintSettings::storedBoolean(const IniSetting& key) { return boolean(key.section, key.key); }
+
+QString PrintSettings::storedNumberText(const IniSetting& key)
+{
+    const QString v = raw(key);
+    return ReportUnits::toNumber(v) ? v : defaultValue(key.section, key.key);
+}
+
+FontSet PrintSettings::storedFontSet(int n)
+{
+    const QString s = PrintKey::FontSection(n);
+    FontSet f;
+    f.name = textOrDefault(s, kFontKeys[0]);
+    f.size = number(s, kFontKeys[1]);
+    f.color = int32(s, kFontKeys[2]);
+    f.bold = boolean(s, kFontKeys[3]);
+    f.italic = boolean(s, kFontKeys[4]);
+    f.strikeout = boolean(s, kFontKeys[5]);
+    f.underline = boolean(s, kFontKeys[6]);
+    return f;
 }
 
 void PrintSettings::load(const QStringList& itemCaptions)

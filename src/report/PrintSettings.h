@@ -1,7 +1,46 @@
 #pragma once
+#include "core/Modini.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
+
+// The keys of the report page layout in options.ini, each spelled once as the
+// shipped file spells it; their defaults are listed in PrintSettings.cpp.
+namespace PrintKey {
+inline const QString kPrinter = QStringLiteral("printer");
+inline const QString kParameter = QStringLiteral("parameter");
+inline const QString kItems = QStringLiteral("rptxm");
+inline const IniSetting Printer{kPrinter, QStringLiteral("mPrinter")};     // device name
+inline const IniSetting Paper{kPrinter, QStringLiteral("mPaper")};         // paper code
+inline const IniSetting Color{kPrinter, QStringLiteral("mColor")};         // 1 monochrome, 2 colour
+inline const IniSetting Direction{kPrinter, QStringLiteral("mDirection")}; // 1 portrait, 2 landscape
+inline const IniSetting Quality{kPrinter, QStringLiteral("mQuality")};     // -1 draft .. -4 high
+inline const IniSetting Top{kParameter, QStringLiteral("bTop")};           // margins, millimetres
+inline const IniSetting Bottom{kParameter, QStringLiteral("bBotton")};
+inline const IniSetting Left{kParameter, QStringLiteral("bLeft")};
+inline const IniSetting Right{kParameter, QStringLiteral("bRight")};
+inline const IniSetting LineSpacing{kParameter, QStringLiteral("hjj")};    // between header lines and rows
+inline const IniSetting TextSpacing{kParameter, QStringLiteral("hjj2")};   // after each body line
+inline const IniSetting PicWidth{kParameter, QStringLiteral("PicWidth")};
+inline const IniSetting PicHeight{kParameter, QStringLiteral("PicHeight")};
+inline const IniSetting Zoom{kParameter, QStringLiteral("Zoom")};          // preview factor, 1 = 100 %
+inline const IniSetting Pictures{kParameter, QStringLiteral("bpic")};      // "1": print the picture row
+inline const IniSetting LineColor{kParameter, QStringLiteral("LineColor")};
+inline const IniSetting Head{kParameter, QStringLiteral("rpthead")};       // kept, printed nowhere
+inline const IniSetting Foot{kParameter, QStringLiteral("rptfoot")};       // end of the print-date line
+// The gap before body slot 21 + n (n = 1..4): "djj1" .. "djj4".
+inline IniSetting ParagraphSpacing(int n) { return {kParameter, QStringLiteral("djj%1").arg(n)}; }
+// Slot n (1..28): the bgxm row it shows ("xmN") and the field it prints ("idN").
+inline IniSetting ItemRow(int n) { return {kItems, QStringLiteral("xm%1").arg(n)}; }
+inline IniSetting ItemField(int n) { return {kItems, QStringLiteral("id%1").arg(n)}; }
+// Font set n (1..9): section "fontN", keys face, size, colour, bold, italic, strikeout, underline.
+inline QString FontSection(int n) { return QStringLiteral("font%1").arg(n); }
+inline const std::array<QString, 7> kFontKeys = {QStringLiteral("mFontname"), QStringLiteral("mFontsize"),
+                                                 QStringLiteral("mforecolor"), QStringLiteral("mFontBold"),
+                                                 QStringLiteral("mFontItalic"), QStringLiteral("mFontStrikethru"),
+                                                 QStringLiteral("mFontUnderline")};
+}
 
 // One of the nine font sets of the report page.
 struct FontSet {
@@ -58,6 +97,10 @@ public:
 
     PrintSettings();
 
+    // The reports field number each bgxm row prints (row 1..23 in xmid order at index 0..22).
+    static constexpr std::array<int, 23> kItemFieldMap = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20,
+                                                          12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+
     // Reads every key from options.ini in the program folder. A missing or
     // malformed number takes the shipped default (and never stops the loading),
     // except the colour mode, orientation and quality, which then leave the printer's own;
@@ -69,9 +112,21 @@ public:
     void readSettingsFile(const QStringList& itemCaptions);
     // Selects and prepares the program's printer and takes its page size.
     void applyToPrinter();
+    // Applies the stored paper and modes to the program's current printer (whichever
+    // it is) and takes its page size; what the printer refuses it keeps its own.
+    void applyModesToPrinter();
 
     // The shipped default text of a key, "" when it has none.
     static QString defaultValue(const QString& section, const QString& key);
     // Every key this layout reads, as "section/key".
     static QStringList allKeys();
+
+    // Single stored values as the layout reads them. A number that is missing or
+    // malformed gives the key's default.
+    static qint32 storedWhole(const IniSetting& key);
+    static bool storedBoolean(const IniSetting& key);
+    // The stored text of a numeric key when it reads as a number, else the default's text.
+    static QString storedNumberText(const IniSetting& key);
+    // Font set n (1..9) as stored, without the corrections the page applies to set 1.
+    static FontSet storedFontSet(int n);
 };

@@ -2,6 +2,7 @@
 
 // The report printing windows in the opener table (core/Openers.h).
 namespace ReportOpeners {
-// Registers FrmfindGrid, the grid print settings. Called at start-up.
+// Registers Frmreport (the opening property is its OpenStatus: "frmmain" or
+// "datarecord"), Frmprintset and FrmfindGrid, the grid print settings. Called at start-up.
 void registerAll();
 }

@@ -4,6 +4,7 @@
 #include "core/Mmain.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
+#include "report/FontColorDialogs.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
 #include "report/ReportPaperWidget.h"
@@ -20,13 +21,6 @@ const QString ReportRenderer::kPreviewMode = QStringLiteral("预览");
 const QString ReportRenderer::kPrintMode = QStringLiteral("打印");
 
 namespace {
-QColor fromStoredColor(qint32 c)
-{
-    if (c < 0)
-        return Qt::black;
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 const QString kMeasureText = QStringLiteral("国");
 const QString kAt = QStringLiteral("@");
 const QString kCaptionEnd = QStringLiteral(": ");
@@ -89,7 +83,7 @@ void ReportRenderer::applyFont(int fontSet, double factor)
     const FontSet& f = s_.fonts[fontSet - 1];
     surface_->setFontName(f.name);
     surface_->setFontSize(f.size * factor);
-    surface_->setForeColor(fromStoredColor(f.color));
+    surface_->setForeColor(storedColorToQColor(f.color));
     surface_->setFontBold(f.bold);
     surface_->setFontItalic(f.italic);
     surface_->setFontStrikeout(f.strikeout);
@@ -166,7 +160,7 @@ void ReportRenderer::ComputeFooterHeight(Mode mode)
 void ReportRenderer::drawSeparator()
 {
     surface_->setDrawWidth(separatorWidth_);
-    surface_->setDrawColor(fromStoredColor(s_.lineColor));
+    surface_->setDrawColor(storedColorToQColor(s_.lineColor));
     surface_->line(m_.L, surface_->currentY, m_.W - m_.R, surface_->currentY);
 }
 

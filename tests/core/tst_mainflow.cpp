@@ -1,6 +1,7 @@
 // The whole program's report flow through its real windows: log in, the main
 // window's list, the editor opened by the main window's commands, save, modify,
-// view, delete in both windows, and the rights that guard other users' reports.
+// view, delete in both windows, the rights that guard other users' reports, and
+// printing from the list through the preview.
 // Modal windows are driven from the opener's hook while they are shown.
 #include "core/FrmMain.h"
 #include "core/ListGrid.h"
@@ -10,17 +11,26 @@
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
+#include "core/Modini.h"
 #include "editor/DataRecord.h"
+#include "report/FontColorDialogs.h"
+#include "report/Frmprintset.h"
+#include "report/Frmreport.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportData.h"
+#include "report/ReportPaperWidget.h"
 #include "RegisterWindows.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "support/CoreKit.h"
+#include "support/PdfKit.h"
 #include "support/TestFolder.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -327,7 +337,88 @@ private slots:
         QCOMPARE(session.opened, 2);
     }
 
+    void printAReportFromTheList()
+    {
+        // A report with pictures and findings over two pages, printed from the list with F8:
+        // paged, zoomed, laid out again with wider margins and a larger body font, printed.
+        const qint64 key = addReport(QStringLiteral("P1"), QStringLiteral("丙"), QStringLiteral("2024-03-15"), kAdmin);
+        storePictures(key, {jpegBytes(320, 240, Qt::red), jpegBytes(320, 240, Qt::darkGreen)});
+        QString findings;
+        for (int i = 1; i <= 40; ++i)
+            findings += QStringLiteral("第%1行：双肺纹理清晰，走行自然，肺门不大。\n").arg(i);
+        QVERIFY(Database::ExecuteSql(QStringLiteral("UPDATE reports SET checksymptom = ? WHERE ctid = ?"), {findings, key}).ok());
+        auto printers = std::make_shared<PdfPrinterBackend>();
+        printers->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
+        const QString pdf = folder_->file(QStringLiteral("printed.pdf"));
+        printers->setOutputFile(pdf);
+        ProgramPrinter::setBackend(printers);
+        struct LargerBody : FontColorDialogs {
+            bool chooseFont(FontSet& f, QWidget*) override
+            {
+                f.size = 14;
+                return true;
+            }
+            bool chooseColor(qint32&, QWidget*) override { return false; }
+        };
+        FontColorDialogs::setCurrent(std::make_shared<LargerBody>());
+
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QTableView* g = w->MSHFlexGrid1;
+        ListGrid::SelectRow(g, rowWithKey(g, QString::number(key)));
+        int pagesBefore = 0, pagesAfter = 0, printed = 0;
+        bool picturesShown = false, laidOutAgain = false;
+        Opener::setHook([&](QDialog* d) {
+            if (auto* set = qobject_cast<Frmprintset*>(d)) {
+                typeInto(set->Tleft, QStringLiteral("35"));
+                typeInto(set->Tright, QStringLiteral("35"));
+                click(set->D2Fontset);   // the body text
+                click(set->ButtnSave);
+                return 0;
+            }
+            auto* preview = qobject_cast<Frmreport*>(d);
+            if (!preview)
+                return 0;
+            preview->show();
+            (void)QTest::qWaitForWindowExposed(preview);
+            picturesShown = QFile::exists(preview->content().pictures[1]);
+            pagesBefore = preview->pageCount();
+            const QImage first = preview->Picpaper->surface().image();
+            QTest::mousePress(preview->Cpagedown, Qt::LeftButton);
+            click(preview->Cmdup);
+            preview->grab().save(testOutputFolder() + QStringLiteral("/mainflow-preview-page-2-105.png"));
+            click(preview->CmdPrintSet);
+            pagesAfter = preview->currentPage() == 1 ? preview->pageCount() : -1;
+            laidOutAgain = preview->Picpaper->surface().image().size() == first.size() &&
+                           preview->Picpaper->surface().image() != first;
+            preview->grab().save(testOutputFolder() + QStringLiteral("/mainflow-preview-after-settings.png"));
+            click(preview->CmdPrint);
+            printed = pdfPages(pdf);
+            click(preview->ButtnQuit);
+            return 0;
+        });
+        QTest::keyClick(g, Qt::Key_F8);
+        Opener::setHook([](QDialog*) { return 0; });
+        FontColorDialogs::setCurrent(nullptr);
+        ProgramPrinter::setBackend(nullptr);
+
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        QVERIFY(picturesShown && pagesBefore == 2);
+        QVERIFY(laidOutAgain && pagesAfter >= pagesBefore);
+        QCOMPARE(printed, pagesAfter);
+        QCOMPARE(readIni("font6", "mFontsize"), QStringLiteral("14"));
+        for (int page = 1; page <= printed; ++page)
+            QVERIFY(!pdfPageImage(pdf, page, testOutputFolder() + QStringLiteral("/mainflow-printed-%1").arg(page)).isNull());
+        // The decrypted picture copies are gone with the window.
+        QVERIFY(!QFile::exists(ReportData::previewPictureFile(1)));
+    }
+
 private:
+    static QString readIni(const char* section, const char* key)
+    {
+        return Modini::GetIniValue(QString::fromLatin1(section), QString::fromLatin1(key));
+    }
+
     std::unique_ptr<TestFolder> folder_;
 };
 

@@ -1,0 +1,278 @@
+// The print layout settings dialog: loading, the checks, saving every key, the item
+// lists, the font and colour dialogs, and leaving without saving.
+#include "core/Modini.h"
+#include "core/QvButton.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+#include "report/FontColorDialogs.h"
+#include "report/Frmprintset.h"
+#include "report/ProgramPrinter.h"
+#include "support/CoreKit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+
+// Answers of the font and colour dialogs: a cancel, or the given choice.
+struct ScriptedDialogs : FontColorDialogs {
+    std::optional<FontSet> font;
+    std::optional<qint32> color;
+    int shown = 0;
+    bool chooseFont(FontSet& f, QWidget*) override
+    {
+        ++shown;
+        if (font)
+            f = *font;
+        return bool(font);
+    }
+    bool chooseColor(qint32& c, QWidget*) override
+    {
+        ++shown;
+        if (color)
+            c = *color;
+        return bool(color);
+    }
+};
+
+QString ini(const char* section, const char* key)
+{
+    return Modini::GetIniValue(QString::fromLatin1(section), QString::fromLatin1(key));
+}
+QByteArray fileBytes() { return kit::readBytes(AppPaths::iniFile()); }
+}
+
+class tst_Frmprintset : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder_ = kit::freshFolder();
+        QVERIFY(folder_->ok());
+        backend_ = std::make_shared<PdfPrinterBackend>();
+        backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
+        auto other = PdfPrinterBackend::standardPrinter(QStringLiteral("胶片打印机"));
+        other.defaultPaperCode = 8;   // A3
+        backend_->addPrinter(other);
+        ProgramPrinter::setBackend(backend_);
+        dialogs_ = std::make_shared<ScriptedDialogs>();
+        FontColorDialogs::setCurrent(dialogs_);
+    }
+    void cleanup()
+    {
+        FontColorDialogs::setCurrent(nullptr);
+        ProgramPrinter::setBackend(nullptr);
+        folder_.reset();
+    }
+
+    void checksInOrder()
+    {
+        Frmprintset& d = open();
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        d.grab().save(testOutputFolder() + QStringLiteral("/printset-dialog.png"));
+        QCOMPARE(d.cboPrinter->currentText(), QStringLiteral("报告打印机"));
+        QCOMPARE(d.ComboPaper->currentData().toInt(), 9);
+
+        // Every list without a chosen row and every number box empty: each 保 存 shows the
+        // first failing check, with the focus on its control, and writes nothing.
+        const QByteArray before = fileBytes();
+        for (QComboBox* c : {d.cboPrinter, d.ComboPaper, d.ComboColor, d.ComboDirection, d.ComboQuality})
+            c->setEditText(QStringLiteral("不在列表中"));
+        for (QLineEdit* t : {d.Ttop, d.Tbotton, d.Tleft, d.Tright, d.Thjj, d.Thjj2, d.Tdjj[0], d.Tdjj[1], d.Tpicwidth,
+                             d.Tpicheight, d.Tzoom})
+            t->setText(t == d.Ttop ? QStringLiteral("1O") : QString());
+        struct Check {
+            QWidget* control;
+            const char* text;
+            const char* title;
+        };
+        const Check checks[] = {
+            {d.cboPrinter, "请选择正确的打印机", "设置错误"},        {d.ComboPaper, "请选择正确的打印纸张", "设置错误"},
+            {d.ComboColor, "请选择正确的打印颜色模式设置", "设置错误"},
+            {d.ComboDirection, "请选择正确的打印方向设置", "设置错误"},
+            {d.ComboQuality, "请选择正确的打印质量设置", "设置错误"},  {d.Ttop, "上边距应该为数字", "错误"},
+            {d.Tbotton, "下边距应该为数字", "错误"},                 {d.Tleft, "左边距应该为数字", "错误"},
+            {d.Tright, "右边距应该为数字", "错误"},                  {d.Thjj, "行间距应该为数字", "错误"},
+            {d.Thjj2, "行间距应该为数字", "错误"},                   {d.Tdjj[0], "段距一应该为数字", "错误"},
+            {d.Tdjj[1], "段距二应该为数字", "错误"},                 {d.Tpicwidth, "图片大小应该为数字", "错误"},
+            {d.Tpicheight, "图片大小应该为数字", "错误"},            {d.Tzoom, "预览倍数应该为数字", "错误"}};
+        for (const Check& c : checks) {
+            MessageBox::clearShown();
+            d.ButtnSave->click();
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QCOMPARE(MessageBox::shownBoxes().first().text, QString::fromUtf8(c.text));
+            QCOMPARE(MessageBox::shownBoxes().first().title, QString::fromUtf8(c.title));
+            QCOMPARE(MessageBox::shownBoxes().first().icon, MessageBox::Icon::Critical);
+            QCOMPARE(QApplication::focusWidget(), c.control);
+            if (auto* box = qobject_cast<QLineEdit*>(c.control))
+                QCOMPARE(box->selectedText(), box->text());
+            QVERIFY(!d.Bset() && fileBytes() == before);
+            // Put this one right: a row chosen from its list, or a number (signs and blanks pass).
+            if (auto* list = qobject_cast<QComboBox*>(c.control)) {
+                list->setCurrentIndex(list->count() - 1);
+                if (list == d.cboPrinter) {
+                    d.cboPrinter_Click();   // lists the new printer's papers with its own chosen
+                    d.ComboPaper->setEditText(QStringLiteral("不在列表中"));
+                }
+            } else {
+                static_cast<QLineEdit*>(c.control)->setText(QStringLiteral(" -2.5 "));
+            }
+        }
+        // Paragraph spacings three and four are saved as typed.
+        d.Tdjj[2]->setText(QStringLiteral("abc"));
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
+        QCOMPARE(ini("parameter", "djj3"), QStringLiteral("abc"));
+        QVERIFY(fileBytes().contains("\nbTop= -2.5 \n") || fileBytes().contains("\nbTop= -2.5 \r\n"));   // as typed
+        QCOMPARE(ini("printer", "mPrinter"), QStringLiteral("胶片打印机"));
+        QCOMPARE(ini("printer", "mQuality"), QStringLiteral("-4"));
+        QCOMPARE(ini("printer", "mPaper"), QString::number(d.ComboPaper->currentData().toInt()));
+
+        // No printer installed: empty lists, and the first check says so.
+        ProgramPrinter::setBackend(std::make_shared<PdfPrinterBackend>());
+        open();
+        QVERIFY(d.cboPrinter->count() == 0 && d.ComboPaper->count() == 0);
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("请选择正确的打印机"));
+        d.hide();
+    }
+
+    void saveReloadAndItemLists()
+    {
+        // Stored slots: "0", "abc", "30" and "24" (past the list) leave theirs empty, "3" chooses
+        // row 3; malformed numbers show the layout's defaults; a missing text key is empty.
+        kit::setIni("rptxm", "xm5", QStringLiteral("0"));
+        kit::setIni("rptxm", "xm6", QStringLiteral("abc"));
+        kit::setIni("rptxm", "xm7", QStringLiteral("30"));
+        kit::setIni("rptxm", "xm8", QStringLiteral("24"));
+        kit::setIni("rptxm", "xm9", QStringLiteral("3"));
+        kit::setIni("parameter", "djj4", QStringLiteral("x"));
+        kit::setIni("parameter", "rptfoot", QString());
+        kit::setIni("printer", "mPaper", QStringLiteral("A4"));
+        kit::setIni("font3", "mFontsize", QStringLiteral("大"));
+        kit::setIni("font1", "mFontsize", QStringLiteral("10.5"));
+        Frmprintset& d = open();
+        for (int slot : {5, 6, 7, 8})
+            QCOMPARE(d.Comboxm[size_t(slot - 1)]->currentIndex(), -1);
+        QCOMPARE(d.Comboxm[8]->currentIndex(), 3);
+        QCOMPARE(d.Comboxm[8]->currentData().toInt(), 2);   // the third item prints field 2
+        QCOMPARE(d.Comboxm[0]->count(), 24);
+        QCOMPARE(d.Tdjj[3]->text(), QStringLiteral("5"));
+        QVERIFY(d.Txtfoot->text().isEmpty());
+        QCOMPARE(d.ComboPaper->currentData().toInt(), 9);
+        QCOMPARE(d.fontSets()[2].size, 10.5);
+        QCOMPARE(d.fontSets()[0].size, 10.5);   // as stored: the page makes it 12, not the dialog
+
+        // "<无>" empties a slot; a font chosen in the dialog and the line colour are saved.
+        d.Comboxm[0]->setCurrentIndex(0);
+        emit d.Comboxm[0]->activated(0);
+        QCOMPARE(d.Comboxm[0]->currentIndex(), -1);
+        d.Comboxm[9]->setCurrentIndex(23);
+        FontSet f{QStringLiteral("AR PL UMing CN"), 10.5, 0x0000FF, true, false, true, false};
+        dialogs_->font = f;
+        d.E2Fontset->click();   // font set 8
+        dialogs_->color = 0x00FF8000;
+        d.LineSet->click();
+        d.Chkpic->setChecked(false);
+        d.Txthead->setText(QStringLiteral("院内 \"头\" 100% 😀"));
+        d.ButtnSave->click();
+        QVERIFY(d.Bset());
+        QVERIFY(ini("rptxm", "xm1").isEmpty() && ini("rptxm", "id1").isEmpty());
+        QCOMPARE(ini("rptxm", "xm9"), QStringLiteral("3"));
+        QCOMPARE(ini("rptxm", "id9"), QStringLiteral("2"));
+        QCOMPARE(ini("rptxm", "xm10"), QStringLiteral("23"));
+        QCOMPARE(ini("rptxm", "id10"), QStringLiteral("10"));
+        QVERIFY(ini("rptxm", "xm5").isEmpty() && ini("rptxm", "id5").isEmpty());
+        QCOMPARE(ini("font8", "mFontname"), QStringLiteral("AR PL UMing CN"));
+        QCOMPARE(ini("font8", "mFontsize"), QStringLiteral("10.5"));
+        QCOMPARE(ini("font8", "mforecolor"), QStringLiteral("255"));
+        QCOMPARE(ini("font8", "mFontBold"), QStringLiteral("True"));
+        QCOMPARE(ini("font8", "mFontItalic"), QStringLiteral("False"));
+        QCOMPARE(ini("font8", "mFontStrikethru"), QStringLiteral("True"));
+        QCOMPARE(ini("font1", "mFontsize"), QStringLiteral("10.5"));
+        QCOMPARE(ini("font3", "mFontsize"), QStringLiteral("10.5"));
+        QCOMPARE(ini("parameter", "LineColor"), QString::number(0x00FF8000));
+        QCOMPARE(ini("parameter", "bpic"), QStringLiteral("0"));
+        QCOMPARE(ini("parameter", "djj4"), QStringLiteral("5"));
+        QCOMPARE(ini("parameter", "rpthead"), QStringLiteral("院内 \"头\" 100% 😀"));
+        QCOMPARE(ini("printer", "mPaper"), QStringLiteral("9"));
+
+        // What was saved loads again as it was saved.
+        const QByteArray saved = fileBytes();
+        open();
+        QCOMPARE(d.fontSets()[7].name, QStringLiteral("AR PL UMing CN"));
+        QVERIFY(d.fontSets()[7].bold && d.fontSets()[7].strikeout && !d.Chkpic->isChecked());
+        QCOMPARE(d.lineColor(), 0x00FF8000);
+        d.ButtnSave->click();
+        QCOMPARE(fileBytes(), saved);
+    }
+
+    void cancelQuitAndCloseBox()
+    {
+        Frmprintset& d = open();
+        const auto fonts = d.fontSets();
+        const qint32 line = d.lineColor();
+        // Cancelled font and colour dialogs change nothing.
+        for (QvButton* b : {d.A1Fontset, d.B1Fontset, d.C1Fontset, d.C2Fontset, d.D1Fontset, d.D2Fontset, d.E1Fontset,
+                            d.E2Fontset, d.F1Fontset, d.LineSet})
+            b->click();
+        QCOMPARE(dialogs_->shown, 10);
+        for (int n = 0; n < 9; ++n)
+            QVERIFY(d.fontSets()[size_t(n)].name == fonts[size_t(n)].name && d.fontSets()[size_t(n)].size == fonts[size_t(n)].size);
+        QCOMPARE(d.lineColor(), line);
+
+        // 退 出 after choosing another printer writes nothing, but the program prints there now.
+        const QByteArray before = fileBytes();
+        d.cboPrinter->setCurrentIndex(1);
+        d.cboPrinter_Click();
+        QCOMPARE(d.ComboPaper->currentData().toInt(), 8);
+        d.ButtnQuit->click();
+        QVERIFY(!d.Bset() && fileBytes() == before);
+        QCOMPARE(ProgramPrinter::instance().printerName(), QStringLiteral("胶片打印机"));
+
+        // A save, then the close box: the next opening counts as not saved.
+        open();
+        d.ButtnSave->click();
+        QVERIFY(d.Bset());
+        open();
+        d.reject();
+        QVERIFY(!d.Bset());
+
+        // A settings file that cannot be written: the message, nothing saved, the dialog stays.
+        open();
+        MessageBox::clearShown();
+        {
+            kit::Unwritable locked(folder_->path());
+            QVERIFY(locked.ok());
+            d.ButtnSave->click();
+        }
+        QVERIFY(!d.Bset());
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+    }
+
+private:
+    Frmprintset& open()
+    {
+        Frmprintset& d = Frmprintset::instance();
+        d.showModally();   // the test folder's hook returns at once
+        return d;
+    }
+
+    std::unique_ptr<TestFolder> folder_;
+    std::shared_ptr<PdfPrinterBackend> backend_;
+    std::shared_ptr<ScriptedDialogs> dialogs_;
+};
+
+QTEST_MAIN(tst_Frmprintset)
+#include "tst_Frmprintset.moc"

@@ -1,0 +1,390 @@
+// The print preview window: paging, zoom, the pane and its wheel, printing to PDF,
+// the settings dialog from the preview, and reports that cannot be shown.
+#include "core/Database.h"
+#include "core/ListGrid.h"
+#include "core/Mmain.h"
+#include "core/Openers.h"
+#include "core/QvButton.h"
+#include "core/QvScrollBar.h"
+#include "core/ReportList.h"
+#include "core/SkinPanel.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+#include "report/Frmprintset.h"
+#include "report/Frmreport.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportData.h"
+#include "report/ReportOpeners.h"
+#include "report/ReportPaperWidget.h"
+#include "support/CoreKit.h"
+#include "support/PdfKit.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+// A findings text of n numbered lines.
+QString lines(int n)
+{
+    QStringList l;
+    for (int i = 1; i <= n; ++i)
+        l << QStringLiteral("第%1行：双肺纹理清晰，走行自然。").arg(i);
+    return l.join(QLatin1Char('\n'));
+}
+
+void leftPress(QvButton* b) { QTest::mousePress(b, Qt::LeftButton); }
+
+void wheel(QWidget* w, int delta)
+{
+    QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+}
+
+class tst_Frmreport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        folder_ = kit::freshFolder();
+        QVERIFY(folder_->ok());
+        ReportOpeners::registerAll();
+        backend_ = std::make_shared<PdfPrinterBackend>();
+        backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
+        backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
+        ProgramPrinter::setBackend(backend_);
+        Mmain::gHospitalName = QStringLiteral("东方市第一人民医院");
+        grid_.reset(ReportList::CreateView(nullptr));
+        Openers::SetMainReportList(grid_.get());
+    }
+    void cleanup()
+    {
+        Openers::SetMainReportList(nullptr);
+        grid_.reset();
+        Frmreport::setEditorKeySource(nullptr);
+        ProgramPrinter::setBackend(nullptr);
+        folder_.reset();
+    }
+
+    void pagingPrintingAndSettings()
+    {
+        // One page: both page buttons off.
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共 1 页"));
+            QCOMPARE(w.Labelpagedq->text(), QStringLiteral("第 1 页"));
+            QVERIFY(!w.Cpageup->isEnabled() && !w.Cpagedown->isEnabled());
+            shot(w, QStringLiteral("preview-1-page-100"));
+        });
+
+        const qint64 three = addReport(lines(threePageLines()));
+        open(three, [&](Frmreport& w) {
+            QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共 3 页"));
+            const QImage page1 = w.Picpaper->surface().image();
+            QTest::mousePress(w.Cpagedown, Qt::RightButton);   // only the left button pages
+            QCOMPARE(w.currentPage(), 1);
+            leftPress(w.Cpagedown);
+            QVERIFY(w.Cpageup->isEnabled() && w.Cpagedown->isEnabled());
+            QVERIFY(w.Picpaper->surface().image() != page1);
+            leftPress(w.Cpagedown);
+            QCOMPARE(w.Labelpagedq->text(), QStringLiteral("第 3 页"));
+            QVERIFY(!w.Cpagedown->isEnabled());
+            leftPress(w.Cpageup);
+            leftPress(w.Cpageup);
+            QCOMPARE(w.Labelpagedq->text(), QStringLiteral("第 1 页"));
+            QVERIFY(!w.Cpageup->isEnabled() && w.Cpagedown->isEnabled());
+            shot(w, QStringLiteral("preview-3-pages-100"));
+
+            // Printed: as many pages as the preview counts; the preview stays on its page.
+            leftPress(w.Cpagedown);
+            w.CmdPrint->click();
+            QCOMPARE(MessageBox::shownBoxes().size(), 0);
+            QCOMPARE(kit::pdfPages(folder_->file(QStringLiteral("out.pdf"))), 3);
+            QVERIFY(w.pageCount() == 3 && w.currentPage() == 2);
+
+            // A zoom chosen from the list draws the same page at that size.
+            const QImage page2 = w.Picpaper->surface().image();
+            w.Combosf->setCurrentIndex(w.Combosf->findText(QStringLiteral("65%")));
+            emit w.Combosf->activated(w.Combosf->currentIndex());
+            QVERIFY(w.zoom() == 0.65 && w.currentPage() == 2 && w.Labelpagedq->text() == QStringLiteral("第 2 页"));
+            QVERIFY(std::abs(w.Picpaper->width() - 0.65 * page2.width()) <= 2);
+            shot(w, QStringLiteral("preview-3-pages-page-2-65"));
+
+            // The settings dialog left by 退 出 changes nothing; saved (with larger margins
+            // and body text) the preview is laid out again from page 1.
+            leftPress(w.Cpagedown);
+            const QImage page3 = w.Picpaper->surface().image();
+            bool quit = true, waited = false;
+            dialogHook_ = [&](QDialog* d) {
+                auto* set = qobject_cast<Frmprintset*>(d);
+                if (!set)
+                    return 0;
+                waited = !w.isEnabled();   // the preview waits while the dialog is open
+                if (quit) {
+                    set->ButtnQuit->click();
+                } else {
+                    set->Tleft->setText(QStringLiteral("30"));
+                    set->ButtnSave->click();
+                }
+                return 0;
+            };
+            w.CmdPrintSet->click();
+            QVERIFY(waited && w.isEnabled());
+            QVERIFY(w.currentPage() == 3 && w.Picpaper->surface().image() == page3);
+            quit = false;
+            w.CmdPrintSet->click();
+            QVERIFY(w.currentPage() == 1 && w.pageCount() >= 3);
+            QCOMPARE(w.Labelpagedq->text(), QStringLiteral("第 1 页"));
+            QVERIFY(!w.Cpageup->isEnabled() && w.Cpagedown->isEnabled());
+            QVERIFY(w.Picpaper->surface().image() != page1);
+        });
+    }
+
+    void zoomStepsAndLimits()
+    {
+        const qint64 id = addReport(lines(3));
+        open(id, [&](Frmreport& w) {
+            QCOMPARE(w.Combosf->currentText(), QStringLiteral("100%"));
+            const int width100 = w.Picpaper->width();
+            for (int p = 105; p <= 150; p += 5) {
+                w.Cmdup->click();
+                QCOMPARE(w.Combosf->currentText(), QString::number(p) + QLatin1Char('%'));
+            }
+            QVERIFY(std::abs(w.Picpaper->width() - 1.5 * width100) <= 2);
+            shot(w, QStringLiteral("preview-1-page-150"));
+            w.Cmdup->click();   // past the limit: the button goes off, the zoom stays
+            QVERIFY(!w.Cmdup->isEnabled() && w.zoom() == 1.5);
+            w.Cmddown->click();
+            QVERIFY(w.Cmdup->isEnabled() && w.Combosf->currentText() == QStringLiteral("145%"));
+
+            // A text that is no zoom is ignored.
+            w.Combosf->setCurrentIndex(w.Combosf->findText(QStringLiteral("55%")));
+            emit w.Combosf->activated(w.Combosf->currentIndex());
+            QVERIFY(w.zoom() == 0.55 && std::abs(w.Picpaper->width() - 0.55 * width100) <= 2);
+            w.Cmddown->click();
+            QVERIFY(!w.Cmddown->isEnabled() && w.zoom() == 0.55);
+            w.Combosf->setEditText(QStringLiteral("abc"));
+            w.Cmdup->click();
+            QCOMPARE(w.Combosf->currentText(), QStringLiteral("60%"));
+            w.Combosf->setEditText(QStringLiteral("99999%"));
+            emit w.Combosf->activated(0);
+            QVERIFY(w.zoom() == 0.6 && w.Combosf->currentText() == QStringLiteral("60%"));
+        });
+
+        // A stored 0.83 shows 83 % and steps to the next multiples of 5; zoom buttons are on again.
+        kit::setIni("parameter", "Zoom", QStringLiteral("0.83"));
+        open(id, [&](Frmreport& w) {
+            QVERIFY(w.Cmdup->isEnabled() && w.Cmddown->isEnabled());
+            QCOMPARE(w.Combosf->currentText(), QStringLiteral("83%"));
+            w.Cmdup->click();
+            QCOMPARE(w.Combosf->currentText(), QStringLiteral("85%"));
+        });
+        open(id, [&](Frmreport& w) {
+            w.Cmddown->click();
+            QCOMPARE(w.Combosf->currentText(), QStringLiteral("75%"));
+        });
+        // A zoom of 0 or one far too large for the screen is 100 %.
+        for (const char* stored : {"0", "-1", "80"}) {
+            kit::setIni("parameter", "Zoom", QString::fromLatin1(stored));
+            open(id, [&](Frmreport& w) { QCOMPARE(w.Combosf->currentText(), QStringLiteral("100%")); });
+        }
+    }
+
+    void paneLayoutAndWheel()
+    {
+        // Rules of the pane, in millimetres: a page narrower than the pane is centred with the
+        // vertical bar full height; a larger one has both bars, the corner, and scroll ranges.
+        const auto narrow = Frmreport::layoutFor(QSizeF(300, 150), QSizeF(210, 297));
+        QVERIFY(!narrow.hVisible && narrow.vVisible);
+        QCOMPARE(narrow.frame, QPointF(45, 0));
+        QCOMPARE(narrow.vscroll, QRectF(300 - 4.498, 0, 4.498, 150));
+        QCOMPARE(narrow.vMax, 16);   // (297 - 150) / 10 + 1 = 15.7
+        const auto large = Frmreport::layoutFor(QSizeF(200, 150), QSizeF(315, 445));
+        QVERIFY(large.hVisible && large.vVisible && large.frame == QPointF(0, 0));
+        QCOMPARE(large.hscroll.width(), 200 - 4.498);
+        QVERIFY(large.hMax == 12 && large.vMax == 30);   // 12.5 and 30.5: halves go to the even one
+        const auto small = Frmreport::layoutFor(QSizeF(300, 300), QSizeF(100, 100));
+        QVERIFY(!small.hVisible && !small.vVisible && small.frame == QPointF(100, 100));
+
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            w.resize(700, 500);
+            w.Combosf->setEditText(QStringLiteral("145%"));
+            w.Cmdup->click();
+            QVERIFY(w.HScroll1->isVisible() && w.VScroll1->isVisible() && w.ShapeJ->isVisible());
+            QCOMPARE(w.VScroll1->geometry().right() + 1, w.Picprview->width());
+            QVERIFY(w.VScroll1->Max() > 3 && w.VScroll1->Value() == 0);
+
+            // The wheel anywhere in the window moves the page by 10 mm a notch.
+            wheel(w.Picpaper, -240);
+            QCOMPARE(w.VScroll1->Value(), 2);
+            QCOMPARE(w.PicpaperFrame->y(), -76);   // 20 mm at 96 dpi
+            wheel(w.Combosf, 120);
+            QCOMPARE(w.VScroll1->Value(), 1);
+            wheel(w.Pictool, 60);
+            QCOMPARE(w.VScroll1->Value(), 1);
+            w.HScroll1->setValue(1);
+            QCOMPARE(w.PicpaperFrame->x(), -38);
+
+            // Small enough, the page is centred and no bar is shown, whatever a bar's value was.
+            w.resize(1600, 1200);
+            w.Combosf->setEditText(QStringLiteral("60%"));
+            w.Cmddown->click();
+            QVERIFY(!w.HScroll1->isVisible() && !w.VScroll1->isVisible() && !w.ShapeJ->isVisible());
+            wheel(w.Picpaper, -120);
+            const QSize gap = w.Picprview->size() - w.PicpaperFrame->size();
+            QVERIFY(std::abs(w.PicpaperFrame->x() - gap.width() / 2) <= 1);
+            QVERIFY(std::abs(w.PicpaperFrame->y() - gap.height() / 2) <= 1);
+        });
+        // Closed, the window no longer takes the wheel.
+        Frmreport& w = Frmreport::instance();
+        const int before = w.VScroll1->Value();
+        wheel(w.Picpaper, -120);
+        QCOMPARE(w.VScroll1->Value(), before);
+    }
+
+    void picturesAndReportsNotShown()
+    {
+        // Pictures in slots 1 and 3: the preview's own copies 1 and 3; stale copies 2 and 4 go,
+        // the capture store's files stay; every copy is removed when the window closes.
+        // An age that is no number prints as stored.
+        const qint64 id = addReport(lines(2));
+        QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set picture1=?, picture3=?, age=? where ctid=?"),
+                                     {kit::jpegBytes(160, 120, Qt::red), kit::jpegBytes(160, 120, Qt::blue), QStringLiteral("四十"), id})
+                    .ok());
+        for (const QString& f : {QStringLiteral("img/rptview2.jpg"), QStringLiteral("img/rptview4.jpg"),
+                                 QStringLiteral("img/image1.jpg"), QStringLiteral("img/image3.jpg")}) {
+            QFile file(folder_->file(f));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+        }
+        open(id, [&](Frmreport& w) {
+            const auto& pictures = w.content().pictures;
+            QCOMPARE(pictures[0], ReportData::previewPictureFile(1));
+            QCOMPARE(pictures[2], ReportData::previewPictureFile(3));
+            QVERIFY(pictures[1].isEmpty() && pictures[3].isEmpty());
+            QVERIFY(!QFile::exists(ReportData::previewPictureFile(2)) && !QFile::exists(ReportData::previewPictureFile(4)));
+            QCOMPARE(w.content().values[3], QStringLiteral("四十岁"));
+            QCOMPARE(MessageBox::shownBoxes().size(), 0);
+        });
+        for (int k = 1; k <= 4; ++k)
+            QVERIFY(!QFile::exists(ReportData::previewPictureFile(k)));
+        QVERIFY(QFile::exists(folder_->file(QStringLiteral("img/image1.jpg"))) &&
+                QFile::exists(folder_->file(QStringLiteral("img/image3.jpg"))));
+
+        // The editor's record: its key through the editor.
+        Frmreport::setEditorKeySource([id] { return QString::number(id); });
+        open(-1, [&](Frmreport& w) { QCOMPARE(w.pageCount(), 1); }, QStringLiteral("datarecord"));
+
+        // A report that is gone, an empty list, a key that is no number, an unknown caller:
+        // the message, an empty pane, nothing that acts on the missing report.
+        const std::pair<qint64, QString> failing[] = {{id + 100, QStringLiteral("frmmain")},
+                                                      {0, QStringLiteral("frmmain")},
+                                                      {-2, QStringLiteral("frmmain")},
+                                                      {id, QStringLiteral("frmMain")}};
+        for (const auto& [key, status] : failing) {
+            MessageBox::clearShown();
+            open(key, [&](Frmreport& w) {
+                QCOMPARE(MessageBox::shownBoxes().size(), 1);
+                QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("没有符合条件的数据返回"));
+                QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+                for (QWidget* b : std::initializer_list<QWidget*>{w.CmdPrint, w.Cpageup, w.Cpagedown, w.Cmdup,
+                                                                  w.Cmddown, w.Combosf})
+                    QVERIFY(!b->isEnabled());
+                QVERIFY(!w.PicpaperFrame->isVisible() && !w.VScroll1->isVisible());
+                QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共   页"));
+                w.CmdPrint_Click();
+                w.Cmdup_Click();
+                leftPress(w.Cpagedown);
+                wheel(w.Picprview, -120);
+                QVERIFY(!QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+                QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            }, status);
+        }
+        // Afterwards a good report shows again.
+        MessageBox::clearShown();
+        open(id, [&](Frmreport& w) { QVERIFY(w.CmdPrint->isEnabled() && w.PicpaperFrame->isVisible()); });
+    }
+
+private:
+    // Opens the preview on report key (0: an empty list, -2: a key that is no number, -1:
+    // the list untouched), runs check while it is shown, then closes it.
+    void open(qint64 key, const std::function<void(Frmreport&)>& check, const QString& status = QStringLiteral("frmmain"))
+    {
+        if (key != -1) {
+            ListGrid::SetEmptyState(grid_.get());
+            if (key != 0) {
+                const int r = ListGrid::NewRow(grid_.get(), ListGrid::kSelButtonShadow);
+                ListGrid::SetCell(grid_.get(), r, ReportList::kKeyColumn, key == -2 ? QStringLiteral("1 or 1=1")
+                                                                                    : QString::number(key));
+                ListGrid::SelectRow(grid_.get(), r);
+            }
+        }
+        Frmreport& w = Frmreport::instance();
+        Opener::setHook([&](QDialog* d) {
+            if (d != &w)
+                return dialogHook_ ? dialogHook_(d) : 0;
+            w.show();
+            if (!QTest::qWaitForWindowExposed(&w))
+                qWarning("preview not exposed");
+            check(w);
+            w.hide();
+            return 0;
+        });
+        Openers::OpenPreview(status);
+        Opener::setHook([](QDialog*) { return 0; });
+        dialogHook_ = nullptr;
+    }
+
+    qint64 addReport(const QString& findings)
+    {
+        const QueryResult r = Database::ExecuteSql(
+            QStringLiteral("insert into reports (obligate5, brname, sex, age, ageunit, rpdate, pgdate, times, "
+                           "checksymptom, checkconclusion, rpdr) values (?,?,?,?,?,?,?,?,?,?,?)"),
+            {QStringLiteral("X2025-0001"), QStringLiteral("王五"), QStringLiteral("男"), 45, QStringLiteral("岁"),
+             QStringLiteral("2025-03-04"), QStringLiteral("2025-03-04"), 30, findings,
+             QStringLiteral("未见明显异常。"), QStringLiteral("李医生")});
+        return r.ok() ? Database::LastInsertId() : -1;
+    }
+
+    // The number of findings lines that fill three pages with the shipped layout.
+    int threePageLines()
+    {
+        static int n = 0;
+        if (n)
+            return n;
+        QStringList captions;
+        ReportData::loadItemCaptions(captions);
+        PrintSettings s;
+        s.load(captions);
+        ReportContent c;
+        ReportPaperWidget paper;
+        ReportRenderer r(s, c);
+        r.setPreviewWidget(&paper);
+        for (n = 10; n < 400; n += 5) {
+            c.values[18] = lines(n);
+            r.RenderReport(ReportRenderer::Mode::Preview, 0, 0);
+            if (s.pageCount == 3)
+                break;
+        }
+        return n;
+    }
+
+    void shot(QWidget& w, const QString& name)
+    {
+        w.grab().save(testOutputFolder() + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+
+    std::unique_ptr<TestFolder> folder_;
+    std::shared_ptr<PdfPrinterBackend> backend_;
+    std::unique_ptr<QTableView> grid_;
+    std::function<int(QDialog*)> dialogHook_;   // the dialogs the preview opens
+};
+
+QTEST_MAIN(tst_Frmreport)
+#include "tst_Frmreport.moc"
