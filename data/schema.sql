@@ -40,6 +40,12 @@ CREATE INDEX reports_rpdate ON reports(rpdate);
 CREATE INDEX reports_pgdate ON reports(pgdate);
 CREATE INDEX reports_obligate5 ON reports(obligate5);
 CREATE INDEX reports_brname ON reports(brname);
+CREATE INDEX reports_inpatientid ON reports(inpatientid);
+CREATE INDEX reports_obligate3 ON reports(obligate3);
+-- Every column the report query compares, so that its conditions are decided
+-- from this index alone and only the rows found are read.
+CREATE INDEX reports_find ON reports(pgdate, brname, sex, age, sectionoffice, part, rpdr, checkname,
+                                     inpatientid, obligate3, obligate5, checkconclusion, checksymptom);
 
 CREATE TABLE Study (
   StudyID      INTEGER PRIMARY KEY AUTOINCREMENT,

@@ -70,27 +70,9 @@ public:
 };
 }
 
-void MenuSkin::SkinColor1(qint32 color)
+void MenuSkin::setAndRestyle(qint32& value, qint32 to)
 {
-    color1_ = color;
-    restyleAll();
-}
-
-void MenuSkin::SkinColor2(qint32 color)
-{
-    color2_ = color;
-    restyleAll();
-}
-
-void MenuSkin::SkinColor3(qint32 color)
-{
-    color3_ = color;
-    restyleAll();
-}
-
-void MenuSkin::SkinFlag(qint32 flag)
-{
-    flag_ = flag;
+    value = to;
     restyleAll();
 }
 

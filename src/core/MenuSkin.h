@@ -26,10 +26,11 @@ class QObject;
 // it. A window that is destroyed while attached simply drops out. No call ever fails.
 class MenuSkin {
 public:
-    void SkinColor1(qint32 color);   // lines and frames
-    void SkinColor2(qint32 color);   // selection, dark end
-    void SkinColor3(qint32 color);   // selection, light end
-    void SkinFlag(qint32 flag);      // 0: gradient selection; any other value: flat selection
+    void SkinColor1(qint32 color) { setAndRestyle(color1_, color); }   // lines and frames
+    void SkinColor2(qint32 color) { setAndRestyle(color2_, color); }   // selection, dark end
+    void SkinColor3(qint32 color) { setAndRestyle(color3_, color); }   // selection, light end
+    // 0: gradient selection; any other value: flat selection.
+    void SkinFlag(qint32 flag) { setAndRestyle(flag_, flag); }
     qint32 skinColor1() const { return color1_; }
     qint32 skinColor2() const { return color2_; }
     qint32 skinColor3() const { return color3_; }
@@ -49,6 +50,8 @@ public:
     void styleMenuWidget(QWidget* w) const;
 
 private:
+    // Takes the new colour or flag and restyles every attached window at once.
+    void setAndRestyle(qint32& value, qint32 to);
     void restyleAll();
     void apply(QWidget* form) const;
     static void remove(QWidget* form);

@@ -61,6 +61,12 @@ inline const IniSetting VideoHeight{kVideo, QStringLiteral("height")};
 inline const IniSetting VideoFps{kVideo, QStringLiteral("fps")};
 inline const IniSetting VideoCodec{kVideo, QStringLiteral("codec")};
 inline const IniSetting VideoQuality{kVideo, QStringLiteral("quality")};
+inline const QString kOutput = QStringLiteral("output");
+inline const IniSetting DicomServerIp{kOutput, QStringLiteral("svrIp")};        // the PACS address
+inline const IniSetting DicomServerTitle{kOutput, QStringLiteral("svrTitle")};  // its AE title, calling and called
+inline const IniSetting DicomServerPort{kOutput, QStringLiteral("svrPort")};    // a number
+inline const IniSetting DicomAutoSend{kOutput, QStringLiteral("autoSend")};     // "1": send each converted picture
+inline const IniSetting DicomFolder{kOutput, QStringLiteral("dcmDir")};         // where the DICOM files go
 
 // The grid printer's settings (the query and statistics lists); margins in millimetres.
 inline const QString kGridPrint = QStringLiteral("gridprint");

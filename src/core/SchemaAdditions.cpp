@@ -9,6 +9,12 @@ QStringList SchemaAdditions()
 {
     return {
         QStringLiteral("CREATE INDEX IF NOT EXISTS reports_rpdate ON reports(rpdate)"),
+        // The report query's conditions: equal numbers, and every condition column
+        // in one index so that a query never reads a row it does not show.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS reports_inpatientid ON reports(inpatientid)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS reports_obligate3 ON reports(obligate3)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS reports_find ON reports(pgdate, brname, sex, age, sectionoffice, "
+                       "part, rpdr, checkname, inpatientid, obligate3, obligate5, checkconclusion, checksymptom)"),
     };
 }
 

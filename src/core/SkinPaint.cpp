@@ -13,6 +13,36 @@ namespace {
 QColor lineColor() { return ToQColor(gLineColor); }
 
 int component(int to, int diff, double t) { return to + int(std::nearbyint(double(diff) * t)); }
+
+// The left, right and bottom edges of a panel in the line colour.
+void sidesAndBottom(QPainter& p, const QSize& size)
+{
+    PaintSideEdges(p, size);
+    p.fillRect(QRect(0, size.height() - 1, size.width(), 1), lineColor());
+}
+
+// Widgets without a back colour of their own take it through their palette; a line control
+// also draws in it.
+void fillThroughPalette(QWidget* w, qint32 color, bool alsoText)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, ToQColor(color));
+    if (alsoText)
+        pal.setColor(QPalette::WindowText, ToQColor(color));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+    w->update();
+}
+
+// The border and text colours every button scheme starts with; `active` is the text under
+// the mouse and while pressed.
+void setFrameAndText(QvButton* b, qint32 active)
+{
+    b->setColor(ButtonProp::BorderColor, gLineColor);
+    b->setColor(ButtonProp::HoverForeColor, active);
+    b->setColor(ButtonProp::DownForeColor, active);
+    b->setColor(ButtonProp::ForeColor, gButtonColor5);
+}
 }
 
 QColor GradientColor(qint32 from, qint32 to, double t)
@@ -50,29 +80,43 @@ void PaintDataFrame(QPainter& p, const QSize& size)
     p.fillRect(QRect(w - 1, 0, 1, h), c);      // right
 }
 
-void PaintGradientCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+void PaintCaptionGradient(QPainter& p, int width)
 {
-    const int w = size.width(), h = size.height();
     const int g = gCaptionHeight;
     const QColor c = lineColor();
-    p.fillRect(QRect(0, 0, w, 1), c);
-    p.fillRect(QRect(0, g, w, 1), c);
+    p.fillRect(QRect(0, 0, width, 1), c);
+    p.fillRect(QRect(0, g, width, 1), c);
     // Rows 1..G-1; with G = 2 the single row is the 'from' colour (t = 1).
     for (int y = 1; y <= g - 1; ++y) {
         const double t = g - 1 > 0 ? double(y) / double(g - 1) : 1.0;
-        p.fillRect(QRect(0, y, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
+        p.fillRect(QRect(0, y, width, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
     }
-    p.fillRect(QRect(0, 0, 1, h), c);
-    p.fillRect(QRect(w - 1, 0, 1, h), c);
-    p.fillRect(QRect(0, h - 1, w, 1), c);
+}
+
+void PaintSideEdges(QPainter& p, const QSize& size)
+{
+    const QColor c = lineColor();
+    p.fillRect(QRect(0, 0, 1, size.height()), c);
+    p.fillRect(QRect(size.width() - 1, 0, 1, size.height()), c);
+}
+
+void PaintCentredCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+{
     if (caption.isEmpty())
         return;
     const QFontMetrics fm(font);
-    const int x = int(std::nearbyint((w - fm.horizontalAdvance(caption)) / 2.0));
-    const int y = int(std::nearbyint((g - fm.height()) / 2.0));
+    const int x = int(std::nearbyint((size.width() - fm.horizontalAdvance(caption)) / 2.0));
+    const int y = int(std::nearbyint((gCaptionHeight - fm.height()) / 2.0));
     p.setFont(font);
     p.setPen(Qt::black);
     p.drawText(QPoint(x, y + fm.ascent()), caption);
+}
+
+void PaintGradientCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
+{
+    PaintCaptionGradient(p, size.width());
+    sidesAndBottom(p, size);
+    PaintCentredCaption(p, size, caption, font);
 }
 
 void PaintStatusBar(QPainter& p, const QSize& size)
@@ -81,10 +125,7 @@ void PaintStatusBar(QPainter& p, const QSize& size)
     if (h <= 0)
         return;
     PaintGradientRows(p, w, 0, h - 1, h - 1, gStatusColorFrom, gStatusColorTo);
-    const QColor c = lineColor();
-    p.fillRect(QRect(0, 0, 1, h), c);
-    p.fillRect(QRect(w - 1, 0, 1, h), c);
-    p.fillRect(QRect(0, h - 1, w, 1), c);
+    sidesAndBottom(p, size);
 }
 
 void DrawToolbarLine(PaintPanel* Pictool)
@@ -135,43 +176,37 @@ void SetBackColor(QWidget* w, qint32 color)
         bar->setBackColor(color);
         return;
     }
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, ToQColor(color));
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-    w->update();
+    fillThroughPalette(w, color, false);
 }
 
 void SetLineColor(QWidget* line, qint32 color)
 {
     if (!line)
         return;
-    if (auto* panel = qobject_cast<PaintPanel*>(line)) {
+    if (auto* panel = qobject_cast<PaintPanel*>(line))
         panel->setBackColor(color);
+    else
+        fillThroughPalette(line, color, true);
+}
+
+void SetFaceColors(QvButton* b, qint32 top, qint32 bottom, qint32 activeTop, qint32 activeBottom)
+{
+    if (!b)
         return;
-    }
-    QPalette pal = line->palette();
-    pal.setColor(QPalette::Window, ToQColor(color));
-    pal.setColor(QPalette::WindowText, ToQColor(color));
-    line->setPalette(pal);
-    line->setAutoFillBackground(true);
-    line->update();
+    b->setColor(ButtonProp::FaceTop, top);
+    b->setColor(ButtonProp::FaceBottom, bottom);
+    b->setColor(ButtonProp::HoverTop, activeTop);
+    b->setColor(ButtonProp::DownTop, activeTop);
+    b->setColor(ButtonProp::HoverBottom, activeBottom);
+    b->setColor(ButtonProp::DownBottom, activeBottom);
 }
 
 void ToolbarScheme(QvButton* b)
 {
     if (!b)
         return;
-    b->setColor(ButtonProp::BorderColor, gLineColor);
-    b->setColor(ButtonProp::HoverForeColor, gButtonColor6);
-    b->setColor(ButtonProp::DownForeColor, gButtonColor6);
-    b->setColor(ButtonProp::ForeColor, gButtonColor5);
-    b->setColor(ButtonProp::FaceTop, gButtonColor1);
-    b->setColor(ButtonProp::FaceBottom, gButtonColor2);
-    b->setColor(ButtonProp::HoverTop, gButtonColor3);
-    b->setColor(ButtonProp::DownTop, gButtonColor3);
-    b->setColor(ButtonProp::HoverBottom, gButtonColor4);
-    b->setColor(ButtonProp::DownBottom, gButtonColor4);
+    setFrameAndText(b, gButtonColor6);
+    SetFaceColors(b, gButtonColor1, gButtonColor2, gButtonColor3, gButtonColor4);
     b->setColor(ButtonProp::FocusColor, gButtonColor7);
 }
 
@@ -179,26 +214,14 @@ void DialogScheme(QvButton* b)
 {
     if (!b)
         return;
-    b->setColor(ButtonProp::BorderColor, gLineColor);
-    b->setColor(ButtonProp::HoverForeColor, gButtonColor6);
-    b->setColor(ButtonProp::DownForeColor, gButtonColor6);
-    b->setColor(ButtonProp::ForeColor, gButtonColor5);
-    b->setColor(ButtonProp::FaceTop, gButtonColor3);
-    b->setColor(ButtonProp::FaceBottom, gButtonColor4);
-    b->setColor(ButtonProp::HoverTop, gButtonColor4);
-    b->setColor(ButtonProp::DownTop, gButtonColor4);
-    b->setColor(ButtonProp::HoverBottom, gButtonColor3);
-    b->setColor(ButtonProp::DownBottom, gButtonColor3);
+    setFrameAndText(b, gButtonColor6);
+    SetFaceColors(b, gButtonColor3, gButtonColor4, gButtonColor4, gButtonColor3);
 }
 
 void TabScheme(QvButton* b)
 {
-    if (!b)
-        return;
-    b->setColor(ButtonProp::BorderColor, gLineColor);
-    b->setColor(ButtonProp::HoverForeColor, gButtonColor5);
-    b->setColor(ButtonProp::DownForeColor, gButtonColor5);
-    b->setColor(ButtonProp::ForeColor, gButtonColor5);
+    if (b)
+        setFrameAndText(b, gButtonColor5);
 }
 
 void ApplySkin(QWidget* window, PaintPanel* Pictool, PaintPanel* Picdata, const QList<QvButton*>& buttons)

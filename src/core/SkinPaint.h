@@ -43,6 +43,12 @@ void PaintDataFrame(QPainter& p, const QSize& size);     // one-pixel frame in g
 // gCaptionColorTo to gCaptionColorFrom, side and bottom frame of the whole panel, the caption
 // in black centred over the width and within rows 0..G.
 void PaintGradientCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font);
+// Its parts, which the editor's caption strips use too: the border rows 0 and G with the
+// gradient rows between them over the width; the left and right edges of the panel; the caption
+// (none when empty) in black, centred over the width and within rows 0..G.
+void PaintCaptionGradient(QPainter& p, int width);
+void PaintSideEdges(QPainter& p, const QSize& size);
+void PaintCentredCaption(QPainter& p, const QSize& size, const QString& caption, const QFont& font);
 // Status bar: the whole panel as a gradient from gStatusColorTo (row 0) to gStatusColorFrom
 // (last row), left, right and bottom edges in gLineColor.
 void PaintStatusBar(QPainter& p, const QSize& size);
@@ -68,6 +74,8 @@ void SetLineColor(QWidget* line, qint32 color);
 void ToolbarScheme(QvButton* b);
 void DialogScheme(QvButton* b);
 void TabScheme(QvButton* b);
+// The face colours of a button: at rest, and under the mouse and while pressed.
+void SetFaceColors(QvButton* b, qint32 top, qint32 bottom, qint32 activeTop, qint32 activeBottom);
 
 // --- the two standard skin routines (null panels or buttons are skipped) ---
 // Pictool = gToolBackColor, window = gFormBackColor, Picdata = gPanelBackColor,

@@ -3,7 +3,6 @@
 #include "core/Palette.h"
 #include "core/SkinPaint.h"
 
-#include <QFontMetrics>
 #include <cmath>
 
 using namespace Palette;
@@ -64,38 +63,19 @@ void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* But
 }
 
 namespace {
-void sideEdges(QPainter& p, const QSize& s)
+// A caption strip of the editor: its caption over the side edges.
+void paintSidedCaption(QPainter& p, const QSize& s, const QString& caption, const QFont& f)
 {
-    const QColor line = ToQColor(gLineColor);
-    p.fillRect(QRect(0, 0, 1, s.height()), line);
-    p.fillRect(QRect(s.width() - 1, 0, 1, s.height()), line);
-}
-
-void centredCaption(QPainter& p, const QSize& s, const QString& caption, const QFont& f)
-{
-    const QFontMetrics fm(f);
-    const int x = int(std::nearbyint((s.width() - fm.horizontalAdvance(caption)) / 2.0));
-    const int y = int(std::nearbyint((gCaptionHeight - fm.height()) / 2.0));
-    p.setFont(f);
-    p.setPen(Qt::black);
-    p.drawText(QPoint(x, y + fm.ascent()), caption);
+    PaintCaptionGradient(p, s.width());
+    PaintSideEdges(p, s);
+    PaintCentredCaption(p, s, caption, f);
 }
 }
 
 void PaintEditorCaptionStrip(QPainter& p, const QSize& size, const QString& caption, const QFont& font)
 {
-    const int w = size.width();
-    const int h = gCaptionHeight;
-    const QColor line = ToQColor(gLineColor);
-    p.fillRect(QRect(0, 0, w, 1), line);
-    p.fillRect(QRect(0, h, w, 1), line);
-    // Row i of N = H - 1 steps; row 1 is one step from the 'to' colour, row N the 'from' colour.
-    for (int i = 1; i <= h - 1; ++i) {
-        const double t = h - 1 > 0 ? double(i) / double(h - 1) : 1.0;
-        p.fillRect(QRect(0, i, w, 1), GradientColor(gCaptionColorFrom, gCaptionColorTo, t));
-    }
-    if (!caption.isEmpty())
-        centredCaption(p, size, caption, font);
+    PaintCaptionGradient(p, size.width());
+    PaintCentredCaption(p, size, caption, font);
 }
 
 void DrawInfoCaption(PaintPanel* Picdata)
@@ -103,9 +83,7 @@ void DrawInfoCaption(PaintPanel* Picdata)
     if (!Picdata)
         return;
     Picdata->setDrawing(QStringLiteral("infocaption"), [](QPainter& p, const QSize& s, const QFont& f) {
-        PaintEditorCaptionStrip(p, s, QString(), f);
-        sideEdges(p, s);
-        centredCaption(p, s, QStringLiteral("基本信息"), f);
+        paintSidedCaption(p, s, QStringLiteral("基本信息"), f);
     });
 }
 
@@ -117,9 +95,7 @@ void DrawReportImageCaption(PaintPanel* RptPictureBox)
         const int h = gCaptionHeight;
         p.fillRect(QRect(0, h + 5, s.width(), 1), QColor(192, 192, 192));
         p.fillRect(QRect(0, h + 6, s.width(), 1), Qt::white);
-        PaintEditorCaptionStrip(p, s, QString(), f);
-        sideEdges(p, s);
-        centredCaption(p, s, QStringLiteral("报告图像"), f);
+        paintSidedCaption(p, s, QStringLiteral("报告图像"), f);
     });
 }
 
@@ -133,10 +109,7 @@ void LayoutBottomBar(PaintPanel* Picbottom)
         p.fillRect(QRect(0, 4, w, 1), ToQColor(gLineColor));
         const int n = int(std::nearbyint(double(s.height() - 5)));
         // Rows 5 .. 5 + n; a strip too low for a gradient gets the top colour only.
-        for (int i = 0; i <= n; ++i) {
-            const double t = n > 0 ? double(i) / double(n) : 0.0;
-            p.fillRect(QRect(0, i + 5, w, 1), GradientColor(gStatusColorFrom, gStatusColorTo, t));
-        }
+        PaintGradientRows(p, w, 5, 5 + n, n, gStatusColorFrom, gStatusColorTo);
     });
 }
 
@@ -144,28 +117,18 @@ void SetTabButtonColors(QvButton* b, bool pressed)
 {
     if (!b)
         return;
-    const qint32 first = AdjustColor(gCaptionColorFrom, pressed ? 30 : 80);
-    const qint32 second = AdjustColor(gCaptionColorFrom, pressed ? 10 : 40);
-    b->setColor(ButtonProp::FaceBottom, first);
-    b->setColor(ButtonProp::HoverBottom, first);
-    b->setColor(ButtonProp::DownBottom, first);
-    b->setColor(ButtonProp::FaceTop, second);
-    b->setColor(ButtonProp::HoverTop, second);
-    b->setColor(ButtonProp::DownTop, second);
+    const qint32 bottom = AdjustColor(gCaptionColorFrom, pressed ? 30 : 80);
+    const qint32 top = AdjustColor(gCaptionColorFrom, pressed ? 10 : 40);
+    SetFaceColors(b, top, bottom, top, bottom);
 }
 
 void SetPageButtonColors(QvButton* b, bool selected)
 {
     if (!b)
         return;
-    const qint32 first = selected ? AdjustColor(gPanelBackColor, 10) : AdjustColor(gCaptionColorFrom, 60);
-    const qint32 second = selected ? AdjustColor(gCaptionColorFrom, -20) : AdjustColor(gCaptionColorFrom, 5);
-    b->setColor(ButtonProp::FaceBottom, first);
-    b->setColor(ButtonProp::HoverBottom, first);
-    b->setColor(ButtonProp::DownBottom, first);
-    b->setColor(ButtonProp::FaceTop, second);
-    b->setColor(ButtonProp::HoverTop, second);
-    b->setColor(ButtonProp::DownTop, second);
+    const qint32 bottom = selected ? AdjustColor(gPanelBackColor, 10) : AdjustColor(gCaptionColorFrom, 60);
+    const qint32 top = selected ? AdjustColor(gCaptionColorFrom, -20) : AdjustColor(gCaptionColorFrom, 5);
+    SetFaceColors(b, top, bottom, top, bottom);
 }
 
 void DataRecordApplySkin(const DataRecordSkin& s)

@@ -134,6 +134,11 @@ void DataRecord::setControlText(int field, const QString& text)
         c->setEditText(text);
     else if (auto* t = qobject_cast<QPlainTextEdit*>(w))
         t->setPlainText(text);
+    // The combos' change handlers, which typing raises through textEdited.
+    if (field == ReportRecord::sectionoffice)
+        Text6_Change();
+    else if (field == ReportRecord::part)
+        Combopart_Change();
 }
 
 QList<QWidget*> DataRecord::inputControls() const
@@ -201,15 +206,8 @@ void DataRecord::Form_Load()
     Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text3->setEditText(QStringLiteral("男"));
     // 4. Phrase labels.
-    phraseLabelCount_ = 50;
     Labelzych[0]->setText(QString());
-    for (int i = 1; i < phraseLabelCount_; ++i) {
-        auto* l = new QLabel(Piczymc);
-        l->setGeometry(Labelzych[0]->geometry());
-        l->setVisible(true);
-        nameElement(l, QStringLiteral("Labelzych"), int(Labelzych.size()));
-        Labelzych.append(l);
-    }
+    addPhraseLabels(50);
     // 5. Rights.
     ApplyRights();
     // 7. Field captions.
@@ -234,22 +232,19 @@ void DataRecord::Form_Load()
     // 13. Equipment name.
     machine_ = Modini::GetIniValue(IniKey::Machine);
     // 14. The previous DICOM conversion is forgotten.
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
     // 15. Description category.
     const int cat = iniInt(IniKey::DescriptionCategory, &ok);
     if (ok)
         category_ = cat;
     // 16. Description tree.
-    TreeMS->clear();
-    for (int k = 1; k <= 8; ++k) {
-        auto* node = new QTreeWidgetItem(TreeMS);
-        node->setData(0, Qt::UserRole, IniKey::DescriptionName(k).key);
-        node->setText(0, Modini::GetIniValue(IniKey::DescriptionName(k)));
-    }
+    loadDescriptionTree();
     // 17. The capture-store tab.
     btnYC_Click();
     sidePanelTab_ = 3;
+    // 18. Stock descriptions of the category.
+    SetupPhraseGrid();
+    LoadPhraseGrid(category_);
 }
 
 // The rights of the logged-in user that the editor's load applies; they only
@@ -324,6 +319,7 @@ void DataRecord::layoutQuickPhrases(const RecordSet& rows)
             b = new QvButton(QString(), Picts);
             b->setVisible(true);
             nameElement(b, QStringLiteral("btnTS"), int(btnTS.size()));
+            connect(b, &QAbstractButton::clicked, this, [this, i] { btnTS_Click(i); });
             btnTS.append(b);
         }
         b->setText(rows.value(i, 1).toString());
@@ -362,8 +358,7 @@ void DataRecord::ButtnNew_Click()
     Text1->setFocus();
     clearSlots();
     setEditingButtons(true);
-    dicomPrevious1_.clear();
-    dicomPrevious2_.clear();
+    forgetDicomStudy();
 }
 
 void DataRecord::ButtnEnable_Click()
@@ -392,8 +387,6 @@ void DataRecord::ButtnBack_Click()
     if (queryUnload())
         done(QDialog::Rejected);
 }
-
-void DataRecord::Buttnmbzr_Click() { emit templateLoadRequested(); }
 
 void DataRecord::BVidCapture_Click() { emit captureRequested(); }
 
@@ -426,6 +419,8 @@ bool DataRecord::eventFilter(QObject* watched, QEvent* e)
             handleFunctionKey(key))
             return true;
     }
+    if (loaded_ && aidsEvent(watched, e))
+        return true;
     return QDialog::eventFilter(watched, e);
 }
 

@@ -2,6 +2,7 @@
 #include "editor/EditorControls.h"
 #include "editor/EditorGeometry.h"
 #include "editor/ReportRecord.h"
+#include "editor/StockDescriptions.h"
 
 #include <QDialog>
 #include <QList>
@@ -14,6 +15,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The report editor (caption "报告信息"): one examination record with its
 // findings, diagnosis and four report pictures. One instance lives for the
@@ -53,6 +55,9 @@ public:
     // The record controls by field number (1..24 but 10 and 13).
     QWidget* control(int field) const;
     QString controlText(int field) const;
+    // Sets a record control's text as a program does, raising its change
+    // handler: the section's lists all physicians, the body part's memory
+    // restarts from the text. The template manager appends body parts this way.
     void setControlText(int field, const QString& text);
     // The 21 record controls the edit states switch (all but Text12).
     QList<QWidget*> inputControls() const;
@@ -68,8 +73,26 @@ public:
     // Shows a picture file in slot k (0..3) and sets its Tag; false when it cannot be decoded.
     bool showSlotFile(int k, const QString& path);
 
+    // Makes the folder with every missing parent. True when it exists or was
+    // made (a file of that name counts as present); false after an error box
+    // for each level that could not be made.
+    bool CreatePaths(const QString& path);
+
     // Caption texts of the field labels, for checks.
     QString labelCaption(int field) const;
+
+    // Entry aids (DataRecordAids.cpp).
+    QString lastReportBox() const { return lastReportBox_; }
+    QString bodyPartMemory() const { return bodyPartMemory_; }
+    bool phraseInserted() const { return phraseInserted_; }
+    int phraseLabelCount() const { return phraseLabelCount_; }
+    // The phrase panel's scroll position and height (twips).
+    int phrasePanelTop() const { return phraseTopTw_; }
+    int phrasePanelHeight() const { return phraseHeightTw_; }
+    const StockDescriptions::GridGeometry& stockGrid() const { return stockGrid_; }
+    int editRow() const { return editRow_; }
+    int editCol() const { return editCol_; }
+    QString TextMatrix(int row, int col) const;   // a cell of Gridms
 
 public slots:
     void ButtnNew_Click();
@@ -82,14 +105,53 @@ public slots:
     void Buttninfo_Click();
     void Buttnpic_Click();
     void btnYC_Click();
-    void Buttnmbzr_Click();
     void BVidCapture_Click();
+    void ButtonConvert_Click();
+
+    // Entry aids: Enter to the next field, the duplicate checks, physicians
+    // of a section, the body-part memory (DataRecordAids.cpp).
+    void Text1_KeyPress(int keyAscii);
+    void Text2_KeyPress(int keyAscii);
+    // Text3_KeyPress .. Combojs_KeyPress: the seventeen fields Enter leaves.
+    void NextField_KeyPress(int keyAscii);
+    void Text6_Click(int index);
+    void Text6_Change();
+    void Combopart_Click(int index);
+    void Combopart_Change();
+
+    // The phrase panel.
+    void Text15_GotFocus();
+    void Text16_GotFocus();
+    void Text15_Change();
+    void Text16_Change();
+    void Labelzych_Click(int index);
+    void butnCKup_Click();
+    void butnCKdown_Click();
+
+    // Side-panel tabs, symbols and stock descriptions.
+    void btnCK_Click();
+    void btnFH_Click();
+    void btnMS_Click();
+    void btnTS_Click(int index);
+    void TreeMS_NodeClick(QTreeWidgetItem* node);
+    void TreeMS_AfterLabelEdit(QTreeWidgetItem* node);
+    void Gridms_KeyPress(int keyAscii);
+    void Gridms_Click();
+    void Gridms_DblClick();
+    void Textedit_KeyPress(int keyAscii);
+    void Picms_Resize();
+
+    // The template buttons hand over to the template manager (FrmMBmanager)
+    // through the opener table: "载入模板" opens it with "load" once the record
+    // is being edited, "设为模板" with "insert". The manager reads the editor's
+    // Text14, Text15 and Text16 and writes back through setControlText.
+    void Buttnmbzr_Click();
+    void ButtnSwmb_Click();
     void ShowViewPanels();
     void Form_Resize();
 
 signals:
-    // Commands whose behaviour belongs to the template and imaging code.
-    void templateLoadRequested();
+    // Commands whose behaviour belongs to the imaging code.
     void captureRequested();
 
 public:
@@ -125,6 +187,7 @@ public:
     PaintPanel *Picms = nullptr, *Picts = nullptr, *Piczymc = nullptr;
     QTreeWidget* TreeMS = nullptr;
     QTableWidget* Gridms = nullptr;
+    QLineEdit* Textedit = nullptr;
     QList<QvButton*> btnTS;
     QList<QLabel*> Labelzych;
 
@@ -188,6 +251,22 @@ private:
     bool handleFunctionKey(int key);
     bool queryUnload();   // the close question; false when the window stays open
 
+    // DataRecordAids.cpp
+    void buildAids();
+    bool aidsEvent(QObject* watched, QEvent* e);
+    void addPhraseLabels(int count);
+    void lookUpPhrases(QPlainTextEdit* box);
+    void setPhrasePanel(int topTw, int heightTw);
+    void insertAtCaret(const QString& text);
+    void colourSideTabs(QvButton* pressed);
+    void loadDescriptionTree();
+    void SetupPhraseGrid();
+    void LoadPhraseGrid(int category);
+    void SavePhraseCell();
+    void HideCellEditor();
+    void setTextMatrix(int row, int col, const QString& text);
+    void physicians(const QString& sql, const QVariantList& params);
+
     // DataRecordSave.cpp
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
@@ -208,10 +287,23 @@ private:
     QString lastReportBox_;
     int phraseLabelCount_ = 50;
     int phraseFilled_ = 0;
+    bool phraseInserted_ = false;
+    bool settingBoxText_ = false;
+    int phraseTopTw_ = 0;
+    int phraseHeightTw_ = 0;
+    QString bodyPartMemory_;
+    StockDescriptions::GridGeometry stockGrid_;
+    int editRow_ = 0, editCol_ = 0;
     int sidePanelTab_ = 3;
     int category_ = 0;
     bool videoOn_ = false;
-    QString dicomPrevious1_, dicomPrevious2_;
+    // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
+    // DcmStudyId and DcmSeriesId are emptied by the load and by New.
+    QString DcmStudyId;
+    QString DcmSeriesId;
+    int DcmSeriesNo = 0;
+    QString dcmStudyUid_;   // the Study Instance UID that goes with DcmStudyId
+    void forgetDicomStudy();
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
 

@@ -259,6 +259,7 @@ void DataRecord::buildControls()
     connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
     connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
     connect(BVidCapture, &QAbstractButton::clicked, this, &DataRecord::BVidCapture_Click);
+    connect(ButtonConvert, &QAbstractButton::clicked, this, &DataRecord::ButtonConvert_Click);
 
     // The lists would take F2 for themselves; the window sees it first.
     TreeMS->installEventFilter(this);
@@ -271,6 +272,7 @@ void DataRecord::buildControls()
     panels_.Pictitle = QRect(2880, 1080, 9855, 330);
     panels_.PicbottomHeight = 495;
     picycTw_ = QRect(2880, 7320, 9495, 2830);
+    buildAids();
     nameControls();
 }
 
@@ -295,7 +297,7 @@ void DataRecord::nameControls()
     WS_NAME(Pictitle); WS_NAME(Buttninfo); WS_NAME(Buttnpic);
     WS_NAME(Picdata2); WS_NAME(PicmcRect); WS_NAME(Picmc); WS_NAME(btnYC); WS_NAME(btnCK); WS_NAME(btnFH);
     WS_NAME(btnMS); WS_NAME(butnCKup); WS_NAME(butnCKdown); WS_NAME(Picms); WS_NAME(Picts); WS_NAME(Piczymc);
-    WS_NAME(TreeMS); WS_NAME(Gridms);
+    WS_NAME(TreeMS); WS_NAME(Gridms); WS_NAME(Textedit);
     WS_NAME(Picpic); WS_NAME(PicVideo); WS_NAME(VideoCapture1); WS_NAME(BVidOn); WS_NAME(BVidForm);
     WS_NAME(BVidSet); WS_NAME(Bcodec); WS_NAME(BVidavi); WS_NAME(PicRect);
     WS_NAME(Picyc); WS_NAME(Picyc2); WS_NAME(Picyc3); WS_NAME(BVidCapture); WS_NAME(ButtonAddPic);
@@ -551,13 +553,10 @@ void DataRecord::ShowViewPanels()
 
 void DataRecord::btnYC_Click()
 {
-    // The capture-store tab: shows the store over the side panel.
-    for (QWidget* w : {static_cast<QWidget*>(Piczymc), static_cast<QWidget*>(Picts), static_cast<QWidget*>(Picms)})
-        w->setVisible(false);
+    // The capture-store tab: shows the store over the side panel, whose
+    // pages stay as they are under it.
     Picyc->setVisible(true);
     Picyc->raise();
     sidePanelTab_ = 3;
-    for (QvButton* b : {btnCK, btnFH, btnMS})
-        Skin::SetTabButtonColors(b, false);
-    Skin::SetTabButtonColors(btnYC, true);
+    colourSideTabs(btnYC);
 }

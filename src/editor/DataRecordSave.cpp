@@ -210,9 +210,10 @@ void DataRecord::enterViewingState()
 
 void DataRecord::closePhrasePanel()
 {
-    for (int i = 0; i < phraseFilled_ && i < Labelzych.size(); ++i)
-        Labelzych[i]->setText(QString());
-    Piczymc->resize(Piczymc->width(), 0);
+    for (QLabel* l : Labelzych)
+        l->setText(QString());
+    phraseFilled_ = 0;
+    setPhrasePanel(phraseTopTw_, 0);
 }
 
 void DataRecord::ButtnDel_Click()

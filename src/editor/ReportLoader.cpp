@@ -86,6 +86,9 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     const RecordSet& rs = *r.data;
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
+    // The slots are emptied once the row is read: a refused or failed load
+    // leaves the open record's pictures as they were.
+    ed.clearSlots();
 
     for (int f : kFillOrder) {
         QString text = ValueText(rs.field(f));
@@ -223,9 +226,6 @@ void QueryView(const QTableView* MGrid)
 namespace {
 bool related(const QTableView* grid, Variant v)
 {
-    DataRecord& ed = DataRecord::instance();
-    ed.ensureLoaded();
-    ed.clearSlots();
     if (ListGrid::IsEmpty(grid)) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return false;

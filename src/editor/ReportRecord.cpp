@@ -1,5 +1,7 @@
 #include "editor/ReportRecord.h"
 
+#include "core/NumberText.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 #include <cmath>
@@ -123,18 +125,7 @@ int FieldOfItem(int item)
     return kItemFields[size_t(item - 1)];
 }
 
-std::optional<double> ParseNumber(const QString& text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
-    if (!re.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double d = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return std::nullopt;
-    return d;
-}
+std::optional<double> ParseNumber(const QString& text) { return NumberText::Parse(text); }
 
 std::optional<QDate> ParseDate(const QString& text)
 {

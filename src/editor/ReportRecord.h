@@ -58,7 +58,7 @@ int ReportItem(int field);        // 1..23, or 0 when the field has no report it
 int FieldOfItem(int item);        // the field number of report item 1..23, or -1
 
 // Strict parsers used by the editor's validation.
-// A number: optional blanks, optional sign, digits with at most one decimal point, optional exponent, optional blanks.
+// A number, by the program's number test (core/NumberText.h).
 std::optional<double> ParseNumber(const QString& text);
 // A date: y-m-d with '-', '/' or '.', or "yyyy年m月d日"; it must be a real calendar day.
 // The year has four digits or two (00-29 are 20xx, 30-99 are 19xx).

@@ -16,7 +16,8 @@ struct AppError : std::exception {
     //   1000   the query ran and returned no rows (a QueryResult, not a failure)
     //   3000   data.db could not be opened (Database::OpenDatabase)
     //   3704   a statement arrived while no database connection was open
-    //   6      overflow: a stored number too large for its use (the grid print settings)
+    //   6      overflow: a number too large for where it goes (the grid print settings, a DICOM
+    //          counter or setting)
     //   9      subscript out of range: a report item names a field number past the record
     //   13     type mismatch: a report item's field number is not a number
     //   53     file not found

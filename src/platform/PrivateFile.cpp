@@ -65,14 +65,20 @@ bool makeFolder(const QString& path)
             break;
         folder = parent;
     }
-    for (const QString& f : missing) {
-        const QByteArray name = QFile::encodeName(f);
-        if (::mkdir(name.constData(), kFolderMode) != 0 && errno != EEXIST)
+    for (const QString& f : missing)
+        if (const int err = makeOneFolder(f); err != 0 && err != EEXIST)
             return false;
-        // The umask may have taken bits the owner needs.
-        (void)::chmod(name.constData(), kFolderMode);
-    }
     return QFileInfo(path).isDir();
+}
+
+int makeOneFolder(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), kFolderMode) != 0)
+        return lastError();
+    // The umask may have taken bits the owner needs.
+    (void)::chmod(name.constData(), kFolderMode);
+    return 0;
 }
 
 int ensureFile(const QString& path)

@@ -12,6 +12,8 @@ namespace PrivateFile {
 // Makes the folder and any missing parent; each folder made here is owner-only.
 // True when the folder exists afterwards.
 bool makeFolder(const QString& path);
+// Makes one owner-only folder in a parent that exists. 0, or the system's error code.
+int makeOneFolder(const QString& path);
 
 // Creates path as an empty owner-only file when nothing is there; an existing
 // file is left as it is. 0, or the system's error code.

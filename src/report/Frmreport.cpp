@@ -197,11 +197,7 @@ void Frmreport::Form_Load()
         failLoading(captions.description);
         return;
     }
-    LoadPrintSettings();
-    countAndShowFirstPage();
-    Cpageup->setEnabled(false);
-    Cpagedown->setEnabled(settings_.pageCount > 1);
-    showPageLabels();
+    showFirstPage();
     Combosf->addItems({QStringLiteral("150%"), QStringLiteral("120%"), QStringLiteral("100%"), QStringLiteral("80%"),
                        QStringLiteral("65%"), QStringLiteral("55%")});
     Combosf->setCurrentIndex(-1);
@@ -264,11 +260,15 @@ void Frmreport::renderPreview(int page)
     Picpaper->move(toPx(paper.x()), toPx(paper.y()));
 }
 
-void Frmreport::countAndShowFirstPage()
+void Frmreport::showFirstPage()
 {
+    LoadPrintSettings();
     renderPreview(0);
     if (settings_.pageCount > 1)
         renderPreview(1);
+    Cpageup->setEnabled(false);
+    Cpagedown->setEnabled(settings_.pageCount > 1);
+    showPageLabels();
 }
 
 void Frmreport::showPageLabels()
@@ -508,11 +508,7 @@ void Frmreport::CmdPrintSet_Click()
     setEnabled(true);
     if (!dialog.Bset() || !loaded_)
         return;
-    LoadPrintSettings();
-    countAndShowFirstPage();
-    Cpageup->setEnabled(false);
-    Cpagedown->setEnabled(settings_.pageCount > 1);
-    showPageLabels();
+    showFirstPage();
     showZoomText();
     LayoutPreview();
 }

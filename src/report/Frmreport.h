@@ -112,7 +112,8 @@ private:
     void LoadPrintSettings();
     // Draws page (0: every page, counting them) and fits the frame around it.
     void renderPreview(int page);
-    void countAndShowFirstPage();
+    // Reads the print settings, counts the pages and shows the first, with its buttons and labels.
+    void showFirstPage();
     void showPageLabels();
     void showZoomText();
     void LayoutPreview();

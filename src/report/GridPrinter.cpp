@@ -344,14 +344,10 @@ void GridPrinter::PrintGrid(const PrintableGrid& grid)
 {
     if (refuseUnlessReady())
         return;
-    ProgramPrinter& printer = ProgramPrinter::instance();
-    if (!printer.hasPrinter()) {
-        report(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
+    const auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
+    if (!job)
         return;
-    }
-    QPrinter job(QPrinter::HighResolution);
-    printer.configure(job);
-    PrinterGridSurface surface(job);
+    PrinterGridSurface surface(*job);
     PrintGrid(grid, surface);
 }
 

@@ -160,3 +160,14 @@ void ProgramPrinter::configure(QPrinter& job) const
     job.setFullPage(false);
     job.setPageLayout(QPageLayout(pageSize_, orientation_, m, QPageLayout::Millimeter));
 }
+
+std::unique_ptr<QPrinter> ProgramPrinter::newJob(const std::function<void(const ReportError&)>& fail) const
+{
+    if (!hasPrinter()) {
+        fail(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
+        return nullptr;
+    }
+    auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    configure(*job);
+    return job;
+}

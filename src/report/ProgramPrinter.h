@@ -1,11 +1,13 @@
 #pragma once
 #include "report/PrinterBackend.h"
+#include "report/ReportUnits.h"
 
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QRectF>
 #include <QSizeF>
+#include <functional>
 #include <memory>
 
 class QPrinter;
@@ -60,6 +62,9 @@ public:
 
     // Points a job at the current printer with the current paper, modes and margins.
     void configure(QPrinter& job) const;
+    // A high-resolution job configured so. With no printer installed there is none, and
+    // `fail` is told why (PrinterFailure, "没有可用的打印机").
+    std::unique_ptr<QPrinter> newJob(const std::function<void(const ReportError&)>& fail) const;
 
 private:
     ProgramPrinter();

@@ -556,21 +556,17 @@ bool ReportRenderer::renderOn(ReportSurface& surface, Mode mode, int pageToShow,
 
 void ReportRenderer::printRun(int pageToPrint)
 {
-    ProgramPrinter& printer = ProgramPrinter::instance();
-    if (!printer.hasPrinter()) {
-        report(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
+    const auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
+    if (!job)
         return;
-    }
-    QPrinter job(QPrinter::HighResolution);
-    printer.configure(job);
     {
         // Lay everything out once without sending anything: a report that cannot
         // be printed whole never starts a job.
-        PrinterSurface trial(job, true);
+        PrinterSurface trial(*job, true);
         if (!renderOn(trial, Mode::Print, 0, pageToPrint))
             return;
     }
-    PrinterSurface live(job, false);
+    PrinterSurface live(*job, false);
     renderOn(live, Mode::Print, 0, pageToPrint);
 }
 

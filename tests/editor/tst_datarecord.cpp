@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTreeWidget>
 
 using namespace ReportRecord;
 using kit::lastText;
@@ -416,7 +417,8 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         ed.ButtnNew_Click();
         ed.show();
-        QSignalSpy templates(&ed, &DataRecord::templateLoadRequested);
+        QStringList templates;   // the template manager's openings
+        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&templates](const QString& how) { templates << how; });
         QSignalSpy captures(&ed, &DataRecord::captureRequested);
         // F5 saves; in the viewing state F5 and F8 do nothing, F2 starts a new record.
         kit::typeRecord(ed, QStringLiteral("K1"), QStringLiteral("壬"));
@@ -428,7 +430,8 @@ private slots:
         QTest::keyClick(&ed, Qt::Key_F2);
         QVERIFY(ed.editing() && ed.Text1->text().isEmpty());
         QTest::keyClick(ed.Text2, Qt::Key_F8);
-        QCOMPARE(templates.count(), 1);
+        QCOMPARE(templates, QStringList{QStringLiteral("load")});
+        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
         // F2 while New is disabled does nothing; F9 follows its button.
         ed.Text1->setText(QStringLiteral("typed"));
         QTest::keyClick(ed.Text1, Qt::Key_F2);
@@ -436,17 +439,13 @@ private slots:
         ed.BVidCapture->setEnabled(false);
         QTest::keyClick(&ed, Qt::Key_F9);
         QCOMPARE(captures.count(), 1);
-        // A key whose command is off goes on to the control: F2 edits a grid cell.
+        // A key whose command is off goes on to the control: F2 edits a category's name.
         ed.Buttninfo_Click();
-        ed.Picyc->hide();
-        ed.Picms->show();
-        ed.Gridms->setRowCount(1);
-        ed.Gridms->setColumnCount(1);
-        ed.Gridms->setItem(0, 0, new QTableWidgetItem(QStringLiteral("描述")));
-        ed.Gridms->setCurrentCell(0, 0);
-        ed.Gridms->setFocus();
-        QTest::keyClick(ed.Gridms, Qt::Key_F2);
-        QVERIFY(ed.Gridms->viewport()->findChild<QLineEdit*>() != nullptr);   // the cell editor is open
+        ed.btnMS_Click();
+        ed.TreeMS->setCurrentItem(ed.TreeMS->topLevelItem(0));
+        ed.TreeMS->setFocus();
+        QTest::keyClick(ed.TreeMS, Qt::Key_F2);
+        QVERIFY(ed.TreeMS->viewport()->findChild<QLineEdit*>() != nullptr);   // the label editor is open
         // Escape while typing does not close the window.
         QTest::keyClick(ed.Text2, Qt::Key_Escape);
         QTest::keyClick(&ed, Qt::Key_Escape);

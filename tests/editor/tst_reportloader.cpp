@@ -240,11 +240,15 @@ private slots:
         related.setProperty("HighLight", 0);
         QVERIFY(!ReportLoader::RelatedCopy(&related));
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行查看操作"));
-        QCOMPARE(ed.Picload[0]->Tag, QString());   // emptied even when refused
+        QCOMPARE(ed.Picload[0]->Tag, QStringLiteral("/somewhere/rpt1.jpg"));   // a refused copy keeps the slots
         related.setProperty("HighLight", 1);
-        related.setItem(0, 7, new QTableWidgetItem(QString::number(key)));
+        related.setItem(0, 7, new QTableWidgetItem(QStringLiteral("424242")));   // a row deleted meanwhile
         related.setCurrentCell(0, 0);
+        QVERIFY(!ReportLoader::RelatedCopy(&related));
+        QCOMPARE(ed.Picload[0]->Tag, QStringLiteral("/somewhere/rpt1.jpg"));
+        related.item(0, 7)->setText(QString::number(key));
         QVERIFY(ReportLoader::RelatedCopy(&related));
+        QCOMPARE(ed.Picload[0]->Tag, QString());   // the copied report has no pictures
         QCOMPARE(shown_, 0);   // the editor is already open
         // A new record with the copied texts, today's date and this user as its doctor.
         QVERIFY(ed.savebj() == QStringLiteral("insert") && ed.UpdateIdout().isEmpty() && ed.updateTable());

@@ -1,0 +1,56 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+
+class QTableView;
+class QvButton;
+
+// The related-records window (caption "相关报告记录"): the earlier reports
+// with the exam number or the patient name just typed into the editor, one of
+// which is copied into the editor as a new report or opened there as itself.
+// One instance; every showing loads its list afresh.
+//
+// The editor's duplicate check: setSql(By::ExamNumber, Text1's text), then
+// showModally(). The list's statement binds the value; no typed text ever
+// becomes part of SQL.
+class Frmcfsj : public QDialog {
+    Q_OBJECT
+public:
+    enum class By {
+        ExamNumber,
+        PatientName
+    };
+
+    static Frmcfsj& instance();
+
+    // The reports listed: those whose exam number (obligate5) or patient
+    // name (brname) equals value, compared as the editor's duplicate check does.
+    void setSql(By by, const QString& value);
+    By filterColumn() const { return by_; }
+    QString filterValue() const { return value_; }
+
+    // Loads the window (colours, then the list) and shows it modally.
+    int showModally();
+
+    // The list's columns.
+    static constexpr int kColumns = 8;
+    static constexpr int kKeyColumn = 7;   // 序号 (ctid), hidden
+
+public slots:
+    void ButtnCopy_Click();
+    void ButtnViewer_Click();
+    void ButtnClose_Click();
+
+public:
+    QTableView* MSHFlexGrid1 = nullptr;
+    QvButton *ButtnCopy = nullptr, *ButtnViewer = nullptr, *ButtnClose = nullptr;
+
+private:
+    Frmcfsj();
+    void Form_Load();
+    void ApplyDialogSkin();
+    void LoadRelatedGrid();
+
+    By by_ = By::ExamNumber;
+    QString value_;
+};

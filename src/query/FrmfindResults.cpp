@@ -1,0 +1,296 @@
+#include "query/FrmfindResults.h"
+
+#include "core/ListGrid.h"
+#include "core/Palette.h"
+#include "core/ReportList.h"
+#include "editor/ReportRecord.h"
+#include "platform/Environment.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+
+#include <cmath>
+
+namespace FrmfindResults {
+
+namespace {
+enum class Kind {
+    Text,
+    Age,
+    Date,
+    Number,
+    Fee,
+    LongText
+};
+
+struct Column {
+    const char* header;
+    const char* field;
+    int queryTwips;
+    int tickTwips;
+    bool ticked;
+    Kind kind;
+};
+
+constexpr Column kCols[kColumns] = {
+    {"X线号", "obligate5", 900, 900, true, Kind::Text},
+    {"病人姓名", "brname", 1000, 1000, true, Kind::Text},
+    {"性别", "sex", 600, 600, true, Kind::Text},
+    {"年龄", "age", 600, 600, true, Kind::Age},
+    {"联系方式", "bedid", 1000, 1000, false, Kind::Text},
+    {"科室", "sectionoffice", 1000, 1000, true, Kind::Text},
+    {"申请医师", "utpatientid", 1000, 1000, true, Kind::Text},
+    {"床号", "obligate2", 1000, 1000, false, Kind::Text},
+    {"住院号", "inpatientid", 900, 900, true, Kind::Text},
+    {"门诊号", "obligate3", 1000, 1000, false, Kind::Text},
+    {"检查日期", "pgdate", 1300, 1200, true, Kind::Date},
+    {"检查次数", "obligate1", 950, 1000, false, Kind::Number},
+    {"复核医师", "pgdr", 950, 1000, false, Kind::Text},
+    {"报告医师", "rpdr", 1000, 1000, true, Kind::Text},
+    {"收费金额", "times", 1000, 1000, true, Kind::Fee},
+    {"过敏试验", "obligate4", 1000, 1000, false, Kind::Text},
+    {"检查部位", "part", 1200, 1200, true, Kind::LongText},
+    {"结果", "checktechnique", 2000, 2000, false, Kind::LongText},
+    {"X线征象", "checksymptom", 3500, 3500, false, Kind::LongText},
+    {"诊断意见", "checkconclusion", 3500, 3500, false, Kind::LongText},
+    {"检查名称", "checkname", 3500, 3500, false, Kind::LongText},
+    {"序号", "ctid", 0, 0, false, Kind::Text},
+};
+
+const QString kPlaceholder = QStringLiteral("查询结果");
+const QString kCrLf = QStringLiteral("\r\n");
+
+int toPixels(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
+
+bool validColumn(int c) { return c >= 0 && c < kColumns; }
+}
+
+QString HeaderText(int column) { return validColumn(column) ? QString::fromUtf8(kCols[column].header) : QString(); }
+int QueryWidthTwips(int column) { return validColumn(column) ? kCols[column].queryTwips : 0; }
+int TickWidthTwips(int column) { return validColumn(column) ? kCols[column].tickTwips : 0; }
+bool TickedAtOpening(int column) { return validColumn(column) && kCols[column].ticked; }
+
+// ---------------------------------------------------------------------------
+
+void Model::setEmpty()
+{
+    beginResetModel();
+    answer_.reset();
+    endResetModel();
+}
+
+void Model::setAnswer(const RecordSetPtr& rs)
+{
+    const RecordSetPtr next = rs && rs->recordCount() > 0 ? rs : nullptr;
+    auto map = [this] {
+        // Every query of the window has the same columns: they are looked up
+        // again only when they differ from the last answer's.
+        const RecordSet& rs = *answer_;
+        bool same = rs.fieldCount() == mappedNames_.size();
+        for (int i = 0; same && i < rs.fieldCount(); ++i)
+            same = rs.fieldName(i) == mappedNames_[i];
+        if (same)
+            return;
+        mappedNames_.clear();
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            mappedNames_ << rs.fieldName(i);
+        for (int c = 0; c < kColumns; ++c)
+            fields_[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
+        ageUnit_ = rs.fieldIndex(QStringLiteral("ageunit"));
+    };
+    if (!answer_ || !next) {
+        beginResetModel();
+        answer_ = next;
+        if (answer_)
+            map();
+        endResetModel();
+        return;
+    }
+    // Results after results: the columns stay, so the view keeps its header
+    // as it is (a reset would lay it out again); rows beyond the new count go,
+    // missing ones come, and the rows both answers have change their texts.
+    const int before = answer_->recordCount();
+    const int after = next->recordCount();
+    if (after < before) {
+        beginRemoveRows(QModelIndex(), after, before - 1);
+        answer_ = next;
+        map();
+        endRemoveRows();
+    } else if (after > before) {
+        beginInsertRows(QModelIndex(), before, after - 1);
+        answer_ = next;
+        map();
+        endInsertRows();
+    } else {
+        answer_ = next;
+        map();
+    }
+    const int common = std::min(before, after);
+    emit dataChanged(index(0, 0), index(common - 1, kColumns - 1));
+}
+
+QString Model::text(int row, int column) const
+{
+    if (!answer_ || row < 0 || row >= answer_->recordCount() || !validColumn(column))
+        return QString();
+    const int f = fields_[column];
+    if (f < 0)
+        return QString();
+    const RecordSet& rs = *answer_;
+    switch (kCols[column].kind) {
+    case Kind::Text: return rs.text(row, f);
+    case Kind::Age: return ReportList::AgeText(rs.value(row, f)) + (ageUnit_ >= 0 ? rs.text(row, ageUnit_) : QString());
+    case Kind::Date: return ReportList::DateText(rs.value(row, f));
+    case Kind::Number: return ReportRecord::ValueText(rs.value(row, f));
+    case Kind::Fee: return ReportRecord::FeeText(rs.value(row, f));
+    case Kind::LongText: return rs.text(row, f) + kCrLf;
+    }
+    return QString();
+}
+
+int Model::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return answer_ ? answer_->recordCount() : 1;
+}
+
+int Model::columnCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return answer_ ? kColumns : 1;
+}
+
+QVariant Model::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole: return text(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        // Column 0 keeps the centring of the empty look; the others the grid's general alignment.
+        return index.column() == 0 ? QVariant(int(Qt::AlignCenter)) : QVariant();
+    default: return QVariant();
+    }
+}
+
+QVariant Model::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole: return answer_ ? HeaderText(section) : kPlaceholder;
+    case Qt::TextAlignmentRole: return section == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
+    default: return QVariant();
+    }
+}
+
+Qt::ItemFlags Model::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QString OneLineDelegate::displayText(const QVariant& value, const QLocale& locale) const
+{
+    QString t = QStyledItemDelegate::displayText(value, locale);
+    for (QChar& ch : t)
+        if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n') || ch == QChar::LineSeparator)
+            ch = QLatin1Char(' ');
+    return t;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+// The header row is always gCaptionHeight high: its size is not measured
+// from the captions' texts, which the view would otherwise do for every
+// column after each query.
+class FixedHeader final : public QHeaderView {
+public:
+    explicit FixedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+    QSize sizeHint() const override { return QSize(length(), height()); }
+};
+}
+
+QTableView* CreateView(QWidget* parent)
+{
+    auto* grid = new QTableView(parent);
+    grid->setHorizontalHeader(new FixedHeader(grid));
+    auto* model = new Model(grid);
+    grid->setModel(model);
+    grid->setItemDelegate(new OneLineDelegate(grid));
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setVisible(false);
+    grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->setWordWrap(false);
+    SetEmptyLook(grid);
+    return grid;
+}
+
+Model* ModelOf(const QTableView* grid) { return grid ? dynamic_cast<Model*>(grid->model()) : nullptr; }
+
+int Mode(const QTableView* grid) { return grid ? grid->property("HighLight").toInt() : kEmptyLook; }
+
+static void setHeaderHeight(QTableView* grid)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    const int h = Palette::gCaptionHeight;
+    if (h > 0 && (header->minimumHeight() != h || header->maximumHeight() != h))
+        header->setFixedHeight(h);
+}
+
+void SetEmptyLook(QTableView* grid)
+{
+    Model* model = ModelOf(grid);
+    if (!model)
+        return;
+    grid->clearSelection();
+    model->setEmpty();
+    grid->setColumnHidden(0, false);
+    grid->setColumnWidth(0, std::max(0, grid->width() - 2 * grid->frameWidth()));
+    setHeaderHeight(grid);
+    ListGrid::SetHighlight(grid, kEmptyLook, ListGrid::kSelWhite);
+    grid->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void SetResultsLook(QTableView* grid, const RecordSetPtr& rs, const bool (&ticked)[kChooserBoxes])
+{
+    Model* model = ModelOf(grid);
+    if (!model)
+        return;
+    model->setAnswer(rs);
+    for (int c = 0; c < kChooserBoxes; ++c)
+        SetColumnWidthTwips(grid, c, ticked[c] ? QueryWidthTwips(c) : 0);
+    SetColumnWidthTwips(grid, kKeyColumn, 0);
+    setHeaderHeight(grid);
+    ListGrid::SetHighlight(grid, kResultsLook, ListGrid::kSelButtonShadow);
+    ListGrid::SelectRow(grid, 0);
+    // The new answer shows from its first row and column.
+    grid->verticalScrollBar()->setValue(0);
+    grid->horizontalScrollBar()->setValue(0);
+}
+
+void SetColumnWidthTwips(QTableView* grid, int column, int twips)
+{
+    const int px = toPixels(twips);
+    if (px <= 0) {
+        grid->setColumnHidden(column, true);
+        return;
+    }
+    grid->setColumnHidden(column, false);
+    grid->setColumnWidth(column, px);
+}
+
+int ColumnWidthTwips(const QTableView* grid, int column)
+{
+    if (!grid || column < 0 || column >= grid->model()->columnCount() || grid->isColumnHidden(column))
+        return 0;
+    return grid->columnWidth(column) * Environment::kTwipsPerPixel;
+}
+}

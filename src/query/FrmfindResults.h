@@ -1,0 +1,79 @@
+#pragma once
+#include "core/Database.h"
+
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+
+class QTableView;
+
+// The query window's result grid: its 22 columns, the two looks and the model
+// over the query's answer.
+namespace FrmfindResults {
+
+constexpr int kColumns = 22;
+constexpr int kKeyColumn = 21;      // 序号 (ctid), never shown
+constexpr int kChooserBoxes = 21;   // xm1..xm21 for columns 0..20
+
+// Header of a result column.
+QString HeaderText(int column);
+// Width (twips) a query gives a ticked column, and the width a tick gives it.
+int QueryWidthTwips(int column);
+int TickWidthTwips(int column);
+// Whether the box of the column is ticked when the window opens.
+bool TickedAtOpening(int column);
+
+// Grid "mode": 0 the empty look, 2 results.
+constexpr int kEmptyLook = 0;
+constexpr int kResultsLook = 2;
+
+// The rows of the grid. The empty look is one column headed "查询结果" over
+// one blank row. The results look is one row per record of the answer; a
+// cell's text is made from the answer when it is read (painted, printed or
+// looked up), so a result of any size costs one model reset.
+class Model final : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setEmpty();
+    void setAnswer(const RecordSetPtr& rs);
+    bool hasResults() const { return answer_ != nullptr; }
+    const RecordSetPtr& answer() const { return answer_; }
+
+    // A cell's text as the grid holds it (the long texts end with CR LF).
+    QString text(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    RecordSetPtr answer_;
+    QStringList mappedNames_;
+    int fields_[kColumns] = {};
+    int ageUnit_ = -1;
+};
+
+// Shows a cell on one line: the line breaks of a long text are shown as blanks.
+class OneLineDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
+};
+
+// The grid view with its model, in the empty look.
+QTableView* CreateView(QWidget* parent);
+Model* ModelOf(const QTableView* grid);
+
+// The empty look: the placeholder column as wide as the grid, nothing selected.
+void SetEmptyLook(QTableView* grid);
+// The results look over rs: widths of the ticked columns from the query's
+// table (unticked ones 0, the key hidden), the header row gCaptionHeight
+// high, the first row current and selected.
+void SetResultsLook(QTableView* grid, const RecordSetPtr& rs, const bool (&ticked)[kChooserBoxes]);
+// Sets the width of one column in twips (0 hides it).
+void SetColumnWidthTwips(QTableView* grid, int column, int twips);
+int ColumnWidthTwips(const QTableView* grid, int column);
+int Mode(const QTableView* grid);
+}

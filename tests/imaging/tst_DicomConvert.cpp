@@ -1,0 +1,371 @@
+// The editor's DICOM conversion against a real storescp: files, attributes read
+// back with dcmdump and checked by a DICOM validator, counters, study and series
+// rules, refusals before any counter moves, send failures, CreatePaths.
+#include "support/EditorKit.h"
+
+#include "core/Modini.h"
+#include "imaging/BmpFile.h"
+#include "imaging/DicomSend.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/VideoCapture.h"
+#include "platform/AppPaths.h"
+#include "support/DicomPeer.h"
+
+#include <dcmtk/config/osconfig.h>
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace kit;
+using dicompeer::value;
+using Answer = MessageBox::Answer;
+
+namespace {
+const QString kJoinQuestion = QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否");
+const QString kSendFailed = QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消");
+const QString kSent = QStringLiteral("转换完成并发送成功！");
+
+void setOutput(const char* key, const QString& v)
+{
+    Modini::SetIniValue(QStringLiteral("output"), QString::fromLatin1(key), v);
+}
+
+int counter(const char* name)
+{
+    return queryInt(QStringLiteral("SELECT CSid FROM DCMConvertCS WHERE CSname = ?"), {QString::fromLatin1(name)});
+}
+
+QImage solid(QColor c, int w = 64, int h = 48)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+// Fills capture slot k through its Tag contract (img/image<k+1>.bmp and .jpg) and selects it.
+void fillSlot(DataRecord& ed, int k, const QImage& picture)
+{
+    const QString base = AppPaths::imageFolder() + QStringLiteral("/image%1").arg(k + 1);
+    QVERIFY(BmpFile::write24(picture, base + QStringLiteral(".bmp")));
+    QVERIFY(picture.save(base + QStringLiteral(".jpg"), "JPG", 95));
+    ed.Pictmp[size_t(k)]->setPicture(picture);
+    ed.Pictmp[size_t(k)]->Tag = base;
+    ed.ShapeSel[size_t(k)]->show();
+}
+
+// The first pixel of a DICOM file's RGB data.
+QColor firstPixel(const QString& file)
+{
+    DcmFileFormat ff;
+    const Uint8* px = nullptr;
+    if (ff.loadFile(QFile::encodeName(file).constData()).bad()
+        || ff.getDataset()->findAndGetUint8Array(DCM_PixelData, px).bad() || !px)
+        return QColor();
+    return QColor(px[0], px[1], px[2]);
+}
+
+int boxesWith(const QString& text)
+{
+    return int(std::count_if(MessageBox::shownBoxes().begin(), MessageBox::shownBoxes().end(),
+                             [&](const MessageBox::Shown& b) { return b.text == text; }));
+}
+}
+
+class tst_DicomConvert : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        for (const char* tool : {"storescp", "dcmdump", "dciodvfy"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QFAIL(qPrintable(QStringLiteral("%1 is not installed (packages dcmtk and dicom3tools, see "
+                                                "scripts/setup-deps)")
+                                     .arg(QString::fromLatin1(tool))));
+    }
+    void init()
+    {
+        folder_ = editorFolder();
+        out_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(folder_->ok() && out_->isValid());
+        exam_ = out_->path() + QStringLiteral("/dicom/X2025001/image%1.dcm");
+        setOutput("dcmDir", out_->path() + QStringLiteral("/dicom/"));
+        for (const char* key : {"svrIp", "svrTitle"})
+            setOutput(key, QString());
+        setOutput("svrPort", QStringLiteral("104"));
+        setOutput("autoSend", QStringLiteral("0"));
+        DataRecord& ed = DataRecord::instance();
+        ed.ensureLoaded();
+        ed.ButtnNew_Click();
+        typeRecord(ed, QStringLiteral("X2025001"), QStringLiteral("张三"));
+        ed.Text3->setEditText(QStringLiteral("男"));
+    }
+    void cleanup()
+    {
+        Dicom::setSendObserver(nullptr);
+        closeEditor();
+        folder_.reset();
+    }
+
+    // Slots 2 and 6 with image1, image2 and image4 already there: image3 and
+    // image5, the existing files untouched; slot 6's BMP is older than its
+    // JPEG (refilled from a report), so the JPEG is what is converted.
+    void convertsWithoutSending()
+    {
+        DataRecord& ed = DataRecord::instance();
+        QVERIFY(QDir().mkpath(QFileInfo(exam_).path()));
+        for (int n : {1, 2, 4})
+            QVERIFY(writeBytes(exam_.arg(n), "keep"));
+        QImage upright = solid(QColor(20, 200, 40), 31, 17);   // the bottom row blue: rows go top down
+        for (int x = 0; x < upright.width(); ++x)
+            upright.setPixelColor(x, upright.height() - 1, Qt::blue);
+        fillSlot(ed, 2, upright);
+        fillSlot(ed, 6, solid(Qt::blue));
+        QVERIFY(solid(QColor(230, 30, 30)).save(ed.Pictmp[6]->Tag + QStringLiteral(".jpg"), "JPG", 95));
+        QFile bmp(ed.Pictmp[6]->Tag + QStringLiteral(".bmp"));
+        QVERIFY(bmp.open(QIODevice::ReadWrite)
+                && bmp.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        bmp.close();
+
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("转换完成！"));
+        QCOMPARE(MessageBox::shownBoxes().first().text,
+                 QStringLiteral("请确认是否将选中的图像转换为相应的DICOM数字图像？"));
+        QCOMPARE(readBytes(exam_.arg(4)), QByteArray("keep"));
+        QVERIFY(!QFile::exists(exam_.arg(6)));
+        QVERIFY(ed.ShapeSel[2]->isHidden() && ed.ShapeSel[6]->isHidden());
+        QVERIFY(!ed.ButtonConvert->isEnabled() && !ed.ButtonAddPic->isEnabled());
+        QVERIFY(counter("studyid") == 1 && counter("seriesid") == 1);
+
+        const QString first = exam_.arg(3), second = exam_.arg(5);
+        QCOMPARE(QFileInfo(first).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        const std::pair<const char*, const char*> expected[] = {{"0002,0010", "1.2.840.10008.1.2.1"},
+                                                                {"0008,0016", "1.2.840.10008.5.1.4.1.1.7"},
+                                                                {"0008,0005", "ISO_IR 192"},
+                                                                {"0010,0010", "张三"},
+                                                                {"0010,0020", "X2025001"},
+                                                                {"0010,0040", "M"},
+                                                                {"0010,1010", "042Y"},
+                                                                {"0008,0060", "DX"},
+                                                                {"0008,0064", "DV"},
+                                                                {"0020,0010", "1"},
+                                                                {"0020,0011", "1"},
+                                                                {"0020,0013", "3"},
+                                                                {"0008,0020", "20250304"},
+                                                                {"0028,0004", "RGB"},
+                                                                {"0028,0010", "17"},
+                                                                {"0028,0011", "31"}};
+        for (const auto& [tag, v] : expected)
+            QCOMPARE(value(first, QString::fromLatin1(tag)), QString::fromUtf8(v));
+        QCOMPARE(value(second, QStringLiteral("0020,0013")), QStringLiteral("5"));
+        for (const char* tag : {"0020,000d", "0020,000e"})   // one study, one series
+            QCOMPARE(value(first, QString::fromLatin1(tag)), value(second, QString::fromLatin1(tag)));
+        QVERIFY(value(first, QStringLiteral("0008,0018")) != value(second, QStringLiteral("0008,0018")));
+        QCOMPARE(firstPixel(first), QColor(20, 200, 40));
+        const QColor jpeg = firstPixel(second);
+        QVERIFY2(jpeg.red() > 200 && jpeg.blue() < 60, qPrintable(jpeg.name()));
+        for (const QString& f : {first, second}) {
+            const QStringList errors = dicompeer::validatorErrors(f);
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+        }
+    }
+
+    // Two frames of the test picture captured, converted and sent; then the
+    // study rules: Yes joins the study as series 2, No starts a new study, and
+    // after New or a new load of the editor no question is asked.
+    void sendsAndKeepsStudies()
+    {
+        dicompeer::StoreScp pacs;
+        QVERIFY2(pacs.start(), qPrintable(pacs.error()));
+        sendTo(pacs.port());
+        DataRecord& ed = DataRecord::instance();
+        VideoCapture video;
+        QVERIFY(video.Connect());
+        for (int k : {0, 1}) {
+            QVERIFY(video.waitForFrame(video.framesReceived(), 10000));
+            const QString base = AppPaths::imageFolder() + QStringLiteral("/image%1").arg(k + 1);
+            video.setFrameFileName(base + QStringLiteral(".bmp"));
+            QVERIFY(video.SaveFrame() && ConvertBmpToJpg(base + QStringLiteral(".bmp")));
+            ed.Pictmp[size_t(k)]->setPicture(QImage(base + QStringLiteral(".jpg")));
+            ed.Pictmp[size_t(k)]->Tag = base;
+            ed.ShapeSel[size_t(k)]->show();
+        }
+        video.Disconnect();
+        ed.Picyc->grab().save(testOutputFolder() + QStringLiteral("/dicom-capture-store.png"));
+        const int rows = QImage(ed.Pictmp[0]->Tag + QStringLiteral(".bmp")).height();
+
+        QCOMPARE(convert({Answer::Yes}), kSent);
+        QCOMPARE(boxesWith(kJoinQuestion), 0);
+        QCOMPARE(pacs.received().size(), 2);
+        const QString first = received(pacs, 1);
+        QCOMPARE(value(first, QStringLiteral("0010,0010")), QStringLiteral("张三"));
+        QCOMPARE(value(first, QStringLiteral("0010,0020")), QStringLiteral("X2025001"));
+        QCOMPARE(value(first, QStringLiteral("0008,0060")), QStringLiteral("DX"));
+        QCOMPARE(value(first, QStringLiteral("0028,0010")).toInt(), rows);
+        QCOMPARE(value(received(pacs, 2), QStringLiteral("0020,0013")), QStringLiteral("2"));
+        const QString study = value(first, QStringLiteral("0020,000d"));
+
+        // Yes: the same study, series 2 with a series of its own.
+        fillSlot(ed, 5, solid(Qt::yellow));
+        QCOMPARE(convert({Answer::Yes, Answer::Yes}), kSent);
+        QCOMPARE(boxesWith(kJoinQuestion), 1);
+        const QString joined = received(pacs, 3);
+        QCOMPARE(value(joined, QStringLiteral("0020,000d")), study);
+        QCOMPARE(value(joined, QStringLiteral("0020,0010")) + value(joined, QStringLiteral("0020,0011")),
+                 QStringLiteral("12"));
+        QVERIFY(value(joined, QStringLiteral("0020,000e")) != value(first, QStringLiteral("0020,000e")));
+        // No: a new study, series 1.
+        fillSlot(ed, 5, solid(Qt::cyan));
+        convert({Answer::Yes, Answer::No});
+        const QString other = received(pacs, 4);
+        QVERIFY(value(other, QStringLiteral("0020,000d")) != study);
+        QCOMPARE(value(other, QStringLiteral("0020,0010")) + value(other, QStringLiteral("0020,0011")),
+                 QStringLiteral("21"));
+        // After New, and after the editor is loaded again, no question: a new study each time.
+        ed.ButtnNew_Click();
+        typeRecord(ed, QStringLiteral("X2025001"), QStringLiteral("李四"));
+        fillSlot(ed, 5, solid(Qt::gray));
+        convert({Answer::Yes});
+        QCOMPARE(boxesWith(kJoinQuestion), 0);
+        closeEditor();
+        ed.ensureLoaded();
+        typeRecord(ed, QStringLiteral("X2025001"), QStringLiteral("王五"));
+        fillSlot(ed, 5, solid(Qt::gray));
+        QCOMPARE(convert({Answer::Yes}), kSent);
+        QCOMPARE(boxesWith(kJoinQuestion), 0);
+        QCOMPARE(value(received(pacs, 6), QStringLiteral("0020,0010")), QStringLiteral("4"));
+        QVERIFY(counter("studyid") == 4 && counter("seriesid") == 5);
+    }
+
+    // The PACS goes away before the second of three pictures: the first is sent
+    // and deselected, the second written and still selected, the third untouched,
+    // and the failure message is the last box. A peer that refuses fails alike.
+    void sendFailures()
+    {
+        dicompeer::StoreScp pacs;
+        QVERIFY2(pacs.start(), qPrintable(pacs.error()));
+        sendTo(pacs.port());
+        DataRecord& ed = DataRecord::instance();
+        for (int k : {0, 1, 2})
+            fillSlot(ed, k, solid(QColor(10 * k, 90, 200)));
+        int sends = 0;
+        Dicom::setSendObserver([&](const QString&) {
+            if (++sends == 2)
+                pacs.stop();
+        });
+        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(pacs.received().size(), 1);
+        QVERIFY(ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden() && !ed.ShapeSel[2]->isHidden());
+        QVERIFY(QFile::exists(exam_.arg(2)) && !QFile::exists(exam_.arg(3)));
+        QVERIFY(ed.ButtonConvert->isEnabled());
+
+        dicompeer::StoreScp refusing;
+        QVERIFY2(refusing.start(QStringLiteral("PEL"), {QStringLiteral("--refuse")}), qPrintable(refusing.error()));
+        sendTo(refusing.port());
+        QCOMPARE(convert({Answer::Yes, Answer::Yes}), kSendFailed);
+        QVERIFY(QFile::exists(exam_.arg(3)) && !ed.ShapeSel[1]->isHidden());
+    }
+
+    // Bad fields, exam numbers that would leave the output folder and settings
+    // that are no numbers stop before any counter moves; a bad output folder
+    // stops after them (they are used up); a converter failure says so.
+    void refusals()
+    {
+        DataRecord& ed = DataRecord::instance();
+        fillSlot(ed, 0, solid(Qt::red));
+        for (const char* exam : {"../x", "a/b", "a\\b", "x:y", ".."}) {
+            ed.Text1->setText(QString::fromUtf8(exam));
+            QCOMPARE(convert({Answer::Yes}), QStringLiteral("检查号不能含有 / \\ : * ? \" < > | 或 ..，请重新输入"));
+            QCOMPARE(ed.Text1->selectedText(), ed.Text1->text());
+        }
+        ed.Text1->setText(QStringLiteral("X1"));
+        ed.Text4->setText(QStringLiteral("四十"));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("年龄应该为数字，请重新输入"));
+        QCOMPARE(ed.Text4->selectedText(), QStringLiteral("四十"));
+        ed.Text4->setText(QStringLiteral("42"));
+        ed.Text2->setText(QStringLiteral("  "));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("DICOM数字图像需要提供相关基本信息，姓名不能为空"));
+        ed.Text2->setText(QStringLiteral("张三"));
+        setOutput("svrPort", QString());
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("13:类型不匹配"));
+        setOutput("svrPort", QStringLiteral("104.9"));
+        setOutput("autoSend", QStringLiteral("yes"));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("13:类型不匹配"));
+        convert({Answer::No});
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(counter("studyid") == 0 && counter("seriesid") == 0);
+
+        setOutput("autoSend", QStringLiteral("0"));
+        for (const char* dir : {"", "/", "dicom/out"}) {
+            setOutput("dcmDir", QString::fromUtf8(dir));
+            QCOMPARE(convert({Answer::Yes}), QStringLiteral("存储目录不正确，请重新设置"));
+        }
+        QCOMPARE(counter("seriesid"), 3);
+        QVERIFY(!ed.ShapeSel[0]->isHidden());
+
+        setOutput("dcmDir", out_->path());
+        for (const char* ext : {".bmp", ".jpg"})
+            QFile::remove(ed.Pictmp[0]->Tag + QString::fromLatin1(ext));
+        QVERIFY(convert({Answer::Yes}).startsWith(QStringLiteral("DICOM图像转换失败：")));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY(!ed.ShapeSel[0]->isHidden() && !QFile::exists(out_->path() + QStringLiteral("/X1/image1.dcm")));
+    }
+
+    // Missing parents are made owner-only; an existing file counts as present;
+    // under a read-only parent every failing level shows its box.
+    void createPaths()
+    {
+        DataRecord& ed = DataRecord::instance();
+        const QString out = out_->path();
+        QVERIFY(ed.CreatePaths(out + QStringLiteral("/a/b/c")) && QFileInfo(out + QStringLiteral("/a/b/c")).isDir());
+        const auto others = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QCOMPARE(QFileInfo(out + QStringLiteral("/a/b")).permissions() & others, QFile::Permissions());
+        QVERIFY(writeBytes(out + QStringLiteral("/file"), "x") && ed.CreatePaths(out + QStringLiteral("/file")));
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+
+        QVERIFY(QDir().mkpath(out + QStringLiteral("/ro")));
+        Unwritable ro(out + QStringLiteral("/ro"));
+        QVERIFY(ro.ok() && !ed.CreatePaths(out + QStringLiteral("/ro/x/y")));
+        QCOMPARE(MessageBox::shownBoxes().size(), 2);
+        QCOMPARE(MessageBox::shownBoxes()[0].text, QStringLiteral("70:没有权限"));
+        QCOMPARE(MessageBox::shownBoxes()[1].text, QStringLiteral("76:路径未找到"));
+        QVERIFY(!ed.CreatePaths(QStringLiteral("relative")));
+        QCOMPARE(lastText(), QStringLiteral("76:路径未找到"));
+    }
+
+private:
+    // Runs the convert command answering the questions in turn; the last box's text.
+    static QString convert(std::initializer_list<Answer> answers)
+    {
+        MessageBox::clearShown();
+        for (Answer a : answers)
+            MessageBox::queueAnswer(a);
+        DataRecord::instance().ButtonConvert_Click();
+        return lastText();
+    }
+    static void sendTo(int port)
+    {
+        setOutput("svrIp", QStringLiteral("127.0.0.1"));
+        setOutput("svrTitle", QStringLiteral("PEL"));
+        setOutput("svrPort", QString::number(port));
+        setOutput("autoSend", QStringLiteral("1"));
+    }
+    // The file the PACS received for image<n>.dcm of the exam (same SOP Instance UID).
+    QString received(const dicompeer::StoreScp& pacs, int n) const
+    {
+        const QString uid = value(exam_.arg(n), QStringLiteral("0008,0018"));
+        for (const QString& f : pacs.received())
+            if (!uid.isEmpty() && value(f, QStringLiteral("0008,0018")) == uid)
+                return f;
+        return QString();
+    }
+
+    std::unique_ptr<TestFolder> folder_;
+    std::unique_ptr<QTemporaryDir> out_;
+    QString exam_;   // the exam folder's image<n>.dcm
+};
+
+QTEST_MAIN(tst_DicomConvert)
+#include "tst_DicomConvert.moc"

@@ -1,0 +1,143 @@
+#include "support/DicomPeer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace dicompeer {
+namespace {
+
+// Whether something listens on the TCP port (read from the kernel's tables,
+// so no connection disturbs the peer).
+bool listening(int port)
+{
+    const QString hexPort = QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper();
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QList<QByteArray> cols = line.simplified().split(' ');
+            if (cols.size() > 3 && QString::fromLatin1(cols[1]).endsWith(hexPort) && cols[3] == "0A")
+                return true;
+        }
+    }
+    return false;
+}
+
+QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    const bool done = p.waitForStarted(5000) && p.waitForFinished(60000);
+    if (!done)
+        p.kill();
+    if (ok)
+        *ok = done && p.exitStatus() == QProcess::NormalExit;
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+}
+
+int freePort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
+        && ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    if (s >= 0)
+        ::close(s);
+    return port;
+}
+
+StoreScp::~StoreScp() { stop(); }
+
+bool StoreScp::start(const QString& aeTitle, const QStringList& extra)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("storescp"));
+    if (program.isEmpty()) {
+        error_ = QStringLiteral("storescp is not installed (package dcmtk, see scripts/setup-deps)");
+        return false;
+    }
+    port_ = freePort();
+    if (!dir_.isValid() || port_ == 0) {
+        error_ = QStringLiteral("no temporary folder or free port for storescp");
+        return false;
+    }
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.start(program, QStringList{QStringLiteral("-aet"), aeTitle, QStringLiteral("-od"), dir_.path(),
+                                        QStringLiteral("-dhl")}
+                                + extra + QStringList{QString::number(port_)});
+    if (!process_.waitForStarted(5000)) {
+        error_ = QStringLiteral("storescp did not start: ") + process_.errorString();
+        return false;
+    }
+    const QDeadlineTimer deadline(10000);
+    while (!listening(port_)) {
+        if (process_.state() != QProcess::Running || deadline.hasExpired()) {
+            error_ = QStringLiteral("storescp is not listening on port %1: %2")
+                         .arg(port_)
+                         .arg(QString::fromLocal8Bit(process_.readAll()));
+            stop();
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+void StoreScp::stop()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.kill();
+    process_.waitForFinished(5000);
+}
+
+QStringList StoreScp::received() const
+{
+    QStringList files;
+    for (const QFileInfo& f : QDir(dir_.path()).entryInfoList(QDir::Files))
+        files << f.filePath();
+    return files;
+}
+
+QString value(const QString& file, const QString& tag)
+{
+    const QString out =
+        run(QStringLiteral("dcmdump"), {QStringLiteral("-q"), QStringLiteral("-Un"), QStringLiteral("+P"), tag, file});
+    const QString first = out.section(QLatin1Char('\n'), 0, 0);
+    if (!first.startsWith(QLatin1Char('(')))
+        return QString();
+    // "(0010,0010) PN [text]  # ..." for texts, "(0028,0010) US 17  # ..." for numbers,
+    // "(no value available)" for an empty one.
+    static const QRegularExpression line(QStringLiteral("^\\([0-9a-fA-F,]+\\) \\w\\w (.*?)\\s+#"));
+    const QString shown = line.match(first).captured(1);
+    if (shown.startsWith(QLatin1Char('[')) && shown.endsWith(QLatin1Char(']')))
+        return shown.mid(1, shown.size() - 2);
+    return shown.startsWith(QLatin1Char('(')) ? QStringLiteral("") : shown;
+}
+
+QStringList validatorErrors(const QString& file)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("dciodvfy")).isEmpty())
+        return {QStringLiteral("dciodvfy missing (package dicom3tools, see scripts/setup-deps)")};
+    QStringList errors;
+    for (const QString& line : run(QStringLiteral("dciodvfy"), {file}).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Error")))
+            errors << line;
+    return errors;
+}
+}

@@ -1,0 +1,41 @@
+#pragma once
+// A real PACS for the DICOM tests: DCMTK's storescp on a free loopback port,
+// receiving into a temporary folder, and dcmdump / dciodvfy to read files back.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace dicompeer {
+
+class StoreScp {
+public:
+    StoreScp() = default;
+    ~StoreScp();
+    // Starts storescp (AE title aeTitle) and waits until it listens. False with
+    // the reason in error() when storescp is missing or does not come up.
+    bool start(const QString& aeTitle = QStringLiteral("PEL"), const QStringList& extra = {});
+    // Ends storescp; its port is closed afterwards.
+    void stop();
+    int port() const { return port_; }
+    QString folder() const { return dir_.path(); }
+    QString error() const { return error_; }
+    // The files received so far.
+    QStringList received() const;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+    QString error_;
+};
+
+// A loopback port nobody listens on at the moment.
+int freePort();
+
+// The value of one attribute ("0010,0010") as dcmdump prints it; null when absent
+// or when dcmdump cannot read the file.
+QString value(const QString& file, const QString& tag);
+// dciodvfy's error lines for the file ("dciodvfy missing" when it is not installed).
+QStringList validatorErrors(const QString& file);
+}
