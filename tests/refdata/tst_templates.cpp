@@ -10,6 +10,7 @@
 #include "RegisterWindows.h"
 
 #include "core/Database.h"
+#include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
@@ -18,6 +19,7 @@
 #include "refdata/FrmMBpart.h"
 #include "refdata/PickCombo.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -132,6 +134,7 @@ private slots:
         FrmMBpart::instance().ButtnQuit_Click();
         FrmMBassort::instance().ButtnQuit_Click();
         closeEditor();
+        kit::closeWindows();
         folder_.reset();
     }
 
@@ -431,6 +434,7 @@ private slots:
         m.ButtnLoad->click();
         QVERIFY(!m.isVisible());
         QCOMPARE(ed.Combopart->currentText(), QStringLiteral("胸部,腹部"));
+        QCOMPARE(ed.bodyPartMemory(), QStringLiteral("胸部,腹部"));
         QCOMPARE(ed.Text14->text(), QStringLiteral("腹部平片"));
         QCOMPARE(ed.Text15->toPlainText(), QStringLiteral("旧段落\n\n肝影不大。"));
         QCOMPARE(ed.Text16->toPlainText(), QStringLiteral("肝脏未见异常"));
@@ -477,6 +481,81 @@ private slots:
         QVERIFY(m.MSHFlexGrid1->hasRows() && m.MSHFlexGrid1->rows() == 1 && m.MSHFlexGrid1->endRow() == 0);
         QCOMPARE(buttons(m), QStringLiteral("----L"));
         QVERIFY(!m.ButtnLoad->isVisible());
+    }
+
+    // The road through the main window: a part, a category and a template are
+    // made, a new report takes the template (F8) and is saved; its findings,
+    // changed, become a new template that the library then lists.
+    void libraryThroughMainWindow()
+    {
+        FrmMain* main = kit::logIn(QStringLiteral("admin"));
+        QVERIFY(main);
+        main->action(QStringLiteral("检查部位设置"))->trigger();
+        FrmMBpart& parts = FrmMBpart::instance();
+        parts.ButtnNew->click();
+        typeText(parts.Text1, QStringLiteral("胸部"));
+        parts.ButtnSave->click();
+        parts.ButtnQuit->click();
+        main->action(QStringLiteral("部位分类设置"))->trigger();
+        FrmMBassort& assorts = FrmMBassort::instance();
+        assorts.ButtnNew->click();
+        typeText(assorts.Text1, QStringLiteral("肺"));
+        pickByText(assorts.Text2, QStringLiteral("胸部"));
+        assorts.ButtnSave->click();
+        assorts.ButtnQuit->click();
+
+        main->action(QStringLiteral("模板管理"))->trigger();
+        FrmMBmanager& m = FrmMBmanager::instance();
+        QVERIFY(m.isVisible());
+        m.ButtnNew->click();
+        m.Text1->setText(QStringLiteral("胸部正位"));
+        m.Text2->setPlainText(QStringLiteral("两肺纹理清晰。"));
+        m.Text3->setPlainText(QStringLiteral("心肺未见异常"));
+        pickByText(m.Combopart, QStringLiteral("胸部"));
+        pickByText(m.Comboassort, QStringLiteral("肺"));
+        m.ButtnSave->click();
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet")), 1);
+        m.ButtnQuit->click();
+
+        main->action(QStringLiteral("新建报告"))->trigger();
+        DataRecord& ed = DataRecord::instance();
+        QVERIFY(ed.isVisible() && ed.editing());
+        typeRecord(ed, QStringLiteral("X100"), QStringLiteral("王某"));
+        ed.Text16->clear();
+        QTest::keyClick(ed.Text2, Qt::Key_F8);
+        QVERIFY(m.isVisible() && m.ButtnLoad->isVisible());
+        clickNode(m, QStringLiteral("xu1"));
+        m.ButtnLoad->click();
+        QVERIFY(!m.isVisible());
+        ed.ButtnSave->click();
+        QVERIFY2(!ed.ButtnSave->isEnabled(), qPrintable(lastText()));
+        QCOMPARE(text(QStringLiteral("SELECT part || checkname || checksymptom || checkconclusion FROM reports "
+                                     "WHERE obligate5 = 'X100'")),
+                 QStringLiteral("胸部胸部正位两肺纹理清晰。心肺未见异常"));
+        QVERIFY(ed.grab().save(testOutputFolder() + QStringLiteral("/template-into-report.png")));
+        // Outside the edit state no template is loaded.
+        ed.Buttnmbzr_Click();
+        QCOMPARE(lastText(), QStringLiteral("请在可编辑状态载入模板"));
+        QVERIFY(!m.isVisible());
+
+        ed.ButtnEnable->click();
+        ed.Text15->setPlainText(QStringLiteral("两肺纹理增多。"));
+        ed.ButtnSwmb->click();
+        QVERIFY(m.isVisible());
+        QCOMPARE(m.Text2->toPlainText(), QStringLiteral("两肺纹理增多。"));
+        pickByText(m.Combopart, QStringLiteral("胸部"));
+        pickByText(m.Comboassort, QStringLiteral("肺"));
+        m.ButtnSave->click();
+        m.ButtnQuit->click();
+        ed.ButtnSave->click();
+        closeEditor();
+
+        main->action(QStringLiteral("模板管理"))->trigger();
+        clickNode(m, QStringLiteral("ro1"));
+        QCOMPARE(m.MSHFlexGrid1->rows(), 2);
+        clickListRow(m, 1);
+        QCOMPARE(m.Text2->toPlainText(), QStringLiteral("两肺纹理增多。"));
+        QVERIFY(m.grab().save(testOutputFolder() + QStringLiteral("/FrmMBmanager-library.png")));
     }
 };
 
