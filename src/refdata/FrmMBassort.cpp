@@ -125,7 +125,8 @@ bool FrmMBassort::checkInputs()
 
 DictionaryWindow::Statement FrmMBassort::insertStatement() const
 {
-    return {QStringLiteral("INSERT INTO assortpart(assortname, partid) VALUES(?, ?)"), {Text1->text(), tag_.toLongLong()}};
+    return {QStringLiteral("INSERT INTO assortpart(assortname, partid) VALUES(?, ?)"),
+            {Text1->text(), tag_.toLongLong()}};
 }
 
 DictionaryWindow::Statement FrmMBassort::updateStatement(const QString& key) const
@@ -141,8 +142,8 @@ DictionaryWindow::Statement FrmMBassort::deleteStatement(const QString& key) con
 
 QString FrmMBassort::deleteQuestion(const QString& key) const
 {
-    return QStringLiteral("你将删除自动编号为 ") + key + QStringLiteral(" 的分类名称,删除后将不能恢复.\r\n") +
-           QStringLiteral("并且这个部位分类所对应的模板将成为不可使用的模板,请确认是否删除?");
+    return QStringLiteral("你将删除自动编号为 ") + key + QStringLiteral(" 的分类名称,删除后将不能恢复.\r\n")
+           + QStringLiteral("并且这个部位分类所对应的模板将成为不可使用的模板,请确认是否删除?");
 }
 
 QString FrmMBassort::deleteNoKeyMessage() const { return QStringLiteral("请选择你要删除的分类名称"); }

@@ -136,8 +136,8 @@ void FrmMBmanager::buildControls()
         b->setObjectName(QString::fromLatin1(name));
         b->setIcon(buttonIcon(sp));
         b->setIconSize(QSize(32, 32));
-        b->setToolTip(QString::fromUtf8(caption) + QStringLiteral("(") + QKeySequence(key).toString() +
-                      QStringLiteral(")"));
+        b->setToolTip(QString::fromUtf8(caption) + QStringLiteral("(") + QKeySequence(key).toString()
+                      + QStringLiteral(")"));
         b->setShortcut(QKeySequence(Qt::ALT | key));
         b->setGeometry(twips(left, 60, 870, 870));
         return b;
@@ -410,10 +410,12 @@ void FrmMBmanager::TreeView1_Click()
         return;
     const QString key = node->data(0, Qt::UserRole).toString();
     const qint64 number = key.mid(2).toLongLong();
-    const QString sql = key.startsWith(kPartKey)
-        ? QStringLiteral("SELECT a.mbid, a.checkconclusion FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
-                         "WHERE b.partid = ? ORDER BY a.mbid")
-        : QStringLiteral("SELECT mbid, checkconclusion FROM templet WHERE assortid = ? ORDER BY mbid");
+    const QString sql =
+        key.startsWith(kPartKey)
+            ? QStringLiteral(
+                "SELECT a.mbid, a.checkconclusion FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
+                "WHERE b.partid = ? ORDER BY a.mbid")
+            : QStringLiteral("SELECT mbid, checkconclusion FROM templet WHERE assortid = ? ORDER BY mbid");
     const QueryResult r = Database::QueryData(sql, {number});
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);

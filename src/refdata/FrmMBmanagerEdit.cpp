@@ -185,7 +185,8 @@ void FrmMBmanager::ButtnSave_Click()
     QVariantList values{assortTag_.toLongLong(), Text1->text(), Text2->toPlainText(), Text3->toPlainText()};
     QString sql;
     if (insert) {
-        sql = QStringLiteral("INSERT INTO templet(assortid, checkname, checksymptom, checkconclusion) VALUES(?, ?, ?, ?)");
+        sql = QStringLiteral(
+            "INSERT INTO templet(assortid, checkname, checksymptom, checkconclusion) VALUES(?, ?, ?, ?)");
     } else {
         sql = QStringLiteral("UPDATE templet SET assortid = ?, checkname = ?, checksymptom = ?, checkconclusion = ? "
                              "WHERE mbid = ?");
@@ -227,10 +228,11 @@ void FrmMBmanager::ButtnDel_Click()
         MessageBox::critical(QStringLiteral("请选择你要删除的模板"), MessageBox::kSystemErrorTitle);
         return;
     }
-    const QString question = QStringLiteral("你将删除自动编号为 ") + QString::number(templateNo_) +
-                             QStringLiteral(" 的模板,删除后将不能恢复.请确认是否删除?");
+    const QString question = QStringLiteral("你将删除自动编号为 ") + QString::number(templateNo_)
+                             + QStringLiteral(" 的模板,删除后将不能恢复.请确认是否删除?");
     if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel,
-                         this) == MessageBox::Answer::Cancel)
+                         this)
+        == MessageBox::Answer::Cancel)
         return;
     const QueryResult r = Database::ExecuteSql(QStringLiteral("DELETE FROM templet WHERE mbid = ?"), {templateNo_});
     if (!r.ok()) {

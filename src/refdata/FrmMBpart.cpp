@@ -53,8 +53,8 @@ DictionaryWindow::Statement FrmMBpart::deleteStatement(const QString& key) const
 
 QString FrmMBpart::deleteQuestion(const QString& key) const
 {
-    return QStringLiteral("你将删除自动编号为 ") + key + QStringLiteral(" 的检查部位,删除后将不能恢复.\r\n") +
-           QStringLiteral("并且这个检查部位所对应的模板将成为不可使用的模板,请确认是否删除?");
+    return QStringLiteral("你将删除自动编号为 ") + key + QStringLiteral(" 的检查部位,删除后将不能恢复.\r\n")
+           + QStringLiteral("并且这个检查部位所对应的模板将成为不可使用的模板,请确认是否删除?");
 }
 
 QString FrmMBpart::deleteNoKeyMessage() const { return QStringLiteral("请选择你要删除的检查部位"); }

@@ -101,10 +101,7 @@ int pickByText(PickCombo* c, const QString& t)
     return i;
 }
 
-void typeInto(PickCombo* c, const QString& t)
-{
-    typeText(c->lineEdit(), t);
-}
+void typeInto(PickCombo* c, const QString& t) { typeText(c->lineEdit(), t); }
 
 QColor textColour(QWidget* w) { return w->palette().color(QPalette::Active, QPalette::Text); }
 }
@@ -153,8 +150,8 @@ private slots:
         w.ButtnDel->click();
         QCOMPARE(lastText() + lastTitle(), QStringLiteral("请选择你要删除的检查部位系统错误"));
 
-        for (const QString& name : {QStringLiteral("胸部"), QStringLiteral("胸部"), QStringLiteral("O'Neil \"部\" 100%"),
-                                    QStringLiteral("  ")}) {
+        for (const QString& name : {QStringLiteral("胸部"), QStringLiteral("胸部"),
+                                    QStringLiteral("O'Neil \"部\" 100%"), QStringLiteral("  ")}) {
             w.ButtnNew->click();
             typeText(w.Text1, name);
             w.ButtnSave->click();
@@ -280,7 +277,8 @@ private slots:
         // A click beside the nodes lists the selected node again from its first template.
         clickNode(m, QStringLiteral("ro1"));
         clickListRow(m, 2);
-        QTest::mouseClick(m.TreeView1->viewport(), Qt::LeftButton, {}, QPoint(5, m.TreeView1->viewport()->height() - 5));
+        QTest::mouseClick(m.TreeView1->viewport(), Qt::LeftButton, {},
+                          QPoint(5, m.TreeView1->viewport()->height() - 5));
         QCOMPARE(m.MSHFlexGrid1->rows(), 3);
         QCOMPARE(m.templateNumber(), qint64(1));
 
@@ -338,7 +336,8 @@ private slots:
         QCOMPARE(textColour(m.Text2), QColor(Qt::black));
 
         const QString name = QStringLiteral("O'Brien \"侧位\" 100%");
-        const QString findings = QStringLiteral("第一段 'x' 😀\n") + QString(100000, QLatin1Char('a')) + QStringLiteral("\n末段");
+        const QString findings =
+            QStringLiteral("第一段 'x' 😀\n") + QString(100000, QLatin1Char('a')) + QStringLiteral("\n末段");
         const QString diagnosis = QStringLiteral("诊断 %d '); DROP TABLE templet;--\n第二行");
         auto save = [&m](QWidget* focus, const QString& message) {
             m.ButtnSave->click();
@@ -462,8 +461,8 @@ private slots:
         Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("insert"));
         FrmMBmanager& m = FrmMBmanager::instance();
         QVERIFY(m.isVisible() && !m.ButtnLoad->isVisible());
-        QCOMPARE(shown(m).mid(2), (QStringList{QStringLiteral("胸片'复查'"), QStringLiteral("两肺纹理增多。\n心影不大。"),
-                                               QString()}));
+        QCOMPARE(shown(m).mid(2),
+                 (QStringList{QStringLiteral("胸片'复查'"), QStringLiteral("两肺纹理增多。\n心影不大。"), QString()}));
         QVERIFY(!m.fieldsLocked() && !m.Combopart->isLocked() && m.editMode() == QStringLiteral("insert"));
         QCOMPARE(buttons(m), QStringLiteral("---S-"));
         QVERIFY(m.grab().save(testOutputFolder() + QStringLiteral("/FrmMBmanager-offer.png")));
