@@ -245,6 +245,8 @@ void DataRecord::Form_Load()
     // 18. Stock descriptions of the category.
     SetupPhraseGrid();
     LoadPhraseGrid(category_);
+    // 19. The foot switch's port.
+    openFootSwitch();
 }
 
 // The rights of the logged-in user that the editor's load applies; they only
@@ -388,7 +390,6 @@ void DataRecord::ButtnBack_Click()
         done(QDialog::Rejected);
 }
 
-void DataRecord::BVidCapture_Click() { emit captureRequested(); }
 
 bool DataRecord::handleFunctionKey(int key)
 {
@@ -488,6 +489,8 @@ void DataRecord::reject() { ButtnBack_Click(); }
 
 void DataRecord::done(int r)
 {
+    // A recording is completed and the camera and the port released before the window goes.
+    shutDownCapture();
     QDialog::done(r);
     // Closing unloads the controls; the next touch loads the window again.
     loaded_ = false;

@@ -3,10 +3,12 @@
 #include "editor/EditorGeometry.h"
 #include "editor/ReportRecord.h"
 #include "editor/StockDescriptions.h"
+#include "imaging/FootSwitch.h"
 
 #include <QDialog>
 #include <QList>
 #include <array>
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -16,6 +18,7 @@ class QPlainTextEdit;
 class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class VideoCapture;
 
 // The report editor (caption "报告信息"): one examination record with its
 // findings, diagnosis and four report pictures. One instance lives for the
@@ -105,7 +108,6 @@ public slots:
     void Buttninfo_Click();
     void Buttnpic_Click();
     void btnYC_Click();
-    void BVidCapture_Click();
     void ButtonConvert_Click();
 
     // Entry aids: Enter to the next field, the duplicate checks, physicians
@@ -150,9 +152,26 @@ public slots:
     void ShowViewPanels();
     void Form_Resize();
 
-signals:
-    // Commands whose behaviour belongs to the imaging code.
-    void captureRequested();
+    // Video, capture store, report pictures, foot switch (DataRecordCapture.cpp).
+    void BVidOn_Click();
+    void BVidForm_Click();
+    void BVidSet_Click();
+    void Bcodec_Click();
+    void BVidavi_Click();
+    void BVidCapture_Click();
+    void Pictmp_MouseDown(int Index, int Button, int Shift, int X, int Y);
+    void Picload_MouseDown(int Index, int Button, int Shift, int X, int Y);
+    void ButtonAddPic_Click();
+    void ButtonDelPic_Click();
+    void ButtonDelPicR_Click();
+    void Bpicback_Click();
+    void Bpicview1_Click();
+    void Bpicview2_Click();
+    void MSComm1_OnComm(quint32 tick);
+
+public:
+    bool videoOn() const { return videoOn_; }
+    bool recording() const { return recording_; }
 
 public:
     // ---- controls, named as the design names them ----
@@ -193,7 +212,7 @@ public:
 
     PaintPanel* Picpic = nullptr;
     QWidget* PicVideo = nullptr;
-    QWidget* VideoCapture1 = nullptr;
+    VideoCapture* VideoCapture1 = nullptr;
     QvButton *BVidOn = nullptr, *BVidForm = nullptr, *BVidSet = nullptr, *Bcodec = nullptr, *BVidavi = nullptr;
     PaintPanel* PicRect = nullptr;
 
@@ -212,6 +231,9 @@ public:
     QvButton *Bpicback = nullptr, *Bpicview2 = nullptr, *ButtonDelPicR = nullptr;
 
     PaintPanel* Picbottom = nullptr;
+
+    // The foot switch's serial port (open between load and close).
+    std::unique_ptr<CtsSource> MSComm1;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -250,6 +272,19 @@ private:
     void setEditingButtons(bool editing);
     bool handleFunctionKey(int key);
     bool queryUnload();   // the close question; false when the window stays open
+
+    // DataRecordCapture.cpp
+    void wireCapture();
+    void openFootSwitch();
+    void shutDownCapture();
+    void setVideoOff();
+    void videoLost();
+    void recordingLost();
+    void emptyCapture(int i);
+    void emptyReport(int k);
+    void setStoreButtons(bool on);
+    void setReportButtons(bool on);
+    void openViewer(const QString& group, int index);
 
     // DataRecordAids.cpp
     void buildAids();
@@ -297,6 +332,9 @@ private:
     int sidePanelTab_ = 3;
     int category_ = 0;
     bool videoOn_ = false;
+    bool recording_ = false;
+    FootSwitchDetector footSwitch_;   // never reset: it lives as long as the window
+    int comPort_ = 0;
     // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
     // DcmStudyId and DcmSeriesId are emptied by the load and by New.
     QString DcmStudyId;

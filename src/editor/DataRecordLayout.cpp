@@ -5,6 +5,7 @@
 #include "core/Palette.h"
 #include "core/SkinPaint.h"
 #include "core/SkinWindows.h"
+#include "imaging/VideoCapture.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -194,7 +195,7 @@ void DataRecord::buildControls()
         pal.setColor(QPalette::Window, Qt::black);
         PicVideo->setPalette(pal);
     }
-    VideoCapture1 = new QWidget(PicVideo);
+    VideoCapture1 = new VideoCapture(PicVideo);
     VideoCapture1->setGeometry(2, 2, PicVideo->width() - 4, PicVideo->height() - 4);
     auto videoButton = [this](const QString& caption, int top) {
         return place(new QvButton(caption, Picpic), 8040, top, 1215, 375);
@@ -258,7 +259,6 @@ void DataRecord::buildControls()
     connect(Buttninfo, &QAbstractButton::clicked, this, &DataRecord::Buttninfo_Click);
     connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
     connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
-    connect(BVidCapture, &QAbstractButton::clicked, this, &DataRecord::BVidCapture_Click);
     connect(ButtonConvert, &QAbstractButton::clicked, this, &DataRecord::ButtonConvert_Click);
 
     // The lists would take F2 for themselves; the window sees it first.
@@ -274,6 +274,7 @@ void DataRecord::buildControls()
     picycTw_ = QRect(2880, 7320, 9495, 2830);
     buildAids();
     nameControls();
+    wireCapture();
 }
 
 // Every control carries its design name, so tests and debugging tools find it

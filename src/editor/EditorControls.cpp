@@ -2,6 +2,7 @@
 
 #include "core/Palette.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -20,6 +21,21 @@ void EdPicture::Cls()
 {
     image_ = QImage();
     update();
+}
+
+void EdPicture::mousePressEvent(QMouseEvent* e)
+{
+    int button = 0;
+    switch (e->button()) {
+    case Qt::LeftButton: button = 1; break;
+    case Qt::RightButton: button = 2; break;
+    case Qt::MiddleButton: button = 4; break;
+    default: break;
+    }
+    const Qt::KeyboardModifiers m = e->modifiers();
+    const int shift = (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+    emit MouseDown(button, shift, int(e->position().x()), int(e->position().y()));
+    e->accept();
 }
 
 void EdPicture::paintEvent(QPaintEvent*)

@@ -15,8 +15,8 @@
 
 // Painted panels and push buttons are the theme's.
 
-// A report picture slot (Picload): shows its picture stretched to the whole box.
-// Tag is the full path of the slot's JPEG file, or "" when the slot is empty.
+// A picture slot (Picload, Pictmp): shows its picture stretched to the whole box.
+// Tag is the slot's state (the files behind it), "" when the slot is empty.
 class EdPicture : public QWidget {
     Q_OBJECT
 public:
@@ -27,8 +27,14 @@ public:
     bool hasPicture() const { return !image_.isNull(); }
     const QImage& picture() const { return image_; }
 
+signals:
+    // Mouse pressed on the box: button 1 left, 2 right, 4 middle; shift 1 Shift,
+    // 2 Ctrl, 4 Alt; x, y in pixels of the box.
+    void MouseDown(int button, int shift, int x, int y);
+
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
 private:
     QImage image_;

@@ -2,7 +2,7 @@
 
 // The imaging windows in the opener table (core/Openers.h).
 namespace ImagingOpeners {
-// Registers FrmdcmConv and FrmdcmSend, the main window's two DICOM settings
-// commands. Called at start-up.
+// Registers FrmdcmConv, FrmdcmSend and FrmComset, the main window's DICOM and
+// foot-switch settings commands. Called at start-up.
 void registerAll();
 }

@@ -90,8 +90,21 @@ struct VideoCapture::Private {
     bool lost = false;
     bool eosAtFile = false;
     bool recordingFailed = false;
+    // A frame handed in that the live picture does not replace (benchmarks).
+    bool held = false;
     int slowWriteMs = 0;   // for tests
     std::atomic<bool> repaintPending{false};
+
+    // GUI thread only.
+    std::shared_ptr<const Bitmap24> saved;   // the frame the last SaveFrame wrote
+    bool waiting = false;                    // Connect or StopRecording is waiting
+    bool disconnectPending = false;          // a Disconnect asked for while waiting
+
+    // Waits until done() holds or the time is up,
+    // handling events other than user input meanwhile, so that the window
+    // keeps painting and the live picture keeps running. True when done.
+    template <typename Done>
+    bool waitResponsive(int timeoutMs, Done done);
 
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
     static void onViewEos(GstAppSink* sink, gpointer user);
@@ -145,7 +158,8 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
                     gst_sample_unref(sample);
                     return GST_FLOW_OK;
                 }
-                p->frame = std::move(dib);
+                if (!p->held)
+                    p->frame = std::move(dib);
                 ++p->frames;
             }
             p->cv.notify_all();
@@ -181,7 +195,10 @@ void VideoCapture::Private::markLost(const QString& text)
             error = text;
     }
     cv.notify_all();
-    QMetaObject::invokeMethod(q, [q = q] { q->update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(q, [q = q, text] {
+        q->update();
+        emit q->sourceLost(text);
+    }, Qt::QueuedConnection);
 }
 
 GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
@@ -195,7 +212,8 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
         if (err)
             g_error_free(err);
         g_free(debug);
-        if (isRecordingElement(GST_MESSAGE_SRC(msg))) {
+        const bool recording = isRecordingElement(GST_MESSAGE_SRC(msg));
+        if (recording) {
             // The recording failed (file not writable, disk full): the live picture goes on.
             {
                 std::lock_guard lock(p->m);
@@ -211,7 +229,11 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
             p->markLost(text);
         }
         VideoCapture* q = p->q;
-        QMetaObject::invokeMethod(q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(q, [q, text, recording] {
+            emit q->errorOccurred(text);
+            if (recording)
+                emit q->recordingFailed(text);
+        }, Qt::QueuedConnection);
     }
     // Nobody pops the bus: everything of interest is handled here.
     return GST_BUS_DROP;
@@ -287,7 +309,7 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
     if (test) {
         g_object_set(src, "is-live", TRUE, "pattern", 18 /* ball: consecutive frames differ */, nullptr);
         wanted = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, s.width, "height", G_TYPE_INT, s.height,
-                                     "framerate", GST_TYPE_FRACTION, s.fps, 1, nullptr);
+                                     "framerate", GST_TYPE_FRACTION, s.fps.num, s.fps.den, nullptr);
     } else {
         g_object_set(src, "device", QFile::encodeName(source).constData(), nullptr);
         // The configured mode when the device offers it, else the nearest offer.
@@ -306,7 +328,7 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
             jpeg = pick->jpeg;
             wanted = gst_caps_new_simple(jpeg ? "image/jpeg" : "video/x-raw", "width", G_TYPE_INT, pick->width,
                                          "height", G_TYPE_INT, pick->height, "framerate", GST_TYPE_FRACTION,
-                                         pick->fps, 1, nullptr);
+                                         pick->fps.num, pick->fps.den, nullptr);
         } else {
             wanted = gst_caps_new_empty_simple("video/x-raw");
         }
@@ -394,6 +416,30 @@ void VideoCapture::Private::removeRecordingBranch()
     recQueue = nullptr;
 }
 
+template <typename Done>
+bool VideoCapture::Private::waitResponsive(int timeoutMs, Done done)
+{
+    const bool outer = !waiting;
+    waiting = true;
+    QElapsedTimer timer;
+    timer.start();
+    bool ok = false;
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (done()) {
+            ok = true;
+            break;
+        }
+        if (timer.elapsed() > timeoutMs)
+            break;
+        std::unique_lock lock(m);
+        cv.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    if (outer)
+        waiting = false;
+    return ok;
+}
+
 // --- the control --------------------------------------------------------------
 
 VideoCapture::VideoCapture(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>())
@@ -415,6 +461,21 @@ void VideoCapture::setFrameFileName(const QString& path) { d->frameFile = path; 
 QString VideoCapture::FrameFileName() const { return d->frameFile; }
 bool VideoCapture::isConnected() const { return d->pipeline != nullptr; }
 bool VideoCapture::isRecording() const { return !d->recElements.isEmpty(); }
+
+bool VideoCapture::hasStopped() const
+{
+    std::lock_guard lock(d->m);
+    return d->pipeline && d->lost;
+}
+
+std::shared_ptr<const Bitmap24> VideoCapture::lastSavedFrame() const { return d->saved; }
+
+void VideoCapture::holdFrame(const QImage& picture)
+{
+    presentFrame(picture);
+    std::lock_guard lock(d->m);
+    d->held = !picture.isNull();
+}
 QString VideoCapture::currentSource() const { return d->source; }
 
 quint64 VideoCapture::framesReceived() const
@@ -469,6 +530,7 @@ bool VideoCapture::Connect()
         d->frames = 0;
         d->error.clear();
         d->lost = false;
+        d->held = false;
     }
     if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
         return false;
@@ -479,26 +541,23 @@ bool VideoCapture::Connect()
         d->destroyPipeline();
         return false;
     }
-    // Running means: playing, no error, and (within the time allowed) frames coming.
-    QElapsedTimer timer;
-    timer.start();
+    // Running means: playing, no error, and frames coming. A camera takes a
+    // moment to start; the window keeps painting while it does, and a source
+    // that sends nothing within the time allowed counts as not connected.
+    GstElement* pipeline = d->pipeline;
+    GstStateChangeReturn change = GST_STATE_CHANGE_SUCCESS;
     GstState state = GST_STATE_NULL;
-    for (;;) {
-        const GstStateChangeReturn r = gst_element_get_state(d->pipeline, &state, nullptr, 20 * GST_MSECOND);
-        std::unique_lock lock(d->m);
-        if (r == GST_STATE_CHANGE_FAILURE || d->lost)
-            break;
-        if (state == GST_STATE_PLAYING && d->frames > 0)
-            return true;
-        if (timer.elapsed() > kConnectTimeoutMs)
-            break;
-        d->cv.wait_for(lock, std::chrono::milliseconds(20));
-    }
-    bool ok = state == GST_STATE_PLAYING;
+    d->waitResponsive(kConnectTimeoutMs, [&] {
+        change = gst_element_get_state(pipeline, &state, nullptr, 0);
+        std::lock_guard lock(d->m);
+        return change == GST_STATE_CHANGE_FAILURE || d->lost || (state == GST_STATE_PLAYING && d->frames > 0);
+    });
+    bool ok = change != GST_STATE_CHANGE_FAILURE && state == GST_STATE_PLAYING && !d->disconnectPending;
     {
         std::lock_guard lock(d->m);
-        ok = ok && !d->lost;
+        ok = ok && !d->lost && d->frames > 0;
     }
+    d->disconnectPending = false;
     if (!ok)
         d->destroyPipeline();
     return ok;
@@ -508,12 +567,19 @@ void VideoCapture::Disconnect()
 {
     if (!d->pipeline)
         return;
+    if (d->waiting) {
+        // Asked for while a connect or a stop waits (an event handled
+        // meanwhile): done as soon as that wait is over.
+        d->disconnectPending = true;
+        return;
+    }
     if (isRecording())
         StopRecording();
     d->destroyPipeline();
     {
         std::lock_guard lock(d->m);
         d->frame.reset();
+        d->held = false;
     }
     update();
 }
@@ -597,19 +663,25 @@ bool VideoCapture::StartRecording()
 
 void VideoCapture::StopRecording()
 {
-    if (!isRecording())
+    if (!isRecording() || d->waiting)
         return;
     if (d->teePad) {
         GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
         gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
                           reinterpret_cast<GDestroyNotify>(gst_object_unref));
         // The muxer writes its index on end-of-stream; wait until that reached
-        // the file (or the branch failed, when no more will come).
-        std::unique_lock lock(d->m);
-        d->cv.wait_for(lock, std::chrono::milliseconds(kStopTimeoutMs),
-                       [this] { return d->eosAtFile || d->recordingFailed; });
+        // the file (or the branch failed, when no more will come). The live
+        // picture and the window go on meanwhile.
+        d->waitResponsive(kStopTimeoutMs, [this] {
+            std::lock_guard lock(d->m);
+            return d->eosAtFile || d->recordingFailed;
+        });
     }
     d->removeRecordingBranch();
+    if (d->disconnectPending) {
+        d->disconnectPending = false;
+        Disconnect();
+    }
 }
 
 bool VideoCapture::SaveFrame()
@@ -627,6 +699,7 @@ bool VideoCapture::SaveFrame()
         CaptureJpeg::withdraw();
         return false;
     }
+    d->saved = std::move(dib);
     return true;
 }
 

@@ -18,7 +18,13 @@
 // Connect, and a recording running then is still completed.
 //
 // Everything is called on the GUI thread; frames arrive on GStreamer's
-// streaming threads and are handed over under a lock.
+// streaming threads and are handed over under a lock. Connect and
+// StopRecording wait for the stream (a camera starting, the end of a
+// recording reaching the file); while they wait, events other than user
+// input are handled, so the window keeps painting. A Disconnect asked for
+// by such an event is done when the wait is over.
+class Bitmap24;
+
 class VideoCapture : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +59,10 @@ public:
 
     bool isConnected() const;
     bool isRecording() const;
+    // Connected, but the source has stopped delivering (camera unplugged).
+    bool hasStopped() const;
+    // The frame the last successful SaveFrame wrote, in the file's layout.
+    std::shared_ptr<const Bitmap24> lastSavedFrame() const;
     // The source in use ("test" for the test pattern, or a device path).
     QString currentSource() const;
     // Number of frames received since the last Connect.
@@ -62,6 +72,10 @@ public:
     // Makes the picture the latest frame, as if the source had delivered it
     // (for tests and benchmarks that need known pixels).
     void presentFrame(const QImage& picture);
+    // The same, and the picture stays the latest frame while the live video
+    // goes on running (benchmarks: a camera-like frame under the load of the
+    // live picture); a null picture, Connect or Disconnect let go of it.
+    void holdFrame(const QImage& picture);
     // Makes the running source fail as a camera unplugged mid-stream does
     // (for tests): the live picture stops, frames can no longer be saved nor
     // recordings started, a running recording is completed.
@@ -79,6 +93,12 @@ public:
 signals:
     void frameArrived();
     void errorOccurred(const QString& text);
+    // The source stopped delivering (camera unplugged, stream ended): no live
+    // picture until the next Connect.
+    void sourceLost(const QString& text);
+    // The recording could not be written (disk full, file not writable); the
+    // live picture goes on.
+    void recordingFailed(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -30,7 +30,7 @@ VideoFormatDialog::VideoFormatDialog(QWidget* parent) : QDialog(parent)
     connect(ButtnOk, &QPushButton::clicked, this, &VideoFormatDialog::accept);
     connect(ButtnCancel, &QPushButton::clicked, this, &VideoFormatDialog::reject);
     connect(ComboSize, &QComboBox::currentIndexChanged, this, [this] {
-        fillRates(ComboRate->currentData().toInt());
+        fillRates(FrameRate::parse(ComboRate->currentData().toString()).value_or(FrameRate{}));
     });
 }
 
@@ -55,14 +55,14 @@ void VideoFormatDialog::load(const QString& source)
     fillRates(s.fps);
 }
 
-void VideoFormatDialog::fillRates(int preferredFps)
+void VideoFormatDialog::fillRates(const FrameRate& preferred)
 {
     const QSize sz = ComboSize->currentData().toSize();
     ComboRate->clear();
     for (const VideoDevices::Mode& m : modes_)
-        if (QSize(m.width, m.height) == sz && ComboRate->findData(m.fps) < 0)
-            ComboRate->addItem(QStringLiteral("%1 帧/秒").arg(m.fps), m.fps);
-    const int i = ComboRate->findData(preferredFps);
+        if (QSize(m.width, m.height) == sz && ComboRate->findData(m.fps.text()) < 0)
+            ComboRate->addItem(m.fps.caption(), m.fps.text());
+    const int i = ComboRate->findData(preferred.text());
     ComboRate->setCurrentIndex(i >= 0 ? i : 0);
 }
 
@@ -70,10 +70,11 @@ void VideoFormatDialog::accept()
 {
     VideoSettings s = VideoSettings::load();
     const QSize sz = ComboSize->currentData().toSize();
-    if (sz.isValid() && ComboRate->currentData().toInt() > 0) {
+    const auto rate = FrameRate::parse(ComboRate->currentData().toString());
+    if (sz.isValid() && rate) {
         s.width = sz.width();
         s.height = sz.height();
-        s.fps = ComboRate->currentData().toInt();
+        s.fps = *rate;
         s.save();
     }
     QDialog::accept();

@@ -6,7 +6,8 @@
 class QComboBox;
 class QPushButton;
 
-// Chooses the picture size and frame rate among those the source offers.
+// Chooses the picture size and frame rate among those the source offers
+// (fractional rates such as 29.97 frames a second included).
 class VideoFormatDialog : public QDialog {
     Q_OBJECT
 public:
@@ -23,6 +24,6 @@ public slots:
     void accept() override;
 
 private:
-    void fillRates(int preferredFps);
+    void fillRates(const FrameRate& preferred);
     QList<VideoDevices::Mode> modes_;
 };

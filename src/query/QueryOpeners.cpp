@@ -1,15 +1,25 @@
 #include "query/QueryOpeners.h"
 
 #include "core/Openers.h"
+#include "query/FrmTJ.h"
 #include "query/Frmfind.h"
 
 namespace QueryOpeners {
-void registerAll()
+namespace {
+template <typename Window>
+void registerWindow(const QString& name)
 {
-    Openers::setOpener(QStringLiteral("Frmfind"), [](const QString&) {
-        Frmfind& w = Frmfind::instance();
+    Openers::setOpener(name, [](const QString&) {
+        Window& w = Window::instance();
         w.ensureLoaded();
         w.showModally();
     });
+}
+}
+
+void registerAll()
+{
+    registerWindow<Frmfind>(QStringLiteral("Frmfind"));
+    registerWindow<FrmTJ>(QStringLiteral("FrmTJ"));
 }
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// The query windows in the opener table (core/Openers.h).
+// The query and statistics windows in the opener table (core/Openers.h).
 namespace QueryOpeners {
-// Registers Frmfind, the report query of the main window's 查询报告 command.
-// Called at start-up.
+// Registers Frmfind (the main window's 查询报告 command) and FrmTJ (its 统计报告
+// command). Called at start-up.
 void registerAll();
 }

@@ -13,6 +13,8 @@
 #include "core/ReportList.h"
 #include "core/Modini.h"
 #include "editor/DataRecord.h"
+#include "imaging/FrmpicView.h"
+#include "imaging/VideoCapture.h"
 #include "report/FontColorDialogs.h"
 #include "report/Frmprintset.h"
 #include "report/Frmreport.h"
@@ -109,15 +111,23 @@ void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, butt
 struct EditorSession {
     int opened = 0;
     std::function<void(DataRecord&)> drive;
+    // Windows the editor opens in turn.
+    std::function<void(QDialog*)> other;
     EditorSession()
     {
         Opener::setHook([this](QDialog* d) {
             auto* ed = qobject_cast<DataRecord*>(d);
-            if (!ed)
+            if (!ed) {
+                if (other)
+                    other(d);
                 return 0;
+            }
             ++opened;
             ed->show();
             (void)QTest::qWaitForWindowExposed(ed);
+            // The window manager gives the focus to the modal window.
+            ed->activateWindow();
+            (void)QTest::qWaitForWindowActive(ed);
             if (drive)
                 drive(*ed);
             if (ed->isVisible()) {
@@ -334,6 +344,71 @@ private slots:
         };
         MessageBox::clearShown();
         QTest::keyClick(w, Qt::Key_F3);
+        QCOMPARE(session.opened, 2);
+    }
+
+    // Live video on the test pattern: three frames captured, the viewer steps
+    // through them, two go into the report, which is saved with them; viewed
+    // from the main list, the report shows the two pictures.
+    void captureFlow()
+    {
+        QVERIFY(setIni("video", "device", QStringLiteral("test")));
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        EditorSession session;
+        const QString out = testOutputFolder();
+        session.other = [&](QDialog* d) {
+            auto* v = qobject_cast<FrmpicView*>(d);
+            QVERIFY(v);
+            v->show();
+            QVERIFY(QTest::qWaitForWindowExposed(v));
+            QCOMPARE(v->PicId, 0);
+            click(v->Bdown);
+            click(v->Bdown);
+            QCOMPARE(v->PicId, 2);
+            v->grab().save(out + QStringLiteral("/capture_viewer.png"));
+            click(v->Bdown);
+            QCOMPARE(v->PicId, 2);
+            v->hide();
+        };
+        session.drive = [&](DataRecord& ed) {
+            QCOMPARE(ed.pageFlag(), 1);
+            click(ed.BVidOn);
+            QVERIFY(ed.videoOn());
+            VideoCapture* video = ed.VideoCapture1;
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(video->waitForFrame(video->framesReceived() + 1, 60000));
+                QTest::keyClick(&ed, Qt::Key_F9);
+            }
+            QVERIFY(!ed.Pictmp[2]->Tag.isEmpty() && ed.Pictmp[3]->Tag.isEmpty());
+            QVERIFY(ed.Pictmp[0]->picture() != ed.Pictmp[2]->picture());   // the ball moves
+            QTest::mouseClick(ed.Pictmp[0], Qt::LeftButton);
+            click(ed.Bpicview1);
+            QTest::mouseClick(ed.Pictmp[0], Qt::LeftButton);
+            QTest::mouseClick(ed.Pictmp[1], Qt::LeftButton);
+            QVERIFY(video->waitForFrame(video->framesReceived() + 1, 60000));
+            ed.grab().save(out + QStringLiteral("/capture_editor_live.png"));
+            click(ed.ButtonAddPic);
+            QVERIFY(ed.Picload[0]->hasPicture() && ed.Picload[1]->hasPicture() && ed.Picload[2]->Tag.isEmpty());
+            ed.grab().save(out + QStringLiteral("/capture_editor_added.png"));
+            click(ed.Buttninfo);
+            typeInto(ed.Text1, QStringLiteral("V1"));
+            typeInto(ed.Text2, QStringLiteral("孙七"));
+            typeInto(ed.Text4, QStringLiteral("40"));
+            typeInto(ed.Text16, QStringLiteral("未见异常"));
+            click(ed.ButtnSave);
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        };
+        click(w->ButtnNew);
+        QCOMPARE(session.opened, 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'V1' AND picture1 IS NOT "
+                                         "NULL AND picture2 IS NOT NULL AND picture3 IS NULL")), 1);
+        session.drive = [&](DataRecord& ed) {
+            QCOMPARE(ed.Text1->text(), QStringLiteral("V1"));
+            QVERIFY(ed.Picload[0]->hasPicture() && ed.Picload[1]->hasPicture() && !ed.Picload[2]->hasPicture());
+            ed.grab().save(out + QStringLiteral("/capture_report_viewed.png"));
+        };
+        QTest::keyClick(w, Qt::Key_F4);
         QCOMPARE(session.opened, 2);
     }
 

@@ -53,7 +53,8 @@ void fillSlot(DataRecord& ed, int k, const QImage& picture)
     QVERIFY(picture.save(base + QStringLiteral(".jpg"), "JPG", 95));
     ed.Pictmp[size_t(k)]->setPicture(picture);
     ed.Pictmp[size_t(k)]->Tag = base;
-    ed.ShapeSel[size_t(k)]->show();
+    // Selected as the user selects it: a left click, which also enables the store's buttons.
+    QTest::mouseClick(ed.Pictmp[size_t(k)], Qt::LeftButton, {}, QPoint(5, 5));
 }
 
 // The first pixel of a DICOM file's RGB data.

@@ -18,45 +18,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QtTest>
 
 using namespace kit;
+using kit::checkAviFinalised;
 
 namespace {
 // Deadline for anything the tests wait for (frames). Generous,
 // so that a machine busy with other tests only makes them slower.
 constexpr int kWaitMs = 60000;
-
-// What a finished AVI must have: the RIFF/AVI header whose size is the file's,
-// the idx1 index listing the frames, and the header's frame count agreeing
-// with it. Gives the indexed frame sizes.
-QList<quint32> checkAviFinalised(const QString& path)
-{
-    const QByteArray all = readBytes(path);
-    QList<quint32> sizes;
-    // The top-level chunks after "RIFF" <size> "AVI "; idx1 entries are 16 bytes, the size last.
-    for (qsizetype at = 12; at + 8 <= all.size();) {
-        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
-        if (all.mid(at, 4) == "idx1") {
-            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16)
-                if (all.mid(e, 4) == "00dc" || all.mid(e, 4) == "00db")
-                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
-            break;
-        }
-        at += 8 + qsizetype(size) + (size & 1);
-    }
-    [&] {
-        QVERIFY2(all.size() > 1000 && all.startsWith("RIFF") && all.mid(8, 4) == "AVI ", qPrintable(path));
-        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
-        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
-        QVERIFY2(!sizes.isEmpty(), "no idx1 index with frames: the file was not finalised");
-        // avih: dwTotalFrames is the fifth field of the main header.
-        const qsizetype avih = all.indexOf("avih");
-        QVERIFY(avih > 0);
-        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
-    }();
-    return sizes;
-}
 
 // The JPEG (quality 90) of what the BMP file holds.
 QByteArray jpegOfFile(const QString& bmp)
@@ -313,6 +284,73 @@ private slots:
         checkAviFinalised(avi2);
     }
 
+    // What cameras list: fractional rates, rate and size ranges, modes offered
+    // as JPEG only; other formats are not offered.
+    void cameraModes()
+    {
+        using VideoDevices::Mode;
+        const QList<Mode> m = VideoDevices::modesFromCaps(QStringLiteral(
+            "video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 30000/1001, 15/1 }; "
+            "image/jpeg, width=1920, height=1080, framerate=[ 5/1, 30/1 ]; "
+            "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
+            "image/jpeg, width=640, height=480, framerate=30/1; "
+            "video/x-h264, width=1280, height=720, framerate=60/1; "
+            "video/x-raw, format=YUY2, width=[ 160, 1280, 8 ], height=[ 120, 720, 8 ], framerate=10/1"));
+        QCOMPARE(m.first(), (Mode{1920, 1080, {30, 1}, true}));
+        for (const Mode& want : {Mode{1920, 1080, {30000, 1001}, true}, Mode{1920, 1080, {24, 1}, true},
+                                 Mode{1920, 1080, {5, 1}, false}, Mode{640, 480, {30, 1}, false},
+                                 Mode{640, 480, {30000, 1001}, false}, Mode{1280, 720, {10, 1}, false},
+                                 Mode{352, 288, {10, 1}, false}})
+            QVERIFY2(m.contains(want), qPrintable(QStringLiteral("%1x%2 %3").arg(want.width).arg(want.height)
+                                                      .arg(want.fps.text())));
+        QVERIFY(!m.contains(Mode{640, 480, {30, 1}, true}) && !m.contains(Mode{1920, 1080, {60, 1}, true}));
+        QVERIFY(std::none_of(m.begin(), m.end(), [](const Mode& x) {
+            return x.height > 720 && x.width < 1920;   // the size range stops at 1280 x 720
+        }));
+        QCOMPARE(FrameRate::parse(QStringLiteral("29.97")), (FrameRate{30000, 1001}));
+        QCOMPARE(FrameRate::parse(QStringLiteral("60000/2002"))->text(), QStringLiteral("30000/1001"));
+        QCOMPARE((FrameRate{30000, 1001}).caption(), QStringLiteral("29.97 帧/秒"));
+        QVERIFY(!FrameRate::parse(QStringLiteral("0")) && !FrameRate::parse(QStringLiteral("x/2")));
+    }
+
+    // Connecting and ending a recording wait for the stream, handling events
+    // meanwhile (the window keeps painting); a switch-off asked for then is
+    // done when the wait is over, and the recording is still finished.
+    void waitsKeepTheWindowResponsive()
+    {
+        QVERIFY(setIni("video", "fps", QStringLiteral("30000/1001")));
+        VideoCapture v;
+        bool inside = true, ranInside = false;
+        QTimer::singleShot(0, &v, [&] { ranInside = inside; });
+        QVERIFY(v.Connect());
+        inside = false;
+        QVERIFY(ranInside && v.waitForFrame(0, kWaitMs));
+
+        const QString avi = tf->file(QStringLiteral("wait.avi"));
+        v.setAviFileName(avi);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        inside = true;
+        ranInside = false;
+        QTimer::singleShot(0, &v, [&] {
+            ranInside = inside;
+            v.Disconnect();
+            v.StopRecording();
+        });
+        v.StopRecording();
+        inside = false;
+        QVERIFY(ranInside && !v.isConnected() && !v.isRecording());
+        checkAviFinalised(avi);
+
+        // The format dialog offers the configured fractional rate and keeps it.
+        answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
+            QCOMPARE(d->ComboRate->currentText(), QStringLiteral("29.97 帧/秒"));
+            d->ButtnOk->click();
+        });
+        v.ShowFormatDialog();
+        QCOMPARE(Modini::GetIniValue(IniKey::VideoFps), QStringLiteral("30000/1001"));
+    }
+
     // A device that is not there, or a path that is no capture device, fails to
     // connect; the source dialog still lists the configured one.
     void absentDeviceAndSettingsDialogs()
@@ -339,13 +377,13 @@ private slots:
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
             d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
             // The rate list follows the size; the chosen rate is kept where offered.
-            QCOMPARE(d->ComboRate->currentData().toInt(), 30);
-            d->ComboRate->setCurrentIndex(d->ComboRate->findData(15));
+            QCOMPARE(d->ComboRate->currentData().toString(), QStringLiteral("30"));
+            d->ComboRate->setCurrentIndex(d->ComboRate->findData(QStringLiteral("15")));
             d->ButtnOk->click();
         });
         v.ShowFormatDialog();
         const VideoSettings s = VideoSettings::load();
-        QVERIFY(s.width == 640 && s.height == 480 && s.fps == 15);
+        QVERIFY(s.width == 640 && s.height == 480 && s.fps == (FrameRate{15, 1}));
         QVERIFY(v.isConnected() && v.waitForFrame(0, kWaitMs));   // the video runs on in the new size
         QCOMPARE(v.currentFrame().size(), QSize(640, 480));
 

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -146,6 +147,34 @@ QByteArray jpegBytes(int width, int height, QColor colour, int quality)
 bool setIni(const char* section, const char* key, const QString& value)
 {
     return Modini::SetIniValue(QString::fromLatin1(section), QString::fromLatin1(key), value);
+}
+
+QList<quint32> checkAviFinalised(const QString& path)
+{
+    const QByteArray all = readBytes(path);
+    QList<quint32> sizes;
+    // The top-level chunks after "RIFF" <size> "AVI "; idx1 entries are 16 bytes, the size last.
+    for (qsizetype at = 12; at + 8 <= all.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(all.constData() + at + 4);
+        if (all.mid(at, 4) == "idx1") {
+            for (qsizetype e = at + 8; e + 16 <= at + 8 + qsizetype(size) && e + 16 <= all.size(); e += 16)
+                if (all.mid(e, 4) == "00dc" || all.mid(e, 4) == "00db")
+                    sizes.append(qFromLittleEndian<quint32>(all.constData() + e + 12));
+            break;
+        }
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    [&] {
+        QVERIFY2(all.size() > 1000 && all.startsWith("RIFF") && all.mid(8, 4) == "AVI ", qPrintable(path));
+        // The muxer rewrites the RIFF size at the end: nothing else is in the file.
+        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + 4) + 8, quint32(all.size()));
+        QVERIFY2(!sizes.isEmpty(), "no idx1 index with frames: the file was not finalised");
+        // avih: dwTotalFrames is the fifth field of the main header.
+        const qsizetype avih = all.indexOf("avih");
+        QVERIFY(avih > 0);
+        QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
+    }();
+    return sizes;
 }
 
 Unwritable::Unwritable(const QString& path) : path_(path)

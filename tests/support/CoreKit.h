@@ -66,6 +66,12 @@ QByteArray jpegBytes(int width, int height, QColor colour, int quality = 90);
 // Writes a value into options.ini of the program folder.
 bool setIni(const char* section, const char* key, const QString& value);
 
+// What a finished AVI must have: the RIFF/AVI header whose size is the file's,
+// the idx1 index listing the frames, and the header's frame count agreeing
+// with it (failures are reported to the running test). Gives the indexed
+// frame sizes.
+QList<quint32> checkAviFinalised(const QString& path);
+
 // Makes a file or folder unwritable for this process while it lives: through
 // permissions, or the immutable attribute when the process runs as root.
 class Unwritable {

@@ -1,6 +1,7 @@
 #include "support/TestFolder.h"
 
 #include "core/Database.h"
+#include "core/Modini.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/FileDialogs.h"
@@ -20,6 +21,9 @@ TestFolder::TestFolder(bool openDatabase)
     QDir(dir_.path()).mkpath(QStringLiteral("img"));
     QFile::copy(QStringLiteral(WS_SOURCE_DIR "/data/options.ini"), file(QStringLiteral("options.ini")));
     QFile::setPermissions(file(QStringLiteral("options.ini")), QFile::ReadOwner | QFile::WriteOwner);
+    // No test opens the machine's own serial port by chance: a test of the
+    // foot switch sets the port and the kind of port it wants.
+    Modini::SetIniValue(IniKey::ComPort, QString());
     if (QFile::exists(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp")))
         QFile::copy(QStringLiteral(WS_SOURCE_DIR "/data/head.bmp"), file(QStringLiteral("head.bmp")));
     const QString why = Database::CreateDatabaseFile(AppPaths::databaseFile(), Database::ShippedSchema());

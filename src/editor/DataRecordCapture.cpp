@@ -1,0 +1,461 @@
+// The editor's picture work: live video and recording, the capture store and
+// the report picture slots, the picture viewer's openers and the foot switch.
+#include "editor/DataRecord.h"
+
+#include "core/Modini.h"
+#include "imaging/CaptureStore.h"
+#include "imaging/FrmpicView.h"
+#include "imaging/JpegWriter.h"
+#include "imaging/VideoCapture.h"
+#include "platform/AppError.h"
+#include "platform/FileDialogs.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace {
+constexpr int kCaptures = CaptureStore::kCaptureSlots;
+constexpr int kReports = CaptureStore::kReportSlots;
+
+// The slots as the picture viewer works on them while it is open.
+class EditorSlots : public PictureSlots {
+public:
+    explicit EditorSlots(DataRecord& ed) : ed_(ed) {}
+
+    QString tag(Group group, int i) const override
+    {
+        if (group == Capture)
+            return i >= 0 && i < kCaptures ? ed_.Pictmp[size_t(i)]->Tag : QString();
+        return i >= 0 && i < kReports ? ed_.Picload[size_t(i)]->Tag : QString();
+    }
+    void empty(Group group, int i) override
+    {
+        const int n = group == Capture ? kCaptures : kReports;
+        if (i < 0 || i >= n)
+            return;
+        EdPicture* box = group == Capture ? ed_.Pictmp[size_t(i)] : ed_.Picload[size_t(i)];
+        box->Tag.clear();
+        box->Cls();
+        (group == Capture ? ed_.ShapeSel[size_t(i)] : ed_.ShapeSelR[size_t(i)])->hide();
+    }
+    bool showReportPicture(int k, const QString& path) override { return ed_.showSlotFile(k, path); }
+
+private:
+    DataRecord& ed_;
+};
+
+bool shown(const QWidget* frame) { return !frame->isHidden(); }
+
+bool confirmed(const QString& question, QWidget* parent)
+{
+    return MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::Information,
+                            MessageBox::Buttons::OkCancel, parent)
+           == MessageBox::Answer::Ok;
+}
+}
+
+// Called by buildControls at every load: the design state of the video and
+// picture buttons, and their handlers.
+void DataRecord::wireCapture()
+{
+    videoOn_ = false;
+    recording_ = false;
+    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
+        b->setEnabled(false);
+    setStoreButtons(false);
+    setReportButtons(false);
+    connect(BVidOn, &QAbstractButton::clicked, this, &DataRecord::BVidOn_Click);
+    connect(BVidForm, &QAbstractButton::clicked, this, &DataRecord::BVidForm_Click);
+    connect(BVidSet, &QAbstractButton::clicked, this, &DataRecord::BVidSet_Click);
+    connect(Bcodec, &QAbstractButton::clicked, this, &DataRecord::Bcodec_Click);
+    connect(BVidavi, &QAbstractButton::clicked, this, &DataRecord::BVidavi_Click);
+    connect(BVidCapture, &QAbstractButton::clicked, this, &DataRecord::BVidCapture_Click);
+    connect(ButtonAddPic, &QAbstractButton::clicked, this, &DataRecord::ButtonAddPic_Click);
+    connect(ButtonDelPic, &QAbstractButton::clicked, this, &DataRecord::ButtonDelPic_Click);
+    connect(Bpicview1, &QAbstractButton::clicked, this, &DataRecord::Bpicview1_Click);
+    connect(ButtonDelPicR, &QAbstractButton::clicked, this, &DataRecord::ButtonDelPicR_Click);
+    connect(Bpicview2, &QAbstractButton::clicked, this, &DataRecord::Bpicview2_Click);
+    connect(Bpicback, &QAbstractButton::clicked, this, &DataRecord::Bpicback_Click);
+    for (int i = 0; i < kCaptures; ++i)
+        connect(Pictmp[size_t(i)], &EdPicture::MouseDown, this,
+                [this, i](int b, int s, int x, int y) { Pictmp_MouseDown(i, b, s, x, y); });
+    for (int k = 0; k < kReports; ++k)
+        connect(Picload[size_t(k)], &EdPicture::MouseDown, this,
+                [this, k](int b, int s, int x, int y) { Picload_MouseDown(k, b, s, x, y); });
+    connect(VideoCapture1, &VideoCapture::sourceLost, this, &DataRecord::videoLost);
+    connect(VideoCapture1, &VideoCapture::recordingFailed, this, &DataRecord::recordingLost);
+}
+
+void DataRecord::setStoreButtons(bool on)
+{
+    for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
+        b->setEnabled(on);
+}
+
+void DataRecord::setReportButtons(bool on)
+{
+    for (QvButton* b : {ButtonDelPicR, Bpicview2, Bpicback})
+        b->setEnabled(on);
+}
+
+void DataRecord::emptyCapture(int i)
+{
+    Pictmp[size_t(i)]->Tag.clear();
+    Pictmp[size_t(i)]->Cls();
+    ShapeSel[size_t(i)]->hide();
+}
+
+void DataRecord::emptyReport(int k)
+{
+    Picload[size_t(k)]->Tag.clear();
+    Picload[size_t(k)]->Cls();
+    ShapeSelR[size_t(k)]->hide();
+}
+
+// --- live video and recording -------------------------------------------------
+
+void DataRecord::BVidOn_Click()
+{
+    if (videoOn_) {
+        setVideoOff();
+        return;
+    }
+    // A source that cannot be connected changes nothing and says nothing.
+    if (!VideoCapture1->Connect())
+        return;
+    videoOn_ = true;
+    BVidOn->setCaption(QStringLiteral("关闭视频"));
+    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
+        b->setEnabled(true);
+}
+
+void DataRecord::setVideoOff()
+{
+    // A recording is completed before the video goes off, so its file is whole.
+    const bool wasRecording = recording_;
+    videoOn_ = false;
+    recording_ = false;
+    BVidOn->setCaption(QStringLiteral("开启视频"));
+    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
+        b->setEnabled(false);
+    BVidavi->setCaption(QStringLiteral("开始录像"));
+    if (wasRecording)
+        VideoCapture1->StopRecording();
+    VideoCapture1->Disconnect();
+}
+
+void DataRecord::videoLost()
+{
+    // The camera stopped sending (unplugged): the video goes off, and says why.
+    if (!videoOn_ || !VideoCapture1->hasStopped())
+        return;
+    setVideoOff();
+    MessageBox::critical(AppError::format(AppError::DeviceIo, QStringLiteral("视频设备已断开，视频已关闭")),
+                         MessageBox::kErrorTitle);
+}
+
+void DataRecord::recordingLost()
+{
+    // The file could not be written (disk full): the recording ends, the video goes on.
+    if (!recording_)
+        return;
+    recording_ = false;
+    BVidavi->setCaption(QStringLiteral("开始录像"));
+    VideoCapture1->StopRecording();
+    MessageBox::critical(
+        AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + VideoCapture1->AviFileName()),
+        MessageBox::kErrorTitle);
+}
+
+void DataRecord::BVidForm_Click()
+{
+    VideoCapture1->ShowFormatDialog();
+    // A new format restarts the video; one the source refuses leaves it off.
+    if (videoOn_ && !VideoCapture1->isConnected())
+        setVideoOff();
+}
+
+void DataRecord::BVidSet_Click()
+{
+    VideoCapture1->ShowSourceDialog();
+    if (videoOn_ && !VideoCapture1->isConnected())
+        setVideoOff();
+}
+
+void DataRecord::Bcodec_Click() { VideoCapture1->ShowCompressionDialog(); }
+
+void DataRecord::BVidavi_Click()
+{
+    if (recording_) {
+        VideoCapture1->StopRecording();
+        BVidavi->setCaption(QStringLiteral("开始录像"));
+        recording_ = false;
+        return;
+    }
+    // The name is used as chosen; cancelling (an empty name) records nothing.
+    const QString name = FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(),
+                                                      QStringLiteral("视频文件(*.AVI)"), false);
+    if (name.isEmpty())
+        return;
+    VideoCapture1->setAviFileName(name);
+    if (VideoCapture1->StartRecording()) {
+        BVidavi->setCaption(QStringLiteral("停止录像"));
+        recording_ = true;
+    }
+}
+
+// --- capture store ------------------------------------------------------------
+
+void DataRecord::BVidCapture_Click()
+{
+    if (!loaded_)
+        return;
+    int n = 1;
+    while (n <= kCaptures && !Pictmp[size_t(n - 1)]->Tag.isEmpty())
+        ++n;
+    if (n > kCaptures) {
+        MessageBox::information(QStringLiteral("图片暂存区已满，请删除一些后再进行此操作"),
+                                MessageBox::kCancelledTitle);
+        return;
+    }
+    CaptureStore::ensureFolder();
+    const QString base = CaptureStore::captureBase(n);
+    const QString bmp = base + QStringLiteral(".bmp");
+    VideoCapture1->setFrameFileName(bmp);
+    if (!VideoCapture1->SaveFrame())
+        return;   // no frame: the slot stays free
+    EdPicture* box = Pictmp[size_t(n - 1)];
+    if (const auto frame = VideoCapture1->lastSavedFrame())
+        box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
+    // A failed conversion leaves the slot free; the program goes on.
+    try {
+        if (!ConvertBmpToJpg(bmp, this)) {
+            box->Cls();
+            return;
+        }
+    } catch (const AppError& e) {
+        box->Cls();
+        MessageBox::critical(e.text(), MessageBox::kErrorTitle);
+        return;
+    }
+    box->Tag = base;
+}
+
+void DataRecord::Pictmp_MouseDown(int Index, int Button, int, int, int)
+{
+    if (Index < 0 || Index >= kCaptures || Pictmp[size_t(Index)]->Tag.isEmpty())
+        return;
+    if (Button == 1) {
+        ShapeSel[size_t(Index)]->show();
+        if (!ButtonAddPic->isEnabled())
+            setStoreButtons(true);
+    } else if (Button == 2) {
+        ShapeSel[size_t(Index)]->hide();
+        if (std::none_of(ShapeSel.begin(), ShapeSel.end(), shown))
+            setStoreButtons(false);
+    }
+}
+
+void DataRecord::Picload_MouseDown(int Index, int Button, int, int, int)
+{
+    if (Index < 0 || Index >= kReports || Picload[size_t(Index)]->Tag.isEmpty())
+        return;
+    for (QWidget* frame : ShapeSelR)
+        frame->hide();
+    if (Button == 1) {
+        ShapeSelR[size_t(Index)]->show();
+        setReportButtons(true);
+    } else if (Button == 2) {
+        setReportButtons(false);
+    }
+}
+
+void DataRecord::ButtonAddPic_Click()
+{
+    if (!editing()) {
+        MessageBox::information(QStringLiteral("请在编辑状态下对报告图片进行添加"), MessageBox::kCancelledTitle);
+        return;
+    }
+    auto freeReport = [this] {
+        int k = 0;
+        while (k < kReports && !Picload[size_t(k)]->Tag.isEmpty())
+            ++k;
+        return k;
+    };
+    if (freeReport() == kReports) {
+        MessageBox::information(QStringLiteral("报告区图片已满,操作取消"), MessageBox::kNoticeTitle);
+        return;
+    }
+    // The selected captures move into the free report slots in slot order.
+    for (int i = 0; i < kCaptures; ++i) {
+        if (!shown(ShapeSel[size_t(i)]))
+            continue;
+        const int k = freeReport();
+        if (k == kReports || Pictmp[size_t(i)]->Tag.isEmpty()) {
+            ShapeSel[size_t(i)]->hide();
+            continue;
+        }
+        const QString to = CaptureStore::reportFile(k + 1);
+        try {
+            CaptureStore::copyPicture(Pictmp[size_t(i)]->Tag + QStringLiteral(".jpg"), to);
+            if (!showSlotFile(k, to))
+                throw AppError(AppError::InvalidPicture, QStringLiteral("不是有效的图像文件：") + to);
+        } catch (const AppError& e) {
+            // Both slots stay as they were; the captures not yet moved stay selected.
+            MessageBox::critical(e.text(), MessageBox::kErrorTitle);
+            return;
+        }
+        emptyCapture(i);
+    }
+    setStoreButtons(false);
+}
+
+void DataRecord::ButtonDelPic_Click()
+{
+    if (!confirmed(QStringLiteral("请确认是否删除当前选中的预存图片"), this))
+        return;
+    for (int i = 0; i < kCaptures; ++i)
+        if (shown(ShapeSel[size_t(i)]))
+            emptyCapture(i);
+    setStoreButtons(false);
+}
+
+void DataRecord::ButtonDelPicR_Click()
+{
+    if (!editing()) {
+        MessageBox::information(QStringLiteral("请在编辑状态下对报告图片进行删除"), MessageBox::kCancelledTitle);
+        return;
+    }
+    if (!confirmed(QStringLiteral("请确认是否删除当前报告图片"), this))
+        return;
+    for (int k = 0; k < kReports; ++k)
+        if (shown(ShapeSelR[size_t(k)]))
+            emptyReport(k);
+    setReportButtons(false);
+}
+
+void DataRecord::Bpicback_Click()
+{
+    for (int k = 0; k < kReports; ++k) {
+        if (!shown(ShapeSelR[size_t(k)]))
+            continue;
+        int j = 0;
+        while (j < kCaptures && !Pictmp[size_t(j)]->Tag.isEmpty())
+            ++j;
+        if (j == kCaptures || Picload[size_t(k)]->Tag.isEmpty()) {
+            ShapeSelR[size_t(k)]->hide();
+            continue;
+        }
+        // The slot's BMP is written from the JPEG too, so both files show this picture.
+        const QString base = CaptureStore::captureBase(j + 1);
+        const QString jpg = base + QStringLiteral(".jpg");
+        try {
+            CaptureStore::ensureFolder();
+            CaptureStore::copyPicture(Picload[size_t(k)]->Tag, jpg);
+            CaptureStore::writeBmpOfJpeg(jpg, base + QStringLiteral(".bmp"));
+        } catch (const AppError& e) {
+            MessageBox::critical(e.text(), MessageBox::kErrorTitle);
+            return;
+        }
+        Pictmp[size_t(j)]->setPicture(CaptureStore::loadScaled(jpg, Pictmp[size_t(j)]->size()));
+        Pictmp[size_t(j)]->Tag = base;
+        emptyReport(k);
+    }
+    setReportButtons(false);
+}
+
+// --- the picture viewer ---------------------------------------------------------
+
+void DataRecord::openViewer(const QString& group, int index)
+{
+    FrmpicView& viewer = FrmpicView::instance();
+    EditorSlots editorSlots(*this);
+    viewer.setPictureSlots(&editorSlots);
+    viewer.Bedit = editing();
+    viewer.Picqy = group;
+    viewer.PicId = index;
+    viewer.Form_Load();
+    Opener::showModal(&viewer);
+    viewer.setPictureSlots(nullptr);
+}
+
+void DataRecord::Bpicview1_Click()
+{
+    int i = 0;
+    while (i < kCaptures && !(shown(ShapeSel[size_t(i)]) && !Pictmp[size_t(i)]->Tag.isEmpty()))
+        ++i;
+    if (i == kCaptures) {
+        MessageBox::information(QStringLiteral("请先选择需要查看的图像"), MessageBox::kCancelledTitle);
+        return;
+    }
+    ShapeSel[size_t(i)]->hide();
+    openViewer(QStringLiteral("yc"), i);
+    setStoreButtons(false);
+}
+
+void DataRecord::Bpicview2_Click()
+{
+    int k = 0;
+    while (k < kReports && !(shown(ShapeSelR[size_t(k)]) && !Picload[size_t(k)]->Tag.isEmpty()))
+        ++k;
+    if (k == kReports) {
+        MessageBox::information(QStringLiteral("请先选择需要查看的图像"), MessageBox::kCancelledTitle);
+        return;
+    }
+    ShapeSelR[size_t(k)]->hide();
+    openViewer(QStringLiteral("bg"), k);
+    setReportButtons(false);
+}
+
+// --- the foot switch ------------------------------------------------------------
+
+// Load step 19: the port of [system] comport; any failure leaves the editor
+// without the foot switch, silently.
+void DataRecord::openFootSwitch()
+{
+    if (MSComm1)
+        MSComm1->close();
+    bool ok = false;
+    const int port = Modini::GetIniValue(IniKey::ComPort).trimmed().toInt(&ok);
+    if (!ok)
+        return;
+    comPort_ = port;
+    MSComm1 = FootSwitch::makePort();
+    connect(MSComm1.get(), &CtsSource::ctsChanged, this, &DataRecord::MSComm1_OnComm);
+    try {
+        MSComm1->open(comPort_);
+    } catch (const AppError&) {
+    }
+}
+
+void DataRecord::MSComm1_OnComm(quint32 tick)
+{
+    if (!footSwitch_.onCtsChange(tick))
+        return;
+    // A press: the port is closed while the capture runs, so no change
+    // arrives in the middle of it.
+    if (MSComm1)
+        MSComm1->close();
+    if (loaded_ && pageFlag_ == 1 && BVidCapture->isEnabled())
+        BVidCapture_Click();
+    QCoreApplication::processEvents();
+    QThread::msleep(10);
+    // Not when the window was closed meanwhile: its close released the port.
+    if (loaded_ && MSComm1) {
+        try {
+            MSComm1->open(comPort_);
+        } catch (const AppError&) {
+        }
+    }
+}
+
+// The close path: the recording is completed, the camera and the port released.
+void DataRecord::shutDownCapture()
+{
+    if (MSComm1)
+        MSComm1->close();
+    if (VideoCapture1 && (videoOn_ || VideoCapture1->isConnected()))
+        setVideoOff();
+}

@@ -1,0 +1,219 @@
+#include "imaging/FootSwitch.h"
+
+#include "imaging/ImagingError.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <limits>
+#include <linux/serial.h>
+#include <pthread.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+// --- the detector -------------------------------------------------------------
+
+bool FootSwitchDetector::onCtsChange(quint32 tick)
+{
+    bool press = false;
+    if (count_ == 0)
+        first_ = tick;
+    if (count_ > 0) {
+        last_ = tick;
+        const quint32 length = last_ - first_;   // modulo 2^32: right across the tick's wrap
+        if (length >= 50 && length <= 700) {
+            press = true;
+            count_ = -1;
+        } else if (length > 700) {
+            count_ = -1;
+        }
+    }
+    if (count_ < std::numeric_limits<qint32>::max())
+        ++count_;
+    return press;
+}
+
+// --- ports --------------------------------------------------------------------
+
+namespace {
+const QString kSource = QStringLiteral("MSComm");
+
+std::function<std::unique_ptr<CtsSource>()>& factory()
+{
+    static std::function<std::unique_ptr<CtsSource>()> f;
+    return f;
+}
+
+ImagingError portError(int number)
+{
+    switch (number) {
+    case CtsSource::kInvalidPort: return ImagingError(number, kSource, QStringLiteral("无效的端口号"));
+    case CtsSource::kPortInUse: return ImagingError(number, kSource, QStringLiteral("端口已被占用"));
+    default: return ImagingError(number, kSource, QStringLiteral("端口无法使用"));
+    }
+}
+
+// The signal that wakes the watcher from TIOCMIWAIT when the port closes: a
+// real-time signal with a handler that does nothing, installed without
+// SA_RESTART so that the wait returns EINTR.
+int wakeSignal()
+{
+    static const int sig = [] {
+        const int s = SIGRTMIN + 2;
+        struct sigaction sa {};
+        sa.sa_handler = [](int) {};
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = 0;
+        sigaction(s, &sa, nullptr);
+        return s;
+    }();
+    return sig;
+}
+}
+
+namespace FootSwitch {
+
+quint32 tickCount()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return quint32(quint64(ts.tv_sec) * 1000u + quint64(ts.tv_nsec) / 1000000u);
+}
+
+QString devicePath(int port) { return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString(); }
+
+std::unique_ptr<CtsSource> makePort()
+{
+    if (factory())
+        return factory()();
+    return std::make_unique<SerialCtsSource>();
+}
+
+void setPortFactory(std::function<std::unique_ptr<CtsSource>()> f) { factory() = std::move(f); }
+}
+
+SerialCtsSource::~SerialCtsSource() { close(); }
+
+void SerialCtsSource::open(int port)
+{
+    const QString path = FootSwitch::devicePath(port);
+    if (path.isEmpty())
+        throw portError(kInvalidPort);
+    openPath(path);
+}
+
+void SerialCtsSource::openPath(const QString& path)
+{
+    close();
+    wakeSignal();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        // A serial device node without a port behind it fails with EIO.
+        if (e == ENOENT || e == ENXIO || e == ENODEV || e == ENOTDIR || e == EIO)
+            throw portError(kInvalidPort);
+        throw portError(e == EBUSY ? kPortInUse : kPortUnavailable);
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        throw portError(kInvalidPort);
+    }
+    // TIOCEXCL keeps other programs out, but not one with administrator
+    // rights; the lock holds for every opener that asks for it.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        throw portError(e == EWOULDBLOCK ? kPortInUse : kPortUnavailable);
+    }
+    ioctl(fd, TIOCEXCL);
+    // Raw, no modem control: only the CTS line is read.
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        cfsetspeed(&tio, B9600);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    fd_ = fd;
+    ++generation_;
+    stop_ = false;
+    watching_ = true;
+    watcher_ = std::thread(&SerialCtsSource::watch, this, fd, generation_);
+}
+
+void SerialCtsSource::close()
+{
+    if (fd_ < 0)
+        return;
+    ++generation_;
+    stop_ = true;
+    if (watcher_.joinable()) {
+        // The watcher may sleep in TIOCMIWAIT: wake it until it has gone.
+        const pthread_t thread = watcher_.native_handle();
+        while (watching_) {
+            pthread_kill(thread, wakeSignal());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        watcher_.join();
+    }
+    ::close(fd_);
+    fd_ = -1;
+}
+
+void SerialCtsSource::report(quint64 generation, quint32 tick)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, tick] {
+            if (generation == generation_ && fd_ >= 0)
+                emit ctsChanged(tick);
+        },
+        Qt::QueuedConnection);
+}
+
+void SerialCtsSource::watch(int fd, quint64 generation)
+{
+    serial_icounter_struct counted{};
+    bool waitForChange = ioctl(fd, TIOCGICOUNT, &counted) == 0;
+    int lines = 0;
+    const bool readable = ioctl(fd, TIOCMGET, &lines) == 0;
+    while (!stop_) {
+        if (waitForChange) {
+            const int r = ioctl(fd, TIOCMIWAIT, TIOCM_CTS);
+            const quint32 tick = FootSwitch::tickCount();
+            if (r == 0) {
+                serial_icounter_struct now{};
+                int changes = 1;
+                if (ioctl(fd, TIOCGICOUNT, &now) == 0) {
+                    changes = std::max(1, now.cts - counted.cts);
+                    counted = now;
+                }
+                for (int i = 0; i < changes && !stop_; ++i)
+                    report(generation, tick);
+                continue;
+            }
+            if (errno == EINTR)
+                continue;
+            // The driver cannot wait for a change: read the line instead.
+            waitForChange = false;
+            continue;
+        }
+        if (!readable)
+            break;   // no modem lines (a pseudo-terminal): nothing to watch
+        timespec pause{0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+        int now = 0;
+        if (ioctl(fd, TIOCMGET, &now) != 0)
+            break;
+        if ((now ^ lines) & TIOCM_CTS)
+            report(generation, FootSwitch::tickCount());
+        lines = now;
+    }
+    watching_ = false;
+}

@@ -1,0 +1,92 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// The foot switch: a pedal wired to the clear-to-send (CTS) line of a serial
+// port. A press shows as CTS changes; the editor feeds each change, with the
+// millisecond tick it happened at, to a FootSwitchDetector, which tells when a
+// change completes a press.
+
+// Times one press from its first CTS change to the next change at least
+// 50 ms later. Changes sooner than that are contact bounce and only counted;
+// a change 50..700 ms after the first completes a press; one more than 700 ms
+// after it ends the measurement without a press, and the change after that
+// starts a new one. After a press the next change starts a new measurement.
+// Ticks wrap at 2^32 ms; differences are taken modulo 2^32.
+class FootSwitchDetector {
+public:
+    // One CTS change at the tick; true when it completes a press.
+    bool onCtsChange(quint32 tick);
+
+private:
+    qint32 count_ = 0;   // changes seen in the current measurement
+    quint32 first_ = 0;
+    quint32 last_ = 0;
+};
+
+// A serial port whose CTS changes are reported, each with its tick.
+class CtsSource : public QObject {
+    Q_OBJECT
+public:
+    // The errors opening a port raises (ImagingError), with the numbers the
+    // program has always shown for them:
+    static constexpr int kInvalidPort = 8002;       // no such port
+    static constexpr int kPortInUse = 8005;         // opened by another program (or this one)
+    static constexpr int kPortUnavailable = 8010;   // there, but it cannot be used
+
+    // Opens COM<port>; raises ImagingError with one of the numbers above.
+    // An open port is closed first.
+    virtual void open(int port) = 0;
+    // Closes the port; changes that happened before are no longer reported.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+signals:
+    void ctsChanged(quint32 tick);
+};
+
+namespace FootSwitch {
+// The millisecond tick of the monotonic clock, cut to 32 bits.
+quint32 tickCount();
+// The device of COM<port>: /dev/ttyS<port - 1>; empty for a port below 1.
+QString devicePath(int port);
+
+// A new port of the kind the program uses (a SerialCtsSource unless a test set
+// another factory; an empty factory restores it).
+std::unique_ptr<CtsSource> makePort();
+void setPortFactory(std::function<std::unique_ptr<CtsSource>()> factory);
+}
+
+// A real serial port through termios. It is opened exclusively (TIOCEXCL, and
+// an flock that holds for every process), so a second opener sees it in use.
+// A thread of its own watches CTS: it sleeps in TIOCMIWAIT and counts the
+// changes with TIOCGICOUNT where the driver offers them, and otherwise reads
+// the line with TIOCMGET every 5 ms. Each change is reported on the thread
+// that owns the port.
+class SerialCtsSource : public CtsSource {
+    Q_OBJECT
+public:
+    SerialCtsSource() = default;
+    ~SerialCtsSource() override;
+
+    void open(int port) override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+    // Opens a device by its path (open(port) maps the number to it).
+    void openPath(const QString& path);
+
+private:
+    void watch(int fd, quint64 generation);
+    void report(quint64 generation, quint32 tick);
+
+    int fd_ = -1;
+    quint64 generation_ = 0;   // changes of an earlier opening are dropped
+    std::thread watcher_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> watching_{false};
+};

@@ -1,0 +1,276 @@
+#include "query/WorkloadSheet.h"
+
+#include <QFont>
+#include <QLocale>
+
+#include <cmath>
+
+namespace Workload {
+
+namespace {
+struct Statistic {
+    const char* title;
+    const char* key;      // header 0
+    const char* second;   // header 1
+};
+constexpr Statistic kStats[kStatistics] = {
+    {"工作量明细统计", "检查号", "姓名"},     {"工作量日分类统计", "日期", "人次"},
+    {"工作量月分类统计", "月份", "人次"},     {"申请医师分类统计", "申请医师", "人次"},
+    {"检查医师分类统计", "检查医师", "人次"}, {"开单科室分类统计", "开单科室", "人次"},
+};
+
+bool valid(int statistic) { return statistic >= 0 && statistic < kStatistics; }
+
+// The date range every statistic filters on: bare comparisons of the stored
+// 'yyyy-MM-dd' texts, so the index on rpdate answers it.
+const char* const kRange = " FROM reports WHERE rpdate >= ? AND rpdate < ?";
+
+QString dayText(const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); }
+
+// A stored report date ("yyyy-MM-dd", perhaps with a time) in the short date
+// format of the Chinese locale the whole program speaks ("2010/7/26"), whatever
+// the machine's own locale; a text that is no such date is shown as it is.
+QString shortDate(const QString& stored)
+{
+    if (stored.size() >= 10 && stored.at(4) == QLatin1Char('-') && stored.at(7) == QLatin1Char('-')) {
+        const QDate d(QStringView(stored).mid(0, 4).toInt(), QStringView(stored).mid(5, 2).toInt(),
+                      QStringView(stored).mid(8, 2).toInt());
+        static const QLocale locale(QLocale::Chinese, QLocale::China);
+        if (d.isValid())
+            return locale.toString(d, QLocale::ShortFormat);
+    }
+    return stored;
+}
+
+// A field read as an amount or a count: Null and texts that are no number read as 0.
+double number(const RecordSet& rs, int row, int column)
+{
+    const QVariant v = rs.value(row, column);
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && std::isfinite(d) ? d : 0.0;
+}
+
+qint64 count(const RecordSet& rs, int row, int column)
+{
+    const QVariant v = rs.value(row, column);
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+bool isNumberText(const QString& s)
+{
+    if (s.isEmpty())
+        return false;
+    bool ok = false;
+    s.toDouble(&ok);
+    return ok;
+}
+}
+
+QString Title(int statistic) { return valid(statistic) ? QString::fromUtf8(kStats[statistic].title) : QString(); }
+
+QString Header(int statistic, int column)
+{
+    if (!valid(statistic))
+        return QString();
+    switch (column) {
+    case 0: return QString::fromUtf8(kStats[statistic].key);
+    case 1: return QString::fromUtf8(kStats[statistic].second);
+    case 2: return QStringLiteral("金额");
+    default: return QString();
+    }
+}
+
+QString Sql(int statistic)
+{
+    const QString range = QString::fromLatin1(kRange);
+    switch (statistic) {
+    case 0: return QStringLiteral("SELECT obligate5, brname, times") + range;
+    case 1:
+        return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(times)") + range
+               + QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
+    case 2:
+        // Months by year and month number, labelled "2010年7月": 2010年9月 comes
+        // before 2010年10月, which the labels' own order would not give.
+        return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), TOTAL(times) FROM (SELECT "
+                              "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
+                              "times")
+               + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
+    case 3: return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+    case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+    case 5:
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+    default: return QString();
+    }
+}
+
+QVariantList Params(const QDate& first, const QDate& last)
+{
+    // The day after 9999-12-31 has no four-digit year; "9999-12-32" still sorts
+    // after every text stored for that last day.
+    const QDate after = last.addDays(1);
+    const QString end = after.isValid() && after.year() <= 9999 ? dayText(after) : QStringLiteral("9999-12-32");
+    return {dayText(first), end};
+}
+
+QString DateRangeText(const QDate& first, const QDate& last)
+{
+    const QString f = QStringLiteral("yyyy年MM月dd日");
+    return QStringLiteral("统计日期: ") + first.toString(f) + QStringLiteral(" - ") + last.toString(f);
+}
+
+QString MoneyText(double amount)
+{
+    QString s = QString::number(std::isfinite(amount) ? amount : 0.0, 'f', 2);
+    if (s == QLatin1String("-0.00"))
+        s.remove(0, 1);
+    return s;
+}
+
+QString TotalsText(double amount, qint64 personTimes)
+{
+    return QStringLiteral("金额合计：") + MoneyText(amount) + QStringLiteral("   人次合计：")
+           + QString::number(personTimes);
+}
+
+void MoneySum::add(double v)
+{
+    // Neumaier's summation: the low-order part each addition loses is kept apart.
+    const double t = sum_ + v;
+    if (std::fabs(sum_) >= std::fabs(v))
+        carry_ += (sum_ - t) + v;
+    else
+        carry_ += (v - t) + sum_;
+    sum_ = t;
+}
+
+Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const RecordSetPtr& rows)
+{
+    Sheet s;
+    if (!valid(statistic))
+        return s;
+    s.statistic_ = statistic;
+    s.answer_ = rows;
+    s.dateRange_ = DateRangeText(first, last);
+    const int n = s.resultRows();
+    MoneySum amount;
+    qint64 persons = statistic == 0 ? n : 0;
+    for (int i = 0; i < n; ++i) {
+        amount.add(number(*rows, i, 2));
+        if (statistic != 0)
+            persons += count(*rows, i, 1);
+    }
+    s.amount_ = amount.value();
+    s.personTimes_ = persons;
+    return s;
+}
+
+QString Sheet::dataText(int record, int column) const
+{
+    const RecordSet& rs = *answer_;
+    if (column == 2)
+        return MoneyText(number(rs, record, 2));
+    if (column == 1 && statistic_ != 0)
+        return QString::number(count(rs, record, 1));
+    if (column == 0 && statistic_ == 1)
+        return shortDate(rs.text(record, 0));
+    return rs.text(record, column);   // a Null key or name reads as ""
+}
+
+QString Sheet::text(int row, int column) const
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= kColumns)
+        return QString();
+    const int n = resultRows();
+    if (row == 0)
+        return title();
+    if (row == 1)
+        return dateRange_;
+    if (row == 2)
+        return Header(statistic_, column);
+    if (row == n + 3)
+        return TotalsText(amount_, personTimes_);
+    return dataText(row - 3, column);
+}
+
+bool Sheet::mergeRow(int row) const { return !blank() && (row == 0 || row == 1 || row == resultRows() + 3); }
+
+double Sheet::fontSize(int row, int column) const
+{
+    if (blank() || column != 0)
+        return 0;
+    return row == 0 ? kTitleFontSize : row == 1 ? kDateFontSize : 0;
+}
+
+int Sheet::alignment(int row, int column) const
+{
+    return !blank() && row == 0 && column == 0 ? kAlignCenterCenter : kAlignGeneral;
+}
+
+int Sheet::rowHeightTwips(int row) const { return !blank() && row == 0 ? kTitleRowTwips : 0; }
+
+// ---------------------------------------------------------------------------
+
+int SheetGrid::rowHeight(int row) const
+{
+    const int own = sheet_.rowHeightTwips(row);
+    return own > 0 ? own : rowTwips_;
+}
+
+GridFont SheetGrid::cellFont(int row, int col) const
+{
+    GridFont f = font_;
+    const double size = sheet_.fontSize(row, col);
+    if (size > 0)
+        f.size = size;
+    return f;
+}
+
+// ---------------------------------------------------------------------------
+
+void SheetModel::setSheet(Sheet sheet)
+{
+    beginResetModel();
+    sheet_ = std::move(sheet);
+    endResetModel();
+}
+
+int SheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : sheet_.rows(); }
+
+int SheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : sheet_.cols(); }
+
+QVariant SheetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return QVariant();
+    const int r = index.row(), c = index.column();
+    switch (role) {
+    case Qt::DisplayRole: return sheet_.text(r, c);
+    case Qt::FontRole: {
+        const double size = sheet_.fontSize(r, c);
+        if (size <= 0)
+            return QVariant();
+        QFont f = baseFont_;
+        f.setPointSizeF(size);
+        return f;
+    }
+    case Qt::TextAlignmentRole: return int(cellAlignment(r, c, sheet_.text(r, c)));
+    default: return QVariant();
+    }
+}
+
+Qt::Alignment SheetModel::cellAlignment(int row, int column, const QString& text) const
+{
+    if (sheet_.alignment(row, column) == kAlignCenterCenter)
+        return Qt::AlignCenter;
+    return (isNumberText(text) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+}

@@ -1,0 +1,346 @@
+// The editor's picture work on its real widgets: captures into the store,
+// selection, moving pictures between the store and the report slots, the
+// viewer's openers, live video and recording on the test pattern, and the
+// foot switch on a port whose CTS changes the test injects.
+#include "support/EditorKit.h"
+#include "support/FakePort.h"
+
+#include "core/Modini.h"
+#include "imaging/CaptureStore.h"
+#include "imaging/FrmpicView.h"
+#include "imaging/VideoCapture.h"
+#include "platform/AppPaths.h"
+#include "platform/FileDialogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+
+using kit::lastText;
+using kit::lastTitle;
+
+namespace {
+constexpr int kWaitMs = 60000;
+
+QImage frame(QColor c)
+{
+    QImage f(320, 240, QImage::Format_RGB32);
+    f.fill(c);
+    return f;
+}
+
+void press(QWidget* box, Qt::MouseButton b) { QTest::mouseClick(box, b, {}, QPoint(5, 5)); }
+
+QColor centre(const QImage& img) { return img.pixelColor(img.width() / 2, img.height() / 2); }
+
+bool near(QColor a, QColor b)
+{
+    return qAbs(a.red() - b.red()) < 8 && qAbs(a.green() - b.green()) < 8 && qAbs(a.blue() - b.blue()) < 8;
+}
+
+QString jpg(const QString& base) { return base + QStringLiteral(".jpg"); }
+}
+
+class tst_Capture : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TestFolder> folder_;
+    std::shared_ptr<kit::FakePort::Log> ports_;
+    DataRecord& ed = DataRecord::instance();
+
+    // A new report on the picture page.
+    void openNew()
+    {
+        ed.ensureLoaded();
+        ed.ButtnNew_Click();
+        ed.Buttnpic_Click();
+        ed.show();
+    }
+    void capture(QColor c)
+    {
+        ed.VideoCapture1->presentFrame(frame(c));
+        ed.BVidCapture_Click();
+    }
+    bool frameShown(int i) const { return !ed.ShapeSel[size_t(i)]->isHidden(); }
+    bool storeButtons() const
+    {
+        return ed.ButtonAddPic->isEnabled() && ed.ButtonDelPic->isEnabled() && ed.Bpicview1->isEnabled()
+               && ed.ButtonConvert->isEnabled();
+    }
+    bool reportButtons() const
+    {
+        return ed.ButtonDelPicR->isEnabled() && ed.Bpicview2->isEnabled() && ed.Bpicback->isEnabled();
+    }
+
+private slots:
+    void init()
+    {
+        folder_ = kit::editorFolder();
+        QVERIFY(folder_->ok());
+        ports_ = kit::FakePort::install();
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("test")));
+        QVERIFY(kit::setIni("video", "width", QStringLiteral("320")));
+        QVERIFY(kit::setIni("video", "height", QStringLiteral("240")));
+        QVERIFY(kit::setIni("system", "comport", QStringLiteral("2")));
+    }
+    void cleanup()
+    {
+        kit::closeEditor();
+        Opener::setHook([](QDialog*) { return 0; });
+        FootSwitch::setPortFactory({});
+        folder_.reset();
+    }
+
+    void captureIntoTheStore()
+    {
+        openNew();
+        capture(Qt::red);
+        const QString base = AppPaths::imageFolder() + QStringLiteral("/image1");
+        QCOMPARE(ed.Pictmp[0]->Tag, base);
+        QVERIFY(near(centre(QImage(base + QStringLiteral(".bmp"))), Qt::red)
+                && near(centre(QImage(jpg(base))), Qt::red));
+        QVERIFY(near(centre(ed.Pictmp[0]->picture()), Qt::red));
+        for (int i = 1; i < 18; ++i)
+            capture(QColor::fromHsv(i * 20, 200, 200));
+        // Full: the message, and nothing written.
+        const QByteArray last = kit::readBytes(ed.Pictmp[17]->Tag + QStringLiteral(".bmp"));
+        capture(Qt::white);
+        QCOMPARE(lastText(), QStringLiteral("图片暂存区已满，请删除一些后再进行此操作"));
+        QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
+        QCOMPARE(kit::readBytes(ed.Pictmp[17]->Tag + QStringLiteral(".bmp")), last);
+
+        // Slot 4 removed (Cancel first keeps it): the next capture goes there, as image5.
+        press(ed.Pictmp[4], Qt::LeftButton);
+        MessageBox::queueAnswer(MessageBox::Answer::Cancel);
+        ed.ButtonDelPic_Click();
+        QVERIFY(!ed.Pictmp[4]->Tag.isEmpty() && frameShown(4));
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        ed.ButtonDelPic_Click();
+        QVERIFY(ed.Pictmp[4]->Tag.isEmpty() && !ed.Pictmp[4]->hasPicture() && !frameShown(4) && !storeButtons());
+        capture(Qt::blue);
+        QVERIFY(ed.Pictmp[4]->Tag.endsWith(QStringLiteral("/img/image5")));
+        QVERIFY(near(centre(QImage(jpg(ed.Pictmp[4]->Tag))), Qt::blue));
+
+        // The JPEG cannot be written: "26001:…", the thumbnail erased, the slot free.
+        press(ed.Pictmp[0], Qt::LeftButton);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        ed.ButtonDelPic_Click();
+        QVERIFY(QFile::remove(jpg(base)) && QDir().mkdir(jpg(base)));
+        capture(Qt::green);
+        QVERIFY(lastText().startsWith(QStringLiteral("26001:")) && lastTitle() == QStringLiteral("错误"));
+        QVERIFY(ed.Pictmp[0]->Tag.isEmpty() && !ed.Pictmp[0]->hasPicture() && ed.isVisible());
+    }
+
+    void selectAddRemoveAndSendBack()
+    {
+        openNew();
+        for (QColor c : {Qt::red, Qt::green, Qt::blue, Qt::yellow})
+            capture(c);
+        QVERIFY(!storeButtons() && !reportButtons());
+        // Left selects (several at once), right deselects; an empty slot ignores clicks.
+        press(ed.Pictmp[1], Qt::LeftButton);
+        QVERIFY(frameShown(1) && storeButtons());
+        press(ed.Pictmp[1], Qt::RightButton);
+        QVERIFY(!frameShown(1) && !storeButtons());
+        press(ed.Pictmp[7], Qt::LeftButton);
+        QVERIFY(!frameShown(7) && !storeButtons());
+
+        // Report slots 0 and 2 taken; three selected captures: the first two
+        // move into slots 1 and 3 in order, the third stays, deselected.
+        const QString other = folder_->file(QStringLiteral("other.jpg"));
+        QVERIFY(kit::writeBytes(other, kit::jpegBytes(160, 120, Qt::gray)));
+        QVERIFY(ed.showSlotFile(0, other) && ed.showSlotFile(2, other));
+        const QByteArray red = kit::readBytes(jpg(ed.Pictmp[0]->Tag)), blue = kit::readBytes(jpg(ed.Pictmp[2]->Tag));
+        for (int i : {0, 2, 3})
+            press(ed.Pictmp[size_t(i)], Qt::LeftButton);
+        ed.ButtonAddPic_Click();
+        QCOMPARE(ed.Picload[1]->Tag, CaptureStore::reportFile(2));
+        QVERIFY(kit::readBytes(CaptureStore::reportFile(2)) == red
+                && kit::readBytes(CaptureStore::reportFile(4)) == blue);
+        QVERIFY(ed.Pictmp[0]->Tag.isEmpty() && ed.Pictmp[2]->Tag.isEmpty() && !ed.Pictmp[3]->Tag.isEmpty());
+        QVERIFY(!frameShown(3) && !storeButtons() && near(centre(ed.Picload[3]->picture()), Qt::blue));
+        ed.ButtonAddPic_Click();
+        QCOMPARE(lastText(), QStringLiteral("报告区图片已满,操作取消"));
+
+        // One report picture selected at a time; right leaves none.
+        press(ed.Picload[1], Qt::LeftButton);
+        press(ed.Picload[3], Qt::LeftButton);
+        QVERIFY(ed.ShapeSelR[1]->isHidden() && !ed.ShapeSelR[3]->isHidden() && reportButtons());
+        press(ed.Picload[3], Qt::RightButton);
+        QVERIFY(ed.ShapeSelR[3]->isHidden() && !reportButtons());
+
+        // Saved: adding and removing report pictures is refused, sending back is not.
+        kit::typeRecord(ed, QStringLiteral("C1"), QStringLiteral("甲"));
+        ed.ButtnSave_Click();
+        QVERIFY(!ed.editing());
+        press(ed.Pictmp[1], Qt::LeftButton);
+        ed.ButtonAddPic_Click();
+        QCOMPARE(lastText(), QStringLiteral("请在编辑状态下对报告图片进行添加"));
+        press(ed.Picload[1], Qt::LeftButton);
+        ed.ButtonDelPicR_Click();
+        QCOMPARE(lastText(), QStringLiteral("请在编辑状态下对报告图片进行删除"));
+        ed.Bpicback_Click();
+        // To the first free capture slot, its BMP written from the JPEG.
+        const QString back = CaptureStore::captureBase(1);
+        QCOMPARE(ed.Pictmp[0]->Tag, back);
+        QCOMPARE(kit::readBytes(jpg(back)), red);
+        QCOMPARE(QImage(back + QStringLiteral(".bmp")).convertToFormat(QImage::Format_RGB32),
+                 QImage(jpg(back)).convertToFormat(QImage::Format_RGB32));
+        QVERIFY(ed.Picload[1]->Tag.isEmpty() && ed.ShapeSelR[1]->isHidden() && !reportButtons());
+
+        // A full store: sending back only deselects.
+        while (std::any_of(ed.Pictmp.begin(), ed.Pictmp.end(), [](EdPicture* p) { return p->Tag.isEmpty(); }))
+            capture(Qt::cyan);
+        press(ed.Picload[3], Qt::LeftButton);
+        ed.Bpicback_Click();
+        QVERIFY(!ed.Picload[3]->Tag.isEmpty() && ed.ShapeSelR[3]->isHidden());
+
+        // A copy that fails (img read-only) leaves both slots as they were.
+        ed.ButtnEnable_Click();
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        press(ed.Picload[3], Qt::LeftButton);
+        ed.ButtonDelPicR_Click();
+        QVERIFY(ed.Picload[3]->Tag.isEmpty());
+        {
+            kit::Unwritable ro(AppPaths::imageFolder());
+            QVERIFY(ro.ok());
+            ed.ButtonAddPic_Click();   // slot 1 is still selected from above
+        }
+        QVERIFY(lastText().startsWith(QStringLiteral("75:")) && lastTitle() == QStringLiteral("错误"));
+        QVERIFY(ed.Picload[1]->Tag.isEmpty() && ed.Picload[3]->Tag.isEmpty());
+        QVERIFY(!ed.Pictmp[1]->Tag.isEmpty() && frameShown(1) && storeButtons());
+    }
+
+    void viewerFromTheEditor()
+    {
+        openNew();
+        capture(Qt::red);
+        capture(Qt::blue);
+        ed.Bpicview1_Click();
+        QCOMPARE(lastText(), QStringLiteral("请先选择需要查看的图像"));
+        press(ed.Pictmp[0], Qt::LeftButton);
+        press(ed.Pictmp[1], Qt::LeftButton);
+        int opened = 0;
+        Opener::setHook([&](QDialog* d) {
+            auto* v = qobject_cast<FrmpicView*>(d);
+            if (!v)
+                return 0;
+            ++opened;
+            // Opened on the first selected slot, whose frame is hidden; the
+            // second, deleted from the viewer, loses its frame too.
+            [&] {
+                QVERIFY(v->Picqy == QStringLiteral("yc") && v->PicId == 0 && v->Bedit && !frameShown(0));
+                QVERIFY(near(centre(v->Picbox->pixmap().toImage()), Qt::red));
+                v->Bdown_Click();
+                MessageBox::queueAnswer(MessageBox::Answer::Ok);
+                v->Bdel_Click();
+                QVERIFY(ed.Pictmp[1]->Tag.isEmpty() && !frameShown(1));
+            }();
+            return 0;
+        });
+        ed.Bpicview1_Click();
+        QVERIFY(opened == 1 && !storeButtons());
+    }
+
+    void liveVideoAndRecording()
+    {
+        openNew();
+        QVERIFY(ed.BVidOn->isEnabled() && ed.BVidOn->caption() == QStringLiteral("开启视频"));
+        const QList<QvButton*> five = {ed.BVidForm, ed.BVidSet, ed.BVidCapture, ed.BVidavi, ed.Bcodec};
+        auto allFive = [&](bool on) {
+            return std::all_of(five.begin(), five.end(), [on](QvButton* b) { return b->isEnabled() == on; });
+        };
+        // A device that is not there: nothing changes, nothing is said.
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/video-not-there")));
+        ed.BVidOn_Click();
+        QVERIFY(!ed.videoOn() && allFive(false) && MessageBox::shownBoxes().isEmpty());
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("test")));
+        ed.BVidOn_Click();
+        QVERIFY(ed.videoOn() && allFive(true) && ed.BVidOn->caption() == QStringLiteral("关闭视频"));
+        QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+        QTest::keyClick(&ed, Qt::Key_F9);
+        QCOMPARE(QImage(ed.Pictmp[0]->Tag + QStringLiteral(".bmp")).size(), QSize(320, 240));
+
+        // Cancelled file dialog: not recording.
+        FileDialogs::queueAnswer(QString());
+        ed.BVidavi_Click();
+        QVERIFY(!ed.recording() && ed.BVidavi->caption() == QStringLiteral("开始录像"));
+        // Recorded, stopped: a finished AVI under the name as chosen.
+        const QString avi = folder_->file(QStringLiteral("clip"));
+        auto record = [&](const QString& file) {
+            FileDialogs::queueAnswer(file);
+            ed.BVidavi_Click();
+            QVERIFY(ed.recording() && ed.BVidavi->caption() == QStringLiteral("停止录像"));
+            for (int i = 0; i < 5; ++i)
+                QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+        };
+        record(avi);
+        ed.BVidavi_Click();
+        QVERIFY(!ed.recording() && ed.BVidavi->caption() == QStringLiteral("开始录像"));
+        kit::checkAviFinalised(avi);
+        // Switched off while recording: the file is finished; switched on again, not recording.
+        record(folder_->file(QStringLiteral("off.avi")));
+        ed.BVidOn_Click();
+        QVERIFY(!ed.videoOn() && !ed.recording() && allFive(false));
+        QVERIFY(ed.BVidOn->caption() == QStringLiteral("开启视频")
+                && ed.BVidavi->caption() == QStringLiteral("开始录像"));
+        kit::checkAviFinalised(folder_->file(QStringLiteral("off.avi")));
+        ed.BVidOn_Click();
+        QVERIFY(ed.videoOn() && !ed.recording());
+
+        // The camera goes away: the video goes off with a message.
+        ed.VideoCapture1->failSourceForTest();
+        QTRY_VERIFY_WITH_TIMEOUT(!ed.videoOn(), kWaitMs);
+        QVERIFY(lastText().startsWith(QStringLiteral("57:")) && allFive(false));
+
+        // Closing the editor while recording finishes the file.
+        ed.BVidOn_Click();
+        record(folder_->file(QStringLiteral("closed.avi")));
+        kit::closeEditor();
+        QVERIFY(!ed.VideoCapture1->isConnected());
+        kit::checkAviFinalised(folder_->file(QStringLiteral("closed.avi")));
+    }
+
+    void footSwitch()
+    {
+        openNew();
+        QCOMPARE(ports_->opened, QList<int>{2});   // the load opens [system] comport
+        auto* port = static_cast<kit::FakePort*>(ed.MSComm1.get());
+        ed.BVidOn_Click();
+        QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+        // 49 ms is bounce; 300 ms after the first change the press captures.
+        // A change arriving while the capture runs is not seen: the port is closed.
+        bool seenDuringCapture = true;
+        QMetaObject::invokeMethod(
+            &ed, [&] { seenDuringCapture = port->change(10100); }, Qt::QueuedConnection);
+        QVERIFY(port->change(10000) && port->change(10049));
+        QVERIFY(ed.Pictmp[0]->Tag.isEmpty());
+        QVERIFY(port->change(10300));
+        QVERIFY(!ed.Pictmp[0]->Tag.isEmpty() && !seenDuringCapture);
+        QVERIFY(port->isOpen() && ports_->closes == 1 && ports_->opened == (QList<int>{2, 2}));
+
+        // On the information page, or with the video off: the port is closed
+        // and opened again, nothing is captured.
+        ed.Buttninfo_Click();
+        QVERIFY(port->change(20000) && port->change(20200));
+        ed.Buttnpic_Click();
+        ed.BVidOn_Click();
+        QVERIFY(port->change(30000) && port->change(30200));
+        QVERIFY(ed.Pictmp[1]->Tag.isEmpty() && ports_->closes == 3 && port->isOpen());
+        kit::closeEditor();
+        QVERIFY(!port->isOpen());
+
+        // A port that will not open, or no port set: the editor opens without the switch, silently.
+        ports_->refused.insert(2);
+        MessageBox::clearShown();
+        ed.ensureLoaded();
+        QVERIFY(!ed.MSComm1->isOpen() && MessageBox::shownBoxes().isEmpty());
+        kit::closeEditor();
+        QVERIFY(kit::setIni("system", "comport", QString()));
+        ed.ensureLoaded();
+        QVERIFY(!ed.MSComm1 || !ed.MSComm1->isOpen());
+    }
+};
+
+QTEST_MAIN(tst_Capture)
+#include "tst_capture.moc"

@@ -1,0 +1,408 @@
+// The workload statistics: the sheet built from answers on its own, the six
+// statistics run through the window on a seeded database (dates, months, Null
+// groups, no rows, the index that answers them), and the window itself: list
+// selection, resizing, caption strips, printing refusals and reopening.
+#include "core/Database.h"
+#include "core/Openers.h"
+#include "core/Palette.h"
+#include "core/ReportList.h"
+#include "core/SkinPanel.h"
+#include "platform/Environment.h"
+#include "platform/MessageBox.h"
+#include "platform/Opener.h"
+#include "query/FrmTJ.h"
+#include "query/QueryOpeners.h"
+#include "query/WorkloadSheet.h"
+#include "report/FrmfindGrid.h"
+#include "report/PrinterBackend.h"
+#include "report/ProgramPrinter.h"
+#include "report/ReportOpeners.h"
+#include "support/CoreKit.h"
+#include "support/PdfKit.h"
+
+#include <QDateEdit>
+#include <QLocale>
+#include <QTableView>
+#include <QTest>
+
+using namespace kit;
+using Workload::Sheet;
+
+namespace {
+const QDate kToday(2010, 7, 26);
+
+RecordSetPtr answer(const QVector<QVector<QVariant>>& rows)
+{
+    return std::make_shared<RecordSet>(QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")},
+                                       rows);
+}
+
+QStringList row(const Sheet& s, int r) { return {s.text(r, 0), s.text(r, 1), s.text(r, 2)}; }
+
+// A stored report with the columns the statistics read (a null QVariant is Null).
+void seed(const QString& rpdate, const QVariant& exam, const QVariant& name, const QVariant& fee,
+          const QVariant& physician = QStringLiteral("张医生"), const QVariant& doctor = QStringLiteral("ys01"),
+          const QVariant& section = QStringLiteral("内科"))
+{
+    const QueryResult r = Database::ExecuteSql(
+        QStringLiteral("INSERT INTO reports (rpdate, obligate5, brname, times, utpatientid, rpdr, sectionoffice) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+        {rpdate, exam, name, fee, physician, doctor, section});
+    QVERIFY2(r.ok(), qPrintable(r.description));
+}
+
+FrmTJ& openWindow()
+{
+    FrmTJ& w = FrmTJ::instance();
+    w.ensureLoaded();
+    w.show();
+    w.setWindowState(Qt::WindowNoState);
+    w.resize(1024, 700);
+    return w;
+}
+
+// Runs statistic k from first to last through the list button and 统 计.
+const Sheet& run(FrmTJ& w, int k, const QDate& first, const QDate& last)
+{
+    QTest::mouseClick(w.BtnList[k], Qt::LeftButton);
+    w.DTPicker1->setDate(first);
+    w.DTPicker2->setDate(last);
+    QTest::mouseClick(w.CmdTJ, Qt::LeftButton);
+    return w.sheet();
+}
+
+QString grid(const FrmTJ& w, int r, int c) { return w.MGrid->model()->index(r, c).data().toString(); }
+
+QColor pixel(const QImage& img, int x, int y) { return img.pixelColor(x, y); }
+}
+
+class tst_FrmTJ : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<TestFolder> folder_;
+
+private slots:
+    void init()
+    {
+        folder_ = freshFolder(kToday);
+        QVERIFY(folder_->ok());
+    }
+    void cleanup()
+    {
+        if (FrmTJ::instance().isLoaded())
+            FrmTJ::instance().ButtnQuit_Click();
+        flushDeletes();
+        folder_.reset();
+    }
+
+    void sheetLayout()
+    {
+        const QDate first(2010, 7, 26), last(2010, 7, 27);
+        // Fees of 10, 20.5 and 30; a Null exam number, name and fee read as "", "" and 0.
+        Sheet s = Sheet::build(0, first, last,
+                               answer({{QStringLiteral("A1"), QStringLiteral("王一"), 10},
+                                       {QStringLiteral("A2"), QStringLiteral("王二"), 20.5},
+                                       {QStringLiteral("A3"), QStringLiteral("王三"), 30.0},
+                                       {QVariant(), QVariant(), QVariant()}}));
+        QCOMPARE(s.rows(), 8);
+        QCOMPARE(s.cols(), 3);
+        QCOMPARE(row(s, 0), QStringList(3, QStringLiteral("工作量明细统计")));
+        QCOMPARE(row(s, 1), QStringList(3, QStringLiteral("统计日期: 2010年07月26日 - 2010年07月27日")));
+        QCOMPARE(row(s, 2), (QStringList{QStringLiteral("检查号"), QStringLiteral("姓名"), QStringLiteral("金额")}));
+        QCOMPARE(row(s, 3), (QStringList{QStringLiteral("A1"), QStringLiteral("王一"), QStringLiteral("10.00")}));
+        QCOMPARE(s.text(4, 2), QStringLiteral("20.50"));
+        QCOMPARE(s.text(5, 2), QStringLiteral("30.00"));
+        QCOMPARE(row(s, 6), (QStringList{QString(), QString(), QStringLiteral("0.00")}));
+        QCOMPARE(row(s, 7), QStringList(3, QStringLiteral("金额合计：60.50   人次合计：4")));
+        for (int r = 0; r < s.rows(); ++r)
+            QCOMPARE(s.mergeRow(r), r == 0 || r == 1 || r == 7);
+        QCOMPARE(s.fontSize(0, 0), 18.0);
+        QCOMPARE(s.fontSize(1, 0), 9.0);
+        QCOMPARE(s.fontSize(0, 1), 0.0);
+        QCOMPARE(s.fontSize(3, 0), 0.0);
+        QCOMPARE(s.alignment(0, 0), Workload::kAlignCenterCenter);
+        QCOMPARE(s.rowHeightTwips(0), 450);
+        QCOMPARE(s.rowHeightTwips(1), 0);
+
+        // One result row: five rows, the totals in row 4; a grouped statistic counts its field 1.
+        s = Sheet::build(3, first, first, answer({{QVariant(), 7, 70.25}}));
+        QCOMPARE(s.rows(), 5);
+        QCOMPARE(row(s, 3), (QStringList{QString(), QStringLiteral("7"), QStringLiteral("70.25")}));
+        QVERIFY(s.mergeRow(4) && !s.mergeRow(3));
+        QCOMPARE(s.text(4, 1), QStringLiteral("金额合计：70.25   人次合计：7"));
+        QVERIFY(Sheet().blank() && Sheet().rows() == 0 && Sheet().cols() == 0);
+    }
+
+    void largeTotals()
+    {
+        // 500,000 fees of 99.99: exactly 49995000.00, where a single-precision
+        // running sum is millions off and a plain double one drifts.
+        QVector<QVector<QVariant>> rows(500000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 99.99});
+        const Sheet s = Sheet::build(0, kToday, kToday, answer(rows));
+        QCOMPARE(s.text(500003, 0), QStringLiteral("金额合计：49995000.00   人次合计：500000"));
+        float single = 0;
+        for (int i = 0; i < 500000; ++i)
+            single += 99.99f;
+        QVERIFY(Workload::MoneyText(single) != QStringLiteral("49995000.00"));
+    }
+
+    void statisticsOnDatabase()
+    {
+        seed(QStringLiteral("2010-07-25"), QStringLiteral("E0"), QStringLiteral("前一天"), 5);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李'一"), 10);
+        seed(QStringLiteral("2010-07-26 23:59:59"), QStringLiteral("E2"), QStringLiteral("李%二"), 20.5, QVariant(),
+             QStringLiteral("ys02"), QVariant());
+        seed(QStringLiteral("2010-07-27"), QStringLiteral("E3"), QStringLiteral("后一天"), 7);
+        FrmTJ& w = openWindow();
+
+        // One day in both pickers: that day from 00:00:00 to 23:59:59.
+        const Sheet& s0 = run(w, 0, kToday, kToday);
+        QCOMPARE(s0.rows(), 6);
+        QCOMPARE(grid(w, 3, 0) + grid(w, 4, 0), QStringLiteral("E1E2"));
+        QCOMPARE(grid(w, 4, 1), QStringLiteral("李%二"));
+        QCOMPARE(grid(w, 5, 0), QStringLiteral("金额合计：30.50   人次合计：2"));
+        QVERIFY(w.CmdPrint->isEnabled());
+        QCOMPARE(w.MGrid->rowSpan(0, 0), 1);
+        QCOMPARE(w.MGrid->columnSpan(0, 0), 3);
+        QCOMPARE(w.MGrid->columnSpan(1, 0), 3);
+        QCOMPARE(w.MGrid->columnSpan(2, 0), 1);
+        QCOMPARE(w.MGrid->columnSpan(5, 0), 3);
+        QCOMPARE(w.MGrid->rowHeight(0), 30);
+        QCOMPARE(w.MGrid->columnWidth(1), 133);
+        QCOMPARE(w.MGrid->model()->index(0, 0).data(Qt::FontRole).value<QFont>().pointSizeF(), 18.0);
+        QCOMPARE(w.MGrid->model()->index(1, 0).data(Qt::FontRole).value<QFont>().pointSizeF(), 9.0);
+        QCOMPARE(w.MGrid->currentIndex(), w.MGrid->model()->index(0, 0));
+
+        // By day, in the system's short date format, days in order.
+        run(w, 1, kToday.addDays(-1), kToday.addDays(1));
+        QCOMPARE(grid(w, 3, 0), QStringLiteral("2010/7/25"));
+        QCOMPARE(grid(w, 4, 0), QStringLiteral("2010/7/26"));
+        QCOMPARE(grid(w, 4, 1) + QLatin1Char('/') + grid(w, 4, 2), QStringLiteral("1/10.00"));
+        QCOMPARE(grid(w, 7, 0), QStringLiteral("金额合计：42.50   人次合计：4"));
+
+        // Requesting physicians and sections: the Null ones form one group with an empty key.
+        run(w, 3, kToday.addDays(-1), kToday.addDays(1));
+        QCOMPARE(grid(w, 2, 0), QStringLiteral("申请医师"));
+        QCOMPARE(grid(w, 3, 0) + QLatin1Char('/') + grid(w, 3, 1) + QLatin1Char('/') + grid(w, 3, 2),
+                 QStringLiteral("/1/20.50"));
+        QCOMPARE(grid(w, 4, 0) + QLatin1Char('/') + grid(w, 4, 1), QStringLiteral("张医生/3"));
+        QCOMPARE(grid(w, 5, 0), QStringLiteral("金额合计：42.50   人次合计：4"));
+        run(w, 5, kToday, kToday);
+        QCOMPARE(grid(w, 3, 0) + grid(w, 4, 0), QStringLiteral("内科"));
+        run(w, 4, kToday, kToday);
+        QCOMPARE(grid(w, 0, 0), QStringLiteral("检查医师分类统计"));
+        QCOMPARE(grid(w, 3, 0) + grid(w, 4, 0), QStringLiteral("ys01ys02"));
+
+        // Start after end finds nothing: the message, and the earlier sheet stays printable.
+        MessageBox::clearShown();
+        run(w, 0, kToday.addDays(1), kToday);
+        QCOMPARE(lastText(), QStringLiteral("没有符合条件的数据返回"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(MessageBox::shownBoxes().last().icon, MessageBox::Icon::Critical);
+        QCOMPARE(grid(w, 0, 0), QStringLiteral("检查医师分类统计"));
+        QCOMPARE(grid(w, 1, 0), QStringLiteral("统计日期: 2010年07月26日 - 2010年07月26日"));
+        QVERIFY(w.CmdPrint->isEnabled());
+
+        // The last day the picker offers still finds its reports.
+        seed(QStringLiteral("9999-12-31"), QStringLiteral("E9"), QStringLiteral("最后"), 1);
+        run(w, 0, QDate(9999, 12, 31), QDate(9999, 12, 31));
+        QCOMPARE(grid(w, 3, 0), QStringLiteral("E9"));
+    }
+
+    void monthsInOrder()
+    {
+        for (const char* d : {"2010-10-02", "2009-12-31", "2010-09-30", "2010-01-01", "2010-10-31", "2011-01-01"})
+            seed(QString::fromLatin1(d), QStringLiteral("M"), QStringLiteral("月"), 1.5);
+        FrmTJ& w = openWindow();
+        run(w, 2, QDate(2009, 12, 1), QDate(2010, 12, 31));
+        QStringList labels;
+        for (int r = 3; r < w.sheet().rows() - 1; ++r)
+            labels << grid(w, r, 0) + QLatin1Char(':') + grid(w, r, 1);
+        QCOMPARE(labels, (QStringList{QStringLiteral("2009年12月:1"), QStringLiteral("2010年1月:1"),
+                                      QStringLiteral("2010年9月:1"), QStringLiteral("2010年10月:2")}));
+        QCOMPARE(grid(w, 7, 0), QStringLiteral("金额合计：7.50   人次合计：5"));
+    }
+
+    void answeredFromTheIndex()
+    {
+        // A database made before the index gets it when it is opened.
+        QVERIFY(Database::ExecuteSql(QStringLiteral("DROP INDEX reports_stats")).ok());
+        Database::OpenDatabase();
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'reports_stats'")), 1);
+        for (int k = 0; k < Workload::kStatistics; ++k) {
+            const QueryResult r = Database::QueryData(QStringLiteral("EXPLAIN QUERY PLAN ") + Workload::Sql(k),
+                                                      Workload::Params(kToday, kToday));
+            QVERIFY2(r.hasRows(), qPrintable(r.description));
+            QStringList steps;
+            for (int i = 0; i < r.data->recordCount(); ++i)
+                steps << r.data->text(i, 3);
+            const QString plan = steps.join(QLatin1Char('|'));
+            QVERIFY2(plan.contains(QStringLiteral("SEARCH TABLE reports USING COVERING INDEX reports_stats "
+                                                  "(rpdate>? AND rpdate<?)"))
+                         && !plan.contains(QStringLiteral("SCAN")),
+                     qPrintable(QString::number(k) + QLatin1Char(' ') + plan));
+            // Days come in index order: no sorting for statistic 1.
+            if (k <= 1)
+                QVERIFY2(!plan.contains(QStringLiteral("TEMP B-TREE")), qPrintable(plan));
+        }
+        // The main window's day list keeps its own index, which gives its rows in key order.
+        const QueryResult day = Database::QueryData(QStringLiteral("EXPLAIN QUERY PLAN ") + ReportList::DaySql(),
+                                                    ReportList::DayParams(kToday));
+        QVERIFY(day.hasRows());
+        QCOMPARE(day.data->text(0, 3), QStringLiteral("SEARCH TABLE reports USING INDEX reports_rpdate (rpdate=?)"));
+        QCOMPARE(day.data->recordCount(), 1);
+    }
+
+    void selectionAndLayout()
+    {
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李一"), 10);
+        FrmTJ& w = openWindow();
+        QCOMPARE(w.windowTitle(), QStringLiteral("统计报表"));
+        QCOMPARE(w.BtnList[0]->text(), QStringLiteral("工作量明细统计            "));
+        QCOMPARE(w.BtnList[5]->text(), QStringLiteral("开单科室分类统计          "));
+        auto selected = [&](int k) {
+            const ListButton* b = w.BtnList[k];
+            const qint32 c = b->color(ButtonProp::FaceTop);
+            const bool on = b->switchValue(0) && b->switchValue(1) && b->switchValue(2);
+            const bool off = !b->switchValue(0) && !b->switchValue(1) && !b->switchValue(2);
+            if (on && c == Palette::gSelectColor && b->color(ButtonProp::HoverTop) == c
+                && b->color(ButtonProp::DownTop) == c)
+                return 1;
+            if (off && c == Palette::RGB(255, 255, 255) && b->color(ButtonProp::HoverTop) == c)
+                return 0;
+            return -1;
+        };
+        const Sheet& s = run(w, 0, kToday, kToday);
+        QCOMPARE(s.rows(), 5);
+        QCOMPARE(selected(0), 1);
+        QTest::mouseClick(w.BtnList[0], Qt::LeftButton);
+        QCOMPARE(w.ReportIndex(), 0);
+        QCOMPARE(selected(0), 1);
+        QTest::mouseClick(w.BtnList[3], Qt::LeftButton);
+        QCOMPARE(w.ReportIndex(), 3);
+        for (int k = 0; k < Workload::kStatistics; ++k)
+            QCOMPARE(selected(k), k == 3 ? 1 : 0);
+        QCOMPARE(grid(w, 0, 0), QStringLiteral("工作量明细统计"));   // selecting does not run it
+        // The faces as painted, away from the caption.
+        QCOMPARE(pixel(w.BtnList[3]->grab().toImage(), 3, 3), Palette::ToQColor(Palette::gSelectColor));
+        QCOMPARE(pixel(w.BtnList[0]->grab().toImage(), 3, 3), QColor(Qt::white));
+
+        // Resizing: an outer size of 533 x 400 (8000 x 6000 twips) is too small and keeps the sizes.
+        const QSize gridBefore = w.MGrid->size(), titleBefore = w.Pictitle->size(), tjBefore = w.Pictj->size();
+        const QSize frame = w.frameGeometry().size() - w.size();
+        w.resize(QSize(533, 400) - frame);
+        QCOMPARE(w.MGrid->size(), gridBefore);
+        QCOMPARE(w.Pictitle->size(), titleBefore);
+        QCOMPARE(w.Pictj->size(), tjBefore);
+        for (const QSize size : {QSize(534, 401) - frame, QSize(800, 600), QSize(1280, 960)}) {
+            w.resize(size);
+            QCOMPARE(w.Pictitle->geometry().right(), size.width() - 5);
+            QCOMPARE(w.Picgrid->width(), w.Pictitle->width());
+            QCOMPARE(w.MGrid->geometry(), QRect(1, 1, w.Picgrid->width() - 2, w.Picgrid->height() - 2));
+            QCOMPARE(w.Picgrid->geometry().bottom(), size.height() - 5);
+            QCOMPARE(w.Pictj->geometry().bottom(), size.height() - 5);
+            QCOMPARE(w.Pictjline->geometry(), QRect(0, w.Pictj->height() - 1, 228, 1));
+            QCOMPARE(w.Pictool->width() - w.ButtnQuit->geometry().right() - 1, 16);
+        }
+    }
+
+    void captionStrips()
+    {
+        // A difference of 10 over 20 rows: offsets 0, 1, 2, 2, 2 in rows 1 to 5.
+        const qint32 from = Palette::gCaptionColorFrom, to = Palette::gCaptionColorTo;
+        Palette::gCaptionColorTo = Palette::RGB(100, 120, 140);
+        Palette::gCaptionColorFrom = Palette::RGB(110, 130, 150);
+        FrmTJ& w = openWindow();
+        const QImage sel = w.Picrptsel->renderImage(), tj = w.Pictj->renderImage(), title = w.Pictitle->renderImage();
+        Palette::gCaptionColorFrom = from;
+        Palette::gCaptionColorTo = to;
+        const QColor lineColor = Palette::ToQColor(Palette::gLineColor);
+        const int offsets[] = {0, 1, 2, 2, 2};
+        for (int i = 1; i <= 5; ++i) {
+            QCOMPARE(pixel(sel, 50, i), QColor(100 + offsets[i - 1], 120 + offsets[i - 1], 140 + offsets[i - 1]));
+            QCOMPARE(pixel(tj, 50, i), pixel(sel, 50, i));
+        }
+        QCOMPARE(pixel(sel, 50, 20), QColor(110, 130, 150));
+        for (const QImage& img : {sel, tj}) {
+            QCOMPARE(pixel(img, 50, 0), lineColor);
+            QCOMPARE(pixel(img, 50, 21), lineColor);
+            QCOMPARE(pixel(img, 0, 100), lineColor);
+            QCOMPARE(pixel(img, img.width() - 1, 100), lineColor);
+        }
+        // Only the list's strip draws a bottom edge; the conditions panel has its line control.
+        QCOMPARE(pixel(sel, 50, sel.height() - 1), lineColor);
+        QVERIFY(pixel(tj, 50, tj.height() - 1) != lineColor);
+        // The browsing strip is graded over its whole height, then framed.
+        const int h = title.height();
+        QCOMPARE(h, 22);
+        QCOMPARE(pixel(title, 50, 0), lineColor);
+        QCOMPARE(pixel(title, 50, h - 1), lineColor);
+        QCOMPARE(pixel(title, 50, 1), QColor(100, 120, 140));    // 10 x 1/21 rounds to 0
+        QCOMPARE(pixel(title, 50, 11), QColor(105, 125, 145));   // 10 x 11/21 to 5
+        QCOMPARE(pixel(title, 50, h - 2), QColor(110, 130, 150));
+    }
+
+    void printingAndReopening()
+    {
+        QueryOpeners::registerAll();
+        ReportOpeners::registerAll();
+        auto backend = std::make_shared<PdfPrinterBackend>();
+        backend->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
+        backend->setOutputFile(folder_->file(QStringLiteral("sheet.pdf")));
+        ProgramPrinter::setBackend(backend);
+        QDialog* shown = nullptr;
+        Opener::setHook([&shown](QDialog* d) {
+            shown = d;
+            return 0;
+        });
+        Openers::OpenStatistics();
+        FrmTJ& w = FrmTJ::instance();
+        QCOMPARE(shown, static_cast<QDialog*>(&w));
+        QVERIFY(w.isLoaded());
+        QVERIFY(!w.CmdPrint->isEnabled());
+        QCOMPARE(w.sheet().rows(), 0);
+        QCOMPARE(w.DTPicker1->date(), kToday);
+        w.CmdPrint_Click();
+        QCOMPARE(lastText(), QStringLiteral("当前没有报表数据"));
+        QCOMPARE(lastTitle(), QStringLiteral("提示"));
+
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李一"), 10);
+        w.show();
+        run(w, 4, kToday.addDays(-3), kToday);
+        QCOMPARE(w.sheet().rows(), 5);
+        // The sheet on paper: title once, merged rows as one text, the totals.
+        MessageBox::clearShown();
+        QTest::mouseClick(w.CmdPrint, Qt::LeftButton);
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const QString pdf = backend->outputFile();
+        QCOMPARE(pdfPages(pdf), 1);
+        QCOMPARE(pdfText(pdf, 1, true),
+                 QStringLiteral("检查医师分类统计统计日期:2010年07月23日-2010年07月26日检查医师人次金额ys01110.00"
+                                "金额合计：10.00人次合计：1"));
+        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/statistics_sheet.pdf"));
+        QTest::mouseClick(w.CmdPrintSet, Qt::LeftButton);
+        QCOMPARE(shown, static_cast<QDialog*>(&FrmfindGrid::instance()));
+
+        // A look at the filled window for people.
+        w.resize(1024, 700);
+        w.grab().save(testOutputFolder() + QStringLiteral("/statistics_window.png"));
+
+        // Quitting discards everything but the selection's number, which the next load resets.
+        QTest::mouseClick(w.ButtnQuit, Qt::LeftButton);
+        QVERIFY(!w.isLoaded());
+        Environment::setTodayOverride(QDate(2011, 1, 2));
+        Openers::OpenStatistics();
+        QCOMPARE(w.ReportIndex(), 0);
+        QCOMPARE(w.BtnList[0]->color(ButtonProp::FaceTop), Palette::gSelectColor);
+        QCOMPARE(w.BtnList[4]->color(ButtonProp::FaceTop), Palette::RGB(255, 255, 255));
+        QCOMPARE(w.DTPicker2->date(), QDate(2011, 1, 2));
+        QVERIFY(!w.CmdPrint->isEnabled());
+        QCOMPARE(w.sheet().rows(), 0);
+        QCOMPARE(w.MGrid->model()->rowCount(), 0);
+        Openers::setOpener(QStringLiteral("FrmTJ"), {});
+        ProgramPrinter::setBackend(nullptr);
+    }
+};
+
+QTEST_MAIN(tst_FrmTJ)
+#include "tst_FrmTJ.moc"
