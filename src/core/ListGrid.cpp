@@ -2,6 +2,7 @@
 
 #include "core/Palette.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPalette>
 #include <QTableView>
@@ -35,6 +36,17 @@ void SetHighlight(QTableView* grid, int highlight, unsigned selColor)
         pal.setColor(group, QPalette::HighlightedText, text);
     }
     grid->setPalette(pal);
+}
+
+void SetListLook(QTableView* grid)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setVisible(false);
+    grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->setWordWrap(false);
 }
 
 void SetEmptyState(QTableView* grid)

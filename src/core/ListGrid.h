@@ -28,6 +28,9 @@ bool IsEmpty(const QTableView* grid);
 unsigned SelectionColor(const QTableView* grid);
 // Highlight mode 1 (filled) or 0 (empty) with a selection colour value.
 void SetHighlight(QTableView* grid, int highlight, unsigned selColor);
+// The look of a record list: one whole row selected at a time, no editing, no
+// row headers, rows 20 pixels high, headers never highlighted, no word wrap.
+void SetListLook(QTableView* grid);
 // One blank data row, highlight off, white selection, the blank row current.
 void SetEmptyState(QTableView* grid);
 

@@ -235,13 +235,7 @@ QTableView* CreateView(QWidget* parent)
     auto* grid = new QTableView(parent);
     auto* model = new Model(grid);
     grid->setModel(model);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setVisible(false);
-    grid->verticalHeader()->setDefaultSectionSize(20);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->setWordWrap(false);
+    ListGrid::SetListLook(grid);
     grid->setColumnHidden(kKeyColumn, true);
     ListGrid::SetEmptyState(grid);
     return grid;

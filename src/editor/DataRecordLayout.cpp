@@ -37,6 +37,12 @@ QLabel* makeLabel(QWidget* parent, const QString& caption, int l, int t, int w, 
     return lb;
 }
 
+// A button of the column on the video panel and on the capture store's.
+QvButton* makeSideButton(QWidget* panel, const QString& caption, int l, int t)
+{
+    return place(new QvButton(caption, panel), l, t, 1215, 375);
+}
+
 // Record boxes hold whatever the record holds: a stored text longer than the
 // line edit's default limit of 32767 characters must not be cut on loading,
 // or the next save would store the cut text.
@@ -197,14 +203,11 @@ void DataRecord::buildControls()
     }
     VideoCapture1 = new VideoCapture(PicVideo);
     VideoCapture1->setGeometry(2, 2, PicVideo->width() - 4, PicVideo->height() - 4);
-    auto videoButton = [this](const QString& caption, int top) {
-        return place(new QvButton(caption, Picpic), 8040, top, 1215, 375);
-    };
-    BVidOn = videoButton(QStringLiteral("开启视频"), 240);
-    BVidForm = videoButton(QStringLiteral("视频格式"), 720);
-    BVidSet = videoButton(QStringLiteral("设 置"), 1200);
-    Bcodec = videoButton(QStringLiteral("视频压缩"), 1920);
-    BVidavi = videoButton(QStringLiteral("开始录像"), 2400);
+    BVidOn = makeSideButton(Picpic, QStringLiteral("开启视频"), 8040, 240);
+    BVidForm = makeSideButton(Picpic, QStringLiteral("视频格式"), 8040, 720);
+    BVidSet = makeSideButton(Picpic, QStringLiteral("设 置"), 8040, 1200);
+    Bcodec = makeSideButton(Picpic, QStringLiteral("视频压缩"), 8040, 1920);
+    BVidavi = makeSideButton(Picpic, QStringLiteral("开始录像"), 8040, 2400);
     Label19 = makeLabel(Picpic, QStringLiteral("支持脚踏开关"), 8085, 3540, 1215);
     PicRect = place(new PaintPanel(Picpic), 15, 5580, 9480, 390);
 
@@ -219,14 +222,11 @@ void DataRecord::buildControls()
         ShapeSel[size_t(k)]->hide();
         Pictmp[size_t(k)] = place(new EdPicture(Picyc2), l, t, 1155, 855);
     }
-    auto storeButton = [this](const QString& caption, int top) {
-        return place(new QvButton(caption, Picyc3), 360, top, 1215, 375);
-    };
-    BVidCapture = storeButton(QStringLiteral("截图(F9)"), 120);
-    ButtonAddPic = storeButton(QStringLiteral("加入报告"), 840);
-    Bpicview1 = storeButton(QStringLiteral("查看图像"), 1320);
-    ButtonDelPic = storeButton(QStringLiteral("删除图像"), 1800);
-    ButtonConvert = storeButton(QStringLiteral("转换图像"), 2280);
+    BVidCapture = makeSideButton(Picyc3, QStringLiteral("截图(F9)"), 360, 120);
+    ButtonAddPic = makeSideButton(Picyc3, QStringLiteral("加入报告"), 360, 840);
+    Bpicview1 = makeSideButton(Picyc3, QStringLiteral("查看图像"), 360, 1320);
+    ButtonDelPic = makeSideButton(Picyc3, QStringLiteral("删除图像"), 360, 1800);
+    ButtonConvert = makeSideButton(Picyc3, QStringLiteral("转换图像"), 360, 2280);
 
     // Report pictures.
     RptPictureBox = place(new PaintPanel(form_), 12480, 1080, 2760, 8880);

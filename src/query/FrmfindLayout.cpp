@@ -118,32 +118,21 @@ void Frmfind::buildControls()
     connect(Picturexm, &PaintPanel::Resize, this, &Frmfind::Picturexm_Resize);
 
     // Conditions, one row each, caption left of the input.
-    DT1 = makeDate(Pictiaojian, "DT1");
-    DT2 = makeDate(Pictiaojian, "DT2");
-    DT1->setDateRange(QDate(1980, 1, 1), QDate(2999, 12, 31));
-    Text7 = makeEdit(Pictiaojian, "Text7");
-    Text6 = makeEdit(Pictiaojian, "Text6");
-    Text11 = makeCombo(Pictiaojian, "Text11");
-    Text9 = makeEdit(Pictiaojian, "Text9");
-    Text10 = makeEdit(Pictiaojian, "Text10");
-    Text8 = makeEdit(Pictiaojian, "Text8");
-    Text15 = makeEdit(Pictiaojian, "Text15");
-    Text3 = makeCombo(Pictiaojian, "Text3");
-    Text4 = makeCombo(Pictiaojian, "Text4");
-    Text5 = makeEdit(Pictiaojian, "Text5");
-    Text12 = makeEdit(Pictiaojian, "Text12");
-    Text13 = makeCombo(Pictiaojian, "Text13");
-    Text14 = makeEdit(Pictiaojian, "Text14");
+    const auto edit = [this](const char* name) { return makeEdit(Pictiaojian, name); };
+    const auto combo = [this](const char* name) { return makeCombo(Pictiaojian, name); };
     struct Row {
         QWidget* input;
         const char* caption;
     };
     const Row rows[] = {
-        {DT1, "开始日期："},    {DT2, "结束日期："},    {Text7, "X线号："},     {Text6, "病人姓名："},
-        {Text11, "性 别："},    {Text9, "年龄上限："},  {Text10, "年龄下限："}, {Text8, "住院号："},
-        {Text15, "门诊号："},   {Text3, "科 室："},     {Text4, "检查部位："},  {Text5, "诊断意见："},
-        {Text12, "X线 征象："}, {Text13, "报告医师："}, {Text14, "检查名称："},
+        {DT1 = makeDate(Pictiaojian, "DT1"), "开始日期："}, {DT2 = makeDate(Pictiaojian, "DT2"), "结束日期："},
+        {Text7 = edit("Text7"), "X线号："},   {Text6 = edit("Text6"), "病人姓名："},  {Text11 = combo("Text11"), "性 别："},
+        {Text9 = edit("Text9"), "年龄上限："}, {Text10 = edit("Text10"), "年龄下限："}, {Text8 = edit("Text8"), "住院号："},
+        {Text15 = edit("Text15"), "门诊号："}, {Text3 = combo("Text3"), "科 室："},  {Text4 = combo("Text4"), "检查部位："},
+        {Text5 = edit("Text5"), "诊断意见："}, {Text12 = edit("Text12"), "X线 征象："}, {Text13 = combo("Text13"), "报告医师："},
+        {Text14 = edit("Text14"), "检查名称："},
     };
+    DT1->setDateRange(QDate(1980, 1, 1), QDate(2999, 12, 31));
     int top = 240;
     for (const Row& r : rows) {
         const bool tall = r.input == Text12 || r.input == Text14;

@@ -221,14 +221,8 @@ QTableView* CreateView(QWidget* parent)
     auto* model = new Model(grid);
     grid->setModel(model);
     grid->setItemDelegate(new OneLineDelegate(grid));
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->verticalHeader()->setVisible(false);
-    grid->verticalHeader()->setDefaultSectionSize(20);
-    grid->horizontalHeader()->setHighlightSections(false);
+    ListGrid::SetListLook(grid);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->setWordWrap(false);
     SetEmptyLook(grid);
     return grid;
 }

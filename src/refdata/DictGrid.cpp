@@ -169,6 +169,16 @@ void DictGrid::removeRecord(int row)
     selectWholeRow(qMin(row, rowCount() - 1));
 }
 
+bool DictGrid::removeDeletedRow()
+{
+    if (rows() == 1) {
+        setEmptyLook();
+        return true;
+    }
+    removeRecord(endRow());
+    return false;
+}
+
 void DictGrid::mousePressEvent(QMouseEvent* e)
 {
     // Only the left button selects.

@@ -55,6 +55,9 @@ public:
     // Removes a row and selects the one that takes its place (or the new last
     // row), without SelChange.
     void removeRecord(int row);
+    // Removes the end row after its record was deleted: the list's only row
+    // turns the empty look instead. True when the list is now empty.
+    bool removeDeletedRow();
 
 signals:
     void SelChange();

@@ -461,6 +461,20 @@ void DictionaryWindow::ButtnSave_Click()
     mode_.clear();
 }
 
+bool DictionaryWindow::ConfirmAndDelete(QWidget* parent, const QString& question, const Statement& st)
+{
+    if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel,
+                         parent)
+        == MessageBox::Answer::Cancel)
+        return false;
+    const QueryResult r = Database::ExecuteSql(st.sql, st.params);
+    if (!r.ok()) {
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
+        return false;
+    }
+    return true;
+}
+
 void DictionaryWindow::ButtnDel_Click()
 {
     if (!hasCurrentKey()) {
@@ -469,24 +483,14 @@ void DictionaryWindow::ButtnDel_Click()
     }
     if (refuseDelete())
         return;
-    if (MessageBox::show(deleteQuestion(key_), MessageBox::kNoticeTitle, MessageBox::Icon::None,
-                         MessageBox::Buttons::OkCancel, this) == MessageBox::Answer::Cancel)
+    if (!ConfirmAndDelete(this, deleteQuestion(key_), deleteStatement(key_)))
         return;
-    const Statement st = deleteStatement(key_);
-    const QueryResult r = Database::ExecuteSql(st.sql, st.params);
-    if (!r.ok()) {
-        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
-        return;
-    }
-    DictGrid* g = MSHFlexGrid1;
-    if (g->rows() == 1) {
-        g->setEmptyLook();
+    if (MSHFlexGrid1->removeDeletedRow()) {
         clearInputs(false);
         lockInputs(true);
         setButtons(State::Empty);
         key_ = noKey();
     } else {
-        g->removeRecord(g->endRow());
         MSHFlexGrid1_SelChange();
     }
     mode_.clear();

@@ -77,6 +77,10 @@ public:
 
     ~DictionaryWindow() override;
 
+    // Asks the question (OK or Cancel) and on OK runs the delete; false when the
+    // user cancelled or the delete failed (with the database's message).
+    static bool ConfirmAndDelete(QWidget* parent, const QString& question, const Statement& st);
+
     // Builds the controls and runs the load unless the window is already loaded.
     void ensureLoaded();
     bool isLoaded() const { return loaded_; }

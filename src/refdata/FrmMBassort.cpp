@@ -61,10 +61,7 @@ void FrmMBassort::loadExtras()
     }
     if (r.hasRows()) {
         const QString shown = Text2->currentText();
-        for (int i = 0; i < r.data->recordCount(); ++i) {
-            Text2->addItem(r.data->text(i, 1));
-            partIds_.append(r.data->value(i, 0).toLongLong());
-        }
+        Text2->addEntries(*r.data, partIds_);
         Text2->setTypedText(shown);
     }
     if (MSHFlexGrid1->hasRows())
@@ -78,21 +75,12 @@ void FrmMBassort::Text2_Click(int index)
 
 void FrmMBassort::SelectPartByText(int row)
 {
-    if (Text2->count() == 0)
-        return;
-    const QString name = Text2->currentText();
+    // The row keeps its part's number as text; one that is not a number's own
+    // text matches no entry, and the box's text alone chooses.
     const QString id = MSHFlexGrid1->rowData(row).toString();
-    int byName = -1;
-    for (int i = 0; i < Text2->count(); ++i) {
-        if (!id.isEmpty() && QString::number(partIds_.value(i)) == id) {
-            Text2->choose(i);
-            return;
-        }
-        if (byName < 0 && Text2->itemText(i) == name)
-            byName = i;
-    }
-    if (byName >= 0)
-        Text2->choose(byName);
+    bool ok = false;
+    const qint64 n = id.toLongLong(&ok);
+    Text2->chooseByIdOrText(partIds_, ok && QString::number(n) == id ? std::optional<qint64>(n) : std::nullopt);
 }
 
 void FrmMBassort::showCells(int row)

@@ -342,28 +342,9 @@ void FrmMBmanager::loadPartBox()
     }
     if (!r.hasRows())
         return;
-    for (int i = 0; i < r.data->recordCount(); ++i) {
-        Combopart->addItem(r.data->text(i, 1));
-        partIds_.append(r.data->value(i, 0).toLongLong());
-    }
+    Combopart->addEntries(*r.data, partIds_);
     // No entry chosen.
     Combopart->setTypedText(QString());
-}
-
-void FrmMBmanager::SelectComboByText(PickCombo* box, const QVector<qint64>& ids, qint64 id)
-{
-    const QString text = box->currentText();
-    int byName = -1;
-    for (int i = 0; i < box->count(); ++i) {
-        if (id != 0 && ids.value(i) == id) {
-            box->choose(i);
-            return;
-        }
-        if (byName < 0 && box->itemText(i) == text)
-            byName = i;
-    }
-    if (byName >= 0)
-        box->choose(byName);
 }
 
 void FrmMBmanager::Combopart_Click(int index)
@@ -387,10 +368,7 @@ void FrmMBmanager::Combopart_Click(int index)
     assortIds_.clear();
     if (!r.hasRows())
         return;
-    for (int i = 0; i < r.data->recordCount(); ++i) {
-        Comboassort->addItem(r.data->text(i, 1));
-        assortIds_.append(r.data->value(i, 0).toLongLong());
-    }
+    Comboassort->addEntries(*r.data, assortIds_);
     Comboassort->setTypedText(QString());
 }
 
@@ -468,10 +446,12 @@ void FrmMBmanager::MSHFlexGrid1_SelChange()
         return;
     }
     const RecordSet& t = *r.data;
+    // A number of 0 is none: the text alone chooses.
+    const auto someId = [](qint64 id) { return id != 0 ? std::optional<qint64>(id) : std::nullopt; };
     Combopart->setTypedText(t.text(0, 6));
-    SelectComboByText(Combopart, partIds_, t.value(0, 7).toLongLong());
+    Combopart->chooseByIdOrText(partIds_, someId(t.value(0, 7).toLongLong()));
     Comboassort->setTypedText(t.text(0, 5));
-    SelectComboByText(Comboassort, assortIds_, t.value(0, 1).toLongLong());
+    Comboassort->chooseByIdOrText(assortIds_, someId(t.value(0, 1).toLongLong()));
     Text1->setText(t.text(0, 2));
     Text1->setCursorPosition(0);
     Text2->setPlainText(t.text(0, 3));

@@ -113,9 +113,6 @@ private:
     void LoadItemCaptions();
     void ResetTemplateGrid();
     void loadPartBox();
-    // Chooses an entry by its number, else the first entry of the box's text;
-    // neither found leaves the box as it is.
-    void SelectComboByText(PickCombo* box, const QVector<qint64>& ids, qint64 id);
     void showTemplateFailed();
 
     // FrmMBmanagerEdit.cpp: the field looks and the buttons.

@@ -10,6 +10,7 @@
 #include "editor/ReportRecord.h"
 #include "platform/MessageBox.h"
 #include "refdata/DictGrid.h"
+#include "refdata/DictionaryWindow.h"
 #include "refdata/PickCombo.h"
 
 #include <QLineEdit>
@@ -230,18 +231,10 @@ void FrmMBmanager::ButtnDel_Click()
     }
     const QString question = QStringLiteral("你将删除自动编号为 ") + QString::number(templateNo_)
                              + QStringLiteral(" 的模板,删除后将不能恢复.请确认是否删除?");
-    if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel,
-                         this)
-        == MessageBox::Answer::Cancel)
+    if (!DictionaryWindow::ConfirmAndDelete(this, question,
+                                            {QStringLiteral("DELETE FROM templet WHERE mbid = ?"), {templateNo_}}))
         return;
-    const QueryResult r = Database::ExecuteSql(QStringLiteral("DELETE FROM templet WHERE mbid = ?"), {templateNo_});
-    if (!r.ok()) {
-        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
-        return;
-    }
-    DictGrid* g = MSHFlexGrid1;
-    if (g->rows() == 1) {
-        g->setEmptyLook();
+    if (MSHFlexGrid1->removeDeletedRow()) {
         enableWithRight(ButtnNew);
         for (QvButton* b : {ButtnUpdate, ButtnDel, ButtnLoad, ButtnSave})
             b->setEnabled(false);
@@ -249,7 +242,6 @@ void FrmMBmanager::ButtnDel_Click()
         clearFields();
         templateNo_ = 0;
     } else {
-        g->removeRecord(g->endRow());
         MSHFlexGrid1_SelChange();
     }
     mode_.clear();

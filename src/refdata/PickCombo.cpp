@@ -1,5 +1,7 @@
 #include "refdata/PickCombo.h"
 
+#include "core/Database.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -81,4 +83,28 @@ void PickCombo::wheelEvent(QWheelEvent* e)
         return;
     }
     QComboBox::wheelEvent(e);
+}
+
+void PickCombo::addEntries(const RecordSet& rows, QVector<qint64>& ids)
+{
+    for (int i = 0; i < rows.recordCount(); ++i) {
+        addItem(rows.text(i, 1));
+        ids.append(rows.value(i, 0).toLongLong());
+    }
+}
+
+void PickCombo::chooseByIdOrText(const QVector<qint64>& ids, std::optional<qint64> id)
+{
+    const QString text = currentText();
+    int byName = -1;
+    for (int i = 0; i < count(); ++i) {
+        if (id && ids.value(i) == *id) {
+            choose(i);
+            return;
+        }
+        if (byName < 0 && itemText(i) == text)
+            byName = i;
+    }
+    if (byName >= 0)
+        choose(byName);
 }

@@ -1,5 +1,10 @@
 #pragma once
 #include <QComboBox>
+#include <QVector>
+
+#include <optional>
+
+class RecordSet;
 
 // A list box whose edit area also takes typed text (the body part and category
 // boxes of the template windows). An entry counts as chosen only when the user
@@ -25,6 +30,12 @@ public:
     void setTypedText(const QString& text);
     // Empties the list and the text; no entry chosen. Raises no Click.
     void clearEntries();
+    // Adds an entry for each row of a listing whose column 0 is the entry's
+    // number and column 1 its name; the numbers go to ids, in step with the list.
+    void addEntries(const RecordSet& rows, QVector<qint64>& ids);
+    // Chooses the first entry numbered id (when given), else the first entry
+    // with the box's text; neither on the list leaves the box as it is.
+    void chooseByIdOrText(const QVector<qint64>& ids, std::optional<qint64> id);
 
     void setLocked(bool locked);
     bool isLocked() const { return locked_; }
