@@ -161,7 +161,8 @@ private slots:
 
     void newModifyViewAndDeleteAReport()
     {
-        const qint64 oldKey = addReport(QStringLiteral("OLD1"), QStringLiteral("李四"), QStringLiteral("2024-03-14"), kAdmin);
+        const qint64 oldKey =
+            addReport(QStringLiteral("OLD1"), QStringLiteral("李四"), QStringLiteral("2024-03-14"), kAdmin);
         FrmMain* w = logIn(QStringLiteral("admin"));
         QVERIFY(w);
         QTableView* g = w->MSHFlexGrid1;
@@ -357,8 +358,8 @@ private slots:
             const QImage first = preview->Picpaper->surface().image();
             click(preview->CmdPrintSet);
             pagesAfter = preview->pageCount();
-            laidOutAgain = preview->Picpaper->surface().image().size() == first.size() &&
-                           preview->Picpaper->surface().image() != first;
+            laidOutAgain = preview->Picpaper->surface().image().size() == first.size()
+                           && preview->Picpaper->surface().image() != first;
             click(preview->CmdPrint);
             printed = pdfPages(pdf);
             click(preview->ButtnQuit);
