@@ -84,19 +84,14 @@ private slots:
 
         // All fifteen, in the window's order; text exactly as typed (blanks too).
         c.DT2 = QDate(9999, 12, 31);
-        c.Text3 = QStringLiteral("内科");
-        c.Text4 = QStringLiteral("胸");
-        c.Text5 = QStringLiteral("50%_\\");
-        c.Text6 = QStringLiteral("  ");
-        c.Text7 = QStringLiteral("X1");
-        c.Text8 = QStringLiteral("Z1");
-        c.Text9 = QStringLiteral(" 60 ");
-        c.Text10 = QStringLiteral("2.5");
-        c.Text11 = QStringLiteral("男");
-        c.Text12 = QStringLiteral("影");
-        c.Text13 = QStringLiteral("王");
-        c.Text14 = QStringLiteral("DR");
-        c.Text15 = QStringLiteral("M1");
+        const std::pair<QString Conditions::*, const char*> typed[] = {
+            {&Conditions::Text3, "内科"}, {&Conditions::Text4, "胸"},   {&Conditions::Text5, "50%_\\"},
+            {&Conditions::Text6, "  "},   {&Conditions::Text7, "X1"},   {&Conditions::Text8, "Z1"},
+            {&Conditions::Text9, " 60 "}, {&Conditions::Text10, "2.5"}, {&Conditions::Text11, "男"},
+            {&Conditions::Text12, "影"},  {&Conditions::Text13, "王"},  {&Conditions::Text14, "DR"},
+            {&Conditions::Text15, "M1"}};
+        for (const auto& [box, text] : typed)
+            c.*box = QString::fromUtf8(text);
         s = Build(c);
         const QString like = QStringLiteral(" LIKE ? ESCAPE '\\'");
         QCOMPARE(s.where.split(QStringLiteral(" AND ")),
@@ -173,7 +168,6 @@ private slots:
         QVERIFY(w.CmdPrint->isEnabled() && w.buttnview->isEnabled());
         QCOMPARE(FrmfindResults::Mode(w.MGrid), FrmfindResults::kResultsLook);
         auto* model = FrmfindResults::ModelOf(w.MGrid);
-        QCOMPARE(model->columnCount(), 22);
         QCOMPARE(model->text(0, 3), QStringLiteral("45岁"));
         QCOMPARE(model->text(1, 3), QStringLiteral("30岁"));
         QCOMPARE(model->text(1, 10), QStringLiteral("2025-03-04"));
@@ -260,7 +254,7 @@ private slots:
     }
 
     // A real change of the window's size empties the grid; view and print
-    // then say there is nothing; the quit button keeps its margin.
+    // then say there is nothing.
     void resizeEmptiesTheGrid()
     {
         addReport(QStringLiteral("C1"), QStringLiteral("丙"), QStringLiteral("2025-03-04"));
@@ -288,10 +282,6 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("当前没有查询数据"));
         QCOMPARE(lastTitle(), QStringLiteral("提示"));
         QVERIFY(opened_.isEmpty());
-        // Geometry follows the window.
-        QCOMPARE(w.Pictool->width() - w.ButtnQuit->geometry().right() - 1, 16);
-        QCOMPARE(w.MGrid->geometry().right() + 1, 1100 - 4);
-        QCOMPARE(w.Pictiaojian->geometry().bottom() + 1, 720 - 4);
     }
 
     // The column chooser before and after a query; the panels keep what was typed and ticked.
@@ -304,8 +294,6 @@ private slots:
         w.Text6->setText(QStringLiteral("丁"));
         w.Buttnxm_Click();
         QVERIFY(!w.Pictiaojian->isVisibleTo(&w) && w.Picturexm->isVisibleTo(&w));
-        QCOMPARE(w.Buttnxm->color(ButtonProp::FaceTop), Palette::AdjustColor(Palette::gCaptionColorFrom, -20));
-        QCOMPARE(w.Buttntj->color(ButtonProp::HoverBottom), Palette::AdjustColor(Palette::gCaptionColorFrom, 60));
         // Before a query a click changes nothing; the next query applies the ticks.
         w.xm[4]->click();    // 联系方式 on
         w.xm[10]->click();   // 检查日期 off
@@ -371,18 +359,11 @@ private slots:
         QCOMPARE(printed, QStringLiteral("X线号病人姓名性别年龄科室申请医师住院号检查日期报告医师收费金额"
                                          "E1戊一男45岁内科2025-03-04admin12.50E2戊二男45岁内科2025-03-04admin12.50"
                                          "检查部位胸部胸部"));
-        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/Frmfind_list.pdf"));
 
-        // What the window looks like with results.
+        // Each panel's top edge is open under its own tab.
         w.show();
         w.resize(1024, 700);
         QCoreApplication::processEvents();
-        w.xm[18]->setChecked(true);
-        w.buttonYes_Click();
-        w.grab().save(testOutputFolder() + QStringLiteral("/Frmfind_results.png"));
-        w.Buttnxm_Click();
-        w.grab().save(testOutputFolder() + QStringLiteral("/Frmfind_columns.png"));
-        // Each panel's top edge is open under its own tab.
         const QColor line = Palette::ToQColor(Palette::gLineColor);
         const QColor back = Palette::ToQColor(Palette::gPanelBackColor);
         const QImage conditions = w.Pictiaojian->grab().toImage();

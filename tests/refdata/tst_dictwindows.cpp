@@ -303,7 +303,6 @@ private slots:
         QStringList printed;
         QVERIFY(ReportData::loadItemCaptions(printed).ok());
         QCOMPARE(printed.value(1), QStringLiteral("患者'姓名"));
-        QVERIFY(w.grab().save(testOutputFolder() + QStringLiteral("/Frmbgxm.png")));
 
         w.ButtnQuit->click();
         QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM bgxm")));

@@ -77,7 +77,6 @@ private slots:
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        d.grab().save(testOutputFolder() + QStringLiteral("/printset-dialog.png"));
         QCOMPARE(d.cboPrinter->currentText(), QStringLiteral("报告打印机"));
         QCOMPARE(d.ComboPaper->currentData().toInt(), 9);
 
@@ -151,16 +150,13 @@ private slots:
     {
         // Stored slots: "0", "abc", "30" and "24" (past the list) leave theirs empty, "3" chooses
         // row 3; malformed numbers show the layout's defaults; a missing text key is empty.
-        kit::setIni("rptxm", "xm5", QStringLiteral("0"));
-        kit::setIni("rptxm", "xm6", QStringLiteral("abc"));
-        kit::setIni("rptxm", "xm7", QStringLiteral("30"));
-        kit::setIni("rptxm", "xm8", QStringLiteral("24"));
-        kit::setIni("rptxm", "xm9", QStringLiteral("3"));
-        kit::setIni("parameter", "djj4", QStringLiteral("x"));
-        kit::setIni("parameter", "rptfoot", QString());
-        kit::setIni("printer", "mPaper", QStringLiteral("A4"));
-        kit::setIni("font3", "mFontsize", QStringLiteral("大"));
-        kit::setIni("font1", "mFontsize", QStringLiteral("10.5"));
+        const char* const stored[][3] = {{"rptxm", "xm5", "0"},        {"rptxm", "xm6", "abc"},
+                                         {"rptxm", "xm7", "30"},       {"rptxm", "xm8", "24"},
+                                         {"rptxm", "xm9", "3"},        {"parameter", "djj4", "x"},
+                                         {"parameter", "rptfoot", ""}, {"printer", "mPaper", "A4"},
+                                         {"font3", "mFontsize", "大"}, {"font1", "mFontsize", "10.5"}};
+        for (const auto& [section, key, value] : stored)
+            kit::setIni(section, key, QString::fromUtf8(value));
         Frmprintset& d = open();
         for (int slot : {5, 6, 7, 8})
             QCOMPARE(d.Comboxm[size_t(slot - 1)]->currentIndex(), -1);

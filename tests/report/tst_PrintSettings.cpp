@@ -101,10 +101,13 @@ private slots:
     void printerSelectionAndPage()
     {
         ProgramPrinter& p = ProgramPrinter::instance();
-        // An unknown printer keeps the current one, with the stored paper and modes.
-        setIni("printer", "mPrinter", "不存在");
-        setIni("printer", "mPaper", "8");   // A3
-        setIni("printer", "mDirection", "2");
+        auto setPrinter = [](const char* name, const char* paper, const char* direction) {
+            setIni("printer", "mPrinter", QString::fromUtf8(name));
+            setIni("printer", "mPaper", QString::fromUtf8(paper));
+            setIni("printer", "mDirection", QString::fromUtf8(direction));
+        };
+        // An unknown printer keeps the current one, with the stored paper (A3) and modes.
+        setPrinter("不存在", "8", "2");
         PrintSettings s;
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("默认打印机"));
@@ -113,9 +116,7 @@ private slots:
         QVERIFY(s.pageWidth == 420.0 - 10 && s.pageHeight == 297.0 - 10 && s.offsetX == 5.0);
 
         // A named printer; colour refused by a monochrome printer; a paper it lacks is skipped.
-        setIni("printer", "mPrinter", "黑白打印机");
-        setIni("printer", "mPaper", "4711");
-        setIni("printer", "mDirection", "1");
+        setPrinter("黑白打印机", "4711", "1");
         setIni("printer", "mColor", "2");
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("黑白打印机"));
@@ -199,9 +200,7 @@ private slots:
     {
         const UmaskScope umask(022);
         // Loose dates, numbers with a sign place, a Null and a quote from the real database.
-        QFile stale(ReportData::previewPictureFile(2));
-        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("old") == 3);
-        stale.close();
+        QVERIFY(kit::writeBytes(ReportData::previewPictureFile(2), "old"));
         const QByteArray pic1("\xff\xd8\xff\xe0 one"), pic3("\xff\xd8\xff\xe0 three");
         const QueryResult ins = Database::ExecuteSql(
             QStringLiteral("insert into reports (brname, age, ageunit, pgdate, rpdate, times, obligate1, "
@@ -221,9 +220,7 @@ private slots:
         // The stored pictures become files; a stale file of a missing one is removed.
         QVERIFY(!c.pictures[0].isEmpty() && c.pictures[1].isEmpty());
         QVERIFY(!QFile::exists(ReportData::previewPictureFile(2)));
-        QFile f3(c.pictures[2]);
-        QVERIFY(f3.open(QIODevice::ReadOnly));
-        QCOMPARE(f3.readAll(), pic3);
+        QCOMPARE(kit::readBytes(c.pictures[2]), pic3);
         // The decrypted copies are owner-only, and go when the preview is done with them.
         QCOMPARE(fileMode(c.pictures[2]), 0600);
         ReportData::removePreviewPictures();

@@ -173,10 +173,6 @@ private slots:
         QVERIFY2(phone.right() + 72 / 25.4 <= next.left(), qPrintable(QStringLiteral("%1 %2").arg(phone.right()).arg(next.left())));
         QVERIFY(phone.height() < caption.height() * 0.95);
 
-        // The document for people to look at.
-        QFile::remove(testOutputFolder() + QStringLiteral("/report.pdf"));
-        QFile::copy(pdf, testOutputFolder() + QStringLiteral("/report.pdf"));
-
         // The same report in the preview page: the printable area at 96 dpi, 200 x 287 mm on a
         // 210 mm sheet, as many pages as printed.
         ReportPaperWidget paper;
@@ -194,7 +190,6 @@ private slots:
         r.RenderReport(ReportRenderer::kPreviewMode, 1, 0);
         QVERIFY(std::abs(paper.width() - 1.5 * 200 / 25.4 * 96) <= 2);
         const QImage shot = paper.grab().toImage();
-        shot.save(testOutputFolder() + QStringLiteral("/report-preview-page-1.png"));
         const QRectF pic = colourBox(shot, kPictureColours[0], 96);
         QVERIFY(!pic.isNull() && std::abs(pic.width() - 1.5 * 40) < 1.5);
     }
@@ -205,11 +200,9 @@ private slots:
         // machine does not have, and a body size whose characters do not divide the text width
         // evenly (18 pt): the layout takes its defaults and prints the title in the name's place,
         // in an installed face that has the Chinese characters.
-        QFile f(folder_->file(QStringLiteral("options.ini")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("[parameter]\r\nbTop=abc\r\nZoom=\r\n[font1]\r\nmFontsize=x\r\n[font6]\r\nmFontsize=18\r\n"
-                "[rptxm]\r\nxm21=19\r\nid21=18\r\n");
-        f.close();
+        QVERIFY(kit::writeBytes(folder_->file(QStringLiteral("options.ini")),
+                                "[parameter]\r\nbTop=abc\r\nZoom=\r\n[font1]\r\nmFontsize=x\r\n"
+                                "[font6]\r\nmFontsize=18\r\n[rptxm]\r\nxm21=19\r\nid21=18\r\n"));
         Modini::SetIniValue(QStringLiteral("font1"), QStringLiteral("mFontname"), QStringLiteral("不存在的字体"));
         Modini::SetIniValue(QStringLiteral("font6"), QStringLiteral("mFontname"), QStringLiteral("No Such Face"));
         QFile::remove(folder_->file(QStringLiteral("head.bmp")));
@@ -270,9 +263,7 @@ private slots:
         // A damaged logo; picture 1 a camera picture far larger than the page needs (its header
         // says 9000 x 9000, more than the image reader takes whole), picture 2 missing,
         // picture 3 damaged, picture 4 good.
-        QFile logo(folder_->file(QStringLiteral("head.bmp")));
-        QVERIFY(logo.open(QIODevice::WriteOnly | QIODevice::Truncate) && logo.write("BM broken") == 9);
-        logo.close();
+        QVERIFY(kit::writeBytes(folder_->file(QStringLiteral("head.bmp")), "BM broken"));
         QByteArray huge = kit::jpegBytes(320, 240, kPictureColours[0], 95);
         const qsizetype sof = huge.indexOf(QByteArray("\xff\xc0", 2));
         QVERIFY(sof > 0);
