@@ -46,6 +46,11 @@ DataRecord::DataRecord()
 {
     setWindowTitle(QStringLiteral("报告信息"));
     resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
+    // One capture writer, so captures are written in the order they were taken;
+    // the program does not end before their files are.
+    captureWriter_.setMaxThreadCount(1);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { captureWriter_.waitForDone(); });
 }
 
 void DataRecord::ensureLoaded()

@@ -6,9 +6,12 @@
 #include "imaging/FootSwitch.h"
 
 #include <QDialog>
+#include <QFuture>
 #include <QList>
+#include <QThreadPool>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -172,6 +175,12 @@ public slots:
 public:
     bool videoOn() const { return videoOn_; }
     bool recording() const { return recording_; }
+    // A capture takes its slot and shows its thumbnail at once; its BMP and
+    // JPEG are written on the capture writer's thread, one capture after the
+    // other. Waits until every capture's files are written, and empties the
+    // slots of those that could not be, with their messages. Everything that
+    // reads the capture files and the window's close wait this way first.
+    void settleCaptures();
 
 public:
     // ---- controls, named as the design names them ----
@@ -285,6 +294,11 @@ private:
     void setStoreButtons(bool on);
     void setReportButtons(bool on);
     void openViewer(const QString& group, int index);
+    struct CaptureOutcome {
+        bool written = false;
+        QString error;   // the message for the user, when there is one
+    };
+    void settleCapture(int i);
 
     // DataRecordAids.cpp
     void buildAids();
@@ -344,6 +358,9 @@ private:
     void forgetDicomStudy();
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
+    // The capture slots' files still being written (or written and not yet looked at).
+    std::array<std::optional<QFuture<CaptureOutcome>>, 18> captureJobs_{};
+    QThreadPool captureWriter_;
 
     // Window-level panel rectangles in twips.
     EditorGeometry::Panels panels_;

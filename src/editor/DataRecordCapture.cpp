@@ -3,6 +3,7 @@
 #include "editor/DataRecord.h"
 
 #include "core/Modini.h"
+#include "imaging/Bitmap24.h"
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/JpegWriter.h"
@@ -13,7 +14,10 @@
 #include "platform/Opener.h"
 
 #include <QCoreApplication>
+#include <QPromise>
 #include <QThread>
+
+#include <exception>
 
 namespace {
 constexpr int kCaptures = CaptureStore::kCaptureSlots;
@@ -26,8 +30,11 @@ public:
 
     QString tag(Group group, int i) const override
     {
-        if (group == Capture)
+        if (group == Capture) {
+            // A capture taken (foot switch) while the viewer is open is read once written.
+            ed_.settleCaptures();
             return i >= 0 && i < kCaptures ? ed_.Pictmp[size_t(i)]->Tag : QString();
+        }
         return i >= 0 && i < kReports ? ed_.Picload[size_t(i)]->Tag : QString();
     }
     void empty(Group group, int i) override
@@ -224,23 +231,59 @@ void DataRecord::BVidCapture_Click()
     const QString base = CaptureStore::captureBase(n);
     const QString bmp = base + QStringLiteral(".bmp");
     VideoCapture1->setFrameFileName(bmp);
-    if (!VideoCapture1->SaveFrame())
+    const std::shared_ptr<const Bitmap24> frame = VideoCapture1->grabFrame();
+    if (!frame)
         return;   // no frame: the slot stays free
-    EdPicture* box = Pictmp[size_t(n - 1)];
-    if (const auto frame = VideoCapture1->lastSavedFrame())
-        box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
-    // A failed conversion leaves the slot free; the program goes on.
-    try {
-        if (!ConvertBmpToJpg(bmp, this)) {
-            box->Cls();
-            return;
-        }
-    } catch (const AppError& e) {
-        box->Cls();
-        MessageBox::critical(e.text(), MessageBox::kErrorTitle);
-        return;
-    }
+    // The slot is taken at once; its files are written on the capture writer's thread.
+    const int i = n - 1;
+    EdPicture* box = Pictmp[size_t(i)];
+    box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
     box->Tag = base;
+    auto promise = std::make_shared<QPromise<CaptureOutcome>>();
+    QFuture<CaptureOutcome> job = promise->future();
+    promise->start();
+    captureWriter_.start([promise, frame, bmp] {
+        CaptureOutcome outcome;
+        try {
+            // A BMP that cannot be written frees the slot silently.
+            outcome.written = VideoCapture::writeFrame(frame, bmp) && ConvertBmpToJpg(bmp);
+        } catch (const AppError& e) {
+            outcome.error = e.text();
+        } catch (const std::exception& e) {
+            outcome.error = QString::fromLocal8Bit(e.what());
+        }
+        promise->addResult(outcome);
+        promise->finish();
+    });
+    captureJobs_[size_t(i)] = job;
+    // The outcome is looked at on the GUI thread once the files are written.
+    job.then(this, [this, i](const CaptureOutcome&) {
+        if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
+            settleCapture(i);
+    });
+}
+
+void DataRecord::settleCapture(int i)
+{
+    std::optional<QFuture<CaptureOutcome>> job = std::exchange(captureJobs_[size_t(i)], std::nullopt);
+    if (!job)
+        return;
+    job->waitForFinished();
+    const CaptureOutcome outcome = job->result();
+    if (outcome.written)
+        return;
+    // A failed capture leaves the slot free; the program goes on.
+    emptyCapture(i);
+    if (std::none_of(ShapeSel.begin(), ShapeSel.end(), shown))
+        setStoreButtons(false);
+    if (!outcome.error.isEmpty())
+        MessageBox::critical(outcome.error, MessageBox::kErrorTitle);
+}
+
+void DataRecord::settleCaptures()
+{
+    for (int i = 0; i < kCaptures; ++i)
+        settleCapture(i);
 }
 
 void DataRecord::Pictmp_MouseDown(int Index, int Button, int, int, int)
@@ -274,6 +317,7 @@ void DataRecord::Picload_MouseDown(int Index, int Button, int, int, int)
 
 void DataRecord::ButtonAddPic_Click()
 {
+    settleCaptures();
     if (!editing()) {
         MessageBox::information(QStringLiteral("请在编辑状态下对报告图片进行添加"), MessageBox::kCancelledTitle);
         return;
@@ -314,6 +358,7 @@ void DataRecord::ButtonAddPic_Click()
 
 void DataRecord::ButtonDelPic_Click()
 {
+    settleCaptures();
     if (!confirmed(QStringLiteral("请确认是否删除当前选中的预存图片"), this))
         return;
     for (int i = 0; i < kCaptures; ++i)
@@ -338,6 +383,7 @@ void DataRecord::ButtonDelPicR_Click()
 
 void DataRecord::Bpicback_Click()
 {
+    settleCaptures();
     for (int k = 0; k < kReports; ++k) {
         if (!shown(ShapeSelR[size_t(k)]))
             continue;
@@ -370,6 +416,7 @@ void DataRecord::Bpicback_Click()
 
 void DataRecord::openViewer(const QString& group, int index)
 {
+    settleCaptures();
     FrmpicView& viewer = FrmpicView::instance();
     EditorSlots editorSlots(*this);
     viewer.setPictureSlots(&editorSlots);
@@ -454,6 +501,7 @@ void DataRecord::MSComm1_OnComm(quint32 tick)
 // The close path: the recording is completed, the camera and the port released.
 void DataRecord::shutDownCapture()
 {
+    settleCaptures();
     if (MSComm1)
         MSComm1->close();
     if (VideoCapture1 && (videoOn_ || VideoCapture1->isConnected()))

@@ -94,6 +94,7 @@ bool DataRecord::CreatePaths(const QString& path)
 void DataRecord::ButtonConvert_Click()
 {
     ensureLoaded();
+    settleCaptures();
     // 1. The question.
     if (MessageBox::show(QStringLiteral("请确认是否将选中的图像转换为相应的DICOM数字图像？"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this)

@@ -85,6 +85,7 @@ Texts DataRecord::recordTexts() const
 
 void DataRecord::ButtnSave_Click()
 {
+    settleCaptures();
     if (!editing())
         return;
     if (!ValidateRecord())

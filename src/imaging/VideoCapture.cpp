@@ -686,20 +686,29 @@ void VideoCapture::StopRecording()
 
 bool VideoCapture::SaveFrame()
 {
-    std::shared_ptr<const Bitmap24> dib;
-    {
-        std::lock_guard lock(d->m);
-        dib = d->frame;
-    }
-    if (!dib || d->frameFile.isEmpty())
-        return false;   // no frame yet, or the source has stopped
+    std::shared_ptr<const Bitmap24> dib = grabFrame();
+    if (!dib || !writeFrame(dib, d->frameFile))
+        return false;
+    d->saved = std::move(dib);
+    return true;
+}
+
+std::shared_ptr<const Bitmap24> VideoCapture::grabFrame() const
+{
+    if (d->frameFile.isEmpty())
+        return nullptr;
+    std::lock_guard lock(d->m);
+    return d->frame;   // null before the first frame and once the source has stopped
+}
+
+bool VideoCapture::writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path)
+{
     // The capture converts this BMP to JPEG next: start encoding while it is written.
-    CaptureJpeg::offer(d->frameFile, dib, JpegWriter::kCaptureQuality);
-    if (!BmpFile::write(*dib, d->frameFile)) {
+    CaptureJpeg::offer(path, frame, JpegWriter::kCaptureQuality);
+    if (!BmpFile::write(*frame, path)) {
         CaptureJpeg::withdraw();
         return false;
     }
-    d->saved = std::move(dib);
     return true;
 }
 

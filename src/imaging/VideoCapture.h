@@ -52,6 +52,12 @@ public:
     // there is no frame yet, the source has stopped or the file cannot be
     // written.
     bool SaveFrame();
+    // SaveFrame in two halves, for a capture whose file is written away from
+    // the GUI thread: the latest frame (null when SaveFrame would give false
+    // before writing), and the writing of a frame as a 24-bit BMP, which may
+    // run on any thread (one at a time); false when the file cannot be written.
+    std::shared_ptr<const Bitmap24> grabFrame() const;
+    static bool writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path);
 
     void ShowSourceDialog();
     void ShowFormatDialog();
