@@ -113,11 +113,19 @@ void FrmMBmanager::keyPressEvent(QKeyEvent* e)
     QDialog::keyPressEvent(e);
 }
 
+FrmMBmanager::~FrmMBmanager()
+{
+    // The tree's viewport outlives this part of the window while its children
+    // go: it must stop reporting to a window that is already half destroyed.
+    if (treeViewport_)
+        treeViewport_->removeEventFilter(this);
+}
+
 bool FrmMBmanager::eventFilter(QObject* watched, QEvent* e)
 {
     // The tree's Click: any click in it, on a node or beside the nodes, also
     // on the node already selected.
-    if (TreeView1 && watched == TreeView1->viewport() && e->type() == QEvent::MouseButtonRelease)
+    if (watched == treeViewport_ && e->type() == QEvent::MouseButtonRelease)
         TreeView1_Click();
     return QDialog::eventFilter(watched, e);
 }
@@ -172,7 +180,8 @@ void FrmMBmanager::buildControls()
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     const int cap = qMax(0, int(Palette::gCaptionHeight));
     TreeView1->setGeometry(1, cap + 1, PicTree->width() - 2, PicTree->height() - cap - 2);
-    TreeView1->viewport()->installEventFilter(this);
+    treeViewport_ = TreeView1->viewport();
+    treeViewport_->installEventFilter(this);
 
     MSHFlexGrid1 = new DictGrid(form_);
     MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPointer>
 #include <QDialog>
 #include <QString>
 #include <QVector>
@@ -39,6 +40,7 @@ class QWidget;
 class FrmMBmanager : public QDialog {
     Q_OBJECT
 public:
+    ~FrmMBmanager() override;
     static FrmMBmanager& instance();
 
     void openForMaintenance();
@@ -71,6 +73,8 @@ public:
              *ButtnLoad = nullptr, *ButtnQuit = nullptr;
     PaintPanel* PicTree = nullptr;
     QTreeWidget* TreeView1 = nullptr;
+    // Compared by address only: it may be on its way out when it reports.
+    QPointer<QWidget> treeViewport_;
     DictGrid* MSHFlexGrid1 = nullptr;
     PaintPanel* Picdata = nullptr;
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr;
