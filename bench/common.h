@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryFile>
 
 #include "core/Database.h"
 
@@ -66,6 +67,19 @@ inline double median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The offscreen platform's screen as a user's: 1920x1080 at 96 dpi.
+inline void useFullHdScreen(QTemporaryFile& config)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    if (!config.open())
+        die("no temporary file for the screen's configuration");
+    config.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
+                 R"( "logicalDpi": 96, "logicalBaseDpi": 96}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
 }
 
 inline double minimum(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }

@@ -17,20 +17,15 @@
 #include "imaging/BmpFile.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
+#include "support/DicomPeer.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <random>
 
@@ -56,21 +51,6 @@ QImage picture(int seed)
     return img;
 }
 
-int freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
-        && ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(s);
-    return port;
-}
-
 void run(const QString& program, const QStringList& args)
 {
     QProcess p;
@@ -88,11 +68,6 @@ void clearFolder(const QString& path)
         d.remove(f);
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 }
 
 int main(int argc, char** argv)
@@ -105,8 +80,8 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const QString in = dir.path() + QStringLiteral("/in"), ours = dir.path() + QStringLiteral("/ours"),
-                  tools = dir.path() + QStringLiteral("/tools"), received = dir.path() + QStringLiteral("/received");
-    for (const QString& d : {in, ours, tools, received})
+                  tools = dir.path() + QStringLiteral("/tools");
+    for (const QString& d : {in, ours, tools})
         QDir().mkpath(d);
     QStringList bmps;
     for (int k = 1; k <= 4; ++k) {
@@ -115,28 +90,22 @@ int main(int argc, char** argv)
             bench::die("cannot write the test pictures");
     }
 
-    const int port = freePort();
-    QProcess scp;
-    scp.start(QStringLiteral("storescp"), {QStringLiteral("-aet"), QStringLiteral("PEL"), QStringLiteral("-od"),
-                                           received, QStringLiteral("-dhl"), QString::number(port)});
-    if (!scp.waitForStarted(5000))
-        bench::die("storescp does not start");
-    // Ready once it answers an association.
+    // The PACS: storescp on a free loopback port, as the DICOM tests run it.
+    dicompeer::StoreScp scp;
+    if (!scp.start())
+        bench::die("storescp does not start", scp.error());
+    const int port = scp.port();
+    const QString received = scp.folder();
+    // One file sent first, so both sides meet a storescp that has answered before.
     const QString probe = dir.path() + QStringLiteral("/probe.dcm");
     Dicom::Picture pp;
     pp.file = probe;
     pp.source = bmps.first();
     pp.studyUid = Dicom::NewUid(Dicom::Uid::Study);
     pp.seriesUid = Dicom::NewUid(Dicom::Uid::Series);
-    if (!Dicom::Coverttodcm(pp))
-        bench::die("the conversion fails");
-    const QDeadlineTimer ready(10000);
-    while (
-        !Dicom::dcmfileSend(QStringLiteral("127.0.0.1"), port, QStringLiteral("PEL"), QStringLiteral("PEL"), probe)) {
-        if (ready.hasExpired())
-            bench::die("storescp does not answer");
-        QThread::msleep(50);
-    }
+    if (!Dicom::Coverttodcm(pp)
+        || !Dicom::dcmfileSend(QStringLiteral("127.0.0.1"), port, QStringLiteral("PEL"), QStringLiteral("PEL"), probe))
+        bench::die("storescp does not answer");
 
     const QString studyUid = Dicom::NewUid(Dicom::Uid::Study);
     std::vector<double> converting;
@@ -199,15 +168,14 @@ int main(int argc, char** argv)
             clearFolder(oursNow ? ours : tools);
         }
     }
-    scp.kill();
-    scp.waitForFinished(5000);
+    scp.stop();
 
     std::printf("four 1920x1080 captures converted and sent, %d rounds\n", rounds);
-    std::printf("  ours  (Coverttodcm + dcmfileSend x4): median %7.1f ms  min %7.1f ms\n", median(a),
-                *std::min_element(a.begin(), a.end()));
-    std::printf("        of which converting            : median %7.1f ms\n", median(converting));
-    std::printf("  tools (img2dcm x4 + storescu)       : median %7.1f ms  min %7.1f ms\n", median(b),
-                *std::min_element(b.begin(), b.end()));
-    std::printf("  ratio of the medians: %.2fx (goal <= 1.0x)\n", median(a) / median(b));
+    std::printf("  ours  (Coverttodcm + dcmfileSend x4): median %7.1f ms  min %7.1f ms\n", bench::median(a),
+                bench::minimum(a));
+    std::printf("        of which converting            : median %7.1f ms\n", bench::median(converting));
+    std::printf("  tools (img2dcm x4 + storescu)       : median %7.1f ms  min %7.1f ms\n", bench::median(b),
+                bench::minimum(b));
+    std::printf("  ratio of the medians: %.2fx (goal <= 1.0x)\n", bench::median(a) / bench::median(b));
     return 0;
 }

@@ -120,19 +120,6 @@ private:
     QStringList texts_;
 };
 
-// The offscreen platform's screen as a user's: 1920x1080 at 96 dpi.
-void useFullHdScreen(QTemporaryFile& config)
-{
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    if (!config.open())
-        die("no temporary file for the screen's configuration");
-    config.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-                 R"( "logicalDpi": 96, "logicalBaseDpi": 96}]})");
-    config.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
-}
-
 void line(const char* what, const std::vector<double>& v)
 {
     std::printf("  %-34s median %7.3f ms   min %7.3f ms\n", what, bench::median(v), bench::minimum(v));
@@ -143,7 +130,7 @@ void line(const char* what, const std::vector<double>& v)
 int main(int argc, char* argv[])
 {
     QTemporaryFile screenConfig;
-    useFullHdScreen(screenConfig);
+    bench::useFullHdScreen(screenConfig);
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)

@@ -14,31 +14,16 @@
 // first round is run and not counted), so the figures are what decrypting the
 // pages costs, not the disk. Prints the page size the file was opened with,
 // the table's row count, and the median and minimum of each.
-#include "core/Database.h"
+#include "common.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-#include <sqlcipher/sqlite3.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-[[noreturn]] void die(const char* what, const QString& why = QString())
-{
-    std::fprintf(stderr, "%s%s%s\n", what, why.isEmpty() ? "" : ": ", qPrintable(why));
-    std::exit(1);
-}
-
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+using bench::Clock;
+using bench::die;
 
 // Steps a statement to its end; returns the first column of the first row and
 // counts the rows in *rows.
@@ -61,11 +46,9 @@ long long run(sqlite3* db, const char* sql, long long* rows = nullptr)
     return first;
 }
 
-void summary(const char* what, std::vector<double> v)
+void summary(const char* what, const std::vector<double>& v)
 {
-    std::sort(v.begin(), v.end());
-    const double median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    std::printf("  %-44s median %8.1f ms   min %8.1f ms\n", what, median, v.front());
+    std::printf("  %-44s median %8.1f ms   min %8.1f ms\n", what, bench::median(v), bench::minimum(v));
 }
 
 }
@@ -93,13 +76,13 @@ int main(int argc, char* argv[])
         sqlite3* db = Database::OpenKeyedHandle(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, &why);
         if (!db)
             die("the database does not open with the program's key and page size", why);
-        const double tOpen = msSince(t);
+        const double tOpen = bench::millisecondsSince(t);
         t = Clock::now();
         reports = run(db, probeSql);
-        const double tProbe = msSince(t);
+        const double tProbe = bench::millisecondsSince(t);
         t = Clock::now();
         run(db, scanSql, &found);
-        const double tScan = msSince(t);
+        const double tScan = bench::millisecondsSince(t);
         pageSize = run(db, "PRAGMA cipher_page_size");
         sqlite3_close(db);
         if (i == 0)

@@ -116,18 +116,6 @@ void plan(sqlite3* db, const QByteArray& sql)
     sqlite3_finalize(st);
 }
 
-void useFullHdScreen(QTemporaryFile& config)
-{
-    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
-    if (!config.open())
-        die("no temporary file for the screen's configuration");
-    config.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1080,)"
-                 R"( "logicalDpi": 96, "logicalBaseDpi": 96}]})");
-    config.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
-}
-
 QDate dateAt(sqlite3* db, const char* sql)
 {
     sqlite3_stmt* st = nullptr;
@@ -158,7 +146,7 @@ struct Range {
 int main(int argc, char* argv[])
 {
     QTemporaryFile screenConfig;
-    useFullHdScreen(screenConfig);
+    bench::useFullHdScreen(screenConfig);
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2)
