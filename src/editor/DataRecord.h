@@ -364,5 +364,4 @@ private:
 
     // Window-level panel rectangles in twips.
     EditorGeometry::Panels panels_;
-    QRect picycTw_;
 };

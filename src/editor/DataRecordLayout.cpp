@@ -271,7 +271,6 @@ void DataRecord::buildControls()
     panels_.RptPictureBox = QRect(12480, 1080, 2760, 8880);
     panels_.Pictitle = QRect(2880, 1080, 9855, 330);
     panels_.PicbottomHeight = 495;
-    picycTw_ = QRect(2880, 7320, 9495, 2830);
     buildAids();
     nameControls();
     wireCapture();
@@ -376,7 +375,6 @@ void DataRecord::placeStoreAndVideo()
     if (!known)
         return;
     const StorePlacement s = place(v.width);
-    picycTw_ = s.picyc;
     Picyc->setGeometry(pxRect(s.picyc.left(), s.picyc.top(), s.picyc.width(), s.picyc.height()));
     Picyc2->resize(s.picyc2Width, Picyc->height());
     Picyc3->move(s.picyc3Left, Picyc3->y());
