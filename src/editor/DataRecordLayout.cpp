@@ -61,6 +61,11 @@ QComboBox* makeCombo(QWidget* parent)
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->lineEdit()->setMaxLength(kUnlimited);
+    // When its line edit finishes (Enter, or the focus leaving), a combo box
+    // looks for a list entry matching the text and reports it as chosen, as
+    // if the user had picked it: the body part's choice would then append
+    // the part shown once more. Here a choice is made from the list only.
+    QObject::disconnect(c->lineEdit(), &QLineEdit::editingFinished, c, nullptr);
     return c;
 }
 
