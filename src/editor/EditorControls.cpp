@@ -62,18 +62,19 @@ QColor mix(const QColor& from, const QColor& to, double t)
                             float(from.greenF() + (to.greenF() - from.greenF()) * t),
                             float(from.blueF() + (to.blueF() - from.blueF()) * t));
 }
-}
 
+// The contrast ratio of two colours, 1 to 21, from their relative luminance (sRGB).
 double contrastRatio(const QColor& a, const QColor& b)
 {
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
+}
 
 void keepLegibleWhenDisabled(QWidget* field)
 {
     // Some way above 4.5, so that neither the rounding to 8-bit channels
-    // nor the smoothing of thin strokes brings the text under it.
+    // nor the smoothing of thin strokes brings the text drawn under that.
     constexpr double kLegible = 5.0;
     QPalette pal = field->palette();
     const QColor back = pal.color(QPalette::Disabled, QPalette::Base);

@@ -41,12 +41,11 @@ private:
 };
 
 // A record field shown read-only (a report opened for viewing) stays
-// legible: its disabled text gets the field's own text colour toned toward
-// its background only as far as a contrast of 4.5:1 allows. Only the
-// disabled text changes; every other colour stays the field's.
+// legible: when the platform's greyed text is too pale on the field's
+// background, its disabled text becomes the field's own text colour, toned
+// toward the background only while the contrast stays at 5:1 or more (4.5:1
+// being the least that text may have). Only the disabled text changes.
 void keepLegibleWhenDisabled(QWidget* field);
-// The contrast ratio of two colours, 1 to 21 (relative luminance, sRGB).
-double contrastRatio(const QColor& a, const QColor& b);
 
 // Gives an element of a control array its design name: "Name(index)".
 void nameElement(QObject* control, const QString& array, int index);
