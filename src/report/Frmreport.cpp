@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QWheelEvent>
@@ -133,6 +134,13 @@ void Frmreport::buildControls()
     connect(Cpageup, &QvButton::MouseDown, this, &Frmreport::Cpageup_MouseDown);
     connect(Cpagedown, &QvButton::MouseDown, this, &Frmreport::Cpagedown_MouseDown);
     connect(Combosf, &QComboBox::activated, this, &Frmreport::Combosf_Click);
+    // A zoom typed into the box is taken with Enter; a text left without Enter, or one
+    // that is no zoom, gives way to the zoom in use.
+    connect(Combosf->lineEdit(), &QLineEdit::returnPressed, this, &Frmreport::Combosf_KeyEnter);
+    connect(Combosf->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (loaded_ && zoomPercent(Combosf->currentText()) != std::optional<double>(std::floor(settings_.zoom * 100 + 1e-9)))
+            showZoomText();
+    });
     connect(Cmdup, &QvButton::clicked, this, &Frmreport::Cmdup_Click);
     connect(Cmddown, &QvButton::clicked, this, &Frmreport::Cmddown_Click);
 
@@ -453,6 +461,24 @@ void Frmreport::Combosf_Click()
     settings_.zoom = std::floor(*p) / 100;
     renderPreview(settings_.currentPage);
     LayoutPreview();
+}
+
+void Frmreport::Combosf_KeyEnter()
+{
+    if (!loaded_)
+        return;
+    const auto p = zoomPercent(Combosf->currentText());
+    if (!p || std::floor(*p) < 1) {
+        showZoomText();
+        return;
+    }
+    const double zoom = std::floor(*p) / 100;
+    if (zoom != settings_.zoom) {   // a list entry typed whole has been taken by the list already
+        settings_.zoom = zoom;
+        renderPreview(settings_.currentPage);
+        LayoutPreview();
+    }
+    showZoomText();
 }
 
 void Frmreport::Cmdup_Click() { zoomBy(+1); }

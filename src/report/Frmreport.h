@@ -48,6 +48,9 @@ public:
     void CmdPrint_Click();
     void CmdPrintSet_Click();
     void Combosf_Click();
+    // Enter in the zoom box: a typed zoom from 1 % to 500 % is taken, anything else
+    // gives way to the zoom in use.
+    void Combosf_KeyEnter();
     void Cmdup_Click();
     void Cmddown_Click();
     void Cpagedown_MouseDown(int button, int shift, int x, int y);
