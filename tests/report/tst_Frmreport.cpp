@@ -171,6 +171,29 @@ private slots:
             w.Combosf->setEditText(QStringLiteral("99999%"));
             emit w.Combosf->activated(0);
             QVERIFY(w.zoom() == 0.6 && w.Combosf->currentText() == QStringLiteral("60%"));
+            // A zoom typed and confirmed with Enter is taken, list entry or not; a text that is
+            // no zoom in range, or one left without Enter, gives way to the zoom in use.
+            auto type = [&w](const QString& text, bool enter) {
+                w.Combosf->lineEdit()->selectAll();
+                QTest::keyClicks(w.Combosf->lineEdit(), text);
+                if (enter)
+                    QTest::keyClick(w.Combosf->lineEdit(), Qt::Key_Return);
+                else
+                    emit w.Combosf->lineEdit()->editingFinished();
+            };
+            type(QStringLiteral("90"), true);
+            QVERIFY2(w.zoom() == 0.9 && w.Combosf->currentText() == QStringLiteral("90%"), qPrintable(w.Combosf->currentText()));
+            QVERIFY(std::abs(w.Picpaper->width() - 0.9 * width100) <= 2);
+            type(QStringLiteral("123%"), true);
+            QVERIFY(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"));
+            for (const QString& bad : {QStringLiteral("abc"), QStringLiteral("600%"), QStringLiteral("0%"), QString()}) {
+                type(bad, true);
+                QVERIFY2(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"), qPrintable(bad));
+            }
+            type(QStringLiteral("65%"), true);
+            QVERIFY(w.zoom() == 0.65 && w.Combosf->currentText() == QStringLiteral("65%"));
+            type(QStringLiteral("80"), false);
+            QVERIFY(w.zoom() == 0.65 && w.Combosf->currentText() == QStringLiteral("65%"));
         });
 
         // A stored 0.83 shows 83 % and steps to the next multiples of 5; zoom buttons are on again.
