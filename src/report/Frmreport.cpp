@@ -243,6 +243,12 @@ bool Frmreport::loadReportRow()
     return true;
 }
 
+void Frmreport::showFailures()
+{
+    for (const QString& text : renderer_.takeFailures())
+        MessageBox::critical(text, MessageBox::kErrorTitle);
+}
+
 void Frmreport::failLoading(const QString& text)
 {
     MessageBox::critical(text, MessageBox::kErrorTitle);
@@ -262,6 +268,7 @@ void Frmreport::LoadPrintSettings()
 void Frmreport::renderPreview(int page)
 {
     renderer_.RenderReport(ReportRenderer::Mode::Preview, page, 0);
+    showFailures();
     const QSizeF frame = renderer_.frameSize();
     const QRectF paper = renderer_.paperRect();
     PicpaperFrame->resize(std::max(1, toPx(frame.width())), std::max(1, toPx(frame.height())));
@@ -522,6 +529,7 @@ void Frmreport::CmdPrint_Click()
     settings_.applyModesToPrinter();
     const int pages = settings_.pageCount, page = settings_.currentPage;
     renderer_.RenderReport(ReportRenderer::Mode::Print, 1, 0);
+    showFailures();
     settings_.pageCount = pages;
     settings_.currentPage = page;
 }

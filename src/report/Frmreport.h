@@ -122,6 +122,8 @@ private:
     void LayoutPreview();
     void zoomBy(int step);
     void failLoading(const QString& text);
+    // What the page renderer could not lay out or print, in the order it met it.
+    void showFailures();
 
     QString openStatus_;
     PrintSettings settings_;

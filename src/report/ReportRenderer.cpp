@@ -3,7 +3,6 @@
 
 #include "core/Mmain.h"
 #include "platform/AppPaths.h"
-#include "platform/MessageBox.h"
 #include "report/FontColorDialogs.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
@@ -15,6 +14,7 @@
 #include <QPrinter>
 #include <QTextBoundaryFinder>
 #include <cmath>
+#include <utility>
 
 const QString ReportRenderer::kTitle = QStringLiteral("放 射 检 查 报 告 单");
 const QString ReportRenderer::kPreviewMode = QStringLiteral("预览");
@@ -73,7 +73,12 @@ void ReportRenderer::report(const ReportError& e)
     if (reported_.contains(text))
         return;
     reported_.insert(text);
-    MessageBox::critical(text, MessageBox::kErrorTitle);
+    failures_.append(text);
+}
+
+QStringList ReportRenderer::takeFailures()
+{
+    return std::exchange(failures_, QStringList());
 }
 
 // --- fonts and metrics ----------------------------------------------------------------
@@ -493,9 +498,9 @@ QString ReportRenderer::documentName() const
 
 void ReportRenderer::layOut()
 {
-    // A failure is reported once per layout: showing its pages again or printing it
-    // does not show the same box again.
+    // A failure is reported once per layout: showing its pages again does not report it again.
     reported_.clear();
+    const qsizetype before = failures_.size();
     layout_ = ReportLayout();
     layout_.pageWidth = s_.pageWidth;
     layout_.pageHeight = s_.pageHeight;
@@ -503,29 +508,36 @@ void ReportRenderer::layOut()
     const int pages = s_.pageCount;
     if (!renderOn(surface))
         s_.pageCount = pages;   // a layout that a failure ended keeps the count it had
+    layoutFailures_ = failures_.mid(before);
     surface_ = nullptr;
     laidOut_ = true;
 }
 
+bool ReportRenderer::layoutIsCurrent() const
+{
+    return laidOut_ && layout_.pageWidth == s_.pageWidth && layout_.pageHeight == s_.pageHeight;
+}
+
 const ReportLayout& ReportRenderer::layout()
 {
-    if (!laidOut_ || layout_.pageWidth != s_.pageWidth || layout_.pageHeight != s_.pageHeight)
+    if (!layoutIsCurrent())
         layOut();
     return layout_;
 }
 
 void ReportRenderer::printRun(int pageToPrint)
 {
+    const bool reused = layoutIsCurrent();
     const ReportLayout& l = layout();
-    if (layoutFailure_) {
-        // Nothing of a report that cannot be laid out whole is printed; the print says why.
-        reported_.remove(layoutFailure_->text());
-        report(*layoutFailure_);
+    // A print says again what its layout could not do (a picture left out, or what ended
+    // the layout: nothing of such a report is printed).
+    if (reused)
+        failures_ += layoutFailures_;
+    if (layoutFailure_)
         return;
-    }
     if (pageToPrint > l.pageCount())
         return;   // no such page: nothing to print
-    const auto printer = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
+    const auto printer = ProgramPrinter::instance().newJob([this](const ReportError& e) { failures_.append(e.text()); });
     if (!printer)
         return;
     printer->setDocName(documentName());
@@ -545,8 +557,7 @@ void ReportRenderer::printRun(int pageToPrint)
         job.endDoc();
     } catch (const ReportError& e) {
         job.killDoc();
-        reported_.remove(e.text());
-        report(e);
+        failures_.append(e.text());
     }
 }
 

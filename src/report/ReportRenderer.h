@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -44,20 +45,24 @@ public:
     // Preview: page to show 0 lays the report out afresh, counts its pages and shows the
     // last; N shows page N of that layout at the zoom in use. Print: every page (page to
     // print 0) or page N of the layout on the program's printer, laid out again only when
-    // the printable page has changed since. Failures are reported in a box, each once per
-    // layout; a layout that a failure ended is not printed. A picture that cannot be read
-    // leaves its place empty and the page goes on.
+    // the printable page has changed since. Failures are kept for the caller to show
+    // (takeFailures), each once per layout; a layout that a failure ended is not printed.
+    // A picture that cannot be read leaves its place empty and the page goes on.
     void RenderReport(Mode mode, int pageToShow, int pageToPrint);
     void RenderReport(const QString& mode, int pageToShow, int pageToPrint);
 
-    // Lays the report out on a surface. False when a failure ended it (reported; the
-    // surface's document is abandoned).
+    // Lays the report out on a surface. False when a failure ended it (kept for the caller;
+    // the surface's document is abandoned).
     bool renderOn(ReportSurface& surface);
 
     // The layout the preview shows and the printer prints, laid out when missing or stale.
     const ReportLayout& layout();
     // Forgets the layout: the next showing or printing lays the report out again.
     void invalidate() { laidOut_ = false; }
+
+    // The failures met since the last call, in the order met, each as its message text
+    // ("<number>:<description>"). The renderer shows nothing itself: the window does.
+    QStringList takeFailures();
 
     const Metrics& metrics() const { return m_; }
     // Preview geometry at the zoom in use, in millimetres: the sheet and the printable
@@ -84,6 +89,7 @@ private:
     void DrawPageFooter();
     void drawFooterValue(int slot, double x);
     void layOut();
+    bool layoutIsCurrent() const;
     void printRun(int pageToPrint);
     double zoom() const;
 
@@ -103,4 +109,6 @@ private:
     bool laidOut_ = false;
     std::optional<ReportError> layoutFailure_;
     QSet<QString> reported_;
+    QStringList failures_;
+    QStringList layoutFailures_;   // what the layout in hand met
 };

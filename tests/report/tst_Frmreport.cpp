@@ -280,6 +280,24 @@ private slots:
         QVERIFY(QFile::exists(folder_->file(QStringLiteral("img/image1.jpg"))) &&
                 QFile::exists(folder_->file(QStringLiteral("img/image3.jpg"))));
 
+        // A damaged picture: the window says so when it shows the report and again when it prints
+        // it, and prints the rest.
+        QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set picture3=X'ffd8ffe000112233' where ctid=?"), {id}).ok());
+        MessageBox::clearShown();
+        open(id, [&](Frmreport& w) {
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QVERIFY2(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:报告图片 3 ")),
+                     qPrintable(MessageBox::shownBoxes().first().text));
+            QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+            leftPress(w.Cpagedown);   // showing another page says nothing new
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            w.CmdPrint_Click();
+            QCOMPARE(MessageBox::shownBoxes().size(), 2);
+            QCOMPARE(MessageBox::shownBoxes().last().text, MessageBox::shownBoxes().first().text);
+            QVERIFY(QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+        });
+        QFile::remove(folder_->file(QStringLiteral("out.pdf")));
+
         // A report that is gone, an empty list, a key that is no number, an unknown caller:
         // the message, an empty pane, nothing that acts on the missing report.
         const std::pair<qint64, QString> failing[] = {{id + 100, QStringLiteral("frmmain")},
