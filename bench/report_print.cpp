@@ -113,7 +113,8 @@ std::vector<Op> record(const ReportLayout& layout, double dpi, const QDateTime& 
                 break;
             }
             case ReportLayout::Item::Picture:
-                ops.emplace_back(Picture{QRectF(it.x * f, it.y * f, it.x2 * f, it.y2 * f), layout.pictures[it.picture]});
+                ops.emplace_back(
+                    Picture{QRectF(it.x * f, it.y * f, it.x2 * f, it.y2 * f), layout.pictures[it.picture]});
                 break;
             }
         }
@@ -166,17 +167,31 @@ int main(int argc, char** argv)
     // A report of two pages (the shipped layout, medium quality: 600 dpi) with four pictures.
     QString findings;
     for (int n = 1; findings.size() < 1000; ++n)
-        findings += QStringLiteral("第%1句：双肺纹理清晰，走行自然，肺门不大，心影大小形态正常。").arg(n) +
-                    (n % 4 == 0 ? QStringLiteral("\n") : QString());
+        findings += QStringLiteral("第%1句：双肺纹理清晰，走行自然，肺门不大，心影大小形态正常。").arg(n)
+                    + (n % 4 == 0 ? QStringLiteral("\n") : QString());
     const QueryResult r = Database::ExecuteSql(
         QStringLiteral("insert into reports (obligate5, brname, sex, age, ageunit, sectionoffice, utpatientid, rpdate, "
                        "pgdate, times, part, checkname, checksymptom, checkconclusion, rpdr, pgdr, picture1, picture2, "
                        "picture3, picture4) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-        {QStringLiteral("X2026-0001"), QStringLiteral("张三丰"), QStringLiteral("男"), 45, QStringLiteral("岁"),
-         QStringLiteral("呼吸内科"), QStringLiteral("李时珍"), QStringLiteral("2026-12-07"), QStringLiteral("2026-12-07"), 30,
-         QStringLiteral("胸部"), QStringLiteral("胸部正侧位"), findings, QStringLiteral("右下肺炎症，建议抗炎治疗后复查。"),
-         QStringLiteral("扁鹊"), QStringLiteral("华佗"), picture(0, pictureWidth, pictureHeight),
-         picture(1, pictureWidth, pictureHeight), picture(2, pictureWidth, pictureHeight),
+        {QStringLiteral("X2026-0001"),
+         QStringLiteral("张三丰"),
+         QStringLiteral("男"),
+         45,
+         QStringLiteral("岁"),
+         QStringLiteral("呼吸内科"),
+         QStringLiteral("李时珍"),
+         QStringLiteral("2026-12-07"),
+         QStringLiteral("2026-12-07"),
+         30,
+         QStringLiteral("胸部"),
+         QStringLiteral("胸部正侧位"),
+         findings,
+         QStringLiteral("右下肺炎症，建议抗炎治疗后复查。"),
+         QStringLiteral("扁鹊"),
+         QStringLiteral("华佗"),
+         picture(0, pictureWidth, pictureHeight),
+         picture(1, pictureWidth, pictureHeight),
+         picture(2, pictureWidth, pictureHeight),
          picture(3, pictureWidth, pictureHeight)});
     if (!r.ok())
         bench::die("the report is not stored", r.description);

@@ -138,7 +138,8 @@ void Frmreport::buildControls()
     // that is no zoom, gives way to the zoom in use.
     connect(Combosf->lineEdit(), &QLineEdit::returnPressed, this, &Frmreport::Combosf_KeyEnter);
     connect(Combosf->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        if (loaded_ && zoomPercent(Combosf->currentText()) != std::optional<double>(std::floor(settings_.zoom * 100 + 1e-9)))
+        if (loaded_
+            && zoomPercent(Combosf->currentText()) != std::optional<double>(std::floor(settings_.zoom * 100 + 1e-9)))
             showZoomText();
     });
     connect(Cmdup, &QvButton::clicked, this, &Frmreport::Cmdup_Click);

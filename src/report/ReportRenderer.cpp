@@ -76,10 +76,7 @@ void ReportRenderer::report(const ReportError& e)
     failures_.append(text);
 }
 
-QStringList ReportRenderer::takeFailures()
-{
-    return std::exchange(failures_, QStringList());
-}
+QStringList ReportRenderer::takeFailures() { return std::exchange(failures_, QStringList()); }
 
 // --- fonts and metrics ----------------------------------------------------------------
 
@@ -475,10 +472,7 @@ bool ReportRenderer::renderOn(ReportSurface& surface)
     }
 }
 
-double ReportRenderer::zoom() const
-{
-    return std::isfinite(s_.zoom) && s_.zoom > 0 ? s_.zoom : 1.0;
-}
+double ReportRenderer::zoom() const { return std::isfinite(s_.zoom) && s_.zoom > 0 ? s_.zoom : 1.0; }
 
 QSizeF ReportRenderer::frameSize() const
 {
@@ -537,7 +531,8 @@ void ReportRenderer::printRun(int pageToPrint)
         return;
     if (pageToPrint > l.pageCount())
         return;   // no such page: nothing to print
-    const auto printer = ProgramPrinter::instance().newJob([this](const ReportError& e) { failures_.append(e.text()); });
+    const auto printer =
+        ProgramPrinter::instance().newJob([this](const ReportError& e) { failures_.append(e.text()); });
     if (!printer)
         return;
     printer->setDocName(documentName());

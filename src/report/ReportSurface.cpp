@@ -27,10 +27,7 @@ QString ReportSurface::printDateText(const QDateTime& when, const QString& tail)
     return QStringLiteral("打印日期： ") + when.toString(QStringLiteral("yyyy/MM/dd HH:mm")) + tail;
 }
 
-void ReportSurface::printDateLine(const QString& tail)
-{
-    printLine(printDateText(QDateTime::currentDateTime(), tail));
-}
+void ReportSurface::printDateLine(const QString& tail) { printLine(printDateText(QDateTime::currentDateTime(), tail)); }
 
 // --- the layout ------------------------------------------------------------------
 
@@ -209,10 +206,7 @@ void LayoutSurface::paintPicture(const QString& file, double x, double y, double
     layout_.pages.last().items.append(it);
 }
 
-void LayoutSurface::newPage()
-{
-    layout_.pages.append(ReportLayout::Page());
-}
+void LayoutSurface::newPage() { layout_.pages.append(ReportLayout::Page()); }
 
 // --- a print job ---------------------------------------------------------------------
 
@@ -224,10 +218,7 @@ PrintJob::~PrintJob()
         killDoc();
 }
 
-bool PrintJob::jobStarted() const
-{
-    return painter_ && painter_->isActive();
-}
+bool PrintJob::jobStarted() const { return painter_ && painter_->isActive(); }
 
 void PrintJob::startJob()
 {
@@ -281,10 +272,7 @@ void PrintJob::killDoc()
 
 // --- preview -----------------------------------------------------------------------
 
-PreviewSurface::PreviewSurface()
-{
-    setPageSize(10, 10);
-}
+PreviewSurface::PreviewSurface() { setPageSize(10, 10); }
 
 void PreviewSurface::setPageSize(double widthMm, double heightMm)
 {

@@ -77,11 +77,15 @@ protected:
 class ReportLayout {
 public:
     struct Item {
-        enum Kind { Text, Line, Picture };
+        enum Kind {
+            Text,
+            Line,
+            Picture
+        };
         Kind kind = Text;
-        QString text;            // Text: the line; for the print-date line what follows the date
-        bool printDate = false;  // the footer's print-date line (the date is the painting's)
-        QFont font;              // Text: face and size in points
+        QString text;             // Text: the line; for the print-date line what follows the date
+        bool printDate = false;   // the footer's print-date line (the date is the painting's)
+        QFont font;               // Text: face and size in points
         QColor color;
         double x = 0, y = 0;     // Text: left end of the baseline; Line: start; Picture: top left
         double x2 = 0, y2 = 0;   // Line: end; Picture: width and height
@@ -93,7 +97,7 @@ public:
     };
 
     QList<Page> pages;
-    QList<QImage> pictures;   // each picture decoded once, no larger than the measuring resolution needs
+    QList<QImage> pictures;                 // each picture decoded once, no larger than the measuring resolution needs
     double pageWidth = 0, pageHeight = 0;   // the printable area
     bool complete = false;                  // false: a failure ended the layout
 

@@ -297,7 +297,8 @@ private slots:
         for (int n : {0, 2}) {
             const FontSet& a = d.fontSets()[size_t(n)];
             const FontSet& b = before[size_t(n)];
-            QVERIFY2(a.name == b.name && a.size == b.size && a.bold == b.bold && a.italic == b.italic && a.color == b.color,
+            QVERIFY2(a.name == b.name && a.size == b.size && a.bold == b.bold && a.italic == b.italic
+                         && a.color == b.color,
                      qPrintable(QStringLiteral("%1 %2 %3").arg(a.name).arg(a.size).arg(a.bold)));
         }
         d.ButtnSave->click();

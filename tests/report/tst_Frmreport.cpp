@@ -182,11 +182,13 @@ private slots:
                     emit w.Combosf->lineEdit()->editingFinished();
             };
             type(QStringLiteral("90"), true);
-            QVERIFY2(w.zoom() == 0.9 && w.Combosf->currentText() == QStringLiteral("90%"), qPrintable(w.Combosf->currentText()));
+            QVERIFY2(w.zoom() == 0.9 && w.Combosf->currentText() == QStringLiteral("90%"),
+                     qPrintable(w.Combosf->currentText()));
             QVERIFY(std::abs(w.Picpaper->width() - 0.9 * width100) <= 2);
             type(QStringLiteral("123%"), true);
             QVERIFY(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"));
-            for (const QString& bad : {QStringLiteral("abc"), QStringLiteral("600%"), QStringLiteral("0%"), QString()}) {
+            for (const QString& bad :
+                 {QStringLiteral("abc"), QStringLiteral("600%"), QStringLiteral("0%"), QString()}) {
                 type(bad, true);
                 QVERIFY2(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"), qPrintable(bad));
             }
@@ -282,7 +284,9 @@ private slots:
 
         // A damaged picture: the window says so when it shows the report and again when it prints
         // it, and prints the rest.
-        QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set picture3=X'ffd8ffe000112233' where ctid=?"), {id}).ok());
+        QVERIFY(
+            Database::ExecuteSql(QStringLiteral("update reports set picture3=X'ffd8ffe000112233' where ctid=?"), {id})
+                .ok());
         MessageBox::clearShown();
         open(id, [&](Frmreport& w) {
             QCOMPARE(MessageBox::shownBoxes().size(), 1);

@@ -204,8 +204,8 @@ private slots:
         Modini::SetIniValue(QStringLiteral("parameter"), QStringLiteral("LineColor"), QString::number(0x00FF00));
         QString findings;
         for (int n = 1; findings.size() < 3000; ++n)
-            findings += QStringLiteral("第%1句 Lung markings clear, 肺纹理清晰；").arg(n, 4, 10, QLatin1Char('0')) +
-                        (n % 7 == 0 ? QStringLiteral("\n") : QString());
+            findings += QStringLiteral("第%1句 Lung markings clear, 肺纹理清晰；").arg(n, 4, 10, QLatin1Char('0'))
+                        + (n % 7 == 0 ? QStringLiteral("\n") : QString());
         const qint64 id = addReport(findings, true);
         const QRegularExpression printDate(QStringLiteral("打印日期：\\d{4}/\\d\\d/\\d\\d\\d\\d:\\d\\d"));
         auto strip = [&](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s"))).remove(printDate); };
@@ -239,12 +239,14 @@ private slots:
             for (int page = 1; page <= previewPages.size(); ++page) {
                 const QString shown = strip(previewPages[page - 1].join(QString()));
                 const QString printed = strip(kit::pdfText(pdf, page, true));
-                QVERIFY2(printed == shown, qPrintable(QStringLiteral("%1 dpi, page %2:\n%3\n%4").arg(dpi).arg(page).arg(printed, shown)));
+                QVERIFY2(printed == shown,
+                         qPrintable(QStringLiteral("%1 dpi, page %2:\n%3\n%4").arg(dpi).arg(page).arg(printed, shown)));
             }
 
             // On every page the body ends above the footer: its last line's bottom lies above the
             // top of the footer's first row.
-            const QString boxes = kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+            const QString boxes =
+                kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
             const QStringList pageBoxes = boxes.split(QStringLiteral("<page ")).mid(1);
             QCOMPARE(pageBoxes.size(), previewPages.size());
             const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" "
@@ -254,15 +256,20 @@ private slots:
                 for (auto it = word.globalMatch(pageBoxes[page]); it.hasNext();) {
                     const auto m = it.next();
                     const QString w = m.captured(3);
-                    if (w.contains(QStringLiteral("句")) || w.contains(QStringLiteral("Lung")) || w.contains(QStringLiteral("肺纹理")) ||
-                        w.contains(QStringLiteral("诊断意见")) || w.contains(QStringLiteral("复查")))
+                    if (w.contains(QStringLiteral("句")) || w.contains(QStringLiteral("Lung"))
+                        || w.contains(QStringLiteral("肺纹理")) || w.contains(QStringLiteral("诊断意见"))
+                        || w.contains(QStringLiteral("复查")))
                         bodyBottom = std::max(bodyBottom, m.captured(2).toDouble());
                     if (w == QStringLiteral("报告日期:") || w.startsWith(QStringLiteral("打印日期")))
                         footerTop = std::min(footerTop, m.captured(1).toDouble());
                 }
                 QVERIFY2(bodyBottom > 0 && footerTop < 1e9, qPrintable(QString::number(page + 1)));
-                QVERIFY2(bodyBottom <= footerTop, qPrintable(QStringLiteral("%1 dpi, page %2: body to %3 pt, footer from %4 pt")
-                                                                 .arg(dpi).arg(page + 1).arg(bodyBottom).arg(footerTop)));
+                QVERIFY2(bodyBottom <= footerTop,
+                         qPrintable(QStringLiteral("%1 dpi, page %2: body to %3 pt, footer from %4 pt")
+                                        .arg(dpi)
+                                        .arg(page + 1)
+                                        .arg(bodyBottom)
+                                        .arg(footerTop)));
             }
 
             // The first separator (green) is 10 dots of 1200 dpi thick, about 0.21 mm, at every quality.
@@ -277,12 +284,14 @@ private slots:
                 }
             }
             // At 100 dpi for the image: 0.21 mm is under one pixel, antialiased into at most two.
-            QVERIFY2(thickest >= 1 && thickest <= 2, qPrintable(QStringLiteral("%1 dpi: %2 px").arg(dpi).arg(thickest)));
+            QVERIFY2(thickest >= 1 && thickest <= 2,
+                     qPrintable(QStringLiteral("%1 dpi: %2 px").arg(dpi).arg(thickest)));
         }
 
         // The job is named for the report's exam number, not for the patient.
         const QString info = kit::runTool(QStringLiteral("pdfinfo"), {folder_->file(QStringLiteral("out.pdf"))});
-        QVERIFY2(QRegularExpression(QStringLiteral("Title:\\s+X2024-0305\\n")).match(info).hasMatch(), qPrintable(info));
+        QVERIFY2(QRegularExpression(QStringLiteral("Title:\\s+X2024-0305\\n")).match(info).hasMatch(),
+                 qPrintable(info));
         QVERIFY(!info.contains(QStringLiteral("张三丰")));
     }
 
