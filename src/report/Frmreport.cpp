@@ -301,6 +301,7 @@ void Frmreport::Form_Unload()
     // The copies are the report's pictures decrypted: they do not stay on disk.
     ReportData::removePreviewPictures();
     content_.pictures = {};
+    renderer_.clear();   // the report's texts and pictures do not outlive the window
 }
 
 // --- the pane ----------------------------------------------------------------------------------

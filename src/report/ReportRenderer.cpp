@@ -507,6 +507,14 @@ void ReportRenderer::layOut()
     laidOut_ = true;
 }
 
+void ReportRenderer::clear()
+{
+    layout_ = ReportLayout();
+    laidOut_ = false;
+    layoutFailures_.clear();
+    layoutFailure_.reset();
+}
+
 bool ReportRenderer::layoutIsCurrent() const
 {
     return laidOut_ && layout_.pageWidth == s_.pageWidth && layout_.pageHeight == s_.pageHeight;

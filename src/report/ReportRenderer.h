@@ -59,6 +59,8 @@ public:
     const ReportLayout& layout();
     // Forgets the layout: the next showing or printing lays the report out again.
     void invalidate() { laidOut_ = false; }
+    // Lets go of the layout and its decoded pictures (the window closes).
+    void clear();
 
     // The failures met since the last call, in the order met, each as its message text
     // ("<number>:<description>"). The renderer shows nothing itself: the window does.
