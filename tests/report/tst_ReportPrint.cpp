@@ -232,6 +232,8 @@ private slots:
                     r.RenderReport(ReportRenderer::kPreviewMode, page, 0);
                     QCOMPARE(paper.surface().page(), page);
                     previewPages << paper.surface().texts();
+                    if (page == 2)
+                        paper.grab().save(testOutputFolder() + QStringLiteral("/preview-page-2-150.png"));
                 }
                 paper.grab().save(testOutputFolder() + QStringLiteral("/preview-last-page.png"));
             }
