@@ -211,6 +211,9 @@ FileError RestoreFrom(const QString& name, bool* refused)
     *refused = false;
     if (!QFileInfo(name).isFile())
         return {AppError::FileNotFound, QStringLiteral("文件未找到")};
+    // What a killed restore or conversion left goes first (no other copy of
+    // the program runs on this folder).
+    RemoveProgramFolderLeftovers();
     // Only a whole database of ours replaces the current one, by one rename
     // once the new data.db beside it is complete.
     //  - A backup of ours is checked whole where it is, then copied byte for
