@@ -467,7 +467,6 @@ void addMissingSchema()
     gPreparing = false;
     sqlite3_progress_handler(gConn, 0, nullptr, nullptr);
 }
-
 }
 
 // ---------------------------------------------------------------------------
@@ -764,5 +763,4 @@ bool IsWholeDatabase(const QString& path)
     sqlite3_close(db);
     return ok;
 }
-
 }

@@ -181,9 +181,8 @@ int RemoveProgramFolderLeftovers()
     // Temporary files of data.db (restores, conversions) and of options.ini,
     // and the staging names of earlier builds, which hold a whole database.
     const QStringList earlierStaging = {db + QStringLiteral(".restore"), db + QStringLiteral(".convert")};
-    int removed = PrivateFile::removeLeftovers(folder, [&](const QString& base) {
-        return base == db || base == ini || earlierStaging.contains(base);
-    });
+    int removed = PrivateFile::removeLeftovers(
+        folder, [&](const QString& base) { return base == db || base == ini || earlierStaging.contains(base); });
     for (const QString& name : earlierStaging)
         if (PrivateFile::removeLeftover(folder + QLatin1Char('/') + name))
             ++removed;

@@ -100,12 +100,13 @@ bool removeLeftover(const QString& path)
     if (fd < 0)
         return false;
     bool removed = false;
-    struct stat held {}, named {};
+    struct stat held {};
+    struct stat named {};
     // Only this user's own regular files, and none that a running program
     // still holds (its lock goes with the program, killed or not).
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid()
-        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0
-        && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev
+        && named.st_ino == held.st_ino)
         removed = ::unlink(name.constData()) == 0;
     ::close(fd);
     return removed;
@@ -247,10 +248,7 @@ Replacement::~Replacement()
         ::unlink(temp_.constData());
 }
 
-QString Replacement::temporaryPath() const
-{
-    return fd_ < 0 || unnamed_ ? QString() : QFile::decodeName(temp_);
-}
+QString Replacement::temporaryPath() const { return fd_ < 0 || unnamed_ ? QString() : QFile::decodeName(temp_); }
 
 bool Replacement::write(const void* data, qint64 size)
 {

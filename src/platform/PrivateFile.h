@@ -66,7 +66,10 @@ class Replacement {
 public:
     // Named: the temporary file has its name from the start (other code opens
     // it by its name, such as the engine exporting a database into it).
-    enum class Temporary { Unnamed, Named };
+    enum class Temporary {
+        Unnamed,
+        Named
+    };
     explicit Replacement(const QString& path, Temporary kind = Temporary::Unnamed);
     ~Replacement();
     Replacement(const Replacement&) = delete;

@@ -299,9 +299,10 @@ private slots:
         const QString backups = folder_->file(QStringLiteral("backups"));
         QVERIFY(QDir().mkpath(backups));
         const QString earlier = backups + QStringLiteral("/earlier.bak");
-        QVERIFY(makeEarlierDatabase(earlier, Database::ShippedSchema()
-                                                 + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
-                                                                  "VALUES ('E1', '张三', '2019-01-02', randomblob(8000000));")));
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2019-01-02', randomblob(8000000));")));
         addBigReports(24, QStringLiteral("K"));
         const QString target = backups + QStringLiteral("/week.BAK");
         QVERIFY(ModBackup::BackupTo(target).number == 0);
@@ -355,8 +356,8 @@ private slots:
         killed = 0;
         for (int i = 0; i < 16; ++i) {
             const bool ofEarlier = i % 2 == 1;
-            killed += killDuring(ofEarlier ? restoreEarlier : restore,
-                                 random.bounded(ofEarlier ? earlierTime : restoreTime));
+            killed +=
+                killDuring(ofEarlier ? restoreEarlier : restore, random.bounded(ofEarlier ? earlierTime : restoreTime));
             const QByteArray now = readBytes(AppPaths::databaseFile());
             if (now != current) {
                 // The restored database, whole.
@@ -394,10 +395,11 @@ private slots:
     void earlierBackupIsConverted()
     {
         const QString earlier = folder_->file(QStringLiteral("2019.bak"));
-        QVERIFY(makeEarlierDatabase(earlier, Database::ShippedSchema()
-                                                 + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
-                                                                  "VALUES ('E1', '张三', '2024-05-02', randomblob(5000)),"
-                                                                  " ('E2', '李四', '2024-05-02', NULL);")));
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2024-05-02', randomblob(5000)),"
+                                                         " ('E2', '李四', '2024-05-02', NULL);")));
         const QByteArray earlierBytes = readBytes(earlier);
         const QByteArray before = readBytes(AppPaths::databaseFile());
         const QStringList programFiles = filesIn(folder_->path());

@@ -13,9 +13,9 @@
 
 using namespace Database;
 
-using kit::Unwritable;
 using kit::makeEarlierDatabase;
 using kit::readsWithPages;
+using kit::Unwritable;
 
 namespace {
 int bgxmRows() { return QueryData(QStringLiteral("select * from bgxm")).data->recordCount(); }
@@ -27,7 +27,6 @@ void writeRefused(const QString& sentence)
     QVERIFY(w.failed());
     QVERIFY2(w.description.startsWith(sentence), qPrintable(w.description));
 }
-
 }
 
 class tst_Database : public QObject {

@@ -198,7 +198,8 @@ private slots:
             QVERIFY(set("output", "dcmDir", s("/srv/dcm")));
         }
         QCOMPARE(fileMode(ini_), 0600);
-        QVERIFY(QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(
+            QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(set("output", "svrIp", s("10.0.0.5")));
         QCOMPARE(fileMode(ini_), 0600);
     }

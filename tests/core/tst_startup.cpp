@@ -317,7 +317,8 @@ private slots:
                                   QStringLiteral("data.db.restore"), QStringLiteral("data.db.convert"),
                                   QStringLiteral(".options.ini-q1w2e3")};
         const QStringList kept = {QStringLiteral(".data.db-InUse1"), QStringLiteral(".profile-abcdef"),
-                                  QStringLiteral(".data.db-short"), QStringLiteral("old.BAK"), QStringLiteral("notes.txt")};
+                                  QStringLiteral(".data.db-short"), QStringLiteral("old.BAK"),
+                                  QStringLiteral("notes.txt")};
         for (const QString& name : left + kept)
             QVERIFY(writeBytes(f.file(name), "patient data"));
         const int held = ::open(QFile::encodeName(f.file(kept[0])).constData(), O_RDONLY | O_CLOEXEC);

@@ -214,7 +214,8 @@ private slots:
         MessageBox::clearShown();
         d.ButtnSave->click();
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
-        QVERIFY2(lastText().contains(QStringLiteral("UTF-8 或 GB18030")) && lastText().contains(QStringLiteral("设置未保存")),
+        QVERIFY2(lastText().contains(QStringLiteral("UTF-8 或 GB18030"))
+                     && lastText().contains(QStringLiteral("设置未保存")),
                  qPrintable(lastText()));
         QCOMPARE(readBytes(AppPaths::iniFile()), odd);
         QVERIFY(d.isVisible());

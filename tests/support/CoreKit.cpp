@@ -47,9 +47,10 @@ bool makeEarlierDatabase(const QString& path, const QString& script)
 {
     sqlite3* db = nullptr;
     const QByteArray sql = QByteArray(kKey) + script.toUtf8();
-    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
-                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            == SQLITE_OK
+        && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }
@@ -60,17 +61,14 @@ bool readsWithPages(const QString& path, int pageSize)
     const QByteArray sql = QByteArray(kKey)
                            + (pageSize ? " PRAGMA cipher_page_size = " + QByteArray::number(pageSize) + ";" : "")
                            + " SELECT count(*) FROM sqlite_master;";
-    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
-                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }
 
-NoticeWatch::NoticeWatch(std::function<bool()> done)
-    : done_(std::move(done))
-{
-    qApp->installEventFilter(this);
-}
+NoticeWatch::NoticeWatch(std::function<bool()> done) : done_(std::move(done)) { qApp->installEventFilter(this); }
 
 NoticeWatch::~NoticeWatch() { qApp->removeEventFilter(this); }
 
