@@ -388,6 +388,18 @@ private slots:
         PrivateFile::setUnnamedTemporaries(true);
         QCOMPARE(readBytes(target), QByteArray("abc"));
         QCOMPARE(filesIn(folder_->path()).filter(QStringLiteral("busy")), QStringList{QStringLiteral("busy.bak")});
+
+        // An unnamed file also takes its place for a user who may not link any
+        // file he holds open (no administrator's rights): through /proc.
+        {
+            const QString other = folder_->file(QStringLiteral("other"));
+            QVERIFY(writeBytes(other, "x"));
+            kit::Unreadable asUser(other);
+            QVERIFY(asUser.ok());
+            QCOMPARE(PrivateFile::replace(target, "as a user"), 0);
+        }
+        QCOMPARE(readBytes(target), QByteArray("as a user"));
+        QCOMPARE(filesIn(folder_->path()).filter(QStringLiteral("busy")), QStringList{QStringLiteral("busy.bak")});
     }
 
     // A backup made by an earlier build (1 KB pages) is restored by converting
