@@ -13,9 +13,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 
-#include <QCoreApplication>
+#include <QPointer>
 #include <QPromise>
-#include <QThread>
+#include <QTimer>
 
 #include <exception>
 
@@ -458,17 +458,14 @@ void DataRecord::Bpicview2_Click()
 
 // --- the foot switch ------------------------------------------------------------
 
-// Load step 19: the port of [system] comport; any failure leaves the editor
-// without the foot switch, silently.
+// Load step 19: the port of [system] comport; an empty value (as shipped)
+// means no foot switch, and any failure leaves the editor without it, silently.
 void DataRecord::openFootSwitch()
 {
-    if (MSComm1)
-        MSComm1->close();
-    bool ok = false;
-    const int port = Modini::GetIniValue(IniKey::ComPort).trimmed().toInt(&ok);
-    if (!ok)
+    MSComm1.reset();
+    comPort_ = Modini::GetIniValue(IniKey::ComPort).trimmed();
+    if (comPort_.isEmpty())
         return;
-    comPort_ = port;
     MSComm1 = FootSwitch::makePort();
     connect(MSComm1.get(), &CtsSource::ctsChanged, this, &DataRecord::MSComm1_OnComm);
     try {
@@ -481,21 +478,23 @@ void DataRecord::MSComm1_OnComm(quint32 tick)
 {
     if (!footSwitch_.onCtsChange(tick))
         return;
-    // A press: the port is closed while the capture runs, so no change
-    // arrives in the middle of it.
+    // A press: the port is closed while the capture runs and for 10 ms after
+    // it, so the release's contact bounce is not taken for the next press.
     if (MSComm1)
         MSComm1->close();
     if (loaded_ && pageFlag_ == 1 && BVidCapture->isEnabled())
         BVidCapture_Click();
-    QCoreApplication::processEvents();
-    QThread::msleep(10);
-    // Not when the window was closed meanwhile: its close released the port.
-    if (loaded_ && MSComm1) {
+    // The pause runs on the event loop: the handler returns at once and
+    // nothing else runs inside it. A window closed meanwhile has released the
+    // port, and one opened again has a port of its own.
+    QTimer::singleShot(10, this, [this, port = QPointer<CtsSource>(MSComm1.get())] {
+        if (!loaded_ || !port || port != MSComm1.get() || port->isOpen())
+            return;
         try {
-            MSComm1->open(comPort_);
+            port->open(comPort_);
         } catch (const AppError&) {
         }
-    }
+    });
 }
 
 // The close path: the recording is completed, the camera and the port released.
