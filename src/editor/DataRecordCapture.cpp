@@ -2,8 +2,10 @@
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
 
+#include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "imaging/Bitmap24.h"
+#include "imaging/BmpFile.h"
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/JpegWriter.h"
@@ -13,6 +15,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QPromise>
 #include <QTimer>
@@ -54,6 +57,16 @@ private:
 };
 
 bool shown(const QWidget* frame) { return !frame->isHidden(); }
+
+// The capture's BMP could not be written: the system's reason and the file.
+AppError frameNotWritten(const QString& bmp, int err)
+{
+    const QString file = QDir::toNativeSeparators(bmp);
+    if (err == 0)
+        return AppError(AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file);
+    const ModBackup::FileError reason = ModBackup::FromErrno(err);
+    return AppError(reason.number, reason.description + QStringLiteral("：") + file);
+}
 
 bool confirmed(const QString& question, QWidget* parent)
 {
@@ -245,8 +258,11 @@ void DataRecord::BVidCapture_Click()
     captureWriter_.start([promise, frame, bmp] {
         CaptureOutcome outcome;
         try {
-            // A BMP that cannot be written frees the slot silently.
-            outcome.written = VideoCapture::writeFrame(frame, bmp) && ConvertBmpToJpg(bmp);
+            // A frame that cannot be written (a full disk, a folder that may
+            // not be written) frees the slot and says why.
+            if (!VideoCapture::writeFrame(frame, bmp))
+                throw frameNotWritten(bmp, BmpFile::lastWriteError());
+            outcome.written = ConvertBmpToJpg(bmp);
         } catch (const AppError& e) {
             outcome.error = e.text();
         } catch (const std::exception& e) {

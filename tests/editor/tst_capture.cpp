@@ -16,6 +16,9 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using kit::lastText;
 using kit::lastTitle;
 
@@ -144,6 +147,53 @@ private slots:
         capture(Qt::magenta);
         kit::closeEditor();
         QVERIFY(near(centre(QImage(jpg(base))), Qt::magenta));
+    }
+
+    // A capture whose files cannot be written (a folder that may not be
+    // written, a full disk, a file-size limit) says why, titled 错误, and
+    // leaves its slot free with no file half written.
+    void captureNotWritten()
+    {
+        openNew();
+        const QString img = AppPaths::imageFolder();
+        {
+            kit::Unwritable ro(img);
+            QVERIFY(ro.ok());
+            MessageBox::clearShown();
+            capture(Qt::red);
+            ed.settleCaptures();
+        }
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().startsWith(QStringLiteral("70:没有权限"))
+                     && lastText().contains(QStringLiteral("image1.bmp")),
+                 qPrintable(lastText()));
+        QVERIFY(ed.Pictmp[0]->Tag.isEmpty() && !ed.Pictmp[0]->hasPicture());
+        capture(Qt::green);
+        ed.settleCaptures();
+        QCOMPARE(ed.Pictmp[0]->Tag, CaptureStore::captureBase(1));
+
+        // Past a file-size limit, with SIGXFSZ ignored as the start-up does:
+        // the write fails like a full disk instead of ending the program.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+        rlimit small = old;
+        small.rlim_cur = 64 * 1024;   // a 320 x 240 frame's BMP is 230 KB
+        MessageBox::clearShown();
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        capture(Qt::blue);
+        ed.settleCaptures();
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0);
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().startsWith(QStringLiteral("61:磁盘已满")), qPrintable(lastText()));
+        QVERIFY(ed.Pictmp[1]->Tag.isEmpty() && !ed.Pictmp[1]->hasPicture());
+        const QStringList left = QDir(img).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(!left.contains(QStringLiteral("image2.bmp"))
+                     && std::none_of(left.begin(), left.end(), [](const QString& f) { return f.startsWith('.'); }),
+                 qPrintable(left.join(' ')));
+        capture(Qt::blue);
+        ed.settleCaptures();
+        QCOMPARE(ed.Pictmp[1]->Tag, CaptureStore::captureBase(2));
     }
 
     void selectAddRemoveAndSendBack()
