@@ -83,18 +83,6 @@ bool isAdapterName(const QString& name)
 
 QString byIdFolder() { return devFolder() + QStringLiteral("/serial/by-id"); }
 
-// The device name behind an adapter's setting (a by-id link is followed).
-QString adapterName(const QString& setting)
-{
-    const QFileInfo info(setting);
-    if (info.path() == byIdFolder() && info.isSymLink()) {
-        const QString target = QFileInfo(info.symLinkTarget()).fileName();
-        if (isAdapterName(target))
-            return target;
-    }
-    return info.fileName();
-}
-
 std::function<std::unique_ptr<CtsSource>()>& factory()
 {
     static std::function<std::unique_ptr<CtsSource>()> f;
@@ -174,12 +162,20 @@ QList<Adapter> adapters()
     });
     QList<Adapter> out;
     for (const QString& name : names)
-        out.append({adapterCaption(devFolder() + QLatin1Char('/') + name),
-                    stable.value(name, devFolder() + QLatin1Char('/') + name)});
+        out.append({QStringLiteral("USB串口 ") + name, stable.value(name, devFolder() + QLatin1Char('/') + name)});
     return out;
 }
 
-QString adapterCaption(const QString& setting) { return QStringLiteral("USB串口 ") + adapterName(setting); }
+QString adapterName(const QString& setting)
+{
+    const QFileInfo info(setting);
+    if (info.path() == byIdFolder() && info.isSymLink()) {
+        const QString target = QFileInfo(info.symLinkTarget()).fileName();
+        if (isAdapterName(target))
+            return target;
+    }
+    return info.fileName();
+}
 
 void setDeviceFoldersForTest(const QString& dev, const QString& consoles)
 {

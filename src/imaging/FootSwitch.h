@@ -74,8 +74,9 @@ struct Adapter {
 };
 // The adapters present, in the order of their device names.
 QList<Adapter> adapters();
-// The caption of a comport value that names an adapter ("USB串口 ttyUSB0").
-QString adapterCaption(const QString& setting);
+// The device name of a comport value that names an adapter ("ttyUSB0"); the
+// stable name itself while that adapter is unplugged.
+QString adapterName(const QString& setting);
 
 // Tests put the device folder (normally /dev) and the file listing the
 // system's consoles (normally /sys/class/tty/console/active) elsewhere; empty
@@ -104,7 +105,7 @@ public:
     void open(const QString& port) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
-    // Opens a device by its path (open(port) maps the number to it).
+    // Opens a device by its path (open(port) maps the comport value to it).
     void openPath(const QString& path);
 
 private:

@@ -9,6 +9,8 @@
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
+#include <QFileInfo>
+#include <QAbstractItemView>
 #include <QLabel>
 
 namespace {
@@ -56,6 +58,8 @@ void FrmComset::Form_Load()
     for (const FootSwitch::Adapter& a : FootSwitch::adapters())
         Comport->addItem(a.caption, a.setting);
     LoadComport();
+    // The list is as wide as its longest name (an adapter's stable name can be long).
+    Comport->view()->setMinimumWidth(Comport->view()->sizeHintForColumn(0) + 8);
 }
 
 void FrmComset::LoadComport()
@@ -73,8 +77,13 @@ void FrmComset::LoadComport()
         return;
     }
     int i = Comport->findData(stored);
+    // Kept by its device name while the list shows its stable name, or the other way round.
+    const QString device = QFileInfo(stored).canonicalFilePath();
+    for (int j = 8; i < 0 && !device.isEmpty() && j < Comport->count(); ++j)
+        if (QFileInfo(Comport->itemData(j).toString()).canonicalFilePath() == device)
+            i = j;
     if (i < 0) {
-        Comport->addItem(FootSwitch::adapterCaption(stored) + QStringLiteral("（未连接）"), stored);
+        Comport->addItem(QStringLiteral("（未连接）") + FootSwitch::adapterName(stored), stored);
         i = Comport->count() - 1;
     }
     Comport->setCurrentIndex(i);

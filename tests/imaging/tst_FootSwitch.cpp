@@ -205,13 +205,18 @@ private slots:
         QCOMPARE(log->opened.last(), stable);
         d.Form_Load();
         QCOMPARE(d.Comport->currentText(), QStringLiteral("USB串口 ttyUSB0"));
+        // Set by its device name: the same adapter is selected.
+        QVERIFY(setIni("system", "comport", dev.filePath(QStringLiteral("ttyUSB0"))));
+        d.Form_Load();
+        QVERIFY(d.Comport->currentIndex() == 9 && d.Comport->count() == 12);
         d.Comport->setCurrentIndex(10);
         d.ButtnSave->click();
         QCOMPARE(Modini::GetIniValue(IniKey::ComPort), dev.filePath(QStringLiteral("ttyUSB2")));
         // Unplugged: still shown as the port set, marked as such.
         QVERIFY(QFile::remove(dev.filePath(QStringLiteral("ttyUSB2"))));
         d.Form_Load();
-        QCOMPARE(d.Comport->currentText(), QStringLiteral("USB串口 ttyUSB2（未连接）"));
+        QCOMPARE(d.Comport->currentText(), QStringLiteral("（未连接）ttyUSB2"));
+        d.grab().save(testOutputFolder() + QStringLiteral("/comset.png"));
         QCOMPARE(d.Comport->count(), 8 + 3 + 1);
         FootSwitch::setDeviceFoldersForTest(QString(), QString());
         FootSwitch::setPortFactory({});
