@@ -15,9 +15,11 @@
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
 #include <QPromise>
+#include <QThread>
 #include <QTimer>
 
 #include <exception>
