@@ -129,9 +129,14 @@ void DataRecord::BVidOn_Click()
         setVideoOff();
         return;
     }
-    // A source that cannot be connected changes nothing and says nothing.
-    if (!VideoCapture1->Connect())
+    // A source that cannot be connected (no camera, the configured one not
+    // there) changes nothing; the radiologist is told why.
+    if (!VideoCapture1->Connect()) {
+        MessageBox::critical(AppError::format(AppError::DeviceIo,
+                                              QStringLiteral("无法开启视频：") + VideoCapture1->lastError()),
+                             MessageBox::kErrorTitle);
         return;
+    }
     videoOn_ = true;
     BVidOn->setCaption(QStringLiteral("关闭视频"));
     for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
@@ -202,8 +207,10 @@ void DataRecord::BVidavi_Click()
         return;
     }
     // The name is used as chosen; cancelling (an empty name) records nothing.
+    // An existing file is only replaced when the user says so, and only once
+    // the new recording is complete.
     const QString name = FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(),
-                                                      QStringLiteral("视频文件(*.AVI)"), false);
+                                                      QStringLiteral("视频文件(*.AVI)"));
     if (name.isEmpty())
         return;
     VideoCapture1->setAviFileName(name);
