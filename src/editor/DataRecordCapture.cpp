@@ -14,7 +14,7 @@
 #include "platform/Opener.h"
 
 #include <QCoreApplication>
-#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QThread>
 
 #include <exception>
@@ -246,21 +246,41 @@ void DataRecord::BVidCapture_Click()
     EdPicture* box = Pictmp[size_t(i)];
     box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
     box->Tag = base;
-    auto promise = std::make_shared<QPromise<CaptureOutcome>>();
-    QFuture<CaptureOutcome> job = promise->future();
-    promise->start();
-    captureWriter_.start([promise, frame, bmp] {
+    // The writer holds the frame: its JPEG is encoded from it on another thread
+    // of the pool while the BMP is written, then written beside the BMP.
+    QFuture<CaptureOutcome> job = QtConcurrent::run(&captureWriter_, [frame, bmp, base] {
+        struct Encoded {
+            QByteArray jpeg;
+            QString error;
+        };
+        QFuture<Encoded> encoding = QtConcurrent::run([frame] {
+            Encoded e;
+            try {
+                e.jpeg = JpegWriter::encode(*frame, JpegWriter::kCaptureQuality);
+            } catch (const AppError& x) {
+                e.error = x.text();
+            } catch (const std::exception& x) {
+                e.error = QString::fromLocal8Bit(x.what());
+            }
+            return e;
+        });
         CaptureOutcome outcome;
         try {
             // A BMP that cannot be written frees the slot silently.
-            outcome.written = VideoCapture::writeFrame(frame, bmp) && ConvertBmpToJpg(bmp);
+            if (VideoCapture::writeFrame(frame, bmp)) {
+                const Encoded e = encoding.result();
+                if (!e.error.isEmpty())
+                    outcome.error = e.error;
+                else
+                    outcome.written = JpegWriter::writeFile(e.jpeg, base + QStringLiteral(".jpg"));
+            }
         } catch (const AppError& e) {
             outcome.error = e.text();
         } catch (const std::exception& e) {
             outcome.error = QString::fromLocal8Bit(e.what());
         }
-        promise->addResult(outcome);
-        promise->finish();
+        encoding.waitForFinished();
+        return outcome;
     });
     captureJobs_[size_t(i)] = job;
     // The outcome is looked at on the GUI thread once the files are written.

@@ -1,7 +1,6 @@
 #include "imaging/VideoCapture.h"
 
 #include "imaging/BmpFile.h"
-#include "imaging/CaptureJpeg.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCompressionDialog.h"
@@ -1035,13 +1034,7 @@ std::shared_ptr<const Bitmap24> VideoCapture::grabFrame() const
 
 bool VideoCapture::writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path)
 {
-    // The capture converts this BMP to JPEG next: start encoding while it is written.
-    CaptureJpeg::offer(path, frame, JpegWriter::kCaptureQuality);
-    if (!BmpFile::write(*frame, path)) {
-        CaptureJpeg::withdraw();
-        return false;
-    }
-    return true;
+    return frame && BmpFile::write(*frame, path);
 }
 
 void VideoCapture::failSourceForTest()

@@ -61,7 +61,7 @@ public:
     // SaveFrame in two halves, for a capture whose file is written away from
     // the GUI thread: the latest frame (null when SaveFrame would give false
     // before writing), and the writing of a frame as a 24-bit BMP, which may
-    // run on any thread (one at a time); false when the file cannot be written.
+    // run on any thread; false when the file cannot be written.
     std::shared_ptr<const Bitmap24> grabFrame() const;
     static bool writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path);
 
