@@ -246,40 +246,32 @@ void DataRecord::BVidCapture_Click()
     EdPicture* box = Pictmp[size_t(i)];
     box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
     box->Tag = base;
-    // The writer holds the frame: its JPEG is encoded from it on another thread
-    // of the pool while the BMP is written, then written beside the BMP.
+    // The writer holds the frame: its JPEG is encoded from it and written on
+    // another thread of the pool while the BMP is written (both synced).
     QFuture<CaptureOutcome> job = QtConcurrent::run(&captureWriter_, [frame, bmp, base] {
-        struct Encoded {
-            QByteArray jpeg;
-            QString error;
-        };
-        QFuture<Encoded> encoding = QtConcurrent::run([frame] {
-            Encoded e;
+        auto attempt = [](CaptureOutcome& outcome, auto work) {
             try {
-                e.jpeg = JpegWriter::encode(*frame, JpegWriter::kCaptureQuality);
-            } catch (const AppError& x) {
-                e.error = x.text();
-            } catch (const std::exception& x) {
-                e.error = QString::fromLocal8Bit(x.what());
+                outcome.written = work();
+            } catch (const AppError& e) {
+                outcome.error = e.text();
+            } catch (const std::exception& e) {
+                outcome.error = QString::fromLocal8Bit(e.what());
             }
-            return e;
+        };
+        QFuture<CaptureOutcome> jpeg = QtConcurrent::run([frame, base, attempt] {
+            CaptureOutcome outcome;
+            attempt(outcome, [&] {
+                return JpegWriter::writeFile(JpegWriter::encode(*frame, JpegWriter::kCaptureQuality),
+                                             base + QStringLiteral(".jpg"));
+            });
+            return outcome;
         });
         CaptureOutcome outcome;
-        try {
-            // A BMP that cannot be written frees the slot silently.
-            if (VideoCapture::writeFrame(frame, bmp)) {
-                const Encoded e = encoding.result();
-                if (!e.error.isEmpty())
-                    outcome.error = e.error;
-                else
-                    outcome.written = JpegWriter::writeFile(e.jpeg, base + QStringLiteral(".jpg"));
-            }
-        } catch (const AppError& e) {
-            outcome.error = e.text();
-        } catch (const std::exception& e) {
-            outcome.error = QString::fromLocal8Bit(e.what());
-        }
-        encoding.waitForFinished();
+        // A BMP that cannot be written frees the slot silently.
+        attempt(outcome, [&] { return VideoCapture::writeFrame(frame, bmp); });
+        const CaptureOutcome encoded = jpeg.result();
+        if (outcome.written && !encoded.written)
+            outcome = encoded;   // the JPEG's failure is the one told
         return outcome;
     });
     captureJobs_[size_t(i)] = job;

@@ -128,6 +128,8 @@ struct VideoCapture::Private {
     mutable std::mutex convertLock;
     mutable quint64 convertedSerial = 0;
     mutable std::shared_ptr<const Bitmap24> converted;
+    mutable GstVideoConverter* converter = nullptr;
+    mutable GstVideoInfo convertedFrom{};
     mutable QImage presentedView;   // a handed-in frame scaled to the view
 
     // Waits until done() holds or the time is up,
@@ -161,7 +163,9 @@ struct VideoCapture::Private {
 
 namespace {
 // The frame of a sample in a BMP's layout: 24-bit blue-green-red rows, bottom-up.
-std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample)
+// converter and convertedFrom keep the converter (and its threads) from one
+// capture to the next while the source's format stays.
+std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample, GstVideoConverter*& converter, GstVideoInfo& convertedFrom)
 {
     GstVideoInfo in;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
@@ -187,12 +191,19 @@ std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample)
     bool ok = false;
     if (gst_video_frame_map(&from, &in, buffer, GST_MAP_READ)) {
         if (gst_video_frame_map(&to, &out, target, GST_MAP_WRITE)) {
-            GstStructure* config = gst_structure_new(
-                "config", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
-                guint(std::clamp(QThread::idealThreadCount(), 1, 4)), nullptr);
-            if (GstVideoConverter* conv = gst_video_converter_new(&in, &out, config)) {
-                gst_video_converter_frame(conv, &from, &to);
-                gst_video_converter_free(conv);
+            if (converter && !gst_video_info_is_equal(&convertedFrom, &in)) {
+                gst_video_converter_free(converter);
+                converter = nullptr;
+            }
+            if (!converter) {
+                GstStructure* config = gst_structure_new(
+                    "config", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
+                    guint(std::clamp(QThread::idealThreadCount(), 1, 4)), nullptr);
+                converter = gst_video_converter_new(&in, &out, config);
+                convertedFrom = in;
+            }
+            if (converter) {
+                gst_video_converter_frame(converter, &from, &to);
                 ok = true;
             }
             gst_video_frame_unmap(&to);
@@ -606,7 +617,7 @@ std::shared_ptr<const Bitmap24> VideoCapture::Private::convertLatest() const
     }
     std::lock_guard lock(convertLock);
     if (!converted || convertedSerial != serial) {
-        converted = bitmapOfSample(sample);
+        converted = bitmapOfSample(sample, converter, convertedFrom);
         convertedSerial = serial;
     }
     gst_sample_unref(sample);
@@ -642,6 +653,8 @@ void VideoCapture::Private::destroyPipeline()
     std::lock_guard lock(convertLock);
     converted.reset();
     presentedView = QImage();
+    if (converter)
+        gst_video_converter_free(std::exchange(converter, nullptr));
 }
 
 bool VideoCapture::Private::makeRecordingFile()
