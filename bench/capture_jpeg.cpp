@@ -152,8 +152,7 @@ void report(const char* name, const Figures& f)
         std::printf("    CPU time of the capture, all threads median %6.2f ms\n", bench::median(f.cpu));
     std::printf("  encode alone (tjCompress2 q90)        median %7.2f ms  min %7.2f ms\n", e,
                 bench::minimum(f.encode));
-    std::printf("  ratio of medians %.2f, median of round ratios %.2f\n", c / e,
-                bench::median(f.ratio));
+    std::printf("  ratio of medians %.2f, median of round ratios %.2f\n", c / e, bench::median(f.ratio));
 }
 }
 

@@ -71,7 +71,6 @@ void runFor(int ms)
     loop.exec();
 }
 
-
 void report(const char* name, const std::vector<double>& cpu, const std::vector<double>& ratio)
 {
     std::printf("  %-34s median %5.1f %% of a core (min %5.1f %%)", name, 100 * bench::median(cpu),
@@ -128,14 +127,14 @@ int main(int argc, char** argv)
     quint64 painted = 0;
     QObject::connect(video, &VideoCapture::frameArrived, [&] { ++painted; });
 
-    const QString pipeline = QStringLiteral(
-                                 "videotestsrc is-live=true pattern=ball ! "
-                                 "video/x-raw,format=I420,width=%1,height=%2,framerate=30/1 ! videoconvertscale ! "
-                                 "video/x-raw,width=%3,height=%4 ! ximagesink")
-                                 .arg(kWidth)
-                                 .arg(kHeight)
-                                 .arg(area.width())
-                                 .arg(area.height());
+    const QString pipeline =
+        QStringLiteral("videotestsrc is-live=true pattern=ball ! "
+                       "video/x-raw,format=I420,width=%1,height=%2,framerate=30/1 ! videoconvertscale ! "
+                       "video/x-raw,width=%3,height=%4 ! ximagesink")
+            .arg(kWidth)
+            .arg(kHeight)
+            .arg(area.width())
+            .arg(area.height());
     std::printf("video_cpu: editor %dx%d, video box %dx%d, picture %dx%d; %d rounds of %d s each\n", ed.width(),
                 ed.height(), video->width(), video->height(), area.width(), area.height(), rounds, seconds);
     std::printf("reference: gst-launch-1.0 %s\n", qPrintable(pipeline));
@@ -148,9 +147,8 @@ int main(int argc, char** argv)
             ed.Buttninfo_Click();
         ed.BVidOn_Click();
         if (!ed.videoOn())
-            die("video_cpu: the video did not go on", MessageBox::shownBoxes().isEmpty()
-                                                          ? QString()
-                                                          : MessageBox::shownBoxes().last().text);
+            die("video_cpu: the video did not go on",
+                MessageBox::shownBoxes().isEmpty() ? QString() : MessageBox::shownBoxes().last().text);
         runFor(kWarmMs);
         const quint64 p0 = painted;
         const double c0 = selfCpuSeconds();

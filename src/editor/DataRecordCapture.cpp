@@ -132,9 +132,9 @@ void DataRecord::BVidOn_Click()
     // A source that cannot be connected (no camera, the configured one not
     // there) changes nothing; the radiologist is told why.
     if (!VideoCapture1->Connect()) {
-        MessageBox::critical(AppError::format(AppError::DeviceIo,
-                                              QStringLiteral("无法开启视频：") + VideoCapture1->lastError()),
-                             MessageBox::kErrorTitle);
+        MessageBox::critical(
+            AppError::format(AppError::DeviceIo, QStringLiteral("无法开启视频：") + VideoCapture1->lastError()),
+            MessageBox::kErrorTitle);
         return;
     }
     videoOn_ = true;
@@ -209,8 +209,8 @@ void DataRecord::BVidavi_Click()
     // The name is used as chosen; cancelling (an empty name) records nothing.
     // An existing file is only replaced when the user says so, and only once
     // the new recording is complete.
-    const QString name = FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(),
-                                                      QStringLiteral("视频文件(*.AVI)"));
+    const QString name =
+        FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(), QStringLiteral("视频文件(*.AVI)"));
     if (name.isEmpty())
         return;
     VideoCapture1->setAviFileName(name);

@@ -153,7 +153,11 @@ struct VideoCapture::Private {
     void removeRecordingBranch();
     // Makes recTemp, the file a new recording of aviFile is written to.
     bool makeRecordingFile();
-    enum RecordingEnd { RecordingComplete, RecordingFailed, RecordingInterrupted };
+    enum RecordingEnd {
+        RecordingComplete,
+        RecordingFailed,
+        RecordingInterrupted
+    };
     void finishRecordingFile(RecordingEnd end);
     void markLost(const QString& text);
     void clearFramesLocked();
@@ -185,8 +189,8 @@ std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample, GstVideoConverter*& 
     out.stride[0] = -bpl;
     out.offset[0] = gsize(bpl) * gsize(h - 1);
     out.size = gsize(bpl) * gsize(h);
-    GstBuffer* target = gst_buffer_new_wrapped_full(GstMemoryFlags(0), dib->DIBSectionBitsPtr(), out.size, 0,
-                                                    out.size, nullptr, nullptr);
+    GstBuffer* target = gst_buffer_new_wrapped_full(GstMemoryFlags(0), dib->DIBSectionBitsPtr(), out.size, 0, out.size,
+                                                    nullptr, nullptr);
     GstVideoFrame from, to;
     bool ok = false;
     if (gst_video_frame_map(&from, &in, buffer, GST_MAP_READ)) {
@@ -196,9 +200,8 @@ std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample, GstVideoConverter*& 
                 converter = nullptr;
             }
             if (!converter) {
-                GstStructure* config = gst_structure_new(
-                    "config", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
-                    guint(std::clamp(QThread::idealThreadCount(), 1, 4)), nullptr);
+                GstStructure* config = gst_structure_new("config", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
+                                                         guint(std::clamp(QThread::idealThreadCount(), 1, 4)), nullptr);
                 converter = gst_video_converter_new(&in, &out, config);
                 convertedFrom = in;
             }
@@ -251,7 +254,8 @@ GstPadProbeReturn VideoCapture::Private::onSourceFrame(GstPad* pad, GstPadProbeI
                     p->sourceSize = size;
                 }
                 VideoCapture* q = p->q;
-                QMetaObject::invokeMethod(q, [q] { q->d->updateViewCaps(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    q, [q] { q->d->updateViewCaps(); }, Qt::QueuedConnection);
             }
         }
         return GST_PAD_PROBE_OK;
@@ -312,16 +316,17 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
     };
     auto* held = new Held{frame, sample};
     // BGRx rows are the 32-bit pixels of Format_RGB32 on this byte order.
-    QImage image(static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)), GST_VIDEO_FRAME_WIDTH(frame),
-                 GST_VIDEO_FRAME_HEIGHT(frame), GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0), QImage::Format_RGB32,
-                 [](void* data) {
-                     auto* h = static_cast<Held*>(data);
-                     gst_video_frame_unmap(h->frame);
-                     delete h->frame;
-                     gst_sample_unref(h->sample);
-                     delete h;
-                 },
-                 held);
+    QImage image(
+        static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)), GST_VIDEO_FRAME_WIDTH(frame),
+        GST_VIDEO_FRAME_HEIGHT(frame), GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0), QImage::Format_RGB32,
+        [](void* data) {
+            auto* h = static_cast<Held*>(data);
+            gst_video_frame_unmap(h->frame);
+            delete h->frame;
+            gst_sample_unref(h->sample);
+            delete h;
+        },
+        held);
     {
         std::lock_guard lock(p->m);
         if (p->lost)
@@ -331,11 +336,14 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
     }
     if (!p->repaintPending.exchange(true)) {
         VideoCapture* q = p->q;
-        QMetaObject::invokeMethod(q, [q] {
-            q->d->repaintPending = false;
-            q->update();
-            emit q->frameArrived();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            q,
+            [q] {
+                q->d->repaintPending = false;
+                q->update();
+                emit q->frameArrived();
+            },
+            Qt::QueuedConnection);
     }
     return GST_FLOW_OK;
 }
@@ -476,9 +484,9 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
         // The planar 4:2:0 a camera's JPEG decodes to (left to itself the
         // pattern would pick 16 bits a channel).
         g_object_set(src, "is-live", TRUE, "pattern", testPattern, nullptr);
-        wanted = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, s.width,
-                                     "height", G_TYPE_INT, s.height, "framerate", GST_TYPE_FRACTION, s.fps.num,
-                                     s.fps.den, nullptr);
+        wanted =
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, s.width, "height",
+                                G_TYPE_INT, s.height, "framerate", GST_TYPE_FRACTION, s.fps.num, s.fps.den, nullptr);
         size = QSize(s.width, s.height);
     } else {
         g_object_set(src, "device", QFile::encodeName(source).constData(), nullptr);
@@ -585,9 +593,9 @@ void VideoCapture::Private::updateViewCaps()
     if (want == viewSize)
         return;
     viewSize = want;
-    GstCaps* c = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, want.width(),
-                                     "height", G_TYPE_INT, want.height(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1,
-                                     nullptr);
+    GstCaps* c =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, want.width(), "height",
+                            G_TYPE_INT, want.height(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     g_object_set(viewCaps, "caps", c, nullptr);
     gst_caps_unref(c);
 }
@@ -666,8 +674,8 @@ bool VideoCapture::Private::makeRecordingFile()
     const QString name = target.fileName();
     const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
     const QByteArray tail = suffix.isEmpty() ? QByteArray() : QFile::encodeName(QLatin1Char('.') + suffix);
-    QByteArray pattern = QFile::encodeName(target.absolutePath() + QLatin1Char('/') + base) + QFile::encodeName(
-                             QStringLiteral(".未完成-")) + "XXXXXX" + tail;
+    QByteArray pattern = QFile::encodeName(target.absolutePath() + QLatin1Char('/') + base)
+                         + QFile::encodeName(QStringLiteral(".未完成-")) + "XXXXXX" + tail;
     const int fd = ::mkostemps(pattern.data(), int(tail.size()), O_CLOEXEC);   // made 0600
     if (fd < 0) {
         std::lock_guard lock(m);
@@ -711,7 +719,8 @@ void VideoCapture::Private::finishRecordingFile(RecordingEnd end)
             std::lock_guard lock(m);
             error = text;
         }
-        QMetaObject::invokeMethod(q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
 }
 
@@ -953,8 +962,7 @@ bool VideoCapture::StartRecording()
             gst_object_unref(e);
         return false;
     }
-    g_object_set(sink, "location", QFile::encodeName(d->recTemp).constData(), "async", FALSE, "sync", FALSE,
-                 nullptr);
+    g_object_set(sink, "location", QFile::encodeName(d->recTemp).constData(), "async", FALSE, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
     d->recElements = chain;
     d->recQueue = queue;
@@ -1131,7 +1139,8 @@ void VideoCapture::paintEvent(QPaintEvent*)
         area = fitInto(QSize(presented->Width(), presented->Height()), rect());
         std::lock_guard lock(d->convertLock);
         if (d->presentedView.size() != area.size())
-            d->presentedView = presented->toImage().scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            d->presentedView =
+                presented->toImage().scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         picture = d->presentedView;
     } else if (!picture.isNull()) {
         // Already at its size, unless the control was resized since it was scaled.
@@ -1151,15 +1160,9 @@ void VideoCapture::paintEvent(QPaintEvent*)
         p.drawImage(area, picture);
 }
 
-void VideoCapture::resizeEvent(QResizeEvent*)
-{
-    d->updateViewCaps();
-}
+void VideoCapture::resizeEvent(QResizeEvent*) { d->updateViewCaps(); }
 
-void VideoCapture::showEvent(QShowEvent*)
-{
-    d->shown = true;
-}
+void VideoCapture::showEvent(QShowEvent*) { d->shown = true; }
 
 void VideoCapture::hideEvent(QHideEvent*)
 {

@@ -42,8 +42,8 @@ void VideoSourceDialog::load()
     if (index < 0) {
         // A configured camera that is not present is still shown, so it can be
         // kept or changed; with none configured and none present, that is said.
-        ComboDevice->addItem(current.isEmpty() ? QStringLiteral("未找到视频设备") : current + QStringLiteral(" (未连接)"),
-                             current);
+        ComboDevice->addItem(
+            current.isEmpty() ? QStringLiteral("未找到视频设备") : current + QStringLiteral(" (未连接)"), current);
         index = ComboDevice->count() - 1;
     }
     ComboDevice->setCurrentIndex(index);
