@@ -174,7 +174,8 @@ public:
 };
 
 PrinterGridSurface::PrinterGridSurface(QPrinter& printer)
-    : printer_(printer), job_(std::make_unique<Job>(printer, false)), dotsPerTwip_(printer.resolution() / kTwipsPerInch)
+    : printer_(printer), job_(std::make_unique<Job>(printer, false)),
+      dotsPerTwip_(printer.resolution() / kTwipsPerInch)
 {
 }
 

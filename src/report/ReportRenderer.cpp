@@ -90,9 +90,15 @@ void ReportRenderer::applyFont(int fontSet, double factor)
     surface_->setFontUnderline(f.underline);
 }
 
-void ReportRenderer::ApplyReportFont(int fontSet, Mode mode) { applyFont(fontSet, mode == Mode::Preview ? m_.Z : 1.0); }
+void ReportRenderer::ApplyReportFont(int fontSet, Mode mode)
+{
+    applyFont(fontSet, mode == Mode::Preview ? m_.Z : 1.0);
+}
 
-void ReportRenderer::ApplyMeasureFont(int fontSet) { applyFont(fontSet, 1.0); }
+void ReportRenderer::ApplyMeasureFont(int fontSet)
+{
+    applyFont(fontSet, 1.0);
+}
 
 void ReportRenderer::ComputeLineMetrics(Mode mode)
 {
@@ -307,8 +313,8 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
 
 // --- body ------------------------------------------------------------------------------------
 
-bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode mode, int pageToShow, int pageToPrint,
-                                      int fontSet)
+bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode mode, int pageToShow,
+                                      int pageToPrint, int fontSet)
 {
     ReportSurface& sf = *surface_;
     QString t = text;
@@ -447,9 +453,8 @@ void ReportRenderer::DrawPageFooter(Mode mode)
     ApplyReportFont(9, mode);
     sf.currentX = m_.L;
     sf.currentY += m_.S1 / 2;
-    sf.printLine(QStringLiteral("打印日期： ")
-                 + QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) + QStringLiteral("     ")
-                 + s_.rptfoot);
+    sf.printLine(QStringLiteral("打印日期： ") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) +
+                 QStringLiteral("     ") + s_.rptfoot);
 }
 
 // --- the whole report -----------------------------------------------------------------------

@@ -25,7 +25,10 @@ void ReportSurface::setFontSize(double points)
 
 // --- painting on a Qt device ---------------------------------------------------
 
-double PainterSurface::dots(double mm) const { return ReportUnits::mmToDots(mm, dpi()); }
+double PainterSurface::dots(double mm) const
+{
+    return ReportUnits::mmToDots(mm, dpi());
+}
 
 double PainterSurface::textWidth(const QString& text)
 {
@@ -102,7 +105,10 @@ PrinterSurface::~PrinterSurface()
     delete painter_;
 }
 
-bool PrinterSurface::jobStarted() const { return painter_ && painter_->isActive(); }
+bool PrinterSurface::jobStarted() const
+{
+    return painter_ && painter_->isActive();
+}
 
 void PrinterSurface::startJob()
 {
@@ -114,9 +120,15 @@ void PrinterSurface::startJob()
         throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业无法开始")};
 }
 
-QPaintDevice* PrinterSurface::metricsDevice() { return &printer_; }
+QPaintDevice* PrinterSurface::metricsDevice()
+{
+    return &printer_;
+}
 
-double PrinterSurface::dpi() const { return printer_.resolution(); }
+double PrinterSurface::dpi() const
+{
+    return printer_.resolution();
+}
 
 QPainter* PrinterSurface::beginPaint()
 {
@@ -172,9 +184,15 @@ PreviewSurface::PreviewSurface() : measure_(1, 1, QImage::Format_RGB32)
     setPageSize(10, 10);
 }
 
-double PreviewSurface::metricsDpi() const { return measure_.logicalDpiY(); }
+double PreviewSurface::metricsDpi() const
+{
+    return measure_.logicalDpiY();
+}
 
-double PreviewSurface::dpi() const { return ReportUnits::kScreenDpi; }
+double PreviewSurface::dpi() const
+{
+    return ReportUnits::kScreenDpi;
+}
 
 void PreviewSurface::setPageSize(double widthMm, double heightMm)
 {

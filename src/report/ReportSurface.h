@@ -43,11 +43,7 @@ public:
     // Paints a picture file stretched to w by h; a file that cannot be read throws.
     virtual void paintPicture(const QString& file, double x, double y, double w, double h) = 0;
     // Preview: the size of the page in millimetres; clears it.
-    virtual void setPageSize(double widthMm, double heightMm)
-    {
-        (void)widthMm;
-        (void)heightMm;
-    }
+    virtual void setPageSize(double widthMm, double heightMm) { (void)widthMm; (void)heightMm; }
     virtual void cls() {}
     virtual void newPage() {}
     virtual void endDoc() {}
