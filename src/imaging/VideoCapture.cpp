@@ -340,6 +340,8 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
             q,
             [q] {
                 q->d->repaintPending = false;
+                if (!q->isVisible())
+                    return;   // scaled just before the control was hidden
                 q->update();
                 emit q->frameArrived();
             },

@@ -588,6 +588,18 @@ private slots:
         QCOMPARE(VideoCapture::pictureArea(QSize(320, 240), QRect(0, 0, 400, 240)), QRect(40, 0, 320, 240));
         // Captured at full size.
         QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        // Hidden, no frame is made for the view, while the source's frames
+        // still come for a capture; shown again, the picture comes back.
+        QSignalSpy painted(&v, &VideoCapture::frameArrived);
+        v.hide();
+        QCoreApplication::processEvents();
+        painted.clear();
+        QVERIFY(v.waitForFrame(v.framesReceived() + 5, kWaitMs));
+        QCoreApplication::processEvents();
+        QCOMPARE(painted.size(), 0);
+        QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        v.show();
+        QTRY_VERIFY_WITH_TIMEOUT(painted.size() > 0, kWaitMs);
         v.Disconnect();
 
         // Colour bars over a dark bottom strip: upright everywhere.
