@@ -159,7 +159,7 @@ private slots:
     void initTestCase()
     {
         // Counts GStreamer's live objects (read by switchingOffGivesEverythingBack).
-        qputenv("GST_TRACERS", "leaks");
+        qputenv("GST_TRACERS", "leaks(GstElement,GstPad,GstBus,GstBufferPool)");
     }
     void init()
     {
