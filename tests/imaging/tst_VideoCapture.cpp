@@ -66,7 +66,7 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-// GStreamer objects alive (elements, pads, buses, pools, buffers, messages …),
+// GStreamer elements, pads, buses and buffer pools alive,
 // as the leaks tracer the test runs with counts them; -1 without the tracer.
 int liveGstObjects()
 {
