@@ -55,6 +55,13 @@ private:
 
 bool shown(const QWidget* frame) { return !frame->isHidden(); }
 
+// A recording that could not be completed (the earlier file of its name stays).
+void tellRecordingLost(const QString& file)
+{
+    MessageBox::critical(AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + file),
+                         MessageBox::kErrorTitle);
+}
+
 bool confirmed(const QString& question, QWidget* parent)
 {
     return MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::Information,
@@ -153,10 +160,11 @@ void DataRecord::setVideoOff()
     for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
         b->setEnabled(false);
     BVidavi->setCaption(QStringLiteral("开始录像"));
-    if (wasRecording)
-        VideoCapture1->StopRecording();
+    if (wasRecording && !VideoCapture1->StopRecording())
+        tellRecordingLost(VideoCapture1->AviFileName());
     VideoCapture1->Disconnect();
 }
+
 
 void DataRecord::videoLost()
 {
@@ -176,9 +184,7 @@ void DataRecord::recordingLost()
     recording_ = false;
     BVidavi->setCaption(QStringLiteral("开始录像"));
     VideoCapture1->StopRecording();
-    MessageBox::critical(
-        AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + VideoCapture1->AviFileName()),
-        MessageBox::kErrorTitle);
+    tellRecordingLost(VideoCapture1->AviFileName());
 }
 
 void DataRecord::BVidForm_Click()
@@ -201,9 +207,12 @@ void DataRecord::Bcodec_Click() { VideoCapture1->ShowCompressionDialog(); }
 void DataRecord::BVidavi_Click()
 {
     if (recording_) {
-        VideoCapture1->StopRecording();
+        // A recording that could not be completed is told (the earlier file of its name stays).
+        const bool saved = VideoCapture1->StopRecording();
         BVidavi->setCaption(QStringLiteral("开始录像"));
         recording_ = false;
+        if (!saved)
+            tellRecordingLost(VideoCapture1->AviFileName());
         return;
     }
     // The name is used as chosen; cancelling (an empty name) records nothing.

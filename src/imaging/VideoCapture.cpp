@@ -158,7 +158,8 @@ struct VideoCapture::Private {
         RecordingFailed,
         RecordingInterrupted
     };
-    void finishRecordingFile(RecordingEnd end);
+    // True when the recording is complete under the chosen name.
+    bool finishRecordingFile(RecordingEnd end);
     void markLost(const QString& text);
     void clearFramesLocked();
     void updateViewCaps();
@@ -694,18 +695,21 @@ bool VideoCapture::Private::makeRecordingFile()
 // synced and takes the chosen name (replacing an earlier file of that name
 // only now); a failed one (disk full) is removed, the earlier file kept; one
 // whose end never reached the file keeps its unfinished name.
-void VideoCapture::Private::finishRecordingFile(RecordingEnd end)
+bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
 {
     if (recTemp.isEmpty())
-        return;
+        return false;
     const QString temp = std::exchange(recTemp, QString());
     const QByteArray tempName = QFile::encodeName(temp);
     if (end == RecordingFailed) {
         ::unlink(tempName.constData());
-        return;
+        return false;
     }
-    if (end == RecordingInterrupted)
-        return;
+    if (end == RecordingInterrupted) {
+        std::lock_guard lock(m);
+        error = QStringLiteral("录像未完成：") + temp;
+        return false;
+    }
     int err = 0;
     const int fd = ::open(tempName.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0)
@@ -724,6 +728,7 @@ void VideoCapture::Private::finishRecordingFile(RecordingEnd end)
         QMetaObject::invokeMethod(
             q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
+    return err == 0;
 }
 
 void VideoCapture::Private::removeRecordingBranch()
@@ -1007,10 +1012,10 @@ bool VideoCapture::StartRecording()
     return true;
 }
 
-void VideoCapture::StopRecording()
+bool VideoCapture::StopRecording()
 {
     if (!isRecording() || d->waiting)
-        return;
+        return true;
     if (d->teePad) {
         GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
         gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
@@ -1032,11 +1037,12 @@ void VideoCapture::StopRecording()
             end = Private::RecordingComplete;
     }
     d->removeRecordingBranch();   // the file is closed
-    d->finishRecordingFile(end);
+    const bool saved = d->finishRecordingFile(end);
     if (d->disconnectPending) {
         d->disconnectPending = false;
         Disconnect();
     }
+    return saved;
 }
 
 bool VideoCapture::SaveFrame()

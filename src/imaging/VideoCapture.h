@@ -50,8 +50,11 @@ public:
     // Starts recording to AviFileName; true when the recording runs (false
     // when not connected, the source has stopped, or the file cannot be made).
     bool StartRecording();
-    // Ends the recording and completes the file.
-    void StopRecording();
+    // Ends the recording and completes the file. True when there was none, or
+    // when the recording is complete under the chosen name; false when it
+    // failed (the earlier file of that name stays) or its end never reached
+    // the file (it keeps its unfinished name); lastError() says which.
+    bool StopRecording();
     // Stops the live picture and releases the device (ending a recording first).
     void Disconnect();
     // Writes the latest frame as a 24-bit BMP to FrameFileName; false when

@@ -637,7 +637,7 @@ private slots:
         QCOMPARE(fileMode(QFileInfo(avi).absolutePath() + QLatin1Char('/') + unfinished.first()), 0600);
         // A program killed now would leave the earlier file as it was.
         QCOMPARE(readBytes(avi), QByteArray("an earlier recording"));
-        v.StopRecording();
+        QVERIFY(v.StopRecording());
         checkAviFinalised(avi);
         QCOMPARE(fileMode(avi), 0600);
         QVERIFY(unfinishedBeside(avi).isEmpty());
@@ -651,7 +651,7 @@ private slots:
             started = v.StartRecording();
             if (started)
                 QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), kWaitMs);
-            v.StopRecording();
+            QVERIFY(!v.StopRecording());   // told as failed
         }
         QVERIFY(started && !v.isRecording() && v.isConnected());
         QCOMPARE(readBytes(avi), before);
