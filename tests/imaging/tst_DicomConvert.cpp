@@ -182,6 +182,7 @@ private slots:
         sendTo(pacs.port());
         DataRecord& ed = DataRecord::instance();
         VideoCapture video;
+        QVERIFY(setIni("video", "device", QStringLiteral("test")));   // never the stand-in for a camera
         QVERIFY(video.Connect());
         for (int k : {0, 1}) {
             QVERIFY(video.waitForFrame(video.framesReceived(), 10000));
