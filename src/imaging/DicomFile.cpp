@@ -200,7 +200,7 @@ int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* tem
             left -= n;
         }
     }
-    if (err == 0 && ::fsync(fd) != 0)
+    if (err == 0 && ::fdatasync(fd) != 0)
         err = errno ? errno : EIO;
     if (::close(fd) != 0 && err == 0)
         err = errno ? errno : EIO;
@@ -283,7 +283,7 @@ bool ValidTitle(const QString& title)
 }
 
 Image::Image() = default;
-Image::~Image() = default;
+Image::~Image() { discard(); }
 
 DcmDataset* Image::dataset() const { return ff_ ? ff_->getDataset() : nullptr; }
 
@@ -304,45 +304,71 @@ bool Image::make(const Picture& p, QString* why)
     return true;
 }
 
-bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
 {
+    discard();
     if (full)
         *full = false;
     if (!ff_)
         return fail(why, QStringLiteral("没有可写入的DICOM图像"));
-    const QByteArray dir = QFile::encodeName(folder);
+    while (*n <= maxNumber && QFileInfo::exists(ImageFile(folder, *n)))
+        ++*n;
+    if (*n > maxNumber) {
+        if (full)
+            *full = true;
+        return fail(why, QStringLiteral("%1：编号已用完").arg(ImageFile(folder, *n)));
+    }
     DcmDataset& ds = *ff_->getDataset();
-    const qsizetype expected = qsizetype(ds.getLength(EXS_LittleEndianExplicit));
-    for (;; ++*n) {
-        const QString path = ImageFile(folder, *n);
-        if (*n > maxNumber) {
-            if (full)
-                *full = true;
-            return fail(why, QStringLiteral("%1：编号已用完").arg(path));
-        }
-        if (QFileInfo::exists(path))
-            continue;
-        const OFCondition c = ds.putAndInsertString(DCM_InstanceNumber, QByteArray::number(*n).constData());
-        QByteArray bytes;
-        if (c.bad())
-            return fail(why, QString::fromLatin1(c.text()));
-        if (!encode(*ff_, bytes, expected, why))
-            return false;
-        QByteArray temp;
-        if (const int err = writeTemp(dir, bytes, &temp); err != 0)
-            return fail(why, errnoText(folder, err));
+    const OFCondition c = ds.putAndInsertString(DCM_InstanceNumber, QByteArray::number(*n).constData());
+    if (c.bad())
+        return fail(why, QString::fromLatin1(c.text()));
+    QByteArray bytes;
+    if (!encode(*ff_, bytes, qsizetype(ds.getLength(EXS_LittleEndianExplicit)), why))
+        return false;
+    if (const int err = writeTemp(QFile::encodeName(folder), bytes, &temp_); err != 0)
+        return fail(why, errnoText(folder, err));
+    folder_ = folder;
+    number_ = *n;
+    return true;
+}
+
+bool Image::commit(int* n, int maxNumber, QString* why, bool* full)
+{
+    for (;;) {
+        if (temp_.isEmpty())
+            return fail(why, QStringLiteral("没有可写入的DICOM图像"));
+        const QString path = ImageFile(folder_, number_);
         // A link never replaces: when the name was taken meanwhile, the next one.
-        const int linked = ::link(temp.constData(), QFile::encodeName(path).constData()) == 0 ? 0 : errno;
-        ::unlink(temp.constData());
-        if (linked == EEXIST)
-            continue;
-        if (linked != 0)
+        const int linked = ::link(temp_.constData(), QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+        if (linked == 0) {
+            discard();
+            file_ = path;
+            *n = number_;
+            return true;
+        }
+        if (linked != EEXIST) {
+            discard();
             return fail(why, errnoText(path, linked));
-        syncFolder(dir);
-        file_ = path;
-        return true;
+        }
+        int next = number_ + 1;
+        if (!stage(folder_, &next, maxNumber, why, full))
+            return false;
     }
 }
+
+void Image::discard()
+{
+    if (!temp_.isEmpty())
+        ::unlink(temp_.constData());
+    temp_.clear();
+}
+
+bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+{
+    return stage(folder, n, maxNumber, why, full) && commit(n, maxNumber, why, full);
+}
+
+void SyncFolder(const QString& folder) { syncFolder(QFile::encodeName(folder)); }
 
 void RemoveLeftovers(const QString& folder)
 {

@@ -79,11 +79,18 @@ public:
 
     // Reads the picture and fills the data set. False with the reason in *why.
     bool make(const Picture& picture, QString* why);
-    // Writes the file folder/image<n>.dcm, n from *n on: to a temporary file in
-    // the folder first, synced, then linked under its name, which never replaces
-    // a file; a name that is taken makes it try the next n (up to maxNumber).
-    // The Instance Number follows n. *n is the number used. False with the
-    // reason in *why; *full when no number up to maxNumber was free.
+    // Writes the file folder/image<n>.dcm, n from *n on, never replacing a file,
+    // in two steps. stage() writes the data set, numbered with the first n whose
+    // name is free, to a temporary file in the folder and syncs it; commit()
+    // links it under its name, which fails when the name is taken (then the next
+    // n is staged and linked). The Instance Number follows n; *n is the number
+    // used. A staged file that is not committed goes with discard() or the
+    // object. False with the reason in *why; *full when no number up to maxNumber
+    // was free. The folder's entries are synced by SyncFolder().
+    bool stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
+    bool commit(int* n, int maxNumber, QString* why, bool* full = nullptr);
+    void discard();
+    // stage() and commit() in one.
     bool write(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
     // The file written last.
     QString file() const { return file_; }
@@ -92,7 +99,13 @@ public:
 private:
     std::unique_ptr<DcmFileFormat> ff_;
     QString file_;
+    QString folder_;
+    QByteArray temp_;
+    int number_ = 0;
 };
+
+// Writes the folder's entries (new names) to the disk.
+void SyncFolder(const QString& folder);
 
 // Removes the temporary files a killed conversion left in the folder.
 void RemoveLeftovers(const QString& folder);
