@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -544,7 +545,29 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         for (int k : {0, 1, 2})
             fillSlot(ed, k, solid(QColor(10 * k, 90, 200)));
+        // While a file is sent, the window's thread runs its events under a
+        // modal progress dialog, and the slots done so far are deselected.
+        QSemaphore answered;
+        QString modal;
+        bool firstDeselected = false;
+        Dicom::setSendObserver([&](const QString& file) {
+            if (!file.endsWith(QLatin1String("image2.dcm")))
+                return;
+            QMetaObject::invokeMethod(
+                &ed,
+                [&] {
+                    if (QWidget* w = QApplication::activeModalWidget())
+                        modal = QString::fromLatin1(w->metaObject()->className()) + w->windowTitle();
+                    firstDeselected = ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden();
+                    answered.release();
+                },
+                Qt::QueuedConnection);
+            answered.tryAcquire(1, 20000);
+        });
         QCOMPARE(convert({Answer::Yes}), kSent);
+        Dicom::setSendObserver(nullptr);
+        QCOMPARE(modal, QStringLiteral("QProgressDialog提示"));
+        QVERIFY(firstDeselected);
         QCOMPARE(pacs.stores.load(), 3);
         QCOMPARE(pacs.associations.load(), 1);
 
