@@ -65,7 +65,7 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
         }
         if (k + 1 < pictures.size())
             next = stageAt(k + 1, n + 1);
-        if (pacs && !pacs->store(*cur.image->dataset(), cur.image->file(), &out.why)) {
+        if (pacs && !dcmfileSend(*pacs, *cur.image->dataset(), cur.image->file(), &out.why)) {
             out.stop = Outcome::Stop::Send;
             if (next.isValid())
                 next.result().image->discard();   // the next slot stays untouched

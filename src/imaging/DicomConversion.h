@@ -11,9 +11,6 @@
 // shows nothing: the caller is told of each picture done and gets the outcome.
 namespace Dicom {
 
-// The largest image number of an exam folder (a 16-bit signed count).
-inline constexpr int kMaxImageNumber = 32767;
-
 struct SendSettings {
     bool send = false;
     QString host;

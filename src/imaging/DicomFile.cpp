@@ -368,6 +368,12 @@ bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bo
     return stage(folder, n, maxNumber, why, full) && commit(n, maxNumber, why, full);
 }
 
+int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why)
+{
+    Image image;
+    return image.make(picture, why) && image.write(folder, n, kMaxImageNumber, why) ? 1 : 0;
+}
+
 void SyncFolder(const QString& folder) { syncFolder(QFile::encodeName(folder)); }
 
 void RemoveLeftovers(const QString& folder)

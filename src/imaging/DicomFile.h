@@ -15,6 +15,8 @@ namespace Dicom {
 inline constexpr char kSecondaryCaptureClass[] = "1.2.840.10008.5.1.4.1.1.7";
 // The institution name every file carries.
 inline constexpr char kInstitutionName[] = "放射科";
+// The largest image number of an exam folder (a 16-bit signed count).
+inline constexpr int kMaxImageNumber = 32767;
 // Leftover temporary files of an exam folder start with this.
 inline constexpr char kTempPrefix[] = ".dcmtmp-";
 
@@ -103,6 +105,10 @@ private:
     QByteArray temp_;
     int number_ = 0;
 };
+
+// Writes the picture's file folder/image<n>.dcm (Image::make and write in one):
+// 0 on failure, with the reason in *why; 1 when the file is complete, *n the number used.
+int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why = nullptr);
 
 // Writes the folder's entries (new names) to the disk.
 void SyncFolder(const QString& folder);

@@ -145,5 +145,10 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
     return false;
 }
 
+int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QString* why)
+{
+    return pacs.store(dataset, file, why) ? 1 : 0;
+}
+
 void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
 }

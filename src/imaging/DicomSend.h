@@ -44,6 +44,10 @@ private:
     int opened_ = 0;
 };
 
+// Sends a converted picture over the conversion's association (Association::store):
+// 0 on failure, with the reason in *why; 1 when the peer stored it.
+int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QString* why = nullptr);
+
 // Tests: called with the file right before each send.
 void setSendObserver(std::function<void(const QString& file)> observer);
 }
