@@ -438,7 +438,6 @@ private slots:
         for (const char* tag : {"0020,000d", "0008,0020", "0008,0030", "0020,0010"})
             QCOMPARE(value(joined, QString::fromLatin1(tag)), value(first, QString::fromLatin1(tag)));
         QVERIFY(value(joined, QStringLiteral("0008,0031")) != value(first, QStringLiteral("0008,0031")));
-        QCOMPARE(value(joined, QStringLiteral("0008,0033")), value(joined, QStringLiteral("0008,0031")));
 
         // Another exam number, then another name: no question, a new study each
         // time (a Yes would have joined).
