@@ -5,6 +5,7 @@
 // CreatePaths.
 #include "support/EditorKit.h"
 
+#include "core/Database.h"
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
 #include "imaging/DicomFile.h"
@@ -632,6 +633,13 @@ private slots:
         QVERIFY(convert({Answer::Yes}).startsWith(QStringLiteral("DICOM图像转换失败：")));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QVERIFY(!ed.ShapeSel[0]->isHidden() && !QFile::exists(out_->path() + QStringLiteral("/X1/image1.dcm")));
+
+        // A counter row missing: its box, and the series counter is not advanced.
+        QVERIFY(Database::ExecuteSql(QStringLiteral("DELETE FROM DCMConvertCS WHERE CSname = 'studyid'")).ok());
+        const int series = counter("seriesid");
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("参数表数据错误！"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(counter("seriesid"), series);
     }
 
     // Missing parents are made owner-only; an existing file counts as present;
