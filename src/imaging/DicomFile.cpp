@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -209,6 +210,28 @@ int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* tem
     return err;
 }
 
+// Gives the synced temporary file its name without replacing a file there:
+// 0, EEXIST when the name is taken, or another error code. A hard link where
+// the file system has them; a rename that refuses to replace where it has
+// not (FAT drives, some shares); where neither is there, a rename after a
+// look at the name (one program writes the folder at a time).
+int putInPlace(const QByteArray& temp, const QByteArray& path)
+{
+    if (::link(temp.constData(), path.constData()) == 0)
+        return 0;
+    int err = errno;
+    if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS && err != EMLINK)
+        return err;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    err = errno;
+    if (err != EINVAL && err != EOPNOTSUPP && err != ENOSYS)
+        return err;
+    if (::access(path.constData(), F_OK) == 0 || errno != ENOENT)
+        return EEXIST;
+    return ::rename(temp.constData(), path.constData()) == 0 ? 0 : errno;
+}
+
 void syncFolder(const QByteArray& folder)
 {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -339,7 +362,7 @@ bool Image::commit(int* n, int maxNumber, QString* why, bool* full)
             return fail(why, QStringLiteral("没有可写入的DICOM图像"));
         const QString path = ImageFile(folder_, number_);
         // A link never replaces: when the name was taken meanwhile, the next one.
-        const int linked = ::link(temp_.constData(), QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+        const int linked = putInPlace(temp_, QFile::encodeName(path));
         if (linked == 0) {
             discard();
             file_ = path;
