@@ -32,7 +32,10 @@
 #include <csignal>
 #include <thread>
 
+#include <random>
+
 #include <sys/types.h>
+#include <sys/wait.h>
 
 using namespace kit;
 using dicompeer::value;
@@ -497,6 +500,48 @@ private slots:
             QVERIFY(convert({Answer::Yes}).startsWith(QStringLiteral("DICOM图像转换失败：")));
         }
         QVERIFY(!QFile::exists(exam_.arg(5)) && leftovers().isEmpty() && !ed.ShapeSel[0]->isHidden());
+    }
+
+    // A conversion killed at any moment leaves only whole files under image
+    // names; the temporary file it was writing goes at the next conversion.
+    void killedConversionLeavesWholeFiles()
+    {
+        const QString folder = out_->path() + QStringLiteral("/killed");
+        QVERIFY(QDir().mkpath(folder));
+        const QString bmp = out_->path() + QStringLiteral("/big.bmp");
+        QVERIFY(BmpFile::write24(solid(Qt::darkGreen, 1920, 1080), bmp));
+        Dicom::Picture p;
+        p.source = bmp;
+        p.studyUid = Dicom::NewUid();
+        p.seriesUid = Dicom::NewUid();
+        std::mt19937 rng(20251207);
+        for (int round = 0; round < 8; ++round) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                for (int k = 0; k < 18; ++k) {
+                    int n = 1;
+                    Dicom::Coverttodcm(p, folder, &n);
+                }
+                ::_exit(0);
+            }
+            QVERIFY(child > 0);
+            QThread::msleep(ulong(std::uniform_int_distribution<int>(5, 120)(rng)));
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        const QStringList files = QDir(folder).entryList({QStringLiteral("image*.dcm")}, QDir::Files);
+        QVERIFY(!files.isEmpty());
+        for (const QString& f : files) {
+            DcmFileFormat ff;
+            const Uint8* px = nullptr;
+            unsigned long count = 0;
+            QVERIFY2(ff.loadFile(QFile::encodeName(folder + QLatin1Char('/') + f).constData()).good()
+                         && ff.getDataset()->findAndGetUint8Array(DCM_PixelData, px, &count).good()
+                         && count == 1920ul * 1080ul * 3ul,
+                     qPrintable(f));
+        }
+        Dicom::RemoveLeftovers(folder);
+        QVERIFY(QDir(folder).entryList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     // Values too long for their DICOM type, and an AE title that is none when
