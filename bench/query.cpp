@@ -233,7 +233,7 @@ int main(int argc, char* argv[])
     auto statement = [&](Case& c) {
         clearConditions(w);
         c.type(w);
-        return FrmfindQuery::Build(w.conditions());
+        return w.statement();
     };
     auto plainSql = [](const QString& column) {
         return QStringLiteral("SELECT ") + FrmfindQuery::Columns() + QStringLiteral(" FROM reports WHERE ") + column
