@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
 #include <QTranslator>
 #include <memory>
@@ -63,6 +64,9 @@ void LoadStandardDialogTexts()
 
 StartResult Main()
 {
+    // The program speaks Chinese whatever the machine's locale: dates, numbers
+    // and every calendar pop-up follow the default locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     LoadStandardDialogTexts();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);

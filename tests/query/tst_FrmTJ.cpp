@@ -313,7 +313,13 @@ private slots:
     void selectionAndLayout()
     {
         seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李一"), 10);
+        // The date boxes show the query window's yyyy-MM-dd, whatever the locale.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         FrmTJ& w = openWindow();
+        QLocale::setDefault(before);
+        QCOMPARE(w.DTPicker1->text(), QStringLiteral("2010-07-26"));
+        QCOMPARE(w.DTPicker2->displayFormat(), QStringLiteral("yyyy-MM-dd"));
         QCOMPARE(w.windowTitle(), QStringLiteral("统计报表"));
         QCOMPARE(w.BtnList[0]->text(), QStringLiteral("工作量明细统计            "));
         QCOMPARE(w.BtnList[5]->text(), QStringLiteral("开单科室分类统计          "));
