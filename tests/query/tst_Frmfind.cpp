@@ -103,12 +103,19 @@ private slots:
 
         // Nothing given; an age that is no number stops the query.
         QVERIFY(Build(Conditions{}).noConditions() && Build(Conditions{}).sql.isEmpty());
-        for (const char* bad : {"1 or 1=1", "abc", "  ", "1e999"}) {
-            Conditions a;
-            a.Text10 = QString::fromUtf8(bad);
-            s = Build(a);
+        // An age beyond every number (1e999 reads as infinity) is no number either.
+        for (const char* bad : {"1 or 1=1", "abc", "  ", "1e999", "-1e999", "inf", "Infinity", "nan", "1e400"}) {
+            Conditions lower;
+            lower.Text10 = QString::fromUtf8(bad);
+            s = Build(lower);
             QVERIFY2(s.sql.isEmpty() && s.error.contains(QStringLiteral("年龄下限")), bad);
+            Conditions upper;
+            upper.Text9 = QString::fromUtf8(bad);
+            s = Build(upper);
+            QVERIFY2(s.sql.isEmpty() && s.error.contains(QStringLiteral("年龄上限")), bad);
+            QVERIFY2(!AgeValue(QString::fromUtf8(bad)), bad);
         }
+        QCOMPARE(AgeValue(QStringLiteral("1e2")), std::optional<QVariant>(QVariant(100.0)));
         Conditions both;
         both.Text9 = QStringLiteral("x");
         both.Text10 = QStringLiteral("y");
@@ -222,6 +229,9 @@ private slots:
         expect(QStringLiteral("病人姓名的查询内容太长，请缩短后再查询。"), QStringLiteral("错误"));
         w.Text6->clear();
         w.Text9->setText(QStringLiteral("1 or 1=1"));
+        w.buttonYes_Click();
+        expect(QStringLiteral("年龄上限只能填写数字，请重新输入。"), QStringLiteral("错误"));
+        w.Text9->setText(QStringLiteral("1e999"));
         w.buttonYes_Click();
         expect(QStringLiteral("年龄上限只能填写数字，请重新输入。"), QStringLiteral("错误"));
         w.Text9->clear();
