@@ -92,10 +92,17 @@ public:
     explicit PlainModel(const QAbstractItemModel* grid)
     {
         const QStringList names = FrmfindQuery::Columns().split(QStringLiteral(", "));
-        static const char* fields[FrmfindResults::kColumns] = {
-            "obligate5", "brname", "sex",      "age",  "bedid",          "sectionoffice", "utpatientid", "obligate2",
-            "inpatientid", "obligate3", "pgdate", "obligate1", "pgdr", "rpdr", "times", "obligate4",
-            "part", "checktechnique", "checksymptom", "checkconclusion", "checkname", "ctid"};
+        static const char* fields[FrmfindResults::kColumns] = {"obligate5",    "brname",
+                                                               "sex",          "age",
+                                                               "bedid",        "sectionoffice",
+                                                               "utpatientid",  "obligate2",
+                                                               "inpatientid",  "obligate3",
+                                                               "pgdate",       "obligate1",
+                                                               "pgdr",         "rpdr",
+                                                               "times",        "obligate4",
+                                                               "part",         "checktechnique",
+                                                               "checksymptom", "checkconclusion",
+                                                               "checkname",    "ctid"};
         for (int c = 0; c < FrmfindResults::kColumns; ++c) {
             field_[size_t(c)] = int(names.indexOf(QString::fromLatin1(fields[c])));
             header_[size_t(c)] = grid->headerData(c, Qt::Horizontal).toString();
@@ -390,9 +397,10 @@ int main(int argc, char* argv[])
         const double wm = bench::median(c.window), bm = bench::median(c.bare), pm = bench::median(c.barePainted),
                      fm = bench::median(c.plain);
         std::printf("%s: %d reports, plan: %s\n", qPrintable(c.name), c.rows, qPrintable(c.plan));
-        std::printf("  click to rows painted %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   bare + plain list painted %9.3f ms "
-                    "(%.3f)\n",
-                    wm, bench::minimum(c.window), bm, bench::minimum(c.bare), pm, bench::minimum(c.barePainted));
+        std::printf(
+            "  click to rows painted %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   bare + plain list painted %9.3f ms "
+            "(%.3f)\n",
+            wm, bench::minimum(c.window), bm, bench::minimum(c.bare), pm, bench::minimum(c.barePainted));
         std::printf("  plain full table %9.3f ms (%.3f)\n", fm, bench::minimum(c.plain));
         std::printf("  window / bare %.2f [%.2f]   window / bare+painted %.2f [%.2f]   window / plain %.2f [%.2f]\n",
                     bench::median(c.perBare), bench::minimum(c.perBare), bench::median(c.perBarePainted),

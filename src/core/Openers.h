@@ -58,5 +58,4 @@ void OpenStatistics();   // FrmTJ
 // The main window's report list, registered by the main window while it is open.
 QTableView* MainReportList();
 void SetMainReportList(QTableView* grid);
-
 }

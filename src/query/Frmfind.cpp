@@ -195,7 +195,8 @@ FrmfindQuery::Statement Frmfind::statement() const
     std::optional<FrmfindQuery::StoredDates> stored;
     if (c.DT1 || c.DT2) {
         // Two steps down reports_pgdate; a failure leaves the range counted as narrowing.
-        const QueryResult r = Database::QueryData(QStringLiteral("SELECT (SELECT min(pgdate) FROM reports), (SELECT max(pgdate) FROM reports)"));
+        const QueryResult r = Database::QueryData(
+            QStringLiteral("SELECT (SELECT min(pgdate) FROM reports), (SELECT max(pgdate) FROM reports)"));
         if (r.hasRows() && r.data->recordCount() > 0) {
             auto day = [&](int column) { return QDate::fromString(r.data->text(0, column).left(10), Qt::ISODate); };
             stored = FrmfindQuery::StoredDates{day(0), day(1)};

@@ -82,7 +82,13 @@ bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& t
 Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
 {
     // What a condition can be answered by, in the order the plans prefer.
-    enum Kind { Date, Number, Name, Section, Other };
+    enum Kind {
+        Date,
+        Number,
+        Name,
+        Section,
+        Other
+    };
     struct Part {
         QString column;
         QString test;   // " = ?", " LIKE ? ESCAPE '\\'" ...
@@ -151,7 +157,9 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
         return s;
     }
 
-    auto has = [&](Kind k) { return std::any_of(parts.begin(), parts.end(), [k](const Part& p) { return p.kind == k; }); };
+    auto has = [&](Kind k) {
+        return std::any_of(parts.begin(), parts.end(), [k](const Part& p) { return p.kind == k; });
+    };
     const bool datesNarrow = has(Date) && (!stored || DatesNarrow(from, to, *stored));
     if (datesNarrow)
         s.plan = Plan::Dates;

@@ -31,7 +31,14 @@
 //              ORDER BY ctid
 namespace FrmfindQuery {
 
-enum class Plan { None, Dates, Numbers, Name, Section, Plain };
+enum class Plan {
+    None,
+    Dates,
+    Numbers,
+    Name,
+    Section,
+    Plain
+};
 
 // The first and last stored examination day (min and max of pgdate); a date
 // range narrows when it covers at most a quarter of that span.

@@ -100,10 +100,13 @@ QString Sql(int statistic)
                               "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
                               "times")
                + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
-    case 3: return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(cents(times))") + range + QStringLiteral(" GROUP BY 1");
+    case 3:
+        return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(cents(times))") + range
+               + QStringLiteral(" GROUP BY 1");
     case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(cents(times))") + range + QStringLiteral(" GROUP BY 1");
     case 5:
-        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(cents(times))") + range + QStringLiteral(" GROUP BY 1");
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(cents(times))") + range
+               + QStringLiteral(" GROUP BY 1");
     default: return QString();
     }
 }

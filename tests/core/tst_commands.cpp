@@ -96,9 +96,9 @@ private slots:
             const bool listed = std::any_of(std::begin(commands), std::end(commands), [&](const Command& c) {
                 return a->objectName() == QString::fromUtf8(c.item);
             });
-            static const QStringList own{"删除报告m", "删除报告", "系统设置",  "密码设置", "备份数据", "还原数据",
-                                         "清空数据",   "关于本软件", "主题帮助", "金属",     "秋实",     "海洋",
-                                         "重新登录",   "退出"};
+            static const QStringList own{"删除报告m", "删除报告", "系统设置",   "密码设置", "备份数据",
+                                         "还原数据",  "清空数据", "关于本软件", "主题帮助", "金属",
+                                         "秋实",      "海洋",     "重新登录",   "退出"};
             QVERIFY2(listed || own.contains(a->objectName()), qPrintable(a->objectName() + " is not checked here"));
         }
 

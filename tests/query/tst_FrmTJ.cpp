@@ -142,10 +142,9 @@ private slots:
     void moneyToTheCent()
     {
         // 1.005 and 2.675 are held just below their halves in binary.
-        const std::pair<double, qint64> cents[] = {{1.005, 101},        {0.125, 13},       {2.675, 268},
-                                                   {1000000.0, 100000000}, {1000000.005, 100000001},
-                                                   {-0.005, -1},        {0.004999, 0},     {99.99, 9999},
-                                                   {1e-9, 0}};
+        const std::pair<double, qint64> cents[] = {
+            {1.005, 101},  {0.125, 13},   {2.675, 268}, {1000000.0, 100000000}, {1000000.005, 100000001}, {-0.005, -1},
+            {0.004999, 0}, {99.99, 9999}, {1e-9, 0}};
         for (const auto& [yuan, c] : cents)
             QVERIFY2(Money::Cents(yuan) == std::optional<qint64>(c), qPrintable(QString::number(yuan, 'g', 17)));
         QVERIFY(!Money::Cents(std::numeric_limits<double>::infinity()) && !Money::Cents(1e300)

@@ -426,7 +426,8 @@ private slots:
             {"all years and sex", dated(with({{&Conditions::Text11, "女"}}), all1, all2), Plan::Plain, nullptr},
             {"one year and sex", dated(with({{&Conditions::Text11, "女"}}), y1, y2), Plan::Dates, "reports_find"},
             {"one year, name, section, age",
-             dated(with({{&Conditions::Text6, "王"}, {&Conditions::Text3, "内科"}, {&Conditions::Text9, "60"}}), y1, y2),
+             dated(with({{&Conditions::Text6, "王"}, {&Conditions::Text3, "内科"}, {&Conditions::Text9, "60"}}), y1,
+                   y2),
              Plan::Dates, "reports_find"},
             {"exam number and sex", with({{&Conditions::Text7, "X1"}, {&Conditions::Text11, "男"}}), Plan::Numbers,
              "reports_obligate5"},
@@ -434,8 +435,9 @@ private slots:
              "reports_inpatientid"},
             {"out-patient number", with({{&Conditions::Text15, "M1"}}), Plan::Numbers, "reports_obligate3"},
             {"name", with({{&Conditions::Text6, "王"}}), Plan::Name, "reports_brname"},
-            {"name and sex, all years", dated(with({{&Conditions::Text6, "王"}, {&Conditions::Text11, "男"}}), all1, all2),
-             Plan::Name, "reports_brname"},
+            {"name and sex, all years",
+             dated(with({{&Conditions::Text6, "王"}, {&Conditions::Text11, "男"}}), all1, all2), Plan::Name,
+             "reports_brname"},
             {"section and diagnosis", with({{&Conditions::Text3, "内科"}, {&Conditions::Text5, "骨折"}}), Plan::Section,
              nullptr},
         };
@@ -445,10 +447,12 @@ private slots:
             const QString p = plan(s);
             if (shape.plan == Plan::Plain) {
                 // One pass in key order: no index, no sorting.
-                QVERIFY2(p == QStringLiteral("SCAN TABLE reports"), qPrintable(QString::fromUtf8(shape.what) + ": " + p));
+                QVERIFY2(p == QStringLiteral("SCAN TABLE reports"),
+                         qPrintable(QString::fromUtf8(shape.what) + ": " + p));
                 continue;
             }
-            QVERIFY2(p.contains(QStringLiteral("USING INTEGER PRIMARY KEY")) && !p.contains(QStringLiteral("TEMP B-TREE"))
+            QVERIFY2(p.contains(QStringLiteral("USING INTEGER PRIMARY KEY"))
+                         && !p.contains(QStringLiteral("TEMP B-TREE"))
                          && !p.contains(QRegularExpression(QStringLiteral("SCAN TABLE reports$|SCAN TABLE reports\n"))),
                      qPrintable(QString::fromUtf8(shape.what) + ": " + p));
             if (shape.index)
@@ -469,9 +473,12 @@ private slots:
             const char* conclusion;
         };
         const Row rows[] = {
-            {"X1", "王敏", "男", 45, "内科", "2024-03-01", "右桡骨骨折"}, {"X2", "王丽", "女", 33, "骨科", "2024-07-09", "未见异常"},
-            {"X3", "李强", "男", 61, "内科", "2019-05-05", "骨折愈合"},   {"X4", "张王", "女", 38, "内科", "2026-12-31", "骨折"},
-            {"X5", "赵敏", "女", 29, "骨科", "2017-01-01", "肺炎"},       {"X1", "王敏", "男", 46, "骨科", "2024-12-31", "未见异常"},
+            {"X1", "王敏", "男", 45, "内科", "2024-03-01", "右桡骨骨折"},
+            {"X2", "王丽", "女", 33, "骨科", "2024-07-09", "未见异常"},
+            {"X3", "李强", "男", 61, "内科", "2019-05-05", "骨折愈合"},
+            {"X4", "张王", "女", 38, "内科", "2026-12-31", "骨折"},
+            {"X5", "赵敏", "女", 29, "骨科", "2017-01-01", "肺炎"},
+            {"X1", "王敏", "男", 46, "骨科", "2024-12-31", "未见异常"},
         };
         for (const Row& r : rows) {
             const QueryResult in = Database::ExecuteSql(
@@ -491,12 +498,12 @@ private slots:
             return out;
         };
         for (const Shape& shape : shapes) {
-            for (const std::optional<StoredDates>& stored : {std::optional<StoredDates>(years),
-                                                            std::optional<StoredDates>()}) {
+            for (const std::optional<StoredDates>& stored :
+                 {std::optional<StoredDates>(years), std::optional<StoredDates>()}) {
                 const Statement s = Build(shape.c, stored);
-                const QStringList plain = keysOf(
-                    QStringLiteral("SELECT ctid FROM reports WHERE ") + s.where + QStringLiteral(" ORDER BY ctid"),
-                    s.whereParams);
+                const QStringList plain = keysOf(QStringLiteral("SELECT ctid FROM reports WHERE ") + s.where
+                                                     + QStringLiteral(" ORDER BY ctid"),
+                                                 s.whereParams);
                 QVERIFY2(keysOf(s.sql, s.params) == plain, shape.what);
             }
         }

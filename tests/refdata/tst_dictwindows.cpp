@@ -207,7 +207,8 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM doctor")), 1);
         for (const char* table : {"section", "doctor"}) {
             // The key column is the table's primary key.
-            const QueryResult r = Database::QueryData(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
+            const QueryResult r =
+                Database::QueryData(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
             QVERIFY(r.hasRows());
             QCOMPARE(r.data->text(0, 5), QStringLiteral("1"));
         }
