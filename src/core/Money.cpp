@@ -47,11 +47,8 @@ void centsFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     case SQLITE_FLOAT: break;
     default: sqlite3_result_int64(ctx, 0); return;   // a text that is no number
     }
-    const std::optional<qint64> c = Cents(sqlite3_value_double(argv[0]));
-    if (c)
-        sqlite3_result_int64(ctx, *c);
-    else
-        sqlite3_result_error(ctx, "金额超出范围", -1);
+    // Beyond kMaxYuan counts as 0, as the detail list's total counts it.
+    sqlite3_result_int64(ctx, Cents(sqlite3_value_double(argv[0])).value_or(0));
 }
 }
 

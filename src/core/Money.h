@@ -31,7 +31,7 @@ QString Text(qint64 cents);
 QVariant Value(qint64 cents);
 
 // Adds the SQL function cents(x) to a connection: x in cents by the rule above,
-// an integer; Null for Null, 0 for a text that is no number. The statistics sum
-// it, so that each fee is rounded before it is added.
+// an integer; Null for Null, 0 for a text that is no number or an amount beyond
+// kMaxYuan. The statistics sum it, so that each fee is rounded before it is added.
 bool RegisterSql(sqlite3* db);
 }
