@@ -319,6 +319,7 @@ private slots:
         QLocale::setDefault(before);
         QCOMPARE(w.DTPicker1->text(), QStringLiteral("2010-07-26"));
         QCOMPARE(w.DTPicker2->displayFormat(), QStringLiteral("yyyy-MM-dd"));
+        w.Pictj->grab().save(testOutputFolder() + QStringLiteral("/FrmTJ_dates.png"));
         QCOMPARE(w.windowTitle(), QStringLiteral("统计报表"));
         QCOMPARE(w.BtnList[0]->text(), QStringLiteral("工作量明细统计            "));
         QCOMPARE(w.BtnList[5]->text(), QStringLiteral("开单科室分类统计          "));
