@@ -211,7 +211,7 @@ void DataRecord::Form_Load()
     Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text3->setEditText(QStringLiteral("男"));
     // 4. Phrase labels.
-    Labelzych[0]->setText(QString());
+    setPhraseCaption(0, QString());
     addPhraseLabels(50);
     // 5. Rights.
     ApplyRights();
@@ -471,8 +471,9 @@ bool DataRecord::queryUnload()
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_));
-    Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_));
+    if (!Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_))
+        || !Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_)))
+        Modini::TellNotSaved(this);
     if (stay) {
         ButtnSave_Click();
         return false;
