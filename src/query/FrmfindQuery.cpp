@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 #include <limits>
+#include <vector>
 
 namespace FrmfindQuery {
 
@@ -161,10 +161,10 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
         return std::any_of(parts.begin(), parts.end(), [k](const Part& p) { return p.kind == k; });
     };
     const bool datesNarrow = has(Date) && (!stored || DatesNarrow(from, to, *stored));
-    if (datesNarrow)
-        s.plan = Plan::Dates;
-    else if (has(Number))
+    if (has(Number))
         s.plan = Plan::Numbers;
+    else if (datesNarrow)
+        s.plan = Plan::Dates;
     else if (has(Name))
         s.plan = Plan::Name;
     else if (has(Section))

@@ -16,10 +16,10 @@
 //   WHERE ctid IN (SELECT ctid FROM reports WHERE <narrowing>) [AND <the rest>]
 //   ORDER BY ctid
 // What narrows, best first:
+//   Numbers    an exact exam, in-patient or out-patient number (their indexes);
 //   Dates      a date range over at most a quarter of the stored examination
 //              dates: every condition goes inside, answered from reports_find
 //              (pgdate first, then every other condition column) alone;
-//   Numbers    an exact exam, in-patient or out-patient number (their indexes);
 //   Name       a part of the patient's name (reports_brname, a small index
 //              scanned instead of the table);
 //   Section    an exact section (read from reports_stats, which holds it).
@@ -33,8 +33,8 @@ namespace FrmfindQuery {
 
 enum class Plan {
     None,
-    Dates,
     Numbers,
+    Dates,
     Name,
     Section,
     Plain
