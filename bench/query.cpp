@@ -18,7 +18,8 @@
 //   plain    the plain full-table statement of the same conditions,
 //            "SELECT <columns> FROM reports NOT INDEXED WHERE ... ORDER BY ctid"
 // Prints medians and each round's own ratios (their median and minimum):
-// window / bare, window / bare+ and window / plain.
+// window / bare, window / bare+ and window / plain. With WS_BENCH_PROBE set it
+// also times the window's steps apart (QueryData, the grid set, the paint).
 #include "common.h"
 #include "core/Database.h"
 #include "core/ListGrid.h"
@@ -395,6 +396,31 @@ int main(int argc, char* argv[])
         }
     }
 
+    if (qEnvironmentVariableIsSet("WS_BENCH_PROBE")) {
+        for (Case& c : cases) {
+            const FrmfindQuery::Statement s = statement(c);
+            for (int i = 0; i < 3; ++i) {
+                auto t0 = Clock::now();
+                const QueryResult r = Database::QueryData(s.sql, s.params);
+                const double q = millisecondsSince(t0);
+                t0 = Clock::now();
+                const Rows rows = bareQuery(db, s.sql, s.params);
+                const double b = millisecondsSince(t0);
+                bool ticked[FrmfindResults::kChooserBoxes];
+                for (int k = 0; k < FrmfindResults::kChooserBoxes; ++k)
+                    ticked[k] = w.xm[size_t(k)]->isChecked();
+                FrmfindResults::SetEmptyLook(w.MGrid);
+                t0 = Clock::now();
+                FrmfindResults::SetResultsLook(w.MGrid, r.data, ticked);
+                const double look = millisecondsSince(t0);
+                t0 = Clock::now();
+                w.MGrid->viewport()->repaint();
+                const double paint = millisecondsSince(t0);
+                std::printf("probe %s: QueryData %.1f bare %.1f results look %.1f paint %.1f\n", qPrintable(c.name), q, b,
+                            look, paint);
+            }
+        }
+    }
     std::printf("%d rounds, medians (minimum); ratios of each round: median [min]\n", repeats);
     for (const Case& c : cases) {
         const double wm = bench::median(c.window), bm = bench::median(c.bare), pm = bench::median(c.barePainted),
