@@ -416,8 +416,8 @@ int main(int argc, char* argv[])
                 t0 = Clock::now();
                 w.MGrid->viewport()->repaint();
                 const double paint = millisecondsSince(t0);
-                std::printf("probe %s: QueryData %.1f bare %.1f results look %.1f paint %.1f\n", qPrintable(c.name), q, b,
-                            look, paint);
+                std::printf("probe %s: QueryData %.1f bare %.1f results look %.1f paint %.1f\n", qPrintable(c.name), q,
+                            b, look, paint);
             }
         }
     }
