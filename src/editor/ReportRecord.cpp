@@ -1,5 +1,7 @@
 #include "editor/ReportRecord.h"
 
+#include "core/Money.h"
+
 #include "core/NumberText.h"
 
 #include <QRegularExpression>
@@ -182,7 +184,11 @@ std::optional<QVariant> EncodeFee(const QString& text)
     const auto d = ParseNumber(text);
     if (!d)
         return std::nullopt;
-    return numberValue(*d);
+    // Stored to the cent, 1.005 as 1.01.
+    const std::optional<qint64> cents = Money::Cents(*d);
+    if (!cents)
+        return std::nullopt;
+    return Money::Value(*cents);
 }
 
 std::optional<QVariant> EncodeDate(const QString& text)
@@ -256,12 +262,8 @@ QString FeeText(const QVariant& v)
     const QString t = ValueText(v);
     if (t.isEmpty())
         return t;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return t;
-    const double r = std::round(d * 100.0) / 100.0;
-    return QString::number(r, 'f', 2);
+    const std::optional<qint64> cents = Money::Cents(v);
+    return cents ? Money::Text(*cents) : t;
 }
 
 std::optional<qint64> ParseKey(const QString& text)
