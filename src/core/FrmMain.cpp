@@ -12,6 +12,7 @@
 #include "core/SkinPanel.h"
 #include "core/SkinWindows.h"
 #include "platform/Environment.h"
+#include "platform/Units.h"
 #include "platform/MessageBox.h"
 
 #include <QCloseEvent>
@@ -200,7 +201,7 @@ void FrmMain::DTPicker1_Change() { LoadDayList(DTPicker1->date()); }
 
 bool FrmMain::ResizeApplies(const QSize& outer)
 {
-    return outer.width() * Environment::kTwipsPerPixel > 5600 && outer.height() * Environment::kTwipsPerPixel > 4000;
+    return Units::twips(outer.width()) > 5600 && Units::twips(outer.height()) > 4000;
 }
 
 void FrmMain::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #include "core/Modini.h"
 
+#include "core/NumberText.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
@@ -266,6 +267,10 @@ void TellNotSaved(QWidget* parent)
     MessageBox::show(LastFailureText(), MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
                      parent);
 }
+
+std::optional<double> GetIniNumber(const IniSetting& s) { return NumberText::Parse(GetIniValue(s)); }
+
+std::optional<int> GetIniWhole(const IniSetting& s) { return NumberText::ParseWhole(GetIniValue(s)); }
 
 QString GetIniValue(const QString& section, const QString& key, const QString& def)
 {

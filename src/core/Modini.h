@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QWidget;
 
@@ -114,4 +115,10 @@ inline QString GetIniValue(const IniSetting& s, const QString& def = QString())
     return GetIniValue(s.section, s.key, def);
 }
 inline bool SetIniValue(const IniSetting& s, const QString& value) { return SetIniValue(s.section, s.key, value); }
+// A setting read by the program's number test (core/NumberText.h); none when
+// it is missing, empty or no number.
+std::optional<double> GetIniNumber(const IniSetting& s);
+// A setting written as a whole number (an optional sign and digits) within the
+// range of int; none otherwise.
+std::optional<int> GetIniWhole(const IniSetting& s);
 }

@@ -61,27 +61,13 @@ constexpr Skin kSkins[3] = {
      0x00A0FFF0, 0x00A0FFF0, 0x00FFFFFF, 0x0000E096, 0x00000000, 0x00800080, 0x00000000,
      0x00C0FFFF},
 };
-
-// The whole text as a number, or false (the settings file holds text written by people).
-bool textToNumber(const QString& text, double& value)
-{
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
-
 }
 
 void LoadSkin()
 {
-    const QString text = Modini::GetIniValue(IniKey::SkinId);
-    double number = 0;
     qint32 id = 1;
-    if (textToNumber(text, number)) {
-        const double f = std::floor(number);
+    if (const auto number = Modini::GetIniNumber(IniKey::SkinId)) {
+        const double f = std::floor(*number);
         if (f >= double(std::numeric_limits<qint32>::min()) && f <= double(std::numeric_limits<qint32>::max()))
             id = qint32(f);
     }

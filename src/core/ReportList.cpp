@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "platform/Environment.h"
+#include "platform/Units.h"
 
 #include <QDate>
 #include <QHeaderView>
@@ -25,8 +26,6 @@ constexpr Column kCols[kColumns] = {
     {"报告日期", 1310, "rpdate", false},       {"检查医师", 1200, "rpdr", false},
     {"诊断意见", 4000, "checkconclusion", true}, {"序号", 0, "ctid", false},
 };
-
-int toPixels(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
 }
 
 QString ListColumns()
@@ -49,14 +48,14 @@ QString HeaderText(int column) { return QString::fromUtf8(kCols[column].header);
 int ColumnWidthTwips(int column, int screenWidthPx)
 {
     if (column == 10 && screenWidthPx > 1024)
-        return 4000 + (screenWidthPx - 1024) * Environment::kTwipsPerPixel;
+        return 4000 + Units::twips(screenWidthPx - 1024);
     return kCols[column].twips;
 }
 
 void SetupColumns(QTableView* grid, int screenWidthPx, int headerHeightPx)
 {
     for (int c = 0; c < kColumns; ++c)
-        grid->setColumnWidth(c, toPixels(ColumnWidthTwips(c, screenWidthPx)));
+        grid->setColumnWidth(c, Units::px(ColumnWidthTwips(c, screenWidthPx)));
     grid->setColumnHidden(kKeyColumn, true);
     QHeaderView* header = grid->horizontalHeader();
     if (headerHeightPx > 0 && (header->minimumHeight() != headerHeightPx || header->maximumHeight() != headerHeightPx))

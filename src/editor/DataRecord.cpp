@@ -6,6 +6,7 @@
 #include "core/Mmain.h"
 #include "core/Database.h"
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -18,22 +19,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTreeWidget>
 
 using namespace EditorGeometry;
 using Mmain::gRights;
-
-namespace {
-int iniInt(const IniSetting& setting, bool* ok)
-{
-    const QString v = Modini::GetIniValue(setting).trimmed();
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\d{1,9}$"));
-    *ok = re.match(v).hasMatch();
-    return *ok ? v.toInt() : 0;
-}
-}
 
 DataRecord& DataRecord::instance()
 {
@@ -45,7 +35,7 @@ DataRecord::DataRecord()
     : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("报告信息"));
-    resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
+    resize(px(15240), px(10590));
     // One capture writer, so captures are written in the order they were taken;
     // the program does not end before their files are.
     captureWriter_.setMaxThreadCount(1);
@@ -58,7 +48,7 @@ void DataRecord::ensureLoaded()
     if (loaded_)
         return;
     if (!isVisible())
-        resize(15240 / kTwipsPerPixel, 10590 / kTwipsPerPixel);
+        resize(px(15240), px(10590));
     buildControls();
     keepStored_.fill(false);
     loaded_ = true;
@@ -68,9 +58,8 @@ void DataRecord::ensureLoaded()
 
 void DataRecord::setViewSytle(const QString& page)
 {
-    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?\\d{1,9}\\s*$"));
-    if (re.match(page).hasMatch())
-        pageFlag_ = page.trimmed().toInt();
+    if (const auto n = NumberText::ParseWhole(page))
+        pageFlag_ = *n;
 }
 
 int DataRecord::showModally()
@@ -220,8 +209,7 @@ void DataRecord::Form_Load()
     // 8. Lists.
     loadLists();
     // 9. Layout mode.
-    bool ok = false;
-    layoutMode_ = iniInt(IniKey::LayoutMode, &ok);
+    layoutMode_ = Modini::GetIniWhole(IniKey::LayoutMode).value_or(0);
     // 10. Quick-phrase buttons.
     const QueryResult z = Database::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
     if (z.number == 0)
@@ -239,9 +227,8 @@ void DataRecord::Form_Load()
     // 14. The previous DICOM conversion is forgotten.
     forgetDicomStudy();
     // 15. Description category.
-    const int cat = iniInt(IniKey::DescriptionCategory, &ok);
-    if (ok)
-        category_ = cat;
+    if (const auto cat = Modini::GetIniWhole(IniKey::DescriptionCategory))
+        category_ = *cat;
     // 16. Description tree.
     loadDescriptionTree();
     // 17. The capture-store tab.

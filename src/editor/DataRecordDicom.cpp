@@ -6,7 +6,6 @@
 
 #include "core/Modini.h"
 #include "core/ModBackup.h"
-#include "core/NumberText.h"
 #include "editor/ReportRecord.h"
 #include "imaging/DicomConversion.h"
 #include "imaging/DicomSettings.h"
@@ -42,7 +41,7 @@ const QString kOverflow = AppError::format(AppError::Overflow, QStringLiteral("æ
 // within the given range; otherwise the box to show.
 std::optional<long> settingNumber(const IniSetting& key, long low, long high, QString* failure)
 {
-    const auto v = NumberText::Parse(Modini::GetIniValue(key));
+    const auto v = Modini::GetIniNumber(key);
     if (!v) {
         *failure = kTypeMismatch;
         return std::nullopt;

@@ -21,14 +21,9 @@
 
 using namespace EditorGeometry;
 
-namespace {
-template <class W>
-W* place(W* w, int l, int t, int wd, int h)
-{
-    w->setGeometry(pxRect(l, t, wd, h));
-    return w;
-}
+using Units::place;
 
+namespace {
 QLabel* makeLabel(QWidget* parent, const QString& caption, int l, int t, int w, int h = 255)
 {
     auto* lb = new QLabel(caption, parent);
@@ -379,7 +374,7 @@ void DataRecord::placeStoreAndVideo()
     for (QvButton* b : {BVidOn, BVidForm, BVidSet, Bcodec, BVidavi})
         b->move(v.buttonsLeft, b->y());
     // The foot-switch note stays under the buttons rather than behind a wider video.
-    Label19->move(v.buttonsLeft + (8085 - 8040) / kTwipsPerPixel, Label19->y());
+    Label19->move(v.buttonsLeft + px(8085 - 8040), Label19->y());
     if (!known)
         return;
     const StorePlacement s = place(v.width);

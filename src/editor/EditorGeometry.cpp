@@ -4,10 +4,6 @@
 
 namespace EditorGeometry {
 
-int whole(double v) { return int(std::nearbyint(v)); }
-int px(double twips) { return whole(twips / kTwipsPerPixel); }
-QRect pxRect(int l, int t, int w, int h) { return QRect(px(l), px(t), px(w), px(h)); }
-
 TallScreen TallScreenDelta(int screenHeightPx)
 {
     TallScreen t;

@@ -4,14 +4,16 @@
 #include <QRect>
 #include <QVector>
 
+#include "platform/Units.h"
+
 // Layout rules of the report editor as pure functions. Window-level panel
 // rectangles are in twips; panel insides are in pixels (15 twips = 1 pixel).
 namespace EditorGeometry {
 
-constexpr int kTwipsPerPixel = 15;
-int px(double twips);                      // nearest pixel, halves to even
-QRect pxRect(int l, int t, int w, int h);  // twips rectangle to pixels
-int whole(double v);                       // nearest integer, halves to even
+using Units::kTwipsPerPixel;
+using Units::px;       // nearest pixel, halves to even
+using Units::pxRect;   // twips rectangle to pixels
+using Units::whole;    // nearest integer, halves to even
 
 // Load on a tall screen: panels move down by d pixels, report boxes grow by half.
 struct TallScreen {

@@ -1,6 +1,7 @@
 #include "imaging/FrmComset.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
@@ -65,10 +66,8 @@ void FrmComset::Form_Load()
 void FrmComset::LoadComport()
 {
     const QString stored = Modini::GetIniValue(IniKey::ComPort).trimmed();
-    bool number = false;
-    const int port = stored.toInt(&number);
-    if (number) {
-        Comport->setCurrentIndex(Comport->findData(QString::number(port)));
+    if (const auto port = NumberText::ParseWhole(stored)) {
+        Comport->setCurrentIndex(Comport->findData(QString::number(*port)));
         return;
     }
     // An adapter: selected even while it is unplugged, so the window shows what is set.

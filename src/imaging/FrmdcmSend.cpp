@@ -74,7 +74,7 @@ void FrmdcmSend::LoadSendSettings()
     TxtTitle->setText(Modini::GetIniValue(IniKey::DicomServerTitle));
     TxtPort->setText(Modini::GetIniValue(IniKey::DicomServerPort));
     // Only 1 sends; a missing, empty or other value shows the box clear.
-    const auto send = NumberText::Parse(Modini::GetIniValue(IniKey::DicomAutoSend));
+    const auto send = Modini::GetIniNumber(IniKey::DicomAutoSend);
     Chksend->setChecked(send && std::floor(*send) == 1.0);
 }
 

@@ -7,6 +7,7 @@
 #include "imaging/CaptureStore.h"
 #include "platform/AppError.h"
 #include "platform/MessageBox.h"
+#include "platform/Units.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -16,8 +17,8 @@
 #include <cmath>
 
 namespace {
-constexpr int kTwips = 15;
-int px(double twips) { return int(std::nearbyint(twips / kTwips)); }
+constexpr int kTwips = Units::kTwipsPerPixel;
+using Units::px;
 
 const QString kNoPicture = QStringLiteral("当前没有图像载入！");
 }

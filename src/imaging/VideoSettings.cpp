@@ -14,9 +14,8 @@
 namespace {
 int readInt(const IniSetting& setting, int def, int lo, int hi)
 {
-    bool ok = false;
-    const int v = Modini::GetIniValue(setting).trimmed().toInt(&ok);
-    return ok && v >= lo && v <= hi ? v : def;
+    const auto v = Modini::GetIniWhole(setting);
+    return v && *v >= lo && *v <= hi ? *v : def;
 }
 
 void ensureGst()

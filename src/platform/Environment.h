@@ -6,8 +6,6 @@
 
 // Facts about the machine that windows ask for; each one can be set by tests.
 namespace Environment {
-constexpr int kTwipsPerPixel = 15;
-
 // Whether any printer is installed.
 bool anyPrinterInstalled();
 void setPrinterInstalledOverride(std::optional<bool> value);

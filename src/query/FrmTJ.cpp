@@ -9,6 +9,7 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/Environment.h"
+#include "platform/Units.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "report/ReportFonts.h"
@@ -28,17 +29,10 @@
 using namespace Palette;
 
 namespace {
-constexpr int kTwips = Environment::kTwipsPerPixel;
 constexpr qint32 kWhite = RGB(255, 255, 255);
 
-int px(int twips) { return int(std::nearbyint(double(twips) / kTwips)); }
-
-template <class W>
-W* place(W* w, int l, int t, int wd, int h)
-{
-    w->setGeometry(px(l), px(t), px(wd), px(h));
-    return w;
-}
+using Units::place;
+using Units::px;
 
 QLabel* makeLabel(QWidget* parent, const QString& caption, int l, int t, int w, int h)
 {
@@ -327,12 +321,12 @@ void FrmTJ::Form_Resize()
     // The outer size decides, strictly: 8000 twips wide or less, 6000 high or
     // less keeps the sizes as they were.
     const QSize outer = frameGeometry().size();
-    if (outer.width() * kTwips > 8000) {
+    if (Units::twips(outer.width()) > 8000) {
         Pictitle->resize(width() - Pictitle->x() - px(60), Pictitle->height());
         Picgrid->resize(Pictitle->width(), Picgrid->height());
         MGrid->resize(Picgrid->width() - 2, MGrid->height());
     }
-    if (outer.height() * kTwips > 6000) {
+    if (Units::twips(outer.height()) > 6000) {
         Pictj->resize(Pictj->width(), height() - Pictj->y() - px(60));
         Picgrid->resize(Picgrid->width(), height() - Picgrid->y() - px(60));
         MGrid->resize(MGrid->width(), Picgrid->height() - 2);
@@ -473,7 +467,7 @@ void FrmTJ::CmdPrint_Click()
     font.name = f.family();
     font.size = f.pointSizeF();
     const QModelIndex current = MGrid->currentIndex();
-    const Workload::SheetGrid grid(model_->sheet(), font, MGrid->verticalHeader()->defaultSectionSize() * kTwips,
+    const Workload::SheetGrid grid(model_->sheet(), font, Units::twips(MGrid->verticalHeader()->defaultSectionSize()),
                                    {std::max(current.row(), 0), std::max(current.column(), 0)});
     printer_.PrintGrid(grid);
 }

@@ -148,8 +148,8 @@ void Frmfind::Form_Resize()
 {
     if (!loaded_)
         return;
-    const int w = width() * Environment::kTwipsPerPixel;
-    const int h = height() * Environment::kTwipsPerPixel;
+    const int w = Units::twips(width());
+    const int h = Units::twips(height());
     Pictool->setGeometry(0, 0, width(), px(kToolbarHeight));
     if (w > 8000)
         MGrid->resize(px(w - kPanelWidth - 180), MGrid->height());

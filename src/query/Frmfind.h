@@ -1,6 +1,7 @@
 #pragma once
 #include "query/FrmfindQuery.h"
 #include "query/FrmfindResults.h"
+#include "platform/Units.h"
 #include "report/GridPrinter.h"
 
 #include <QDialog>
@@ -128,5 +129,5 @@ constexpr int kGridLeft = 3540, kGridTop = 1080;
 constexpr int kTabOpening = 111;
 // Pixels between the quit button and the toolbar's right edge.
 constexpr int kQuitMargin = 16;
-int px(int twips);
+using Units::px;
 }

@@ -6,7 +6,7 @@
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
-#include "platform/Environment.h"
+#include "platform/Units.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,17 +21,9 @@
 using namespace FrmfindLayout;
 using namespace Palette;
 
-int FrmfindLayout::px(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
-
 namespace {
-QRect pxRect(int l, int t, int w, int h) { return QRect(px(l), px(t), px(w), px(h)); }
-
-template <class W>
-W* place(W* w, int l, int t, int wd, int h)
-{
-    w->setGeometry(pxRect(l, t, wd, h));
-    return w;
-}
+using Units::place;
+using Units::pxRect;
 
 // Conditions may be pasted texts of any length.
 constexpr int kUnlimited = std::numeric_limits<int>::max();
@@ -77,7 +69,7 @@ void Frmfind::buildControls()
     captions.clear();
 
     // Toolbar.
-    Pictool = place(new PaintPanel(form_), 0, 0, width() * Environment::kTwipsPerPixel, kToolbarHeight);
+    Pictool = place(new PaintPanel(form_), 0, 0, Units::twips(width()), kToolbarHeight);
     Pictool->setObjectName(QStringLiteral("Pictool"));
     auto toolButton = [this](const char* name, const QString& caption, int left) {
         auto* b = place(new QvButton(caption, Pictool), left, 60, 870, 870);

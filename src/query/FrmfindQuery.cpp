@@ -1,5 +1,7 @@
 #include "query/FrmfindQuery.h"
 
+#include "core/NumberText.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
@@ -52,18 +54,14 @@ QString ContainsPattern(const QString& text)
 
 std::optional<QVariant> AgeValue(const QString& text)
 {
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     const QString t = text.trimmed();
-    if (!number.match(t).hasMatch())
+    const auto number = NumberText::Parse(t);
+    if (!number)
         return std::nullopt;
     static const QRegularExpression whole(QStringLiteral("^[+-]?\\d{1,18}$"));
     if (whole.match(t).hasMatch())
         return QVariant(t.toLongLong());
-    bool ok = false;
-    const double d = QLocale::c().toDouble(t, &ok);
-    if (!ok || !std::isfinite(d))
-        return std::nullopt;
-    return QVariant(d);
+    return QVariant(*number);
 }
 
 bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& to, const StoredDates& stored)

@@ -4,7 +4,7 @@
 #include "core/Palette.h"
 #include "core/ReportList.h"
 #include "editor/ReportRecord.h"
-#include "platform/Environment.h"
+#include "platform/Units.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -60,8 +60,6 @@ constexpr Column kCols[kColumns] = {
 
 const QString kPlaceholder = QStringLiteral("查询结果");
 const QString kCrLf = QStringLiteral("\r\n");
-
-int toPixels(int twips) { return int(std::nearbyint(twips / double(Environment::kTwipsPerPixel))); }
 
 bool validColumn(int c) { return c >= 0 && c < kColumns; }
 }
@@ -272,7 +270,7 @@ void SetResultsLook(QTableView* grid, const RecordSetPtr& rs, const bool (&ticke
 
 void SetColumnWidthTwips(QTableView* grid, int column, int twips)
 {
-    const int px = toPixels(twips);
+    const int px = Units::px(twips);
     if (px <= 0) {
         grid->setColumnHidden(column, true);
         return;
@@ -285,6 +283,6 @@ int ColumnWidthTwips(const QTableView* grid, int column)
 {
     if (!grid || column < 0 || column >= grid->model()->columnCount() || grid->isColumnHidden(column))
         return 0;
-    return grid->columnWidth(column) * Environment::kTwipsPerPixel;
+    return Units::twips(grid->columnWidth(column));
 }
 }

@@ -1,14 +1,13 @@
 #include "refdata/DictGrid.h"
 
 #include "core/Palette.h"
+#include "platform/Units.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScopeGuard>
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
 Qt::Alignment alignment(int code)
 {
     return code == DictGrid::Left ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter;
@@ -50,7 +49,7 @@ void DictGrid::setColumns(const QList<Column>& columns)
         auto* header = new QTableWidgetItem(columns[c].header);
         header->setTextAlignment(alignment(columns[c].headerAlign));
         setHorizontalHeaderItem(c, header);
-        setColumnWidth(c, columns[c].widthTwips / kTwipsPerPixel);
+        setColumnWidth(c, Units::px(columns[c].widthTwips));
     }
     // The header row is as high as the palette's caption height.
     horizontalHeader()->setFixedHeight(qMax(1, int(Palette::gCaptionHeight)));

@@ -23,7 +23,9 @@ public:
     enum Align { Left = 1, Centre = 4 };
     struct Column {
         QString header;
-        int widthTwips = 1000;
+        // In twips, shown as the nearest whole pixel; the widths the windows
+        // give are whole pixels (multiples of 15 twips).
+        int widthTwips = 990;
         int dataAlign = Centre;
         int headerAlign = Centre;
     };

@@ -7,6 +7,7 @@
 #include "core/SkinPanel.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/Units.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,8 +21,6 @@
 #include <limits>
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
-
 // The tool bar's 32 x 32 pictures, by the button's key letter.
 QIcon toolIcon(Qt::Key key)
 {
@@ -48,8 +47,7 @@ DictionaryWindow::~DictionaryWindow() = default;
 
 QRect DictionaryWindow::twips(int left, int top, int width, int height)
 {
-    auto px = [](int tw) { return int(std::lround(double(tw) / kTwipsPerPixel)); };
-    return QRect(px(left), px(top), px(width), px(height));
+    return Units::pxRect(left, top, width, height);
 }
 
 QLineEdit* DictionaryWindow::addLineEdit(QWidget* parent, const QRect& geometry, const char* name)

@@ -19,7 +19,7 @@ FrmJCbgdc::FrmJCbgdc() : DictionaryWindow({QStringLiteral("申请医师设置")}
 
 QList<DictGrid::Column> FrmJCbgdc::gridColumns() const
 {
-    return {{QStringLiteral("医师代号"), 1000}, {QStringLiteral("医师姓名"), 1340}, {QStringLiteral("所属科室"), 1330}};
+    return {{QStringLiteral("医师代号"), 990}, {QStringLiteral("医师姓名"), 1340}, {QStringLiteral("所属科室"), 1320}};
 }
 
 // Physicians of a listed section with its name, the others (a section deleted

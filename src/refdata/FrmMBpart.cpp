@@ -15,7 +15,7 @@ FrmMBpart::FrmMBpart() : DictionaryWindow({QStringLiteral("检查部位设置"),
 
 QList<DictGrid::Column> FrmMBpart::gridColumns() const
 {
-    return {{QStringLiteral("自动编号"), 1000}, {QStringLiteral("检查部位名称"), 2000}};
+    return {{QStringLiteral("自动编号"), 990}, {QStringLiteral("检查部位名称"), 2000}};
 }
 
 QString FrmMBpart::listingSql() const { return QStringLiteral("SELECT partid, partname FROM bodypart"); }

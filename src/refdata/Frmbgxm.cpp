@@ -15,9 +15,9 @@ Frmbgxm::Frmbgxm() : DictionaryWindow({QStringLiteral("报告项目名称设置"
 
 QList<DictGrid::Column> Frmbgxm::gridColumns() const
 {
-    return {{QStringLiteral("项目代号"), 1000},
+    return {{QStringLiteral("项目代号"), 990},
             {QStringLiteral("项目名称"), 1670, DictGrid::Left},
-            {QStringLiteral("数据类型"), 1000}};
+            {QStringLiteral("数据类型"), 990}};
 }
 
 QString Frmbgxm::listingSql() const { return QStringLiteral("SELECT xmid, xmmc, xmlx FROM bgxm ORDER BY xmid"); }

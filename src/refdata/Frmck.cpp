@@ -17,7 +17,7 @@ QList<DictGrid::Column> Frmck::gridColumns() const
 {
     return {{QStringLiteral("编号"), 650},
             {QStringLiteral("专业词汇"), 2030, DictGrid::Left},
-            {QStringLiteral("关键词"), 1000, DictGrid::Left}};
+            {QStringLiteral("关键词"), 990, DictGrid::Left}};
 }
 
 QString Frmck::listingSql() const { return QStringLiteral("SELECT id, name, fl FROM zymc"); }

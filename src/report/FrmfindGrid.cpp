@@ -1,6 +1,7 @@
 #include "report/FrmfindGrid.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
@@ -163,7 +164,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
         {Ttop, QStringLiteral("上边距应该为数字")}, {Tbotton, QStringLiteral("下边距应该为数字")},
         {Tleft, QStringLiteral("左边距应该为数字")}, {Tright, QStringLiteral("右边距应该为数字")}};
     for (const auto& [box, message] : margins) {
-        if (!ReportUnits::isNumericText(box->text())) {
+        if (!NumberText::IsNumber(box->text())) {
             MessageBox::critical(message, MessageBox::kErrorTitle);
             PrintLists::focusAndSelect(box);
             return false;

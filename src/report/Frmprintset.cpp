@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
@@ -9,6 +10,7 @@
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/Units.h"
 #include "report/FontColorDialogs.h"
 #include "report/PrintLists.h"
 #include "report/ProgramPrinter.h"
@@ -305,10 +307,10 @@ void Frmprintset::LoadDialogSettings()
     for (int n = 1; n <= PrintSettings::kSlots; ++n) {
         QComboBox* c = Comboxm[size_t(n - 1)];
         c->setCurrentIndex(-1);
-        const auto v = ReportUnits::toNumber(Modini::GetIniValue(ItemRow(n)));
+        const auto v = Modini::GetIniNumber(ItemRow(n));
         if (!v || std::floor(*v) < 1 || std::floor(*v) > 27)
             continue;
-        const int row = int(ReportUnits::roundEven(*v));
+        const int row = int(Units::roundEven(*v));
         if (row < c->count())   // a row past the list leaves the slot empty
             c->setCurrentIndex(row);
     }
@@ -394,7 +396,7 @@ bool Frmprintset::ValidatePrintSettings()
         {Tpicwidth, QStringLiteral("图片大小应该为数字")}, {Tpicheight, QStringLiteral("图片大小应该为数字")},
         {Tzoom, QStringLiteral("预览倍数应该为数字")}};
     for (const auto& [box, text] : numbers)
-        if (!ReportUnits::isNumericText(box->text()))
+        if (!NumberText::IsNumber(box->text()))
             return fail(box, text, MessageBox::kErrorTitle);
     return true;
 }

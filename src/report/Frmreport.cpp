@@ -1,6 +1,7 @@
 #include "report/Frmreport.h"
 
 #include "core/ListGrid.h"
+#include "core/NumberText.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
@@ -11,6 +12,7 @@
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/Units.h"
 #include "report/Frmprintset.h"
 #include "report/ReportData.h"
 #include "report/ReportPaperWidget.h"
@@ -39,7 +41,7 @@ std::function<QString()>& editorKeySource()
     return source;
 }
 
-int toPx(double mm) { return int(ReportUnits::roundEven(ReportUnits::mmToDots(mm, ReportUnits::kScreenDpi))); }
+int toPx(double mm) { return int(Units::roundEven(ReportUnits::mmToDots(mm, ReportUnits::kScreenDpi))); }
 double toMm(int px) { return ReportUnits::dotsToMm(px, ReportUnits::kScreenDpi); }
 QRect toPx(const QRectF& mm) { return QRect(toPx(mm.x()), toPx(mm.y()), toPx(mm.width()), toPx(mm.height())); }
 
@@ -57,7 +59,7 @@ std::optional<double> zoomPercent(const QString& text)
     QString t = text.trimmed();
     if (t.endsWith(QLatin1Char('%')))
         t.chop(1);
-    const auto v = ReportUnits::toNumber(t);
+    const auto v = NumberText::Parse(t);
     if (!v || !(*v > 0) || *v > kMaxZoomPercent)
         return std::nullopt;
     return *v;
@@ -318,7 +320,7 @@ void Frmreport::Form_Resize()
         return;   // still being built
     Pictool->setGeometry(0, 0, width(), kToolHeight);
     int paneHeight = Picprview->height();
-    if (height() * Environment::kTwipsPerPixel > 4000)
+    if (Units::twips(height()) > 4000)
         paneHeight = height() - kToolHeight;
     Picprview->setGeometry(0, height() - paneHeight, width(), paneHeight);
     LayoutPreview();
@@ -355,8 +357,8 @@ Frmreport::PaneLayout Frmreport::layoutFor(const QSizeF& pane, const QSizeF& fra
         L.vVisible = true;
         L.frame.setY(0);
     }
-    L.hMax = int(ReportUnits::roundEven((frame.width() - W) / kScrollUnit + 1));
-    L.vMax = int(ReportUnits::roundEven((frame.height() - H) / kScrollUnit + 1));
+    L.hMax = int(Units::roundEven((frame.width() - W) / kScrollUnit + 1));
+    L.vMax = int(Units::roundEven((frame.height() - H) / kScrollUnit + 1));
     return L;
 }
 

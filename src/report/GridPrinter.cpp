@@ -2,6 +2,7 @@
 
 #include "core/Modini.h"
 #include "platform/MessageBox.h"
+#include "platform/Units.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
 #include "report/ReportSurface.h"
@@ -37,10 +38,10 @@ ReportError outOfRange(const IniSetting& key)
 
 qint32 readInt32(const IniSetting& key)
 {
-    const auto v = ReportUnits::toNumber(Modini::GetIniValue(key));
+    const auto v = Modini::GetIniNumber(key);
     if (!v)
         throw notANumber(key);
-    const double r = ReportUnits::roundEven(*v);
+    const double r = Units::roundEven(*v);
     if (r < -2147483648.0 || r > 2147483647.0)
         throw outOfRange(key);
     return qint32(r);
@@ -48,7 +49,7 @@ qint32 readInt32(const IniSetting& key)
 
 float readSingle(const IniSetting& key)
 {
-    const auto v = ReportUnits::toNumber(Modini::GetIniValue(key));
+    const auto v = Modini::GetIniNumber(key);
     if (!v)
         throw notANumber(key);
     if (std::fabs(*v) > FLT_MAX)
@@ -291,8 +292,8 @@ void GridPrinter::SetupGridPrinter()
             printer.setQualityCode(*c);
 
         const QRectF printable = printer.printableRectMm();
-        s.pageWidth = qint32(ReportUnits::roundEven(printable.width() * kTwipsPerMm));
-        s.pageHeight = qint32(ReportUnits::roundEven(printable.height() * kTwipsPerMm));
+        s.pageWidth = qint32(Units::roundEven(printable.width() * kTwipsPerMm));
+        s.pageHeight = qint32(Units::roundEven(printable.height() * kTwipsPerMm));
         if (s.pageWidth - double(s.left) - s.right <= 0 || s.pageHeight - double(s.top) - s.bottom <= 0)
             throw ReportError{AppError::InvalidPropertyValue, QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
     } catch (const AppError& e) {
@@ -358,8 +359,8 @@ void GridPrinter::PrintGrid(const PrintableGrid& grid, GridSurface& surface)
 void GridPrinter::layOut(const PrintableGrid& g, GridSurface& s) const
 {
     s.setDrawWidth(kLineDots);
-    const double left = ReportUnits::roundEven(settings_.left);
-    const double top = ReportUnits::roundEven(settings_.top);
+    const double left = Units::roundEven(settings_.left);
+    const double top = Units::roundEven(settings_.top);
 
     std::vector<int> heights(std::max(0, g.rows()));
     std::vector<int> widths(std::max(0, g.cols()));

@@ -1,6 +1,8 @@
 #include "report/PrintSettings.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
+#include "platform/Units.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportUnits.h"
 
@@ -92,9 +94,9 @@ QString raw(const IniSetting& k) { return raw(k.section, k.key); }
 
 double number(const QString& section, const QString& key)
 {
-    if (const auto v = ReportUnits::toNumber(raw(section, key)))
+    if (const auto v = NumberText::Parse(raw(section, key)))
         return *v;
-    return ReportUnits::toNumber(PrintSettings::defaultValue(section, key)).value_or(0.0);
+    return NumberText::Parse(PrintSettings::defaultValue(section, key)).value_or(0.0);
 }
 
 double number(const IniSetting& k) { return number(k.section, k.key); }
@@ -103,8 +105,8 @@ qint32 int32(const QString& section, const QString& key)
 {
     double v = number(section, key);
     if (v > 2147483647.0 || v < -2147483648.0)
-        v = ReportUnits::toNumber(PrintSettings::defaultValue(section, key)).value_or(0.0);
-    return qint32(ReportUnits::roundEven(v));
+        v = NumberText::Parse(PrintSettings::defaultValue(section, key)).value_or(0.0);
+    return qint32(Units::roundEven(v));
 }
 
 bool boolean(const QString& section, const QString& key)
@@ -191,7 +193,7 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
         const QString xm = raw(ItemRow(n + 1));
         if (xm.isEmpty()) {
             slotCaptions[n].clear();
-        } else if (const auto v = ReportUnits::toNumber(xm)) {
+        } else if (const auto v = NumberText::Parse(xm)) {
             const double whole = std::floor(*v);
             if (whole >= 1 && whole <= 23)
                 slotCaptions[n] = itemCaptions.value(int(whole) - 1);
@@ -232,7 +234,7 @@ bool PrintSettings::storedBoolean(const IniSetting& key) { return boolean(key.se
 QString PrintSettings::storedNumberText(const IniSetting& key)
 {
     const QString v = raw(key);
-    return ReportUnits::toNumber(v) ? v : defaultValue(key.section, key.key);
+    return NumberText::Parse(v) ? v : defaultValue(key.section, key.key);
 }
 
 FontSet PrintSettings::storedFontSet(int n)

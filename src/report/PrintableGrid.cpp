@@ -1,6 +1,6 @@
 #include "report/PrintableGrid.h"
 
-#include "platform/Environment.h"
+#include "platform/Units.h"
 
 #include <QBrush>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 #include <QVariant>
 
 namespace {
-constexpr int kTwipsPerPixel = Environment::kTwipsPerPixel;
+constexpr int kTwipsPerPixel = Units::kTwipsPerPixel;
 double points(const QFont& f)
 {
     if (f.pointSizeF() > 0)

@@ -1,5 +1,6 @@
 #include "report/ReportData.h"
 
+#include "core/NumberText.h"
 #include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
 #include "report/ReportUnits.h"
@@ -22,7 +23,7 @@ QString signedNumberText(const QVariant& v)
     const QString text = v.toString().trimmed();
     if (text.isEmpty())
         return QString();
-    const auto n = ReportUnits::toNumber(text);
+    const auto n = NumberText::Parse(text);
     if (!n)
         return v.toString();
     const QString digits = QString::number(std::abs(*n), 'g', 15);

@@ -1,12 +1,13 @@
 #include <limits>
-#include "report/ReportRenderer.h"
 
 #include "core/Mmain.h"
+#include "core/NumberText.h"
 #include "platform/AppPaths.h"
 #include "report/FontColorDialogs.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
 #include "report/ReportPaperWidget.h"
+#include "report/ReportRenderer.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -51,7 +52,7 @@ QString ReportRenderer::slotCaption(int slot) const
 QString ReportRenderer::slotValue(int slot) const
 {
     const QString field = s_.slotFields[slot - 1];
-    const auto n = ReportUnits::toNumber(field);
+    const auto n = NumberText::Parse(field);
     if (!n)
         throw ReportError{ReportError::TypeMismatch,
                           QStringLiteral("类型不匹配（项目 %1 的字段号“%2”）").arg(slot).arg(field)};

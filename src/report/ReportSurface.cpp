@@ -1,5 +1,6 @@
 #include "report/ReportSurface.h"
 
+#include "platform/Units.h"
 #include "report/ReportUnits.h"
 
 #include <QFile>
@@ -89,7 +90,7 @@ void ReportLayout::paintPage(QPainter& p, int n, double dpi, double zoom, bool p
         case Item::Line: {
             QPen pen(it.color);
             if (preview)
-                pen.setWidthF(zoom >= 0.5 ? ReportUnits::roundEven(2 * zoom) : 1.0);
+                pen.setWidthF(zoom >= 0.5 ? Units::roundEven(2 * zoom) : 1.0);
             else
                 pen.setWidthF(it.width * dpi / ReportUnits::kMmPerInch);
             pen.setCapStyle(Qt::FlatCap);
@@ -112,7 +113,7 @@ void ReportLayout::paintPage(QPainter& p, int n, double dpi, double zoom, bool p
 
 LayoutSurface::LayoutSurface(ReportLayout& layout) : layout_(layout), measure_(1, 1, QImage::Format_RGB32)
 {
-    const int dpm = int(ReportUnits::roundEven(ReportMeasure::kDpi / 0.0254));
+    const int dpm = int(Units::roundEven(ReportMeasure::kDpi / 0.0254));
     measure_.setDotsPerMeterX(dpm);
     measure_.setDotsPerMeterY(dpm);
     layout_.pages = {ReportLayout::Page()};
@@ -277,11 +278,11 @@ PreviewSurface::PreviewSurface() { setPageSize(10, 10); }
 void PreviewSurface::setPageSize(double widthMm, double heightMm)
 {
     const double dpi = ReportUnits::kScreenDpi;
-    const int w = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(widthMm, dpi))));
-    const int h = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(heightMm, dpi))));
+    const int w = std::max(1, int(Units::roundEven(ReportUnits::mmToDots(widthMm, dpi))));
+    const int h = std::max(1, int(Units::roundEven(ReportUnits::mmToDots(heightMm, dpi))));
     if (image_.size() != QSize(w, h)) {
         image_ = QImage(w, h, QImage::Format_RGB32);
-        const int dpm = int(ReportUnits::roundEven(dpi / 0.0254));
+        const int dpm = int(Units::roundEven(dpi / 0.0254));
         image_.setDotsPerMeterX(dpm);
         image_.setDotsPerMeterY(dpm);
     }

@@ -11,17 +11,10 @@ constexpr double kMmPerInch = 25.4;
 constexpr double kPointsPerInch = 72.0;
 constexpr double kScreenDpi = 96.0;
 
-// Whole numbers are rounded to the nearest value, halves to the even neighbour.
-double roundEven(double v);
-
 inline double mmToDots(double mm, double dpi) { return mm * dpi / kMmPerInch; }
 inline double dotsToMm(double dots, double dpi) { return dots * kMmPerInch / dpi; }
 
-// The number test used for settings and typed numbers: trimmed, non-empty,
-// an optional sign, digits with at most one decimal point and an optional exponent.
-// The C locale's point and the system locale's decimal separator are both accepted.
-bool isNumericText(const QString& text);
-std::optional<double> toNumber(const QString& text);
+// Numbers are read by the program's number test (core/NumberText.h).
 // A stored print code (paper, colour mode, orientation, quality) as a 16-bit whole
 // number, halves to even; nullopt when the text is none or out of range.
 std::optional<int> toCode16(const QString& text);
