@@ -1,11 +1,13 @@
 #include "core/RecordSetModel.h"
 
-void RecordSetModel::takeAnswer(const RecordSetPtr& rs)
+#include <algorithm>
+
+void RecordSetModel::takeAnswer(const RecordSetPtr& rs, int blankRows)
 {
     const int n = rs ? rs->recordCount() : 0;
     answer_ = n > 0 ? rs : nullptr;
     answerChanged();
-    rows_.assign(size_t(n), Row{});
+    rows_.assign(size_t(n + std::max(0, blankRows)), Row{});
     for (int r = 0; r < n; ++r)
         rows_[size_t(r)].record = r;
 }

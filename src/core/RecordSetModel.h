@@ -44,9 +44,10 @@ protected:
     // (null when there is none): the place to look up its fields.
     virtual void answerChanged() {}
 
-    // Takes rs as the answer, one row per record, without telling the views:
-    // for a derived model that signals the change in its own way.
-    void takeAnswer(const RecordSetPtr& rs);
+    // Takes rs as the answer, one row per record and then blankRows blank
+    // rows, without telling the views: for a derived model that signals the
+    // change in its own way.
+    void takeAnswer(const RecordSetPtr& rs, int blankRows = 0);
     // Gives a row texts of its own, one per column.
     void setOwnTexts(int row, QStringList texts);
 

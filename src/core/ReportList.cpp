@@ -119,16 +119,15 @@ QString Model::cellText(int column, const RecordSet& rs, int record, const Field
     }
 }
 
-void Model::setAnswer(const RecordSetPtr& rs)
+void Model::answerChanged() { map_ = answer() ? mapFields(*answer()) : FieldMap{}; }
+
+QString Model::recordText(int record, int column) const { return cellText(column, *answer(), record, map_); }
+
+QString Model::headerText(int column) const { return HeaderText(column); }
+
+QVariant Model::cellAlignment(int column) const
 {
-    const int n = rs ? rs->recordCount() : 0;
-    beginResetModel();
-    answer_ = n > 0 ? rs : nullptr;
-    map_ = answer_ ? mapFields(*answer_) : FieldMap{};
-    rows_.assign(size_t(n), Row{});
-    for (int r = 0; r < n; ++r)
-        rows_[size_t(r)].record = r;
-    endResetModel();
+    return kCols[column].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
 }
 
 void Model::setRow(int row, const RecordSet& rs, bool keepReportDate)
@@ -140,91 +139,7 @@ void Model::setRow(int row, const RecordSet& rs, bool keepReportDate)
     texts.reserve(kColumns);
     for (int c = 0; c < kColumns; ++c)
         texts.append(keepReportDate && c == kDateColumn ? text(row, c) : cellText(c, rs, rs.position(), m));
-    rows_[size_t(row)] = Row{-1, std::move(texts)};
-    emit dataChanged(index(row, 0), index(row, kColumns - 1));
-}
-
-QString Model::text(int row, int column) const
-{
-    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
-        return QString();
-    const Row& r = rows_[size_t(row)];
-    if (!r.texts.isEmpty())
-        return r.texts.value(column);
-    return r.record >= 0 && answer_ ? cellText(column, *answer_, r.record, map_) : QString();
-}
-
-void Model::setOwnText(int row, int column, const QString& text)
-{
-    Row& r = rows_[size_t(row)];
-    if (r.texts.isEmpty()) {
-        for (int c = 0; c < kColumns; ++c)
-            r.texts.append(this->text(row, c));
-        r.record = -1;
-    }
-    r.texts[column] = text;
-}
-
-int Model::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
-
-int Model::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
-
-QVariant Model::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return QVariant();
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::EditRole: return text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        return kCols[index.column()].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
-    default: return QVariant();
-    }
-}
-
-bool Model::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::EditRole && role != Qt::DisplayRole))
-        return false;
-    setOwnText(index.row(), index.column(), value.toString());
-    emit dataChanged(index, index);
-    return true;
-}
-
-QVariant Model::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumns)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    if (role == Qt::DisplayRole)
-        return HeaderText(section);
-    if (role == Qt::TextAlignmentRole)
-        return int(Qt::AlignCenter);
-    return QVariant();
-}
-
-Qt::ItemFlags Model::flags(const QModelIndex& index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-}
-
-bool Model::insertRows(int row, int count, const QModelIndex& parent)
-{
-    if (parent.isValid() || row < 0 || row > rowCount() || count < 1)
-        return false;
-    beginInsertRows(parent, row, row + count - 1);
-    rows_.insert(rows_.begin() + row, size_t(count), Row{});
-    endInsertRows();
-    return true;
-}
-
-bool Model::removeRows(int row, int count, const QModelIndex& parent)
-{
-    if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount())
-        return false;
-    beginRemoveRows(parent, row, row + count - 1);
-    rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
-    endRemoveRows();
-    return true;
+    setOwnTexts(row, std::move(texts));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,8 +2,8 @@
 #include "core/ListGrid.h"
 
 #include "core/Database.h"
+#include "core/RecordSetModel.h"
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -40,47 +40,33 @@ QVariantList DayParams(const QDate& date);
 // One report's list columns by key.
 QString RowSql();
 
-// The rows of a report list. A loaded day keeps the query's answer and makes a
-// cell's text when it is read, so a day of reports costs one small entry per
-// row; rows written later (a saved report, a blank row, a text set through
-// setData) hold their own texts.
-class Model final : public QAbstractTableModel {
+// The rows of a report list over a day's answer (a query of at least
+// ListColumns()); rows written later (a saved report, a blank row) hold their
+// own texts.
+class Model final : public RecordSetModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using RecordSetModel::RecordSetModel;
 
-    // One row per record of rs (a query of at least ListColumns()); none for null.
-    void setAnswer(const RecordSetPtr& rs);
     // The list texts of a row from the current record of rs; keepReportDate
     // leaves the date column as it is.
     void setRow(int row, const RecordSet& rs, bool keepReportDate);
-    QString text(int row, int column) const;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Blank rows.
-    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
-    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+protected:
+    int columns() const override { return kColumns; }
+    QString recordText(int record, int column) const override;
+    QString headerText(int column) const override;
+    QVariant cellAlignment(int column) const override;
+    void answerChanged() override;
 
 private:
-    struct Row {
-        int record = -1;     // in answer_, or -1
-        QStringList texts;   // own texts when not empty
-    };
     struct FieldMap {
         int index[kColumns];
         int ageUnit;
     };
     static FieldMap mapFields(const RecordSet& rs);
     static QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m);
-    void setOwnText(int row, int column, const QString& text);
 
-    RecordSetPtr answer_;
     FieldMap map_{};
-    std::vector<Row> rows_;
 };
 
 // A report list view with its model, columns and selection behaviour, in the

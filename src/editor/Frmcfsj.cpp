@@ -7,12 +7,12 @@
 #include "core/ListGrid.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
+#include "core/RecordSetModel.h"
 #include "core/ReportList.h"
 #include "core/SkinPaint.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 
-#include <QAbstractTableModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
@@ -34,107 +34,19 @@ constexpr Column kCols[Frmcfsj::kColumns] = {{"检查号", 920},    {"病人姓�
 // The columns the list reads, by name: never a picture.
 const char* const kListColumns = "ctid, obligate5, brname, sex, age, ageunit, part, pgdate, rpdr";
 
-// The list's rows: the answer of the list's query, whose cell texts are made
-// when they are read, and blank rows (the empty list's one) with texts of
-// their own.
-class RelatedModel final : public QAbstractTableModel {
+// The list's rows: the answer of the list's query, and blank rows (the empty
+// list's one).
+class RelatedModel final : public RecordSetModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using RecordSetModel::RecordSetModel;
 
-    void setAnswer(const RecordSetPtr& rs)
-    {
-        beginResetModel();
-        answer_ = rs;
-        rows_.clear();
-        const int n = rs ? rs->recordCount() : 0;
-        rows_.reserve(size_t(n));
-        for (int i = 0; i < n; ++i)
-            rows_.push_back({i, {}});
-        endResetModel();
-    }
+protected:
+    int columns() const override { return Frmcfsj::kColumns; }
+    QString headerText(int column) const override { return QString::fromUtf8(kCols[column].header); }
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    QString recordText(int record, int column) const override
     {
-        return parent.isValid() ? 0 : int(rows_.size());
-    }
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : Frmcfsj::kColumns;
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (!index.isValid())
-            return {};
-        if (role == Qt::TextAlignmentRole)
-            return int(Qt::AlignCenter);
-        if (role != Qt::DisplayRole && role != Qt::EditRole)
-            return {};
-        const Row& row = rows_[size_t(index.row())];
-        if (!row.own.isEmpty())
-            return row.own.value(index.column());
-        return row.record >= 0 ? cellText(row.record, index.column()) : QString();
-    }
-
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override
-    {
-        if (!index.isValid() || role != Qt::EditRole)
-            return false;
-        Row& row = rows_[size_t(index.row())];
-        if (row.own.isEmpty()) {
-            for (int c = 0; c < Frmcfsj::kColumns; ++c)
-                row.own.append(row.record >= 0 ? cellText(row.record, c) : QString());
-        }
-        row.own[index.column()] = value.toString();
-        emit dataChanged(index, index);
-        return true;
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || section < 0 || section >= Frmcfsj::kColumns)
-            return {};
-        if (role == Qt::DisplayRole)
-            return QString::fromUtf8(kCols[section].header);
-        if (role == Qt::TextAlignmentRole)
-            return int(Qt::AlignCenter);
-        return {};
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& index) const override
-    {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
-    }
-
-    bool insertRows(int row, int count, const QModelIndex& parent) override
-    {
-        if (parent.isValid() || row < 0 || row > rowCount() || count <= 0)
-            return false;
-        beginInsertRows(parent, row, row + count - 1);
-        rows_.insert(rows_.begin() + row, size_t(count), Row{-1, {}});
-        endInsertRows();
-        return true;
-    }
-
-    bool removeRows(int row, int count, const QModelIndex& parent) override
-    {
-        if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount())
-            return false;
-        beginRemoveRows(parent, row, row + count - 1);
-        rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
-        endRemoveRows();
-        return true;
-    }
-
-private:
-    struct Row {
-        int record;
-        QStringList own;
-    };
-
-    QString cellText(int record, int column) const
-    {
-        const RecordSet& rs = *answer_;
+        const RecordSet& rs = *answer();
         switch (column) {
         case 0: return rs.text(record, 1);   // obligate5
         case 1: return rs.text(record, 2);
@@ -147,9 +59,6 @@ private:
         default: return QString();
         }
     }
-
-    RecordSetPtr answer_;
-    std::vector<Row> rows_;
 };
 }
 

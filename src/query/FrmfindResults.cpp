@@ -74,120 +74,85 @@ bool TickedAtOpening(int column) { return validColumn(column) && kCols[column].t
 void Model::setEmpty()
 {
     beginResetModel();
-    answer_.reset();
+    takeAnswer(nullptr, 1);
     endResetModel();
+}
+
+void Model::answerChanged()
+{
+    if (!answer())
+        return;
+    // Every query of the window has the same columns: they are looked up
+    // again only when they differ from the last answer's.
+    const RecordSet& rs = *answer();
+    bool same = rs.fieldCount() == mappedNames_.size();
+    for (int i = 0; same && i < rs.fieldCount(); ++i)
+        same = rs.fieldName(i) == mappedNames_[i];
+    if (same)
+        return;
+    mappedNames_.clear();
+    for (int i = 0; i < rs.fieldCount(); ++i)
+        mappedNames_ << rs.fieldName(i);
+    for (int c = 0; c < kColumns; ++c)
+        fields_[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
+    ageUnit_ = rs.fieldIndex(QStringLiteral("ageunit"));
 }
 
 void Model::setAnswer(const RecordSetPtr& rs)
 {
     const RecordSetPtr next = rs && rs->recordCount() > 0 ? rs : nullptr;
-    auto map = [this] {
-        // Every query of the window has the same columns: they are looked up
-        // again only when they differ from the last answer's.
-        const RecordSet& rs = *answer_;
-        bool same = rs.fieldCount() == mappedNames_.size();
-        for (int i = 0; same && i < rs.fieldCount(); ++i)
-            same = rs.fieldName(i) == mappedNames_[i];
-        if (same)
-            return;
-        mappedNames_.clear();
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            mappedNames_ << rs.fieldName(i);
-        for (int c = 0; c < kColumns; ++c)
-            fields_[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
-        ageUnit_ = rs.fieldIndex(QStringLiteral("ageunit"));
-    };
-    if (!answer_ || !next) {
+    if (!answer() || !next) {
         beginResetModel();
-        answer_ = next;
-        if (answer_)
-            map();
+        takeAnswer(next, next ? 0 : 1);
         endResetModel();
         return;
     }
     // Results after results: the columns stay, so the view keeps its header
     // as it is (a reset would lay it out again); rows beyond the new count go,
     // missing ones come, and the rows both answers have change their texts.
-    const int before = answer_->recordCount();
+    const int before = answer()->recordCount();
     const int after = next->recordCount();
     if (after < before) {
         beginRemoveRows(QModelIndex(), after, before - 1);
-        answer_ = next;
-        map();
+        takeAnswer(next);
         endRemoveRows();
     } else if (after > before) {
         beginInsertRows(QModelIndex(), before, after - 1);
-        answer_ = next;
-        map();
+        takeAnswer(next);
         endInsertRows();
     } else {
-        answer_ = next;
-        map();
+        takeAnswer(next);
     }
     const int common = std::min(before, after);
     emit dataChanged(index(0, 0), index(common - 1, kColumns - 1));
 }
 
-QString Model::text(int row, int column) const
+QString Model::recordText(int record, int column) const
 {
-    if (!answer_ || row < 0 || row >= answer_->recordCount() || !validColumn(column))
-        return QString();
     const int f = fields_[column];
     if (f < 0)
         return QString();
-    const RecordSet& rs = *answer_;
+    const RecordSet& rs = *answer();
     switch (kCols[column].kind) {
-    case Kind::Text: return rs.text(row, f);
-    case Kind::Age: return ReportList::AgeText(rs.value(row, f)) + (ageUnit_ >= 0 ? rs.text(row, ageUnit_) : QString());
-    case Kind::Date: return ReportList::DateText(rs.value(row, f));
-    case Kind::Number: return ReportRecord::ValueText(rs.value(row, f));
-    case Kind::Fee: return ReportRecord::FeeText(rs.value(row, f));
-    case Kind::LongText: return rs.text(row, f) + kCrLf;
+    case Kind::Text: return rs.text(record, f);
+    case Kind::Age:
+        return ReportList::AgeText(rs.value(record, f)) + (ageUnit_ >= 0 ? rs.text(record, ageUnit_) : QString());
+    case Kind::Date: return ReportList::DateText(rs.value(record, f));
+    case Kind::Number: return ReportRecord::ValueText(rs.value(record, f));
+    case Kind::Fee: return ReportRecord::FeeText(rs.value(record, f));
+    case Kind::LongText: return rs.text(record, f) + kCrLf;
     }
     return QString();
 }
 
-int Model::rowCount(const QModelIndex& parent) const
-{
-    if (parent.isValid())
-        return 0;
-    return answer_ ? answer_->recordCount() : 1;
-}
+QString Model::headerText(int column) const { return answer() ? HeaderText(column) : kPlaceholder; }
 
-int Model::columnCount(const QModelIndex& parent) const
-{
-    if (parent.isValid())
-        return 0;
-    return answer_ ? kColumns : 1;
-}
+// Column 0 keeps the centring of the empty look; the others the grid's general alignment.
+QVariant Model::cellAlignment(int column) const { return column == 0 ? QVariant(int(Qt::AlignCenter)) : QVariant(); }
 
-QVariant Model::data(const QModelIndex& index, int role) const
+QVariant Model::headerAlignment(int column) const
 {
-    if (!index.isValid())
-        return QVariant();
-    switch (role) {
-    case Qt::DisplayRole: return text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        // Column 0 keeps the centring of the empty look; the others the grid's general alignment.
-        return index.column() == 0 ? QVariant(int(Qt::AlignCenter)) : QVariant();
-    default: return QVariant();
-    }
-}
-
-QVariant Model::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
-        return QAbstractTableModel::headerData(section, orientation, role);
-    switch (role) {
-    case Qt::DisplayRole: return answer_ ? HeaderText(section) : kPlaceholder;
-    case Qt::TextAlignmentRole: return section == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
-    default: return QVariant();
-    }
-}
-
-Qt::ItemFlags Model::flags(const QModelIndex& index) const
-{
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    return column == 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 QString OneLineDelegate::displayText(const QVariant& value, const QLocale& locale) const

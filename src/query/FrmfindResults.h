@@ -1,7 +1,7 @@
 #pragma once
 #include "core/Database.h"
+#include "core/RecordSetModel.h"
 
-#include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 
 class QTableView;
@@ -30,26 +30,26 @@ constexpr int kResultsLook = 2;
 // one blank row. The results look is one row per record of the answer; a
 // cell's text is made from the answer when it is read (painted, printed or
 // looked up), so a result of any size costs one model reset.
-class Model final : public QAbstractTableModel {
+class Model final : public RecordSetModel {
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    // In the empty look.
+    explicit Model(QObject* parent = nullptr) : RecordSetModel(parent) { takeAnswer(nullptr, 1); }
 
     void setEmpty();
-    void setAnswer(const RecordSetPtr& rs);
-    bool hasResults() const { return answer_ != nullptr; }
-    const RecordSetPtr& answer() const { return answer_; }
+    // The results look over rs; the empty look when it has no records.
+    void setAnswer(const RecordSetPtr& rs) override;
+    bool hasResults() const { return answer() != nullptr; }
+    // A cell's text (text()) is as the grid holds it: the long texts end with CR LF.
 
-    // A cell's text as the grid holds it (the long texts end with CR LF).
-    QString text(int row, int column) const;
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
+protected:
+    int columns() const override { return answer() ? kColumns : 1; }
+    QString recordText(int record, int column) const override;
+    QString headerText(int column) const override;
+    QVariant cellAlignment(int column) const override;
+    QVariant headerAlignment(int column) const override;
+    void answerChanged() override;
 
 private:
-    RecordSetPtr answer_;
     QStringList mappedNames_;
     int fields_[kColumns] = {};
     int ageUnit_ = -1;
