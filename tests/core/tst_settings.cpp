@@ -1,5 +1,6 @@
 // The settings file behaves like the profile functions the stored files were written for.
 #include "core/Modini.h"
+#include "platform/AppPaths.h"
 #include "support/CoreKit.h"
 
 #include <QDir>
@@ -72,6 +73,35 @@ private slots:
         // A file from an older Chinese Windows tool (GB18030) still reads.
         write(QByteArray("[system]\r\nhname=\xB5\xDA\xD2\xBB\xD2\xBD\xD4\xBA\r\n"));
         QCOMPARE(get("system", "hname"), s("第一医院"));
+    }
+
+    void numbersInSettings()
+    {
+        // Every setting read as a number goes through one test: blanks around it,
+        // a sign, digits, a point and an exponent; whole-number settings take
+        // digits only, within the range of int.
+        AppPaths::setProgramFolder(dir_.path());
+        write("[system]\n"
+              "kz= 1 \n"
+              "mrms=-7\n"
+              "fzindex=1.5\n"
+              "skinid=2e0\n"
+              "machine=1,000\n"
+              "hname=99999999999\n"
+              "comport=\n");
+        auto key = [](const char* k) { return IniSetting{s("system"), s(k)}; };
+        QCOMPARE(Modini::GetIniWhole(key("kz")), std::optional<int>(1));
+        QCOMPARE(Modini::GetIniWhole(key("mrms")), std::optional<int>(-7));
+        QCOMPARE(Modini::GetIniWhole(key("fzindex")), std::nullopt);
+        QCOMPARE(Modini::GetIniWhole(key("skinid")), std::nullopt);
+        QCOMPARE(Modini::GetIniWhole(key("hname")), std::nullopt);
+        QCOMPARE(Modini::GetIniWhole(key("comport")), std::nullopt);
+        QCOMPARE(Modini::GetIniWhole(key("nosuch")), std::nullopt);
+        QCOMPARE(Modini::GetIniNumber(key("fzindex")), std::optional<double>(1.5));
+        QCOMPARE(Modini::GetIniNumber(key("skinid")), std::optional<double>(2.0));
+        QCOMPARE(Modini::GetIniNumber(key("hname")), std::optional<double>(99999999999.0));
+        QCOMPARE(Modini::GetIniNumber(key("machine")), std::nullopt);
+        QCOMPARE(Modini::GetIniNumber(key("comport")), std::nullopt);
     }
 
     void writingKeepsTheRest()
