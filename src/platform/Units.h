@@ -1,11 +1,13 @@
 #pragma once
 #include <QRect>
 
-// Lengths on the screen. Window layouts are given in twips, 15 twips to the
-// pixel at 96 dpi; a length in twips becomes the nearest whole pixel, halves
-// going to the even neighbour, here and nowhere else.
+// Lengths on the screen. Window layouts are given in twips, 1440 to the inch,
+// so 15 twips to the pixel at 96 dpi; a length in twips becomes the nearest
+// whole pixel, halves going to the even neighbour, here and nowhere else.
 namespace Units {
-constexpr int kTwipsPerPixel = 15;
+constexpr int kTwipsPerInch = 1440;
+constexpr int kScreenDpi = 96;
+constexpr int kTwipsPerPixel = kTwipsPerInch / kScreenDpi;
 
 // The nearest whole number, halves to the even neighbour (std::nearbyint; not qRound).
 double roundEven(double v);

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr double kTwipsPerInch = 1440.0;
+constexpr double kTwipsPerInch = Units::kTwipsPerInch;
 constexpr double kTwipsPerMm = kTwipsPerInch / ReportUnits::kMmPerInch;
 constexpr int kLineDots = 5;   // width of the cell lines in dots at 1200 dpi (about 0.1 mm)
 constexpr double kPad = 20;    // text inset from the cell's left or right edge

@@ -1,6 +1,7 @@
 #include "report/PrintableGrid.h"
 
 #include "platform/Units.h"
+#include "report/ReportUnits.h"
 
 #include <QBrush>
 #include <QHeaderView>
@@ -13,7 +14,7 @@ double points(const QFont& f)
 {
     if (f.pointSizeF() > 0)
         return f.pointSizeF();
-    return f.pixelSize() > 0 ? f.pixelSize() * 72.0 / 96.0 : 9.0;
+    return f.pixelSize() > 0 ? f.pixelSize() * ReportUnits::kPointsPerInch / ReportUnits::kScreenDpi : 9.0;
 }
 
 GridFont fromQt(const QFont& f, const QColor& color)

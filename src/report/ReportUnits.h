@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/AppError.h"
+#include "platform/Units.h"
 
 #include <QString>
 #include <optional>
@@ -9,7 +10,7 @@ namespace ReportUnits {
 
 constexpr double kMmPerInch = 25.4;
 constexpr double kPointsPerInch = 72.0;
-constexpr double kScreenDpi = 96.0;
+constexpr double kScreenDpi = Units::kScreenDpi;
 
 inline double mmToDots(double mm, double dpi) { return mm * dpi / kMmPerInch; }
 inline double dotsToMm(double dots, double dpi) { return dots * kMmPerInch / dpi; }

@@ -9,6 +9,19 @@ using namespace EditorGeometry;
 class tst_EditorGeometry : public QObject {
     Q_OBJECT
 private slots:
+    void twipsBecomeNearestPixels()
+    {
+        // 15 twips to the pixel, the nearest whole pixel, halves to the even one
+        // (a half never rounds away from zero, as qRound would).
+        QCOMPARE(px(1000), 67);
+        QCOMPARE(px(990), 66);
+        QCOMPARE(px(22.5), 2);
+        QCOMPARE(px(37.5), 2);
+        QCOMPARE(px(-22.5), -2);
+        QCOMPARE(pxRect(120, 7, 8, 7335), QRect(8, 0, 1, 489));
+        QCOMPARE(Units::twips(px(1005)), 1005);
+    }
+
     void quickPhraseButtonsWrapWithoutOverlap()
     {
         for (const int avail : {100, 3050, 9000}) {   // 100: too narrow for one button
