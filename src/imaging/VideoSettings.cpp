@@ -1,6 +1,7 @@
 #include "imaging/VideoSettings.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
 
 #include <QSize>
 
@@ -212,9 +213,10 @@ std::optional<FrameRate> FrameRate::parse(const QString& text)
         const qint64 d = t.mid(slash + 1).trimmed().toLongLong(&ok2);
         return ok1 && ok2 ? of(n, d) : std::nullopt;
     }
-    const double v = t.toDouble(&ok1);
-    if (!ok1 || !std::isfinite(v) || v <= 0 || v > 1e6)
+    const auto number = NumberText::Parse(t);
+    if (!number || *number <= 0 || *number > 1e6)
         return std::nullopt;
+    const double v = *number;
     if (v == std::floor(v))
         return of(qint64(v), 1);
     // 29.97, 59.94, 23.976: the NTSC rates n/1001.
