@@ -251,10 +251,14 @@ void DataRecord::buildControls()
 
     Picbottom = place(new PaintPanel(form_), 0, 10095, 15240, 495);
 
-    // The design state: every record control disabled; editing buttons enabled.
-    for (int f = 1; f <= 24; ++f)
-        if (QWidget* w = control(f))
-            w->setEnabled(false);
+    // The design state: record controls disabled, command buttons enabled, the
+    // video off and nothing selected; the load then applies the rights.
+    state_ = EditState{};
+    templateRight_ = videoRight_ = true;
+    videoOn_ = false;
+    storeSelected_ = reportSelected_ = false;
+    applyState();
+
 
     connect(ButtnNew, &QAbstractButton::clicked, this, &DataRecord::ButtnNew_Click);
     connect(ButtnEnable, &QAbstractButton::clicked, this, &DataRecord::ButtnEnable_Click);
