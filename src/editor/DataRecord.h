@@ -190,8 +190,8 @@ public slots:
     void Picms_Resize();
 
     // The template buttons hand over to the template manager (FrmMBmanager)
-    // through the opener table: "载入模板" opens it with "load" once the record
-    // is being edited, "设为模板" with "insert". The manager reads the editor's
+    // through the opener table: "载入模板" opens it with How::Load once the
+    // record is being edited, "设为模板" with How::Insert. The manager reads the editor's
     // Text14, Text15 and Text16 and writes back through setControlText.
     void Buttnmbzr_Click();
     void ButtnSwmb_Click();

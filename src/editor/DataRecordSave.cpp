@@ -264,7 +264,7 @@ void DataRecord::ButtnPrint_Click()
         return;
     }
     try {
-        Openers::OpenPreview(QStringLiteral("datarecord"));
+        Openers::OpenPreview(Openers::How::FromEditor);
     } catch (const AppError& e) {
         MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {

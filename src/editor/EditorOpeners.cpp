@@ -25,13 +25,13 @@ void newReport()
 namespace EditorOpeners {
 void registerAll()
 {
-    Openers::setOpener(QStringLiteral("DataRecord"), [](const QString& how) {
-        if (how == QLatin1String("new"))
-            newReport();
-        else if (how == QLatin1String("view"))
-            ReportLoader::ViewFromMainList();
-        else if (how == QLatin1String("modify"))
-            ReportLoader::ModifyFromMainList();
+    Openers::setOpener(Openers::Window::DataRecord, [](Openers::How how) {
+        switch (how) {
+        case Openers::How::New: newReport(); break;
+        case Openers::How::View: ReportLoader::ViewFromMainList(); break;
+        case Openers::How::Modify: ReportLoader::ModifyFromMainList(); break;
+        default: break;
+        }
     });
     // The preview opened by the editor's print button prints the record open here.
     Frmreport::setEditorKeySource([] { return DataRecord::instance().UpdateIdout(); });

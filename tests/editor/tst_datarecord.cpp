@@ -416,7 +416,7 @@ private slots:
         });
         ed.ButtnPrint_Click();
         Opener::setHook([](QDialog*) { return 0; });
-        Openers::setOpener(QStringLiteral("Frmreport"), nullptr);
+        Openers::setOpener(Openers::Window::Frmreport, nullptr);
         ProgramPrinter::setBackend(nullptr);
         QVERIFY(MessageBox::shownBoxes().isEmpty() && previewPages == 1);
         QCOMPARE(ed.UpdateIdout(), QString::number(Database::LastInsertId()));
@@ -437,7 +437,7 @@ private slots:
         ed.ButtnNew_Click();
         ed.show();
         QStringList templates;   // the template manager's openings
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&templates](const QString& how) { templates << how; });
+        Openers::setOpener(Openers::Window::FrmMBmanager, [&templates](Openers::How how) { templates << Openers::name(how); });
         // F5 saves; in the viewing state F5 and F8 do nothing, F2 starts a new record.
         kit::typeRecord(ed, QStringLiteral("K1"), QStringLiteral("壬"));
         QTest::keyClick(ed.Text1, Qt::Key_F5);
@@ -449,7 +449,7 @@ private slots:
         QVERIFY(ed.editing() && ed.Text1->text().isEmpty());
         QTest::keyClick(ed.Text2, Qt::Key_F8);
         QCOMPARE(templates, QStringList{QStringLiteral("load")});
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
+        Openers::setOpener(Openers::Window::FrmMBmanager, {});
         // F2 while New is disabled does nothing; F9 follows its button.
         ed.Text1->setText(QStringLiteral("typed"));
         QTest::keyClick(ed.Text1, Qt::Key_F2);
