@@ -300,6 +300,11 @@ private:
 
     // DataRecordLayout.cpp
     void buildControls();
+    void buildToolBar();
+    void buildRecordColumn();
+    void buildReportPage();
+    void buildVideoPage();
+    void buildReportPictures();
     void nameControls();
     void placePanels();
     void placeStoreAndVideo();
