@@ -91,13 +91,14 @@ void FrmMain::buildMenus()
     addItem(set, QStringLiteral("密码设置"), QStringLiteral("密码设置..."), QKeySequence(), &FrmMain::密码设置_Click);
 
     QMenu* tpl = top(QStringLiteral("模板"), QStringLiteral("模板(&M)"));
-    openMaintenance(tpl, QStringLiteral("检查部位设置"), QStringLiteral("检查部位设置"), QKeySequence(Qt::CTRL | Qt::Key_B),
-                    Openers::Window::FrmMBpart);
-    openMaintenance(tpl, QStringLiteral("部位分类设置"), QStringLiteral("部位分类设置"), QKeySequence(Qt::CTRL | Qt::Key_L),
-                    Openers::Window::FrmMBassort);
+    openMaintenance(tpl, QStringLiteral("检查部位设置"), QStringLiteral("检查部位设置"),
+                    QKeySequence(Qt::CTRL | Qt::Key_B), Openers::Window::FrmMBpart);
+    openMaintenance(tpl, QStringLiteral("部位分类设置"), QStringLiteral("部位分类设置"),
+                    QKeySequence(Qt::CTRL | Qt::Key_L), Openers::Window::FrmMBassort);
     tpl->addSeparator();
     addItem(tpl, QStringLiteral("模板管理"), QStringLiteral("模板管理"), QKeySequence(), &FrmMain::模板管理_Click);
-    openMaintenance(tpl, QStringLiteral("词库维护"), QStringLiteral("词库维护"), QKeySequence(), Openers::Window::Frmck);
+    openMaintenance(tpl, QStringLiteral("词库维护"), QStringLiteral("词库维护"), QKeySequence(),
+                    Openers::Window::Frmck);
 
     QMenu* fix = top(QStringLiteral("维护"), QStringLiteral("维护(&F)"));
     addItem(fix, QStringLiteral("查询报告"), QStringLiteral("查询报告"), Qt::Key_F9, &FrmMain::查询报告_Click);

@@ -71,7 +71,7 @@ void EditorNewReport();                     // the editor side of the main windo
 void EditorOpenFromMainList(bool modify);   // view (false) or modify (true) the main list's current row
 
 // Report printing.
-void OpenPreview(How openStatus);   // Frmreport, FromMain or FromEditor
+void OpenPreview(How openStatus);              // Frmreport, FromMain or FromEditor
 void OpenPrintSettings();                      // Frmprintset
 void OpenGridPrintSettings();                  // FrmfindGrid
 

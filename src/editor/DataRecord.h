@@ -36,7 +36,11 @@ class DataRecord : public QDialog {
     Q_OBJECT
 public:
     // Savebj: how Save stores the record; None until an opener or a command sets it.
-    enum class EditMode { None, Insert, Update };
+    enum class EditMode {
+        None,
+        Insert,
+        Update
+    };
 
     // The edit state: which record controls and command buttons are enabled.
     // Every change of it goes through applyState().
@@ -383,10 +387,10 @@ private:
     QString recordKey_;
     // Reset to the design state at every load, with the rights the load applies.
     EditState state_;
-    bool templateRight_ = true;   // right 5 as the load found it
-    bool videoRight_ = true;      // right 3 as the load found it
-    bool storeSelected_ = false;  // the capture-store buttons are on
-    bool reportSelected_ = false; // the report-picture buttons are on
+    bool templateRight_ = true;     // right 5 as the load found it
+    bool videoRight_ = true;        // right 3 as the load found it
+    bool storeSelected_ = false;    // the capture-store buttons are on
+    bool reportSelected_ = false;   // the report-picture buttons are on
     bool updateTable_ = false;
     int pageFlag_ = 0;
     QString machine_;

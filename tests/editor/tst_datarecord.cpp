@@ -437,7 +437,8 @@ private slots:
         ed.ButtnNew_Click();
         ed.show();
         QStringList templates;   // the template manager's openings
-        Openers::setOpener(Openers::Window::FrmMBmanager, [&templates](Openers::How how) { templates << Openers::name(how); });
+        Openers::setOpener(Openers::Window::FrmMBmanager,
+                           [&templates](Openers::How how) { templates << Openers::name(how); });
         // F5 saves; in the viewing state F5 and F8 do nothing, F2 starts a new record.
         kit::typeRecord(ed, QStringLiteral("K1"), QStringLiteral("壬"));
         QTest::keyClick(ed.Text1, Qt::Key_F5);

@@ -599,7 +599,8 @@ private slots:
     void templateButtons()
     {
         QStringList manager;   // the template manager's openings
-        Openers::setOpener(Openers::Window::FrmMBmanager, [&manager](Openers::How how) { manager << Openers::name(how); });
+        Openers::setOpener(Openers::Window::FrmMBmanager,
+                           [&manager](Openers::How how) { manager << Openers::name(how); });
         DataRecord& ed = DataRecord::instance();
         ed.ensureLoaded();
         ed.Buttnmbzr_Click();   // not editing
