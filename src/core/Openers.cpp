@@ -71,8 +71,6 @@ void setOpener(Window window, Opener opener)
         table().remove(window);
 }
 
-bool hasOpener(Window window) { return table().contains(window); }
-
 QList<Window> registered()
 {
     QList<Window> windows = table().keys();

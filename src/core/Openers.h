@@ -56,7 +56,6 @@ using Opener = std::function<void(How how)>;
 // Registers the opener of a window, replacing an earlier one; an empty
 // function removes it.
 void setOpener(Window window, Opener opener);
-bool hasOpener(Window window);
 // The windows registered.
 QList<Window> registered();
 // Opens a window through its opener. A window nobody registered is reported

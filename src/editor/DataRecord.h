@@ -95,8 +95,6 @@ public:
     int pageFlag() const { return pageFlag_; }
     bool updateTable() const { return updateTable_; }
     QString savebj() const;   // "insert", "update" or "" (none set)
-    EditMode editMode() const { return editMode_; }
-    const EditState& editState() const { return state_; }
     int sidePanelTab() const { return sidePanelTab_; }
     int descriptionCategory() const { return category_; }
     int layoutMode() const { return layoutMode_; }
@@ -195,8 +193,8 @@ public slots:
 
     // The template buttons hand over to the template manager (FrmMBmanager)
     // through the opener table: "载入模板" opens it with How::Load once the
-    // record is being edited, "设为模板" with How::Insert. The manager reads the editor's
-    // Text14, Text15 and Text16 and writes back through setControlText.
+    // record is being edited, "设为模板" with How::Insert. The manager reads
+    // the editor's Text14, Text15 and Text16 and writes back through setControlText.
     void Buttnmbzr_Click();
     void ButtnSwmb_Click();
     void ShowViewPanels();
