@@ -7,9 +7,20 @@ void RecordSetModel::takeAnswer(const RecordSetPtr& rs, int blankRows)
     const int n = rs ? rs->recordCount() : 0;
     answer_ = n > 0 ? rs : nullptr;
     answerChanged();
-    rows_.assign(size_t(n + std::max(0, blankRows)), Row{});
+    kept_ = false;
+    blankRows_ = std::max(0, blankRows);
+    rows_.clear();
+}
+
+void RecordSetModel::keepRows()
+{
+    if (kept_)
+        return;
+    const int n = answer_ ? answer_->recordCount() : 0;
+    rows_.assign(size_t(n + blankRows_), Row{});
     for (int r = 0; r < n; ++r)
         rows_[size_t(r)].record = r;
+    kept_ = true;
 }
 
 void RecordSetModel::setAnswer(const RecordSetPtr& rs)
@@ -23,6 +34,8 @@ QString RecordSetModel::text(int row, int column) const
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return QString();
+    if (!kept_)
+        return answer_ && row < answer_->recordCount() ? recordText(row, column) : QString();
     const Row& r = rows_[size_t(row)];
     if (!r.texts.isEmpty())
         return r.texts.value(column);
@@ -33,11 +46,17 @@ void RecordSetModel::setOwnTexts(int row, QStringList texts)
 {
     if (row < 0 || row >= rowCount())
         return;
+    keepRows();
     rows_[size_t(row)] = Row{-1, std::move(texts)};
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
-int RecordSetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int RecordSetModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return kept_ ? int(rows_.size()) : (answer_ ? answer_->recordCount() : 0) + blankRows_;
+}
 
 int RecordSetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns(); }
 
@@ -62,6 +81,7 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()
         || (role != Qt::EditRole && role != Qt::DisplayRole))
         return false;
+    keepRows();
     Row& r = rows_[size_t(index.row())];
     if (r.texts.isEmpty()) {
         QStringList texts;
@@ -94,6 +114,7 @@ bool RecordSetModel::insertRows(int row, int count, const QModelIndex& parent)
 {
     if (parent.isValid() || row < 0 || row > rowCount() || count < 1)
         return false;
+    keepRows();
     beginInsertRows(parent, row, row + count - 1);
     rows_.insert(rows_.begin() + row, size_t(count), Row{});
     endInsertRows();
@@ -104,6 +125,7 @@ bool RecordSetModel::removeRows(int row, int count, const QModelIndex& parent)
 {
     if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount())
         return false;
+    keepRows();
     beginRemoveRows(parent, row, row + count - 1);
     rows_.erase(rows_.begin() + row, rows_.begin() + row + count);
     endRemoveRows();

@@ -5,11 +5,12 @@
 #include <QStringList>
 #include <vector>
 
-// The rows of a grid over a query's answer. A row of the answer keeps only its
-// record's number and makes a cell's text when it is read, so an answer of any
-// size costs one entry per row; rows added later (a blank row, a row written
-// over, a text set through setData) hold texts of their own. Derived models
-// say how a record's cell reads, and the grid's headers and alignment.
+// The rows of a grid over a query's answer. A row of the answer makes a cell's
+// text when it is read, so an answer of any size costs nothing per row until
+// rows are added, removed or written; from then on each row keeps its record's
+// number, or texts of its own (a blank row, a row written over, a text set
+// through setData). Derived models say how a record's cell reads, and the
+// grid's headers and alignment.
 class RecordSetModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
@@ -56,6 +57,12 @@ private:
         int record = -1;     // in answer_, or -1
         QStringList texts;   // own texts when not empty
     };
+    // Makes rows_ hold every row, before a row is added, removed or written.
+    void keepRows();
+
     RecordSetPtr answer_;
+    // Until keepRows(): the answer's records in order, then blankRows_ blank rows.
+    bool kept_ = false;
+    int blankRows_ = 0;
     std::vector<Row> rows_;
 };
