@@ -1,7 +1,7 @@
 #pragma once
 #include "editor/EditorControls.h"
 #include "editor/EditorGeometry.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "editor/StockDescriptions.h"
 #include "imaging/FootSwitch.h"
 

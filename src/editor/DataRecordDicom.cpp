@@ -6,7 +6,7 @@
 #include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "core/NumberText.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
 #include "imaging/DicomSettings.h"

@@ -2,10 +2,11 @@
 
 #include "editor/DataRecord.h"
 #include "core/ReportList.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 
 #include "core/Mmain.h"
 #include "core/Database.h"
+#include "core/ReportStore.h"
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -72,18 +73,13 @@ bool PrepareImageFolder(QString* error)
 
 bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 {
-    const auto key = ParseKey(keyText);
-    if (!key) {
-        MessageBox::critical(QueryResult::kNoRows, MessageBox::kSystemErrorTitle);
-        return false;
-    }
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
-                                                   {QVariant(qlonglong(*key))});
-    if (r.number != 0) {
+    const QueryResult r = ReportStore::Load(keyText);
+    if (!r.hasRows()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return false;
     }
     const RecordSet& rs = *r.data;
+    const qint64 key = rs.field(ctid).toLongLong();
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
     // The slots are emptied once the row is read: a refused or failed load
@@ -146,7 +142,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     };
     bool updateTable = true;
     QString mode = QStringLiteral("update");
-    QString updateId = QString::number(*key);
+    QString updateId = QString::number(key);
     switch (variant) {
     case Variant::View:
     case Variant::QueryView:
@@ -203,8 +199,7 @@ void ModifyFromMainList()
         return;
     }
     const int row = ListGrid::SelectedRow(grid);
-    if (!gRights[Mmain::RightEditOthers] &&
-        ListGrid::Cell(grid, row, ReportList::kDoctorColumn) != Mmain::gUserName) {
+    if (!ReportStore::MayChange(ListGrid::Cell(grid, row, ReportList::kDoctorColumn))) {
         MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }

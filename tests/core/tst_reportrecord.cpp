@@ -1,4 +1,9 @@
-#include "support/EditorKit.h"
+#include "core/Database.h"
+#include "core/ReportRecord.h"
+#include "support/CoreKit.h"
+#include "support/TestFolder.h"
+
+#include <QTest>
 
 using namespace ReportRecord;
 
