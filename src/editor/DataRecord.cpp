@@ -212,7 +212,7 @@ void DataRecord::Form_Load()
     Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text3->setEditText(QStringLiteral("男"));
     // 4. Phrase labels.
-    Labelzych[0]->setText(QString());
+    setPhraseCaption(0, QString());
     addPhraseLabels(50);
     // 5. Rights.
     ApplyRights();

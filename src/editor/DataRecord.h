@@ -304,6 +304,7 @@ private:
     void buildAids();
     bool aidsEvent(QObject* watched, QEvent* e);
     void addPhraseLabels(int count);
+    void setPhraseCaption(int k, const QString& caption);   // shown only with a phrase
     void lookUpPhrases(QPlainTextEdit* box);
     void setPhrasePanel(int topTw, int heightTw);
     void insertAtCaret(const QString& text);

@@ -116,6 +116,10 @@ void DataRecord::buildAids()
     connect(Combopart, &QComboBox::activated, this, &DataRecord::Combopart_Click);
     connect(Combopart->lineEdit(), &QLineEdit::textEdited, this, &DataRecord::Combopart_Change);
 
+    // Tab in the findings and the diagnosis goes on to the next field; the
+    // report texts hold no tab characters typed by accident.
+    Text15->setTabChangesFocus(true);
+    Text16->setTabChangesFocus(true);
     connect(Text15, &QPlainTextEdit::textChanged, this, &DataRecord::Text15_Change);
     connect(Text16, &QPlainTextEdit::textChanged, this, &DataRecord::Text16_Change);
     butnCKup->hide();
@@ -150,18 +154,28 @@ void DataRecord::buildAids()
 
 bool DataRecord::aidsEvent(QObject* watched, QEvent* e)
 {
-    // Every key-press aid leaves the key itself to the control.
     if (isEnter(e)) {
-        if (watched == Text1)
+        // In the record's fields Enter only moves on: a combo box that saw
+        // the key would take its completion or the matching list entry and
+        // report it as chosen, replacing the value shown (the body part's
+        // choice appends the part once more).
+        if (watched == Text1) {
             Text1_KeyPress(kEnter);
-        else if (watched == Text2)
+            return true;
+        }
+        if (watched == Text2) {
             Text2_KeyPress(kEnter);
-        else if (watched == Gridms)
+            return true;
+        }
+        if (watched->property("ws_nextField").toBool()) {
+            NextField_KeyPress(kEnter);
+            return true;
+        }
+        // The stock-description grid and its cell editor keep the key.
+        if (watched == Gridms)
             Gridms_KeyPress(kEnter);
         else if (watched == Textedit)
             Textedit_KeyPress(kEnter);
-        else if (watched->property("ws_nextField").toBool())
-            NextField_KeyPress(kEnter);
         return false;
     }
     if (e->type() == QEvent::FocusIn) {
@@ -251,11 +265,21 @@ void DataRecord::addPhraseLabels(int count)
         l->setGeometry(Labelzych[0]->geometry());
         l->setAttribute(Qt::WA_TranslucentBackground);
         l->installEventFilter(this);
-        l->setVisible(true);
         nameElement(l, QStringLiteral("Labelzych"), int(Labelzych.size()));
         Labelzych.append(l);
+        setPhraseCaption(int(Labelzych.size()) - 1, QString());
     }
     phraseLabelCount_ = int(Labelzych.size());
+}
+
+void DataRecord::setPhraseCaption(int k, const QString& caption)
+{
+    // A label without a phrase stays where it was and would lie over the
+    // phrases laid out since, taking their clicks: it is shown only with a
+    // phrase.
+    QLabel* l = Labelzych[k];
+    l->setText(caption);
+    l->setVisible(!caption.isEmpty());
 }
 
 void DataRecord::setPhrasePanel(int topTw, int heightTw)
@@ -280,8 +304,8 @@ void DataRecord::lookUpPhrases(QPlainTextEdit* box)
     if (p == 0)
         return;
     phraseInserted_ = false;
-    for (QLabel* l : Labelzych)
-        l->setText(QString());
+    for (int k = 0; k < Labelzych.size(); ++k)
+        setPhraseCaption(k, QString());
     phraseFilled_ = 0;
     const QueryResult r = PhraseLookup::Find(PhraseLookup::KeyBefore(text, p));
     if (r.number != 0) {
@@ -295,7 +319,7 @@ void DataRecord::lookUpPhrases(QPlainTextEdit* box)
     QStringList captions;
     for (int k = 0; k < n; ++k) {
         captions.append(r.data->text(k, 1));
-        Labelzych[k]->setText(captions.last());
+        setPhraseCaption(k, captions.last());
     }
     phraseFilled_ = n;
     const QFontMetrics fm(Piczymc->font());

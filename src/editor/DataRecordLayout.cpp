@@ -61,6 +61,11 @@ QComboBox* makeCombo(QWidget* parent)
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->lineEdit()->setMaxLength(kUnlimited);
+    // When its line edit finishes (Enter, or the focus leaving), a combo box
+    // looks for a list entry matching the text and reports it as chosen, as
+    // if the user had picked it: the body part's choice would then append
+    // the part shown once more. Here a choice is made from the list only.
+    QObject::disconnect(c->lineEdit(), &QLineEdit::editingFinished, c, nullptr);
     return c;
 }
 
@@ -173,6 +178,9 @@ void DataRecord::buildControls()
     Text15 = place(new QPlainTextEdit(Picdata2), 1200, 615, 8370, 3360);
     Label17 = makeLabel(Picdata2, ReportRecord::DesignLabel(ReportRecord::checkconclusion), 240, 4080, 1095);
     Text16 = place(new QPlainTextEdit(Picdata2), 1200, 4050, 8370, 1380);
+    for (QWidget* field : inputControls())
+        keepLegibleWhenDisabled(field);
+    keepLegibleWhenDisabled(Text12);
     PicmcRect = place(new PaintPanel(Picdata2), 15, 5580, 9375, 3015);
     btnYC = place(new QvButton(QStringLiteral("采图预存区"), PicmcRect), -10, 0, 1095, 330);
     btnCK = place(new QvButton(QStringLiteral("智能词库"), PicmcRect), 1143, 0, 1095, 330);

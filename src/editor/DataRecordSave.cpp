@@ -164,8 +164,8 @@ void DataRecord::enterViewingState()
 
 void DataRecord::closePhrasePanel()
 {
-    for (QLabel* l : Labelzych)
-        l->setText(QString());
+    for (int k = 0; k < Labelzych.size(); ++k)
+        setPhraseCaption(k, QString());
     phraseFilled_ = 0;
     setPhrasePanel(phraseTopTw_, 0);
 }

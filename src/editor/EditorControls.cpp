@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 EdPicture::EdPicture(QWidget* parent)
     : QWidget(parent)
@@ -46,6 +47,54 @@ void EdPicture::paintEvent(QPaintEvent*)
         p.drawImage(rect(), image_);   // stretched, the aspect ratio is not kept
     p.setPen(EditorColors::line());
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+namespace {
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+QColor mix(const QColor& from, const QColor& to, double t)
+{
+    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * t),
+                            float(from.greenF() + (to.greenF() - from.greenF()) * t),
+                            float(from.blueF() + (to.blueF() - from.blueF()) * t));
+}
+
+// The contrast ratio of two colours, 1 to 21, from their relative luminance (sRGB).
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+}
+
+void keepLegibleWhenDisabled(QWidget* field)
+{
+    // Some way above 4.5, so that neither the rounding to 8-bit channels
+    // nor the smoothing of thin strokes brings the text drawn under that.
+    constexpr double kLegible = 5.0;
+    QPalette pal = field->palette();
+    const QColor back = pal.color(QPalette::Disabled, QPalette::Base);
+    if (contrastRatio(pal.color(QPalette::Disabled, QPalette::Text), back) >= kLegible)
+        return;
+    // The platform's greyed text is too pale: start from the enabled text
+    // and lighten it toward the background while it stays legible.
+    const QColor text = pal.color(QPalette::Active, QPalette::Text);
+    QColor best = text;
+    for (int step = 1; step <= 20; ++step) {
+        const QColor c = mix(text, back, step / 20.0);
+        if (contrastRatio(c, back) < kLegible)
+            break;
+        best = c;
+    }
+    // Only this one colour becomes the field's own; the others keep
+    // following the window's (the theme sets the window's colours later).
+    pal.setResolveMask(0);
+    pal.setColor(QPalette::Disabled, QPalette::Text, best);
+    field->setPalette(pal);
 }
 
 void nameElement(QObject* control, const QString& array, int index)

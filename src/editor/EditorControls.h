@@ -40,6 +40,13 @@ private:
     QImage image_;
 };
 
+// A record field shown read-only (a report opened for viewing) stays
+// legible: when the platform's greyed text is too pale on the field's
+// background, its disabled text becomes the field's own text colour, toned
+// toward the background only while the contrast stays at 5:1 or more (4.5:1
+// being the least that text may have). Only the disabled text changes.
+void keepLegibleWhenDisabled(QWidget* field);
+
 // Gives an element of a control array its design name: "Name(index)".
 void nameElement(QObject* control, const QString& array, int index);
 

@@ -9,14 +9,32 @@
 #include "report/ReportOpeners.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTreeWidget>
 
+#include <cmath>
+
 using namespace ReportRecord;
 using kit::lastText;
 using kit::lastTitle;
+
+namespace {
+// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+}
 
 class tst_DataRecord : public QObject {
     Q_OBJECT
@@ -486,6 +504,75 @@ private slots:
         ed.ButtnSave->setEnabled(false);
         ed.ButtnBack_Click();
         QVERIFY(MessageBox::shownBoxes().isEmpty() && !ed.isLoaded());
+    }
+
+    // A report opened for viewing shows every field disabled and still
+    // legible: the text at least 4.5:1 against its background, in the
+    // palette and on the screen; nothing can be typed in.
+    void viewedReportIsLegible()
+    {
+        const qint64 key = kit::insertReport(QStringLiteral("S-2025-007"), QStringLiteral("张三丰"),
+                                             QStringLiteral("admin"), QVariant(25.0));
+        QVERIFY(TestFolder::exec(QStringLiteral(
+            "UPDATE reports SET sex = '女', bedid = '13800000000', sectionoffice = '内科', utpatientid = '李医生', "
+            "inpatientid = 'Z-77', pgdr = '王主任', part = '胸部', checktechnique = '阴性', checkname = '胸部正位', "
+            "checksymptom = '胸廓对称，双肺纹理清晰，肺门不大。', checkconclusion = '胸部未见明显异常。', "
+            "obligate2 = '12床', obligate3 = 'M-88', obligate4 = '阴性'")));
+        kit::FakeList list;
+        for (int skin : {1, 2, 3}) {
+            Palette::SetSkinColors(skin);
+            DataRecord& ed = list.open(key, QStringLiteral("admin"), false);
+            ed.resize(1024, 738);
+            ed.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&ed));
+            ed.Buttninfo_Click();
+            QCoreApplication::processEvents();
+            const QImage shot = ed.grab().toImage();
+            QVERIFY(shot.save(testOutputFolder() + QStringLiteral("/editor_view_skin%1.png").arg(skin)));
+            QList<QWidget*> fields = ed.inputControls();
+            fields << ed.Text12;
+            for (QWidget* w : fields) {
+                QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+                const QPalette pal = w->palette();
+                const double inPalette = contrast(pal.color(QPalette::Disabled, QPalette::Text),
+                                                  pal.color(QPalette::Disabled, QPalette::Base));
+                QVERIFY2(inPalette >= 4.5, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(inPalette)));
+                // As drawn: the darkest pixel of the text against the colour
+                // most of the box shows.
+                QWidget* area = w;
+                if (auto* c = qobject_cast<QComboBox*>(w))
+                    area = c->lineEdit();
+                else if (auto* t = qobject_cast<QPlainTextEdit*>(w))
+                    area = t->viewport();
+                const QImage drawn = w->grab().toImage();
+                const QRect r = QRect(area->mapTo(w, QPoint(0, 0)), area->size()).adjusted(2, 2, -2, -2);
+                QHash<QRgb, int> counts;
+                QColor darkest = Qt::white;
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    for (int x = r.left(); x <= r.right(); ++x) {
+                        const QColor c = drawn.pixelColor(x, y);
+                        ++counts[c.rgb()];
+                        if (luminance(c) < luminance(darkest))
+                            darkest = c;
+                    }
+                QRgb background = 0;
+                for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+                    if (it.value() > counts.value(background))
+                        background = it.key();
+                const double onScreen = contrast(darkest, QColor(background));
+                QVERIFY2(onScreen >= 4.5,
+                         qPrintable(QStringLiteral("%1: %2 on %3, %4")
+                                        .arg(w->objectName(), darkest.name(), QColor(background).name())
+                                        .arg(onScreen)));
+            }
+            // Not editable: typing changes nothing.
+            ed.Text2->setFocus();
+            QTest::keyClicks(ed.Text2, QStringLiteral("x"));
+            QTest::keyClicks(ed.Text15, QStringLiteral("x"));
+            QVERIFY(ed.Text2->text() == QStringLiteral("张三丰")
+                    && !ed.Text15->toPlainText().contains(QLatin1Char('x')));
+            kit::closeEditor();
+        }
     }
 
     // On a small and a large screen, in layout mode 0 and as shipped (mode 1): the panels fill

@@ -3,10 +3,12 @@
 #include "core/Modini.h"
 #include "editor/Frmcfsj.h"
 #include "editor/PhraseLookup.h"
+#include "editor/ReportLoader.h"
 #include "editor/StockDescriptions.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QScrollBar>
@@ -55,6 +57,23 @@ QStringList captions(const DataRecord& ed)
         if (!l->text().isEmpty())
             out << l->text();
     return out;
+}
+
+// A click as the mouse makes it: at a point of the window, on whatever lies
+// there on top.
+void clickAt(QWidget* w, QPoint pos)
+{
+    QWidget* top = w->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, w->mapTo(top, pos));
+    QCoreApplication::processEvents();
+}
+
+// A click in the middle of a phrase shown on the panel.
+void clickPhrase(const DataRecord& ed, int k)
+{
+    QLabel* label = ed.Labelzych[k];
+    QVERIFY(label->isVisible() && !label->text().isEmpty());
+    clickAt(label, label->rect().center());
 }
 
 void setCaret(QPlainTextEdit* box, int position, int anchor = -1)
@@ -131,13 +150,110 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
+    // Enter walks a copied record from the sex down to the findings and
+    // changes none of its values: every combo box holds a value that is not
+    // its list's first entry (or is no entry at all), and the stored copy is
+    // what was shown, field by field.
+    void enterKeepsEveryValue()
+    {
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO section VALUES ('12', '外科'), ('5', '内科')")));
+        QVERIFY(TestFolder::exec(
+            QStringLiteral("INSERT INTO doctor VALUES ('d1', '张医生', '12'), ('d2', '李医生', '5')")));
+        QVERIFY(TestFolder::exec(
+            QStringLiteral("INSERT INTO user (userid, username) VALUES ('u2', '李主任'), ('u3', '王主任')")));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("INSERT INTO bodypart (partname) VALUES ('胸部'), ('腹部'), ('头颅')")));
+        const qint64 source =
+            kit::insertReport(QStringLiteral("CT-9"), QStringLiteral("王芳"), QStringLiteral("李主任"), QVariant(12.5));
+        QVERIFY(
+            Database::ExecuteSql(
+                QStringLiteral("UPDATE reports SET sex = '女', ageunit = '月', bedid = '138', sectionoffice = '内科', "
+                               "utpatientid = '李医生', inpatientid = 'Z7', pgdr = 'admin', part = '头颅', "
+                               "checktechnique = '阳性', checkname = '头颅平扫', checksymptom = '所见', "
+                               "checkconclusion = '意见', obligate2 = '3床', obligate3 = 'M8', obligate4 = '阴' "
+                               "WHERE ctid = ?"),
+                {source})
+                .ok());
+        DataRecord& ed = newReport();
+        QVERIFY(ReportLoader::LoadReportIntoEditor(QString::number(source), ReportLoader::Variant::Copy));
+        QVERIFY(ed.editing() && !ed.Text12->isEnabled());
+        QStringList shown;
+        for (int f = 1; f <= 24; ++f)
+            shown << ed.controlText(f);
+        QCOMPARE(ed.controlText(ReportRecord::sex), QStringLiteral("女"));
+        QCOMPARE(ed.controlText(ReportRecord::part), QStringLiteral("头颅"));
+
+        // Tab into the sex, then Enter from field to field, down the panel,
+        // skipping the reporting doctor (never editable), from the result to
+        // the body part and on to the findings.
+        ed.Text2->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ed.Text3);
+        const QList<QWidget*> order = {ed.Text4,  ed.ComboAge, ed.Text5,     ed.Text6,  ed.Text7,  ed.Text17,
+                                       ed.Text8,  ed.Text18,   ed.Text9,     ed.Text10, ed.Text11, ed.Text13,
+                                       ed.Text19, ed.Combojs,  ed.Combopart, ed.Text15};
+        for (QWidget* next : order) {
+            QWidget* from = QApplication::focusWidget();
+            enter(from);
+            QVERIFY2(QApplication::focusWidget() == next, qPrintable(from->objectName() + QStringLiteral(" -> ")
+                                                                     + QApplication::focusWidget()->objectName()));
+        }
+        for (int f = 1; f <= 24; ++f)
+            QVERIFY2(ed.controlText(f) == shown[f - 1],
+                     qPrintable(QStringLiteral("field %1: %2, was %3").arg(f).arg(ed.controlText(f), shown[f - 1])));
+        QCOMPARE(ed.Text7->count(), 2);   // passing the section chose none: all physicians stay listed
+
+        ed.ButtnSave_Click();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const RecordSetPtr copy = kit::storedRow(source + 1);
+        QVERIFY(copy && copy->recordCount() == 1);
+        for (int f = 1; f <= 24; ++f) {
+            if (f == ReportRecord::rpdate || f == ReportRecord::facility)
+                continue;
+            const QString stored = f == ReportRecord::times ? ReportRecord::FeeText(copy->field(f))
+                                                            : ReportRecord::ValueText(copy->field(f));
+            QVERIFY2(stored == shown[f - 1],
+                     qPrintable(QStringLiteral("field %1: stored %2, shown %3").arg(f).arg(stored, shown[f - 1])));
+        }
+        const RecordSetPtr original = kit::storedRow(source);
+        for (int f : {ReportRecord::sex, ReportRecord::ageunit, ReportRecord::sectionoffice, ReportRecord::utpatientid,
+                      ReportRecord::pgdr, ReportRecord::part, ReportRecord::checktechnique})
+            QCOMPARE(copy->text(f), original->text(f));
+    }
+
+    // Tab in the findings and the diagnosis moves on as the tab order says.
+    void tabLeavesTheReportBoxes()
+    {
+        DataRecord& ed = newReport();
+        ed.Text15->setFocus();
+        ed.Text15->setPlainText(QStringLiteral("所见"));
+        QTest::keyClick(ed.Text15, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ed.Text16);
+        QTest::keyClick(ed.Text16, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != ed.Text16);
+        QVERIFY(ed.Text15->toPlainText() == QStringLiteral("所见") && ed.Text16->toPlainText().isEmpty());
+        // Backwards too.
+        ed.Text16->setFocus();
+        QTest::keyClick(ed.Text16, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), ed.Text15);
+        QTest::keyClick(ed.Text15, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), ed.Combopart);
+        // Enter still breaks the line there.
+        ed.Text16->setFocus();
+        enter(ed.Text16);
+        QCOMPARE(ed.Text16->toPlainText(), QStringLiteral("\n"));
+    }
+
     // Choosing a section lists its physicians, typing in it lists all; a
     // physician already there stays.
     void physiciansOfTheSection()
     {
-        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO section VALUES ('1', '内科'), ('007', '骨科')")));
+        // The list's positions are not the sections' numbers.
+        QVERIFY(TestFolder::exec(
+            QStringLiteral("INSERT INTO section VALUES ('3', '内科'), ('007', '骨科'), ('1', '外科'), ('0', '急诊')")));
         QVERIFY(TestFolder::exec(QStringLiteral(
-            "INSERT INTO doctor VALUES ('d1', '张医生', '1'), ('d2', '李医生', '1'), ('d3', '王医生', '007')")));
+            "INSERT INTO doctor VALUES ('d1', '张医生', '3'), ('d2', '李医生', '3'), ('d3', '王医生', '007'), "
+            "('d4', '赵医生', '1'), ('d5', '钱医生', '2'), ('d6', '孙医生', '0')")));
         DataRecord& ed = newReport();
         auto list = [&ed] {
             QStringList out;
@@ -149,15 +265,19 @@ private slots:
         choose(ed.Text6, 0);
         QCOMPARE(list(), (QStringList{QStringLiteral("张医生"), QStringLiteral("李医生")}));
         QCOMPARE(ed.Text7->currentText(), QStringLiteral("赵医生"));
+        choose(ed.Text6, 2);
+        QCOMPARE(list(), QStringList{QStringLiteral("赵医生")});
+        choose(ed.Text6, 3);
+        QCOMPARE(list(), QStringList{QStringLiteral("孙医生")});
         choose(ed.Text6, 1);   // "007" is kept as the number 7: no physician
         QVERIFY(list().isEmpty());
         QTest::keyClick(ed.Text6, Qt::Key_Backspace);
-        QCOMPARE(list().size(), 3);
+        QCOMPARE(list().size(), 6);
         // A failing list is reported and the list stays.
         QVERIFY(TestFolder::exec(QStringLiteral("DROP TABLE doctor")));
         choose(ed.Text6, 0);
         QVERIFY(lastTitle() == QStringLiteral("错误") && lastText().contains(QStringLiteral("doctor")));
-        QCOMPARE(list().size(), 3);
+        QCOMPARE(list().size(), 6);
     }
 
     void bodyPartMemory()
@@ -179,14 +299,47 @@ private slots:
         choose(ed.Combopart, 0);
         QCOMPARE(ed.Combopart->currentText(), QStringLiteral("头颅,胸部"));
         QCOMPARE(ed.Combopart->count(), 2);
+
+        // Enter and Tab through the field leave the parts as they are: after
+        // choices, and with a text that is one entry of the list.
+        ed.Combopart->lineEdit()->clear();
+        ed.Combopart_Change();
+        choose(ed.Combopart, 0);
+        choose(ed.Combopart, 1);
+        choose(ed.Combopart, 0);
+        QCOMPARE(ed.Combopart->currentText(), QStringLiteral("胸部,腹部,胸部"));
+        ed.activateWindow();   // back from the list's popup
+        QVERIFY(QTest::qWaitForWindowActive(&ed));
+        ed.Combojs->setFocus();
+        enter(ed.Combojs);
+        QCOMPARE(QApplication::focusWidget(), ed.Combopart);
+        enter(ed.Combopart);
+        QCOMPARE(QApplication::focusWidget(), ed.Text15);
+        QCOMPARE(ed.Combopart->currentText(), QStringLiteral("胸部,腹部,胸部"));
+        QCOMPARE(ed.bodyPartMemory(), QStringLiteral("胸部,腹部,胸部"));
+        for (const QString& one : {QStringLiteral("腹部"), QStringLiteral("胸部")}) {   // an entry
+            ed.setControlText(ReportRecord::part, one);
+            ed.Combojs->setFocus();
+            enter(ed.Combojs);
+            enter(ed.Combopart);
+            QCOMPARE(ed.Combopart->currentText(), one);
+            ed.Combopart->setFocus();
+            QTest::keyClick(ed.Combopart, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), ed.Text15);
+            QCOMPARE(ed.Combopart->currentText(), one);
+        }
+        // Choosing still adds to the text shown.
+        choose(ed.Combopart, 1);
+        QCOMPARE(ed.Combopart->currentText(), QStringLiteral("胸部,腹部"));
     }
 
     void phraseLookupAndInsertion()
     {
         QVERIFY(TestFolder::exec(QStringLiteral(
-            "INSERT INTO zymc (name, fl) VALUES ('肺纹理增粗', ''), ('心影不大', '肺'), ('肺野清晰', ''), "
+            "INSERT INTO zymc (name, fl) VALUES ('肺纹理增粗', 'fw'), ('心影不大', '肺'), ('肺野清晰', ''), "
             "('100%', ''), ('O''Neil征', ''), ('a_b', ''), ('ab', '')")));
         DataRecord& ed = newReport();
+        QTest::mouseClick(ed.btnCK, Qt::LeftButton);
         ed.Text15->setFocus();
         QCOMPARE(ed.lastReportBox(), QStringLiteral("Text15"));
         ed.Text15->setPlainText(QStringLiteral("两"));   // a program's text: caret 0, no lookup
@@ -198,19 +351,19 @@ private slots:
                  (QStringList{QStringLiteral("肺纹理增粗"), QStringLiteral("心影不大"), QStringLiteral("肺野清晰")}));
         QVERIFY(ed.phrasePanelHeight() > 0 && ed.Piczymc->height() > 0 && !ed.butnCKdown->isVisibleTo(&ed));
         // The first phrase takes the key's place, the next goes after it.
-        QTest::mouseClick(ed.Labelzych[2], Qt::LeftButton);
+        clickPhrase(ed, 2);
         QCOMPARE(ed.Text15->toPlainText(), QStringLiteral("两肺野清晰"));
         QCOMPARE(ed.Text15->textCursor().position(), 5);
-        QTest::mouseClick(ed.Labelzych[1], Qt::LeftButton);
+        clickPhrase(ed, 1);
         QCOMPARE(ed.Text15->toPlainText(), QStringLiteral("两肺野清晰心影不大"));
         QCOMPARE(captions(ed).size(), 3);   // the insertions ran no lookup
         // At the very start the phrase goes in front; a selection elsewhere is replaced.
         setCaret(ed.Text15, 0);
-        QTest::mouseClick(ed.Labelzych[0], Qt::LeftButton);
+        clickPhrase(ed, 0);
         QVERIFY(ed.Text15->toPlainText().startsWith(QStringLiteral("肺纹理增粗两"))
                 && ed.Text15->textCursor().position() == 5);
         setCaret(ed.Text15, 9, 6);
-        QTest::mouseClick(ed.Labelzych[1], Qt::LeftButton);
+        clickPhrase(ed, 1);
         QCOMPARE(ed.Text15->toPlainText(), QStringLiteral("肺纹理增粗两心影不大晰心影不大"));
 
         // %, _ and ' are looked for as they are.
@@ -236,6 +389,22 @@ private slots:
         QVERIFY(ed.phrasePanelHeight() > 0 && captions(ed).size() == 3);
         ed.Text16->clear();
         QCOMPARE(ed.phrasePanelHeight(), 0);
+
+        // A key typed, a click anywhere on the phrase: the phrase takes the
+        // key's place. The labels no phrase uses are out of the way, so a
+        // click beside the phrase inserts nothing.
+        ed.Text16->setEnabled(true);
+        ed.Text16->setFocus();
+        type(ed.Text16, QStringLiteral("fw"));
+        QCOMPARE(captions(ed), QStringList{QStringLiteral("肺纹理增粗")});
+        for (QLabel* spare : ed.Labelzych.mid(1))
+            QVERIFY(!spare->isVisible() || spare->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QLabel* phrase = ed.Labelzych[0];
+        clickAt(phrase, QPoint(phrase->width() + 40, phrase->height() / 2));
+        QCOMPARE(ed.Text16->toPlainText(), QStringLiteral("fw"));
+        clickPhrase(ed, 0);
+        QCOMPARE(ed.Text16->toPlainText(), QStringLiteral("f肺纹理增粗"));
+        QCOMPARE(ed.Text16->textCursor().position(), 6);
     }
 
     // 120 phrases: the labels grow in blocks of 50, the rows pass the
@@ -255,8 +424,13 @@ private slots:
         QVERIFY(ed.phraseLabelCount() == 150 && ed.Labelzych.size() == 150);
         QCOMPARE(captions(ed).size(), 120);
         QCOMPARE(ed.findChild<QLabel*>(QStringLiteral("Labelzych(149)")), ed.Labelzych[149]);
-        QVERIFY(ed.Labelzych[2]->x() == 0 && ed.Labelzych[3]->x() == 0 && ed.Labelzych[3]->y() > ed.Labelzych[2]->y());
-        QVERIFY(ed.Labelzych[2]->y() > ed.Labelzych[1]->y());
+        // The wide phrase starts a row of its own, and the next one's; each row
+        // a line and 30 twips below the one before.
+        const int rowTw = QFontMetrics(ed.Piczymc->font()).height() * 15 + 30;
+        QVERIFY(ed.Labelzych[1]->y() == ed.Labelzych[0]->y() && ed.Labelzych[1]->x() > 0);
+        QCOMPARE(ed.Labelzych[0]->y(), EditorGeometry::px(30));
+        QCOMPARE(ed.Labelzych[2]->pos(), QPoint(0, EditorGeometry::px(30 + rowTw)));
+        QCOMPARE(ed.Labelzych[3]->pos(), QPoint(0, EditorGeometry::px(30 + 2 * rowTw)));
         QVERIFY(ed.butnCKup->isVisibleTo(&ed) && ed.butnCKdown->isVisibleTo(&ed));
         const int height = ed.phrasePanelHeight();
         QVERIFY(height > ed.Picmc->height() * 15);
@@ -270,6 +444,21 @@ private slots:
         kit::typeRecord(ed, QStringLiteral("P1"), QStringLiteral("甲"));
         ed.ButtnSave_Click();
         QVERIFY(ed.phrasePanelHeight() == 0 && captions(ed).isEmpty());
+    }
+
+    // The phrases flow 120 twips apart; a row ends where the next phrase
+    // would not fit, and the next row starts the ending phrase's height and
+    // 30 twips further down; a phrase wider than the panel stands alone.
+    void phraseRows()
+    {
+        const auto measure = [](const QString& s) { return QSize(int(s.size()) * 100, 200); };
+        const PhraseLookup::Flow f =
+            PhraseLookup::LayOut({QStringLiteral("aaaa"), QStringLiteral("bbbb"), QStringLiteral("cc"),
+                                  QStringLiteral("dddddddddddd"), QStringLiteral("e")},
+                                 1000, measure);
+        QCOMPARE(f.positions, (QVector<QPoint>{{0, 30}, {0, 260}, {520, 260}, {0, 490}, {0, 720}}));
+        QCOMPARE(f.height, 720 + 200);
+        QCOMPARE(PhraseLookup::LayOut({}, 1000, measure).height, 230);
     }
 
     // The four tabs: the pressed one lighter by 30/10, the others by 80/40.
