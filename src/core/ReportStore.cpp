@@ -122,6 +122,22 @@ QueryResult Delete(const QString& keyText)
     return r;
 }
 
+QueryResult CountWith(int field, const QString& value)
+{
+    return Database::QueryData(
+        QStringLiteral("SELECT count(*) FROM reports WHERE %1 = ?").arg(ReportRecord::ColumnName(field)), {value});
+}
+
+QueryResult RowsWith(int field, const QString& value, const QList<int>& fields)
+{
+    QStringList columns;
+    for (int f : fields)
+        columns.append(ReportRecord::ColumnName(f));
+    return Database::QueryData(QStringLiteral("SELECT %1 FROM reports WHERE %2 = ? ORDER BY ctid")
+                                   .arg(columns.join(QStringLiteral(", ")), ReportRecord::ColumnName(field)),
+                               {value});
+}
+
 QueryResult ItemCaptions(QStringList& captions)
 {
     captions.clear();
@@ -133,6 +149,11 @@ QueryResult ItemCaptions(QStringList& captions)
 }
 
 QueryResult Choices(Choice list) { return Database::QueryData(choicesSql(list)); }
+
+QueryResult DoctorsOf(const QString& sectionKey)
+{
+    return Database::QueryData(QStringLiteral("SELECT dcid, dcname FROM doctor WHERE ksid = ?"), {sectionKey});
+}
 
 QueryResult QuickPhrases()
 {

@@ -3,6 +3,7 @@
 #include "core/ReportRecord.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QVariant>
 #include <QStringList>
@@ -50,6 +51,12 @@ SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& f
 // both or neither. A text that is no key gives the no-rows answer.
 QueryResult Delete(const QString& keyText);
 
+// The reports whose field (a text field of ReportRecord, such as the
+// examination number or the patient name) equals value: how many, and their
+// given fields in key order.
+QueryResult CountWith(int field, const QString& value);
+QueryResult RowsWith(int field, const QString& value, const QList<int>& fields);
+
 // The captions of the report items: bgxm in xmid order, one per row (item n is
 // captions[n - 1]); a complete table has ReportRecord::kItemCount rows.
 QueryResult ItemCaptions(QStringList& captions);
@@ -62,6 +69,8 @@ enum class Choice {
     BodyParts
 };
 QueryResult Choices(Choice list);
+// The requesting physicians of one section (doctor.ksid), as Choices gives them.
+QueryResult DoctorsOf(const QString& sectionKey);
 // The quick phrases of the editor's phrase buttons (zymc, class "V", by id):
 // the phrase in column 1.
 QueryResult QuickPhrases();

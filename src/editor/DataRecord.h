@@ -315,7 +315,7 @@ private:
     void SavePhraseCell();
     void HideCellEditor();
     void setTextMatrix(int row, int col, const QString& text);
-    void physicians(const QString& sql, const QVariantList& params);
+    void physicians(const QueryResult& r);
 
     // DataRecordSave.cpp
     bool ValidateRecord();
