@@ -1,5 +1,6 @@
 #include "report/ReportData.h"
 
+#include "core/ReportStore.h"
 #include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
 #include "report/ReportUnits.h"
@@ -54,15 +55,11 @@ void removePreviewPictures()
 
 QueryResult loadItemCaptions(QStringList& captions)
 {
+    QStringList read;
+    const QueryResult r = ReportStore::ItemCaptions(read);
     captions = QStringList();
     for (int i = 0; i < PrintSettings::kItems; ++i)
-        captions.append(QString());
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from bgxm order by xmid"));
-    if (!r.hasRows())
-        return r;
-    const RecordSet& rs = *r.data;
-    for (int i = 0; i < rs.recordCount() && i < PrintSettings::kItems; ++i)
-        captions[i] = rs.value(i, 1).toString();
+        captions.append(i < read.size() ? read[i] : QString());
     return r;
 }
 
