@@ -169,10 +169,7 @@ std::optional<QVariant> EncodeFee(const QString& text)
 {
     if (text.isEmpty())
         return QVariant(qlonglong(0));
-    const auto d = ParseNumber(text);
-    if (!d)
-        return std::nullopt;
-    return numberValue(*d);
+    return EncodeNumber(text);
 }
 
 std::optional<QVariant> EncodeDate(const QString& text)
