@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "report/GridPrinter.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportSurface.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -94,7 +95,7 @@ void replay(const std::vector<Op>& ops, const QString& file, const QPageLayout& 
     writer.setPageLayout(layout);
     QPainter p(&writer);
     QPen pen(Qt::black);
-    pen.setWidthF(5);
+    pen.setWidthF(5.0 * dpi / ReportMeasure::kDpi);   // the printer's cell lines: 5 dots at 1200 dpi
     pen.setCapStyle(Qt::SquareCap);
     p.setPen(pen);
     for (const Op& op : ops) {

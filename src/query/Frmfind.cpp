@@ -244,4 +244,4 @@ void Frmfind::SetupGridPrinter() { printer_.SetupGridPrinter(); }
 
 // The grid prints as it stands: its header row, the rows found, the columns
 // at their widths (hidden ones not at all).
-void Frmfind::PrintGrid() { printer_.PrintGrid(TableViewGrid(MGrid)); }
+void Frmfind::PrintGrid() { printer_.PrintGrid(TableViewGrid(MGrid), QStringLiteral("查询结果")); }

@@ -1,5 +1,7 @@
 #include "report/FontColorDialogs.h"
 
+#include "report/ReportFonts.h"
+
 #include <QColorDialog>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -51,7 +53,9 @@ bool QtFontColorDialogs::chooseFont(FontSet& font, QWidget* parent)
     auto* picker = new QFontDialog(&dialog);
     picker->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     picker->setWindowFlags(Qt::Widget);
-    QFont f(font.name);
+    // The dialog lists installed faces only: it opens on the face the stored name is drawn
+    // in (宋体 and 黑体 are mapped to installed faces), not on a fallback of its own.
+    QFont f(ReportFonts::installedFace(font.name));
     if (std::isfinite(font.size) && font.size > 0 && font.size < 2000)
         f.setPointSizeF(font.size);
     f.setBold(font.bold);
@@ -59,6 +63,7 @@ bool QtFontColorDialogs::chooseFont(FontSet& font, QWidget* parent)
     f.setStrikeOut(font.strikeout);
     f.setUnderline(font.underline);
     picker->setCurrentFont(f);
+    const QFont shown = picker->currentFont();
 
     QColor colour = storedColorToQColor(font.color);
     auto* colourRow = new QHBoxLayout;
@@ -93,13 +98,19 @@ bool QtFontColorDialogs::chooseFont(FontSet& font, QWidget* parent)
     if (dialog.exec() != QDialog::Accepted)
         return false;
 
+    // What the user left as the dialog showed it keeps its stored value: the stored face
+    // name (not the installed face it maps to), a size the dialog cannot show exactly, a
+    // weight or slant the face does not have.
     const QFont chosen = picker->currentFont();
-    font.name = chosen.family();
-    if (chosen.pointSizeF() > 0)
+    if (chosen.family() != shown.family())
+        font.name = chosen.family();
+    if (chosen.pointSizeF() > 0 && chosen.pointSizeF() != shown.pointSizeF())
         font.size = double(float(chosen.pointSizeF()));
     font.color = qcolorToStoredColor(colour);
-    font.bold = chosen.bold();
-    font.italic = chosen.italic();
+    if (chosen.bold() != shown.bold())
+        font.bold = chosen.bold();
+    if (chosen.italic() != shown.italic())
+        font.italic = chosen.italic();
     font.strikeout = chosen.strikeOut();
     font.underline = chosen.underline();
     return true;

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QWheelEvent>
@@ -133,6 +134,14 @@ void Frmreport::buildControls()
     connect(Cpageup, &QvButton::MouseDown, this, &Frmreport::Cpageup_MouseDown);
     connect(Cpagedown, &QvButton::MouseDown, this, &Frmreport::Cpagedown_MouseDown);
     connect(Combosf, &QComboBox::activated, this, &Frmreport::Combosf_Click);
+    // A zoom typed into the box is taken with Enter; a text left without Enter, or one
+    // that is no zoom, gives way to the zoom in use.
+    connect(Combosf->lineEdit(), &QLineEdit::returnPressed, this, &Frmreport::Combosf_KeyEnter);
+    connect(Combosf->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (loaded_
+            && zoomPercent(Combosf->currentText()) != std::optional<double>(std::floor(settings_.zoom * 100 + 1e-9)))
+            showZoomText();
+    });
     connect(Cmdup, &QvButton::clicked, this, &Frmreport::Cmdup_Click);
     connect(Cmddown, &QvButton::clicked, this, &Frmreport::Cmddown_Click);
 
@@ -235,6 +244,12 @@ bool Frmreport::loadReportRow()
     return true;
 }
 
+void Frmreport::showFailures()
+{
+    for (const QString& text : renderer_.takeFailures())
+        MessageBox::critical(text, MessageBox::kErrorTitle);
+}
+
 void Frmreport::failLoading(const QString& text)
 {
     MessageBox::critical(text, MessageBox::kErrorTitle);
@@ -254,6 +269,7 @@ void Frmreport::LoadPrintSettings()
 void Frmreport::renderPreview(int page)
 {
     renderer_.RenderReport(ReportRenderer::Mode::Preview, page, 0);
+    showFailures();
     const QSizeF frame = renderer_.frameSize();
     const QRectF paper = renderer_.paperRect();
     PicpaperFrame->resize(std::max(1, toPx(frame.width())), std::max(1, toPx(frame.height())));
@@ -285,6 +301,7 @@ void Frmreport::Form_Unload()
     // The copies are the report's pictures decrypted: they do not stay on disk.
     ReportData::removePreviewPictures();
     content_.pictures = {};
+    renderer_.clear();   // the report's texts and pictures do not outlive the window
 }
 
 // --- the pane ----------------------------------------------------------------------------------
@@ -455,6 +472,24 @@ void Frmreport::Combosf_Click()
     LayoutPreview();
 }
 
+void Frmreport::Combosf_KeyEnter()
+{
+    if (!loaded_)
+        return;
+    const auto p = zoomPercent(Combosf->currentText());
+    if (!p || std::floor(*p) < 1) {
+        showZoomText();
+        return;
+    }
+    const double zoom = std::floor(*p) / 100;
+    if (zoom != settings_.zoom) {   // a list entry typed whole has been taken by the list already
+        settings_.zoom = zoom;
+        renderPreview(settings_.currentPage);
+        LayoutPreview();
+    }
+    showZoomText();
+}
+
 void Frmreport::Cmdup_Click() { zoomBy(+1); }
 void Frmreport::Cmddown_Click() { zoomBy(-1); }
 
@@ -496,6 +531,7 @@ void Frmreport::CmdPrint_Click()
     settings_.applyModesToPrinter();
     const int pages = settings_.pageCount, page = settings_.currentPage;
     renderer_.RenderReport(ReportRenderer::Mode::Print, 1, 0);
+    showFailures();
     settings_.pageCount = pages;
     settings_.currentPage = page;
 }

@@ -48,6 +48,9 @@ public:
     void CmdPrint_Click();
     void CmdPrintSet_Click();
     void Combosf_Click();
+    // Enter in the zoom box: a typed zoom from 1 % to 500 % is taken, anything else
+    // gives way to the zoom in use.
+    void Combosf_KeyEnter();
     void Cmdup_Click();
     void Cmddown_Click();
     void Cpagedown_MouseDown(int button, int shift, int x, int y);
@@ -119,6 +122,8 @@ private:
     void LayoutPreview();
     void zoomBy(int step);
     void failLoading(const QString& text);
+    // What the page renderer could not lay out or print, in the order it met it.
+    void showFailures();
 
     QString openStatus_;
     PrintSettings settings_;

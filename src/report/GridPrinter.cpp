@@ -19,7 +19,7 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 constexpr double kTwipsPerMm = kTwipsPerInch / ReportUnits::kMmPerInch;
-constexpr int kLineDots = 5;   // width of the cell lines in printer dots
+constexpr int kLineDots = 5;   // width of the cell lines in dots at 1200 dpi (about 0.1 mm)
 constexpr double kPad = 20;    // text inset from the cell's left or right edge
 constexpr double kVPad = 10;   // text inset from the cell's top or bottom edge
 
@@ -165,17 +165,8 @@ QFont toQFont(const GridFont& f, const QFont& previous)
 
 // --- the printer's surface ------------------------------------------------------------
 
-// The job's life (started by the first drawing, ended or abandoned once) is the
-// report page's printer surface's; only its painter is taken here.
-class PrinterGridSurface::Job : public PrinterSurface {
-public:
-    using PrinterSurface::PrinterSurface;
-    QPainter* painter() { return beginPaint(); }
-};
-
 PrinterGridSurface::PrinterGridSurface(QPrinter& printer)
-    : printer_(printer), job_(std::make_unique<Job>(printer, false)),
-      dotsPerTwip_(printer.resolution() / kTwipsPerInch)
+    : printer_(printer), job_(std::make_unique<PrintJob>(printer)), dotsPerTwip_(printer.resolution() / kTwipsPerInch)
 {
 }
 
@@ -184,8 +175,6 @@ PrinterGridSurface::~PrinterGridSurface() = default;
 QPainter* PrinterGridSurface::painter()
 {
     QPainter* p = job_->painter();
-    if (!p)
-        throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业已结束")};
     if (!penSet_) {
         QPen pen(color_);
         pen.setWidthF(drawWidth_);
@@ -209,7 +198,8 @@ const QFontMetricsF& PrinterGridSurface::metrics()
 
 void PrinterGridSurface::setDrawWidth(int dots)
 {
-    drawWidth_ = std::max(1, dots);
+    // Dots of the measuring resolution: the same physical width at every print quality.
+    drawWidth_ = std::max(1, dots) * printer_.resolution() / ReportMeasure::kDpi;
     penSet_ = false;
 }
 
@@ -340,13 +330,14 @@ bool GridPrinter::refuseUnlessReady()
 
 // --- printing -------------------------------------------------------------------------------
 
-void GridPrinter::PrintGrid(const PrintableGrid& grid)
+void GridPrinter::PrintGrid(const PrintableGrid& grid, const QString& documentName)
 {
     if (refuseUnlessReady())
         return;
     const auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
     if (!job)
         return;
+    job->setDocName(documentName.isEmpty() ? grid.documentName() : documentName);
     PrinterGridSurface surface(*job);
     PrintGrid(grid, surface);
 }

@@ -11,7 +11,7 @@
 class QFontMetricsF;
 class QPainter;
 class QPrinter;
-class PrinterSurface;
+class PrintJob;
 
 // What the grid printer draws on, in twips from the top-left corner of the
 // printable area. Lines take the colour of the font last set. Failures throw AppError.
@@ -54,13 +54,12 @@ private:
     QPainter* painter();
     const QFontMetricsF& metrics();
 
-    class Job;
     QPrinter& printer_;
-    std::unique_ptr<Job> job_;
+    std::unique_ptr<PrintJob> job_;
     double dotsPerTwip_;
     QFont font_;
     QColor color_ = Qt::black;
-    int drawWidth_ = 1;
+    double drawWidth_ = 1;   // device dots
     bool penSet_ = false;
     bool fontSet_ = false;
     std::unique_ptr<QFontMetricsF> metrics_;
@@ -93,8 +92,9 @@ public:
 
     // Prints the grid as one document on the program's printer. Refused with the
     // setup's message while the setup has not succeeded. A failure abandons the
-    // document and is reported.
-    void PrintGrid(const PrintableGrid& grid);
+    // document and is reported. The job carries the document name given, else the
+    // grid's own (the print queue and a PDF printer's file show it).
+    void PrintGrid(const PrintableGrid& grid, const QString& documentName = QString());
     // The same on any surface.
     void PrintGrid(const PrintableGrid& grid, GridSurface& surface);
 

@@ -69,6 +69,17 @@ TableViewGrid::TableViewGrid(const QTableView* view)
 {
 }
 
+QString PrintableGrid::documentName() const
+{
+    if (rows() < 1 || cols() < 1 || !mergeRow(0))
+        return QString();
+    const QString title = text(0, 0);
+    for (int c = 1; c < cols(); ++c)
+        if (text(0, c) != title)
+            return QString();
+    return title.trimmed();
+}
+
 void TableViewGrid::setMergeRow(QTableView* view, int row, bool on)
 {
     setFlag(view, kMergeRows, row, on);

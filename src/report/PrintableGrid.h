@@ -48,6 +48,9 @@ public:
     virtual GridFont gridFont() const = 0;
     // The grid's current cell (row, column); printing never changes it.
     virtual std::pair<int, int> currentCell() const = 0;
+    // The name of the print job: the title row's text (row 0 merging one text across
+    // every column, as a statistic's title), else none.
+    virtual QString documentName() const;
 };
 
 // A table view as a printable grid: the horizontal header, when shown, is row 0,

@@ -1,6 +1,8 @@
 #include "report/ReportFonts.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QStringList>
 
 namespace ReportFonts {
@@ -22,5 +24,32 @@ void installSubstitutions()
         return true;
     }();
     (void)installed;
+}
+
+namespace {
+// The face as the font database spells it (mappings are kept in lower case); empty
+// when it is not installed.
+QString installedSpelling(const QString& face)
+{
+    for (const QString& f : QFontDatabase::families())
+        if (f.compare(face, Qt::CaseInsensitive) == 0)
+            return f;
+    return QString();
+}
+}
+
+QString installedFace(const QString& name)
+{
+    installSubstitutions();
+    if (!name.trimmed().isEmpty()) {
+        if (const QString f = installedSpelling(name); !f.isEmpty())
+            return f;
+        for (const QString& face : QFont::substitutes(name))
+            if (const QString f = installedSpelling(face); !f.isEmpty())
+                return f;
+    }
+    const QString fallback = QFontInfo(name.trimmed().isEmpty() ? QFont() : QFont(name)).family();
+    const QString f = installedSpelling(fallback);
+    return f.isEmpty() ? fallback : f;
 }
 }

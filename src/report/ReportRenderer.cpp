@@ -3,7 +3,6 @@
 
 #include "core/Mmain.h"
 #include "platform/AppPaths.h"
-#include "platform/MessageBox.h"
 #include "report/FontColorDialogs.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportFonts.h"
@@ -15,6 +14,7 @@
 #include <QPrinter>
 #include <QTextBoundaryFinder>
 #include <cmath>
+#include <utility>
 
 const QString ReportRenderer::kTitle = QStringLiteral("放 射 检 查 报 告 单");
 const QString ReportRenderer::kPreviewMode = QStringLiteral("预览");
@@ -73,16 +73,18 @@ void ReportRenderer::report(const ReportError& e)
     if (reported_.contains(text))
         return;
     reported_.insert(text);
-    MessageBox::critical(text, MessageBox::kErrorTitle);
+    failures_.append(text);
 }
+
+QStringList ReportRenderer::takeFailures() { return std::exchange(failures_, QStringList()); }
 
 // --- fonts and metrics ----------------------------------------------------------------
 
-void ReportRenderer::applyFont(int fontSet, double factor)
+void ReportRenderer::ApplyReportFont(int fontSet)
 {
     const FontSet& f = s_.fonts[fontSet - 1];
     surface_->setFontName(f.name);
-    surface_->setFontSize(f.size * factor);
+    surface_->setFontSize(f.size);
     surface_->setForeColor(storedColorToQColor(f.color));
     surface_->setFontBold(f.bold);
     surface_->setFontItalic(f.italic);
@@ -90,61 +92,31 @@ void ReportRenderer::applyFont(int fontSet, double factor)
     surface_->setFontUnderline(f.underline);
 }
 
-void ReportRenderer::ApplyReportFont(int fontSet, Mode mode)
+void ReportRenderer::ComputeLineMetrics()
 {
-    applyFont(fontSet, mode == Mode::Preview ? m_.Z : 1.0);
-}
-
-void ReportRenderer::ApplyMeasureFont(int fontSet)
-{
-    applyFont(fontSet, 1.0);
-}
-
-void ReportRenderer::ComputeLineMetrics(Mode mode)
-{
-    double r = 1;
-    double extra = 0;
-    if (mode == Mode::Preview) {
-        ApplyMeasureFont(6);
-        const double a = surface_->textWidth(kMeasureText);
-        ApplyReportFont(6, mode);
-        const double b = surface_->textWidth(kMeasureText);
-        r = a > 0 && b > 0 ? b / a : m_.Z;
-
-        auto heights = [this](double factor) {
-            auto h = [&](int set) {
-                applyFont(set, factor);
-                return surface_->textHeight(kMeasureText);
-            };
-            return h(1) + h(2) + 3 * h(largerFontSet(3, 4)) + h(5) + 2 * h(largerFontSet(7, 8)) + h(9);
-        };
-        const double U = heights(1.0);
-        const double V = heights(m_.Z);
-        extra = V - r * U;
-        m_.OX = r * s_.offsetX;
-        m_.OY = r * s_.offsetY;
-    }
-    m_.L = r * s_.left;
-    m_.R = r * s_.right;
-    m_.T = r * s_.top;
-    m_.B = r * s_.bottom;
-    m_.S1 = r * s_.hjj;
-    m_.S2 = r * s_.hjj2;
+    m_.L = s_.left;
+    m_.R = s_.right;
+    m_.T = s_.top;
+    m_.B = s_.bottom;
+    m_.S1 = s_.hjj;
+    m_.S2 = s_.hjj2;
     for (int i = 0; i < 4; ++i)
-        m_.P[i] = r * s_.djj[i];
-    m_.PW = r * s_.picWidth;
-    m_.PH = r * s_.picHeight;
-    m_.W = r * s_.pageWidth;
-    m_.H = r * s_.pageHeight + extra;
+        m_.P[i] = s_.djj[i];
+    m_.PW = s_.picWidth;
+    m_.PH = s_.picHeight;
+    m_.W = s_.pageWidth;
+    m_.H = s_.pageHeight;
+    m_.OX = s_.offsetX;
+    m_.OY = s_.offsetY;
 }
 
-void ReportRenderer::ComputeFooterHeight(Mode mode)
+void ReportRenderer::ComputeFooterHeight()
 {
-    ApplyReportFont(9, mode);
+    ApplyReportFont(9);
     double F = m_.B + surface_->textHeight(kMeasureText);
-    ApplyReportFont(6, mode);
+    ApplyReportFont(6);
     F += surface_->textHeight(kMeasureText);
-    ApplyReportFont(largerFontSet(7, 8), mode);
+    ApplyReportFont(largerFontSet(7, 8));
     const double h = surface_->textHeight(kMeasureText);
     if (slotUsed(26))
         F += 2 * h + 3.5 * m_.S1;
@@ -159,18 +131,18 @@ void ReportRenderer::ComputeFooterHeight(Mode mode)
 
 void ReportRenderer::drawSeparator()
 {
-    surface_->setDrawWidth(separatorWidth_);
+    // 10 dots of the measuring resolution: about 0.2 mm on every printer.
+    surface_->setDrawWidth(10);
     surface_->setDrawColor(storedColorToQColor(s_.lineColor));
     surface_->line(m_.L, surface_->currentY, m_.W - m_.R, surface_->currentY);
 }
 
-void ReportRenderer::printHeaderValue(Mode mode, const QString& value, double x, double edge)
+void ReportRenderer::printHeaderValue(const QString& value, double x, double edge)
 {
     ReportSurface& sf = *surface_;
-    const double f = mode == Mode::Preview ? m_.Z : 1.0;
-    const double room = edge - x - f;   // 1 mm clear of the next caption
-    const double step = 0.5 * f;
-    const double smallest = 7 * f;
+    const double room = edge - x - 1;   // 1 mm clear of the next caption
+    const double step = 0.5;
+    const double smallest = 7;
     double size = sf.font().pointSizeF();
     while (sf.textWidth(value) > room && size > smallest) {
         size = std::max(smallest, size - step);
@@ -191,23 +163,23 @@ void ReportRenderer::printHeaderValue(Mode mode, const QString& value, double x,
     sf.printLine(shown);
 }
 
-void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 4>& columns)
+void ReportRenderer::drawHeaderRow(int row, const std::array<double, 4>& columns)
 {
     ReportSurface& sf = *surface_;
     const int first = (row - 1) * 4 + 1;
     const double gap = row > 1 ? m_.S1 : 0;
 
     if (slotShown(first)) {
-        ApplyReportFont(3, mode);
+        ApplyReportFont(3);
         sf.currentY += gap;
         sf.currentX = columns[0];
         const QString caption = slotCaption(first);
         const QString value = slotValue(first);
         sf.printLine(caption);
-        ApplyReportFont(4, mode);
-        printHeaderValue(mode, value, columns[0] + sf.textWidth(caption), columns[1]);
+        ApplyReportFont(4);
+        printHeaderValue(value, columns[0] + sf.textWidth(caption), columns[1]);
     } else {
-        ApplyReportFont(3, mode);
+        ApplyReportFont(3);
         sf.currentY += sf.textHeight(kAt) + gap;
     }
     for (int k = 1; k < 4; ++k) {
@@ -216,12 +188,12 @@ void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 
             continue;
         const QString caption = slotCaption(slot);
         const QString value = slotValue(slot);
-        ApplyReportFont(3, mode);
+        ApplyReportFont(3);
         sf.currentX = columns[k];
         sf.currentY -= sf.textHeight(kAt);
         sf.printLine(caption);
-        ApplyReportFont(4, mode);
-        printHeaderValue(mode, value, columns[k] + sf.textWidth(caption), k < 3 ? columns[k + 1] : m_.W - m_.R);
+        ApplyReportFont(4);
+        printHeaderValue(value, columns[k] + sf.textWidth(caption), k < 3 ? columns[k + 1] : m_.W - m_.R);
     }
     if (!slotUsed(first) && !slotUsed(first + 1) && !slotUsed(first + 2) && !slotUsed(first + 3)) {
         // A row without any item in use takes no space (the current font is font set 3 or 4).
@@ -229,13 +201,11 @@ void ReportRenderer::drawHeaderRow(Mode mode, int row, const std::array<double, 
     }
 }
 
-void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
+void ReportRenderer::DrawPageHeader(bool newPage)
 {
     ReportSurface& sf = *surface_;
     try {
-        if (mode == Mode::Preview)
-            sf.cls();
-        else if (newPage)
+        if (newPage)
             sf.newPage();
 
         // Logo: as tall as the hospital name and the title together.
@@ -243,21 +213,14 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
         if (QFile::exists(logo)) {
             // A damaged logo is reported and left out; the header goes on without it.
             try {
-                ApplyMeasureFont(1);
+                ApplyReportFont(1);
                 double side = sf.textHeight(kMeasureText);
-                ApplyMeasureFont(2);
+                ApplyReportFont(2);
                 side += sf.textHeight(kMeasureText) + s_.hjj + 2;
                 const QSize size = QImageReader(logo).size();
                 if (!size.isValid() || size.isEmpty())
                     throw ReportError{ReportError::InvalidPicture, logo};
-                double x = s_.left + 2, y = s_.top - 1, w = side, h = side * size.height() / size.width();
-                if (mode == Mode::Preview) {
-                    x *= m_.Z;
-                    y *= m_.Z;
-                    w *= m_.Z;
-                    h *= m_.Z;
-                }
-                sf.paintPicture(logo, x, y, w, h);
+                sf.paintPicture(logo, s_.left + 2, s_.top - 1, side, side * size.height() / size.width());
             } catch (const ReportError& e) {
                 if (e.number != ReportError::InvalidPicture)
                     throw;
@@ -270,14 +233,14 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
         // line and has the title from the left edge below it, in the name's font; the
         // stored name is left as it is.
         const QString name = Mmain::gHospitalName;
-        ApplyReportFont(1, mode);
+        ApplyReportFont(1);
         sf.currentX = (m_.W - sf.textWidth(name)) / 2;
         sf.currentY = m_.T;
         sf.printLine(name);
         if (name.trimmed().isEmpty() && name.size() < 3)
             sf.printLine(kTitle);   // printLine has moved CurrentX to the left edge
 
-        ApplyReportFont(2, mode);
+        ApplyReportFont(2);
         sf.currentX = (m_.W - sf.textWidth(kTitle)) / 2;
         sf.currentY += m_.S1;
         sf.printLine(kTitle);
@@ -285,25 +248,21 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
 
         const double D = m_.W - m_.L - m_.R;
         const std::array<double, 4> columns{m_.L, m_.L + D / 4, m_.L + 2 * D / 4, m_.L + 3 * D / 4 - 5};
-        drawHeaderRow(mode, 1, columns);
+        drawHeaderRow(1, columns);
 
-        if (mode == Mode::Print)
-            separatorWidth_ = 10;
-        else
-            separatorWidth_ = m_.Z >= 0.5 ? int(ReportUnits::roundEven(2 * m_.Z)) : 1;
         sf.currentX = m_.L;
         sf.currentY += m_.S1 / 2;
         drawSeparator();
 
         for (int row = 2; row <= 5; ++row)
-            drawHeaderRow(mode, row, columns);
+            drawHeaderRow(row, columns);
 
         sf.currentY += m_.S1;
         drawSeparator();
 
         sf.currentX = m_.L;
         sf.currentY += m_.S1;
-        ApplyReportFont(6, mode);
+        ApplyReportFont(6);
     } catch (const ReportError& e) {
         if (e.number == ReportError::PrinterFailure)
             throw;
@@ -313,8 +272,7 @@ void ReportRenderer::DrawPageHeader(Mode mode, bool newPage)
 
 // --- body ------------------------------------------------------------------------------------
 
-bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode mode, int pageToShow,
-                                      int pageToPrint, int fontSet)
+void ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, int fontSet)
 {
     ReportSurface& sf = *surface_;
     QString t = text;
@@ -323,8 +281,7 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
     const qsizetype n = t.size();
     qsizetype i = 0;
     int lines = 0;
-    const double f = mode == Mode::Print ? 1.0 : m_.Z;
-    const double limit = m_.W - m_.L - m_.R - 2 * f;
+    const double limit = m_.W - m_.L - m_.R - 2;
     // Lines are cut between whole characters only: a surrogate pair, an emoji
     // sequence or a letter with its marks is never split.
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, t);
@@ -335,7 +292,7 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
     };
 
     while (i < n) {
-        ApplyReportFont(fontSet, mode);
+        ApplyReportFont(fontSet);
         if (lines >= lineLimit)
             break;
         QString line;
@@ -355,66 +312,50 @@ bool ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, Mode m
         if (!atBreak && width >= limit) {
             sf.currentX = m_.L;
             sf.currentY += m_.S2;
-            if (CheckPageBreak(mode, pageToShow, pageToPrint))
-                return true;
+            CheckPageBreak();
             ++lines;
         }
         if (atBreak) {
-            if (CheckPageBreak(mode, pageToShow, pageToPrint))
-                return true;
+            CheckPageBreak();
             sf.currentX = m_.L;
             sf.currentY += m_.S2;
             ++lines;
             ++i;
         }
     }
-    return false;
 }
 
-bool ReportRenderer::CheckPageBreak(Mode mode, int pageToShow, int pageToPrint)
+void ReportRenderer::CheckPageBreak()
 {
+    // The body comes down to the footer reserve at most, which keeps the footer's rows,
+    // its separator and the print date clear of it.
     if (!(surface_->currentY > m_.H - m_.F))
-        return false;
-    DrawPageFooter(mode);
-    bool stop = false;
-    if (mode == Mode::Preview) {
-        if (pageToShow == 0 || pageToShow != s_.pageCounter)
-            DrawPageHeader(mode, true);
-        else
-            stop = true;
-    } else if (pageToPrint == 0) {
-        DrawPageHeader(mode, true);
-    } else if (pageToPrint == s_.pageCounter) {
-        stop = true;
-    } else {
-        // One page only: the pages before it are laid out without output.
-        surface_->setOutputEnabled(s_.pageCounter + 1 == pageToPrint);
-        DrawPageHeader(mode, false);
-    }
+        return;
+    DrawPageFooter();
+    DrawPageHeader(true);
     s_.pageCounter += 1;
-    return stop;
 }
 
 // --- footer ---------------------------------------------------------------------------------
 
-void ReportRenderer::drawFooterValue(int slot, double x, Mode mode)
+void ReportRenderer::drawFooterValue(int slot, double x)
 {
     ReportSurface& sf = *surface_;
     const QString caption = slotCaption(slot);
     const QString value = slotValue(slot);
     sf.printLine(caption);
-    ApplyReportFont(8, mode);
+    ApplyReportFont(8);
     sf.currentX = x + sf.textWidth(caption);
     sf.currentY -= sf.textHeight(kAt);
     sf.printLine(value);
 }
 
-void ReportRenderer::DrawPageFooter(Mode mode)
+void ReportRenderer::DrawPageFooter()
 {
     ReportSurface& sf = *surface_;
-    ApplyReportFont(largerFontSet(7, 8), mode);
+    ApplyReportFont(largerFontSet(7, 8));
     const double h78 = sf.textHeight(kAt);
-    ApplyReportFont(9, mode);
+    ApplyReportFont(9);
     const double h9 = sf.textHeight(kAt);
     sf.currentY = m_.H - (2 * h78 + h9 + 2.5 * m_.S1 + m_.B);
 
@@ -423,62 +364,53 @@ void ReportRenderer::DrawPageFooter(Mode mode)
     const double fifth2 = m_.L + 2 * D / 5;
 
     if (slotShown(26)) {
-        ApplyReportFont(7, mode);
+        ApplyReportFont(7);
         sf.currentX = quarter3;
-        drawFooterValue(26, quarter3, mode);
+        drawFooterValue(26, quarter3);
     } else {
-        ApplyReportFont(7, mode);
+        ApplyReportFont(7);
         sf.currentY += sf.textHeight(kAt);
     }
     if (slotShown(27)) {
-        ApplyReportFont(7, mode);
+        ApplyReportFont(7);
         sf.currentX = fifth2;
         sf.currentY += m_.S1;
-        drawFooterValue(27, fifth2, mode);
+        drawFooterValue(27, fifth2);
     } else {
-        ApplyReportFont(7, mode);
+        ApplyReportFont(7);
         sf.currentY += m_.S1 + sf.textHeight(kAt);
     }
     if (slotShown(28)) {
-        ApplyReportFont(7, mode);
+        ApplyReportFont(7);
         sf.currentX = quarter3;
         sf.currentY -= sf.textHeight(kAt);
-        drawFooterValue(28, quarter3, mode);
+        drawFooterValue(28, quarter3);
     }
 
     sf.currentX = m_.L;
     sf.currentY += m_.S1;
     drawSeparator();
 
-    ApplyReportFont(9, mode);
+    ApplyReportFont(9);
     sf.currentX = m_.L;
     sf.currentY += m_.S1 / 2;
-    sf.printLine(QStringLiteral("打印日期： ") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")) +
-                 QStringLiteral("     ") + s_.rptfoot);
+    sf.printDateLine(QStringLiteral("     ") + s_.rptfoot);
 }
 
 // --- the whole report -----------------------------------------------------------------------
 
-bool ReportRenderer::renderOn(ReportSurface& surface, Mode mode, int pageToShow, int pageToPrint)
+bool ReportRenderer::renderOn(ReportSurface& surface)
 {
     surface_ = &surface;
     ReportSurface& sf = surface;
     s_.pageCounter = 1;
-    m_.Z = mode == Mode::Preview && std::isfinite(s_.zoom) && s_.zoom > 0 ? s_.zoom : 1.0;
-    if (mode == Mode::Print)
-        pageToShow = 0;
-    else
-        pageToPrint = 0;
-    sf.setOutputEnabled(pageToPrint <= 1);
+    layoutFailure_.reset();
 
     try {
-        ComputeLineMetrics(mode);
-        ComputeFooterHeight(mode);
-        if (mode == Mode::Preview)
-            sf.setPageSize(m_.W, m_.H);
-        separatorWidth_ = 1;
+        ComputeLineMetrics();
+        ComputeFooterHeight();
 
-        DrawPageHeader(mode, false);
+        DrawPageHeader(false);
 
         if (s_.printPictures) {
             int count = 0;
@@ -505,85 +437,148 @@ bool ReportRenderer::renderOn(ReportSurface& surface, Mode mode, int pageToShow,
                 sf.currentY += m_.PH;
         }
 
-        bool stopped = false;
         sf.currentY += m_.S1;
-        stopped = CheckPageBreak(mode, pageToShow, pageToPrint);
+        CheckPageBreak();
 
         sf.currentX = m_.L;
-        for (int slot = 21; slot <= 25 && !stopped; ++slot) {
+        for (int slot = 21; slot <= 25; ++slot) {
             if (!slotShown(slot))
                 continue;
             const QString value = slotValue(slot);
             if (slot > 21) {
                 sf.currentY += m_.P[slot - 22];
-                if ((stopped = CheckPageBreak(mode, pageToShow, pageToPrint)))
-                    break;
+                CheckPageBreak();
             }
             sf.currentX = m_.L;
-            ApplyReportFont(5, mode);
+            ApplyReportFont(5);
             sf.printLine(slotCaption(slot));
             sf.currentX = m_.L;
             sf.currentY += m_.S1;
-            if ((stopped = CheckPageBreak(mode, pageToShow, pageToPrint)))
-                break;
-            ApplyReportFont(6, mode);
+            CheckPageBreak();
+            ApplyReportFont(6);
             // Findings and diagnosis are printed whole, however many pages they take.
-            stopped = PrintWrappedText(value, std::numeric_limits<int>::max(), mode, pageToShow, pageToPrint, 6);
+            PrintWrappedText(value, std::numeric_limits<int>::max(), 6);
         }
 
-        if (stopped) {
-            // The page that just ended has its footer; a single printed page ends its job here.
-            if (mode == Mode::Print)
-                sf.endDoc();
-            return true;
-        }
-        DrawPageFooter(mode);
-        if (mode == Mode::Print) {
-            if (pageToPrint > s_.pageCounter)
-                sf.killDoc();   // no such page: nothing to print
-            else
-                sf.endDoc();
-        }
+        DrawPageFooter();
+        sf.endDoc();
         s_.pageCount = s_.pageCounter;
         return true;
     } catch (const ReportError& e) {
         report(e);
-        if (mode == Mode::Print)
-            sf.killDoc();
+        layoutFailure_ = e;
+        sf.killDoc();
         return false;
     }
 }
 
+double ReportRenderer::zoom() const { return std::isfinite(s_.zoom) && s_.zoom > 0 ? s_.zoom : 1.0; }
+
+QSizeF ReportRenderer::frameSize() const
+{
+    return QSizeF((s_.pageWidth + 2 * s_.offsetX) * zoom(), (s_.pageHeight + 2 * s_.offsetY) * zoom());
+}
+
+QRectF ReportRenderer::paperRect() const
+{
+    return QRectF(s_.offsetX * zoom(), s_.offsetY * zoom(), s_.pageWidth * zoom(), s_.pageHeight * zoom());
+}
+
+QString ReportRenderer::documentName() const
+{
+    const QString exam = c_.values[24].trimmed();
+    return exam.isEmpty() ? QString(kTitle).remove(QLatin1Char(' ')) : exam;
+}
+
+void ReportRenderer::layOut()
+{
+    // A failure is reported once per layout: showing its pages again does not report it again.
+    reported_.clear();
+    const qsizetype before = failures_.size();
+    layout_ = ReportLayout();
+    layout_.pageWidth = s_.pageWidth;
+    layout_.pageHeight = s_.pageHeight;
+    LayoutSurface surface(layout_);
+    const int pages = s_.pageCount;
+    if (!renderOn(surface))
+        s_.pageCount = pages;   // a layout that a failure ended keeps the count it had
+    layoutFailures_ = failures_.mid(before);
+    surface_ = nullptr;
+    laidOut_ = true;
+}
+
+void ReportRenderer::clear()
+{
+    layout_ = ReportLayout();
+    laidOut_ = false;
+    layoutFailures_.clear();
+    layoutFailure_.reset();
+}
+
+bool ReportRenderer::layoutIsCurrent() const
+{
+    return laidOut_ && layout_.pageWidth == s_.pageWidth && layout_.pageHeight == s_.pageHeight;
+}
+
+const ReportLayout& ReportRenderer::layout()
+{
+    if (!layoutIsCurrent())
+        layOut();
+    return layout_;
+}
+
 void ReportRenderer::printRun(int pageToPrint)
 {
-    const auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
-    if (!job)
+    const bool reused = layoutIsCurrent();
+    const ReportLayout& l = layout();
+    // A print says again what its layout could not do (a picture left out, or what ended
+    // the layout: nothing of such a report is printed).
+    if (reused)
+        failures_ += layoutFailures_;
+    if (layoutFailure_)
         return;
-    {
-        // Lay everything out once without sending anything: a report that cannot
-        // be printed whole never starts a job.
-        PrinterSurface trial(*job, true);
-        if (!renderOn(trial, Mode::Print, 0, pageToPrint))
-            return;
+    if (pageToPrint > l.pageCount())
+        return;   // no such page: nothing to print
+    const auto printer =
+        ProgramPrinter::instance().newJob([this](const ReportError& e) { failures_.append(e.text()); });
+    if (!printer)
+        return;
+    printer->setDocName(documentName());
+    PrintJob job(*printer);
+    try {
+        const QDateTime now = QDateTime::currentDateTime();
+        const double dpi = printer->resolution();
+        bool first = true;
+        for (int n = 1; n <= l.pageCount(); ++n) {
+            if (pageToPrint > 0 && n != pageToPrint)
+                continue;
+            if (!first)
+                job.newPage();
+            first = false;
+            l.paintPage(*job.painter(), n, dpi, 1.0, false, now);
+        }
+        job.endDoc();
+    } catch (const ReportError& e) {
+        job.killDoc();
+        failures_.append(e.text());
     }
-    PrinterSurface live(*job, false);
-    renderOn(live, Mode::Print, 0, pageToPrint);
 }
 
 void ReportRenderer::RenderReport(Mode mode, int pageToShow, int pageToPrint)
 {
-    // A failure is reported once per layout: the preview's later renderings of single
-    // pages repeat the layout of its counting pass and do not show the same box again.
-    if (mode == Mode::Print || pageToShow == 0)
-        reported_.clear();
     if (mode == Mode::Print) {
         printRun(pageToPrint);
-        surface_ = nullptr;
         return;
     }
+    if (pageToShow == 0)
+        invalidate();   // the counting pass lays the report out afresh
+    const ReportLayout& l = layout();
+    int page = pageToShow;
+    if (pageToShow == 0)
+        page = l.pageCount();
     if (!previewWidget_)
         return;
-    renderOn(previewWidget_->surface(), Mode::Preview, pageToShow, 0);
+    previewWidget_->surface().showPage(l, std::min(page, l.pageCount()), zoom());
     previewWidget_->refresh();
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 #include "report/PrintSettings.h"
+#include "report/ReportSurface.h"
 #include "report/ReportUnits.h"
 
 #include <QRectF>
 #include <QSet>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <optional>
 
-class ReportSurface;
 class ReportPaperWidget;
 
 // What one report puts on the page: the report value list (index = reports field
@@ -18,7 +20,8 @@ struct ReportContent {
     std::array<QString, 4> pictures;
 };
 
-// Lays one report out on pages, for the preview and for the printer alike.
+// Lays one report out on pages once, and shows that layout in the preview and sends it
+// to the printer: the preview is the printout, at every print quality.
 class ReportRenderer {
 public:
     enum class Mode { Preview, Print };
@@ -26,13 +29,12 @@ public:
     static const QString kPreviewMode;     // "预览"
     static const QString kPrintMode;       // "打印"
 
-    // The working layout values in the surface's millimetres.
+    // The working layout values in millimetres.
     struct Metrics {
         double L = 0, R = 0, T = 0, B = 0, S1 = 0, S2 = 0;
         std::array<double, 4> P{};
         double PW = 0, PH = 0, W = 0, H = 0, OX = 0, OY = 0;
         double F = 0;   // footer reserve
-        double Z = 1;   // zoom (1 in print)
     };
 
     ReportRenderer(PrintSettings& settings, ReportContent& content);
@@ -40,42 +42,58 @@ public:
     // Where the preview draws (the preview window's page widget).
     void setPreviewWidget(ReportPaperWidget* widget) { previewWidget_ = widget; }
 
-    // Preview: page to show 0 draws every page in turn and counts them, N stops when
-    // page N is complete and leaves it visible. Print: page to print 0 prints every
-    // page on the program's printer, N only page N. Failures are reported in a box,
-    // each once per layout (a print, or a preview counting pass and the pages shown
-    // after it). A picture that cannot be read leaves its place empty and the page goes on.
+    // Preview: page to show 0 lays the report out afresh, counts its pages and shows the
+    // last; N shows page N of that layout at the zoom in use. Print: every page (page to
+    // print 0) or page N of the layout on the program's printer, laid out again only when
+    // the printable page has changed since. Failures are kept for the caller to show
+    // (takeFailures), each once per layout; a layout that a failure ended is not printed.
+    // A picture that cannot be read leaves its place empty and the page goes on.
     void RenderReport(Mode mode, int pageToShow, int pageToPrint);
     void RenderReport(const QString& mode, int pageToShow, int pageToPrint);
 
-    // The layout on a given surface. False when a failure ended it (reported,
-    // and for a print job the job has been abandoned).
-    bool renderOn(ReportSurface& surface, Mode mode, int pageToShow, int pageToPrint);
+    // Lays the report out on a surface. False when a failure ended it (kept for the caller;
+    // the surface's document is abandoned).
+    bool renderOn(ReportSurface& surface);
+
+    // The layout the preview shows and the printer prints, laid out when missing or stale.
+    const ReportLayout& layout();
+    // Forgets the layout: the next showing or printing lays the report out again.
+    void invalidate() { laidOut_ = false; }
+    // Lets go of the layout and its decoded pictures (the window closes).
+    void clear();
+
+    // The failures met since the last call, in the order met, each as its message text
+    // ("<number>:<description>"). The renderer shows nothing itself: the window does.
+    QStringList takeFailures();
 
     const Metrics& metrics() const { return m_; }
-    // Preview geometry of the last rendering in millimetres: the sheet and the
-    // printable page inside it.
-    QSizeF frameSize() const { return QSizeF(m_.W + 2 * m_.OX, m_.H + 2 * m_.OY); }
-    QRectF paperRect() const { return QRectF(m_.OX, m_.OY, m_.W, m_.H); }
+    // Preview geometry at the zoom in use, in millimetres: the sheet and the printable
+    // page inside it.
+    QSizeF frameSize() const;
+    QRectF paperRect() const;
+    // The name print jobs of this report carry: its exam number (never the patient's name,
+    // since the queue is visible to every user of the machine).
+    QString documentName() const;
 
 private:
-    void ComputeLineMetrics(Mode mode);
-    void ComputeFooterHeight(Mode mode);
-    void ApplyReportFont(int fontSet, Mode mode);
-    void ApplyMeasureFont(int fontSet);
-    void applyFont(int fontSet, double factor);
-    void DrawPageHeader(Mode mode, bool newPage);
-    void drawHeaderRow(Mode mode, int row, const std::array<double, 4>& columns);
+    void ComputeLineMetrics();
+    void ComputeFooterHeight();
+    void ApplyReportFont(int fontSet);
+    void DrawPageHeader(bool newPage);
+    void drawHeaderRow(int row, const std::array<double, 4>& columns);
     // A header value at x in font set 4, sharing the bottom edge of its caption. A value
     // that would come closer than 1 mm to the column edge is drawn smaller, down to 7 points,
     // and what still does not fit is cut there: it never runs over the next item.
-    void printHeaderValue(Mode mode, const QString& value, double x, double edge);
+    void printHeaderValue(const QString& value, double x, double edge);
     void drawSeparator();
-    bool PrintWrappedText(const QString& text, int lineLimit, Mode mode, int pageToShow, int pageToPrint, int fontSet);
-    bool CheckPageBreak(Mode mode, int pageToShow, int pageToPrint);
-    void DrawPageFooter(Mode mode);
-    void drawFooterValue(int slot, double x, Mode mode);
+    void PrintWrappedText(const QString& text, int lineLimit, int fontSet);
+    void CheckPageBreak();
+    void DrawPageFooter();
+    void drawFooterValue(int slot, double x);
+    void layOut();
+    bool layoutIsCurrent() const;
     void printRun(int pageToPrint);
+    double zoom() const;
 
     bool slotShown(int slot) const;    // slot 1..28
     bool slotUsed(int slot) const;
@@ -89,6 +107,10 @@ private:
     ReportPaperWidget* previewWidget_ = nullptr;
     ReportSurface* surface_ = nullptr;
     Metrics m_;
-    int separatorWidth_ = 1;
+    ReportLayout layout_;
+    bool laidOut_ = false;
+    std::optional<ReportError> layoutFailure_;
     QSet<QString> reported_;
+    QStringList failures_;
+    QStringList layoutFailures_;   // what the layout in hand met
 };

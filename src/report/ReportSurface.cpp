@@ -3,7 +3,6 @@
 #include "report/ReportUnits.h"
 
 #include <QFile>
-#include <QFontMetricsF>
 #include <QImageReader>
 #include <QPainter>
 #include <QPrinter>
@@ -23,133 +22,234 @@ void ReportSurface::setFontSize(double points)
         font_.setPointSizeF(points);
 }
 
-// --- painting on a Qt device ---------------------------------------------------
-
-double PainterSurface::dots(double mm) const
+QString ReportSurface::printDateText(const QDateTime& when, const QString& tail)
 {
-    return ReportUnits::mmToDots(mm, dpi());
+    return QStringLiteral("打印日期： ") + when.toString(QStringLiteral("yyyy/MM/dd HH:mm")) + tail;
 }
 
-double PainterSurface::textWidth(const QString& text)
+void ReportSurface::printDateLine(const QString& tail) { printLine(printDateText(QDateTime::currentDateTime(), tail)); }
+
+// --- the layout ------------------------------------------------------------------
+
+QStringList ReportLayout::texts(int n, const QDateTime& printed) const
 {
-    const QFontMetricsF fm(font_, metricsDevice());
-    return ReportUnits::dotsToMm(fm.horizontalAdvance(text), metricsDpi());
+    QStringList out;
+    if (n < 1 || n > pageCount())
+        return out;
+    for (const Item& it : pages[n - 1].items)
+        if (it.kind == Item::Text)
+            out << (it.printDate ? ReportSurface::printDateText(printed, it.text) : it.text);
+    return out;
 }
 
-double PainterSurface::textHeight(const QString&)
+const QImage& ReportLayout::pictureAt(int index, const QSize& target) const
 {
-    const QFontMetricsF fm(font_, metricsDevice());
-    return ReportUnits::dotsToMm(fm.lineSpacing(), metricsDpi());
+    const QImage& full = pictures[index];
+    // Drawn smaller than decoded: scaled once for that size, so that a printer or a
+    // preview of lower resolution is not sent more than it shows.
+    if (full.width() <= target.width() || full.height() <= target.height())
+        return full;
+    const QString key = QStringLiteral("%1/%2x%3").arg(index).arg(target.width()).arg(target.height());
+    auto it = scaled_.find(key);
+    if (it == scaled_.end())
+        it = scaled_.insert(key, full.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return *it;
 }
 
-void PainterSurface::printLine(const QString& text)
+void ReportLayout::paintPage(QPainter& p, int n, double dpi, double zoom, bool preview, const QDateTime& printed) const
 {
-    if (outputEnabled_ && !text.isEmpty()) {
-        if (QPainter* p = beginPaint()) {
-            p->setFont(font_);
-            p->setPen(foreColor_);
-            const QFontMetricsF fm(font_, metricsDevice());
-            const double ascent = ReportUnits::dotsToMm(fm.ascent(), metricsDpi());
-            p->drawText(QPointF(dots(currentX), dots(currentY + ascent)), text);
-            endPaint(p);
+    if (n < 1 || n > pageCount())
+        return;
+    const double f = dpi / ReportUnits::kMmPerInch * zoom;   // dots per millimetre of the layout
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QFont lastFont;
+    bool fontSet = false;
+    QColor lastPen;
+    bool penIsText = false;
+    for (const Item& it : pages[n - 1].items) {
+        switch (it.kind) {
+        case Item::Text: {
+            QFont font = it.font;
+            if (zoom != 1.0)
+                font.setPointSizeF(it.font.pointSizeF() * zoom);
+            if (!fontSet || font != lastFont) {
+                p.setFont(font);
+                lastFont = font;
+                fontSet = true;
+            }
+            if (!penIsText || it.color != lastPen) {
+                p.setPen(it.color);
+                lastPen = it.color;
+                penIsText = true;
+            }
+            const QString text = it.printDate ? ReportSurface::printDateText(printed, it.text) : it.text;
+            p.drawText(QPointF(it.x * f, it.y * f), text);
+            break;
+        }
+        case Item::Line: {
+            QPen pen(it.color);
+            if (preview)
+                pen.setWidthF(zoom >= 0.5 ? ReportUnits::roundEven(2 * zoom) : 1.0);
+            else
+                pen.setWidthF(it.width * dpi / ReportUnits::kMmPerInch);
+            pen.setCapStyle(Qt::FlatCap);
+            p.setPen(pen);
+            penIsText = false;
+            p.drawLine(QPointF(it.x * f, it.y * f), QPointF(it.x2 * f, it.y2 * f));
+            break;
+        }
+        case Item::Picture: {
+            const QRectF r(it.x * f, it.y * f, it.x2 * f, it.y2 * f);
+            const QSize target(std::max(1, int(std::ceil(r.width()))), std::max(1, int(std::ceil(r.height()))));
+            p.drawImage(r, pictureAt(it.picture, target));
+            break;
+        }
         }
     }
+}
+
+// --- laying out --------------------------------------------------------------------
+
+LayoutSurface::LayoutSurface(ReportLayout& layout) : layout_(layout), measure_(1, 1, QImage::Format_RGB32)
+{
+    const int dpm = int(ReportUnits::roundEven(ReportMeasure::kDpi / 0.0254));
+    measure_.setDotsPerMeterX(dpm);
+    measure_.setDotsPerMeterY(dpm);
+    layout_.pages = {ReportLayout::Page()};
+    layout_.pictures.clear();
+    layout_.complete = false;
+}
+
+const QFontMetricsF& LayoutSurface::metrics()
+{
+    if (!metrics_ || !(metricsFont_ == font_)) {
+        metricsFont_ = font_;
+        metrics_ = std::make_unique<QFontMetricsF>(font_, &measure_);
+    }
+    return *metrics_;
+}
+
+double LayoutSurface::textWidth(const QString& text)
+{
+    return ReportUnits::dotsToMm(metrics().horizontalAdvance(text), ReportMeasure::kDpi);
+}
+
+double LayoutSurface::textHeight(const QString&)
+{
+    return ReportUnits::dotsToMm(metrics().lineSpacing(), ReportMeasure::kDpi);
+}
+
+void LayoutSurface::addText(const QString& text, bool printDate)
+{
+    const double ascent = ReportUnits::dotsToMm(metrics().ascent(), ReportMeasure::kDpi);
+    ReportLayout::Item it;
+    it.kind = ReportLayout::Item::Text;
+    it.text = text;
+    it.printDate = printDate;
+    it.font = font_;
+    it.color = foreColor_;
+    it.x = currentX;
+    it.y = currentY + ascent;
+    layout_.pages.last().items.append(it);
+}
+
+void LayoutSurface::printLine(const QString& text)
+{
+    if (!text.isEmpty())
+        addText(text, false);
     currentY += textHeight(text);
     currentX = 0;
 }
 
-void PainterSurface::line(double x1, double y1, double x2, double y2)
+void LayoutSurface::printDateLine(const QString& tail)
 {
-    if (!outputEnabled_)
-        return;
-    if (QPainter* p = beginPaint()) {
-        QPen pen(drawColor_);
-        pen.setWidthF(drawWidth_);
-        pen.setCapStyle(Qt::FlatCap);
-        p->setPen(pen);
-        p->drawLine(QPointF(dots(x1), dots(y1)), QPointF(dots(x2), dots(y2)));
-        endPaint(p);
-    }
+    addText(tail, true);
+    currentY += textHeight(tail);
+    currentX = 0;
 }
 
-void PainterSurface::paintPicture(const QString& file, double x, double y, double w, double h)
+void LayoutSurface::line(double x1, double y1, double x2, double y2)
 {
-    if (!outputEnabled_)
-        return;
+    ReportLayout::Item it;
+    it.kind = ReportLayout::Item::Line;
+    it.color = drawColor_;
+    it.x = x1;
+    it.y = y1;
+    it.x2 = x2;
+    it.y2 = y2;
+    it.width = ReportUnits::dotsToMm(drawWidth_, ReportMeasure::kDpi);
+    layout_.pages.last().items.append(it);
+}
+
+void LayoutSurface::paintPicture(const QString& file, double x, double y, double w, double h)
+{
     QImageReader reader(file);
     reader.setAutoTransform(true);
-    // A picture larger than its place is decoded at the size it is drawn: a camera
-    // picture of many megapixels is neither held whole in memory nor sent whole to the printer.
-    const QSize target(std::max(1, int(std::ceil(dots(w)))), std::max(1, int(std::ceil(dots(h)))));
+    // A picture larger than its place at the measuring resolution is decoded at that size:
+    // a camera picture of many megapixels is neither held whole in memory nor printed whole.
+    const QSize target(std::max(1, int(std::ceil(ReportUnits::mmToDots(w, ReportMeasure::kDpi)))),
+                       std::max(1, int(std::ceil(ReportUnits::mmToDots(h, ReportMeasure::kDpi)))));
     const QSize source = reader.size();
     if (source.isValid() && (source.width() > target.width() || source.height() > target.height()))
         reader.setScaledSize(target);
     const QImage img = reader.read();
     if (img.isNull())
         throw ReportError{ReportError::InvalidPicture, QStringLiteral("无效的图片：") + file};
-    if (QPainter* p = beginPaint()) {
-        p->setRenderHint(QPainter::SmoothPixmapTransform);
-        p->drawImage(QRectF(dots(x), dots(y), dots(w), dots(h)), img);
-        endPaint(p);
-    }
+    layout_.pictures.append(img);
+    ReportLayout::Item it;
+    it.kind = ReportLayout::Item::Picture;
+    it.x = x;
+    it.y = y;
+    it.x2 = w;
+    it.y2 = h;
+    it.picture = int(layout_.pictures.size()) - 1;
+    layout_.pages.last().items.append(it);
 }
 
-// --- printer ---------------------------------------------------------------------
+void LayoutSurface::newPage() { layout_.pages.append(ReportLayout::Page()); }
 
-PrinterSurface::PrinterSurface(QPrinter& printer, bool trialRun) : printer_(printer), trial_(trialRun) {}
+// --- a print job ---------------------------------------------------------------------
 
-PrinterSurface::~PrinterSurface()
+PrintJob::PrintJob(QPrinter& printer) : printer_(printer) {}
+
+PrintJob::~PrintJob()
 {
-    if (painter_ && painter_->isActive() && !ended_)
+    if (jobStarted() && !ended_)
         killDoc();
-    delete painter_;
 }
 
-bool PrinterSurface::jobStarted() const
-{
-    return painter_ && painter_->isActive();
-}
+bool PrintJob::jobStarted() const { return painter_ && painter_->isActive(); }
 
-void PrinterSurface::startJob()
+void PrintJob::startJob()
 {
-    if (jobStarted() || trial_)
+    if (jobStarted())
         return;
     if (!painter_)
-        painter_ = new QPainter;
+        painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&printer_))
         throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业无法开始")};
 }
 
-QPaintDevice* PrinterSurface::metricsDevice()
+QPainter* PrintJob::painter()
 {
-    return &printer_;
-}
-
-double PrinterSurface::dpi() const
-{
-    return printer_.resolution();
-}
-
-QPainter* PrinterSurface::beginPaint()
-{
-    if (trial_ || ended_)
-        return nullptr;
+    if (ended_)
+        throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业已结束")};
     startJob();
-    return painter_;
+    return painter_.get();
 }
 
-void PrinterSurface::newPage()
+void PrintJob::newPage()
 {
-    if (trial_ || ended_)
+    if (ended_)
         return;
     startJob();
     if (!printer_.newPage() || printer_.printerState() == QPrinter::Error)
         throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，无法开始新的一页")};
 }
 
-void PrinterSurface::endDoc()
+void PrintJob::endDoc()
 {
-    if (trial_ || ended_)
+    if (ended_)
         return;
     startJob();
     ended_ = true;
@@ -158,9 +258,9 @@ void PrinterSurface::endDoc()
         throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业未能完成")};
 }
 
-void PrinterSurface::killDoc()
+void PrintJob::killDoc()
 {
-    if (trial_ || ended_)
+    if (ended_)
         return;
     ended_ = true;
     printer_.abort();
@@ -172,58 +272,32 @@ void PrinterSurface::killDoc()
 
 // --- preview -----------------------------------------------------------------------
 
-namespace {
-constexpr double kPreviewMeasureDpi = 1200;
-}
-
-PreviewSurface::PreviewSurface() : measure_(1, 1, QImage::Format_RGB32)
-{
-    const int dpm = int(ReportUnits::roundEven(kPreviewMeasureDpi / 0.0254));
-    measure_.setDotsPerMeterX(dpm);
-    measure_.setDotsPerMeterY(dpm);
-    setPageSize(10, 10);
-}
-
-double PreviewSurface::metricsDpi() const
-{
-    return measure_.logicalDpiY();
-}
-
-double PreviewSurface::dpi() const
-{
-    return ReportUnits::kScreenDpi;
-}
+PreviewSurface::PreviewSurface() { setPageSize(10, 10); }
 
 void PreviewSurface::setPageSize(double widthMm, double heightMm)
 {
-    const int w = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(widthMm, dpi()))));
-    const int h = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(heightMm, dpi()))));
+    const double dpi = ReportUnits::kScreenDpi;
+    const int w = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(widthMm, dpi))));
+    const int h = std::max(1, int(ReportUnits::roundEven(ReportUnits::mmToDots(heightMm, dpi))));
     if (image_.size() != QSize(w, h)) {
         image_ = QImage(w, h, QImage::Format_RGB32);
-        const int dpm = int(ReportUnits::roundEven(dpi() / 0.0254));
+        const int dpm = int(ReportUnits::roundEven(dpi / 0.0254));
         image_.setDotsPerMeterX(dpm);
         image_.setDotsPerMeterY(dpm);
     }
-    cls();
-}
-
-void PreviewSurface::cls()
-{
     image_.fill(Qt::white);
-    currentX = 0;
-    currentY = 0;
 }
 
-QPainter* PreviewSurface::beginPaint()
+void PreviewSurface::showPage(const ReportLayout& layout, int n, double zoom)
 {
-    auto* p = new QPainter(&image_);
-    p->setRenderHint(QPainter::Antialiasing);
-    p->setRenderHint(QPainter::TextAntialiasing);
-    return p;
-}
-
-void PreviewSurface::endPaint(QPainter* painter)
-{
-    painter->end();
-    delete painter;
+    setPageSize(layout.pageWidth * zoom, layout.pageHeight * zoom);
+    const QDateTime now = QDateTime::currentDateTime();
+    page_ = n >= 1 && n <= layout.pageCount() ? n : 0;
+    texts_ = layout.texts(page_, now);
+    if (!page_)
+        return;
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    layout.paintPage(p, page_, ReportUnits::kScreenDpi, zoom, true, now);
 }

@@ -1,17 +1,30 @@
 #pragma once
 #include <QColor>
+#include <QDateTime>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
 
-class QPaintDevice;
 class QPainter;
 class QPrinter;
 
-// What the report page draws on: the printer or the preview's page. Lengths are
-// millimetres from the top-left corner of the printable area. Text lines are
-// printed with their top at CurrentY; afterwards CurrentX is 0 and CurrentY is one
-// line lower. Operations that fail throw ReportError.
+// The resolution the report page is measured at, whatever it is drawn on: the preview
+// and every print quality show the same lines and the same page breaks. Lines given
+// in dots are dots of this resolution.
+namespace ReportMeasure {
+constexpr double kDpi = 1200;
+}
+
+// What the report page is laid out on. Lengths are millimetres from the top-left
+// corner of the printable area. Text lines are printed with their top at CurrentY;
+// afterwards CurrentX is 0 and CurrentY is one line lower. Operations that fail
+// throw ReportError.
 class ReportSurface {
 public:
     virtual ~ReportSurface() = default;
@@ -30,7 +43,8 @@ public:
     const QFont& font() const { return font_; }
     QColor foreColor() const { return foreColor_; }
 
-    // Width of the lines drawn by line(), in device dots, and their colour.
+    // Width of the lines drawn by line(), in dots at the measuring resolution (so a
+    // physical width, the same on every printer), and their colour.
     void setDrawWidth(int dots) { drawWidth_ = dots < 1 ? 1 : dots; }
     int drawWidth() const { return drawWidth_; }
     void setDrawColor(const QColor& c) { drawColor_ = c; }
@@ -39,95 +53,131 @@ public:
     virtual double textWidth(const QString& text) = 0;
     virtual double textHeight(const QString& text) = 0;
     virtual void printLine(const QString& text) = 0;
+    // The footer's last line: "打印日期： ", the date and time of printing, then tail.
+    virtual void printDateLine(const QString& tail);
     virtual void line(double x1, double y1, double x2, double y2) = 0;
     // Paints a picture file stretched to w by h; a file that cannot be read throws.
     virtual void paintPicture(const QString& file, double x, double y, double w, double h) = 0;
-    // Preview: the size of the page in millimetres; clears it.
-    virtual void setPageSize(double widthMm, double heightMm) { (void)widthMm; (void)heightMm; }
-    virtual void cls() {}
     virtual void newPage() {}
     virtual void endDoc() {}
     virtual void killDoc() {}
-    // While off, nothing is put on the output (measuring goes on).
-    void setOutputEnabled(bool on) { outputEnabled_ = on; }
-    bool outputEnabled() const { return outputEnabled_; }
+
+    // The print-date line's text at a given time.
+    static QString printDateText(const QDateTime& when, const QString& tail);
 
 protected:
     QFont font_;
     QColor foreColor_ = Qt::black;
     QColor drawColor_ = Qt::black;
     int drawWidth_ = 1;
-    bool outputEnabled_ = true;
 };
 
-// A surface that paints on a Qt paint device with a painter, converting
-// millimetres to device dots itself (fonts keep their point sizes).
-class PainterSurface : public ReportSurface {
+// The report's pages as laid out once: what each page shows, in millimetres of the
+// printable area. The preview and the printer paint it, each at its own resolution.
+class ReportLayout {
 public:
+    struct Item {
+        enum Kind {
+            Text,
+            Line,
+            Picture
+        };
+        Kind kind = Text;
+        QString text;             // Text: the line; for the print-date line what follows the date
+        bool printDate = false;   // the footer's print-date line (the date is the painting's)
+        QFont font;               // Text: face and size in points
+        QColor color;
+        double x = 0, y = 0;     // Text: left end of the baseline; Line: start; Picture: top left
+        double x2 = 0, y2 = 0;   // Line: end; Picture: width and height
+        double width = 0;        // Line: width in millimetres
+        int picture = -1;        // Picture: index into pictures
+    };
+    struct Page {
+        QList<Item> items;
+    };
+
+    QList<Page> pages;
+    QList<QImage> pictures;                 // each picture decoded once, no larger than the measuring resolution needs
+    double pageWidth = 0, pageHeight = 0;   // the printable area
+    bool complete = false;                  // false: a failure ended the layout
+
+    int pageCount() const { return int(pages.size()); }
+    // The texts of page n (1..count) in the order they are drawn, the print date at `printed`.
+    QStringList texts(int n, const QDateTime& printed) const;
+    // Paints page n (1..count) with the painter's origin at the printable area's corner,
+    // at dpi dots per inch and the zoom factor; the preview draws its separators as it
+    // always has (2 pixels at 100 %, 1 below 50 %), a printer at their physical width.
+    void paintPage(QPainter& painter, int n, double dpi, double zoom, bool preview, const QDateTime& printed) const;
+
+private:
+    const QImage& pictureAt(int index, const QSize& target) const;
+    mutable QHash<QString, QImage> scaled_;   // pictures scaled down for a target size
+};
+
+// Lays the page out: measures at the measuring resolution and records what would be
+// drawn, page by page, into a layout. Every picture is read here, so that a report
+// that cannot be laid out is known before anything is shown or printed.
+class LayoutSurface : public ReportSurface {
+public:
+    explicit LayoutSurface(ReportLayout& layout);
+
     double textWidth(const QString& text) override;
     double textHeight(const QString& text) override;
     void printLine(const QString& text) override;
+    void printDateLine(const QString& tail) override;
     void line(double x1, double y1, double x2, double y2) override;
     void paintPicture(const QString& file, double x, double y, double w, double h) override;
+    void newPage() override;
+    void endDoc() override { layout_.complete = true; }
+    void killDoc() override { layout_.complete = false; }
 
-protected:
-    // The device the text is measured on and its resolution in dots per inch.
-    virtual QPaintDevice* metricsDevice() = 0;
-    virtual double metricsDpi() const { return dpi(); }
-    // The resolution drawn at.
-    virtual double dpi() const = 0;
-    // A painter ready to draw, or nullptr when nothing is to be drawn.
-    virtual QPainter* beginPaint() = 0;
-    virtual void endPaint(QPainter* painter) = 0;
-    double dots(double mm) const;
+private:
+    const QFontMetricsF& metrics();
+    void addText(const QString& text, bool printDate);
+    ReportLayout& layout_;
+    QImage measure_;
+    QFont metricsFont_;
+    std::unique_ptr<QFontMetricsF> metrics_;
 };
 
-// The printer: one print job on a QPrinter. In a trial run nothing is sent:
-// everything is measured and every picture is read, so that a report that
-// cannot be laid out never starts a job.
-class PrinterSurface : public PainterSurface {
+// One print job on a QPrinter: started by the first painting, then new pages, and
+// ended or abandoned once. Failures throw ReportError (PrinterFailure).
+class PrintJob {
 public:
-    PrinterSurface(QPrinter& printer, bool trialRun);
-    ~PrinterSurface() override;
+    explicit PrintJob(QPrinter& printer);
+    ~PrintJob();   // a job neither ended nor abandoned is abandoned
 
-    void newPage() override;
-    void endDoc() override;
+    // The job's painter; the first call starts the job.
+    QPainter* painter();
+    void newPage();
+    void endDoc();
     // Abandons the job: nothing more is sent and a half-written output file is removed.
-    void killDoc() override;
+    void killDoc();
     bool jobStarted() const;
-
-protected:
-    QPaintDevice* metricsDevice() override;
-    double dpi() const override;
-    QPainter* beginPaint() override;
-    void endPaint(QPainter*) override {}
+    QPrinter& printer() { return printer_; }
 
 private:
     void startJob();
     QPrinter& printer_;
-    QPainter* painter_ = nullptr;
-    bool trial_;
+    std::unique_ptr<QPainter> painter_;
     bool ended_ = false;
 };
 
-// The preview's page: an image at the screen's 96 dots per inch. Text is measured
-// at a printer's resolution, so that lines and pages break where they do on paper
-// (faces with screen bitmaps have other line heights at screen sizes).
-class PreviewSurface : public PainterSurface {
+// The preview's page: an image at the screen's 96 dots per inch showing one page of
+// a layout at a zoom.
+class PreviewSurface {
 public:
     PreviewSurface();
-    void setPageSize(double widthMm, double heightMm) override;
-    void cls() override;
+    // Shows page n of the layout at the zoom (an empty page when there is none).
+    void showPage(const ReportLayout& layout, int n, double zoom);
     const QImage& image() const { return image_; }
-
-protected:
-    QPaintDevice* metricsDevice() override { return &measure_; }
-    double metricsDpi() const override;
-    double dpi() const override;
-    QPainter* beginPaint() override;
-    void endPaint(QPainter* painter) override;
+    // The page shown and its texts in the order drawn.
+    int page() const { return page_; }
+    const QStringList& texts() const { return texts_; }
 
 private:
+    void setPageSize(double widthMm, double heightMm);
     QImage image_;
-    QImage measure_;
+    int page_ = 0;
+    QStringList texts_;
 };

@@ -7,6 +7,7 @@
 #include "platform/Opener.h"
 #include "report/FontColorDialogs.h"
 #include "report/Frmprintset.h"
+#include "report/ReportFonts.h"
 #include "report/ProgramPrinter.h"
 #include "support/CoreKit.h"
 
@@ -14,6 +15,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -255,6 +259,62 @@ private slots:
         QVERIFY(!d.Bset());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+    }
+
+    void fontDialogKeepsTheFace()
+    {
+        // Qt's own font dialog, answered as soon as it shows. The stored faces (黑体, 宋体) are
+        // not installed: the dialog opens on the faces they are drawn in, and 确定 without a
+        // change stores every value as it was.
+        FontColorDialogs::setCurrent(std::make_shared<QtFontColorDialogs>());
+        Modini::SetIniValue(QStringLiteral("font3"), QStringLiteral("mFontsize"), QStringLiteral("10.5"));
+        Frmprintset& d = open();
+        const auto before = d.fontSets();
+        QCOMPARE(before[0].name, QStringLiteral("黑体"));
+        QCOMPARE(before[2].name, QStringLiteral("宋体"));
+        QString shownFace;
+        std::function<void(QFontDialog*)> change;
+        auto answer = [&] {
+            QTimer::singleShot(0, this, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* picker = dialog->findChild<QFontDialog*>();
+                QVERIFY(picker);
+                shownFace = picker->currentFont().family();
+                if (change)
+                    change(picker);
+                dialog->accept();
+            });
+        };
+        answer();
+        d.A1Fontset->click();
+        QCOMPARE(shownFace, ReportFonts::installedFace(QStringLiteral("黑体")));
+        QVERIFY(QFontDatabase::hasFamily(shownFace));
+        answer();
+        d.C1Fontset->click();
+        QCOMPARE(shownFace, ReportFonts::installedFace(QStringLiteral("宋体")));
+        QVERIFY(shownFace != ReportFonts::installedFace(QStringLiteral("黑体")));
+        for (int n : {0, 2}) {
+            const FontSet& a = d.fontSets()[size_t(n)];
+            const FontSet& b = before[size_t(n)];
+            QVERIFY2(a.name == b.name && a.size == b.size && a.bold == b.bold && a.italic == b.italic
+                         && a.color == b.color,
+                     qPrintable(QStringLiteral("%1 %2 %3").arg(a.name).arg(a.size).arg(a.bold)));
+        }
+        d.ButtnSave->click();
+        QVERIFY(d.Bset());
+        QCOMPARE(ini("font1", "mFontname"), QStringLiteral("黑体"));
+        QCOMPARE(ini("font1", "mFontBold"), QStringLiteral("True"));
+        QCOMPARE(ini("font3", "mFontname"), QStringLiteral("宋体"));
+        QCOMPARE(ini("font3", "mFontsize"), QStringLiteral("10.5"));
+
+        // Another face chosen is stored by its name.
+        open();
+        const QString other = ReportFonts::installedFace(QStringLiteral("黑体"));
+        change = [&](QFontDialog* picker) { picker->setCurrentFont(QFont(other, 12)); };
+        answer();
+        d.C1Fontset->click();
+        QCOMPARE(d.fontSets()[2].name, other);
     }
 
 private:

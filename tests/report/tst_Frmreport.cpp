@@ -171,6 +171,31 @@ private slots:
             w.Combosf->setEditText(QStringLiteral("99999%"));
             emit w.Combosf->activated(0);
             QVERIFY(w.zoom() == 0.6 && w.Combosf->currentText() == QStringLiteral("60%"));
+            // A zoom typed and confirmed with Enter is taken, list entry or not; a text that is
+            // no zoom in range, or one left without Enter, gives way to the zoom in use.
+            auto type = [&w](const QString& text, bool enter) {
+                w.Combosf->lineEdit()->selectAll();
+                QTest::keyClicks(w.Combosf->lineEdit(), text);
+                if (enter)
+                    QTest::keyClick(w.Combosf->lineEdit(), Qt::Key_Return);
+                else
+                    emit w.Combosf->lineEdit()->editingFinished();
+            };
+            type(QStringLiteral("90"), true);
+            QVERIFY2(w.zoom() == 0.9 && w.Combosf->currentText() == QStringLiteral("90%"),
+                     qPrintable(w.Combosf->currentText()));
+            QVERIFY(std::abs(w.Picpaper->width() - 0.9 * width100) <= 2);
+            type(QStringLiteral("123%"), true);
+            QVERIFY(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"));
+            for (const QString& bad :
+                 {QStringLiteral("abc"), QStringLiteral("600%"), QStringLiteral("0%"), QString()}) {
+                type(bad, true);
+                QVERIFY2(w.zoom() == 1.23 && w.Combosf->currentText() == QStringLiteral("123%"), qPrintable(bad));
+            }
+            type(QStringLiteral("65%"), true);
+            QVERIFY(w.zoom() == 0.65 && w.Combosf->currentText() == QStringLiteral("65%"));
+            type(QStringLiteral("80"), false);
+            QVERIFY(w.zoom() == 0.65 && w.Combosf->currentText() == QStringLiteral("65%"));
         });
 
         // A stored 0.83 shows 83 % and steps to the next multiples of 5; zoom buttons are on again.
@@ -256,6 +281,26 @@ private slots:
             QVERIFY(!QFile::exists(ReportData::previewPictureFile(k)));
         QVERIFY(QFile::exists(folder_->file(QStringLiteral("img/image1.jpg"))) &&
                 QFile::exists(folder_->file(QStringLiteral("img/image3.jpg"))));
+
+        // A damaged picture: the window says so when it shows the report and again when it prints
+        // it, and prints the rest.
+        QVERIFY(
+            Database::ExecuteSql(QStringLiteral("update reports set picture3=X'ffd8ffe000112233' where ctid=?"), {id})
+                .ok());
+        MessageBox::clearShown();
+        open(id, [&](Frmreport& w) {
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QVERIFY2(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("481:报告图片 3 ")),
+                     qPrintable(MessageBox::shownBoxes().first().text));
+            QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+            leftPress(w.Cpagedown);   // showing another page says nothing new
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            w.CmdPrint_Click();
+            QCOMPARE(MessageBox::shownBoxes().size(), 2);
+            QCOMPARE(MessageBox::shownBoxes().last().text, MessageBox::shownBoxes().first().text);
+            QVERIFY(QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+        });
+        QFile::remove(folder_->file(QStringLiteral("out.pdf")));
 
         // A report that is gone, an empty list, a key that is no number, an unknown caller:
         // the message, an empty pane, nothing that acts on the missing report.

@@ -319,6 +319,17 @@ private slots:
         QVERIFY2(all == expected, qPrintable(all.left(300) + QStringLiteral(" ... ") + expected.left(300)));
         QCOMPARE(all.count(gridsamples::kTitle), 1);
         QVERIFY(kit::pdfText(pdf, 1, true).startsWith(gridsamples::kTitle));
+
+        // The job is named for what it prints: the grid's title row, or the name its window gives.
+        auto title = [&pdf] {
+            const auto m = QRegularExpression(QStringLiteral("Title:\\s+([^\\n]*)\\n"))
+                               .match(kit::runTool(QStringLiteral("pdfinfo"), {pdf}));
+            return m.hasMatch() ? m.captured(1) : QString();
+        };
+        QCOMPARE(title(), gridsamples::kTitle.trimmed());
+        const MemoryGrid small = gridsamples::queryList(3);
+        p_.PrintGrid(small, QStringLiteral("查询结果"));
+        QCOMPARE(title(), QStringLiteral("查询结果"));
     }
 
     void settingsDialog()

@@ -15,7 +15,7 @@ namespace {
 class RecordingSurface : public ReportSurface {
 public:
     struct Op {
-        QString kind;   // print, line, cls, newPage, endDoc, killDoc
+        QString kind;   // print, line, newPage, endDoc, killDoc
         QString text;
         double x = 0, y = 0;
         double size = 0;   // font size of a printed text
@@ -38,7 +38,6 @@ public:
     }
     void line(double x1, double y1, double, double) override { mark(QStringLiteral("line"), QString(), x1, y1); }
     void paintPicture(const QString&, double, double, double, double) override {}
-    void cls() override { mark(QStringLiteral("cls")); }
     void newPage() override
     {
         if (++newPages == failOnNewPage)
@@ -141,37 +140,60 @@ private slots:
             paras << QStringLiteral("段落%1").arg(i, 2, 10, QLatin1Char('0'));
         c.values[18] = paras.join(QLatin1Char('\n')) + QLatin1Char('\n');
         RecordingSurface two;
-        QVERIFY(r.renderOn(two, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(r.renderOn(two));
         QCOMPARE(s.pageCount, 2);
         QCOMPARE(two.count(QStringLiteral("newPage")), 1);
         QCOMPARE(two.count(QStringLiteral("print"), QStringLiteral("打印日期")), 2);
         QCOMPARE(two.count(QStringLiteral("print"), QStringLiteral("段落")), 60);
         QCOMPARE(two.ops.last().kind, QStringLiteral("endDoc"));
 
-        // Preview: counting leaves the last page; showing page 1 stops after its footer.
-        RecordingSurface preview;
-        QVERIFY(r.renderOn(preview, ReportRenderer::Mode::Preview, 0, 0));
-        QCOMPARE(preview.count(QStringLiteral("cls")), 2);
-        RecordingSurface page1;
-        QVERIFY(r.renderOn(page1, ReportRenderer::Mode::Preview, 1, 0));
-        QCOMPARE(page1.count(QStringLiteral("cls")), 1);
-        QVERIFY(page1.ops.last().text.startsWith(QStringLiteral("打印日期")));
-        QCOMPARE(s.pageCount, 2);   // a stopped rendering keeps the count
-        QVERIFY(!page1.find(QStringLiteral("段落59")));
-
-        // Page 2 alone is one whole job.
-        RecordingSurface second;
-        QVERIFY(r.renderOn(second, ReportRenderer::Mode::Print, 0, 2));
-        QVERIFY(second.count(QStringLiteral("newPage")) == 0 && second.ops.last().kind == QStringLiteral("endDoc"));
+        // The body never reaches into the footer: on every page its last line ends above the
+        // footer's first row (report date and doctors at H - (2 h78 + h9 + 2.5 S1 + B)).
+        setSlot(s, 26, QStringLiteral("报告日期"), 10);
+        setSlot(s, 27, QStringLiteral("报告医师"), 12);
+        RecordingSurface footed;
+        QVERIFY(r.renderOn(footed));
+        QVERIFY(s.pageCount >= 2);
+        const double footerTop = 287 - (2 * 5 + 5 + 2.5 * 2 + 10);
+        double lastBottom = 0;
+        int pagesSeen = 0;
+        for (const auto& o : footed.ops) {
+            if (o.kind != QLatin1String("print"))
+                continue;
+            if (o.text == QStringLiteral("报告日期: ")) {
+                QCOMPARE(o.y, footerTop);
+                QVERIFY2(lastBottom <= footerTop, qPrintable(QStringLiteral("%1 > %2").arg(lastBottom).arg(footerTop)));
+                ++pagesSeen;
+                lastBottom = 0;
+            } else if (o.text.startsWith(QStringLiteral("段落"))) {
+                lastBottom = o.y + 5;
+            }
+        }
+        QCOMPARE(pagesSeen, s.pageCount);
+        // ... and it fills the page down to there: the next line would have passed the reserve.
+        const double reserve = 10 + 5 + 5 + 2 * 5 + 3.5 * 2;   // B + h9 + h6 + 2 h78 + 3.5 S1
+        QVERIFY(s.pageCount == 2 && footed.count(QStringLiteral("newPage")) == 1);
+        double bottomOfPage1 = 0;
+        for (const auto& o : footed.ops) {
+            if (o.kind == QLatin1String("newPage"))
+                break;
+            if (o.kind == QLatin1String("print") && o.text.startsWith(QStringLiteral("段落")))
+                bottomOfPage1 = o.y + 5;
+        }
+        QVERIFY2(bottomOfPage1 + 1 > 287 - reserve, qPrintable(QString::number(bottomOfPage1)));
+        setSlot(s, 26, QString(), 0);
+        setSlot(s, 27, QString(), 0);
+        s.slotFields[25].clear();
+        s.slotFields[26].clear();
 
         // A printer failure on the way abandons the job with one message.
         RecordingSurface failing;
         failing.failOnNewPage = 1;
-        QVERIFY(!r.renderOn(failing, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(!r.renderOn(failing));
         QCOMPARE(failing.ops.last().kind, QStringLiteral("killDoc"));
         QCOMPARE(failing.count(QStringLiteral("endDoc")), 0);
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("482:打印机错误"));
+        QCOMPARE(r.takeFailures(), QStringList({QStringLiteral("482:打印机错误")}));
+        QVERIFY(MessageBox::shownBoxes().isEmpty());   // the renderer shows nothing itself
     }
 
     void wrapping()
@@ -183,7 +205,7 @@ private slots:
         auto bodyOf = [&](const QString& text) {
             c.values[18] = text;
             RecordingSurface a;
-            r.renderOn(a, ReportRenderer::Mode::Print, 0, 0);
+            r.renderOn(a);
             return a.bodyTexts();
         };
         auto sizes = [](const QStringList& lines) {
@@ -235,7 +257,7 @@ private slots:
             c.values[i] = QStringLiteral("V%1").arg(i);
         ReportRenderer r(s, c);
         RecordingSurface a;
-        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(r.renderOn(a));
         // D = 180: columns at 10, 55, 100 and 145 - 5 = 140; the last column of the footer at 145.
         QCOMPARE(a.find(QStringLiteral("项4: "))->x, 140.0);
         QVERIFY(a.find(QStringLiteral("报告日期: "))->x == 145.0 && a.find(QStringLiteral("复核医师: "))->x == 145.0);
@@ -245,16 +267,17 @@ private slots:
         QCOMPARE(a.lineYs()[1] - a.lineYs()[0], 2.0);
         setSlot(s, 9, QStringLiteral("项9"), 9);
         RecordingSurface b;
-        QVERIFY(r.renderOn(b, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(r.renderOn(b));
         QCOMPARE(b.lineYs()[1] - b.lineYs()[0], 2.0 + 5 + 2);
         QCOMPARE(b.find(QStringLiteral("项9: "))->y, b.lineYs()[0] + 2);
 
         // A slot field number outside 0..25 is reported; the rest of the page goes on.
         s.slotFields[8] = QStringLiteral("30");
         RecordingSurface bad;
-        QVERIFY(r.renderOn(bad, ReportRenderer::Mode::Print, 0, 0));
-        QCOMPARE(MessageBox::shownBoxes().size(), 1);
-        QVERIFY(MessageBox::shownBoxes().first().text.startsWith(QStringLiteral("9:")));
+        QVERIFY(r.renderOn(bad));
+        const QStringList failures = r.takeFailures();
+        QCOMPARE(failures.size(), 1);
+        QVERIFY(failures.first().startsWith(QStringLiteral("9:")));
         QVERIFY(bad.find(QStringLiteral("V10")));   // the footer is there
         QCOMPARE(bad.ops.last().kind, QStringLiteral("endDoc"));
     }
@@ -268,7 +291,7 @@ private slots:
         auto header = [&](const QString& name) {
             Mmain::gHospitalName = name;
             RecordingSurface a;
-            r.renderOn(a, ReportRenderer::Mode::Print, 0, 0);
+            r.renderOn(a);
             return a;
         };
         const RecordingSurface named = header(QStringLiteral("医院"));
@@ -305,7 +328,7 @@ private slots:
         c.values[6] = QStringLiteral("13812345678 / 0898-66123456");
         ReportRenderer r(s, c);
         RecordingSurface a;
-        QVERIFY(r.renderOn(a, ReportRenderer::Mode::Print, 0, 0));
+        QVERIFY(r.renderOn(a));
 
         // "电话: " ends at 69: 11 digits of 3.5 mm would pass the next caption at 100; at 7.5 pt
         // they take 28.9 mm and end more than 1 mm before it, on the caption's bottom edge.
