@@ -85,12 +85,21 @@ QString choicesSql(Choice list)
 
 bool MayChange(const QString& owner) { return Mmain::gRights[Mmain::RightEditOthers] || owner == Mmain::gUserName; }
 
+QueryResult Load(qint64 key)
+{
+    return Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {QVariant(qlonglong(key))});
+}
+
 QueryResult Load(const QString& keyText)
 {
     const auto key = ReportRecord::ParseKey(keyText);
-    if (!key)
-        return noRows();
-    return Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"), {QVariant(qlonglong(*key))});
+    if (!key) {
+        // As a query that found nothing answers: no row, and rows to read.
+        QueryResult r = noRows();
+        r.data = std::make_shared<RecordSet>();
+        return r;
+    }
+    return Load(*key);
 }
 
 SaveResult Insert(const ReportRecord::Texts& texts, const QString& facility, const QDate& today,

@@ -25,6 +25,7 @@ bool MayChange(const QString& owner);
 // is keyText, decimal digits with blanks around allowed. A text that is no key
 // gives the no-rows answer, as a key without a row does.
 QueryResult Load(const QString& keyText);
+QueryResult Load(qint64 key);
 
 // What a save stores in picture fields 1..4: the bytes of a picture, Null (an
 // invalid QVariant, for an empty slot), or, left unset, nothing at all (the

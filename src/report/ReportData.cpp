@@ -68,7 +68,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
     content = ReportContent();
     PrivateFile::makeFolder(AppPaths::imageFolder());
     removePreviewPictures();
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
+    QueryResult r = ReportStore::Load(ctid);
     if (!r.hasRows() || r.data->recordCount() == 0)
         return r;
     const RecordSet& rs = *r.data;

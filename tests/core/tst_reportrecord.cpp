@@ -186,7 +186,8 @@ private slots:
 
         // Load and delete take the key text as the lists hold it.
         QVERIFY(Load(QStringLiteral(" %1 ").arg(key)).hasRows());
-        QVERIFY(Load(QStringLiteral("%1 or 1=1").arg(key)).noRows());
+        const QueryResult notAKey = Load(QStringLiteral("%1 or 1=1").arg(key));
+        QVERIFY(notAKey.noRows() && notAKey.data && notAKey.data->recordCount() == 0);
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('a', '%1'), ('b', '%2')")
                                      .arg(key)
                                      .arg(key + 1)));
