@@ -71,18 +71,19 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
     QueryResult r = ReportStore::Load(ctid);
     if (!r.hasRows() || r.data->recordCount() == 0)
         return r;
+    using namespace ReportRecord;
     const RecordSet& rs = *r.data;
-    for (int i = 1; i <= 24; ++i) {
+    for (int i = brname; i <= obligate5; ++i) {
         switch (i) {
-        case 3:
-            content.values[i] = signedNumberText(rs.value(0, 3)) + rs.value(0, 4).toString();
+        case age:
+            content.values[i] = signedNumberText(rs.value(0, age)) + rs.value(0, ageunit).toString();
             break;
-        case 14:
-        case 20:
+        case times:
+        case obligate1:
             content.values[i] = signedNumberText(rs.value(0, i));
             break;
-        case 9:
-        case 10:
+        case pgdate:
+        case rpdate:
             content.values[i] = dateText(rs.value(0, i).toString());
             break;
         default:
@@ -90,7 +91,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         }
     }
     for (int k = 1; k <= 4; ++k) {
-        const QVariant v = rs.value(0, 28 + k);
+        const QVariant v = rs.value(0, kFirstPictureField + k - 1);
         const QByteArray bytes = v.isNull() ? QByteArray() : v.toByteArray();
         if (bytes.isEmpty())
             continue;
