@@ -105,7 +105,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     if (!folderOk)
         MessageBox::critical(folderError, MessageBox::kSystemErrorTitle);
     for (int n = 1; n <= 4; ++n) {
-        const QVariant v = rs.field(28 + n);
+        const QVariant v = rs.field(kFirstPictureField + n - 1);
         ed.keepStoredPicture(n - 1, false);
         const QByteArray bytes = v.toByteArray();
         if (!v.isValid() || v.isNull() || bytes.isEmpty())
