@@ -1,5 +1,6 @@
 #include "core/Database.h"
 
+#include "core/WorkNotice.h"
 #include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
 
@@ -7,6 +8,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlcipher/sqlite3.h>
 
@@ -117,6 +119,10 @@ private:
 namespace {
 
 sqlite3* gConn = nullptr;
+// Set while the engine works for long on gConn with the notice repainting:
+// a statement that arrives from an event handled meanwhile is refused rather
+// than run inside the engine's call.
+bool gPreparing = false;
 // Error number and text given when a statement arrives while no connection is open.
 constexpr int kClosedNumber = AppError::DatabaseClosed;
 const char* const kDatabaseKey = "velkora";
@@ -252,6 +258,8 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
 {
     if (!gConn)
         return closedFailure();
+    if (gPreparing)
+        return failure(SQLITE_BUSY, QStringLiteral("数据库正在准备中，请稍后再试。"));
     QueryResult fail;
     sqlite3_stmt* st = prepareOne(sql.toUtf8(), &fail);
     if (!st)
@@ -361,49 +369,97 @@ bool holdsReports(sqlite3* db, QString* why = nullptr)
     return ok;
 }
 
+// Lets the notice on screen repaint while the engine works for long on db.
+int pumpNotice(void*)
+{
+    WorkNotice::pump();
+    return 0;
+}
+void watchProgress(sqlite3* db) { sqlite3_progress_handler(db, 20000, pumpNotice, nullptr); }
+
 // Exports a database of ours opened with the engine's default pages into the
-// empty file at target, with the program's page size.
-bool exportWithOurPages(sqlite3* db, const QString& target)
+// empty file at target, with the program's page size. 0 or the engine's code.
+int exportWithOurPages(sqlite3* db, const QString& target)
 {
     sqlite3_stmt* st = nullptr;
     const QByteArray name = QFile::encodeName(target);
-    bool ok = sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS converted KEY ?", -1, &st, nullptr) == SQLITE_OK
-              && sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT) == SQLITE_OK
-              && sqlite3_bind_text(st, 2, kDatabaseKey, -1, SQLITE_STATIC) == SQLITE_OK
-              && sqlite3_step(st) == SQLITE_DONE;
+    int rc = sqlite3_prepare_v2(db, "ATTACH DATABASE ? AS converted KEY ?", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(st, 2, kDatabaseKey, -1, SQLITE_STATIC);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
     sqlite3_finalize(st);
-    if (!ok)
-        return false;
+    if (rc != SQLITE_OK)
+        return rc;
+    // The target is a temporary file that is thrown away on any failure, so
+    // its journal stays in memory: no second file beside it to leave behind.
     const QByteArray sql = "PRAGMA converted.cipher_page_size = " + QByteArray::number(kCipherPageSize)
-                           + "; SELECT sqlcipher_export('converted');";
-    ok = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    return sqlite3_exec(db, "DETACH DATABASE converted;", nullptr, nullptr, nullptr) == SQLITE_OK && ok;
+                           + "; PRAGMA converted.journal_mode = MEMORY; SELECT sqlcipher_export('converted');";
+    rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        rc = sqlite3_extended_errcode(db) & 0xff;
+    const int detached = sqlite3_exec(db, "DETACH DATABASE converted;", nullptr, nullptr, nullptr);
+    return rc != SQLITE_OK ? rc : detached;
 }
 
 // data.db as earlier builds made it, with the engine's default pages of 1 KB,
 // is converted once: exported into a new owner-only file beside it, which
 // replaces it by one rename when it is complete and checked. The old file is
-// untouched until then. True when data.db now has the program's pages.
+// untouched until then; a program killed meanwhile leaves the temporary file,
+// which the next start removes. True when data.db now has the program's pages.
 bool convertEarlierPages(const QString& path)
 {
-    sqlite3* old = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr, /*enginePages=*/true);
-    if (!old)
+    PrivateFile::Replacement converted(path, PrivateFile::Replacement::Temporary::Named);
+    if (converted.error() != 0)
         return false;
-    const QString temp = path + QStringLiteral(".convert");
-    QFile::remove(temp);
-    bool ok = holdsReports(old) && PrivateFile::ensureFile(temp) == 0 && exportWithOurPages(old, temp);
-    sqlite3_close(old);
-    ok = ok && Database::IsOurDatabase(temp);
-    if (ok) {
-        QFile f(temp);
-        ok = f.open(QIODevice::ReadWrite) && ::fsync(f.handle()) == 0;
-    }
-    ok = ok && PrivateFile::renameOver(temp, path) == 0;
-    if (!ok)
-        QFile::remove(temp);
-    return ok;
+    const QString temp = converted.temporaryPath();
+    if (Database::ExportEarlierDatabase(path, temp) != SQLITE_OK || !Database::IsOurDatabase(temp))
+        return false;
+    return converted.commit() == 0;
 }
 
+// The name of the index a schema addition makes; empty for another statement.
+QString additionIndex(const QString& sql)
+{
+    static const QRegularExpression name(QStringLiteral("IF NOT EXISTS\\s+(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return name.match(sql).captured(1);
+}
+
+bool hasIndex(const QString& name)
+{
+    const QueryResult r =
+        Database::QueryData(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"), {name});
+    return r.hasRows();
+}
+
+// Adds the indexes and other additions the open database lacks. On a
+// database with reports each index is a pass over all of them, so the notice
+// is up from before the first until after the last.
+void addMissingSchema()
+{
+    QStringList missing;
+    for (const QString& sql : Database::SchemaAdditions()) {
+        const QString index = additionIndex(sql);
+        if (index.isEmpty() || !hasIndex(index))
+            missing.append(sql);
+    }
+    if (missing.isEmpty())
+        return;
+    std::optional<WorkNotice> notice;
+    if (Database::QueryData(QStringLiteral("SELECT 1 FROM reports LIMIT 1")).hasRows())
+        notice.emplace(WorkNotice::preparingLine());
+    watchProgress(gConn);
+    gPreparing = true;
+    // A missing index only costs speed: a file that cannot take one (read-only)
+    // still opens, and its writes report their own failures.
+    for (const QString& sql : missing)
+        sqlite3_exec(gConn, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    gPreparing = false;
+    sqlite3_progress_handler(gConn, 0, nullptr, nullptr);
+}
 }
 
 // ---------------------------------------------------------------------------
@@ -484,6 +540,12 @@ void OpenDatabaseFile(const QString& path)
         sqlite3_close_v2(gConn);
         gConn = nullptr;
     }
+    // The engine takes an empty file for an empty database, which would then
+    // fail on its first statement in the engine's words: an empty data.db is
+    // a damaged one.
+    const QFileInfo file(path);
+    if (file.isFile() && file.size() == 0)
+        throw DbOpenError(kOpenErrorNumber, openErrorText());
     // The connection is only ever used by the GUI thread, so it is opened
     // without the engine's own locking, which otherwise takes a mutex on every
     // column read of every row.
@@ -498,14 +560,16 @@ void OpenDatabase()
     try {
         OpenDatabaseFile(path);
     } catch (const DbOpenError&) {
-        if (!convertEarlierPages(path))
+        if (!IsEarlierDatabase(path))
             throw;
+        {
+            const WorkNotice notice(WorkNotice::convertingLine());
+            if (!convertEarlierPages(path))
+                throw;
+        }
         OpenDatabaseFile(path);
     }
-    // A missing index only costs speed: a file that cannot take one (read-only)
-    // still opens, and its writes report their own failures.
-    for (const QString& sql : SchemaAdditions())
-        ExecuteSql(sql);
+    addMissingSchema();
 }
 
 void CloseDatabase()
@@ -624,4 +688,49 @@ bool IsOurDatabase(const QString& path, QString* why)
     return ok;
 }
 
+bool IsEarlierDatabase(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile() || file.size() == 0)
+        return false;
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READONLY, nullptr, /*enginePages=*/true);
+    if (!db)
+        return false;
+    const bool ok = holdsReports(db);
+    sqlite3_close(db);
+    return ok;
+}
+
+int ExportEarlierDatabase(const QString& source, const QString& target)
+{
+    // Opened for writing so that the attached target is writable; the export
+    // only reads it.
+    sqlite3* old = openKeyed(source, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr, /*enginePages=*/true);
+    if (!old)
+        return SQLITE_NOTADB;
+    int rc = holdsReports(old) ? SQLITE_OK : SQLITE_NOTADB;
+    if (rc == SQLITE_OK) {
+        watchProgress(old);
+        rc = exportWithOurPages(old, target);
+    }
+    sqlite3_close(old);
+    return rc;
+}
+
+bool IsWholeDatabase(const QString& path)
+{
+    sqlite3* db = openKeyed(path, SQLITE_OPEN_READONLY, nullptr);
+    if (!db)
+        return false;
+    watchProgress(db);
+    bool ok = false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        ok = text && std::strcmp(text, "ok") == 0 && sqlite3_step(st) == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return ok;
+}
 }

@@ -102,9 +102,12 @@ namespace Database {
 constexpr int kOpenErrorNumber = AppError::DatabaseOpenFailed;
 QString openErrorText();   // "未能连接到数据库，数据库被更名或损坏！" CR LF "错误"
 
-// Opens data.db read-write (never creates it). Throws DbOpenError(3000) on failure.
+// Opens data.db read-write (never creates it). Throws DbOpenError(3000) on
+// failure, also for an empty (0-byte) file, which holds no database.
 // A data.db of an earlier build (the engine's default page size) is converted
-// to the program's page size first, keeping everything in it.
+// to the program's page size first, keeping everything in it; an older data.db
+// gets the indexes it lacks. Both can take long on a large database: a notice
+// (WorkNotice) is on screen before they start and while they run.
 void OpenDatabase();
 // Opens a given database file; used by OpenDatabase and by checks of backup files.
 void OpenDatabaseFile(const QString& path);
@@ -160,6 +163,16 @@ sqlite3* OpenKeyedHandle(const QString& path, int flags, QString* why = nullptr)
 // True when path is an encrypted database of ours (our key and page size) that
 // holds table reports.
 bool IsOurDatabase(const QString& path, QString* why = nullptr);
+// True when path is a database of ours as earlier builds made it (our key,
+// the engine's default pages of 1 KB) that holds table reports.
+bool IsEarlierDatabase(const QString& path);
+// Exports the earlier build's database at source into the empty file at
+// target, with the program's page size; source is not changed. 0, or the
+// engine's result code of the failure (SQLITE_FULL for a full disk).
+int ExportEarlierDatabase(const QString& source, const QString& target);
+// Whether every page of the database at path decrypts and every table and
+// index is whole (the engine's quick check).
+bool IsWholeDatabase(const QString& path);
 }
 
 Q_DECLARE_METATYPE(RecordSetPtr)

@@ -68,7 +68,7 @@ void FrmJCpz::ButtnSave_Click()
                          && Modini::SetIniValue(IniKey::LayoutMode,
                                                 Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (!written) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
+        Modini::TellNotSaved(this);
         return;
     }
     Mmain::gHospitalName = Text1->text();

@@ -193,8 +193,10 @@ void FrmMain::tickSkin(int id)
 
 void FrmMain::ChangeSkin(int id)
 {
-    // 1-2. Remember the choice and fill the palette.
-    Modini::SetIniValue(IniKey::SkinId, QString::number(id));
+    // 1-2. Remember the choice and fill the palette. A choice that cannot be
+    // remembered still colours this run.
+    if (!Modini::SetIniValue(IniKey::SkinId, QString::number(id)))
+        Modini::TellNotSaved(this);
     Palette::gSkinId = id;
     Palette::SetSkinColors(id);
     // 3. The window's own colours.

@@ -1,6 +1,7 @@
 #include "core/Mmain.h"
 
 #include "core/Database.h"
+#include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
 #include "platform/AppPaths.h"
@@ -75,6 +76,10 @@ StartResult Main()
                          MessageBox::Buttons::Ok);
         return {false, 1};
     }
+    // What a copy killed during a restore, a conversion or a settings write
+    // left behind (a whole database, possibly) goes, now that no other copy
+    // can be writing it.
+    ModBackup::RemoveProgramFolderLeftovers();
 
     // 2. The database.
     try {

@@ -1,6 +1,7 @@
 #include "core/ModBackup.h"
 
 #include "core/Database.h"
+#include "core/WorkNotice.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ModBackup {
@@ -56,23 +58,70 @@ struct Busy {
 
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
 
-// Whether every page of the file decrypts and every table and index is whole:
-// a backup cut short or damaged on its way would otherwise replace a good
-// database and fail later, on the first report that lives in the bad page.
-bool IsWholeDatabase(const QString& path)
-{
-    sqlite3* db = Database::OpenKeyedHandle(path, SQLITE_OPEN_READONLY);
-    if (!db)
-        return false;
-    bool ok = false;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        ok = text && std::strcmp(text, "ok") == 0 && sqlite3_step(st) == SQLITE_DONE;
+// What tells one version of a file from another.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+    bool operator==(const Stamp& o) const
+    {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec
+               && modified.tv_nsec == o.modified.tv_nsec;
     }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return ok;
+};
+
+Stamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+
+Stamp stampOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? stampOf(st) : Stamp{};
+}
+
+// Copies the file at source into out; a failure is recorded in out. Gives
+// the version of the file that was read, taken before and after the reading
+// (an empty stamp when it changed meanwhile).
+Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::function<void()>& progress)
+{
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        out.fail(errno);
+        return {};
+    }
+    struct stat st {};
+    Stamp before;
+    if (::fstat(in, &st) == 0)
+        before = stampOf(st);
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            out.fail(errno);
+        if (got <= 0 || !out.write(buffer.data(), got))
+            break;
+        if (progress)
+            progress();
+    }
+    const bool same = ::fstat(in, &st) == 0 && stampOf(st) == before;
+    ::close(in);
+    return same ? before : Stamp{};
+}
+
+// An engine failure while converting a backup: a full disk or a failing
+// device is the disk's fault; anything else means the file is no whole backup.
+FileError engineFileError(int code)
+{
+    switch (code) {
+    case SQLITE_FULL: return FromErrno(ENOSPC);
+    case SQLITE_IOERR: return FromErrno(EIO);
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM: return FromErrno(EACCES);
+    default: return {};
+    }
 }
 }
 
@@ -111,7 +160,7 @@ FileError FromErrno(int err)
     }
 }
 
-FileError CopyOverwrite(const QString& source, const QString& target)
+FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress)
 {
     if (!QFileInfo(source).isFile())
         return {AppError::FileNotFound, QStringLiteral("文件未找到")};
@@ -120,21 +169,89 @@ FileError CopyOverwrite(const QString& source, const QString& target)
     PrivateFile::Replacement out(target);
     if (out.error() != 0)
         return FromErrno(out.error());
-    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return FromErrno(errno);
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            out.fail(errno);
-        if (got <= 0 || !out.write(buffer.data(), got))
-            break;
-    }
-    ::close(in);
+    copyInto(source, out, progress);
     return FromErrno(out.commit());
+}
+
+int RemoveProgramFolderLeftovers()
+{
+    const QString folder = AppPaths::programFolder();
+    const QString db = QFileInfo(AppPaths::databaseFile()).fileName();
+    const QString ini = QFileInfo(AppPaths::iniFile()).fileName();
+    // Temporary files of data.db (restores, conversions) and of options.ini,
+    // and the staging names of earlier builds, which hold a whole database.
+    const QStringList earlierStaging = {db + QStringLiteral(".restore"), db + QStringLiteral(".convert")};
+    int removed = PrivateFile::removeLeftovers(
+        folder, [&](const QString& base) { return base == db || base == ini || earlierStaging.contains(base); });
+    for (const QString& name : earlierStaging)
+        if (PrivateFile::removeLeftover(folder + QLatin1Char('/') + name))
+            ++removed;
+    return removed;
+}
+
+int RemoveBackupLeftovers(const QString& backupName)
+{
+    const QString folder = QFileInfo(PrivateFile::resolvedTarget(backupName)).absolutePath();
+    return PrivateFile::removeLeftovers(folder, endsInBak);
+}
+
+FileError BackupTo(const QString& name)
+{
+    RemoveBackupLeftovers(name);
+    Database::CloseDatabase();
+    const FileError e = CopyOverwrite(AppPaths::databaseFile(), name, WorkNotice::pump);
+    // The database is open again whatever the copy did.
+    const FileError r = reopen();
+    return e.number != 0 ? e : r;
+}
+
+FileError RestoreFrom(const QString& name, bool* refused)
+{
+    *refused = false;
+    if (!QFileInfo(name).isFile())
+        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
+    // What a killed restore or conversion left goes first (no other copy of
+    // the program runs on this folder).
+    RemoveProgramFolderLeftovers();
+    // Only a whole database of ours replaces the current one, by one rename
+    // once the new data.db beside it is complete.
+    //  - A backup of ours is checked whole where it is, then copied byte for
+    //    byte into an unnamed file (where the file system allows: a program
+    //    killed meanwhile leaves nothing); a backup that changed between the
+    //    check and the end of the copy is not taken.
+    //  - A backup of an earlier build is converted into a named file as the
+    //    program converts such a data.db, and the result is checked there.
+    const Stamp checked = stampOf(name);
+    const bool ours = Database::IsOurDatabase(name) && Database::IsWholeDatabase(name);
+    const bool earlier = !ours && Database::IsEarlierDatabase(name);
+    if (!ours && !earlier) {
+        *refused = true;
+        return {};
+    }
+    using Temporary = PrivateFile::Replacement::Temporary;
+    PrivateFile::Replacement staged(AppPaths::databaseFile(), earlier ? Temporary::Named : Temporary::Unnamed);
+    if (staged.error() != 0)
+        return FromErrno(staged.error());
+    if (ours) {
+        const Stamp copied = copyInto(name, staged, WorkNotice::pump);
+        if (staged.error() != 0)
+            return FromErrno(staged.error());
+        if (!(copied == checked) || copied.size < 0) {
+            *refused = true;
+            return {};
+        }
+    } else if (const int rc = Database::ExportEarlierDatabase(name, staged.temporaryPath())) {
+        const FileError e = engineFileError(rc);
+        *refused = e.number == 0;
+        return e;
+    } else if (!Database::IsWholeDatabase(staged.temporaryPath())) {
+        *refused = true;
+        return {};
+    }
+    Database::CloseDatabase();
+    const FileError e = FromErrno(staged.commit());
+    const FileError r = reopen();
+    return e.number != 0 ? e : r;
 }
 
 QString DialogStart()
@@ -156,13 +273,9 @@ Outcome Backup(QWidget* parent)
     }
     FileError e;
     {
+        const WorkNotice notice(WorkNotice::backupLine());
         const Busy busy;
-        Database::CloseDatabase();
-        e = CopyOverwrite(AppPaths::databaseFile(), name);
-        // The database is open again whatever the copy did.
-        const FileError r = reopen();
-        if (e.number == 0)
-            e = r;
+        e = BackupTo(name);
     }
     if (e.number != 0) {
         showTrap(e, parent);
@@ -186,34 +299,17 @@ Outcome Restore(QWidget* parent)
         showTrap({AppError::FileNotFound, QString()}, parent);
         return Outcome::Failed;
     }
-    // Only a whole database of ours replaces the current one. It is copied
-    // beside data.db first and checked there; data.db is replaced by one rename.
-    const QString target = AppPaths::databaseFile();
-    const QString staged = target + QStringLiteral(".restore");
     FileError e;
-    bool sound = true;
+    bool refused = false;
     {
+        const WorkNotice notice(WorkNotice::restoreLine());
         const Busy busy;
-        sound = Database::IsOurDatabase(name);
-        QFile::remove(staged);   // a new, owner-only file
-        if (sound)
-            e = CopyOverwrite(name, staged);
-        if (sound && e.number == 0)
-            sound = IsWholeDatabase(staged);
-        if (sound && e.number == 0) {
-            Database::CloseDatabase();
-            e = FromErrno(PrivateFile::renameOver(staged, target));
-            const FileError r = reopen();
-            if (e.number == 0)
-                e = r;
-        }
+        e = RestoreFrom(name, &refused);
     }
-    if (!sound) {
-        QFile::remove(staged);
+    if (refused) {
         MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
-    QFile::remove(staged);
     if (e.number != 0) {
         showTrap(e, parent);
         return Outcome::Failed;

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // Backup, restore and clear of the whole database.
@@ -25,7 +27,26 @@ inline const QString kFilter = QStringLiteral("自定义数据库文件(*.BAK *.
 // target's folder and a rename, so target is never left half written: on any
 // failure (a full disk included) the target is as it was and no copy is left.
 // A new target is owner-only; a replaced one keeps its permissions.
-FileError CopyOverwrite(const QString& source, const QString& target);
+// progress is called now and then during a long copy.
+FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress = {});
+
+// The file operations of the commands, without their dialogs and messages.
+// BackupTo: copies data.db to name (the database is closed for the copy and
+// open again afterwards); first removes what killed backups left in the
+// backup's folder.
+FileError BackupTo(const QString& name);
+// RestoreFrom: replaces data.db by the backup at name, a database of ours or
+// one of an earlier build (converted to the program's pages on the way), once
+// the new file is complete and checked; the database is open afterwards.
+// *refused is set when name is no whole backup of ours (nothing changed then).
+FileError RestoreFrom(const QString& name, bool* refused);
+
+// Removes the temporary files that killed copies left: in the program folder
+// (restores, conversions, settings; run at start, once no other copy runs)
+// and in a backup's folder (backups). Files that a running program still
+// writes are kept.
+int RemoveProgramFolderLeftovers();
+int RemoveBackupLeftovers(const QString& backupName);
 
 // The message of the trap for a failure, or an empty text for none.
 QString TrapMessage(const FileError& e);

@@ -1,15 +1,29 @@
 #include "core/Modini.h"
 
 #include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
-QString decode(const QByteArray& bytes)
+QString& lastFailure()
 {
+    static QString text;
+    return text;
+}
+
+// The file's text; *whole is false when it is neither UTF-8 nor GB18030 (the
+// text then has U+FFFD for every byte that could not be read).
+QString decode(const QByteArray& bytes, bool* whole)
+{
+    *whole = true;
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
@@ -21,7 +35,29 @@ QString decode(const QByteArray& bytes)
         if (!gb.hasError())
             return t;
     }
+    *whole = false;
     return text;
+}
+
+QString fileName(const QString& path) { return QFileInfo(path).fileName(); }
+
+// Why a file could not be written, in the user's words.
+QString writeFailure(const QString& path, int err)
+{
+    QString why;
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: why = QStringLiteral("磁盘已满"); break;
+    case EACCES:
+    case EPERM:
+    case EROFS: why = QStringLiteral("没有写入权限"); break;
+    case ENOENT:
+    case ENOTDIR: why = QStringLiteral("文件夹不存在"); break;
+    case EISDIR: why = QStringLiteral("同名的是一个文件夹"); break;
+    default: why = QString::fromLocal8Bit(std::strerror(err)); break;
+    }
+    return QStringLiteral("无法写入设置文件 %1（%2），设置未保存，原来的设置保持不变。").arg(fileName(path), why);
 }
 
 QString sectionName(const QString& line)
@@ -70,9 +106,15 @@ IniFile::IniFile(const QString& path)
         return;
     }
     const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        unreadable_ = true;
+        return;
+    }
     loaded_ = true;
     bom_ = bytes.startsWith("\xEF\xBB\xBF");
-    QString text = decode(bytes);
+    bool whole = true;
+    QString text = decode(bytes, &whole);
+    undecodable_ = !whole;
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     // Lines are written back with the break the file uses (its first one).
@@ -172,21 +214,29 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 
 bool IniFile::save()
 {
-    if (unreadable_)
+    failure_.clear();
+    if (unreadable_) {
+        failure_ = QStringLiteral("无法读取设置文件 %1，设置未保存，原来的设置保持不变。").arg(fileName(path_));
         return false;
-    QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly))
+    }
+    if (undecodable_) {
+        failure_ = QStringLiteral("设置文件 %1 不是 UTF-8 或 GB18030 编码的文本，程序不改动它，设置未保存。"
+                                  "请用文本编辑器把它另存为 UTF-8 编码后再试。")
+                       .arg(fileName(path_));
         return false;
+    }
     QString text = lines_.join(eol_);
     text += eol_;
     if (bom_)
         text.prepend(QChar(0xFEFF));
     const QByteArray bytes = text.toUtf8();
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
+    PrivateFile::Replacement out(path_);
+    out.write(bytes.constData(), bytes.size());
+    if (const int err = out.commit()) {
+        failure_ = writeFailure(path_, err);
         return false;
     }
-    return f.commit();
+    return true;
 }
 
 namespace Modini {
@@ -201,7 +251,20 @@ bool SetIniValue(const QString& section, const QString& key, const QString& valu
 {
     IniFile ini(file);
     ini.setValue(section, key, value);
-    return ini.save();
+    const bool saved = ini.save();
+    lastFailure() = ini.failureText();
+    return saved;
+}
+
+QString LastFailureText()
+{
+    return lastFailure().isEmpty() ? QStringLiteral("无法写入设置文件 options.ini，设置未保存。") : lastFailure();
+}
+
+void TellNotSaved(QWidget* parent)
+{
+    MessageBox::show(LastFailureText(), MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
+                     parent);
 }
 
 QString GetIniValue(const QString& section, const QString& key, const QString& def)

@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 // The settings file: Windows-profile semantics on a UTF-8 text file.
 // Sections and keys match without regard to case, the first match wins,
 // a write replaces the value in place and keeps every other line.
@@ -15,11 +17,19 @@ public:
     QStringList keys(const QString& section) const;
     // Sets the value in memory (creating section and key when missing).
     void setValue(const QString& section, const QString& key, const QString& value);
-    // Writes the file atomically. False when it could not be written.
+    // Writes the file as every file of ours is written: a temporary file
+    // beside it, every write checked, synced, renamed over it, the folder
+    // synced. False when it could not be written; the old file is then whole.
     bool save();
     bool loaded() const { return loaded_; }
     // The file exists but could not be read: saving it would lose every other setting.
     bool unreadable() const { return unreadable_; }
+    // The file is text in neither UTF-8 nor GB18030: it is read as well as it
+    // goes but never rewritten, as that would replace every byte it could not read.
+    bool undecodable() const { return undecodable_; }
+    // Why the last save() failed, a sentence for the user that ends with the
+    // setting not having been saved; empty when it did not fail.
+    QString failureText() const { return failure_; }
 
 private:
     int findSection(const QString& section) const;   // line index of [section] or -1
@@ -32,6 +42,8 @@ private:
     bool bom_ = false;
     bool loaded_ = false;
     bool unreadable_ = false;
+    bool undecodable_ = false;
+    QString failure_;
 };
 
 // One setting of options.ini: its section and key.
@@ -86,8 +98,13 @@ inline const IniSetting GridQuality{kGridPrint, QStringLiteral("mQuality")};    
 namespace Modini {
 // The stored value, or def when the file, section or key is missing or the value is empty.
 QString GetIniValue(const QString& section, const QString& key, const QString& def, const QString& file);
-// Writes one value; false when the file could not be written.
+// Writes one value; false when the file could not be written (the old file
+// is then whole, and LastFailureText() says why).
 bool SetIniValue(const QString& section, const QString& key, const QString& value, const QString& file);
+// Why the last SetIniValue failed, for the user.
+QString LastFailureText();
+// Tells the user that a setting was not saved, and why (a critical box titled "错误").
+void TellNotSaved(QWidget* parent = nullptr);
 
 // The same against options.ini in the program folder.
 QString GetIniValue(const QString& section, const QString& key, const QString& def = QString());

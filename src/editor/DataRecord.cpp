@@ -471,8 +471,9 @@ bool DataRecord::queryUnload()
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_));
-    Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_));
+    if (!Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_))
+        || !Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_)))
+        Modini::TellNotSaved(this);
     if (stay) {
         ButtnSave_Click();
         return false;

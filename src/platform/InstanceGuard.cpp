@@ -6,6 +6,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace {
 // The same folder reached through a link or "..": one name for it.
 QString folderKey(const QString& programFolder)
@@ -13,6 +15,18 @@ QString folderKey(const QString& programFolder)
     const QFileInfo fi(programFolder);
     const QString canonical = fi.canonicalFilePath();
     return canonical.isEmpty() ? QDir(programFolder).absolutePath() : canonical;
+}
+
+// The lock file is made owner-only whatever the umask (the lock makes it with
+// the umask's permissions). The umask belongs to the whole process, so it is
+// only narrowed for the instant of the call: a file another thread makes
+// then comes out more private, never less.
+bool tryLockPrivately(QLockFile& lock)
+{
+    const mode_t previous = ::umask(077);
+    const bool locked = lock.tryLock(0);
+    ::umask(previous);
+    return locked;
 }
 }
 
@@ -39,7 +53,7 @@ bool InstanceGuard::tryAcquire()
     if (lock_->isLocked())
         return true;
     // A lock left by a copy that no longer runs is taken over by tryLock itself.
-    if (lock_->tryLock(0))
+    if (tryLockPrivately(*lock_))
         return true;
     if (lock_->error() == QLockFile::LockFailedError || path_ == fallbackPath_)
         return false;
@@ -47,7 +61,7 @@ bool InstanceGuard::tryAcquire()
     // user's runtime folder, named after the program folder, so copies on it still meet.
     path_ = fallbackPath_;
     lock_ = std::make_unique<QLockFile>(path_);
-    return lock_->tryLock(0);
+    return tryLockPrivately(*lock_);
 }
 
 void InstanceGuard::release() { lock_->unlock(); }

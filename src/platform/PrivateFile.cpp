@@ -3,12 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +20,34 @@ namespace {
 constexpr mode_t kFileMode = 0600;
 constexpr mode_t kFolderMode = 0700;
 
+std::atomic<bool> gUnnamedAllowed{true};
+
 int lastError() { return errno != 0 ? errno : EIO; }
+
+// The temporary name of a file in folder: "." + name + "-" + six letters or digits.
+QByteArray temporaryName(const QByteArray& folder, const QByteArray& name)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(6, 'X');
+    for (char& c : suffix)
+        c = kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
+    return folder + "/." + name + "-" + suffix;
+}
+
+// Gives the unnamed file behind fd the name `name` (EEXIST when it is taken).
+int linkUnnamed(int fd, const QByteArray& name)
+{
+    // With the right to look up any file the descriptor links directly; a
+    // normal user goes through the descriptor's entry in /proc.
+    if (::linkat(fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    return lastError();
+}
 
 bool writeAll(int fd, const char* data, qint64 size)
 {
@@ -53,6 +84,48 @@ void syncFolderOf(const QByteArray& path)
 }
 
 namespace PrivateFile {
+
+QString resolvedTarget(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+}
+
+void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
+
+bool removeLeftover(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool removed = false;
+    struct stat held {};
+    struct stat named {};
+    // Only this user's own regular files, and none that a running program
+    // still holds (its lock goes with the program, killed or not).
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid()
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev
+        && named.st_ino == held.st_ino)
+        removed = ::unlink(name.constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+int removeLeftovers(const QString& folder, const std::function<bool(const QString& base)>& ours)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)-[A-Za-z0-9]{6}$"));
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& n : names) {
+        const QRegularExpressionMatch m = pattern.match(n);
+        if (m.hasMatch() && ours(m.captured(1)) && removeLeftover(folder + QLatin1Char('/') + n))
+            ++removed;
+    }
+    if (removed > 0)
+        syncFolder(folder);
+    return removed;
+}
 
 bool makeFolder(const QString& path)
 {
@@ -125,10 +198,9 @@ int renameOver(const QString& from, const QString& to)
 
 void syncFolder(const QString& folder) { syncFolderOf(QFile::encodeName(folder) + "/."); }
 
-Replacement::Replacement(const QString& path)
+Replacement::Replacement(const QString& path, Temporary kind)
 {
-    const QFileInfo info(path);
-    target_ = QFile::encodeName(info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath());
+    target_ = QFile::encodeName(resolvedTarget(path));
     struct stat st {};
     existed_ = ::stat(target_.constData(), &st) == 0;
     if (existed_) {
@@ -144,13 +216,23 @@ Replacement::Replacement(const QString& path)
             return;
     }
     const QByteArray folder = folderOf(target_);
-    QByteArray pattern = folder + "/." + target_.mid(folder.size() + 1) + "-XXXXXX";
-    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);   // made 0600
-    if (fd_ < 0) {
-        error_ = lastError();
-        return;
+    if (kind == Temporary::Unnamed && gUnnamedAllowed && ::access("/proc/self/fd", X_OK) == 0) {
+        // Not every file system has unnamed files; those get a named one.
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
+        unnamed_ = fd_ >= 0;
     }
-    temp_ = pattern;
+    if (fd_ < 0) {
+        QByteArray pattern = folder + "/." + target_.mid(folder.size() + 1) + "-XXXXXX";
+        fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);   // made 0600
+        if (fd_ < 0) {
+            error_ = lastError();
+            return;
+        }
+        temp_ = pattern;
+        // Locked while it lives: removeLeftovers() leaves it alone. A file
+        // system without locks still takes the file.
+        (void)::flock(fd_, LOCK_EX | LOCK_NB);
+    }
     // A replaced file keeps its owner bits but is never readable by others.
     if (::fchmod(fd_, existed_ ? (st.st_mode & kFileMode) : kFileMode) != 0)
         error_ = lastError();
@@ -165,6 +247,8 @@ Replacement::~Replacement()
     if (!temp_.isEmpty())
         ::unlink(temp_.constData());
 }
+
+QString Replacement::temporaryPath() const { return fd_ < 0 || unnamed_ ? QString() : QFile::decodeName(temp_); }
 
 bool Replacement::write(const void* data, qint64 size)
 {
@@ -185,20 +269,35 @@ int Replacement::commit()
 {
     if (done_)
         return error_;
+    done_ = true;
     if (error_ == 0 && ::fsync(fd_) != 0)
         error_ = lastError();
-    if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0)
-        error_ = lastError();
-    fd_ = -1;
+    if (error_ == 0 && unnamed_) {
+        // The unnamed file gets a free name beside the target, for the rename.
+        const QByteArray folder = folderOf(target_);
+        const QByteArray name = target_.mid(folder.size() + 1);
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            const QByteArray candidate = temporaryName(folder, name);
+            err = linkUnnamed(fd_, candidate);
+            if (err == 0)
+                temp_ = candidate;
+        }
+        error_ = err;
+    }
     if (error_ == 0 && ::rename(temp_.constData(), target_.constData()) != 0)
         error_ = lastError();
+    // Closed after the rename, so the temporary file stays locked until it
+    // has its place; the bytes are on the disk already (fsync).
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     if (error_ != 0) {
         if (!temp_.isEmpty())
             ::unlink(temp_.constData());
     } else {
         syncFolderOf(target_);
     }
-    done_ = true;
     return error_;
 }
 }

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Files that hold patient data (the database, its backups, pictures, videos)
 // are created readable and writable by their owner only (0600; folders 0700),
 // whatever the umask. A file is replaced through a new file beside it that
@@ -33,14 +35,42 @@ int renameOver(const QString& from, const QString& to);
 // Writes a folder's entries (new names, renames) to the disk.
 void syncFolder(const QString& folder);
 
+// The file a Replacement of path writes: the file a link points at, or path itself.
+QString resolvedTarget(const QString& path);
+
+// Removes the temporary files that a killed program left in folder: regular
+// files of this user named "." + base + "-" + six letters or digits, for a base
+// that ours() accepts, unless a running program still holds their lock. Gives
+// how many were removed.
+int removeLeftovers(const QString& folder, const std::function<bool(const QString& base)>& ours);
+// Removes one such file by its full name under the same conditions; true when it went.
+bool removeLeftover(const QString& path);
+
+// Whether a Replacement may use an unnamed temporary file (on by default;
+// tests turn it off to take the path of file systems that have none).
+void setUnnamedTemporaries(bool allowed);
+
 // A new version of a file, written to a temporary file in the same folder and
 // put in place by commit(). A new file is owner-only; a file that is replaced
 // keeps its owner's permission bits and loses any for group and others. A name that is a link is written through to the
 // file it points at, and the link stays. Dropped without a commit, the
 // temporary file goes and the old file is untouched.
+//
+// Where the file system allows, the temporary file has no name while it is
+// written (O_TMPFILE): a program killed before the commit leaves nothing
+// behind. It gets a name beside the target only for the instant between the
+// link and the rename. Elsewhere it is named "." + name + "-XXXXXX" and locked
+// while it lives, so removeLeftovers() can tell a killed program's file from
+// one that is being written.
 class Replacement {
 public:
-    explicit Replacement(const QString& path);
+    // Named: the temporary file has its name from the start (other code opens
+    // it by its name, such as the engine exporting a database into it).
+    enum class Temporary {
+        Unnamed,
+        Named
+    };
+    explicit Replacement(const QString& path, Temporary kind = Temporary::Unnamed);
     ~Replacement();
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
@@ -52,6 +82,9 @@ public:
     bool targetExisted() const { return existed_; }
     // The temporary file (for positioned writes and times); -1 after a failure to make it.
     int fd() const { return fd_; }
+    // The temporary file's name while it is written: only a Named one has
+    // one (empty otherwise, and after a failure to make it).
+    QString temporaryPath() const;
 
     // Appends to the temporary file; false after any failure.
     bool write(const void* data, qint64 size);
@@ -63,8 +96,9 @@ public:
 
 private:
     QByteArray target_;
-    QByteArray temp_;
+    QByteArray temp_;   // the temporary file's name, once it has one
     int fd_ = -1;
+    bool unnamed_ = false;
     int error_ = 0;
     bool refused_ = false;
     bool existed_ = false;

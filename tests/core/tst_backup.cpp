@@ -4,15 +4,19 @@
 #include "core/ModBackup.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
+#include "core/WorkNotice.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
 #include <QDateEdit>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -20,7 +24,11 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kit;
 
@@ -33,6 +41,51 @@ void addReport(const QString& exam)
     QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) VALUES (?, '某', ?)"),
                                       {exam, kToday.toString(Qt::ISODate)})
                 .ok());
+}
+
+// Adds reports with a picture of about 1 MB each, so that copying the
+// database takes a while.
+void addBigReports(int count, const QString& prefix)
+{
+    QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
+    for (int i = 0; i < count; ++i)
+        QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                    "VALUES (?, '某', ?, randomblob(1000000))"),
+                                     {prefix + QString::number(i), kToday.toString(Qt::ISODate)})
+                    .ok());
+    QVERIFY(TestFolder::exec(QStringLiteral("COMMIT")));
+}
+
+// Runs work in a child process and kills it (SIGKILL) after delay
+// microseconds, or lets it end. True when it was killed before it ended.
+bool killDuring(const std::function<void()>& work, qint64 delay)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        work();
+        ::_exit(0);
+    }
+    if (delay >= 0) {
+        ::usleep(useconds_t(delay));
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status);
+}
+
+// How long work takes in a child process, in microseconds.
+qint64 childTime(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    killDuring(work, -1);
+    return t.nsecsElapsed() / 1000;
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 }
 
@@ -219,6 +272,228 @@ private slots:
         QCOMPARE(countReports(), 1);
 
         QCOMPARE(ModBackup::TrapMessage({70, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+    }
+
+    // Backups and restores killed at random points: the backup is the old
+    // one or a whole copy, data.db is the old database or the restored one,
+    // and no copy of the database is left lying about once the next backup
+    // (backup folder) or the next start (program folder) has tidied up. Both
+    // with unnamed temporary files and with named ones (file systems without
+    // unnamed files, such as a USB stick's).
+    void killedCopiesLeaveNothing_data()
+    {
+        QTest::addColumn<bool>("unnamed");
+        QTest::newRow("unnamed temporary files") << true;
+        QTest::newRow("named temporary files") << false;
+    }
+    void killedCopiesLeaveNothing()
+    {
+        QFETCH(bool, unnamed);
+        if (unnamed) {
+            const int probe = ::open(QFile::encodeName(folder_->path()).constData(), O_TMPFILE | O_RDWR, 0600);
+            if (probe < 0)
+                QSKIP("this file system has no unnamed files");
+            ::close(probe);
+        }
+        PrivateFile::setUnnamedTemporaries(unnamed);
+        const QString backups = folder_->file(QStringLiteral("backups"));
+        QVERIFY(QDir().mkpath(backups));
+        const QString earlier = backups + QStringLiteral("/earlier.bak");
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2019-01-02', randomblob(8000000));")));
+        addBigReports(24, QStringLiteral("K"));
+        const QString target = backups + QStringLiteral("/week.BAK");
+        QVERIFY(ModBackup::BackupTo(target).number == 0);
+        const QByteArray restored = readBytes(target);   // the state a restore brings back
+        addReport(QStringLiteral("after"));
+        Database::CloseDatabase();
+        const QByteArray current = readBytes(AppPaths::databaseFile());
+        const QStringList programFiles = filesIn(folder_->path());
+        const QStringList backupFiles = filesIn(backups);
+
+        const std::function<void()> backup = [&] { ModBackup::BackupTo(target); };
+        const std::function<void()> restore = [&] {
+            bool refused = false;
+            ModBackup::RestoreFrom(target, &refused);
+        };
+        const std::function<void()> restoreEarlier = [&] {
+            bool refused = false;
+            ModBackup::RestoreFrom(earlier, &refused);
+        };
+        const qint64 backupTime = childTime(backup);
+        QCOMPARE(readBytes(target), current);
+        QVERIFY(QFile::remove(target) && writeBytes(target, restored));
+        const quint32 seed = QRandomGenerator::global()->generate();
+        qInfo("kill points from seed %u", seed);
+        QRandomGenerator random(seed);
+        int killed = 0;
+        int leftBehind = 0;
+        for (int i = 0; i < 12; ++i) {
+            // Half the kills fall into the copy itself (the first third of the run).
+            killed += killDuring(backup, random.bounded(i % 2 == 0 ? backupTime / 3 : backupTime));
+            // Each backup removes what the killed one before it left; an
+            // unnamed file has a name only between its link and its rename.
+            leftBehind += filesIn(backups).size() > backupFiles.size();
+            const QByteArray now = readBytes(target);
+            QVERIFY(now == restored || now == current);
+            if (now == current)
+                QVERIFY(QFile::remove(target) && writeBytes(target, restored));
+        }
+        if (unnamed)
+            QVERIFY2(leftBehind <= 1, qPrintable(QString::number(leftBehind)));
+        QVERIFY(killed > 0);
+        // The next backup removes what killed ones left.
+        Database::OpenDatabase();
+        QVERIFY(ModBackup::BackupTo(backups + QStringLiteral("/other.bak")).number == 0);
+        Database::CloseDatabase();
+        QStringList expected = QStringList(backupFiles) << QStringLiteral("other.bak");
+        expected.sort();
+        QCOMPARE(filesIn(backups), expected);
+        QVERIFY(QFile::remove(backups + QStringLiteral("/other.bak")));
+
+        // Restores, of a backup of ours and of one of an earlier build.
+        const qint64 restoreTime = childTime(restore);
+        const qint64 earlierTime = childTime(restoreEarlier);
+        QVERIFY(QFile::remove(AppPaths::databaseFile()) && writeBytes(AppPaths::databaseFile(), current));
+        killed = 0;
+        for (int i = 0; i < 16; ++i) {
+            const bool ofEarlier = i % 2 == 1;
+            killed +=
+                killDuring(ofEarlier ? restoreEarlier : restore, random.bounded(ofEarlier ? earlierTime : restoreTime));
+            const QByteArray now = readBytes(AppPaths::databaseFile());
+            if (now != current) {
+                // The restored database, whole.
+                QVERIFY(Database::IsWholeDatabase(AppPaths::databaseFile()));
+                QVERIFY(ofEarlier || now == restored);
+                QVERIFY(QFile::remove(AppPaths::databaseFile()) && writeBytes(AppPaths::databaseFile(), current));
+            }
+        }
+        QVERIFY(killed > 0);
+        ModBackup::RemoveProgramFolderLeftovers();
+        QCOMPARE(filesIn(folder_->path()), programFiles);
+        Database::OpenDatabase();
+        PrivateFile::setUnnamedTemporaries(true);
+    }
+
+    // A temporary file that is being written is no leftover: the tidying up
+    // before a backup leaves it, and it still takes its place.
+    void tidyingSparesFilesInUse()
+    {
+        PrivateFile::setUnnamedTemporaries(false);
+        const QString target = folder_->file(QStringLiteral("busy.bak"));
+        {
+            PrivateFile::Replacement writing(target);
+            QVERIFY(writing.write("abc", 3));
+            QCOMPARE(ModBackup::RemoveBackupLeftovers(target), 0);
+            QCOMPARE(writing.commit(), 0);
+        }
+        PrivateFile::setUnnamedTemporaries(true);
+        QCOMPARE(readBytes(target), QByteArray("abc"));
+        QCOMPARE(filesIn(folder_->path()).filter(QStringLiteral("busy")), QStringList{QStringLiteral("busy.bak")});
+
+        // An unnamed file also takes its place for a user who may not link any
+        // file he holds open (no administrator's rights): through /proc.
+        {
+            const QString other = folder_->file(QStringLiteral("other"));
+            QVERIFY(writeBytes(other, "x"));
+            kit::Unreadable asUser(other);
+            QVERIFY(asUser.ok());
+            QCOMPARE(PrivateFile::replace(target, "as a user"), 0);
+        }
+        QCOMPARE(readBytes(target), QByteArray("as a user"));
+        QCOMPARE(filesIn(folder_->path()).filter(QStringLiteral("busy")), QStringList{QStringLiteral("busy.bak")});
+    }
+
+    // A backup made by an earlier build (1 KB pages) is restored by converting
+    // it as the program converts such a data.db; a damaged one is refused.
+    void earlierBackupIsConverted()
+    {
+        const QString earlier = folder_->file(QStringLiteral("2019.bak"));
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2024-05-02', randomblob(5000)),"
+                                                         " ('E2', '李四', '2024-05-02', NULL);")));
+        const QByteArray earlierBytes = readBytes(earlier);
+        const QByteArray before = readBytes(AppPaths::databaseFile());
+        const QStringList programFiles = filesIn(folder_->path());
+
+        // Cut short: refused, nothing changed.
+        const QString cut = folder_->file(QStringLiteral("cut2019.bak"));
+        QVERIFY(writeBytes(cut, earlierBytes.left(earlierBytes.size() / 2)));
+        restoreRefused(cut, kWrongFile);
+        QVERIFY(QFile::remove(cut));
+        QCOMPARE(filesIn(folder_->path()), programFiles);
+
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(earlier);
+        window_->还原数据_Click();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(readBytes(earlier), earlierBytes);   // the backup itself is not changed
+        QVERIFY(readBytes(AppPaths::databaseFile()) != before);
+        QVERIFY(readsWithPages(AppPaths::databaseFile(), 4096));
+        QCOMPARE(fileMode(AppPaths::databaseFile()), 0600);
+        QCOMPARE(countReports(), 2);
+        QCOMPARE(queryInt(QStringLiteral("SELECT length(picture1) FROM reports WHERE obligate5 = 'E1'")), 5000);
+        QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
+        QCOMPARE(filesIn(folder_->path()), programFiles);
+    }
+
+    // Backup and restore show a notice with the program's name while they
+    // work: on screen before the file is touched, gone when it is done.
+    void noticesWhileCopying()
+    {
+        addBigReports(4, QStringLiteral("N"));
+        const QString target = folder_->file(QStringLiteral("n.bak"));
+        const QByteArray db = readBytes(AppPaths::databaseFile());
+        {
+            NoticeWatch watch([&] { return readBytes(target) == db; });
+            backupTo(target);
+            QVERIFY(MessageBox::shownBoxes().isEmpty());
+            QCOMPARE(watch.notices.size(), 1);
+            QCOMPARE(watch.notices[0].name, QStringLiteral("Pelrand"));
+            QCOMPARE(watch.notices[0].line, WorkNotice::backupLine());
+            QVERIFY(watch.notices[0].paintedBeforeDone);
+            QVERIFY(watch.notices[0].goneAfterDone);
+        }
+        addReport(QStringLiteral("N-later"));
+        {
+            NoticeWatch watch([&] { return readBytes(AppPaths::databaseFile()) == db; });
+            FileDialogs::queueAnswer(target);
+            window_->还原数据_Click();
+            QVERIFY(MessageBox::shownBoxes().isEmpty());
+            QCOMPARE(watch.notices.size(), 1);
+            QCOMPARE(watch.notices[0].line, WorkNotice::restoreLine());
+            QVERIFY(watch.notices[0].paintedBeforeDone);
+            QVERIFY(watch.notices[0].goneAfterDone);
+        }
+        QVERIFY(!WorkNotice::current());
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    // Clearing is one change: a failure between unlinking the studies and
+    // deleting the reports, in either order, leaves both as they were.
+    void clearIsOneChange()
+    {
+        addReport(QStringLiteral("B2"));
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '1')")));
+        const QStringList triggers = {
+            QStringLiteral("CREATE TRIGGER stop BEFORE DELETE ON reports BEGIN SELECT RAISE(ABORT, 'disk gone'); END"),
+            QStringLiteral("CREATE TRIGGER stop BEFORE UPDATE ON Study BEGIN SELECT RAISE(ABORT, 'disk gone'); END"),
+        };
+        for (const QString& trigger : triggers) {
+            QVERIFY(TestFolder::exec(trigger));
+            MessageBox::clearShown();
+            MessageBox::queueAnswer(MessageBox::Answer::Yes);
+            window_->清空数据_Click();
+            QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
+            QVERIFY(lastText().contains(QStringLiteral("disk gone")));
+            QCOMPARE(countReports(), 2);
+            QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '1'")), 1);
+            QVERIFY(TestFolder::exec(QStringLiteral("DROP TRIGGER stop")));
+        }
     }
 
     void clearAll()

@@ -13,6 +13,8 @@
 
 using namespace Database;
 
+using kit::makeEarlierDatabase;
+using kit::readsWithPages;
 using kit::Unwritable;
 
 namespace {
@@ -24,34 +26,6 @@ void writeRefused(const QString& sentence)
     const QueryResult w = ExecuteSql(QStringLiteral("delete from bgxm"));
     QVERIFY(w.failed());
     QVERIFY2(w.description.startsWith(sentence), qPrintable(w.description));
-}
-
-// The key data.db is made with; earlier builds used it with the engine's default pages.
-const char* const kKey = "PRAGMA key = 'velkora';";
-
-// Whether the file reads with the key and this page size (0: the engine's default, 1 KB).
-bool readsWithPages(const QString& path, int pageSize)
-{
-    sqlite3* db = nullptr;
-    const QByteArray sql = QByteArray(kKey)
-                           + (pageSize ? " PRAGMA cipher_page_size = " + QByteArray::number(pageSize) + ";" : "")
-                           + " SELECT count(*) FROM sqlite_master;";
-    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
-                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
-}
-
-// A database as earlier builds made it: our key, the engine's default pages.
-bool makeEarlierFile(const QString& path, const QString& script)
-{
-    sqlite3* db = nullptr;
-    const QByteArray sql = QByteArray(kKey) + script.toUtf8();
-    const bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
-                    && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 }
 
@@ -335,8 +309,8 @@ private slots:
     }
 
     // Pages of 4 KB: a new database has them and is owner-only; a file of our
-    // key with the engine's 1 KB pages is no backup to restore, but data.db of
-    // an earlier build is converted once when the program opens it.
+    // key with the engine's 1 KB pages is not one of ours as it is, but data.db
+    // of an earlier build is converted once when the program opens it.
     void pagesOfFourKilobytes()
     {
         const UmaskScope umask(022);
@@ -350,7 +324,7 @@ private slots:
             "INSERT INTO reports (obligate5, brname, rpdate, picture1) VALUES ('E1', '张三', '2019-01-02', NULL),"
             " ('E2', '李四', '2019-01-02', randomblob(5000)), ('E3', '王五', '2019-01-03', NULL);"
             "DELETE FROM reports WHERE obligate5 = 'E3';");
-        QVERIFY(makeEarlierFile(earlier, ShippedSchema() + reports));
+        QVERIFY(makeEarlierDatabase(earlier, ShippedSchema() + reports));
         QVERIFY(readsWithPages(earlier, 0) && !IsOurDatabase(earlier));
 
         QVERIFY(QFile::remove(db) && QFile::copy(earlier, db));
@@ -370,7 +344,7 @@ private slots:
                  QStringList{QStringLiteral("data.db")});
 
         // Without table reports it is not ours: refused and left as it was.
-        QVERIFY(QFile::remove(db) && makeEarlierFile(db, QStringLiteral("CREATE TABLE t (a);")));
+        QVERIFY(QFile::remove(db) && makeEarlierDatabase(db, QStringLiteral("CREATE TABLE t (a);")));
         const QByteArray before = kit::readBytes(db);
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
         QCOMPARE(kit::readBytes(db), before);
@@ -408,6 +382,19 @@ private slots:
         QVERIFY(!IsOurDatabase(db));
         QVERIFY(kit::writeBytes(db, QByteArray(4096, 'x')));
         QVERIFY_THROWS_EXCEPTION(DbOpenError, OpenDatabase());
+
+        // An empty file is a damaged database (error 3000), not an empty one
+        // that fails later in the engine's words; it is left as it is.
+        QVERIFY(kit::writeBytes(db, QByteArray()));
+        try {
+            OpenDatabase();
+            QFAIL("opened an empty file");
+        } catch (const DbOpenError& e) {
+            QCOMPARE(e.number, 3000);
+        }
+        QVERIFY(!isOpen());
+        QCOMPARE(QFileInfo(db).size(), 0);
+        QVERIFY(!IsOurDatabase(db) && !IsEarlierDatabase(db));
     }
 };
 

@@ -10,6 +10,7 @@
 #include "core/SkinPanel.h"
 #include "core/ReportList.h"
 #include "core/login.h"
+#include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "support/CoreKit.h"
@@ -329,6 +330,18 @@ private slots:
         QCOMPARE(shot.pixelColor(w->Pictool->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gLineColor));
         QCOMPARE(shot.pixelColor(w->Linetool2->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gLineColor));
         QCOMPARE(shot.pixelColor(w->PicStatusBar->mapTo(w, QPoint(10, 0))), Palette::ToQColor(Palette::gStatusColorTo));
+        w->ChangeSkin(1);
+
+        // A choice that cannot be remembered (a full disk, a settings file the
+        // program does not rewrite) still colours this run, and the user is told.
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        const QByteArray odd = "[system]\r\nskinid=1\r\nhname=\xFF\xFE\r\n";
+        QVERIFY(writeBytes(AppPaths::iniFile(), odd));
+        w->ChangeSkin(3);
+        QCOMPARE(Palette::gSkinId, 3);
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("设置未保存")), qPrintable(lastText()));
+        QCOMPARE(readBytes(AppPaths::iniFile()), odd);
         w->ChangeSkin(1);
     }
 

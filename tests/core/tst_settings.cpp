@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 
 using kit::readBytes;
 
@@ -134,6 +136,72 @@ private slots:
         QVERIFY(QFile::remove(ini_) && QDir(dir_.path()).mkdir(QStringLiteral("options.ini")));
         QVERIFY(!set("system", "kz", s("1")));
         QVERIFY(QFileInfo(ini_).isDir() && QDir(dir_.path()).rmdir(QStringLiteral("options.ini")));
+    }
+
+    // A disk that fills up while the file is written: the write fails, the old
+    // file stays whole and no temporary file is left (a file size limit stands
+    // in for the full disk).
+    void fullDiskKeepsEverySetting()
+    {
+        QByteArray before = "[system]\r\nhname=第一人民医院\r\nskinid=2\r\n[printer]\r\n";
+        for (int i = 0; i < 60; ++i)
+            before += "key" + QByteArray::number(i) + "=a value of some length\r\n";
+        write(before);
+        const QStringList files = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
+        bool written = true;
+        {
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            rlimit small = saved;
+            small.rlim_cur = 512;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            written = set("system", "fzindex", s("2"));
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, previous);
+        }
+        QVERIFY(!written);
+        QVERIFY2(Modini::LastFailureText().contains(s("磁盘已满")), qPrintable(Modini::LastFailureText()));
+        QVERIFY(Modini::LastFailureText().contains(s("设置未保存")));
+        QCOMPARE(readBytes(ini_), before);
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), files);
+        // With room again the key is written and every other line kept.
+        QVERIFY(set("system", "fzindex", s("2")));
+        QCOMPARE(get("system", "fzindex"), s("2"));
+        QCOMPARE(get("printer", "key59"), s("a value of some length"));
+    }
+
+    // A file in neither UTF-8 nor GB18030 is read as well as it goes, but a
+    // write leaves it as it is (rewriting it would replace every byte that
+    // could not be read) and says the setting was not saved.
+    void undecodableFileIsLeftAlone()
+    {
+        const QByteArray odd = "[system]\r\nhname=\xFF\xFE\x80 hospital\r\nskinid=3\r\n";
+        write(odd);
+        QCOMPARE(get("system", "skinid"), s("3"));
+        QVERIFY(!set("system", "skinid", s("1")));
+        QCOMPARE(readBytes(ini_), odd);
+        QVERIFY2(Modini::LastFailureText().contains(s("UTF-8 或 GB18030")), qPrintable(Modini::LastFailureText()));
+        QVERIFY(Modini::LastFailureText().contains(s("设置未保存")));
+        IniFile direct(ini_);
+        direct.setValue(s("system"), s("kz"), s("1"));
+        QVERIFY(direct.undecodable() && !direct.save());
+        QCOMPARE(readBytes(ini_), odd);
+    }
+
+    // The file the program creates is the owner's alone, whatever the umask;
+    // one that is replaced keeps its owner's bits and loses the others'.
+    void modes()
+    {
+        {
+            const UmaskScope open(0);
+            QVERIFY(set("output", "dcmDir", s("/srv/dcm")));
+        }
+        QCOMPARE(fileMode(ini_), 0600);
+        QVERIFY(
+            QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(set("output", "svrIp", s("10.0.0.5")));
+        QCOMPARE(fileMode(ini_), 0600);
     }
 };
 

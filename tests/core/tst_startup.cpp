@@ -3,6 +3,8 @@
 #include "core/Mmain.h"
 #include "core/login.h"
 #include "core/Database.h"
+#include "core/Modini.h"
+#include "core/WorkNotice.h"
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
@@ -18,6 +20,11 @@
 
 #include <optional>
 
+#include <sqlcipher/sqlite3.h>
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace kit;
 
 namespace {
@@ -28,6 +35,32 @@ void checkRefused(const Mmain::StartResult& r)
     QVERIFY(r.exitCode != 0);
     QCOMPARE(MessageBox::shownBoxes().size(), 1);
     QVERIFY(!Database::isOpen());
+}
+
+// How many of the named indexes data.db holds, read on a connection of its own.
+int indexesPresent(const QStringList& names)
+{
+    sqlite3* db = Database::OpenKeyedHandle(AppPaths::databaseFile(), SQLITE_OPEN_READONLY);
+    if (!db)
+        return -1;
+    int n = 0;
+    for (const QString& name : names) {
+        sqlite3_stmt* st = nullptr;
+        const QByteArray sql = "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '" + name.toLatin1() + "'";
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            ++n;
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return n;
+}
+
+// Start-up reached the login window without a message.
+void checkStarted(const Mmain::StartResult& r)
+{
+    QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+    QVERIFY(r.running);
+    QVERIFY(login::current() && login::current()->isVisible());
 }
 }
 
@@ -189,6 +222,114 @@ private slots:
         // The lock is given back, so the user can start again once the file is restored.
         InstanceGuard again(AppPaths::programFolder());
         QVERIFY(again.tryAcquire());
+    }
+
+    // A data.db that is an empty file is a damaged database: error 3000, not
+    // the engine's words about a missing table; the file is left as it is.
+    void emptyDatabaseFile()
+    {
+        TestFolder f(false);
+        QVERIFY(writeBytes(AppPaths::databaseFile(), QByteArray()));
+        checkRefused(Mmain::Main());
+        QVERIFY(lastText().contains(QStringLiteral("3000")));
+        QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
+        QVERIFY(!lastText().contains(QStringLiteral("no such table")));
+        QCOMPARE(QFileInfo(AppPaths::databaseFile()).size(), 0);
+    }
+
+    // The first opening of a database made before the newest indexes builds
+    // them with a notice on screen: painted before the build starts, gone once
+    // it is done; then the login window. The next start has nothing to build.
+    void olderDatabaseShowsNotice()
+    {
+        TestFolder f;
+        QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, checksymptom) "
+                                                        "VALUES (?, '某', '2024-05-01', ?)"),
+                                         {QStringLiteral("N%1").arg(i), QString(200, QChar(0x4e00 + i))})
+                        .ok());
+        QVERIFY(TestFolder::exec(QStringLiteral("COMMIT")));
+        QVERIFY(TestFolder::exec(QStringLiteral("DROP INDEX reports_find")));
+        QVERIFY(TestFolder::exec(QStringLiteral("DROP INDEX reports_stats")));
+        Database::CloseDatabase();
+        const QStringList newest = {QStringLiteral("reports_find"), QStringLiteral("reports_stats")};
+        {
+            NoticeWatch watch([&] { return indexesPresent(newest) == 2; });
+            checkStarted(Mmain::Main());
+            QCOMPARE(watch.notices.size(), 1);
+            QCOMPARE(watch.notices[0].name, QStringLiteral("Pelrand"));
+            QCOMPARE(watch.notices[0].line, WorkNotice::preparingLine());
+            QVERIFY(watch.notices[0].paintedBeforeDone);
+            QVERIFY(watch.notices[0].goneAfterDone);
+            QVERIFY(!WorkNotice::current());
+        }
+        QCOMPARE(indexesPresent(newest), 2);
+        cleanup();
+        Database::CloseDatabase();
+        NoticeWatch again;
+        checkStarted(Mmain::Main());
+        QVERIFY(again.notices.isEmpty());
+        Mmain::ReleaseInstanceLock();   // while its folder is still there
+    }
+
+    // A data.db of an earlier build (1 KB pages) is converted with the same
+    // kind of notice: painted while the file still has the old pages.
+    void earlierDatabaseShowsNotice()
+    {
+        TestFolder f(false);
+        const QString db = AppPaths::databaseFile();
+        QVERIFY(QFile::remove(db));
+        QVERIFY(makeEarlierDatabase(db, Database::ShippedSchema()
+                                            + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) "
+                                                             "VALUES ('E1', '张三', '2019-01-02');")));
+        NoticeWatch watch([&] { return readsWithPages(db, 4096); });
+        checkStarted(Mmain::Main());
+        QCOMPARE(watch.notices.size(), 1);
+        QCOMPARE(watch.notices[0].line, WorkNotice::convertingLine());
+        QVERIFY(watch.notices[0].paintedBeforeDone);
+        QVERIFY(watch.notices[0].goneAfterDone);
+        QCOMPARE(countReports(), 1);
+        Mmain::ReleaseInstanceLock();
+    }
+
+    // Under any umask the lock file and a settings file the program makes are
+    // the owner's alone.
+    void privateModes()
+    {
+        const UmaskScope open(0);
+        TestFolder f(false);
+        QVERIFY(QFile::remove(AppPaths::iniFile()));
+        checkStarted(Mmain::Main());
+        QCOMPARE(fileMode(QDir(f.path()).canonicalPath() + QStringLiteral("/pelrand.lock")), 0600);
+        QVERIFY(Modini::SetIniValue(IniKey::SkinId, QStringLiteral("2")));
+        QCOMPARE(fileMode(AppPaths::iniFile()), 0600);
+        Mmain::ReleaseInstanceLock();
+    }
+
+    // What killed restores, conversions and settings writes left in the
+    // program folder goes at the next start; a file that a running program
+    // still writes (locked) stays, and so does everything that is not ours.
+    void leftoversGoAtStart()
+    {
+        TestFolder f(false);
+        const QStringList left = {QStringLiteral(".data.db-Ab3dE9"), QStringLiteral(".data.db.restore-x1Y2z3"),
+                                  QStringLiteral("data.db.restore"), QStringLiteral("data.db.convert"),
+                                  QStringLiteral(".options.ini-q1w2e3")};
+        const QStringList kept = {QStringLiteral(".data.db-InUse1"), QStringLiteral(".profile-abcdef"),
+                                  QStringLiteral(".data.db-short"), QStringLiteral("old.BAK"),
+                                  QStringLiteral("notes.txt")};
+        for (const QString& name : left + kept)
+            QVERIFY(writeBytes(f.file(name), "patient data"));
+        const int held = ::open(QFile::encodeName(f.file(kept[0])).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        checkStarted(Mmain::Main());
+        Mmain::ReleaseInstanceLock();
+        ::close(held);
+        for (const QString& name : left)
+            QVERIFY2(!QFile::exists(f.file(name)), qPrintable(name));
+        for (const QString& name : kept)
+            QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
     }
 
     void reloginWithoutDatabaseEnds()

@@ -205,6 +205,21 @@ private slots:
         QVERIFY(lastText().contains(QStringLiteral("options.ini")));
         QVERIFY(d.isVisible());
         QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
+
+        // A settings file in neither UTF-8 nor GB18030 is left as it is, and the
+        // user is told the settings were not saved.
+        QVERIFY(QDir().rmdir(AppPaths::iniFile()));
+        const QByteArray odd = "[system]\r\nhname=\xFF\xFE hospital\r\n";
+        QVERIFY(writeBytes(AppPaths::iniFile(), odd));
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("UTF-8 或 GB18030"))
+                     && lastText().contains(QStringLiteral("设置未保存")),
+                 qPrintable(lastText()));
+        QCOMPARE(readBytes(AppPaths::iniFile()), odd);
+        QVERIFY(d.isVisible());
+        QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
     }
 
     void passwordChange()

@@ -10,12 +10,16 @@
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QImage>
 #include <QProcess>
 #include <QTest>
 #include <QtEndian>
+
+#include <sqlcipher/sqlite3.h>
 
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -32,6 +36,59 @@ std::unique_ptr<TestFolder> freshFolder(const QDate& today, const QSize& screen)
     if (screen.isValid())
         Environment::setScreenSizeOverride(screen);
     return folder;
+}
+
+namespace {
+// The key data.db is made with; earlier builds used it with the engine's default pages.
+const char* const kKey = "PRAGMA key = 'velkora';";
+}
+
+bool makeEarlierDatabase(const QString& path, const QString& script)
+{
+    sqlite3* db = nullptr;
+    const QByteArray sql = QByteArray(kKey) + script.toUtf8();
+    const bool ok =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            == SQLITE_OK
+        && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+bool readsWithPages(const QString& path, int pageSize)
+{
+    sqlite3* db = nullptr;
+    const QByteArray sql = QByteArray(kKey)
+                           + (pageSize ? " PRAGMA cipher_page_size = " + QByteArray::number(pageSize) + ";" : "")
+                           + " SELECT count(*) FROM sqlite_master;";
+    const bool ok =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+NoticeWatch::NoticeWatch(std::function<bool()> done) : done_(std::move(done)) { qApp->installEventFilter(this); }
+
+NoticeWatch::~NoticeWatch() { qApp->removeEventFilter(this); }
+
+bool NoticeWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched->objectName() != QLatin1String("FrmNotice") || !watched->isWidgetType())
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+    auto text = [w](const char* name) {
+        const auto* l = w->findChild<QLabel*>(QLatin1String(name));
+        return l ? l->text() : QString();
+    };
+    if (event->type() == QEvent::Paint && current_ != watched) {
+        current_ = watched;
+        notices.append({text("Label1"), text("Label2"), !done_(), false});
+    } else if (event->type() == QEvent::Hide && current_ == watched) {
+        current_ = nullptr;
+        notices.last().goneAfterDone = done_();
+    }
+    return false;
 }
 
 void flushDeletes()

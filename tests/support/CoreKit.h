@@ -15,6 +15,9 @@
 #include <QString>
 #include <QVariantList>
 
+#include <QObject>
+
+#include <functional>
 #include <memory>
 
 class FrmMain;
@@ -71,6 +74,35 @@ bool setIni(const char* section, const char* key, const QString& value);
 // with it (failures are reported to the running test). Gives the indexed
 // frame sizes.
 QList<quint32> checkAviFinalised(const QString& path);
+
+// A database as earlier builds made it: the program's key with the engine's
+// default pages of 1 KB, made by the script.
+bool makeEarlierDatabase(const QString& path, const QString& script);
+// Whether the file reads with the program's key and this page size (0: the engine's default, 1 KB).
+bool readsWithPages(const QString& path, int pageSize);
+
+// Watches the work notice (the window "FrmNotice") while it lives: for each
+// notice, its line, whether `done` held when it was first painted (on screen)
+// and whether it held when it went.
+class NoticeWatch : public QObject {
+public:
+    struct Notice {
+        QString name;   // the program's name it shows
+        QString line;
+        bool paintedBeforeDone = false;   // painted while `done` was still false
+        bool goneAfterDone = false;       // hidden once `done` was true
+    };
+    explicit NoticeWatch(std::function<bool()> done = [] { return false; });
+    ~NoticeWatch() override;
+    QList<Notice> notices;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<bool()> done_;
+    QObject* current_ = nullptr;
+};
 
 // Makes a file or folder unwritable for this process while it lives: through
 // permissions, or the immutable attribute when the process runs as root.
