@@ -4,3 +4,7 @@ foreach(f options.ini head.bmp)
     file(COPY ${SRC}/${f} DESTINATION ${DST})
   endif()
 endforeach()
+
+# The picture folder holds patient pictures: owner-only, as the program makes it.
+file(MAKE_DIRECTORY ${DST}/img)
+file(CHMOD ${DST}/img DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

@@ -13,6 +13,7 @@
 #include <QLibraryInfo>
 #include <QThread>
 #include <QTranslator>
+#include <csignal>
 #include <memory>
 
 namespace Mmain {
@@ -64,6 +65,10 @@ void LoadStandardDialogTexts()
 
 StartResult Main()
 {
+    // A file-size limit (ulimit -f) makes a write that passes it fail with
+    // EFBIG, reported like a full disk, rather than end the program in the
+    // middle of writing a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     LoadStandardDialogTexts();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);

@@ -32,7 +32,8 @@ struct StartResult {
 };
 
 // The start-up sequence: single instance, data source, database, probe,
-// skin, hospital name, login window.
+// skin, hospital name, login window. First of all it ignores SIGXFSZ, so
+// that a file-size limit fails a write instead of ending the program.
 StartResult Main();
 
 void LoadHospitalName();

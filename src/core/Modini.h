@@ -63,7 +63,7 @@ inline const IniSetting Machine{kSystem, QStringLiteral("machine")};       // th
 inline const IniSetting LayoutMode{kSystem, QStringLiteral("kz")};         // the editor's layout: "1" or "0"
 inline const IniSetting DescriptionCategory{kSystem, QStringLiteral("mrms")};   // the editor's last category
 inline const IniSetting SidePanelTab{kSystem, QStringLiteral("fzindex")};  // the editor's last side tab
-inline const IniSetting ComPort{kSystem, QStringLiteral("comport")};       // the foot switch's port: 1..8 for COM1..COM8
+inline const IniSetting ComPort{kSystem, QStringLiteral("comport")};       // the foot switch's port; empty: none
 // The name of description category n (1..8): "ms1" .. "ms8".
 inline IniSetting DescriptionName(int n) { return {kSystem, QStringLiteral("ms%1").arg(n)}; }
 

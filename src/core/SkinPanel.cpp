@@ -41,17 +41,6 @@ void PaintPanel::setDrawing(const QString& key, Drawing drawing)
     update();
 }
 
-void PaintPanel::removeDrawing(const QString& key)
-{
-    std::erase_if(drawings_, [&](const auto& d) { return d.first == key; });
-    update();
-}
-
-bool PaintPanel::hasDrawing(const QString& key) const
-{
-    return std::any_of(drawings_.begin(), drawings_.end(), [&](const auto& d) { return d.first == key; });
-}
-
 QStringList PaintPanel::drawings() const
 {
     QStringList keys;

@@ -41,8 +41,6 @@ public:
     void cls();
 
     void setDrawing(const QString& key, Drawing drawing);
-    void removeDrawing(const QString& key);
-    bool hasDrawing(const QString& key) const;
     QStringList drawings() const;
 
     // The panel as it paints itself (without child widgets), for checks and thumbnails.

@@ -33,7 +33,6 @@ const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为�
 
 }
 
-void login::PaintTitleStrip(QPainter& p, const QSize& size) { Skin::PaintLoginTitle(p, size); }
 
 login* login::current() { return currentWindow().data(); }
 

@@ -31,9 +31,6 @@ public:
     QvButton* buttonquit = nullptr;
 
     static constexpr int kTitleHeight = 23;
-    // The title strip: rows 1..N (N = height - 2) a gradient from gCaptionColorTo to
-    // gCaptionColorFrom, row height - 1 in gLineColor; row 0 keeps the back colour.
-    static void PaintTitleStrip(QPainter& p, const QSize& size);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

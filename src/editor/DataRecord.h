@@ -349,7 +349,7 @@ private:
     bool videoOn_ = false;
     bool recording_ = false;
     FootSwitchDetector footSwitch_;   // never reset: it lives as long as the window
-    int comPort_ = 0;
+    QString comPort_;                 // the [system] comport value the port was opened with
     // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
     // DcmStudyId and DcmSeriesId are emptied by the load and by New.
     QString DcmStudyId;

@@ -2,8 +2,10 @@
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
 
+#include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "imaging/Bitmap24.h"
+#include "imaging/BmpFile.h"
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/JpegWriter.h"
@@ -14,8 +16,11 @@
 #include "platform/Opener.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
 #include <QPromise>
 #include <QThread>
+#include <QTimer>
 
 #include <exception>
 
@@ -54,6 +59,16 @@ private:
 };
 
 bool shown(const QWidget* frame) { return !frame->isHidden(); }
+
+// The capture's BMP could not be written: the system's reason and the file.
+AppError frameNotWritten(const QString& bmp, int err)
+{
+    const QString file = QDir::toNativeSeparators(bmp);
+    if (err == 0)
+        return AppError(AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file);
+    const ModBackup::FileError reason = ModBackup::FromErrno(err);
+    return AppError(reason.number, reason.description + QStringLiteral("：") + file);
+}
 
 bool confirmed(const QString& question, QWidget* parent)
 {
@@ -245,8 +260,11 @@ void DataRecord::BVidCapture_Click()
     captureWriter_.start([promise, frame, bmp] {
         CaptureOutcome outcome;
         try {
-            // A BMP that cannot be written frees the slot silently.
-            outcome.written = VideoCapture::writeFrame(frame, bmp) && ConvertBmpToJpg(bmp);
+            // A frame that cannot be written (a full disk, a folder that may
+            // not be written) frees the slot and says why.
+            if (!VideoCapture::writeFrame(frame, bmp))
+                throw frameNotWritten(bmp, BmpFile::lastWriteError());
+            outcome.written = ConvertBmpToJpg(bmp);
         } catch (const AppError& e) {
             outcome.error = e.text();
         } catch (const std::exception& e) {
@@ -458,17 +476,14 @@ void DataRecord::Bpicview2_Click()
 
 // --- the foot switch ------------------------------------------------------------
 
-// Load step 19: the port of [system] comport; any failure leaves the editor
-// without the foot switch, silently.
+// Load step 19: the port of [system] comport; an empty value (as shipped)
+// means no foot switch, and any failure leaves the editor without it, silently.
 void DataRecord::openFootSwitch()
 {
-    if (MSComm1)
-        MSComm1->close();
-    bool ok = false;
-    const int port = Modini::GetIniValue(IniKey::ComPort).trimmed().toInt(&ok);
-    if (!ok)
+    MSComm1.reset();
+    comPort_ = Modini::GetIniValue(IniKey::ComPort).trimmed();
+    if (comPort_.isEmpty())
         return;
-    comPort_ = port;
     MSComm1 = FootSwitch::makePort();
     connect(MSComm1.get(), &CtsSource::ctsChanged, this, &DataRecord::MSComm1_OnComm);
     try {
@@ -481,21 +496,23 @@ void DataRecord::MSComm1_OnComm(quint32 tick)
 {
     if (!footSwitch_.onCtsChange(tick))
         return;
-    // A press: the port is closed while the capture runs, so no change
-    // arrives in the middle of it.
+    // A press: the port is closed while the capture runs and for 10 ms after
+    // it, so the release's contact bounce is not taken for the next press.
     if (MSComm1)
         MSComm1->close();
     if (loaded_ && pageFlag_ == 1 && BVidCapture->isEnabled())
         BVidCapture_Click();
-    QCoreApplication::processEvents();
-    QThread::msleep(10);
-    // Not when the window was closed meanwhile: its close released the port.
-    if (loaded_ && MSComm1) {
+    // The pause runs on the event loop: the handler returns at once and
+    // nothing else runs inside it. A window closed meanwhile has released the
+    // port, and one opened again has a port of its own.
+    QTimer::singleShot(10, this, [this, port = QPointer<CtsSource>(MSComm1.get())] {
+        if (!loaded_ || !port || port != MSComm1.get() || port->isOpen())
+            return;
         try {
-            MSComm1->open(comPort_);
+            port->open(comPort_);
         } catch (const AppError&) {
         }
-    }
+    });
 }
 
 // The close path: the recording is completed, the camera and the port released.

@@ -1,17 +1,15 @@
 #pragma once
 #include <QtGlobal>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 class QImage;
-class QPainter;
 
 // A 24-bit device-independent bitmap kept in memory exactly as the platform
 // lays one out: rows bottom-up (the first row in memory is the bottom image
 // row), 3 bytes per pixel in the order blue, green, red, each row padded to a
 // multiple of 4 bytes. The JPEG writer encodes straight from this memory.
-// Pictures come in and go out as QImage / QPainter.
+// Pictures come in and go out as QImage.
 class Bitmap24 {
 public:
     // The 40-byte bitmap information header that describes the pixel memory.
@@ -34,9 +32,6 @@ public:
     Bitmap24(const Bitmap24&) = delete;
     Bitmap24& operator=(const Bitmap24&) = delete;
 
-    // bAsDIB true: shows a plain message and gives false (only the bitmap
-    // format is offered). false: puts the picture on the clipboard.
-    bool CopyToClipboard(bool bAsDIB = true);
     // Sizes the section to the picture and copies the picture into it.
     void CreateFromPicture(const QImage& picture);
     // Frees any earlier section and makes a new one, zero-filled. False (and
@@ -52,20 +47,11 @@ public:
     // (0, 0). A width or height below 0 means the section's full size.
     void LoadPictureBlt(const QImage& source, int srcLeft = 0, int srcTop = 0, int width = -1,
                         int height = -1);
-    // Draws the section's block at (srcLeft, srcTop) at (dstLeft, dstTop).
-    void PaintPicture(QPainter& destination, int dstLeft = 0, int dstTop = 0, int width = -1,
-                      int height = -1, int srcLeft = 0, int srcTop = 0) const;
 
     uint8_t* DIBSectionBitsPtr() { return bits_.empty() ? nullptr : bits_.data(); }
     const uint8_t* DIBSectionBitsPtr() const { return bits_.empty() ? nullptr : bits_.data(); }
 
-    // Fills every pixel with random values; grey: one value for all three
-    // bytes, colour: blue 0, green and red random. Padding is not touched.
-    void RandomiseBits(bool bGray = false);
     void ClearUp();
-    // A new section of newWidth x newHeight holding this picture, resampled
-    // bilinearly (a plain copy at the same size); null when it cannot be made.
-    std::unique_ptr<Bitmap24> Resample(int newHeight, int newWidth) const;
 
     // The picture upright, as a 32-bit image (empty when the section is).
     QImage toImage() const;
@@ -73,7 +59,6 @@ public:
     static int bytesPerScanLine(int width) { return (width * 3 + 3) & ~3; }
 
 private:
-    void ResampleDib(Bitmap24& target) const;
     uint8_t* row(int memoryRow) { return bits_.data() + std::size_t(memoryRow) * BytesPerScanLine(); }
     const uint8_t* row(int memoryRow) const { return bits_.data() + std::size_t(memoryRow) * BytesPerScanLine(); }
 

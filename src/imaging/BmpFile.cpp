@@ -65,12 +65,15 @@ bool wholeRange(int fd, Buffer* data, std::size_t size, off_t offset, Io io)
 bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pwrite); }
 
 bool readAll(int fd, uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pread); }
+
+thread_local int writeError = 0;
 }
 
 namespace BmpFile {
 
 bool write(const Bitmap24& dib, const QString& path)
 {
+    writeError = 0;
     if (!dib.DIBSectionBitsPtr())
         return false;
     const auto head = headerFor(dib);
@@ -82,8 +85,11 @@ bool write(const Bitmap24& dib, const QString& path)
         && !(writeAll(out.fd(), head.data(), head.size(), 0)
              && writeAll(out.fd(), dib.DIBSectionBitsPtr(), imageSize, off_t(head.size()))))
         out.fail(errno);
-    return out.commit() == 0;
+    writeError = out.commit();
+    return writeError == 0;
 }
+
+int lastWriteError() { return writeError; }
 
 bool holds(const QString& path, const Bitmap24& dib)
 {

@@ -12,6 +12,9 @@ bool write24(const QImage& picture, const QString& path);
 // Writes the section's memory as it is (header + pixel array). A new file is
 // owner-only; an existing one is replaced only by a complete new file.
 bool write(const Bitmap24& dib, const QString& path);
+// Why this thread's last write failed: the system's error code (ENOSPC,
+// EFBIG, EACCES ...); 0 after a write that succeeded or had no frame.
+int lastWriteError();
 // True when the file holds exactly what write(dib, path) writes.
 bool holds(const QString& path, const Bitmap24& dib);
 // Loads a BMP into the section: a 24-bit bottom-up file is read straight into

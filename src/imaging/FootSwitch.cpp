@@ -2,8 +2,13 @@
 
 #include "imaging/ImagingError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -31,7 +36,9 @@ bool FootSwitchDetector::onCtsChange(quint32 tick)
             press = true;
             count_ = -1;
         } else if (length > 700) {
-            count_ = -1;
+            // Too long for a press: this change starts the next measurement.
+            first_ = tick;
+            count_ = 0;
         }
     }
     if (count_ < std::numeric_limits<qint32>::max())
@@ -43,6 +50,38 @@ bool FootSwitchDetector::onCtsChange(quint32 tick)
 
 namespace {
 const QString kSource = QStringLiteral("MSComm");
+
+QString& devFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+QString& consolesOverride()
+{
+    static QString file;
+    return file;
+}
+
+QString devFolder() { return devFolderOverride().isEmpty() ? QStringLiteral("/dev") : devFolderOverride(); }
+
+// The names of the terminals the system uses as its consoles ("tty0 ttyS0").
+QStringList consoleNames()
+{
+    QFile f(consolesOverride().isEmpty() ? QStringLiteral("/sys/class/tty/console/active") : consolesOverride());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(f.readAll()).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+}
+
+// ttyUSB<n> and ttyACM<n>: the names USB serial adapters get.
+bool isAdapterName(const QString& name)
+{
+    static const QRegularExpression re(QStringLiteral("^tty(USB|ACM)[0-9]+$"));
+    return re.match(name).hasMatch();
+}
+
+QString byIdFolder() { return devFolder() + QStringLiteral("/serial/by-id"); }
 
 std::function<std::unique_ptr<CtsSource>()>& factory()
 {
@@ -86,7 +125,63 @@ quint32 tickCount()
     return quint32(quint64(ts.tv_sec) * 1000u + quint64(ts.tv_nsec) / 1000000u);
 }
 
-QString devicePath(int port) { return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString(); }
+QString devicePath(const QString& setting)
+{
+    const QString value = setting.trimmed();
+    bool number = false;
+    const int port = value.toInt(&number);
+    if (number)
+        return port >= 1 && port <= 8 ? devFolder() + QStringLiteral("/ttyS%1").arg(port - 1) : QString();
+    const QFileInfo info(value);
+    if (!info.isAbsolute())
+        return QString();
+    // Only adapter names: another terminal (the program's own, a console) is never opened.
+    if (info.path() == devFolder() && isAdapterName(info.fileName()))
+        return value;
+    if (info.path() == byIdFolder() && !info.fileName().startsWith(QLatin1Char('.'))
+        && (!info.isSymLink() || isAdapterName(QFileInfo(info.symLinkTarget()).fileName())))
+        return value;
+    return QString();
+}
+
+QList<Adapter> adapters()
+{
+    // The stable by-id name of each adapter that has one.
+    QHash<QString, QString> stable;
+    const QDir byId(byIdFolder());
+    for (const QFileInfo& link : byId.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
+        if (link.isSymLink())
+            stable.insert(QFileInfo(link.symLinkTarget()).fileName(), link.absoluteFilePath());
+    QStringList names;
+    for (const QString& name : QDir(devFolder()).entryList(QDir::Files | QDir::System, QDir::NoSort))
+        if (isAdapterName(name))
+            names.append(name);
+    // ttyACM before ttyUSB, and ttyUSB2 before ttyUSB10.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return std::pair(a.left(6), a.mid(6).toInt()) < std::pair(b.left(6), b.mid(6).toInt());
+    });
+    QList<Adapter> out;
+    for (const QString& name : names)
+        out.append({QStringLiteral("USB串口 ") + name, stable.value(name, devFolder() + QLatin1Char('/') + name)});
+    return out;
+}
+
+QString adapterName(const QString& setting)
+{
+    const QFileInfo info(setting);
+    if (info.path() == byIdFolder() && info.isSymLink()) {
+        const QString target = QFileInfo(info.symLinkTarget()).fileName();
+        if (isAdapterName(target))
+            return target;
+    }
+    return info.fileName();
+}
+
+void setDeviceFoldersForTest(const QString& dev, const QString& consoles)
+{
+    devFolderOverride() = dev;
+    consolesOverride() = consoles;
+}
 
 std::unique_ptr<CtsSource> makePort()
 {
@@ -100,7 +195,7 @@ void setPortFactory(std::function<std::unique_ptr<CtsSource>()> f) { factory() =
 
 SerialCtsSource::~SerialCtsSource() { close(); }
 
-void SerialCtsSource::open(int port)
+void SerialCtsSource::open(const QString& port)
 {
     const QString path = FootSwitch::devicePath(port);
     if (path.isEmpty())
@@ -111,6 +206,9 @@ void SerialCtsSource::open(int port)
 void SerialCtsSource::openPath(const QString& path)
 {
     close();
+    // The system's console (often /dev/ttyS0) belongs to the system.
+    if (consoleNames().contains(QFileInfo(QFileInfo(path).canonicalFilePath()).fileName()))
+        throw portError(kPortInUse);
     wakeSignal();
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -14,10 +15,13 @@
 
 // Times one press from its first CTS change to the next change at least
 // 50 ms later. Changes sooner than that are contact bounce and only counted;
-// a change 50..700 ms after the first completes a press; one more than 700 ms
-// after it ends the measurement without a press, and the change after that
-// starts a new one. After a press the next change starts a new measurement.
-// Ticks wrap at 2^32 ms; differences are taken modulo 2^32.
+// a change 50..700 ms after the first completes a press. A change more than
+// 700 ms after the first ends that measurement without a press and is itself
+// the first change of a new one: a press held too long, a lone glitch or a
+// change lost while the port was closed never leaves the detector timing the
+// gap between two presses instead of a press. After a press the next change
+// starts a new measurement. Ticks wrap at 2^32 ms; differences are taken
+// modulo 2^32.
 class FootSwitchDetector {
 public:
     // One CTS change at the tick; true when it completes a press.
@@ -39,9 +43,10 @@ public:
     static constexpr int kPortInUse = 8005;         // opened by another program (or this one)
     static constexpr int kPortUnavailable = 8010;   // there, but it cannot be used
 
-    // Opens COM<port>; raises ImagingError with one of the numbers above.
-    // An open port is closed first.
-    virtual void open(int port) = 0;
+    // Opens the port a [system] comport value names (FootSwitch::devicePath);
+    // raises ImagingError with one of the numbers above. An open port is
+    // closed first.
+    virtual void open(const QString& port) = 0;
     // Closes the port; changes that happened before are no longer reported.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -53,8 +58,30 @@ signals:
 namespace FootSwitch {
 // The millisecond tick of the monotonic clock, cut to 32 bits.
 quint32 tickCount();
-// The device of COM<port>: /dev/ttyS<port - 1>; empty for a port below 1.
-QString devicePath(int port);
+// The device a [system] comport value names: "1" .. "8" are COM1 .. COM8,
+// the built-in ports /dev/ttyS0 .. /dev/ttyS7; a USB serial adapter is kept
+// by its device path (/dev/ttyUSB<n>, /dev/ttyACM<n>, or its stable name in
+// /dev/serial/by-id). Empty for anything else, an empty value included (no
+// foot switch), so no other terminal is ever opened.
+QString devicePath(const QString& setting);
+
+// A USB serial adapter present now: what the port window shows for it and
+// the value [system] comport keeps for it (its stable by-id name where the
+// system gives one, else its device path).
+struct Adapter {
+    QString caption;
+    QString setting;
+};
+// The adapters present, in the order of their device names.
+QList<Adapter> adapters();
+// The device name of a comport value that names an adapter ("ttyUSB0"); the
+// stable name itself while that adapter is unplugged.
+QString adapterName(const QString& setting);
+
+// Tests put the device folder (normally /dev) and the file listing the
+// system's consoles (normally /sys/class/tty/console/active) elsewhere; empty
+// restores the real ones.
+void setDeviceFoldersForTest(const QString& dev, const QString& consoles);
 
 // A new port of the kind the program uses (a SerialCtsSource unless a test set
 // another factory; an empty factory restores it).
@@ -63,7 +90,8 @@ void setPortFactory(std::function<std::unique_ptr<CtsSource>()> factory);
 }
 
 // A real serial port through termios. It is opened exclusively (TIOCEXCL, and
-// an flock that holds for every process), so a second opener sees it in use.
+// an flock that holds for every process), so a second opener sees it in use;
+// a port that is the system's console counts as in use and is left alone.
 // A thread of its own watches CTS: it sleeps in TIOCMIWAIT and counts the
 // changes with TIOCGICOUNT where the driver offers them, and otherwise reads
 // the line with TIOCMGET every 5 ms. Each change is reported on the thread
@@ -74,10 +102,10 @@ public:
     SerialCtsSource() = default;
     ~SerialCtsSource() override;
 
-    void open(int port) override;
+    void open(const QString& port) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
-    // Opens a device by its path (open(port) maps the number to it).
+    // Opens a device by its path (open(port) maps the comport value to it).
     void openPath(const QString& path);
 
 private:

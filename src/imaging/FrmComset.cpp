@@ -9,6 +9,8 @@
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
+#include <QFileInfo>
+#include <QAbstractItemView>
 #include <QLabel>
 
 namespace {
@@ -51,15 +53,40 @@ void FrmComset::Form_Load()
     Skin::ApplyDialogSkin(this, Picdata, {ButtnSave, ButtnQuit});
     Comport->clear();
     for (int n = 1; n <= 8; ++n)
-        Comport->addItem(QStringLiteral("COM%1").arg(n), n);
+        Comport->addItem(QStringLiteral("COM%1").arg(n), QString::number(n));
+    // USB serial adapters plugged in now follow the built-in ports.
+    for (const FootSwitch::Adapter& a : FootSwitch::adapters())
+        Comport->addItem(a.caption, a.setting);
     LoadComport();
+    // The list is as wide as its longest name (an adapter's stable name can be long).
+    Comport->view()->setMinimumWidth(Comport->view()->sizeHintForColumn(0) + 8);
 }
 
 void FrmComset::LoadComport()
 {
-    bool ok = false;
-    const int port = Modini::GetIniValue(IniKey::ComPort).trimmed().toInt(&ok);
-    Comport->setCurrentIndex(ok ? Comport->findData(port) : -1);
+    const QString stored = Modini::GetIniValue(IniKey::ComPort).trimmed();
+    bool number = false;
+    const int port = stored.toInt(&number);
+    if (number) {
+        Comport->setCurrentIndex(Comport->findData(QString::number(port)));
+        return;
+    }
+    // An adapter: selected even while it is unplugged, so the window shows what is set.
+    if (FootSwitch::devicePath(stored).isEmpty()) {
+        Comport->setCurrentIndex(-1);
+        return;
+    }
+    int i = Comport->findData(stored);
+    // Kept by its device name while the list shows its stable name, or the other way round.
+    const QString device = QFileInfo(stored).canonicalFilePath();
+    for (int j = 8; i < 0 && !device.isEmpty() && j < Comport->count(); ++j)
+        if (QFileInfo(Comport->itemData(j).toString()).canonicalFilePath() == device)
+            i = j;
+    if (i < 0) {
+        Comport->addItem(QStringLiteral("（未连接）") + FootSwitch::adapterName(stored), stored);
+        i = Comport->count() - 1;
+    }
+    Comport->setCurrentIndex(i);
 }
 
 void FrmComset::ButtnSave_Click()
@@ -67,10 +94,10 @@ void FrmComset::ButtnSave_Click()
     try {
         if (Comport->currentIndex() < 0)
             throw AppError(kNoPortChosen, QStringLiteral("没有选择连接端口"));
-        const int port = Comport->currentData().toInt();
+        const QString port = Comport->currentData().toString();
         MSComm1 = FootSwitch::makePort();
         MSComm1->open(port);
-        if (!Modini::SetIniValue(IniKey::ComPort, QString::number(port)))
+        if (!Modini::SetIniValue(IniKey::ComPort, port))
             throw AppError(AppError::PathFileAccess, QStringLiteral("无法写入设置文件 options.ini"));
         MSComm1->close();
         accept();

@@ -8,8 +8,10 @@
 #include "platform/AppError.h"
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 
 #include <cmath>
 
@@ -48,7 +50,7 @@ FrmpicView::FrmpicView() : QDialog(nullptr)
     Label1->setGeometry(366, 7, 160, 28);
     Picbox = new QLabel(this);
     Picbox->setObjectName(QStringLiteral("Picbox"));
-    Picbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);   // unscaled, from its top-left corner
+    Picbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);   // the picture fills the box FitPicture makes for it
     connect(Bup, &QvButton::clicked, this, &FrmpicView::Bup_Click);
     connect(Bdown, &QvButton::clicked, this, &FrmpicView::Bdown_Click);
     connect(Badd, &QvButton::clicked, this, &FrmpicView::Badd_Click);
@@ -58,8 +60,9 @@ FrmpicView::FrmpicView() : QDialog(nullptr)
 void FrmpicView::resizeEvent(QResizeEvent* e)
 {
     QDialog::resizeEvent(e);
-    // The tool bar spans the window; the picture stays where FitPicture put it.
+    // The tool bar spans the window; the picture is fitted to the new size.
     Pictool->setGeometry(0, 0, width(), Pictool->height());
+    FitPicture();
 }
 
 void FrmpicView::ApplySkin()
@@ -91,26 +94,40 @@ QString FrmpicView::fileOf(int index) const
     return group() == PictureSlots::Capture ? tag + QStringLiteral(".jpg") : tag;
 }
 
-bool FrmpicView::hasPicture() const { return !Picbox->pixmap().isNull(); }
+bool FrmpicView::hasPicture() const { return !picture_.isNull(); }
 
 void FrmpicView::loadPicture(const QString& path)
 {
     // A missing or unreadable file shows an empty box.
-    const QPixmap picture(path);
-    if (picture.isNull())
+    picture_ = QPixmap(path);
+    if (picture_.isNull())
         Picbox->clear();
-    else
-        Picbox->setPixmap(picture);
-    picture_ = picture.size();
+}
+
+void FrmpicView::clearPicture()
+{
+    picture_ = QPixmap();
+    Picbox->clear();
+}
+
+void FrmpicView::fillScreen()
+{
+    // The screen the user works on (the editor's), all of it but the panels;
+    // the window manager keeps the frame inside it once the window shows.
+    const QWidget* active = QApplication::activeWindow();
+    const QScreen* screen = active && active != this ? active->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        setGeometry(screen->availableGeometry());
+    setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void FrmpicView::Form_Load()
 {
+    fillScreen();
     Pictool->setGeometry(0, 0, width(), Pictool->height());
     ApplySkin();
     Badd->setVisible(true);
-    Picbox->clear();
-    picture_ = QSize();
+    clearPicture();
     Label1->clear();
     const int n = groupSize();
     if (n > 0) {
@@ -128,24 +145,25 @@ void FrmpicView::Form_Load()
 
 void FrmpicView::FitPicture()
 {
+    // All lengths in twips. The picture is shown whole: one that fits in the
+    // window (120 twips from the sides, 840 from the top, 120 from the bottom)
+    // at its natural size, a larger one scaled down to fit, its aspect kept.
+    // Either way it is centred across the window and below the tool bar.
     const double W = width() * kTwips, H = height() * kTwips;
-    const double pw = picture_.width() * kTwips, ph = picture_.height() * kTwips;
-    double w = 0, left = 0, h = 0, top = 0;
-    if (pw < W - 240) {
-        w = pw;
-        left = (W - w) / 2;
-    } else {
-        w = W - 240;
-        left = 120;
-    }
-    if (ph < H - 960) {
-        h = ph;
-        top = (H - 720 - h) / 2 + 720;
-    } else {
-        h = H - 800;
-        top = 840;
-    }
-    Picbox->setGeometry(px(left), px(top), std::max(0, px(w)), std::max(0, px(h)));
+    const QSizeF room(std::max(0.0, W - 240), std::max(0.0, H - 960));
+    QSizeF shown = QSizeF(picture_.size()) * kTwips;
+    if (!picture_.isNull() && (shown.width() > room.width() || shown.height() > room.height()))
+        shown = shown.scaled(room, Qt::KeepAspectRatio);
+    const double left = (W - shown.width()) / 2;
+    const double top = (H - 720 - shown.height()) / 2 + 720;
+    const QRect box(px(left), px(top), std::max(0, px(shown.width())), std::max(0, px(shown.height())));
+    Picbox->setGeometry(box);
+    if (picture_.isNull())
+        return;
+    if (box.size() == picture_.size())
+        Picbox->setPixmap(picture_);
+    else if (!box.isEmpty())
+        Picbox->setPixmap(picture_.scaled(box.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 void FrmpicView::step(int direction)
@@ -187,8 +205,7 @@ void FrmpicView::Bdel_Click()
         return;
     if (slots_)
         slots_->empty(group(), PicId);
-    Picbox->clear();
-    picture_ = QSize();
+    clearPicture();
 }
 
 void FrmpicView::Badd_Click()

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QPixmap>
 #include <QSize>
 #include <QString>
 
@@ -26,7 +27,8 @@ public:
 };
 
 // The picture viewer (caption "图像浏览"): one picture of the capture store
-// ("yc") or of the report slots ("bg") at its natural size, stepping through
+// ("yc") or of the report slots ("bg") shown whole, in a window that fills the
+// screen, stepping through
 // the group's filled slots, removing the picture shown and, for the capture
 // store, adding it to the report. One instance; each opening sets Picqy,
 // PicId and Bedit and runs Form_Load.
@@ -44,8 +46,8 @@ public:
     void setPictureSlots(PictureSlots* pictureSlots) { slots_ = pictureSlots; }
 
     void Form_Load();
-    // Places Picbox: a small picture centred below the tool bar, a large one
-    // 120 twips from the sides and 840 from the top.
+    // Places Picbox centred below the tool bar: a picture that fits at its
+    // natural size, a larger one scaled down to fit, its aspect kept.
     void FitPicture();
     bool hasPicture() const;
 
@@ -71,8 +73,10 @@ private:
     PictureSlots::Group group() const;
     QString fileOf(int index) const;
     void loadPicture(const QString& path);
+    void clearPicture();
+    void fillScreen();
     void step(int direction);
 
     PictureSlots* slots_ = nullptr;
-    QSize picture_;   // natural size of the picture shown
+    QPixmap picture_;   // the picture shown, at its natural size
 };

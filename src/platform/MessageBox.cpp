@@ -81,7 +81,6 @@ void setScripted(bool on)
     state().scripted = on;
     state().queue.clear();
 }
-bool isScripted() { return state().scripted; }
 void queueAnswer(Answer a) { state().queue.append(a); }
 QList<Shown>& shownBoxes() { return state().shown; }
 void clearShown() { state().shown.clear(); }

@@ -40,7 +40,6 @@ void information(const QString& text, const QString& title);
 // In scripted mode no box is shown: the next queued answer is returned, or,
 // when the queue is empty, the safe one (Ok for a plain box, otherwise Cancel/No).
 void setScripted(bool on);
-bool isScripted();
 void queueAnswer(Answer a);
 QList<Shown>& shownBoxes();
 void clearShown();

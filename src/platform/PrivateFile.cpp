@@ -123,7 +123,7 @@ int removeLeftovers(const QString& folder, const std::function<bool(const QStrin
             ++removed;
     }
     if (removed > 0)
-        syncFolder(folder);
+        syncFolderOf(QFile::encodeName(folder) + "/.");
     return removed;
 }
 
@@ -195,8 +195,6 @@ int renameOver(const QString& from, const QString& to)
     syncFolderOf(target);
     return 0;
 }
-
-void syncFolder(const QString& folder) { syncFolderOf(QFile::encodeName(folder) + "/."); }
 
 Replacement::Replacement(const QString& path, Temporary kind)
 {

@@ -9,30 +9,6 @@
 
 namespace {
 constexpr int kTwipsPerPixel = Environment::kTwipsPerPixel;
-const char* const kMergeRows = "MergeRows";
-const char* const kMergeCols = "MergeCols";
-
-QSet<int> flags(const QTableView* view, const char* name)
-{
-    QSet<int> out;
-    for (const QVariant& v : view->property(name).toList())
-        out.insert(v.toInt());
-    return out;
-}
-
-void setFlag(QTableView* view, const char* name, int index, bool on)
-{
-    QSet<int> set = flags(view, name);
-    if (on)
-        set.insert(index);
-    else
-        set.remove(index);
-    QVariantList list;
-    for (int i : set)
-        list.append(i);
-    view->setProperty(name, list);
-}
-
 double points(const QFont& f)
 {
     if (f.pointSizeF() > 0)
@@ -65,7 +41,7 @@ int alignmentCode(const QVariant& v)
 }
 
 TableViewGrid::TableViewGrid(const QTableView* view)
-    : view_(view), mergeRows_(flags(view, kMergeRows)), mergeCols_(flags(view, kMergeCols))
+    : view_(view)
 {
 }
 
@@ -78,16 +54,6 @@ QString PrintableGrid::documentName() const
         if (text(0, c) != title)
             return QString();
     return title.trimmed();
-}
-
-void TableViewGrid::setMergeRow(QTableView* view, int row, bool on)
-{
-    setFlag(view, kMergeRows, row, on);
-}
-
-void TableViewGrid::setMergeCol(QTableView* view, int col, bool on)
-{
-    setFlag(view, kMergeCols, col, on);
 }
 
 int TableViewGrid::headerRows() const
@@ -127,14 +93,15 @@ QString TableViewGrid::text(int row, int col) const
     return view_->model()->index(row - headerRows(), col).data(Qt::DisplayRole).toString();
 }
 
-bool TableViewGrid::mergeRow(int row) const
+// A table view's cells are never merged.
+bool TableViewGrid::mergeRow(int) const
 {
-    return mergeRows_.contains(row);
+    return false;
 }
 
-bool TableViewGrid::mergeCol(int col) const
+bool TableViewGrid::mergeCol(int) const
 {
-    return mergeCols_.contains(col);
+    return false;
 }
 
 GridFont TableViewGrid::cellFont(int row, int col) const

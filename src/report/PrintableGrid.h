@@ -56,16 +56,11 @@ public:
 // A table view as a printable grid: the horizontal header, when shown, is row 0,
 // and the model's rows follow. Widths and heights are the view's pixels at 15 twips
 // each; texts, fonts, colours and alignments come from the model's roles, falling
-// back to the view's font and palette. The merge flags are kept on the view, so
-// whoever fills the view sets them and the printer finds them; an adapter reads
-// them when it is made, so make it right before printing.
+// back to the view's font and palette; no cell is merged. An adapter reads the view
+// when it is made, so make it right before printing.
 class TableViewGrid : public PrintableGrid {
 public:
     explicit TableViewGrid(const QTableView* view);
-
-    // Merge flags by printed row (column) number.
-    static void setMergeRow(QTableView* view, int row, bool on);
-    static void setMergeCol(QTableView* view, int col, bool on);
 
     int rows() const override;
     int cols() const override;
@@ -82,6 +77,4 @@ public:
 private:
     int headerRows() const;
     const QTableView* view_;
-    QSet<int> mergeRows_;
-    QSet<int> mergeCols_;
 };

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <optional>
 
 #include <sqlcipher/sqlite3.h>
@@ -195,10 +196,23 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.running);
         QVERIFY(loginShown);
+        // A file-size limit fails a write rather than ending the program.
+        struct sigaction xfsz {};
+        QVERIFY(sigaction(SIGXFSZ, nullptr, &xfsz) == 0 && xfsz.sa_handler == SIG_IGN);
         QCOMPARE(w.failed(), readOnly);
         QCOMPARE(indexed, readOnly ? 0 : 1);
         if (readOnly)
             QVERIFY(w.description.startsWith(QStringLiteral("数据库文件是只读的")));
+    }
+
+    // The program folder the build assembles keeps its pictures to its owner.
+    void builtProgramFolder()
+    {
+        const QString img = QStringLiteral(WS_BINARY_DIR "/program/img");
+        if (!QFileInfo(img).isDir())
+            QSKIP("the program folder has not been assembled");
+        QCOMPARE(QFileInfo(img).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void databaseWithoutReports()

@@ -13,6 +13,10 @@
 #include "support/FakePort.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -53,9 +57,9 @@ private slots:
         QCOMPARE(presses({1000, 1049, 1300}), QList<int>{2});
         QCOMPARE(presses({1000, 1050}), QList<int>{1});
         QCOMPARE(presses({1000, 1700}), QList<int>{1});
-        // 701 ms ends the measurement; the change after it starts a new one.
-        QCOMPARE(presses({1000, 1701, 1800, 1900}), QList<int>{3});
-        QCOMPARE(presses({1000, 1701, 1800, 2600}), QList<int>{});
+        // 701 ms ends the measurement, and that change starts the next one.
+        QCOMPARE(presses({1000, 1701, 1800}), QList<int>{2});
+        QCOMPARE(presses({1000, 1701, 2500, 2600}), QList<int>{3});
         // After a press the next change starts a new measurement.
         QCOMPARE(presses({0, 100, 200, 300, 400}), (QList<int>{1, 3}));
         // Across the wrap of the 32-bit tick: 0xFFFFFF00 to 0x64 is 356 ms.
@@ -63,8 +67,29 @@ private slots:
         QCOMPARE(presses({0xFFFFFFF0u, 0x00000300u}), QList<int>{});   // 784 ms
     }
 
+    // What a pedal does in a working day: every normal press after a glitch
+    // still captures once; the detector never stays out of step.
+    void detectorStaysInStep()
+    {
+        // A 30 ms tap, then three 200 ms presses 1.5 .. 3 s apart: three captures.
+        QCOMPARE(presses({0, 30, 1500, 1700, 3500, 3700, 6500, 6700}), (QList<int>{3, 5, 7}));
+        // The same with contact bounce on every edge.
+        QCOMPARE(presses({0, 2, 30, 33, 1500, 1503, 1700, 1702, 3500, 3501, 3700, 3704, 6500, 6502, 6700, 6703}),
+                 (QList<int>{6, 10, 14}));
+        // A quick double press: two normal presses 150 ms apart, then a normal one.
+        QCOMPARE(presses({0, 150, 300, 450, 2500, 2700}), (QList<int>{1, 3, 5}));
+        // Two quick jabs of 40 ms each count as one press; the presses after them each capture.
+        QCOMPARE(presses({0, 40, 100, 140, 2000, 2200, 4000, 4200}), (QList<int>{2, 5, 7}));
+        // A press held 900 ms captures nothing; the next normal press captures once.
+        QCOMPARE(presses({0, 900, 2500, 2700}), QList<int>{3});
+        QCOMPARE(presses({0, 900, 1300, 1500, 3000, 3200}), (QList<int>{2, 5}));
+        // A press whose first change was lost (the port closed): the presses after it capture.
+        QCOMPARE(presses({0, 200, 450, 2000, 2200, 4000, 4200}), (QList<int>{1, 4, 6}));
+    }
+
     // A port is opened exclusively: a second opener (another program) sees it
-    // in use until the first closes it; no such port, or not a serial device, is refused.
+    // in use until the first closes it; no such port, not a serial device, or
+    // the system's console is refused. No test opens a real serial port.
     void serialPortIsExclusive()
     {
         const int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -79,28 +104,39 @@ private slots:
         second.openPath(path);
         QVERIFY(second.isOpen() && !first.isOpen());
         second.close();
-        ::close(master);
 
         QCOMPARE(errorNumber([&] { first.openPath(QStringLiteral("/dev/no-such-tty")); }), CtsSource::kInvalidPort);
         QCOMPARE(errorNumber([&] { first.openPath(QStringLiteral("/dev/null")); }), CtsSource::kInvalidPort);
-        QCOMPARE(errorNumber([&] { first.open(0); }), CtsSource::kInvalidPort);
-        QCOMPARE(FootSwitch::devicePath(3), QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(errorNumber([&] { first.open(QString()); }), CtsSource::kInvalidPort);
+        QCOMPARE(errorNumber([&] { first.open(QStringLiteral("/dev/tty")); }), CtsSource::kInvalidPort);
+
+        // The terminal the system uses as its console is left alone.
+        QTemporaryDir sys;
+        const QString consoles = sys.filePath(QStringLiteral("active"));
+        QVERIFY(writeBytes(consoles, "tty0 " + QFileInfo(path).fileName().toLocal8Bit() + "\n"));
+        FootSwitch::setDeviceFoldersForTest(QString(), consoles);
+        QCOMPARE(errorNumber([&] { first.openPath(path); }), CtsSource::kPortInUse);
+        QVERIFY(!first.isOpen());
+        FootSwitch::setDeviceFoldersForTest(QString(), QString());
+        ::close(master);
     }
 
-    // A real serial port where the machine has one: the watcher sleeps in
-    // TIOCMIWAIT (or reads the line), and closing the port ends it.
-    void realSerialPort()
+    // The comport value: COM1 .. COM8 keep their devices, an adapter is kept
+    // by its device, anything else (empty: no foot switch) names no port.
+    void portNames()
     {
-        SerialCtsSource a, b;
-        try {
-            a.open(1);
-        } catch (const AppError& e) {
-            QSKIP(qPrintable(QStringLiteral("COM1: ") + e.text()));
-        }
-        QCOMPARE(errorNumber([&] { b.open(1); }), CtsSource::kPortInUse);
-        QTest::qWait(20);   // the watcher is waiting by now
-        a.close();
-        QVERIFY(!a.isOpen());
+        QCOMPARE(FootSwitch::devicePath(QStringLiteral("1")), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(FootSwitch::devicePath(QStringLiteral(" 8 ")), QStringLiteral("/dev/ttyS7"));
+        for (const char* none : {"", "0", "9", "-1", "abc", "2.5", "ttyUSB0", "/dev/tty", "/dev/ttyS0", "/dev/console",
+                                 "/dev/pts/0", "/etc/passwd", "/dev/serial/by-id/../../tty"})
+            QVERIFY2(FootSwitch::devicePath(QString::fromLatin1(none)).isEmpty(), none);
+        for (const char* adapter : {"/dev/ttyUSB0", "/dev/ttyACM12", "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0"})
+            QCOMPARE(FootSwitch::devicePath(QString::fromLatin1(adapter)), QString::fromLatin1(adapter));
+
+        // The shipped settings name no port: a fresh machine never opens its console.
+        QSettings shipped(QStringLiteral(WS_SOURCE_DIR "/data/options.ini"), QSettings::IniFormat);
+        QVERIFY(shipped.contains(QStringLiteral("system/comport")));
+        QCOMPARE(shipped.value(QStringLiteral("system/comport")).toString(), QString());
     }
 
     void portDialog()
@@ -120,8 +156,8 @@ private slots:
         QVERIFY(shown);
         FrmComset& d = *shown;
         QCOMPARE(d.windowTitle(), QStringLiteral("脚踏开关端口设置"));
-        QVERIFY(d.Comport->count() == 8 && d.Comport->itemText(7) == QStringLiteral("COM8"));
-        QCOMPARE(d.Comport->currentData().toInt(), 3);
+        QVERIFY(d.Comport->count() >= 8 && d.Comport->itemText(7) == QStringLiteral("COM8"));
+        QCOMPARE(d.Comport->currentText(), QStringLiteral("COM3"));
         for (const char* stored : {"", "9", "0", "abc", "2.5"}) {
             QVERIFY(setIni("system", "comport", QString::fromLatin1(stored)));
             d.Form_Load();
@@ -133,7 +169,7 @@ private slots:
         d.ButtnSave->click();
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QVERIFY(lastText().startsWith(QStringLiteral("381:")));
-        log->refused.insert(5);
+        log->refused.insert(QStringLiteral("5"));
         d.Comport->setCurrentIndex(4);
         d.ButtnSave->click();
         QCOMPARE(lastText(), QStringLiteral("8005:端口已被占用"));
@@ -144,8 +180,45 @@ private slots:
         d.Comport->setCurrentIndex(2);
         d.ButtnSave->click();
         QCOMPARE(Modini::GetIniValue(IniKey::ComPort), QStringLiteral("3"));
-        QVERIFY(log->opened == QList<int>{3} && log->closes == 1);
+        QVERIFY(log->opened == QStringList{QStringLiteral("3")} && log->closes == 1);
         QCOMPARE(d.result(), int(QDialog::Accepted));
+
+        // USB serial adapters follow COM1 .. COM8, in the order of their
+        // names; one with a stable by-id name is kept by it.
+        QTemporaryDir dev;
+        for (const char* name : {"ttyUSB10", "ttyUSB0", "ttyACM0", "ttyUSB2", "ttyS0", "ttyprintk", "console"})
+            QVERIFY(writeBytes(dev.filePath(QString::fromLatin1(name)), QByteArray()));
+        QVERIFY(QDir(dev.path()).mkpath(QStringLiteral("serial/by-id")));
+        const QString stable = dev.filePath(QStringLiteral("serial/by-id/usb-Pedal_Switch_A1-if00-port0"));
+        QVERIFY(QFile::link(QStringLiteral("../../ttyUSB0"), stable));
+        FootSwitch::setDeviceFoldersForTest(dev.path(), QString());
+        d.Form_Load();
+        QStringList captions;
+        for (int i = 8; i < d.Comport->count(); ++i)
+            captions << d.Comport->itemText(i);
+        QCOMPARE(captions, (QStringList{QStringLiteral("USB串口 ttyACM0"), QStringLiteral("USB串口 ttyUSB0"),
+                                        QStringLiteral("USB串口 ttyUSB2"), QStringLiteral("USB串口 ttyUSB10")}));
+        QCOMPARE(d.Comport->currentText(), QStringLiteral("COM3"));   // the built-in port as before
+        d.Comport->setCurrentIndex(9);
+        d.ButtnSave->click();
+        QCOMPARE(Modini::GetIniValue(IniKey::ComPort), stable);
+        QCOMPARE(log->opened.last(), stable);
+        d.Form_Load();
+        QCOMPARE(d.Comport->currentText(), QStringLiteral("USB串口 ttyUSB0"));
+        // Set by its device name: the same adapter is selected.
+        QVERIFY(setIni("system", "comport", dev.filePath(QStringLiteral("ttyUSB0"))));
+        d.Form_Load();
+        QVERIFY(d.Comport->currentIndex() == 9 && d.Comport->count() == 12);
+        d.Comport->setCurrentIndex(10);
+        d.ButtnSave->click();
+        QCOMPARE(Modini::GetIniValue(IniKey::ComPort), dev.filePath(QStringLiteral("ttyUSB2")));
+        // Unplugged: still shown as the port set, marked as such.
+        QVERIFY(QFile::remove(dev.filePath(QStringLiteral("ttyUSB2"))));
+        d.Form_Load();
+        QCOMPARE(d.Comport->currentText(), QStringLiteral("（未连接）ttyUSB2"));
+        d.grab().save(testOutputFolder() + QStringLiteral("/comset.png"));
+        QCOMPARE(d.Comport->count(), 8 + 3 + 1);
+        FootSwitch::setDeviceFoldersForTest(QString(), QString());
         FootSwitch::setPortFactory({});
         Opener::setHook({});
     }

@@ -1,6 +1,7 @@
 // The picture viewer on slots of its own: stepping over empty slots, delete,
 // add to the report, where the picture is placed, and missing files.
 #include "core/QvButton.h"
+#include "core/SkinPanel.h"
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "platform/AppPaths.h"
@@ -8,7 +9,9 @@
 #include "support/CoreKit.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QtTest>
 
 using namespace kit;
@@ -90,19 +93,64 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("当前没有图像载入！"));
     }
 
-    // A picture narrower than the window is centred below the tool bar; one
-    // wider than the window less 240 twips gets a box 120 twips in from each side.
+    // A picture that fits is centred below the tool bar at its natural size;
+    // a larger one is scaled down to fit, its aspect kept, and centred too.
     void fitRules()
     {
         slots_.capture[0] = makeCapture(1, {620, 300}, Qt::green);
         slots_.capture[1] = makeCapture(2, {800, 700}, Qt::gray);
         open("yc", 0, false);
+        v.resize(720, 540);
+        v.FitPicture();
         QCOMPARE(v.Picbox->geometry(), QRect(50, (540 - 48 - 300) / 2 + 48, 620, 300));
+        QCOMPARE(v.Picbox->pixmap().size(), QSize(620, 300));
         v.Bdown_Click();
-        QCOMPARE(v.Picbox->geometry(), QRect(8, 56, 720 - 16, 540 - 53));
+        // Room: 720 - 16 by 540 - 64 pixels; 800 x 700 scaled by 476 / 700.
+        QCOMPARE(v.Picbox->geometry(), QRect((720 - 544) / 2, 56, 544, 476));
+        QCOMPARE(v.Picbox->pixmap().size(), QSize(544, 476));
         QImage shot = v.grab().toImage();
-        shot.save(testOutputFolder() + QStringLiteral("/picview.png"));
         QVERIFY(qAbs(QColor(shot.pixel(360, 300)).value() - QColor(Qt::gray).value()) <= 4);
+    }
+
+    // A full-HD capture in the window as it opens: the window takes the
+    // screen's available area, and all of the picture is shown, aspect kept.
+    void wholePictureOnTheScreen()
+    {
+        QImage quarters(1920, 1080, QImage::Format_RGB32);
+        const QColor corner[4] = {Qt::red, Qt::green, Qt::blue, Qt::yellow};   // TL, TR, BL, BR
+        for (int q = 0; q < 4; ++q)
+            for (int y = 0; y < 540; ++y)
+                for (int x = 0; x < 960; ++x)
+                    quarters.setPixel(x + (q % 2) * 960, y + (q / 2) * 540, corner[q].rgb());
+        const QString base = CaptureStore::captureBase(1);
+        QVERIFY(quarters.save(base + QStringLiteral(".jpg"), "JPEG", 95));
+        slots_.capture[0] = base;
+        open("yc", 0, false);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(v.geometry(), screen);
+        const QRect box = v.Picbox->geometry();
+        QVERIFY2(
+            v.rect().contains(box) && box.top() >= v.Pictool->height(),
+            qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+        QVERIFY(qAbs(box.width() * 1080.0 / 1920.0 - box.height()) <= 1.0);
+        QCOMPARE(v.Picbox->pixmap().size(), box.size());
+        // As large as the room allows: one side fills it.
+        QVERIFY(box.width() >= v.width() - 17 || box.height() >= v.height() - 65);
+        // Every corner of the picture is on the screen.
+        const QImage shot = v.grab().toImage();
+        shot.save(testOutputFolder() + QStringLiteral("/picview.png"));
+        const QPoint inside[4] = {box.topLeft() + QPoint(3, 3), box.topRight() + QPoint(-3, 3),
+                                  box.bottomLeft() + QPoint(3, -3), box.bottomRight() + QPoint(-3, -3)};
+        for (int q = 0; q < 4; ++q) {
+            const QColor seen = shot.pixelColor(inside[q]);
+            QVERIFY2(qAbs(seen.red() - corner[q].red()) < 40 && qAbs(seen.green() - corner[q].green()) < 40
+                         && qAbs(seen.blue() - corner[q].blue()) < 40,
+                     qPrintable(seen.name()));
+        }
+        // The tool bar keeps its buttons and caption.
+        QVERIFY(v.Bup->isVisibleTo(&v) && v.Bdown->isVisibleTo(&v) && v.Bdel->isVisibleTo(&v));
+        QCOMPARE(v.Label1->text(), QStringLiteral("预存图像"));
+        QCOMPARE(v.windowTitle(), QStringLiteral("图像浏览"));
     }
 
     void deleteAndAdd()

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <memory>
 
@@ -13,18 +14,18 @@ namespace kit {
 
 class FakePort : public CtsSource {
 public:
-    // What every port made by the factory shares: the ports opened, the
-    // closes, and the port numbers refused (with the number raised).
+    // What every port made by the factory shares: the ports opened (their
+    // comport values), the closes, and the ports refused (with the number raised).
     struct Log {
-        QList<int> opened;
+        QStringList opened;
         int closes = 0;
-        QSet<int> refused;
+        QSet<QString> refused;
         int refusedWith = CtsSource::kPortInUse;
     };
 
     explicit FakePort(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
-    void open(int port) override
+    void open(const QString& port) override
     {
         close();
         if (log_->refused.contains(port))
