@@ -3,6 +3,7 @@
 #include "editor/EditorGeometry.h"
 #include "core/ReportRecord.h"
 #include "editor/StockDescriptions.h"
+#include "imaging/DicomStudy.h"
 #include "imaging/FootSwitch.h"
 
 #include <QDialog>
@@ -350,13 +351,11 @@ private:
     bool recording_ = false;
     FootSwitchDetector footSwitch_;   // never reset: it lives as long as the window
     QString comPort_;                 // the [system] comport value the port was opened with
-    // The DICOM conversion's study and series of its last run (DataRecordDicom.cpp);
-    // DcmStudyId and DcmSeriesId are emptied by the load and by New.
-    QString DcmStudyId;
-    QString DcmSeriesId;
-    int DcmSeriesNo = 0;
-    QString dcmStudyUid_;   // the Study Instance UID that goes with DcmStudyId
+    // The DICOM conversion (DataRecordDicom.cpp): the study and series of its
+    // last run (DcmStudyId, DcmSeriesId, DcmSeriesNo), forgotten by the load and by New.
+    Dicom::StudyBook dcmStudy_;
     void forgetDicomStudy();
+    struct DicomCommand;
     int layoutMode_ = 0;
     std::array<bool, 4> keepStored_{};
     // The capture slots' files still being written (or written and not yet looked at).

@@ -18,7 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
-#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QThread>
 #include <QTimer>
 
@@ -68,6 +68,13 @@ AppError frameNotWritten(const QString& bmp, int err)
         return AppError(AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file);
     const ModBackup::FileError reason = ModBackup::FromErrno(err);
     return AppError(reason.number, reason.description + QStringLiteral("：") + file);
+}
+
+// A recording that could not be completed (the earlier file of its name stays).
+void tellRecordingLost(const QString& file)
+{
+    MessageBox::critical(AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + file),
+                         MessageBox::kErrorTitle);
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -144,9 +151,14 @@ void DataRecord::BVidOn_Click()
         setVideoOff();
         return;
     }
-    // A source that cannot be connected changes nothing and says nothing.
-    if (!VideoCapture1->Connect())
+    // A source that cannot be connected (no camera, the configured one not
+    // there) changes nothing; the radiologist is told why.
+    if (!VideoCapture1->Connect()) {
+        MessageBox::critical(
+            AppError::format(AppError::DeviceIo, QStringLiteral("无法开启视频：") + VideoCapture1->lastError()),
+            MessageBox::kErrorTitle);
         return;
+    }
     videoOn_ = true;
     BVidOn->setCaption(QStringLiteral("关闭视频"));
     for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
@@ -163,10 +175,11 @@ void DataRecord::setVideoOff()
     for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
         b->setEnabled(false);
     BVidavi->setCaption(QStringLiteral("开始录像"));
-    if (wasRecording)
-        VideoCapture1->StopRecording();
+    if (wasRecording && !VideoCapture1->StopRecording())
+        tellRecordingLost(VideoCapture1->AviFileName());
     VideoCapture1->Disconnect();
 }
+
 
 void DataRecord::videoLost()
 {
@@ -186,9 +199,7 @@ void DataRecord::recordingLost()
     recording_ = false;
     BVidavi->setCaption(QStringLiteral("开始录像"));
     VideoCapture1->StopRecording();
-    MessageBox::critical(
-        AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + VideoCapture1->AviFileName()),
-        MessageBox::kErrorTitle);
+    tellRecordingLost(VideoCapture1->AviFileName());
 }
 
 void DataRecord::BVidForm_Click()
@@ -211,14 +222,19 @@ void DataRecord::Bcodec_Click() { VideoCapture1->ShowCompressionDialog(); }
 void DataRecord::BVidavi_Click()
 {
     if (recording_) {
-        VideoCapture1->StopRecording();
+        // A recording that could not be completed is told (the earlier file of its name stays).
+        const bool saved = VideoCapture1->StopRecording();
         BVidavi->setCaption(QStringLiteral("开始录像"));
         recording_ = false;
+        if (!saved)
+            tellRecordingLost(VideoCapture1->AviFileName());
         return;
     }
     // The name is used as chosen; cancelling (an empty name) records nothing.
-    const QString name = FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(),
-                                                      QStringLiteral("视频文件(*.AVI)"), false);
+    // An existing file is only replaced when the user says so, and only once
+    // the new recording is complete.
+    const QString name =
+        FileDialogs::getSaveFileName(this, QStringLiteral("另存为"), QString(), QStringLiteral("视频文件(*.AVI)"));
     if (name.isEmpty())
         return;
     VideoCapture1->setAviFileName(name);
@@ -254,24 +270,38 @@ void DataRecord::BVidCapture_Click()
     EdPicture* box = Pictmp[size_t(i)];
     box->setPicture(CaptureStore::thumbnail(*frame, box->size()));
     box->Tag = base;
-    auto promise = std::make_shared<QPromise<CaptureOutcome>>();
-    QFuture<CaptureOutcome> job = promise->future();
-    promise->start();
-    captureWriter_.start([promise, frame, bmp] {
+    // The writer holds the frame: its JPEG is encoded from it and written on
+    // another thread of the pool while the BMP is written (both synced).
+    QFuture<CaptureOutcome> job = QtConcurrent::run(&captureWriter_, [frame, bmp, base] {
+        auto attempt = [](CaptureOutcome& outcome, auto work) {
+            try {
+                outcome.written = work();
+            } catch (const AppError& e) {
+                outcome.error = e.text();
+            } catch (const std::exception& e) {
+                outcome.error = QString::fromLocal8Bit(e.what());
+            }
+        };
+        QFuture<CaptureOutcome> jpeg = QtConcurrent::run([frame, base, attempt] {
+            CaptureOutcome outcome;
+            attempt(outcome, [&] {
+                return JpegWriter::writeFile(JpegWriter::encode(*frame, JpegWriter::kCaptureQuality),
+                                             base + QStringLiteral(".jpg"));
+            });
+            return outcome;
+        });
         CaptureOutcome outcome;
-        try {
-            // A frame that cannot be written (a full disk, a folder that may
-            // not be written) frees the slot and says why.
+        // A frame that cannot be written (a full disk, a folder that may not be
+        // written) frees the slot and says why.
+        attempt(outcome, [&] {
             if (!VideoCapture::writeFrame(frame, bmp))
                 throw frameNotWritten(bmp, BmpFile::lastWriteError());
-            outcome.written = ConvertBmpToJpg(bmp);
-        } catch (const AppError& e) {
-            outcome.error = e.text();
-        } catch (const std::exception& e) {
-            outcome.error = QString::fromLocal8Bit(e.what());
-        }
-        promise->addResult(outcome);
-        promise->finish();
+            return true;
+        });
+        const CaptureOutcome encoded = jpeg.result();
+        if (outcome.written && !encoded.written)
+            outcome = encoded;   // the JPEG's failure is the one told
+        return outcome;
     });
     captureJobs_[size_t(i)] = job;
     // The outcome is looked at on the GUI thread once the files are written.

@@ -1,50 +1,54 @@
 // The editor's DICOM conversion: the selected captures become DICOM files in a
 // folder per exam number and, when the settings ask for it, go to the PACS.
+// The numbers are issued by the study book, the files are written and sent on
+// the program's thread pool while a modal progress dialog holds the window.
 #include "editor/DataRecord.h"
 
-#include "core/Database.h"
-#include "core/ModBackup.h"
 #include "core/Modini.h"
+#include "core/ModBackup.h"
 #include "core/NumberText.h"
 #include "core/ReportRecord.h"
-#include "imaging/DicomFile.h"
-#include "imaging/DicomSend.h"
+#include "imaging/DicomConversion.h"
 #include "imaging/DicomSettings.h"
 #include "platform/AppError.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QDateTime>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 using namespace DicomSettings;
 
 namespace {
 using MessageBox::kErrorTitle;
-using MessageBox::kSystemErrorTitle;
 const QString kTypeMismatch = AppError::format(AppError::TypeMismatch, QStringLiteral("类型不匹配"));
 const QString kOverflow = AppError::format(AppError::Overflow, QStringLiteral("溢出"));
 
 // A settings number read as the conversion reads it: whole part rounded down,
-// within the given range. The box is shown when it is not.
-std::optional<long> settingNumber(const IniSetting& key, long low, long high)
+// within the given range; otherwise the box to show.
+std::optional<long> settingNumber(const IniSetting& key, long low, long high, QString* failure)
 {
     const auto v = NumberText::Parse(Modini::GetIniValue(key));
     if (!v) {
-        MessageBox::critical(kTypeMismatch, kErrorTitle);
+        *failure = kTypeMismatch;
         return std::nullopt;
     }
     const double whole = std::floor(*v);
     if (whole < double(low) || whole > double(high)) {
-        MessageBox::critical(kOverflow, kErrorTitle);
+        *failure = kOverflow;
         return std::nullopt;
     }
     return long(whole);
@@ -65,15 +69,209 @@ QString slotPicture(const QString& tag)
     return bmp.filePath();
 }
 
-QString imageFile(const QString& folder, int n) { return folder + QStringLiteral("/image%1.dcm").arg(n); }
+// The progress shown while pictures are converted and sent: modal, with no way
+// to close it before the work is done.
+class BusyDialog : public QProgressDialog {
+public:
+    BusyDialog(const QString& text, int count, QWidget* parent) : QProgressDialog(text, QString(), 0, count, parent)
+    {
+        setWindowTitle(MessageBox::kNoticeTitle);
+        setWindowModality(Qt::ApplicationModal);
+        setCancelButton(nullptr);
+        setAutoClose(false);
+        setAutoReset(false);
+        setMinimumDuration(0);
+        setValue(0);
+    }
+
+protected:
+    void closeEvent(QCloseEvent* e) override { e->ignore(); }
+    void keyPressEvent(QKeyEvent*) override {}
+};
 }
 
-void DataRecord::forgetDicomStudy()
-{
-    DcmStudyId.clear();
-    DcmSeriesId.clear();
-    dcmStudyUid_.clear();
-}
+// The steps of the convert command, each one a function of its own.
+struct DataRecord::DicomCommand {
+    DataRecord& ed;
+    Dicom::Picture common;   // patient, study and series of every file
+    Dicom::SendSettings send;
+    long autoSend = 0;
+    QString folder;
+
+    // The patient fields as typed, and whether they fit their DICOM attributes.
+    bool takeFields()
+    {
+        if (ed.Text1->text().trimmed().isEmpty())
+            return ed.failField(ed.Text1, QStringLiteral("DICOM数字图像象需要提供相关基本信息，超声检查号不能为空"),
+                                false);
+        if (ed.Text2->text().trimmed().isEmpty())
+            return ed.failField(ed.Text2, QStringLiteral("DICOM数字图像需要提供相关基本信息，姓名不能为空"), false);
+        if (ed.Text3->currentText().isEmpty())
+            return ed.failField(ed.Text3, QStringLiteral("DICOM数字图像需要提供相关基本信息，姓别不能为空"), false);
+        if (ed.Text4->text().isEmpty())
+            return ed.failField(ed.Text4, QStringLiteral("DICOM数字图像需要提供相关基本信息，年龄不能为空"), false);
+        if (!ReportRecord::ParseNumber(ed.Text4->text()))
+            return ed.failField(ed.Text4, QStringLiteral("年龄应该为数字，请重新输入"), true);
+        // The exam number names a folder below the output folder: it must stay there.
+        common.examNumber = ed.Text1->text().trimmed();
+        if (!SafeFolderName(common.examNumber))
+            return ed.failField(ed.Text1, QStringLiteral("检查号不能含有 / \\ : * ? \" < > | 或 ..，请重新输入"), true);
+        common.patientName = ed.Text2->text().trimmed();
+        common.age = ed.Text4->text().trimmed();
+        common.ageUnit = ed.ComboAge->currentText().trimmed();
+        common.sex = ed.Text3->currentText().trimmed();
+        switch (Dicom::CheckValues(common)) {
+        case Dicom::Misfit::PatientId:
+            return ed.failField(
+                ed.Text1, QStringLiteral("检查号最多%1个字符（DICOM病人ID），请重新输入").arg(Dicom::kMaxPatientId),
+                true);
+        case Dicom::Misfit::PatientName:
+            return ed.failField(
+                ed.Text2, QStringLiteral("姓名最多%1个字符（DICOM病人姓名），请重新输入").arg(Dicom::kMaxNameGroup),
+                true);
+        case Dicom::Misfit::Institution:
+            MessageBox::critical(QStringLiteral("机构名称最多%1个字符（DICOM机构名称）").arg(Dicom::kMaxInstitution),
+                                 kErrorTitle);
+            return false;
+        case Dicom::Misfit::StudyId:   // a study number has at most 10 digits
+        case Dicom::Misfit::None: break;
+        }
+        return true;
+    }
+
+    // The settings; port and automatic sending must be numbers even when nothing
+    // is sent, and the AE title must be one when something is.
+    bool takeSettings()
+    {
+        send.host = Modini::GetIniValue(IniKey::DicomServerIp);
+        send.title = Modini::GetIniValue(IniKey::DicomServerTitle);
+        QString failure;
+        const auto port = settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(),
+                                        std::numeric_limits<int>::max(), &failure);
+        const auto automatic = port ? settingNumber(IniKey::DicomAutoSend, std::numeric_limits<qint16>::min(),
+                                                    std::numeric_limits<qint16>::max(), &failure)
+                                    : std::nullopt;
+        if (!automatic) {
+            MessageBox::critical(failure, kErrorTitle);
+            return false;
+        }
+        send.port = int(*port);
+        autoSend = *automatic;
+        send.send = autoSend == 1;
+        folder = Modini::GetIniValue(IniKey::DicomFolder);
+        if (send.send && !Dicom::ValidTitle(send.title)) {
+            MessageBox::critical(
+                QStringLiteral("服务器Title应为1到%1个英文字符，请在DICOM图像发送参数中重新设置").arg(Dicom::kMaxTitle),
+                kErrorTitle);
+            return false;
+        }
+        return true;
+    }
+
+    // The study number and series id, and the study the pictures belong to.
+    bool issueNumbers()
+    {
+        auto askJoin = [this] {
+            return MessageBox::show(
+                       QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否"),
+                       MessageBox::kNoticeTitle, MessageBox::Icon::Information, MessageBox::Buttons::YesNo, &ed)
+                   == MessageBox::Answer::Yes;
+        };
+        Dicom::StudyBook& book = ed.dcmStudy_;
+        if (const auto f = book.issue(common.examNumber, common.patientName, askJoin, Environment::today(),
+                                      QTime::currentTime())) {
+            MessageBox::critical(f->text, f->title);
+            return false;
+        }
+        common.studyId = book.DcmStudyId;
+        common.seriesNumber = book.DcmSeriesNo;
+        common.studyUid = book.studyUid;
+        common.studyDate = book.studyDate;
+        common.studyTime = book.studyTime;
+        common.seriesUid = book.seriesUid;
+        common.seriesDate = book.seriesDate;
+        common.seriesTime = book.seriesTime;
+        return true;
+    }
+
+    // The output folder and the exam's folder below it.
+    bool makeFolders()
+    {
+        if (!OutputFolderUsable(folder)) {
+            MessageBox::critical(QStringLiteral("存储目录不正确，请重新设置"), kErrorTitle);
+            return false;
+        }
+        folder = CutTrailingSeparator(folder);
+        if (!ed.CreatePaths(folder))
+            return false;
+        folder += QLatin1Char('/') + common.examNumber;
+        return ed.CreatePaths(folder);
+    }
+
+    // Every selected capture in slot order, converted and sent on the thread
+    // pool; each slot done is deselected as it is done.
+    Dicom::Outcome convert()
+    {
+        QList<Dicom::Slot> pictures;
+        for (size_t i = 0; i < ed.Pictmp.size(); ++i)
+            if (!ed.ShapeSel[i]->isHidden() && !ed.Pictmp[i]->Tag.isEmpty())
+                pictures.append({int(i), slotPicture(ed.Pictmp[i]->Tag)});
+        const QString text =
+            send.send ? QStringLiteral("正在转换并发送图像，请稍候……") : QStringLiteral("正在转换图像，请稍候……");
+        BusyDialog busy(text, int(pictures.size()), &ed);
+        busy.show();
+        QPointer<DataRecord> editor(&ed);
+        QPointer<QProgressDialog> progress(&busy);
+        auto done = [editor, progress](int slot, int count) {
+            QMetaObject::invokeMethod(
+                editor,
+                [editor, progress, slot, count] {
+                    if (editor)
+                        editor->ShapeSel[size_t(slot)]->hide();
+                    if (progress)
+                        progress->setValue(count);
+                },
+                Qt::QueuedConnection);
+        };
+        QFutureWatcher<Dicom::Outcome> watcher;
+        QEventLoop loop;
+        QObject::connect(&watcher, &QFutureWatcher<Dicom::Outcome>::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(
+            QtConcurrent::run(QThreadPool::globalInstance(), [c = common, pictures, f = folder, s = send, done] {
+                return Dicom::Convert(c, pictures, f, s, done);
+            }));
+        if (!watcher.isFinished())
+            loop.exec();
+        const Dicom::Outcome out = watcher.result();
+        for (int slot : out.done)
+            ed.ShapeSel[size_t(slot)]->hide();
+        return out;
+    }
+
+    // The outcome's messages and the store's buttons.
+    void finish(const Dicom::Outcome& out)
+    {
+        switch (out.stop) {
+        case Dicom::Outcome::Stop::Convert:
+            MessageBox::critical(QStringLiteral("DICOM图像转换失败：%1").arg(out.why), kErrorTitle);
+            return;
+        case Dicom::Outcome::Stop::Full: MessageBox::critical(kOverflow, kErrorTitle); return;
+        case Dicom::Outcome::Stop::Send:
+            qWarning("DICOM send failed: %s", qPrintable(out.why));
+            MessageBox::critical(QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消"), kErrorTitle);
+            return;
+        case Dicom::Outcome::Stop::None: break;
+        }
+        for (QvButton* b : {ed.ButtonAddPic, ed.ButtonDelPic, ed.Bpicview1, ed.ButtonConvert})
+            b->setEnabled(false);
+        if (autoSend == 1)
+            MessageBox::information(QStringLiteral("转换完成并发送成功！"), MessageBox::kNoticeTitle);
+        else if (autoSend == 0)
+            MessageBox::information(QStringLiteral("转换完成！"), MessageBox::kNoticeTitle);
+    }
+};
+
+void DataRecord::forgetDicomStudy() { dcmStudy_.forget(); }
 
 bool DataRecord::CreatePaths(const QString& path)
 {
@@ -91,180 +289,18 @@ bool DataRecord::CreatePaths(const QString& path)
     return false;
 }
 
+// The question, the patient fields, the settings, the numbers (all checked
+// before any counter moves but the folder), the folders, then the pictures.
 void DataRecord::ButtonConvert_Click()
 {
     ensureLoaded();
     settleCaptures();
-    // 1. The question.
     if (MessageBox::show(QStringLiteral("请确认是否将选中的图像转换为相应的DICOM数字图像？"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this)
         != MessageBox::Answer::Yes)
         return;
-    // 2. The patient fields as typed.
-    if (Text1->text().trimmed().isEmpty()) {
-        failField(Text1, QStringLiteral("DICOM数字图像象需要提供相关基本信息，超声检查号不能为空"), false);
+    DicomCommand command{*this, {}, {}, 0, {}};
+    if (!command.takeFields() || !command.takeSettings() || !command.issueNumbers() || !command.makeFolders())
         return;
-    }
-    if (Text2->text().trimmed().isEmpty()) {
-        failField(Text2, QStringLiteral("DICOM数字图像需要提供相关基本信息，姓名不能为空"), false);
-        return;
-    }
-    if (Text3->currentText().isEmpty()) {
-        failField(Text3, QStringLiteral("DICOM数字图像需要提供相关基本信息，姓别不能为空"), false);
-        return;
-    }
-    if (Text4->text().isEmpty()) {
-        failField(Text4, QStringLiteral("DICOM数字图像需要提供相关基本信息，年龄不能为空"), false);
-        return;
-    }
-    if (!ReportRecord::ParseNumber(Text4->text())) {
-        failField(Text4, QStringLiteral("年龄应该为数字，请重新输入"), true);
-        return;
-    }
-    // 3. The exam number names a folder below the output folder: it must stay there.
-    const QString exam = Text1->text().trimmed();
-    if (!SafeFolderName(exam)) {
-        failField(Text1, QStringLiteral("检查号不能含有 / \\ : * ? \" < > | 或 ..，请重新输入"), true);
-        return;
-    }
-    const QString name = Text2->text().trimmed();
-    const QString age = Text4->text().trimmed();
-    const QString sex = Text3->currentText().trimmed();
-
-    // 4. The settings; port and automatic sending must be numbers even when nothing is sent.
-    const QString ip = Modini::GetIniValue(IniKey::DicomServerIp);
-    const QString title = Modini::GetIniValue(IniKey::DicomServerTitle);
-    const auto port =
-        settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    if (!port)
-        return;
-    const auto autoSend =
-        settingNumber(IniKey::DicomAutoSend, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max());
-    if (!autoSend)
-        return;
-    QString folder = Modini::GetIniValue(IniKey::DicomFolder);
-
-    // 5.-9. The counters: read, advanced and the study chosen in one transaction.
-    QString studyId = DcmStudyId;
-    QString studyUid = dcmStudyUid_;
-    QString seriesId;
-    int seriesNo = DcmSeriesNo;
-    {
-        Database::Transaction t;
-        if (!t.started()) {
-            MessageBox::critical(t.beginResult().description, kSystemErrorTitle);
-            return;
-        }
-        const auto study = ReadCounter(kStudyCounter);
-        if (!study)
-            return;
-        const auto series = ReadCounter(kSeriesCounter);
-        if (!series)
-            return;
-        auto advance = [](const QString& counter) {
-            const QueryResult r = Database::ExecuteSql(
-                QStringLiteral("update DCMConvertCS set CSid = CSid + 1 where CSname = ?"), {counter});
-            if (!r.ok())
-                MessageBox::critical(r.description, kSystemErrorTitle);
-            return r.ok();
-        };
-        if (!advance(kSeriesCounter))
-            return;
-        if (*series == std::numeric_limits<int>::max()) {
-            MessageBox::critical(kOverflow, kErrorTitle);
-            return;
-        }
-        seriesId = QString::number(*series + 1);
-        bool newStudy = DcmStudyId.isEmpty();
-        if (!newStudy) {
-            const auto join = MessageBox::show(
-                QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否"),
-                MessageBox::kNoticeTitle, MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
-            if (join == MessageBox::Answer::Yes)
-                seriesNo = DcmSeriesNo + 1;
-            else
-                newStudy = true;
-        }
-        if (newStudy) {
-            if (!advance(kStudyCounter))
-                return;
-            if (*study == std::numeric_limits<int>::max()) {
-                MessageBox::critical(kOverflow, kErrorTitle);
-                return;
-            }
-            studyId = QString::number(*study + 1);
-            studyUid = Dicom::NewUid(Dicom::Uid::Study);
-            seriesNo = 1;
-        }
-        const QueryResult done = t.commit();
-        if (!done.ok()) {
-            MessageBox::critical(done.description, kSystemErrorTitle);
-            return;
-        }
-    }
-    DcmSeriesId = seriesId;
-    DcmStudyId = studyId;
-    dcmStudyUid_ = studyUid;
-    DcmSeriesNo = seriesNo;
-
-    // 11.-12. The output folder and the exam's folder below it.
-    if (!OutputFolderUsable(folder)) {
-        MessageBox::critical(QStringLiteral("存储目录不正确，请重新设置"), kErrorTitle);
-        return;
-    }
-    folder = CutTrailingSeparator(folder);
-    if (!CreatePaths(folder))
-        return;
-    const QString examFolder = folder + QLatin1Char('/') + exam;
-    if (!CreatePaths(examFolder))
-        return;
-
-    // 13.-14. Every selected capture in slot order, numbered after the files
-    // already there; an existing file is never replaced.
-    int n = 1;
-    const QString seriesUid = Dicom::NewUid(Dicom::Uid::Series);
-    for (size_t i = 0; i < Pictmp.size(); ++i) {
-        if (ShapeSel[i]->isHidden() || Pictmp[i]->Tag.isEmpty())
-            continue;
-        while (QFileInfo::exists(imageFile(examFolder, n)) && n < std::numeric_limits<qint16>::max())
-            ++n;
-        if (QFileInfo::exists(imageFile(examFolder, n))) {
-            MessageBox::critical(kOverflow, kErrorTitle);
-            return;
-        }
-        Dicom::Picture p;
-        p.file = imageFile(examFolder, n);
-        p.source = slotPicture(Pictmp[i]->Tag);
-        p.examNumber = exam;
-        p.patientName = name;
-        p.age = age;
-        p.sex = sex;
-        p.studyId = DcmStudyId;
-        p.seriesNumber = DcmSeriesNo;
-        p.date = Environment::today();
-        p.time = QTime::currentTime();
-        p.imageNumber = n;
-        p.studyUid = dcmStudyUid_;
-        p.seriesUid = seriesUid;
-        QString why;
-        if (!Dicom::Coverttodcm(p, &why)) {
-            MessageBox::critical(QStringLiteral("DICOM图像转换失败：%1").arg(why), kErrorTitle);
-            return;
-        }
-        if (*autoSend == 1 && !Dicom::dcmfileSend(ip, int(*port), title, title, p.file, &why)) {
-            qWarning("DICOM send of %s failed: %s", qPrintable(p.file), qPrintable(why));
-            MessageBox::critical(QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消"), kErrorTitle);
-            return;
-        }
-        ShapeSel[i]->hide();
-        if (n < std::numeric_limits<qint16>::max())
-            ++n;
-    }
-    // 15.-16.
-    for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
-        b->setEnabled(false);
-    if (*autoSend == 1)
-        MessageBox::information(QStringLiteral("转换完成并发送成功！"), MessageBox::kNoticeTitle);
-    else if (*autoSend == 0)
-        MessageBox::information(QStringLiteral("转换完成！"), MessageBox::kNoticeTitle);
+    command.finish(command.convert());
 }

@@ -3,7 +3,6 @@
 #include "core/ModBackup.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
-#include "platform/PrivateFile.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -13,11 +12,20 @@
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QUuid>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Dicom {
 namespace {
@@ -65,6 +73,8 @@ bool fail(QString* why, const QString& text)
     return false;
 }
 
+int characters(const QString& text) { return int(text.toUcs4().size()); }
+
 bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
 {
     OFCondition c;
@@ -81,23 +91,24 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
         if (c.good())
             c = ds.putAndInsertUint16(key, value);
     };
-    const QString da = p.date.toString(QStringLiteral("yyyyMMdd"));
-    const QString tm = p.time.toString(QStringLiteral("HHmmss"));
+    auto da = [](const QDate& d) { return d.toString(QStringLiteral("yyyyMMdd")); };
+    auto tm = [](const QTime& t) { return t.toString(QStringLiteral("HHmmss")); };
 
     // SOP Common
     putFixed(DCM_SpecificCharacterSet, "ISO_IR 192");
     putFixed(DCM_ImageType, "DERIVED\\SECONDARY");
-    put(DCM_InstanceCreationDate, da);
-    put(DCM_InstanceCreationTime, tm);
+    put(DCM_InstanceCreationDate, da(p.date));
+    put(DCM_InstanceCreationTime, tm(p.time));
     putFixed(DCM_SOPClassUID, kSecondaryCaptureClass);
-    put(DCM_SOPInstanceUID, NewUid(Uid::Instance));
-    // General Study, General Series, General Image
-    put(DCM_StudyDate, da);
-    put(DCM_SeriesDate, da);
-    put(DCM_ContentDate, da);
-    put(DCM_StudyTime, tm);
-    put(DCM_SeriesTime, tm);
-    put(DCM_ContentTime, tm);
+    put(DCM_SOPInstanceUID, NewUid());
+    // General Study (its date and time are the study's), General Series (the
+    // conversion's), General Image (the picture's)
+    put(DCM_StudyDate, da(p.studyDate));
+    put(DCM_SeriesDate, da(p.seriesDate));
+    put(DCM_ContentDate, da(p.date));
+    put(DCM_StudyTime, tm(p.studyTime));
+    put(DCM_SeriesTime, tm(p.seriesTime));
+    put(DCM_ContentTime, tm(p.time));
     put(DCM_AccessionNumber, QString());
     put(DCM_Modality, p.modality);
     putFixed(DCM_ConversionType, "DV");
@@ -109,14 +120,12 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
     put(DCM_PatientID, p.examNumber);
     put(DCM_PatientBirthDate, QString());
     put(DCM_PatientSex, sexCode(p.sex));
-    if (const QString as = AgeString(p.age); !as.isEmpty())
-        put(DCM_PatientAge, as);
+    put(DCM_PatientAge, AgeString(p.age, p.ageUnit));
     put(DCM_StudyInstanceUID, p.studyUid);
     put(DCM_SeriesInstanceUID, p.seriesUid);
     put(DCM_StudyID, p.studyId);
     put(DCM_SeriesNumber, QString::number(p.seriesNumber));
     put(DCM_InstanceNumber, QString::number(p.imageNumber));
-    put(DCM_Laterality, QString());
     put(DCM_PatientOrientation, QString());
     // Image Pixel
     putU16(DCM_SamplesPerPixel, 3);
@@ -170,51 +179,232 @@ bool encode(DcmFileFormat& ff, QByteArray& bytes, qsizetype expected, QString* w
     return c.good() || fail(why, QString::fromLatin1(c.text()));
 }
 
-// A DICOM file is written new and owner-only: an existing file is never replaced.
-bool writeNew(const QString& path, const QByteArray& bytes, QString* why)
+// Writes bytes to a new temporary file in the folder and syncs it. 0, or the system's error code.
+int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* temp)
 {
-    const int err = PrivateFile::writeNew(path, bytes);
-    if (err == 0)
-        return true;
-    return fail(why, err == EEXIST ? QStringLiteral("文件已存在：%1").arg(path)
-                                   : QStringLiteral("%1：%2").arg(path, ModBackup::FromErrno(err).text()));
-}
-}
-
-QString NewUid(Uid kind)
-{
-    const char* root = kind == Uid::Study    ? SITE_STUDY_UID_ROOT
-                       : kind == Uid::Series ? SITE_SERIES_UID_ROOT
-                                             : SITE_INSTANCE_UID_ROOT;
-    char uid[100];
-    return QString::fromLatin1(dcmGenerateUniqueIdentifier(uid, root));
-}
-
-QString AgeString(const QString& years)
-{
-    bool ok = false;
-    const double v = QLocale::c().toDouble(years.trimmed(), &ok);
-    if (!ok || !std::isfinite(v) || v < 0 || v >= 1000)
-        return QString();
-    return QStringLiteral("%1Y").arg(int(std::floor(v)), 3, 10, QLatin1Char('0'));
-}
-
-int Coverttodcm(const Picture& p, QString* why)
-{
-    Bitmap24 dib;
-    bool made = false;
-    if (!dcmDataDict.isDictionaryLoaded())
-        fail(why, QStringLiteral("DICOM数据字典未能加载"));
-    else if (!BmpFile::read(p.source, dib) || dib.Width() <= 0 || dib.Height() <= 0)
-        fail(why, QStringLiteral("无法读取图像文件 %1").arg(p.source));
-    else if (dib.Width() > 0xFFFF || dib.Height() > 0xFFFF)
-        fail(why, QStringLiteral("图像尺寸过大"));
-    else {
-        DcmFileFormat ff;
-        QByteArray bytes;
-        made = fill(*ff.getDataset(), p, dib, why) && encode(ff, bytes, qsizetype(dib.Width()) * dib.Height() * 3, why)
-               && writeNew(p.file, bytes, why);
+    QByteArray name = folder + '/' + kTempPrefix + "XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);   // owner-only
+    if (fd < 0)
+        return errno ? errno : EIO;
+    *temp = name;
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    int err = 0;
+    while (left > 0 && err == 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            err = n < 0 ? errno : EIO;
+        else {
+            data += n;
+            left -= n;
+        }
     }
-    return made ? 1 : 0;
+    if (err == 0 && ::fdatasync(fd) != 0)
+        err = errno ? errno : EIO;
+    if (::close(fd) != 0 && err == 0)
+        err = errno ? errno : EIO;
+    if (err != 0)
+        ::unlink(name.constData());
+    return err;
+}
+
+// Gives the synced temporary file its name without replacing a file there:
+// 0, EEXIST when the name is taken, or another error code. A hard link where
+// the file system has them; a rename that refuses to replace where it has
+// not (FAT drives, some shares); where neither is there, a rename after a
+// look at the name (one program writes the folder at a time).
+int putInPlace(const QByteArray& temp, const QByteArray& path)
+{
+    if (::link(temp.constData(), path.constData()) == 0)
+        return 0;
+    int err = errno;
+    if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS && err != EMLINK)
+        return err;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    err = errno;
+    if (err != EINVAL && err != EOPNOTSUPP && err != ENOSYS)
+        return err;
+    if (::access(path.constData(), F_OK) == 0 || errno != ENOENT)
+        return EEXIST;
+    return ::rename(temp.constData(), path.constData()) == 0 ? 0 : errno;
+}
+
+void syncFolder(const QByteArray& folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+QString errnoText(const QString& path, int err)
+{
+    return QStringLiteral("%1：%2").arg(path, ModBackup::FromErrno(err).text());
+}
+}
+
+QString NewUid()
+{
+    // The UUID's 16 bytes as one big-endian number, turned into decimal digits
+    // by repeated division by 10.
+    QByteArray n = QUuid::createUuid().toRfc4122();
+    QString digits;
+    for (;;) {
+        bool zero = true;
+        int rest = 0;
+        for (char& c : n) {
+            const int cur = rest * 256 + int(uchar(c));
+            c = char(cur / 10);
+            rest = cur % 10;
+            zero = zero && c == 0;
+        }
+        digits.prepend(QChar(u'0' + rest));
+        if (zero)
+            break;
+    }
+    return QStringLiteral("2.25.") + digits;
+}
+
+QString AgeString(const QString& number, const QString& unit)
+{
+    static const QString units = QStringLiteral("天周月岁");
+    static const char codes[] = "DWMY";
+    const qsizetype u = unit.trimmed().size() == 1 ? units.indexOf(unit.trimmed()) : -1;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(number.trimmed(), &ok);
+    if (u < 0 || !ok || !std::isfinite(v) || v < 0 || v >= 1000)
+        return QString();
+    return QStringLiteral("%1%2").arg(int(std::floor(v)), 3, 10, QLatin1Char('0')).arg(QLatin1Char(codes[u]));
+}
+
+Misfit CheckValues(const Picture& p)
+{
+    if (characters(p.examNumber) > kMaxPatientId)
+        return Misfit::PatientId;
+    for (const QString& group : p.patientName.split(QLatin1Char('=')))
+        if (characters(group) > kMaxNameGroup)
+            return Misfit::PatientName;
+    if (characters(p.institution) > kMaxInstitution)
+        return Misfit::Institution;
+    if (characters(p.studyId) > kMaxStudyId)
+        return Misfit::StudyId;
+    return Misfit::None;
+}
+
+bool ValidTitle(const QString& title)
+{
+    if (title.trimmed().isEmpty() || title.size() > kMaxTitle)
+        return false;
+    for (QChar ch : title)
+        if (ch.unicode() < 0x20 || ch.unicode() > 0x7E || ch == QLatin1Char('\\'))
+            return false;
+    return true;
+}
+
+Image::Image() = default;
+Image::~Image() { discard(); }
+
+DcmDataset* Image::dataset() const { return ff_ ? ff_->getDataset() : nullptr; }
+
+bool Image::make(const Picture& p, QString* why)
+{
+    ff_.reset();
+    Bitmap24 dib;
+    if (!dcmDataDict.isDictionaryLoaded())
+        return fail(why, QStringLiteral("DICOM数据字典未能加载"));
+    if (!BmpFile::read(p.source, dib) || dib.Width() <= 0 || dib.Height() <= 0)
+        return fail(why, QStringLiteral("无法读取图像文件 %1").arg(p.source));
+    if (dib.Width() > 0xFFFF || dib.Height() > 0xFFFF)
+        return fail(why, QStringLiteral("图像尺寸过大"));
+    auto ff = std::make_unique<DcmFileFormat>();
+    if (!fill(*ff->getDataset(), p, dib, why))
+        return false;
+    ff_ = std::move(ff);
+    return true;
+}
+
+bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+{
+    discard();
+    if (full)
+        *full = false;
+    if (!ff_)
+        return fail(why, QStringLiteral("没有可写入的DICOM图像"));
+    while (*n <= maxNumber && QFileInfo::exists(ImageFile(folder, *n)))
+        ++*n;
+    if (*n > maxNumber) {
+        if (full)
+            *full = true;
+        return fail(why, QStringLiteral("%1：编号已用完").arg(ImageFile(folder, *n)));
+    }
+    DcmDataset& ds = *ff_->getDataset();
+    const OFCondition c = ds.putAndInsertString(DCM_InstanceNumber, QByteArray::number(*n).constData());
+    if (c.bad())
+        return fail(why, QString::fromLatin1(c.text()));
+    QByteArray bytes;
+    if (!encode(*ff_, bytes, qsizetype(ds.getLength(EXS_LittleEndianExplicit)), why))
+        return false;
+    if (const int err = writeTemp(QFile::encodeName(folder), bytes, &temp_); err != 0)
+        return fail(why, errnoText(folder, err));
+    folder_ = folder;
+    number_ = *n;
+    return true;
+}
+
+bool Image::commit(int* n, int maxNumber, QString* why, bool* full)
+{
+    for (;;) {
+        if (temp_.isEmpty())
+            return fail(why, QStringLiteral("没有可写入的DICOM图像"));
+        const QString path = ImageFile(folder_, number_);
+        // A link never replaces: when the name was taken meanwhile, the next one.
+        const int linked = putInPlace(temp_, QFile::encodeName(path));
+        if (linked == 0) {
+            discard();
+            file_ = path;
+            *n = number_;
+            return true;
+        }
+        if (linked != EEXIST) {
+            discard();
+            return fail(why, errnoText(path, linked));
+        }
+        int next = number_ + 1;
+        if (!stage(folder_, &next, maxNumber, why, full))
+            return false;
+    }
+}
+
+void Image::discard()
+{
+    if (!temp_.isEmpty())
+        ::unlink(temp_.constData());
+    temp_.clear();
+}
+
+bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+{
+    return stage(folder, n, maxNumber, why, full) && commit(n, maxNumber, why, full);
+}
+
+int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why)
+{
+    Image image;
+    return image.make(picture, why) && image.write(folder, n, kMaxImageNumber, why) ? 1 : 0;
+}
+
+void SyncFolder(const QString& folder) { syncFolder(QFile::encodeName(folder)); }
+
+void RemoveLeftovers(const QString& folder)
+{
+    QDir d(folder);
+    const QStringList names =
+        d.entryList({QString::fromLatin1(kTempPrefix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names)
+        d.remove(name);
 }
 }

@@ -3,6 +3,11 @@
 #include <QString>
 #include <QTime>
 
+#include <memory>
+
+class DcmDataset;
+class DcmFileFormat;
+
 // DICOM files made from captured pictures: Secondary Capture Image Storage,
 // Explicit VR Little Endian, 8-bit RGB pixels, texts in UTF-8 ("ISO_IR 192").
 namespace Dicom {
@@ -10,35 +15,107 @@ namespace Dicom {
 inline constexpr char kSecondaryCaptureClass[] = "1.2.840.10008.5.1.4.1.1.7";
 // The institution name every file carries.
 inline constexpr char kInstitutionName[] = "放射科";
+// The largest image number of an exam folder (a 16-bit signed count).
+inline constexpr int kMaxImageNumber = 32767;
+// Leftover temporary files of an exam folder start with this.
+inline constexpr char kTempPrefix[] = ".dcmtmp-";
 
-// What one file is made of, in the order the conversion hands it over.
+// What one file is made of.
 struct Picture {
-    QString file;         // the DICOM file to write (never replaced when it exists)
     QString source;       // the picture: a 24-bit BMP, or any picture Qt reads (JPEG)
     QString examNumber;   // Patient ID
     QString patientName;
-    QString age;   // a number of years; Patient Age is left out when it is not 0..999
+    QString age;       // the number as typed
+    QString ageUnit;   // 岁, 月, 周 or 天
     QString institution = QString::fromUtf8(kInstitutionName);
     QString sex;       // "男" -> M, "女" -> F, anything else O
     QString studyId;   // Study ID
     int seriesNumber = 1;
     QString modality = QStringLiteral("DX");
-    QDate date;            // study, series, content and creation date
-    QTime time;            // and time
-    int imageNumber = 1;   // Instance Number
+    QDate studyDate;   // fixed when the study was made
+    QTime studyTime;
+    QDate seriesDate;   // once per conversion
+    QTime seriesTime;
+    QDate date;   // content and instance creation: per picture
+    QTime time;
+    int imageNumber = 1;   // Instance Number (the n of image<n>.dcm)
     QString studyUid;      // kept by the caller for the whole study
     QString seriesUid;     // one per conversion
 };
 
-// A new UID for a study, a series or an instance (a file), unique for this
-// machine, process and moment.
-enum class Uid { Study, Series, Instance };
-QString NewUid(Uid kind);
+// A new UID of our own: "2.25." and a random UUID as a decimal number (at most 44 characters).
+QString NewUid();
 
-// Writes the picture's DICOM file. 0 on failure, with the reason in *why
-// (the file is then not left behind half written); 1 when the file is complete.
-int Coverttodcm(const Picture& picture, QString* why = nullptr);
+// Patient Age as DICOM writes it: three digits and D, W, M or Y for 天, 周, 月 or 岁
+// ("042Y" for 42.6 岁: whole units completed). Empty when the number is not 0..999
+// or the unit is none of these (the attribute then stays empty).
+QString AgeString(const QString& number, const QString& unit);
 
-// Patient Age as DICOM writes it ("042Y"), or empty when the text is not an age of 0..999 years.
-QString AgeString(const QString& years);
+// The longest texts the attributes hold (characters).
+inline constexpr int kMaxPatientId = 64;
+inline constexpr int kMaxNameGroup = 64;   // each "="-separated component group of Patient Name
+inline constexpr int kMaxInstitution = 64;
+inline constexpr int kMaxStudyId = 16;
+inline constexpr int kMaxTitle = 16;
+
+// Which value of a picture does not fit its attribute.
+enum class Misfit {
+    None,
+    PatientId,
+    PatientName,
+    Institution,
+    StudyId
+};
+Misfit CheckValues(const Picture& picture);
+// An AE title: 1..16 characters of the default repertoire, no backslash, not blank.
+bool ValidTitle(const QString& title);
+
+// One picture turned into a DICOM data set, written as a file and kept in
+// memory for sending.
+class Image {
+public:
+    Image();
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+
+    // Reads the picture and fills the data set. False with the reason in *why.
+    bool make(const Picture& picture, QString* why);
+    // Writes the file folder/image<n>.dcm, n from *n on, never replacing a file,
+    // in two steps. stage() writes the data set, numbered with the first n whose
+    // name is free, to a temporary file in the folder and syncs it; commit()
+    // links it under its name, which fails when the name is taken (then the next
+    // n is staged and linked). The Instance Number follows n; *n is the number
+    // used. A staged file that is not committed goes with discard() or the
+    // object. False with the reason in *why; *full when no number up to maxNumber
+    // was free. The folder's entries are synced by SyncFolder().
+    bool stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
+    bool commit(int* n, int maxNumber, QString* why, bool* full = nullptr);
+    void discard();
+    // stage() and commit() in one.
+    bool write(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
+    // The file written last.
+    QString file() const { return file_; }
+    DcmDataset* dataset() const;
+
+private:
+    std::unique_ptr<DcmFileFormat> ff_;
+    QString file_;
+    QString folder_;
+    QByteArray temp_;
+    int number_ = 0;
+};
+
+// Writes the picture's file folder/image<n>.dcm (Image::make and write in one):
+// 0 on failure, with the reason in *why; 1 when the file is complete, *n the number used.
+int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why = nullptr);
+
+// Writes the folder's entries (new names) to the disk.
+void SyncFolder(const QString& folder);
+
+// Removes the temporary files a killed conversion left in the folder.
+void RemoveLeftovers(const QString& folder);
+
+// The path of image<n>.dcm in the folder.
+inline QString ImageFile(const QString& folder, int n) { return folder + QStringLiteral("/image%1.dcm").arg(n); }
 }

@@ -1,5 +1,7 @@
 #include "imaging/DicomSend.h"
 
+#include "imaging/DicomFile.h"
+
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -8,8 +10,6 @@
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
-
-#include <QFile>
 
 #include <csignal>
 #include <mutex>
@@ -32,78 +32,14 @@ bool fail(QString* why, const QString& text)
 
 QString conditionText(const OFCondition& c) { return QString::fromLocal8Bit(c.text()); }
 
-// An AE title is 1..16 characters of the default repertoire, no backslash or control character.
-bool validTitle(const QString& title)
+bool storedStatus(Uint16 status)
 {
-    if (title.trimmed().isEmpty() || title.size() > 16)
-        return false;
-    for (QChar ch : title)
-        if (ch.unicode() < 0x20 || ch.unicode() > 0x7E || ch == QLatin1Char('\\'))
-            return false;
-    return true;
+    return status == STATUS_Success || status == STATUS_STORE_Warning_CoercionOfDataElements
+           || status == STATUS_STORE_Warning_ElementsDiscarded
+           || status == STATUS_STORE_Warning_DataSetDoesNotMatchSOPClass;
 }
 
-bool send(const QString& host, int port, const QString& calling, const QString& called, const QString& file,
-          QString* why)
-{
-    if (host.trimmed().isEmpty())
-        return fail(why, QStringLiteral("服务器地址为空"));
-    if (port < 1 || port > 65535)
-        return fail(why, QStringLiteral("服务器端口号 %1 不在 1..65535 之内").arg(port));
-    if (!validTitle(calling) || !validTitle(called))
-        return fail(why, QStringLiteral("服务器Title应为1到16个英文字符"));
-
-    DcmFileFormat ff;
-    OFCondition c = ff.loadFile(OFFilename(QFile::encodeName(file).constData()));
-    if (c.bad())
-        return fail(why, QStringLiteral("无法读取DICOM文件 %1：%2").arg(file, conditionText(c)));
-    OFString sopClass;
-    if (ff.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass).bad() || sopClass.empty())
-        return fail(why, QStringLiteral("DICOM文件没有SOP类别：%1").arg(file));
-
-    DcmSCU scu;
-    scu.setAETitle(calling.toLatin1().constData());
-    scu.setPeerAETitle(called.toLatin1().constData());
-    scu.setPeerHostName(host.trimmed().toLatin1().constData());
-    scu.setPeerPort(Uint16(port));
-    scu.setConnectionTimeout(kConnectTimeoutSeconds);
-    scu.setACSETimeout(kReplyTimeoutSeconds);
-    scu.setDIMSETimeout(kReplyTimeoutSeconds);
-    scu.setDIMSEBlockingMode(DIMSE_NONBLOCKING);
-    OFList<OFString> syntaxes;
-    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
-    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
-    c = scu.addPresentationContext(sopClass, syntaxes);
-    if (c.good())
-        c = scu.initNetwork();
-    if (c.good())
-        c = scu.negotiateAssociation();
-    if (c.bad())
-        return fail(why, QStringLiteral("无法与服务器建立连接：%1").arg(conditionText(c)));
-
-    const T_ASC_PresentationContextID presId = scu.findPresentationContextID(sopClass, "");
-    if (presId == 0) {
-        scu.releaseAssociation();
-        return fail(why, QStringLiteral("服务器不接收此类图像"));
-    }
-    Uint16 status = 0xFFFF;
-    c = scu.sendSTORERequest(presId, OFFilename(), ff.getDataset(), status);
-    if (c.bad()) {
-        scu.abortAssociation();
-        return fail(why, QStringLiteral("图像发送中断：%1").arg(conditionText(c)));
-    }
-    scu.releaseAssociation();
-    const bool stored = status == STATUS_Success || status == STATUS_STORE_Warning_CoercionOfDataElements
-                        || status == STATUS_STORE_Warning_ElementsDiscarded
-                        || status == STATUS_STORE_Warning_DataSetDoesNotMatchSOPClass;
-    if (!stored)
-        return fail(why, QStringLiteral("服务器拒绝保存图像（状态 0x%1）").arg(status, 4, 16, QLatin1Char('0')));
-    return true;
-}
-}
-
-int dcmfileSend(const QString& host, int port, const QString& callingTitle, const QString& calledTitle,
-                const QString& file, QString* why)
+void setUpOnce()
 {
     // A peer that drops the connection must end the send, not the program.
     // A peer that stops reading or writing mid-transfer ends the send within
@@ -116,9 +52,102 @@ int dcmfileSend(const QString& host, int port, const QString& callingTitle, cons
         dcmSocketReceiveTimeout.set(kReplyTimeoutSeconds);
         OFLog::configure(OFLogger::WARN_LOG_LEVEL);
     });
+}
+}
+
+Association::Association(const QString& host, int port, const QString& callingTitle, const QString& calledTitle)
+    : host_(host.trimmed()), calling_(callingTitle), called_(calledTitle), port_(port)
+{}
+
+Association::~Association() { release(); }
+
+void Association::release()
+{
+    if (scu_ && scu_->isConnected())
+        scu_->releaseAssociation();
+    scu_.reset();
+}
+
+void Association::drop()
+{
+    if (scu_ && scu_->isConnected())
+        scu_->abortAssociation();
+    scu_.reset();
+}
+
+bool Association::open(const QString& sopClass, QString* why)
+{
+    drop();
+    if (host_.isEmpty())
+        return fail(why, QStringLiteral("服务器地址为空"));
+    if (port_ < 1 || port_ > 65535)
+        return fail(why, QStringLiteral("服务器端口号 %1 不在 1..65535 之内").arg(port_));
+    if (!ValidTitle(calling_) || !ValidTitle(called_))
+        return fail(why, QStringLiteral("服务器Title应为1到16个英文字符"));
+    auto scu = std::make_unique<DcmSCU>();
+    scu->setAETitle(calling_.toLatin1().constData());
+    scu->setPeerAETitle(called_.toLatin1().constData());
+    scu->setPeerHostName(host_.toLatin1().constData());
+    scu->setPeerPort(Uint16(port_));
+    scu->setConnectionTimeout(kConnectTimeoutSeconds);
+    scu->setACSETimeout(kReplyTimeoutSeconds);
+    scu->setDIMSETimeout(kReplyTimeoutSeconds);
+    scu->setDIMSEBlockingMode(DIMSE_NONBLOCKING);
+    OFList<OFString> syntaxes;
+    syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
+    syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    OFCondition c = scu->addPresentationContext(sopClass.toLatin1().constData(), syntaxes);
+    if (c.good())
+        c = scu->initNetwork();
+    if (c.good())
+        c = scu->negotiateAssociation();
+    if (c.bad())
+        return fail(why, QStringLiteral("无法与服务器建立连接：%1").arg(conditionText(c)));
+    ++opened_;
+    scu_ = std::move(scu);
+    sopClass_ = sopClass;
+    if (scu_->findPresentationContextID(sopClass.toLatin1().constData(), "") == 0) {
+        release();
+        return fail(why, QStringLiteral("服务器不接收此类图像"));
+    }
+    return true;
+}
+
+bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
+{
+    setUpOnce();
     if (observer())
         observer()(file);
-    return send(host, port, callingTitle, calledTitle, file, why) ? 1 : 0;
+    OFString sop;
+    if (dataset.findAndGetOFString(DCM_SOPClassUID, sop).bad() || sop.empty())
+        return fail(why, QStringLiteral("DICOM文件没有SOP类别：%1").arg(file));
+    const QString sopClass = QString::fromLatin1(sop.c_str());
+    // A peer may have closed an idle association or dropped it after the last
+    // file: such a file is tried once more over a new association. A failure
+    // status is the peer's answer and is not retried.
+    const bool wasOpen = scu_ && scu_->isConnected() && sopClass_ == sopClass;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool reused = attempt == 0 && wasOpen;
+        if (!reused && !open(sopClass, why))
+            return false;
+        const T_ASC_PresentationContextID presId = scu_->findPresentationContextID(sop, "");
+        Uint16 status = 0xFFFF;
+        const OFCondition c = scu_->sendSTORERequest(presId, OFFilename(), &dataset, status);
+        if (c.good()) {
+            if (!storedStatus(status))
+                return fail(why,
+                            QStringLiteral("服务器拒绝保存图像（状态 0x%1）").arg(status, 4, 16, QLatin1Char('0')));
+            return true;
+        }
+        drop();
+        fail(why, QStringLiteral("图像发送中断：%1").arg(conditionText(c)));
+    }
+    return false;
+}
+
+int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QString* why)
+{
+    return pacs.store(dataset, file, why) ? 1 : 0;
 }
 
 void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }

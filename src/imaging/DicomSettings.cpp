@@ -2,7 +2,6 @@
 
 #include "core/Database.h"
 #include "platform/AppError.h"
-#include "platform/MessageBox.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -52,31 +51,26 @@ std::optional<int> CounterText(const QString& text)
     return int(v);
 }
 
-std::optional<int> ReadCounter(const QString& name)
+std::optional<int> ReadCounter(const QString& name, QString* failure)
 {
+    auto failed = [failure](const QString& text) {
+        *failure = text;
+        return std::nullopt;
+    };
     const QueryResult r = Database::QueryData(QStringLiteral("select * from DCMConvertCS where CSname = ?"), {name});
-    if (r.number == 1000) {
-        MessageBox::critical(QStringLiteral("参数表数据错误！"), MessageBox::kErrorTitle);
-        return std::nullopt;
-    }
-    if (r.number != 0 || !r.data) {
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
-        return std::nullopt;
-    }
+    if (r.number == 1000)
+        return failed(QStringLiteral("参数表数据错误！"));
+    if (r.number != 0 || !r.data)
+        return failed(r.description);
     // CSid is read as a 32-bit signed number: a text that is no number is a
     // type mismatch, a fraction is rounded, a value out of range an overflow.
     bool ok = false;
     const double d = r.data->value(0, 1).toDouble(&ok);
-    if (!ok || !std::isfinite(d)) {
-        MessageBox::critical(AppError::format(AppError::TypeMismatch, QStringLiteral("类型不匹配")),
-                             MessageBox::kErrorTitle);
-        return std::nullopt;
-    }
+    if (!ok || !std::isfinite(d))
+        return failed(AppError::format(AppError::TypeMismatch, QStringLiteral("类型不匹配")));
     const double n = std::nearbyint(d);
-    if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max()) {
-        MessageBox::critical(AppError::format(AppError::Overflow, QStringLiteral("溢出")), MessageBox::kErrorTitle);
-        return std::nullopt;
-    }
+    if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        return failed(AppError::format(AppError::Overflow, QStringLiteral("溢出")));
     return int(n);
 }
 }

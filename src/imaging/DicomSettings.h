@@ -27,7 +27,7 @@ bool SafeFolderName(const QString& name);
 std::optional<int> CounterText(const QString& text);
 
 // The value of a counter row read through QueryData: its CSid at position 1.
-// Shows the error box ("参数表数据错误！" when the row is missing) and gives
-// nothing on failure.
-std::optional<int> ReadCounter(const QString& name);
+// Nothing on failure, with the text of the error box to show (title "错误") in
+// *failure: "参数表数据错误！" when the row is missing.
+std::optional<int> ReadCounter(const QString& name, QString* failure);
 }

@@ -70,13 +70,18 @@ void FrmdcmConv::Form_Load()
     ApplyDialogSkin();
     for (QLineEdit* t : {Text1, Text2, Text3})
         t->clear();
-    const auto study = ReadCounter(kStudyCounter);
-    if (!study)
+    QString failure;
+    const auto study = ReadCounter(kStudyCounter, &failure);
+    if (!study) {
+        MessageBox::critical(failure, MessageBox::kErrorTitle);
         return;
+    }
     Text1->setText(QString::number(*study));
-    const auto series = ReadCounter(kSeriesCounter);
-    if (!series)
+    const auto series = ReadCounter(kSeriesCounter, &failure);
+    if (!series) {
+        MessageBox::critical(failure, MessageBox::kErrorTitle);
         return;
+    }
     Text2->setText(QString::number(*series));
     LoadDcmDir();
 }

@@ -1,7 +1,6 @@
 #include "imaging/JpegWriter.h"
 
 #include "imaging/BmpFile.h"
-#include "imaging/CaptureJpeg.h"
 #include "imaging/ImagingError.h"
 #include "imaging/Bitmap24.h"
 #include "platform/MessageBox.h"
@@ -104,9 +103,6 @@ bool ConvertBmpToJpg(const QString& fileName, QWidget* parent)
         return false;
     }
     const QString jpgName = fileName.left(fileName.size() - 3) + QStringLiteral("jpg");
-    // A frame the video control has just saved is usually encoded already.
-    if (const std::optional<QByteArray> ready = CaptureJpeg::take(fileName, JpegWriter::kCaptureQuality))
-        return JpegWriter::writeFile(*ready, jpgName);
     Bitmap24 dib;
     if (!BmpFile::read(fileName, dib)) {
         if (!QFileInfo::exists(fileName))

@@ -1,7 +1,6 @@
 #include "imaging/VideoCapture.h"
 
 #include "imaging/BmpFile.h"
-#include "imaging/CaptureJpeg.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCompressionDialog.h"
@@ -21,10 +20,20 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <QThread>
+
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kConnectTimeoutMs = 3000;
@@ -71,17 +80,27 @@ struct VideoCapture::Private {
     GstElement* pipeline = nullptr;
     GstElement* src = nullptr;
     GstElement* tee = nullptr;
+    GstElement* viewCaps = nullptr;   // the size the view branch scales to
 
     // The recording branch while it exists.
     GstPad* teePad = nullptr;
     GstElement* recQueue = nullptr;
     QList<GstElement*> recElements;   // queue first, filesink last
+    QString recTemp;                  // the file being written, renamed onto recTarget when finished
+    QString recTarget;                // aviFile (through a link, the file it points at)
 
     // Shared with the streaming threads.
     mutable std::mutex m;
     std::condition_variable cv;
-    // The latest frame, already in the bottom-up 24-bit layout of a BMP.
-    std::shared_ptr<const Bitmap24> frame;
+    // The latest frame at full resolution as the source delivers it (its
+    // buffer is only referenced: converted to a BMP's layout when captured).
+    GstSample* latest = nullptr;
+    quint64 latestSerial = 0;
+    // The latest frame at the size it is shown, 32-bit (wraps a GStreamer buffer).
+    QImage view;
+    // A frame handed in (tests, benchmarks): the latest frame until the source delivers another.
+    std::shared_ptr<const Bitmap24> presented;
+    QSize sourceSize;
     quint64 frames = 0;
     QString error;
     // The source stopped delivering (an error or the end of its stream, as
@@ -94,11 +113,24 @@ struct VideoCapture::Private {
     bool held = false;
     int slowWriteMs = 0;   // for tests
     std::atomic<bool> repaintPending{false};
+    // Shown on screen: while hidden, no frame is scaled for the view.
+    std::atomic<bool> shown{false};
+    // A view frame not painted yet: the next one is not scaled until it is.
+    std::atomic<bool> viewPending{false};
 
     // GUI thread only.
     std::shared_ptr<const Bitmap24> saved;   // the frame the last SaveFrame wrote
     bool waiting = false;                    // Connect or StopRecording is waiting
     bool disconnectPending = false;          // a Disconnect asked for while waiting
+    QSize viewSize;                          // what viewCaps asks for
+    int testPattern = 18;                    // ball: consecutive frames differ
+    // The last frame converted for a capture, so a second grab of it is free.
+    mutable std::mutex convertLock;
+    mutable quint64 convertedSerial = 0;
+    mutable std::shared_ptr<const Bitmap24> converted;
+    mutable GstVideoConverter* converter = nullptr;
+    mutable GstVideoInfo convertedFrom{};
+    mutable QImage presentedView;   // a handed-in frame scaled to the view
 
     // Waits until done() holds or the time is up,
     // handling events other than user input meanwhile, so that the window
@@ -109,6 +141,8 @@ struct VideoCapture::Private {
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
     static void onViewEos(GstAppSink* sink, gpointer user);
     static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* msg, gpointer user);
+    static GstPadProbeReturn onSourceFrame(GstPad* pad, GstPadProbeInfo* info, gpointer user);
+    static GstPadProbeReturn onViewFrame(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onEosAtFile(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onSlowWrite(GstPad* pad, GstPadProbeInfo* info, gpointer user);
     static GstPadProbeReturn onTeePadIdle(GstPad* pad, GstPadProbeInfo* info, gpointer user);
@@ -117,11 +151,151 @@ struct VideoCapture::Private {
     bool buildPipeline(const VideoSettings& s);
     void destroyPipeline();
     void removeRecordingBranch();
+    // Makes recTemp, the file a new recording of aviFile is written to.
+    bool makeRecordingFile();
+    enum RecordingEnd {
+        RecordingComplete,
+        RecordingFailed,
+        RecordingInterrupted
+    };
+    // True when the recording is complete under the chosen name.
+    bool finishRecordingFile(RecordingEnd end);
     void markLost(const QString& text);
+    void clearFramesLocked();
+    void updateViewCaps();
+    std::shared_ptr<const Bitmap24> convertLatest() const;
 };
+
+namespace {
+// The frame of a sample in a BMP's layout: 24-bit blue-green-red rows, bottom-up.
+// converter and convertedFrom keep the converter (and its threads) from one
+// capture to the next while the source's format stays.
+std::shared_ptr<Bitmap24> bitmapOfSample(GstSample* sample, GstVideoConverter*& converter, GstVideoInfo& convertedFrom)
+{
+    GstVideoInfo in;
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (!buffer || !gst_video_info_from_caps(&in, gst_sample_get_caps(sample)))
+        return nullptr;
+    const int w = GST_VIDEO_INFO_WIDTH(&in), h = GST_VIDEO_INFO_HEIGHT(&in);
+    auto dib = std::make_shared<Bitmap24>();
+    if (!dib->Create(w, h))
+        return nullptr;
+    const int bpl = dib->BytesPerScanLine();
+    // The bitmap's memory as a BGR frame whose first line is the last row in
+    // memory: the converter writes the picture upright into the bottom-up rows.
+    GstVideoInfo out;
+    gst_video_info_set_format(&out, GST_VIDEO_FORMAT_BGR, guint(w), guint(h));
+    GST_VIDEO_INFO_FPS_N(&out) = GST_VIDEO_INFO_FPS_N(&in);
+    GST_VIDEO_INFO_FPS_D(&out) = GST_VIDEO_INFO_FPS_D(&in);
+    out.stride[0] = -bpl;
+    out.offset[0] = gsize(bpl) * gsize(h - 1);
+    out.size = gsize(bpl) * gsize(h);
+    GstBuffer* target = gst_buffer_new_wrapped_full(GstMemoryFlags(0), dib->DIBSectionBitsPtr(), out.size, 0, out.size,
+                                                    nullptr, nullptr);
+    GstVideoFrame from, to;
+    bool ok = false;
+    if (gst_video_frame_map(&from, &in, buffer, GST_MAP_READ)) {
+        if (gst_video_frame_map(&to, &out, target, GST_MAP_WRITE)) {
+            if (converter && !gst_video_info_is_equal(&convertedFrom, &in)) {
+                gst_video_converter_free(converter);
+                converter = nullptr;
+            }
+            if (!converter) {
+                GstStructure* config = gst_structure_new("config", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT,
+                                                         guint(std::clamp(QThread::idealThreadCount(), 1, 4)), nullptr);
+                converter = gst_video_converter_new(&in, &out, config);
+                convertedFrom = in;
+            }
+            if (converter) {
+                gst_video_converter_frame(converter, &from, &to);
+                ok = true;
+            }
+            gst_video_frame_unmap(&to);
+        }
+        gst_video_frame_unmap(&from);
+    }
+    gst_buffer_unref(target);
+    return ok ? dib : nullptr;
+}
+
+// The area a picture of the given size takes in a box, its proportions kept
+// and centred (bars at the sides or at the top and bottom).
+QRect fitInto(QSize picture, const QRect& box)
+{
+    if (picture.isEmpty() || box.isEmpty())
+        return box;
+    const double scale = std::min(double(box.width()) / picture.width(), double(box.height()) / picture.height());
+    const int w = std::max(1, int(std::nearbyint(picture.width() * scale)));
+    const int h = std::max(1, int(std::nearbyint(picture.height() * scale)));
+    return QRect(box.x() + (box.width() - w) / 2, box.y() + (box.height() - h) / 2, w, h);
+}
+}
+
+QRect VideoCapture::pictureArea(QSize picture, const QRect& box) { return fitInto(picture, box); }
 
 // --- streaming-thread callbacks ----------------------------------------------
 
+// Every frame of the source passes here on its way into the tee: it becomes
+// the latest frame by reference only; nothing is copied or converted.
+GstPadProbeReturn VideoCapture::Private::onSourceFrame(GstPad* pad, GstPadProbeInfo* info, gpointer user)
+{
+    auto* p = static_cast<Private*>(user);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* ev = GST_PAD_PROBE_INFO_EVENT(info);
+        GstCaps* caps = nullptr;
+        GstVideoInfo vi;
+        if (ev && GST_EVENT_TYPE(ev) == GST_EVENT_CAPS) {
+            gst_event_parse_caps(ev, &caps);
+            if (caps && gst_video_info_from_caps(&vi, caps)) {
+                const QSize size(GST_VIDEO_INFO_WIDTH(&vi), GST_VIDEO_INFO_HEIGHT(&vi));
+                {
+                    std::lock_guard lock(p->m);
+                    if (p->sourceSize == size)
+                        return GST_PAD_PROBE_OK;
+                    p->sourceSize = size;
+                }
+                VideoCapture* q = p->q;
+                QMetaObject::invokeMethod(
+                    q, [q] { q->d->updateViewCaps(); }, Qt::QueuedConnection);
+            }
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstCaps* caps = buffer ? gst_pad_get_current_caps(pad) : nullptr;
+    if (!caps)
+        return GST_PAD_PROBE_OK;
+    GstSample* sample = gst_sample_new(buffer, caps, nullptr, nullptr);
+    gst_caps_unref(caps);
+    GstSample* old = nullptr;
+    {
+        std::lock_guard lock(p->m);
+        if (p->lost) {
+            old = sample;
+        } else {
+            old = std::exchange(p->latest, sample);
+            ++p->latestSerial;
+            if (!p->held)
+                p->presented.reset();
+            ++p->frames;
+        }
+    }
+    if (old)
+        gst_sample_unref(old);
+    p->cv.notify_all();
+    return GST_PAD_PROBE_OK;
+}
+
+// In front of the view branch: a frame nobody will see (the control hidden,
+// or the last one not painted yet) is dropped before it is scaled.
+GstPadProbeReturn VideoCapture::Private::onViewFrame(GstPad*, GstPadProbeInfo*, gpointer user)
+{
+    auto* p = static_cast<Private*>(user);
+    return p->shown.load() && !p->viewPending.load() ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
+}
+
+// A frame scaled to the shown size: kept as it is, the image wrapping the
+// buffer, and painted by the GUI thread.
 GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
@@ -130,50 +304,50 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
         return GST_FLOW_EOS;
     GstVideoInfo info;
     GstBuffer* buffer = gst_sample_get_buffer(sample);
-    GstVideoFrame vf;
-    if (buffer && gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
-        && gst_video_frame_map(&vf, &info, buffer, GST_MAP_READ)) {
-        const int w = GST_VIDEO_FRAME_WIDTH(&vf);
-        const int h = GST_VIDEO_FRAME_HEIGHT(&vf);
-        const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&vf, 0);
-        const auto* data = static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&vf, 0));
-        // The view branch delivers BGR rows flipped upside down: memory rows
-        // bottom-up, as a DIB holds them; the rows only need their padding.
-        auto dib = std::make_shared<Bitmap24>();
-        const bool made = dib->Create(w, h);
-        if (made) {
-            const int bpl = dib->BytesPerScanLine();
-            if (stride == bpl)
-                std::memcpy(dib->DIBSectionBitsPtr(), data, std::size_t(bpl) * h);
-            else
-                for (int y = 0; y < h; ++y)
-                    std::memcpy(dib->DIBSectionBitsPtr() + std::size_t(y) * bpl, data + std::size_t(y) * stride,
-                                std::size_t(w) * 3);
-        }
-        gst_video_frame_unmap(&vf);
-        if (made) {
-            {
-                std::lock_guard lock(p->m);
-                if (p->lost) {
-                    gst_sample_unref(sample);
-                    return GST_FLOW_OK;
-                }
-                if (!p->held)
-                    p->frame = std::move(dib);
-                ++p->frames;
-            }
-            p->cv.notify_all();
-            if (!p->repaintPending.exchange(true)) {
-                VideoCapture* q = p->q;
-                QMetaObject::invokeMethod(q, [q] {
-                    q->d->repaintPending = false;
-                    q->update();
-                    emit q->frameArrived();
-                }, Qt::QueuedConnection);
-            }
-        }
+    auto* frame = new GstVideoFrame;
+    if (!buffer || !gst_video_info_from_caps(&info, gst_sample_get_caps(sample))
+        || !gst_video_frame_map(frame, &info, buffer, GST_MAP_READ)) {
+        delete frame;
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
     }
-    gst_sample_unref(sample);
+    struct Held {
+        GstVideoFrame* frame;
+        GstSample* sample;
+    };
+    auto* held = new Held{frame, sample};
+    // BGRx rows are the 32-bit pixels of Format_RGB32 on this byte order.
+    QImage image(
+        static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(frame, 0)), GST_VIDEO_FRAME_WIDTH(frame),
+        GST_VIDEO_FRAME_HEIGHT(frame), GST_VIDEO_FRAME_PLANE_STRIDE(frame, 0), QImage::Format_RGB32,
+        [](void* data) {
+            auto* h = static_cast<Held*>(data);
+            gst_video_frame_unmap(h->frame);
+            delete h->frame;
+            gst_sample_unref(h->sample);
+            delete h;
+        },
+        held);
+    {
+        std::lock_guard lock(p->m);
+        if (p->lost)
+            return GST_FLOW_OK;   // the image lets go of the buffer
+        std::swap(p->view, image);
+        p->viewPending = true;
+    }
+    if (!p->repaintPending.exchange(true)) {
+        VideoCapture* q = p->q;
+        QMetaObject::invokeMethod(
+            q,
+            [q] {
+                q->d->repaintPending = false;
+                if (!q->isVisible())
+                    return;   // scaled just before the control was hidden
+                q->update();
+                emit q->frameArrived();
+            },
+            Qt::QueuedConnection);
+    }
     return GST_FLOW_OK;
 }
 
@@ -190,7 +364,7 @@ void VideoCapture::Private::markLost(const QString& text)
         if (lost)
             return;
         lost = true;
-        frame.reset();
+        clearFramesLocked();
         if (error.isEmpty())
             error = text;
     }
@@ -235,7 +409,10 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
                 emit q->recordingFailed(text);
         }, Qt::QueuedConnection);
     }
-    // Nobody pops the bus: everything of interest is handled here.
+    // Nobody pops the bus: everything of interest is handled here. A message
+    // dropped here is ours to release (it holds its element, and through it
+    // the whole pipeline, alive).
+    gst_message_unref(msg);
     return GST_BUS_DROP;
 }
 
@@ -296,20 +473,24 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
     GstElement* conv = make("videoconvert");
     tee = make("tee");
     GstElement* viewQueue = make("queue");
-    GstElement* viewConv = make("videoconvert");
-    GstElement* viewFlip = make("videoflip");
-    GstElement* viewCaps = make("capsfilter");
+    GstElement* viewScale = make("videoconvertscale");
+    viewCaps = make("capsfilter");
     GstElement* view = make("appsink");
     GstElement* dec = nullptr;
     pipeline = gst_pipeline_new("video");
 
-    QList<GstElement*> all = {src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view};
+    QList<GstElement*> all = {src, caps, conv, tee, viewQueue, viewScale, viewCaps, view};
     bool jpeg = false;
     GstCaps* wanted = nullptr;
+    QSize size;
     if (test) {
-        g_object_set(src, "is-live", TRUE, "pattern", 18 /* ball: consecutive frames differ */, nullptr);
-        wanted = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, s.width, "height", G_TYPE_INT, s.height,
-                                     "framerate", GST_TYPE_FRACTION, s.fps.num, s.fps.den, nullptr);
+        // The planar 4:2:0 a camera's JPEG decodes to (left to itself the
+        // pattern would pick 16 bits a channel).
+        g_object_set(src, "is-live", TRUE, "pattern", testPattern, nullptr);
+        wanted =
+            gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, s.width, "height",
+                                G_TYPE_INT, s.height, "framerate", GST_TYPE_FRACTION, s.fps.num, s.fps.den, nullptr);
+        size = QSize(s.width, s.height);
     } else {
         g_object_set(src, "device", QFile::encodeName(source).constData(), nullptr);
         // The configured mode when the device offers it, else the nearest offer.
@@ -329,6 +510,7 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
             wanted = gst_caps_new_simple(jpeg ? "image/jpeg" : "video/x-raw", "width", G_TYPE_INT, pick->width,
                                          "height", G_TYPE_INT, pick->height, "framerate", GST_TYPE_FRACTION,
                                          pick->fps.num, pick->fps.den, nullptr);
+            size = QSize(pick->width, pick->height);
         } else {
             wanted = gst_caps_new_empty_simple("video/x-raw");
         }
@@ -343,24 +525,32 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
             if (e)
                 gst_object_unref(e);
         gst_caps_unref(wanted);
-        pipeline = tee = src = nullptr;
+        pipeline = tee = src = viewCaps = nullptr;
         return false;
     }
     g_object_set(caps, "caps", wanted, nullptr);
     gst_caps_unref(wanted);
+    {
+        std::lock_guard lock(m);
+        sourceSize = size;
+    }
+    // The view branch scales each frame once, in GStreamer, to the size it is
+    // shown at, and converts it to the 32-bit pixels the screen takes; its
+    // queue keeps only the newest frame. The full-size frame is only
+    // referenced in front of the tee, for a capture.
     g_object_set(viewQueue, "leaky", 2 /* downstream */, "max-size-buffers", 1, "max-size-bytes", 0,
                  "max-size-time", guint64(0), nullptr);
-    g_object_set(viewFlip, "method", 5 /* vertical-flip */, nullptr);
-    GstCaps* bgr = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
-    g_object_set(viewCaps, "caps", bgr, nullptr);
-    gst_caps_unref(bgr);
-    g_object_set(view, "sync", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
+    viewSize = QSize();
+    updateViewCaps();
+    // Not waiting for a first frame to finish starting: the view branch gets
+    // none while the control is hidden.
+    g_object_set(view, "sync", FALSE, "async", FALSE, "max-buffers", 1, "drop", TRUE, nullptr);
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &Private::onNewSample;
     callbacks.eos = &Private::onViewEos;
     gst_app_sink_set_callbacks(GST_APP_SINK(view), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), src, caps, conv, tee, viewQueue, viewScale, viewCaps, view, nullptr);
     bool linked = true;
     if (dec) {
         gst_bin_add(GST_BIN(pipeline), dec);
@@ -368,7 +558,16 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
     } else {
         linked = gst_element_link_many(src, caps, conv, tee, nullptr);
     }
-    linked = linked && gst_element_link_many(tee, viewQueue, viewConv, viewFlip, viewCaps, view, nullptr);
+    linked = linked && gst_element_link_many(tee, viewQueue, viewScale, viewCaps, view, nullptr);
+    if (linked) {
+        GstPad* teeSink = gst_element_get_static_pad(tee, "sink");
+        gst_pad_add_probe(teeSink, GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                          &Private::onSourceFrame, this, nullptr);
+        gst_object_unref(teeSink);
+        GstPad* viewIn = gst_element_get_static_pad(viewQueue, "sink");
+        gst_pad_add_probe(viewIn, GST_PAD_PROBE_TYPE_BUFFER, &Private::onViewFrame, this, nullptr);
+        gst_object_unref(viewIn);
+    }
 
     GstBus* bus = gst_element_get_bus(pipeline);
     gst_bus_set_sync_handler(bus, &Private::onBusMessage, this, nullptr);
@@ -378,6 +577,62 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
         return false;
     }
     return true;
+}
+
+// Asks the view branch for frames of the size the picture takes in the
+// control, its proportions kept (GUI thread: at connect, on resize, and when
+// the source's size becomes known).
+void VideoCapture::Private::updateViewCaps()
+{
+    if (!viewCaps)
+        return;
+    QSize source;
+    {
+        std::lock_guard lock(m);
+        source = sourceSize;
+    }
+    const QRect box(QPoint(0, 0), q->size().expandedTo(QSize(16, 16)));
+    const QSize want = source.isEmpty() ? box.size() : fitInto(source, box).size();
+    if (want == viewSize)
+        return;
+    viewSize = want;
+    GstCaps* c =
+        gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width", G_TYPE_INT, want.width(), "height",
+                            G_TYPE_INT, want.height(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(viewCaps, "caps", c, nullptr);
+    gst_caps_unref(c);
+}
+
+void VideoCapture::Private::clearFramesLocked()
+{
+    if (latest)
+        gst_sample_unref(std::exchange(latest, nullptr));
+    view = QImage();
+    presented.reset();
+    viewPending = false;
+}
+
+// The latest frame in a BMP's layout (GUI thread; converted once per frame).
+std::shared_ptr<const Bitmap24> VideoCapture::Private::convertLatest() const
+{
+    GstSample* sample = nullptr;
+    quint64 serial = 0;
+    {
+        std::lock_guard lock(m);
+        if (presented)
+            return presented;
+        if (!latest)
+            return nullptr;
+        sample = gst_sample_ref(latest);
+        serial = latestSerial;
+    }
+    std::lock_guard lock(convertLock);
+    if (!converted || convertedSerial != serial) {
+        converted = bitmapOfSample(sample, converter, convertedFrom);
+        convertedSerial = serial;
+    }
+    gst_sample_unref(sample);
+    return converted;
 }
 
 void VideoCapture::Private::destroyPipeline()
@@ -395,10 +650,85 @@ void VideoCapture::Private::destroyPipeline()
     }
     recElements.clear();
     recQueue = nullptr;
+    finishRecordingFile(RecordingInterrupted);
     gst_object_unref(pipeline);
     pipeline = nullptr;
     tee = nullptr;
     src = nullptr;
+    viewCaps = nullptr;
+    {
+        // The frames hold buffers of the pipeline's pools.
+        std::lock_guard lock(m);
+        clearFramesLocked();
+    }
+    std::lock_guard lock(convertLock);
+    converted.reset();
+    presentedView = QImage();
+    if (converter)
+        gst_video_converter_free(std::exchange(converter, nullptr));
+}
+
+bool VideoCapture::Private::makeRecordingFile()
+{
+    const QFileInfo chosen(aviFile);
+    const QFileInfo target(chosen.isSymLink() ? chosen.symLinkTarget() : chosen.absoluteFilePath());
+    // name.avi -> name.未完成-XXXXXX.avi in the same folder (a rename never crosses file systems).
+    const QString suffix = target.suffix();
+    const QString name = target.fileName();
+    const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+    const QByteArray tail = suffix.isEmpty() ? QByteArray() : QFile::encodeName(QLatin1Char('.') + suffix);
+    QByteArray pattern = QFile::encodeName(target.absolutePath() + QLatin1Char('/') + base)
+                         + QFile::encodeName(QStringLiteral(".未完成-")) + "XXXXXX" + tail;
+    const int fd = ::mkostemps(pattern.data(), int(tail.size()), O_CLOEXEC);   // made 0600
+    if (fd < 0) {
+        std::lock_guard lock(m);
+        error = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    recTemp = QFile::decodeName(pattern);
+    recTarget = target.absoluteFilePath();
+    return true;
+}
+
+// After the recording branch has closed the file: a complete recording is
+// synced and takes the chosen name (replacing an earlier file of that name
+// only now); a failed one (disk full) is removed, the earlier file kept; one
+// whose end never reached the file keeps its unfinished name.
+bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
+{
+    if (recTemp.isEmpty())
+        return false;
+    const QString temp = std::exchange(recTemp, QString());
+    const QByteArray tempName = QFile::encodeName(temp);
+    if (end == RecordingFailed) {
+        ::unlink(tempName.constData());
+        return false;
+    }
+    if (end == RecordingInterrupted) {
+        std::lock_guard lock(m);
+        error = QStringLiteral("录像未完成：") + temp;
+        return false;
+    }
+    int err = 0;
+    const int fd = ::open(tempName.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0)
+        err = errno != 0 ? errno : EIO;
+    if (fd >= 0)
+        ::close(fd);
+    if (err == 0)
+        err = PrivateFile::renameOver(temp, recTarget);
+    if (err != 0) {
+        // The recording stays whole under its unfinished name.
+        const QString text = QString::fromLocal8Bit(strerror(err)) + QStringLiteral("：") + temp;
+        {
+            std::lock_guard lock(m);
+            error = text;
+        }
+        QMetaObject::invokeMethod(
+            q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+    }
+    return err == 0;
 }
 
 void VideoCapture::Private::removeRecordingBranch()
@@ -475,6 +805,8 @@ void VideoCapture::holdFrame(const QImage& picture)
     presentFrame(picture);
     std::lock_guard lock(d->m);
     d->held = !picture.isNull();
+    if (!d->held)
+        d->presented.reset();
 }
 QString VideoCapture::currentSource() const { return d->source; }
 
@@ -486,11 +818,7 @@ quint64 VideoCapture::framesReceived() const
 
 QImage VideoCapture::currentFrame() const
 {
-    std::shared_ptr<const Bitmap24> frame;
-    {
-        std::lock_guard lock(d->m);
-        frame = d->frame;
-    }
+    const std::shared_ptr<const Bitmap24> frame = d->convertLatest();
     return frame ? frame->toImage() : QImage();
 }
 
@@ -502,8 +830,12 @@ void VideoCapture::presentFrame(const QImage& picture)
         return;
     {
         std::lock_guard lock(d->m);
-        d->frame = std::move(dib);
+        d->presented = std::move(dib);
         ++d->frames;
+    }
+    {
+        std::lock_guard lock(d->convertLock);
+        d->presentedView = QImage();
     }
     d->cv.notify_all();
     update();
@@ -526,16 +858,27 @@ bool VideoCapture::Connect()
     d->source = VideoDevices::resolve(s);
     {
         std::lock_guard lock(d->m);
-        d->frame.reset();
+        d->clearFramesLocked();
         d->frames = 0;
         d->error.clear();
         d->lost = false;
         d->held = false;
     }
-    if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
+    QString absent;
+    if (d->source.isEmpty())
+        absent = QStringLiteral("未找到视频设备");
+    else if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
+        absent = QStringLiteral("视频设备不存在：") + d->source;
+    if (!absent.isEmpty()) {
+        std::lock_guard lock(d->m);
+        d->error = absent;
         return false;
-    if (!d->buildPipeline(s))
+    }
+    if (!d->buildPipeline(s)) {
+        std::lock_guard lock(d->m);
+        d->error = QStringLiteral("无法建立视频管道");
         return false;
+    }
 
     if (gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         d->destroyPipeline();
@@ -558,8 +901,12 @@ bool VideoCapture::Connect()
         ok = ok && !d->lost && d->frames > 0;
     }
     d->disconnectPending = false;
-    if (!ok)
+    if (!ok) {
         d->destroyPipeline();
+        std::lock_guard lock(d->m);
+        if (d->error.isEmpty())
+            d->error = QStringLiteral("视频设备没有送来图像：") + d->source;
+    }
     return ok;
 }
 
@@ -578,7 +925,6 @@ void VideoCapture::Disconnect()
     d->destroyPipeline();
     {
         std::lock_guard lock(d->m);
-        d->frame.reset();
         d->held = false;
     }
     update();
@@ -615,11 +961,15 @@ bool VideoCapture::StartRecording()
     } else {
         g_object_set(enc, "quality", s.quality, nullptr);
     }
-    // A new recording file is owner-only (the sink keeps the permissions of a
-    // file that is there); one that cannot be made fails in the sink as before.
-    PrivateFile::ensureFile(d->aviFile);
-    g_object_set(sink, "location", QFile::encodeName(d->aviFile).constData(), "async", FALSE, "sync", FALSE,
-                 nullptr);
+    // Written to a new owner-only file beside the chosen one, under a name
+    // that says it is unfinished: the chosen name is replaced only once the
+    // recording is complete.
+    if (!d->makeRecordingFile()) {
+        for (GstElement* e : chain)
+            gst_object_unref(e);
+        return false;
+    }
+    g_object_set(sink, "location", QFile::encodeName(d->recTemp).constData(), "async", FALSE, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
     d->recElements = chain;
     d->recQueue = queue;
@@ -656,15 +1006,16 @@ bool VideoCapture::StartRecording()
     }
     if (!ok) {
         d->removeRecordingBranch();
+        d->finishRecordingFile(Private::RecordingFailed);
         return false;
     }
     return true;
 }
 
-void VideoCapture::StopRecording()
+bool VideoCapture::StopRecording()
 {
     if (!isRecording() || d->waiting)
-        return;
+        return true;
     if (d->teePad) {
         GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
         gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
@@ -677,11 +1028,21 @@ void VideoCapture::StopRecording()
             return d->eosAtFile || d->recordingFailed;
         });
     }
-    d->removeRecordingBranch();
+    Private::RecordingEnd end = Private::RecordingInterrupted;
+    {
+        std::lock_guard lock(d->m);
+        if (d->recordingFailed)
+            end = Private::RecordingFailed;
+        else if (d->eosAtFile)
+            end = Private::RecordingComplete;
+    }
+    d->removeRecordingBranch();   // the file is closed
+    const bool saved = d->finishRecordingFile(end);
     if (d->disconnectPending) {
         d->disconnectPending = false;
         Disconnect();
     }
+    return saved;
 }
 
 bool VideoCapture::SaveFrame()
@@ -697,19 +1058,12 @@ std::shared_ptr<const Bitmap24> VideoCapture::grabFrame() const
 {
     if (d->frameFile.isEmpty())
         return nullptr;
-    std::lock_guard lock(d->m);
-    return d->frame;   // null before the first frame and once the source has stopped
+    return d->convertLatest();   // null before the first frame and once the source has stopped
 }
 
 bool VideoCapture::writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path)
 {
-    // The capture converts this BMP to JPEG next: start encoding while it is written.
-    CaptureJpeg::offer(path, frame, JpegWriter::kCaptureQuality);
-    if (!BmpFile::write(*frame, path)) {
-        CaptureJpeg::withdraw();
-        return false;
-    }
-    return true;
+    return frame && BmpFile::write(*frame, path);
 }
 
 void VideoCapture::failSourceForTest()
@@ -723,6 +1077,8 @@ void VideoCapture::failSourceForTest()
 }
 
 void VideoCapture::slowRecordingForTest(int msPerBuffer) { d->slowWriteMs = msPerBuffer; }
+
+void VideoCapture::setTestPatternForTest(int pattern) { d->testPattern = pattern; }
 
 bool VideoCapture::waitForFrame(quint64 after, int timeoutMs)
 {
@@ -774,20 +1130,52 @@ void VideoCapture::ShowCompressionDialog()
 
 void VideoCapture::paintEvent(QPaintEvent*)
 {
-    std::shared_ptr<const Bitmap24> frame;
+    QImage picture;
+    std::shared_ptr<const Bitmap24> presented;
+    QSize source;
     {
         std::lock_guard lock(d->m);
-        frame = d->frame;
+        picture = d->view;
+        presented = d->presented;
+        source = d->sourceSize;
+        d->viewPending = false;
     }
     QPainter p(this);
-    if (!frame) {
+    QRect area;
+    if (presented) {
+        // A frame handed in: scaled here, once for each size it is shown at.
+        area = fitInto(QSize(presented->Width(), presented->Height()), rect());
+        std::lock_guard lock(d->convertLock);
+        if (d->presentedView.size() != area.size())
+            d->presentedView =
+                presented->toImage().scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        picture = d->presentedView;
+    } else if (!picture.isNull()) {
+        // Already at its size, unless the control was resized since it was scaled.
+        area = fitInto(source.isEmpty() ? picture.size() : source, rect());
+    }
+    if (picture.isNull()) {
         p.fillRect(rect(), Qt::black);
         return;
     }
-    // Bottom-up rows: draw them through a vertical flip.
-    const QImage view(frame->DIBSectionBitsPtr(), frame->Width(), frame->Height(), frame->BytesPerScanLine(),
-                      QImage::Format_BGR888);
-    p.translate(0, height());
-    p.scale(1, -1);
-    p.drawImage(QRect(0, 0, width(), height()), view);
+    // Bars where the picture does not reach.
+    const QRegion bars = QRegion(rect()) - QRegion(area);
+    for (const QRect& r : bars)
+        p.fillRect(r, Qt::black);
+    if (picture.size() == area.size())
+        p.drawImage(area.topLeft(), picture);
+    else
+        p.drawImage(area, picture);
+}
+
+void VideoCapture::resizeEvent(QResizeEvent*) { d->updateViewCaps(); }
+
+void VideoCapture::showEvent(QShowEvent*) { d->shown = true; }
+
+void VideoCapture::hideEvent(QHideEvent*)
+{
+    d->shown = false;
+    std::lock_guard lock(d->m);
+    d->view = QImage();   // a stale picture is not shown when it comes back
+    d->viewPending = false;
 }

@@ -4,15 +4,21 @@
 #include <memory>
 
 // The video-capture control: live video from a V4L2 camera (or the test
-// pattern when no camera is configured or present) painted into this widget,
+// pattern when it is chosen: tests and benchmarks) painted into this widget,
 // single frames saved as 24-bit BMP files and AVI recording, on GStreamer.
 //
-// Pipeline: source -> caps -> [jpegdec] -> videoconvert -> tee; the view
-// branch (leaky queue -> BGR, flipped -> appsink) keeps frames in the
-// bottom-up layout of a BMP, and a
-// recording branch (queue -> encoder -> avimux -> filesink) is added to the
-// tee while recording. Stopping a recording sends end-of-stream through the
-// branch and waits until it reached the file, so the AVI index is written.
+// Pipeline: source -> caps -> [jpegdec] -> videoconvert -> tee. The latest
+// frame is referenced in front of the tee at full size and converted to a
+// BMP's layout only when it is captured. The view branch (leaky queue ->
+// videoconvertscale to the shown size, 32-bit -> appsink) scales each frame
+// once, and only while the control is shown and the previous frame has been
+// painted; the picture keeps its proportions (bars at the sides or at the top
+// and bottom). A recording branch (queue -> encoder -> avimux -> filesink) is
+// added to the tee while recording; it writes a file beside the chosen one
+// whose name says it is unfinished, which takes the chosen name once the
+// recording is complete (end-of-stream with the AVI index written, synced),
+// so an earlier recording of that name is never lost to a failed or
+// interrupted one.
 // A recording that fails (disk full) leaves the live picture running; a
 // source that stops (camera unplugged) ends the live picture until the next
 // Connect, and a recording running then is still completed.
@@ -44,8 +50,11 @@ public:
     // Starts recording to AviFileName; true when the recording runs (false
     // when not connected, the source has stopped, or the file cannot be made).
     bool StartRecording();
-    // Ends the recording and completes the file.
-    void StopRecording();
+    // Ends the recording and completes the file. True when there was none, or
+    // when the recording is complete under the chosen name; false when it
+    // failed (the earlier file of that name stays) or its end never reached
+    // the file (it keeps its unfinished name); lastError() says which.
+    bool StopRecording();
     // Stops the live picture and releases the device (ending a recording first).
     void Disconnect();
     // Writes the latest frame as a 24-bit BMP to FrameFileName; false when
@@ -55,7 +64,7 @@ public:
     // SaveFrame in two halves, for a capture whose file is written away from
     // the GUI thread: the latest frame (null when SaveFrame would give false
     // before writing), and the writing of a frame as a 24-bit BMP, which may
-    // run on any thread (one at a time); false when the file cannot be written.
+    // run on any thread; false when the file cannot be written.
     std::shared_ptr<const Bitmap24> grabFrame() const;
     static bool writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path);
 
@@ -96,6 +105,13 @@ public:
     // Description of the last streaming error, if any.
     QString lastError() const;
 
+    // The area a picture of the given size is shown in within a box: its
+    // proportions kept, centred, bars at the sides or at the top and bottom.
+    static QRect pictureArea(QSize picture, const QRect& box);
+    // The test source's pattern (GStreamer's videotestsrc numbering; for
+    // tests that need a picture with a top and a bottom). Next Connect.
+    void setTestPatternForTest(int pattern);
+
 signals:
     void frameArrived();
     void errorOccurred(const QString& text);
@@ -108,6 +124,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void reconnectIfIdle();

@@ -320,6 +320,6 @@ QString resolve(const VideoSettings& s)
     if (!s.device.isEmpty())
         return s.device;
     const QList<Device> cams = list();
-    return cams.isEmpty() ? VideoSettings::testPattern() : cams.first().path;
+    return cams.isEmpty() ? QString() : cams.first().path;
 }
 }

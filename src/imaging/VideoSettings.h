@@ -26,8 +26,9 @@ struct FrameRate {
 // The choices of the video source, format and compression dialogs, kept in
 // the [video] section of options.ini.
 struct VideoSettings {
-    // "" picks the first camera present (the test pattern when there is none),
-    // "test" is the test pattern, anything else a V4L2 device path.
+    // "" picks the first camera present (none: the video cannot be switched
+    // on), "test" is the test pattern (only when chosen: tests and
+    // benchmarks), anything else a V4L2 device path.
     QString device;
     int width = 640;
     int height = 480;
@@ -65,6 +66,9 @@ QList<Mode> modes(const QString& device);
 // upper end). Raw and JPEG formats are read; a mode offered in both is raw.
 QList<Mode> modesFromCaps(const QString& caps);
 
-// The source a connect will use for these settings: testPattern() or a path.
+// The source a connect will use for these settings: testPattern(), a path,
+// or "" when no camera is configured and none is present. The test pattern
+// never stands in for a missing camera: its frames would be stored as a
+// patient's pictures.
 QString resolve(const VideoSettings& s);
 }

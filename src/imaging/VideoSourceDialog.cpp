@@ -30,14 +30,20 @@ VideoSourceDialog::VideoSourceDialog(QWidget* parent) : QDialog(parent)
 void VideoSourceDialog::load()
 {
     ComboDevice->clear();
-    ComboDevice->addItem(QStringLiteral("测试图案"), VideoSettings::testPattern());
+    const VideoSettings s = VideoSettings::load();
+    // The test pattern is offered only where it is configured already (tests,
+    // benchmarks): a user never picks it by mistake for a patient's pictures.
+    if (s.device == VideoSettings::testPattern())
+        ComboDevice->addItem(QStringLiteral("测试图案"), VideoSettings::testPattern());
     for (const VideoDevices::Device& dev : VideoDevices::list())
         ComboDevice->addItem(dev.name + QStringLiteral(" (") + dev.path + QLatin1Char(')'), dev.path);
-    const QString current = VideoDevices::resolve(VideoSettings::load());
+    const QString current = VideoDevices::resolve(s);
     int index = ComboDevice->findData(current);
     if (index < 0) {
-        // A configured camera that is not present is still shown, so it can be kept or changed.
-        ComboDevice->addItem(current + QStringLiteral(" (未连接)"), current);
+        // A configured camera that is not present is still shown, so it can be
+        // kept or changed; with none configured and none present, that is said.
+        ComboDevice->addItem(
+            current.isEmpty() ? QStringLiteral("未找到视频设备") : current + QStringLiteral(" (未连接)"), current);
         index = ComboDevice->count() - 1;
     }
     ComboDevice->setCurrentIndex(index);

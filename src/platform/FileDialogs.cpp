@@ -1,6 +1,10 @@
 #include "platform/FileDialogs.h"
 
+#include "platform/MessageBox.h"
+
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 struct State {
@@ -29,11 +33,22 @@ QString getOpenFileName(QWidget* parent, const QString& title, const QString& fo
 QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                         bool confirmOverwrite)
 {
-    state().asked.append({QStringLiteral("save"), title, folder, filter});
-    if (state().scripted)
-        return scriptedAnswer();
-    return QFileDialog::getSaveFileName(parent, title, folder, filter, nullptr,
-                                        confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite);
+    QString start = folder;
+    for (;;) {
+        state().asked.append({QStringLiteral("save"), title, start, filter});
+        const QString name = state().scripted ? scriptedAnswer()
+                                              : QFileDialog::getSaveFileName(parent, title, start, filter, nullptr,
+                                                                             QFileDialog::DontConfirmOverwrite);
+        // The question a save dialog asks before it replaces a file, through the
+        // message-box facade (tests answer it); No goes back to the dialog.
+        if (name.isEmpty() || !confirmOverwrite || !QFileInfo::exists(name))
+            return name;
+        const QString question = QStringLiteral("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(name));
+        if (MessageBox::show(question, title, MessageBox::Icon::Exclamation, MessageBox::Buttons::YesNo, parent)
+            == MessageBox::Answer::Yes)
+            return name;
+        start = name;
+    }
 }
 
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder)

@@ -15,7 +15,9 @@ struct Asked {
 };
 
 QString getOpenFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
-// confirmOverwrite false: choosing an existing file replaces it without a question.
+// confirmOverwrite true: choosing an existing file asks (MessageBox, Yes/No,
+// the dialog's title) before it is returned; No shows the dialog again.
+// false: choosing an existing file replaces it without a question.
 QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                         bool confirmOverwrite = true);
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder);

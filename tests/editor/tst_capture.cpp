@@ -9,6 +9,7 @@
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 
@@ -42,6 +43,11 @@ bool near(QColor a, QColor b)
 }
 
 QString jpg(const QString& base) { return base + QStringLiteral(".jpg"); }
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+}
 }
 
 class tst_Capture : public QObject {
@@ -318,11 +324,24 @@ private slots:
         auto allFive = [&](bool on) {
             return std::all_of(five.begin(), five.end(), [on](QvButton* b) { return b->isEnabled() == on; });
         };
-        // A device that is not there: nothing changes, nothing is said.
+        // A device that is not there: nothing changes, and the radiologist is told why.
         QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/video-not-there")));
         ed.BVidOn_Click();
-        QVERIFY(!ed.videoOn() && allFive(false) && MessageBox::shownBoxes().isEmpty());
+        QVERIFY(!ed.videoOn() && allFive(false) && ed.BVidOn->caption() == QStringLiteral("开启视频"));
+        QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：视频设备不存在：/dev/video-not-there"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        // The shipped setting with no camera: the test pattern never stands in,
+        // so F9 can store no synthetic picture for the patient.
+        if (VideoDevices::list().isEmpty()) {
+            QVERIFY(kit::setIni("video", "device", QString()));
+            ed.BVidOn_Click();
+            QVERIFY(!ed.videoOn() && allFive(false) && !ed.VideoCapture1->isConnected());
+            QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：未找到视频设备"));
+            QTest::keyClick(&ed, Qt::Key_F9);
+            QVERIFY(ed.Pictmp[0]->Tag.isEmpty());
+        }
         QVERIFY(kit::setIni("video", "device", QStringLiteral("test")));
+        const int descriptors = openDescriptors();
         ed.BVidOn_Click();
         QVERIFY(ed.videoOn() && allFive(true) && ed.BVidOn->caption() == QStringLiteral("关闭视频"));
         QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
@@ -347,6 +366,23 @@ private slots:
         ed.BVidavi_Click();
         QVERIFY(!ed.recording() && ed.BVidavi->caption() == QStringLiteral("开始录像"));
         kit::checkAviFinalised(avi);
+        // An existing file: the dialog asks before it is replaced. No goes back
+        // to the dialog (cancelled here) and the file stays; Yes records.
+        const QByteArray first = kit::readBytes(avi);
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(avi);
+        MessageBox::queueAnswer(MessageBox::Answer::No);
+        FileDialogs::queueAnswer(QString());
+        ed.BVidavi_Click();
+        QVERIFY(!ed.recording() && kit::readBytes(avi) == first);
+        QCOMPARE(lastText(), QDir::toNativeSeparators(avi) + QStringLiteral(" 已存在。\n要替换它吗？"));
+        QCOMPARE(MessageBox::shownBoxes().last().buttons, MessageBox::Buttons::YesNo);
+        MessageBox::queueAnswer(MessageBox::Answer::Yes);
+        record(avi);
+        QCOMPARE(kit::readBytes(avi), first);   // replaced only once the new recording is complete
+        ed.BVidavi_Click();
+        kit::checkAviFinalised(avi);
+        QVERIFY(kit::readBytes(avi) != first && fileMode(avi) == 0600);
         // Switched off while recording: the file is finished; switched on again, not recording.
         record(folder_->file(QStringLiteral("off.avi")));
         ed.BVidOn_Click();
@@ -368,6 +404,9 @@ private slots:
         kit::closeEditor();
         QVERIFY(!ed.VideoCapture1->isConnected());
         kit::checkAviFinalised(folder_->file(QStringLiteral("closed.avi")));
+        // Everything the video took is given back when the editor closes.
+        QTest::qWait(300);
+        QCOMPARE(openDescriptors(), descriptors);
     }
 
     void footSwitch()

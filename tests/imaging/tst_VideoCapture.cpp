@@ -12,6 +12,7 @@
 #include "support/CoreKit.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,11 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
+
+#include <gst/gst.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace kit;
 using kit::checkAviFinalised;
@@ -54,6 +60,85 @@ QList<quint32> recordTo(VideoCapture& v, const QString& path, int frames)
     return checkAviFinalised(path);
 }
 
+// Descriptors this process holds open.
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+}
+
+// GStreamer elements, pads, buses and buffer pools alive,
+// as the leaks tracer the test runs with counts them; -1 without the tracer.
+int liveGstObjects()
+{
+    int count = -1;
+    GList* tracers = gst_tracing_get_active_tracers();
+    for (GList* l = tracers; l; l = l->next) {
+        if (count >= 0 || g_strcmp0(G_OBJECT_TYPE_NAME(l->data), "GstLeaksTracer") != 0)
+            continue;
+        GstStructure* info = nullptr;
+        g_signal_emit_by_name(l->data, "get-live-objects", &info);
+        if (info) {
+            const GValue* list = gst_structure_get_value(info, "live-objects-list");
+            count = list ? int(gst_value_list_get_size(list)) : 0;
+            gst_structure_free(info);
+        }
+    }
+    g_list_free_full(tracers, gst_object_unref);
+    return count;
+}
+
+// The dark area a ball of the test pattern leaves out: the bounding box of the
+// light pixels inside r.
+QRect lightArea(const QImage& img, const QRect& r)
+{
+    QRect box;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(img.pixel(x, y)) > 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+bool darkRows(const QImage& img, int from, int to)
+{
+    for (int y = from; y < to; ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) > 16)
+                return false;
+    return true;
+}
+
+// The unfinished recordings beside path.
+QStringList unfinishedBeside(const QString& path)
+{
+    return QDir(QFileInfo(path).absolutePath())
+        .entryList({QFileInfo(path).completeBaseName() + QStringLiteral(".未完成-*")}, QDir::Files);
+}
+
+// Files of this process take no more than the given bytes while it lives
+// (writes beyond fail as on a full disk, instead of the signal ending us).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    void (*handler_)(int);
+    rlimit old_{};
+};
+
 // Answers the next modal dialog with the given function.
 template <typename D, typename F>
 void answerNext(F f)
@@ -71,6 +156,11 @@ private:
     std::unique_ptr<TestFolder> tf;
 
 private slots:
+    void initTestCase()
+    {
+        // Counts GStreamer's live objects (read by switchingOffGivesEverythingBack).
+        qputenv("GST_TRACERS", "leaks(GstElement,GstPad,GstBus,GstBufferPool)");
+    }
     void init()
     {
         tf = std::make_unique<TestFolder>(false);
@@ -86,10 +176,54 @@ private slots:
         tf.reset();
     }
 
+    // Switching the video off gives back everything it took: after 20 off/on,
+    // as many descriptors are open and as many GStreamer objects alive as
+    // before. So does a control that goes away while the video runs.
+    void switchingOffGivesEverythingBack()
+    {
+        auto v = std::make_unique<VideoCapture>();
+        v->resize(160, 120);
+        v->show();
+        v->setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+        auto cycle = [&] {
+            QVERIFY(v->Connect() && v->waitForFrame(0, kWaitMs));
+            QVERIFY(v->waitForFrame(v->framesReceived() + 2, kWaitMs) && v->SaveFrame());
+            v->Disconnect();
+        };
+        // Threads that end a moment after their work, and what GStreamer sets up once.
+        auto settle = [] { QTest::qWait(300); };
+        cycle();
+        cycle();
+        settle();
+        const int fds = openDescriptors(), objects = liveGstObjects();
+        for (int i = 0; i < 20; ++i)
+            cycle();
+        settle();
+        QCOMPARE(openDescriptors(), fds);
+        if (objects < 0)
+            QSKIP("GStreamer's leaks tracer is not there to count objects");
+        QCOMPARE(liveGstObjects(), objects);
+
+        // With a recording and a failure on the way, and the control closed while running.
+        const QString avi = tf->file(QStringLiteral("leak.avi"));
+        v->setAviFileName(avi);
+        QVERIFY(v->Connect() && v->StartRecording());
+        recordFor(*v, 5);
+        v->failSourceForTest();
+        QTRY_VERIFY_WITH_TIMEOUT(v->hasStopped(), kWaitMs);
+        v->Disconnect();
+        QVERIFY(v->Connect());
+        v.reset();
+        settle();
+        QCOMPARE(openDescriptors(), fds);
+        QCOMPARE(liveGstObjects(), objects);
+    }
+
     void liveFramesAndSaveFrame()
     {
         VideoCapture v;
         v.resize(160, 120);
+        v.show();
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         // Nothing connected, no frame: nothing is written.
         QVERIFY(!v.SaveFrame() && !QFileInfo::exists(v.FrameFileName()));
@@ -100,7 +234,8 @@ private slots:
         QVERIFY(v.waitForFrame(v.framesReceived() + 2, kWaitMs));
         QVERIFY2(v.currentFrame() != first, "the test pattern should move");
 
-        // The live picture is painted, stretched into the control.
+        // The live picture is painted, filling a control of its proportions.
+        QTRY_VERIFY_WITH_TIMEOUT(!darkRows(v.grab().toImage(), 0, 120), kWaitMs);
         const QImage shot = v.grab().toImage();
         shot.save(testOutputFolder() + QStringLiteral("/video_live.png"));
         QImage black(shot.size(), shot.format());
@@ -223,18 +358,20 @@ private slots:
         QVERIFY(!v.StartRecording() && !v.isRecording());
         QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
 
-        // A file that takes no data (a full disk): the recording fails, its
-        // stop comes back, and the live picture and the captures go on.
-        if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
-            QSKIP("no /dev/full to write to");
+        // A file that takes no more data (a full disk; here the file-size
+        // limit): the recording fails, its stop comes back, and the live
+        // picture and the captures go on.
         QSignalSpy errors(&v, &VideoCapture::errorOccurred);
-        v.setAviFileName(QStringLiteral("/dev/full"));
-        QVERIFY(v.StartRecording());   // the file opens; writing fails
-        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
-        // Frames keep coming while the failed branch still hangs on the stream.
-        recordFor(v, 10);
-        QVERIFY(!v.lastError().isEmpty());
-        v.StopRecording();
+        v.setAviFileName(tf->file(QStringLiteral("full.avi")));
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(v.StartRecording());   // the file opens; writing fails
+            QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+            // Frames keep coming while the failed branch still hangs on the stream.
+            recordFor(v, 10);
+            QVERIFY(!v.lastError().isEmpty());
+            v.StopRecording();
+        }
         QVERIFY(!v.isRecording() && v.isConnected());
         QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
@@ -361,12 +498,37 @@ private slots:
             QVERIFY(setIni("video", "device", QString::fromLatin1(device)));
             QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
         }
+        QCOMPARE(v.lastError(), QStringLiteral("视频设备不存在：/dev/video-not-there"));
         v.Disconnect();   // harmless when not connected
         v.StopRecording();
+        // The test pattern is no choice of the source dialog: a camera not
+        // there is still listed, as the one configured.
         answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
-            QCOMPARE(d->ComboDevice->itemData(0).toString(), VideoSettings::testPattern());
+            QCOMPARE(d->ComboDevice->findData(VideoSettings::testPattern()), -1);
             QCOMPARE(d->ComboDevice->currentData().toString(), QStringLiteral("/dev/video-not-there"));
-            d->ComboDevice->setCurrentIndex(0);
+            d->ButtnOk->click();
+        });
+        v.ShowSourceDialog();
+        QCOMPARE(VideoSettings::load().device, QStringLiteral("/dev/video-not-there"));
+
+        // The shipped setting (the first camera) with no camera: the video
+        // cannot be switched on; the test pattern never stands in.
+        if (VideoDevices::list().isEmpty()) {
+            QVERIFY(setIni("video", "device", QString()));
+            QVERIFY(VideoDevices::resolve(VideoSettings::load()).isEmpty());
+            QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
+            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备"));
+            answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
+                QCOMPARE(d->ComboDevice->count(), 1);
+                QCOMPARE(d->ComboDevice->currentText(), QStringLiteral("未找到视频设备"));
+                d->ButtnCancel->click();
+            });
+            v.ShowSourceDialog();
+        }
+        // Chosen explicitly, it is offered as the current choice.
+        QVERIFY(setIni("video", "device", VideoSettings::testPattern()));
+        answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
+            QCOMPARE(d->ComboDevice->currentData().toString(), VideoSettings::testPattern());
             d->ButtnOk->click();
         });
         v.ShowSourceDialog();
@@ -396,6 +558,104 @@ private slots:
         });
         v.ShowCompressionDialog();
         QCOMPARE(VideoSettings::load().codec, QStringLiteral("raw"));
+    }
+
+    // A 16:9 source in a 4:3 control keeps its proportions: bars above and
+    // below, the ball round. The picture is upright in the control, in the
+    // frame and in the BMP.
+    void pictureKeepsItsShapeAndWay()
+    {
+        QVERIFY(setIni("video", "width", QStringLiteral("640")));
+        QVERIFY(setIni("video", "height", QStringLiteral("360")));
+        VideoCapture v;
+        v.resize(320, 240);
+        v.show();
+        QVERIFY(v.Connect());
+        const QRect area = VideoCapture::pictureArea(QSize(640, 360), v.rect());
+        QCOMPARE(area, QRect(0, 30, 320, 180));
+        QImage shot;
+        QRect ball;
+        // The ball is whole inside the picture in most frames; wait for one.
+        QTRY_VERIFY_WITH_TIMEOUT((shot = v.grab().toImage(), ball = lightArea(shot, area.adjusted(1, 1, -1, -1)),
+                                  !ball.isEmpty() && area.adjusted(2, 2, -2, -2).contains(ball)),
+                                 kWaitMs);
+        shot.save(testOutputFolder() + QStringLiteral("/video_16_9_in_4_3.png"));
+        QVERIFY2(qAbs(ball.width() - ball.height()) <= 2,
+                 qPrintable(QStringLiteral("ball %1 x %2").arg(ball.width()).arg(ball.height())));
+        QVERIFY(darkRows(shot, 0, area.top()) && darkRows(shot, area.bottom() + 1, shot.height()));
+        // The same frame in a tall control: bars at the sides.
+        QCOMPARE(VideoCapture::pictureArea(QSize(640, 360), QRect(0, 0, 320, 400)), QRect(0, 110, 320, 180));
+        QCOMPARE(VideoCapture::pictureArea(QSize(320, 240), QRect(0, 0, 400, 240)), QRect(40, 0, 320, 240));
+        // Captured at full size.
+        QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        // Hidden, no frame is made for the view, while the source's frames
+        // still come for a capture; shown again, the picture comes back.
+        QSignalSpy painted(&v, &VideoCapture::frameArrived);
+        v.hide();
+        QCoreApplication::processEvents();
+        painted.clear();
+        QVERIFY(v.waitForFrame(v.framesReceived() + 5, kWaitMs));
+        QCoreApplication::processEvents();
+        QCOMPARE(painted.size(), 0);
+        QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        v.show();
+        QTRY_VERIFY_WITH_TIMEOUT(painted.size() > 0, kWaitMs);
+        v.Disconnect();
+
+        // Colour bars over a dark bottom strip: upright everywhere.
+        v.setTestPatternForTest(0 /* SMPTE colour bars */);
+        v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
+        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
+        auto upright = [](const QImage& img, const QRect& r) {
+            const QColor top = img.pixelColor(r.left() + r.width() / 20, r.top() + r.height() / 10);
+            const QColor bottom = img.pixelColor(r.left() + r.width() / 20, r.bottom() - r.height() / 20);
+            return top.red() > 150 && top.green() > 150 && bottom.red() < 60 && bottom.green() < 60;
+        };
+        QVERIFY(upright(v.currentFrame(), QRect(0, 0, 640, 360)));
+        QTRY_VERIFY_WITH_TIMEOUT(upright(v.grab().toImage(), area), kWaitMs);
+        QVERIFY(v.SaveFrame());
+        QVERIFY(upright(QImage(v.FrameFileName()), QRect(0, 0, 640, 360)));
+    }
+
+    // A recording never costs the file it replaces: it is written beside it
+    // under a name that says it is unfinished, and takes the chosen name only
+    // once complete (owner-only, whatever was there). A write that fails
+    // (the file-size limit, as a full disk) leaves the earlier file whole.
+    void recordingReplacesOnlyWhenComplete()
+    {
+        const QString avi = tf->file(QStringLiteral("study.avi"));
+        QVERIFY(writeBytes(avi, QByteArray("an earlier recording")));
+        QVERIFY(QFile::setPermissions(avi, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        v.setAviFileName(avi);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 10);
+        const QStringList unfinished = unfinishedBeside(avi);
+        QCOMPARE(unfinished.size(), 1);
+        QVERIFY(unfinished.first().endsWith(QStringLiteral(".avi")));
+        QCOMPARE(fileMode(QFileInfo(avi).absolutePath() + QLatin1Char('/') + unfinished.first()), 0600);
+        // A program killed now would leave the earlier file as it was.
+        QCOMPARE(readBytes(avi), QByteArray("an earlier recording"));
+        QVERIFY(v.StopRecording());
+        checkAviFinalised(avi);
+        QCOMPARE(fileMode(avi), 0600);
+        QVERIFY(unfinishedBeside(avi).isEmpty());
+
+        // The disk takes no more: the recording fails, the file recorded before stays.
+        const QByteArray before = readBytes(avi);
+        QSignalSpy failed(&v, &VideoCapture::recordingFailed);
+        bool started = false;
+        {
+            const FileSizeLimit limit(64 * 1024);
+            started = v.StartRecording();
+            if (started)
+                QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), kWaitMs);
+            QVERIFY(!v.StopRecording());   // told as failed
+        }
+        QVERIFY(started && !v.isRecording() && v.isConnected());
+        QCOMPARE(readBytes(avi), before);
+        QVERIFY(unfinishedBeside(avi).isEmpty());
     }
 };
 

@@ -18,6 +18,8 @@ public:
     // Ends storescp; its port is closed afterwards.
     void stop();
     int port() const { return port_; }
+    // The process id of storescp (0 when it is not running).
+    qint64 pid() const { return process_.processId(); }
     QString folder() const { return dir_.path(); }
     QString error() const { return error_; }
     // The files received so far.
