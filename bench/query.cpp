@@ -3,16 +3,23 @@
 // The report query window against the bare sqlite3 C API, on a database made
 // by bench_gen_reports. First opens the database as the program does, which
 // adds the indexes an older data.db lacks, and prints what that took. Then,
-// for each case, times:
-//   window  Frmfind::buttonYes_Click with the case's conditions typed in: the
-//           statement built, QueryData, the grid's model and columns set (the
-//           window is shown; painting is timed on its own, once per case)
-//   bare    the statement the window issues, with the same bound values, on a
-//           connection of its own opened as the program opens its one: prepare,
-//           bind, step, every column copied into plain C++ values, finalize
-//   plain   for the substring cases: the plain full-table statement with the
-//           same columns, "... FROM reports WHERE <column> LIKE ?"
-// and prints medians and the ratios window / bare and window / plain.
+// case by case, in rounds of four whose order rotates:
+//   window   click to rows painted: Frmfind::buttonYes_Click with the case's
+//            conditions typed in (statement chosen and run through QueryData,
+//            the grid's model and columns set), then the grid's visible rows
+//            painted (viewport repaint)
+//   bare     the statement the window issues, with the same bound values, on
+//            a connection of its own opened as the program opens its one:
+//            prepare, bind, step, every column kept as plain C++ strings,
+//            finalize
+//   bare+    bare, then those rows shown in a plain QTableView over a simple
+//            model of the same size, columns and font, its first row
+//            selected as the window's is, painted the same way
+//   plain    the plain full-table statement of the same conditions,
+//            "SELECT <columns> FROM reports NOT INDEXED WHERE ... ORDER BY ctid"
+// Prints medians and each round's own ratios (their median and minimum):
+// window / bare, window / bare+ and window / plain. With WS_BENCH_PROBE set it
+// also times the window's steps apart (QueryData, the grid set, the paint).
 #include "common.h"
 #include "core/Database.h"
 #include "core/ListGrid.h"
@@ -23,6 +30,7 @@
 #include "platform/Opener.h"
 #include "query/Frmfind.h"
 #include "query/FrmfindQuery.h"
+#include "query/FrmfindResults.h"
 #include "editor/DataRecord.h"
 #include "report/PrinterBackend.h"
 #include "report/ProgramPrinter.h"
@@ -32,9 +40,11 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -43,8 +53,10 @@ using bench::Clock;
 using bench::die;
 using bench::millisecondsSince;
 
-// One SELECT on the bare C API; returns the number of rows.
-int bareQuery(sqlite3* db, const QString& sql, const QVariantList& params)
+using Rows = std::vector<std::vector<std::string>>;
+
+// One SELECT on the bare C API, every column kept as text; returns the rows.
+Rows bareQuery(sqlite3* db, const QString& sql, const QVariantList& params)
 {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* st = nullptr;
@@ -62,27 +74,81 @@ int bareQuery(sqlite3* db, const QString& sql, const QVariantList& params)
         }
     }
     const int columns = sqlite3_column_count(st);
-    std::vector<std::string> texts(static_cast<size_t>(columns));
-    std::vector<long long> ints(static_cast<size_t>(columns));
-    std::vector<double> reals(static_cast<size_t>(columns));
-    int rows = 0;
+    Rows rows;
     while (sqlite3_step(st) == SQLITE_ROW) {
+        std::vector<std::string> row(static_cast<size_t>(columns));
         for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER: ints[size_t(c)] = sqlite3_column_int64(st, c); break;
-            case SQLITE_FLOAT: reals[size_t(c)] = sqlite3_column_double(st, c); break;
-            case SQLITE_NULL: texts[size_t(c)].clear(); break;
-            default: {
-                const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                texts[size_t(c)].assign(t ? t : "", size_t(sqlite3_column_bytes(st, c)));
-            }
-            }
+            const unsigned char* t = sqlite3_column_text(st, c);
+            row[size_t(c)].assign(t ? reinterpret_cast<const char*>(t) : "", size_t(sqlite3_column_bytes(st, c)));
         }
-        ++rows;
+        rows.push_back(std::move(row));
     }
     sqlite3_finalize(st);
     return rows;
 }
+
+// The plain list: the answer's strings, a QString made for each cell painted,
+// the grid's headers; grid column c shows the statement's column of the same name.
+class PlainModel final : public QAbstractTableModel {
+public:
+    explicit PlainModel(const QAbstractItemModel* grid)
+    {
+        const QStringList names = FrmfindQuery::Columns().split(QStringLiteral(", "));
+        static const char* fields[FrmfindResults::kColumns] = {"obligate5",    "brname",
+                                                               "sex",          "age",
+                                                               "bedid",        "sectionoffice",
+                                                               "utpatientid",  "obligate2",
+                                                               "inpatientid",  "obligate3",
+                                                               "pgdate",       "obligate1",
+                                                               "pgdr",         "rpdr",
+                                                               "times",        "obligate4",
+                                                               "part",         "checktechnique",
+                                                               "checksymptom", "checkconclusion",
+                                                               "checkname",    "ctid"};
+        for (int c = 0; c < FrmfindResults::kColumns; ++c) {
+            field_[size_t(c)] = int(names.indexOf(QString::fromLatin1(fields[c])));
+            header_[size_t(c)] = grid->headerData(c, Qt::Horizontal).toString();
+        }
+        unit_ = int(names.indexOf(QStringLiteral("ageunit")));
+    }
+    void setRows(Rows rows)
+    {
+        beginResetModel();
+        rows_ = std::move(rows);
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : FrmfindResults::kColumns;
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        const auto& row = rows_[size_t(index.row())];
+        const std::string& s = row[size_t(field_[size_t(index.column())])];
+        QString t = QString::fromUtf8(s.data(), qsizetype(s.size()));
+        if (index.column() == 3)
+            t += QString::fromUtf8(row[size_t(unit_)].data(), qsizetype(row[size_t(unit_)].size()));
+        return t;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return header_[size_t(section)];
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    Rows rows_;
+    std::array<int, FrmfindResults::kColumns> field_{};
+    std::array<QString, FrmfindResults::kColumns> header_;
+    int unit_ = 0;
+};
 
 QString firstText(sqlite3* db, const char* sql)
 {
@@ -99,12 +165,23 @@ QString firstText(sqlite3* db, const char* sql)
 struct Case {
     QString name;
     std::function<void(Frmfind&)> type;   // types the conditions into a freshly cleared window
-    QString plainColumn;                  // the substring's column, for the plain full-table statement
-    QString plainValue;
-    std::vector<double> window, bare, plain;
-    double paint = 0;
+    std::vector<double> window, bare, barePainted, plain;
+    std::vector<double> perBare, perBarePainted, perPlain;   // each round's own ratio
+    QString plan;
     int rows = 0;
 };
+
+const char* planName(FrmfindQuery::Plan p)
+{
+    switch (p) {
+    case FrmfindQuery::Plan::Dates: return "dates (reports_find)";
+    case FrmfindQuery::Plan::Numbers: return "exact number";
+    case FrmfindQuery::Plan::Name: return "name (reports_brname)";
+    case FrmfindQuery::Plan::Section: return "section";
+    case FrmfindQuery::Plan::Plain: return "plain statement";
+    default: return "none";
+    }
+}
 
 void clearConditions(Frmfind& w)
 {
@@ -171,21 +248,18 @@ int main(int argc, char* argv[])
     const QString common = QStringLiteral("骨折");            // about one report in 7
 
     std::vector<Case> cases;
-    auto add = [&cases](const QString& name, std::function<void(Frmfind&)> type, const QString& column = QString(),
-                        const QString& value = QString()) {
+    auto add = [&cases](const QString& name, std::function<void(Frmfind&)> type) {
         Case c;
         c.name = name;
         c.type = std::move(type);
-        c.plainColumn = column;
-        c.plainValue = value;
         cases.push_back(std::move(c));
     };
-    add(
-        QStringLiteral("name \"%1\", no dates").arg(name), [&](Frmfind& w) { w.Text6->setText(name); },
-        QStringLiteral("brname"), name);
-    add(
-        QStringLiteral("name \"%1\", no dates").arg(fullName), [&](Frmfind& w) { w.Text6->setText(fullName); },
-        QStringLiteral("brname"), fullName);
+    add(QStringLiteral("name \"%1\", no dates").arg(name), [&](Frmfind& w) { w.Text6->setText(name); });
+    add(QStringLiteral("name \"%1\", no dates").arg(fullName), [&](Frmfind& w) { w.Text6->setText(fullName); });
+    add(QStringLiteral("name \"%1\" and 男, no dates").arg(name), [&](Frmfind& w) {
+        w.Text6->setText(name);
+        w.Text11->setEditText(QStringLiteral("男"));
+    });
     add(QStringLiteral("exam number %1").arg(exam), [&](Frmfind& w) { w.Text7->setText(exam); });
     add(QStringLiteral("one day %1").arg(busyDay.toString(Qt::ISODate)),
         [&](Frmfind& w) { dates(w, busyDay, busyDay); });
@@ -197,12 +271,22 @@ int main(int argc, char* argv[])
             w.Text3->setEditText(section);
             w.Text9->setText(QStringLiteral("60"));
         });
-    add(
-        QStringLiteral("diagnosis \"%1\", no dates").arg(diagnosis), [&](Frmfind& w) { w.Text5->setText(diagnosis); },
-        QStringLiteral("checkconclusion"), diagnosis);
-    add(
-        QStringLiteral("diagnosis \"%1\", no dates").arg(common), [&](Frmfind& w) { w.Text5->setText(common); },
-        QStringLiteral("checkconclusion"), common);
+    add(QStringLiteral("year %1, 女").arg(lastFullYear), [&](Frmfind& w) {
+        dates(w, QDate(lastFullYear, 1, 1), QDate(lastFullYear, 12, 31));
+        w.Text11->setEditText(QStringLiteral("女"));
+    });
+    add(QStringLiteral("section %1, no dates").arg(section), [&](Frmfind& w) { w.Text3->setEditText(section); });
+    add(QStringLiteral("女, no dates"), [&](Frmfind& w) { w.Text11->setEditText(QStringLiteral("女")); });
+    add(QStringLiteral("女, 1980-01-01 .. 2999-12-31"), [&](Frmfind& w) {
+        dates(w, QDate(1980, 1, 1), QDate(2999, 12, 31));
+        w.Text11->setEditText(QStringLiteral("女"));
+    });
+    add(QStringLiteral("age 30 .. 40, no dates"), [&](Frmfind& w) {
+        w.Text10->setText(QStringLiteral("30"));
+        w.Text9->setText(QStringLiteral("40"));
+    });
+    add(QStringLiteral("diagnosis \"%1\", no dates").arg(diagnosis), [&](Frmfind& w) { w.Text5->setText(diagnosis); });
+    add(QStringLiteral("diagnosis \"%1\", no dates").arg(common), [&](Frmfind& w) { w.Text5->setText(common); });
 
     // Only the cases whose name holds CASE, when given.
     if (args.size() > 3)
@@ -218,12 +302,27 @@ int main(int argc, char* argv[])
     w.show();
     QCoreApplication::processEvents();
 
+    // The plain list beside the window's grid, shaped like it.
+    PlainModel plainModel(w.MGrid->model());
+    QTableView plainView;
+    plainView.setModel(&plainModel);
+    plainView.setFont(w.MGrid->font());
+    plainView.verticalHeader()->setVisible(false);
+    plainView.verticalHeader()->setDefaultSectionSize(w.MGrid->verticalHeader()->defaultSectionSize());
+    plainView.horizontalHeader()->setFixedHeight(w.MGrid->horizontalHeader()->height());
+    plainView.setWordWrap(false);
+    plainView.setSelectionBehavior(QAbstractItemView::SelectRows);
+    plainView.resize(w.MGrid->size());
+    plainView.show();
+    QCoreApplication::processEvents();
+
     auto runWindow = [&](Case& c) {
         clearConditions(w);
         c.type(w);
         MessageBox::clearShown();
         const auto t0 = Clock::now();
         w.buttonYes_Click();
+        w.MGrid->viewport()->repaint();
         const double ms = millisecondsSince(t0);
         if (!MessageBox::shownBoxes().isEmpty())
             die("the window refused the query", MessageBox::shownBoxes().last().text);
@@ -233,63 +332,108 @@ int main(int argc, char* argv[])
     auto statement = [&](Case& c) {
         clearConditions(w);
         c.type(w);
-        return FrmfindQuery::Build(w.conditions());
+        return w.statement();
     };
-    auto plainSql = [](const QString& column) {
-        return QStringLiteral("SELECT ") + FrmfindQuery::Columns() + QStringLiteral(" FROM reports WHERE ") + column
-               + QStringLiteral(" LIKE ?");
+    auto runBarePainted = [&](const FrmfindQuery::Statement& s) {
+        const auto t0 = Clock::now();
+        plainModel.setRows(bareQuery(db, s.sql, s.params));
+        plainView.selectRow(0);   // as the window shows its answer
+        plainView.viewport()->repaint();
+        return millisecondsSince(t0);
+    };
+    auto plainSql = [](const FrmfindQuery::Statement& s) {
+        return QStringLiteral("SELECT ") + FrmfindQuery::Columns() + QStringLiteral(" FROM reports NOT INDEXED WHERE ")
+               + s.where + QStringLiteral(" ORDER BY ctid");
     };
 
-    // One untimed round (and the paint of the first screen of each answer).
+    // One untimed round; the plain list's widths follow the window's.
     for (Case& c : cases) {
         const FrmfindQuery::Statement s = statement(c);
-        bareQuery(db, s.sql, s.params);
+        c.plan = QString::fromLatin1(planName(s.plan));
         runWindow(c);
-        const auto t0 = Clock::now();
-        w.MGrid->viewport()->repaint();
-        c.paint = millisecondsSince(t0);
+        for (int col = 0; col < FrmfindResults::kColumns; ++col)
+            plainView.setColumnWidth(col, w.MGrid->columnWidth(col));
+        runBarePainted(s);
+        if (plainModel.rowCount() != c.rows)
+            die("the window and the bare statement found different rows", c.name);
+        QCoreApplication::processEvents();
     }
-    // Case by case: the window and the bare statement alternate, each going
-    // first every other time; then the plain statement, which reads the whole
-    // table and would leave both of them to find their pages gone.
+    // Case by case, in rounds of the four, the order rotating from round to
+    // round, so that the machine's load of the moment weighs on all of them.
     for (Case& c : cases) {
         const FrmfindQuery::Statement s = statement(c);
         for (int i = 0; i < repeats; ++i) {
-            int bareRows = -1;
-            auto bare = [&] {
-                const auto t0 = Clock::now();
-                bareRows = bareQuery(db, s.sql, s.params);
-                c.bare.push_back(millisecondsSince(t0));
-            };
-            if (i % 2 == 0)
-                bare();
-            c.window.push_back(runWindow(c));
-            if (i % 2 == 1)
-                bare();
-            if (bareRows != c.rows)
-                die("the window and the bare statement found different rows");
-        }
-        if (!c.plainColumn.isEmpty()) {
-            for (int i = 0; i < std::min(repeats, 5); ++i) {
-                const auto t0 = Clock::now();
-                bareQuery(db, plainSql(c.plainColumn), {FrmfindQuery::ContainsPattern(c.plainValue)});
-                c.plain.push_back(millisecondsSince(t0));
+            double wms = 0, bms = 0, pms = 0, fms = 0;
+            for (int k = 0; k < 4; ++k) {
+                switch ((i + k) % 4) {
+                case 0: wms = runWindow(c); break;
+                case 1: {
+                    const auto t0 = Clock::now();
+                    const Rows rows = bareQuery(db, s.sql, s.params);
+                    bms = millisecondsSince(t0);
+                    if (int(rows.size()) != c.rows)
+                        die("the window and the bare statement found different rows", c.name);
+                    break;
+                }
+                case 2: pms = runBarePainted(s); break;
+                default: {
+                    const auto t0 = Clock::now();
+                    const Rows rows = bareQuery(db, plainSql(s), s.whereParams);
+                    fms = millisecondsSince(t0);
+                    if (int(rows.size()) != c.rows)
+                        die("the plain statement found other rows", c.name);
+                }
+                }
+                QCoreApplication::processEvents();
             }
+            c.window.push_back(wms);
+            c.bare.push_back(bms);
+            c.barePainted.push_back(pms);
+            c.plain.push_back(fms);
+            c.perBare.push_back(wms / std::max(bms, 1e-9));
+            c.perBarePainted.push_back(wms / std::max(pms, 1e-9));
+            c.perPlain.push_back(wms / std::max(fms, 1e-9));
         }
     }
 
-    std::printf("%d repetitions, medians (minimum)\n", repeats);
-    for (const Case& c : cases) {
-        const double wm = bench::median(c.window), bm = bench::median(c.bare);
-        std::printf("%s: %d reports\n", qPrintable(c.name), c.rows);
-        std::printf(
-            "  window %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   window / bare %.2f   first screen painted %.2f ms\n", wm,
-            bench::minimum(c.window), bm, bench::minimum(c.bare), wm / std::max(bm, 1e-9), c.paint);
-        if (!c.plain.empty()) {
-            const double pm = bench::median(c.plain);
-            std::printf("  plain full-table \"%s LIKE ?\" %9.3f ms   window / plain %.2f   bare / plain %.2f\n",
-                        qPrintable(c.plainColumn), pm, wm / std::max(pm, 1e-9), bm / std::max(pm, 1e-9));
+    if (qEnvironmentVariableIsSet("WS_BENCH_PROBE")) {
+        for (Case& c : cases) {
+            const FrmfindQuery::Statement s = statement(c);
+            for (int i = 0; i < 3; ++i) {
+                auto t0 = Clock::now();
+                const QueryResult r = Database::QueryData(s.sql, s.params);
+                const double q = millisecondsSince(t0);
+                t0 = Clock::now();
+                const Rows rows = bareQuery(db, s.sql, s.params);
+                const double b = millisecondsSince(t0);
+                bool ticked[FrmfindResults::kChooserBoxes];
+                for (int k = 0; k < FrmfindResults::kChooserBoxes; ++k)
+                    ticked[k] = w.xm[size_t(k)]->isChecked();
+                FrmfindResults::SetEmptyLook(w.MGrid);
+                t0 = Clock::now();
+                FrmfindResults::SetResultsLook(w.MGrid, r.data, ticked);
+                const double look = millisecondsSince(t0);
+                t0 = Clock::now();
+                w.MGrid->viewport()->repaint();
+                const double paint = millisecondsSince(t0);
+                std::printf("probe %s: QueryData %.1f bare %.1f results look %.1f paint %.1f\n", qPrintable(c.name), q,
+                            b, look, paint);
+            }
         }
+    }
+    std::printf("%d rounds, medians (minimum); ratios of each round: median [min]\n", repeats);
+    for (const Case& c : cases) {
+        const double wm = bench::median(c.window), bm = bench::median(c.bare), pm = bench::median(c.barePainted),
+                     fm = bench::median(c.plain);
+        std::printf("%s: %d reports, plan: %s\n", qPrintable(c.name), c.rows, qPrintable(c.plan));
+        std::printf(
+            "  click to rows painted %9.3f ms (%.3f)   bare %9.3f ms (%.3f)   bare + plain list painted %9.3f ms "
+            "(%.3f)\n",
+            wm, bench::minimum(c.window), bm, bench::minimum(c.bare), pm, bench::minimum(c.barePainted));
+        std::printf("  plain full table %9.3f ms (%.3f)\n", fm, bench::minimum(c.plain));
+        std::printf("  window / bare %.2f [%.2f]   window / bare+painted %.2f [%.2f]   window / plain %.2f [%.2f]\n",
+                    bench::median(c.perBare), bench::minimum(c.perBare), bench::median(c.perBarePainted),
+                    bench::minimum(c.perBarePainted), bench::median(c.perPlain), bench::minimum(c.perPlain));
     }
     // The first case's answer opened in the editor and printed, once.
     if (!cases.empty()) {

@@ -1,4 +1,5 @@
 #include "core/Database.h"
+#include "core/Money.h"
 
 #include "core/WorkNotice.h"
 #include "platform/AppPaths.h"
@@ -355,6 +356,8 @@ sqlite3* openKeyed(const QString& path, int flags, QString* why, bool enginePage
         return nullptr;
     }
     sqlite3_busy_timeout(db, 2000);
+    // Statements sum fees to the cent with cents(times).
+    Money::RegisterSql(db);
     return db;
 }
 

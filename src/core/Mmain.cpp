@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
 #include <QTranslator>
 #include <csignal>
@@ -69,6 +70,10 @@ StartResult Main()
     // EFBIG, reported like a full disk, rather than end the program in the
     // middle of writing a file.
     std::signal(SIGXFSZ, SIG_IGN);
+
+    // The program speaks Chinese whatever the machine's locale: dates, numbers
+    // and every calendar pop-up follow the default locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     LoadStandardDialogTexts();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);

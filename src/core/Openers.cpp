@@ -1,5 +1,7 @@
 #include "core/Openers.h"
 
+#include "platform/MessageBox.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QTableView>
@@ -30,14 +32,23 @@ void setOpener(const QString& window, Opener opener)
 
 bool hasOpener(const QString& window) { return table().contains(window); }
 
+QStringList registered()
+{
+    QStringList names = table().keys();
+    names.sort();
+    return names;
+}
+
 void open(const QString& window, const QString& how)
 {
     // A copy: the opener may replace itself while its window is open.
     const Opener opener = table().value(window);
-    if (opener)
+    if (opener) {
         opener(how);
-    else
-        NotAvailable(PlaceholderCaption(window));
+        return;
+    }
+    qWarning("no window registered as %s", qPrintable(window));
+    MessageBox::critical(QStringLiteral("程序错误：窗口 %1 没有登记。").arg(window), MessageBox::kErrorTitle);
 }
 
 void EditorNewReport() { open(QStringLiteral("DataRecord"), QStringLiteral("new")); }

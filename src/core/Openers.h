@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QTableView;
@@ -8,7 +9,9 @@ class QTableView;
 // by its design name ("DataRecord", "Frmreport", "FrmJCdoctor" …); the
 // subsystem that owns it puts its opener into this table at start-up (the
 // editor's EditorOpeners::registerAll()), so core never links the windows it
-// opens. A window nobody registered shows the "not yet" notice instead.
+// opens. Every window is registered before start-up (registerWindows()); a
+// command whose window is missing from the table is a programming error, which
+// tests/core/tst_commands catches.
 namespace Openers {
 
 // Opens one window. `how` is the window's opening property where it has one:
@@ -16,11 +19,15 @@ namespace Openers {
 // otherwise empty.
 using Opener = std::function<void(const QString& how)>;
 
-// Registers the opener of a window, replacing the placeholder or an earlier
-// opener; an empty function puts the placeholder back.
+// Registers the opener of a window, replacing an earlier one; an empty
+// function removes it.
 void setOpener(const QString& window, Opener opener);
 bool hasOpener(const QString& window);
-// Opens a window through its opener, or shows the "not yet" notice.
+// The windows registered, by name.
+QStringList registered();
+// Opens a window through its opener. A window nobody registered is reported
+// as the programming error it is: a warning in the log ("no window registered
+// as ...") and a critical message box, so the command never fails silently.
 void open(const QString& window, const QString& how = QString());
 
 // The commands of the lower layers, by what they do.
@@ -51,10 +58,4 @@ void OpenStatistics();   // FrmTJ
 // The main window's report list, registered by the main window while it is open.
 QTableView* MainReportList();
 void SetMainReportList(QTableView* grid);
-
-// The information box shown by a command whose window is not available.
-void NotAvailable(const QString& what);
-// What that box calls a window: the menu command that opens it (the window's
-// own name for a window without one).
-QString PlaceholderCaption(const QString& window);
 }

@@ -1,5 +1,6 @@
 #include "core/ReportRecord.h"
 
+#include "core/Money.h"
 #include "core/NumberText.h"
 
 #include <QRegularExpression>
@@ -169,7 +170,14 @@ std::optional<QVariant> EncodeFee(const QString& text)
 {
     if (text.isEmpty())
         return QVariant(qlonglong(0));
-    return EncodeNumber(text);
+    const auto d = ParseNumber(text);
+    if (!d)
+        return std::nullopt;
+    // Stored to the cent, 1.005 as 1.01.
+    const std::optional<qint64> cents = Money::Cents(*d);
+    if (!cents)
+        return std::nullopt;
+    return Money::Value(*cents);
 }
 
 std::optional<QVariant> EncodeDate(const QString& text)
@@ -243,12 +251,8 @@ QString FeeText(const QVariant& v)
     const QString t = ValueText(v);
     if (t.isEmpty())
         return t;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return t;
-    const double r = std::round(d * 100.0) / 100.0;
-    return QString::number(r, 'f', 2);
+    const std::optional<qint64> cents = Money::Cents(v);
+    return cents ? Money::Text(*cents) : t;
 }
 
 std::optional<qint64> ParseKey(const QString& text)

@@ -75,7 +75,7 @@ struct Texts {
 // Value rules:
 //   text: the exact text; an empty text is Null
 //   age, examination count: a number; empty is Null
-//   fee: a number; empty is 0
+//   fee: a number, stored to the cent (Money); empty is 0
 //   examination date: normalised to yyyy-MM-dd; empty is Null
 //   report date: today, on insert only
 //   facility: the equipment name, never Null
@@ -103,7 +103,8 @@ QString PicturesSql(const std::array<bool, 4>& write);
 // How a stored value is shown in a control: Null is empty, numbers in plain
 // decimal (30, 12.5), text unchanged.
 QString ValueText(const QVariant& v);
-// The fee shown with two decimals (halves away from zero); Null stays empty.
+// The fee shown with two decimals, rounded to the cent on its decimal value
+// (Money); Null stays empty, a text that is no number stays as it is.
 QString FeeText(const QVariant& v);
 
 // A key from a list cell: decimal digits only (blanks around are allowed).

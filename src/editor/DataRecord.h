@@ -354,6 +354,7 @@ private:
     // The DICOM conversion (DataRecordDicom.cpp): the study and series of its
     // last run (DcmStudyId, DcmSeriesId, DcmSeriesNo), forgotten by the load and by New.
     Dicom::StudyBook dcmStudy_;
+    bool dicomRunning_ = false;   // a conversion is running: the foot switch takes no picture
     void forgetDicomStudy();
     struct DicomCommand;
     int layoutMode_ = 0;

@@ -530,7 +530,7 @@ void DataRecord::MSComm1_OnComm(quint32 tick)
     // it, so the release's contact bounce is not taken for the next press.
     if (MSComm1)
         MSComm1->close();
-    if (loaded_ && pageFlag_ == 1 && BVidCapture->isEnabled())
+    if (loaded_ && pageFlag_ == 1 && BVidCapture->isEnabled() && !dicomRunning_)
         BVidCapture_Click();
     // The pause runs on the event loop: the handler returns at once and
     // nothing else runs inside it. A window closed meanwhile has released the

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -220,6 +221,9 @@ struct DataRecord::DicomCommand {
             send.send ? QStringLiteral("正在转换并发送图像，请稍候……") : QStringLiteral("正在转换图像，请稍候……");
         BusyDialog busy(text, int(pictures.size()), &ed);
         busy.show();
+        // The dialog keeps keys and clicks away; the foot switch is told here.
+        ed.dicomRunning_ = true;
+        const auto running = qScopeGuard([this] { ed.dicomRunning_ = false; });
         QPointer<DataRecord> editor(&ed);
         QPointer<QProgressDialog> progress(&busy);
         auto done = [editor, progress](int slot, int count) {

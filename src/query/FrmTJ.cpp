@@ -260,8 +260,10 @@ void FrmTJ::buildControls()
     DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker2 = place(new QDateEdit(Pictj), 1200, 960, 1935, 375);
     DTPicker2->setObjectName(QStringLiteral("DTPicker2"));
-    for (QDateEdit* d : {DTPicker1, DTPicker2})
+    for (QDateEdit* d : {DTPicker1, DTPicker2}) {
         d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));   // as the query window's
+    }
     Pictjline = new QWidget(Pictj);
     Pictjline->setObjectName(QStringLiteral("Pictjline"));
     Pictjline->setGeometry(0, Pictj->height() - 1, px(3420), 1);

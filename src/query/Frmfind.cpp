@@ -189,9 +189,25 @@ FrmfindQuery::Conditions Frmfind::conditions() const
     return c;
 }
 
+FrmfindQuery::Statement Frmfind::statement() const
+{
+    const FrmfindQuery::Conditions c = conditions();
+    std::optional<FrmfindQuery::StoredDates> stored;
+    if (c.DT1 || c.DT2) {
+        // Two steps down reports_pgdate; a failure leaves the range counted as narrowing.
+        const QueryResult r = Database::QueryData(
+            QStringLiteral("SELECT (SELECT min(pgdate) FROM reports), (SELECT max(pgdate) FROM reports)"));
+        if (r.hasRows() && r.data->recordCount() > 0) {
+            auto day = [&](int column) { return QDate::fromString(r.data->text(0, column).left(10), Qt::ISODate); };
+            stored = FrmfindQuery::StoredDates{day(0), day(1)};
+        }
+    }
+    return FrmfindQuery::Build(c, stored);
+}
+
 void Frmfind::buttonYes_Click()
 {
-    const FrmfindQuery::Statement s = FrmfindQuery::Build(conditions());
+    const FrmfindQuery::Statement s = statement();
     sql_ = s.where;
     if (s.noConditions()) {
         MessageBox::information(QStringLiteral("请输入有效查询条件"), MessageBox::kNoticeTitle);

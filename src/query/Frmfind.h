@@ -38,6 +38,9 @@ public:
 
     // What the condition controls hold.
     FrmfindQuery::Conditions conditions() const;
+    // The statement those conditions make; a date range is weighed against
+    // the examination dates stored (the first and the last, from their index).
+    FrmfindQuery::Statement statement() const;
 
     // 1 shows the conditions panel, 2 the column chooser; other values change nothing.
     void ShowPanel(int index);

@@ -4,8 +4,10 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace FrmfindQuery {
 
@@ -64,25 +66,55 @@ std::optional<QVariant> AgeValue(const QString& text)
     return QVariant(d);
 }
 
-Statement Build(const Conditions& c)
+bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& to, const StoredDates& stored)
 {
+    if (!stored.first.isValid() || !stored.last.isValid() || stored.last < stored.first)
+        return true;   // nothing stored: any range is as narrow as it gets
+    const QDate a = from && from->isValid() ? std::max(*from, stored.first) : stored.first;
+    const QDate b = to && to->isValid() ? std::min(*to, stored.last) : stored.last;
+    if (b < a)
+        return true;
+    const qint64 span = stored.first.daysTo(stored.last) + 1;
+    const qint64 covered = a.daysTo(b) + 1;
+    return covered * 4 <= span;
+}
+
+Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
+{
+    // What a condition can be answered by, in the order the plans prefer.
+    enum Kind {
+        Date,
+        Number,
+        Name,
+        Section,
+        Other
+    };
+    struct Part {
+        QString column;
+        QString test;   // " = ?", " LIKE ? ESCAPE '\\'" ...
+        QVariant value;
+        Kind kind;
+        QString condition() const { return column + test; }
+        // The same test where no index may be used for it ("+column" is no
+        // longer the indexed column): the engine then keeps to the plan's order.
+        QString unindexed() const { return QLatin1Char('+') + column + test; }
+    };
     Statement s;
-    QStringList parts;
-    auto add = [&](const QString& condition, const QVariant& value) {
-        parts << condition;
-        s.params << value;
+    std::vector<Part> parts;
+    auto add = [&](const QString& column, const QString& test, const QVariant& value, Kind kind) {
+        parts.push_back({column, test, value, kind});
     };
-    auto equal = [&](const char* column, const QString& v) {
+    auto equal = [&](const char* column, const QString& v, Kind kind) {
         if (!v.isEmpty())
-            add(QLatin1String(column) + QStringLiteral(" = ?"), v);
+            add(QLatin1String(column), QStringLiteral(" = ?"), v, kind);
     };
-    auto contains = [&](const char* column, const QString& v, const char* caption) {
+    auto contains = [&](const char* column, const QString& v, const char* caption, Kind kind) {
         if (v.isEmpty())
             return;
         const QString pattern = ContainsPattern(v);
         if (pattern.toUtf8().size() > kMaxPatternBytes && s.error.isEmpty())
             s.error = QString::fromUtf8(caption) + QStringLiteral("的查询内容太长，请缩短后再查询。");
-        add(QLatin1String(column) + QStringLiteral(" LIKE ? ESCAPE '\\'"), pattern);
+        add(QLatin1String(column), QStringLiteral(" LIKE ? ESCAPE '\\'"), pattern, kind);
     };
     auto age = [&](const char* op, const QString& v, const QString& caption) {
         if (v.isEmpty())
@@ -90,35 +122,92 @@ Statement Build(const Conditions& c)
         const std::optional<QVariant> n = AgeValue(v);
         if (!n && s.error.isEmpty())
             s.error = caption + QStringLiteral("只能填写数字，请重新输入。");
-        add(QStringLiteral("age ") + QLatin1String(op) + QStringLiteral(" ?"), n.value_or(QVariant()));
+        add(QStringLiteral("age"), QLatin1Char(' ') + QLatin1String(op) + QStringLiteral(" ?"), n.value_or(QVariant()),
+            Other);
     };
 
-    if (c.DT1 && c.DT1->isValid())
-        add(QStringLiteral("pgdate >= ?"), dateText(*c.DT1));
-    if (c.DT2 && c.DT2->isValid())
-        add(QStringLiteral("pgdate < ?"), dayAfterText(*c.DT2));
-    equal("sectionoffice", c.Text3);
-    contains("part", c.Text4, "检查部位");
-    contains("checkconclusion", c.Text5, "诊断意见");
-    contains("brname", c.Text6, "病人姓名");
-    equal("obligate5", c.Text7);
-    equal("inpatientid", c.Text8);
+    const std::optional<QDate> from = c.DT1 && c.DT1->isValid() ? c.DT1 : std::nullopt;
+    const std::optional<QDate> to = c.DT2 && c.DT2->isValid() ? c.DT2 : std::nullopt;
+    if (from)
+        add(QStringLiteral("pgdate"), QStringLiteral(" >= ?"), dateText(*from), Date);
+    if (to)
+        add(QStringLiteral("pgdate"), QStringLiteral(" < ?"), dayAfterText(*to), Date);
+    equal("sectionoffice", c.Text3, Section);
+    contains("part", c.Text4, "检查部位", Other);
+    contains("checkconclusion", c.Text5, "诊断意见", Other);
+    contains("brname", c.Text6, "病人姓名", Name);
+    equal("obligate5", c.Text7, Number);
+    equal("inpatientid", c.Text8, Number);
     age("<=", c.Text9, QStringLiteral("年龄上限"));
     age(">=", c.Text10, QStringLiteral("年龄下限"));
-    equal("sex", c.Text11);
-    contains("checksymptom", c.Text12, "X线征象");
-    contains("rpdr", c.Text13, "报告医师");
-    contains("checkname", c.Text14, "检查名称");
-    equal("obligate3", c.Text15);
+    equal("sex", c.Text11, Other);
+    contains("checksymptom", c.Text12, "X线征象", Other);
+    contains("rpdr", c.Text13, "报告医师", Other);
+    contains("checkname", c.Text14, "检查名称", Other);
+    equal("obligate3", c.Text15, Number);
 
-    s.where = parts.join(QStringLiteral(" AND "));
+    QStringList all;
+    for (const Part& p : parts) {
+        all << p.condition();
+        s.whereParams << p.value;
+    }
+    s.where = all.join(QStringLiteral(" AND "));
     if (s.where.isEmpty() || !s.error.isEmpty()) {
-        s.params.clear();
+        s.whereParams.clear();
         return s;
     }
-    s.sql = QStringLiteral("SELECT ") + Columns()
-            + QStringLiteral(" FROM reports WHERE ctid IN (SELECT ctid FROM reports WHERE ") + s.where
-            + QStringLiteral(") ORDER BY ctid");
+
+    auto has = [&](Kind k) {
+        return std::any_of(parts.begin(), parts.end(), [k](const Part& p) { return p.kind == k; });
+    };
+    const bool datesNarrow = has(Date) && (!stored || DatesNarrow(from, to, *stored));
+    if (has(Number))
+        s.plan = Plan::Numbers;
+    else if (datesNarrow)
+        s.plan = Plan::Dates;
+    else if (has(Name))
+        s.plan = Plan::Name;
+    else if (has(Section))
+        s.plan = Plan::Section;
+    else
+        s.plan = Plan::Plain;
+
+    const QString select = QStringLiteral("SELECT ") + Columns() + QStringLiteral(" FROM reports WHERE ");
+    if (s.plan == Plan::Plain || s.plan == Plan::Dates) {
+        // Plain: one pass over the table. Dates: every condition column is in
+        // reports_find, so the keys come from the index alone.
+        s.params = s.whereParams;
+        if (s.plan == Plan::Dates) {
+            s.sql = select + QStringLiteral("ctid IN (SELECT ctid FROM reports WHERE ") + s.where
+                    + QStringLiteral(") ORDER BY ctid");
+        } else {
+            QStringList unindexed;
+            for (const Part& p : parts)
+                unindexed << p.unindexed();
+            s.sql = select + unindexed.join(QStringLiteral(" AND ")) + QStringLiteral(" ORDER BY ctid");
+        }
+        return s;
+    }
+    // The narrowing kind inside, answered by its index alone; the rest tested
+    // on the rows found.
+    const Kind narrow = s.plan == Plan::Numbers ? Number : s.plan == Plan::Name ? Name : Section;
+    QStringList inner, outer;
+    QVariantList innerParams, outerParams;
+    for (const Part& p : parts) {
+        if (p.kind == narrow) {
+            inner << p.condition();
+            innerParams << p.value;
+        } else {
+            outer << p.unindexed();
+            outerParams << p.value;
+        }
+    }
+    s.sql = select + QStringLiteral("ctid IN (SELECT ctid FROM reports WHERE ") + inner.join(QStringLiteral(" AND "))
+            + QLatin1Char(')');
+    if (!outer.isEmpty())
+        s.sql += QStringLiteral(" AND ") + outer.join(QStringLiteral(" AND "));
+    s.sql += QStringLiteral(" ORDER BY ctid");
+    s.params = innerParams + outerParams;
     return s;
 }
 }

@@ -9,17 +9,43 @@
 // become one SELECT with bound values. Nothing here touches a window or the
 // database, so every rule can be checked on its own.
 //
-// The statement narrows first and fetches afterwards:
+// The plan follows what narrows. When a condition can be answered through an
+// index, the statement finds the keys there first and reads only the rows
+// found, by key, never their picture columns:
 //   SELECT <the grid's columns> FROM reports
-//   WHERE ctid IN (SELECT ctid FROM reports WHERE <conditions>) ORDER BY ctid
-// The inner SELECT needs only the condition columns and the key, which the
-// indexes reports_find (every condition column), reports_brname,
-// reports_pgdate, reports_obligate5, reports_inpatientid and
-// reports_obligate3 hold: it never reads a table row, and a substring search
-// over all years scans an index instead of the table, whose rows carry the
-// pictures. Only the rows found are then read, by key, and never their
-// picture columns.
+//   WHERE ctid IN (SELECT ctid FROM reports WHERE <narrowing>) [AND <the rest>]
+//   ORDER BY ctid
+// What narrows, best first:
+//   Numbers    an exact exam, in-patient or out-patient number (their indexes);
+//   Dates      a date range over at most a quarter of the stored examination
+//              dates: every condition goes inside, answered from reports_find
+//              (pgdate first, then every other condition column) alone;
+//   Name       a part of the patient's name (reports_brname, a small index
+//              scanned instead of the table);
+//   Section    an exact section (read from reports_stats, which holds it).
+// With none of these (sex, age, texts, or dates over most of the years) the
+// answer is a large part of the table, and fetching it row by row after an
+// index scan costs more than one pass: the plain statement reads the table
+// once, in key order.
+//   Plain      SELECT <the grid's columns> FROM reports WHERE <conditions>
+//              ORDER BY ctid
 namespace FrmfindQuery {
+
+enum class Plan {
+    None,
+    Numbers,
+    Dates,
+    Name,
+    Section,
+    Plain
+};
+
+// The first and last stored examination day (min and max of pgdate); a date
+// range narrows when it covers at most a quarter of that span.
+struct StoredDates {
+    QDate first;
+    QDate last;
+};
 
 // What the condition controls hold: a date that is not ticked is no date; a
 // text is used as typed (an empty text gives no condition, blanks do).
@@ -45,16 +71,23 @@ struct Statement {
     // The conditions joined by " AND " in the window's order, with a "?" for
     // each value; empty when no condition was given.
     QString where;
-    QString sql;           // the whole statement; empty when there is nothing to run
-    QVariantList params;   // one value per "?" of where, in order
+    QVariantList whereParams;   // one value per "?" of where, in order
+    QString sql;                // the whole statement; empty when there is nothing to run
+    QVariantList params;        // one value per "?" of sql, in order
     // A value that cannot be used (an age that is no number, a text longer
     // than the engine's LIKE takes): the message, and no statement.
     QString error;
+    Plan plan = Plan::None;
 
     bool noConditions() const { return where.isEmpty(); }
 };
 
-Statement Build(const Conditions& c);
+// Without stored dates a given date range counts as narrowing.
+Statement Build(const Conditions& c, const std::optional<StoredDates>& stored = std::nullopt);
+
+// Whether a date range from..to (either end open) covers at most a quarter of
+// the stored days.
+bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& to, const StoredDates& stored);
 
 // The columns the result grid reads, by name: never a picture column.
 QString Columns();

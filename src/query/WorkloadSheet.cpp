@@ -1,5 +1,7 @@
 #include "query/WorkloadSheet.h"
 
+#include "core/Money.h"
+
 #include <QFont>
 #include <QLocale>
 
@@ -89,19 +91,22 @@ QString Sql(int statistic)
     switch (statistic) {
     case 0: return QStringLiteral("SELECT obligate5, brname, times") + range;
     case 1:
-        return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(times)") + range
+        return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(cents(times))") + range
                + QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
     case 2:
         // Months by year and month number, labelled "2010年7月": 2010年9月 comes
         // before 2010年10月, which the labels' own order would not give.
-        return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), TOTAL(times) FROM (SELECT "
+        return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), TOTAL(cents(times)) FROM (SELECT "
                               "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
                               "times")
                + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
-    case 3: return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
-    case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+    case 3:
+        return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(cents(times))") + range
+               + QStringLiteral(" GROUP BY 1");
+    case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(cents(times))") + range + QStringLiteral(" GROUP BY 1");
     case 5:
-        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(times)") + range + QStringLiteral(" GROUP BY 1");
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(cents(times))") + range
+               + QStringLiteral(" GROUP BY 1");
     default: return QString();
     }
 }
@@ -121,29 +126,12 @@ QString DateRangeText(const QDate& first, const QDate& last)
     return QStringLiteral("统计日期: ") + first.toString(f) + QStringLiteral(" - ") + last.toString(f);
 }
 
-QString MoneyText(double amount)
-{
-    QString s = QString::number(std::isfinite(amount) ? amount : 0.0, 'f', 2);
-    if (s == QLatin1String("-0.00"))
-        s.remove(0, 1);
-    return s;
-}
+QString MoneyText(qint64 cents) { return Money::Text(cents); }
 
-QString TotalsText(double amount, qint64 personTimes)
+QString TotalsText(qint64 amountCents, qint64 personTimes)
 {
-    return QStringLiteral("金额合计：") + MoneyText(amount) + QStringLiteral("   人次合计：")
+    return QStringLiteral("金额合计：") + MoneyText(amountCents) + QStringLiteral("   人次合计：")
            + QString::number(personTimes);
-}
-
-void MoneySum::add(double v)
-{
-    // Neumaier's summation: the low-order part each addition loses is kept apart.
-    const double t = sum_ + v;
-    if (std::fabs(sum_) >= std::fabs(v))
-        carry_ += (sum_ - t) + v;
-    else
-        carry_ += (v - t) + sum_;
-    sum_ = t;
 }
 
 Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const RecordSetPtr& rows)
@@ -155,14 +143,15 @@ Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const R
     s.answer_ = rows;
     s.dateRange_ = DateRangeText(first, last);
     const int n = s.resultRows();
-    MoneySum amount;
+    // Whole cents: the total is exactly the sum of the amounts the rows show.
+    qint64 amount = 0;
     qint64 persons = statistic == 0 ? n : 0;
     for (int i = 0; i < n; ++i) {
-        amount.add(number(*rows, i, 2));
+        amount += s.cents(i);
         if (statistic != 0)
             persons += count(*rows, i, 1);
     }
-    s.amount_ = amount.value();
+    s.amountCents_ = amount;
     s.personTimes_ = persons;
     return s;
 }
@@ -171,7 +160,7 @@ QString Sheet::dataText(int record, int column) const
 {
     const RecordSet& rs = *answer_;
     if (column == 2)
-        return MoneyText(number(rs, record, 2));
+        return MoneyText(cents(record));
     if (column == 1 && statistic_ != 0)
         return QString::number(count(rs, record, 1));
     if (column == 0 && statistic_ == 1)
@@ -191,8 +180,16 @@ QString Sheet::text(int row, int column) const
     if (row == 2)
         return Header(statistic_, column);
     if (row == n + 3)
-        return TotalsText(amount_, personTimes_);
+        return TotalsText(amountCents_, personTimes_);
     return dataText(row - 3, column);
+}
+
+qint64 Sheet::cents(int record) const
+{
+    // Statistic 0 lists each fee; the others sum cents(times) in the statement.
+    if (statistic_ == 0)
+        return Money::Cents(answer_->value(record, 2)).value_or(0);
+    return qint64(std::llround(number(*answer_, record, 2)));
 }
 
 bool Sheet::mergeRow(int row) const { return !blank() && (row == 0 || row == 1 || row == resultRows() + 3); }

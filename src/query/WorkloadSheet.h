@@ -39,29 +39,18 @@ QString Header(int statistic, int column);
 
 // The statement of a statistic: reports with a report date from the first day
 // through the last, bound as Params(first, last). Each is answered from the
-// index reports_stats alone, without reading a report's row.
+// index reports_stats alone, without reading a report's row. The grouped ones
+// (1 to 5) sum cents(times), each fee rounded to the cent (core/Money).
 QString Sql(int statistic);
 // The first day and the day after the last, as the stored date texts compare.
 QVariantList Params(const QDate& first, const QDate& last);
 
 // "统计日期: 2010年07月26日 - 2010年07月27日".
 QString DateRangeText(const QDate& first, const QDate& last);
-// An amount as the sheet shows it: "0.00"; Null and non-numbers read as 0.
-QString MoneyText(double amount);
+// An amount in cents as the sheet shows it: "0.00".
+QString MoneyText(qint64 cents);
 // The totals row: "金额合计：60.50   人次合计：3".
-QString TotalsText(double amount, qint64 personTimes);
-
-// The amount total of a column of values, summed in their order without the
-// rounding a plain running sum accumulates (500,000 × 99.99 is 49995000.00).
-class MoneySum {
-public:
-    void add(double v);
-    double value() const { return sum_ + carry_; }
-
-private:
-    double sum_ = 0;
-    double carry_ = 0;
-};
+QString TotalsText(qint64 amountCents, qint64 personTimes);
 
 class Sheet {
 public:
@@ -85,18 +74,21 @@ public:
     // A row's own height in twips; 0 for the grid's row height.
     int rowHeightTwips(int row) const;
 
-    double amountTotal() const { return amount_; }
+    // The amount total in cents: the sum of the row amounts as shown, each fee
+    // rounded to the cent first (Money).
+    qint64 amountCents() const { return amountCents_; }
     qint64 personTimes() const { return personTimes_; }
     QString title() const { return Title(statistic_); }
     QString dateRange() const { return dateRange_; }
 
 private:
     QString dataText(int record, int column) const;
+    qint64 cents(int record) const;   // a result row's amount
 
     int statistic_ = -1;
     RecordSetPtr answer_;
     QString dateRange_;
-    double amount_ = 0;
+    qint64 amountCents_ = 0;
     qint64 personTimes_ = 0;
 };
 

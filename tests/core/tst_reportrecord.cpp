@@ -143,6 +143,15 @@ private slots:
         QCOMPARE(FeeText(QVariant(qlonglong(0))), QStringLiteral("0.00"));
         QCOMPARE(FeeText(QVariant(0.125)), QStringLiteral("0.13"));
         QCOMPARE(FeeText(QVariant(-0.125)), QStringLiteral("-0.13"));
+        // To the cent on the decimal value, when shown and when saved.
+        QCOMPARE(FeeText(QVariant(1.005)), QStringLiteral("1.01"));
+        QCOMPARE(FeeText(QVariant(2.675)), QStringLiteral("2.68"));
+        QCOMPARE(FeeText(QVariant(qlonglong(1000000))), QStringLiteral("1000000.00"));
+        QCOMPARE(EncodeFee(QStringLiteral("1.005")), std::optional<QVariant>(QVariant(1.01)));
+        QCOMPARE(EncodeFee(QStringLiteral("0.125")), std::optional<QVariant>(QVariant(0.13)));
+        QCOMPARE(EncodeFee(QStringLiteral("2.675")), std::optional<QVariant>(QVariant(2.68)));
+        QCOMPARE(EncodeFee(QStringLiteral("1000000.004")), std::optional<QVariant>(QVariant(qlonglong(1000000))));
+        QVERIFY(!EncodeFee(QStringLiteral("1e300")));
         QCOMPARE(ParseKey(QStringLiteral(" 12 ")), std::optional<qint64>(12));
         QVERIFY(!ParseKey(QString()) && !ParseKey(QStringLiteral("1 or 1=1")));
     }

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -80,7 +81,11 @@ private slots:
         TestFolder f(false);
         InstanceGuard other(AppPaths::programFolder());
         QVERIFY(other.tryAcquire());
+        // Chinese from the start, whatever the machine speaks.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
         checkRefused(Mmain::Main());
+        QCOMPARE(QLocale().language(), QLocale::Chinese);
+        QCOMPARE(QLocale().territory(), QLocale::China);
         QCOMPARE(lastText(), QStringLiteral("此程式已经在执行中！"));
         QCOMPARE(lastTitle(), QStringLiteral("对不起"));
         other.release();

@@ -3,6 +3,7 @@
 // groups, no rows, the index that answers them), and the window itself: list
 // selection, resizing, caption strips, printing refusals and reopening.
 #include "core/Database.h"
+#include "core/Money.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
@@ -24,6 +25,8 @@
 #include <QLocale>
 #include <QTableView>
 #include <QTest>
+
+#include <limits>
 
 using namespace kit;
 using Workload::Sheet;
@@ -124,8 +127,9 @@ private slots:
         QCOMPARE(s.rowHeightTwips(0), 450);
         QCOMPARE(s.rowHeightTwips(1), 0);
 
-        // One result row: five rows, the totals in row 4; a grouped statistic counts its field 1.
-        s = Sheet::build(3, first, first, answer({{QVariant(), 7, 70.25}}));
+        // One result row: five rows, the totals in row 4; a grouped statistic
+        // counts its field 1 and sums its field 2 in cents.
+        s = Sheet::build(3, first, first, answer({{QVariant(), 7, 7025.0}}));
         QCOMPARE(s.rows(), 5);
         QCOMPARE(row(s, 3), (QStringList{QString(), QStringLiteral("7"), QStringLiteral("70.25")}));
         QVERIFY(s.mergeRow(4) && !s.mergeRow(3));
@@ -133,17 +137,69 @@ private slots:
         QVERIFY(Sheet().blank() && Sheet().rows() == 0 && Sheet().cols() == 0);
     }
 
-    void largeTotals()
+    // Money to the cent: each fee rounded half up on its decimal value, and the
+    // total the exact sum of the amounts shown, however many there are.
+    void moneyToTheCent()
     {
-        // 500,000 fees of 99.99: exactly 49995000.00, where a single-precision
-        // running sum is millions off and a plain double one drifts.
+        // 1.005 and 2.675 are held just below their halves in binary.
+        const std::pair<double, qint64> cents[] = {
+            {1.005, 101},  {0.125, 13},   {2.675, 268}, {1000000.0, 100000000}, {1000000.005, 100000001}, {-0.005, -1},
+            {0.004999, 0}, {99.99, 9999}, {1e-9, 0}};
+        for (const auto& [yuan, c] : cents)
+            QVERIFY2(Money::Cents(yuan) == std::optional<qint64>(c), qPrintable(QString::number(yuan, 'g', 17)));
+        QVERIFY(!Money::Cents(std::numeric_limits<double>::infinity()) && !Money::Cents(1e300)
+                && !Money::Cents(QVariant()) && !Money::Cents(QVariant(QStringLiteral("十元"))));
+        QCOMPARE(Money::Cents(QVariant(QStringLiteral(" 2.675 "))), std::optional<qint64>(268));
+        QCOMPARE(Money::Text(-50), QStringLiteral("-0.50"));
+        QCOMPARE(Money::Text(100000000), QStringLiteral("1000000.00"));
+        QCOMPARE(Money::Value(1000), QVariant(qlonglong(10)));
+        QCOMPARE(Money::Value(101), QVariant(1.01));
+
+        // The detail sheet: the rows and their total.
+        Sheet s = Sheet::build(0, kToday, kToday,
+                               answer({{QStringLiteral("A"), QStringLiteral("甲"), 1.005},
+                                       {QStringLiteral("B"), QStringLiteral("乙"), 0.125},
+                                       {QStringLiteral("C"), QStringLiteral("丙"), 2.675},
+                                       {QStringLiteral("D"), QStringLiteral("丁"), qlonglong(1000000)}}));
+        QCOMPARE((QStringList{s.text(3, 2), s.text(4, 2), s.text(5, 2), s.text(6, 2)}),
+                 (QStringList{"1.01", "0.13", "2.68", "1000000.00"}));
+        QCOMPARE(s.text(7, 0), QStringLiteral("金额合计：1000003.82   人次合计：4"));
+
+        // Many fees whose binary sum drifts: a plain running sum of 100,000 ×
+        // 0.01 is 999.9999999992, and with 1.005 beside them it shows 1001.00,
+        // one cent below the amounts shown.
+        QVector<QVector<QVariant>> tenths(100000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 0.10});
+        s = Sheet::build(0, kToday, kToday, answer(tenths));
+        QCOMPARE(s.amountCents(), qint64(1000000));
+        QCOMPARE(s.text(100003, 0), QStringLiteral("金额合计：10000.00   人次合计：100000"));
+        QVector<QVector<QVariant>> mix(100000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 0.01});
+        mix.append({QStringLiteral("X"), QStringLiteral("Y"), 1.005});
+        s = Sheet::build(0, kToday, kToday, answer(mix));
+        QCOMPARE(s.text(100003, 2), QStringLiteral("1.01"));
+        QCOMPARE(s.text(100004, 0), QStringLiteral("金额合计：1001.01   人次合计：100001"));
+        mix = tenths + mix;
+        s = Sheet::build(0, kToday, kToday, answer(mix));
+        QCOMPARE(s.amountCents(), qint64(1000000 + 100000 + 101));
+        // 500,000 fees of 99.99: exactly 49995000.00.
         QVector<QVector<QVariant>> rows(500000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 99.99});
-        const Sheet s = Sheet::build(0, kToday, kToday, answer(rows));
+        s = Sheet::build(0, kToday, kToday, answer(rows));
         QCOMPARE(s.text(500003, 0), QStringLiteral("金额合计：49995000.00   人次合计：500000"));
-        float single = 0;
-        for (int i = 0; i < 500000; ++i)
-            single += 99.99f;
-        QVERIFY(Workload::MoneyText(single) != QStringLiteral("49995000.00"));
+
+        // On the database, stored with three decimals by an earlier program:
+        // every statistic shows the amounts to the cent and the same total.
+        const QVariant fees[] = {1.005, 0.125, 2.675, qlonglong(1000000)};
+        for (int i = 0; i < 4; ++i)
+            seed(QStringLiteral("2010-07-26"), QStringLiteral("M%1").arg(i), QStringLiteral("钱"), fees[i]);
+        FrmTJ& w = openWindow();
+        for (int k = 0; k < Workload::kStatistics; ++k) {
+            const Sheet& sheet = run(w, k, kToday, kToday);
+            QCOMPARE(grid(w, sheet.rows() - 1, 0), QStringLiteral("金额合计：1000003.82   人次合计：4"));
+        }
+        QCOMPARE(grid(w, 3, 2), QStringLiteral("1000003.82"));   // the one section
+        run(w, 0, kToday, kToday);
+        QCOMPARE((QStringList{grid(w, 3, 2), grid(w, 4, 2), grid(w, 5, 2), grid(w, 6, 2)}),
+                 (QStringList{"1.01", "0.13", "2.68", "1000000.00"}));
+        w.ButtnQuit_Click();
     }
 
     void statisticsOnDatabase()
@@ -256,7 +312,14 @@ private slots:
     void selectionAndLayout()
     {
         seed(QStringLiteral("2010-07-26"), QStringLiteral("E1"), QStringLiteral("李一"), 10);
+        // The date boxes show the query window's yyyy-MM-dd, whatever the locale.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         FrmTJ& w = openWindow();
+        QLocale::setDefault(before);
+        QCOMPARE(w.DTPicker1->text(), QStringLiteral("2010-07-26"));
+        QCOMPARE(w.DTPicker2->displayFormat(), QStringLiteral("yyyy-MM-dd"));
+        w.Pictj->grab().save(testOutputFolder() + QStringLiteral("/FrmTJ_dates.png"));
         QCOMPARE(w.windowTitle(), QStringLiteral("统计报表"));
         QCOMPARE(w.BtnList[0]->text(), QStringLiteral("工作量明细统计            "));
         QCOMPARE(w.BtnList[5]->text(), QStringLiteral("开单科室分类统计          "));

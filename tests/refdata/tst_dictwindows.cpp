@@ -174,6 +174,46 @@ private slots:
                 && queryInt(QStringLiteral("SELECT count(*) FROM doctor")) == 1);
     }
 
+    // A section's code and a physician's code are the keys of their tables:
+    // a second row with a code in use is refused by the database (the save
+    // reports it and keeps the typed values), so an update or a delete by
+    // code never reaches more than one row.
+    void codesAreKeys()
+    {
+        FrmJCsection& sections = FrmJCsection::instance();
+        sections.showModally();
+        add(sections, QStringLiteral("12"), QStringLiteral("内科"));
+        MessageBox::clearShown();
+        add(sections, QStringLiteral("12"), QStringLiteral("外科"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("UNIQUE")), qPrintable(lastText()));
+        QCOMPARE(sections.editMode(), QStringLiteral("insert"));
+        QCOMPARE(text(QStringLiteral("SELECT group_concat(ksid || ksname) FROM section")), QStringLiteral("12内科"));
+        sections.ButtnQuit->click();
+
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO section VALUES('1','内科')")));
+        FrmJCbgdc& w = FrmJCbgdc::instance();
+        w.showModally();
+        for (const char* code : {"D1", "D1"}) {
+            w.ButtnNew->click();
+            typeText(w.Text1, QString::fromLatin1(code));
+            typeText(w.Text2, QStringLiteral("王医生"));
+            pick(w.Comboks, 0);
+            MessageBox::clearShown();
+            w.ButtnSave->click();
+        }
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("UNIQUE")), qPrintable(lastText()));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM doctor")), 1);
+        for (const char* table : {"section", "doctor"}) {
+            // The key column is the table's primary key.
+            const QueryResult r =
+                Database::QueryData(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
+            QVERIFY(r.hasRows());
+            QCOMPARE(r.data->text(0, 5), QStringLiteral("1"));
+        }
+    }
+
     // A physician stores the picked section's number in plain decimal, the key
     // by which the editor lists a section's physicians; a typed name is no pick.
     void physicianSections()

@@ -414,6 +414,36 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet WHERE checkname = '未存'")), 0);
     }
 
+    // A template's part and category are chosen by number: with two
+    // categories named alike (and two parts named alike), a save that changes
+    // only the texts leaves the template where it was.
+    void sameNamesKeepTheTemplateInPlace()
+    {
+        QVERIFY(seed(kLibrary));
+        QVERIFY(seed("INSERT INTO assortpart VALUES (7, '肺', 1);"
+                     "INSERT INTO templet(mbid, assortid, checkname, checksymptom, checkconclusion) VALUES "
+                     "(8, 7, '第二个肺', '所见', '诊断')"));
+        FrmMBmanager& m = openLibrary();
+        struct Case {
+            const char* node;
+            qint64 mbid;
+            const char* where;   // assortid after the save
+        };
+        for (const Case& c : {Case{"xu7", 8, "7"}, Case{"xu1", 1, "1"}, Case{"xu3", 4, "3"}}) {
+            clickNode(m, QString::fromLatin1(c.node));
+            for (int r = 1; r < m.MSHFlexGrid1->rows(); ++r)
+                if (m.MSHFlexGrid1->cell(r, 0) == QString::number(c.mbid))
+                    clickListRow(m, r);
+            QCOMPARE(m.templateNumber(), c.mbid);
+            m.ButtnUpdate->click();
+            m.Text3->setPlainText(QStringLiteral("只改诊断"));
+            m.ButtnSave->click();
+            QVERIFY2(m.editMode().isEmpty(), qPrintable(lastText()));
+            QCOMPARE(text(QStringLiteral("SELECT assortid || checkconclusion FROM templet WHERE mbid = ?"), {c.mbid}),
+                     QString::fromLatin1(c.where) + QStringLiteral("只改诊断"));
+        }
+    }
+
     // 载入模板: the chosen template is appended to the report being edited.
     void loadIntoEditor()
     {
