@@ -192,7 +192,7 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
     QTableView* g = MSHFlexGrid1;
     const QueryResult r = Database::QueryData(sql, params);
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
-    ReportList::FillRows(g, r.number == 0 ? r.data : nullptr);
+    ReportList::FillRows(g, r.hasRows() ? r.data : nullptr);
     if (r.failed())
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
 }

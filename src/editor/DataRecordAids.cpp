@@ -307,7 +307,7 @@ void DataRecord::lookUpPhrases(QPlainTextEdit* box)
         setPhraseCaption(k, QString());
     phraseFilled_ = 0;
     const QueryResult r = PhraseLookup::Find(PhraseLookup::KeyBefore(text, p));
-    if (r.number != 0) {
+    if (!r.hasRows()) {
         setPhrasePanel(phraseTopTw_, 0);
         return;
     }
@@ -498,7 +498,7 @@ void DataRecord::LoadPhraseGrid(int category)
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }
-    if (r.number != 0)
+    if (!r.hasRows())
         return;
     for (int i = 0; i < r.data->recordCount(); ++i) {
         bool rowOk = false, colOk = false;
