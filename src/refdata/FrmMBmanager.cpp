@@ -13,6 +13,7 @@
 #include "platform/Opener.h"
 #include "refdata/DictGrid.h"
 #include "refdata/PickCombo.h"
+#include "refdata/TemplateStore.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -278,7 +279,7 @@ void FrmMBmanager::LoadTemplateTree()
     TreeView1->clear();
     const QIcon partIcon = buttonIcon(QStyle::SP_DirIcon);
     const QIcon assortIcon = buttonIcon(QStyle::SP_FileIcon);
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT partid, partname FROM bodypart ORDER BY partid"));
+    QueryResult r = TemplateStore::Parts();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -294,8 +295,7 @@ void FrmMBmanager::LoadTemplateTree()
         }
     }
     // Only categories whose part exists.
-    r = Database::QueryData(QStringLiteral("SELECT a.assortid, a.assortname, b.partid FROM assortpart a "
-                                           "JOIN bodypart b ON a.partid = b.partid ORDER BY a.assortid"));
+    r = TemplateStore::Categories();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -344,7 +344,7 @@ void FrmMBmanager::loadPartBox()
 {
     Combopart->clearEntries();
     partIds_.clear();
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT partid, partname FROM bodypart"));
+    const QueryResult r = TemplateStore::Parts();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -363,9 +363,7 @@ void FrmMBmanager::Combopart_Click(int index)
         return;
     }
     partTag_ = QString::number(partIds_[index]);
-    const QueryResult r = Database::QueryData(
-        QStringLiteral("SELECT assortid, assortname FROM assortpart WHERE partid = ? ORDER BY assortid"),
-        {partIds_[index]});
+    const QueryResult r = TemplateStore::CategoriesOf(partIds_[index]);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         // The old part's categories stay listed, but none stays chosen.
@@ -397,13 +395,8 @@ void FrmMBmanager::TreeView1_Click()
         return;
     const QString key = node->data(0, Qt::UserRole).toString();
     const qint64 number = key.mid(2).toLongLong();
-    const QString sql =
-        key.startsWith(kPartKey)
-            ? QStringLiteral(
-                "SELECT a.mbid, a.checkconclusion FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
-                "WHERE b.partid = ? ORDER BY a.mbid")
-            : QStringLiteral("SELECT mbid, checkconclusion FROM templet WHERE assortid = ? ORDER BY mbid");
-    const QueryResult r = Database::QueryData(sql, {number});
+    const QueryResult r = TemplateStore::TemplatesOf(
+        key.startsWith(kPartKey) ? TemplateStore::Node::Part : TemplateStore::Node::Category, number);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -443,11 +436,7 @@ void FrmMBmanager::MSHFlexGrid1_SelChange()
         return;
     }
     templateNo_ = cell.toLongLong();
-    const QueryResult r = Database::QueryData(
-        QStringLiteral("SELECT a.mbid, a.assortid, a.checkname, a.checksymptom, a.checkconclusion, b.assortname, "
-                       "c.partname, b.partid FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
-                       "JOIN bodypart c ON b.partid = c.partid WHERE a.mbid = ?"),
-        {templateNo_});
+    const QueryResult r = TemplateStore::Template(templateNo_);
     if (r.failed())
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
     if (!r.hasRows()) {
