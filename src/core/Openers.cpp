@@ -30,8 +30,6 @@ void setOpener(const QString& window, Opener opener)
         table().remove(window);
 }
 
-bool hasOpener(const QString& window) { return table().contains(window); }
-
 QStringList registered()
 {
     QStringList names = table().keys();

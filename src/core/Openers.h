@@ -22,7 +22,6 @@ using Opener = std::function<void(const QString& how)>;
 // Registers the opener of a window, replacing an earlier one; an empty
 // function removes it.
 void setOpener(const QString& window, Opener opener);
-bool hasOpener(const QString& window);
 // The windows registered, by name.
 QStringList registered();
 // Opens a window through its opener. A window nobody registered is reported
