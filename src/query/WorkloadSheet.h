@@ -81,7 +81,6 @@ public:
     qint64 amountCents() const { return amountCents_; }
     qint64 personTimes() const { return personTimes_; }
     QString title() const { return Title(statistic_); }
-    QString dateRange() const { return dateRange_; }
 
 private:
     QString dataText(int record, int column) const;
