@@ -1,7 +1,7 @@
 // The print layout settings, the program's printer with its lists, and reading a report for the page.
 #include "core/Database.h"
 #include "core/Modini.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "report/PrintLists.h"
