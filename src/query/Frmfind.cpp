@@ -79,17 +79,16 @@ void Frmfind::Form_Load()
     Text11->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text11->setCurrentIndex(-1);
     // The section, part and user lists; a failed list ends the loading here.
-    if (!fillList(Text3, QStringLiteral("select * from section"))
-        || !fillList(Text4, QStringLiteral("select * from bodypart"))
-        || !fillList(Text13, QStringLiteral("select * from user")))
+    if (!fillList(Text3, ReportStore::Choice::Sections) || !fillList(Text4, ReportStore::Choice::BodyParts)
+        || !fillList(Text13, ReportStore::Choice::Users))
         return;
     // The grid printer reads its settings.
     SetupGridPrinter();
 }
 
-bool Frmfind::fillList(QComboBox* list, const QString& sql)
+bool Frmfind::fillList(QComboBox* list, ReportStore::Choice choice)
 {
-    const QueryResult r = Database::QueryData(sql);
+    const QueryResult r = ReportStore::Choices(choice);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return false;

@@ -3,7 +3,8 @@
 // The buttons and the exchange with the editor are in FrmMBmanagerEdit.cpp.
 #include "refdata/FrmMBmanager.h"
 
-#include "core/Database.h"
+#include "core/ReportRecord.h"
+#include "core/ReportStore.h"
 #include "core/MenuSkin.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
@@ -316,20 +317,21 @@ void FrmMBmanager::LoadTemplateTree()
 // items of the same fields are (rows 17, 19, 20 and 21 of the 23 items).
 void FrmMBmanager::LoadItemCaptions()
 {
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT xmid, xmmc FROM bgxm ORDER BY xmid"));
+    QStringList captions;
+    const QueryResult r = ReportStore::ItemCaptions(captions);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (!r.hasRows())
         return;
-    if (r.data->recordCount() != 23) {
+    if (captions.size() != ReportRecord::kItemCount) {
         MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
         return;
     }
-    const std::pair<QLabel*, int> captions[] = {{Label1, 17}, {Label4, 19}, {Label5, 20}, {Label3, 21}};
-    for (const auto& [label, row] : captions) {
-        label->setText(r.data->text(row - 1, 1));
+    const std::pair<QLabel*, int> labels[] = {{Label1, 17}, {Label4, 19}, {Label5, 20}, {Label3, 21}};
+    for (const auto& [label, item] : labels) {
+        label->setText(captions[item - 1]);
         label->adjustSize();
     }
 }
