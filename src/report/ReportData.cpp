@@ -1,5 +1,6 @@
 #include "report/ReportData.h"
 
+#include "core/Money.h"
 #include "core/ReportStore.h"
 #include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
@@ -78,7 +79,13 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         case age:
             content.values[i] = signedNumberText(rs.value(0, age)) + rs.value(0, ageunit).toString();
             break;
-        case times:
+        case times: {
+            // The fee as the editor and the lists show it: rounded to the cent.
+            const QVariant fee = rs.value(0, i);
+            const std::optional<qint64> cents = Money::Cents(fee);
+            content.values[i] = signedNumberText(cents ? Money::Value(*cents) : fee);
+            break;
+        }
         case obligate1:
             content.values[i] = signedNumberText(rs.value(0, i));
             break;
