@@ -8,15 +8,14 @@
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
+#include "platform/EventWait.h"
 #include "platform/Opener.h"
 #include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
-#include <QTimer>
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -137,25 +136,20 @@ struct VideoCapture::Private {
     mutable GstVideoInfo convertedFrom{};
     mutable QImage presentedView;   // a handed-in frame scaled to the view
 
-    // The waits in progress, innermost last (GUI thread): each handles events
-    // until a wake finds its condition holds or its time is up.
-    struct Wait {
-        bool* over;
-        std::function<bool()> done;
-    };
-    QList<Wait> waits;
-    // Waits until done() holds or the time is up, handling events of the
-    // given kinds meanwhile and sleeping while there are none; true when done.
+    // How many waits run (GUI thread; nested ones too).
+    int waits = 0;
+    // Waits until done() holds or the time is up (EventWait), woken by what
+    // the streaming threads report; true when done.
     bool waitFor(int timeoutMs, const std::function<bool()>& done, QEventLoop::ProcessEventsFlags flags);
     // Connect's and StopRecording's wait: events other than user input are
     // handled meanwhile, so that the window keeps painting and the live
     // picture keeps running. True when done.
     bool waitResponsive(int timeoutMs, const std::function<bool()>& done);
     // Any thread: something a wait may be waiting for has happened (a frame,
-    // a state change, an error, the end of a recording at the file); the GUI
-    // thread checks the waits' conditions. Nothing is posted while no wait runs.
-    void wake(bool always = false);
-    void checkWaits();
+    // a state change, an error, the end of a recording at the file): an empty
+    // queued call wakes the GUI thread, which checks. Nothing is posted while
+    // no wait runs, nor while a wake is still on its way.
+    void wake();
 
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
     static void onViewEos(GstAppSink* sink, gpointer user);
@@ -767,48 +761,22 @@ void VideoCapture::Private::removeRecordingBranch()
     recQueue = nullptr;
 }
 
-void VideoCapture::Private::wake(bool always)
+void VideoCapture::Private::wake()
 {
-    if (!always && !waitArmed.load())
-        return;
-    if (wakePosted.exchange(true))
+    if (!waitArmed.load() || wakePosted.exchange(true))
         return;
     QMetaObject::invokeMethod(
-        q, [q = q] { q->d->checkWaits(); }, Qt::QueuedConnection);
-}
-
-void VideoCapture::Private::checkWaits()
-{
-    wakePosted = false;
-    for (const Wait& w : std::as_const(waits))
-        if (w.done())
-            *w.over = true;
+        q, [q = q] { q->d->wakePosted = false; }, Qt::QueuedConnection);
 }
 
 bool VideoCapture::Private::waitFor(int timeoutMs, const std::function<bool()>& done,
                                     QEventLoop::ProcessEventsFlags flags)
 {
-    bool over = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&over] { over = true; });
-    waits.append({&over, done});
+    ++waits;
     waitArmed = true;
-    timer.start(timeoutMs);
-    // The condition is first checked after the events already waiting.
-    wake(true);
-    // Sleeps in the event dispatcher until an event comes: a wake, the timer,
-    // or the window's own. Not a QEventLoop: its exec() returns at once once
-    // the program has been asked to quit, and a recording must still be
-    // completed then.
-    while (!over)
-        QCoreApplication::processEvents(flags | QEventLoop::WaitForMoreEvents);
-    waits.removeIf([&](const Wait& w) { return w.over == &over; });
-    waitArmed = !waits.isEmpty();
-    // A wait further out may have been woken while this one ran.
-    if (!waits.isEmpty())
-        wake(true);
-    return done();
+    const bool ok = EventWait::until(done, timeoutMs, flags);
+    waitArmed = --waits > 0;
+    return ok;
 }
 
 bool VideoCapture::Private::waitResponsive(int timeoutMs, const std::function<bool()>& done)

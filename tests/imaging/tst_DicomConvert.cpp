@@ -10,6 +10,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
+#include "imaging/DicomSendTesting.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoCaptureTesting.h"
