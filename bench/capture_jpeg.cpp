@@ -146,9 +146,9 @@ void report(const char* name, const Figures& f)
 {
     const double c = bench::median(f.capture), e = bench::median(f.encode);
     std::printf("%s frame (JPEG %lld KB), %zu rounds\n", name, f.jpegBytes / 1024, f.capture.size());
-    std::printf("  capture: SaveFrame + ConvertBmpToJpg  median %7.2f ms  min %7.2f ms\n", c,
+    std::printf("  capture: BMP + ConvertBmpToJpg        median %7.2f ms  min %7.2f ms\n", c,
                 bench::minimum(f.capture));
-    std::printf("    of which SaveFrame (BMP)            median %7.2f ms\n", bench::median(f.save));
+    std::printf("    of which the BMP                    median %7.2f ms\n", bench::median(f.save));
     if (!f.cpu.empty())
         std::printf("    CPU time of the capture, all threads median %6.2f ms\n", bench::median(f.cpu));
     std::printf("  encode alone (tjCompress2 q90)        median %7.2f ms  min %7.2f ms\n", e,

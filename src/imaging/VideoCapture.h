@@ -27,10 +27,10 @@
 // streaming threads and are handed over under a lock, and what the GUI thread
 // must learn of (a frame to paint, the source lost, a recording's end at the
 // file) is posted to it as a queued call. Connect and StopRecording wait for
-// the stream (a camera starting, the end of a recording reaching the file) in
-// an event loop of their own that those calls end, so the window keeps
-// painting; events other than user input are handled meanwhile. A Disconnect
-// asked for by such an event is done when the wait is over.
+// the stream (a camera starting, the end of a recording reaching the file)
+// with EventWait, woken by those calls, so the window keeps painting; events
+// other than user input are handled meanwhile. A Disconnect asked for by such
+// an event is done when the wait is over.
 class Bitmap24;
 
 class VideoCapture : public QWidget {

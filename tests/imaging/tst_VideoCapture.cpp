@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(liveGstObjects(), objects);
     }
 
-    void liveFramesAndSaveFrame()
+    void liveFramesAndCapture()
     {
         VideoCapture v;
         v.resize(160, 120);
