@@ -482,6 +482,23 @@ private slots:
         QVERIFY(ranInside && !v.isConnected() && !v.isRecording());
         checkAviFinalised(avi);
 
+        // Asked to quit, the program still completes a recording it stops
+        // before the event loop has gone (a command that quits, then closes).
+        const QString last = tf->file(QStringLiteral("quit.avi"));
+        QVERIFY(v.Connect());
+        v.setAviFileName(last);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        bool stopped = false;
+        QTimer::singleShot(0, &v, [&] {
+            QCoreApplication::exit(0);
+            stopped = v.StopRecording();
+        });
+        QCoreApplication::exec();
+        QVERIFY(stopped && !v.isRecording());
+        QVERIFY(!checkAviFinalised(last).isEmpty());
+        v.Disconnect();
+
         // The format dialog offers the configured fractional rate and keeps it.
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboRate->currentText(), QStringLiteral("29.97 帧/秒"));
