@@ -56,7 +56,7 @@ void FrmMain::buildMenus()
         return m;
     };
     auto openMaintenance = [this](QMenu* m, const QString& name, const QString& caption, const QKeySequence& key,
-                                  const QString& window) {
+                                  Openers::Window window) {
         QAction* a = addItem(m, name, caption, key, nullptr);
         connect(a, &QAction::triggered, this, [window] { Openers::OpenMaintenance(window); });
     };
@@ -70,14 +70,14 @@ void FrmMain::buildMenus()
 
     QMenu* set = top(QStringLiteral("设置"), QStringLiteral("设置(&S)"));
     openMaintenance(set, QStringLiteral("用户设置"), QStringLiteral("用户设置"), QKeySequence(Qt::CTRL | Qt::Key_U),
-                    QStringLiteral("FrmJCdoctor"));
+                    Openers::Window::FrmJCdoctor);
     openMaintenance(set, QStringLiteral("科室设置"), QStringLiteral("科室设置"), QKeySequence(Qt::CTRL | Qt::Key_K),
-                    QStringLiteral("FrmJCsection"));
+                    Openers::Window::FrmJCsection);
     openMaintenance(set, QStringLiteral("开单医师设置"), QStringLiteral("申请医师设置"),
-                    QKeySequence(Qt::CTRL | Qt::Key_M), QStringLiteral("FrmJCbgdc"));
+                    QKeySequence(Qt::CTRL | Qt::Key_M), Openers::Window::FrmJCbgdc);
     set->addSeparator();
     openMaintenance(set, QStringLiteral("报告项目设置"), QStringLiteral("报告项目设置"), QKeySequence(),
-                    QStringLiteral("Frmbgxm"));
+                    Openers::Window::Frmbgxm);
     addItem(set, QStringLiteral("打印纸张设置"), QStringLiteral("打印选项设置"), QKeySequence(), &FrmMain::打印纸张设置_Click);
     set->addSeparator();
     connect(addItem(set, QStringLiteral("DICOM图像转换参数"), QStringLiteral("DICOM图像转换参数"), QKeySequence(), nullptr),
@@ -91,13 +91,14 @@ void FrmMain::buildMenus()
     addItem(set, QStringLiteral("密码设置"), QStringLiteral("密码设置..."), QKeySequence(), &FrmMain::密码设置_Click);
 
     QMenu* tpl = top(QStringLiteral("模板"), QStringLiteral("模板(&M)"));
-    openMaintenance(tpl, QStringLiteral("检查部位设置"), QStringLiteral("检查部位设置"), QKeySequence(Qt::CTRL | Qt::Key_B),
-                    QStringLiteral("FrmMBpart"));
-    openMaintenance(tpl, QStringLiteral("部位分类设置"), QStringLiteral("部位分类设置"), QKeySequence(Qt::CTRL | Qt::Key_L),
-                    QStringLiteral("FrmMBassort"));
+    openMaintenance(tpl, QStringLiteral("检查部位设置"), QStringLiteral("检查部位设置"),
+                    QKeySequence(Qt::CTRL | Qt::Key_B), Openers::Window::FrmMBpart);
+    openMaintenance(tpl, QStringLiteral("部位分类设置"), QStringLiteral("部位分类设置"),
+                    QKeySequence(Qt::CTRL | Qt::Key_L), Openers::Window::FrmMBassort);
     tpl->addSeparator();
     addItem(tpl, QStringLiteral("模板管理"), QStringLiteral("模板管理"), QKeySequence(), &FrmMain::模板管理_Click);
-    openMaintenance(tpl, QStringLiteral("词库维护"), QStringLiteral("词库维护"), QKeySequence(), QStringLiteral("Frmck"));
+    openMaintenance(tpl, QStringLiteral("词库维护"), QStringLiteral("词库维护"), QKeySequence(),
+                    Openers::Window::Frmck);
 
     QMenu* fix = top(QStringLiteral("维护"), QStringLiteral("维护(&F)"));
     addItem(fix, QStringLiteral("查询报告"), QStringLiteral("查询报告"), Qt::Key_F9, &FrmMain::查询报告_Click);
@@ -248,7 +249,7 @@ void FrmMain::打印报告_Click()
             MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), MessageBox::kErrorTitle);
             return;
         }
-        Openers::OpenPreview(QStringLiteral("frmmain"));
+        Openers::OpenPreview(Openers::How::FromMain);
     } catch (const AppError& e) {
         MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {

@@ -6,10 +6,12 @@
 #include <QPointer>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace {
-QHash<QString, Openers::Opener>& table()
+QHash<Openers::Window, Openers::Opener>& table()
 {
-    static QHash<QString, Openers::Opener> openers;
+    static QHash<Openers::Window, Openers::Opener> openers;
     return openers;
 }
 
@@ -22,7 +24,46 @@ QPointer<QTableView>& mainList()
 
 namespace Openers {
 
-void setOpener(const QString& window, Opener opener)
+QString name(Window window)
+{
+    switch (window) {
+    case Window::DataRecord: return QStringLiteral("DataRecord");
+    case Window::Frmreport: return QStringLiteral("Frmreport");
+    case Window::Frmprintset: return QStringLiteral("Frmprintset");
+    case Window::FrmfindGrid: return QStringLiteral("FrmfindGrid");
+    case Window::FrmComset: return QStringLiteral("FrmComset");
+    case Window::FrmdcmConv: return QStringLiteral("FrmdcmConv");
+    case Window::FrmdcmSend: return QStringLiteral("FrmdcmSend");
+    case Window::FrmJCdoctor: return QStringLiteral("FrmJCdoctor");
+    case Window::FrmJCsection: return QStringLiteral("FrmJCsection");
+    case Window::FrmJCbgdc: return QStringLiteral("FrmJCbgdc");
+    case Window::Frmbgxm: return QStringLiteral("Frmbgxm");
+    case Window::FrmMBpart: return QStringLiteral("FrmMBpart");
+    case Window::FrmMBassort: return QStringLiteral("FrmMBassort");
+    case Window::Frmck: return QStringLiteral("Frmck");
+    case Window::FrmMBmanager: return QStringLiteral("FrmMBmanager");
+    case Window::Frmfind: return QStringLiteral("Frmfind");
+    case Window::FrmTJ: return QStringLiteral("FrmTJ");
+    }
+    return QString();
+}
+
+QString name(How how)
+{
+    switch (how) {
+    case How::Plain: return QString();
+    case How::New: return QStringLiteral("new");
+    case How::View: return QStringLiteral("view");
+    case How::Modify: return QStringLiteral("modify");
+    case How::FromMain: return QStringLiteral("frmmain");
+    case How::FromEditor: return QStringLiteral("datarecord");
+    case How::Load: return QStringLiteral("load");
+    case How::Insert: return QStringLiteral("insert");
+    }
+    return QString();
+}
+
+void setOpener(Window window, Opener opener)
 {
     if (opener)
         table().insert(window, std::move(opener));
@@ -30,16 +71,14 @@ void setOpener(const QString& window, Opener opener)
         table().remove(window);
 }
 
-bool hasOpener(const QString& window) { return table().contains(window); }
-
-QStringList registered()
+QList<Window> registered()
 {
-    QStringList names = table().keys();
-    names.sort();
-    return names;
+    QList<Window> windows = table().keys();
+    std::sort(windows.begin(), windows.end());
+    return windows;
 }
 
-void open(const QString& window, const QString& how)
+void open(Window window, How how)
 {
     // A copy: the opener may replace itself while its window is open.
     const Opener opener = table().value(window);
@@ -47,25 +86,22 @@ void open(const QString& window, const QString& how)
         opener(how);
         return;
     }
-    qWarning("no window registered as %s", qPrintable(window));
-    MessageBox::critical(QStringLiteral("程序错误：窗口 %1 没有登记。").arg(window), MessageBox::kErrorTitle);
+    qWarning("no window registered as %s", qPrintable(name(window)));
+    MessageBox::critical(QStringLiteral("程序错误：窗口 %1 没有登记。").arg(name(window)), MessageBox::kErrorTitle);
 }
 
-void EditorNewReport() { open(QStringLiteral("DataRecord"), QStringLiteral("new")); }
-void EditorOpenFromMainList(bool modify)
-{
-    open(QStringLiteral("DataRecord"), modify ? QStringLiteral("modify") : QStringLiteral("view"));
-}
-void OpenPreview(const QString& openStatus) { open(QStringLiteral("Frmreport"), openStatus); }
-void OpenPrintSettings() { open(QStringLiteral("Frmprintset")); }
-void OpenGridPrintSettings() { open(QStringLiteral("FrmfindGrid")); }
-void OpenComset() { open(QStringLiteral("FrmComset")); }
-void OpenDcmConv() { open(QStringLiteral("FrmdcmConv")); }
-void OpenDcmSend() { open(QStringLiteral("FrmdcmSend")); }
-void OpenMaintenance(const QString& name) { open(name); }
-void OpenTemplateManager() { open(QStringLiteral("FrmMBmanager")); }
-void OpenFind() { open(QStringLiteral("Frmfind")); }
-void OpenStatistics() { open(QStringLiteral("FrmTJ")); }
+void EditorNewReport() { open(Window::DataRecord, How::New); }
+void EditorOpenFromMainList(bool modify) { open(Window::DataRecord, modify ? How::Modify : How::View); }
+void OpenPreview(How openStatus) { open(Window::Frmreport, openStatus); }
+void OpenPrintSettings() { open(Window::Frmprintset); }
+void OpenGridPrintSettings() { open(Window::FrmfindGrid); }
+void OpenComset() { open(Window::FrmComset); }
+void OpenDcmConv() { open(Window::FrmdcmConv); }
+void OpenDcmSend() { open(Window::FrmdcmSend); }
+void OpenMaintenance(Window window) { open(window); }
+void OpenTemplateManager() { open(Window::FrmMBmanager); }
+void OpenFind() { open(Window::Frmfind); }
+void OpenStatistics() { open(Window::FrmTJ); }
 
 QTableView* MainReportList() { return mainList().data(); }
 void SetMainReportList(QTableView* grid) { mainList() = grid; }

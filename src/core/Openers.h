@@ -1,34 +1,67 @@
 #pragma once
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <functional>
 
 class QTableView;
 
 // How a command opens a window that a higher layer owns. Each window is known
-// by its design name ("DataRecord", "Frmreport", "FrmJCdoctor" …); the
-// subsystem that owns it puts its opener into this table at start-up (the
-// editor's EditorOpeners::registerAll()), so core never links the windows it
-// opens. Every window is registered before start-up (registerWindows()); a
-// command whose window is missing from the table is a programming error, which
-// tests/core/tst_commands catches.
+// by an id named after its class; the subsystem that owns it puts its opener
+// into this table at start-up (the editor's EditorOpeners::registerAll()), so
+// core never links the windows it opens. Every window is registered before
+// start-up (registerWindows()); a command whose window is missing from the
+// table is a programming error, which tests/core/tst_commands catches.
 namespace Openers {
 
-// Opens one window. `how` is the window's opening property where it has one:
-// the OpenStatus of Frmreport, "new", "view" or "modify" for DataRecord;
-// otherwise empty.
-using Opener = std::function<void(const QString& how)>;
+enum class Window {
+    DataRecord,     // the report editor
+    Frmreport,      // the report preview
+    Frmprintset,    // report print settings
+    FrmfindGrid,    // grid print settings
+    FrmComset,      // the foot switch's port
+    FrmdcmConv,     // DICOM conversion settings
+    FrmdcmSend,     // DICOM send settings
+    FrmJCdoctor,    // users
+    FrmJCsection,   // sections
+    FrmJCbgdc,      // requesting physicians
+    Frmbgxm,        // report items
+    FrmMBpart,      // template body parts
+    FrmMBassort,    // template kinds
+    Frmck,          // phrases
+    FrmMBmanager,   // the template manager
+    Frmfind,        // the report query
+    FrmTJ,          // statistics
+};
+
+// How a window is opened, where it has an opening property.
+enum class How {
+    Plain,        // no opening property
+    New,          // DataRecord: a new report
+    View,         // DataRecord: the main list's row, read-only
+    Modify,       // DataRecord: the main list's row, editable
+    FromMain,     // Frmreport: OpenStatus "frmmain"
+    FromEditor,   // Frmreport: OpenStatus "datarecord"
+    Load,         // FrmMBmanager: pick a template for the editor
+    Insert,       // FrmMBmanager: offer the editor's texts as a template
+};
+
+// The window's class name and the opening's text ("" for Plain; "new",
+// "view", "modify", "frmmain", "datarecord", "load", "insert"), for messages,
+// logs and the windows that keep the text as their opening property.
+QString name(Window window);
+QString name(How how);
+
+using Opener = std::function<void(How how)>;
 
 // Registers the opener of a window, replacing an earlier one; an empty
 // function removes it.
-void setOpener(const QString& window, Opener opener);
-bool hasOpener(const QString& window);
-// The windows registered, by name.
-QStringList registered();
+void setOpener(Window window, Opener opener);
+// The windows registered.
+QList<Window> registered();
 // Opens a window through its opener. A window nobody registered is reported
 // as the programming error it is: a warning in the log ("no window registered
 // as ...") and a critical message box, so the command never fails silently.
-void open(const QString& window, const QString& how = QString());
+void open(Window window, How how = How::Plain);
 
 // The commands of the lower layers, by what they do.
 
@@ -37,7 +70,7 @@ void EditorNewReport();                     // the editor side of the main windo
 void EditorOpenFromMainList(bool modify);   // view (false) or modify (true) the main list's current row
 
 // Report printing.
-void OpenPreview(const QString& openStatus);   // Frmreport, "frmmain" or "datarecord"
+void OpenPreview(How openStatus);              // Frmreport, FromMain or FromEditor
 void OpenPrintSettings();                      // Frmprintset
 void OpenGridPrintSettings();                  // FrmfindGrid
 
@@ -46,9 +79,9 @@ void OpenComset();    // FrmComset
 void OpenDcmConv();   // FrmdcmConv
 void OpenDcmSend();   // FrmdcmSend
 
-// Reference data and templates; name is the window class name
-// ("FrmJCdoctor", "FrmJCsection", "FrmJCbgdc", "Frmbgxm", "FrmMBpart", "FrmMBassort", "Frmck").
-void OpenMaintenance(const QString& name);
+// Reference data and templates: FrmJCdoctor, FrmJCsection, FrmJCbgdc, Frmbgxm,
+// FrmMBpart, FrmMBassort or Frmck.
+void OpenMaintenance(Window window);
 void OpenTemplateManager();   // FrmMBmanager for maintenance
 
 // Query and statistics.

@@ -73,6 +73,68 @@ void DataRecord::setViewSytle(const QString& page)
         pageFlag_ = page.trimmed().toInt();
 }
 
+void DataRecord::open(const Opening& opening)
+{
+    ensureLoaded();
+    pageFlag_ = opening.page;
+    updateTable_ = opening.updateTable;
+    editMode_ = opening.mode;
+    recordKey_ = opening.key;
+    setState(opening.state);
+}
+
+QString DataRecord::savebj() const
+{
+    switch (editMode_) {
+    case EditMode::Insert: return QStringLiteral("insert");
+    case EditMode::Update: return QStringLiteral("update");
+    case EditMode::None: break;
+    }
+    return QString();
+}
+
+void DataRecord::setState(const EditState& state)
+{
+    state_ = state;
+    applyState();
+}
+
+void DataRecord::applyState()
+{
+    using Stage = EditState::Stage;
+    const Stage stage = state_.stage;
+    const bool designed = stage == Stage::Designed;
+    const bool viewing = stage == Stage::Viewing;
+    const bool editingNow = stage == Stage::Editing;
+
+    // The record controls; Text12 keeps the design's disabled state, which
+    // nothing after the load changes.
+    for (QWidget* w : inputControls())
+        w->setEnabled(editingNow);
+    if (designed)
+        Text12->setEnabled(false);
+
+    const bool recordCommands = designed || (viewing && state_.recordCommands);
+    ButtnNew->setEnabled(recordCommands || stage == Stage::Empty);
+    ButtnEnable->setEnabled(recordCommands);
+    ButtnDel->setEnabled(recordCommands);
+    ButtnPrint->setEnabled(designed || (viewing && state_.print));
+    const bool editingButtons = designed || editingNow;
+    for (QvButton* b : {ButtnSave, Buttnmbzr, ButtnClear})
+        b->setEnabled(editingButtons);
+    const bool templateByRight = designed || (editingNow && state_.templateByRight);
+    ButtnSwmb->setEnabled(editingButtons && (templateRight_ || !templateByRight));
+
+    // Video, capture store and report pictures.
+    BVidOn->setEnabled(videoRight_);
+    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
+        b->setEnabled(videoOn_);
+    for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
+        b->setEnabled(storeSelected_);
+    for (QvButton* b : {ButtonDelPicR, Bpicview2, Bpicback})
+        b->setEnabled(reportSelected_);
+}
+
 int DataRecord::showModally()
 {
     if (!isVisible()) {
@@ -259,10 +321,9 @@ void DataRecord::Form_Load()
 // own buttons follow rights 0 to 2 as each record is opened or saved.
 void DataRecord::ApplyRights()
 {
-    if (!gRights[Mmain::RightTemplates])
-        ButtnSwmb->setEnabled(false);
-    if (!gRights[Mmain::RightVideo])
-        BVidOn->setEnabled(false);
+    templateRight_ = gRights[Mmain::RightTemplates];
+    videoRight_ = gRights[Mmain::RightVideo];
+    applyState();
 }
 
 void DataRecord::LoadItemCaptions()
@@ -346,25 +407,15 @@ void DataRecord::resetRecordValues()
     Text12->setEditText(Mmain::gUserName);
 }
 
-void DataRecord::setEditingButtons(bool on)
-{
-    for (QvButton* b : {ButtnNew, ButtnEnable, ButtnDel, ButtnPrint})
-        b->setEnabled(!on);
-    for (QvButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
-        b->setEnabled(on);
-}
-
 void DataRecord::ButtnNew_Click()
 {
     ensureLoaded();
-    editMode_ = QStringLiteral("insert");
+    editMode_ = EditMode::Insert;
     recordKey_.clear();
-    for (QWidget* w : inputControls())
-        w->setEnabled(true);
+    setState(EditState::editing(false));
     resetRecordValues();
     Text1->setFocus();
     clearSlots();
-    setEditingButtons(true);
     forgetDicomStudy();
 }
 
@@ -375,10 +426,8 @@ void DataRecord::ButtnEnable_Click()
         MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
-    for (QWidget* w : inputControls())
-        w->setEnabled(true);
-    setEditingButtons(true);
-    editMode_ = QStringLiteral("update");
+    setState(EditState::editing(false));
+    editMode_ = EditMode::Update;
 }
 
 void DataRecord::ButtnClear_Click()

@@ -29,11 +29,54 @@ class VideoCapture;
 // whole program; its controls are rebuilt and its load runs again at every
 // opening, while its own variables keep their values.
 //
-// Openers: ensureLoaded(), then set ViewSytle, UpdateTable, Savebj, UpdateId
-// in this order, then showModally().
+// Openers: ensureLoaded(), then open() with the opening (page, list link,
+// edit mode, key and the edit state), then showModally() where the window is
+// not open yet.
 class DataRecord : public QDialog {
     Q_OBJECT
 public:
+    // Savebj: how Save stores the record; None until an opener or a command sets it.
+    enum class EditMode {
+        None,
+        Insert,
+        Update
+    };
+
+    // The edit state: which record controls and command buttons are enabled.
+    // Every change of it goes through applyState().
+    struct EditState {
+        enum class Stage {
+            Designed,   // as built at load: record controls off, every button on
+            Editing,    // a new or modified record: record controls on, editing buttons on
+            Viewing,    // a stored record, read-only: editing buttons off
+            Empty,      // the record was deleted: only New
+        };
+        Stage stage = Stage::Designed;
+        // Editing: ButtnSwmb as designed, off without the templates right (the
+        // openers), rather than on regardless (New, Modify, a copied record).
+        bool templateByRight = false;
+        // Viewing: New, Modify and Delete on (a loader gives them by right 1, Save always).
+        bool recordCommands = true;
+        // Viewing: Print on (a loader always, Save by right 0).
+        bool print = true;
+
+        static EditState editing(bool templateByRight) { return {Stage::Editing, templateByRight, false, false}; }
+        static EditState viewing(bool recordCommands, bool print)
+        {
+            return {Stage::Viewing, false, recordCommands, print};
+        }
+    };
+
+    // What an opener sets before the window shows: ViewSytle, UpdateTable,
+    // Savebj and UpdateId, and the edit state that goes with them.
+    struct Opening {
+        int page = 0;   // 0 the information page, 1 the picture page
+        bool updateTable = false;
+        EditMode mode = EditMode::None;
+        QString key;
+        EditState state;
+    };
+
     static DataRecord& instance();
 
     // The first touch of a control: builds the controls and runs the load
@@ -41,16 +84,17 @@ public:
     void ensureLoaded();
     bool isLoaded() const { return loaded_; }
 
-    // Opening protocol.
-    void setViewSytle(const QString& page);   // "0" or "1"; other texts are ignored
+    // Opening protocol: loads the window when needed and takes the opening.
+    void open(const Opening& opening);
+    // The opening properties one by one (the page as text: "0" or "1"; other texts are ignored).
+    void setViewSytle(const QString& page);
     void setUpdateTable(bool on) { updateTable_ = on; }
-    void setSavebj(const QString& mode) { editMode_ = mode; }
     void setUpdateId(const QString& key) { recordKey_ = key; }
     QString UpdateIdout() const { return recordKey_; }
 
     int pageFlag() const { return pageFlag_; }
     bool updateTable() const { return updateTable_; }
-    QString savebj() const { return editMode_; }
+    QString savebj() const;   // "insert", "update" or "" (none set)
     int sidePanelTab() const { return sidePanelTab_; }
     int descriptionCategory() const { return category_; }
     int layoutMode() const { return layoutMode_; }
@@ -148,9 +192,9 @@ public slots:
     void Picms_Resize();
 
     // The template buttons hand over to the template manager (FrmMBmanager)
-    // through the opener table: "载入模板" opens it with "load" once the record
-    // is being edited, "设为模板" with "insert". The manager reads the editor's
-    // Text14, Text15 and Text16 and writes back through setControlText.
+    // through the opener table: "载入模板" opens it with How::Load once the
+    // record is being edited, "设为模板" with How::Insert. The manager reads
+    // the editor's Text14, Text15 and Text16 and writes back through setControlText.
     void Buttnmbzr_Click();
     void ButtnSwmb_Click();
     void ShowViewPanels();
@@ -258,6 +302,11 @@ private:
 
     // DataRecordLayout.cpp
     void buildControls();
+    void buildToolBar();
+    void buildRecordColumn();
+    void buildReportPage();
+    void buildVideoPage();
+    void buildReportPictures();
     void nameControls();
     void placePanels();
     void placeStoreAndVideo();
@@ -279,7 +328,10 @@ private:
     void loadLists();
     void layoutQuickPhrases(const class RecordSet& rows);
     void resetRecordValues();
-    void setEditingButtons(bool editing);
+    // Sets every record control and command button that the edit state, the
+    // video state and the picture selections govern.
+    void applyState();
+    void setState(const EditState& state);
     bool handleFunctionKey(int key);
     bool queryUnload();   // the close question; false when the window stays open
 
@@ -292,8 +344,8 @@ private:
     void recordingLost();
     void emptyCapture(int i);
     void emptyReport(int k);
-    void setStoreButtons(bool on);
-    void setReportButtons(bool on);
+    void setStoreButtons(bool on);    // a capture is selected
+    void setReportButtons(bool on);   // a report picture is selected
     void openViewer(const QString& group, int index);
     struct CaptureOutcome {
         bool written = false;
@@ -323,15 +375,20 @@ private:
     bool failField(QWidget* field, const QString& message, bool selectAll);
     ReportRecord::Texts recordTexts() const;
     void writeListRow(const class RecordSet& row, bool insert);
-    void enterViewingState();
     void closePhrasePanel();
 
     bool loaded_ = false;
     QWidget* form_ = nullptr;
 
     // Window variables (kept while the window is closed).
-    QString editMode_;
+    EditMode editMode_ = EditMode::None;
     QString recordKey_;
+    // Reset to the design state at every load, with the rights the load applies.
+    EditState state_;
+    bool templateRight_ = true;     // right 5 as the load found it
+    bool videoRight_ = true;        // right 3 as the load found it
+    bool storeSelected_ = false;    // the capture-store buttons are on
+    bool reportSelected_ = false;   // the report-picture buttons are on
     bool updateTable_ = false;
     int pageFlag_ = 0;
     QString machine_;

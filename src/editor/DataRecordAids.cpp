@@ -599,11 +599,11 @@ void DataRecord::Buttnmbzr_Click()
         return;
     }
     Buttninfo_Click();
-    Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("load"));
+    Openers::open(Openers::Window::FrmMBmanager, Openers::How::Load);
 }
 
 void DataRecord::ButtnSwmb_Click()
 {
     Buttninfo_Click();
-    Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("insert"));
+    Openers::open(Openers::Window::FrmMBmanager, Openers::How::Insert);
 }

@@ -90,10 +90,6 @@ void DataRecord::wireCapture()
 {
     videoOn_ = false;
     recording_ = false;
-    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
-        b->setEnabled(false);
-    setStoreButtons(false);
-    setReportButtons(false);
     connect(BVidOn, &QAbstractButton::clicked, this, &DataRecord::BVidOn_Click);
     connect(BVidForm, &QAbstractButton::clicked, this, &DataRecord::BVidForm_Click);
     connect(BVidSet, &QAbstractButton::clicked, this, &DataRecord::BVidSet_Click);
@@ -118,14 +114,14 @@ void DataRecord::wireCapture()
 
 void DataRecord::setStoreButtons(bool on)
 {
-    for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
-        b->setEnabled(on);
+    storeSelected_ = on;
+    applyState();
 }
 
 void DataRecord::setReportButtons(bool on)
 {
-    for (QvButton* b : {ButtonDelPicR, Bpicview2, Bpicback})
-        b->setEnabled(on);
+    reportSelected_ = on;
+    applyState();
 }
 
 void DataRecord::emptyCapture(int i)
@@ -160,8 +156,7 @@ void DataRecord::BVidOn_Click()
     }
     videoOn_ = true;
     BVidOn->setCaption(QStringLiteral("关闭视频"));
-    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
-        b->setEnabled(true);
+    applyState();
 }
 
 void DataRecord::setVideoOff()
@@ -171,8 +166,7 @@ void DataRecord::setVideoOff()
     videoOn_ = false;
     recording_ = false;
     BVidOn->setCaption(QStringLiteral("开启视频"));
-    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
-        b->setEnabled(false);
+    applyState();
     BVidavi->setCaption(QStringLiteral("开始录像"));
     if (wasRecording && !VideoCapture1->StopRecording())
         tellRecordingLost(VideoCapture1->AviFileName());
@@ -339,7 +333,7 @@ void DataRecord::Pictmp_MouseDown(int Index, int Button, int, int, int)
         return;
     if (Button == 1) {
         ShapeSel[size_t(Index)]->show();
-        if (!ButtonAddPic->isEnabled())
+        if (!storeSelected_)
             setStoreButtons(true);
     } else if (Button == 2) {
         ShapeSel[size_t(Index)]->hide();

@@ -266,8 +266,7 @@ struct DataRecord::DicomCommand {
             return;
         case Dicom::Outcome::Stop::None: break;
         }
-        for (QvButton* b : {ed.ButtonAddPic, ed.ButtonDelPic, ed.Bpicview1, ed.ButtonConvert})
-            b->setEnabled(false);
+        ed.setStoreButtons(false);
         if (autoSend == 1)
             MessageBox::information(QStringLiteral("转换完成并发送成功！"), MessageBox::kNoticeTitle);
         else if (autoSend == 0)

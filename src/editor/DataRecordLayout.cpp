@@ -101,7 +101,52 @@ void DataRecord::buildControls()
     btnTS.clear();
     Labelzych.clear();
 
-    // Tool bar.
+    buildToolBar();
+    buildRecordColumn();
+    buildReportPage();
+    buildVideoPage();
+    buildReportPictures();
+    Picbottom = place(new PaintPanel(form_), 0, 10095, 15240, 495);
+
+    // The design state: record controls disabled, command buttons enabled, the
+    // video off and nothing selected; the load then applies the rights.
+    state_ = EditState{};
+    templateRight_ = videoRight_ = true;
+    videoOn_ = false;
+    storeSelected_ = reportSelected_ = false;
+    applyState();
+
+    connect(ButtnNew, &QAbstractButton::clicked, this, &DataRecord::ButtnNew_Click);
+    connect(ButtnEnable, &QAbstractButton::clicked, this, &DataRecord::ButtnEnable_Click);
+    connect(ButtnDel, &QAbstractButton::clicked, this, &DataRecord::ButtnDel_Click);
+    connect(ButtnPrint, &QAbstractButton::clicked, this, &DataRecord::ButtnPrint_Click);
+    connect(ButtnSave, &QAbstractButton::clicked, this, &DataRecord::ButtnSave_Click);
+    connect(ButtnClear, &QAbstractButton::clicked, this, &DataRecord::ButtnClear_Click);
+    connect(ButtnBack, &QAbstractButton::clicked, this, &DataRecord::ButtnBack_Click);
+    connect(Buttnmbzr, &QAbstractButton::clicked, this, &DataRecord::Buttnmbzr_Click);
+    connect(Buttninfo, &QAbstractButton::clicked, this, &DataRecord::Buttninfo_Click);
+    connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
+    connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
+    connect(ButtonConvert, &QAbstractButton::clicked, this, &DataRecord::ButtonConvert_Click);
+
+    // The lists would take F2 for themselves; the window sees it first.
+    TreeMS->installEventFilter(this);
+    Gridms->installEventFilter(this);
+
+    panels_.Picpic = QRect(2880, 1400, 9660, 8760);
+    panels_.Picdata2 = QRect(2880, 1400, 9615, 8430);
+    panels_.Picdata = QRect(60, 1080, 2760, 9000);
+    panels_.RptPictureBox = QRect(12480, 1080, 2760, 8880);
+    panels_.Pictitle = QRect(2880, 1080, 9855, 330);
+    panels_.PicbottomHeight = 495;
+    buildAids();
+    nameControls();
+    wireCapture();
+}
+
+// The tool bar: the record commands.
+void DataRecord::buildToolBar()
+{
     Pictool = place(new PaintPanel(form_), 0, 0, 15240, 1020);
     auto toolButton = [this](const QString& caption, int left) {
         return place(new QvButton(caption, Pictool), left, 60, 870, 870);
@@ -117,8 +162,11 @@ void DataRecord::buildControls()
     ButtnBack = toolButton(QStringLiteral("退 出"), 8040);
     Linetool1 = place(makeLine(Pictool, true), 5625, 120, 30, 750);
     Linetool2 = place(makeLine(Pictool, true), 7815, 120, 30, 750);
+}
 
-    // Basic information column.
+// The basic-information column: the record fields and their labels.
+void DataRecord::buildRecordColumn()
+{
     Picdata = place(new PaintPanel(form_), 60, 1080, 2760, 9000);
     struct Row {
         QLabel** label;
@@ -162,8 +210,11 @@ void DataRecord::buildControls()
     }
     place(ComboAge, 1800, 1704, 735, 330);
     PicdataLine = makeLine(Picdata, false);
+}
 
-    // Page buttons.
+// The page buttons and page 0: the report texts and the side panel.
+void DataRecord::buildReportPage()
+{
     Pictitle = place(new PaintPanel(form_), 2880, 1080, 9855, 330);
     Buttninfo = place(new QvButton(QStringLiteral("报告描述"), Pictitle), 0, 0, 3000, 360);
     Buttnpic = place(new QvButton(QStringLiteral("视频图像"), Pictitle), 3030, 0, 3000, 360);
@@ -199,8 +250,11 @@ void DataRecord::buildControls()
     Gridms->verticalHeader()->setVisible(false);
     btnTS.append(place(new QvButton(QString(), Picts), 30, 30, 1200, 360));
     Labelzych.append(makeLabel(Piczymc, QString(), 60, 30, 1500));
+}
 
-    // Page 1: video and its buttons.
+// Page 1: the video and its buttons; the capture store below it.
+void DataRecord::buildVideoPage()
+{
     Picpic = place(new PaintPanel(form_), 2880, 1400, 9660, 8760);
     PicVideo = place(new QWidget(Picpic), 15, 15, 7560, 5760);
     PicVideo->setAutoFillBackground(true);
@@ -235,8 +289,11 @@ void DataRecord::buildControls()
     Bpicview1 = makeSideButton(Picyc3, QStringLiteral("查看图像"), 360, 1320);
     ButtonDelPic = makeSideButton(Picyc3, QStringLiteral("删除图像"), 360, 1800);
     ButtonConvert = makeSideButton(Picyc3, QStringLiteral("转换图像"), 360, 2280);
+}
 
-    // Report pictures.
+// The four report pictures and their buttons.
+void DataRecord::buildReportPictures()
+{
     RptPictureBox = place(new PaintPanel(form_), 12480, 1080, 2760, 8880);
     const int slotTops[4] = {960, 2880, 4800, 6735};
     for (int k = 0; k < 4; ++k) {
@@ -248,40 +305,6 @@ void DataRecord::buildControls()
     Bpicview2 = place(new QvButton(QString::fromUtf8("□"), RptPictureBox), 1935, 360, 315, 315);
     ButtonDelPicR = place(new QvButton(QString::fromUtf8("×"), RptPictureBox), 2310, 360, 315, 315);
     RptPictureBoxLine = makeLine(RptPictureBox, false);
-
-    Picbottom = place(new PaintPanel(form_), 0, 10095, 15240, 495);
-
-    // The design state: every record control disabled; editing buttons enabled.
-    for (int f = 1; f <= 24; ++f)
-        if (QWidget* w = control(f))
-            w->setEnabled(false);
-
-    connect(ButtnNew, &QAbstractButton::clicked, this, &DataRecord::ButtnNew_Click);
-    connect(ButtnEnable, &QAbstractButton::clicked, this, &DataRecord::ButtnEnable_Click);
-    connect(ButtnDel, &QAbstractButton::clicked, this, &DataRecord::ButtnDel_Click);
-    connect(ButtnPrint, &QAbstractButton::clicked, this, &DataRecord::ButtnPrint_Click);
-    connect(ButtnSave, &QAbstractButton::clicked, this, &DataRecord::ButtnSave_Click);
-    connect(ButtnClear, &QAbstractButton::clicked, this, &DataRecord::ButtnClear_Click);
-    connect(ButtnBack, &QAbstractButton::clicked, this, &DataRecord::ButtnBack_Click);
-    connect(Buttnmbzr, &QAbstractButton::clicked, this, &DataRecord::Buttnmbzr_Click);
-    connect(Buttninfo, &QAbstractButton::clicked, this, &DataRecord::Buttninfo_Click);
-    connect(Buttnpic, &QAbstractButton::clicked, this, &DataRecord::Buttnpic_Click);
-    connect(btnYC, &QAbstractButton::clicked, this, &DataRecord::btnYC_Click);
-    connect(ButtonConvert, &QAbstractButton::clicked, this, &DataRecord::ButtonConvert_Click);
-
-    // The lists would take F2 for themselves; the window sees it first.
-    TreeMS->installEventFilter(this);
-    Gridms->installEventFilter(this);
-
-    panels_.Picpic = QRect(2880, 1400, 9660, 8760);
-    panels_.Picdata2 = QRect(2880, 1400, 9615, 8430);
-    panels_.Picdata = QRect(60, 1080, 2760, 9000);
-    panels_.RptPictureBox = QRect(12480, 1080, 2760, 8880);
-    panels_.Pictitle = QRect(2880, 1080, 9855, 330);
-    panels_.PicbottomHeight = 495;
-    buildAids();
-    nameControls();
-    wireCapture();
 }
 
 // Every control carries its design name, so tests and debugging tools find it

@@ -90,8 +90,8 @@ void DataRecord::ButtnSave_Click()
         return;
     if (!ValidateRecord())
         return;
-    const bool insert = editMode_ == QStringLiteral("insert");
-    if (!insert && editMode_ != QStringLiteral("update")) {
+    const bool insert = editMode_ == EditMode::Insert;
+    if (!insert && editMode_ != EditMode::Update) {
         MessageBox::critical(QStringLiteral("保存方式未设置，不能保存报告"), MessageBox::kErrorTitle);
         return;
     }
@@ -185,7 +185,7 @@ void DataRecord::ButtnSave_Click()
     if (updateTable_)
         writeListRow(*listRow.data, insert);
     PrivateFile::makeFolder(AppPaths::imageFolder());
-    enterViewingState();
+    setState(EditState::viewing(true, gRights[Mmain::RightViewPrint]));
     closePhrasePanel();
 }
 
@@ -194,19 +194,6 @@ void DataRecord::writeListRow(const RecordSet& row, bool insert)
     // An insert shows today's report date in the list's own form; an update
     // leaves the date column alone (the report date never changes).
     ReportList::WriteSavedRow(Openers::MainReportList(), row, insert);
-}
-
-void DataRecord::enterViewingState()
-{
-    for (QWidget* w : inputControls())
-        w->setEnabled(false);
-    ButtnNew->setEnabled(true);
-    ButtnEnable->setEnabled(true);
-    ButtnDel->setEnabled(true);
-    if (gRights[Mmain::RightViewPrint])
-        ButtnPrint->setEnabled(true);
-    for (QvButton* b : {ButtnSave, Buttnmbzr, ButtnSwmb, ButtnClear})
-        b->setEnabled(false);
 }
 
 void DataRecord::closePhrasePanel()
@@ -258,16 +245,11 @@ void DataRecord::ButtnDel_Click()
     }
     if (updateTable_)
         ReportList::RemoveReportRow(Openers::MainReportList(), recordKey_);
-    for (QWidget* w : inputControls())
-        w->setEnabled(false);
+    setState(EditState{EditState::Stage::Empty});
     resetRecordValues();
     clearSlots();
     ReportLoader::RemoveSlotFiles();   // the deleted report's pictures go with it
     recordKey_.clear();
-    ButtnNew->setEnabled(true);
-    ButtnEnable->setEnabled(false);
-    ButtnDel->setEnabled(false);
-    ButtnPrint->setEnabled(false);
 }
 
 void DataRecord::ButtnPrint_Click()
@@ -282,7 +264,7 @@ void DataRecord::ButtnPrint_Click()
         return;
     }
     try {
-        Openers::OpenPreview(QStringLiteral("datarecord"));
+        Openers::OpenPreview(Openers::How::FromEditor);
     } catch (const AppError& e) {
         MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {

@@ -9,16 +9,15 @@
 namespace {
 void newReport()
 {
+    // The picture page, a new record, the list kept in step; the editing
+    // buttons as the design and the rights leave them.
     DataRecord& ed = DataRecord::instance();
-    ed.ensureLoaded();
-    for (QWidget* w : ed.inputControls())
-        w->setEnabled(true);
-    for (QvButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel, ed.ButtnPrint})
-        b->setEnabled(false);
-    ed.setViewSytle(QStringLiteral("1"));
-    ed.setUpdateTable(true);
-    ed.setSavebj(QStringLiteral("insert"));
-    ed.setUpdateId(QString());
+    DataRecord::Opening opening;
+    opening.page = 1;
+    opening.updateTable = true;
+    opening.mode = DataRecord::EditMode::Insert;
+    opening.state = DataRecord::EditState::editing(true);
+    ed.open(opening);
     ed.showModally();
 }
 }
@@ -26,13 +25,13 @@ void newReport()
 namespace EditorOpeners {
 void registerAll()
 {
-    Openers::setOpener(QStringLiteral("DataRecord"), [](const QString& how) {
-        if (how == QLatin1String("new"))
-            newReport();
-        else if (how == QLatin1String("view"))
-            ReportLoader::ViewFromMainList();
-        else if (how == QLatin1String("modify"))
-            ReportLoader::ModifyFromMainList();
+    Openers::setOpener(Openers::Window::DataRecord, [](Openers::How how) {
+        switch (how) {
+        case Openers::How::New: newReport(); break;
+        case Openers::How::View: ReportLoader::ViewFromMainList(); break;
+        case Openers::How::Modify: ReportLoader::ModifyFromMainList(); break;
+        default: break;
+        }
     });
     // The preview opened by the editor's print button prints the record open here.
     Frmreport::setEditorKeySource([] { return DataRecord::instance().UpdateIdout(); });

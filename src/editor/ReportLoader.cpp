@@ -90,6 +90,37 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     // leaves the open record's pictures as they were.
     ed.clearSlots();
 
+    // The opening: the information page, the record's key and mode, and its
+    // edit state. A read-only record is disabled before it is filled, so the
+    // fill raises no entry aid; an editable one is enabled once it is filled.
+    DataRecord::Opening opening;
+    opening.updateTable = true;
+    opening.mode = DataRecord::EditMode::Update;
+    opening.key = QString::number(*key);
+    const bool right1 = gRights[Mmain::RightEditOwn];
+    switch (variant) {
+    case Variant::View:
+    case Variant::QueryView:
+        opening.state = DataRecord::EditState::viewing(right1, true);
+        opening.updateTable = variant == Variant::View;
+        if (variant == Variant::QueryView)
+            opening.key = keyText;
+        break;
+    case Variant::Modify: opening.state = DataRecord::EditState::editing(true); break;
+    case Variant::Copy:
+        opening.state = DataRecord::EditState::editing(false);
+        opening.mode = DataRecord::EditMode::Insert;
+        opening.key.clear();
+        break;
+    case Variant::RelatedView:
+        opening.state = DataRecord::EditState::viewing(right1, true);
+        opening.updateTable = false;
+        break;
+    }
+    const bool readOnly = opening.state.stage == DataRecord::EditState::Stage::Viewing;
+    if (readOnly)
+        ed.open(opening);
+
     for (int f : kFillOrder) {
         QString text = ValueText(rs.field(f));
         if (f == times)
@@ -98,8 +129,6 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
             text = DateText(Environment::today());
         if (variant == Variant::Copy && f == rpdr)
             text = Mmain::gUserName;
-        if (variant == Variant::RelatedView && f != rpdr)
-            ed.control(f)->setEnabled(false);
         ed.setControlText(f, text);
     }
 
@@ -131,54 +160,8 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
         }
     }
 
-    if (variant == Variant::Modify)
-        for (QWidget* w : ed.inputControls())
-            w->setEnabled(true);
-
-    const bool right1 = gRights[Mmain::RightEditOwn];
-    auto editingButtons = [&ed](bool on) {
-        for (QvButton* b : {ed.ButtnSave, ed.Buttnmbzr, ed.ButtnSwmb, ed.ButtnClear})
-            b->setEnabled(on);
-    };
-    auto recordButtons = [&ed](bool on) {
-        for (QvButton* b : {ed.ButtnNew, ed.ButtnEnable, ed.ButtnDel})
-            b->setEnabled(on);
-    };
-    bool updateTable = true;
-    QString mode = QStringLiteral("update");
-    QString updateId = QString::number(*key);
-    switch (variant) {
-    case Variant::View:
-    case Variant::QueryView:
-        if (!right1)
-            recordButtons(false);
-        editingButtons(false);
-        updateTable = variant == Variant::View;
-        if (variant == Variant::QueryView)
-            updateId = keyText;
-        break;
-    case Variant::Modify:
-        recordButtons(false);
-        ed.ButtnPrint->setEnabled(false);
-        break;
-    case Variant::Copy:
-        recordButtons(false);
-        ed.ButtnPrint->setEnabled(false);
-        editingButtons(true);
-        mode = QStringLiteral("insert");
-        updateId.clear();
-        break;
-    case Variant::RelatedView:
-        recordButtons(right1);
-        ed.ButtnPrint->setEnabled(true);
-        editingButtons(false);
-        updateTable = false;
-        break;
-    }
-    ed.setViewSytle(QStringLiteral("0"));
-    ed.setUpdateTable(updateTable);
-    ed.setSavebj(mode);
-    ed.setUpdateId(updateId);
+    if (!readOnly)
+        ed.open(opening);
     if (variant == Variant::View || variant == Variant::Modify || variant == Variant::QueryView)
         ed.showModally();
     return true;

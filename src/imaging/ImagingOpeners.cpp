@@ -9,9 +9,10 @@
 namespace ImagingOpeners {
 void registerAll()
 {
-    Openers::setOpener(QStringLiteral("FrmdcmConv"), [](const QString&) { FrmdcmConv::instance().showModally(); });
-    Openers::setOpener(QStringLiteral("FrmdcmSend"), [](const QString&) { FrmdcmSend::instance().showModally(); });
-    Openers::setOpener(QStringLiteral("FrmComset"), [](const QString&) {
+    using Openers::Window;
+    Openers::setOpener(Window::FrmdcmConv, [](Openers::How) { FrmdcmConv::instance().showModally(); });
+    Openers::setOpener(Window::FrmdcmSend, [](Openers::How) { FrmdcmSend::instance().showModally(); });
+    Openers::setOpener(Window::FrmComset, [](Openers::How) {
         FrmComset& dialog = FrmComset::instance();
         dialog.Form_Load();
         Opener::showModal(&dialog);

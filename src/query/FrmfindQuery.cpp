@@ -79,27 +79,32 @@ bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& t
     return covered * 4 <= span;
 }
 
-Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
+namespace {
+// What a condition can be answered by, in the order the plans prefer.
+enum Kind {
+    Date,
+    Number,
+    Name,
+    Section,
+    Other
+};
+
+struct Part {
+    QString column;
+    QString test;   // " = ?", " LIKE ? ESCAPE '\\'" ...
+    QVariant value;
+    Kind kind;
+    QString condition() const { return column + test; }
+    // The same test where no index may be used for it ("+column" is no
+    // longer the indexed column): the engine then keeps to the plan's order.
+    QString unindexed() const { return QLatin1Char('+') + column + test; }
+};
+
+// The filled conditions in the window's order; the first input that cannot
+// be used goes into s.error.
+std::vector<Part> collectParts(const Conditions& c, const std::optional<QDate>& from, const std::optional<QDate>& to,
+                               Statement& s)
 {
-    // What a condition can be answered by, in the order the plans prefer.
-    enum Kind {
-        Date,
-        Number,
-        Name,
-        Section,
-        Other
-    };
-    struct Part {
-        QString column;
-        QString test;   // " = ?", " LIKE ? ESCAPE '\\'" ...
-        QVariant value;
-        Kind kind;
-        QString condition() const { return column + test; }
-        // The same test where no index may be used for it ("+column" is no
-        // longer the indexed column): the engine then keeps to the plan's order.
-        QString unindexed() const { return QLatin1Char('+') + column + test; }
-    };
-    Statement s;
     std::vector<Part> parts;
     auto add = [&](const QString& column, const QString& test, const QVariant& value, Kind kind) {
         parts.push_back({column, test, value, kind});
@@ -126,8 +131,6 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
             Other);
     };
 
-    const std::optional<QDate> from = c.DT1 && c.DT1->isValid() ? c.DT1 : std::nullopt;
-    const std::optional<QDate> to = c.DT2 && c.DT2->isValid() ? c.DT2 : std::nullopt;
     if (from)
         add(QStringLiteral("pgdate"), QStringLiteral(" >= ?"), dateText(*from), Date);
     if (to)
@@ -145,33 +148,31 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
     contains("rpdr", c.Text13, "报告医师", Other);
     contains("checkname", c.Text14, "检查名称", Other);
     equal("obligate3", c.Text15, Number);
+    return parts;
+}
 
-    QStringList all;
-    for (const Part& p : parts) {
-        all << p.condition();
-        s.whereParams << p.value;
-    }
-    s.where = all.join(QStringLiteral(" AND "));
-    if (s.where.isEmpty() || !s.error.isEmpty()) {
-        s.whereParams.clear();
-        return s;
-    }
-
+// The plan: the most selective kind of condition present.
+Plan choosePlan(const std::vector<Part>& parts, const std::optional<QDate>& from, const std::optional<QDate>& to,
+                const std::optional<StoredDates>& stored)
+{
     auto has = [&](Kind k) {
         return std::any_of(parts.begin(), parts.end(), [k](const Part& p) { return p.kind == k; });
     };
     const bool datesNarrow = has(Date) && (!stored || DatesNarrow(from, to, *stored));
     if (has(Number))
-        s.plan = Plan::Numbers;
-    else if (datesNarrow)
-        s.plan = Plan::Dates;
-    else if (has(Name))
-        s.plan = Plan::Name;
-    else if (has(Section))
-        s.plan = Plan::Section;
-    else
-        s.plan = Plan::Plain;
+        return Plan::Numbers;
+    if (datesNarrow)
+        return Plan::Dates;
+    if (has(Name))
+        return Plan::Name;
+    if (has(Section))
+        return Plan::Section;
+    return Plan::Plain;
+}
 
+// The statement of the chosen plan and its parameters.
+void writeSql(Statement& s, const std::vector<Part>& parts)
+{
     const QString select = QStringLiteral("SELECT ") + Columns() + QStringLiteral(" FROM reports WHERE ");
     if (s.plan == Plan::Plain || s.plan == Plan::Dates) {
         // Plain: one pass over the table. Dates: every condition column is in
@@ -186,7 +187,7 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
                 unindexed << p.unindexed();
             s.sql = select + unindexed.join(QStringLiteral(" AND ")) + QStringLiteral(" ORDER BY ctid");
         }
-        return s;
+        return;
     }
     // The narrowing kind inside, answered by its index alone; the rest tested
     // on the rows found.
@@ -208,6 +209,28 @@ Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
         s.sql += QStringLiteral(" AND ") + outer.join(QStringLiteral(" AND "));
     s.sql += QStringLiteral(" ORDER BY ctid");
     s.params = innerParams + outerParams;
+}
+}
+
+Statement Build(const Conditions& c, const std::optional<StoredDates>& stored)
+{
+    Statement s;
+    const std::optional<QDate> from = c.DT1 && c.DT1->isValid() ? c.DT1 : std::nullopt;
+    const std::optional<QDate> to = c.DT2 && c.DT2->isValid() ? c.DT2 : std::nullopt;
+    const std::vector<Part> parts = collectParts(c, from, to, s);
+
+    QStringList all;
+    for (const Part& p : parts) {
+        all << p.condition();
+        s.whereParams << p.value;
+    }
+    s.where = all.join(QStringLiteral(" AND "));
+    if (s.where.isEmpty() || !s.error.isEmpty()) {
+        s.whereParams.clear();
+        return s;
+    }
+    s.plan = choosePlan(parts, from, to, stored);
+    writeSql(s, parts);
     return s;
 }
 }

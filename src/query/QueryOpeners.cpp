@@ -7,9 +7,9 @@
 namespace QueryOpeners {
 namespace {
 template <typename Window>
-void registerWindow(const QString& name)
+void registerWindow(Openers::Window id)
 {
-    Openers::setOpener(name, [](const QString&) {
+    Openers::setOpener(id, [](Openers::How) {
         Window& w = Window::instance();
         w.ensureLoaded();
         w.showModally();
@@ -19,7 +19,7 @@ void registerWindow(const QString& name)
 
 void registerAll()
 {
-    registerWindow<Frmfind>(QStringLiteral("Frmfind"));
-    registerWindow<FrmTJ>(QStringLiteral("FrmTJ"));
+    registerWindow<Frmfind>(Openers::Window::Frmfind);
+    registerWindow<FrmTJ>(Openers::Window::FrmTJ);
 }
 }

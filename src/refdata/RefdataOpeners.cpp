@@ -16,9 +16,9 @@
 namespace RefdataOpeners {
 namespace {
 template <class Window>
-void put(const char* name)
+void put(Openers::Window id)
 {
-    Openers::setOpener(QString::fromLatin1(name), [](const QString&) {
+    Openers::setOpener(id, [](Openers::How) {
         Window& w = Window::instance();
         w.ensureLoaded();
         w.showModally();
@@ -28,20 +28,21 @@ void put(const char* name)
 
 void registerAll()
 {
-    put<FrmJCdoctor>("FrmJCdoctor");
-    put<FrmJCsection>("FrmJCsection");
-    put<FrmJCbgdc>("FrmJCbgdc");
-    put<Frmck>("Frmck");
-    put<Frmbgxm>("Frmbgxm");
-    put<FrmMBpart>("FrmMBpart");
-    put<FrmMBassort>("FrmMBassort");
-    // The template manager: "" from the main window, "load" and "insert" from
+    using Openers::Window;
+    put<FrmJCdoctor>(Window::FrmJCdoctor);
+    put<FrmJCsection>(Window::FrmJCsection);
+    put<FrmJCbgdc>(Window::FrmJCbgdc);
+    put<Frmck>(Window::Frmck);
+    put<Frmbgxm>(Window::Frmbgxm);
+    put<FrmMBpart>(Window::FrmMBpart);
+    put<FrmMBassort>(Window::FrmMBassort);
+    // The template manager: plain from the main window, Load and Insert from
     // the editor's 载入模板 and 设为模板 (the latter offers the editor's texts).
-    Openers::setOpener(QStringLiteral("FrmMBmanager"), [](const QString& how) {
+    Openers::setOpener(Window::FrmMBmanager, [](Openers::How how) {
         FrmMBmanager& w = FrmMBmanager::instance();
-        if (how == QLatin1String("load")) {
+        if (how == Openers::How::Load) {
             w.openForPicking();
-        } else if (how == QLatin1String("insert")) {
+        } else if (how == Openers::How::Insert) {
             const DataRecord& ed = DataRecord::instance();
             w.openForOffer(ed.controlText(ReportRecord::checkname), ed.controlText(ReportRecord::checksymptom),
                            ed.controlText(ReportRecord::checkconclusion));

@@ -11,15 +11,16 @@ namespace ReportOpeners {
 void registerAll()
 {
     // The main window's print command and the editor's print button.
-    Openers::setOpener(QStringLiteral("Frmreport"), [](const QString& how) {
+    using Openers::Window;
+    Openers::setOpener(Window::Frmreport, [](Openers::How how) {
         Frmreport& w = Frmreport::instance();
-        w.setOpenStatus(how);
+        w.setOpenStatus(Openers::name(how));
         w.showModally();
     });
     // The main window's print settings menu item.
-    Openers::setOpener(QStringLiteral("Frmprintset"), [](const QString&) { Frmprintset::instance().showModally(); });
+    Openers::setOpener(Window::Frmprintset, [](Openers::How) { Frmprintset::instance().showModally(); });
     // The query and statistics windows' print-settings buttons.
-    Openers::setOpener(QStringLiteral("FrmfindGrid"), [](const QString&) {
+    Openers::setOpener(Window::FrmfindGrid, [](Openers::How) {
         FrmfindGrid& dialog = FrmfindGrid::instance();
         dialog.Form_Load();
         Opener::showModal(&dialog);

@@ -33,10 +33,11 @@ private slots:
         Environment::setPrinterInstalledOverride(true);
         actAsAdmin();
         registerWindows();
-        const QStringList names = Openers::registered();
         auto opened = std::make_shared<QStringList>();
-        for (const QString& name : names)
-            Openers::setOpener(name, [name, opened](const QString& how) { *opened << name + QLatin1Char('/') + how; });
+        for (const Openers::Window window : Openers::registered())
+            Openers::setOpener(window, [window, opened](Openers::How how) {
+                *opened << Openers::name(window) + QLatin1Char('/') + Openers::name(how);
+            });
         QTest::failOnWarning(QRegularExpression(QStringLiteral("no window registered")));
 
         insertReport(QStringLiteral("C1"), QStringLiteral("命令"), QStringLiteral("系统管理员"));
@@ -121,7 +122,7 @@ private slots:
         closeEditor();
 
         // A window missing from the table is no silent failure.
-        Openers::setOpener(QStringLiteral("FrmTJ"), {});
+        Openers::setOpener(Openers::Window::FrmTJ, {});
         QTest::ignoreMessage(QtWarningMsg, "no window registered as FrmTJ");
         w->action(QStringLiteral("统计报告"))->trigger();
         QCOMPARE(lastText(), QStringLiteral("程序错误：窗口 FrmTJ 没有登记。"));

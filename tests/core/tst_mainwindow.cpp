@@ -255,9 +255,9 @@ private slots:
         QTest::keyClick(picker, Qt::Key_Delete);
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行删除操作"));
         auto sections = std::make_shared<int>(0);
-        Openers::setOpener(QStringLiteral("FrmJCsection"), [sections](const QString&) { ++*sections; });
+        Openers::setOpener(Openers::Window::FrmJCsection, [sections](Openers::How) { ++*sections; });
         QTest::keyClick(picker, Qt::Key_K, Qt::ControlModifier);
-        Openers::setOpener(QStringLiteral("FrmJCsection"), {});
+        Openers::setOpener(Openers::Window::FrmJCsection, {});
         QCOMPARE(*sections, 1);
         QCOMPARE(picker->text(), QStringLiteral("2024-03-15"));
         QTest::keyClick(picker, Qt::Key_Down);
@@ -273,7 +273,7 @@ private slots:
     {
         // The editor is registered by its own layer; here the table records the openings.
         auto opened = std::make_shared<QStringList>();
-        Openers::setOpener(QStringLiteral("DataRecord"), [opened](const QString& how) { *opened << how; });
+        Openers::setOpener(Openers::Window::DataRecord, [opened](Openers::How how) { *opened << Openers::name(how); });
         addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"), QStringLiteral("张医生"));
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(w->DTPicker1->date(), kToday);
         QCOMPARE(column(g, 0), QStringList({"T1"}));
         QCOMPARE(*opened, QStringList({"new", "new"}));
-        Openers::setOpener(QStringLiteral("DataRecord"), {});
+        Openers::setOpener(Openers::Window::DataRecord, {});
     }
 
     void openersAndPrintMessages()
@@ -297,12 +297,12 @@ private slots:
         FrmMain* w = FrmMain::ShowMain();
         // The command opens the window registered for it.
         auto found = std::make_shared<int>(0);
-        Openers::setOpener(QStringLiteral("Frmfind"), [found](const QString&) { ++*found; });
+        Openers::setOpener(Openers::Window::Frmfind, [found](Openers::How) { ++*found; });
         MessageBox::clearShown();
         w->查询报告_Click();
         QCOMPARE(*found, 1);
         QVERIFY(MessageBox::shownBoxes().isEmpty());
-        Openers::setOpener(QStringLiteral("Frmfind"), {});
+        Openers::setOpener(Openers::Window::Frmfind, {});
 
         // The print commands need a printer, then a report.
         Environment::setPrinterInstalledOverride(false);

@@ -417,7 +417,7 @@ private slots:
         });
         ed.ButtnPrint_Click();
         Opener::setHook([](QDialog*) { return 0; });
-        Openers::setOpener(QStringLiteral("Frmreport"), nullptr);
+        Openers::setOpener(Openers::Window::Frmreport, nullptr);
         ProgramPrinter::setBackend(nullptr);
         QVERIFY(MessageBox::shownBoxes().isEmpty() && previewPages == 1);
         QCOMPARE(ed.UpdateIdout(), QString::number(Database::LastInsertId()));
@@ -432,13 +432,72 @@ private slots:
         }
     }
 
+    // The edit states as the record commands and the openers leave them, for
+    // a user without the print (0) and template (5) rights: the openers keep
+    // 设为模板 as the load left it, New and Modify turn it on regardless.
+    void editStatesAndTheirButtons()
+    {
+        Mmain::gRights[Mmain::RightViewPrint] = Mmain::gRights[Mmain::RightTemplates] = false;
+        kit::FakeList list;
+        DataRecord& ed = DataRecord::instance();
+        auto expect = [&ed](bool fields, bool record, bool print, bool editingButtons, bool swmb) {
+            for (QWidget* w : ed.inputControls())
+                QVERIFY2(w->isEnabled() == fields, qPrintable(w->objectName()));
+            QVERIFY(!ed.Text12->isEnabled());
+            for (QvButton* b : {ed.ButtnEnable, ed.ButtnDel})
+                QVERIFY2(b->isEnabled() == record, qPrintable(b->objectName()));
+            QCOMPARE(ed.ButtnPrint->isEnabled(), print);
+            for (QvButton* b : {ed.ButtnSave, ed.Buttnmbzr, ed.ButtnClear})
+                QVERIFY2(b->isEnabled() == editingButtons, qPrintable(b->objectName()));
+            QCOMPARE(ed.ButtnSwmb->isEnabled(), swmb);
+        };
+
+        Openers::EditorNewReport();   // opened for a new report
+        expect(true, false, false, true, false);
+        QVERIFY(!ed.ButtnNew->isEnabled() && ed.savebj() == QStringLiteral("insert"));
+        kit::typeRecord(ed, QStringLiteral("S1"), QStringLiteral("状态"));
+        ed.ButtnSave_Click();   // saved: printing needs right 0
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        expect(false, true, false, false, false);
+        QVERIFY(ed.ButtnNew->isEnabled());
+        ed.ButtnEnable_Click();   // modifying
+        expect(true, false, false, true, true);
+        QVERIFY(!ed.ButtnNew->isEnabled() && ed.savebj() == QStringLiteral("update"));
+        ed.ButtnClear_Click();   // keeps the state
+        expect(true, false, false, true, true);
+        const qint64 key = ed.UpdateIdout().toLongLong();
+        kit::closeEditor();
+
+        list.open(key, QStringLiteral("admin"), true);   // opened for modifying
+        expect(true, false, false, true, false);
+        ed.ButtnNew_Click();   // new
+        expect(true, false, false, true, true);
+        QVERIFY(ed.savebj() == QStringLiteral("insert") && ed.UpdateIdout().isEmpty());
+        kit::closeEditor();
+
+        list.open(key, QStringLiteral("admin"), false);   // opened for viewing
+        expect(false, true, true, false, false);
+        Mmain::gRights[Mmain::RightViewPrint] = true;
+        ed.ButtnEnable_Click();
+        kit::typeRecord(ed, QStringLiteral("S2"), QStringLiteral("状态"));
+        MessageBox::clearShown();
+        ed.ButtnSave_Click();   // saved with right 0
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        expect(false, true, true, false, false);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        ed.ButtnDel_Click();   // deleted: only New
+        expect(false, false, false, false, false);
+        QVERIFY(ed.ButtnNew->isEnabled());
+    }
+
     void functionKeysFollowTheirButtons()
     {
         DataRecord& ed = DataRecord::instance();
         ed.ButtnNew_Click();
         ed.show();
         QStringList templates;   // the template manager's openings
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&templates](const QString& how) { templates << how; });
+        Openers::setOpener(Openers::Window::FrmMBmanager,
+                           [&templates](Openers::How how) { templates << Openers::name(how); });
         // F5 saves; in the viewing state F5 and F8 do nothing, F2 starts a new record.
         kit::typeRecord(ed, QStringLiteral("K1"), QStringLiteral("壬"));
         QTest::keyClick(ed.Text1, Qt::Key_F5);
@@ -450,7 +509,7 @@ private slots:
         QVERIFY(ed.editing() && ed.Text1->text().isEmpty());
         QTest::keyClick(ed.Text2, Qt::Key_F8);
         QCOMPARE(templates, QStringList{QStringLiteral("load")});
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
+        Openers::setOpener(Openers::Window::FrmMBmanager, {});
         // F2 while New is disabled does nothing; F9 follows its button.
         ed.Text1->setText(QStringLiteral("typed"));
         QTest::keyClick(ed.Text1, Qt::Key_F2);

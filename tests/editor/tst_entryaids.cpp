@@ -104,7 +104,7 @@ private slots:
     void cleanup()
     {
         onOpen_ = nullptr;
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
+        Openers::setOpener(Openers::Window::FrmMBmanager, {});
         kit::closeEditor();
         folder_.reset();
     }
@@ -599,7 +599,8 @@ private slots:
     void templateButtons()
     {
         QStringList manager;   // the template manager's openings
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), [&manager](const QString& how) { manager << how; });
+        Openers::setOpener(Openers::Window::FrmMBmanager,
+                           [&manager](Openers::How how) { manager << Openers::name(how); });
         DataRecord& ed = DataRecord::instance();
         ed.ensureLoaded();
         ed.Buttnmbzr_Click();   // not editing
@@ -613,7 +614,7 @@ private slots:
         ed.Buttnpic_Click();
         ed.Buttnmbzr_Click();
         QVERIFY(manager == (QStringList{QStringLiteral("insert"), QStringLiteral("load")}) && ed.pageFlag() == 0);
-        Openers::setOpener(QStringLiteral("FrmMBmanager"), {});
+        Openers::setOpener(Openers::Window::FrmMBmanager, {});
     }
 
     // A radiologist's way through a new report, on the shown window.

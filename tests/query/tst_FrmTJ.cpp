@@ -462,7 +462,7 @@ private slots:
         QVERIFY(!w.CmdPrint->isEnabled());
         QCOMPARE(w.sheet().rows(), 0);
         QCOMPARE(w.MGrid->model()->rowCount(), 0);
-        Openers::setOpener(QStringLiteral("FrmTJ"), {});
+        Openers::setOpener(Openers::Window::FrmTJ, {});
         ProgramPrinter::setBackend(nullptr);
     }
 };

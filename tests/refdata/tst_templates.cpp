@@ -140,7 +140,7 @@ private slots:
     // leaves its categories stored but listed nowhere.
     void bodyParts()
     {
-        Openers::OpenMaintenance(QStringLiteral("FrmMBpart"));
+        Openers::OpenMaintenance(Openers::Window::FrmMBpart);
         FrmMBpart& w = FrmMBpart::instance();
         QVERIFY(w.isVisible());
         QCOMPARE(kit::buttons(w), QStringLiteral("N---"));
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM bodypart WHERE partid = 1")), 0);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM assortpart WHERE assortid = 7")), 1);
         w.ButtnQuit->click();
-        Openers::OpenMaintenance(QStringLiteral("FrmMBassort"));
+        Openers::OpenMaintenance(Openers::Window::FrmMBassort);
         QVERIFY(!FrmMBassort::instance().MSHFlexGrid1->hasRows());
     }
 
@@ -189,7 +189,7 @@ private slots:
     {
         // No parts at all: nothing can be saved.
         FrmMBassort& w = FrmMBassort::instance();
-        Openers::OpenMaintenance(QStringLiteral("FrmMBassort"));
+        Openers::OpenMaintenance(Openers::Window::FrmMBassort);
         QCOMPARE(w.Text2->count(), 0);
         w.ButtnNew->click();
         typeText(w.Text1, QStringLiteral("肺"));
@@ -200,7 +200,7 @@ private slots:
 
         QVERIFY(seed("INSERT INTO bodypart VALUES (1, '腹部'), (2, '腹部'), (3, '胸部');"
                      "INSERT INTO assortpart VALUES (10, '肝', 2)"));
-        Openers::OpenMaintenance(QStringLiteral("FrmMBassort"));
+        Openers::OpenMaintenance(Openers::Window::FrmMBassort);
         QCOMPARE(rowTexts(w, 0), (QStringList{QStringLiteral("10"), QStringLiteral("肝"), QStringLiteral("腹部")}));
         QCOMPARE(w.partTag(), QStringLiteral("2"));
         QCOMPARE(w.Text2->chosen(), 1);
@@ -448,14 +448,14 @@ private slots:
     void loadIntoEditor()
     {
         QVERIFY(seed(kLibrary));
-        Openers::open(QStringLiteral("DataRecord"), QStringLiteral("new"));
+        Openers::open(Openers::Window::DataRecord, Openers::How::New);
         DataRecord& ed = DataRecord::instance();
         QVERIFY(ed.isVisible() && ed.editing());
         ed.Combopart->setEditText(QStringLiteral("胸部"));
         ed.Text15->setPlainText(QStringLiteral("旧段落"));
 
         Mmain::gRights[Mmain::RightTemplates] = false;
-        Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("load"));
+        Openers::open(Openers::Window::FrmMBmanager, Openers::How::Load);
         FrmMBmanager& m = FrmMBmanager::instance();
         QVERIFY(m.isVisible() && m.ButtnLoad->isVisible());
         QCOMPARE(buttons(m), QStringLiteral("-----"));
@@ -471,7 +471,7 @@ private slots:
         // Into empty fields: exact copies, no separator in front.
         ed.ButtnClear_Click();
         ed.Combopart->setEditText(QString());
-        Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("load"));
+        Openers::open(Openers::Window::FrmMBmanager, Openers::How::Load);
         clickNode(m, QStringLiteral("xu2"));
         m.ButtnLoad->click();
         QCOMPARE(ed.Combopart->currentText() + ed.Text14->text() + ed.Text15->toPlainText() + ed.Text16->toPlainText(),
@@ -483,12 +483,12 @@ private slots:
     void offerFromEditor()
     {
         QVERIFY(seed(kLibrary));
-        Openers::open(QStringLiteral("DataRecord"), QStringLiteral("new"));
+        Openers::open(Openers::Window::DataRecord, Openers::How::New);
         DataRecord& ed = DataRecord::instance();
         ed.Text14->setText(QStringLiteral("胸片'复查'"));
         ed.Text15->setPlainText(QStringLiteral("两肺纹理增多。\n心影不大。"));
         Mmain::gRights[Mmain::RightTemplates] = false;
-        Openers::open(QStringLiteral("FrmMBmanager"), QStringLiteral("insert"));
+        Openers::open(Openers::Window::FrmMBmanager, Openers::How::Insert);
         FrmMBmanager& m = FrmMBmanager::instance();
         QVERIFY(m.isVisible() && !m.ButtnLoad->isVisible());
         QCOMPARE(shown(m).mid(2),

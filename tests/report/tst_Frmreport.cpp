@@ -355,7 +355,16 @@ private:
             w.hide();
             return 0;
         });
-        Openers::OpenPreview(status);
+        // The two callers open it through the opener table; another text,
+        // which no opener can pass, is set on the window itself.
+        if (status == Openers::name(Openers::How::FromMain)) {
+            Openers::OpenPreview(Openers::How::FromMain);
+        } else if (status == Openers::name(Openers::How::FromEditor)) {
+            Openers::OpenPreview(Openers::How::FromEditor);
+        } else {
+            w.setOpenStatus(status);
+            w.showModally();
+        }
         Opener::setHook([](QDialog*) { return 0; });
         dialogHook_ = nullptr;
     }
