@@ -11,7 +11,8 @@ bool until(const std::function<bool()>& done, int timeoutMs, QEventLoop::Process
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, [&late] { late = true; });
-    timer.start(timeoutMs);
+    if (timeoutMs != kNoLimit)
+        timer.start(timeoutMs);
     QCoreApplication::processEvents(flags);
     while (!done()) {
         if (late)

@@ -10,7 +10,9 @@
 // arrive as an event (a queued call, a window-system event), which wakes the
 // wait; done() is checked after each.
 namespace EventWait {
-// True when done() held before timeoutMs had passed. Events already waiting
+inline constexpr int kNoLimit = -1;
+
+// True when done() held before timeoutMs (kNoLimit: no limit) had passed. Events already waiting
 // are handled before done() is first checked. Works also once the program has
 // been asked to quit (a QEventLoop would return at once then).
 bool until(const std::function<bool()>& done, int timeoutMs,
