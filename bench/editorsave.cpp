@@ -24,7 +24,7 @@
 #include "core/Mmain.h"
 #include "core/Palette.h"
 #include "editor/DataRecord.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 

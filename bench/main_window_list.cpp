@@ -221,7 +221,7 @@ int main(int argc, char* argv[])
                 window.push_back(bench::millisecondsSince(t0));
                 break;
             case 2:
-                sink = sink + size_t(Database::QueryData(ReportList::DaySql(), ReportList::DayParams(d)).number);
+                sink = sink + size_t(Database::QueryData(ReportList::DaySql(), ReportList::DayParams(d)).hasRows());
                 layer.push_back(bench::millisecondsSince(t0));
                 break;
             case 3:

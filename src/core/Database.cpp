@@ -134,7 +134,6 @@ QueryResult failure(int number, const QString& text)
     QueryResult r;
     r.description = text;
     r.number = number;
-    r.order = {QueryResult::kDescription, QueryResult::kNumber};
     return r;
 }
 
@@ -317,21 +316,15 @@ QueryResult run(const QString& sql, const QVariantList* params, bool wantRows)
     sqlite3_finalize(st);
 
     QueryResult r;
-    if (!wantRows) {
-        r.order = {QueryResult::kNumber, QueryResult::kDescription};
+    if (!wantRows)
         return r;
-    }
     build->setColumns(std::move(names));
     build->finish();
-    const bool any = data->recordCount() > 0;
-    r.data = std::move(data);
-    if (any) {
-        r.order = {QueryResult::kData, QueryResult::kDescription, QueryResult::kNumber};
-    } else {
+    if (data->recordCount() == 0) {
         r.number = AppError::NoRows;
         r.description = QueryResult::kNoRows;
-        r.order = {QueryResult::kDescription, QueryResult::kNumber, QueryResult::kData};
     }
+    r.data = std::move(data);
     return r;
 }
 
@@ -536,29 +529,6 @@ QString RecordSet::text(int row, int column) const
     case Blob: break;
     }
     return value(row, column).toString();
-}
-
-bool QueryResult::contains(const QString& key) const { return keys().contains(key); }
-
-QStringList QueryResult::keys() const
-{
-    if (!order.isEmpty())
-        return order;
-    QStringList k{kNumber, kDescription};
-    if (data)
-        k.prepend(kData);
-    return k;
-}
-
-QVariant QueryResult::item(const QString& key) const
-{
-    if (key == kNumber)
-        return number;
-    if (key == kDescription)
-        return description;
-    if (key == kData && data && contains(kData))
-        return QVariant::fromValue(data);
-    return QVariant();
 }
 
 namespace Database {

@@ -73,12 +73,10 @@ private:
 };
 using RecordSetPtr = std::shared_ptr<RecordSet>;
 
-// The keyed answer of QueryData and ExecuteSql.
+// The answer of QueryData and ExecuteSql: the error number, its description
+// and, after a query, the rows.
 class QueryResult {
 public:
-    static inline const QString kData = QStringLiteral("数据");
-    static inline const QString kNumber = QStringLiteral("错误号");
-    static inline const QString kDescription = QStringLiteral("错误描述");
     static inline const QString kNoRows = QStringLiteral("没有符合条件的数据返回");
 
     int number = 0;          // 0 rows/success, 1000 no rows, otherwise the failure's number
@@ -91,12 +89,8 @@ public:
     // The answer as an error, and its "<number>:<description>".
     AppError error() const { return AppError(number, description); }
     QString text() const { return AppError::format(number, description); }
-
-    // Keyed access with the program's keys.
-    bool contains(const QString& key) const;
-    QVariant item(const QString& key) const;   // "数据" gives the RecordSetPtr
-    QStringList keys() const;                   // in the order they were added
-    QStringList order;                          // filled by the database layer
+    // The query ran and found no row (the rows are there, none of them).
+    bool noRows() const { return number == AppError::NoRows; }
 };
 
 // Raised by OpenDatabase when data.db cannot be opened.

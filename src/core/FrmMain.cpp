@@ -4,6 +4,7 @@
 #include "core/Database.h"
 #include "core/Openers.h"
 #include "core/ReportList.h"
+#include "core/ReportStore.h"
 #include "core/MenuSkin.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
@@ -191,7 +192,7 @@ void FrmMain::LoadReportList(const QString& sql, const QVariantList& params)
     QTableView* g = MSHFlexGrid1;
     const QueryResult r = Database::QueryData(sql, params);
     ReportList::SetupColumns(g, Environment::screenSizePixels().width(), Palette::gCaptionHeight);
-    ReportList::FillRows(g, r.number == 0 ? r.data : nullptr);
+    ReportList::FillRows(g, r.hasRows() ? r.data : nullptr);
     if (r.failed())
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
 }
@@ -263,7 +264,7 @@ void FrmMain::删除报告_Click()
     if (row < 0)
         return;
     auto text = [g, row](int c) { return ListGrid::Cell(g, row, c); };
-    if (!Mmain::gRights[Mmain::RightEditOthers] && text(ReportList::kDoctorColumn) != Mmain::gUserName) {
+    if (!ReportStore::MayChange(text(ReportList::kDoctorColumn))) {
         MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
@@ -274,22 +275,7 @@ void FrmMain::删除报告_Click()
         return;
 
     // The report row and the study link that points at it go together.
-    const QString key = text(ReportList::kKeyColumn).trimmed();
-    bool numeric = false;
-    const qlonglong ctid = key.toLongLong(&numeric);
-    QueryResult r;
-    {
-        Database::Transaction tx;
-        r = tx.beginResult();
-        if (tx.started()) {
-            r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
-                                          {numeric ? QVariant(ctid) : QVariant(key)});
-            if (r.ok())
-                r = Database::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"), {key});
-            if (r.ok())
-                r = tx.commit();
-        }
-    }
+    const QueryResult r = ReportStore::Delete(text(ReportList::kKeyColumn));
     if (!r.ok()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;

@@ -53,7 +53,7 @@ void FrmPassword::ButtnSave_Click()
         return;
     }
     const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Mmain::gUserId});
-    if (r.number != 0 || !r.data) {
+    if (!r.hasRows()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }

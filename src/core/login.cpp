@@ -112,8 +112,8 @@ void login::buttonlogin_Click()
         failed();
         return;
     }
-    const bool match = r.number == 0 && r.data && r.data->recordCount() > 0
-                       && ModPassword::PasswordMatches(r.data->value(0, 2), Text2->text());
+    const bool match =
+        r.hasRows() && r.data->recordCount() > 0 && ModPassword::PasswordMatches(r.data->value(0, 2), Text2->text());
     if (!match) {
         MessageBox::critical(QStringLiteral("用户登录的用户代号或密码错误！\r\n") + kHint, MessageBox::kErrorTitle);
         failed();

@@ -6,6 +6,7 @@
 #include "core/Mmain.h"
 #include "core/Database.h"
 #include "core/Modini.h"
+#include "core/ReportStore.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -285,8 +286,8 @@ void DataRecord::Form_Load()
     bool ok = false;
     layoutMode_ = iniInt(IniKey::LayoutMode, &ok);
     // 10. Quick-phrase buttons.
-    const QueryResult z = Database::QueryData(QStringLiteral("select * from zymc where fl = 'V' order by id"));
-    if (z.number == 0)
+    const QueryResult z = ReportStore::QuickPhrases();
+    if (z.hasRows())
         layoutQuickPhrases(*z.data);
     else if (z.failed())
         MessageBox::critical(z.description, MessageBox::kErrorTitle);
@@ -328,14 +329,15 @@ void DataRecord::ApplyRights()
 
 void DataRecord::LoadItemCaptions()
 {
-    const QueryResult r = Database::QueryData(QStringLiteral("select * from bgxm order by xmid"));
-    if (r.number == 1000)
-        return;
+    QStringList captions;
+    const QueryResult r = ReportStore::ItemCaptions(captions);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
-    if (r.data->recordCount() != 23) {
+    if (!r.hasRows())
+        return;
+    if (captions.size() != ReportRecord::kItemCount) {
         MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
         return;
     }
@@ -343,33 +345,31 @@ void DataRecord::LoadItemCaptions()
                                 Label32, Label8,  Label33, Label9,  Label10, Label12, Label11,
                                 Label13, Label34, Label18, Label14, Label15, Label17, Label16};
     for (int i = 0; i < 21; ++i)
-        labels[i]->setText(r.data->value(i, 1).toString());
+        labels[i]->setText(captions[i]);
 }
 
 void DataRecord::loadLists()
 {
     // A failing list is reported and skipped; the rest of the load goes on.
-    auto run = [](const QString& sql, const std::function<void(const RecordSet&, int)>& add) {
-        const QueryResult r = Database::QueryData(sql);
+    using ReportStore::Choice;
+    auto run = [](Choice list, const std::function<void(const RecordSet&, int)>& add) {
+        const QueryResult r = ReportStore::Choices(list);
         if (r.failed()) {
             MessageBox::critical(r.description, MessageBox::kErrorTitle);
             return;
         }
-        if (r.number == 0)
+        if (r.hasRows())
             for (int i = 0; i < r.data->recordCount(); ++i)
                 add(*r.data, i);
     };
-    run(QStringLiteral("select * from section"), [this](const RecordSet& rs, int i) {
-        Text6->addItem(rs.value(i, 1).toString(), rs.value(i, 0));
-    });
-    run(QStringLiteral("select * from user"), [this](const RecordSet& rs, int i) {
+    run(Choice::Sections,
+        [this](const RecordSet& rs, int i) { Text6->addItem(rs.value(i, 1).toString(), rs.value(i, 0)); });
+    run(Choice::Users, [this](const RecordSet& rs, int i) {
         Text11->addItem(rs.value(i, 1).toString());
         Text12->addItem(rs.value(i, 1).toString());
     });
-    run(QStringLiteral("select * from doctor"),
-        [this](const RecordSet& rs, int i) { Text7->addItem(rs.value(i, 1).toString()); });
-    run(QStringLiteral("select * from bodypart"),
-        [this](const RecordSet& rs, int i) { Combopart->addItem(rs.value(i, 1).toString()); });
+    run(Choice::Doctors, [this](const RecordSet& rs, int i) { Text7->addItem(rs.value(i, 1).toString()); });
+    run(Choice::BodyParts, [this](const RecordSet& rs, int i) { Combopart->addItem(rs.value(i, 1).toString()); });
     for (QComboBox* c : {Text6, Text7, Text11, Text12, Combopart})
         c->setEditText(QString());
 }

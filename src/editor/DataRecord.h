@@ -1,7 +1,7 @@
 #pragma once
 #include "editor/EditorControls.h"
 #include "editor/EditorGeometry.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "editor/StockDescriptions.h"
 #include "imaging/DicomStudy.h"
 #include "imaging/FootSwitch.h"
@@ -368,7 +368,7 @@ private:
     void SavePhraseCell();
     void HideCellEditor();
     void setTextMatrix(int row, int col, const QString& text);
-    void physicians(const QString& sql, const QVariantList& params);
+    void physicians(const QueryResult& r);
 
     // DataRecordSave.cpp
     bool ValidateRecord();

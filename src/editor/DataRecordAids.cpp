@@ -11,6 +11,7 @@
 #include "core/Database.h"
 #include "core/Modini.h"
 #include "core/Openers.h"
+#include "core/ReportStore.h"
 #include "core/SkinWindows.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -70,10 +71,9 @@ QSize measureTwips(const QFontMetrics& fm, const QString& text)
 // earlier reports with the same value, or on to the next field.
 void checkDuplicates(DataRecord& ed, Frmcfsj::By by, const QString& value)
 {
-    const QString column = by == Frmcfsj::By::ExamNumber ? QStringLiteral("obligate5") : QStringLiteral("brname");
-    const QueryResult r =
-        Database::QueryData(QStringLiteral("SELECT count(*) FROM reports WHERE %1 = ?").arg(column), {value});
-    if (r.number != 0)
+    const int field = by == Frmcfsj::By::ExamNumber ? ReportRecord::obligate5 : ReportRecord::brname;
+    const QueryResult r = ReportStore::CountWith(field, value);
+    if (!r.hasRows())
         return;   // silent, as the check has always been
     if (r.data->value(0, 0).toLongLong() > 0) {
         Frmcfsj& related = Frmcfsj::instance();
@@ -217,9 +217,8 @@ void DataRecord::Text2_KeyPress(int keyAscii)
         checkDuplicates(*this, Frmcfsj::By::PatientName, Text2->text());
 }
 
-void DataRecord::physicians(const QString& sql, const QVariantList& params)
+void DataRecord::physicians(const QueryResult& r)
 {
-    const QueryResult r = Database::QueryData(sql, params);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -227,7 +226,7 @@ void DataRecord::physicians(const QString& sql, const QVariantList& params)
     // Only the list changes: a physician already typed or chosen stays.
     const QString typed = Text7->currentText();
     Text7->clear();
-    if (r.number == 0)
+    if (r.hasRows())
         for (int i = 0; i < r.data->recordCount(); ++i)
             Text7->addItem(r.data->text(i, 1));
     Text7->setEditText(typed);
@@ -237,10 +236,10 @@ void DataRecord::Text6_Click(int index)
 {
     // The section's number as the list keeps it, in plain decimal.
     const QString key = QString::number(Text6->itemData(index).toInt());
-    physicians(QStringLiteral("SELECT * FROM doctor WHERE ksid = ?"), {key});
+    physicians(ReportStore::DoctorsOf(key));
 }
 
-void DataRecord::Text6_Change() { physicians(QStringLiteral("SELECT * FROM doctor"), {}); }
+void DataRecord::Text6_Change() { physicians(ReportStore::Choices(ReportStore::Choice::Doctors)); }
 
 void DataRecord::Combopart_Click(int index)
 {
@@ -308,7 +307,7 @@ void DataRecord::lookUpPhrases(QPlainTextEdit* box)
         setPhraseCaption(k, QString());
     phraseFilled_ = 0;
     const QueryResult r = PhraseLookup::Find(PhraseLookup::KeyBefore(text, p));
-    if (r.number != 0) {
+    if (!r.hasRows()) {
         setPhrasePanel(phraseTopTw_, 0);
         return;
     }
@@ -499,7 +498,7 @@ void DataRecord::LoadPhraseGrid(int category)
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }
-    if (r.number != 0)
+    if (!r.hasRows())
         return;
     for (int i = 0; i < r.data->recordCount(); ++i) {
         bool rowOk = false, colOk = false;

@@ -7,7 +7,7 @@
 #include "core/Modini.h"
 #include "core/ModBackup.h"
 #include "core/NumberText.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "imaging/DicomConversion.h"
 #include "imaging/DicomSettings.h"
 #include "platform/AppError.h"

@@ -4,6 +4,7 @@
 
 #include "core/Mmain.h"
 #include "core/Database.h"
+#include "core/ReportStore.h"
 #include "core/Openers.h"
 #include "core/ReportList.h"
 #include "platform/AppPaths.h"
@@ -107,83 +108,35 @@ void DataRecord::ButtnSave_Click()
     // Every slot file is read before anything is written. An empty slot
     // clears its field, except on an update where the stored picture could
     // not be shown when the record was opened: that one is kept.
-    QVariantList pictures;
-    std::array<bool, 4> writePicture{};
-    for (int k = 0; k < 4; ++k) {
-        const QString path = Picload[size_t(k)]->Tag;
+    ReportStore::PictureWrites pictures;
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        const QString path = Picload[k]->Tag;
         if (path.isEmpty()) {
-            if (insert || !keepStored_[size_t(k)]) {
-                writePicture[size_t(k)] = true;
-                pictures.append(QVariant());
-            }
+            if (insert || !keepStored_[k])
+                pictures[k] = QVariant();
             continue;
         }
-        writePicture[size_t(k)] = true;
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
             MessageBox::critical(QStringLiteral("无法读取报告图像%1：%2\r\n%3").arg(k + 1).arg(path, f.errorString()),
                                  MessageBox::kErrorTitle);
             return;
         }
-        pictures.append(QVariant(f.readAll()));
+        pictures[k] = QVariant(f.readAll());
     }
 
-    QVariantList params;
-    int bad = 0;
     const Texts texts = recordTexts();
-    const bool encoded = insert ? InsertParams(texts, machine_, Environment::today(), params, &bad)
-                                : UpdateParams(texts, machine_, *key, params, &bad);
-    if (!encoded) {
-        MessageBox::critical(QStringLiteral("“%1”的内容不正确").arg(DesignLabel(bad)), MessageBox::kErrorTitle);
-        return;
-    }
-
-    // The row, its key and its pictures are stored together or not at all.
-    Database::Transaction tx;
-    if (!tx.started()) {
-        MessageBox::critical(tx.beginResult().description, MessageBox::kErrorTitle);
-        return;
-    }
-    QueryResult r = Database::ExecuteSql(insert ? InsertSql() : UpdateSql(), params);
-    if (!r.ok()) {
-        tx.rollback();
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
-        return;
-    }
-    if (insert) {
-        key = Database::LastInsertId();
-    } else if (Database::ChangedRows() != 1) {
-        tx.rollback();
-        MessageBox::critical(QueryResult::kNoRows, MessageBox::kErrorTitle);
-        return;
-    }
-    QVariantList pictureParams = pictures;
-    pictureParams.append(QVariant(qlonglong(*key)));
-    const QString picturesSql = PicturesSql(writePicture);
-    if (!picturesSql.isEmpty())
-        r = Database::ExecuteSql(picturesSql, pictureParams);
-    if (!r.ok()) {
-        tx.rollback();
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
-        return;
-    }
-    // The list row is read back as the main window's loader reads it.
-    const QueryResult listRow = ReportList::ReadRow(*key);
-    if (!listRow.hasRows()) {
-        tx.rollback();
-        MessageBox::critical(listRow.description, MessageBox::kErrorTitle);
-        return;
-    }
-    r = tx.commit();
-    if (!r.ok()) {
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
+    const ReportStore::SaveResult saved = insert ? ReportStore::Insert(texts, machine_, Environment::today(), pictures)
+                                                 : ReportStore::Update(*key, texts, machine_, pictures);
+    if (!saved.result.ok()) {
+        MessageBox::critical(saved.result.description, MessageBox::kErrorTitle);
         return;
     }
 
     if (insert)
-        recordKey_ = QString::number(*key);
+        recordKey_ = QString::number(saved.key);
     if (updateTable_)
-        writeListRow(*listRow.data, insert);
+        writeListRow(*saved.listRow, insert);
     PrivateFile::makeFolder(AppPaths::imageFolder());
     setState(EditState::viewing(true, gRights[Mmain::RightViewPrint]));
     closePhrasePanel();
@@ -211,37 +164,17 @@ void DataRecord::ButtnDel_Click()
         MessageBox::critical(QStringLiteral("新建状态下不能删除报告记录"), MessageBox::kSystemErrorTitle);
         return;
     }
-    if (!gRights[Mmain::RightEditOthers] && Text12->currentText() != Mmain::gUserName) {
+    if (!ReportStore::MayChange(Text12->currentText())) {
         MessageBox::information(QStringLiteral("你没有删除其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
     if (MessageBox::show(QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this) != MessageBox::Answer::Ok)
         return;
-    const auto key = ParseKey(recordKey_);
-    if (!key) {
-        MessageBox::critical(QueryResult::kNoRows, MessageBox::kSystemErrorTitle);
+    const QueryResult r = ReportStore::Delete(recordKey_);
+    if (!r.ok()) {
+        MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
-    }
-    {
-        // The report row and its study link go together.
-        Database::Transaction tx;
-        if (!tx.started()) {
-            MessageBox::critical(tx.beginResult().description, MessageBox::kSystemErrorTitle);
-            return;
-        }
-        QueryResult r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports WHERE ctid = ?"),
-                                                  {QVariant(qlonglong(*key))});
-        if (r.ok())
-            r = Database::ExecuteSql(QStringLiteral("UPDATE Study SET Status = NULL WHERE Status = ?"),
-                                          {QVariant(recordKey_.trimmed())});
-        if (r.ok())
-            r = tx.commit();
-        if (!r.ok()) {
-            tx.rollback();
-            MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
-            return;
-        }
     }
     if (updateTable_)
         ReportList::RemoveReportRow(Openers::MainReportList(), recordKey_);

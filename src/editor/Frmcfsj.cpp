@@ -8,6 +8,7 @@
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/ReportList.h"
+#include "core/ReportStore.h"
 #include "core/SkinPaint.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -31,8 +32,10 @@ struct Column {
 constexpr Column kCols[Frmcfsj::kColumns] = {{"检查号", 920},    {"病人姓名", 1100}, {"性别", 790},      {"年龄", 790},
                                              {"检查部位", 1400}, {"检查日期", 1200}, {"报告医师", 1100}, {"序号", 0}};
 
-// The columns the list reads, by name: never a picture.
-const char* const kListColumns = "ctid, obligate5, brname, sex, age, ageunit, part, pgdate, rpdr";
+// The fields the list reads, by name: never a picture.
+const QList<int> kListFields = {ReportRecord::ctid, ReportRecord::obligate5, ReportRecord::brname,
+                                ReportRecord::sex,  ReportRecord::age,       ReportRecord::ageunit,
+                                ReportRecord::part, ReportRecord::pgdate,    ReportRecord::rpdr};
 
 // The list's rows: the answer of the list's query, whose cell texts are made
 // when they are read, and blank rows (the empty list's one) with texts of
@@ -235,11 +238,9 @@ void Frmcfsj::LoadRelatedGrid()
     grid->horizontalHeader()->setFixedHeight(Palette::gCaptionHeight > 0 ? Palette::gCaptionHeight : 21);
     ListGrid::SetEmptyState(grid);
 
-    const QString column = by_ == By::ExamNumber ? QStringLiteral("obligate5") : QStringLiteral("brname");
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT %1 FROM reports WHERE %2 = ? ORDER BY ctid")
-                                                  .arg(QString::fromLatin1(kListColumns), column),
-                                              {value_});
-    if (r.number != 0) {
+    const int field = by_ == By::ExamNumber ? ReportRecord::obligate5 : ReportRecord::brname;
+    const QueryResult r = ReportStore::RowsWith(field, value_, kListFields);
+    if (!r.hasRows()) {
         grid->setCurrentIndex(model->index(0, 0));
         if (r.failed())
             MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);

@@ -2,10 +2,11 @@
 
 #include "editor/DataRecord.h"
 #include "core/ReportList.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 
 #include "core/Mmain.h"
 #include "core/Database.h"
+#include "core/ReportStore.h"
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -72,18 +73,13 @@ bool PrepareImageFolder(QString* error)
 
 bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 {
-    const auto key = ParseKey(keyText);
-    if (!key) {
-        MessageBox::critical(QueryResult::kNoRows, MessageBox::kSystemErrorTitle);
-        return false;
-    }
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM reports WHERE ctid = ?"),
-                                                   {QVariant(qlonglong(*key))});
-    if (r.number != 0) {
+    const QueryResult r = ReportStore::Load(keyText);
+    if (!r.hasRows()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return false;
     }
     const RecordSet& rs = *r.data;
+    const qint64 key = rs.field(ctid).toLongLong();
     DataRecord& ed = DataRecord::instance();
     ed.ensureLoaded();
     // The slots are emptied once the row is read: a refused or failed load
@@ -96,7 +92,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     DataRecord::Opening opening;
     opening.updateTable = true;
     opening.mode = DataRecord::EditMode::Update;
-    opening.key = QString::number(*key);
+    opening.key = QString::number(key);
     const bool right1 = gRights[Mmain::RightEditOwn];
     switch (variant) {
     case Variant::View:
@@ -138,7 +134,7 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     if (!folderOk)
         MessageBox::critical(folderError, MessageBox::kSystemErrorTitle);
     for (int n = 1; n <= 4; ++n) {
-        const QVariant v = rs.field(28 + n);
+        const QVariant v = rs.field(kFirstPictureField + n - 1);
         ed.keepStoredPicture(n - 1, false);
         const QByteArray bytes = v.toByteArray();
         if (!v.isValid() || v.isNull() || bytes.isEmpty())
@@ -186,8 +182,7 @@ void ModifyFromMainList()
         return;
     }
     const int row = ListGrid::SelectedRow(grid);
-    if (!gRights[Mmain::RightEditOthers] &&
-        ListGrid::Cell(grid, row, ReportList::kDoctorColumn) != Mmain::gUserName) {
+    if (!ReportStore::MayChange(ListGrid::Cell(grid, row, ReportList::kDoctorColumn))) {
         MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }

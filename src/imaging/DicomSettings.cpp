@@ -58,9 +58,9 @@ std::optional<int> ReadCounter(const QString& name, QString* failure)
         return std::nullopt;
     };
     const QueryResult r = Database::QueryData(QStringLiteral("select * from DCMConvertCS where CSname = ?"), {name});
-    if (r.number == 1000)
+    if (r.noRows())
         return failed(QStringLiteral("参数表数据错误！"));
-    if (r.number != 0 || !r.data)
+    if (!r.hasRows())
         return failed(r.description);
     // CSid is read as a 32-bit signed number: a text that is no number is a
     // type mismatch, a fraction is rounded, a value out of range an overflow.

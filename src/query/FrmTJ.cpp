@@ -435,7 +435,7 @@ void FrmTJ::CmdTJ_Click()
     if (k < 0 || k >= Workload::kStatistics)
         return;
     const QueryResult r = Database::QueryData(Workload::Sql(k), Workload::Params(first, last));
-    if (r.number != AppError::None) {
+    if (!r.hasRows()) {
         // Nothing found is reported the same way; the earlier sheet stays.
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;

@@ -218,7 +218,7 @@ void Frmfind::buttonYes_Click()
         return;
     }
     const QueryResult r = Database::QueryData(s.sql, s.params);
-    if (r.number != 0) {
+    if (!r.hasRows()) {
         // Nothing found is reported like a failure; the grid keeps what it shows.
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;

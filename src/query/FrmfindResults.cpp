@@ -3,7 +3,7 @@
 #include "core/ListGrid.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/Environment.h"
 
 #include <QHeaderView>

@@ -7,7 +7,7 @@
 #include "core/Mmain.h"
 #include "core/QvButton.h"
 #include "editor/DataRecord.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/MessageBox.h"
 #include "refdata/DictGrid.h"
 #include "refdata/DictionaryWindow.h"

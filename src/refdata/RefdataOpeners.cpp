@@ -3,7 +3,7 @@
 
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "refdata/FrmJCbgdc.h"
 #include "refdata/FrmJCdoctor.h"
 #include "refdata/FrmJCsection.h"

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
+#include "core/ReportStore.h"
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
@@ -245,19 +246,19 @@ void Frmprintset::FillItemCombos()
 {
     for (QComboBox* c : Comboxm)
         c->clear();
-    const QueryResult r = Database::QueryData(QStringLiteral("select * from bgxm order by xmid"));
+    QStringList captions;
+    const QueryResult r = ReportStore::ItemCaptions(captions);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (!r.hasRows())
         return;
-    const RecordSet& rs = *r.data;
     for (QComboBox* c : Comboxm) {
         c->addItem(QStringLiteral("<无>"));
-        for (int i = 0; i < rs.recordCount(); ++i) {
+        for (int i = 0; i < captions.size(); ++i) {
             const size_t k = size_t(i);
-            c->addItem(rs.text(i, 1), k < PrintSettings::kItemFieldMap.size() ? PrintSettings::kItemFieldMap[k] : 0);
+            c->addItem(captions[i], k < PrintSettings::kItemFieldMap.size() ? PrintSettings::kItemFieldMap[k] : 0);
         }
         c->setCurrentIndex(-1);
     }

@@ -235,7 +235,7 @@ bool Frmreport::loadReportRow()
         return false;
     }
     const QueryResult r = ReportData::loadReport(key.trimmed().toLongLong(), content_);
-    if (r.number == AppError::NoRows || (r.failed() && !r.data)) {
+    if (r.noRows() || (r.failed() && !r.data)) {
         failLoading(r.description);
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/Modini.h"
+#include "core/ReportRecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -98,8 +99,7 @@ public:
     PrintSettings();
 
     // The reports field number each bgxm row prints (row 1..23 in xmid order at index 0..22).
-    static constexpr std::array<int, 23> kItemFieldMap = {24, 1, 2, 3, 5, 6, 7, 21, 8, 22, 9, 20,
-                                                          12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
+    static constexpr const std::array<int, ReportRecord::kItemCount>& kItemFieldMap = ReportRecord::kItemFields;
 
     // Reads every key from options.ini in the program folder. A missing or
     // malformed number takes the shipped default (and never stops the loading),

@@ -1,5 +1,7 @@
 #include "report/ReportData.h"
 
+#include "core/Money.h"
+#include "core/ReportStore.h"
 #include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
 #include "report/ReportUnits.h"
@@ -54,15 +56,11 @@ void removePreviewPictures()
 
 QueryResult loadItemCaptions(QStringList& captions)
 {
+    QStringList read;
+    const QueryResult r = ReportStore::ItemCaptions(read);
     captions = QStringList();
     for (int i = 0; i < PrintSettings::kItems; ++i)
-        captions.append(QString());
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from bgxm order by xmid"));
-    if (!r.hasRows())
-        return r;
-    const RecordSet& rs = *r.data;
-    for (int i = 0; i < rs.recordCount() && i < PrintSettings::kItems; ++i)
-        captions[i] = rs.value(i, 1).toString();
+        captions.append(i < read.size() ? read[i] : QString());
     return r;
 }
 
@@ -71,21 +69,28 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
     content = ReportContent();
     PrivateFile::makeFolder(AppPaths::imageFolder());
     removePreviewPictures();
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT * from reports where ctid=?"), {ctid});
+    QueryResult r = ReportStore::Load(ctid);
     if (!r.hasRows() || r.data->recordCount() == 0)
         return r;
+    using namespace ReportRecord;
     const RecordSet& rs = *r.data;
-    for (int i = 1; i <= 24; ++i) {
+    for (int i = brname; i <= obligate5; ++i) {
         switch (i) {
-        case 3:
-            content.values[i] = signedNumberText(rs.value(0, 3)) + rs.value(0, 4).toString();
+        case age:
+            content.values[i] = signedNumberText(rs.value(0, age)) + rs.value(0, ageunit).toString();
             break;
-        case 14:
-        case 20:
+        case times: {
+            // The fee as the editor and the lists show it: rounded to the cent.
+            const QVariant fee = rs.value(0, i);
+            const std::optional<qint64> cents = Money::Cents(fee);
+            content.values[i] = signedNumberText(cents ? Money::Value(*cents) : fee);
+            break;
+        }
+        case obligate1:
             content.values[i] = signedNumberText(rs.value(0, i));
             break;
-        case 9:
-        case 10:
+        case pgdate:
+        case rpdate:
             content.values[i] = dateText(rs.value(0, i).toString());
             break;
         default:
@@ -93,7 +98,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         }
     }
     for (int k = 1; k <= 4; ++k) {
-        const QVariant v = rs.value(0, 28 + k);
+        const QVariant v = rs.value(0, kFirstPictureField + k - 1);
         const QByteArray bytes = v.isNull() ? QByteArray() : v.toByteArray();
         if (bytes.isEmpty())
             continue;

@@ -43,13 +43,13 @@ private slots:
         const QueryResult none = QueryData(QStringLiteral("select * from reports where ctid = -1"));
         QCOMPARE(none.number, 1000);
         QCOMPARE(none.description, QStringLiteral("没有符合条件的数据返回"));
-        QVERIFY(none.contains(QueryResult::kData));
+        QVERIFY(none.noRows() && none.data);
         QVERIFY(none.data->eof());
 
         const QueryResult bad = QueryData(QStringLiteral("selec * form reports"));
         QVERIFY(bad.failed());
         QVERIFY(bad.description.contains(QStringLiteral("syntax error")));
-        QCOMPARE(bad.keys(), QStringList({QueryResult::kDescription, QueryResult::kNumber}));
+        QVERIFY(!bad.data);   // a failure has no rows to read
 
         // A second statement in the same text is refused rather than run; a
         // comment after the one statement is not a second one.

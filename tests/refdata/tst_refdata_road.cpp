@@ -11,7 +11,7 @@
 #include "core/Mmain.h"
 #include "core/login.h"
 #include "editor/DataRecord.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "refdata/FrmJCbgdc.h"
 #include "refdata/FrmJCdoctor.h"
 #include "refdata/FrmJCsection.h"

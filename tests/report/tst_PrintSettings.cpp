@@ -1,7 +1,7 @@
 // The print layout settings, the program's printer with its lists, and reading a report for the page.
 #include "core/Database.h"
 #include "core/Modini.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "report/PrintLists.h"
@@ -226,6 +226,15 @@ private slots:
         ReportData::removePreviewPictures();
         QVERIFY(!QFile::exists(c.pictures[0]) && !QFile::exists(c.pictures[2]));
         QCOMPARE(ReportData::signedNumberText(-2.5), QStringLiteral("-2.5"));
+        // A fee stored with more places (an earlier build's) prints to the cent, rounded
+        // on its decimal value, as the editor and the lists show it.
+        for (const auto& [stored, printed] : {std::pair{1.005, " 1.01"}, std::pair{2.675, " 2.68"}}) {
+            QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set times = ? where ctid = ?"), {stored, id})
+                        .ok());
+            QVERIFY(ReportData::loadReport(id, c).ok());
+            QCOMPARE(c.values[14], QString::fromLatin1(printed));
+        }
+        ReportData::removePreviewPictures();
 
         // No such report: nothing read, nothing written.
         ReportContent none;

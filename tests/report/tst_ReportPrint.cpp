@@ -2,7 +2,7 @@
 #include "core/Database.h"
 #include "core/Mmain.h"
 #include "core/Modini.h"
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 #include "platform/MessageBox.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportData.h"

@@ -1,4 +1,11 @@
-#include "support/EditorKit.h"
+#include "core/Database.h"
+#include "core/Mmain.h"
+#include "core/ReportRecord.h"
+#include "core/ReportStore.h"
+#include "support/CoreKit.h"
+#include "support/TestFolder.h"
+
+#include <QTest>
 
 using namespace ReportRecord;
 
@@ -147,6 +154,80 @@ private slots:
         QVERIFY(!EncodeFee(QStringLiteral("1e300")));
         QCOMPARE(ParseKey(QStringLiteral(" 12 ")), std::optional<qint64>(12));
         QVERIFY(!ParseKey(QString()) && !ParseKey(QStringLiteral("1 or 1=1")));
+    }
+
+    // The store writes a report with its pictures, and deletes it with its
+    // study link, each whole or not at all; a text that is no key reaches no
+    // statement.
+    void storeWritesAndDeletesWhole()
+    {
+        using namespace ReportStore;
+        const QVariant a(QByteArray("AB")), c(QByteArray("CD"));
+        constexpr auto none = std::nullopt;
+        SaveResult s = Insert(requiredOnly(), QStringLiteral("F"), QDate(2025, 1, 2), {a, QVariant(), none, none});
+        QVERIFY(s.result.ok() && s.key > 0 && s.listRow && s.listRow->recordCount() == 1);
+        const qint64 key = s.key;
+        RecordSetPtr rs = kit::storedRow(key);
+        QVERIFY(rs->blob(picture1) == "AB" && rs->isNull(picture2) && rs->text(rpdate) == QStringLiteral("2025-01-02"));
+
+        // An unset picture keeps what is stored; a bad value names its field and writes nothing.
+        Texts t = requiredOnly();
+        t[brname] = QStringLiteral("李四");
+        QVERIFY(Update(key, t, QStringLiteral("F"), {none, c, none, none}).result.ok());
+        rs = kit::storedRow(key);
+        QVERIFY(rs->blob(picture1) == "AB" && rs->blob(picture2) == "CD" && rs->text(brname) == QStringLiteral("李四"));
+        t[times] = QStringLiteral("十元");
+        s = Update(key, t, QStringLiteral("F"), {QVariant(), none, none, none});
+        QVERIFY(!s.result.ok() && s.badField == int(times));
+        QCOMPARE(s.result.description, QStringLiteral("“收费金额”的内容不正确"));
+        QVERIFY(kit::storedRow(key)->blob(picture1) == "AB");
+        s = Update(key + 1000, requiredOnly(), QString(), {});
+        QVERIFY(s.result.noRows() && s.result.description == QueryResult::kNoRows);
+
+        // A picture that cannot be written takes its row with it.
+        const int before = kit::countReports();
+        QVERIFY(TestFolder::exec(QStringLiteral("CREATE TRIGGER nopic BEFORE UPDATE OF picture3 ON reports "
+                                                "BEGIN SELECT RAISE(ABORT, 'no pictures'); END")));
+        s = Insert(requiredOnly(), QString(), QDate(2025, 1, 2), {none, none, a, none});
+        QVERIFY(s.result.failed() && s.result.description.contains(QStringLiteral("no pictures")));
+        QCOMPARE(kit::countReports(), before);
+        QVERIFY(TestFolder::exec(QStringLiteral("DROP TRIGGER nopic")));
+
+        // Load and delete take the key text as the lists hold it.
+        QVERIFY(Load(QStringLiteral(" %1 ").arg(key)).hasRows());
+        const QueryResult notAKey = Load(QStringLiteral("%1 or 1=1").arg(key));
+        QVERIFY(notAKey.noRows() && notAKey.data && notAKey.data->recordCount() == 0);
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('a', '%1'), ('b', '%2')")
+                                     .arg(key)
+                                     .arg(key + 1)));
+        QVERIFY(Delete(QStringLiteral("%1 or 1=1").arg(key)).noRows());
+        QCOMPARE(kit::countReports(), before);
+        QVERIFY(Delete(QStringLiteral(" %1 ").arg(key)).ok());
+        QCOMPARE(kit::countReports(), before - 1);
+        QCOMPARE(kit::queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
+    }
+
+    void storeRightsAndCaptions()
+    {
+        Mmain::gUserName = QStringLiteral("admin");
+        Mmain::gRights.fill(true);
+        Mmain::gRights[Mmain::RightEditOthers] = false;
+        QVERIFY(ReportStore::MayChange(QStringLiteral("admin")));
+        QVERIFY(!ReportStore::MayChange(QStringLiteral("Admin")) && !ReportStore::MayChange(QString()));
+        Mmain::gRights[Mmain::RightEditOthers] = true;
+        QVERIFY(ReportStore::MayChange(QStringLiteral("someone else")));
+
+        QStringList captions;
+        QVERIFY(ReportStore::ItemCaptions(captions).hasRows());
+        QCOMPARE(captions.size(), kItemCount);
+        QCOMPARE(captions.first(), QStringLiteral("检查号"));
+        QCOMPARE(captions.last(), QStringLiteral("报告日期"));
+        // In xmid order, whatever order the rows were written in.
+        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE bgxm SET xmid = '24' WHERE xmid = '01'")));
+        QVERIFY(ReportStore::ItemCaptions(captions).hasRows());
+        QCOMPARE(captions.first(), QStringLiteral("病人姓名"));
+        QCOMPARE(captions.last(), QStringLiteral("检查号"));
+        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE bgxm SET xmid = '01' WHERE xmid = '24'")));
     }
 
 private:

@@ -1,6 +1,4 @@
 #pragma once
-#include "report/PrintSettings.h"
-
 #include <QDate>
 #include <QString>
 #include <QVariant>
@@ -8,9 +6,10 @@
 #include <array>
 #include <optional>
 
-// One row of table reports: field numbers, the report items that name the
-// fields, the editor controls that hold them, and how control texts become
-// bound values of the insert and update statements.
+// One row of table reports, for every reader and writer: field numbers and
+// column names, the report items that name the fields, the captions of the
+// fields, and how the texts of a record become bound values of the insert and
+// update statements.
 namespace ReportRecord {
 
 enum Field : int {
@@ -48,13 +47,13 @@ inline constexpr int kFieldCount = 33;
 inline constexpr int kFirstPictureField = picture1;
 
 // Report items 1..23 (bgxm rows in xmid order) and the field each one names:
-// the same map the print layout stores for its item slots.
-inline constexpr const std::array<int, 23>& kItemFields = PrintSettings::kItemFieldMap;
+// the map the print layout stores for its item slots.
+inline constexpr int kItemCount = 23;
+inline constexpr std::array<int, kItemCount> kItemFields = {24, 1,  2,  3,  5,  6,  7,  21, 8,  22, 9, 20,
+                                                            12, 11, 14, 23, 15, 16, 18, 19, 17, 13, 10};
 
 QString ColumnName(int field);    // "brname"; "" for the unused columns 25..28
-QString ControlName(int field);   // "Text2", "ComboAge"; "" when no control holds it
 QString DesignLabel(int field);   // the caption of the field's label, e.g. "性　　别"
-int ReportItem(int field);        // 1..23, or 0 when the field has no report item
 int FieldOfItem(int item);        // the field number of report item 1..23, or -1
 
 // Strict parsers used by the editor's validation.

@@ -1,7 +1,6 @@
-#include "editor/ReportRecord.h"
+#include "core/ReportRecord.h"
 
 #include "core/Money.h"
-
 #include "core/NumberText.h"
 
 #include <QRegularExpression>
@@ -13,45 +12,44 @@ namespace {
 
 struct FieldInfo {
     const char* column;
-    const char* control;
     const char* label;
 };
 
 // Index = field number.
 const FieldInfo kFields[kFieldCount] = {
-    {"ctid", "", ""},
-    {"brname", "Text2", "病人姓名"},
-    {"sex", "Text3", "性　　别"},
-    {"age", "Text4", "年　　龄"},
-    {"ageunit", "ComboAge", "年　　龄"},
-    {"bedid", "Text5", "联系方式"},
-    {"sectionoffice", "Text6", "科　　室"},
-    {"utpatientid", "Text7", "申请医师"},
-    {"inpatientid", "Text8", "住 院 号"},
-    {"pgdate", "Text9", "检查日期"},
-    {"rpdate", "", ""},
-    {"pgdr", "Text11", "复核医师"},
-    {"rpdr", "Text12", "报告医师"},
-    {"facility", "", ""},
-    {"times", "Text13", "收费金额"},
-    {"part", "Combopart", "检查部位"},
-    {"checktechnique", "Combojs", "结   果"},
-    {"checkname", "Text14", "检查名称"},
-    {"checksymptom", "Text15", "描述"},
-    {"checkconclusion", "Text16", "诊断意见"},
-    {"obligate1", "Text10", "检查次数"},
-    {"obligate2", "Text17", "床　　号"},
-    {"obligate3", "Text18", "门 诊 号"},
-    {"obligate4", "Text19", "过敏试验"},
-    {"obligate5", "Text1", "检 查 号"},
-    {"", "", ""},
-    {"", "", ""},
-    {"", "", ""},
-    {"", "", ""},
-    {"picture1", "Picload(0)", ""},
-    {"picture2", "Picload(1)", ""},
-    {"picture3", "Picload(2)", ""},
-    {"picture4", "Picload(3)", ""},
+    {"ctid", ""},
+    {"brname", "病人姓名"},
+    {"sex", "性　　别"},
+    {"age", "年　　龄"},
+    {"ageunit", "年　　龄"},
+    {"bedid", "联系方式"},
+    {"sectionoffice", "科　　室"},
+    {"utpatientid", "申请医师"},
+    {"inpatientid", "住 院 号"},
+    {"pgdate", "检查日期"},
+    {"rpdate", ""},
+    {"pgdr", "复核医师"},
+    {"rpdr", "报告医师"},
+    {"facility", ""},
+    {"times", "收费金额"},
+    {"part", "检查部位"},
+    {"checktechnique", "结   果"},
+    {"checkname", "检查名称"},
+    {"checksymptom", "描述"},
+    {"checkconclusion", "诊断意见"},
+    {"obligate1", "检查次数"},
+    {"obligate2", "床　　号"},
+    {"obligate3", "门 诊 号"},
+    {"obligate4", "过敏试验"},
+    {"obligate5", "检 查 号"},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"", ""},
+    {"picture1", ""},
+    {"picture2", ""},
+    {"picture3", ""},
+    {"picture4", ""},
 };
 
 bool validField(int f) { return f >= 0 && f < kFieldCount; }
@@ -109,16 +107,7 @@ QVariant numberValue(double d)
 }
 
 QString ColumnName(int field) { return validField(field) ? QString::fromLatin1(kFields[field].column) : QString(); }
-QString ControlName(int field) { return validField(field) ? QString::fromLatin1(kFields[field].control) : QString(); }
 QString DesignLabel(int field) { return validField(field) ? QString::fromUtf8(kFields[field].label) : QString(); }
-
-int ReportItem(int field)
-{
-    for (size_t i = 0; i < kItemFields.size(); ++i)
-        if (kItemFields[i] == field)
-            return int(i) + 1;
-    return 0;
-}
 
 int FieldOfItem(int item)
 {
