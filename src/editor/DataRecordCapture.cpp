@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QThread>
 #include <QTimer>
 
 #include <exception>
