@@ -9,7 +9,7 @@
 // picture page. Two frames:
 //   natural  a camera-like picture (natural_frame.h) held as the latest frame
 //            while the live pipeline keeps delivering frames
-//            (VideoCapture::holdFrame), so the capture competes with the live
+//            (VideoCaptureTesting::holdFrame), so the capture competes with the live
 //            video as it does for a user, on a picture a camera would give;
 //   pattern  the live test pattern itself (mostly black: a cheap encode),
 //            converted from the source's 4:2:0 frame when captured.
@@ -40,6 +40,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "imaging/VideoSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
@@ -109,7 +110,7 @@ void round(DataRecord& ed, Encoder& enc, Figures& f)
     slot->Tag.clear();
     slot->Cls();
     VideoCapture* video = ed.VideoCapture1;
-    if (!video->waitForFrame(video->framesReceived(), 5000))
+    if (!VideoCaptureTesting::waitForFrame(*video, VideoCaptureTesting::framesReceived(*video), 5000))
         die("capture_editor: the live video stopped");
     QCoreApplication::processEvents();
     settle();
@@ -219,15 +220,15 @@ int main(int argc, char** argv)
     ed.resize(1280, 1024);
     ed.show();
     ed.BVidOn_Click();
-    if (!ed.videoOn() || !ed.VideoCapture1->waitForFrame(0, 5000))
+    if (!ed.videoOn() || !VideoCaptureTesting::waitForFrame(*ed.VideoCapture1, 0, 5000))
         die("capture_editor: no live video");
 
     Encoder enc(kWidth, kHeight);
     Figures natural, pattern;
-    ed.VideoCapture1->holdFrame(bench::naturalFrame(kWidth, kHeight));
+    VideoCaptureTesting::holdFrame(*ed.VideoCapture1, bench::naturalFrame(kWidth, kHeight));
     for (int i = 0; i < rounds; ++i)
         round(ed, enc, natural);
-    ed.VideoCapture1->holdFrame(QImage());
+    VideoCaptureTesting::holdFrame(*ed.VideoCapture1, QImage());
     for (int i = 0; i < rounds; ++i)
         round(ed, enc, pattern);
     ed.BVidOn_Click();

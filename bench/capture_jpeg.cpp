@@ -1,5 +1,5 @@
-// One 1920x1080 frame through the video control's own calls - VideoCapture::SaveFrame
-// writing the 24-bit BMP, then ConvertBmpToJpg reading it back and writing the
+// One 1920x1080 frame through the video control's own calls - VideoCapture::grabFrame
+// and writeFrame writing the 24-bit BMP, then ConvertBmpToJpg reading it back and writing the
 // JPEG (quality 90) beside it - timed against libjpeg-turbo encoding the same
 // pixels alone. The capture button no longer goes this way (its writer
 // encodes from the frame it holds, see bench_capture_editor); this times the
@@ -11,7 +11,7 @@
 //   natural  a synthetic picture with the statistics of a camera frame: shading
 //            at every scale, objects with hard and soft edges, captions and
 //            sensor noise (about 450 KB, 1.8 bits per pixel, at quality 90). It
-//            is handed to the control as its latest frame (VideoCapture::presentFrame);
+//            is handed to the control as its latest frame (VideoCaptureTesting::presentFrame);
 //            no pipeline runs meanwhile.
 //   pattern  the live test pattern (a ball on black) from a running 1920x1080
 //            30 fps pipeline. Mostly black: the encode alone is cheap (about
@@ -34,6 +34,7 @@
 #include "natural_frame.h"
 #include "imaging/BmpFile.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
@@ -102,8 +103,8 @@ void round(VideoCapture& video, Baseline& encoder, const QString& bmp, Figures& 
     settle();
     const double cpu0 = cpuMs();
     const auto t0 = bench::Clock::now();
-    if (!video.SaveFrame())
-        bench::die("capture_jpeg: SaveFrame failed");
+    if (!VideoCaptureTesting::saveFrame(video))
+        bench::die("capture_jpeg: the frame was not written");
     const double saved = bench::millisecondsSince(t0);
     try {
         ConvertBmpToJpg(bmp);
@@ -145,9 +146,9 @@ void report(const char* name, const Figures& f)
 {
     const double c = bench::median(f.capture), e = bench::median(f.encode);
     std::printf("%s frame (JPEG %lld KB), %zu rounds\n", name, f.jpegBytes / 1024, f.capture.size());
-    std::printf("  capture: SaveFrame + ConvertBmpToJpg  median %7.2f ms  min %7.2f ms\n", c,
+    std::printf("  capture: BMP + ConvertBmpToJpg        median %7.2f ms  min %7.2f ms\n", c,
                 bench::minimum(f.capture));
-    std::printf("    of which SaveFrame (BMP)            median %7.2f ms\n", bench::median(f.save));
+    std::printf("    of which the BMP                    median %7.2f ms\n", bench::median(f.save));
     if (!f.cpu.empty())
         std::printf("    CPU time of the capture, all threads median %6.2f ms\n", bench::median(f.cpu));
     std::printf("  encode alone (tjCompress2 q90)        median %7.2f ms  min %7.2f ms\n", e,
@@ -182,15 +183,15 @@ int main(int argc, char** argv)
     video.setFrameFileName(bmp);
 
     Figures natural;
-    video.presentFrame(bench::naturalFrame(kWidth, kHeight));
+    VideoCaptureTesting::presentFrame(video, bench::naturalFrame(kWidth, kHeight));
     for (int i = 0; i < rounds; ++i)
         round(video, encoder, bmp, natural, true);
 
     Figures pattern;
-    if (!video.Connect() || !video.waitForFrame(0, 5000))
+    if (!video.Connect() || !VideoCaptureTesting::waitForFrame(video, 0, 5000))
         bench::die("capture_jpeg: no video");
     for (int i = 0; i < rounds; ++i) {
-        if (!video.waitForFrame(video.framesReceived(), 3000))
+        if (!VideoCaptureTesting::waitForFrame(video, VideoCaptureTesting::framesReceived(video), 3000))
             bench::die("capture_jpeg: the video stopped");
         round(video, encoder, bmp, pattern, false);
     }

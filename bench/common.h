@@ -6,6 +6,8 @@
 #include <QTemporaryFile>
 
 #include "core/Database.h"
+#include "platform/FileDialogsTesting.h"
+#include "platform/MessageBoxTesting.h"
 
 #include <sqlcipher/sqlite3.h>
 

@@ -160,24 +160,24 @@ void FrmMain::layoutToolbar()
 
 void FrmMain::Form_Load()
 {
-    // 1. Maximised when shown (ShowMain). 2-3. Colours and rights.
+    // The window is maximised when shown (ShowMain). Colours and rights first.
     ApplySkin();
     ApplyRights();
-    // 4-5. Menu bar and the tick of the current skin.
+    // The menu bar, with the current skin ticked.
     layoutToolbar();
     ucQvmenuBarV31->AttachMenu(this);
     tickSkin(Palette::gSkinId);
-    // 6. The user.
+    // The logged-in user.
     LabUser->setText(QStringLiteral("用户: ") + Mmain::gUserName);
-    // 7. The backup dialog keeps its settings in ModBackup.
-    // 8-9. Today's list.
+    // Nothing of the backup is read here: the backup dialog keeps its settings
+    // in ModBackup. The list shows today's reports.
     {
         const QSignalBlocker block(DTPicker1);
         DTPicker1->setDate(Environment::today());
     }
     LoadDayList(DTPicker1->date());
     Openers::SetMainReportList(MSHFlexGrid1);
-    // 10. The shared menu skin.
+    // The shared menu skin in this skin's colours.
     gMenuSkin.SkinColor1(Palette::gLineColor);
     gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
     gMenuSkin.SkinColor3(Palette::gCaptionColorTo);

@@ -194,24 +194,24 @@ void FrmMain::tickSkin(int id)
 
 void FrmMain::ChangeSkin(int id)
 {
-    // 1-2. Remember the choice and fill the palette. A choice that cannot be
+    // Remember the choice and fill the palette. A choice that cannot be
     // remembered still colours this run.
     if (!Modini::SetIniValue(IniKey::SkinId, QString::number(id)))
         Modini::TellNotSaved(this);
     Palette::gSkinId = id;
     Palette::SetSkinColors(id);
-    // 3. The window's own colours.
+    // The window's own colours.
     ApplySkin();
-    // 4. The shared menu skin.
+    // The shared menu skin.
     gMenuSkin.SkinColor1(Palette::gLineColor);
     gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
     gMenuSkin.SkinColor3(Palette::gCaptionColorTo);
-    // 5. The list.
+    // The list.
     MSHFlexGrid1->viewport()->update();
-    // 6. The menu bar in its new colours.
+    // The menu bar in its new colours.
     ucQvmenuBarV31->DetachMenu();
     ucQvmenuBarV31->AttachMenu(this);
-    // 7. Ticks.
+    // The tick moves to the chosen skin.
     tickSkin(id);
     // Every open window shows the new palette.
     for (QWidget* w : QApplication::topLevelWidgets())

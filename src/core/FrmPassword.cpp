@@ -52,7 +52,7 @@ void FrmPassword::ButtnSave_Click()
         Text2->setFocus();
         return;
     }
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Mmain::gUserId});
+    const QueryResult r = ModPassword::ReadUser(Mmain::gUserId);
     if (!r.hasRows()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
@@ -67,8 +67,7 @@ void FrmPassword::ButtnSave_Click()
         MessageBox::critical(QStringLiteral("无法生成密码摘要"), MessageBox::kSystemErrorTitle);
         return;
     }
-    const QueryResult u = Database::ExecuteSql(QStringLiteral("UPDATE user SET userpassword = ? WHERE userid = ?"),
-                                                    {stored, Mmain::gUserId});
+    const QueryResult u = ModPassword::StorePassword(Mmain::gUserId, stored);
     if (!u.ok()) {
         MessageBox::critical(u.description, MessageBox::kSystemErrorTitle);
         return;

@@ -91,7 +91,7 @@ StartResult Main()
     // can be writing it.
     ModBackup::RemoveProgramFolderLeftovers();
 
-    // 2. The database.
+    // 2. Open the database.
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
@@ -100,7 +100,7 @@ StartResult Main()
         return {false, 3};
     }
 
-    // 3-4. Does it answer?
+    // 3. It must answer a query on the reports.
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.failed()) {
         MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
@@ -109,11 +109,11 @@ StartResult Main()
         return {false, 2};
     }
 
-    // 5-6. Colours and hospital name.
+    // 4. The colours of the chosen skin and the hospital name.
     Palette::LoadSkin();
     LoadHospitalName();
 
-    // 7. Login.
+    // 5. Login.
     if (!ShowLogin()) {
         Database::CloseDatabase();
         ReleaseInstanceLock();

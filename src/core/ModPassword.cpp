@@ -70,4 +70,14 @@ bool PasswordMatches(const QVariant& stored, const QString& typed)
     const QByteArray t = typed.toUtf8();
     return crypto_pwhash_str_verify(h.constData(), t.constData(), static_cast<unsigned long long>(t.size())) == 0;
 }
+
+QueryResult ReadUser(const QString& userId)
+{
+    return Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {userId});
+}
+
+QueryResult StorePassword(const QString& userId, const QVariant& stored)
+{
+    return Database::ExecuteSql(QStringLiteral("UPDATE user SET userpassword = ? WHERE userid = ?"), {stored, userId});
+}
 }

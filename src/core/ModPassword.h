@@ -1,4 +1,6 @@
 #pragma once
+#include "core/Database.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -14,6 +16,10 @@ QVariant HashPassword(const QString& password);
 bool PasswordMatches(const QVariant& stored, const QString& typed);
 // True when the value is one of our hashes.
 bool IsHash(const QString& stored);
+// The user's row of table user (select *: id, name, password, ...).
+QueryResult ReadUser(const QString& userId);
+// Stores a value made by HashPassword as the user's password.
+QueryResult StorePassword(const QString& userId, const QVariant& stored);
 // Masks a password box with one "*" per typed character.
 void MaskWithStars(QLineEdit* box);
 }

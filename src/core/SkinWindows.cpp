@@ -133,26 +133,26 @@ void SetPageButtonColors(QvButton* b, bool selected)
 
 void DataRecordApplySkin(const DataRecordSkin& s)
 {
-    // 1-2. Back colours.
+    // Back colours.
     SetBackColor(s.window, gFormBackColor);
     SetBackColor(s.Pictitle, gFormBackColor);
     SetBackColor(s.Pictool, gToolBackColor);
     for (QWidget* w : {s.Picpic, static_cast<QWidget*>(s.Picdata), s.Picdata2, static_cast<QWidget*>(s.RptPictureBox),
                        s.Picmc, s.Picts, s.Picms, s.Picyc3, s.Picyc})
         SetBackColor(w, gPanelBackColor);
-    // 3-4. Line controls and the four report pictures.
+    // Line controls and the four report pictures.
     SetLineColor(s.Linetool1, gLineColor);
     SetLineColor(s.Linetool2, gLineColor);
     for (QWidget* w : s.Picload)
         SetBackColor(w, gPanelBackColor);
-    // 5-9. Strips and lines.
+    // Strips and lines.
     DrawToolbarLine(s.Pictool);
     DrawInfoCaption(s.Picdata);
     SetLineColor(s.PicdataLine, gLineColor);
     DrawReportImageCaption(s.RptPictureBox);
     SetLineColor(s.RptPictureBoxLine, gLineColor);
     LayoutBottomBar(s.Picbottom);
-    // 10-12. Buttons.
+    // Buttons.
     for (QvButton* b : s.toolbarButtons)
         ToolbarScheme(b);
     for (QvButton* b : s.dialogButtons)

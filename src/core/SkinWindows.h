@@ -98,8 +98,8 @@ struct DataRecordSkin {
     // Buttninfo, Buttnpic, btnMS, btnFH, btnCK, btnYC
     QList<QvButton*> tabButtons;
 };
-// The editor's colours in its twelve steps; the page and tab buttons are recoloured afterwards
-// by the editor (SetPageButtonColors / SetTabButtonColors).
+// The editor's colours: back colours, lines, the report pictures, strips and buttons; the page
+// and tab buttons are recoloured afterwards by the editor (SetPageButtonColors / SetTabButtonColors).
 void DataRecordApplySkin(const DataRecordSkin& s);
 
 }

@@ -2,13 +2,13 @@
 
 #include "core/Mmain.h"
 #include "core/Palette.h"
+#include "platform/EventWait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
-#include <QThread>
 #include <QWidget>
 #include <QWindow>
 
@@ -65,15 +65,9 @@ WorkNotice::WorkNotice(const QString& line)
     shown() = w;
     window_ = w;
     w->show();
-    // On screen before the work starts: wait (a little) for the window system
-    // to map it, then paint it at once.
-    QElapsedTimer waited;
-    waited.start();
-    letPaint();
-    while (w->windowHandle() && !w->windowHandle()->isExposed() && waited.elapsed() < 1000) {
-        QThread::msleep(5);
-        letPaint();
-    }
+    // On screen before the work starts: wait (a second at most) for the
+    // window system to map it, then paint it at once.
+    EventWait::until([w] { return !w->windowHandle() || w->windowHandle()->isExposed(); }, 1000);
     w->repaint();
     letPaint();
     sincePump().start();

@@ -106,7 +106,7 @@ void login::buttonlogin_Click()
     }
     // The code matches without regard to case (the column's collation); the
     // password is checked against its stored hash.
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT * FROM user WHERE userid = ?"), {Text1->text()});
+    const QueryResult r = ModPassword::ReadUser(Text1->text());
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         failed();

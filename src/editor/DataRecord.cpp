@@ -243,7 +243,7 @@ bool DataRecord::showSlotFile(int k, const QString& path)
 
 void DataRecord::Form_Load()
 {
-    // 1. Tall screens.
+    // A screen taller than the design's gives the report texts the extra height.
     const TallScreen tall = TallScreenDelta(Environment::screenSizePixels().height());
     if (tall.d > 0) {
         PicmcRect->move(PicmcRect->x(), PicmcRect->y() + tall.d);
@@ -252,55 +252,55 @@ void DataRecord::Form_Load()
         Text16->setGeometry(Text16->x(), Text16->y() + tall.half, Text16->width(), Text16->height() + tall.half);
         Label17->move(Label17->x(), Label17->y() + tall.half);
     }
-    // 2. Colours.
+    // Colours.
     ApplySkin();
     videoOn_ = false;
-    // 3. Fixed lists.
+    // The fixed lists: age units and sexes.
     ComboAge->addItems({QStringLiteral("岁"), QStringLiteral("月"), QStringLiteral("天")});
     // A new record starts with the unit 岁, also when the main window's new-report
     // command opens the editor without its own New.
     ComboAge->setEditText(QStringLiteral("岁"));
     Text3->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text3->setEditText(QStringLiteral("男"));
-    // 4. Phrase labels.
+    // The phrase labels.
     setPhraseCaption(0, QString());
     addPhraseLabels(50);
-    // 5. Rights.
+    // Rights.
     ApplyRights();
-    // 7. Field captions.
+    // The field captions, as the report items call them.
     LoadItemCaptions();
-    // 8. Lists.
+    // The lists of sections, physicians, users and parts.
     loadLists();
-    // 9. Layout mode.
+    // The layout mode.
     layoutMode_ = Modini::GetIniWhole(IniKey::LayoutMode).value_or(0);
-    // 10. Quick-phrase buttons.
+    // The quick-phrase buttons.
     const QueryResult z = ReportStore::QuickPhrases();
     if (z.hasRows())
         layoutQuickPhrases(*z.data);
     else if (z.failed())
         MessageBox::critical(z.description, MessageBox::kErrorTitle);
-    // 12. Defaults.
+    // The defaults of a new record.
     Text12->setEditText(Mmain::gUserName);
     Text9->setText(ReportRecord::DateText(Environment::today()));
     Text10->setText(QStringLiteral("1"));
     Combojs->addItems({QStringLiteral("阴性"), QStringLiteral("阳性")});
     Combojs->setEditText(QString());
-    // 13. Equipment name.
+    // The equipment name.
     machine_ = Modini::GetIniValue(IniKey::Machine);
-    // 14. The previous DICOM conversion is forgotten.
+    // The previous DICOM conversion is forgotten.
     forgetDicomStudy();
-    // 15. Description category.
+    // The description category.
     if (const auto cat = Modini::GetIniWhole(IniKey::DescriptionCategory))
         category_ = *cat;
-    // 16. Description tree.
+    // The description tree.
     loadDescriptionTree();
-    // 17. The capture-store tab.
+    // The capture-store tab.
     btnYC_Click();
     sidePanelTab_ = 3;
-    // 18. Stock descriptions of the category.
+    // The stock descriptions of the category.
     SetupPhraseGrid();
     LoadPhraseGrid(category_);
-    // 19. The foot switch's port.
+    // The foot switch's port, last.
     openFootSwitch();
 }
 

@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QThread>
 #include <QTimer>
 
 #include <exception>
@@ -500,8 +499,9 @@ void DataRecord::Bpicview2_Click()
 
 // --- the foot switch ------------------------------------------------------------
 
-// Load step 19: the port of [system] comport; an empty value (as shipped)
-// means no foot switch, and any failure leaves the editor without it, silently.
+// Opened last in the editor's load: the port of [system] comport; an empty value
+// (as shipped) means no foot switch, and any failure leaves the editor without it,
+// silently.
 void DataRecord::openFootSwitch()
 {
     MSComm1.reset();

@@ -11,12 +11,12 @@
 #include "imaging/DicomSettings.h"
 #include "platform/AppError.h"
 #include "platform/Environment.h"
+#include "platform/EventWait.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLineEdit>
@@ -236,15 +236,13 @@ struct DataRecord::DicomCommand {
                 },
                 Qt::QueuedConnection);
         };
+        // The watcher's report of the end wakes the wait.
         QFutureWatcher<Dicom::Outcome> watcher;
-        QEventLoop loop;
-        QObject::connect(&watcher, &QFutureWatcher<Dicom::Outcome>::finished, &loop, &QEventLoop::quit);
         watcher.setFuture(
             QtConcurrent::run(QThreadPool::globalInstance(), [c = common, pictures, f = folder, s = send, done] {
                 return Dicom::Convert(c, pictures, f, s, done);
             }));
-        if (!watcher.isFinished())
-            loop.exec();
+        EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
         const Dicom::Outcome out = watcher.result();
         for (int slot : out.done)
             ed.ShapeSel[size_t(slot)]->hide();

@@ -1,4 +1,5 @@
 #include "imaging/DicomSend.h"
+#include "imaging/DicomSendTesting.h"
 
 #include "imaging/DicomFile.h"
 

@@ -1,6 +1,5 @@
 #pragma once
 #include <QString>
-#include <functional>
 #include <memory>
 
 class DcmDataset;
@@ -47,7 +46,4 @@ private:
 // Sends a converted picture over the conversion's association (Association::store):
 // 0 on failure, with the reason in *why; 1 when the peer stored it.
 int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QString* why = nullptr);
-
-// Tests: called with the file right before each send.
-void setSendObserver(std::function<void(const QString& file)> observer);
 }

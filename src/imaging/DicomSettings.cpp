@@ -73,4 +73,9 @@ std::optional<int> ReadCounter(const QString& name, QString* failure)
         return failed(AppError::format(AppError::Overflow, QStringLiteral("溢出")));
     return int(n);
 }
+
+QueryResult WriteCounter(const QString& name, int value)
+{
+    return Database::ExecuteSql(QStringLiteral("update DCMConvertCS set CSid = ? where CSname = ?"), {value, name});
+}
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/Database.h"
+
 #include <QString>
 #include <optional>
 
@@ -30,4 +32,6 @@ std::optional<int> CounterText(const QString& text);
 // Nothing on failure, with the text of the error box to show (title "错误") in
 // *failure: "参数表数据错误！" when the row is missing.
 std::optional<int> ReadCounter(const QString& name, QString* failure);
+// Sets a counter row's CSid to value.
+QueryResult WriteCounter(const QString& name, int value);
 }

@@ -1,5 +1,6 @@
 #include "imaging/FootSwitch.h"
 
+#include "imaging/FootSwitchTesting.h"
 #include "imaging/ImagingError.h"
 
 #include <QDir>
@@ -7,16 +8,16 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <limits>
 #include <linux/serial.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -98,21 +99,30 @@ ImagingError portError(int number)
     }
 }
 
-// The signal that wakes the watcher from TIOCMIWAIT when the port closes: a
-// real-time signal with a handler that does nothing, installed without
-// SA_RESTART so that the wait returns EINTR.
-int wakeSignal()
+// How often a watcher reads the port: the ticks of the changes it reports are
+// this late at most.
+constexpr long kPollMs = 5;
+
+// The watchers' own pool: each open port keeps one thread busy for as long as
+// it is open, which must never hold up the work of the program's shared pool.
+// A thread left idle ends at once (ports open and close seldom). Never
+// destroyed: a port still open when the program ends keeps its thread.
+QThreadPool& watcherPool()
 {
-    static const int sig = [] {
-        const int s = SIGRTMIN + 2;
-        struct sigaction sa {};
-        sa.sa_handler = [](int) {};
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0;
-        sigaction(s, &sa, nullptr);
-        return s;
+    static QThreadPool* const pool = [] {
+        auto* p = new QThreadPool;
+        p->setObjectName(QStringLiteral("FootSwitch"));
+        p->setMaxThreadCount(64);   // more than ports a machine has
+        p->setExpiryTimeout(0);
+        return p;
     }();
-    return sig;
+    return *pool;
+}
+
+std::atomic<int>& watchersRunning()
+{
+    static std::atomic<int> n{0};
+    return n;
 }
 }
 
@@ -191,6 +201,8 @@ std::unique_ptr<CtsSource> makePort()
 }
 
 void setPortFactory(std::function<std::unique_ptr<CtsSource>()> f) { factory() = std::move(f); }
+
+int runningWatchers() { return watchersRunning().load(); }
 }
 
 SerialCtsSource::~SerialCtsSource() { close(); }
@@ -209,7 +221,6 @@ void SerialCtsSource::openPath(const QString& path)
     // The system's console (often /dev/ttyS0) belongs to the system.
     if (consoleNames().contains(QFileInfo(QFileInfo(path).canonicalFilePath()).fileName()))
         throw portError(kPortInUse);
-    wakeSignal();
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;
@@ -241,8 +252,7 @@ void SerialCtsSource::openPath(const QString& path)
     fd_ = fd;
     ++generation_;
     stop_ = false;
-    watching_ = true;
-    watcher_ = std::thread(&SerialCtsSource::watch, this, fd, generation_);
+    watcher_ = QtConcurrent::run(&watcherPool(), [this, fd, generation = generation_] { watch(fd, generation); });
 }
 
 void SerialCtsSource::close()
@@ -250,20 +260,17 @@ void SerialCtsSource::close()
     if (fd_ < 0)
         return;
     ++generation_;
+    // The watcher sees the flag at its next reading, at most one pause from now.
     stop_ = true;
-    if (watcher_.joinable()) {
-        // The watcher may sleep in TIOCMIWAIT: wake it until it has gone.
-        const pthread_t thread = watcher_.native_handle();
-        while (watching_) {
-            pthread_kill(thread, wakeSignal());
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        watcher_.join();
-    }
+    watcher_.waitForFinished();
+    watcher_ = QFuture<void>();
     ::close(fd_);
     fd_ = -1;
 }
 
+// Called on the watcher's thread: the change reaches the port's own thread
+// through its event queue (and is dropped there if the port has closed or
+// opened again meanwhile).
 void SerialCtsSource::report(quint64 generation, quint32 tick)
 {
     QMetaObject::invokeMethod(
@@ -277,41 +284,36 @@ void SerialCtsSource::report(quint64 generation, quint32 tick)
 
 void SerialCtsSource::watch(int fd, quint64 generation)
 {
+    ++watchersRunning();
+    // The driver's count of CTS changes where it keeps one: changes that come
+    // and go between two readings are counted all the same.
     serial_icounter_struct counted{};
-    bool waitForChange = ioctl(fd, TIOCGICOUNT, &counted) == 0;
+    const bool countable = ioctl(fd, TIOCGICOUNT, &counted) == 0;
     int lines = 0;
-    const bool readable = ioctl(fd, TIOCMGET, &lines) == 0;
-    while (!stop_) {
-        if (waitForChange) {
-            const int r = ioctl(fd, TIOCMIWAIT, TIOCM_CTS);
-            const quint32 tick = FootSwitch::tickCount();
-            if (r == 0) {
-                serial_icounter_struct now{};
-                int changes = 1;
-                if (ioctl(fd, TIOCGICOUNT, &now) == 0) {
-                    changes = std::max(1, now.cts - counted.cts);
-                    counted = now;
-                }
-                for (int i = 0; i < changes && !stop_; ++i)
-                    report(generation, tick);
-                continue;
-            }
-            if (errno == EINTR)
-                continue;
-            // The driver cannot wait for a change: read the line instead.
-            waitForChange = false;
-            continue;
-        }
-        if (!readable)
-            break;   // no modem lines (a pseudo-terminal): nothing to watch
-        timespec pause{0, 5 * 1000 * 1000};
+    const bool readable = countable || ioctl(fd, TIOCMGET, &lines) == 0;
+    // A pseudo-terminal has no modem lines: nothing to watch.
+    while (readable && !stop_) {
+        timespec pause{0, kPollMs * 1000 * 1000};
         nanosleep(&pause, nullptr);
-        int now = 0;
-        if (ioctl(fd, TIOCMGET, &now) != 0)
+        if (stop_)
             break;
-        if ((now ^ lines) & TIOCM_CTS)
-            report(generation, FootSwitch::tickCount());
-        lines = now;
+        const quint32 tick = FootSwitch::tickCount();
+        int changes = 0;
+        if (countable) {
+            serial_icounter_struct now{};
+            if (ioctl(fd, TIOCGICOUNT, &now) != 0)
+                break;
+            changes = now.cts - counted.cts;
+            counted = now;
+        } else {
+            int now = 0;
+            if (ioctl(fd, TIOCMGET, &now) != 0)
+                break;
+            changes = (now ^ lines) & TIOCM_CTS ? 1 : 0;
+            lines = now;
+        }
+        for (int i = 0; i < changes && !stop_; ++i)
+            report(generation, tick);
     }
-    watching_ = false;
+    --watchersRunning();
 }

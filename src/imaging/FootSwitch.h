@@ -1,12 +1,11 @@
 #pragma once
+#include <QFuture>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
-#include <functional>
 #include <memory>
-#include <thread>
 
 // The foot switch: a pedal wired to the clear-to-send (CTS) line of a serial
 // port. A press shows as CTS changes; the editor feeds each change, with the
@@ -78,24 +77,20 @@ QList<Adapter> adapters();
 // stable name itself while that adapter is unplugged.
 QString adapterName(const QString& setting);
 
-// Tests put the device folder (normally /dev) and the file listing the
-// system's consoles (normally /sys/class/tty/console/active) elsewhere; empty
-// restores the real ones.
-void setDeviceFoldersForTest(const QString& dev, const QString& consoles);
-
-// A new port of the kind the program uses (a SerialCtsSource unless a test set
-// another factory; an empty factory restores it).
+// A new port of the kind the program uses (a SerialCtsSource unless a test
+// put another kind in, FootSwitchTesting.h).
 std::unique_ptr<CtsSource> makePort();
-void setPortFactory(std::function<std::unique_ptr<CtsSource>()> factory);
 }
 
 // A real serial port through termios. It is opened exclusively (TIOCEXCL, and
 // an flock that holds for every process), so a second opener sees it in use;
 // a port that is the system's console counts as in use and is left alone.
-// A thread of its own watches CTS: it sleeps in TIOCMIWAIT and counts the
-// changes with TIOCGICOUNT where the driver offers them, and otherwise reads
-// the line with TIOCMGET every 5 ms. Each change is reported on the thread
-// that owns the port.
+// A task on the foot switch's own thread pool watches CTS while the port is
+// open: every 5 ms it reads the driver's count of CTS changes (TIOCGICOUNT),
+// so a pulse shorter than that is still counted, or, where the driver keeps no
+// count, the line itself (TIOCMGET). Each change is reported, with the tick of
+// the reading that found it, on the thread that owns the port. Closing stops
+// the task at its next reading and returns once it has ended.
 class SerialCtsSource : public CtsSource {
     Q_OBJECT
 public:
@@ -114,7 +109,6 @@ private:
 
     int fd_ = -1;
     quint64 generation_ = 0;   // changes of an earlier opening are dropped
-    std::thread watcher_;
+    QFuture<void> watcher_;
     std::atomic<bool> stop_{false};
-    std::atomic<bool> watching_{false};
 };

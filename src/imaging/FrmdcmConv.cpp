@@ -139,9 +139,8 @@ bool FrmdcmConv::store(int study, int series, const QString& folder)
         MessageBox::critical(t.beginResult().description, MessageBox::kSystemErrorTitle);
         return false;
     }
-    const QString update = QStringLiteral("update DCMConvertCS set CSid = ? where CSname = ?");
     for (const auto& [value, name] : {std::pair{study, kStudyCounter}, std::pair{series, kSeriesCounter}}) {
-        const QueryResult r = Database::ExecuteSql(update, {value, name});
+        const QueryResult r = WriteCounter(name, value);
         if (!r.ok()) {
             MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
             return false;

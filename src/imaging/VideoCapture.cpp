@@ -1,4 +1,5 @@
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 
 #include "imaging/BmpFile.h"
 #include "imaging/Bitmap24.h"
@@ -7,11 +8,11 @@
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
+#include "platform/EventWait.h"
 #include "platform/Opener.h"
 #include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -23,9 +24,8 @@
 #include <QThread>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include <cerrno>
@@ -91,7 +91,6 @@ struct VideoCapture::Private {
 
     // Shared with the streaming threads.
     mutable std::mutex m;
-    std::condition_variable cv;
     // The latest frame at full resolution as the source delivers it (its
     // buffer is only referenced: converted to a BMP's layout when captured).
     GstSample* latest = nullptr;
@@ -117,9 +116,14 @@ struct VideoCapture::Private {
     std::atomic<bool> shown{false};
     // A view frame not painted yet: the next one is not scaled until it is.
     std::atomic<bool> viewPending{false};
+    // A wait is in progress: what it may wait for wakes it.
+    std::atomic<bool> waitArmed{false};
+    // A wake is on its way to the GUI thread: no second one is posted.
+    std::atomic<bool> wakePosted{false};
+    // Frames handed to the control to paint (tests and benchmarks count them).
+    std::atomic<quint64> framesToPaint{0};
 
     // GUI thread only.
-    std::shared_ptr<const Bitmap24> saved;   // the frame the last SaveFrame wrote
     bool waiting = false;                    // Connect or StopRecording is waiting
     bool disconnectPending = false;          // a Disconnect asked for while waiting
     QSize viewSize;                          // what viewCaps asks for
@@ -132,11 +136,20 @@ struct VideoCapture::Private {
     mutable GstVideoInfo convertedFrom{};
     mutable QImage presentedView;   // a handed-in frame scaled to the view
 
-    // Waits until done() holds or the time is up,
-    // handling events other than user input meanwhile, so that the window
-    // keeps painting and the live picture keeps running. True when done.
-    template <typename Done>
-    bool waitResponsive(int timeoutMs, Done done);
+    // How many waits run (GUI thread; nested ones too).
+    int waits = 0;
+    // Waits until done() holds or the time is up (EventWait), woken by what
+    // the streaming threads report; true when done.
+    bool waitFor(int timeoutMs, const std::function<bool()>& done, QEventLoop::ProcessEventsFlags flags);
+    // Connect's and StopRecording's wait: events other than user input are
+    // handled meanwhile, so that the window keeps painting and the live
+    // picture keeps running. True when done.
+    bool waitResponsive(int timeoutMs, const std::function<bool()>& done);
+    // Any thread: something a wait may be waiting for has happened (a frame,
+    // a state change, an error, the end of a recording at the file): an empty
+    // queued call wakes the GUI thread, which checks. Nothing is posted while
+    // no wait runs, nor while a wake is still on its way.
+    void wake();
 
     static GstFlowReturn onNewSample(GstAppSink* sink, gpointer user);
     static void onViewEos(GstAppSink* sink, gpointer user);
@@ -282,7 +295,7 @@ GstPadProbeReturn VideoCapture::Private::onSourceFrame(GstPad* pad, GstPadProbeI
     }
     if (old)
         gst_sample_unref(old);
-    p->cv.notify_all();
+    p->wake();
     return GST_PAD_PROBE_OK;
 }
 
@@ -344,7 +357,7 @@ GstFlowReturn VideoCapture::Private::onNewSample(GstAppSink* sink, gpointer user
                 if (!q->isVisible())
                     return;   // scaled just before the control was hidden
                 q->update();
-                emit q->frameArrived();
+                ++q->d->framesToPaint;
             },
             Qt::QueuedConnection);
     }
@@ -368,7 +381,7 @@ void VideoCapture::Private::markLost(const QString& text)
         if (error.isEmpty())
             error = text;
     }
-    cv.notify_all();
+    wake();
     QMetaObject::invokeMethod(q, [q = q, text] {
         q->update();
         emit q->sourceLost(text);
@@ -378,6 +391,8 @@ void VideoCapture::Private::markLost(const QString& text)
 GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
 {
     auto* p = static_cast<Private*>(user);
+    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STATE_CHANGED)
+        p->wake();   // Connect waits for the pipeline to play
     if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
         GError* err = nullptr;
         gchar* debug = nullptr;
@@ -394,7 +409,7 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
                 p->recordingFailed = true;
                 p->error = text;
             }
-            p->cv.notify_all();
+            p->wake();
         } else {
             {
                 std::lock_guard lock(p->m);
@@ -425,7 +440,7 @@ GstPadProbeReturn VideoCapture::Private::onEosAtFile(GstPad*, GstPadProbeInfo* i
             std::lock_guard lock(p->m);
             p->eosAtFile = true;
         }
-        p->cv.notify_all();
+        p->wake();
     }
     return GST_PAD_PROBE_OK;
 }
@@ -746,25 +761,29 @@ void VideoCapture::Private::removeRecordingBranch()
     recQueue = nullptr;
 }
 
-template <typename Done>
-bool VideoCapture::Private::waitResponsive(int timeoutMs, Done done)
+void VideoCapture::Private::wake()
+{
+    if (!waitArmed.load() || wakePosted.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        q, [q = q] { q->d->wakePosted = false; }, Qt::QueuedConnection);
+}
+
+bool VideoCapture::Private::waitFor(int timeoutMs, const std::function<bool()>& done,
+                                    QEventLoop::ProcessEventsFlags flags)
+{
+    ++waits;
+    waitArmed = true;
+    const bool ok = EventWait::until(done, timeoutMs, flags);
+    waitArmed = --waits > 0;
+    return ok;
+}
+
+bool VideoCapture::Private::waitResponsive(int timeoutMs, const std::function<bool()>& done)
 {
     const bool outer = !waiting;
     waiting = true;
-    QElapsedTimer timer;
-    timer.start();
-    bool ok = false;
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (done()) {
-            ok = true;
-            break;
-        }
-        if (timer.elapsed() > timeoutMs)
-            break;
-        std::unique_lock lock(m);
-        cv.wait_for(lock, std::chrono::milliseconds(10));
-    }
+    const bool ok = waitFor(timeoutMs, done, QEventLoop::ExcludeUserInputEvents);
     if (outer)
         waiting = false;
     return ok;
@@ -796,50 +815,6 @@ bool VideoCapture::hasStopped() const
 {
     std::lock_guard lock(d->m);
     return d->pipeline && d->lost;
-}
-
-std::shared_ptr<const Bitmap24> VideoCapture::lastSavedFrame() const { return d->saved; }
-
-void VideoCapture::holdFrame(const QImage& picture)
-{
-    presentFrame(picture);
-    std::lock_guard lock(d->m);
-    d->held = !picture.isNull();
-    if (!d->held)
-        d->presented.reset();
-}
-QString VideoCapture::currentSource() const { return d->source; }
-
-quint64 VideoCapture::framesReceived() const
-{
-    std::lock_guard lock(d->m);
-    return d->frames;
-}
-
-QImage VideoCapture::currentFrame() const
-{
-    const std::shared_ptr<const Bitmap24> frame = d->convertLatest();
-    return frame ? frame->toImage() : QImage();
-}
-
-void VideoCapture::presentFrame(const QImage& picture)
-{
-    auto dib = std::make_shared<Bitmap24>();
-    dib->CreateFromPicture(picture);
-    if (!dib->DIBSectionBitsPtr())
-        return;
-    {
-        std::lock_guard lock(d->m);
-        d->presented = std::move(dib);
-        ++d->frames;
-    }
-    {
-        std::lock_guard lock(d->convertLock);
-        d->presentedView = QImage();
-    }
-    d->cv.notify_all();
-    update();
-    emit frameArrived();
 }
 
 QString VideoCapture::lastError() const
@@ -1045,15 +1020,6 @@ bool VideoCapture::StopRecording()
     return saved;
 }
 
-bool VideoCapture::SaveFrame()
-{
-    std::shared_ptr<const Bitmap24> dib = grabFrame();
-    if (!dib || !writeFrame(dib, d->frameFile))
-        return false;
-    d->saved = std::move(dib);
-    return true;
-}
-
 std::shared_ptr<const Bitmap24> VideoCapture::grabFrame() const
 {
     if (d->frameFile.isEmpty())
@@ -1064,35 +1030,6 @@ std::shared_ptr<const Bitmap24> VideoCapture::grabFrame() const
 bool VideoCapture::writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path)
 {
     return frame && BmpFile::write(*frame, path);
-}
-
-void VideoCapture::failSourceForTest()
-{
-    if (!d->src)
-        return;
-    // What a camera unplugged while streaming does: a read error, then the
-    // end of the stream from the source.
-    GST_ELEMENT_ERROR(d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
-    gst_element_send_event(d->src, gst_event_new_eos());
-}
-
-void VideoCapture::slowRecordingForTest(int msPerBuffer) { d->slowWriteMs = msPerBuffer; }
-
-void VideoCapture::setTestPatternForTest(int pattern) { d->testPattern = pattern; }
-
-bool VideoCapture::waitForFrame(quint64 after, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (framesReceived() <= after) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::unique_lock lock(d->m);
-        d->cv.wait_for(lock, std::chrono::milliseconds(10), [&] { return d->frames > after; });
-    }
-    QCoreApplication::processEvents();
-    return true;
 }
 
 void VideoCapture::reconnectIfIdle()
@@ -1179,3 +1116,76 @@ void VideoCapture::hideEvent(QHideEvent*)
     d->view = QImage();   // a stale picture is not shown when it comes back
     d->viewPending = false;
 }
+
+// --- tests and benchmarks -----------------------------------------------------
+
+quint64 VideoCaptureTesting::framesReceived(const VideoCapture& v)
+{
+    std::lock_guard lock(v.d->m);
+    return v.d->frames;
+}
+
+quint64 VideoCaptureTesting::framesToPaint(const VideoCapture& v) { return v.d->framesToPaint.load(); }
+
+QImage VideoCaptureTesting::currentFrame(const VideoCapture& v)
+{
+    const std::shared_ptr<const Bitmap24> frame = v.d->convertLatest();
+    return frame ? frame->toImage() : QImage();
+}
+
+bool VideoCaptureTesting::saveFrame(const VideoCapture& v)
+{
+    return VideoCapture::writeFrame(v.grabFrame(), v.FrameFileName());
+}
+
+bool VideoCaptureTesting::waitForFrame(VideoCapture& v, quint64 after, int timeoutMs)
+{
+    const bool ok = v.d->waitFor(
+        timeoutMs, [&v, after] { return framesReceived(v) > after; }, QEventLoop::AllEvents);
+    // What the frame brought (a repaint) is handled too.
+    QCoreApplication::processEvents();
+    return ok;
+}
+
+void VideoCaptureTesting::presentFrame(VideoCapture& v, const QImage& picture)
+{
+    auto dib = std::make_shared<Bitmap24>();
+    dib->CreateFromPicture(picture);
+    if (!dib->DIBSectionBitsPtr())
+        return;
+    {
+        std::lock_guard lock(v.d->m);
+        v.d->presented = std::move(dib);
+        ++v.d->frames;
+    }
+    {
+        std::lock_guard lock(v.d->convertLock);
+        v.d->presentedView = QImage();
+    }
+    v.d->wake();
+    v.update();
+    ++v.d->framesToPaint;
+}
+
+void VideoCaptureTesting::holdFrame(VideoCapture& v, const QImage& picture)
+{
+    presentFrame(v, picture);
+    std::lock_guard lock(v.d->m);
+    v.d->held = !picture.isNull();
+    if (!v.d->held)
+        v.d->presented.reset();
+}
+
+void VideoCaptureTesting::failSource(VideoCapture& v)
+{
+    if (!v.d->src)
+        return;
+    // What a camera unplugged while streaming does: a read error, then the
+    // end of the stream from the source.
+    GST_ELEMENT_ERROR(v.d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
+    gst_element_send_event(v.d->src, gst_event_new_eos());
+}
+
+void VideoCaptureTesting::slowRecording(VideoCapture& v, int msPerBuffer) { v.d->slowWriteMs = msPerBuffer; }
+
+void VideoCaptureTesting::setTestPattern(VideoCapture& v, int pattern) { v.d->testPattern = pattern; }

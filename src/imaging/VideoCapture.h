@@ -24,11 +24,13 @@
 // Connect, and a recording running then is still completed.
 //
 // Everything is called on the GUI thread; frames arrive on GStreamer's
-// streaming threads and are handed over under a lock. Connect and
-// StopRecording wait for the stream (a camera starting, the end of a
-// recording reaching the file); while they wait, events other than user
-// input are handled, so the window keeps painting. A Disconnect asked for
-// by such an event is done when the wait is over.
+// streaming threads and are handed over under a lock, and what the GUI thread
+// must learn of (a frame to paint, the source lost, a recording's end at the
+// file) is posted to it as a queued call. Connect and StopRecording wait for
+// the stream (a camera starting, the end of a recording reaching the file)
+// with EventWait, woken by those calls, so the window keeps painting; events
+// other than user input are handled meanwhile. A Disconnect asked for by such
+// an event is done when the wait is over.
 class Bitmap24;
 
 class VideoCapture : public QWidget {
@@ -40,7 +42,7 @@ public:
     // The file the next StartRecording writes.
     void setAviFileName(const QString& path);
     QString AviFileName() const;
-    // The BMP file the next SaveFrame writes.
+    // The BMP file a captured frame is written to (grabFrame, writeFrame).
     void setFrameFileName(const QString& path);
     QString FrameFileName() const;
 
@@ -57,14 +59,11 @@ public:
     bool StopRecording();
     // Stops the live picture and releases the device (ending a recording first).
     void Disconnect();
-    // Writes the latest frame as a 24-bit BMP to FrameFileName; false when
-    // there is no frame yet, the source has stopped or the file cannot be
-    // written.
-    bool SaveFrame();
-    // SaveFrame in two halves, for a capture whose file is written away from
-    // the GUI thread: the latest frame (null when SaveFrame would give false
-    // before writing), and the writing of a frame as a 24-bit BMP, which may
-    // run on any thread; false when the file cannot be written.
+    // A capture in two halves, so that its file can be written away from the
+    // GUI thread: the latest frame in a BMP's layout (null when there is no
+    // frame file name, no frame yet, or the source has stopped), and the
+    // writing of a frame as a 24-bit BMP, which may run on any thread; false
+    // when the file cannot be written.
     std::shared_ptr<const Bitmap24> grabFrame() const;
     static bool writeFrame(const std::shared_ptr<const Bitmap24>& frame, const QString& path);
 
@@ -76,44 +75,14 @@ public:
     bool isRecording() const;
     // Connected, but the source has stopped delivering (camera unplugged).
     bool hasStopped() const;
-    // The frame the last successful SaveFrame wrote, in the file's layout.
-    std::shared_ptr<const Bitmap24> lastSavedFrame() const;
-    // The source in use ("test" for the test pattern, or a device path).
-    QString currentSource() const;
-    // Number of frames received since the last Connect.
-    quint64 framesReceived() const;
-    // The latest frame (null before the first one).
-    QImage currentFrame() const;
-    // Makes the picture the latest frame, as if the source had delivered it
-    // (for tests and benchmarks that need known pixels).
-    void presentFrame(const QImage& picture);
-    // The same, and the picture stays the latest frame while the live video
-    // goes on running (benchmarks: a camera-like frame under the load of the
-    // live picture); a null picture, Connect or Disconnect let go of it.
-    void holdFrame(const QImage& picture);
-    // Makes the running source fail as a camera unplugged mid-stream does
-    // (for tests): the live picture stops, frames can no longer be saved nor
-    // recordings started, a running recording is completed.
-    void failSourceForTest();
-    // Makes the file of the next recordings take each piece of data this
-    // many milliseconds late, as a slow disk does (for tests): frames are
-    // still on their way to the file when the recording is stopped.
-    void slowRecordingForTest(int msPerBuffer);
-    // Waits (running the event loop) until a frame newer than the given count
-    // has arrived; false on timeout.
-    bool waitForFrame(quint64 after, int timeoutMs);
     // Description of the last streaming error, if any.
     QString lastError() const;
 
     // The area a picture of the given size is shown in within a box: its
     // proportions kept, centred, bars at the sides or at the top and bottom.
     static QRect pictureArea(QSize picture, const QRect& box);
-    // The test source's pattern (GStreamer's videotestsrc numbering; for
-    // tests that need a picture with a top and a bottom). Next Connect.
-    void setTestPatternForTest(int pattern);
 
 signals:
-    void frameArrived();
     void errorOccurred(const QString& text);
     // The source stopped delivering (camera unplugged, stream ended): no live
     // picture until the next Connect.
@@ -129,6 +98,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    friend struct VideoCaptureTesting;   // tests and benchmarks (VideoCaptureTesting.h)
     void reconnectIfIdle();
     struct Private;
     std::unique_ptr<Private> d;

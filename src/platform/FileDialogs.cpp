@@ -1,10 +1,12 @@
 #include "platform/FileDialogs.h"
+#include "platform/FileDialogsTesting.h"
 
 #include "platform/MessageBox.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStringList>
 
 namespace {
 struct State {

@@ -1,19 +1,11 @@
 #pragma once
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
 // Open/save/folder dialogs. A cancelled dialog returns an empty text.
-// Tests queue the answers (an empty text meaning "cancelled").
+// Tests queue the answers (FileDialogsTesting.h).
 namespace FileDialogs {
-struct Asked {
-    QString kind;   // "open", "save" or "folder"
-    QString title;
-    QString folder;
-    QString filter;
-};
-
 QString getOpenFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter);
 // confirmOverwrite true: choosing an existing file asks (MessageBox, Yes/No,
 // the dialog's title) before it is returned; No shows the dialog again.
@@ -21,8 +13,4 @@ QString getOpenFileName(QWidget* parent, const QString& title, const QString& fo
 QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                         bool confirmOverwrite = true);
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder);
-
-void setScripted(bool on);
-void queueAnswer(const QString& path);
-QList<Asked>& asked();
 }

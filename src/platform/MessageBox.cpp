@@ -1,4 +1,5 @@
 #include "platform/MessageBox.h"
+#include "platform/MessageBoxTesting.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,11 +1,10 @@
 #pragma once
-#include <QList>
 #include <QString>
 
 class QWidget;
 
 // Every message box of the program goes through here, so that tests can answer
-// them without a modal loop and read back what was shown.
+// them without a modal loop and read back what was shown (MessageBoxTesting.h).
 namespace MessageBox {
 
 enum class Icon { None, Critical, Question, Exclamation, Information };
@@ -22,25 +21,10 @@ inline const QString kSettingsErrorTitle = QStringLiteral("设置错误");
 inline const QString kSorryTitle = QStringLiteral("对不起");
 inline const QString kPrintTitle = QStringLiteral("打印");
 
-struct Shown {
-    QString text;
-    QString title;
-    Icon icon;
-    Buttons buttons;
-};
-
 Answer show(const QString& text, const QString& title, Icon icon = Icon::None,
             Buttons buttons = Buttons::Ok, QWidget* parent = nullptr);
 
 // Shorthands for the program's usual boxes.
 void critical(const QString& text, const QString& title);
 void information(const QString& text, const QString& title);
-
-// --- test support -------------------------------------------------------
-// In scripted mode no box is shown: the next queued answer is returned, or,
-// when the queue is empty, the safe one (Ok for a plain box, otherwise Cancel/No).
-void setScripted(bool on);
-void queueAnswer(Answer a);
-QList<Shown>& shownBoxes();
-void clearShown();
 }

@@ -1,4 +1,5 @@
 #include "platform/PrivateFile.h"
+#include "platform/PrivateFileTesting.h"
 
 #include <QDir>
 #include <QFile>

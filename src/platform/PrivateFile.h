@@ -44,10 +44,6 @@ int removeLeftovers(const QString& folder, const std::function<bool(const QStrin
 // Removes one such file by its full name under the same conditions; true when it went.
 bool removeLeftover(const QString& path);
 
-// Whether a Replacement may use an unnamed temporary file (on by default;
-// tests turn it off to take the path of file systems that have none).
-void setUnnamedTemporaries(bool allowed);
-
 // A new version of a file, written to a temporary file in the same folder and
 // put in place by commit(). A new file is owner-only; a file that is replaced
 // keeps its owner's permission bits and loses any for group and others. A name that is a link is written through to the

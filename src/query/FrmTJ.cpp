@@ -428,7 +428,7 @@ void FrmTJ::CmdTJ_Click()
     const int k = reportIndex_;
     if (k < 0 || k >= Workload::kStatistics)
         return;
-    const QueryResult r = Database::QueryData(Workload::Sql(k), Workload::Params(first, last));
+    const QueryResult r = Workload::Read(k, first, last);
     if (!r.hasRows()) {
         // Nothing found is reported the same way; the earlier sheet stays.
         MessageBox::critical(r.description, MessageBox::kErrorTitle);

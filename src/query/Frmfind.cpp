@@ -65,31 +65,30 @@ int Frmfind::showModally()
 
 void Frmfind::Form_Load()
 {
-    // 1. Colours and the conditions panel.
+    // Colours and the conditions panel. The window is maximised when shown
+    // (showModally); the grid lays out its header row in each of its looks.
     ApplySkin();
     ShowPanel(1);
-    // 2. Maximised when shown (showModally). 3. Header row: in each look of the grid.
-    // 4. The shared menu skin.
+    // The shared menu skin.
     gMenuSkin.AttachForm(this);
-    // 5. Today in both pickers.
+    // Today in both pickers.
     const QDate today = Environment::today();
     DT1->setDate(today);
     DT2->setDate(today);
-    // 6. Sexes.
+    // The sexes.
     Text11->addItems({QStringLiteral("男"), QStringLiteral("女")});
     Text11->setCurrentIndex(-1);
-    // 7. The three lists; a failed list ends the loading here.
-    if (!fillList(Text3, QStringLiteral("select * from section"))
-        || !fillList(Text4, QStringLiteral("select * from bodypart"))
-        || !fillList(Text13, QStringLiteral("select * from user")))
+    // The section, part and user lists; a failed list ends the loading here.
+    if (!fillList(Text3, ReportStore::Choice::Sections) || !fillList(Text4, ReportStore::Choice::BodyParts)
+        || !fillList(Text13, ReportStore::Choice::Users))
         return;
-    // 8.
+    // The grid printer reads its settings.
     SetupGridPrinter();
 }
 
-bool Frmfind::fillList(QComboBox* list, const QString& sql)
+bool Frmfind::fillList(QComboBox* list, ReportStore::Choice choice)
 {
-    const QueryResult r = Database::QueryData(sql);
+    const QueryResult r = ReportStore::Choices(choice);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return false;
@@ -192,16 +191,10 @@ FrmfindQuery::Conditions Frmfind::conditions() const
 FrmfindQuery::Statement Frmfind::statement() const
 {
     const FrmfindQuery::Conditions c = conditions();
+    // Unread stored dates leave a date range counted as narrowing.
     std::optional<FrmfindQuery::StoredDates> stored;
-    if (c.DT1 || c.DT2) {
-        // Two steps down reports_pgdate; a failure leaves the range counted as narrowing.
-        const QueryResult r = Database::QueryData(
-            QStringLiteral("SELECT (SELECT min(pgdate) FROM reports), (SELECT max(pgdate) FROM reports)"));
-        if (r.hasRows() && r.data->recordCount() > 0) {
-            auto day = [&](int column) { return QDate::fromString(r.data->text(0, column).left(10), Qt::ISODate); };
-            stored = FrmfindQuery::StoredDates{day(0), day(1)};
-        }
-    }
+    if (c.DT1 || c.DT2)
+        stored = FrmfindQuery::ReadStoredDates();
     return FrmfindQuery::Build(c, stored);
 }
 

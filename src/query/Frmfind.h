@@ -1,4 +1,5 @@
 #pragma once
+#include "core/ReportStore.h"
 #include "query/FrmfindQuery.h"
 #include "query/FrmfindResults.h"
 #include "platform/Units.h"
@@ -106,7 +107,7 @@ private:
     void Picturexm_Resize();
     void paintTab(QvButton* tab, bool active);
     // Fills a combo list with field 1 of each row; false (after the message) when the list failed.
-    bool fillList(QComboBox* list, const QString& sql);
+    bool fillList(QComboBox* list, ReportStore::Choice choice);
     // The grid printer's two operations for this window.
     void SetupGridPrinter();
     void PrintGrid();

@@ -1,5 +1,6 @@
 #include "query/FrmfindQuery.h"
 
+#include "core/Database.h"
 #include "core/NumberText.h"
 
 #include <QLocale>
@@ -75,6 +76,17 @@ bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& t
     const qint64 span = stored.first.daysTo(stored.last) + 1;
     const qint64 covered = a.daysTo(b) + 1;
     return covered * 4 <= span;
+}
+
+std::optional<StoredDates> ReadStoredDates()
+{
+    // Two steps down reports_pgdate.
+    const QueryResult r = Database::QueryData(
+        QStringLiteral("SELECT (SELECT min(pgdate) FROM reports), (SELECT max(pgdate) FROM reports)"));
+    if (!r.hasRows() || r.data->recordCount() == 0)
+        return std::nullopt;
+    auto day = [&](int column) { return QDate::fromString(r.data->text(0, column).left(10), Qt::ISODate); };
+    return StoredDates{day(0), day(1)};
 }
 
 namespace {

@@ -85,6 +85,10 @@ struct Statement {
 // Without stored dates a given date range counts as narrowing.
 Statement Build(const Conditions& c, const std::optional<StoredDates>& stored = std::nullopt);
 
+// The stored examination days, read from table reports (its pgdate index
+// gives both ends at once); nothing when they cannot be read.
+std::optional<StoredDates> ReadStoredDates();
+
 // Whether a date range from..to (either end open) covers at most a quarter of
 // the stored days.
 bool DatesNarrow(const std::optional<QDate>& from, const std::optional<QDate>& to, const StoredDates& stored);

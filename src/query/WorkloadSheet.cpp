@@ -120,6 +120,11 @@ QVariantList Params(const QDate& first, const QDate& last)
     return {dayText(first), end};
 }
 
+QueryResult Read(int statistic, const QDate& first, const QDate& last)
+{
+    return Database::QueryData(Sql(statistic), Params(first, last));
+}
+
 QString DateRangeText(const QDate& first, const QDate& last)
 {
     const QString f = QStringLiteral("yyyy年MM月dd日");

@@ -12,7 +12,7 @@
 // made from the statistic, the two picked days and the query's answer alone, so it
 // can be checked without a window or a database.
 //
-//   const QueryResult r = Database::QueryData(Workload::Sql(k), Workload::Params(first, last));
+//   const QueryResult r = Workload::Read(k, first, last);
 //   if (r.ok()) sheet = Workload::Sheet::build(k, first, last, r.data);
 //
 // A sheet has three columns and n + 4 rows for n result rows: the title (row 0), the
@@ -44,6 +44,8 @@ QString Header(int statistic, int column);
 QString Sql(int statistic);
 // The first day and the day after the last, as the stored date texts compare.
 QVariantList Params(const QDate& first, const QDate& last);
+// The answer of a statistic over the days first..last.
+QueryResult Read(int statistic, const QDate& first, const QDate& last);
 
 // "统计日期: 2010年07月26日 - 2010年07月27日".
 QString DateRangeText(const QDate& first, const QDate& last);
@@ -79,7 +81,6 @@ public:
     qint64 amountCents() const { return amountCents_; }
     qint64 personTimes() const { return personTimes_; }
     QString title() const { return Title(statistic_); }
-    QString dateRange() const { return dateRange_; }
 
 private:
     QString dataText(int record, int column) const;

@@ -459,13 +459,14 @@ void DictionaryWindow::ButtnSave_Click()
     mode_.clear();
 }
 
-bool DictionaryWindow::ConfirmAndDelete(QWidget* parent, const QString& question, const Statement& st)
+bool DictionaryWindow::ConfirmAndDelete(QWidget* parent, const QString& question,
+                                        const std::function<QueryResult()>& deleteRows)
 {
     if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel,
                          parent)
         == MessageBox::Answer::Cancel)
         return false;
-    const QueryResult r = Database::ExecuteSql(st.sql, st.params);
+    const QueryResult r = deleteRows();
     if (!r.ok()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return false;
@@ -481,7 +482,8 @@ void DictionaryWindow::ButtnDel_Click()
     }
     if (refuseDelete())
         return;
-    if (!ConfirmAndDelete(this, deleteQuestion(key_), deleteStatement(key_)))
+    const Statement st = deleteStatement(key_);
+    if (!ConfirmAndDelete(this, deleteQuestion(key_), [&st] { return Database::ExecuteSql(st.sql, st.params); }))
         return;
     if (MSHFlexGrid1->removeDeletedRow()) {
         clearInputs(false);

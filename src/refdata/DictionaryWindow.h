@@ -1,4 +1,5 @@
 #pragma once
+#include "core/Database.h"
 #include "refdata/DictGrid.h"
 
 #include <QDialog>
@@ -6,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 
 class PaintPanel;
 class QKeyEvent;
@@ -79,7 +81,8 @@ public:
 
     // Asks the question (OK or Cancel) and on OK runs the delete; false when the
     // user cancelled or the delete failed (with the database's message).
-    static bool ConfirmAndDelete(QWidget* parent, const QString& question, const Statement& st);
+    static bool ConfirmAndDelete(QWidget* parent, const QString& question,
+                                 const std::function<QueryResult()>& deleteRows);
 
     // Builds the controls and runs the load unless the window is already loaded.
     void ensureLoaded();

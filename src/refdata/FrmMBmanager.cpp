@@ -3,7 +3,8 @@
 // The buttons and the exchange with the editor are in FrmMBmanagerEdit.cpp.
 #include "refdata/FrmMBmanager.h"
 
-#include "core/Database.h"
+#include "core/ReportRecord.h"
+#include "core/ReportStore.h"
 #include "core/MenuSkin.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
@@ -13,6 +14,7 @@
 #include "platform/Opener.h"
 #include "refdata/DictGrid.h"
 #include "refdata/PickCombo.h"
+#include "refdata/TemplateStore.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -278,7 +280,7 @@ void FrmMBmanager::LoadTemplateTree()
     TreeView1->clear();
     const QIcon partIcon = buttonIcon(QStyle::SP_DirIcon);
     const QIcon assortIcon = buttonIcon(QStyle::SP_FileIcon);
-    QueryResult r = Database::QueryData(QStringLiteral("SELECT partid, partname FROM bodypart ORDER BY partid"));
+    QueryResult r = TemplateStore::Parts();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -294,8 +296,7 @@ void FrmMBmanager::LoadTemplateTree()
         }
     }
     // Only categories whose part exists.
-    r = Database::QueryData(QStringLiteral("SELECT a.assortid, a.assortname, b.partid FROM assortpart a "
-                                           "JOIN bodypart b ON a.partid = b.partid ORDER BY a.assortid"));
+    r = TemplateStore::Categories();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -316,20 +317,21 @@ void FrmMBmanager::LoadTemplateTree()
 // items of the same fields are (rows 17, 19, 20 and 21 of the 23 items).
 void FrmMBmanager::LoadItemCaptions()
 {
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT xmid, xmmc FROM bgxm ORDER BY xmid"));
+    QStringList captions;
+    const QueryResult r = ReportStore::ItemCaptions(captions);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
     if (!r.hasRows())
         return;
-    if (r.data->recordCount() != 23) {
+    if (captions.size() != ReportRecord::kItemCount) {
         MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
         return;
     }
-    const std::pair<QLabel*, int> captions[] = {{Label1, 17}, {Label4, 19}, {Label5, 20}, {Label3, 21}};
-    for (const auto& [label, row] : captions) {
-        label->setText(r.data->text(row - 1, 1));
+    const std::pair<QLabel*, int> labels[] = {{Label1, 17}, {Label4, 19}, {Label5, 20}, {Label3, 21}};
+    for (const auto& [label, item] : labels) {
+        label->setText(captions[item - 1]);
         label->adjustSize();
     }
 }
@@ -344,7 +346,7 @@ void FrmMBmanager::loadPartBox()
 {
     Combopart->clearEntries();
     partIds_.clear();
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT partid, partname FROM bodypart"));
+    const QueryResult r = TemplateStore::Parts();
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -363,9 +365,7 @@ void FrmMBmanager::Combopart_Click(int index)
         return;
     }
     partTag_ = QString::number(partIds_[index]);
-    const QueryResult r = Database::QueryData(
-        QStringLiteral("SELECT assortid, assortname FROM assortpart WHERE partid = ? ORDER BY assortid"),
-        {partIds_[index]});
+    const QueryResult r = TemplateStore::CategoriesOf(partIds_[index]);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         // The old part's categories stay listed, but none stays chosen.
@@ -397,13 +397,8 @@ void FrmMBmanager::TreeView1_Click()
         return;
     const QString key = node->data(0, Qt::UserRole).toString();
     const qint64 number = key.mid(2).toLongLong();
-    const QString sql =
-        key.startsWith(kPartKey)
-            ? QStringLiteral(
-                "SELECT a.mbid, a.checkconclusion FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
-                "WHERE b.partid = ? ORDER BY a.mbid")
-            : QStringLiteral("SELECT mbid, checkconclusion FROM templet WHERE assortid = ? ORDER BY mbid");
-    const QueryResult r = Database::QueryData(sql, {number});
+    const QueryResult r = TemplateStore::TemplatesOf(
+        key.startsWith(kPartKey) ? TemplateStore::Node::Part : TemplateStore::Node::Category, number);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -443,11 +438,7 @@ void FrmMBmanager::MSHFlexGrid1_SelChange()
         return;
     }
     templateNo_ = cell.toLongLong();
-    const QueryResult r = Database::QueryData(
-        QStringLiteral("SELECT a.mbid, a.assortid, a.checkname, a.checksymptom, a.checkconclusion, b.assortname, "
-                       "c.partname, b.partid FROM templet a JOIN assortpart b ON a.assortid = b.assortid "
-                       "JOIN bodypart c ON b.partid = c.partid WHERE a.mbid = ?"),
-        {templateNo_});
+    const QueryResult r = TemplateStore::Template(templateNo_);
     if (r.failed())
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
     if (!r.hasRows()) {

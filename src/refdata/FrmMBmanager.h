@@ -56,7 +56,6 @@ public:
     // and the edit mode ("insert", "update" or "").
     void OpenStatus(const QString& status) { openStatus_ = status; }
     void Savebj(const QString& mode) { mode_ = mode; }
-    QString openStatus() const { return openStatus_; }
     QString editMode() const { return mode_; }
     // The template shown (0: none).
     qint64 templateNumber() const { return templateNo_; }

@@ -3,7 +3,6 @@
 // editor is writing.
 #include "refdata/FrmMBmanager.h"
 
-#include "core/Database.h"
 #include "core/Mmain.h"
 #include "core/QvButton.h"
 #include "editor/DataRecord.h"
@@ -12,6 +11,7 @@
 #include "refdata/DictGrid.h"
 #include "refdata/DictionaryWindow.h"
 #include "refdata/PickCombo.h"
+#include "refdata/TemplateStore.h"
 
 #include <QLineEdit>
 #include <QPalette>
@@ -183,17 +183,10 @@ void FrmMBmanager::ButtnSave_Click()
     if (!checkFields())
         return;
     const bool insert = mode_ == QLatin1String("insert");
-    QVariantList values{assortTag_.toLongLong(), Text1->text(), Text2->toPlainText(), Text3->toPlainText()};
-    QString sql;
-    if (insert) {
-        sql = QStringLiteral(
-            "INSERT INTO templet(assortid, checkname, checksymptom, checkconclusion) VALUES(?, ?, ?, ?)");
-    } else {
-        sql = QStringLiteral("UPDATE templet SET assortid = ?, checkname = ?, checksymptom = ?, checkconclusion = ? "
-                             "WHERE mbid = ?");
-        values << templateNo_;
-    }
-    const QueryResult r = Database::ExecuteSql(sql, values);
+    const TemplateStore::Fields fields{assortTag_.toLongLong(), Text1->text(), Text2->toPlainText(),
+                                       Text3->toPlainText()};
+    qint64 newKey = 0;
+    const QueryResult r = insert ? TemplateStore::Insert(fields, &newKey) : TemplateStore::Update(templateNo_, fields);
     if (!r.ok()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
@@ -203,7 +196,7 @@ void FrmMBmanager::ButtnSave_Click()
     if (insert) {
         // The new template's number is the one the database gave it; the row
         // goes into whatever list is shown, with the diagnosis as typed.
-        templateNo_ = Database::LastInsertId();
+        templateNo_ = newKey;
         const QStringList texts{QString::number(templateNo_), Text3->toPlainText()};
         if (g->hasRows()) {
             g->appendRow(texts);
@@ -231,8 +224,8 @@ void FrmMBmanager::ButtnDel_Click()
     }
     const QString question = QStringLiteral("你将删除自动编号为 ") + QString::number(templateNo_)
                              + QStringLiteral(" 的模板,删除后将不能恢复.请确认是否删除?");
-    if (!DictionaryWindow::ConfirmAndDelete(this, question,
-                                            {QStringLiteral("DELETE FROM templet WHERE mbid = ?"), {templateNo_}}))
+    const qint64 key = templateNo_;
+    if (!DictionaryWindow::ConfirmAndDelete(this, question, [key] { return TemplateStore::Delete(key); }))
         return;
     if (MSHFlexGrid1->removeDeletedRow()) {
         enableWithRight(ButtnNew);

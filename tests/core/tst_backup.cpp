@@ -10,6 +10,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
+#include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 

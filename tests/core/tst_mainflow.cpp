@@ -14,6 +14,7 @@
 #include "editor/DataRecord.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "report/Frmreport.h"
 #include "report/ProgramPrinter.h"
 #include "RegisterWindows.h"
@@ -343,7 +344,8 @@ private slots:
             QVERIFY(ed.videoOn());
             VideoCapture* video = ed.VideoCapture1;
             for (int i = 0; i < 3; ++i) {
-                QVERIFY(video->waitForFrame(video->framesReceived() + 1, 60000));
+                QVERIFY(
+                    VideoCaptureTesting::waitForFrame(*video, VideoCaptureTesting::framesReceived(*video) + 1, 60000));
                 QTest::keyClick(&ed, Qt::Key_F9);
             }
             QVERIFY(!ed.Pictmp[2]->Tag.isEmpty() && ed.Pictmp[3]->Tag.isEmpty());
@@ -352,7 +354,7 @@ private slots:
             click(ed.Bpicview1);
             QTest::mouseClick(ed.Pictmp[0], Qt::LeftButton);
             QTest::mouseClick(ed.Pictmp[1], Qt::LeftButton);
-            QVERIFY(video->waitForFrame(video->framesReceived() + 1, 60000));
+            QVERIFY(VideoCaptureTesting::waitForFrame(*video, VideoCaptureTesting::framesReceived(*video) + 1, 60000));
             ed.grab().save(out + QStringLiteral("/capture_editor_live.png"));
             click(ed.ButtonAddPic);
             QVERIFY(ed.Picload[0]->hasPicture() && ed.Picload[1]->hasPicture() && ed.Picload[2]->Tag.isEmpty());

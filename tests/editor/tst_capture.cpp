@@ -9,6 +9,7 @@
 #include "imaging/CaptureStore.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "imaging/VideoSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
@@ -67,7 +68,7 @@ private:
     }
     void capture(QColor c)
     {
-        ed.VideoCapture1->presentFrame(frame(c));
+        VideoCaptureTesting::presentFrame(*ed.VideoCapture1, frame(c));
         ed.BVidCapture_Click();
     }
     bool frameShown(int i) const { return !ed.ShapeSel[size_t(i)]->isHidden(); }
@@ -344,7 +345,8 @@ private slots:
         const int descriptors = openDescriptors();
         ed.BVidOn_Click();
         QVERIFY(ed.videoOn() && allFive(true) && ed.BVidOn->caption() == QStringLiteral("关闭视频"));
-        QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(*ed.VideoCapture1,
+                                                  VideoCaptureTesting::framesReceived(*ed.VideoCapture1), kWaitMs));
         QTest::keyClick(&ed, Qt::Key_F9);
         ed.settleCaptures();
         QCOMPARE(QImage(ed.Pictmp[0]->Tag + QStringLiteral(".bmp")).size(), QSize(320, 240));
@@ -360,7 +362,8 @@ private slots:
             ed.BVidavi_Click();
             QVERIFY(ed.recording() && ed.BVidavi->caption() == QStringLiteral("停止录像"));
             for (int i = 0; i < 5; ++i)
-                QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+                QVERIFY(VideoCaptureTesting::waitForFrame(
+                    *ed.VideoCapture1, VideoCaptureTesting::framesReceived(*ed.VideoCapture1), kWaitMs));
         };
         record(avi);
         ed.BVidavi_Click();
@@ -394,7 +397,7 @@ private slots:
         QVERIFY(ed.videoOn() && !ed.recording());
 
         // The camera goes away: the video goes off with a message.
-        ed.VideoCapture1->failSourceForTest();
+        VideoCaptureTesting::failSource(*ed.VideoCapture1);
         QTRY_VERIFY_WITH_TIMEOUT(!ed.videoOn(), kWaitMs);
         QVERIFY(lastText().startsWith(QStringLiteral("57:")) && allFive(false));
 
@@ -415,7 +418,8 @@ private slots:
         QCOMPARE(ports_->opened, QStringList{QStringLiteral("2")});   // the load opens [system] comport
         auto* port = static_cast<kit::FakePort*>(ed.MSComm1.get());
         ed.BVidOn_Click();
-        QVERIFY(ed.VideoCapture1->waitForFrame(ed.VideoCapture1->framesReceived(), kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(*ed.VideoCapture1,
+                                                  VideoCaptureTesting::framesReceived(*ed.VideoCapture1), kWaitMs));
         // 49 ms is bounce; 300 ms after the first change the press captures.
         // The handler runs nothing else inside itself (an event posted before
         // the press runs after it), and the port stays closed until 10 ms

@@ -3,6 +3,7 @@
 #include "core/Modini.h"
 #include "editor/ReportLoader.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "platform/AppPaths.h"
 #include "report/Frmreport.h"
 #include "report/ProgramPrinter.h"
@@ -514,7 +515,7 @@ private slots:
         QTest::keyClick(ed.Text1, Qt::Key_F2);
         QImage frame(64, 48, QImage::Format_RGB32);
         frame.fill(Qt::darkCyan);
-        ed.VideoCapture1->presentFrame(frame);
+        VideoCaptureTesting::presentFrame(*ed.VideoCapture1, frame);
         ed.BVidCapture->setEnabled(true);
         QTest::keyClick(&ed, Qt::Key_F9);
         ed.BVidCapture->setEnabled(false);

@@ -10,8 +10,10 @@
 #include "imaging/BmpFile.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
+#include "imaging/DicomSendTesting.h"
 #include "imaging/JpegWriter.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "platform/AppPaths.h"
 #include "support/DicomPeer.h"
 
@@ -295,10 +297,10 @@ private slots:
         QVERIFY(setIni("video", "device", QStringLiteral("test")));   // never the stand-in for a camera
         QVERIFY(video.Connect());
         for (int k : {0, 1}) {
-            QVERIFY(video.waitForFrame(video.framesReceived(), 10000));
+            QVERIFY(VideoCaptureTesting::waitForFrame(video, VideoCaptureTesting::framesReceived(video), 10000));
             const QString base = AppPaths::imageFolder() + QStringLiteral("/image%1").arg(k + 1);
             video.setFrameFileName(base + QStringLiteral(".bmp"));
-            QVERIFY(video.SaveFrame() && ConvertBmpToJpg(base + QStringLiteral(".bmp")));
+            QVERIFY(VideoCaptureTesting::saveFrame(video) && ConvertBmpToJpg(base + QStringLiteral(".bmp")));
             ed.Pictmp[size_t(k)]->setPicture(QImage(base + QStringLiteral(".jpg")));
             ed.Pictmp[size_t(k)]->Tag = base;
             ed.ShapeSel[size_t(k)]->show();

@@ -1,10 +1,11 @@
 // The foot switch: the press detector's timing rules, the serial port's
-// exclusive opening (on a pseudo-terminal, which has no modem lines), and the
-// port settings dialog.
+// exclusive opening and its watcher (on a pseudo-terminal, which has no modem
+// lines), and the port settings dialog.
 #include "core/Modini.h"
 #include "core/Openers.h"
 #include "core/QvButton.h"
 #include "imaging/FootSwitch.h"
+#include "imaging/FootSwitchTesting.h"
 #include "imaging/FrmComset.h"
 #include "imaging/ImagingOpeners.h"
 #include "platform/MessageBox.h"
@@ -14,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -35,6 +37,15 @@ QList<int> presses(const QList<quint32>& ticks)
         if (d.onCtsChange(ticks[i]))
             out.append(i);
     return out;
+}
+
+// The threads of this process.
+int threadCount()
+{
+    int n = 0;
+    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext(); it.next())
+        ++n;
+    return n;
 }
 
 int errorNumber(const std::function<void()>& f)
@@ -118,6 +129,32 @@ private slots:
         QCOMPARE(errorNumber([&] { first.openPath(path); }), CtsSource::kPortInUse);
         QVERIFY(!first.isOpen());
         FootSwitch::setDeviceFoldersForTest(QString(), QString());
+        ::close(master);
+    }
+
+    // A port's watcher ends with it: close returns once it has gone, over
+    // and over, and no thread is left behind (a watcher that never woke up
+    // would hang the close, one never ended would pile up).
+    void watcherEndsWithThePort()
+    {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        const QString path = QString::fromLocal8Bit(ptsname(master));
+        const int threads = threadCount();
+        {
+            SerialCtsSource port;
+            for (int i = 0; i < 50; ++i) {
+                port.openPath(path);
+                QVERIFY(port.isOpen());
+                port.close();
+                QVERIFY(!port.isOpen());
+                QCOMPARE(FootSwitch::runningWatchers(), 0);
+            }
+            port.openPath(path);
+            QVERIFY(port.isOpen());
+        }   // destroyed open: closed with its watcher
+        QCOMPARE(FootSwitch::runningWatchers(), 0);
+        QTRY_COMPARE(threadCount(), threads);
         ::close(master);
     }
 

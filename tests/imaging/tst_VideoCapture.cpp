@@ -2,6 +2,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/ImagingError.h"
 #include "imaging/VideoCapture.h"
+#include "imaging/VideoCaptureTesting.h"
 #include "imaging/VideoCompressionDialog.h"
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
@@ -46,7 +47,7 @@ QByteArray jpegOfFile(const QString& bmp)
 void recordFor(VideoCapture& v, int frames)
 {
     for (int i = 0; i < frames; ++i)
-        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
 }
 
 // Records about the given number of frames to path; gives the indexed frame sizes of the finished file.
@@ -186,8 +187,9 @@ private slots:
         v->show();
         v->setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         auto cycle = [&] {
-            QVERIFY(v->Connect() && v->waitForFrame(0, kWaitMs));
-            QVERIFY(v->waitForFrame(v->framesReceived() + 2, kWaitMs) && v->SaveFrame());
+            QVERIFY(v->Connect() && VideoCaptureTesting::waitForFrame(*v, 0, kWaitMs));
+            QVERIFY(VideoCaptureTesting::waitForFrame(*v, VideoCaptureTesting::framesReceived(*v) + 2, kWaitMs)
+                    && VideoCaptureTesting::saveFrame(*v));
             v->Disconnect();
         };
         // Threads that end a moment after their work, and what GStreamer sets up once.
@@ -209,7 +211,7 @@ private slots:
         v->setAviFileName(avi);
         QVERIFY(v->Connect() && v->StartRecording());
         recordFor(*v, 5);
-        v->failSourceForTest();
+        VideoCaptureTesting::failSource(*v);
         QTRY_VERIFY_WITH_TIMEOUT(v->hasStopped(), kWaitMs);
         v->Disconnect();
         QVERIFY(v->Connect());
@@ -219,20 +221,20 @@ private slots:
         QCOMPARE(liveGstObjects(), objects);
     }
 
-    void liveFramesAndSaveFrame()
+    void liveFramesAndCapture()
     {
         VideoCapture v;
         v.resize(160, 120);
         v.show();
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         // Nothing connected, no frame: nothing is written.
-        QVERIFY(!v.SaveFrame() && !QFileInfo::exists(v.FrameFileName()));
+        QVERIFY(!VideoCaptureTesting::saveFrame(v) && !QFileInfo::exists(v.FrameFileName()));
 
-        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
-        const QImage first = v.currentFrame();
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
+        const QImage first = VideoCaptureTesting::currentFrame(v);
         QCOMPARE(first.size(), QSize(320, 240));
-        QVERIFY(v.waitForFrame(v.framesReceived() + 2, kWaitMs));
-        QVERIFY2(v.currentFrame() != first, "the test pattern should move");
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 2, kWaitMs));
+        QVERIFY2(VideoCaptureTesting::currentFrame(v) != first, "the test pattern should move");
 
         // The live picture is painted, filling a control of its proportions.
         QTRY_VERIFY_WITH_TIMEOUT(!darkRows(v.grab().toImage(), 0, 120), kWaitMs);
@@ -242,15 +244,15 @@ private slots:
         black.fill(Qt::black);
         QVERIFY(shot != black);
 
-        QVERIFY(v.SaveFrame());
+        QVERIFY(VideoCaptureTesting::saveFrame(v));
         QCOMPARE(QImage(v.FrameFileName()).size(), QSize(320, 240));
 
         // A file that cannot be written; a switched-off video.
         v.setFrameFileName(tf->file(QStringLiteral("missing/image2.bmp")));
-        QVERIFY(!v.SaveFrame());
+        QVERIFY(!VideoCaptureTesting::saveFrame(v));
         v.Disconnect();
         v.setFrameFileName(tf->file(QStringLiteral("img/image3.bmp")));
-        QVERIFY(!v.isConnected() && !v.SaveFrame());
+        QVERIFY(!v.isConnected() && !VideoCaptureTesting::saveFrame(v));
     }
 
     // The capture's JPEG is encoded from the frame while the BMP is written; a
@@ -265,13 +267,13 @@ private slots:
         for (int y = 0; y < pic.height(); ++y)
             for (int x = 0; x < pic.width(); ++x)
                 pic.setPixel(x, y, qRgb((x * 7 + y * 13) % 256, (x + y) % 256, (x * y) % 64));
-        v.presentFrame(pic);
-        QVERIFY(v.SaveFrame() && ConvertBmpToJpg(bmp));
+        VideoCaptureTesting::presentFrame(v, pic);
+        QVERIFY(VideoCaptureTesting::saveFrame(v) && ConvertBmpToJpg(bmp));
         const QByteArray jpegA = readBytes(jpg);
         QCOMPARE(jpegA, jpegOfFile(bmp));
 
         // One pixel byte changed in place after the save, the modification time put back.
-        QVERIFY(v.SaveFrame());
+        QVERIFY(VideoCaptureTesting::saveFrame(v));
         const QDateTime modified = QFileInfo(bmp).lastModified();
         QFile f(bmp);
         char c = 0;
@@ -342,7 +344,7 @@ private slots:
     {
         const UmaskScope umask(022);
         VideoCapture v;
-        v.slowRecordingForTest(20);
+        VideoCaptureTesting::slowRecording(v, 20);
         QVERIFY(v.Connect());
         const QString avi = tf->file(QStringLiteral("slow.avi"));
         const QList<quint32> frames = recordTo(v, avi, 15);
@@ -356,7 +358,7 @@ private slots:
         QVERIFY(v.Connect());
         v.setAviFileName(tf->file(QStringLiteral("no/such/folder/x.avi")));
         QVERIFY(!v.StartRecording() && !v.isRecording());
-        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
 
         // A file that takes no more data (a full disk; here the file-size
         // limit): the recording fails, its stop comes back, and the live
@@ -373,9 +375,9 @@ private slots:
             v.StopRecording();
         }
         QVERIFY(!v.isRecording() && v.isConnected());
-        QVERIFY(v.waitForFrame(v.framesReceived(), kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
-        QVERIFY(v.SaveFrame());
+        QVERIFY(VideoCaptureTesting::saveFrame(v));
         recordTo(v, tf->file(QStringLiteral("after.avi")), 5);   // and the next recording works
     }
 
@@ -393,10 +395,11 @@ private slots:
         QVERIFY(v.Connect() && v.StartRecording());
         recordFor(v, 5);
         QSignalSpy errors(&v, &VideoCapture::errorOccurred);
-        v.failSourceForTest();
+        VideoCaptureTesting::failSource(v);
         QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
         QVERIFY(!v.lastError().isEmpty());
-        QVERIFY(v.currentFrame().isNull() && !v.SaveFrame() && !QFileInfo::exists(bmp));
+        QVERIFY(VideoCaptureTesting::currentFrame(v).isNull() && !VideoCaptureTesting::saveFrame(v)
+                && !QFileInfo::exists(bmp));
         QCOMPARE(v.grab().toImage().pixel(80, 60), qRgb(0, 0, 0));   // no picture shown
         QVERIFY(v.isRecording());
         v.StopRecording();
@@ -409,13 +412,13 @@ private slots:
         // Switched off and on again, the video runs.
         v.Disconnect();
         QVERIFY(v.Connect() && v.lastError().isEmpty());
-        QVERIFY(v.waitForFrame(0, kWaitMs) && v.SaveFrame());
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, 0, kWaitMs) && VideoCaptureTesting::saveFrame(v));
         QCOMPARE(QImage(bmp).size(), QSize(320, 240));
 
         // Lost while recording, then switched off.
         QVERIFY(v.StartRecording());
         recordFor(v, 5);
-        v.failSourceForTest();
+        VideoCaptureTesting::failSource(v);
         v.Disconnect();
         QVERIFY(!v.isRecording() && !v.isConnected());
         checkAviFinalised(avi2);
@@ -461,7 +464,7 @@ private slots:
         QTimer::singleShot(0, &v, [&] { ranInside = inside; });
         QVERIFY(v.Connect());
         inside = false;
-        QVERIFY(ranInside && v.waitForFrame(0, kWaitMs));
+        QVERIFY(ranInside && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
 
         const QString avi = tf->file(QStringLiteral("wait.avi"));
         v.setAviFileName(avi);
@@ -478,6 +481,23 @@ private slots:
         inside = false;
         QVERIFY(ranInside && !v.isConnected() && !v.isRecording());
         checkAviFinalised(avi);
+
+        // Asked to quit, the program still completes a recording it stops
+        // before the event loop has gone (a command that quits, then closes).
+        const QString last = tf->file(QStringLiteral("quit.avi"));
+        QVERIFY(v.Connect());
+        v.setAviFileName(last);
+        QVERIFY(v.StartRecording());
+        recordFor(v, 5);
+        bool stopped = false;
+        QTimer::singleShot(0, &v, [&] {
+            QCoreApplication::exit(0);
+            stopped = v.StopRecording();
+        });
+        QCoreApplication::exec();
+        QVERIFY(stopped && !v.isRecording());
+        QVERIFY(!checkAviFinalised(last).isEmpty());
+        v.Disconnect();
 
         // The format dialog offers the configured fractional rate and keeps it.
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
@@ -496,7 +516,7 @@ private slots:
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         for (const char* device : {"/dev/null", "/dev/video-not-there"}) {
             QVERIFY(setIni("video", "device", QString::fromLatin1(device)));
-            QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
+            QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
         }
         QCOMPARE(v.lastError(), QStringLiteral("视频设备不存在：/dev/video-not-there"));
         v.Disconnect();   // harmless when not connected
@@ -516,7 +536,7 @@ private slots:
         if (VideoDevices::list().isEmpty()) {
             QVERIFY(setIni("video", "device", QString()));
             QVERIFY(VideoDevices::resolve(VideoSettings::load()).isEmpty());
-            QVERIFY(!v.Connect() && !v.isConnected() && !v.SaveFrame());
+            QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
             QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备"));
             answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
                 QCOMPARE(d->ComboDevice->count(), 1);
@@ -534,7 +554,7 @@ private slots:
         v.ShowSourceDialog();
         QCOMPARE(VideoSettings::load().device, VideoSettings::testPattern());
 
-        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
             d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
@@ -546,8 +566,9 @@ private slots:
         v.ShowFormatDialog();
         const VideoSettings s = VideoSettings::load();
         QVERIFY(s.width == 640 && s.height == 480 && s.fps == (FrameRate{15, 1}));
-        QVERIFY(v.isConnected() && v.waitForFrame(0, kWaitMs));   // the video runs on in the new size
-        QCOMPARE(v.currentFrame().size(), QSize(640, 480));
+        QVERIFY(v.isConnected()
+                && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));   // the video runs on in the new size
+        QCOMPARE(VideoCaptureTesting::currentFrame(v).size(), QSize(640, 480));
 
         // The quality is only for compressed video.
         answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
@@ -587,33 +608,32 @@ private slots:
         QCOMPARE(VideoCapture::pictureArea(QSize(640, 360), QRect(0, 0, 320, 400)), QRect(0, 110, 320, 180));
         QCOMPARE(VideoCapture::pictureArea(QSize(320, 240), QRect(0, 0, 400, 240)), QRect(40, 0, 320, 240));
         // Captured at full size.
-        QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        QCOMPARE(VideoCaptureTesting::currentFrame(v).size(), QSize(640, 360));
         // Hidden, no frame is made for the view, while the source's frames
         // still come for a capture; shown again, the picture comes back.
-        QSignalSpy painted(&v, &VideoCapture::frameArrived);
         v.hide();
         QCoreApplication::processEvents();
-        painted.clear();
-        QVERIFY(v.waitForFrame(v.framesReceived() + 5, kWaitMs));
+        const quint64 painted = VideoCaptureTesting::framesToPaint(v);
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 5, kWaitMs));
         QCoreApplication::processEvents();
-        QCOMPARE(painted.size(), 0);
-        QCOMPARE(v.currentFrame().size(), QSize(640, 360));
+        QCOMPARE(VideoCaptureTesting::framesToPaint(v), painted);
+        QCOMPARE(VideoCaptureTesting::currentFrame(v).size(), QSize(640, 360));
         v.show();
-        QTRY_VERIFY_WITH_TIMEOUT(painted.size() > 0, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(VideoCaptureTesting::framesToPaint(v) > painted, kWaitMs);
         v.Disconnect();
 
         // Colour bars over a dark bottom strip: upright everywhere.
-        v.setTestPatternForTest(0 /* SMPTE colour bars */);
+        VideoCaptureTesting::setTestPattern(v, 0 /* SMPTE colour bars */);
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
-        QVERIFY(v.Connect() && v.waitForFrame(0, kWaitMs));
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
         auto upright = [](const QImage& img, const QRect& r) {
             const QColor top = img.pixelColor(r.left() + r.width() / 20, r.top() + r.height() / 10);
             const QColor bottom = img.pixelColor(r.left() + r.width() / 20, r.bottom() - r.height() / 20);
             return top.red() > 150 && top.green() > 150 && bottom.red() < 60 && bottom.green() < 60;
         };
-        QVERIFY(upright(v.currentFrame(), QRect(0, 0, 640, 360)));
+        QVERIFY(upright(VideoCaptureTesting::currentFrame(v), QRect(0, 0, 640, 360)));
         QTRY_VERIFY_WITH_TIMEOUT(upright(v.grab().toImage(), area), kWaitMs);
-        QVERIFY(v.SaveFrame());
+        QVERIFY(VideoCaptureTesting::saveFrame(v));
         QVERIFY(upright(QImage(v.FrameFileName()), QRect(0, 0, 640, 360)));
     }
 

@@ -2,6 +2,7 @@
 // A foot-switch port for tests: CTS changes are injected with their ticks,
 // and only reach the program while the port is open.
 #include "imaging/FootSwitch.h"
+#include "imaging/FootSwitchTesting.h"
 #include "imaging/ImagingError.h"
 
 #include <QList>

@@ -1,4 +1,7 @@
 #pragma once
+#include "platform/FileDialogsTesting.h"
+#include "platform/MessageBoxTesting.h"
+
 #include <QString>
 #include <QTemporaryDir>
 

@@ -1,0 +1,10 @@
+#pragma once
+// What tests do with the DICOM sender beyond what the program does.
+#include <QString>
+
+#include <functional>
+
+namespace Dicom {
+// Calls the observer with the file right before each send (nullptr: none).
+void setSendObserver(std::function<void(const QString& file)> observer);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// What tests and benchmarks do with the video control beyond what the program
+// does: frames of known pixels, a source that fails, a slow disk, and waiting
+// for frames. The program itself never calls these.
+#include "imaging/VideoCapture.h"
+
+#include <QImage>
+
+struct VideoCaptureTesting {
+    // Number of frames received since the last Connect (handed-in ones included).
+    static quint64 framesReceived(const VideoCapture& v);
+    // Number of frames handed to the control to paint (live or handed in).
+    static quint64 framesToPaint(const VideoCapture& v);
+    // The latest frame (null before the first one).
+    static QImage currentFrame(const VideoCapture& v);
+    // Writes the latest frame as a 24-bit BMP to FrameFileName, as a capture
+    // does; false when there is no frame or the file cannot be written.
+    static bool saveFrame(const VideoCapture& v);
+    // Waits (handling events) until a frame newer than the given count has
+    // arrived; false on timeout.
+    static bool waitForFrame(VideoCapture& v, quint64 after, int timeoutMs);
+    // Makes the picture the latest frame, as if the source had delivered it.
+    static void presentFrame(VideoCapture& v, const QImage& picture);
+    // The same, and the picture stays the latest frame while the live video
+    // goes on running (a camera-like frame under the load of the live
+    // picture); a null picture, Connect or Disconnect let go of it.
+    static void holdFrame(VideoCapture& v, const QImage& picture);
+    // Makes the running source fail as a camera unplugged mid-stream does: the
+    // live picture stops, frames can no longer be captured nor recordings
+    // started, a running recording is completed.
+    static void failSource(VideoCapture& v);
+    // Makes the file of the next recordings take each piece of data this many
+    // milliseconds late, as a slow disk does: frames are still on their way to
+    // the file when the recording is stopped.
+    static void slowRecording(VideoCapture& v, int msPerBuffer);
+    // The test source's pattern (GStreamer's videotestsrc numbering), from the
+    // next Connect.
+    static void setTestPattern(VideoCapture& v, int pattern);
+};
