@@ -12,6 +12,7 @@
 #include "core/SkinPanel.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/Units.h"
 #include "refdata/DictGrid.h"
 #include "refdata/PickCombo.h"
 #include "refdata/TemplateStore.h"
@@ -29,18 +30,13 @@
 #include <limits>
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
 // The window's client area and its parts, in twips.
 constexpr int kWidth = 12030, kHeight = 7920;
 constexpr int kTopRow = 1080;
 constexpr int kListLeft = 3120, kListWidth = 8850, kListHeight = 2580;
 constexpr int kDataTop = kTopRow + kListHeight + 60;
 
-QRect twips(int left, int top, int width, int height)
-{
-    auto px = [](int tw) { return int(std::lround(double(tw) / kTwipsPerPixel)); };
-    return QRect(px(left), px(top), px(width), px(height));
-}
+QRect twips(int left, int top, int width, int height) { return Units::pxRect(left, top, width, height); }
 
 // Tree node keys: "ro" + partid for a part, "xu" + assortid for a category.
 const QString kPartKey = QStringLiteral("ro");
