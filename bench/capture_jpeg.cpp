@@ -151,8 +151,7 @@ void report(const char* name, const Figures& f)
     std::printf("    of which the BMP                    median %7.2f ms\n", bench::median(f.save));
     if (!f.cpu.empty())
         std::printf("    CPU time of the capture, all threads median %6.2f ms\n", bench::median(f.cpu));
-    std::printf("  encode alone (tjCompress2 q90)        median %7.2f ms  min %7.2f ms\n", e,
-                bench::minimum(f.encode));
+    std::printf("  encode alone (tjCompress2 q90)        median %7.2f ms  min %7.2f ms\n", e, bench::minimum(f.encode));
     std::printf("  ratio of medians %.2f, median of round ratios %.2f\n", c / e, bench::median(f.ratio));
 }
 }
@@ -197,8 +196,7 @@ int main(int argc, char** argv)
     }
     video.Disconnect();
 
-    std::printf("capture_jpeg: %dx%d, capture to BMP + JPEG q90 against the encode alone (medians)\n", kWidth,
-                kHeight);
+    std::printf("capture_jpeg: %dx%d, capture to BMP + JPEG q90 against the encode alone (medians)\n", kWidth, kHeight);
     report("natural", natural);
     report("pattern", pattern);
     return 0;

@@ -104,8 +104,8 @@ QVector<QVector<QVariant>> bareQueryVariants(sqlite3* db, const QByteArray& sql,
                                                       sqlite3_column_bytes(st, c))));
                 break;
             case SQLITE_BLOB:
-                row.append(QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)),
-                                               sqlite3_column_bytes(st, c))));
+                row.append(QVariant(
+                    QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c))));
                 break;
             default: row.append(QVariant()); break;
             }
@@ -144,8 +144,7 @@ void checkSame(const RecordSet& a, const std::vector<Row>& b)
             default: same = v.toByteArray().toStdString() == cell.bytes; break;
             }
             if (!same)
-                die("QueryData and the C API disagree on a value",
-                    QStringLiteral("row %1, field %2").arg(i).arg(c));
+                die("QueryData and the C API disagree on a value", QStringLiteral("row %1, field %2").arg(i).arg(c));
         }
     }
 }
@@ -323,7 +322,8 @@ int main(int argc, char* argv[])
                 first->recordCount(), static_cast<long long>(pictureBytes / 1024), repeats);
     std::printf("  statement: %s\n", sqlUtf8.constData());
     std::printf("  first reading after opening: QueryData %.3f ms, bare C API %.3f ms;"
-                " then \"select *\" %.3f ms\n", firstA, firstB, firstD);
+                " then \"select *\" %.3f ms\n",
+                firstA, firstB, firstD);
     line("A QueryData, the window's statement", a);
     line("B bare sqlite3 C API, same statement", b);
     line("C bare C API into QVariant rows", c);

@@ -57,8 +57,8 @@ QString bareInsertSql()
         names << ReportRecord::ColumnName(f);
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
-    return QStringLiteral("INSERT INTO reports (%1) VALUES (%2)").arg(names.join(QLatin1Char(',')),
-                                                                       marks.join(QLatin1Char(',')));
+    return QStringLiteral("INSERT INTO reports (%1) VALUES (%2)")
+        .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
 // One stored value, kept as the engine gave it.
@@ -85,7 +85,8 @@ std::vector<Value> readRow(sqlite3* db, long long key)
             else if (v.type == SQLITE_FLOAT)
                 v.real = sqlite3_column_double(st, c);
             else if (v.type != SQLITE_NULL)
-                v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(st, c)), size_t(sqlite3_column_bytes(st, c)));
+                v.bytes.assign(static_cast<const char*>(sqlite3_column_blob(st, c)),
+                               size_t(sqlite3_column_bytes(st, c)));
             row.push_back(std::move(v));
         }
     }

@@ -43,8 +43,7 @@ class Tee : public GridSurface {
 public:
     Tee(GridSurface& inner, QPaintDevice* device, double dotsPerTwip)
         : inner_(inner), device_(device), scale_(dotsPerTwip)
-    {
-    }
+    {}
     std::vector<Op> ops;
 
     void setDrawWidth(int dots) override { inner_.setDrawWidth(dots); }
@@ -138,18 +137,19 @@ int main(int argc, char** argv)
     const QString ours = dir.filePath(QStringLiteral("ours.pdf")), qt = dir.filePath(QStringLiteral("qt.pdf"));
     backend->setOutputFile(ours);
     ProgramPrinter::setBackend(backend);
-    const std::pair<IniSetting, QString> keys[] = {
-        {IniKey::GridTop, "10"},     {IniKey::GridBottom, "10"},  {IniKey::GridLeft, "10"},
-        {IniKey::GridRight, "10"},   {IniKey::GridPrinterName, "PDF"}, {IniKey::GridColor, "2"},
-        {IniKey::GridQuality, "-3"}};
+    const std::pair<IniSetting, QString> keys[] = {{IniKey::GridTop, "10"},          {IniKey::GridBottom, "10"},
+                                                   {IniKey::GridLeft, "10"},         {IniKey::GridRight, "10"},
+                                                   {IniKey::GridPrinterName, "PDF"}, {IniKey::GridColor, "2"},
+                                                   {IniKey::GridQuality, "-3"}};
     for (const auto& [k, v] : keys)
         Modini::SetIniValue(k, v);
 
     const Condition conditions[] = {
         {"A3 landscape, one column block", "8", "2", {}},
-        {"A4 portrait, the query list's own widths (3 column blocks)", "9", "1",
-         {900, 1000, 600, 600, 1000, 1000, 1000, 1000, 900, 1000, 1300,
-          950, 950, 1000, 1000, 1000, 1200, 2000, 3500, 3500, 3500, 0}},
+        {"A4 portrait, the query list's own widths (3 column blocks)", "9", "1", {900,  1000, 600,  600,  1000, 1000,
+                                                                                  1000, 1000, 900,  1000, 1300, 950,
+                                                                                  950,  1000, 1000, 1000, 1200, 2000,
+                                                                                  3500, 3500, 3500, 0}},
     };
     for (const Condition& c : conditions) {
         Modini::SetIniValue(IniKey::GridPaper, QString::fromLatin1(c.paper));
@@ -194,8 +194,8 @@ int main(int argc, char** argv)
             texts += std::holds_alternative<DrawText>(op);
             pages += std::holds_alternative<NewPage>(op);
         }
-        std::printf("%s: %d rows x %d columns, %zu pages, %zu texts, %d dpi\n", c.name, grid.rows(), grid.cols(),
-                    pages, texts, dpi);
+        std::printf("%s: %d rows x %d columns, %zu pages, %zu texts, %d dpi\n", c.name, grid.rows(), grid.cols(), pages,
+                    texts, dpi);
         std::printf("  grid printer   median %8.1f ms  min %8.1f ms  (%lld bytes)\n", bench::median(a),
                     bench::minimum(a), static_cast<long long>(QFileInfo(ours).size()));
         std::printf("  Qt, QPdfWriter median %8.1f ms  min %8.1f ms  (%lld bytes)\n", bench::median(b),

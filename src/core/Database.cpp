@@ -187,9 +187,7 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
                     rc = sqlite3_bind_int64(st, idx, qint64(v.toULongLong()));
                 break;
             case QMetaType::Double:
-            case QMetaType::Float:
-                rc = sqlite3_bind_double(st, idx, v.toDouble());
-                break;
+            case QMetaType::Float: rc = sqlite3_bind_double(st, idx, v.toDouble()); break;
             case QMetaType::QByteArray: {
                 const QByteArray b = v.toByteArray();
                 rc = sqlite3_bind_blob64(st, idx, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
@@ -212,7 +210,8 @@ bool bindAll(sqlite3_stmt* st, const QVariantList& params)
                 if (!text.convert(QMetaType::fromType<QString>()))
                     return false;
                 const QByteArray t = text.toString().toUtf8();
-                rc = sqlite3_bind_text64(st, idx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc = sqlite3_bind_text64(st, idx, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
                 break;
             }
             }
@@ -467,8 +466,7 @@ void addMissingSchema()
 
 // ---------------------------------------------------------------------------
 
-RecordSet::RecordSet(QStringList columns, const QVector<QVector<QVariant>>& rows)
-    : columns_(std::move(columns))
+RecordSet::RecordSet(QStringList columns, const QVector<QVector<QVariant>>& rows) : columns_(std::move(columns))
 {
     RecordSetBuilder build(*this);
     build.reserve(qsizetype(rows.size()) * columns_.size());
@@ -535,7 +533,6 @@ namespace Database {
 
 QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
 
-
 void OpenDatabaseFile(const QString& path)
 {
     // A fresh connection replaces the previous one.
@@ -601,8 +598,7 @@ QueryResult RollbackTrans() { return ExecuteSql(QStringLiteral("ROLLBACK")); }
 
 // Inside a running transaction a Transaction is a savepoint of it: its commit
 // keeps its changes for the outer commit, its rollback undoes only its own.
-Transaction::Transaction()
-    : nested_(gConn && !sqlite3_get_autocommit(gConn))
+Transaction::Transaction() : nested_(gConn && !sqlite3_get_autocommit(gConn))
 {
     begin_ = nested_ ? ExecuteSql(QStringLiteral("SAVEPOINT nested")) : BeginTrans();
     started_ = begin_.ok();

@@ -31,8 +31,16 @@ public:
     bool bof() const { return pos_ < 0 || rowCount_ == 0; }
     void moveFirst() { pos_ = 0; }
     void moveLast() { pos_ = rowCount_ == 0 ? 0 : rowCount_ - 1; }
-    void moveNext() { if (pos_ < rowCount_) ++pos_; }
-    void movePrevious() { if (pos_ >= 0) --pos_; }
+    void moveNext()
+    {
+        if (pos_ < rowCount_)
+            ++pos_;
+    }
+    void movePrevious()
+    {
+        if (pos_ >= 0)
+            --pos_;
+    }
     void move(int row) { pos_ = row; }
     int position() const { return int(pos_); }
 
@@ -52,7 +60,13 @@ public:
 
 private:
     friend class RecordSetBuilder;
-    enum Kind : quint8 { Null, Integer, Real, Text, Blob };
+    enum Kind : quint8 {
+        Null,
+        Integer,
+        Real,
+        Text,
+        Blob
+    };
     struct Cell {
         union {
             qint64 integer = 0;
@@ -66,7 +80,7 @@ private:
 
     QStringList columns_;
     std::vector<Cell> cells_;   // row after row, fieldCount() cells each
-    QByteArray texts_;      // every text of the answer (UTF-8), one after another
+    QByteArray texts_;          // every text of the answer (UTF-8), one after another
     QVector<QByteArray> blobs_;
     int rowCount_ = 0;
     qsizetype pos_ = 0;
@@ -79,9 +93,9 @@ class QueryResult {
 public:
     static inline const QString kNoRows = QStringLiteral("没有符合条件的数据返回");
 
-    int number = 0;          // 0 rows/success, 1000 no rows, otherwise the failure's number
-    QString description;     // "", kNoRows, or the failure's text
-    RecordSetPtr data;       // present exactly when number is 0 or 1000 after a query
+    int number = 0;        // 0 rows/success, 1000 no rows, otherwise the failure's number
+    QString description;   // "", kNoRows, or the failure's text
+    RecordSetPtr data;     // present exactly when number is 0 or 1000 after a query
 
     bool ok() const { return number == AppError::None; }
     bool hasRows() const { return number == AppError::None && data; }

@@ -8,8 +8,7 @@
 
 #include <QLabel>
 
-FrmAbout::FrmAbout(QWidget* parent)
-    : QDialog(parent)
+FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("关于本软件"));
     setFixedSize(360, 220);

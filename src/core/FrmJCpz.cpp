@@ -12,8 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-FrmJCpz::FrmJCpz(QWidget* parent)
-    : QDialog(parent)
+FrmJCpz::FrmJCpz(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("系统设置"));
     setFixedSize(400, 200);
@@ -63,10 +62,9 @@ void FrmJCpz::ButtnSave_Click()
         MessageBox::critical(QStringLiteral("机器名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
-    const bool written = Modini::SetIniValue(IniKey::HospitalName, Text1->text())
-                         && Modini::SetIniValue(IniKey::Machine, Text2->text())
-                         && Modini::SetIniValue(IniKey::LayoutMode,
-                                                Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    const bool written =
+        Modini::SetIniValue(IniKey::HospitalName, Text1->text()) && Modini::SetIniValue(IniKey::Machine, Text2->text())
+        && Modini::SetIniValue(IniKey::LayoutMode, Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     if (!written) {
         Modini::TellNotSaved(this);
         return;

@@ -235,7 +235,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
         const Qt::MouseButton button = me->button();
         const QPoint pos = me->position().toPoint();
         // Let the grid finish its own selection first.
-        QMetaObject::invokeMethod(this, [this, button, pos] { MSHFlexGrid1_MouseUp(button, pos); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, button, pos] { MSHFlexGrid1_MouseUp(button, pos); }, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -271,7 +272,8 @@ void FrmMain::删除报告_Click()
     }
     const QString question = QStringLiteral("你将删除检查号为 ") + text(ReportList::kExamColumn)
                              + QStringLiteral(" 的报告,删除后将不能恢复,请确认是否删除?");
-    if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
+    if (MessageBox::show(question, MessageBox::kNoticeTitle, MessageBox::Icon::None, MessageBox::Buttons::OkCancel,
+                         this)
         != MessageBox::Answer::Ok)
         return;
 

@@ -78,13 +78,17 @@ void FrmMain::buildMenus()
     set->addSeparator();
     openMaintenance(set, QStringLiteral("报告项目设置"), QStringLiteral("报告项目设置"), QKeySequence(),
                     Openers::Window::Frmbgxm);
-    addItem(set, QStringLiteral("打印纸张设置"), QStringLiteral("打印选项设置"), QKeySequence(), &FrmMain::打印纸张设置_Click);
+    addItem(set, QStringLiteral("打印纸张设置"), QStringLiteral("打印选项设置"), QKeySequence(),
+            &FrmMain::打印纸张设置_Click);
     set->addSeparator();
-    connect(addItem(set, QStringLiteral("DICOM图像转换参数"), QStringLiteral("DICOM图像转换参数"), QKeySequence(), nullptr),
-            &QAction::triggered, this, [] { Openers::OpenDcmConv(); });
-    connect(addItem(set, QStringLiteral("DICOM图像发送参数"), QStringLiteral("DICOM图像发送参数"), QKeySequence(), nullptr),
-            &QAction::triggered, this, [] { Openers::OpenDcmSend(); });
-    connect(addItem(set, QStringLiteral("脚踏开关端口设置"), QStringLiteral("脚踏开关端口设置..."), QKeySequence(), nullptr),
+    connect(
+        addItem(set, QStringLiteral("DICOM图像转换参数"), QStringLiteral("DICOM图像转换参数"), QKeySequence(), nullptr),
+        &QAction::triggered, this, [] { Openers::OpenDcmConv(); });
+    connect(
+        addItem(set, QStringLiteral("DICOM图像发送参数"), QStringLiteral("DICOM图像发送参数"), QKeySequence(), nullptr),
+        &QAction::triggered, this, [] { Openers::OpenDcmSend(); });
+    connect(addItem(set, QStringLiteral("脚踏开关端口设置"), QStringLiteral("脚踏开关端口设置..."), QKeySequence(),
+                    nullptr),
             &QAction::triggered, this, [] { Openers::OpenComset(); });
     set->addSeparator();
     addItem(set, QStringLiteral("系统设置"), QStringLiteral("系统设置..."), QKeySequence(), &FrmMain::系统设置_Click);
@@ -109,7 +113,8 @@ void FrmMain::buildMenus()
     addItem(fix, QStringLiteral("清空数据"), QStringLiteral("清空数据"), QKeySequence(), &FrmMain::清空数据_Click);
 
     QMenu* sys = top(QStringLiteral("系统"), QStringLiteral("系统(&Y)"));
-    addItem(sys, QStringLiteral("关于本软件"), QStringLiteral("关于本软件"), QKeySequence(), &FrmMain::关于本软件_Click);
+    addItem(sys, QStringLiteral("关于本软件"), QStringLiteral("关于本软件"), QKeySequence(),
+            &FrmMain::关于本软件_Click);
     addItem(sys, QStringLiteral("主题帮助"), QStringLiteral("主题帮助"), Qt::Key_F1, &FrmMain::主题帮助_Click);
     sys->addSeparator();
     QMenu* skins = sys->addMenu(QStringLiteral("皮肤选择"));
@@ -128,14 +133,19 @@ void FrmMain::buildMenus()
     }
     sys->addSeparator();
     addItem(sys, QStringLiteral("重新登录"), QStringLiteral("重新登录"), QKeySequence(), &FrmMain::重新登录_Click);
-    addItem(sys, QStringLiteral("退出"), QStringLiteral("退出"), QKeySequence(Qt::CTRL | Qt::Key_E), &FrmMain::退出_Click);
+    addItem(sys, QStringLiteral("退出"), QStringLiteral("退出"), QKeySequence(Qt::CTRL | Qt::Key_E),
+            &FrmMain::退出_Click);
 
     popupmenut = new QMenu(this);
     popupmenut->setObjectName(QStringLiteral("popupmenut"));
-    addItem(popupmenut, QStringLiteral("查看报告"), QStringLiteral("查看报告"), QKeySequence(), &FrmMain::查看报告_Click);
-    addItem(popupmenut, QStringLiteral("修改报告"), QStringLiteral("修改报告"), QKeySequence(), &FrmMain::修改报告_Click);
-    addItem(popupmenut, QStringLiteral("删除报告"), QStringLiteral("删除报告"), QKeySequence(), &FrmMain::删除报告_Click);
-    addItem(popupmenut, QStringLiteral("打印报告"), QStringLiteral("打印报告"), QKeySequence(), &FrmMain::打印报告_Click);
+    addItem(popupmenut, QStringLiteral("查看报告"), QStringLiteral("查看报告"), QKeySequence(),
+            &FrmMain::查看报告_Click);
+    addItem(popupmenut, QStringLiteral("修改报告"), QStringLiteral("修改报告"), QKeySequence(),
+            &FrmMain::修改报告_Click);
+    addItem(popupmenut, QStringLiteral("删除报告"), QStringLiteral("删除报告"), QKeySequence(),
+            &FrmMain::删除报告_Click);
+    addItem(popupmenut, QStringLiteral("打印报告"), QStringLiteral("打印报告"), QKeySequence(),
+            &FrmMain::打印报告_Click);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,8 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-FrmPassword::FrmPassword(QWidget* parent)
-    : QDialog(parent)
+FrmPassword::FrmPassword(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("密码设置"));
     setFixedSize(340, 200);

@@ -79,16 +79,15 @@ void MenuSkin::setAndRestyle(qint32& value, qint32 to)
 QString MenuSkin::styleSheet() const
 {
     const QString line = css(color1_), dark = css(color2_), light = css(color3_);
-    const QString selection = flag_ == 0
-        ? QStringLiteral("qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2)").arg(light, dark)
-        : light;
-    return QStringLiteral(
-               "QMenuBar::item:selected { background: %1; border: 1px solid %2; }"
-               "QMenu { background: #ffffff; border: 1px solid %2; padding: 2px; }"
-               "QMenu::item { padding: 4px 28px 4px 26px; border: 1px solid transparent; color: #000000; }"
-               "QMenu::item:selected { background: %1; border: 1px solid %2; }"
-               "QMenu::item:disabled { color: #8c8c8c; }"
-               "QMenu::separator { height: 1px; background: %3; margin: 3px 6px 3px 24px; }")
+    const QString selection =
+        flag_ == 0 ? QStringLiteral("qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2)").arg(light, dark)
+                   : light;
+    return QStringLiteral("QMenuBar::item:selected { background: %1; border: 1px solid %2; }"
+                          "QMenu { background: #ffffff; border: 1px solid %2; padding: 2px; }"
+                          "QMenu::item { padding: 4px 28px 4px 26px; border: 1px solid transparent; color: #000000; }"
+                          "QMenu::item:selected { background: %1; border: 1px solid %2; }"
+                          "QMenu::item:disabled { color: #8c8c8c; }"
+                          "QMenu::separator { height: 1px; background: %3; margin: 3px 6px 3px 24px; }")
         .arg(selection, line, dark);
 }
 

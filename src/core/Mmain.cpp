@@ -32,15 +32,12 @@ std::unique_ptr<InstanceGuard>& guard()
 }
 }
 
-void LoadHospitalName()
-{
-    gHospitalName = Modini::GetIniValue(IniKey::HospitalName);
-}
+void LoadHospitalName() { gHospitalName = Modini::GetIniValue(IniKey::HospitalName); }
 
 void ReportOpenErrorAndQuit(int number, const QString& text)
 {
-    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text), QString::fromLatin1(kProgramName),
-                     MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text),
+                     QString::fromLatin1(kProgramName), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
     Quit(3);
 }
 
@@ -103,7 +100,8 @@ StartResult Main()
     // 3. It must answer a query on the reports.
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.failed()) {
-        MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical,
+                         MessageBox::Buttons::Ok);
         Database::CloseDatabase();
         ReleaseInstanceLock();
         return {false, 2};

@@ -45,7 +45,8 @@ void showTrap(const FileError& e, QWidget* parent)
 {
     const QString text = TrapMessage(e);
     if (!text.isEmpty())
-        MessageBox::show(text, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(text, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
+                         parent);
 }
 
 // The wait cursor while a whole database file is copied or checked.
@@ -129,15 +130,11 @@ QString TrapMessage(const FileError& e)
 {
     switch (e.number) {
     case AppError::None:
-    case AppError::DialogCancelled:
-        return QString();
+    case AppError::DialogCancelled: return QString();
     case AppError::PermissionDenied:
-    case AppError::FileAlreadyOpen:
-        return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
-    case AppError::FileNotFound:
-        return QStringLiteral("文件未找到");
-    default:
-        return QStringLiteral("错误 ") + e.text();
+    case AppError::FileAlreadyOpen: return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
+    case AppError::FileNotFound: return QStringLiteral("文件未找到");
+    default: return QStringLiteral("错误 ") + e.text();
     }
 }
 
@@ -254,21 +251,18 @@ FileError RestoreFrom(const QString& name, bool* refused)
     return e.number != 0 ? e : r;
 }
 
-QString DialogStart()
-{
-    return previousName().isEmpty() ? AppPaths::programFolder() : previousName();
-}
+QString DialogStart() { return previousName().isEmpty() ? AppPaths::programFolder() : previousName(); }
 
 Outcome Backup(QWidget* parent)
 {
     const QString name = FileDialogs::getSaveFileName(parent, QStringLiteral("备份数据库"), DialogStart(), kFilter,
-                                                       /*confirmOverwrite=*/false);
+                                                      /*confirmOverwrite=*/false);
     if (name.isEmpty())
         return Outcome::Cancelled;
     previousName() = name;
     if (!endsInBak(name)) {
-        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), MessageBox::kCancelledTitle, MessageBox::Icon::Critical,
-                         MessageBox::Buttons::Ok, parent);
+        MessageBox::show(QStringLiteral("请设置备份文件的后缀名为BAK"), MessageBox::kCancelledTitle,
+                         MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     FileError e;
@@ -292,7 +286,8 @@ Outcome Restore(QWidget* parent)
     previousName() = name;
     const QString refuse = QStringLiteral("请选择正确的备份文件");
     if (!endsInBak(name)) {
-        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
+                         parent);
         return Outcome::Refused;
     }
     if (!QFileInfo(name).isFile()) {
@@ -307,7 +302,8 @@ Outcome Restore(QWidget* parent)
         e = RestoreFrom(name, &refused);
     }
     if (refused) {
-        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
+                         parent);
         return Outcome::Refused;
     }
     if (e.number != 0) {
@@ -329,8 +325,8 @@ Outcome Clear(QWidget* parent)
         r = tx.beginResult();
         if (tx.started()) {
             // Studies lose their link to the reports that go.
-            r = Database::ExecuteSql(
-                QStringLiteral("UPDATE Study SET Status = NULL WHERE Status IN (SELECT CAST(ctid AS TEXT) FROM reports)"));
+            r = Database::ExecuteSql(QStringLiteral(
+                "UPDATE Study SET Status = NULL WHERE Status IN (SELECT CAST(ctid AS TEXT) FROM reports)"));
             if (r.ok())
                 r = Database::ExecuteSql(QStringLiteral("DELETE FROM reports"));
             if (r.ok())

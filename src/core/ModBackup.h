@@ -10,7 +10,12 @@ class QWidget;
 // Backup, restore and clear of the whole database.
 namespace ModBackup {
 
-enum class Outcome { Done, Cancelled, Refused, Failed };
+enum class Outcome {
+    Done,
+    Cancelled,
+    Refused,
+    Failed
+};
 
 // A failed file operation: number and description as the command's trap reports them
 // (None when the operation succeeded).

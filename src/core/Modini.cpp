@@ -98,8 +98,7 @@ bool splitKey(const QString& line, QString* key, QString* value)
 
 }
 
-IniFile::IniFile(const QString& path)
-    : path_(path)
+IniFile::IniFile(const QString& path) : path_(path)
 {
     QFile f(path_);
     if (!f.open(QIODevice::ReadOnly)) {

@@ -58,13 +58,13 @@ struct IniSetting {
 // page's settings are listed with their defaults in PrintSettings.
 namespace IniKey {
 inline const QString kSystem = QStringLiteral("system");
-inline const IniSetting HospitalName{kSystem, QStringLiteral("hname")};   // printed at the top of reports
-inline const IniSetting SkinId{kSystem, QStringLiteral("skinid")};         // 1..3
-inline const IniSetting Machine{kSystem, QStringLiteral("machine")};       // the equipment's name
-inline const IniSetting LayoutMode{kSystem, QStringLiteral("kz")};         // the editor's layout: "1" or "0"
+inline const IniSetting HospitalName{kSystem, QStringLiteral("hname")};         // printed at the top of reports
+inline const IniSetting SkinId{kSystem, QStringLiteral("skinid")};              // 1..3
+inline const IniSetting Machine{kSystem, QStringLiteral("machine")};            // the equipment's name
+inline const IniSetting LayoutMode{kSystem, QStringLiteral("kz")};              // the editor's layout: "1" or "0"
 inline const IniSetting DescriptionCategory{kSystem, QStringLiteral("mrms")};   // the editor's last category
-inline const IniSetting SidePanelTab{kSystem, QStringLiteral("fzindex")};  // the editor's last side tab
-inline const IniSetting ComPort{kSystem, QStringLiteral("comport")};       // the foot switch's port; empty: none
+inline const IniSetting SidePanelTab{kSystem, QStringLiteral("fzindex")};       // the editor's last side tab
+inline const IniSetting ComPort{kSystem, QStringLiteral("comport")};            // the foot switch's port; empty: none
 // The name of description category n (1..8): "ms1" .. "ms8".
 inline IniSetting DescriptionName(int n) { return {kSystem, QStringLiteral("ms%1").arg(n)}; }
 
@@ -77,11 +77,11 @@ inline const IniSetting VideoFps{kVideo, QStringLiteral("fps")};
 inline const IniSetting VideoCodec{kVideo, QStringLiteral("codec")};
 inline const IniSetting VideoQuality{kVideo, QStringLiteral("quality")};
 inline const QString kOutput = QStringLiteral("output");
-inline const IniSetting DicomServerIp{kOutput, QStringLiteral("svrIp")};        // the PACS address
-inline const IniSetting DicomServerTitle{kOutput, QStringLiteral("svrTitle")};  // its AE title, calling and called
-inline const IniSetting DicomServerPort{kOutput, QStringLiteral("svrPort")};    // a number
-inline const IniSetting DicomAutoSend{kOutput, QStringLiteral("autoSend")};     // "1": send each converted picture
-inline const IniSetting DicomFolder{kOutput, QStringLiteral("dcmDir")};         // where the DICOM files go
+inline const IniSetting DicomServerIp{kOutput, QStringLiteral("svrIp")};         // the PACS address
+inline const IniSetting DicomServerTitle{kOutput, QStringLiteral("svrTitle")};   // its AE title, calling and called
+inline const IniSetting DicomServerPort{kOutput, QStringLiteral("svrPort")};     // a number
+inline const IniSetting DicomAutoSend{kOutput, QStringLiteral("autoSend")};      // "1": send each converted picture
+inline const IniSetting DicomFolder{kOutput, QStringLiteral("dcmDir")};          // where the DICOM files go
 
 // The grid printer's settings (the query and statistics lists); margins in millimetres.
 inline const QString kGridPrint = QStringLiteral("gridprint");
@@ -89,11 +89,11 @@ inline const IniSetting GridTop{kGridPrint, QStringLiteral("bTop")};
 inline const IniSetting GridBottom{kGridPrint, QStringLiteral("bBotton")};   // the stored spelling
 inline const IniSetting GridLeft{kGridPrint, QStringLiteral("bLeft")};
 inline const IniSetting GridRight{kGridPrint, QStringLiteral("bRight")};
-inline const IniSetting GridPrinterName{kGridPrint, QStringLiteral("mPrinter")};     // device name
-inline const IniSetting GridPaper{kGridPrint, QStringLiteral("mPaper")};         // paper code
-inline const IniSetting GridColor{kGridPrint, QStringLiteral("mColor")};         // 1 mono, 2 colour
-inline const IniSetting GridDirection{kGridPrint, QStringLiteral("mDirection")}; // 1 portrait, 2 landscape
-inline const IniSetting GridQuality{kGridPrint, QStringLiteral("mQuality")};     // -1 .. -4
+inline const IniSetting GridPrinterName{kGridPrint, QStringLiteral("mPrinter")};   // device name
+inline const IniSetting GridPaper{kGridPrint, QStringLiteral("mPaper")};           // paper code
+inline const IniSetting GridColor{kGridPrint, QStringLiteral("mColor")};           // 1 mono, 2 colour
+inline const IniSetting GridDirection{kGridPrint, QStringLiteral("mDirection")};   // 1 portrait, 2 landscape
+inline const IniSetting GridQuality{kGridPrint, QStringLiteral("mQuality")};       // -1 .. -4
 }
 
 namespace Modini {

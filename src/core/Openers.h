@@ -70,9 +70,9 @@ void EditorNewReport();                     // the editor side of the main windo
 void EditorOpenFromMainList(bool modify);   // view (false) or modify (true) the main list's current row
 
 // Report printing.
-void OpenPreview(How openStatus);              // Frmreport, FromMain or FromEditor
-void OpenPrintSettings();                      // Frmprintset
-void OpenGridPrintSettings();                  // FrmfindGrid
+void OpenPreview(How openStatus);   // Frmreport, FromMain or FromEditor
+void OpenPrintSettings();           // Frmprintset
+void OpenGridPrintSettings();       // FrmfindGrid
 
 // Imaging settings dialogs.
 void OpenComset();    // FrmComset

@@ -46,20 +46,17 @@ struct Skin {
 
 constexpr Skin kSkins[3] = {
     // 1 金属时代
-    {21, 0x00404040, 0x00A0A0A0, 0x00F8F8F8, 0x00A0A0A0, 0x00F0F0F0, 0x00C8C8C8, 0x00E0E0E0, 0x00F0F0F0,
-     0x00909090, kSys3DLight, 0x0040D0FF, 0x00404080,
-     0x00E0E0E0, 0x00E0E0E0, 0x00FFFFFF, 0x00C6C6C6, 0x00000000, 0x00000080, 0x00000000,
-     0x00E6E6E6},
+    {21,         0x00404040, 0x00A0A0A0, 0x00F8F8F8,  0x00A0A0A0, 0x00F0F0F0, 0x00C8C8C8,
+     0x00E0E0E0, 0x00F0F0F0, 0x00909090, kSys3DLight, 0x0040D0FF, 0x00404080, 0x00E0E0E0,
+     0x00E0E0E0, 0x00FFFFFF, 0x00C6C6C6, 0x00000000,  0x00000080, 0x00000000, 0x00E6E6E6},
     // 2 海洋世界
-    {21, 0x009C3801, 0x00F2BA6F, 0x00FFF7EB, 0x00F2BA6F, 0x00FFEDD5, 0x00EED8BA, 0x00FFEAD0, 0x00FDF1E7,
-     kSysHighlight, kSys3DLight, 0x0090FF90, 0x00006000,
-     0x00FFEAD0, 0x00FFEAD0, 0x00FFFFFF, 0x00F2BA6F, 0x00000000, 0x00802000, 0x00000000,
-     0x00FFF7EB},
+    {21,         0x009C3801, 0x00F2BA6F,    0x00FFF7EB,  0x00F2BA6F, 0x00FFEDD5, 0x00EED8BA,
+     0x00FFEAD0, 0x00FDF1E7, kSysHighlight, kSys3DLight, 0x0090FF90, 0x00006000, 0x00FFEAD0,
+     0x00FFEAD0, 0x00FFFFFF, 0x00F2BA6F,    0x00000000,  0x00802000, 0x00000000, 0x00FFF7EB},
     // 3 山野春色
-    {21, 0x00004000, 0x0000D080, 0x00C0FFFF, 0x0000D080, 0x00A0FFF0, 0x00E1F1E1, 0x00A0FFF0, 0x00D0F0F0,
-     0x00009000, 0x00FFFFFF, 0x00C0E0FF, 0x00800080,
-     0x00A0FFF0, 0x00A0FFF0, 0x00FFFFFF, 0x0000E096, 0x00000000, 0x00800080, 0x00000000,
-     0x00C0FFFF},
+    {21,         0x00004000, 0x0000D080, 0x00C0FFFF, 0x0000D080, 0x00A0FFF0, 0x00E1F1E1,
+     0x00A0FFF0, 0x00D0F0F0, 0x00009000, 0x00FFFFFF, 0x00C0E0FF, 0x00800080, 0x00A0FFF0,
+     0x00A0FFF0, 0x00FFFFFF, 0x0000E096, 0x00000000, 0x00800080, 0x00000000, 0x00C0FFFF},
 };
 }
 
@@ -145,17 +142,17 @@ QColor ToQColor(qint32 color)
     if ((quint32(color) & 0xFF000000u) == 0x80000000u) {
         const QPalette pal = QGuiApplication::palette();
         switch (color & 0xFF) {
-        case 0x05: return pal.color(QPalette::Base);            // window
-        case 0x08: return pal.color(QPalette::Text);            // window text
-        case 0x0D: return pal.color(QPalette::Highlight);       // highlight
-        case 0x0E: return pal.color(QPalette::HighlightedText); // highlight text
-        case 0x0F: return pal.color(QPalette::Button);          // button face
-        case 0x10: return pal.color(QPalette::Dark);            // button shadow
-        case 0x11: return pal.color(QPalette::PlaceholderText); // grey text
-        case 0x12: return pal.color(QPalette::ButtonText);      // button text
-        case 0x14: return pal.color(QPalette::Light);           // 3-D highlight
-        case 0x15: return pal.color(QPalette::Shadow);          // 3-D dark shadow
-        case 0x16: return pal.color(QPalette::Midlight);        // 3-D light
+        case 0x05: return pal.color(QPalette::Base);              // window
+        case 0x08: return pal.color(QPalette::Text);              // window text
+        case 0x0D: return pal.color(QPalette::Highlight);         // highlight
+        case 0x0E: return pal.color(QPalette::HighlightedText);   // highlight text
+        case 0x0F: return pal.color(QPalette::Button);            // button face
+        case 0x10: return pal.color(QPalette::Dark);              // button shadow
+        case 0x11: return pal.color(QPalette::PlaceholderText);   // grey text
+        case 0x12: return pal.color(QPalette::ButtonText);        // button text
+        case 0x14: return pal.color(QPalette::Light);             // 3-D highlight
+        case 0x15: return pal.color(QPalette::Shadow);            // 3-D dark shadow
+        case 0x16: return pal.color(QPalette::Midlight);          // 3-D light
         default: return pal.color(QPalette::Window);
         }
     }

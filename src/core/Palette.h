@@ -28,15 +28,15 @@ struct RGBTriple {
 extern qint32 gSkinId;
 
 // The palette, in storage order. Zero until the first skin is loaded.
-extern qint32 gCaptionHeight;     // pixels: caption strips and list-grid header rows
-extern qint32 gLineColor;         // lines and frames
-extern qint32 gCaptionColorFrom;  // bottom row of a caption gradient
-extern qint32 gCaptionColorTo;    // top row of a caption gradient
-extern qint32 gStatusColorFrom;   // bottom row of a status-bar gradient
-extern qint32 gStatusColorTo;     // top row of a status-bar gradient
-extern qint32 gFormBackColor;     // windows with a toolbar
-extern qint32 gToolBackColor;     // toolbar panels, main window, login window
-extern qint32 gPanelBackColor;    // data panels, dialogs
+extern qint32 gCaptionHeight;      // pixels: caption strips and list-grid header rows
+extern qint32 gLineColor;          // lines and frames
+extern qint32 gCaptionColorFrom;   // bottom row of a caption gradient
+extern qint32 gCaptionColorTo;     // top row of a caption gradient
+extern qint32 gStatusColorFrom;    // bottom row of a status-bar gradient
+extern qint32 gStatusColorTo;      // top row of a status-bar gradient
+extern qint32 gFormBackColor;      // windows with a toolbar
+extern qint32 gToolBackColor;      // toolbar panels, main window, login window
+extern qint32 gPanelBackColor;     // data panels, dialogs
 extern qint32 gMenuBarColor1;
 extern qint32 gMenuBarColor2;
 extern qint32 gMenuBarColor3;
@@ -48,7 +48,7 @@ extern qint32 gButtonColor4;
 extern qint32 gButtonColor5;
 extern qint32 gButtonColor6;
 extern qint32 gButtonColor7;
-extern qint32 gSelectColor;       // the selected statistics button
+extern qint32 gSelectColor;   // the selected statistics button
 
 // System colour references that may appear in the palette.
 inline constexpr qint32 kSysHighlight = qint32(0x8000000D);
@@ -75,10 +75,7 @@ RGBTriple ColorToRGB(qint32 color);
 qint32 AdjustColor(qint32 color, qint32 delta);
 
 // Builds a colour value from components (each taken modulo 256).
-constexpr qint32 RGB(int r, int g, int b)
-{
-    return qint32((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
+constexpr qint32 RGB(int r, int g, int b) { return qint32((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16)); }
 
 // The QColor a colour value stands for; system references through the application palette.
 QColor ToQColor(qint32 color);

@@ -19,17 +19,17 @@
 
 // The colour properties, by number. How each is drawn:
 enum class ButtonProp : quint32 {
-    FocusColor = 0x6803000B,     // focus rectangle
-    HoverForeColor = 0x6803000D, // caption while the mouse is over the button
-    DownForeColor = 0x6803000E,  // caption while pressed
-    ForeColor = 0x6803000F,      // caption
-    BorderColor = 0x68030011,    // frame
-    HoverTop = 0x68030012,       // face under the mouse: top ...
-    DownTop = 0x68030013,        // face while pressed: top ...
-    FaceTop = 0x68030014,        // face at rest: top ...
-    HoverBottom = 0x68030015,    // ... and bottom under the mouse
-    DownBottom = 0x68030016,     // ... and bottom while pressed
-    FaceBottom = 0x68030017,     // ... and bottom at rest
+    FocusColor = 0x6803000B,       // focus rectangle
+    HoverForeColor = 0x6803000D,   // caption while the mouse is over the button
+    DownForeColor = 0x6803000E,    // caption while pressed
+    ForeColor = 0x6803000F,        // caption
+    BorderColor = 0x68030011,      // frame
+    HoverTop = 0x68030012,         // face under the mouse: top ...
+    DownTop = 0x68030013,          // face while pressed: top ...
+    FaceTop = 0x68030014,          // face at rest: top ...
+    HoverBottom = 0x68030015,      // ... and bottom under the mouse
+    DownBottom = 0x68030016,       // ... and bottom while pressed
+    FaceBottom = 0x68030017,       // ... and bottom at rest
 };
 
 class QvButton : public QAbstractButton {

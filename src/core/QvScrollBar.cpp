@@ -53,10 +53,26 @@ void QvScrollBar::paintEvent(QPaintEvent*)
         const double s = std::min(r.width(), r.height()) / 5.0;
         QPainterPath path;
         switch (dir) {
-        case Qt::UpArrow: path.moveTo(c.x() - s, c.y() + s / 2); path.lineTo(c.x() + s, c.y() + s / 2); path.lineTo(c.x(), c.y() - s / 2); break;
-        case Qt::DownArrow: path.moveTo(c.x() - s, c.y() - s / 2); path.lineTo(c.x() + s, c.y() - s / 2); path.lineTo(c.x(), c.y() + s / 2); break;
-        case Qt::LeftArrow: path.moveTo(c.x() + s / 2, c.y() - s); path.lineTo(c.x() + s / 2, c.y() + s); path.lineTo(c.x() - s / 2, c.y()); break;
-        default: path.moveTo(c.x() - s / 2, c.y() - s); path.lineTo(c.x() - s / 2, c.y() + s); path.lineTo(c.x() + s / 2, c.y()); break;
+        case Qt::UpArrow:
+            path.moveTo(c.x() - s, c.y() + s / 2);
+            path.lineTo(c.x() + s, c.y() + s / 2);
+            path.lineTo(c.x(), c.y() - s / 2);
+            break;
+        case Qt::DownArrow:
+            path.moveTo(c.x() - s, c.y() - s / 2);
+            path.lineTo(c.x() + s, c.y() - s / 2);
+            path.lineTo(c.x(), c.y() + s / 2);
+            break;
+        case Qt::LeftArrow:
+            path.moveTo(c.x() + s / 2, c.y() - s);
+            path.lineTo(c.x() + s / 2, c.y() + s);
+            path.lineTo(c.x() - s / 2, c.y());
+            break;
+        default:
+            path.moveTo(c.x() - s / 2, c.y() - s);
+            path.lineTo(c.x() - s / 2, c.y() + s);
+            path.lineTo(c.x() + s / 2, c.y());
+            break;
         }
         path.closeSubpath();
         p.setRenderHint(QPainter::Antialiasing, true);

@@ -19,12 +19,18 @@ struct Column {
     bool left;
 };
 constexpr Column kCols[kColumns] = {
-    {"检查号", 1100, "obligate5", false},     {"病人姓名", 1000, "brname", false},
-    {"性别", 660, "sex", false},               {"年龄", 660, "age", false},
-    {"科室", 1400, "sectionoffice", false},    {"住院号", 1400, "inpatientid", false},
-    {"门诊号", 1400, "obligate3", false},      {"申请医师", 1200, "utpatientid", false},
-    {"报告日期", 1310, "rpdate", false},       {"检查医师", 1200, "rpdr", false},
-    {"诊断意见", 4000, "checkconclusion", true}, {"序号", 0, "ctid", false},
+    {"检查号", 1100, "obligate5", false},
+    {"病人姓名", 1000, "brname", false},
+    {"性别", 660, "sex", false},
+    {"年龄", 660, "age", false},
+    {"科室", 1400, "sectionoffice", false},
+    {"住院号", 1400, "inpatientid", false},
+    {"门诊号", 1400, "obligate3", false},
+    {"申请医师", 1200, "utpatientid", false},
+    {"报告日期", 1310, "rpdate", false},
+    {"检查医师", 1200, "rpdr", false},
+    {"诊断意见", 4000, "checkconclusion", true},
+    {"序号", 0, "ctid", false},
 };
 }
 
@@ -68,10 +74,8 @@ QString AgeText(const QVariant& age)
         return QString();
     switch (age.typeId()) {
     case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(age.toDouble(), 'g', 15);
-    default:
-        return age.toString();
+    case QMetaType::Float: return QString::number(age.toDouble(), 'g', 15);
+    default: return age.toString();
     }
 }
 

@@ -26,7 +26,7 @@ constexpr int kExamColumn = 0;     // 检查号
 constexpr int kDateColumn = 8;     // 报告日期
 constexpr int kDoctorColumn = 9;   // 检查医师 (rpdr, the owner)
 constexpr int kDiagnosisColumn = 10;
-constexpr int kKeyColumn = 11;     // 序号 (ctid), hidden
+constexpr int kKeyColumn = 11;   // 序号 (ctid), hidden
 
 using ListGrid::kSelButtonFace;
 using ListGrid::kSelButtonShadow;

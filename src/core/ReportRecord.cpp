@@ -55,7 +55,14 @@ const FieldInfo kFields[kFieldCount] = {
 bool validField(int f) { return f >= 0 && f < kFieldCount; }
 
 // Fields 1..24 in statement order, and how each is encoded.
-enum class Kind { Text, Number, Fee, Date, ReportDate, Facility };
+enum class Kind {
+    Text,
+    Number,
+    Fee,
+    Date,
+    ReportDate,
+    Facility
+};
 Kind kindOf(int f)
 {
     switch (f) {
@@ -69,8 +76,8 @@ Kind kindOf(int f)
     }
 }
 
-bool buildParams(const Texts& texts, const QString& facilityName, bool insert, const QDate& today,
-                 QVariantList& out, int* badField)
+bool buildParams(const Texts& texts, const QString& facilityName, bool insert, const QDate& today, QVariantList& out,
+                 int* badField)
 {
     out.clear();
     for (int f = 1; f <= 24; ++f) {
@@ -120,8 +127,7 @@ std::optional<double> ParseNumber(const QString& text) { return NumberText::Pars
 
 std::optional<QDate> ParseDate(const QString& text)
 {
-    static const QRegularExpression sep(
-        QStringLiteral("^\\s*(\\d{4}|\\d{2})([-/.])(\\d{1,2})\\2(\\d{1,2})\\s*$"));
+    static const QRegularExpression sep(QStringLiteral("^\\s*(\\d{4}|\\d{2})([-/.])(\\d{1,2})\\2(\\d{1,2})\\s*$"));
     static const QRegularExpression cjk(QStringLiteral("^\\s*(\\d{4}|\\d{2})年(\\d{1,2})月(\\d{1,2})日\\s*$"));
     int m = 0, d = 0;
     QString year;
@@ -219,8 +225,7 @@ QString PicturesSql(const std::array<bool, 4>& write)
     return QStringLiteral("UPDATE reports SET %1 WHERE ctid=?").arg(set.join(QLatin1Char(',')));
 }
 
-bool InsertParams(const Texts& texts, const QString& facilityName, const QDate& today, QVariantList& out,
-                  int* badField)
+bool InsertParams(const Texts& texts, const QString& facilityName, const QDate& today, QVariantList& out, int* badField)
 {
     return buildParams(texts, facilityName, true, today, out, badField);
 }

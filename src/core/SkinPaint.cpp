@@ -74,10 +74,10 @@ void PaintDataFrame(QPainter& p, const QSize& size)
 {
     const int w = size.width(), h = size.height();
     const QColor c = lineColor();
-    p.fillRect(QRect(0, 0, w, 1), c);          // top
-    p.fillRect(QRect(0, 0, 1, h - 1), c);      // left, ends above the last row
-    p.fillRect(QRect(0, h - 1, w, 1), c);      // bottom
-    p.fillRect(QRect(w - 1, 0, 1, h), c);      // right
+    p.fillRect(QRect(0, 0, w, 1), c);       // top
+    p.fillRect(QRect(0, 0, 1, h - 1), c);   // left, ends above the last row
+    p.fillRect(QRect(0, h - 1, w, 1), c);   // bottom
+    p.fillRect(QRect(w - 1, 0, 1, h), c);   // right
 }
 
 void PaintCaptionGradient(QPainter& p, int width)

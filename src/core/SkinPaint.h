@@ -58,7 +58,7 @@ void PaintGradientRows(QPainter& p, int width, int first, int last, int n, qint3
 
 // --- the routines on painted panels (each adds its drawing and repaints) ---
 void DrawToolbarLine(PaintPanel* Pictool);
-void DrawTopLine(PaintPanel* Pictool);          // toolbars whose line is along the top edge
+void DrawTopLine(PaintPanel* Pictool);   // toolbars whose line is along the top edge
 void DrawDataFrame(PaintPanel* panel);
 void DrawGradientCaption(PaintPanel* panel, const QString& caption);
 void DrawStatusBar(PaintPanel* PicStatusBar);

@@ -5,10 +5,7 @@
 #include <QImage>
 #include <QPaintEvent>
 
-PaintPanel::PaintPanel(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PaintPanel::PaintPanel(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void PaintPanel::setBackColor(qint32 color)
 {

@@ -57,8 +57,8 @@ void DrawLoginTitle(PaintPanel* Pictitle);
 void FrmAboutApplyDialogSkin(QWidget* window, PaintPanel* Picdata, QvButton* ButtnSave);
 
 // The report editor's own strips (pixels of the panel):
-void DrawInfoCaption(PaintPanel* Picdata);               // caption strip "基本信息" with side edges
-void DrawReportImageCaption(PaintPanel* RptPictureBox);  // caption strip "报告图像" with side edges
+void DrawInfoCaption(PaintPanel* Picdata);                // caption strip "基本信息" with side edges
+void DrawReportImageCaption(PaintPanel* RptPictureBox);   // caption strip "报告图像" with side edges
 void LayoutBottomBar(PaintPanel* Picbottom);              // status strip below a 4-row margin
 // Paints the caption strip the editor's panels share (rows 0 and H borders, H-1 gradient rows),
 // and the caption centred when not empty; no side edges.

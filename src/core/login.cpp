@@ -33,7 +33,6 @@ const QString kHint = QStringLiteral("初始用户代号为\"admin\",密码为�
 
 }
 
-
 login* login::current() { return currentWindow().data(); }
 
 login::login()
@@ -91,10 +90,7 @@ login::login()
 
 login::~login() = default;
 
-void login::Form_Load()
-{
-    Skin::LoginApplyDialogSkin(this, buttonlogin, buttonquit);
-}
+void login::Form_Load() { Skin::LoginApplyDialogSkin(this, buttonlogin, buttonquit); }
 
 void login::buttonlogin_Click()
 {
@@ -160,7 +156,8 @@ public:
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
             // Queued: the window's children and the flush to the screen come first.
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { Mmain::Quit(0); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] { Mmain::Quit(0); }, Qt::QueuedConnection);
         }
         return false;
     }

@@ -32,8 +32,7 @@ DataRecord& DataRecord::instance()
     return *window;
 }
 
-DataRecord::DataRecord()
-    : QDialog(nullptr)
+DataRecord::DataRecord() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("报告信息"));
     resize(px(15240), px(10590));
@@ -200,7 +199,7 @@ void DataRecord::setControlText(int field, const QString& text)
 
 QList<QWidget*> DataRecord::inputControls() const
 {
-    return {Text1,  Text2,  Text3,  Text4,  Text5,  Text6,  Text7,    Text8,    Text9,  Text10, Text11,
+    return {Text1,  Text2,  Text3,  Text4,  Text5,  Text6,  Text7,  Text8,    Text9,     Text10, Text11,
             Text13, Text14, Text15, Text16, Text17, Text18, Text19, ComboAge, Combopart, Combojs};
 }
 
@@ -210,11 +209,12 @@ QString DataRecord::labelCaption(int field) const
 {
     using namespace ReportRecord;
     const std::pair<int, QLabel*> map[] = {
-        {obligate5, Label1}, {brname, Label2},  {sex, Label3},      {age, Label4},          {bedid, Label5},
-        {sectionoffice, Label6}, {utpatientid, Label7}, {obligate2, Label32}, {inpatientid, Label8},
-        {obligate3, Label33}, {pgdate, Label9}, {obligate1, Label10}, {rpdr, Label12}, {pgdr, Label11},
-        {times, Label13}, {obligate4, Label34}, {part, Label18}, {checktechnique, Label14},
-        {checksymptom, Label15}, {checkconclusion, Label17}, {checkname, Label16}};
+        {obligate5, Label1},   {brname, Label2},          {sex, Label3},           {age, Label4},
+        {bedid, Label5},       {sectionoffice, Label6},   {utpatientid, Label7},   {obligate2, Label32},
+        {inpatientid, Label8}, {obligate3, Label33},      {pgdate, Label9},        {obligate1, Label10},
+        {rpdr, Label12},       {pgdr, Label11},           {times, Label13},        {obligate4, Label34},
+        {part, Label18},       {checktechnique, Label14}, {checksymptom, Label15}, {checkconclusion, Label17},
+        {checkname, Label16}};
     for (const auto& [f, l] : map)
         if (f == field)
             return l->text();
@@ -431,7 +431,6 @@ void DataRecord::ButtnBack_Click()
         done(QDialog::Rejected);
 }
 
-
 bool DataRecord::handleFunctionKey(int key)
 {
     // Each key runs its command only while the command's button is enabled;
@@ -457,8 +456,8 @@ bool DataRecord::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::KeyPress && loaded_) {
         const int key = static_cast<QKeyEvent*>(e)->key();
-        if ((key == Qt::Key_F2 || key == Qt::Key_F5 || key == Qt::Key_F8 || key == Qt::Key_F9) &&
-            handleFunctionKey(key))
+        if ((key == Qt::Key_F2 || key == Qt::Key_F5 || key == Qt::Key_F8 || key == Qt::Key_F9)
+            && handleFunctionKey(key))
             return true;
     }
     if (loaded_ && aidsEvent(watched, e))

@@ -173,7 +173,6 @@ void DataRecord::setVideoOff()
     VideoCapture1->Disconnect();
 }
 
-
 void DataRecord::videoLost()
 {
     // The camera stopped sending (unplugged): the video goes off, and says why.

@@ -171,14 +171,22 @@ void DataRecord::buildRecordColumn()
         int fieldTop;
     };
     const Row rows[] = {
-        {&Label1, ReportRecord::obligate5, 585, 1335, 540},  {&Label2, ReportRecord::brname, 975, 1215, 928},
-        {&Label3, ReportRecord::sex, 1365, 1215, 1316},      {&Label4, ReportRecord::age, 1755, 1215, 1704},
-        {&Label5, ReportRecord::bedid, 2130, 1215, 2092},    {&Label6, ReportRecord::sectionoffice, 2520, 1215, 2480},
-        {&Label7, ReportRecord::utpatientid, 2910, 1215, 2868}, {&Label32, ReportRecord::obligate2, 3300, 1095, 3256},
-        {&Label8, ReportRecord::inpatientid, 3690, 1215, 3644}, {&Label33, ReportRecord::obligate3, 4080, 1095, 4032},
-        {&Label9, ReportRecord::pgdate, 4470, 1215, 4420},   {&Label10, ReportRecord::obligate1, 4860, 1215, 4808},
-        {&Label12, ReportRecord::rpdr, 5235, 1215, 5196},    {&Label11, ReportRecord::pgdr, 5625, 1215, 5584},
-        {&Label13, ReportRecord::times, 6015, 1215, 5972},   {&Label34, ReportRecord::obligate4, 6405, 1095, 6360},
+        {&Label1, ReportRecord::obligate5, 585, 1335, 540},
+        {&Label2, ReportRecord::brname, 975, 1215, 928},
+        {&Label3, ReportRecord::sex, 1365, 1215, 1316},
+        {&Label4, ReportRecord::age, 1755, 1215, 1704},
+        {&Label5, ReportRecord::bedid, 2130, 1215, 2092},
+        {&Label6, ReportRecord::sectionoffice, 2520, 1215, 2480},
+        {&Label7, ReportRecord::utpatientid, 2910, 1215, 2868},
+        {&Label32, ReportRecord::obligate2, 3300, 1095, 3256},
+        {&Label8, ReportRecord::inpatientid, 3690, 1215, 3644},
+        {&Label33, ReportRecord::obligate3, 4080, 1095, 4032},
+        {&Label9, ReportRecord::pgdate, 4470, 1215, 4420},
+        {&Label10, ReportRecord::obligate1, 4860, 1215, 4808},
+        {&Label12, ReportRecord::rpdr, 5235, 1215, 5196},
+        {&Label11, ReportRecord::pgdr, 5625, 1215, 5584},
+        {&Label13, ReportRecord::times, 6015, 1215, 5972},
+        {&Label34, ReportRecord::obligate4, 6405, 1095, 6360},
         {&Label14, ReportRecord::checktechnique, 6780, 1095, 6735},
     };
     Text1 = makeEdit(Picdata);
@@ -347,7 +355,9 @@ void DataRecord::nameControls()
 // Applies the window-level rectangles (twips) to the panels.
 void DataRecord::placePanels()
 {
-    auto apply = [](QWidget* w, const QRect& tw) { w->setGeometry(pxRect(tw.left(), tw.top(), tw.width(), tw.height())); };
+    auto apply = [](QWidget* w, const QRect& tw) {
+        w->setGeometry(pxRect(tw.left(), tw.top(), tw.width(), tw.height()));
+    };
     apply(Picpic, panels_.Picpic);
     Picpic_Resize();
     apply(Picdata2, panels_.Picdata2);
@@ -431,13 +441,13 @@ void DataRecord::Picdata2_Resize()
     const int sh = Picdata2->height();
     if (sw > 1) {
         PicmcRect->resize(sw - 2, PicmcRect->height());
-        for (QWidget* w : {static_cast<QWidget*>(Picmc), static_cast<QWidget*>(Piczymc),
-                           static_cast<QWidget*>(Picts), static_cast<QWidget*>(Picms)})
+        for (QWidget* w : {static_cast<QWidget*>(Picmc), static_cast<QWidget*>(Piczymc), static_cast<QWidget*>(Picts),
+                           static_cast<QWidget*>(Picms)})
             w->resize(PicmcRect->width(), w->height());
         Gridms->resize(Picms->width() - Gridms->x(), Gridms->height());
         if (layoutMode_ == 1) {
-            for (QWidget* w : {static_cast<QWidget*>(Text14), static_cast<QWidget*>(Text15),
-                               static_cast<QWidget*>(Text16)})
+            for (QWidget* w :
+                 {static_cast<QWidget*>(Text14), static_cast<QWidget*>(Text15), static_cast<QWidget*>(Text16)})
                 w->resize(sw - w->x() - 5, w->height());
         }
     }
@@ -511,9 +521,10 @@ void DataRecord::ApplySkin()
     s.PicdataLine = PicdataLine;
     s.RptPictureBoxLine = RptPictureBoxLine;
     s.Picbottom = Picbottom;
-    s.toolbarButtons = {ButtnNew, ButtnEnable, ButtnSave, ButtnDel, ButtnPrint, Buttnmbzr, ButtnSwmb, ButtnBack, ButtnClear};
-    s.dialogButtons = {BVidOn,    BVidForm,     BVidSet,       ButtonAddPic,  BVidCapture, Bpicview1, Bpicview2,
-                       ButtonDelPic, ButtonDelPicR, ButtonConvert, BVidavi, Bcodec,      Bpicback};
+    s.toolbarButtons = {ButtnNew,  ButtnEnable, ButtnSave, ButtnDel,  ButtnPrint,
+                        Buttnmbzr, ButtnSwmb,   ButtnBack, ButtnClear};
+    s.dialogButtons = {BVidOn,       BVidForm,      BVidSet,       ButtonAddPic, BVidCapture, Bpicview1, Bpicview2,
+                       ButtonDelPic, ButtonDelPicR, ButtonConvert, BVidavi,      Bcodec,      Bpicback};
     s.tabButtons = {Buttninfo, Buttnpic, btnMS, btnFH, btnCK, btnYC};
     Skin::DataRecordApplySkin(s);
     Skin::SetBackColor(Picyc2, Palette::gPanelBackColor);

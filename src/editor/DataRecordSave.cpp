@@ -169,7 +169,8 @@ void DataRecord::ButtnDel_Click()
         return;
     }
     if (MessageBox::show(QStringLiteral("你将删除本报告,删除后将不能恢复,请确认是否删除?"), MessageBox::kNoticeTitle,
-                         MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this) != MessageBox::Answer::Ok)
+                         MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
+        != MessageBox::Answer::Ok)
         return;
     const QueryResult r = ReportStore::Delete(recordKey_);
     if (!r.ok()) {
@@ -193,7 +194,8 @@ void DataRecord::ButtnPrint_Click()
         return;
     }
     if (Text1->text().isEmpty() || Text1->isEnabled()) {
-        MessageBox::critical(QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印"), MessageBox::kErrorTitle);
+        MessageBox::critical(QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印"),
+                             MessageBox::kErrorTitle);
         return;
     }
     try {

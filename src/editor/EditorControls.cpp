@@ -7,10 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-EdPicture::EdPicture(QWidget* parent)
-    : QWidget(parent)
-{
-}
+EdPicture::EdPicture(QWidget* parent) : QWidget(parent) {}
 
 void EdPicture::setPicture(const QImage& img)
 {
@@ -34,7 +31,8 @@ void EdPicture::mousePressEvent(QMouseEvent* e)
     default: break;
     }
     const Qt::KeyboardModifiers m = e->modifiers();
-    const int shift = (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+    const int shift =
+        (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
     emit MouseDown(button, shift, int(e->position().x()), int(e->position().y()));
     e->accept();
 }

@@ -40,9 +40,9 @@ void FormResizePanels(Panels& p, const WindowSize& w, int layoutMode, int pageFl
 
 // The video area inside Picpic (pixels).
 struct VideoArea {
-    int width = 0, height = 0;     // PicVideo
+    int width = 0, height = 0;   // PicVideo
     int vfwWidth = 0, vfwHeight = 0;
-    int buttonsLeft = 0;           // BVidOn .. BVidavi
+    int buttonsLeft = 0;   // BVidOn .. BVidavi
 };
 VideoArea VideoAreaFor(int picpicWidthPx, int picpicHeightPx, int picycHeightPx, int bvidOnWidthPx);
 
@@ -51,9 +51,9 @@ bool SidePanelFollowsHeight(int picmcRectTopPx, int pageHeightPx);
 
 // ShowViewPanels: where the capture store goes (twips for Picyc, pixels inside).
 struct StorePlacement {
-    QRect picyc;        // twips, window coordinates
-    int picyc2Width = 0;    // pixels
-    int picyc3Left = 0;     // pixels
+    QRect picyc;           // twips, window coordinates
+    int picyc2Width = 0;   // pixels
+    int picyc3Left = 0;    // pixels
 };
 StorePlacement PlaceStore(int page, const QRect& pageRect, int picmcRectTopPx, int picmcRectHeightTw,
                           int picVideoWidthPx);

@@ -28,10 +28,10 @@ namespace ReportLoader {
 namespace {
 // The order in which the controls are filled: the section before the
 // requesting physician.
-const int kFillOrder[] = {obligate5, brname,    sex,         age,          ageunit,        bedid,
-                          sectionoffice, utpatientid, inpatientid, pgdate,  obligate1,      pgdr,
-                          rpdr,      times,     part,        checktechnique, checkname,   checksymptom,
-                          checkconclusion, obligate2, obligate3, obligate4};
+const int kFillOrder[] = {
+    obligate5,       brname,    sex,       age,      ageunit, bedid, sectionoffice,  utpatientid, inpatientid,
+    pgdate,          obligate1, pgdr,      rpdr,     times,   part,  checktechnique, checkname,   checksymptom,
+    checkconclusion, obligate2, obligate3, obligate4};
 
 // Writes one owner-only slot file with exactly the field's bytes; false with a reason.
 bool writeSlotFile(const QString& path, const QByteArray& bytes, QString* why)
@@ -151,7 +151,8 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
         }
         if (!ed.showSlotFile(n - 1, path)) {
             QFile::remove(path);
-            MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path), MessageBox::kSystemErrorTitle);
+            MessageBox::critical(QStringLiteral("报告图像%1不能显示：%2").arg(n).arg(path),
+                                 MessageBox::kSystemErrorTitle);
             ed.keepStoredPicture(n - 1, true);
         }
     }
@@ -191,9 +192,8 @@ void ModifyFromMainList()
 
 void QueryView(const QTableView* MGrid)
 {
-    const QString key = MGrid && !ListGrid::IsEmpty(MGrid)
-                            ? ListGrid::Cell(MGrid, ListGrid::CurrentRow(MGrid), 21)
-                            : QString();
+    const QString key =
+        MGrid && !ListGrid::IsEmpty(MGrid) ? ListGrid::Cell(MGrid, ListGrid::CurrentRow(MGrid), 21) : QString();
     if (key.isEmpty()) {
         MessageBox::information(QStringLiteral("当前没有查询数据"), MessageBox::kNoticeTitle);
         return;

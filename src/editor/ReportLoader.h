@@ -6,7 +6,13 @@ class QTableView;
 // Opens a stored report in the editor: one loader with five entry points.
 namespace ReportLoader {
 
-enum class Variant { View, Modify, QueryView, Copy, RelatedView };
+enum class Variant {
+    View,
+    Modify,
+    QueryView,
+    Copy,
+    RelatedView
+};
 
 // The main window's view and modify commands, on the selected row of
 // Openers::MainReportList() (key in column 11).

@@ -6,15 +6,9 @@
 #include <cstring>
 #include <new>
 
-Bitmap24::~Bitmap24()
-{
-    ClearUp();
-}
+Bitmap24::~Bitmap24() { ClearUp(); }
 
-int Bitmap24::BytesPerScanLine() const
-{
-    return bytesPerScanLine(header_.biWidth);
-}
+int Bitmap24::BytesPerScanLine() const { return bytesPerScanLine(header_.biWidth); }
 
 bool Bitmap24::Create(int width, int height)
 {
@@ -63,14 +57,20 @@ void Bitmap24::LoadPictureBlt(const QImage& source, int srcLeft, int srcTop, int
     if (height < 0)
         height = Height();
     // Clip to both the section and the source.
-    if (srcLeft < 0) { width += srcLeft; srcLeft = 0; }
-    if (srcTop < 0) { height += srcTop; srcTop = 0; }
+    if (srcLeft < 0) {
+        width += srcLeft;
+        srcLeft = 0;
+    }
+    if (srcTop < 0) {
+        height += srcTop;
+        srcTop = 0;
+    }
     width = std::min({width, Width(), source.width() - srcLeft});
     height = std::min({height, Height(), source.height() - srcTop});
     if (width <= 0 || height <= 0)
         return;
-    const QImage bgr = source.format() == QImage::Format_BGR888
-        ? source : source.convertToFormat(QImage::Format_BGR888);
+    const QImage bgr =
+        source.format() == QImage::Format_BGR888 ? source : source.convertToFormat(QImage::Format_BGR888);
     for (int y = 0; y < height; ++y) {
         const uchar* src = bgr.constScanLine(srcTop + y) + 3 * srcLeft;
         std::memcpy(row(Height() - 1 - y), src, std::size_t(width) * 3);

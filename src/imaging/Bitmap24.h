@@ -45,8 +45,7 @@ public:
 
     // Copies the source's block at (srcLeft, srcTop) into the section at
     // (0, 0). A width or height below 0 means the section's full size.
-    void LoadPictureBlt(const QImage& source, int srcLeft = 0, int srcTop = 0, int width = -1,
-                        int height = -1);
+    void LoadPictureBlt(const QImage& source, int srcLeft = 0, int srcTop = 0, int width = -1, int height = -1);
 
     uint8_t* DIBSectionBitsPtr() { return bits_.empty() ? nullptr : bits_.data(); }
     const uint8_t* DIBSectionBitsPtr() const { return bits_.empty() ? nullptr : bits_.data(); }

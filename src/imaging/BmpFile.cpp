@@ -62,9 +62,15 @@ bool wholeRange(int fd, Buffer* data, std::size_t size, off_t offset, Io io)
     return true;
 }
 
-bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pwrite); }
+bool writeAll(int fd, const uchar* data, std::size_t size, off_t offset)
+{
+    return wholeRange(fd, data, size, offset, ::pwrite);
+}
 
-bool readAll(int fd, uchar* data, std::size_t size, off_t offset) { return wholeRange(fd, data, size, offset, ::pread); }
+bool readAll(int fd, uchar* data, std::size_t size, off_t offset)
+{
+    return wholeRange(fd, data, size, offset, ::pread);
+}
 
 thread_local int writeError = 0;
 }
@@ -105,13 +111,13 @@ bool holds(const QString& path, const Bitmap24& dib)
     // Compared piece by piece through a small buffer that stays in the cache.
     constexpr std::size_t kPiece = 256 * 1024;
     std::vector<uchar> buffer(same ? kPiece : 0);
-    same = same && readAll(fd, buffer.data(), head.size(), 0)
-        && std::memcmp(buffer.data(), head.data(), head.size()) == 0;
+    same =
+        same && readAll(fd, buffer.data(), head.size(), 0) && std::memcmp(buffer.data(), head.data(), head.size()) == 0;
     const uchar* bits = dib.DIBSectionBitsPtr();
     for (std::size_t done = 0; same && done < imageSize;) {
         const std::size_t n = std::min(kPiece, imageSize - done);
-        same = readAll(fd, buffer.data(), n, off_t(head.size() + done))
-            && std::memcmp(buffer.data(), bits + done, n) == 0;
+        same =
+            readAll(fd, buffer.data(), n, off_t(head.size() + done)) && std::memcmp(buffer.data(), bits + done, n) == 0;
         done += n;
     }
     ::close(fd);
@@ -131,8 +137,7 @@ bool read(const QString& path, Bitmap24& dib)
     if (!f.open(QIODevice::ReadOnly))
         return false;
     uchar head[kFileHeader + kInfoHeader];
-    if (f.read(reinterpret_cast<char*>(head), sizeof head) == qint64(sizeof head) && head[0] == 'B'
-        && head[1] == 'M') {
+    if (f.read(reinterpret_cast<char*>(head), sizeof head) == qint64(sizeof head) && head[0] == 'B' && head[1] == 'M') {
         const uchar* ih = head + kFileHeader;
         const quint32 offBits = qFromLittleEndian<quint32>(head + 10);
         const quint32 infoSize = qFromLittleEndian<quint32>(ih);
@@ -140,8 +145,7 @@ bool read(const QString& path, Bitmap24& dib)
         const qint32 h = qFromLittleEndian<qint32>(ih + 8);
         const quint16 bpp = qFromLittleEndian<quint16>(ih + 14);
         const quint32 compression = qFromLittleEndian<quint32>(ih + 16);
-        if (infoSize >= kInfoHeader && bpp == 24 && compression == 0 && w > 0 && h > 0
-            && w <= 0x8000 && h <= 0x8000) {
+        if (infoSize >= kInfoHeader && bpp == 24 && compression == 0 && w > 0 && h > 0 && w <= 0x8000 && h <= 0x8000) {
             const qint64 size = qint64(Bitmap24::bytesPerScanLine(w)) * h;
             if (qint64(offBits) + size <= f.size() && dib.Create(w, h) && f.seek(offBits)
                 && f.read(reinterpret_cast<char*>(dib.DIBSectionBitsPtr()), size) == size)

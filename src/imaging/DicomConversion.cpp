@@ -39,8 +39,8 @@ Staged stage(const Picture& common, const Slot& slot, const QString& folder, int
 // While one picture is sent, the next is read, encoded and staged on the thread
 // pool; it is linked under its name only after the one before it was sent, so
 // a failure leaves the slots after it untouched.
-Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder,
-                const SendSettings& settings, const std::function<void(int, int)>& done)
+Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
+                const std::function<void(int, int)>& done)
 {
     Outcome out;
     RemoveLeftovers(folder);

@@ -59,8 +59,9 @@ QByteArray encode(const Bitmap24& dib, int quality)
     if (!enc.handle)
         throw ImagingError(kErrorNumber, errorSource(), QStringLiteral("Failed to initialise the IJL library: -1"));
     if (!dib.DIBSectionBitsPtr()
-        || tjCompress2(enc.handle, dib.DIBSectionBitsPtr(), dib.Width(), dib.BytesPerScanLine(), dib.Height(),
-                       TJPF_BGR, &enc.out, &enc.size, TJSAMP_420, quality, TJFLAG_BOTTOMUP) != 0)
+        || tjCompress2(enc.handle, dib.DIBSectionBitsPtr(), dib.Width(), dib.BytesPerScanLine(), dib.Height(), TJPF_BGR,
+                       &enc.out, &enc.size, TJSAMP_420, quality, TJFLAG_BOTTOMUP)
+               != 0)
         raiseSaveFailed(-1);
     return QByteArray(reinterpret_cast<const char*>(enc.out), qsizetype(enc.size));
 }

@@ -55,10 +55,7 @@ bool ensureGst()
     return ok;
 }
 
-GstElement* make(const char* factory, const char* name = nullptr)
-{
-    return gst_element_factory_make(factory, name);
-}
+GstElement* make(const char* factory, const char* name = nullptr) { return gst_element_factory_make(factory, name); }
 
 bool isRecordingElement(GstObject* obj)
 {
@@ -124,10 +121,10 @@ struct VideoCapture::Private {
     std::atomic<quint64> framesToPaint{0};
 
     // GUI thread only.
-    bool waiting = false;                    // Connect or StopRecording is waiting
-    bool disconnectPending = false;          // a Disconnect asked for while waiting
-    QSize viewSize;                          // what viewCaps asks for
-    int testPattern = 18;                    // ball: consecutive frames differ
+    bool waiting = false;             // Connect or StopRecording is waiting
+    bool disconnectPending = false;   // a Disconnect asked for while waiting
+    QSize viewSize;                   // what viewCaps asks for
+    int testPattern = 18;             // ball: consecutive frames differ
     // The last frame converted for a capture, so a second grab of it is free.
     mutable std::mutex convertLock;
     mutable quint64 convertedSerial = 0;
@@ -382,10 +379,13 @@ void VideoCapture::Private::markLost(const QString& text)
             error = text;
     }
     wake();
-    QMetaObject::invokeMethod(q, [q = q, text] {
-        q->update();
-        emit q->sourceLost(text);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        q,
+        [q = q, text] {
+            q->update();
+            emit q->sourceLost(text);
+        },
+        Qt::QueuedConnection);
 }
 
 GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gpointer user)
@@ -418,11 +418,14 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
             p->markLost(text);
         }
         VideoCapture* q = p->q;
-        QMetaObject::invokeMethod(q, [q, text, recording] {
-            emit q->errorOccurred(text);
-            if (recording)
-                emit q->recordingFailed(text);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            q,
+            [q, text, recording] {
+                emit q->errorOccurred(text);
+                if (recording)
+                    emit q->recordingFailed(text);
+            },
+            Qt::QueuedConnection);
     }
     // Nobody pops the bus: everything of interest is handled here. A message
     // dropped here is ours to release (it holds its element, and through it
@@ -553,8 +556,8 @@ bool VideoCapture::Private::buildPipeline(const VideoSettings& s)
     // shown at, and converts it to the 32-bit pixels the screen takes; its
     // queue keeps only the newest frame. The full-size frame is only
     // referenced in front of the tee, for a capture.
-    g_object_set(viewQueue, "leaky", 2 /* downstream */, "max-size-buffers", 1, "max-size-bytes", 0,
-                 "max-size-time", guint64(0), nullptr);
+    g_object_set(viewQueue, "leaky", 2 /* downstream */, "max-size-buffers", 1, "max-size-bytes", 0, "max-size-time",
+                 guint64(0), nullptr);
     viewSize = QSize();
     updateViewCaps();
     // Not waiting for a first frame to finish starting: the view branch gets
@@ -799,10 +802,7 @@ VideoCapture::VideoCapture(QWidget* parent) : QWidget(parent), d(std::make_uniqu
     connect(qApp, &QCoreApplication::aboutToQuit, this, &VideoCapture::Disconnect);
 }
 
-VideoCapture::~VideoCapture()
-{
-    Disconnect();
-}
+VideoCapture::~VideoCapture() { Disconnect(); }
 
 void VideoCapture::setAviFileName(const QString& path) { d->aviFile = path; }
 QString VideoCapture::AviFileName() const { return d->aviFile; }

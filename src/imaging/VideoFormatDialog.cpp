@@ -29,9 +29,8 @@ VideoFormatDialog::VideoFormatDialog(QWidget* parent) : QDialog(parent)
     ButtnCancel->setAutoDefault(false);
     connect(ButtnOk, &QPushButton::clicked, this, &VideoFormatDialog::accept);
     connect(ButtnCancel, &QPushButton::clicked, this, &VideoFormatDialog::reject);
-    connect(ComboSize, &QComboBox::currentIndexChanged, this, [this] {
-        fillRates(FrameRate::parse(ComboRate->currentData().toString()).value_or(FrameRate{}));
-    });
+    connect(ComboSize, &QComboBox::currentIndexChanged, this,
+            [this] { fillRates(FrameRate::parse(ComboRate->currentData().toString()).value_or(FrameRate{})); });
 }
 
 void VideoFormatDialog::load(const QString& source)

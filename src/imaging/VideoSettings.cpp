@@ -68,8 +68,8 @@ void forEachCamera(F f)
 // What a range of sizes or rates is offered as.
 const QSize kUsualSizes[] = {{1920, 1080}, {1600, 1200}, {1280, 1024}, {1280, 960}, {1280, 720}, {1024, 768},
                              {800, 600},   {720, 576},   {720, 480},   {640, 480},  {352, 288},  {320, 240}};
-const FrameRate kUsualRates[] = {{60, 1}, {50, 1}, {30, 1}, {30000, 1001}, {25, 1}, {24, 1},
-                                 {20, 1}, {15, 1}, {10, 1}, {5, 1}};
+const FrameRate kUsualRates[] = {{60, 1}, {50, 1}, {30, 1}, {30000, 1001}, {25, 1},
+                                 {24, 1}, {20, 1}, {15, 1}, {10, 1},       {5, 1}};
 
 // Whether a size value (an int, a list of ints or an int range) admits v.
 bool admits(const GValue* value, int v)
@@ -183,9 +183,8 @@ QList<VideoDevices::Mode> sortedUnique(QList<VideoDevices::Mode> modes)
     });
     QList<Mode> unique;
     for (const Mode& m : modes)
-        if (std::none_of(unique.begin(), unique.end(), [&](const Mode& u) {
-                return u.width == m.width && u.height == m.height && u.fps == m.fps;
-            }))
+        if (std::none_of(unique.begin(), unique.end(),
+                         [&](const Mode& u) { return u.width == m.width && u.height == m.height && u.fps == m.fps; }))
             unique.append(m);
     return unique;
 }
@@ -226,10 +225,7 @@ std::optional<FrameRate> FrameRate::parse(const QString& text)
     return of(std::llround(v * 1000.0), 1000);
 }
 
-QString FrameRate::text() const
-{
-    return den == 1 ? QString::number(num) : QStringLiteral("%1/%2").arg(num).arg(den);
-}
+QString FrameRate::text() const { return den == 1 ? QString::number(num) : QStringLiteral("%1/%2").arg(num).arg(den); }
 
 QString FrameRate::caption() const
 {
@@ -262,11 +258,10 @@ VideoSettings VideoSettings::load()
 bool VideoSettings::save() const
 {
     return Modini::SetIniValue(IniKey::VideoDevice, device)
-        && Modini::SetIniValue(IniKey::VideoWidth, QString::number(width))
-        && Modini::SetIniValue(IniKey::VideoHeight, QString::number(height))
-        && Modini::SetIniValue(IniKey::VideoFps, fps.text())
-        && Modini::SetIniValue(IniKey::VideoCodec, codec)
-        && Modini::SetIniValue(IniKey::VideoQuality, QString::number(quality));
+           && Modini::SetIniValue(IniKey::VideoWidth, QString::number(width))
+           && Modini::SetIniValue(IniKey::VideoHeight, QString::number(height))
+           && Modini::SetIniValue(IniKey::VideoFps, fps.text()) && Modini::SetIniValue(IniKey::VideoCodec, codec)
+           && Modini::SetIniValue(IniKey::VideoQuality, QString::number(quality));
 }
 
 namespace VideoDevices {
@@ -287,8 +282,8 @@ QList<Mode> modes(const QString& device)
 {
     QList<Mode> out;
     if (device == VideoSettings::testPattern()) {
-        for (const QSize sz : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 768), QSize(800, 600),
-                               QSize(640, 480), QSize(320, 240)})
+        for (const QSize sz :
+             {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 768), QSize(800, 600), QSize(640, 480), QSize(320, 240)})
             for (int fps : {30, 25, 15})
                 out.append({sz.width(), sz.height(), FrameRate{fps, 1}, false});
         return out;

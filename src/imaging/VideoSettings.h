@@ -34,7 +34,7 @@ struct VideoSettings {
     int height = 480;
     FrameRate fps;
     QString codec = QStringLiteral("mjpeg");   // "mjpeg" or "raw" (uncompressed)
-    int quality = 85;                           // JPEG quality of "mjpeg", 1..100
+    int quality = 85;                          // JPEG quality of "mjpeg", 1..100
 
     static VideoSettings load();
     bool save() const;

@@ -25,10 +25,7 @@ void setProgramFolder(const QString& folder)
     overrideFolder() = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
 }
 
-QString file(const QString& relative)
-{
-    return programFolder() + QLatin1Char('/') + relative;
-}
+QString file(const QString& relative) { return programFolder() + QLatin1Char('/') + relative; }
 
 QString databaseFile() { return file(QStringLiteral("data.db")); }
 QString iniFile() { return file(QStringLiteral("options.ini")); }

@@ -40,9 +40,9 @@ InstanceGuard::InstanceGuard(const QString& programFolder)
     // Without one (Qt refuses a runtime folder that is not the user's own)
     // there is no second place.
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    fallbackPath_ = runtime.isEmpty() ? path_
-                                      : runtime + QStringLiteral("/pelrand-") + QString::fromLatin1(hash)
-                                            + QStringLiteral(".lock");
+    fallbackPath_ = runtime.isEmpty()
+                        ? path_
+                        : runtime + QStringLiteral("/pelrand-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
     lock_ = std::make_unique<QLockFile>(path_);
 }
 

@@ -49,16 +49,26 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
     case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
     case Icon::Information: box.setIcon(QMessageBox::Information); break;
     }
-    struct B { QMessageBox::StandardButton sb; Answer a; const char* caption; };
+    struct B {
+        QMessageBox::StandardButton sb;
+        Answer a;
+        const char* caption;
+    };
     QList<B> list;
     switch (buttons) {
     case Buttons::Ok: list = {{QMessageBox::Ok, Answer::Ok, "确定"}}; break;
-    case Buttons::OkCancel: list = {{QMessageBox::Ok, Answer::Ok, "确定"}, {QMessageBox::Cancel, Answer::Cancel, "取消"}}; break;
+    case Buttons::OkCancel:
+        list = {{QMessageBox::Ok, Answer::Ok, "确定"}, {QMessageBox::Cancel, Answer::Cancel, "取消"}};
+        break;
     case Buttons::YesNo: list = {{QMessageBox::Yes, Answer::Yes, "是"}, {QMessageBox::No, Answer::No, "否"}}; break;
     case Buttons::YesNoCancel:
-        list = {{QMessageBox::Yes, Answer::Yes, "是"}, {QMessageBox::No, Answer::No, "否"}, {QMessageBox::Cancel, Answer::Cancel, "取消"}};
+        list = {{QMessageBox::Yes, Answer::Yes, "是"},
+                {QMessageBox::No, Answer::No, "否"},
+                {QMessageBox::Cancel, Answer::Cancel, "取消"}};
         break;
-    case Buttons::RetryCancel: list = {{QMessageBox::Retry, Answer::Retry, "重试"}, {QMessageBox::Cancel, Answer::Cancel, "取消"}}; break;
+    case Buttons::RetryCancel:
+        list = {{QMessageBox::Retry, Answer::Retry, "重试"}, {QMessageBox::Cancel, Answer::Cancel, "取消"}};
+        break;
     }
     QMessageBox::StandardButtons sbs;
     for (const B& b : list)

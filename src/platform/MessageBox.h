@@ -7,9 +7,27 @@ class QWidget;
 // them without a modal loop and read back what was shown (MessageBoxTesting.h).
 namespace MessageBox {
 
-enum class Icon { None, Critical, Question, Exclamation, Information };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
-enum class Answer { Ok, Cancel, Yes, No, Retry };
+enum class Icon {
+    None,
+    Critical,
+    Question,
+    Exclamation,
+    Information
+};
+enum class Buttons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    RetryCancel
+};
+enum class Answer {
+    Ok,
+    Cancel,
+    Yes,
+    No,
+    Retry
+};
 
 // The titles the program's boxes carry.
 inline const QString kErrorTitle = QStringLiteral("错误");
@@ -21,8 +39,8 @@ inline const QString kSettingsErrorTitle = QStringLiteral("设置错误");
 inline const QString kSorryTitle = QStringLiteral("对不起");
 inline const QString kPrintTitle = QStringLiteral("打印");
 
-Answer show(const QString& text, const QString& title, Icon icon = Icon::None,
-            Buttons buttons = Buttons::Ok, QWidget* parent = nullptr);
+Answer show(const QString& text, const QString& title, Icon icon = Icon::None, Buttons buttons = Buttons::Ok,
+            QWidget* parent = nullptr);
 
 // Shorthands for the program's usual boxes.
 void critical(const QString& text, const QString& title);

@@ -32,7 +32,6 @@ int replace(const QString& path, const QByteArray& bytes);
 // 0, or the system's error code.
 int renameOver(const QString& from, const QString& to);
 
-
 // The file a Replacement of path writes: the file a link points at, or path itself.
 QString resolvedTarget(const QString& path);
 

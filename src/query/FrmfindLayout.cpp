@@ -117,11 +117,20 @@ void Frmfind::buildControls()
         const char* caption;
     };
     const Row rows[] = {
-        {DT1 = makeDate(Pictiaojian, "DT1"), "开始日期："}, {DT2 = makeDate(Pictiaojian, "DT2"), "结束日期："},
-        {Text7 = edit("Text7"), "X线号："},   {Text6 = edit("Text6"), "病人姓名："},  {Text11 = combo("Text11"), "性 别："},
-        {Text9 = edit("Text9"), "年龄上限："}, {Text10 = edit("Text10"), "年龄下限："}, {Text8 = edit("Text8"), "住院号："},
-        {Text15 = edit("Text15"), "门诊号："}, {Text3 = combo("Text3"), "科 室："},  {Text4 = combo("Text4"), "检查部位："},
-        {Text5 = edit("Text5"), "诊断意见："}, {Text12 = edit("Text12"), "X线 征象："}, {Text13 = combo("Text13"), "报告医师："},
+        {DT1 = makeDate(Pictiaojian, "DT1"), "开始日期："},
+        {DT2 = makeDate(Pictiaojian, "DT2"), "结束日期："},
+        {Text7 = edit("Text7"), "X线号："},
+        {Text6 = edit("Text6"), "病人姓名："},
+        {Text11 = combo("Text11"), "性 别："},
+        {Text9 = edit("Text9"), "年龄上限："},
+        {Text10 = edit("Text10"), "年龄下限："},
+        {Text8 = edit("Text8"), "住院号："},
+        {Text15 = edit("Text15"), "门诊号："},
+        {Text3 = combo("Text3"), "科 室："},
+        {Text4 = combo("Text4"), "检查部位："},
+        {Text5 = edit("Text5"), "诊断意见："},
+        {Text12 = edit("Text12"), "X线 征象："},
+        {Text13 = combo("Text13"), "报告医师："},
         {Text14 = edit("Text14"), "检查名称："},
     };
     DT1->setDateRange(QDate(1980, 1, 1), QDate(2999, 12, 31));

@@ -20,7 +20,10 @@ class DictGrid : public QTableWidget {
     Q_OBJECT
 public:
     // Alignment codes of the window designs: 4 centred, 1 left and vertically centred.
-    enum Align { Left = 1, Centre = 4 };
+    enum Align {
+        Left = 1,
+        Centre = 4
+    };
     struct Column {
         QString header;
         // In twips, shown as the nearest whole pixel; the widths the windows

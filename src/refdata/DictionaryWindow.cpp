@@ -287,10 +287,7 @@ bool DictionaryWindow::fail(QWidget* input, const QString& text, bool selectAll,
 // ---------------------------------------------------------------------------
 // Keys and states.
 
-QString DictionaryWindow::noKey() const
-{
-    return design_.key == KeyKind::Number ? QStringLiteral("0") : QString();
-}
+QString DictionaryWindow::noKey() const { return design_.key == KeyKind::Number ? QStringLiteral("0") : QString(); }
 
 bool DictionaryWindow::hasCurrentKey() const
 {

@@ -62,11 +62,21 @@ class DictionaryWindow : public QDialog {
     Q_OBJECT
 public:
     // The current key: a text (none = "") or a number the database gave (none = 0).
-    enum class KeyKind { Text, Number };
-    enum class State { Empty, Browse, Editing };
+    enum class KeyKind {
+        Text,
+        Number
+    };
+    enum class State {
+        Empty,
+        Browse,
+        Editing
+    };
     // Which message kind a window uses for Update without a row and Save with
     // nothing pending: critical "错误" or information "提示".
-    enum class Notice { Critical, Information };
+    enum class Notice {
+        Critical,
+        Information
+    };
     struct Design {
         QString caption;
         KeyKind key = KeyKind::Text;

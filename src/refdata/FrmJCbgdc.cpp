@@ -26,8 +26,9 @@ QList<DictGrid::Column> FrmJCbgdc::gridColumns() const
 // or written otherwise) with an empty one; the stored code follows unshown.
 QString FrmJCbgdc::listingSql() const
 {
-    return QStringLiteral("SELECT a.dcid, a.dcname, b.ksname, a.ksid FROM doctor a, section b WHERE a.ksid = b.ksid "
-                          "UNION SELECT dcid, dcname, '', ksid FROM doctor WHERE ksid NOT IN (SELECT ksid FROM section)");
+    return QStringLiteral(
+        "SELECT a.dcid, a.dcname, b.ksname, a.ksid FROM doctor a, section b WHERE a.ksid = b.ksid "
+        "UNION SELECT dcid, dcname, '', ksid FROM doctor WHERE ksid NOT IN (SELECT ksid FROM section)");
 }
 
 QVariant FrmJCbgdc::listedRowData(const RecordSet& rows, int row) const { return rows.text(row, 3); }

@@ -19,9 +19,9 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
-    QLineEdit* Text1 = nullptr;   // physician code, the key
-    QLineEdit* Text2 = nullptr;   // name
-    QComboBox* Comboks = nullptr; // section: a list entry must be picked
+    QLineEdit* Text1 = nullptr;     // physician code, the key
+    QLineEdit* Text2 = nullptr;     // name
+    QComboBox* Comboks = nullptr;   // section: a list entry must be picked
 
     // The list entry picked for the section field; -1 when none (typed text).
     int chosenSection() const { return chosen_; }

@@ -18,14 +18,14 @@ public:
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
-    QLineEdit* Text1 = nullptr;   // user code, the key
-    QLineEdit* Text2 = nullptr;   // user name
-    PaintPanel* Picqx = nullptr;  // the rights, locked and unlocked as a whole
+    QLineEdit* Text1 = nullptr;    // user code, the key
+    QLineEdit* Text2 = nullptr;    // user name
+    PaintPanel* Picqx = nullptr;   // the rights, locked and unlocked as a whole
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
     QWidget* Line1 = nullptr;
-    QCheckBox *Checkqx1 = nullptr, *Checkqx2 = nullptr, *Checkqx3 = nullptr, *Checkqx4 = nullptr,
-              *Checkqx5 = nullptr, *Checkqx6 = nullptr, *Checkqx7 = nullptr, *Checkqx8 = nullptr;
+    QCheckBox *Checkqx1 = nullptr, *Checkqx2 = nullptr, *Checkqx3 = nullptr, *Checkqx4 = nullptr, *Checkqx5 = nullptr,
+              *Checkqx6 = nullptr, *Checkqx7 = nullptr, *Checkqx8 = nullptr;
 
     // Checkqx1 .. Checkqx8 in column order (qx1 .. qx8).
     std::array<QCheckBox*, 8> rightBoxes() const;

@@ -16,9 +16,9 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
-    QLineEdit* Text1 = nullptr;    // item code, never enabled
-    QLineEdit* Text2 = nullptr;    // caption, enabled while an update is pending
-    QLineEdit* Comboks = nullptr;  // data type, never enabled
+    QLineEdit* Text1 = nullptr;     // item code, never enabled
+    QLineEdit* Text2 = nullptr;     // caption, enabled while an update is pending
+    QLineEdit* Comboks = nullptr;   // data type, never enabled
 
 protected:
     Frmbgxm();

@@ -41,7 +41,8 @@ bool Frmck::checkInputs()
 
 DictionaryWindow::Statement Frmck::insertStatement() const
 {
-    return {QStringLiteral("INSERT INTO zymc(name, fl) VALUES(?, ?)"), {textValue(Text1->text()), textValue(Text2->text())}};
+    return {QStringLiteral("INSERT INTO zymc(name, fl) VALUES(?, ?)"),
+            {textValue(Text1->text()), textValue(Text2->text())}};
 }
 
 DictionaryWindow::Statement Frmck::updateStatement(const QString& key) const

@@ -52,10 +52,11 @@ FrmfindGrid::FrmfindGrid(QWidget* parent) : QDialog(parent)
     ComboColor = PrintLists::makeList(Picdata, "ComboColor");
     ComboDirection = PrintLists::makeList(Picdata, "ComboDirection");
     ComboQuality = PrintLists::makeList(Picdata, "ComboQuality");
-    const std::pair<QComboBox*, QString> lists[] = {
-        {cboPrinter, QStringLiteral("打 印 机：")}, {ComboPaper, QStringLiteral("打印纸张：")},
-        {ComboColor, QStringLiteral("颜色模式：")}, {ComboDirection, QStringLiteral("打印方向：")},
-        {ComboQuality, QStringLiteral("打印质量：")}};
+    const std::pair<QComboBox*, QString> lists[] = {{cboPrinter, QStringLiteral("打 印 机：")},
+                                                    {ComboPaper, QStringLiteral("打印纸张：")},
+                                                    {ComboColor, QStringLiteral("颜色模式：")},
+                                                    {ComboDirection, QStringLiteral("打印方向：")},
+                                                    {ComboQuality, QStringLiteral("打印质量：")}};
     int y = 14;
     for (const auto& [combo, caption] : lists) {
         label(Picdata, caption, lx, y, 84);
@@ -67,9 +68,10 @@ FrmfindGrid::FrmfindGrid(QWidget* parent) : QDialog(parent)
     Tbotton = makeBox(Picdata, "Tbotton");
     Tleft = makeBox(Picdata, "Tleft");
     Tright = makeBox(Picdata, "Tright");
-    const std::pair<QLineEdit*, QString> margins[] = {
-        {Ttop, QStringLiteral("上边距：")}, {Tbotton, QStringLiteral("下边距：")},
-        {Tleft, QStringLiteral("左边距：")}, {Tright, QStringLiteral("右边距：")}};
+    const std::pair<QLineEdit*, QString> margins[] = {{Ttop, QStringLiteral("上边距：")},
+                                                      {Tbotton, QStringLiteral("下边距：")},
+                                                      {Tleft, QStringLiteral("左边距：")},
+                                                      {Tright, QStringLiteral("右边距：")}};
     for (int i = 0; i < 4; ++i) {
         const int mx = i % 2 == 0 ? lx : 212, my = y + (i / 2) * 32;
         label(Picdata, margins[i].second, mx, my, 64);
@@ -94,10 +96,7 @@ void FrmfindGrid::Form_Load()
     LoadGridPrintSettings();
 }
 
-void FrmfindGrid::cboPrinter_Click()
-{
-    PrintLists::cboPrinter_Click(cboPrinter, ComboPaper);
-}
+void FrmfindGrid::cboPrinter_Click() { PrintLists::cboPrinter_Click(cboPrinter, ComboPaper); }
 
 void FrmfindGrid::LoadGridPrintSettings()
 {
@@ -160,9 +159,10 @@ bool FrmfindGrid::ValidateGridPrintSettings()
             return false;
         }
     }
-    const std::pair<QLineEdit*, QString> margins[] = {
-        {Ttop, QStringLiteral("上边距应该为数字")}, {Tbotton, QStringLiteral("下边距应该为数字")},
-        {Tleft, QStringLiteral("左边距应该为数字")}, {Tright, QStringLiteral("右边距应该为数字")}};
+    const std::pair<QLineEdit*, QString> margins[] = {{Ttop, QStringLiteral("上边距应该为数字")},
+                                                      {Tbotton, QStringLiteral("下边距应该为数字")},
+                                                      {Tleft, QStringLiteral("左边距应该为数字")},
+                                                      {Tright, QStringLiteral("右边距应该为数字")}};
     for (const auto& [box, message] : margins) {
         if (!NumberText::IsNumber(box->text())) {
             MessageBox::critical(message, MessageBox::kErrorTitle);
@@ -202,7 +202,4 @@ void FrmfindGrid::buttonSave_Click()
     accept();
 }
 
-void FrmfindGrid::buttonBack_Click()
-{
-    reject();
-}
+void FrmfindGrid::buttonBack_Click() { reject(); }

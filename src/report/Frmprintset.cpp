@@ -69,8 +69,9 @@ void Frmprintset::buildControls()
     Picprinter = new PaintPanel(this);
     Picprinter->setObjectName(QStringLiteral("Picprinter"));
     Picprinter->setGeometry(8, 8, 300, 560);
-    const QStringList listCaptions{QStringLiteral("打印机："), QStringLiteral("打印纸张："), QStringLiteral("颜色模式："),
-                                   QStringLiteral("打印方向："), QStringLiteral("打印质量：")};
+    const QStringList listCaptions{QStringLiteral("打印机："), QStringLiteral("打印纸张："),
+                                   QStringLiteral("颜色模式："), QStringLiteral("打印方向："),
+                                   QStringLiteral("打印质量：")};
     QComboBox** lists[] = {&cboPrinter, &ComboPaper, &ComboColor, &ComboDirection, &ComboQuality};
     const char* listNames[] = {"cboPrinter", "ComboPaper", "ComboColor", "ComboDirection", "ComboQuality"};
     for (int i = 0; i < 5; ++i) {
@@ -88,9 +89,12 @@ void Frmprintset::buildControls()
         int column, row;
     };
     const Field fields[] = {
-        {&Ttop, "Ttop", QStringLiteral("上边距："), 0, 0},       {&Tbotton, "Tbotton", QStringLiteral("下边距："), 1, 0},
-        {&Tleft, "Tleft", QStringLiteral("左边距："), 0, 1},     {&Tright, "Tright", QStringLiteral("右边距："), 1, 1},
-        {&Thjj, "Thjj", QStringLiteral("行距一："), 0, 2},       {&Thjj2, "Thjj2", QStringLiteral("行距二："), 1, 2},
+        {&Ttop, "Ttop", QStringLiteral("上边距："), 0, 0},
+        {&Tbotton, "Tbotton", QStringLiteral("下边距："), 1, 0},
+        {&Tleft, "Tleft", QStringLiteral("左边距："), 0, 1},
+        {&Tright, "Tright", QStringLiteral("右边距："), 1, 1},
+        {&Thjj, "Thjj", QStringLiteral("行距一："), 0, 2},
+        {&Thjj2, "Thjj2", QStringLiteral("行距二："), 1, 2},
         {&Tpicwidth, "Tpicwidth", QStringLiteral("图像宽度："), 0, 5},
         {&Tpicheight, "Tpicheight", QStringLiteral("图像高度："), 1, 5},
         {&Tzoom, "Tzoom", QStringLiteral("预览倍数："), 0, 6},
@@ -194,8 +198,8 @@ void Frmprintset::buildMockup()
         const int y = 204 + 2 * k * kRow;
         slotList(21 + k, column(0), y, 176);
         if (k < 4) {
-            label(QStringLiteral("段距%1").arg(QStringList{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
-                                                          QStringLiteral("四")}[k]),
+            label(QStringLiteral("段距%1").arg(QStringList{QStringLiteral("一"), QStringLiteral("二"),
+                                                           QStringLiteral("三"), QStringLiteral("四")}[k]),
                   Picrpt, 236, y + kRow, 50);
             Tdjj[size_t(k)] = textBox(QStringLiteral("Tdjj%1").arg(k + 1), Picrpt, 290, y + kRow, 70);
         }
@@ -205,7 +209,6 @@ void Frmprintset::buildMockup()
     slotList(27, column(2), 440 + kRow, 86);
     slotList(28, column(3), 440 + kRow, 86);
     Txtfoot = textBox(QStringLiteral("Txtfoot"), Picrpt, 6, 496, W - 12);
-
 }
 
 int Frmprintset::showModally()
@@ -380,20 +383,19 @@ bool Frmprintset::ValidatePrintSettings()
         PrintLists::focusAndSelect(control);
         return false;
     };
-    const std::pair<QComboBox*, QString> lists[] = {
-        {cboPrinter, QStringLiteral("请选择正确的打印机")},
-        {ComboPaper, QStringLiteral("请选择正确的打印纸张")},
-        {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")},
-        {ComboDirection, QStringLiteral("请选择正确的打印方向设置")},
-        {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}};
+    const std::pair<QComboBox*, QString> lists[] = {{cboPrinter, QStringLiteral("请选择正确的打印机")},
+                                                    {ComboPaper, QStringLiteral("请选择正确的打印纸张")},
+                                                    {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")},
+                                                    {ComboDirection, QStringLiteral("请选择正确的打印方向设置")},
+                                                    {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}};
     for (const auto& [list, text] : lists)
         if (PrintLists::chosenRow(list) < 0)
             return fail(list, text, MessageBox::kSettingsErrorTitle);
     const std::pair<QLineEdit*, QString> numbers[] = {
-        {Ttop, QStringLiteral("上边距应该为数字")},      {Tbotton, QStringLiteral("下边距应该为数字")},
-        {Tleft, QStringLiteral("左边距应该为数字")},     {Tright, QStringLiteral("右边距应该为数字")},
-        {Thjj, QStringLiteral("行间距应该为数字")},      {Thjj2, QStringLiteral("行间距应该为数字")},
-        {Tdjj[0], QStringLiteral("段距一应该为数字")},   {Tdjj[1], QStringLiteral("段距二应该为数字")},
+        {Ttop, QStringLiteral("上边距应该为数字")},        {Tbotton, QStringLiteral("下边距应该为数字")},
+        {Tleft, QStringLiteral("左边距应该为数字")},       {Tright, QStringLiteral("右边距应该为数字")},
+        {Thjj, QStringLiteral("行间距应该为数字")},        {Thjj2, QStringLiteral("行间距应该为数字")},
+        {Tdjj[0], QStringLiteral("段距一应该为数字")},     {Tdjj[1], QStringLiteral("段距二应该为数字")},
         {Tpicwidth, QStringLiteral("图片大小应该为数字")}, {Tpicheight, QStringLiteral("图片大小应该为数字")},
         {Tzoom, QStringLiteral("预览倍数应该为数字")}};
     for (const auto& [box, text] : numbers)
@@ -430,8 +432,12 @@ void Frmprintset::ButtnSave_Click()
     for (int n = 1; n <= PrintSettings::kFontSets; ++n) {
         const FontSet& f = fonts_[size_t(n - 1)];
         const QString s = FontSection(n);
-        const QString values[] = {f.name,          sizeText(f.size),         QString::number(f.color),
-                                  boolText(f.bold), boolText(f.italic),       boolText(f.strikeout),
+        const QString values[] = {f.name,
+                                  sizeText(f.size),
+                                  QString::number(f.color),
+                                  boolText(f.bold),
+                                  boolText(f.italic),
+                                  boolText(f.strikeout),
                                   boolText(f.underline)};
         for (size_t k = 0; k < kFontKeys.size(); ++k)
             ini.setValue(s, kFontKeys[k], values[k]);

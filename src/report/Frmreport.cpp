@@ -66,10 +66,7 @@ std::optional<double> zoomPercent(const QString& text)
 }
 
 // A stored zoom the preview can use; anything else is 100 %.
-double usableZoom(double zoom)
-{
-    return std::isfinite(zoom) && zoom > 0 && zoom * 100 <= kMaxZoomPercent ? zoom : 1.0;
-}
+double usableZoom(double zoom) { return std::isfinite(zoom) && zoom > 0 && zoom * 100 <= kMaxZoomPercent ? zoom : 1.0; }
 
 QvButton* toolButton(const QString& name, const QString& caption, const QString& tip, QWidget* parent, int x, int w)
 {
@@ -114,7 +111,8 @@ void Frmreport::buildControls()
     Pictool->setGeometry(0, 0, width(), kToolHeight);
     connect(Pictool, &PaintPanel::Resize, this, &Frmreport::Pictool_Resize);
 
-    CmdPrint = toolButton(QStringLiteral("CmdPrint"), QStringLiteral("打印报告"), QStringLiteral("打印报告(P)"), Pictool, 8, 75);
+    CmdPrint = toolButton(QStringLiteral("CmdPrint"), QStringLiteral("打印报告"), QStringLiteral("打印报告(P)"),
+                          Pictool, 8, 75);
     CmdPrintSet = toolButton(QStringLiteral("CmdPrintSet"), QStringLiteral("打印设置"), QStringLiteral("打印设置(S)"),
                              Pictool, 88, 75);
     Cpageup = toolButton(QStringLiteral("Cpageup"), QStringLiteral("上一页"), QString(), Pictool, 184, 60);
@@ -128,7 +126,8 @@ void Frmreport::buildControls()
     Combosf->setGeometry(462, 8, 76, 22);
     Cmdup = toolButton(QStringLiteral("Cmdup"), QStringLiteral("放大"), QString(), Pictool, 544, 52);
     Cmddown = toolButton(QStringLiteral("Cmddown"), QStringLiteral("缩小"), QString(), Pictool, 600, 52);
-    ButtnQuit = toolButton(QStringLiteral("ButtnQuit"), QStringLiteral("退 出"), QStringLiteral("退出(Q)"), Pictool, 0, 75);
+    ButtnQuit =
+        toolButton(QStringLiteral("ButtnQuit"), QStringLiteral("退 出"), QStringLiteral("退出(Q)"), Pictool, 0, 75);
 
     connect(CmdPrint, &QvButton::clicked, this, &Frmreport::CmdPrint_Click);
     connect(CmdPrintSet, &QvButton::clicked, this, &Frmreport::CmdPrintSet_Click);
@@ -197,7 +196,8 @@ void Frmreport::Form_Load()
     Labelpagedq->setText(QStringLiteral("第   页"));
     Combosf->clear();
     Combosf->setEditText(QString());
-    for (QWidget* w : std::initializer_list<QWidget*>{CmdPrint, CmdPrintSet, Cpageup, Cpagedown, Combosf, Cmdup, Cmddown})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{CmdPrint, CmdPrintSet, Cpageup, Cpagedown, Combosf, Cmdup, Cmddown})
         w->setEnabled(true);
     PicpaperFrame->show();
 
@@ -291,8 +291,10 @@ void Frmreport::showFirstPage()
 
 void Frmreport::showPageLabels()
 {
-    Labelpagecount->setText(QStringLiteral("共") + ReportData::signedNumberText(settings_.pageCount) + QStringLiteral(" 页"));
-    Labelpagedq->setText(QStringLiteral("第") + ReportData::signedNumberText(settings_.currentPage) + QStringLiteral(" 页"));
+    Labelpagecount->setText(QStringLiteral("共") + ReportData::signedNumberText(settings_.pageCount)
+                            + QStringLiteral(" 页"));
+    Labelpagedq->setText(QStringLiteral("第") + ReportData::signedNumberText(settings_.currentPage)
+                         + QStringLiteral(" 页"));
 }
 
 void Frmreport::showZoomText() { Combosf->setEditText(zoomText(settings_.zoom)); }

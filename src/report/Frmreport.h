@@ -78,7 +78,7 @@ public:
     };
     static PaneLayout layoutFor(const QSizeF& pane, const QSizeF& frame);
     static constexpr double kScrollThickness = 4.498;   // millimetres (17 pixels)
-    static constexpr double kScrollUnit = 10;          // millimetres per scroll step
+    static constexpr double kScrollUnit = 10;           // millimetres per scroll step
 
     // Controls.
     PaintPanel* Pictool = nullptr;

@@ -33,7 +33,8 @@ ReportError notANumber(const IniSetting& key)
 
 ReportError outOfRange(const IniSetting& key)
 {
-    return {AppError::Overflow, QStringLiteral("溢出（列表打印设置 [%1] 中的 %2 超出了范围）").arg(key.section, key.key)};
+    return {AppError::Overflow,
+            QStringLiteral("溢出（列表打印设置 [%1] 中的 %2 超出了范围）").arg(key.section, key.key)};
 }
 
 qint32 readInt32(const IniSetting& key)
@@ -168,8 +169,7 @@ QFont toQFont(const GridFont& f, const QFont& previous)
 
 PrinterGridSurface::PrinterGridSurface(QPrinter& printer)
     : printer_(printer), job_(std::make_unique<PrintJob>(printer)), dotsPerTwip_(printer.resolution() / kTwipsPerInch)
-{
-}
+{}
 
 PrinterGridSurface::~PrinterGridSurface() = default;
 
@@ -232,10 +232,7 @@ double PrinterGridSurface::textWidth(const QString& text)
     return w;
 }
 
-double PrinterGridSurface::textHeight()
-{
-    return metrics().height() / dotsPerTwip_;
-}
+double PrinterGridSurface::textHeight() { return metrics().height() / dotsPerTwip_; }
 
 void PrinterGridSurface::print(double x, double y, const QString& text)
 {
@@ -248,10 +245,7 @@ void PrinterGridSurface::line(double x1, double y1, double x2, double y2)
     painter()->drawLine(QPointF(x1 * dotsPerTwip_, y1 * dotsPerTwip_), QPointF(x2 * dotsPerTwip_, y2 * dotsPerTwip_));
 }
 
-void PrinterGridSurface::newPage()
-{
-    job_->newPage();
-}
+void PrinterGridSurface::newPage() { job_->newPage(); }
 
 void PrinterGridSurface::endDoc()
 {
@@ -259,10 +253,7 @@ void PrinterGridSurface::endDoc()
         job_->endDoc();
 }
 
-void PrinterGridSurface::killDoc()
-{
-    job_->killDoc();
-}
+void PrinterGridSurface::killDoc() { job_->killDoc(); }
 
 // --- setup ------------------------------------------------------------------------------
 
@@ -295,7 +286,8 @@ void GridPrinter::SetupGridPrinter()
         s.pageWidth = qint32(Units::roundEven(printable.width() * kTwipsPerMm));
         s.pageHeight = qint32(Units::roundEven(printable.height() * kTwipsPerMm));
         if (s.pageWidth - double(s.left) - s.right <= 0 || s.pageHeight - double(s.top) - s.bottom <= 0)
-            throw ReportError{AppError::InvalidPropertyValue, QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
+            throw ReportError{AppError::InvalidPropertyValue,
+                              QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
     } catch (const AppError& e) {
         settings_.pageWidth = 0;
         settings_.pageHeight = 0;
@@ -313,10 +305,7 @@ QString GridPrinter::messageText(const AppError& e)
     return QString::number(e.number).trimmed() + QStringLiteral("：") + e.description;
 }
 
-void GridPrinter::report(const AppError& e)
-{
-    MessageBox::critical(messageText(e), MessageBox::kErrorTitle);
-}
+void GridPrinter::report(const AppError& e) { MessageBox::critical(messageText(e), MessageBox::kErrorTitle); }
 
 bool GridPrinter::refuseUnlessReady()
 {

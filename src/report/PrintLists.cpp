@@ -23,8 +23,10 @@ const QList<Code>& OrientationCodes()
 
 const QList<Code>& PrintQualityCodes()
 {
-    static const QList<Code> t{{QStringLiteral("草稿打印质量"), -1}, {QStringLiteral("低级打印质量"), -2},
-                               {QStringLiteral("中等打印质量"), -3}, {QStringLiteral("高级打印质量"), -4}};
+    static const QList<Code> t{{QStringLiteral("草稿打印质量"), -1},
+                               {QStringLiteral("低级打印质量"), -2},
+                               {QStringLiteral("中等打印质量"), -3},
+                               {QStringLiteral("高级打印质量"), -4}};
     return t;
 }
 

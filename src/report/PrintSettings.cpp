@@ -49,15 +49,15 @@ struct FontDefault {
     bool bold;
 };
 const FontDefault kFontDefaults[PrintSettings::kFontSets] = {
-    {"黑体", "20", true},     // 1 hospital name
-    {"黑体", "16", true},     // 2 title
-    {"宋体", "10.5", true},   // 3 header captions
-    {"宋体", "10.5", false},  // 4 header values
-    {"宋体", "12", true},     // 5 body captions
-    {"宋体", "12", false},    // 6 body text
-    {"宋体", "10.5", true},   // 7 footer captions
-    {"宋体", "10.5", false},  // 8 footer values
-    {"宋体", "9", false},     // 9 print-date line
+    {"黑体", "20", true},      // 1 hospital name
+    {"黑体", "16", true},      // 2 title
+    {"宋体", "10.5", true},    // 3 header captions
+    {"宋体", "10.5", false},   // 4 header values
+    {"宋体", "12", true},      // 5 body captions
+    {"宋体", "12", false},     // 6 body text
+    {"宋体", "10.5", true},    // 7 footer captions
+    {"宋体", "10.5", false},   // 8 footer values
+    {"宋体", "9", false},      // 9 print-date line
 };
 
 using PrintKey::kFontKeys;
@@ -86,10 +86,7 @@ const QHash<QString, QString>& defaultTable()
     return table;
 }
 
-QString raw(const QString& section, const QString& key)
-{
-    return Modini::GetIniValue(section, key, QString());
-}
+QString raw(const QString& section, const QString& key) { return Modini::GetIniValue(section, key, QString()); }
 QString raw(const IniSetting& k) { return raw(k.section, k.key); }
 
 double number(const QString& section, const QString& key)

@@ -12,12 +12,12 @@ namespace PrintKey {
 inline const QString kPrinter = QStringLiteral("printer");
 inline const QString kParameter = QStringLiteral("parameter");
 inline const QString kItems = QStringLiteral("rptxm");
-inline const IniSetting Printer{kPrinter, QStringLiteral("mPrinter")};     // device name
-inline const IniSetting Paper{kPrinter, QStringLiteral("mPaper")};         // paper code
-inline const IniSetting Color{kPrinter, QStringLiteral("mColor")};         // 1 monochrome, 2 colour
-inline const IniSetting Direction{kPrinter, QStringLiteral("mDirection")}; // 1 portrait, 2 landscape
-inline const IniSetting Quality{kPrinter, QStringLiteral("mQuality")};     // -1 draft .. -4 high
-inline const IniSetting Top{kParameter, QStringLiteral("bTop")};           // margins, millimetres
+inline const IniSetting Printer{kPrinter, QStringLiteral("mPrinter")};       // device name
+inline const IniSetting Paper{kPrinter, QStringLiteral("mPaper")};           // paper code
+inline const IniSetting Color{kPrinter, QStringLiteral("mColor")};           // 1 monochrome, 2 colour
+inline const IniSetting Direction{kPrinter, QStringLiteral("mDirection")};   // 1 portrait, 2 landscape
+inline const IniSetting Quality{kPrinter, QStringLiteral("mQuality")};       // -1 draft .. -4 high
+inline const IniSetting Top{kParameter, QStringLiteral("bTop")};             // margins, millimetres
 inline const IniSetting Bottom{kParameter, QStringLiteral("bBotton")};
 inline const IniSetting Left{kParameter, QStringLiteral("bLeft")};
 inline const IniSetting Right{kParameter, QStringLiteral("bRight")};
@@ -25,11 +25,11 @@ inline const IniSetting LineSpacing{kParameter, QStringLiteral("hjj")};    // be
 inline const IniSetting TextSpacing{kParameter, QStringLiteral("hjj2")};   // after each body line
 inline const IniSetting PicWidth{kParameter, QStringLiteral("PicWidth")};
 inline const IniSetting PicHeight{kParameter, QStringLiteral("PicHeight")};
-inline const IniSetting Zoom{kParameter, QStringLiteral("Zoom")};          // preview factor, 1 = 100 %
-inline const IniSetting Pictures{kParameter, QStringLiteral("bpic")};      // "1": print the picture row
+inline const IniSetting Zoom{kParameter, QStringLiteral("Zoom")};       // preview factor, 1 = 100 %
+inline const IniSetting Pictures{kParameter, QStringLiteral("bpic")};   // "1": print the picture row
 inline const IniSetting LineColor{kParameter, QStringLiteral("LineColor")};
-inline const IniSetting Head{kParameter, QStringLiteral("rpthead")};       // kept, printed nowhere
-inline const IniSetting Foot{kParameter, QStringLiteral("rptfoot")};       // end of the print-date line
+inline const IniSetting Head{kParameter, QStringLiteral("rpthead")};   // kept, printed nowhere
+inline const IniSetting Foot{kParameter, QStringLiteral("rptfoot")};   // end of the print-date line
 // The gap before body slot 21 + n (n = 1..4): "djj1" .. "djj4".
 inline IniSetting ParagraphSpacing(int n) { return {kParameter, QStringLiteral("djj%1").arg(n)}; }
 // Slot n (1..28): the bgxm row it shows ("xmN") and the field it prints ("idN").
@@ -37,9 +37,9 @@ inline IniSetting ItemRow(int n) { return {kItems, QStringLiteral("xm%1").arg(n)
 inline IniSetting ItemField(int n) { return {kItems, QStringLiteral("id%1").arg(n)}; }
 // Font set n (1..9): section "fontN", keys face, size, colour, bold, italic, strikeout, underline.
 inline QString FontSection(int n) { return QStringLiteral("font%1").arg(n); }
-inline const std::array<QString, 7> kFontKeys = {QStringLiteral("mFontname"), QStringLiteral("mFontsize"),
-                                                 QStringLiteral("mforecolor"), QStringLiteral("mFontBold"),
-                                                 QStringLiteral("mFontItalic"), QStringLiteral("mFontStrikethru"),
+inline const std::array<QString, 7> kFontKeys = {QStringLiteral("mFontname"),     QStringLiteral("mFontsize"),
+                                                 QStringLiteral("mforecolor"),    QStringLiteral("mFontBold"),
+                                                 QStringLiteral("mFontItalic"),   QStringLiteral("mFontStrikethru"),
                                                  QStringLiteral("mFontUnderline")};
 }
 
@@ -61,8 +61,8 @@ class PrintSettings {
 public:
     static constexpr int kSlots = 28;
     static constexpr int kFontSets = 9;
-    static constexpr int kItems = 24;      // entries of the item caption list
-    static constexpr int kValues = 26;     // report value list, index = reports field number
+    static constexpr int kItems = 24;    // entries of the item caption list
+    static constexpr int kValues = 26;   // report value list, index = reports field number
 
     // Page state.
     int pageCount = 0;

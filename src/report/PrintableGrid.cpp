@@ -41,10 +41,7 @@ int alignmentCode(const QVariant& v)
 }
 }
 
-TableViewGrid::TableViewGrid(const QTableView* view)
-    : view_(view)
-{
-}
+TableViewGrid::TableViewGrid(const QTableView* view) : view_(view) {}
 
 QString PrintableGrid::documentName() const
 {
@@ -57,20 +54,11 @@ QString PrintableGrid::documentName() const
     return title.trimmed();
 }
 
-int TableViewGrid::headerRows() const
-{
-    return view_->horizontalHeader()->isHidden() ? 0 : 1;
-}
+int TableViewGrid::headerRows() const { return view_->horizontalHeader()->isHidden() ? 0 : 1; }
 
-int TableViewGrid::rows() const
-{
-    return view_->model() ? headerRows() + view_->model()->rowCount() : 0;
-}
+int TableViewGrid::rows() const { return view_->model() ? headerRows() + view_->model()->rowCount() : 0; }
 
-int TableViewGrid::cols() const
-{
-    return view_->model() ? view_->model()->columnCount() : 0;
-}
+int TableViewGrid::cols() const { return view_->model() ? view_->model()->columnCount() : 0; }
 
 int TableViewGrid::rowHeight(int row) const
 {
@@ -95,15 +83,9 @@ QString TableViewGrid::text(int row, int col) const
 }
 
 // A table view's cells are never merged.
-bool TableViewGrid::mergeRow(int) const
-{
-    return false;
-}
+bool TableViewGrid::mergeRow(int) const { return false; }
 
-bool TableViewGrid::mergeCol(int) const
-{
-    return false;
-}
+bool TableViewGrid::mergeCol(int) const { return false; }
 
 GridFont TableViewGrid::cellFont(int row, int col) const
 {
@@ -130,10 +112,7 @@ int TableViewGrid::cellAlignment(int row, int col) const
     return alignmentCode(view_->model()->index(row - headerRows(), col).data(Qt::TextAlignmentRole));
 }
 
-GridFont TableViewGrid::gridFont() const
-{
-    return fromQt(view_->font(), view_->palette().color(QPalette::Text));
-}
+GridFont TableViewGrid::gridFont() const { return fromQt(view_->font(), view_->palette().color(QPalette::Text)); }
 
 std::pair<int, int> TableViewGrid::currentCell() const
 {

@@ -27,9 +27,15 @@ public:
     // Cell alignment codes: horizontal (left, centre, right) by vertical (top,
     // centre, bottom), and "general", which prints like left-centre.
     enum Alignment : int {
-        LeftTop = 0, LeftCenter, LeftBottom,
-        CenterTop, CenterCenter, CenterBottom,
-        RightTop, RightCenter, RightBottom,
+        LeftTop = 0,
+        LeftCenter,
+        LeftBottom,
+        CenterTop,
+        CenterCenter,
+        CenterBottom,
+        RightTop,
+        RightCenter,
+        RightBottom,
         General,
     };
 

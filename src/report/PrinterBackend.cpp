@@ -13,10 +13,7 @@ int paperCodeFor(const QPageSize& size, int indexInPrinterList)
 
 // --- system printers --------------------------------------------------------
 
-QStringList SystemPrinterBackend::printerNames() const
-{
-    return QPrinterInfo::availablePrinterNames();
-}
+QStringList SystemPrinterBackend::printerNames() const { return QPrinterInfo::availablePrinterNames(); }
 
 QString SystemPrinterBackend::defaultPrinterName() const
 {
@@ -83,9 +80,10 @@ PdfPrinterBackend::Printer PdfPrinterBackend::standardPrinter(const QString& nam
     Printer p;
     p.name = name;
     QList<PaperInfo> papers;
-    const QList<QPageSize> sizes{QPageSize(QPageSize::A4), QPageSize(QPageSize::A3), QPageSize(QPageSize::A5),
-                                 QPageSize(QPageSize::B5), QPageSize(QPageSize::Letter),
-                                 QPageSize(QSizeF(190, 270), QPageSize::Millimeter, QStringLiteral("胶片报告纸"))};
+    const QList<QPageSize> sizes{
+        QPageSize(QPageSize::A4),     QPageSize(QPageSize::A3),
+        QPageSize(QPageSize::A5),     QPageSize(QPageSize::B5),
+        QPageSize(QPageSize::Letter), QPageSize(QSizeF(190, 270), QPageSize::Millimeter, QStringLiteral("胶片报告纸"))};
     for (int i = 0; i < sizes.size(); ++i)
         papers.append(PaperInfo{sizes[i].name(), paperCodeFor(sizes[i], i), sizes[i]});
     p.papers = papers;

@@ -2,10 +2,7 @@
 
 #include <QPrinter>
 
-ProgramPrinter::ProgramPrinter() : backend_(std::make_shared<SystemPrinterBackend>())
-{
-    resetToDefault();
-}
+ProgramPrinter::ProgramPrinter() : backend_(std::make_shared<SystemPrinterBackend>()) { resetToDefault(); }
 
 ProgramPrinter& ProgramPrinter::instance()
 {
@@ -20,10 +17,7 @@ void ProgramPrinter::setBackend(std::shared_ptr<PrinterBackend> backend)
     p.resetToDefault();
 }
 
-PrinterBackend& ProgramPrinter::backend()
-{
-    return *instance().backend_;
-}
+PrinterBackend& ProgramPrinter::backend() { return *instance().backend_; }
 
 void ProgramPrinter::resetToDefault()
 {
@@ -40,15 +34,9 @@ void ProgramPrinter::adoptPrinter(const QString& name)
     pageSize_ = name.isEmpty() ? QPageSize(QPageSize::A4) : backend_->defaultPageSize(name);
 }
 
-QStringList ProgramPrinter::printerNames() const
-{
-    return backend_->printerNames();
-}
+QStringList ProgramPrinter::printerNames() const { return backend_->printerNames(); }
 
-QString ProgramPrinter::printerName() const
-{
-    return name_;
-}
+QString ProgramPrinter::printerName() const { return name_; }
 
 bool ProgramPrinter::selectPrinter(const QString& name)
 {

@@ -19,9 +19,14 @@ class ProgramPrinter {
 public:
     // Colour, orientation and quality codes as stored in the settings file.
     enum : int {
-        Monochrome = 1, Colour = 2,
-        Portrait = 1, Landscape = 2,
-        QualityDraft = -1, QualityLow = -2, QualityMedium = -3, QualityHigh = -4,
+        Monochrome = 1,
+        Colour = 2,
+        Portrait = 1,
+        Landscape = 2,
+        QualityDraft = -1,
+        QualityLow = -2,
+        QualityMedium = -3,
+        QualityHigh = -4,
     };
 
     static ProgramPrinter& instance();

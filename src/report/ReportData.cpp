@@ -13,10 +13,7 @@
 
 namespace ReportData {
 
-QString previewPictureFile(int k)
-{
-    return AppPaths::imageFolder() + QStringLiteral("/rptview%1.jpg").arg(k);
-}
+QString previewPictureFile(int k) { return AppPaths::imageFolder() + QStringLiteral("/rptview%1.jpg").arg(k); }
 
 QString signedNumberText(const QVariant& v)
 {
@@ -40,7 +37,8 @@ QString dateText(const QString& text)
         return QString();
     for (const QString& f : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),
                              QStringLiteral("yyyy.M.d")}) {
-        const QDate d = QDate::fromString(t.left(t.indexOf(QLatin1Char(' ')) < 0 ? t.size() : t.indexOf(QLatin1Char(' '))), f);
+        const QDate d =
+            QDate::fromString(t.left(t.indexOf(QLatin1Char(' ')) < 0 ? t.size() : t.indexOf(QLatin1Char(' '))), f);
         if (d.isValid())
             return d.toString(QStringLiteral("yyyy-MM-dd"));
     }
@@ -77,9 +75,7 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
     const RecordSet& rs = *r.data;
     for (int i = brname; i <= obligate5; ++i) {
         switch (i) {
-        case age:
-            content.values[i] = signedNumberText(rs.value(0, age)) + rs.value(0, ageunit).toString();
-            break;
+        case age: content.values[i] = signedNumberText(rs.value(0, age)) + rs.value(0, ageunit).toString(); break;
         case times: {
             // The fee as the editor and the lists show it: rounded to the cent.
             const QVariant fee = rs.value(0, i);
@@ -87,15 +83,10 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
             content.values[i] = signedNumberText(cents ? Money::Value(*cents) : fee);
             break;
         }
-        case obligate1:
-            content.values[i] = signedNumberText(rs.value(0, i));
-            break;
+        case obligate1: content.values[i] = signedNumberText(rs.value(0, i)); break;
         case pgdate:
-        case rpdate:
-            content.values[i] = dateText(rs.value(0, i).toString());
-            break;
-        default:
-            content.values[i] = rs.value(0, i).toString();
+        case rpdate: content.values[i] = dateText(rs.value(0, i).toString()); break;
+        default: content.values[i] = rs.value(0, i).toString();
         }
     }
     for (int k = 1; k <= 4; ++k) {

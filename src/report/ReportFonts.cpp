@@ -16,8 +16,8 @@ void installSubstitutions()
         // Hei sans faces.
         const QStringList hei{QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
                               QStringLiteral("WenQuanYi Micro Hei")};
-        for (const QString& name : {QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("SimSun"),
-                                    QStringLiteral("NSimSun")})
+        for (const QString& name :
+             {QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")})
             QFont::insertSubstitutions(name, song);
         for (const QString& name : {QStringLiteral("黑体"), QStringLiteral("SimHei")})
             QFont::insertSubstitutions(name, hei);

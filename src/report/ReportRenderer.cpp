@@ -44,10 +44,7 @@ bool ReportRenderer::slotUsed(int slot) const
     return !s_.slotCaptions[slot - 1].isEmpty() || !s_.slotFields[slot - 1].isEmpty();
 }
 
-QString ReportRenderer::slotCaption(int slot) const
-{
-    return s_.slotCaptions[slot - 1] + kCaptionEnd;
-}
+QString ReportRenderer::slotCaption(int slot) const { return s_.slotCaptions[slot - 1] + kCaptionEnd; }
 
 QString ReportRenderer::slotValue(int slot) const
 {
@@ -63,10 +60,7 @@ QString ReportRenderer::slotValue(int slot) const
     return c_.values[int(k)];
 }
 
-int ReportRenderer::largerFontSet(int a, int b) const
-{
-    return s_.fonts[a - 1].size > s_.fonts[b - 1].size ? a : b;
-}
+int ReportRenderer::largerFontSet(int a, int b) const { return s_.fonts[a - 1].size > s_.fonts[b - 1].size ? a : b; }
 
 void ReportRenderer::report(const ReportError& e)
 {
@@ -430,7 +424,8 @@ bool ReportRenderer::renderOn(ReportSurface& surface)
                         throw;
                     // A damaged picture leaves its place empty; the rest of the page goes on.
                     report(ReportError{e.number, QStringLiteral("报告图片 %1 无法读取（文件已损坏或不是图片），"
-                                                                "该位置留空").arg(k + 1)});
+                                                                "该位置留空")
+                                                     .arg(k + 1)});
                 }
                 sf.currentX += m_.PW + m_.S1 / 2;
             }

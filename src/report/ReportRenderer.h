@@ -24,10 +24,13 @@ struct ReportContent {
 // to the printer: the preview is the printout, at every print quality.
 class ReportRenderer {
 public:
-    enum class Mode { Preview, Print };
-    static const QString kTitle;           // "放 射 检 查 报 告 单"
-    static const QString kPreviewMode;     // "预览"
-    static const QString kPrintMode;       // "打印"
+    enum class Mode {
+        Preview,
+        Print
+    };
+    static const QString kTitle;         // "放 射 检 查 报 告 单"
+    static const QString kPreviewMode;   // "预览"
+    static const QString kPrintMode;     // "打印"
 
     // The working layout values in millimetres.
     struct Metrics {
@@ -95,7 +98,7 @@ private:
     void printRun(int pageToPrint);
     double zoom() const;
 
-    bool slotShown(int slot) const;    // slot 1..28
+    bool slotShown(int slot) const;   // slot 1..28
     bool slotUsed(int slot) const;
     QString slotCaption(int slot) const;
     QString slotValue(int slot) const;   // throws for a field number outside 0..25

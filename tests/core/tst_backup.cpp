@@ -40,7 +40,7 @@ const QString kWrongFile = QStringLiteral("请选择正确的备份文件");
 void addReport(const QString& exam)
 {
     QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate) VALUES (?, '某', ?)"),
-                                      {exam, kToday.toString(Qt::ISODate)})
+                                 {exam, kToday.toString(Qt::ISODate)})
                 .ok());
 }
 
@@ -176,7 +176,8 @@ private slots:
         backupTo(backup);
         const QByteArray saved = readBytes(backup);
         QCOMPARE(fileMode(backup), 0600);
-        QVERIFY(QFile::setPermissions(AppPaths::databaseFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVERIFY(
+            QFile::setPermissions(AppPaths::databaseFile(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
 
         addReport(QStringLiteral("B2"));
         window_->LoadDayList(kToday);
@@ -209,7 +210,8 @@ private slots:
         QVERIFY(TestFolder::exec(QStringLiteral("BEGIN")));
         for (int i = 0; i < 400; ++i)
             QVERIFY(Database::ExecuteSql(
-                        QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, checkconclusion) VALUES (?, '某', ?, ?)"),
+                        QStringLiteral(
+                            "INSERT INTO reports (obligate5, brname, rpdate, checkconclusion) VALUES (?, '某', ?, ?)"),
                         {QStringLiteral("M%1").arg(i), QStringLiteral("2024-05-01"), QString(300, QChar(0x4e00 + i))})
                         .ok());
         QVERIFY(TestFolder::exec(QStringLiteral("COMMIT")));
@@ -272,7 +274,8 @@ private slots:
         QVERIFY(Database::isOpen());
         QCOMPARE(countReports(), 1);
 
-        QCOMPARE(ModBackup::TrapMessage({70, QString()}), QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+        QCOMPARE(ModBackup::TrapMessage({70, QString()}),
+                 QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
     }
 
     // Backups and restores killed at random points: the backup is the old
@@ -500,7 +503,8 @@ private slots:
     void clearAll()
     {
         addReport(QStringLiteral("B2"));
-        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '1'), ('s2', '99')")));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('s1', '1'), ('s2', '99')")));
         window_->LoadDayList(kToday);
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
 

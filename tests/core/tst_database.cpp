@@ -94,7 +94,13 @@ private slots:
         RecordSet& rs = *r.data;
         QCOMPARE(rs.recordCount(), 2000);
         CloseDatabase();
-        const QByteArray bytes[] = {QByteArray(), QByteArray(""), "\xff" "A", "\xef\xbb\xbf" "A", QByteArray(),
+        const QByteArray bytes[] = {QByteArray(),
+                                    QByteArray(""),
+                                    "\xff"
+                                    "A",
+                                    "\xef\xbb\xbf"
+                                    "A",
+                                    QByteArray(),
                                     "\xe4\xbd"};
         for (int i = 0; i < rs.recordCount(); ++i) {
             rs.move(i);
@@ -129,7 +135,8 @@ private slots:
             blob[i] = char(i * 7);
         QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname, checksymptom, age, times, rpdate, picture3) "
                                           "values (?, ?, ?, ?, ?, ?)"),
-                           {tricky, longText, 42, 12.5, QDate(2026, 3, 4), blob}).ok());
+                           {tricky, longText, 42, 12.5, QDate(2026, 3, 4), blob})
+                    .ok());
         const qint64 id = LastInsertId();
         const QueryResult r = QueryData(QStringLiteral("select * from reports where ctid = ?"), {id});
         QCOMPARE(r.number, 0);
@@ -144,14 +151,17 @@ private slots:
 
         // Matching a quote and a percent sign literally.
         QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname like ? escape '\\'"),
-                           {QStringLiteral("%100\\%%")}).number, 0);
-        QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname = ?"), {QStringLiteral("' or ''='")}).number,
+                           {QStringLiteral("%100\\%%")})
+                     .number,
+                 0);
+        QCOMPARE(QueryData(QStringLiteral("select ctid from reports where brname = ?"), {QStringLiteral("' or ''='")})
+                     .number,
                  1000);
         // Wrong parameter count is a failure, not a crash; a failing write gives
         // the engine's text; a write that matches nothing changes no row.
         QVERIFY(QueryData(QStringLiteral("select * from reports where ctid = ?"), {}).failed());
-        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')")).description.contains(
-            QStringLiteral("NOT NULL")));
+        QVERIFY(ExecuteSql(QStringLiteral("insert into reports (brname) values ('no date')"))
+                    .description.contains(QStringLiteral("NOT NULL")));
         QVERIFY(ExecuteSql(QStringLiteral("update reports set brname = 'x' where ctid = ?"), {id + 1}).ok());
         QCOMPARE(ChangedRows(), 0);
         QVERIFY(ExecuteSql(QStringLiteral("delete from reports where ctid = ?"), {id}).ok());
@@ -300,7 +310,8 @@ private slots:
         QVERIFY(QFile::copy(db + QStringLiteral(".copy"), db));
         OpenDatabase();
         QVERIFY(QFile::copy(db, db + QStringLiteral(".new")));
-        QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData()) == 0);
+        QVERIFY(::rename(QFile::encodeName(db + QStringLiteral(".new")).constData(), QFile::encodeName(db).constData())
+                == 0);
         writeRefused(QStringLiteral("数据库文件在程序运行时被移走"));
         CloseDatabase();
         OpenDatabase();

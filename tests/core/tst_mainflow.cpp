@@ -138,7 +138,10 @@ struct EditorSession {
             return ed->result();
         });
     }
-    ~EditorSession() { Opener::setHook([](QDialog*) { return 0; }); }
+    ~EditorSession()
+    {
+        Opener::setHook([](QDialog*) { return 0; });
+    }
 };
 }
 
@@ -152,8 +155,8 @@ private slots:
         QVERIFY(folder_->ok());
         Environment::setPrinterInstalledOverride(true);
         // 李医生 edits his own reports only (no right 2).
-        QVERIFY(TestFolder::exec(
-            QStringLiteral("INSERT INTO user VALUES ('li', '李医生', NULL, 1, 1, 0, 1, 1, 1, 1, 1)")));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("INSERT INTO user VALUES ('li', '李医生', NULL, 1, 1, 0, 1, 1, 1, 1, 1)")));
     }
     void cleanup()
     {
@@ -180,7 +183,7 @@ private slots:
             click(ed.Buttninfo);
             typeInto(ed.Text1, QStringLiteral("X2024"));
             typeInto(ed.Text2, QStringLiteral("王小明"));
-            typeInto(ed.Text4, QStringLiteral("07.50"));   // stored as 7.5
+            typeInto(ed.Text4, QStringLiteral("07.50"));                  // stored as 7.5
             QCOMPARE(ed.ComboAge->currentText(), QStringLiteral("岁"));   // a new record's default unit
             typeInto(ed.Text6, QStringLiteral("内科"));
             typeInto(ed.Text8, QStringLiteral("Z100"));
@@ -193,8 +196,8 @@ private slots:
         };
         click(w->ButtnNew);
         QCOMPARE(session.opened, 1);
-        const QString newKey = QString::number(
-            queryInt(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'X2024'")));
+        const QString newKey =
+            QString::number(queryInt(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'X2024'")));
 
         // The blank row became the new report, selected.
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonFace);
@@ -205,7 +208,8 @@ private slots:
                                            "2024-03-15", kAdmin, "两肺未见明显异常", newKey}));
         // The selected row stays legible on the light selection colour.
         const QPalette pal = g->palette();
-        QVERIFY(qAbs(qGray(pal.color(QPalette::Highlight).rgb()) - qGray(pal.color(QPalette::HighlightedText).rgb())) > 100);
+        QVERIFY(qAbs(qGray(pal.color(QPalette::Highlight).rgb()) - qGray(pal.color(QPalette::HighlightedText).rgb()))
+                > 100);
         // Exactly the row the main window's own loader gives.
         w->DTPicker1_Change();
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
@@ -370,7 +374,8 @@ private slots:
         click(w->ButtnNew);
         QCOMPARE(session.opened, 1);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'V1' AND picture1 IS NOT "
-                                         "NULL AND picture2 IS NOT NULL AND picture3 IS NULL")), 1);
+                                         "NULL AND picture2 IS NOT NULL AND picture3 IS NULL")),
+                 1);
         session.drive = [&](DataRecord& ed) {
             QCOMPARE(ed.Text1->text(), QStringLiteral("V1"));
             QVERIFY(ed.Picload[0]->hasPicture() && ed.Picload[1]->hasPicture() && !ed.Picload[2]->hasPicture());
@@ -388,7 +393,9 @@ private slots:
         QString findings;
         for (int i = 1; i <= 40; ++i)
             findings += QStringLiteral("第%1行：双肺纹理清晰，走行自然，肺门不大。\n").arg(i);
-        QVERIFY(Database::ExecuteSql(QStringLiteral("UPDATE reports SET checksymptom = ? WHERE ctid = ?"), {findings, key}).ok());
+        QVERIFY(
+            Database::ExecuteSql(QStringLiteral("UPDATE reports SET checksymptom = ? WHERE ctid = ?"), {findings, key})
+                .ok());
         auto printers = std::make_shared<PdfPrinterBackend>();
         printers->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
         const QString pdf = folder_->file(QStringLiteral("printed.pdf"));

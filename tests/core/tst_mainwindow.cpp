@@ -32,9 +32,10 @@ void addReport(const QString& exam, const QString& name, const QVariant& age, co
                const QString& conclusion = QString())
 {
     const QueryResult r = Database::ExecuteSql(
-        QStringLiteral("INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, inpatientid, obligate3, "
-                       "utpatientid, rpdate, rpdr, checkconclusion, picture1) VALUES (?, ?, '男', ?, '岁', '内科', 'Z1', "
-                       "'M1', '王医师', ?, ?, ?, ?)"),
+        QStringLiteral(
+            "INSERT INTO reports (obligate5, brname, sex, age, ageunit, sectionoffice, inpatientid, obligate3, "
+            "utpatientid, rpdate, rpdr, checkconclusion, picture1) VALUES (?, ?, '男', ?, '岁', '内科', 'Z1', "
+            "'M1', '王医师', ?, ?, ?, ?)"),
         {exam, name, age, date, rpdr, conclusion, QByteArray(2048, 'x')});
     QVERIFY2(r.ok(), qPrintable(r.description));
 }
@@ -63,15 +64,14 @@ struct Governed {
     bool button;
 };
 const Governed kGoverned[] = {
-    {"buttnview", 0, true},  {"ButtnPrint", 0, true},  {"查看报告m", 0, false}, {"打印报告m", 0, false},
-    {"查看报告", 0, false},  {"打印报告", 0, false},   {"打印纸张设置", 0, false},
-    {"buttnfix", 1, true},   {"ButtnDel", 1, true},    {"ButtnNew", 1, true},    {"新建报告", 1, false},
-    {"修改报告m", 1, false}, {"删除报告m", 1, false},  {"修改报告", 1, false},   {"删除报告", 1, false},
-    {"用户设置", 4, false},  {"科室设置", 4, false},   {"开单医师设置", 4, false}, {"系统设置", 4, false},
-    {"报告项目设置", 4, false}, {"检查部位设置", 4, false}, {"部位分类设置", 4, false},
-    {"词库维护", 5, false},  {"模板管理", 5, false},
-    {"查询报告", 6, false},  {"统计报告", 6, false},   {"ButtnGraph", 6, true},  {"ButtnFind", 6, true},
-    {"备份数据", 7, false},  {"还原数据", 7, false},   {"清空数据", 7, false},
+    {"buttnview", 0, true},     {"ButtnPrint", 0, true},    {"查看报告m", 0, false},    {"打印报告m", 0, false},
+    {"查看报告", 0, false},     {"打印报告", 0, false},     {"打印纸张设置", 0, false}, {"buttnfix", 1, true},
+    {"ButtnDel", 1, true},      {"ButtnNew", 1, true},      {"新建报告", 1, false},     {"修改报告m", 1, false},
+    {"删除报告m", 1, false},    {"修改报告", 1, false},     {"删除报告", 1, false},     {"用户设置", 4, false},
+    {"科室设置", 4, false},     {"开单医师设置", 4, false}, {"系统设置", 4, false},     {"报告项目设置", 4, false},
+    {"检查部位设置", 4, false}, {"部位分类设置", 4, false}, {"词库维护", 5, false},     {"模板管理", 5, false},
+    {"查询报告", 6, false},     {"统计报告", 6, false},     {"ButtnGraph", 6, true},    {"ButtnFind", 6, true},
+    {"备份数据", 7, false},     {"还原数据", 7, false},     {"清空数据", 7, false},
 };
 
 bool enabledOf(FrmMain* w, const Governed& g)
@@ -100,10 +100,12 @@ private slots:
 
     void listOfADay()
     {
-        addReport(QStringLiteral("X3"), QStringLiteral("丙"), 30.0, QStringLiteral("2024-03-15"), QStringLiteral("张医生"),
-                  QStringLiteral("未见异常"));
-        addReport(QStringLiteral("X1"), QStringLiteral("甲"), 7, QStringLiteral("2024-03-15"), QStringLiteral("李医生"));
-        addReport(QStringLiteral("X2"), QStringLiteral("乙"), 2.5, QStringLiteral("2024-03-14"), QStringLiteral("李医生"));
+        addReport(QStringLiteral("X3"), QStringLiteral("丙"), 30.0, QStringLiteral("2024-03-15"),
+                  QStringLiteral("张医生"), QStringLiteral("未见异常"));
+        addReport(QStringLiteral("X1"), QStringLiteral("甲"), 7, QStringLiteral("2024-03-15"),
+                  QStringLiteral("李医生"));
+        addReport(QStringLiteral("X2"), QStringLiteral("乙"), 2.5, QStringLiteral("2024-03-14"),
+                  QStringLiteral("李医生"));
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
         QCOMPARE(w->DTPicker1->date(), kToday);
@@ -167,10 +169,14 @@ private slots:
 
     void deleteReports()
     {
-        addReport(QStringLiteral("D1"), QStringLiteral("一"), 1, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
-        addReport(QStringLiteral("D2"), QStringLiteral("二"), 2, QStringLiteral("2024-03-15"), QStringLiteral("李医生"));
-        addReport(QStringLiteral("D3"), QStringLiteral("三"), 3, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
-        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('u1', '2'), ('u2', '3')")));
+        addReport(QStringLiteral("D1"), QStringLiteral("一"), 1, QStringLiteral("2024-03-15"),
+                  QStringLiteral("张医生"));
+        addReport(QStringLiteral("D2"), QStringLiteral("二"), 2, QStringLiteral("2024-03-15"),
+                  QStringLiteral("李医生"));
+        addReport(QStringLiteral("D3"), QStringLiteral("三"), 3, QStringLiteral("2024-03-15"),
+                  QStringLiteral("张医生"));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('u1', '2'), ('u2', '3')")));
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
 
@@ -212,8 +218,8 @@ private slots:
             FrmMain* w = FrmMain::ShowMain();
             for (const Governed& g : kGoverned)
                 QVERIFY2(enabledOf(w, g) == (g.right != right), g.name);
-            for (const char* free : {"DICOM图像转换参数", "DICOM图像发送参数", "脚踏开关端口设置", "密码设置", "关于本软件",
-                                     "主题帮助", "金属", "海洋", "秋实", "重新登录", "退出"})
+            for (const char* free : {"DICOM图像转换参数", "DICOM图像发送参数", "脚踏开关端口设置", "密码设置",
+                                     "关于本软件", "主题帮助", "金属", "海洋", "秋实", "重新登录", "退出"})
                 QVERIFY2(w->action(QString::fromUtf8(free))->isEnabled(), free);
             // A skin change only colours: it enables nothing.
             w->ChangeSkin(3);
@@ -274,12 +280,14 @@ private slots:
         // The editor is registered by its own layer; here the table records the openings.
         auto opened = std::make_shared<QStringList>();
         Openers::setOpener(Openers::Window::DataRecord, [opened](Openers::How how) { *opened << Openers::name(how); });
-        addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"), QStringLiteral("张医生"));
+        addReport(QStringLiteral("Y1"), QStringLiteral("昨"), 1, QStringLiteral("2024-03-14"),
+                  QStringLiteral("张医生"));
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
         QVERIFY(ReportList::IsEmpty(g));
         // On today's list no reload happens: a row added behind its back stays unseen.
-        addReport(QStringLiteral("T1"), QStringLiteral("今"), 1, QStringLiteral("2024-03-15"), QStringLiteral("张医生"));
+        addReport(QStringLiteral("T1"), QStringLiteral("今"), 1, QStringLiteral("2024-03-15"),
+                  QStringLiteral("张医生"));
         w->新建报告_Click();
         QVERIFY(ReportList::IsEmpty(g));
         // From another date the list moves to today and reloads.

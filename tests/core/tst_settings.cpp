@@ -110,8 +110,9 @@ private slots:
         QVERIFY(set("system", "hname", s("新医院")));
         QVERIFY(set("system", "machine", s("DR-1")));
         QVERIFY(set("output", "path", s("/srv/dcm")));
-        QCOMPARE(readBytes(ini_), QByteArray("; keep me\r\n[printer]\r\nname=HP\r\n\r\n[System]\r\nHName=新医院\r\nkz=1\r\n"
-                                             "machine=DR-1\r\n\r\n[font1]\r\nsize=9\r\n\r\n[output]\r\npath=/srv/dcm\r\n"));
+        QCOMPARE(readBytes(ini_),
+                 QByteArray("; keep me\r\n[printer]\r\nname=HP\r\n\r\n[System]\r\nHName=新医院\r\nkz=1\r\n"
+                            "machine=DR-1\r\n\r\n[font1]\r\nsize=9\r\n\r\n[output]\r\npath=/srv/dcm\r\n"));
         // A file saved by a Windows editor keeps its byte-order mark; one with
         // bare line feeds keeps them; a stray line before any section stays.
         write("\xEF\xBB\xBF[system]\r\nhname=\xE5\x8C\xBB\xE9\x99\xA2\r\n");
@@ -127,8 +128,14 @@ private slots:
     void valuesRoundTrip()
     {
         const QStringList values = {
-            s("放射科，第二病区"), s("a,b;c"), s("say \"hi\""), s("C:\\img\\x"), s("50% off = yes"),
-            QString(150, QLatin1Char('x')), QString(150, QChar(0x533B)), s("😀"),
+            s("放射科，第二病区"),
+            s("a,b;c"),
+            s("say \"hi\""),
+            s("C:\\img\\x"),
+            s("50% off = yes"),
+            QString(150, QLatin1Char('x')),
+            QString(150, QChar(0x533B)),
+            s("😀"),
         };
         for (int i = 0; i < values.size(); ++i)
             QVERIFY(set("system", qPrintable(QStringLiteral("k%1").arg(i)), values[i]));
@@ -143,7 +150,8 @@ private slots:
         QVERIFY(set("system", "hname", s("x")));
         QCOMPARE(readBytes(ini_), QByteArray("[system]\r\nhname=x\r\n"));
         // A folder that does not exist cannot take the file: the caller is told.
-        QVERIFY(!Modini::SetIniValue(s("system"), s("hname"), s("x"), dir_.filePath(QStringLiteral("no/such/options.ini"))));
+        QVERIFY(!Modini::SetIniValue(s("system"), s("hname"), s("x"),
+                                     dir_.filePath(QStringLiteral("no/such/options.ini"))));
 
         // An unwritable file is left as it was, and the caller is told.
         const QByteArray before = "[system]\r\nhname=old\r\n";

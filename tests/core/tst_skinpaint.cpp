@@ -40,7 +40,9 @@ void expect(const QImage& img, std::initializer_list<Px> pixels)
 {
     for (const Px& p : pixels)
         QVERIFY2(px(img, p.x, p.y) == p.rgb, qPrintable(QStringLiteral("(%1, %2) is %3, not %4")
-                                                            .arg(p.x).arg(p.y).arg(px(img, p.x, p.y), 6, 16)
+                                                            .arg(p.x)
+                                                            .arg(p.y)
+                                                            .arg(px(img, p.x, p.y), 6, 16)
                                                             .arg(p.rgb, 6, 16)));
 }
 }
@@ -103,17 +105,22 @@ private slots:
 
     void colourArithmetic()
     {
-        const struct { qint32 color; int r, g, b; } splits[] = {
-            {0x00F2BA6F, 111, 186, 242}, {qint32(0x8000000D), 13, 0, -32767}, {0x00FFFFFF, 255, 255, 255}};
+        const struct {
+            qint32 color;
+            int r, g, b;
+        } splits[] = {{0x00F2BA6F, 111, 186, 242}, {qint32(0x8000000D), 13, 0, -32767}, {0x00FFFFFF, 255, 255, 255}};
         for (const auto& t : splits) {
             const RGBTriple rgb = ColorToRGB(t.color);
             QCOMPARE(QList<int>({rgb.R, rgb.G, rgb.B}), QList<int>({t.r, t.g, t.b}));
         }
-        const struct { qint32 color; int delta; qint32 expected; } adjusted[] = {
-            {0x00A0A0A0, 30, 0x00BEBEBE},     // lighter
-            {0x00F8F8F8, 30, 0x00FFFFFF},     // clamped at 255
-            {0x00102030, -40, 0x00000008},    // clamped at 0
-            {0x0000D080, -20, 0x0000BC6C}};   // blue stays 0
+        const struct {
+            qint32 color;
+            int delta;
+            qint32 expected;
+        } adjusted[] = {{0x00A0A0A0, 30, 0x00BEBEBE},     // lighter
+                        {0x00F8F8F8, 30, 0x00FFFFFF},     // clamped at 255
+                        {0x00102030, -40, 0x00000008},    // clamped at 0
+                        {0x0000D080, -20, 0x0000BC6C}};   // blue stays 0
         for (const auto& t : adjusted)
             QCOMPARE(AdjustColor(t.color, t.delta), t.expected);
         QCOMPARE(ToQColor(kSysHighlight), QApplication::palette().color(QPalette::Highlight));
@@ -141,8 +148,13 @@ private slots:
         Skin::DrawGradientCaption(&panel, QString());
         // Away from the side frame; borders at rows 0 and G, frame at the sides and bottom, panel below.
         const QRgb line = rgbOf(gLineColor);
-        expect(grabPanel(panel), {{150, row, rgbOf(expected)}, {80, 0, line}, {80, 21, line}, {0, 40, line},
-                                  {159, 40, line}, {80, 59, line}, {80, 40, rgbOf(gPanelBackColor)}});
+        expect(grabPanel(panel), {{150, row, rgbOf(expected)},
+                                  {80, 0, line},
+                                  {80, 21, line},
+                                  {0, 40, line},
+                                  {159, 40, line},
+                                  {80, 59, line},
+                                  {80, 40, rgbOf(gPanelBackColor)}});
     }
 
     void captionTextAndSkinChange()
@@ -156,8 +168,10 @@ private slots:
         for (int y = 1; y < 21; ++y)
             for (int x = 1; x < 199; ++x)
                 if (qGray(img.pixel(x, y)) < 60) {
-                    minX = std::min(minX, x); maxX = std::max(maxX, x);
-                    minY = std::min(minY, y); maxY = std::max(maxY, y);
+                    minX = std::min(minX, x);
+                    maxX = std::max(maxX, x);
+                    minY = std::min(minY, y);
+                    maxY = std::max(maxY, y);
                 }
         QVERIFY2(maxX > minX, "no caption drawn");
         QVERIFY(std::abs((minX + maxX) / 2 - 100) <= 3);
@@ -175,10 +189,10 @@ private slots:
         QImage img(50, 3, QImage::Format_RGB32);
         img.fill(Qt::white);
         QPainter p(&img);
-        Skin::PaintStatusBar(p, QSize(50, 1));       // H = 1: one row, no division by zero
+        Skin::PaintStatusBar(p, QSize(50, 1));   // H = 1: one row, no division by zero
         Skin::PaintStatusBar(p, QSize(50, 0));
         const int saved = gCaptionHeight;
-        gCaptionHeight = 1;                          // G = 1: no gradient rows
+        gCaptionHeight = 1;   // G = 1: no gradient rows
         Skin::PaintGradientCaption(p, QSize(50, 3), QStringLiteral("x"), QApplication::font());
         gCaptionHeight = 0;
         Skin::PaintGradientCaption(p, QSize(50, 3), QString(), QApplication::font());
@@ -195,7 +209,9 @@ private slots:
         status.resize(300, 25);
         Skin::DrawStatusBar(&status);
         // No top border; edges at the bottom and sides; row 23 is step 23 of 24.
-        expect(grabPanel(status), {{150, 0, 0xF0F0F0}, {150, 24, 0x404040}, {299, 10, 0x404040},
+        expect(grabPanel(status), {{150, 0, 0xF0F0F0},
+                                   {150, 24, 0x404040},
+                                   {299, 10, 0x404040},
                                    {150, 23, gradient(0x00A0A0A0, 0x00F0F0F0, 23.0 / 24.0)}});
         // The last gradient row is the 'from' colour.
         QImage rows(10, 25, QImage::Format_RGB32);
@@ -230,7 +246,8 @@ private slots:
         Skin::DrawLoginTitle(&title);
         expect(title.renderImage(), {{60, 0, rgbOf(gToolBackColor)},
                                      {60, 1, gradient(gCaptionColorFrom, gCaptionColorTo, 1.0 / 21.0)},
-                                     {60, 21, rgbOf(gCaptionColorFrom)}, {60, 22, rgbOf(gLineColor)}});
+                                     {60, 21, rgbOf(gCaptionColorFrom)},
+                                     {60, 22, rgbOf(gLineColor)}});
         SetSkinColors(1);
     }
 
@@ -275,11 +292,13 @@ private slots:
         Skin::DataRecordApplySkin(s);
         bottom->resize(200, 33);
         // N = SH - 5 steps from row 5; the panel ends one step before the 'from' colour.
-        expect(grabPanel(*bottom), {{50, 3, rgbOf(gFormBackColor)}, {50, 4, rgbOf(gLineColor)},
+        expect(grabPanel(*bottom), {{50, 3, rgbOf(gFormBackColor)},
+                                    {50, 4, rgbOf(gLineColor)},
                                     {50, 5, rgbOf(gStatusColorTo)},
                                     {50, 32, gradient(gStatusColorFrom, gStatusColorTo, 27.0 / 28.0)}});
         rpt->resize(200, 100);
-        expect(grabPanel(*rpt), {{50, 10, 0xADD9F9}, {50, 26, 0xC0C0C0}, {50, 27, 0xFFFFFF}, {199, 60, rgbOf(gLineColor)}});
+        expect(grabPanel(*rpt),
+               {{50, 10, 0xADD9F9}, {50, 26, 0xC0C0C0}, {50, 27, 0xFFFFFF}, {199, 60, rgbOf(gLineColor)}});
         SetSkinColors(1);
     }
 

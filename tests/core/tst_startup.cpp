@@ -138,7 +138,8 @@ private slots:
                 QSKIP("xvfb-run and xdotool are needed");
         TestFolder f(false);
         QVERIFY(QFile::copy(program, f.file(QStringLiteral("pelrand"))));
-        QVERIFY(QFile::setPermissions(f.file(QStringLiteral("pelrand")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(f.file(QStringLiteral("pelrand")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
         // The first copy runs until its login window is up; the second must show the
         // refusal, and end once it is answered, while the first goes on.
@@ -160,9 +161,9 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                                             QStringLiteral("bash"), QStringLiteral("-c"), script, QStringLiteral("twice"),
-                                             f.path()});
+        p.start(QStringLiteral("xvfb-run"),
+                {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                 QStringLiteral("bash"), QStringLiteral("-c"), script, QStringLiteral("twice"), f.path()});
         QVERIFY(p.waitForFinished(120000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         QVERIFY2(out.contains(QStringLiteral("first:login")), qPrintable(out));

@@ -39,8 +39,7 @@ QString ini(const QString& key) { return Modini::GetIniValue(QStringLiteral("sys
 
 QVariant storedPassword(const QString& user)
 {
-    const QueryResult r =
-        Database::QueryData(QStringLiteral("SELECT userpassword FROM user WHERE userid = ?"), {user});
+    const QueryResult r = Database::QueryData(QStringLiteral("SELECT userpassword FROM user WHERE userid = ?"), {user});
     return r.hasRows() ? r.data->value(0, 0) : QVariant();
 }
 
@@ -113,9 +112,10 @@ private slots:
         // A hashed password, an empty-text password and rights 0, 2 and 6 only.
         const QVariant hash = ModPassword::HashPassword(QStringLiteral("s3cr'et"));
         QVERIFY(Database::ExecuteSql(QStringLiteral("INSERT INTO user VALUES (?, ?, ?, 1, 0, -1, 0, 0, 0, 1, 0)"),
-                                          {QStringLiteral("Li"), QStringLiteral("李医生"), hash})
+                                     {QStringLiteral("Li"), QStringLiteral("李医生"), hash})
                     .ok());
-        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO user VALUES ('blank', '空', '', 1, 1, 1, 1, 1, 1, 1, 1)")));
+        QVERIFY(
+            TestFolder::exec(QStringLiteral("INSERT INTO user VALUES ('blank', '空', '', 1, 1, 1, 1, 1, 1, 1, 1)")));
 
         // An empty password does not match a stored empty text.
         QVERIFY(!logIn(QStringLiteral("blank")));

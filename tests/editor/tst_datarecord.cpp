@@ -139,22 +139,38 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("selected");
-        QTest::newRow("exam blank") << int(obligate5) << "   " << "X线号不能为空" << false;
-        QTest::newRow("name blank") << int(brname) << " " << "病人姓名不能为空" << false;
-        QTest::newRow("sex empty") << int(sex) << "" << "病人姓别不能为空" << false;
-        QTest::newRow("age empty") << int(age) << "" << "年龄不能为空" << false;
-        QTest::newRow("age 1,000") << int(age) << "1,000" << "年龄应该为数字" << true;
-        QTest::newRow("unit empty") << int(ageunit) << "" << "年龄单位不能为空" << false;
-        QTest::newRow("unit wrong") << int(ageunit) << "年" << "年龄单位不正确，请重新填写" << true;
-        QTest::newRow("date empty") << int(pgdate) << "" << "报告日期不能为空" << false;
-        QTest::newRow("date time") << int(pgdate) << "12:30" << "报告日期格式不正确，请按照“yyyy-mm-dd”填写" << true;
-        QTest::newRow("count empty") << int(obligate1) << "" << "检查次数不能为空" << false;
-        QTest::newRow("count letters") << int(obligate1) << "x" << "检查次数应该为数字" << true;
-        QTest::newRow("doctor empty") << int(rpdr) << "" << "检查医师不能为空" << false;
-        QTest::newRow("fee letters") << int(times) << "十元" << "收费金额应该为数字" << true;
-        QTest::newRow("sex one space passes") << int(sex) << " " << "" << false;
-        QTest::newRow("slashed date passes") << int(pgdate) << "2024/1/5" << "" << false;
-        QTest::newRow("two-digit year passes") << int(pgdate) << "24-1-5" << "" << false;
+        QTest::newRow("exam blank") << int(obligate5) << "   "
+                                    << "X线号不能为空" << false;
+        QTest::newRow("name blank") << int(brname) << " "
+                                    << "病人姓名不能为空" << false;
+        QTest::newRow("sex empty") << int(sex) << ""
+                                   << "病人姓别不能为空" << false;
+        QTest::newRow("age empty") << int(age) << ""
+                                   << "年龄不能为空" << false;
+        QTest::newRow("age 1,000") << int(age) << "1,000"
+                                   << "年龄应该为数字" << true;
+        QTest::newRow("unit empty") << int(ageunit) << ""
+                                    << "年龄单位不能为空" << false;
+        QTest::newRow("unit wrong") << int(ageunit) << "年"
+                                    << "年龄单位不正确，请重新填写" << true;
+        QTest::newRow("date empty") << int(pgdate) << ""
+                                    << "报告日期不能为空" << false;
+        QTest::newRow("date time") << int(pgdate) << "12:30"
+                                   << "报告日期格式不正确，请按照“yyyy-mm-dd”填写" << true;
+        QTest::newRow("count empty") << int(obligate1) << ""
+                                     << "检查次数不能为空" << false;
+        QTest::newRow("count letters") << int(obligate1) << "x"
+                                       << "检查次数应该为数字" << true;
+        QTest::newRow("doctor empty") << int(rpdr) << ""
+                                      << "检查医师不能为空" << false;
+        QTest::newRow("fee letters") << int(times) << "十元"
+                                     << "收费金额应该为数字" << true;
+        QTest::newRow("sex one space passes") << int(sex) << " "
+                                              << "" << false;
+        QTest::newRow("slashed date passes") << int(pgdate) << "2024/1/5"
+                                             << "" << false;
+        QTest::newRow("two-digit year passes") << int(pgdate) << "24-1-5"
+                                               << "" << false;
     }
 
     void validation()
@@ -201,14 +217,15 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         ed.ButtnNew_Click();
         ed.show();
-        const std::pair<int, const char*> order[] = {
-            {obligate5, "X线号不能为空"}, {brname, "病人姓名不能为空"}, {sex, "病人姓别不能为空"},
-            {age, "年龄不能为空"}, {ageunit, "年龄单位不能为空"}, {pgdate, "报告日期不能为空"},
-            {obligate1, "检查次数不能为空"}, {times, "收费金额应该为数字"}};
+        const std::pair<int, const char*> order[] = {{obligate5, "X线号不能为空"},    {brname, "病人姓名不能为空"},
+                                                     {sex, "病人姓别不能为空"},       {age, "年龄不能为空"},
+                                                     {ageunit, "年龄单位不能为空"},   {pgdate, "报告日期不能为空"},
+                                                     {obligate1, "检查次数不能为空"}, {times, "收费金额应该为数字"}};
         for (const auto& [field, message] : order)
             ed.setControlText(field, field == times ? QStringLiteral("x") : QString());
-        const QStringList good = {QStringLiteral("X9"), QStringLiteral("张三"), QStringLiteral("男"), QStringLiteral("30"),
-                                  QStringLiteral("岁"), QStringLiteral("2024-01-05"), QStringLiteral("1"), QStringLiteral("5")};
+        const QStringList good = {QStringLiteral("X9"), QStringLiteral("张三"), QStringLiteral("男"),
+                                  QStringLiteral("30"), QStringLiteral("岁"),   QStringLiteral("2024-01-05"),
+                                  QStringLiteral("1"),  QStringLiteral("5")};
         for (std::size_t i = 0; i < std::size(order); ++i) {
             MessageBox::clearShown();
             ed.ButtnSave_Click();
@@ -243,8 +260,13 @@ private slots:
         QCOMPARE(stored->field(times).toDouble(), 12.5);
         // The blank row of the empty list became the new row, selected; the editor views the record.
         QVERIFY(list.rows() == 1 && list.highlight() == 1 && list.currentRow() == 0);
-        const QStringList row = {QStringLiteral("X'100"), QStringLiteral("42岁"), QStringLiteral("M-9"),
-                                 QStringLiteral("2025-03-04"), QStringLiteral("admin"), QStringLiteral("未见异常"), key1};
+        const QStringList row = {QStringLiteral("X'100"),
+                                 QStringLiteral("42岁"),
+                                 QStringLiteral("M-9"),
+                                 QStringLiteral("2025-03-04"),
+                                 QStringLiteral("admin"),
+                                 QStringLiteral("未见异常"),
+                                 key1};
         const int cols[] = {0, 3, 6, 8, 9, 10, 11};
         for (int i = 0; i < row.size(); ++i)
             QCOMPARE(list.cell(0, cols[i]), row[i]);
@@ -314,7 +336,8 @@ private slots:
         const qint64 key = kit::insertReport(QStringLiteral("D1"), QStringLiteral("丁"), QStringLiteral("admin"));
         kit::storePictures(key, {kit::jpegBytes(16, 16, Qt::black)});
         QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO Study (StudyUID, Status) VALUES ('a', '%1'), "
-                                                "('b', '999'), ('c', '%1')").arg(key)));
+                                                "('b', '999'), ('c', '%1')")
+                                     .arg(key)));
         kit::FakeList list;
         DataRecord& ed = list.open(key, QStringLiteral("admin"), false);
         QVERIFY(QFileInfo::exists(ReportLoader::SlotFile(1)));
@@ -370,7 +393,8 @@ private slots:
         ed.ButtnClear_Click();
         ed.Text2->setText(QStringLiteral("改"));
         ed.ButtnSave_Click();
-        QVERIFY(ed.Text1->text() == QStringLiteral("M1") && kit::storedRow(other)->text(brname) == QStringLiteral("丑"));
+        QVERIFY(ed.Text1->text() == QStringLiteral("M1")
+                && kit::storedRow(other)->text(brname) == QStringLiteral("丑"));
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         ed.ButtnDel_Click();
         QCOMPARE(lastText(), QStringLiteral("你没有删除其他人所建报告的权限，操作取消"));
@@ -642,8 +666,8 @@ private slots:
     {
         const qint64 key = kit::insertReport(QStringLiteral("S-2025-001"), QStringLiteral("张三"),
                                              QStringLiteral("admin"), QVariant(25.0));
-        kit::storePictures(key, {kit::jpegBytes(320, 240, QColor(90, 90, 90)), {},
-                                 kit::jpegBytes(200, 300, QColor(160, 160, 160))});
+        kit::storePictures(
+            key, {kit::jpegBytes(320, 240, QColor(90, 90, 90)), {}, kit::jpegBytes(200, 300, QColor(160, 160, 160))});
         QVERIFY(TestFolder::exec(QStringLiteral("UPDATE reports SET checksymptom = '胸廓对称，双肺纹理清晰。', "
                                                 "checkconclusion = '胸部未见明显异常。', part = '胸部'")));
         kit::FakeList list;

@@ -54,8 +54,8 @@ private slots:
         QCOMPARE(MessageBox::shownBoxes().size(), 1);   // the damaged picture
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
         for (int n : {1, 3})
-            QVERIFY(ed.Picload[size_t(n - 1)]->Tag == ReportLoader::SlotFile(n) &&
-                    ed.Picload[size_t(n - 1)]->hasPicture());
+            QVERIFY(ed.Picload[size_t(n - 1)]->Tag == ReportLoader::SlotFile(n)
+                    && ed.Picload[size_t(n - 1)]->hasPicture());
         for (const auto& [n, bytes] : {std::pair(1, big), std::pair(3, small)}) {
             QFile f(ReportLoader::SlotFile(n));
             QVERIFY(f.open(QIODevice::ReadOnly) && f.readAll() == bytes);
@@ -140,8 +140,8 @@ private slots:
         const QString longText = QString::fromUtf8("O'Neil 50% \"引号\" 😀 ").repeated(5300).left(100000);
         const int fields[] = {brname, checkname, bedid, part, pgdr, obligate4, checksymptom};
         for (int f : fields)
-            QVERIFY(Database::ExecuteSql(
-                        QStringLiteral("UPDATE reports SET %1 = ? WHERE ctid = ?").arg(ColumnName(f)), {longText, key})
+            QVERIFY(Database::ExecuteSql(QStringLiteral("UPDATE reports SET %1 = ? WHERE ctid = ?").arg(ColumnName(f)),
+                                         {longText, key})
                         .ok());
         kit::FakeList list;
         DataRecord& ed = list.open(key, QStringLiteral("admin"), true);
@@ -249,10 +249,11 @@ private slots:
         related.item(0, 7)->setText(QString::number(key));
         QVERIFY(ReportLoader::RelatedCopy(&related));
         QCOMPARE(ed.Picload[0]->Tag, QString());   // the copied report has no pictures
-        QCOMPARE(shown_, 0);   // the editor is already open
+        QCOMPARE(shown_, 0);                       // the editor is already open
         // A new record with the copied texts, today's date and this user as its doctor.
         QVERIFY(ed.savebj() == QStringLiteral("insert") && ed.UpdateIdout().isEmpty() && ed.updateTable());
-        QVERIFY(ed.Text9->text() == QStringLiteral("2025-03-04") && ed.Text11->currentText() == QStringLiteral("王医生"));
+        QVERIFY(ed.Text9->text() == QStringLiteral("2025-03-04")
+                && ed.Text11->currentText() == QStringLiteral("王医生"));
         QCOMPARE(ed.Text12->currentText(), QStringLiteral("admin"));
         ed.ButtnSave_Click();
         QVERIFY(kit::countReports() == 2 && mainList.cell(0, 0) == QStringLiteral("R1"));

@@ -135,7 +135,8 @@ private slots:
         TestFolder tf(false);
         const UmaskScope umask(022);
         QVERIFY(PrivateFile::makeFolder(tf.file(QStringLiteral("img/new/deeper"))));
-        QVERIFY(fileMode(tf.file(QStringLiteral("img/new"))) == 0700 && fileMode(tf.file(QStringLiteral("img/new/deeper"))) == 0700);
+        QVERIFY(fileMode(tf.file(QStringLiteral("img/new"))) == 0700
+                && fileMode(tf.file(QStringLiteral("img/new/deeper"))) == 0700);
         const QString bmp = tf.file(QStringLiteral("img/new/image1.bmp"));
         const QString jpg = tf.file(QStringLiteral("img/new/image1.jpg"));
         Bitmap24 small, large;

@@ -40,8 +40,7 @@ constexpr int kWaitMs = 60000;
 QByteArray jpegOfFile(const QString& bmp)
 {
     Bitmap24 dib;
-    return BmpFile::read(bmp, dib) ? JpegWriter::encode(dib, JpegWriter::kCaptureQuality)
-                                   : QByteArray();
+    return BmpFile::read(bmp, dib) ? JpegWriter::encode(dib, JpegWriter::kCaptureQuality) : QByteArray();
 }
 
 void recordFor(VideoCapture& v, int frames)
@@ -429,20 +428,20 @@ private slots:
     void cameraModes()
     {
         using VideoDevices::Mode;
-        const QList<Mode> m = VideoDevices::modesFromCaps(QStringLiteral(
-            "video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 30000/1001, 15/1 }; "
-            "image/jpeg, width=1920, height=1080, framerate=[ 5/1, 30/1 ]; "
-            "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
-            "image/jpeg, width=640, height=480, framerate=30/1; "
-            "video/x-h264, width=1280, height=720, framerate=60/1; "
-            "video/x-raw, format=YUY2, width=[ 160, 1280, 8 ], height=[ 120, 720, 8 ], framerate=10/1"));
+        const QList<Mode> m = VideoDevices::modesFromCaps(
+            QStringLiteral("video/x-raw, format=YUY2, width=640, height=480, framerate={ 30/1, 30000/1001, 15/1 }; "
+                           "image/jpeg, width=1920, height=1080, framerate=[ 5/1, 30/1 ]; "
+                           "video/x-raw, format=YUY2, width=1920, height=1080, framerate=5/1; "
+                           "image/jpeg, width=640, height=480, framerate=30/1; "
+                           "video/x-h264, width=1280, height=720, framerate=60/1; "
+                           "video/x-raw, format=YUY2, width=[ 160, 1280, 8 ], height=[ 120, 720, 8 ], framerate=10/1"));
         QCOMPARE(m.first(), (Mode{1920, 1080, {30, 1}, true}));
-        for (const Mode& want : {Mode{1920, 1080, {30000, 1001}, true}, Mode{1920, 1080, {24, 1}, true},
-                                 Mode{1920, 1080, {5, 1}, false}, Mode{640, 480, {30, 1}, false},
-                                 Mode{640, 480, {30000, 1001}, false}, Mode{1280, 720, {10, 1}, false},
-                                 Mode{352, 288, {10, 1}, false}})
-            QVERIFY2(m.contains(want), qPrintable(QStringLiteral("%1x%2 %3").arg(want.width).arg(want.height)
-                                                      .arg(want.fps.text())));
+        for (const Mode& want :
+             {Mode{1920, 1080, {30000, 1001}, true}, Mode{1920, 1080, {24, 1}, true}, Mode{1920, 1080, {5, 1}, false},
+              Mode{640, 480, {30, 1}, false}, Mode{640, 480, {30000, 1001}, false}, Mode{1280, 720, {10, 1}, false},
+              Mode{352, 288, {10, 1}, false}})
+            QVERIFY2(m.contains(want),
+                     qPrintable(QStringLiteral("%1x%2 %3").arg(want.width).arg(want.height).arg(want.fps.text())));
         QVERIFY(!m.contains(Mode{640, 480, {30, 1}, true}) && !m.contains(Mode{1920, 1080, {60, 1}, true}));
         QVERIFY(std::none_of(m.begin(), m.end(), [](const Mode& x) {
             return x.height > 720 && x.width < 1920;   // the size range stops at 1280 x 720

@@ -36,8 +36,14 @@ protected:
         bindColumn(2, Text3);
     }
     bool checkInputs() override { return !Text2->text().isEmpty() || fail(Text2, QStringLiteral("名称不能为空")); }
-    QVariantList values() const { return {textValue(Text1->text()), textValue(Text2->text()), textValue(Text3->text())}; }
-    Statement insertStatement() const override { return {QStringLiteral("INSERT INTO tcycle VALUES(?, ?, ?)"), values()}; }
+    QVariantList values() const
+    {
+        return {textValue(Text1->text()), textValue(Text2->text()), textValue(Text3->text())};
+    }
+    Statement insertStatement() const override
+    {
+        return {QStringLiteral("INSERT INTO tcycle VALUES(?, ?, ?)"), values()};
+    }
     Statement updateStatement(const QString& key) const override
     {
         return {QStringLiteral("UPDATE tcycle SET code = ?, name = ?, note = ? WHERE code = ?"), values() << key};
@@ -46,7 +52,10 @@ protected:
     {
         return {QStringLiteral("DELETE FROM tcycle WHERE code = ?"), {key}};
     }
-    QString deleteQuestion(const QString& key) const override { return QStringLiteral("删除 ") + key + QStringLiteral("?"); }
+    QString deleteQuestion(const QString& key) const override
+    {
+        return QStringLiteral("删除 ") + key + QStringLiteral("?");
+    }
     QString deleteNoKeyMessage() const override { return QStringLiteral("请选择"); }
 };
 

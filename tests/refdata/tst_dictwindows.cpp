@@ -56,9 +56,9 @@ private slots:
     }
     void cleanup()
     {
-        for (DictionaryWindow* w : std::initializer_list<DictionaryWindow*>{
-                 &FrmJCdoctor::instance(), &FrmJCsection::instance(), &FrmJCbgdc::instance(), &Frmck::instance(),
-                 &Frmbgxm::instance()})
+        for (DictionaryWindow* w :
+             std::initializer_list<DictionaryWindow*>{&FrmJCdoctor::instance(), &FrmJCsection::instance(),
+                                                      &FrmJCbgdc::instance(), &Frmck::instance(), &Frmbgxm::instance()})
             w->ButtnQuit_Click();
         folder_.reset();
     }
@@ -126,10 +126,19 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<bool>("numeric");
         QTest::addColumn<int>("whole");   // 0: no 32-bit whole number
-        for (const auto& [code, numeric, whole] : std::initializer_list<std::tuple<const char*, bool, int>>{
-                 {"007", true, 7}, {"-3", true, -3}, {"1.5", true, 2}, {"2.5", true, 2}, {" 12 ", true, 12},
-                 {"1e3", true, 1000}, {"3000000000", true, 0}, {"A1", false, 0}, {"12a", false, 0},
-                 {"1,000", false, 0}, {"0x10", false, 0}, {"inf", false, 0}})
+        for (const auto& [code, numeric, whole] :
+             std::initializer_list<std::tuple<const char*, bool, int>>{{"007", true, 7},
+                                                                       {"-3", true, -3},
+                                                                       {"1.5", true, 2},
+                                                                       {"2.5", true, 2},
+                                                                       {" 12 ", true, 12},
+                                                                       {"1e3", true, 1000},
+                                                                       {"3000000000", true, 0},
+                                                                       {"A1", false, 0},
+                                                                       {"12a", false, 0},
+                                                                       {"1,000", false, 0},
+                                                                       {"0x10", false, 0},
+                                                                       {"inf", false, 0}})
             QTest::newRow(code) << QString::fromLatin1(code) << numeric << whole;
     }
     void sectionCodeForms()
@@ -155,7 +164,8 @@ private slots:
         QCOMPARE(lastText() + lastTitle(), QStringLiteral("科室编号不能为空,请输入提示"));
         typeText(w.Text1, QStringLiteral("12a"));
         w.ButtnSave->click();
-        QVERIFY(lastText() == QStringLiteral("科室编号必须为数字,请重新输入") && w.Text1->selectedText() == QStringLiteral("12a"));
+        QVERIFY(lastText() == QStringLiteral("科室编号必须为数字,请重新输入")
+                && w.Text1->selectedText() == QStringLiteral("12a"));
         w.Text1->setText(QStringLiteral("007"));
         w.ButtnSave->click();
         QCOMPARE(lastText(), QStringLiteral("科室名称名称不能为空,请输入"));
@@ -311,7 +321,8 @@ private slots:
 
         DataRecord& ed = DataRecord::instance();
         ed.ensureLoaded();
-        QVERIFY(ed.btnTS.size() == 2 && ed.btnTS[0]->text() == odd && ed.btnTS[1]->text() == QStringLiteral("未见异常"));
+        QVERIFY(ed.btnTS.size() == 2 && ed.btnTS[0]->text() == odd
+                && ed.btnTS[1]->text() == QStringLiteral("未见异常"));
         static_cast<QDialog&>(ed).done(0);
     }
 
@@ -338,7 +349,8 @@ private slots:
         w.ButtnUpdate->click();
         typeText(w.Text2, QStringLiteral("患者'姓名"));
         w.ButtnSave->click();
-        QCOMPARE(rowTexts(w, 1), (QStringList{QStringLiteral("02"), QStringLiteral("患者'姓名"), QStringLiteral("文本")}));
+        QCOMPARE(rowTexts(w, 1),
+                 (QStringList{QStringLiteral("02"), QStringLiteral("患者'姓名"), QStringLiteral("文本")}));
         QCOMPARE(text(all), QString(before).replace(QStringLiteral("02病人姓名"), QStringLiteral("02患者'姓名")));
         QStringList printed;
         QVERIFY(ReportData::loadItemCaptions(printed).ok());

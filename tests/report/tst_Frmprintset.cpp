@@ -97,16 +97,22 @@ private slots:
             const char* text;
             const char* title;
         };
-        const Check checks[] = {
-            {d.cboPrinter, "请选择正确的打印机", "设置错误"},        {d.ComboPaper, "请选择正确的打印纸张", "设置错误"},
-            {d.ComboColor, "请选择正确的打印颜色模式设置", "设置错误"},
-            {d.ComboDirection, "请选择正确的打印方向设置", "设置错误"},
-            {d.ComboQuality, "请选择正确的打印质量设置", "设置错误"},  {d.Ttop, "上边距应该为数字", "错误"},
-            {d.Tbotton, "下边距应该为数字", "错误"},                 {d.Tleft, "左边距应该为数字", "错误"},
-            {d.Tright, "右边距应该为数字", "错误"},                  {d.Thjj, "行间距应该为数字", "错误"},
-            {d.Thjj2, "行间距应该为数字", "错误"},                   {d.Tdjj[0], "段距一应该为数字", "错误"},
-            {d.Tdjj[1], "段距二应该为数字", "错误"},                 {d.Tpicwidth, "图片大小应该为数字", "错误"},
-            {d.Tpicheight, "图片大小应该为数字", "错误"},            {d.Tzoom, "预览倍数应该为数字", "错误"}};
+        const Check checks[] = {{d.cboPrinter, "请选择正确的打印机", "设置错误"},
+                                {d.ComboPaper, "请选择正确的打印纸张", "设置错误"},
+                                {d.ComboColor, "请选择正确的打印颜色模式设置", "设置错误"},
+                                {d.ComboDirection, "请选择正确的打印方向设置", "设置错误"},
+                                {d.ComboQuality, "请选择正确的打印质量设置", "设置错误"},
+                                {d.Ttop, "上边距应该为数字", "错误"},
+                                {d.Tbotton, "下边距应该为数字", "错误"},
+                                {d.Tleft, "左边距应该为数字", "错误"},
+                                {d.Tright, "右边距应该为数字", "错误"},
+                                {d.Thjj, "行间距应该为数字", "错误"},
+                                {d.Thjj2, "行间距应该为数字", "错误"},
+                                {d.Tdjj[0], "段距一应该为数字", "错误"},
+                                {d.Tdjj[1], "段距二应该为数字", "错误"},
+                                {d.Tpicwidth, "图片大小应该为数字", "错误"},
+                                {d.Tpicheight, "图片大小应该为数字", "错误"},
+                                {d.Tzoom, "预览倍数应该为数字", "错误"}};
         for (const Check& c : checks) {
             MessageBox::clearShown();
             d.ButtnSave->click();
@@ -228,7 +234,8 @@ private slots:
             b->click();
         QCOMPARE(dialogs_->shown, 10);
         for (int n = 0; n < 9; ++n)
-            QVERIFY(d.fontSets()[size_t(n)].name == fonts[size_t(n)].name && d.fontSets()[size_t(n)].size == fonts[size_t(n)].size);
+            QVERIFY(d.fontSets()[size_t(n)].name == fonts[size_t(n)].name
+                    && d.fontSets()[size_t(n)].size == fonts[size_t(n)].size);
         QCOMPARE(d.lineColor(), line);
 
         // 退 出 after choosing another printer writes nothing, but the program prints there now.

@@ -264,8 +264,9 @@ private slots:
         // Pictures in slots 1 and 3: the preview's own copies 1 and 3; the capture store's files
         // stay; every copy is removed when the window closes. An age that is no number prints as stored.
         const qint64 id = addReport(lines(2));
-        QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set picture1=?, picture3=?, age=? where ctid=?"),
-                                     {kit::jpegBytes(160, 120, Qt::red), kit::jpegBytes(160, 120, Qt::blue), QStringLiteral("四十"), id})
+        QVERIFY(Database::ExecuteSql(
+                    QStringLiteral("update reports set picture1=?, picture3=?, age=? where ctid=?"),
+                    {kit::jpegBytes(160, 120, Qt::red), kit::jpegBytes(160, 120, Qt::blue), QStringLiteral("四十"), id})
                     .ok());
         for (const char* f : {"img/image1.jpg", "img/image3.jpg"})
             QVERIFY(kit::writeBytes(folder_->file(QString::fromLatin1(f)), "old"));
@@ -279,8 +280,8 @@ private slots:
         });
         for (int k = 1; k <= 4; ++k)
             QVERIFY(!QFile::exists(ReportData::previewPictureFile(k)));
-        QVERIFY(QFile::exists(folder_->file(QStringLiteral("img/image1.jpg"))) &&
-                QFile::exists(folder_->file(QStringLiteral("img/image3.jpg"))));
+        QVERIFY(QFile::exists(folder_->file(QStringLiteral("img/image1.jpg")))
+                && QFile::exists(folder_->file(QStringLiteral("img/image3.jpg"))));
 
         // A damaged picture: the window says so when it shows the report and again when it prints
         // it, and prints the rest.
@@ -310,22 +311,25 @@ private slots:
                                                       {id, QStringLiteral("frmMain")}};
         for (const auto& [key, status] : failing) {
             MessageBox::clearShown();
-            open(key, [&](Frmreport& w) {
-                QCOMPARE(MessageBox::shownBoxes().size(), 1);
-                QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("没有符合条件的数据返回"));
-                QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
-                for (QWidget* b : std::initializer_list<QWidget*>{w.CmdPrint, w.Cpageup, w.Cpagedown, w.Cmdup,
-                                                                  w.Cmddown, w.Combosf})
-                    QVERIFY(!b->isEnabled());
-                QVERIFY(!w.PicpaperFrame->isVisible() && !w.VScroll1->isVisible());
-                QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共   页"));
-                w.CmdPrint_Click();
-                w.Cmdup_Click();
-                leftPress(w.Cpagedown);
-                wheel(w.Picprview, -120);
-                QVERIFY(!QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
-                QCOMPARE(MessageBox::shownBoxes().size(), 1);
-            }, status);
+            open(
+                key,
+                [&](Frmreport& w) {
+                    QCOMPARE(MessageBox::shownBoxes().size(), 1);
+                    QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("没有符合条件的数据返回"));
+                    QCOMPARE(MessageBox::shownBoxes().first().title, QStringLiteral("错误"));
+                    for (QWidget* b : std::initializer_list<QWidget*>{w.CmdPrint, w.Cpageup, w.Cpagedown, w.Cmdup,
+                                                                      w.Cmddown, w.Combosf})
+                        QVERIFY(!b->isEnabled());
+                    QVERIFY(!w.PicpaperFrame->isVisible() && !w.VScroll1->isVisible());
+                    QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共   页"));
+                    w.CmdPrint_Click();
+                    w.Cmdup_Click();
+                    leftPress(w.Cpagedown);
+                    wheel(w.Picprview, -120);
+                    QVERIFY(!QFile::exists(folder_->file(QStringLiteral("out.pdf"))));
+                    QCOMPARE(MessageBox::shownBoxes().size(), 1);
+                },
+                status);
         }
         // Afterwards a good report shows again.
         MessageBox::clearShown();
@@ -335,7 +339,8 @@ private slots:
 private:
     // Opens the preview on report key (0: an empty list, -2: a key that is no number),
     // runs check while it is shown, then closes it.
-    void open(qint64 key, const std::function<void(Frmreport&)>& check, const QString& status = QStringLiteral("frmmain"))
+    void open(qint64 key, const std::function<void(Frmreport&)>& check,
+              const QString& status = QStringLiteral("frmmain"))
     {
         ListGrid::SetEmptyState(grid_.get());
         if (key != 0) {
@@ -375,8 +380,8 @@ private:
             QStringLiteral("insert into reports (obligate5, brname, sex, age, ageunit, rpdate, pgdate, times, "
                            "checksymptom, checkconclusion, rpdr) values (?,?,?,?,?,?,?,?,?,?,?)"),
             {QStringLiteral("X2025-0001"), QStringLiteral("王五"), QStringLiteral("男"), 45, QStringLiteral("岁"),
-             QStringLiteral("2025-03-04"), QStringLiteral("2025-03-04"), 30, findings,
-             QStringLiteral("未见明显异常。"), QStringLiteral("李医生")});
+             QStringLiteral("2025-03-04"), QStringLiteral("2025-03-04"), 30, findings, QStringLiteral("未见明显异常。"),
+             QStringLiteral("李医生")});
         return r.ok() ? Database::LastInsertId() : -1;
     }
 

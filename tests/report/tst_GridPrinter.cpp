@@ -73,10 +73,7 @@ struct RecordingSurface : GridSurface {
     }
 };
 
-void setGridKey(const IniSetting& key, const QString& value)
-{
-    Modini::SetIniValue(key, value);
-}
+void setGridKey(const IniSetting& key, const QString& value) { Modini::SetIniValue(key, value); }
 }
 
 class tst_GridPrinter : public QObject {
@@ -158,9 +155,9 @@ private slots:
         g.at(1, 0) = QStringLiteral("abc\r\ndef");
         g.at(1, 1) = QStringLiteral("ab\ncd");
         g.at(1, 2) = QStringLiteral("0123456789ABCDEF");
-        g.at(1, 3) = QStringLiteral("😀😀😀😀😀😀");    // room for 9 half characters: four whole emoji
+        g.at(1, 3) = QStringLiteral("😀😀😀😀😀😀");   // room for 9 half characters: four whole emoji
         g.at(2, 0) = QString(100000, QChar(0x957F));
-        g.at(2, 4) = QStringLiteral("x");                  // wider than 40, yet no character fits
+        g.at(2, 4) = QStringLiteral("x");   // wider than 40, yet no character fits
         g.mergeCols.insert(5);
         g.at(0, 5) = g.at(1, 5) = QStringLiteral("丙");
         g.at(2, 5) = QStringLiteral("丁");
@@ -344,7 +341,10 @@ private slots:
             setGridKey(k, QString());
         ProgramPrinter::instance().selectPrinter(QStringLiteral("激光打印机"));
         QDialog* shown = nullptr;
-        Opener::setHook([&shown](QDialog* d) { shown = d; return 0; });
+        Opener::setHook([&shown](QDialog* d) {
+            shown = d;
+            return 0;
+        });
         Openers::OpenGridPrintSettings();
         FrmfindGrid& d = FrmfindGrid::instance();
         QCOMPARE(shown, &d);
@@ -394,9 +394,9 @@ private slots:
         QVERIFY(MessageBox::shownBoxes().isEmpty());
         QCOMPARE(d.result(), int(QDialog::Accepted));
         QStringList saved;
-        for (const IniSetting& k : {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight,
-                                 IniKey::GridPrinterName, IniKey::GridPaper, IniKey::GridColor,
-                                 IniKey::GridDirection, IniKey::GridQuality})
+        for (const IniSetting& k :
+             {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight, IniKey::GridPrinterName,
+              IniKey::GridPaper, IniKey::GridColor, IniKey::GridDirection, IniKey::GridQuality})
             saved << Modini::GetIniValue(k);
         QCOMPARE(saved, QStringList({"12.5", "8", "-2", "0", "激光打印机", "8", "1", "2", "-4"}));
         p_.SetupGridPrinter();

@@ -34,7 +34,8 @@ private slots:
         none.name = QStringLiteral("无纸打印机");
         none.papers = QList<PaperInfo>();
         broken.name = QStringLiteral("故障打印机");
-        for (const auto& printer : {PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")), mono, none, broken})
+        for (const auto& printer :
+             {PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")), mono, none, broken})
             backend->addPrinter(printer);
         ProgramPrinter::setBackend(backend);
         MessageBox::clearShown();
@@ -66,12 +67,21 @@ private slots:
 
     void readingTheLayout()
     {
-        const char* const values[][3] = {
-            {"font1", "mFontsize", "10.5"}, {"font1", "mforecolor", "16711680"}, {"font2", "mFontsize", "10.5"},
-            {"font2", "mforecolor", "16711681"}, {"font3", "mFontItalic", "true"}, {"font4", "mFontBold", "也许"},
-            {"font5", "mFontname", ""}, {"rptxm", "xm3", "7"}, {"rptxm", "id3", "15"}, {"rptxm", "xm5", "7.9"},
-            {"parameter", "bLeft", "左"}, {"parameter", "hjj", "1e999"}, {"parameter", "bRight", " 20.5 "},
-            {"parameter", "LineColor", "99999999999"}, {"printer", "mPaper", "A4"}};
+        const char* const values[][3] = {{"font1", "mFontsize", "10.5"},
+                                         {"font1", "mforecolor", "16711680"},
+                                         {"font2", "mFontsize", "10.5"},
+                                         {"font2", "mforecolor", "16711681"},
+                                         {"font3", "mFontItalic", "true"},
+                                         {"font4", "mFontBold", "也许"},
+                                         {"font5", "mFontname", ""},
+                                         {"rptxm", "xm3", "7"},
+                                         {"rptxm", "id3", "15"},
+                                         {"rptxm", "xm5", "7.9"},
+                                         {"parameter", "bLeft", "左"},
+                                         {"parameter", "hjj", "1e999"},
+                                         {"parameter", "bRight", " 20.5 "},
+                                         {"parameter", "LineColor", "99999999999"},
+                                         {"printer", "mPaper", "A4"}};
         for (const auto& v : values)
             setIni(v[0], v[1], v[2]);
         PrintSettings s;
@@ -120,7 +130,7 @@ private slots:
         setIni("printer", "mColor", "2");
         s.load(captions_);
         QCOMPARE(p.printerName(), QStringLiteral("黑白打印机"));
-        QCOMPARE(p.paperCode(), 11);   // its own A5
+        QCOMPARE(p.paperCode(), 11);                            // its own A5
         QCOMPARE(p.colorCode(), int(ProgramPrinter::Colour));   // kept: the refusal changes nothing
         QVERIFY(!p.setColorCode(ProgramPrinter::Colour));
         QVERIFY(s.pageWidth == 148.0 - 6 && s.offsetY == 4.0);
@@ -211,9 +221,15 @@ private slots:
         const qint64 id = Database::LastInsertId();
         ReportContent c;
         QVERIFY(ReportData::loadReport(id, c).ok());
-        const QStringList expected = {QStringLiteral("O'Brien"), QStringLiteral(" 45岁"), QStringLiteral("2024-03-05"),
-                                      QStringLiteral("2024-03-06"), QStringLiteral(" 30"), QString(),
-                                      QStringLiteral("甲\n乙"), QString(), QString()};
+        const QStringList expected = {QStringLiteral("O'Brien"),
+                                      QStringLiteral(" 45岁"),
+                                      QStringLiteral("2024-03-05"),
+                                      QStringLiteral("2024-03-06"),
+                                      QStringLiteral(" 30"),
+                                      QString(),
+                                      QStringLiteral("甲\n乙"),
+                                      QString(),
+                                      QString()};
         const int fields[] = {1, 3, 9, 10, 14, 20, 18, 0, 25};
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(c.values[fields[i]], expected[i]);
@@ -229,8 +245,8 @@ private slots:
         // A fee stored with more places (an earlier build's) prints to the cent, rounded
         // on its decimal value, as the editor and the lists show it.
         for (const auto& [stored, printed] : {std::pair{1.005, " 1.01"}, std::pair{2.675, " 2.68"}}) {
-            QVERIFY(Database::ExecuteSql(QStringLiteral("update reports set times = ? where ctid = ?"), {stored, id})
-                        .ok());
+            QVERIFY(
+                Database::ExecuteSql(QStringLiteral("update reports set times = ? where ctid = ?"), {stored, id}).ok());
             QVERIFY(ReportData::loadReport(id, c).ok());
             QCOMPARE(c.values[14], QString::fromLatin1(printed));
         }

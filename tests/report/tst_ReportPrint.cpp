@@ -26,8 +26,8 @@ QRectF colourBox(const QImage& img, QColor c, double dpi, int tolerance = 40)
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QColor p = img.pixelColor(x, y);
-            if (std::abs(p.red() - c.red()) < tolerance && std::abs(p.green() - c.green()) < tolerance &&
-                std::abs(p.blue() - c.blue()) < tolerance)
+            if (std::abs(p.red() - c.red()) < tolerance && std::abs(p.green() - c.green()) < tolerance
+                && std::abs(p.blue() - c.blue()) < tolerance)
                 box |= QRect(x, y, 1, 1);
         }
     const double mm = 25.4 / dpi;
@@ -40,14 +40,29 @@ const QColor kLogoBlue(0x1f, 0x5a, 0x96);
 
 // The stored report without findings and pictures: field and value. The page shows each value as it
 // is, the age with its unit.
-const std::pair<int, QVariant> kStored[] = {
-    {1, QStringLiteral("张三丰")}, {2, QStringLiteral("男")}, {3, 45}, {4, QStringLiteral("岁")},
-    {5, QStringLiteral("+86-13812345678")}, {6, QStringLiteral("呼吸内科")}, {7, QStringLiteral("李时珍")},
-    {8, QStringLiteral("ZY0305")}, {9, QStringLiteral("2024-03-05")}, {10, QStringLiteral("2024-03-06")},
-    {11, QStringLiteral("华佗")}, {12, QStringLiteral("扁鹊")}, {13, QStringLiteral("DR-1号机")}, {14, 30},
-    {15, QStringLiteral("胸部")}, {16, QStringLiteral("阳性")}, {17, QStringLiteral("胸部正侧位")},
-    {19, QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")}, {20, 2}, {21, QStringLiteral("12床")},
-    {22, QStringLiteral("MZ0098")}, {23, QStringLiteral("阴性")}, {24, QStringLiteral("X2024-0305")}};
+const std::pair<int, QVariant> kStored[] = {{1, QStringLiteral("张三丰")},
+                                            {2, QStringLiteral("男")},
+                                            {3, 45},
+                                            {4, QStringLiteral("岁")},
+                                            {5, QStringLiteral("+86-13812345678")},
+                                            {6, QStringLiteral("呼吸内科")},
+                                            {7, QStringLiteral("李时珍")},
+                                            {8, QStringLiteral("ZY0305")},
+                                            {9, QStringLiteral("2024-03-05")},
+                                            {10, QStringLiteral("2024-03-06")},
+                                            {11, QStringLiteral("华佗")},
+                                            {12, QStringLiteral("扁鹊")},
+                                            {13, QStringLiteral("DR-1号机")},
+                                            {14, 30},
+                                            {15, QStringLiteral("胸部")},
+                                            {16, QStringLiteral("阳性")},
+                                            {17, QStringLiteral("胸部正侧位")},
+                                            {19, QStringLiteral("右下肺炎症，建议抗炎治疗后复查。")},
+                                            {20, 2},
+                                            {21, QStringLiteral("12床")},
+                                            {22, QStringLiteral("MZ0098")},
+                                            {23, QStringLiteral("阴性")},
+                                            {24, QStringLiteral("X2024-0305")}};
 
 QString printedValue(int field)
 {
@@ -140,8 +155,8 @@ private slots:
         QVERIFY(top > 45 && top < 120);
         // The logo in the top left corner.
         const QRectF logo = colourBox(page1, kLogoBlue, 100, 30);
-        QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5 &&
-                std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
+        QVERIFY(!logo.isNull() && std::abs(logo.left() - (5 + 15 + 2)) < 1.5
+                && std::abs(logo.top() - (5 + 12 - 1)) < 1.5);
         // Page 2 has no picture row.
         const QImage page2 = kit::pdfPageImage(pdf, 2, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
@@ -158,10 +173,12 @@ private slots:
         QCOMPARE(faces, QStringList({QStringLiteral("UMingCN"), QStringLiteral("WenQuanYiZenHei")}));
 
         // The long phone number is drawn smaller, whole, and ends 1 mm before the next caption.
-        const QString words = kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words =
+            kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
         auto wordBox = [&words](const QString& text) {
             const QRegularExpression re(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
-                                                       "yMax=\"([\\d.]+)\">%1</word>").arg(QRegularExpression::escape(text)));
+                                                       "yMax=\"([\\d.]+)\">%1</word>")
+                                            .arg(QRegularExpression::escape(text)));
             const auto m = re.match(words);
             return m.hasMatch() ? QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
                                          QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))
@@ -170,7 +187,8 @@ private slots:
         const QRectF phone = wordBox(QStringLiteral("+86-13812345678")), next = wordBox(QStringLiteral("收费金额:")),
                      caption = wordBox(QStringLiteral("联系方式:"));
         QVERIFY2(!phone.isNull() && !next.isNull() && !caption.isNull(), qPrintable(words.left(3000)));
-        QVERIFY2(phone.right() + 72 / 25.4 <= next.left(), qPrintable(QStringLiteral("%1 %2").arg(phone.right()).arg(next.left())));
+        QVERIFY2(phone.right() + 72 / 25.4 <= next.left(),
+                 qPrintable(QStringLiteral("%1 %2").arg(phone.right()).arg(next.left())));
         QVERIFY(phone.height() < caption.height() * 0.95);
 
         // The same report in the preview page: the printable area at 96 dpi, 200 x 287 mm on a
@@ -311,8 +329,8 @@ private slots:
         QFile::remove(folder_->file(QStringLiteral("head.bmp")));
         Mmain::gHospitalName.clear();
         const QString sevens(150, QLatin1Char('7'));
-        QString findings = QString(120, QChar(0x80BA)) + QStringLiteral("\nhttps://pacs.example.org/viewer?study=1.") +
-                           sevens + QLatin1Char('\n');
+        QString findings = QString(120, QChar(0x80BA)) + QStringLiteral("\nhttps://pacs.example.org/viewer?study=1.")
+                           + sevens + QLatin1Char('\n');
         for (int i = 0; i < 30; ++i)
             findings += QStringLiteral("右肺\U0001F600结节");
         QVERIFY(print(addReport(findings, true)));
@@ -332,7 +350,8 @@ private slots:
         QVERIFY(!colourBox(page, kPictureColours[0], 100).isNull());   // the picture row stays
         QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
 
-        const QString words = kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words =
+            kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
         const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
         int n = 0;
         double right = 0;
@@ -343,7 +362,8 @@ private slots:
         // the character that reaches the limit 2 mm inside it (6.35 mm at 18 pt) stays on its line:
         // 27 of them, 171.45 mm of the 168 mm limit.
         QVERIFY2(right <= 5 + 200 - 15 - 2 + 6.35 + 0.3, qPrintable(QString::number(right)));
-        const QStringList lines = kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).split(QLatin1Char('\n'));
+        const QStringList lines =
+            kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).split(QLatin1Char('\n'));
         QVERIFY(lines.contains(QString(27, QChar(0x80BA))) && lines.contains(QString(120 - 4 * 27, QChar(0x80BA))));
     }
 
@@ -417,9 +437,9 @@ private:
                                 QString::number(ReportRecord::kItemFields[size_t(item - 1)]));
         };
         const int placed[25][2] = {{1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 6},   {6, 7},   {7, 9},
-                                  {8, 8},   {9, 10},  {10, 11}, {11, 17}, {12, 12}, {13, 21}, {14, 22},
-                                  {15, 18}, {16, 16}, {17, 5},  {18, 15}, {19, 13}, {20, 14}, {21, 19},
-                                  {22, 20}, {26, 23}, {27, 13}, {28, 14}};
+                                   {8, 8},   {9, 10},  {10, 11}, {11, 17}, {12, 12}, {13, 21}, {14, 22},
+                                   {15, 18}, {16, 16}, {17, 5},  {18, 15}, {19, 13}, {20, 14}, {21, 19},
+                                   {22, 20}, {26, 23}, {27, 13}, {28, 14}};
         for (const auto& [slot, item] : placed)
             set(slot, item);
     }

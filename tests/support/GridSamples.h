@@ -30,8 +30,8 @@ public:
     std::vector<int> widths;
     std::vector<QString> texts;
     QSet<int> mergeRows, mergeCols;
-    QHash<int, GridFont> rowFonts;    // font of cell (r, 0)
-    QHash<int, int> rowAlignments;    // alignment of cell (r, 0)
+    QHash<int, GridFont> rowFonts;   // font of cell (r, 0)
+    QHash<int, int> rowAlignments;   // alignment of cell (r, 0)
     GridFont font;
     std::pair<int, int> current{0, 0};
 
@@ -60,11 +60,11 @@ inline const QString kTitle = QStringLiteral("放射科报告查询结果一览�
 // list's do.
 inline MemoryGrid queryList(int n)
 {
-    static const QStringList headers{
-        "X线号", "病人姓名", "性别", "年龄", "联系方式", "科室", "申请医师", "床号", "住院号", "门诊号", "检查日期",
-        "检查次数", "复核医师", "报告医师", "收费金额", "过敏试验", "检查部位", "结果", "X线征象", "诊断意见",
-        "检查名称", "序号"};
-    static const int widths[] = {800, 800, 500, 500, 900, 850, 800, 500, 800, 800, 1200,
+    static const QStringList headers{"X线号",    "病人姓名", "性别",     "年龄",     "联系方式", "科室",
+                                     "申请医师", "床号",     "住院号",   "门诊号",   "检查日期", "检查次数",
+                                     "复核医师", "报告医师", "收费金额", "过敏试验", "检查部位", "结果",
+                                     "X线征象",  "诊断意见", "检查名称", "序号"};
+    static const int widths[] = {800, 800, 500, 500, 900, 850, 800, 500,  800, 800, 1200,
                                  800, 800, 800, 800, 800, 800, 600, 1300, 900, 900, 0};
     static const QStringList names{"张三丰", "李四", "王小五", "赵敏", "周芷若", "欧阳锋", "黄蓉"};
     static const QStringList sections{"呼吸内科", "骨科", "急诊科", "普外科"};
@@ -84,16 +84,27 @@ inline MemoryGrid queryList(int n)
     g.rowFonts[1] = GridFont{QStringLiteral("宋体"), 9};
     for (int i = 0; i < n; ++i) {
         const int r = i + 3;
-        const QStringList row{QStringLiteral("X%1").arg(i + 1, 5, 10, QLatin1Char('0')), names[i % names.size()],
-                              i % 2 ? "女" : "男", QStringLiteral("%1岁").arg(20 + i % 60),
+        const QStringList row{QStringLiteral("X%1").arg(i + 1, 5, 10, QLatin1Char('0')),
+                              names[i % names.size()],
+                              i % 2 ? "女" : "男",
+                              QStringLiteral("%1岁").arg(20 + i % 60),
                               QStringLiteral("138%1").arg(i % 10000, 4, 10, QLatin1Char('0')),
-                              sections[i % sections.size()], "李医生", QStringLiteral("%1床").arg(i % 40 + 1),
+                              sections[i % sections.size()],
+                              "李医生",
+                              QStringLiteral("%1床").arg(i % 40 + 1),
                               QStringLiteral("ZY%1").arg(i % 10000, 4, 10, QLatin1Char('0')),
                               QStringLiteral("MZ%1").arg((i * 7) % 10000, 4, 10, QLatin1Char('0')),
                               QStringLiteral("2024-03-%1").arg(i % 28 + 1, 2, 10, QLatin1Char('0')),
-                              QString::number(i % 3 + 1), "华佗", "扁鹊", QStringLiteral("%1.00").arg(30 + i % 70),
-                              i % 5 ? "阴性" : "阳性", parts[i % parts.size()] + "\r\n", "阳性\r\n",
-                              findings[i % findings.size()] + "\r\n", "未见异常\r\n", "正侧位\r\n",
+                              QString::number(i % 3 + 1),
+                              "华佗",
+                              "扁鹊",
+                              QStringLiteral("%1.00").arg(30 + i % 70),
+                              i % 5 ? "阴性" : "阳性",
+                              parts[i % parts.size()] + "\r\n",
+                              "阳性\r\n",
+                              findings[i % findings.size()] + "\r\n",
+                              "未见异常\r\n",
+                              "正侧位\r\n",
                               QString::number(i + 1)};
         for (int c = 0; c < 22; ++c)
             g.at(r, c) = row[c];

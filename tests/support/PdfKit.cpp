@@ -23,7 +23,8 @@ QString runTool(const QString& program, const QStringList& args)
 
 int pdfPages(const QString& pdf)
 {
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    const auto m =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(runTool(QStringLiteral("pdfinfo"), {pdf}));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
@@ -38,9 +39,10 @@ QString pdfText(const QString& pdf, int page, bool raw)
 
 QImage pdfPageImage(const QString& pdf, int page, const QString& prefix)
 {
-    runTool(QStringLiteral("pdftoppm"), QStringList{QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"),
-                                                    QStringLiteral("-singlefile")}
-                                            << pageRange(page) << pdf << prefix);
+    runTool(
+        QStringLiteral("pdftoppm"),
+        QStringList{QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-png"), QStringLiteral("-singlefile")}
+            << pageRange(page) << pdf << prefix);
     return QImage(prefix + QStringLiteral(".png"));
 }
 }
