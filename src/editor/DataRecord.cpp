@@ -3,6 +3,7 @@
 #include "editor/DataRecord.h"
 #include "editor/ReportLoader.h"
 
+#include "core/ItemCaptions.h"
 #include "core/Mmain.h"
 #include "core/Database.h"
 #include "core/Modini.h"
@@ -317,17 +318,8 @@ void DataRecord::ApplyRights()
 void DataRecord::LoadItemCaptions()
 {
     QStringList captions;
-    const QueryResult r = ReportStore::ItemCaptions(captions);
-    if (r.failed()) {
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
+    if (!ReadItemCaptions(captions, true))
         return;
-    }
-    if (!r.hasRows())
-        return;
-    if (captions.size() != ReportRecord::kItemCount) {
-        MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
-        return;
-    }
     QLabel* const labels[21] = {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,
                                 Label32, Label8,  Label33, Label9,  Label10, Label12, Label11,
                                 Label13, Label34, Label18, Label14, Label15, Label17, Label16};

@@ -3,6 +3,7 @@
 // The buttons and the exchange with the editor are in FrmMBmanagerEdit.cpp.
 #include "refdata/FrmMBmanager.h"
 
+#include "core/ItemCaptions.h"
 #include "core/ReportRecord.h"
 #include "core/ReportStore.h"
 #include "core/MenuSkin.h"
@@ -314,17 +315,8 @@ void FrmMBmanager::LoadTemplateTree()
 void FrmMBmanager::LoadItemCaptions()
 {
     QStringList captions;
-    const QueryResult r = ReportStore::ItemCaptions(captions);
-    if (r.failed()) {
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
+    if (!ReadItemCaptions(captions, true))
         return;
-    }
-    if (!r.hasRows())
-        return;
-    if (captions.size() != ReportRecord::kItemCount) {
-        MessageBox::critical(QStringLiteral("打印项目设置错误"), MessageBox::kErrorTitle);
-        return;
-    }
     const std::pair<QLabel*, int> labels[] = {{Label1, 17}, {Label4, 19}, {Label5, 20}, {Label3, 21}};
     for (const auto& [label, item] : labels) {
         label->setText(captions[item - 1]);

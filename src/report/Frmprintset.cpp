@@ -1,5 +1,6 @@
 #include "report/Frmprintset.h"
 
+#include "core/ItemCaptions.h"
 #include "core/Database.h"
 #include "core/Modini.h"
 #include "core/NumberText.h"
@@ -252,12 +253,7 @@ void Frmprintset::FillItemCombos()
     for (QComboBox* c : Comboxm)
         c->clear();
     QStringList captions;
-    const QueryResult r = ReportStore::ItemCaptions(captions);
-    if (r.failed()) {
-        MessageBox::critical(r.description, MessageBox::kErrorTitle);
-        return;
-    }
-    if (!r.hasRows())
+    if (!ReadItemCaptions(captions, false))
         return;
     for (QComboBox* c : Comboxm) {
         c->addItem(QStringLiteral("<无>"));
