@@ -281,6 +281,13 @@ void Frmreport::renderPreview(int page)
 void Frmreport::showFirstPage()
 {
     LoadPrintSettings();
+    showLayoutFromFirstPage();
+}
+
+// Lays the report out afresh for the printer in use and shows its first page.
+void Frmreport::showLayoutFromFirstPage()
+{
+    settings_.currentPage = 1;
     renderPreview(0);
     if (settings_.pageCount > 1)
         renderPreview(1);
@@ -533,6 +540,13 @@ void Frmreport::CmdPrint_Click()
         return;
     // The stored paper and modes again on the printer in use; the preview stays as it is.
     settings_.applyModesToPrinter();
+    if (!renderer_.layoutIsCurrent()) {
+        // Another printer was chosen in 打印设置 and the dialog left without saving: its
+        // page differs from the one the preview shows, so the preview is laid out for it
+        // first and what is printed is what is shown.
+        showLayoutFromFirstPage();
+        LayoutPreview();
+    }
     const int pages = settings_.pageCount, page = settings_.currentPage;
     renderer_.RenderReport(ReportRenderer::Mode::Print, 1, 0);
     showFailures();

@@ -117,6 +117,7 @@ private:
     void renderPreview(int page);
     // Reads the print settings, counts the pages and shows the first, with its buttons and labels.
     void showFirstPage();
+    void showLayoutFromFirstPage();
     void showPageLabels();
     void showZoomText();
     void LayoutPreview();

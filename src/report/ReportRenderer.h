@@ -60,6 +60,8 @@ public:
 
     // The layout the preview shows and the printer prints, laid out when missing or stale.
     const ReportLayout& layout();
+    // Whether the layout in hand was made for the printable page in use.
+    bool layoutIsCurrent() const;
     // Forgets the layout: the next showing or printing lays the report out again.
     void invalidate() { laidOut_ = false; }
     // Lets go of the layout and its decoded pictures (the window closes).
@@ -94,7 +96,6 @@ private:
     void DrawPageFooter();
     void drawFooterValue(int slot, double x);
     void layOut();
-    bool layoutIsCurrent() const;
     void printRun(int pageToPrint);
     double zoom() const;
 

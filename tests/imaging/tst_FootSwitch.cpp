@@ -154,7 +154,8 @@ private slots:
             QVERIFY(port.isOpen());
         }   // destroyed open: closed with its watcher
         QCOMPARE(FootSwitch::runningWatchers(), 0);
-        QTRY_COMPARE(threadCount(), threads);
+        // Other threads of the process (an idle pool thread expiring) may end meanwhile.
+        QTRY_VERIFY(threadCount() <= threads);
         ::close(master);
     }
 

@@ -59,6 +59,9 @@ private slots:
         ReportOpeners::registerAll();
         backend_ = std::make_shared<PdfPrinterBackend>();
         backend_->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("报告打印机")));
+        PdfPrinterBackend::Printer wide = PdfPrinterBackend::standardPrinter(QStringLiteral("窄边打印机"));
+        wide.margins = QMarginsF(30, 60, 30, 60);   // a much smaller printable page
+        backend_->addPrinter(wide);
         backend_->setOutputFile(folder_->file(QStringLiteral("out.pdf")));
         ProgramPrinter::setBackend(backend_);
         Mmain::gHospitalName = QStringLiteral("东方市第一人民医院");
@@ -140,6 +143,28 @@ private slots:
             QCOMPARE(w.Labelpagedq->text(), QStringLiteral("第 1 页"));
             QVERIFY(!w.Cpageup->isEnabled() && w.Cpagedown->isEnabled());
             QVERIFY(w.Picpaper->surface().image() != page1);
+
+            // Another printer chosen in the dialog and left by 退 出: its smaller printable
+            // page is what the next print lays out, and the preview shows that same layout
+            // (pages and labels) before it prints.
+            const int before = w.pageCount();
+            quit = true;
+            dialogHook_ = [&](QDialog* d) {
+                auto* set = qobject_cast<Frmprintset*>(d);
+                if (!set)
+                    return 0;
+                set->cboPrinter->setCurrentIndex(set->cboPrinter->findText(QStringLiteral("窄边打印机")));
+                set->cboPrinter_Click();
+                set->ButtnQuit->click();
+                return 0;
+            };
+            w.CmdPrintSet->click();
+            w.CmdPrint->click();
+            const int printed = kit::pdfPages(folder_->file(QStringLiteral("out.pdf")));
+            QVERIFY(printed > before);
+            QCOMPARE(w.pageCount(), printed);
+            QCOMPARE(w.Labelpagecount->text(), QStringLiteral("共 %1 页").arg(printed));
+            QCOMPARE(w.currentPage(), 1);
         });
     }
 
