@@ -5,6 +5,12 @@ foreach(f options.ini head.bmp)
   endif()
 endforeach()
 
+# The settings say where DICOM files with patient names go and which archive receives
+# them: owner-only, as the program writes them.
+if(EXISTS ${DST}/options.ini)
+  file(CHMOD ${DST}/options.ini PERMISSIONS OWNER_READ OWNER_WRITE)
+endif()
+
 # The picture folder holds patient pictures: owner-only, as the program makes it.
 file(MAKE_DIRECTORY ${DST}/img)
 file(CHMOD ${DST}/img DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)

@@ -211,14 +211,17 @@ private slots:
             QVERIFY(w.description.startsWith(QStringLiteral("数据库文件是只读的")));
     }
 
-    // The program folder the build assembles keeps its pictures to its owner.
+    // The program folder the build assembles keeps its pictures and its settings to its owner.
     void builtProgramFolder()
     {
         const QString img = QStringLiteral(WS_BINARY_DIR "/program/img");
         if (!QFileInfo(img).isDir())
             QSKIP("the program folder has not been assembled");
-        QCOMPARE(QFileInfo(img).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const auto others = ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(QFileInfo(img).permissions() & others, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QFileInfo ini(QStringLiteral(WS_BINARY_DIR "/program/options.ini"));
+        QVERIFY(ini.exists());
+        QCOMPARE(ini.permissions() & others, QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void databaseWithoutReports()
