@@ -14,9 +14,12 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <optional>
+#include <type_traits>
 
 #include <unistd.h>
 
@@ -476,6 +479,47 @@ RecordSet::RecordSet(QStringList columns, const QVector<QVector<QVariant>>& rows
         build.endRow();
     }
     build.finish();
+}
+
+RecordSet::Cells::~Cells() { std::free(data_); }
+
+RecordSet::Cells& RecordSet::Cells::operator=(const Cells& other)
+{
+    if (this == &other)
+        return *this;
+    Cells copy;
+    copy.reserve(other.size_);
+    if (other.size_ > 0)
+        std::memcpy(static_cast<void*>(copy.data_), other.data_, other.size_ * sizeof(Cell));
+    copy.size_ = other.size_;
+    swap(copy);
+    return *this;
+}
+
+void RecordSet::Cells::swap(Cells& other) noexcept
+{
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+}
+
+void RecordSet::Cells::reserve(std::size_t n)
+{
+    static_assert(std::is_trivially_copyable_v<Cell>, "cells are moved by realloc");
+    if (n <= capacity_)
+        return;
+    void* grown = std::realloc(static_cast<void*>(data_), n * sizeof(Cell));
+    if (!grown)
+        throw std::bad_alloc();
+    data_ = static_cast<Cell*>(grown);
+    capacity_ = n;
+}
+
+RecordSet::Cell& RecordSet::Cells::emplace_back()
+{
+    if (size_ == capacity_)
+        reserve(std::max<std::size_t>(1024, capacity_ * 2));
+    return *new (data_ + size_++) Cell();
 }
 
 int RecordSet::fieldIndex(const QString& name) const

@@ -78,9 +78,34 @@ private:
     };
     const Cell* cell(int row, int column) const;
 
+    // The cells, grown with realloc: a large answer's block is then moved by
+    // remapping its pages instead of being copied at every growth.
+    class Cells {
+    public:
+        Cells() = default;
+        Cells(const Cells& other) { *this = other; }
+        Cells& operator=(const Cells& other);
+        Cells(Cells&& other) noexcept { swap(other); }
+        Cells& operator=(Cells&& other) noexcept
+        {
+            swap(other);
+            return *this;
+        }
+        ~Cells();
+        void reserve(std::size_t n);
+        Cell& emplace_back();
+        const Cell& operator[](std::size_t i) const { return data_[i]; }
+        std::size_t size() const { return size_; }
+
+    private:
+        void swap(Cells& other) noexcept;
+        Cell* data_ = nullptr;
+        std::size_t size_ = 0, capacity_ = 0;
+    };
+
     QStringList columns_;
-    std::vector<Cell> cells_;   // row after row, fieldCount() cells each
-    QByteArray texts_;          // every text of the answer (UTF-8), one after another
+    Cells cells_;        // row after row, fieldCount() cells each
+    QByteArray texts_;   // every text of the answer (UTF-8), one after another
     QVector<QByteArray> blobs_;
     int rowCount_ = 0;
     qsizetype pos_ = 0;
