@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLineEdit>
@@ -243,6 +244,9 @@ struct DataRecord::DicomCommand {
                 return Dicom::Convert(c, pictures, f, s, done);
             }));
         EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
+        // The task posted its slots' deselections before it finished; those the wait
+        // has not yet delivered are delivered now, so none arrives after a later selection.
+        QCoreApplication::sendPostedEvents(&ed, QEvent::MetaCall);
         const Dicom::Outcome out = watcher.result();
         for (int slot : out.done)
             ed.ShapeSel[size_t(slot)]->hide();
