@@ -29,6 +29,7 @@
 // folder). The capture's JPEG must equal the reference's. Printed per frame:
 // medians and minima, and the median and minimum of the per-round ratios.
 #include "common.h"
+#include "editor_video.h"
 #include "natural_frame.h"
 
 #include "core/Database.h"
@@ -193,30 +194,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     AppPaths::setProgramFolder(dir.path());
     QDir(dir.path()).mkpath(QStringLiteral("img"));
-    const QString why = Database::CreateDatabaseFile(AppPaths::databaseFile(), Database::ShippedSchema());
-    if (!why.isEmpty())
-        die("capture_editor: no database", why);
-    try {
-        Database::OpenDatabase();
-    } catch (const AppError& e) {
-        die("capture_editor: OpenDatabase failed", e.description);
-    }
-    VideoSettings s;
-    s.device = VideoSettings::testPattern();
-    s.width = kWidth;
-    s.height = kHeight;
-    s.fps = FrameRate{30, 1};
-    s.save();
-    Modini::SetIniValue(IniKey::ComPort, QString());   // no foot switch
-    MessageBox::setScripted(true);
-    Mmain::gUserName = QStringLiteral("bench");
-    Mmain::gRights.fill(true);
-    Palette::LoadSkin();
-
-    DataRecord& ed = DataRecord::instance();
-    ed.ensureLoaded();
-    ed.ButtnNew_Click();
-    ed.Buttnpic_Click();
+    DataRecord& ed = bench::editorOnTestVideo("capture_editor", kWidth, kHeight);
     ed.resize(1280, 1024);
     ed.show();
     ed.BVidOn_Click();

@@ -31,6 +31,7 @@
 // the CPU time of the capture summed over its threads. Quote the figures
 // together with how loaded the machine was.
 #include "common.h"
+#include "editor_video.h"
 #include "natural_frame.h"
 #include "imaging/BmpFile.h"
 #include "imaging/VideoCapture.h"
@@ -167,12 +168,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     AppPaths::setProgramFolder(dir.path());
     QDir(dir.path()).mkpath(QStringLiteral("img"));
-    VideoSettings s;
-    s.device = VideoSettings::testPattern();
-    s.width = kWidth;
-    s.height = kHeight;
-    s.fps = FrameRate{30, 1};
-    s.save();
+    bench::saveTestVideo(kWidth, kHeight);
 
     const QString bmp = AppPaths::imageFolder() + QStringLiteral("/image1.bmp");
     Baseline encoder(kWidth, kHeight);

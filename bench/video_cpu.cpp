@@ -17,6 +17,7 @@
 // core, the frames the editor painted, the ratio of each round, and the
 // median and minimum of the per-round ratios.
 #include "common.h"
+#include "editor_video.h"
 
 #include "core/Database.h"
 #include "core/Mmain.h"
@@ -95,30 +96,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     AppPaths::setProgramFolder(dir.path());
-    const QString why = Database::CreateDatabaseFile(AppPaths::databaseFile(), Database::ShippedSchema());
-    if (!why.isEmpty())
-        die("video_cpu: no database", why);
-    try {
-        Database::OpenDatabase();
-    } catch (const AppError& e) {
-        die("video_cpu: OpenDatabase failed", e.description);
-    }
-    VideoSettings s;
-    s.device = VideoSettings::testPattern();
-    s.width = kWidth;
-    s.height = kHeight;
-    s.fps = FrameRate{30, 1};
-    s.save();
-    Modini::SetIniValue(IniKey::ComPort, QString());   // no foot switch
-    MessageBox::setScripted(true);
-    Mmain::gUserName = QStringLiteral("bench");
-    Mmain::gRights.fill(true);
-    Palette::LoadSkin();
-
-    DataRecord& ed = DataRecord::instance();
-    ed.ensureLoaded();
-    ed.ButtnNew_Click();
-    ed.Buttnpic_Click();
+    DataRecord& ed = bench::editorOnTestVideo("video_cpu", kWidth, kHeight);
     // Maximised (an X server without a window manager does not maximise by itself).
     ed.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     ed.show();

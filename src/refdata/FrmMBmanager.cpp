@@ -37,8 +37,6 @@ constexpr int kTopRow = 1080;
 constexpr int kListLeft = 3120, kListWidth = 8850, kListHeight = 2580;
 constexpr int kDataTop = kTopRow + kListHeight + 60;
 
-QRect twips(int left, int top, int width, int height) { return Units::pxRect(left, top, width, height); }
-
 // Tree node keys: "ro" + partid for a part, "xu" + assortid for a category.
 const QString kPartKey = QStringLiteral("ro");
 const QString kAssortKey = QStringLiteral("xu");
@@ -55,7 +53,7 @@ FrmMBmanager& FrmMBmanager::instance()
 FrmMBmanager::FrmMBmanager() : QDialog(nullptr)
 {
     setWindowTitle(QStringLiteral("模板管理"));
-    setFixedSize(twips(0, 0, kWidth, kHeight).size());
+    setFixedSize(Units::pxRect(0, 0, kWidth, kHeight).size());
 }
 
 // ---------------------------------------------------------------------------
@@ -137,7 +135,7 @@ void FrmMBmanager::buildControls()
 
     Pictool = new PaintPanel(form_);
     Pictool->setObjectName(QStringLiteral("Pictool"));
-    Pictool->setGeometry(twips(0, 0, kWidth, 1020));
+    Pictool->setGeometry(Units::pxRect(0, 0, kWidth, 1020));
     auto button = [this](const char* name, const char* caption, Qt::Key key, QStyle::StandardPixmap sp, int left) {
         auto* b = new QvButton(QString::fromUtf8(caption), Pictool);
         b->setObjectName(QString::fromLatin1(name));
@@ -146,7 +144,7 @@ void FrmMBmanager::buildControls()
         b->setToolTip(QString::fromUtf8(caption) + QStringLiteral("(") + QKeySequence(key).toString()
                       + QStringLiteral(")"));
         b->setShortcut(QKeySequence(Qt::ALT | key));
-        b->setGeometry(twips(left, 60, 870, 870));
+        b->setGeometry(Units::pxRect(left, 60, 870, 870));
         return b;
     };
     ButtnNew = button("ButtnNew", "新建模板", Qt::Key_N, QStyle::SP_FileIcon, 120);
@@ -155,7 +153,7 @@ void FrmMBmanager::buildControls()
     ButtnSave = button("ButtnSave", "保存模板", Qt::Key_S, QStyle::SP_DialogSaveButton, 2775);
     Linetool1 = new QWidget(Pictool);
     Linetool1->setObjectName(QStringLiteral("Linetool1"));
-    Linetool1->setGeometry(twips(3705, 120, 15, 750));
+    Linetool1->setGeometry(Units::pxRect(3705, 120, 15, 750));
     ButtnLoad = button("ButtnLoad", "载入模板", Qt::Key_L, QStyle::SP_DialogApplyButton, 3780);
     ButtnLoad->hide();
     ButtnQuit = button("ButtnQuit", "退 出", Qt::Key_Q, QStyle::SP_DialogCloseButton, kWidth - 915);
@@ -169,7 +167,7 @@ void FrmMBmanager::buildControls()
     // The tree panel: the caption strip, the tree below it.
     PicTree = new PaintPanel(form_);
     PicTree->setObjectName(QStringLiteral("PicTree"));
-    PicTree->setGeometry(twips(60, kTopRow, 3000, kHeight - kTopRow - 60));
+    PicTree->setGeometry(Units::pxRect(60, kTopRow, 3000, kHeight - kTopRow - 60));
     TreeView1 = new QTreeWidget(PicTree);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
@@ -184,18 +182,18 @@ void FrmMBmanager::buildControls()
 
     MSHFlexGrid1 = new DictGrid(form_);
     MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
-    MSHFlexGrid1->setGeometry(twips(kListLeft, kTopRow, kListWidth, kListHeight));
+    MSHFlexGrid1->setGeometry(Units::pxRect(kListLeft, kTopRow, kListWidth, kListHeight));
     connect(MSHFlexGrid1, &DictGrid::SelChange, this, &FrmMBmanager::MSHFlexGrid1_SelChange);
     connect(MSHFlexGrid1, &DictGrid::MouseUp, this, &FrmMBmanager::MSHFlexGrid1_MouseUp);
 
     // The data panel: part and category on one line, then name, findings, diagnosis.
     Picdata = new PaintPanel(form_);
     Picdata->setObjectName(QStringLiteral("Picdata"));
-    Picdata->setGeometry(twips(kListLeft, kDataTop, kListWidth, kHeight - kDataTop - 60));
+    Picdata->setGeometry(Units::pxRect(kListLeft, kDataTop, kListWidth, kHeight - kDataTop - 60));
     auto label = [this](const char* name, const char* caption, int left, int top) {
         auto* l = new QLabel(QString::fromUtf8(caption), Picdata);
         l->setObjectName(QString::fromLatin1(name));
-        l->move(twips(left, top, 0, 0).topLeft());
+        l->move(Units::pxRect(left, top, 0, 0).topLeft());
         l->adjustSize();
         return l;
     };
@@ -215,18 +213,18 @@ void FrmMBmanager::buildControls()
     };
     const int fieldWidth = kListWidth - 1020 - 120;
     Label1 = label("Label1", "部    位", 120, 210);
-    Combopart = combo("Combopart", twips(1020, 150, 3000, 330));
+    Combopart = combo("Combopart", Units::pxRect(1020, 150, 3000, 330));
     Label2 = label("Label2", "二级分类", 4380, 210);
-    Comboassort = combo("Comboassort", twips(5280, 150, kListWidth - 5280 - 120, 330));
+    Comboassort = combo("Comboassort", Units::pxRect(5280, 150, kListWidth - 5280 - 120, 330));
     Label3 = label("Label3", "检查名称", 120, 660);
     Text1 = new QLineEdit(Picdata);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twips(1020, 600, fieldWidth, 360));
+    Text1->setGeometry(Units::pxRect(1020, 600, fieldWidth, 360));
     Text1->setMaxLength(std::numeric_limits<int>::max());
     Label4 = label("Label4", "超声描述", 120, 1110);
-    Text2 = textBox("Text2", twips(1020, 1050, fieldWidth, 1680));
+    Text2 = textBox("Text2", Units::pxRect(1020, 1050, fieldWidth, 1680));
     Label5 = label("Label5", "诊断意见", 120, 2850);
-    Text3 = textBox("Text3", twips(1020, 2790, fieldWidth, 1200));
+    Text3 = textBox("Text3", Units::pxRect(1020, 2790, fieldWidth, 1200));
     connect(Combopart, &PickCombo::Click, this, &FrmMBmanager::Combopart_Click);
     connect(Comboassort, &PickCombo::Click, this, &FrmMBmanager::Comboassort_Click);
     QWidget::setTabOrder(Text2, Text3);
