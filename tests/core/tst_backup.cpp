@@ -27,7 +27,6 @@
 #include <csignal>
 #include <functional>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -256,15 +255,9 @@ private slots:
         QVERIFY(writeBytes(old, "the backup of last week"));
         const QStringList before = QDir(folder_->path()).entryList(QDir::Files | QDir::Hidden);
         {
-            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit saved{};
-            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-            rlimit small = saved;
-            small.rlim_cur = 16 * 1024;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            const FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.ok());
             backupTo(old);
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
-            std::signal(SIGXFSZ, previous);
         }
         QCOMPARE(lastText(), QStringLiteral("错误 61:磁盘已满"));
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));

@@ -9,9 +9,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using kit::readBytes;
 
 namespace {
@@ -188,15 +185,9 @@ private slots:
         const QStringList files = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
         bool written = true;
         {
-            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit saved{};
-            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-            rlimit small = saved;
-            small.rlim_cur = 512;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            const kit::FileSizeLimit limit(512);
+            QVERIFY(limit.ok());
             written = set("system", "fzindex", s("2"));
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
-            std::signal(SIGXFSZ, previous);
         }
         QVERIFY(!written);
         QVERIFY2(Modini::LastFailureText().contains(s("磁盘已满")), qPrintable(Modini::LastFailureText()));

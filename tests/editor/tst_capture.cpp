@@ -19,7 +19,6 @@
 #include <QLabel>
 
 #include <csignal>
-#include <sys/resource.h>
 
 using kit::lastText;
 using kit::lastTitle;
@@ -181,16 +180,13 @@ private slots:
 
         // Past a file-size limit, with SIGXFSZ ignored as the start-up does:
         // the write fails like a full disk instead of ending the program.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
-        rlimit small = old;
-        small.rlim_cur = 64 * 1024;   // a 320 x 240 frame's BMP is 230 KB
         MessageBox::clearShown();
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
-        capture(Qt::blue);
-        ed.settleCaptures();
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &old) == 0);
+        {
+            const kit::FileSizeLimit limit(64 * 1024);   // a 320 x 240 frame's BMP is 230 KB
+            QVERIFY(limit.ok());
+            capture(Qt::blue);
+            ed.settleCaptures();
+        }
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QVERIFY2(lastText().startsWith(QStringLiteral("61:磁盘已满")), qPrintable(lastText()));
         QVERIFY(ed.Pictmp[1]->Tag.isEmpty() && !ed.Pictmp[1]->hasPicture());

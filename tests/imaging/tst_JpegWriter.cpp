@@ -12,9 +12,6 @@
 #include <QImage>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace kit;
 
 namespace {
@@ -147,16 +144,14 @@ private slots:
         QVERIFY(fileMode(bmp) == 0600 && fileMode(jpg) == 0600);
         const QByteArray oldBmp = readBytes(bmp), oldJpg = readBytes(jpg);
 
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit limit = saved;
-        limit.rlim_cur = 4096;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        const bool bmpWritten = BmpFile::write(large, bmp);
-        const QString jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
-        std::signal(SIGXFSZ, previous);
+        bool bmpWritten = true;
+        QString jpgError;
+        {
+            const FileSizeLimit limit(4096);
+            QVERIFY(limit.ok());
+            bmpWritten = BmpFile::write(large, bmp);
+            jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
+        }
         QVERIFY(!bmpWritten);
         QCOMPARE(jpgError, QStringLiteral("26001:Failed to save to JPG -3"));
         QVERIFY(readBytes(bmp) == oldBmp && readBytes(jpg) == oldJpg);

@@ -25,9 +25,6 @@
 
 #include <gst/gst.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace kit;
 using kit::checkAviFinalised;
 
@@ -114,30 +111,6 @@ QStringList unfinishedBeside(const QString& path)
     return QDir(QFileInfo(path).absolutePath())
         .entryList({QFileInfo(path).completeBaseName() + QStringLiteral(".未完成-*")}, QDir::Files);
 }
-
-// Files of this process take no more than the given bytes while it lives
-// (writes beyond fail as on a full disk, instead of the signal ending us).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit small = old_;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    void (*handler_)(int);
-    rlimit old_{};
-};
 
 // Answers the next modal dialog with the given function.
 template <typename D, typename F>

@@ -21,6 +21,8 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <csignal>
+
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -232,6 +234,22 @@ QList<quint32> checkAviFinalised(const QString& path)
         QCOMPARE(qFromLittleEndian<quint32>(all.constData() + avih + 8 + 16), quint32(sizes.size()));
     }();
     return sizes;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
+{
+    if (getrlimit(RLIMIT_FSIZE, &old_) != 0)
+        return;
+    rlimit small = old_;
+    small.rlim_cur = bytes;
+    ok_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (ok_)
+        setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, handler_);
 }
 
 Unwritable::Unwritable(const QString& path) : path_(path)

@@ -17,6 +17,8 @@
 
 #include <QObject>
 
+#include <sys/resource.h>
+
 #include <functional>
 #include <memory>
 
@@ -140,4 +142,20 @@ private:
     bool ok_ = false;
 };
 
+// Files of this process take no more than the given bytes while it lives, and
+// SIGXFSZ is ignored meanwhile (as the program's start-up does), so a write
+// beyond fails as on a full disk instead of the signal ending the test.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    void (*handler_)(int);
+    rlimit old_{};
+    bool ok_ = false;
+};
 }
