@@ -429,6 +429,12 @@ void DictionaryWindow::ButtnSave_Click()
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;
     }
+    // A row gone since it was listed (another program deleted it) is no save:
+    // the list keeps what is stored, the inputs what was typed.
+    if (!insert && Database::ChangedRows() == 0) {
+        MessageBox::critical(QStringLiteral("没有符合条件的数据记录"), MessageBox::kErrorTitle);
+        return;
+    }
 
     DictGrid* g = MSHFlexGrid1;
     QStringList texts = inputRowTexts();

@@ -1,6 +1,6 @@
 #include "refdata/FrmJCbgdc.h"
 
-#include "core/Database.h"
+#include "core/ReportStore.h"
 #include "core/SkinPanel.h"
 #include "platform/MessageBox.h"
 #include "refdata/SectionCode.h"
@@ -60,7 +60,7 @@ void FrmJCbgdc::buildInputs(PaintPanel* p)
 
 void FrmJCbgdc::loadExtras()
 {
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT ksid, ksname FROM section"));
+    const QueryResult r = ReportStore::Choices(ReportStore::Choice::Sections);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;

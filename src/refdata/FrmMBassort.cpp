@@ -1,6 +1,6 @@
 #include "refdata/FrmMBassort.h"
 
-#include "core/Database.h"
+#include "core/ReportStore.h"
 #include "core/SkinPanel.h"
 #include "platform/MessageBox.h"
 #include "refdata/PickCombo.h"
@@ -54,7 +54,7 @@ void FrmMBassort::buildInputs(PaintPanel* p)
 // that row's part is chosen in it.
 void FrmMBassort::loadExtras()
 {
-    const QueryResult r = Database::QueryData(QStringLiteral("SELECT partid, partname FROM bodypart"));
+    const QueryResult r = ReportStore::Choices(ReportStore::Choice::BodyParts);
     if (r.failed()) {
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
         return;

@@ -50,10 +50,15 @@ QueryResult Insert(const Fields& fields, qint64* key)
 
 QueryResult Update(qint64 key, const Fields& fields)
 {
-    return Database::ExecuteSql(
+    QueryResult r = Database::ExecuteSql(
         QStringLiteral("UPDATE templet SET assortid = ?, checkname = ?, checksymptom = ?, checkconclusion = ? "
                        "WHERE mbid = ?"),
         {fields.category, fields.name, fields.findings, fields.diagnosis, key});
+    if (r.ok() && Database::ChangedRows() == 0) {
+        r.number = AppError::NoRows;
+        r.description = QStringLiteral("没有符合条件的数据记录");
+    }
+    return r;
 }
 
 QueryResult Delete(qint64 key)

@@ -41,7 +41,8 @@ QueryResult Template(qint64 key);
 
 // Files a new template; *key is then the key the database gave it.
 QueryResult Insert(const Fields& fields, qint64* key);
-// Rewrites the template with this key, its category included.
+// Rewrites the template with this key, its category included; a key without
+// a row (deleted meanwhile) fails with number NoRows and changes nothing.
 QueryResult Update(qint64 key, const Fields& fields);
 QueryResult Delete(qint64 key);
 }

@@ -197,6 +197,19 @@ private slots:
         QCOMPARE(rowsInTable(), 2);
         QCOMPARE(rowTexts(w, 1), (QStringList{QStringLiteral("Z9"), QStringLiteral("乙"), QString()}));
         QCOMPARE(w.currentKey(), QStringLiteral("Z9"));
+
+        // A row deleted behind the window's back: the update says so and
+        // stays pending; the list keeps its row as it was.
+        clickRow(w, 0);
+        QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM tcycle WHERE code = 'A'")));
+        w.ButtnUpdate->click();
+        typeText(w.Text2, QStringLiteral("改"));
+        MessageBox::clearShown();
+        w.ButtnSave->click();
+        QCOMPARE(lastText() + lastTitle(), QStringLiteral("没有符合条件的数据记录错误"));
+        QCOMPARE(w.editMode(), QStringLiteral("update"));
+        QCOMPARE(rowTexts(w, 0), (QStringList{QStringLiteral("A"), QStringLiteral("甲"), QString()}));
+        QCOMPARE(rowsInTable(), 1);
     }
 
     // In the real modal loop Quit and the close box end the window and unload it.

@@ -182,6 +182,20 @@ private slots:
                  QStringLiteral("你将删除科室编号为 -3 的科室,删除后将不能恢复,请确认是否删除?"));
         QVERIFY(queryInt(QStringLiteral("SELECT count(*) FROM section")) == 1
                 && queryInt(QStringLiteral("SELECT count(*) FROM doctor")) == 1);
+
+        // Code and name changed in one update: the row is found by the code it
+        // was stored under, not by the one typed.
+        clickRow(w, 0);
+        w.ButtnUpdate->click();
+        w.Text1->selectAll();
+        typeText(w.Text1, QStringLiteral("8"));
+        w.Text2->selectAll();
+        typeText(w.Text2, QStringLiteral("外科"));
+        w.ButtnSave->click();
+        QVERIFY2(w.editMode().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(rowTexts(w, 0), (QStringList{QStringLiteral("8"), QStringLiteral("外科")}));
+        QCOMPARE(text(QStringLiteral("SELECT group_concat(ksid || ksname, '|') FROM section")),
+                 QStringLiteral("8外科"));
     }
 
     // A section's code and a physician's code are the keys of their tables:

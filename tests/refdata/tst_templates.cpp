@@ -237,6 +237,92 @@ private slots:
         QCOMPARE(text(QStringLiteral("SELECT partid FROM assortpart WHERE assortid = ?"), {id}), QStringLiteral("2"));
     }
 
+    // Deleting one of two categories of a body part deletes that category
+    // alone: the other stays, with its templates in the library; the deleted
+    // one's template stays stored but is listed nowhere.
+    void deletingACategoryKeepsItsSiblings()
+    {
+        QVERIFY(seed(kLibrary));
+        FrmMBassort& w = FrmMBassort::instance();
+        Openers::OpenMaintenance(Openers::Window::FrmMBassort);
+        QCOMPARE(rowTexts(w, 1), (QStringList{QStringLiteral("2"), QStringLiteral("心"), QStringLiteral("胸部")}));
+        clickRow(w, 1);
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        w.ButtnDel->click();
+        QVERIFY(lastText().startsWith(QStringLiteral("你将删除自动编号为 2 的分类名称")));
+        QCOMPARE(text(QStringLiteral("SELECT group_concat(assortid || assortname, '|') FROM "
+                                     "(SELECT * FROM assortpart ORDER BY assortid)")),
+                 QStringLiteral("1肺|3肝|4孤立"));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet")), 5);
+        QCOMPARE(w.MSHFlexGrid1->rows(), 2);
+        QCOMPARE(rowTexts(w, 0).mid(0, 2), (QStringList{QStringLiteral("1"), QStringLiteral("肺")}));
+        w.ButtnQuit->click();
+
+        FrmMBmanager& m = openLibrary();
+        QVERIFY(!node(m, QStringLiteral("xu2")));
+        clickNode(m, QStringLiteral("xu1"));
+        QCOMPARE(m.MSHFlexGrid1->rows(), 2);
+        QCOMPARE(m.MSHFlexGrid1->cell(0, 0) + m.MSHFlexGrid1->cell(1, 0), QStringLiteral("13"));
+        clickNode(m, QStringLiteral("ro1"));
+        QCOMPARE(m.MSHFlexGrid1->rows(), 2);
+    }
+
+    // Typing into the part or category box after an entry was picked undoes
+    // the pick, even when the typed name is on the list: the save is refused
+    // and nothing is filed under the entry picked before.
+    void typingAfterAPickIsNoPick()
+    {
+        QVERIFY(seed(kLibrary));
+        auto retype = [](PickCombo* c, const QString& t) {
+            c->lineEdit()->selectAll();
+            typeInto(c, t);
+        };
+        FrmMBassort& w = FrmMBassort::instance();
+        Openers::OpenMaintenance(Openers::Window::FrmMBassort);
+        w.ButtnNew->click();
+        typeText(w.Text1, QStringLiteral("纵隔"));
+        pickByText(w.Text2, QStringLiteral("胸部"));
+        QVERIFY(w.Text2->chosen() >= 0);
+        retype(w.Text2, QStringLiteral("头颅"));
+        w.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("请在部位列表中选择所属检查部位"));
+        QCOMPARE(w.editMode(), QStringLiteral("insert"));
+        pickByText(w.Text2, QStringLiteral("胸部"));
+        typeInto(w.Text2, QStringLiteral("x"));
+        MessageBox::clearShown();
+        w.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("请在部位列表中选择所属检查部位"));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM assortpart WHERE assortname = '纵隔'")), 0);
+        w.ButtnQuit->click();
+
+        FrmMBmanager& m = openLibrary();
+        m.ButtnNew->click();
+        m.Text1->setText(QStringLiteral("纵隔正位"));
+        m.Text2->setPlainText(QStringLiteral("纵隔不宽。"));
+        m.Text3->setPlainText(QStringLiteral("纵隔未见异常"));
+        pickByText(m.Combopart, QStringLiteral("胸部"));
+        pickByText(m.Comboassort, QStringLiteral("心"));
+        retype(m.Combopart, QStringLiteral("头颅"));
+        MessageBox::clearShown();
+        m.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("请在部位列表中选择所属检查部位"));
+        QVERIFY(m.Combopart->hasFocus());
+        pickByText(m.Combopart, QStringLiteral("胸部"));
+        pickByText(m.Comboassort, QStringLiteral("心"));
+        retype(m.Comboassort, QStringLiteral("肺"));
+        MessageBox::clearShown();
+        m.ButtnSave->click();
+        QCOMPARE(lastText(), QStringLiteral("请在部位列表中选择所属检查部位"));
+        QVERIFY(m.Comboassort->hasFocus());
+        QCOMPARE(m.editMode(), QStringLiteral("insert"));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet WHERE checkname = '纵隔正位'")), 0);
+        // Picked again, it counts.
+        pickByText(m.Comboassort, QStringLiteral("肺"));
+        m.ButtnSave->click();
+        QCOMPARE(text(QStringLiteral("SELECT assortid FROM templet WHERE checkname = '纵隔正位'")),
+                 QStringLiteral("1"));
+    }
+
     // The tree of parts and categories, the list of a node's templates, the
     // read-only display with the captions of the report items, the blank row
     // and a template that went away after it was listed.
@@ -442,6 +528,61 @@ private slots:
             QCOMPARE(text(QStringLiteral("SELECT assortid || checkconclusion FROM templet WHERE mbid = ?"), {c.mbid}),
                      QString::fromLatin1(c.where) + QStringLiteral("只改诊断"));
         }
+    }
+
+    // An update stores every text the user changed, the exam name too: the
+    // library shows the new texts, and a report loading the template gets them.
+    void updateKeepsEveryText()
+    {
+        QVERIFY(seed(kLibrary));
+        FrmMBmanager& m = openLibrary();
+        clickNode(m, QStringLiteral("xu2"));
+        QCOMPARE(m.templateNumber(), qint64(2));
+        m.ButtnUpdate->click();
+        const QStringList edited{QStringLiteral("心脏正位（复查）"), QStringLiteral("心影稍大。"),
+                                 QStringLiteral("心脏稍大")};
+        m.Text1->selectAll();
+        typeText(m.Text1, edited[0]);
+        m.Text2->setPlainText(edited[1]);
+        m.Text3->setPlainText(edited[2]);
+        m.ButtnSave->click();
+        QVERIFY2(m.editMode().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(text(QStringLiteral("SELECT checkname || '|' || checksymptom || '|' || checkconclusion || '|' || "
+                                     "assortid FROM templet WHERE mbid = 2")),
+                 edited.join(QLatin1Char('|')) + QStringLiteral("|2"));
+        clickNode(m, QStringLiteral("xu1"));
+        clickNode(m, QStringLiteral("xu2"));
+        QCOMPARE(shown(m).mid(2), edited);
+        m.ButtnQuit->click();
+
+        Openers::open(Openers::Window::DataRecord, Openers::How::New);
+        DataRecord& ed = DataRecord::instance();
+        QVERIFY(ed.isVisible() && ed.editing());
+        ed.Text14->clear();
+        ed.Text15->clear();
+        ed.Text16->clear();
+        Openers::open(Openers::Window::FrmMBmanager, Openers::How::Load);
+        clickNode(m, QStringLiteral("xu2"));
+        m.ButtnLoad->click();
+        QCOMPARE((QStringList{ed.Text14->text(), ed.Text15->toPlainText(), ed.Text16->toPlainText()}), edited);
+    }
+
+    // A template deleted behind the window's back since it was shown: the
+    // update says so and stays pending, the list keeps its row.
+    void updateOfAVanishedTemplate()
+    {
+        QVERIFY(seed(kLibrary));
+        FrmMBmanager& m = openLibrary();
+        clickNode(m, QStringLiteral("xu2"));
+        QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM templet WHERE mbid = 2")));
+        m.ButtnUpdate->click();
+        m.Text3->setPlainText(QStringLiteral("改后"));
+        MessageBox::clearShown();
+        m.ButtnSave->click();
+        QCOMPARE(lastText() + lastTitle(), QStringLiteral("没有符合条件的数据记录错误"));
+        QCOMPARE(m.editMode(), QStringLiteral("update"));
+        QCOMPARE(m.MSHFlexGrid1->cell(0, 1), QStringLiteral("心脏未见异常"));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet WHERE mbid = 2")), 0);
     }
 
     // 载入模板: the chosen template is appended to the report being edited.
