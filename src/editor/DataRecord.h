@@ -226,6 +226,8 @@ public:
     // slots of those that could not be, with their messages. Everything that
     // reads the capture files and the window's close wait this way first.
     void settleCaptures();
+    // Some capture's files are still being written (its outcome not told yet).
+    bool capturesBeingWritten() const;
 
 public:
     // ---- controls, named as the design names them ----

@@ -70,10 +70,17 @@ AppError frameNotWritten(const QString& bmp, int err)
 }
 
 // A recording that could not be completed (the earlier file of its name stays).
-void tellRecordingLost(const QString& file)
+// The file, why, and whether an earlier recording of that name is still there.
+void tellRecordingLost(const VideoCapture& video)
 {
-    MessageBox::critical(AppError::format(AppError::PathFileAccess, QStringLiteral("录像文件写入失败：") + file),
-                         MessageBox::kErrorTitle);
+    QString text = QStringLiteral("录像文件写入失败：") + QDir::toNativeSeparators(video.AviFileName());
+    const QString why = video.lastError();
+    if (!why.isEmpty())
+        text += QStringLiteral("（") + why + QStringLiteral("）");
+    text += QStringLiteral("。");
+    if (video.earlierRecordingKept())
+        text += QStringLiteral("原有的同名录像已保留。");
+    MessageBox::critical(AppError::format(AppError::PathFileAccess, text), MessageBox::kErrorTitle);
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -169,7 +176,7 @@ void DataRecord::setVideoOff()
     applyState();
     BVidavi->setCaption(QStringLiteral("开始录像"));
     if (wasRecording && !VideoCapture1->StopRecording())
-        tellRecordingLost(VideoCapture1->AviFileName());
+        tellRecordingLost(*VideoCapture1);
     VideoCapture1->Disconnect();
 }
 
@@ -191,7 +198,7 @@ void DataRecord::recordingLost()
     recording_ = false;
     BVidavi->setCaption(QStringLiteral("开始录像"));
     VideoCapture1->StopRecording();
-    tellRecordingLost(VideoCapture1->AviFileName());
+    tellRecordingLost(*VideoCapture1);
 }
 
 void DataRecord::BVidForm_Click()
@@ -219,7 +226,7 @@ void DataRecord::BVidavi_Click()
         BVidavi->setCaption(QStringLiteral("开始录像"));
         recording_ = false;
         if (!saved)
-            tellRecordingLost(VideoCapture1->AviFileName());
+            tellRecordingLost(*VideoCapture1);
         return;
     }
     // The name is used as chosen; cancelling (an empty name) records nothing.
@@ -230,10 +237,15 @@ void DataRecord::BVidavi_Click()
     if (name.isEmpty())
         return;
     VideoCapture1->setAviFileName(name);
-    if (VideoCapture1->StartRecording()) {
-        BVidavi->setCaption(QStringLiteral("停止录像"));
-        recording_ = true;
+    if (!VideoCapture1->StartRecording()) {
+        // Nothing changes (not recording, the caption stays); the user is told why.
+        MessageBox::critical(
+            AppError::format(AppError::PathFileAccess, QStringLiteral("无法开始录像：") + VideoCapture1->lastError()),
+            MessageBox::kErrorTitle);
+        return;
     }
+    BVidavi->setCaption(QStringLiteral("停止录像"));
+    recording_ = true;
 }
 
 // --- capture store ------------------------------------------------------------
@@ -318,6 +330,12 @@ void DataRecord::settleCapture(int i)
         setStoreButtons(false);
     if (!outcome.error.isEmpty())
         MessageBox::critical(outcome.error, MessageBox::kErrorTitle);
+}
+
+bool DataRecord::capturesBeingWritten() const
+{
+    return std::any_of(captureJobs_.begin(), captureJobs_.end(),
+                       [](const auto& job) { return job && !job->isFinished(); });
 }
 
 void DataRecord::settleCaptures()

@@ -8,11 +8,13 @@
 #include "imaging/VideoFormatDialog.h"
 #include "imaging/VideoSettings.h"
 #include "imaging/VideoSourceDialog.h"
+#include "core/ModBackup.h"
 #include "platform/EventWait.h"
 #include "platform/Opener.h"
 #include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -56,6 +58,26 @@ bool ensureGst()
 }
 
 GstElement* make(const char* factory, const char* name = nullptr) { return gst_element_factory_make(factory, name); }
+
+// Why a file could not be made or written, in the user's words.
+QString fileReason(int err)
+{
+    const ModBackup::FileError e = ModBackup::FromErrno(err);
+    return e.number == AppError::PathFileAccess ? QString::fromLocal8Bit(strerror(err)) : e.description;
+}
+
+// Why the recording branch failed, from its error message: the file sink says
+// "no space left" by its code, other write errors by the system's text.
+QString recordingFailure(const GError* err, const gchar* debug)
+{
+    if (err && err->domain == GST_RESOURCE_ERROR && err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT)
+        return fileReason(ENOSPC);
+    const QByteArray detail(debug ? debug : "");
+    for (int e : {ENOSPC, EFBIG, EDQUOT, EACCES, EPERM, EROFS, EIO, ENOENT})
+        if (detail.contains(g_strerror(e)))
+            return fileReason(e);
+    return err ? QString::fromUtf8(err->message) : QStringLiteral("录像出错");
+}
 
 bool isRecordingElement(GstObject* obj)
 {
@@ -105,6 +127,9 @@ struct VideoCapture::Private {
     bool lost = false;
     bool eosAtFile = false;
     bool recordingFailed = false;
+    // GUI thread: the last recording that was not completed left the file of
+    // the chosen name as it was, and one was there.
+    bool earlierKept = false;
     // A frame handed in that the live picture does not replace (benchmarks).
     bool held = false;
     int slowWriteMs = 0;   // for tests
@@ -397,17 +422,22 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
         GError* err = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(msg, &err, &debug);
-        const QString text = err ? QString::fromUtf8(err->message) : QStringLiteral("error");
+        const bool recording = isRecordingElement(GST_MESSAGE_SRC(msg));
+        const QString text = recording ? recordingFailure(err, debug)
+                             : err     ? QString::fromUtf8(err->message)
+                                       : QStringLiteral("error");
         if (err)
             g_error_free(err);
         g_free(debug);
-        const bool recording = isRecordingElement(GST_MESSAGE_SRC(msg));
         if (recording) {
-            // The recording failed (file not writable, disk full): the live picture goes on.
+            // The recording failed (file not writable, disk full): the live
+            // picture goes on. The first error is the cause; the branch's
+            // elements report their stopped data flow after it.
             {
                 std::lock_guard lock(p->m);
+                if (!p->recordingFailed)
+                    p->error = text;
                 p->recordingFailed = true;
-                p->error = text;
             }
             p->wake();
         } else {
@@ -699,8 +729,10 @@ bool VideoCapture::Private::makeRecordingFile()
                          + QFile::encodeName(QStringLiteral(".未完成-")) + "XXXXXX" + tail;
     const int fd = ::mkostemps(pattern.data(), int(tail.size()), O_CLOEXEC);   // made 0600
     if (fd < 0) {
+        const QString why = fileReason(errno);
         std::lock_guard lock(m);
-        error = QString::fromLocal8Bit(strerror(errno));
+        error = QStringLiteral("文件夹 %1 中不能建立录像文件（%2）")
+                    .arg(QDir::toNativeSeparators(target.absolutePath()), why);
         return false;
     }
     ::close(fd);
@@ -719,13 +751,15 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
         return false;
     const QString temp = std::exchange(recTemp, QString());
     const QByteArray tempName = QFile::encodeName(temp);
+    // Whatever went wrong, the file of the chosen name has not been touched.
+    earlierKept = QFileInfo::exists(recTarget);
     if (end == RecordingFailed) {
         ::unlink(tempName.constData());
         return false;
     }
     if (end == RecordingInterrupted) {
         std::lock_guard lock(m);
-        error = QStringLiteral("录像未完成：") + temp;
+        error = QStringLiteral("录像未能写完，未完成的录像保留为 ") + QDir::toNativeSeparators(temp);
         return false;
     }
     int err = 0;
@@ -736,9 +770,11 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
         ::close(fd);
     if (err == 0)
         err = PrivateFile::renameOver(temp, recTarget);
+    if (err == 0)
+        earlierKept = false;
     if (err != 0) {
         // The recording stays whole under its unfinished name.
-        const QString text = QString::fromLocal8Bit(strerror(err)) + QStringLiteral("：") + temp;
+        const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + QDir::toNativeSeparators(temp);
         {
             std::lock_guard lock(m);
             error = text;
@@ -841,7 +877,7 @@ bool VideoCapture::Connect()
     }
     QString absent;
     if (d->source.isEmpty())
-        absent = QStringLiteral("未找到视频设备");
+        absent = QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。");
     else if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
         absent = QStringLiteral("视频设备不存在：") + d->source;
     if (!absent.isEmpty()) {
@@ -907,27 +943,43 @@ void VideoCapture::Disconnect()
 
 bool VideoCapture::StartRecording()
 {
-    if (!d->pipeline || isRecording() || d->aviFile.isEmpty())
+    if (isRecording())
         return false;
+    auto refuse = [this](const QString& why) {
+        std::lock_guard lock(d->m);
+        d->error = why;
+        return false;
+    };
+    if (!d->pipeline)
+        return refuse(QStringLiteral("视频未开启"));
+    if (d->aviFile.isEmpty())
+        return refuse(QStringLiteral("没有录像文件名"));
     {
         // A source that has stopped would only give an empty file.
         std::lock_guard lock(d->m);
-        if (d->lost)
+        if (d->lost) {
+            d->error = QStringLiteral("视频设备已断开");
             return false;
+        }
     }
     const VideoSettings s = VideoSettings::load();
-    GstElement* queue = make("queue", "rec-queue");
-    GstElement* conv = make("videoconvert", "rec-convert");
-    GstElement* enc = make(s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc", "rec-encoder");
-    GstElement* mux = make("avimux", "rec-mux");
-    GstElement* sink = make("filesink", "rec-file");
-    const QList<GstElement*> chain = {queue, conv, enc, mux, sink};
-    if (chain.contains(nullptr)) {
+    const char* const factories[] = {"queue", "videoconvert",
+                                     s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc", "avimux", "filesink"};
+    const char* const names[] = {"rec-queue", "rec-convert", "rec-encoder", "rec-mux", "rec-file"};
+    QList<GstElement*> chain;
+    QStringList missing;
+    for (size_t i = 0; i < std::size(factories); ++i) {
+        chain.append(make(factories[i], names[i]));
+        if (!chain.last())
+            missing.append(QString::fromLatin1(factories[i]));
+    }
+    if (!missing.isEmpty()) {
         for (GstElement* e : chain)
             if (e)
                 gst_object_unref(e);
-        return false;
+        return refuse(QStringLiteral("缺少 GStreamer 组件 ") + missing.join(QStringLiteral("、")));
     }
+    GstElement *queue = chain[0], *conv = chain[1], *enc = chain[2], *mux = chain[3], *sink = chain[4];
     if (s.codec == QLatin1String("raw")) {
         // Uncompressed: 24-bit DIB frames.
         GstCaps* bgr = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", nullptr);
@@ -982,10 +1034,15 @@ bool VideoCapture::StartRecording()
     if (!ok) {
         d->removeRecordingBranch();
         d->finishRecordingFile(Private::RecordingFailed);
+        std::lock_guard lock(d->m);
+        if (!d->recordingFailed)   // else the branch's own error says why
+            d->error = QStringLiteral("录像文件无法开始写入：") + QDir::toNativeSeparators(d->aviFile);
         return false;
     }
     return true;
 }
+
+bool VideoCapture::earlierRecordingKept() const { return d->earlierKept; }
 
 bool VideoCapture::StopRecording()
 {
@@ -1140,11 +1197,20 @@ bool VideoCaptureTesting::saveFrame(const VideoCapture& v)
 
 bool VideoCaptureTesting::waitForFrame(VideoCapture& v, quint64 after, int timeoutMs)
 {
-    const bool ok = v.d->waitFor(
-        timeoutMs, [&v, after] { return framesReceived(v) > after; }, QEventLoop::AllEvents);
+    v.d->waitFor(
+        timeoutMs, [&v, after] { return framesReceived(v) > after || !v.isConnected() || v.hasStopped(); },
+        QEventLoop::AllEvents);
     // What the frame brought (a repaint) is handled too.
     QCoreApplication::processEvents();
-    return ok;
+    return framesReceived(v) > after;
+}
+
+bool VideoCaptureTesting::waitUntil(VideoCapture& v, const std::function<bool()>& done, int frames, int gapMs)
+{
+    for (int i = 0; !done(); ++i)
+        if (i == frames || !waitForFrame(v, framesReceived(v), gapMs))
+            return false;
+    return true;
 }
 
 void VideoCaptureTesting::presentFrame(VideoCapture& v, const QImage& picture)

@@ -50,13 +50,18 @@ public:
     // (and nothing running) when the source cannot be opened.
     bool Connect();
     // Starts recording to AviFileName; true when the recording runs (false
-    // when not connected, the source has stopped, or the file cannot be made).
+    // when not connected, the source has stopped, or the file cannot be made:
+    // lastError() says why, naming the folder and the reason).
     bool StartRecording();
     // Ends the recording and completes the file. True when there was none, or
     // when the recording is complete under the chosen name; false when it
     // failed (the earlier file of that name stays) or its end never reached
     // the file (it keeps its unfinished name); lastError() says which.
     bool StopRecording();
+    // After a recording that was not completed (StopRecording false, or the
+    // recording failed): a file of the chosen name was there before it and is
+    // kept as it was.
+    bool earlierRecordingKept() const;
     // Stops the live picture and releases the device (ending a recording first).
     void Disconnect();
     // A capture in two halves, so that its file can be written away from the

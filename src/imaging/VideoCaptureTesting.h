@@ -6,6 +6,8 @@
 
 #include <QImage>
 
+#include <functional>
+
 struct VideoCaptureTesting {
     // Number of frames received since the last Connect (handed-in ones included).
     static quint64 framesReceived(const VideoCapture& v);
@@ -17,8 +19,14 @@ struct VideoCaptureTesting {
     // does; false when there is no frame or the file cannot be written.
     static bool saveFrame(const VideoCapture& v);
     // Waits (handling events) until a frame newer than the given count has
-    // arrived; false on timeout.
+    // arrived; false on timeout, and at once when no frame can come (not
+    // connected, or the source has stopped).
     static bool waitForFrame(VideoCapture& v, quint64 after, int timeoutMs);
+    // Waits frame by frame until done() holds: false when it still does not
+    // after the given number of further frames, or when a frame does not come
+    // within gapMs (or cannot come at all). A bound in frames holds on a busy
+    // machine as well as on an idle one.
+    static bool waitUntil(VideoCapture& v, const std::function<bool()>& done, int frames, int gapMs);
     // Makes the picture the latest frame, as if the source had delivered it.
     static void presentFrame(VideoCapture& v, const QImage& picture);
     // The same, and the picture stays the latest frame while the live video

@@ -51,6 +51,6 @@ void VideoCompressionDialog::accept()
     VideoSettings s = VideoSettings::load();
     s.codec = OptionRaw->isChecked() ? QStringLiteral("raw") : QStringLiteral("mjpeg");
     s.quality = SpinQuality->value();
-    s.save();
-    QDialog::accept();
+    if (s.saveOrTell(this))   // not saved: the dialog stays open
+        QDialog::accept();
 }

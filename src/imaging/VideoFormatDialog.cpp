@@ -74,7 +74,8 @@ void VideoFormatDialog::accept()
         s.width = sz.width();
         s.height = sz.height();
         s.fps = *rate;
-        s.save();
+        if (!s.saveOrTell(this))
+            return;   // not saved: the dialog stays open
     }
     QDialog::accept();
 }

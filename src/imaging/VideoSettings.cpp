@@ -2,6 +2,8 @@
 
 #include "core/Modini.h"
 #include "core/NumberText.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
 
 #include <QSize>
 
@@ -255,13 +257,31 @@ VideoSettings VideoSettings::load()
     return s;
 }
 
-bool VideoSettings::save() const
+bool VideoSettings::save(QString* failure) const
 {
-    return Modini::SetIniValue(IniKey::VideoDevice, device)
-           && Modini::SetIniValue(IniKey::VideoWidth, QString::number(width))
-           && Modini::SetIniValue(IniKey::VideoHeight, QString::number(height))
-           && Modini::SetIniValue(IniKey::VideoFps, fps.text()) && Modini::SetIniValue(IniKey::VideoCodec, codec)
-           && Modini::SetIniValue(IniKey::VideoQuality, QString::number(quality));
+    // Every key in one write: a file that cannot be written keeps all of its old values.
+    IniFile ini(AppPaths::iniFile());
+    auto set = [&ini](const IniSetting& k, const QString& value) { ini.setValue(k.section, k.key, value); };
+    set(IniKey::VideoDevice, device);
+    set(IniKey::VideoWidth, QString::number(width));
+    set(IniKey::VideoHeight, QString::number(height));
+    set(IniKey::VideoFps, fps.text());
+    set(IniKey::VideoCodec, codec);
+    set(IniKey::VideoQuality, QString::number(quality));
+    if (ini.save())
+        return true;
+    if (failure)
+        *failure = ini.failureText();
+    return false;
+}
+
+bool VideoSettings::saveOrTell(QWidget* parent) const
+{
+    QString failure;
+    if (save(&failure))
+        return true;
+    MessageBox::show(failure, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+    return false;
 }
 
 namespace VideoDevices {

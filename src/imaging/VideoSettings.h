@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+class QWidget;
+
 // A frame rate as capture devices state it: a fraction of frames per second
 // (30000/1001 for 29.97). Always kept in lowest terms.
 struct FrameRate {
@@ -37,7 +39,11 @@ struct VideoSettings {
     int quality = 85;                          // JPEG quality of "mjpeg", 1..100
 
     static VideoSettings load();
-    bool save() const;
+    // Writes every key at once; false (failure says why, every key as it
+    // was) when options.ini could not be written.
+    bool save(QString* failure = nullptr) const;
+    // Saves; when that fails, tells the user why (a critical box titled "错误").
+    bool saveOrTell(QWidget* parent) const;
 
     static QString testPattern() { return QStringLiteral("test"); }
 };

@@ -53,6 +53,6 @@ void VideoSourceDialog::accept()
 {
     VideoSettings s = VideoSettings::load();
     s.device = ComboDevice->currentData().toString();
-    s.save();
-    QDialog::accept();
+    if (s.saveOrTell(this))   // not saved: the dialog stays open
+        QDialog::accept();
 }

@@ -110,6 +110,28 @@ private slots:
         QCOMPARE(v.Picbox->pixmap().size(), QSize(544, 476));
         QImage shot = v.grab().toImage();
         QVERIFY(qAbs(QColor(shot.pixel(360, 300)).value() - QColor(Qt::gray).value()) <= 4);
+
+        // Too large in one size only: a wide picture is scaled to the room's
+        // width, a tall one to its height, each keeping its aspect and centred.
+        slots_.capture[2] = makeCapture(3, {1000, 200}, Qt::red);
+        slots_.capture[3] = makeCapture(4, {200, 1000}, Qt::blue);
+        const int middle = 48 + (540 - 48) / 2;   // of the area below the tool bar
+        v.Bdown_Click();
+        QRect box = v.Picbox->geometry();
+        QVERIFY2(
+            box.width() == 704 && qAbs(box.height() - 704 / 5.0) <= 1 && box.left() == 8
+                && qAbs(box.center().y() - middle) <= 1,
+            qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+        QCOMPARE(v.Picbox->pixmap().size(), box.size());
+        v.Bdown_Click();
+        box = v.Picbox->geometry();
+        QVERIFY2(
+            box.height() == 476 && qAbs(box.width() - 476 / 5.0) <= 1 && box.top() == 56
+                && qAbs(box.center().x() - 360) <= 1,
+            qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+        QCOMPARE(v.Picbox->pixmap().size(), box.size());
+        shot = v.grab().toImage();
+        QVERIFY(QColor(shot.pixel(box.center())).blue() > 200);
     }
 
     // A full-HD capture in the window as it opens: the window takes the

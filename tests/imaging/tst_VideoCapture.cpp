@@ -9,6 +9,8 @@
 #include "imaging/VideoSourceDialog.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/JpegWriter.h"
+#include "platform/AppPaths.h"
+#include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "support/CoreKit.h"
 
@@ -29,9 +31,23 @@ using namespace kit;
 using kit::checkAviFinalised;
 
 namespace {
-// Deadline for anything the tests wait for (frames). Generous,
-// so that a machine busy with other tests only makes them slower.
-constexpr int kWaitMs = 60000;
+// The longest a running source may take for its next frame: generous, so
+// that a machine busy with other tests only makes them slower, and short, so
+// that a source that stalls fails the test soon. What the tests wait for is
+// otherwise bounded in frames (kFrames), which hold on a busy machine too.
+constexpr int kFrameMs = 10000;
+constexpr int kFrames = 300;   // ten seconds of video at the usual rate
+
+bool nextFrame(VideoCapture& v)
+{
+    return VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kFrameMs);
+}
+
+// done() holds within kFrames frames of the running source.
+bool within(VideoCapture& v, const std::function<bool()>& done)
+{
+    return VideoCaptureTesting::waitUntil(v, done, kFrames, kFrameMs);
+}
 
 // The JPEG (quality 90) of what the BMP file holds.
 QByteArray jpegOfFile(const QString& bmp)
@@ -40,21 +56,30 @@ QByteArray jpegOfFile(const QString& bmp)
     return BmpFile::read(bmp, dib) ? JpegWriter::encode(dib, JpegWriter::kCaptureQuality) : QByteArray();
 }
 
-void recordFor(VideoCapture& v, int frames)
+// The given number of frames went by (false at once when one does not come).
+[[nodiscard]] bool recordFor(VideoCapture& v, int frames)
 {
     for (int i = 0; i < frames; ++i)
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
+        if (!nextFrame(v))
+            return false;
+    return true;
 }
 
-// Records about the given number of frames to path; gives the indexed frame sizes of the finished file.
-QList<quint32> recordTo(VideoCapture& v, const QString& path, int frames)
+// Records about the given number of frames to path; sizes gets the indexed
+// frame sizes of the finished file. False (the test failed) when it did not
+// start, frames stopped coming or the file is not a finished AVI.
+[[nodiscard]] bool recordTo(VideoCapture& v, const QString& path, int frames, QList<quint32>* sizes = nullptr)
 {
     v.setAviFileName(path);
     if (!v.StartRecording())
-        return QTest::qFail("the recording did not start", __FILE__, __LINE__), QList<quint32>();
-    recordFor(v, frames);
+        return QTest::qFail("the recording did not start", __FILE__, __LINE__), false;
+    if (!recordFor(v, frames))
+        return QTest::qFail("no frames while recording", __FILE__, __LINE__), false;
     v.StopRecording();
-    return checkAviFinalised(path);
+    const QList<quint32> found = checkAviFinalised(path);
+    if (sizes)
+        *sizes = found;
+    return !QTest::currentTestFailed();
 }
 
 // Descriptors this process holds open.
@@ -159,8 +184,8 @@ private slots:
         v->show();
         v->setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         auto cycle = [&] {
-            QVERIFY(v->Connect() && VideoCaptureTesting::waitForFrame(*v, 0, kWaitMs));
-            QVERIFY(VideoCaptureTesting::waitForFrame(*v, VideoCaptureTesting::framesReceived(*v) + 2, kWaitMs)
+            QVERIFY(v->Connect() && VideoCaptureTesting::waitForFrame(*v, 0, kFrameMs));
+            QVERIFY(VideoCaptureTesting::waitForFrame(*v, VideoCaptureTesting::framesReceived(*v) + 2, kFrameMs)
                     && VideoCaptureTesting::saveFrame(*v));
             v->Disconnect();
         };
@@ -182,9 +207,9 @@ private slots:
         const QString avi = tf->file(QStringLiteral("leak.avi"));
         v->setAviFileName(avi);
         QVERIFY(v->Connect() && v->StartRecording());
-        recordFor(*v, 5);
+        QVERIFY(recordFor(*v, 5));
         VideoCaptureTesting::failSource(*v);
-        QTRY_VERIFY_WITH_TIMEOUT(v->hasStopped(), kWaitMs);
+        QTRY_VERIFY(v->hasStopped());   // told at once by the failing source
         v->Disconnect();
         QVERIFY(v->Connect());
         v.reset();
@@ -202,14 +227,14 @@ private slots:
         // Nothing connected, no frame: nothing is written.
         QVERIFY(!VideoCaptureTesting::saveFrame(v) && !QFileInfo::exists(v.FrameFileName()));
 
-        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kFrameMs));
         const QImage first = VideoCaptureTesting::currentFrame(v);
         QCOMPARE(first.size(), QSize(320, 240));
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 2, kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 2, kFrameMs));
         QVERIFY2(VideoCaptureTesting::currentFrame(v) != first, "the test pattern should move");
 
         // The live picture is painted, filling a control of its proportions.
-        QTRY_VERIFY_WITH_TIMEOUT(!darkRows(v.grab().toImage(), 0, 120), kWaitMs);
+        QVERIFY(within(v, [&] { return !darkRows(v.grab().toImage(), 0, 120); }));
         const QImage shot = v.grab().toImage();
         shot.save(testOutputFolder() + QStringLiteral("/video_live.png"));
         QImage black(shot.size(), shot.format());
@@ -268,7 +293,7 @@ private slots:
         QVERIFY(!v.StartRecording());   // not connected
         QVERIFY(v.Connect() && v.StartRecording() && v.isRecording());
         QVERIFY(!v.StartRecording());   // one recording at a time
-        recordFor(v, 30);               // about one second
+        QVERIFY(recordFor(v, 30));      // about one second
         v.StopRecording();
         QVERIFY(!v.isRecording() && v.isConnected());
         for (quint32 size : checkAviFinalised(avi))
@@ -277,12 +302,15 @@ private slots:
         // Uncompressed: each frame a whole BGR picture (how many go in depends on the machine's load).
         QVERIFY(setIni("video", "codec", QStringLiteral("raw")));
         const QString raw = tf->file(QStringLiteral("raw.avi"));
-        for (quint32 size : recordTo(v, raw, 5))
+        QList<quint32> sizes;
+        QVERIFY(recordTo(v, raw, 5, &sizes));
+        for (quint32 size : sizes)
             QCOMPARE(size, quint32(320 * 240 * 3));
         // Recording again to the same file replaces it: a complete file of the
         // new (compressed) recording, nothing left of the old one.
         QVERIFY(setIni("video", "codec", QStringLiteral("mjpeg")));
-        for (quint32 size : recordTo(v, raw, 3))
+        QVERIFY(recordTo(v, raw, 3, &sizes));
+        for (quint32 size : sizes)
             QVERIFY(size < 320 * 240 * 3);
 
         // Stopped at once, before any frame went in: an AVI without frames, and the control records on.
@@ -295,7 +323,7 @@ private slots:
         const QString off = tf->file(QStringLiteral("off.avi"));
         v.setAviFileName(off);
         QVERIFY(v.StartRecording());
-        recordFor(v, 10);
+        QVERIFY(recordFor(v, 10));
         v.Disconnect();
         QVERIFY(!v.isRecording() && !v.isConnected());
         checkAviFinalised(off);
@@ -304,7 +332,7 @@ private slots:
         const QString closed = tf->file(QStringLiteral("closed.avi"));
         v.setAviFileName(closed);
         QVERIFY(v.StartRecording());
-        recordFor(v, 10);
+        QVERIFY(recordFor(v, 10));
         window.reset();
         checkAviFinalised(closed);
     }
@@ -319,7 +347,8 @@ private slots:
         VideoCaptureTesting::slowRecording(v, 20);
         QVERIFY(v.Connect());
         const QString avi = tf->file(QStringLiteral("slow.avi"));
-        const QList<quint32> frames = recordTo(v, avi, 15);
+        QList<quint32> frames;
+        QVERIFY(recordTo(v, avi, 15, &frames));
         QVERIFY(frames.size() >= 10);
         QCOMPARE(fileMode(avi), 0600);
     }
@@ -328,9 +357,23 @@ private slots:
     {
         VideoCapture v;
         QVERIFY(v.Connect());
-        v.setAviFileName(tf->file(QStringLiteral("no/such/folder/x.avi")));
+        // A folder that is not there, or may not be written: not started, and
+        // the reason names the folder.
+        const QString missing = tf->file(QStringLiteral("no/such/folder"));
+        v.setAviFileName(missing + QStringLiteral("/x.avi"));
         QVERIFY(!v.StartRecording() && !v.isRecording());
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
+        QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（路径未找到）").arg(missing));
+        const QString locked = tf->file(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(locked));
+        v.setAviFileName(locked + QStringLiteral("/x.avi"));
+        {
+            Unwritable ro(locked);
+            QVERIFY(ro.ok());
+            QVERIFY(!v.StartRecording() && !v.isRecording());
+        }
+        QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（没有权限）").arg(locked));
+        QVERIFY(QDir(locked).isEmpty());
+        QVERIFY(nextFrame(v));
 
         // A file that takes no more data (a full disk; here the file-size
         // limit): the recording fails, its stop comes back, and the live
@@ -340,17 +383,17 @@ private slots:
         {
             const FileSizeLimit limit(64 * 1024);
             QVERIFY(v.StartRecording());   // the file opens; writing fails
-            QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+            QVERIFY(within(v, [&] { return !errors.isEmpty(); }));
             // Frames keep coming while the failed branch still hangs on the stream.
-            recordFor(v, 10);
+            QVERIFY(recordFor(v, 10));
             QVERIFY(!v.lastError().isEmpty());
             v.StopRecording();
         }
         QVERIFY(!v.isRecording() && v.isConnected());
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v), kWaitMs));
+        QVERIFY(nextFrame(v));
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         QVERIFY(VideoCaptureTesting::saveFrame(v));
-        recordTo(v, tf->file(QStringLiteral("after.avi")), 5);   // and the next recording works
+        QVERIFY(recordTo(v, tf->file(QStringLiteral("after.avi")), 5));   // and the next recording works
     }
 
     // A camera unplugged while streaming: the live picture stops, frames can no
@@ -365,10 +408,10 @@ private slots:
         v.setAviFileName(avi);
         v.setFrameFileName(bmp);
         QVERIFY(v.Connect() && v.StartRecording());
-        recordFor(v, 5);
+        QVERIFY(recordFor(v, 5));
         QSignalSpy errors(&v, &VideoCapture::errorOccurred);
         VideoCaptureTesting::failSource(v);
-        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), kWaitMs);
+        QTRY_VERIFY(!errors.isEmpty());   // posted at once by the failing source
         QVERIFY(!v.lastError().isEmpty());
         QVERIFY(VideoCaptureTesting::currentFrame(v).isNull() && !VideoCaptureTesting::saveFrame(v)
                 && !QFileInfo::exists(bmp));
@@ -384,12 +427,12 @@ private slots:
         // Switched off and on again, the video runs.
         v.Disconnect();
         QVERIFY(v.Connect() && v.lastError().isEmpty());
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, 0, kWaitMs) && VideoCaptureTesting::saveFrame(v));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, 0, kFrameMs) && VideoCaptureTesting::saveFrame(v));
         QCOMPARE(QImage(bmp).size(), QSize(320, 240));
 
         // Lost while recording, then switched off.
         QVERIFY(v.StartRecording());
-        recordFor(v, 5);
+        QVERIFY(recordFor(v, 5));
         VideoCaptureTesting::failSource(v);
         v.Disconnect();
         QVERIFY(!v.isRecording() && !v.isConnected());
@@ -436,12 +479,12 @@ private slots:
         QTimer::singleShot(0, &v, [&] { ranInside = inside; });
         QVERIFY(v.Connect());
         inside = false;
-        QVERIFY(ranInside && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
+        QVERIFY(ranInside && VideoCaptureTesting::waitForFrame(v, 0, kFrameMs));
 
         const QString avi = tf->file(QStringLiteral("wait.avi"));
         v.setAviFileName(avi);
         QVERIFY(v.StartRecording());
-        recordFor(v, 5);
+        QVERIFY(recordFor(v, 5));
         inside = true;
         ranInside = false;
         QTimer::singleShot(0, &v, [&] {
@@ -460,7 +503,7 @@ private slots:
         QVERIFY(v.Connect());
         v.setAviFileName(last);
         QVERIFY(v.StartRecording());
-        recordFor(v, 5);
+        QVERIFY(recordFor(v, 5));
         bool stopped = false;
         QTimer::singleShot(0, &v, [&] {
             QCoreApplication::exit(0);
@@ -509,7 +552,7 @@ private slots:
             QVERIFY(setIni("video", "device", QString()));
             QVERIFY(VideoDevices::resolve(VideoSettings::load()).isEmpty());
             QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
-            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备"));
+            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。"));
             answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
                 QCOMPARE(d->ComboDevice->count(), 1);
                 QCOMPARE(d->ComboDevice->currentText(), QStringLiteral("未找到视频设备"));
@@ -526,7 +569,7 @@ private slots:
         v.ShowSourceDialog();
         QCOMPARE(VideoSettings::load().device, VideoSettings::testPattern());
 
-        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kFrameMs));
         answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
             QCOMPARE(d->ComboSize->currentData().toSize(), QSize(320, 240));
             d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(640, 480)));
@@ -539,7 +582,7 @@ private slots:
         const VideoSettings s = VideoSettings::load();
         QVERIFY(s.width == 640 && s.height == 480 && s.fps == (FrameRate{15, 1}));
         QVERIFY(v.isConnected()
-                && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));   // the video runs on in the new size
+                && VideoCaptureTesting::waitForFrame(v, 0, kFrameMs));   // the video runs on in the new size
         QCOMPARE(VideoCaptureTesting::currentFrame(v).size(), QSize(640, 480));
 
         // The quality is only for compressed video.
@@ -551,6 +594,68 @@ private slots:
         });
         v.ShowCompressionDialog();
         QCOMPARE(VideoSettings::load().codec, QStringLiteral("raw"));
+    }
+
+    // The video dialogs save their keys in one write of options.ini: a write
+    // that fails (a full disk; here the file-size limit) changes no key, says
+    // so, and the dialog stays open. The format dialog's keys shrink and then
+    // grow the file: saved one by one, the first ones would fit and stay.
+    void settingsSavedWhole()
+    {
+        QVERIFY(setIni("video", "width", QStringLiteral("1000")) && setIni("video", "height", QStringLiteral("16"))
+                && setIni("video", "fps", QStringLiteral("5")) && setIni("video", "codec", QStringLiteral("mjpeg"))
+                && setIni("video", "quality", QStringLiteral("85")));
+        const QString ini = AppPaths::iniFile();
+        const QByteArray before = readBytes(ini);
+        VideoCapture v;
+        int result = -1;
+        answerNext<VideoFormatDialog>([&](VideoFormatDialog* d) {
+            d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(800, 600)));
+            QCOMPARE(d->ComboRate->currentData().toString(), QStringLiteral("30"));
+            MessageBox::clearShown();
+            {
+                const FileSizeLimit limit(rlim_t(before.size()));
+                QVERIFY(limit.ok());
+                d->ButtnOk->click();
+            }
+            result = d->result();
+        });
+        v.ShowFormatDialog();
+        QCOMPARE(readBytes(ini), before);
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("磁盘已满")) && lastText().contains(QStringLiteral("设置未保存")),
+                 qPrintable(lastText()));
+        // With room, all of them are written.
+        answerNext<VideoFormatDialog>([](VideoFormatDialog* d) {
+            d->ComboSize->setCurrentIndex(d->ComboSize->findData(QSize(800, 600)));
+            d->ButtnOk->click();
+        });
+        v.ShowFormatDialog();
+        const VideoSettings s = VideoSettings::load();
+        QVERIFY(s.width == 800 && s.height == 600 && s.fps == (FrameRate{30, 1}));
+
+        // The source and compression dialogs tell the same way.
+        const QByteArray saved = readBytes(ini);
+        for (int which : {0, 1}) {
+            MessageBox::clearShown();
+            {
+                Unwritable ro(ini);
+                QVERIFY(ro.ok());
+                if (which == 0) {
+                    answerNext<VideoSourceDialog>([](VideoSourceDialog* d) { d->ButtnOk->click(); });
+                    v.ShowSourceDialog();
+                } else {
+                    answerNext<VideoCompressionDialog>([](VideoCompressionDialog* d) {
+                        d->OptionRaw->setChecked(true);
+                        d->ButtnOk->click();
+                    });
+                    v.ShowCompressionDialog();
+                }
+            }
+            QVERIFY2(lastText().contains(QStringLiteral("设置未保存")), qPrintable(lastText()));
+            QCOMPARE(readBytes(ini), saved);
+        }
     }
 
     // A 16:9 source in a 4:3 control keeps its proportions: bars above and
@@ -569,9 +674,11 @@ private slots:
         QImage shot;
         QRect ball;
         // The ball is whole inside the picture in most frames; wait for one.
-        QTRY_VERIFY_WITH_TIMEOUT((shot = v.grab().toImage(), ball = lightArea(shot, area.adjusted(1, 1, -1, -1)),
-                                  !ball.isEmpty() && area.adjusted(2, 2, -2, -2).contains(ball)),
-                                 kWaitMs);
+        QVERIFY(within(v, [&] {
+            shot = v.grab().toImage();
+            ball = lightArea(shot, area.adjusted(1, 1, -1, -1));
+            return !ball.isEmpty() && area.adjusted(2, 2, -2, -2).contains(ball);
+        }));
         shot.save(testOutputFolder() + QStringLiteral("/video_16_9_in_4_3.png"));
         QVERIFY2(qAbs(ball.width() - ball.height()) <= 2,
                  qPrintable(QStringLiteral("ball %1 x %2").arg(ball.width()).arg(ball.height())));
@@ -586,25 +693,25 @@ private slots:
         v.hide();
         QCoreApplication::processEvents();
         const quint64 painted = VideoCaptureTesting::framesToPaint(v);
-        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 5, kWaitMs));
+        QVERIFY(VideoCaptureTesting::waitForFrame(v, VideoCaptureTesting::framesReceived(v) + 5, kFrameMs));
         QCoreApplication::processEvents();
         QCOMPARE(VideoCaptureTesting::framesToPaint(v), painted);
         QCOMPARE(VideoCaptureTesting::currentFrame(v).size(), QSize(640, 360));
         v.show();
-        QTRY_VERIFY_WITH_TIMEOUT(VideoCaptureTesting::framesToPaint(v) > painted, kWaitMs);
+        QVERIFY(within(v, [&] { return VideoCaptureTesting::framesToPaint(v) > painted; }));
         v.Disconnect();
 
         // Colour bars over a dark bottom strip: upright everywhere.
         VideoCaptureTesting::setTestPattern(v, 0 /* SMPTE colour bars */);
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
-        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kWaitMs));
+        QVERIFY(v.Connect() && VideoCaptureTesting::waitForFrame(v, 0, kFrameMs));
         auto upright = [](const QImage& img, const QRect& r) {
             const QColor top = img.pixelColor(r.left() + r.width() / 20, r.top() + r.height() / 10);
             const QColor bottom = img.pixelColor(r.left() + r.width() / 20, r.bottom() - r.height() / 20);
             return top.red() > 150 && top.green() > 150 && bottom.red() < 60 && bottom.green() < 60;
         };
         QVERIFY(upright(VideoCaptureTesting::currentFrame(v), QRect(0, 0, 640, 360)));
-        QTRY_VERIFY_WITH_TIMEOUT(upright(v.grab().toImage(), area), kWaitMs);
+        QVERIFY(within(v, [&] { return upright(v.grab().toImage(), area); }));
         QVERIFY(VideoCaptureTesting::saveFrame(v));
         QVERIFY(upright(QImage(v.FrameFileName()), QRect(0, 0, 640, 360)));
     }
@@ -622,7 +729,7 @@ private slots:
         QVERIFY(v.Connect());
         v.setAviFileName(avi);
         QVERIFY(v.StartRecording());
-        recordFor(v, 10);
+        QVERIFY(recordFor(v, 10));
         const QStringList unfinished = unfinishedBeside(avi);
         QCOMPARE(unfinished.size(), 1);
         QVERIFY(unfinished.first().endsWith(QStringLiteral(".avi")));
@@ -642,10 +749,13 @@ private slots:
             const FileSizeLimit limit(64 * 1024);
             started = v.StartRecording();
             if (started)
-                QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), kWaitMs);
+                QVERIFY(within(v, [&] { return !failed.isEmpty(); }));
             QVERIFY(!v.StopRecording());   // told as failed
         }
         QVERIFY(started && !v.isRecording() && v.isConnected());
+        // Why, and that the earlier recording is there as it was.
+        QCOMPARE(v.lastError(), QStringLiteral("磁盘已满"));
+        QVERIFY(v.earlierRecordingKept());
         QCOMPARE(readBytes(avi), before);
         QVERIFY(unfinishedBeside(avi).isEmpty());
     }
