@@ -62,9 +62,13 @@ void FrmJCpz::ButtnSave_Click()
         MessageBox::critical(QStringLiteral("机器名称不能为空"), MessageBox::kErrorTitle);
         return;
     }
-    const bool written =
-        Modini::SetIniValue(IniKey::HospitalName, Text1->text()) && Modini::SetIniValue(IniKey::Machine, Text2->text())
-        && Modini::SetIniValue(IniKey::LayoutMode, Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    // The three settings in one write: a file that cannot be written keeps
+    // every old value, and so does the program.
+    const bool written = Modini::SetIniValues({
+        {IniKey::HospitalName, Text1->text()},
+        {IniKey::Machine, Text2->text()},
+        {IniKey::LayoutMode, Checkkz->isChecked() ? QStringLiteral("1") : QStringLiteral("0")},
+    });
     if (!written) {
         Modini::TellNotSaved(this);
         return;

@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -16,6 +17,9 @@
 #include <QTranslator>
 #include <csignal>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Mmain {
 
@@ -33,6 +37,25 @@ std::unique_ptr<InstanceGuard>& guard()
 }
 
 void LoadHospitalName() { gHospitalName = Modini::GetIniValue(IniKey::HospitalName); }
+
+int RemovePictureLeftovers()
+{
+    // The editor's report slots and the preview's copies: patient pictures
+    // that live only while their window is open.
+    const QString folder = AppPaths::imageFolder();
+    int removed = 0;
+    for (const char* stem : {"rpt", "rptview"})
+        for (int n = 1; n <= 4; ++n) {
+            const QByteArray name =
+                QFile::encodeName(folder + QStringLiteral("/%1%2.jpg").arg(QLatin1String(stem)).arg(n));
+            struct stat st {};
+            // Files and links only (a link goes, not what it points at).
+            if (::lstat(name.constData(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))
+                && ::unlink(name.constData()) == 0)
+                ++removed;
+        }
+    return removed;
+}
 
 void ReportOpenErrorAndQuit(int number, const QString& text)
 {
@@ -87,6 +110,7 @@ StartResult Main()
     // left behind (a whole database, possibly) goes, now that no other copy
     // can be writing it.
     ModBackup::RemoveProgramFolderLeftovers();
+    RemovePictureLeftovers();
 
     // 2. Open the database.
     try {

@@ -38,6 +38,12 @@ StartResult Main();
 
 void LoadHospitalName();
 
+// Removes the decrypted copies of report pictures that a program ended
+// without closing its editor or preview left in img (rpt1..4.jpg and
+// rptview1..4.jpg); run at start once the folder is ours alone. Gives how
+// many went.
+int RemovePictureLeftovers();
+
 // Re-login: the main window is already unloaded; reopen the database and show
 // a fresh login window. False when the database could not be opened (the
 // error has been reported and the program is ending).

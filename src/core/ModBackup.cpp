@@ -6,6 +6,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
+#include "core/ModBackupTesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -59,20 +61,29 @@ struct Busy {
 
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
 
-// What tells one version of a file from another.
+// What tells one version of a file from another. The change time moves
+// with every write, also when the modification time is set back.
 struct Stamp {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = -1;
     timespec modified{};
+    timespec changed{};
     bool operator==(const Stamp& o) const
     {
         return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec
-               && modified.tv_nsec == o.modified.tv_nsec;
+               && modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec
+               && changed.tv_nsec == o.changed.tv_nsec;
     }
 };
 
-Stamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+Stamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
+
+std::function<void(qint64)>& copyHook()
+{
+    static std::function<void(qint64)> hook;
+    return hook;
+}
 
 Stamp stampOf(const QString& path)
 {
@@ -85,6 +96,8 @@ Stamp stampOf(const QString& path)
 // (an empty stamp when it changed meanwhile).
 Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::function<void()>& progress)
 {
+    if (copyHook())
+        copyHook()(0);
     const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         out.fail(errno);
@@ -95,6 +108,7 @@ Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::
     if (::fstat(in, &st) == 0)
         before = stampOf(st);
     std::vector<char> buffer(1 << 20);
+    qint64 copied = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
@@ -103,6 +117,9 @@ Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::
             out.fail(errno);
         if (got <= 0 || !out.write(buffer.data(), got))
             break;
+        copied += got;
+        if (copyHook())
+            copyHook()(copied);
         if (progress)
             progress();
     }
@@ -211,37 +228,40 @@ FileError RestoreFrom(const QString& name, bool* refused)
     // the program runs on this folder).
     RemoveProgramFolderLeftovers();
     // Only a whole database of ours replaces the current one, by one rename
-    // once the new data.db beside it is complete.
-    //  - A backup of ours is checked whole where it is, then copied byte for
-    //    byte into an unnamed file (where the file system allows: a program
-    //    killed meanwhile leaves nothing); a backup that changed between the
-    //    check and the end of the copy is not taken.
-    //  - A backup of an earlier build is converted into a named file as the
-    //    program converts such a data.db, and the result is checked there.
-    const Stamp checked = stampOf(name);
-    const bool ours = Database::IsOurDatabase(name) && Database::IsWholeDatabase(name);
+    // once the new data.db beside it is complete and checked there: the bytes
+    // that become data.db are the bytes checked, whatever happens to the
+    // backup meanwhile.
+    //  - A backup of ours is copied byte for byte; one that changed or was
+    //    replaced between the first look at it and the end of the copy is
+    //    not taken.
+    //  - A backup of an earlier build is converted as the program converts
+    //    such a data.db.
+    const Stamp looked = stampOf(name);
+    const bool ours = Database::IsOurDatabase(name);
     const bool earlier = !ours && Database::IsEarlierDatabase(name);
     if (!ours && !earlier) {
         *refused = true;
         return {};
     }
-    using Temporary = PrivateFile::Replacement::Temporary;
-    PrivateFile::Replacement staged(AppPaths::databaseFile(), earlier ? Temporary::Named : Temporary::Unnamed);
+    // Named: the engine checks the new file by its name.
+    PrivateFile::Replacement staged(AppPaths::databaseFile(), PrivateFile::Replacement::Temporary::Named);
     if (staged.error() != 0)
         return FromErrno(staged.error());
+    const QString copy = staged.temporaryPath();
     if (ours) {
         const Stamp copied = copyInto(name, staged, WorkNotice::pump);
         if (staged.error() != 0)
             return FromErrno(staged.error());
-        if (!(copied == checked) || copied.size < 0) {
+        if (!(copied == looked) || copied.size < 0) {
             *refused = true;
             return {};
         }
-    } else if (const int rc = Database::ExportEarlierDatabase(name, staged.temporaryPath())) {
+    } else if (const int rc = Database::ExportEarlierDatabase(name, copy)) {
         const FileError e = engineFileError(rc);
         *refused = e.number == 0;
         return e;
-    } else if (!Database::IsWholeDatabase(staged.temporaryPath())) {
+    }
+    if (!Database::IsOurDatabase(copy) || !Database::IsWholeDatabase(copy)) {
         *refused = true;
         return {};
     }
@@ -250,6 +270,8 @@ FileError RestoreFrom(const QString& name, bool* refused)
     const FileError r = reopen();
     return e.number != 0 ? e : r;
 }
+
+void setCopyHook(std::function<void(qint64 copied)> hook) { copyHook() = std::move(hook); }
 
 QString DialogStart() { return previousName().isEmpty() ? AppPaths::programFolder() : previousName(); }
 

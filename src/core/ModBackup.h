@@ -42,8 +42,9 @@ FileError CopyOverwrite(const QString& source, const QString& target, const std:
 FileError BackupTo(const QString& name);
 // RestoreFrom: replaces data.db by the backup at name, a database of ours or
 // one of an earlier build (converted to the program's pages on the way), once
-// the new file is complete and checked; the database is open afterwards.
-// *refused is set when name is no whole backup of ours (nothing changed then).
+// the new file is complete and checked where it lies, beside data.db; the
+// database is open afterwards. *refused is set when name is no whole backup
+// of ours, or it changed while it was copied (nothing changed then).
 FileError RestoreFrom(const QString& name, bool* refused);
 
 // Removes the temporary files that killed copies left: in the program folder

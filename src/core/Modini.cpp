@@ -231,6 +231,12 @@ bool IniFile::save()
         text.prepend(QChar(0xFEFF));
     const QByteArray bytes = text.toUtf8();
     PrivateFile::Replacement out(path_);
+    // A file its owner made read-only is kept as it is, even for a user whom
+    // the system would let write it (root).
+    if (out.targetRefused() && out.error() == EACCES && !(QFile::permissions(path_) & QFile::WriteOwner)) {
+        failure_ = QStringLiteral("设置文件 %1 是只读的，设置未保存，原来的设置保持不变。").arg(fileName(path_));
+        return false;
+    }
     out.write(bytes.constData(), bytes.size());
     if (const int err = out.commit()) {
         failure_ = writeFailure(path_, err);
@@ -279,6 +285,16 @@ QString GetIniValue(const QString& section, const QString& key, const QString& d
 bool SetIniValue(const QString& section, const QString& key, const QString& value)
 {
     return SetIniValue(section, key, value, AppPaths::iniFile());
+}
+
+bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values)
+{
+    IniFile ini(AppPaths::iniFile());
+    for (const auto& [setting, value] : values)
+        ini.setValue(setting.section, setting.key, value);
+    const bool saved = ini.save();
+    lastFailure() = ini.failureText();
+    return saved;
 }
 
 }

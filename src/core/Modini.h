@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -115,6 +117,10 @@ inline QString GetIniValue(const IniSetting& s, const QString& def = QString())
     return GetIniValue(s.section, s.key, def);
 }
 inline bool SetIniValue(const IniSetting& s, const QString& value) { return SetIniValue(s.section, s.key, value); }
+// Writes several values of options.ini in one replacement of the file, for
+// a command that saves them together: either every value is stored or none
+// is (the old file is then whole, and LastFailureText() says why).
+bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values);
 // A setting read by the program's number test (core/NumberText.h); none when
 // it is missing, empty or no number.
 std::optional<double> GetIniNumber(const IniSetting& s);

@@ -498,8 +498,8 @@ bool DataRecord::queryUnload()
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    if (!Modini::SetIniValue(IniKey::SidePanelTab, QString::number(sidePanelTab_))
-        || !Modini::SetIniValue(IniKey::DescriptionCategory, QString::number(category_)))
+    if (!Modini::SetIniValues({{IniKey::SidePanelTab, QString::number(sidePanelTab_)},
+                               {IniKey::DescriptionCategory, QString::number(category_)}}))
         Modini::TellNotSaved(this);
     if (stay) {
         ButtnSave_Click();

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,6 +24,19 @@ constexpr mode_t kFileMode = 0600;
 constexpr mode_t kFolderMode = 0700;
 
 std::atomic<bool> gUnnamedAllowed{true};
+
+std::mutex gFaultMutex;
+std::function<int(const QString&)> gCommitFault;   // tests only
+
+int injectedFault(const QByteArray& target)
+{
+    std::function<int(const QString&)> fault;
+    {
+        const std::lock_guard<std::mutex> lock(gFaultMutex);
+        fault = gCommitFault;
+    }
+    return fault ? fault(QFile::decodeName(target)) : 0;
+}
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
@@ -93,6 +108,12 @@ QString resolvedTarget(const QString& path)
 }
 
 void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
+
+void setCommitFault(std::function<int(const QString& target)> fault)
+{
+    const std::lock_guard<std::mutex> lock(gFaultMutex);
+    gCommitFault = std::move(fault);
+}
 
 bool removeLeftover(const QString& path)
 {
@@ -269,6 +290,8 @@ int Replacement::commit()
     if (done_)
         return error_;
     done_ = true;
+    if (error_ == 0)
+        error_ = injectedFault(target_);
     if (error_ == 0 && ::fsync(fd_) != 0)
         error_ = lastError();
     if (error_ == 0 && unnamed_) {

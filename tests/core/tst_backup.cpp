@@ -2,6 +2,7 @@
 #include "core/FrmMain.h"
 #include "core/Database.h"
 #include "core/ModBackup.h"
+#include "core/ModBackupTesting.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
 #include "core/WorkNotice.h"
@@ -27,6 +28,7 @@
 #include <csignal>
 #include <functional>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +83,22 @@ qint64 childTime(const std::function<void()>& work)
     t.start();
     killDuring(work, -1);
     return t.nsecsElapsed() / 1000;
+}
+
+// Overwrites 4 KB of a file in place at offset and sets its modification
+// time back, as a program that keeps the time would.
+bool scribble(const QString& path, qint64 offset)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const QByteArray junk(4096, 'x');
+    bool ok = ::fstat(fd, &st) == 0 && ::pwrite(fd, junk.constData(), size_t(junk.size()), offset) == junk.size();
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ok = ok && ::futimens(fd, times) == 0;
+    ::close(fd);
+    return ok;
 }
 
 QStringList filesIn(const QString& folder)
@@ -401,6 +419,61 @@ private slots:
         }
         QCOMPARE(readBytes(target), QByteArray("as a user"));
         QCOMPARE(filesIn(folder_->path()).filter(QStringLiteral("busy")), QStringList{QStringLiteral("busy.bak")});
+    }
+
+    // A backup that is changed or replaced while a restore looks at it or
+    // copies it is never restored from bytes that were not checked: the
+    // restore is refused and data.db, the reports and the program folder stay
+    // as they were.
+    void changedBackupIsNotRestored()
+    {
+        addBigReports(4, QStringLiteral("C"));
+        const QString backup = folder_->file(QStringLiteral("c.bak"));
+        backupTo(backup);
+        const QByteArray good = readBytes(backup);
+        QVERIFY(good.size() > 3 * (1 << 20));
+        addReport(QStringLiteral("C-later"));
+        const QString other = folder_->file(QStringLiteral("other.bak"));
+        backupTo(other);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        const QStringList programFiles = filesIn(folder_->path());
+
+        struct Case {
+            const char* what;
+            qint64 after;   // bytes copied when it happens
+            std::function<bool()> act;
+        };
+        const Case cases[] = {
+            {"replaced before the copy", 0,
+             [&] { return ::rename(QFile::encodeName(other), QFile::encodeName(backup)) == 0; }},
+            {"changed before the copy", 0, [&] { return scribble(backup, good.size() / 2); }},
+            {"changed ahead of the copy", 1 << 20, [&] { return scribble(backup, good.size() - 8192); }},
+            {"changed behind the copy", 2 << 20, [&] { return scribble(backup, 4096); }},
+        };
+        for (const Case& c : cases) {
+            QVERIFY(writeBytes(backup, good));
+            bool acted = false;
+            bool done = false;
+            ModBackup::setCopyHook([&](qint64 copied) {
+                if (!done && copied >= c.after) {
+                    done = true;
+                    acted = c.act();
+                }
+            });
+            restoreRefused(backup, kWrongFile);
+            ModBackup::setCopyHook({});
+            QVERIFY2(acted, c.what);
+            if (!QFile::exists(other))
+                backupTo(other);
+            QCOMPARE(filesIn(folder_->path()), programFiles);
+        }
+        // Left alone, the backup restores.
+        QVERIFY(writeBytes(backup, good));
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(backup);
+        window_->还原数据_Click();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(readBytes(AppPaths::databaseFile()), good);
     }
 
     // A backup made by an earlier build (1 KB pages) is restored by converting

@@ -65,6 +65,10 @@ private slots:
         QTest::newRow("dots") << "2024.12.31" << false << "2024-12-31";
         QTest::newRow("chinese") << "2024年2月29日" << false << "2024-02-29";
         QTest::newRow("no leap day") << "2023-02-29" << false << "";
+        QTest::newRow("no 30 February") << "2023-02-30" << false << "";
+        QTest::newRow("no 31 April") << "2024年4月31日" << false << "";
+        QTest::newRow("month 13") << "2024/13/1" << false << "";
+        QTest::newRow("day 0") << "2024.1.0" << false << "";
         QTest::newRow("time") << "12:30" << false << "";
         QTest::newRow("mixed separators") << "2024-1/5" << false << "";
         // A two-digit year: 00-29 in this century, 30-99 in the last; never year 24.
@@ -82,8 +86,14 @@ private slots:
         QFETCH(bool, number);
         QFETCH(QString, date);
         QCOMPARE(ParseNumber(text).has_value(), number);
+        // An impossible date is refused: no date at all, not an invalid one
+        // (whose text would be empty too).
         const auto d = ParseDate(text);
-        QCOMPARE(d ? DateText(*d) : QString(), date);
+        QCOMPARE(d.has_value(), !date.isEmpty());
+        if (d) {
+            QVERIFY(d->isValid());
+            QCOMPARE(DateText(*d), date);
+        }
     }
 
     void emptyOptionalFieldsFollowTheNullRules()

@@ -1,6 +1,7 @@
 // The settings file behaves like the profile functions the stored files were written for.
 #include "core/Modini.h"
 #include "platform/AppPaths.h"
+#include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cerrno>
 
 using kit::readBytes;
 
@@ -216,6 +219,48 @@ private slots:
         direct.setValue(s("system"), s("kz"), s("1"));
         QVERIFY(direct.undecodable() && !direct.save());
         QCOMPARE(readBytes(ini_), odd);
+    }
+
+    // A file its owner made read-only (0444) is not replaced, even by a user
+    // whom the system lets write any file (root, as the tests run in CI):
+    // the write is refused with the reason, and the file and its mode stay.
+    void readOnlyFileIsKept()
+    {
+        const QByteArray before = "[system]\r\nhname=old\r\nkz=1\r\n";
+        write(before);
+        QVERIFY(QFile::setPermissions(ini_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(!set("system", "hname", s("new")));
+        QVERIFY2(Modini::LastFailureText().contains(s("只读")), qPrintable(Modini::LastFailureText()));
+        QVERIFY(Modini::LastFailureText().contains(s("设置未保存")));
+        QCOMPARE(readBytes(ini_), before);
+        QCOMPARE(fileMode(ini_), 0444);
+        // Several values saved together: none of them.
+        AppPaths::setProgramFolder(dir_.path());
+        QVERIFY(!Modini::SetIniValues({{IniKey::Machine, s("DR-9")}, {IniKey::LayoutMode, s("0")}}));
+        QCOMPARE(readBytes(ini_), before);
+        QVERIFY(QFile::setPermissions(ini_, QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(set("system", "hname", s("new")));
+    }
+
+    // Values saved together go in one replacement of the file: when it fails,
+    // no key has changed.
+    void valuesSavedTogether()
+    {
+        AppPaths::setProgramFolder(dir_.path());
+        const QByteArray before = "[system]\r\nhname=old\r\nmachine=M1\r\n";
+        write(before);
+        int commits = 0;
+        PrivateFile::setCommitFault([&](const QString&) { return ++commits == 1 ? ENOSPC : 0; });
+        const bool saved = Modini::SetIniValues(
+            {{IniKey::HospitalName, s("新医院")}, {IniKey::Machine, s("M2")}, {IniKey::LayoutMode, s("1")}});
+        PrivateFile::setCommitFault({});
+        QVERIFY(!saved);
+        QCOMPARE(commits, 1);
+        QVERIFY2(Modini::LastFailureText().contains(s("磁盘已满")), qPrintable(Modini::LastFailureText()));
+        QCOMPARE(readBytes(ini_), before);
+        QVERIFY(Modini::SetIniValues(
+            {{IniKey::HospitalName, s("新医院")}, {IniKey::Machine, s("M2")}, {IniKey::LayoutMode, s("1")}}));
+        QCOMPARE(readBytes(ini_), QByteArray("[system]\r\nhname=新医院\r\nmachine=M2\r\nkz=1\r\n"));
     }
 
     // The file the program creates is the owner's alone, whatever the umask;

@@ -355,6 +355,38 @@ private slots:
             QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
     }
 
+    // The decrypted report pictures that a killed program left in img (the
+    // editor's slots and the preview's copies) go at the next start; other
+    // pictures stay, and a copy refused because another one runs touches
+    // nothing (the other copy may be showing them).
+    void decryptedPicturesGoAtStart()
+    {
+        TestFolder f(false);
+        QStringList left;
+        for (int n = 1; n <= 4; ++n)
+            left << QStringLiteral("img/rpt%1.jpg").arg(n) << QStringLiteral("img/rptview%1.jpg").arg(n);
+        const QStringList kept = {QStringLiteral("img/rpt5.jpg"),       QStringLiteral("img/rpt1.png"),
+                                  QStringLiteral("img/xrpt1.jpg"),      QStringLiteral("img/rptview.jpg"),
+                                  QStringLiteral("img/20240502-1.jpg"), QStringLiteral("rpt1.jpg")};
+        QVERIFY(QDir().mkpath(f.file(QStringLiteral("img"))));
+        for (const QString& name : left + kept)
+            QVERIFY(writeBytes(f.file(name), "patient picture"));
+        {
+            InstanceGuard other(AppPaths::programFolder());
+            QVERIFY(other.tryAcquire());
+            checkRefused(Mmain::Main());
+            for (const QString& name : left)
+                QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
+        }
+        MessageBox::clearShown();
+        checkStarted(Mmain::Main());
+        Mmain::ReleaseInstanceLock();
+        for (const QString& name : left)
+            QVERIFY2(!QFile::exists(f.file(name)), qPrintable(name));
+        for (const QString& name : kept)
+            QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
+    }
+
     void reloginWithoutDatabaseEnds()
     {
         TestFolder f;

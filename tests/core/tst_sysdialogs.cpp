@@ -16,6 +16,7 @@
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
@@ -23,11 +24,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
 #include <sodium.h>
+
+#include <cerrno>
 
 using namespace kit;
 
@@ -220,6 +224,71 @@ private slots:
         QCOMPARE(readBytes(AppPaths::iniFile()), odd);
         QVERIFY(d.isVisible());
         QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
+    }
+
+    // The three settings are saved whole: whichever replacement of
+    // options.ini fails, either every key is new, nothing was said and the
+    // program has the new hospital name, or no key changed, the user read
+    // that the settings stayed as they were, and the program kept the old name.
+    void settingsSavedWhole()
+    {
+        QVERIFY(setIni("system", "hname", QStringLiteral("第一医院"))
+                && setIni("system", "machine", QStringLiteral("M1")) && setIni("system", "kz", QStringLiteral("0")));
+        const QByteArray before = readBytes(AppPaths::iniFile());
+        const QString file = AppPaths::iniFile();
+        for (int failing = 1; failing <= 3; ++failing) {
+            QVERIFY(writeBytes(file, before));
+            Mmain::gHospitalName = QStringLiteral("第一医院");
+            MessageBox::clearShown();
+            int commits = 0;
+            PrivateFile::setCommitFault([&](const QString& target) {
+                return QFileInfo(target) == QFileInfo(file) && ++commits == failing ? ENOSPC : 0;
+            });
+            FrmJCpz d;
+            d.Form_Load();
+            d.show();
+            d.Text1->setText(QStringLiteral("新医院"));
+            d.Text2->setText(QStringLiteral("M2"));
+            d.Checkkz->setChecked(true);
+            d.ButtnSave->click();
+            PrivateFile::setCommitFault({});
+            const QString at = QStringLiteral("replacement %1 failing").arg(failing);
+            if (MessageBox::shownBoxes().isEmpty()) {
+                QVERIFY2(failing > 1, qPrintable(at));
+                QVERIFY2(!d.isVisible(), qPrintable(at));
+                QCOMPARE(ini(QStringLiteral("hname")), QStringLiteral("新医院"));
+                QCOMPARE(ini(QStringLiteral("machine")), QStringLiteral("M2"));
+                QCOMPARE(ini(QStringLiteral("kz")), QStringLiteral("1"));
+                QCOMPARE(Mmain::gHospitalName, QStringLiteral("新医院"));
+            } else {
+                QCOMPARE(lastTitle(), QStringLiteral("错误"));
+                QVERIFY2(lastText().contains(QStringLiteral("原来的设置保持不变")), qPrintable(lastText()));
+                QVERIFY2(readBytes(file) == before, qPrintable(at));
+                QVERIFY(d.isVisible());
+                QCOMPARE(Mmain::gHospitalName, QStringLiteral("第一医院"));
+            }
+        }
+    }
+
+    // An options.ini its owner made read-only is not replaced, even when the
+    // program runs as root: the user is told why, nothing changes.
+    void readOnlySettingsKept()
+    {
+        QVERIFY(setIni("system", "machine", QStringLiteral("M1")));
+        const QByteArray before = readBytes(AppPaths::iniFile());
+        QVERIFY(QFile::setPermissions(AppPaths::iniFile(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        FrmJCpz d;
+        d.Form_Load();
+        d.show();
+        d.Text1->setText(QStringLiteral("新医院"));
+        d.ButtnSave->click();
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QVERIFY2(lastText().contains(QStringLiteral("options.ini 是只读的")), qPrintable(lastText()));
+        QCOMPARE(readBytes(AppPaths::iniFile()), before);
+        QCOMPARE(fileMode(AppPaths::iniFile()), 0444);
+        QVERIFY(d.isVisible());
+        QCOMPARE(Mmain::gHospitalName, QStringLiteral("第一医院"));
+        QVERIFY(QFile::setPermissions(AppPaths::iniFile(), QFile::ReadOwner | QFile::WriteOwner));
     }
 
     void passwordChange()
