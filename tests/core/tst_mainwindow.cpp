@@ -245,7 +245,6 @@ private slots:
             QTest::keyClick(w, k);
         QCOMPARE(fired, 0);
         // An enabled one does fire by its key.
-        Openers::SetMainReportList(w->MSHFlexGrid1);
         QTest::keyClick(w, Qt::Key_F9);
         QCOMPARE(fired, 1);
     }
@@ -365,7 +364,7 @@ private slots:
         flushDeletes();
         QVERIFY(!FrmMain::current() && !login::current());
         QVERIFY(!Database::isOpen());
-        QVERIFY(!Openers::MainReportList());
+        QVERIFY(Openers::MainListCurrent().empty);
     }
 
     // The list follows the window down to 5600 x 4000 twips; below that nothing moves.
