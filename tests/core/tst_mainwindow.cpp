@@ -116,6 +116,10 @@ private slots:
             first << cell(g, 0, c);
         QCOMPARE(first, QStringList({"X3", "丙", "男", "30岁", "内科", "Z1", "M1", "王医师", "2024-03-15", "张医生",
                                      "未见异常", "1"}));
+        // Every column of the list's table shows its field: a report with every
+        // listed field stored leaves no cell empty.
+        for (int c = 0; c < ReportList::kColumns; ++c)
+            QVERIFY2(!cell(g, 0, c).isEmpty(), ReportList::kColumnTable[c].header);
         QCOMPARE(cell(g, 1, 3), QStringLiteral("7岁"));
         QCOMPARE(ListGrid::CurrentRow(g), 0);
         // The date column shows the date part; a text that is no date stays as it is.
