@@ -184,10 +184,21 @@ size_t readGrid(ReportList::Model& model, const RecordSetPtr& rs)
     return chars;
 }
 
-// The same texts from the plain values: the statement's fields in the list's
-// column order, the age with its unit appended.
-constexpr int kGridFields[] = {12, 1, 2, 3, 5, 7, 11, 6, 8, 9, 10};
-constexpr int kAgeField = 3, kAgeUnitField = 4;
+// The same texts from the plain values: the statement's field of each visible
+// column of the list's column table, the age with its unit appended.
+struct GridField {
+    size_t field;
+    bool age;
+};
+std::vector<GridField> gridFields()
+{
+    std::vector<GridField> fields;
+    for (int c = 0; c < ReportList::kColumns; ++c)
+        if (c != ReportList::kKeyColumn)
+            fields.push_back(
+                {size_t(ReportList::StatementField(c)), ReportList::kColumnTable[c].form == ReportList::Form::Age});
+    return fields;
+}
 
 QString plainText(const Cell& cell)
 {
@@ -201,12 +212,14 @@ QString plainText(const Cell& cell)
 
 size_t readGrid(const std::vector<Row>& rows)
 {
+    static const std::vector<GridField> fields = gridFields();
+    static const size_t unitField = size_t(ReportList::AgeUnitStatementField());
     size_t chars = 0;
     for (const Row& row : rows) {
-        for (int f : kGridFields) {
-            QString t = plainText(row[size_t(f)]);
-            if (f == kAgeField)
-                t += plainText(row[size_t(kAgeUnitField)]);
+        for (const GridField& f : fields) {
+            QString t = plainText(row[f.field]);
+            if (f.age)
+                t += plainText(row[unitField]);
             chars += size_t(t.size());
         }
     }

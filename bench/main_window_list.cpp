@@ -48,11 +48,7 @@
 namespace {
 using bench::die;
 
-// The statement's fields in the list's column order (ReportList::DaySql:
-// ctid, brname, sex, age, ageunit, sectionoffice, utpatientid, inpatientid,
-// rpdate, rpdr, checkconclusion, obligate3, obligate5); -1 is the hidden key.
-constexpr int kFieldOfColumn[ReportList::kColumns] = {12, 1, 2, 3, 5, 7, 11, 6, 8, 9, 10, 0};
-constexpr int kAgeField = 3, kAgeUnitField = 4;
+using ReportList::kColumnTable;
 
 // Every column of every row copied out, as a plain program keeps them.
 std::vector<std::vector<std::string>> bareDayList(sqlite3* db, const QByteArray& sql, const std::string& date)
@@ -83,12 +79,21 @@ public:
         rows_ = int(rows.size());
         texts_.clear();
         texts_.reserve(qsizetype(rows.size()) * ReportList::kColumns);
+        // The statement's fields by the list's column table: the age's unit
+        // right after the age.
+        static const std::vector<size_t> fields = [] {
+            std::vector<size_t> f;
+            for (int c = 0; c < ReportList::kColumns; ++c)
+                f.push_back(size_t(ReportList::StatementField(c)));
+            return f;
+        }();
+        const size_t unitField = size_t(ReportList::AgeUnitStatementField());
         for (const auto& row : rows) {
-            for (int f : kFieldOfColumn) {
-                const std::string& s = row[size_t(f)];
+            for (int c = 0; c < ReportList::kColumns; ++c) {
+                const std::string& s = row[fields[size_t(c)]];
                 QString t = QString::fromUtf8(s.data(), qsizetype(s.size()));
-                if (f == kAgeField)
-                    t += QString::fromUtf8(row[kAgeUnitField].data(), qsizetype(row[kAgeUnitField].size()));
+                if (kColumnTable[c].form == ReportList::Form::Age)
+                    t += QString::fromUtf8(row[unitField].data(), qsizetype(row[unitField].size()));
                 texts_.append(std::move(t));
             }
         }
@@ -104,8 +109,7 @@ public:
         if (role == Qt::DisplayRole)
             return texts_.at(index.row() * ReportList::kColumns + index.column());
         if (role == Qt::TextAlignmentRole)
-            return index.column() == ReportList::kDiagnosisColumn ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                                                                  : int(Qt::AlignCenter);
+            return kColumnTable[index.column()].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
         return QVariant();
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override

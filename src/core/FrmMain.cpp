@@ -176,7 +176,11 @@ void FrmMain::Form_Load()
         DTPicker1->setDate(Environment::today());
     }
     LoadDayList(DTPicker1->date());
-    Openers::SetMainReportList(MSHFlexGrid1);
+    // The editor's saves and deletes of the reports it opened from this list
+    // reach the list through the store; the commands of other windows read
+    // only its current report.
+    storeLinks_ = ReportList::FollowStore(MSHFlexGrid1);
+    Openers::SetMainListSource([grid = QPointer<QTableView>(MSHFlexGrid1)] { return ReportList::CurrentOf(grid); });
     // The shared menu skin in this skin's colours.
     gMenuSkin.SkinColor1(Palette::gLineColor);
     gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
@@ -277,13 +281,11 @@ void FrmMain::删除报告_Click()
         != MessageBox::Answer::Ok)
         return;
 
-    // The report row and the study link that points at it go together.
-    const QueryResult r = ReportStore::Delete(text(ReportList::kKeyColumn));
-    if (!r.ok()) {
+    // The report row and the study link that points at it go together; the
+    // store's announcement removes the row from this list (FollowStore).
+    const QueryResult r = ReportStore::Delete(text(ReportList::kKeyColumn), ReportStore::Announce::Yes);
+    if (!r.ok())
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
-        return;
-    }
-    ListGrid::RemoveSelectedRow(g);
 }
 
 // ---------------------------------------------------------------------------
@@ -303,6 +305,9 @@ void FrmMain::Form_Unload()
     unloaded_ = true;
     gMenuSkin.DetachForm(this);
     ucQvmenuBarV31->DetachMenu();
-    Openers::SetMainReportList(nullptr);
+    for (const QMetaObject::Connection& link : std::as_const(storeLinks_))
+        disconnect(link);
+    storeLinks_.clear();
+    Openers::SetMainListSource({});
     Database::CloseDatabase();
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <QHash>
+#include <QList>
+#include <QMetaObject>
 #include <QPointer>
 #include <QString>
 #include <QVariantList>
@@ -105,6 +107,8 @@ private:
 
     QHash<QString, QAction*> actions_;
     QHash<QString, QMenu*> menus_;
+    // The list follows the reports the store announces while the window is loaded.
+    QList<QMetaObject::Connection> storeLinks_;
     bool relogin_ = false;
     bool unloaded_ = false;
 };

@@ -3,8 +3,6 @@
 #include "platform/MessageBox.h"
 
 #include <QHash>
-#include <QPointer>
-#include <QTableView>
 
 #include <algorithm>
 
@@ -15,10 +13,10 @@ QHash<Openers::Window, Openers::Opener>& table()
     return openers;
 }
 
-QPointer<QTableView>& mainList()
+std::function<Openers::ListedReport()>& mainListSource()
 {
-    static QPointer<QTableView> grid;
-    return grid;
+    static std::function<Openers::ListedReport()> source;
+    return source;
 }
 }
 
@@ -103,6 +101,6 @@ void OpenTemplateManager() { open(Window::FrmMBmanager); }
 void OpenFind() { open(Window::Frmfind); }
 void OpenStatistics() { open(Window::FrmTJ); }
 
-QTableView* MainReportList() { return mainList().data(); }
-void SetMainReportList(QTableView* grid) { mainList() = grid; }
+ListedReport MainListCurrent() { return mainListSource() ? mainListSource()() : ListedReport(); }
+void SetMainListSource(std::function<ListedReport()> source) { mainListSource() = std::move(source); }
 }

@@ -3,8 +3,6 @@
 #include <QString>
 #include <functional>
 
-class QTableView;
-
 // How a command opens a window that a higher layer owns. Each window is known
 // by an id named after its class; the subsystem that owns it puts its opener
 // into this table at start-up (the editor's EditorOpeners::registerAll()), so
@@ -88,7 +86,15 @@ void OpenTemplateManager();   // FrmMBmanager for maintenance
 void OpenFind();         // Frmfind
 void OpenStatistics();   // FrmTJ
 
-// The main window's report list, registered by the main window while it is open.
-QTableView* MainReportList();
-void SetMainReportList(QTableView* grid);
+// The main list's current report, which the view, modify and print commands
+// of the main window act on. Only this is offered: the list itself belongs to
+// the main window, which keeps it in step with the report store.
+struct ListedReport {
+    bool empty = true;   // no current report: the list is empty, or no main window is open
+    QString key;         // 序号 (ctid), as the list shows it
+    QString owner;       // 检查医师 (rpdr)
+};
+ListedReport MainListCurrent();
+// Registered by the main window while it is open; an empty function removes it.
+void SetMainListSource(std::function<ListedReport()> source);
 }

@@ -1,6 +1,7 @@
 #include "core/ReportList.h"
 
 #include "core/Database.h"
+#include "core/ReportStore.h"
 #include "platform/Environment.h"
 #include "platform/Units.h"
 
@@ -11,34 +12,30 @@
 
 namespace ReportList {
 
-namespace {
-struct Column {
-    const char* header;
-    int twips;
-    const char* field;   // field name; "age" also appends ageunit
-    bool left;
-};
-constexpr Column kCols[kColumns] = {
-    {"检查号", 1100, "obligate5", false},
-    {"病人姓名", 1000, "brname", false},
-    {"性别", 660, "sex", false},
-    {"年龄", 660, "age", false},
-    {"科室", 1400, "sectionoffice", false},
-    {"住院号", 1400, "inpatientid", false},
-    {"门诊号", 1400, "obligate3", false},
-    {"申请医师", 1200, "utpatientid", false},
-    {"报告日期", 1310, "rpdate", false},
-    {"检查医师", 1200, "rpdr", false},
-    {"诊断意见", 4000, "checkconclusion", true},
-    {"序号", 0, "ctid", false},
-};
-}
-
 QString ListColumns()
 {
-    return QStringLiteral("ctid, brname, sex, age, ageunit, sectionoffice, utpatientid, inpatientid, rpdate, "
-                          "rpdr, checkconclusion, obligate3, obligate5");
+    // Built once: the day list's statement is made at every date change.
+    static const QString columns = [] {
+        QStringList fields;
+        for (const Column& c : kColumnTable) {
+            fields.append(QString::fromLatin1(c.field));
+            if (c.form == Form::Age)
+                fields.append(QString::fromLatin1(kAgeUnitField));
+        }
+        return fields.join(QStringLiteral(", "));
+    }();
+    return columns;
 }
+
+int StatementField(int column)
+{
+    int field = 0;
+    for (int c = 0; c < column; ++c)
+        field += kColumnTable[c].form == Form::Age ? 2 : 1;   // the age's unit follows the age
+    return field;
+}
+
+int AgeUnitStatementField() { return StatementField(kAgeColumn) + 1; }
 
 QString DaySql()
 {
@@ -49,13 +46,13 @@ QVariantList DayParams(const QDate& date) { return {date.toString(QStringLiteral
 
 QString RowSql() { return QStringLiteral("SELECT ") + ListColumns() + QStringLiteral(" FROM reports WHERE ctid = ?"); }
 
-QString HeaderText(int column) { return QString::fromUtf8(kCols[column].header); }
+QString HeaderText(int column) { return QString::fromUtf8(kColumnTable[column].header); }
 
 int ColumnWidthTwips(int column, int screenWidthPx)
 {
-    if (column == 10 && screenWidthPx > 1024)
-        return 4000 + Units::twips(screenWidthPx - 1024);
-    return kCols[column].twips;
+    if (column == kDiagnosisColumn && screenWidthPx > 1024)
+        return kColumnTable[column].twips + Units::twips(screenWidthPx - 1024);
+    return kColumnTable[column].twips;
 }
 
 void SetupColumns(QTableView* grid, int screenWidthPx, int headerHeightPx)
@@ -106,8 +103,8 @@ Model::FieldMap Model::mapFields(const RecordSet& rs)
 {
     FieldMap m{};
     for (int c = 0; c < kColumns; ++c)
-        m.index[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
-    m.ageUnit = rs.fieldIndex(QStringLiteral("ageunit"));
+        m.index[c] = rs.fieldIndex(QString::fromLatin1(kColumnTable[c].field));
+    m.ageUnit = rs.fieldIndex(QString::fromLatin1(kAgeUnitField));
     return m;
 }
 
@@ -116,11 +113,12 @@ QString Model::cellText(int column, const RecordSet& rs, int record, const Field
     const int i = m.index[column];
     if (i < 0)
         return QString();
-    switch (column) {
-    case 3: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
-    case kDateColumn: return dateText(rs.text(record, i));
-    default: return rs.text(record, i);
+    switch (kColumnTable[column].form) {
+    case Form::Age: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
+    case Form::Date: return dateText(rs.text(record, i));
+    case Form::Text: break;
     }
+    return rs.text(record, i);
 }
 
 void Model::answerChanged() { map_ = answer() ? mapFields(*answer()) : FieldMap{}; }
@@ -131,7 +129,7 @@ QString Model::headerText(int column) const { return HeaderText(column); }
 
 QVariant Model::cellAlignment(int column) const
 {
-    return kCols[column].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    return kColumnTable[column].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
 }
 
 void Model::setRow(int row, const RecordSet& rs, bool keepReportDate)
@@ -183,7 +181,7 @@ void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
     Model* model = ModelOf(grid);
     if (!model || rs.recordCount() < 1)
         return;
-    const int keyField = rs.fieldIndex(QString::fromLatin1(kCols[kKeyColumn].field));
+    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
     const QString key = textOf(rs.value(rs.position(), keyField));
     // An update never overwrites the row of another report.
     const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, key);
@@ -214,5 +212,26 @@ void RemoveReportRow(QTableView* grid, const QString& key)
         return;
     ListGrid::SelectRow(grid, row);
     ListGrid::RemoveSelectedRow(grid);
+}
+
+QList<QMetaObject::Connection> FollowStore(QTableView* grid)
+{
+    ReportStore::Notifier* store = ReportStore::notifier();
+    return {QObject::connect(store, &ReportStore::Notifier::reportSaved, grid,
+                             [grid](const RecordSet& row, bool inserted) { WriteSavedRow(grid, row, inserted); }),
+            QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid,
+                             [grid](const QString& key) { RemoveReportRow(grid, key); })};
+}
+
+Openers::ListedReport CurrentOf(const QTableView* grid)
+{
+    Openers::ListedReport current;
+    if (!grid || ListGrid::IsEmpty(grid))
+        return current;
+    const int row = ListGrid::SelectedRow(grid);
+    current.empty = false;
+    current.key = ListGrid::Cell(grid, row, kKeyColumn);
+    current.owner = ListGrid::Cell(grid, row, kDoctorColumn);
+    return current;
 }
 }

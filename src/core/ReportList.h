@@ -2,8 +2,11 @@
 #include "core/ListGrid.h"
 
 #include "core/Database.h"
+#include "core/Openers.h"
 #include "core/RecordSetModel.h"
 
+#include <QList>
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -17,23 +20,70 @@ class QWidget;
 // The main window's report list: its twelve columns, the query of one report
 // date, and how a stored report becomes a list row. The list's state and
 // selection follow the list conventions of ListGrid. The main window's loader
-// and the editor's save and delete all go through here, so a row written after
-// a save is exactly the row a reload gives.
+// and the rows it writes after the editor's save and delete (FollowStore) all
+// go through here, so a row written after a save is exactly the row a reload gives.
 namespace ReportList {
 
-constexpr int kColumns = 12;
-constexpr int kExamColumn = 0;     // 检查号
-constexpr int kDateColumn = 8;     // 报告日期
-constexpr int kDoctorColumn = 9;   // 检查医师 (rpdr, the owner)
-constexpr int kDiagnosisColumn = 10;
-constexpr int kKeyColumn = 11;   // 序号 (ctid), hidden
+// The columns by position. A column is added, moved or removed in kColumnTable
+// below and here, nowhere else: the statement, the headers, the widths, the
+// alignment and the texts of a row are all made from the table.
+enum Col : int {
+    kExamColumn,         // 检查号
+    kNameColumn,         // 病人姓名
+    kSexColumn,          // 性别
+    kAgeColumn,          // 年龄, with its unit
+    kSectionColumn,      // 科室
+    kInpatientColumn,    // 住院号
+    kOutpatientColumn,   // 门诊号
+    kRequesterColumn,    // 申请医师
+    kDateColumn,         // 报告日期
+    kDoctorColumn,       // 检查医师 (rpdr, the owner)
+    kDiagnosisColumn,    // 诊断意见, the column that takes a wide screen's extra width
+    kKeyColumn,          // 序号 (ctid), hidden
+    kColumns
+};
+
+// How a column's text is made from its field.
+enum class Form {
+    Text,   // the field's text
+    Age,    // the age as plain decimal text (AgeText), then the field kAgeUnitField
+    Date,   // the date part of the field (DateText)
+};
+
+struct Column {
+    const char* header;   // header text
+    int twips;            // width; 0 for the hidden key
+    const char* field;    // the field of table reports it shows
+    Form form;
+    bool left;   // aligned left (else centred)
+};
+
+inline constexpr Column kColumnTable[kColumns] = {
+    {"检查号", 1100, "obligate5", Form::Text, false},
+    {"病人姓名", 1000, "brname", Form::Text, false},
+    {"性别", 660, "sex", Form::Text, false},
+    {"年龄", 660, "age", Form::Age, false},
+    {"科室", 1400, "sectionoffice", Form::Text, false},
+    {"住院号", 1400, "inpatientid", Form::Text, false},
+    {"门诊号", 1400, "obligate3", Form::Text, false},
+    {"申请医师", 1200, "utpatientid", Form::Text, false},
+    {"报告日期", 1310, "rpdate", Form::Date, false},
+    {"检查医师", 1200, "rpdr", Form::Text, false},
+    {"诊断意见", 4000, "checkconclusion", Form::Text, true},
+    {"序号", 0, "ctid", Form::Text, false},
+};
+inline constexpr const char* kAgeUnitField = "ageunit";
 
 using ListGrid::kSelButtonFace;
 using ListGrid::kSelButtonShadow;
 using ListGrid::kSelWhite;
 
-// The columns the list shows, read by name: never a picture column.
+// The fields the list reads, never a picture field: the fields of
+// kColumnTable in column order, kAgeUnitField right after the age. A row of
+// the answer holds column c's field at StatementField(c).
 QString ListColumns();
+int StatementField(int column);
+int AgeUnitStatementField();
 // The day list: reports of one report date in key order.
 QString DaySql();
 QVariantList DayParams(const QDate& date);
@@ -111,4 +161,12 @@ void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert);
 int RowOfReport(const QTableView* grid, const QString& key);
 // After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
 void RemoveReportRow(QTableView* grid, const QString& key);
+
+// Keeps grid in step with the reports the store announces: a saved report's
+// row written (WriteSavedRow), a deleted report's row removed (RemoveReportRow).
+// The connections end with the grid or when the caller drops them.
+QList<QMetaObject::Connection> FollowStore(QTableView* grid);
+// The selected report of grid, as the main window offers it to the commands
+// that act on its current report (Openers::MainListCurrent).
+Openers::ListedReport CurrentOf(const QTableView* grid);
 }

@@ -15,7 +15,7 @@ QueryResult noRows()
 
 // The row, its key and its pictures are stored together or not at all.
 SaveResult save(bool insert, qint64 key, const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                const PictureWrites& pictures)
+                const PictureWrites& pictures, Announce announce)
 {
     using namespace ReportRecord;
     SaveResult out;
@@ -67,6 +67,8 @@ SaveResult save(bool insert, qint64 key, const ReportRecord::Texts& texts, const
     if (out.result.ok()) {
         out.key = key;
         out.listRow = listRow.data;
+        if (announce == Announce::Yes)
+            emit notifier()->reportSaved(*out.listRow, insert);
     }
     return out;
 }
@@ -81,6 +83,12 @@ QString choicesSql(Choice list)
     }
     return QString();
 }
+}
+
+Notifier* notifier()
+{
+    static Notifier* const instance = new Notifier;   // lives as long as the program
+    return instance;
 }
 
 bool MayChange(const QString& owner) { return Mmain::gRights[Mmain::RightEditOthers] || owner == Mmain::gUserName; }
@@ -103,17 +111,18 @@ QueryResult Load(const QString& keyText)
 }
 
 SaveResult Insert(const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                  const PictureWrites& pictures)
+                  const PictureWrites& pictures, Announce announce)
 {
-    return save(true, 0, texts, facility, today, pictures);
+    return save(true, 0, texts, facility, today, pictures, announce);
 }
 
-SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures)
+SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures,
+                  Announce announce)
 {
-    return save(false, key, texts, facility, QDate(), pictures);
+    return save(false, key, texts, facility, QDate(), pictures, announce);
 }
 
-QueryResult Delete(const QString& keyText)
+QueryResult Delete(const QString& keyText, Announce announce)
 {
     const auto key = ReportRecord::ParseKey(keyText);
     if (!key)
@@ -128,6 +137,8 @@ QueryResult Delete(const QString& keyText)
                                  {QVariant(keyText.trimmed())});
     if (r.ok())
         r = tx.commit();
+    if (r.ok() && announce == Announce::Yes)
+        emit notifier()->reportDeleted(keyText);
     return r;
 }
 

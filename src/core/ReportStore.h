@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QStringList>
@@ -39,18 +40,44 @@ struct SaveResult {
     RecordSetPtr listRow;   // the saved row as the report list reads it (ReportList::ReadRow)
 };
 
+// Whether a save or delete is announced to the lists that follow the store
+// (the main window's day list, ReportList::FollowStore). The editor announces
+// the reports it was opened on from that list (its UpdateTable); a report
+// saved or deleted from the query window or the related-records window leaves
+// the list as it is.
+enum class Announce {
+    No,
+    Yes
+};
+
+// What the store announces, after the change is committed and only then.
+class Notifier final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+signals:
+    // A report was stored: row is its list row (SaveResult::listRow), inserted
+    // tells a new report from a rewritten one.
+    void reportSaved(const RecordSet& row, bool inserted);
+    // The report whose key is keyText (as the caller gave it) was deleted.
+    void reportDeleted(const QString& keyText);
+};
+Notifier* notifier();
+
 // Stores a new report: the row with today as its report date, its key and its
 // pictures in one transaction, nothing of it when a step fails.
 SaveResult Insert(const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                  const PictureWrites& pictures);
+                  const PictureWrites& pictures, Announce announce);
 // Rewrites the report with this key, keeping its report date; a key without a
 // row fails with the no-rows answer and changes nothing.
-SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures);
+SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures,
+                  Announce announce);
 
 // Deletes the report whose key is keyText and clears the study link that
 // points at it (Study.Status, compared with the key text without its blanks),
 // both or neither. A text that is no key gives the no-rows answer.
-QueryResult Delete(const QString& keyText);
+QueryResult Delete(const QString& keyText, Announce announce);
 
 // The reports whose field (a text field of ReportRecord, such as the
 // examination number or the patient name) equals value: how many, and their

@@ -376,7 +376,6 @@ private:
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
     ReportRecord::Texts recordTexts() const;
-    void writeListRow(const class RecordSet& row, bool insert);
     void closePhrasePanel();
 
     bool loaded_ = false;

@@ -6,7 +6,6 @@
 #include "core/Database.h"
 #include "core/ReportStore.h"
 #include "core/Openers.h"
-#include "core/ReportList.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -18,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTableView>
 #include <exception>
 
 using namespace ReportRecord;
@@ -125,9 +123,14 @@ void DataRecord::ButtnSave_Click()
         pictures[k] = QVariant(f.readAll());
     }
 
+    // Opened from the main list (UpdateTable), the save is announced to it: an
+    // insert adds the row with today's report date, an update rewrites the
+    // report's row and leaves its date column alone.
     const Texts texts = recordTexts();
-    const ReportStore::SaveResult saved = insert ? ReportStore::Insert(texts, machine_, Environment::today(), pictures)
-                                                 : ReportStore::Update(*key, texts, machine_, pictures);
+    const auto announce = updateTable_ ? ReportStore::Announce::Yes : ReportStore::Announce::No;
+    const ReportStore::SaveResult saved =
+        insert ? ReportStore::Insert(texts, machine_, Environment::today(), pictures, announce)
+               : ReportStore::Update(*key, texts, machine_, pictures, announce);
     if (!saved.result.ok()) {
         MessageBox::critical(saved.result.description, MessageBox::kErrorTitle);
         return;
@@ -135,18 +138,9 @@ void DataRecord::ButtnSave_Click()
 
     if (insert)
         recordKey_ = QString::number(saved.key);
-    if (updateTable_)
-        writeListRow(*saved.listRow, insert);
     PrivateFile::makeFolder(AppPaths::imageFolder());
     setState(EditState::viewing(true, gRights[Mmain::RightViewPrint]));
     closePhrasePanel();
-}
-
-void DataRecord::writeListRow(const RecordSet& row, bool insert)
-{
-    // An insert shows today's report date in the list's own form; an update
-    // leaves the date column alone (the report date never changes).
-    ReportList::WriteSavedRow(Openers::MainReportList(), row, insert);
 }
 
 void DataRecord::closePhrasePanel()
@@ -172,13 +166,14 @@ void DataRecord::ButtnDel_Click()
                          MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
         != MessageBox::Answer::Ok)
         return;
-    const QueryResult r = ReportStore::Delete(recordKey_);
+    // Opened from the main list (UpdateTable), the delete is announced to it,
+    // which removes the report's row.
+    const QueryResult r =
+        ReportStore::Delete(recordKey_, updateTable_ ? ReportStore::Announce::Yes : ReportStore::Announce::No);
     if (!r.ok()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
     }
-    if (updateTable_)
-        ReportList::RemoveReportRow(Openers::MainReportList(), recordKey_);
     setState(EditState{EditState::Stage::Empty});
     resetRecordValues();
     clearSlots();

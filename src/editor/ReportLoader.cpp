@@ -1,7 +1,7 @@
 #include "editor/ReportLoader.h"
 
 #include "editor/DataRecord.h"
-#include "core/ReportList.h"
+#include "core/ListGrid.h"
 #include "core/ReportRecord.h"
 
 #include "core/Mmain.h"
@@ -166,28 +166,26 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
 
 void ViewFromMainList()
 {
-    const QTableView* grid = Openers::MainReportList();
-    if (ListGrid::IsEmpty(grid)) {
+    const Openers::ListedReport current = Openers::MainListCurrent();
+    if (current.empty) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return;
     }
-    const int row = ListGrid::SelectedRow(grid);
-    LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::View);
+    LoadReportIntoEditor(current.key, Variant::View);
 }
 
 void ModifyFromMainList()
 {
-    const QTableView* grid = Openers::MainReportList();
-    if (ListGrid::IsEmpty(grid)) {
+    const Openers::ListedReport current = Openers::MainListCurrent();
+    if (current.empty) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), MessageBox::kErrorTitle);
         return;
     }
-    const int row = ListGrid::SelectedRow(grid);
-    if (!ReportStore::MayChange(ListGrid::Cell(grid, row, ReportList::kDoctorColumn))) {
+    if (!ReportStore::MayChange(current.owner)) {
         MessageBox::information(QStringLiteral("你没有修改其他人所建报告的权限，操作取消"), MessageBox::kNoticeTitle);
         return;
     }
-    LoadReportIntoEditor(ListGrid::Cell(grid, row, ReportList::kKeyColumn), Variant::Modify);
+    LoadReportIntoEditor(current.key, Variant::Modify);
 }
 
 void QueryView(const QTableView* MGrid)

@@ -14,8 +14,8 @@ enum class Variant {
     RelatedView
 };
 
-// The main window's view and modify commands, on the selected row of
-// Openers::MainReportList() (key in column 11).
+// The main window's view and modify commands, on the main list's current
+// report (Openers::MainListCurrent()).
 void ViewFromMainList();
 void ModifyFromMainList();
 

@@ -1,12 +1,10 @@
 #include "report/Frmreport.h"
 
-#include "core/ListGrid.h"
 #include "core/NumberText.h"
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/QvScrollBar.h"
-#include "core/ReportList.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/Environment.h"
@@ -224,9 +222,9 @@ bool Frmreport::loadReportRow()
         if (editorKeySource())
             key = editorKeySource()();
     } else if (openStatus_ == QLatin1String("frmmain")) {
-        const QTableView* grid = Openers::MainReportList();
-        if (grid && !ListGrid::IsEmpty(grid))
-            key = ListGrid::Cell(grid, ListGrid::SelectedRow(grid), ReportList::kKeyColumn);
+        const Openers::ListedReport current = Openers::MainListCurrent();
+        if (!current.empty)
+            key = current.key;
     } else {
         known = false;
     }

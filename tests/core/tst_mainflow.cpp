@@ -12,6 +12,7 @@
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
 #include "editor/DataRecord.h"
+#include "editor/ReportLoader.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoCaptureTesting.h"
@@ -32,6 +33,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <functional>
 
@@ -284,6 +286,59 @@ private slots:
         QCOMPARE(ListGrid::RowCount(g), 1);
         QCOMPARE(rowOf(g, 0), second);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
+    }
+
+    // Only an editor opened from the main list keeps that list in step: the
+    // query window's view saves, deletes and starts new reports without
+    // touching the list, whose rows keep what it showed.
+    void otherOpeningsLeaveTheListAlone()
+    {
+        const qint64 k1 = addReport(QStringLiteral("Q1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
+        addReport(QStringLiteral("Q2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QTableView* g = w->MSHFlexGrid1;
+        ListGrid::SelectRow(g, 0);
+        const Row first = rowOf(g, 0), second = rowOf(g, 1);
+        EditorSession session;
+        session.drive = [](DataRecord& ed) {
+            QVERIFY(!ed.updateTable());
+            click(ed.ButtnEnable);
+            typeInto(ed.Text2, QStringLiteral("甲改"));
+            click(ed.ButtnSave);   // the selected row is this report's: it must stay as it was
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            click(ed.ButtnNew);
+            typeInto(ed.Text1, QStringLiteral("Q3"));
+            typeInto(ed.Text2, QStringLiteral("丙"));
+            typeInto(ed.Text4, QStringLiteral("40"));
+            click(ed.ButtnSave);   // a new report of today: no row for it
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+        };
+        QTableWidget found(1, 22);   // the query window's answer, the key in column 21
+        found.setItem(0, 21, new QTableWidgetItem(QString::number(k1)));
+        found.setCurrentCell(0, 0);
+        found.setProperty("HighLight", 1);
+        ReportLoader::QueryView(&found);
+        QCOMPARE(session.opened, 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE brname = '甲改'")), 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);   // Q3 saved, then deleted
+        QCOMPARE(ListGrid::RowCount(g), 2);
+        QCOMPARE(rowOf(g, 0), first);
+        QCOMPARE(rowOf(g, 1), second);
+
+        // The same report deleted by the editor the list opened does leave it.
+        session.drive = [](DataRecord& ed) {
+            QVERIFY(ed.updateTable());
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+        };
+        ListGrid::SelectRow(g, 0);
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 2);
+        QCOMPARE(ListGrid::RowCount(g), 1);
+        QCOMPARE(rowOf(g, 0), second);
     }
 
     void rightsGuardOtherUsersReports()

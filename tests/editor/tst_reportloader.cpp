@@ -185,7 +185,7 @@ private slots:
         kit::FakeList empty;
         Openers::EditorOpenFromMainList(true);
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行修改操作"));
-        Openers::SetMainReportList(nullptr);
+        Openers::SetMainListSource({});
         Openers::EditorOpenFromMainList(false);
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行查看操作"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));

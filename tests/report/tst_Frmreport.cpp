@@ -66,11 +66,11 @@ private slots:
         ProgramPrinter::setBackend(backend_);
         Mmain::gHospitalName = QStringLiteral("东方市第一人民医院");
         grid_.reset(ReportList::CreateView(nullptr));
-        Openers::SetMainReportList(grid_.get());
+        Openers::SetMainListSource([g = grid_.get()] { return ReportList::CurrentOf(g); });
     }
     void cleanup()
     {
-        Openers::SetMainReportList(nullptr);
+        Openers::SetMainListSource({});
         grid_.reset();
         ProgramPrinter::setBackend(nullptr);
         folder_.reset();

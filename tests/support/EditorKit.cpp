@@ -45,8 +45,12 @@ void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
     ed.Text16->setPlainText(QStringLiteral("未见异常"));
 }
 
-FakeList::FakeList() { Openers::SetMainReportList(grid.get()); }
-FakeList::~FakeList() { Openers::SetMainReportList(nullptr); }
+FakeList::FakeList()
+{
+    ReportList::FollowStore(grid.get());
+    Openers::SetMainListSource([g = grid.get()] { return ReportList::CurrentOf(g); });
+}
+FakeList::~FakeList() { Openers::SetMainListSource({}); }
 
 void FakeList::addRow(qint64 key, const QString& doctor)
 {

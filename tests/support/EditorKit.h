@@ -33,7 +33,8 @@ void closeEditor();
 // Types a minimal valid record into the editor (which must be editing).
 void typeRecord(DataRecord& ed, const QString& exam, const QString& name);
 
-// The main window's report list on its own, in the empty state.
+// The main window's report list on its own, in the empty state: it follows the
+// store's announcements and offers its current report as the main window does.
 struct FakeList {
     std::unique_ptr<QTableView> grid{ReportList::CreateView(nullptr)};
     FakeList();
