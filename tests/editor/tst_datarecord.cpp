@@ -62,12 +62,15 @@ Glyphs measureGlyphs(const QImage& img, const QRect& region)
             back = it.key();
     g.background = QColor(back);
     auto ink = [&](int x, int y) { return contrast(img.pixelColor(x, y), g.background) >= 1.2; };
-    auto rowHasInk = [&](int y) {
-        for (int x = region.left(); x <= region.right(); ++x)
-            if (ink(x, y))
-                return true;
+    // Whether any pixel of the rectangle is ink.
+    auto inked = [&](int left, int right, int top, int bottom) {
+        for (int y = top; y <= bottom; ++y)
+            for (int x = left; x <= right; ++x)
+                if (ink(x, y))
+                    return true;
         return false;
     };
+    auto rowHasInk = [&](int y) { return inked(region.left(), region.right(), y, y); };
     for (int y = region.top(); y <= region.bottom();) {
         if (!rowHasInk(y)) {
             ++y;
@@ -76,12 +79,7 @@ Glyphs measureGlyphs(const QImage& img, const QRect& region)
         int bottom = y;
         while (bottom + 1 <= region.bottom() && rowHasInk(bottom + 1))
             ++bottom;
-        auto columnHasInk = [&](int x) {
-            for (int yy = y; yy <= bottom; ++yy)
-                if (ink(x, yy))
-                    return true;
-            return false;
-        };
+        auto columnHasInk = [&](int x) { return inked(x, x, y, bottom); };
         for (int x = region.left(); x <= region.right();) {
             if (!columnHasInk(x)) {
                 ++x;
@@ -91,23 +89,23 @@ Glyphs measureGlyphs(const QImage& img, const QRect& region)
             while (right + 1 <= region.right() && columnHasInk(right + 1))
                 ++right;
             QColor darkest = g.background;
-            QRect inked;
+            QRect box;
             for (int yy = y; yy <= bottom; ++yy)
                 for (int xx = x; xx <= right; ++xx) {
                     if (ink(xx, yy))
-                        inked |= QRect(xx, yy, 1, 1);
+                        box |= QRect(xx, yy, 1, 1);
                     if (luminance(img.pixelColor(xx, yy)) < luminance(darkest))
                         darkest = img.pixelColor(xx, yy);
                 }
             x = right + 1;
             // A comma, a full stop: marks, not glyphs that carry the value.
-            if (inked.width() < 5 && inked.height() < 5)
+            if (box.width() < 5 && box.height() < 5)
                 continue;
             const double c = contrast(darkest, g.background);
             ++g.count;
             if (c < g.worst) {
                 g.worst = c;
-                g.worstRect = inked;
+                g.worstRect = box;
             }
         }
         y = bottom + 1;
