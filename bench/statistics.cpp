@@ -58,8 +58,8 @@ using bench::die;
 using Value = std::variant<std::monostate, long long, double, std::string>;
 struct BareAnswer {
     std::vector<std::vector<Value>> rows;
-    long long cents = 0;     // field 2 summed as the sheet sums it, in cents
-    long long persons = 0;   // field 1 summed (statistics 1 to 5)
+    Money::WideCents cents = 0;   // field 2 summed as the sheet sums it, in cents
+    long long persons = 0;        // field 1 summed (statistics 1 to 5)
 };
 
 BareAnswer bare(sqlite3* db, const QByteArray& sql, const std::string& first, const std::string& end)
@@ -94,11 +94,15 @@ void totals(BareAnswer& a, int statistic)
 {
     for (const auto& row : a.rows) {
         const Value& v = row[2];
-        const double d = std::holds_alternative<double>(v)      ? std::get<double>(v)
-                         : std::holds_alternative<long long>(v) ? double(std::get<long long>(v))
-                                                                : 0.0;
-        // Statistic 0 lists the fees; the others sum cents(times) already.
-        a.cents += statistic == 0 ? Money::Cents(d).value_or(0) : std::llround(d);
+        // Statistic 0 lists the fees; the others give their exact sum as a text.
+        const QVariant stored = std::holds_alternative<double>(v)      ? QVariant(std::get<double>(v))
+                                : std::holds_alternative<long long>(v) ? QVariant(qlonglong(std::get<long long>(v)))
+                                : std::holds_alternative<std::string>(v)
+                                    ? QVariant(QString::fromStdString(std::get<std::string>(v)))
+                                    : QVariant();
+        const Money::Stored fee = Money::Read(stored);
+        if (fee.kind == Money::Stored::Amount)
+            a.cents += fee.cents;
         if (statistic != 0 && std::holds_alternative<long long>(row[1]))
             a.persons += std::get<long long>(row[1]);
     }

@@ -358,7 +358,8 @@ sqlite3* openKeyed(const QString& path, int flags, QString* why, bool enginePage
         return nullptr;
     }
     sqlite3_busy_timeout(db, 2000);
-    // Statements sum fees to the cent with cents(times).
+    // The statistics sum fees exactly with fee_total(times) and find those that
+    // are no amount with not_money(times).
     Money::RegisterSql(db);
     return db;
 }

@@ -2,9 +2,12 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace Money {
 
@@ -32,23 +35,135 @@ qint64 decimalCents(double magnitude)
     return cents;
 }
 
-void centsFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+// The digits of a decimal number as written: [+-]digits[.digits][e[+-]digits],
+// blanks around it allowed. Its amount in whole cents, rounded half away from
+// zero on the digits themselves; nullopt for a text of another form or an
+// amount beyond kMaxWideCents.
+std::optional<WideCents> decimalTextCents(const char* s, size_t n)
 {
-    switch (sqlite3_value_numeric_type(argv[0])) {
-    case SQLITE_NULL: sqlite3_result_null(ctx); return;
-    case SQLITE_INTEGER: {
-        const sqlite3_int64 v = sqlite3_value_int64(argv[0]);
-        if (std::llabs(v) <= qint64(kMaxYuan)) {
-            sqlite3_result_int64(ctx, v * 100);
-            return;
+    size_t i = 0;
+    auto blank = [&](size_t k) { return s[k] == ' ' || s[k] == '\t' || s[k] == '\r' || s[k] == '\n'; };
+    while (i < n && blank(i))
+        ++i;
+    while (n > i && blank(n - 1))
+        --n;
+    bool negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    // The significant digits (leading zeros dropped) and how many of them stand
+    // after the point.
+    std::string digits;
+    int fraction = 0;
+    bool anyDigit = false, point = false;
+    for (; i < n; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            anyDigit = true;
+            if (point)
+                ++fraction;
+            if (!digits.empty() || c != '0')   // zeros before the first significant digit drop
+                digits.push_back(c);
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
         }
-        break;
     }
-    case SQLITE_FLOAT: break;
-    default: sqlite3_result_int64(ctx, 0); return;   // a text that is no number
+    if (!anyDigit)
+        return std::nullopt;
+    long exponent = 0;
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        bool negExp = false;
+        if (i < n && (s[i] == '+' || s[i] == '-'))
+            negExp = s[i++] == '-';
+        if (i >= n)
+            return std::nullopt;
+        for (; i < n && s[i] >= '0' && s[i] <= '9'; ++i)
+            exponent = std::min(exponent * 10 + (s[i] - '0'), 100000L);
+        if (negExp)
+            exponent = -exponent;
     }
-    // Beyond kMaxYuan counts as 0, as the detail list's total counts it.
-    sqlite3_result_int64(ctx, Cents(sqlite3_value_double(argv[0])).value_or(0));
+    if (i != n)
+        return std::nullopt;
+    if (digits.empty())
+        return WideCents(0);
+    // cents = digits × 10^scale
+    const long scale = exponent + 2 - fraction;
+    const long wholeDigits = long(digits.size()) + scale;   // digits of the cents before rounding
+    if (wholeDigits > 29)
+        return std::nullopt;
+    WideCents cents = 0;
+    for (long k = 0; k < wholeDigits; ++k)
+        cents = cents * 10 + (k < long(digits.size()) ? digits[size_t(k)] - '0' : 0);
+    if (wholeDigits >= 0 && wholeDigits < long(digits.size()) && digits[size_t(wholeDigits)] >= '5')
+        ++cents;
+    if (cents > kMaxWideCents)
+        return std::nullopt;
+    return negative ? -cents : cents;
+}
+
+Stored amount(WideCents c) { return {Stored::Amount, c}; }
+Stored unreadable() { return {Stored::Unreadable, 0}; }
+
+Stored readInteger(qint64 v) { return amount(WideCents(v) * 100); }
+
+Stored readDouble(double d)
+{
+    if (!std::isfinite(d))
+        return unreadable();
+    if (const std::optional<qint64> c = Cents(d))
+        return amount(*c);
+    // Beyond kMaxYuan: the shortest decimal text that reads back as this double.
+    char buf[64];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, d);
+    const std::optional<WideCents> c = decimalTextCents(buf, size_t(r.ptr - buf));
+    return c ? amount(*c) : unreadable();
+}
+
+Stored readText(const char* s, size_t n)
+{
+    const bool empty = std::all_of(s, s + n, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    if (empty)
+        return {};
+    const std::optional<WideCents> c = decimalTextCents(s, n);
+    return c ? amount(*c) : unreadable();
+}
+
+Stored readValue(sqlite3_value* v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return readInteger(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return readDouble(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return readText(reinterpret_cast<const char*>(sqlite3_value_text(v)), size_t(sqlite3_value_bytes(v)));
+    default: return unreadable();
+    }
+}
+
+void feeTotalStep(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    auto* sum = static_cast<WideCents*>(sqlite3_aggregate_context(ctx, sizeof(WideCents)));
+    if (!sum) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    const Stored s = readValue(argv[0]);
+    if (s.kind == Stored::Amount)
+        *sum += s.cents;
+}
+
+void feeTotalFinal(sqlite3_context* ctx)
+{
+    auto* sum = static_cast<WideCents*>(sqlite3_aggregate_context(ctx, 0));
+    const QByteArray text = Text(sum ? *sum : 0).toLatin1();
+    sqlite3_result_text(ctx, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+void notMoneyFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    sqlite3_result_int(ctx, readValue(argv[0]).kind == Stored::Unreadable ? 1 : 0);
 }
 }
 
@@ -90,14 +205,45 @@ std::optional<qint64> Cents(const QVariant& stored)
     return Cents(d);
 }
 
-QString Text(qint64 cents)
+Stored Read(const QVariant& stored)
 {
-    const qint64 a = cents < 0 ? -cents : cents;
-    QString s =
-        QString::number(a / 100) + QLatin1Char('.') + QStringLiteral("%1").arg(a % 100, 2, 10, QLatin1Char('0'));
+    if (!stored.isValid() || stored.isNull())
+        return {};
+    switch (stored.metaType().id()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt: return readInteger(stored.toLongLong());
+    case QMetaType::ULongLong: {
+        const qulonglong v = stored.toULongLong();
+        return amount(WideCents(v) * 100);
+    }
+    case QMetaType::Double:
+    case QMetaType::Float: return readDouble(stored.toDouble());
+    case QMetaType::QString: {
+        const QByteArray t = stored.toString().toUtf8();
+        return readText(t.constData(), size_t(t.size()));
+    }
+    default: return unreadable();
+    }
+}
+
+QString Text(WideCents cents)
+{
+    // Digits from the last: cents, then yuan; the magnitude as unsigned, so the
+    // most negative value has one too.
+    unsigned __int128 a = cents < 0 ? -static_cast<unsigned __int128>(cents) : static_cast<unsigned __int128>(cents);
+    char buf[48];
+    char* p = buf + sizeof buf;
+    int place = 0;
+    do {
+        *--p = char('0' + int(a % 10));
+        a /= 10;
+        if (++place == 2)
+            *--p = '.';
+    } while (a != 0 || place < 3);
     if (cents < 0)
-        s.prepend(QLatin1Char('-'));
-    return s;
+        *--p = '-';
+    return QString::fromLatin1(p, int(buf + sizeof buf - p));
 }
 
 QVariant Value(qint64 cents)
@@ -109,8 +255,11 @@ QVariant Value(qint64 cents)
 
 bool RegisterSql(sqlite3* db)
 {
-    return sqlite3_create_function_v2(db, "cents", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, centsFunction,
-                                      nullptr, nullptr, nullptr)
-           == SQLITE_OK;
+    constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function_v2(db, "fee_total", 1, flags, nullptr, nullptr, feeTotalStep, feeTotalFinal, nullptr)
+               == SQLITE_OK
+           && sqlite3_create_function_v2(db, "not_money", 1, flags, nullptr, notMoneyFunction, nullptr, nullptr,
+                                         nullptr)
+                  == SQLITE_OK;
 }
 }

@@ -12,11 +12,23 @@ struct sqlite3;
 // machine holds for it (1.00499999999999989...), which would round the other
 // way. Fees are rounded so when they are saved, shown and summed, so a total
 // is always the sum of the amounts shown.
+//
+// What the editor saves stays within kMaxYuan, but another program may have
+// stored anything in the fee column: a larger number, a text holding one, or a
+// text that is no number at all. Read() takes every stored number to the cent in
+// WideCents, which sums even the largest of them exactly; what it cannot read as
+// money it says so, and the caller names the report that holds it.
 namespace Money {
 
-// The largest amount handled, in yuan: beyond it a double no longer holds
-// every cent.
+// Whole cents wider than 64 bits.
+__extension__ typedef __int128 WideCents;
+
+// The largest amount the editor saves, in yuan: beyond it a double no longer
+// holds every cent.
 constexpr double kMaxYuan = 1e13;
+// The largest stored amount read as money, in cents (10^28): billions of them
+// still add up without overflow. A stored number beyond it is not money.
+constexpr WideCents kMaxWideCents = WideCents(10000000000000LL) * WideCents(1000000000000000LL);
 
 // An amount in cents; nullopt for a value that is not finite or beyond kMaxYuan.
 std::optional<qint64> Cents(double yuan);
@@ -24,14 +36,31 @@ std::optional<qint64> Cents(double yuan);
 // an empty or non-numeric text and what Cents(double) refuses.
 std::optional<qint64> Cents(const QVariant& stored);
 
-// "1.01", "0.00", "-0.50", "1000000.00".
-QString Text(qint64 cents);
+// A stored fee as read.
+struct Stored {
+    enum Kind {
+        None,         // Null, or an empty or blank text: no fee
+        Amount,       // a number, to the cent in cents
+        Unreadable,   // a text that is no number, a picture, infinity, beyond kMaxWideCents
+    };
+    Kind kind = None;
+    WideCents cents = 0;
+};
+// Any stored fee to the cent: a number exactly as Cents(double) rounds it
+// (beyond kMaxYuan, on the shortest decimal text that gives the same double), a
+// decimal text ("20000000000000.005", " 2e13 ") exactly on its digits.
+Stored Read(const QVariant& stored);
+
+// "1.01", "0.00", "-0.50", "1000000.00", "20000000000000.00".
+QString Text(WideCents cents);
 // The value to store: whole yuan as an integer, otherwise the double nearest
 // the decimal amount (1.01).
 QVariant Value(qint64 cents);
 
-// Adds the SQL function cents(x) to a connection: x in cents by the rule above,
-// an integer; Null for Null, 0 for a text that is no number or an amount beyond
-// kMaxYuan. The statistics sum it, so that each fee is rounded before it is added.
+// Adds two SQL functions to a connection, so that the statistics sum every
+// stored fee in the statement exactly as Read reads it:
+//   fee_total(x)   aggregate: the sum of the amounts, as the text "1234.50"
+//                  (a group without any amount gives "0.00");
+//   not_money(x)   1 for a value Read calls Unreadable, 0 otherwise.
 bool RegisterSql(sqlite3* db);
 }

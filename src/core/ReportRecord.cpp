@@ -253,11 +253,9 @@ QString ValueText(const QVariant& v)
 
 QString FeeText(const QVariant& v)
 {
-    const QString t = ValueText(v);
-    if (t.isEmpty())
-        return t;
-    const std::optional<qint64> cents = Money::Cents(v);
-    return cents ? Money::Text(*cents) : t;
+    // Any stored amount to the cent, however large; what is no amount as it is.
+    const Money::Stored fee = Money::Read(v);
+    return fee.kind == Money::Stored::Amount ? Money::Text(fee.cents) : ValueText(v);
 }
 
 std::optional<qint64> ParseKey(const QString& text)

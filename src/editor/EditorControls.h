@@ -43,8 +43,9 @@ private:
 // A record field shown read-only (a report opened for viewing) stays
 // legible: when the platform's greyed text is too pale on the field's
 // background, its disabled text becomes the field's own text colour, toned
-// toward the background only while the contrast stays at 5:1 or more (4.5:1
-// being the least that text may have). Only the disabled text changes.
+// toward the background only while the contrast stays at 12:1 or more, so
+// that even the thinnest antialiased stroke of a value keeps the 4.5:1 that
+// text must have. Only the disabled text changes.
 void keepLegibleWhenDisabled(QWidget* field);
 
 // Gives an element of a control array its design name: "Name(index)".

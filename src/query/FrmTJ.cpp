@@ -436,6 +436,15 @@ void FrmTJ::CmdTJ_Click()
     }
     CmdPrint->setEnabled(true);
     showSheet(Workload::Sheet::build(k, first, last, r.data));
+    if (sheet().unreadableFees() > 0) {
+        // A fee that is no amount is left out of the totals, never in silence.
+        const QueryResult bad = Workload::ReadUnreadableFees(first, last);
+        if (bad.hasRows())
+            MessageBox::show(Workload::UnreadableFeesText(*bad.data), MessageBox::kNoticeTitle,
+                             MessageBox::Icon::Exclamation);
+        else if (bad.failed())
+            MessageBox::critical(bad.description, MessageBox::kErrorTitle);
+    }
 }
 
 void FrmTJ::showSheet(Workload::Sheet sheet)

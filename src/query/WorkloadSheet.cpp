@@ -5,8 +5,6 @@
 #include <QFont>
 #include <QLocale>
 
-#include <cmath>
-
 namespace Workload {
 
 namespace {
@@ -42,15 +40,6 @@ QString shortDate(const QString& stored)
             return locale.toString(d, QLocale::ShortFormat);
     }
     return stored;
-}
-
-// A field read as an amount or a count: Null and texts that are no number read as 0.
-double number(const RecordSet& rs, int row, int column)
-{
-    const QVariant v = rs.value(row, column);
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok && std::isfinite(d) ? d : 0.0;
 }
 
 qint64 count(const RecordSet& rs, int row, int column)
@@ -91,21 +80,24 @@ QString Sql(int statistic)
     switch (statistic) {
     case 0: return QStringLiteral("SELECT obligate5, brname, times") + range;
     case 1:
-        return QStringLiteral("SELECT rpdate, COUNT(rpdate), TOTAL(cents(times))") + range
+        return QStringLiteral("SELECT rpdate, COUNT(rpdate), fee_total(times), SUM(not_money(times))") + range
                + QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
     case 2:
         // Months by year and month number, labelled "2010年7月": 2010年9月 comes
         // before 2010年10月, which the labels' own order would not give.
-        return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), TOTAL(cents(times)) FROM (SELECT "
-                              "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
-                              "times")
+        return QStringLiteral(
+                   "SELECT y || '年' || m || '月', COUNT(*), fee_total(times), SUM(not_money(times)) FROM (SELECT "
+                   "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
+                   "times")
                + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
     case 3:
-        return QStringLiteral("SELECT utpatientid, COUNT(*), TOTAL(cents(times))") + range
+        return QStringLiteral("SELECT utpatientid, COUNT(*), fee_total(times), SUM(not_money(times))") + range
                + QStringLiteral(" GROUP BY 1");
-    case 4: return QStringLiteral("SELECT rpdr, COUNT(*), TOTAL(cents(times))") + range + QStringLiteral(" GROUP BY 1");
+    case 4:
+        return QStringLiteral("SELECT rpdr, COUNT(*), fee_total(times), SUM(not_money(times))") + range
+               + QStringLiteral(" GROUP BY 1");
     case 5:
-        return QStringLiteral("SELECT sectionoffice, COUNT(*), TOTAL(cents(times))") + range
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), fee_total(times), SUM(not_money(times))") + range
                + QStringLiteral(" GROUP BY 1");
     default: return QString();
     }
@@ -125,15 +117,35 @@ QueryResult Read(int statistic, const QDate& first, const QDate& last)
     return Database::QueryData(Sql(statistic), Params(first, last));
 }
 
+QueryResult ReadUnreadableFees(const QDate& first, const QDate& last)
+{
+    return Database::QueryData(QStringLiteral("SELECT obligate5, brname, ctid, times") + QString::fromLatin1(kRange)
+                                   + QStringLiteral(" AND not_money(times) ORDER BY ctid"),
+                               Params(first, last));
+}
+
+QString UnreadableFeesText(const RecordSet& reports)
+{
+    constexpr int kNamed = 20;
+    const int n = reports.recordCount();
+    QString t = QStringLiteral("下列报告的收费金额不是有效金额，未计入金额合计：");
+    for (int i = 0; i < n && i < kNamed; ++i)
+        t += QStringLiteral("\n检查号 %1，姓名 %2，序号 %3：“%4”")
+                 .arg(reports.text(i, 0), reports.text(i, 1), reports.text(i, 2), reports.text(i, 3));
+    if (n > kNamed)
+        t += QStringLiteral("\n……共 %1 份报告").arg(n);
+    return t;
+}
+
 QString DateRangeText(const QDate& first, const QDate& last)
 {
     const QString f = QStringLiteral("yyyy年MM月dd日");
     return QStringLiteral("统计日期: ") + first.toString(f) + QStringLiteral(" - ") + last.toString(f);
 }
 
-QString MoneyText(qint64 cents) { return Money::Text(cents); }
+QString MoneyText(Money::WideCents cents) { return Money::Text(cents); }
 
-QString TotalsText(qint64 amountCents, qint64 personTimes)
+QString TotalsText(Money::WideCents amountCents, qint64 personTimes)
 {
     return QStringLiteral("金额合计：") + MoneyText(amountCents) + QStringLiteral("   人次合计：")
            + QString::number(personTimes);
@@ -149,23 +161,34 @@ Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const R
     s.dateRange_ = DateRangeText(first, last);
     const int n = s.resultRows();
     // Whole cents: the total is exactly the sum of the amounts the rows show.
-    qint64 amount = 0;
+    Money::WideCents amount = 0;
     qint64 persons = statistic == 0 ? n : 0;
+    qint64 unreadable = 0;
     for (int i = 0; i < n; ++i) {
-        amount += s.cents(i);
-        if (statistic != 0)
+        const Money::Stored fee = s.fee(i);
+        if (fee.kind == Money::Stored::Amount)
+            amount += fee.cents;
+        if (statistic == 0) {
+            unreadable += fee.kind == Money::Stored::Unreadable ? 1 : 0;
+        } else {
             persons += count(*rows, i, 1);
+            unreadable += count(*rows, i, 3);
+        }
     }
     s.amountCents_ = amount;
     s.personTimes_ = persons;
+    s.unreadableFees_ = unreadable;
     return s;
 }
 
 QString Sheet::dataText(int record, int column) const
 {
     const RecordSet& rs = *answer_;
-    if (column == 2)
-        return MoneyText(cents(record));
+    if (column == 2) {
+        const Money::Stored f = fee(record);
+        // A fee that is no amount shows as it is stored; the window names its report.
+        return f.kind == Money::Stored::Unreadable ? rs.text(record, 2) : MoneyText(f.cents);
+    }
     if (column == 1 && statistic_ != 0)
         return QString::number(count(rs, record, 1));
     if (column == 0 && statistic_ == 1)
@@ -189,12 +212,11 @@ QString Sheet::text(int row, int column) const
     return dataText(row - 3, column);
 }
 
-qint64 Sheet::cents(int record) const
+Money::Stored Sheet::fee(int record) const
 {
-    // Statistic 0 lists each fee; the others sum cents(times) in the statement.
-    if (statistic_ == 0)
-        return Money::Cents(answer_->value(record, 2)).value_or(0);
-    return qint64(std::llround(number(*answer_, record, 2)));
+    // Statistic 0 lists each fee; the others give the exact sum fee_total(times)
+    // as a text, which reads back to the same cents.
+    return Money::Read(answer_->value(record, 2));
 }
 
 bool Sheet::mergeRow(int row) const { return !blank() && (row == 0 || row == 1 || row == resultRows() + 3); }

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/Database.h"
+#include "core/Money.h"
 #include "report/PrintableGrid.h"
 
 #include <QAbstractTableModel>
@@ -40,19 +41,27 @@ QString Header(int statistic, int column);
 // The statement of a statistic: reports with a report date from the first day
 // through the last, bound as Params(first, last). Each is answered from the
 // index reports_stats alone, without reading a report's row. The grouped ones
-// (1 to 5) sum cents(times), each fee rounded to the cent (core/Money).
+// (1 to 5) give the exact sum of their fees, each rounded to the cent, as the
+// text fee_total(times), and in a fourth field how many of their fees are no
+// amount (core/Money).
 QString Sql(int statistic);
 // The first day and the day after the last, as the stored date texts compare.
 QVariantList Params(const QDate& first, const QDate& last);
 // The answer of a statistic over the days first..last.
 QueryResult Read(int statistic, const QDate& first, const QDate& last);
 
+// The reports of the days first..last whose stored fee is no amount (a text that
+// is no number, a picture): exam number, name, key and the stored value.
+QueryResult ReadUnreadableFees(const QDate& first, const QDate& last);
+// The message naming those reports, each by exam number, name and key.
+QString UnreadableFeesText(const RecordSet& reports);
+
 // "统计日期: 2010年07月26日 - 2010年07月27日".
 QString DateRangeText(const QDate& first, const QDate& last);
 // An amount in cents as the sheet shows it: "0.00".
-QString MoneyText(qint64 cents);
+QString MoneyText(Money::WideCents cents);
 // The totals row: "金额合计：60.50   人次合计：3".
-QString TotalsText(qint64 amountCents, qint64 personTimes);
+QString TotalsText(Money::WideCents amountCents, qint64 personTimes);
 
 class Sheet {
 public:
@@ -77,20 +86,23 @@ public:
     int rowHeightTwips(int row) const;
 
     // The amount total in cents: the sum of the row amounts as shown, each fee
-    // rounded to the cent first (Money).
-    qint64 amountCents() const { return amountCents_; }
+    // rounded to the cent first (Money), however large.
+    Money::WideCents amountCents() const { return amountCents_; }
+    // How many fees of the range are no amount and so left out of the total.
+    qint64 unreadableFees() const { return unreadableFees_; }
     qint64 personTimes() const { return personTimes_; }
     QString title() const { return Title(statistic_); }
 
 private:
     QString dataText(int record, int column) const;
-    qint64 cents(int record) const;   // a result row's amount
+    Money::Stored fee(int record) const;   // a result row's amount
 
     int statistic_ = -1;
     RecordSetPtr answer_;
     QString dateRange_;
-    qint64 amountCents_ = 0;
+    Money::WideCents amountCents_ = 0;
     qint64 personTimes_ = 0;
+    qint64 unreadableFees_ = 0;
 };
 
 // The sheet as the grid printer reads it: the sheet's own column widths, title row

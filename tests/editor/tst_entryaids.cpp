@@ -407,6 +407,61 @@ private slots:
         QCOMPARE(ed.Text16->textCursor().position(), 6);
     }
 
+    // Every way a phrase goes in, in the middle of a text: the phrase stands
+    // at the caret (in place of the key typed, or of the selection) and the
+    // caret right after it, not at the end of the text or where it was.
+    void insertionsInTheMiddle()
+    {
+        QVERIFY(TestFolder::exec(QStringLiteral(
+            "INSERT INTO zymc (name, fl) VALUES ('心影不大', ''), ('双肺纹理清晰', ''), ('±', 'V'), ('×', 'V')")));
+        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE cyms SET txtms = '述' || flid || row || col")));
+        DataRecord& ed = newReport();
+        QTest::mouseClick(ed.btnCK, Qt::LeftButton);
+        auto state = [](QPlainTextEdit* box) {
+            return box->toPlainText() + QLatin1Char('|') + QString::number(box->textCursor().position());
+        };
+        for (QPlainTextEdit* box : {ed.Text15, ed.Text16}) {
+            box->setFocus();
+            box->setPlainText(QStringLiteral("左肺。右肺。"));
+            // The lookup's list: the first phrase takes the key's place.
+            setCaret(box, 3);
+            type(box, QStringLiteral("心"));
+            QCOMPARE(captions(ed), QStringList{QStringLiteral("心影不大")});
+            clickPhrase(ed, 0);
+            QCOMPARE(state(box), QStringLiteral("左肺。心影不大右肺。|7"));
+            // The next goes in at the caret, then over a selection.
+            clickPhrase(ed, 0);
+            QCOMPARE(state(box), QStringLiteral("左肺。心影不大心影不大右肺。|11"));
+            setCaret(box, 2, 1);
+            clickPhrase(ed, 0);
+            QCOMPARE(state(box), QStringLiteral("左心影不大。心影不大心影不大右肺。|5"));
+
+            // A quick phrase button.
+            box->setPlainText(QStringLiteral("甲乙丙"));
+            setCaret(box, 1);
+            QvButton* times = nullptr;
+            for (QvButton* b : ed.btnTS)
+                if (b->text() == QStringLiteral("×"))
+                    times = b;
+            QVERIFY(times);
+            QTest::mouseClick(ed.btnFH, Qt::LeftButton);
+            QTest::mouseClick(times, Qt::LeftButton);
+            QCOMPARE(state(box), QStringLiteral("甲×乙丙|2"));
+            setCaret(box, 3, 2);
+            QTest::mouseClick(times, Qt::LeftButton);
+            QCOMPARE(state(box), QStringLiteral("甲××丙|3"));
+
+            // A stock description, by a double click on its cell.
+            box->setPlainText(QStringLiteral("甲乙丙"));
+            setCaret(box, 2);
+            QTest::mouseClick(ed.btnMS, Qt::LeftButton);
+            const QRect r = ed.Gridms->visualItemRect(ed.Gridms->item(0, 0));
+            doubleClick(ed.Gridms->viewport(), r.center());
+            QCOMPARE(state(box), QStringLiteral("甲乙述100丙|6"));
+            QTest::mouseClick(ed.btnCK, Qt::LeftButton);
+        }
+    }
+
     // 120 phrases: the labels grow in blocks of 50, the rows pass the
     // viewport and the scroll buttons appear; a phrase wider than the panel
     // stands alone on its row.

@@ -7,6 +7,7 @@
 #include "core/Openers.h"
 #include "core/Palette.h"
 #include "core/ReportList.h"
+#include "core/ReportRecord.h"
 #include "core/SkinPanel.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
@@ -128,8 +129,8 @@ private slots:
         QCOMPARE(s.rowHeightTwips(1), 0);
 
         // One result row: five rows, the totals in row 4; a grouped statistic
-        // counts its field 1 and sums its field 2 in cents.
-        s = Sheet::build(3, first, first, answer({{QVariant(), 7, 7025.0}}));
+        // counts its field 1 and sums its field 2, the exact sum as a text.
+        s = Sheet::build(3, first, first, answer({{QVariant(), 7, QStringLiteral("70.25")}}));
         QCOMPARE(s.rows(), 5);
         QCOMPARE(row(s, 3), (QStringList{QString(), QStringLiteral("7"), QStringLiteral("70.25")}));
         QVERIFY(s.mergeRow(4) && !s.mergeRow(3));
@@ -170,7 +171,7 @@ private slots:
         // one cent below the amounts shown.
         QVector<QVector<QVariant>> tenths(100000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 0.10});
         s = Sheet::build(0, kToday, kToday, answer(tenths));
-        QCOMPARE(s.amountCents(), qint64(1000000));
+        QVERIFY(s.amountCents() == 1000000);
         QCOMPARE(s.text(100003, 0), QStringLiteral("金额合计：10000.00   人次合计：100000"));
         QVector<QVector<QVariant>> mix(100000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 0.01});
         mix.append({QStringLiteral("X"), QStringLiteral("Y"), 1.005});
@@ -179,7 +180,7 @@ private slots:
         QCOMPARE(s.text(100004, 0), QStringLiteral("金额合计：1001.01   人次合计：100001"));
         mix = tenths + mix;
         s = Sheet::build(0, kToday, kToday, answer(mix));
-        QCOMPARE(s.amountCents(), qint64(1000000 + 100000 + 101));
+        QVERIFY(s.amountCents() == 1000000 + 100000 + 101);
         // 500,000 fees of 99.99: exactly 49995000.00.
         QVector<QVector<QVariant>> rows(500000, QVector<QVariant>{QStringLiteral("X"), QStringLiteral("Y"), 99.99});
         s = Sheet::build(0, kToday, kToday, answer(rows));
@@ -199,6 +200,72 @@ private slots:
         run(w, 0, kToday, kToday);
         QCOMPARE((QStringList{grid(w, 3, 2), grid(w, 4, 2), grid(w, 5, 2), grid(w, 6, 2)}),
                  (QStringList{"1.01", "0.13", "2.68", "1000000.00"}));
+        w.ButtnQuit_Click();
+    }
+
+    // Whatever another program stored as a fee is summed and shown exactly, far
+    // beyond what the editor saves; what is no amount at all is left out of the
+    // totals and its report named, never dropped in silence.
+    void everyStoredFee()
+    {
+        using Money::Stored;
+        auto read = [](const QVariant& v) { return Money::Read(v); };
+        auto cents = [&](const QVariant& v) { return Money::Text(read(v).cents); };
+        QCOMPARE(cents(2e13), QStringLiteral("20000000000000.00"));
+        QCOMPARE(cents(qlonglong(9223372036854775807LL)), QStringLiteral("9223372036854775807.00"));
+        QCOMPARE(cents(1e20), QStringLiteral("100000000000000000000.00"));
+        QCOMPARE(cents(20000000000000.01), QStringLiteral("20000000000000.01"));
+        QCOMPARE(cents(-2e13), QStringLiteral("-20000000000000.00"));
+        QCOMPARE(cents(QStringLiteral(" 123456789012345678901.005 ")), QStringLiteral("123456789012345678901.01"));
+        QCOMPARE(cents(QStringLiteral("2e13")), QStringLiteral("20000000000000.00"));
+        QCOMPARE(cents(QStringLiteral("-.125")), QStringLiteral("-0.13"));
+        QCOMPARE(cents(1.005), QStringLiteral("1.01"));
+        for (const QVariant& none : {QVariant(), QVariant(QString()), QVariant(QStringLiteral("  "))})
+            QCOMPARE(read(none).kind, Stored::None);
+        for (const QVariant& bad : {QVariant(QStringLiteral("abc")), QVariant(QStringLiteral("5元")),
+                                    QVariant(QStringLiteral("1e")), QVariant(QStringLiteral("1e40")),
+                                    QVariant(QByteArray("\x01")), QVariant(std::numeric_limits<double>::infinity())})
+            QVERIFY2(read(bad).kind == Stored::Unreadable, qPrintable(bad.toString()));
+        QCOMPARE(ReportRecord::FeeText(QVariant(2e13)), QStringLiteral("20000000000000.00"));
+
+        // 2e13, 5 and an empty fee: every statistic shows and sums all of them.
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G1"), QStringLiteral("大"), 2e13);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G2"), QStringLiteral("小"), 5);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G3"), QStringLiteral("空"), QVariant());
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G4"), QStringLiteral("更大"), 1e20, QStringLiteral("李医生"),
+             QStringLiteral("ys02"), QStringLiteral("外科"));
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G5"), QStringLiteral("负"), -1e20, QStringLiteral("李医生"),
+             QStringLiteral("ys02"), QStringLiteral("外科"));
+        FrmTJ& w = openWindow();
+        MessageBox::clearShown();
+        const QString total = QStringLiteral("金额合计：20000000000005.00   人次合计：5");
+        for (int k = 0; k < Workload::kStatistics; ++k) {
+            const Sheet& s = run(w, k, kToday, kToday);
+            QCOMPARE(grid(w, s.rows() - 1, 0), total);
+            QVERIFY(s.unreadableFees() == 0);
+        }
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(grid(w, 3, 2), QStringLiteral("20000000000005.00"));   // 内科 in statistic 5
+        run(w, 0, kToday, kToday);
+        QCOMPARE((QStringList{grid(w, 3, 2), grid(w, 4, 2), grid(w, 5, 2), grid(w, 6, 2)}),
+                 (QStringList{"20000000000000.00", "5.00", "0.00", "100000000000000000000.00"}));
+
+        // A fee that is no amount: shown as stored, left out, its report named.
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("G9"), QStringLiteral("坏"), QStringLiteral("abc"));
+        const qint64 key = queryInt(QStringLiteral("SELECT ctid FROM reports WHERE obligate5 = 'G9'"));
+        for (int k = 0; k < Workload::kStatistics; ++k) {
+            MessageBox::clearShown();
+            const Sheet& s = run(w, k, kToday, kToday);
+            QCOMPARE(grid(w, s.rows() - 1, 0), QStringLiteral("金额合计：20000000000005.00   人次合计：6"));
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QCOMPARE(lastText(), QStringLiteral("下列报告的收费金额不是有效金额，未计入金额合计：\n"
+                                                "检查号 G9，姓名 坏，序号 %1：“abc”")
+                                     .arg(key));
+            QCOMPARE(lastTitle(), QStringLiteral("提示"));
+            QCOMPARE(MessageBox::shownBoxes().last().icon, MessageBox::Icon::Exclamation);
+        }
+        run(w, 0, kToday, kToday);
+        QCOMPARE(grid(w, 8, 0) + QLatin1Char('/') + grid(w, 8, 2), QStringLiteral("G9/abc"));
         w.ButtnQuit_Click();
     }
 

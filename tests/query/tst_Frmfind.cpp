@@ -190,6 +190,16 @@ private slots:
         for (int c : {4, 7, 9, 11, 12, 15, 17, 18, 19, 20, 21})
             QVERIFY2(w.MGrid->isColumnHidden(c), qPrintable(QString::number(c)));
 
+        // Any stored fee to the cent, however large; one that is no amount as it is stored.
+        const QString fee = QStringLiteral("UPDATE reports SET times = ? WHERE ctid = ?");
+        QVERIFY(Database::ExecuteSql(fee, {1e20, day}).ok()
+                && Database::ExecuteSql(fee, {QStringLiteral("abc"), late}).ok());
+        w.buttonYes_Click();
+        model = FrmfindResults::ModelOf(w.MGrid);
+        QCOMPARE(model->text(0, 14), QStringLiteral("100000000000000000000.00"));
+        QCOMPARE(model->text(1, 14), QStringLiteral("abc"));
+        QVERIFY(Database::ExecuteSql(fee, {12.5, day}).ok() && Database::ExecuteSql(fee, {12.5, late}).ok());
+
         // Without dates: a quote, a "%" and an emoji match only themselves.
         findName(w, QStringLiteral("O'N"));
         QCOMPARE(keys(w), QStringList{QString::number(day)});
