@@ -1,8 +1,8 @@
 // The editor's DICOM conversion against a real storescp and a peer of our own:
 // files, attributes read back with dcmdump and checked by a DICOM validator,
 // counters, study and series rules, values that do not fit their attributes,
-// the no-overwrite rule, one association per conversion, send failures,
-// CreatePaths.
+// the no-overwrite rule, one association per conversion, send failures, a
+// stalled peer and 取消, CreatePaths.
 #include "support/EditorKit.h"
 
 #include "core/Database.h"
