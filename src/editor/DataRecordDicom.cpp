@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -71,14 +72,29 @@ QString slotPicture(const QString& tag)
 }
 
 // The progress shown while pictures are converted and sent: modal, with no way
-// to close it before the work is done.
+// to close it before the work is done. While pictures are sent, its 取消 ends
+// the sending at once (the conversion then ends as a failed send); the dialog
+// stays until the work has ended.
 class BusyDialog : public QProgressDialog {
 public:
-    BusyDialog(const QString& text, int count, QWidget* parent) : QProgressDialog(text, QString(), 0, count, parent)
+    BusyDialog(const QString& text, int count, const std::shared_ptr<Dicom::SendCancel>& cancel, QWidget* parent)
+        : QProgressDialog(text, QString(), 0, count, parent)
     {
         setWindowTitle(MessageBox::kNoticeTitle);
         setWindowModality(Qt::ApplicationModal);
-        setCancelButton(nullptr);
+        if (cancel) {
+            auto* button = new QPushButton(QStringLiteral("取消"), this);
+            button->setObjectName(QStringLiteral("ButtnCancel"));
+            setCancelButton(button);
+            // Not QProgressDialog's own cancel, which would hide the dialog at once.
+            disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
+            connect(this, &QProgressDialog::canceled, this, [button, cancel] {
+                button->setEnabled(false);
+                cancel->cancel();
+            });
+        } else {
+            setCancelButton(nullptr);
+        }
         setAutoClose(false);
         setAutoReset(false);
         setMinimumDuration(0);
@@ -121,23 +137,62 @@ struct DataRecord::DicomCommand {
         common.age = ed.Text4->text().trimmed();
         common.ageUnit = ed.ComboAge->currentText().trimmed();
         common.sex = ed.Text3->currentText().trimmed();
-        switch (Dicom::CheckValues(common)) {
+        return checkValues();
+    }
+
+    // Each value against its DICOM attribute: too long, a character it may not
+    // hold, or not of its form; the field named, a typed one focused and selected.
+    bool checkValues()
+    {
+        const Dicom::Mismatch m = Dicom::CheckValues(common);
+        switch (m.field) {
         case Dicom::Misfit::PatientId:
-            return ed.failField(
-                ed.Text1, QStringLiteral("检查号最多%1个字符（DICOM病人ID），请重新输入").arg(Dicom::kMaxPatientId),
-                true);
+            return failTyped(ed.Text1, QStringLiteral("检查号"), QStringLiteral("DICOM病人ID"), Dicom::kMaxPatientId,
+                             m.fit);
         case Dicom::Misfit::PatientName:
-            return ed.failField(
-                ed.Text2, QStringLiteral("姓名最多%1个字符（DICOM病人姓名），请重新输入").arg(Dicom::kMaxNameGroup),
-                true);
+            return failTyped(ed.Text2, QStringLiteral("姓名"), QStringLiteral("DICOM病人姓名"), Dicom::kMaxNameGroup,
+                             m.fit);
         case Dicom::Misfit::Institution:
-            MessageBox::critical(QStringLiteral("机构名称最多%1个字符（DICOM机构名称）").arg(Dicom::kMaxInstitution),
-                                 kErrorTitle);
+            MessageBox::critical(
+                QStringLiteral("机构名称最多%1个字符且不能含有控制字符（DICOM机构名称）").arg(Dicom::kMaxInstitution),
+                kErrorTitle);
             return false;
+        case Dicom::Misfit::Modality:
+            MessageBox::critical(QStringLiteral("设备类型“%1”不是DICOM代码").arg(common.modality), kErrorTitle);
+            return false;
+        case Dicom::Misfit::Age:       // the age is written by the program itself, always in form
         case Dicom::Misfit::StudyId:   // a study number has at most 10 digits
         case Dicom::Misfit::None: break;
         }
         return true;
+    }
+
+    // A typed value too long for its attribute, or holding a character it may not.
+    bool failTyped(QWidget* field, const QString& label, const QString& attribute, int longest, const Dicom::Fit& fit)
+    {
+        if (fit.kind == Dicom::Fit::Kind::Length)
+            return ed.failField(
+                field, QStringLiteral("%1最多%2个字符（%3），请重新输入").arg(label).arg(longest).arg(attribute), true);
+        return ed.failField(field,
+                            QStringLiteral("%1含有%2不允许的字符（%3），请重新输入")
+                                .arg(label, attribute, characterName(fit.character)),
+                            true);
+    }
+
+    // A character as the user knows it: the tab and the line breaks by name,
+    // other control characters by their code.
+    static QString characterName(char32_t ch)
+    {
+        switch (ch) {
+        case U'\t': return QStringLiteral("制表符");
+        case U'\n':
+        case U'\r': return QStringLiteral("换行符");
+        default: break;
+        }
+        if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F))
+            return QStringLiteral("控制字符 U+%1")
+                .arg(QString::number(uint(ch), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        return QString::fromUcs4(&ch, 1);
     }
 
     // The settings; port and automatic sending must be numbers even when nothing
@@ -219,7 +274,8 @@ struct DataRecord::DicomCommand {
                 pictures.append({int(i), slotPicture(ed.Pictmp[i]->Tag)});
         const QString text =
             send.send ? QStringLiteral("正在转换并发送图像，请稍候……") : QStringLiteral("正在转换图像，请稍候……");
-        BusyDialog busy(text, int(pictures.size()), &ed);
+        const auto cancel = send.send ? std::make_shared<Dicom::SendCancel>() : nullptr;
+        BusyDialog busy(text, int(pictures.size()), cancel, &ed);
         busy.show();
         // The dialog keeps keys and clicks away; the foot switch is told here.
         ed.dicomRunning_ = true;
@@ -239,10 +295,10 @@ struct DataRecord::DicomCommand {
         };
         // The watcher's report of the end wakes the wait.
         QFutureWatcher<Dicom::Outcome> watcher;
-        watcher.setFuture(
-            QtConcurrent::run(QThreadPool::globalInstance(), [c = common, pictures, f = folder, s = send, done] {
-                return Dicom::Convert(c, pictures, f, s, done);
-            }));
+        watcher.setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
+                                            [c = common, pictures, f = folder, s = send, done, cancel] {
+                                                return Dicom::Convert(c, pictures, f, s, done, cancel);
+                                            }));
         EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
         // The task posted its slots' deselections before it finished; those the wait
         // has not yet delivered are delivered now, so none arrives after a later selection.

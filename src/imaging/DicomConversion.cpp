@@ -1,6 +1,5 @@
 #include "imaging/DicomConversion.h"
 
-#include "imaging/DicomSend.h"
 #include "platform/Environment.h"
 
 #include <QFuture>
@@ -40,13 +39,13 @@ Staged stage(const Picture& common, const Slot& slot, const QString& folder, int
 // pool; it is linked under its name only after the one before it was sent, so
 // a failure leaves the slots after it untouched.
 Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
-                const std::function<void(int, int)>& done)
+                const std::function<void(int, int)>& done, const std::shared_ptr<SendCancel>& cancel)
 {
     Outcome out;
     RemoveLeftovers(folder);
     std::optional<Association> pacs;
     if (settings.send)
-        pacs.emplace(settings.host, settings.port, settings.title, settings.title);
+        pacs.emplace(settings.host, settings.port, settings.title, settings.title, cancel);
     auto stageAt = [&](qsizetype k, int n) {
         return QtConcurrent::run(QThreadPool::globalInstance(),
                                  [c = common, s = pictures[k], folder, n] { return stage(c, s, folder, n); });

@@ -1,5 +1,6 @@
 #pragma once
 #include "imaging/DicomFile.h"
+#include "imaging/DicomSend.h"
 
 #include <QList>
 #include <QString>
@@ -42,6 +43,8 @@ struct Outcome {
 // settings.send. Stops at the first failure; the slots after it are not touched.
 // common holds the patient, study and series; each picture gets its own content
 // date and time. done(slot, count) is called on the running thread after each slot.
+// cancel (any thread) ends the sending at once: the slot being sent fails as a send.
 Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
-                const std::function<void(int slot, int count)>& done = {});
+                const std::function<void(int slot, int count)>& done = {},
+                const std::shared_ptr<SendCancel>& cancel = nullptr);
 }

@@ -22,6 +22,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -32,11 +34,7 @@ namespace {
 
 OFString utf8(const QString& text)
 {
-    // A backslash separates values in DICOM texts: the full-width one keeps
-    // the character visible without splitting the value.
-    QString t = text;
-    t.replace(QLatin1Char('\\'), QChar(0xFF3C));
-    const QByteArray b = t.toUtf8();
+    const QByteArray b = text.toUtf8();
     return OFString(b.constData(), size_t(b.size()));
 }
 
@@ -75,16 +73,32 @@ bool fail(QString* why, const QString& text)
 
 int characters(const QString& text) { return int(text.toUcs4().size()); }
 
+const char* tagName(const DcmTagKey& key)
+{
+    const char* name = DcmTag(key).getTagName();
+    return name ? name : "?";
+}
+
 bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
 {
     OFCondition c;
-    // Texts typed by the user are one value each; fixed texts may hold several.
-    auto put = [&](const DcmTagKey& key, const QString& value) {
-        if (c.good())
-            c = ds.putAndInsertOFStringArray(key, utf8(value));
+    QString misfit;
+    // Every text is checked against its value representation before it goes in:
+    // texts typed by the user are one value each; fixed texts may hold several.
+    auto check = [&](const DcmTagKey& key, Vr vr, const QString& value) {
+        if (misfit.isEmpty() && !CheckVr(vr, value).fits())
+            misfit = QStringLiteral("%1 不符合DICOM格式：%2").arg(QLatin1String(tagName(key)), value);
+        return misfit.isEmpty();
     };
-    auto putFixed = [&](const DcmTagKey& key, const char* value) {
-        if (c.good())
+    auto put = [&](const DcmTagKey& key, Vr vr, const QString& value) {
+        const QString written = WrittenText(value);
+        if (c.good() && check(key, vr, written))
+            c = ds.putAndInsertOFStringArray(key, utf8(written));
+    };
+    auto putFixed = [&](const DcmTagKey& key, Vr vr, const char* value) {
+        for (const QString& one : QString::fromLatin1(value).split(QLatin1Char('\\')))
+            check(key, vr, one);
+        if (c.good() && misfit.isEmpty())
             c = ds.putAndInsertString(key, value);
     };
     auto putU16 = [&](const DcmTagKey& key, Uint16 value) {
@@ -95,41 +109,44 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
     auto tm = [](const QTime& t) { return t.toString(QStringLiteral("HHmmss")); };
 
     // SOP Common
-    putFixed(DCM_SpecificCharacterSet, "ISO_IR 192");
-    putFixed(DCM_ImageType, "DERIVED\\SECONDARY");
-    put(DCM_InstanceCreationDate, da(p.date));
-    put(DCM_InstanceCreationTime, tm(p.time));
-    putFixed(DCM_SOPClassUID, kSecondaryCaptureClass);
-    put(DCM_SOPInstanceUID, NewUid());
+    putFixed(DCM_SpecificCharacterSet, Vr::CS, "ISO_IR 192");
+    putFixed(DCM_ImageType, Vr::CS, "DERIVED\\SECONDARY");
+    put(DCM_InstanceCreationDate, Vr::DA, da(p.date));
+    put(DCM_InstanceCreationTime, Vr::TM, tm(p.time));
+    putFixed(DCM_SOPClassUID, Vr::UI, kSecondaryCaptureClass);
+    put(DCM_SOPInstanceUID, Vr::UI, NewUid());
     // General Study (its date and time are the study's), General Series (the
     // conversion's), General Image (the picture's)
-    put(DCM_StudyDate, da(p.studyDate));
-    put(DCM_SeriesDate, da(p.seriesDate));
-    put(DCM_ContentDate, da(p.date));
-    put(DCM_StudyTime, tm(p.studyTime));
-    put(DCM_SeriesTime, tm(p.seriesTime));
-    put(DCM_ContentTime, tm(p.time));
-    put(DCM_AccessionNumber, QString());
-    put(DCM_Modality, p.modality);
-    putFixed(DCM_ConversionType, "DV");
-    put(DCM_Manufacturer, QString());
-    put(DCM_InstitutionName, p.institution);
-    put(DCM_ReferringPhysicianName, QString());
+    put(DCM_StudyDate, Vr::DA, da(p.studyDate));
+    put(DCM_SeriesDate, Vr::DA, da(p.seriesDate));
+    put(DCM_ContentDate, Vr::DA, da(p.date));
+    put(DCM_StudyTime, Vr::TM, tm(p.studyTime));
+    put(DCM_SeriesTime, Vr::TM, tm(p.seriesTime));
+    put(DCM_ContentTime, Vr::TM, tm(p.time));
+    put(DCM_AccessionNumber, Vr::SH, QString());
+    put(DCM_Modality, Vr::CS, p.modality);
+    putFixed(DCM_ConversionType, Vr::CS, "DV");
+    put(DCM_Manufacturer, Vr::LO, QString());
+    put(DCM_InstitutionName, Vr::LO, p.institution);
+    put(DCM_ReferringPhysicianName, Vr::PN, QString());
     // Patient
-    put(DCM_PatientName, p.patientName);
-    put(DCM_PatientID, p.examNumber);
-    put(DCM_PatientBirthDate, QString());
-    put(DCM_PatientSex, sexCode(p.sex));
-    put(DCM_PatientAge, AgeString(p.age, p.ageUnit));
-    put(DCM_StudyInstanceUID, p.studyUid);
-    put(DCM_SeriesInstanceUID, p.seriesUid);
-    put(DCM_StudyID, p.studyId);
-    put(DCM_SeriesNumber, QString::number(p.seriesNumber));
-    put(DCM_InstanceNumber, QString::number(p.imageNumber));
-    put(DCM_PatientOrientation, QString());
+    put(DCM_PatientName, Vr::PN, p.patientName);
+    put(DCM_PatientID, Vr::LO, p.examNumber);
+    put(DCM_PatientBirthDate, Vr::DA, QString());
+    put(DCM_PatientSex, Vr::CS, sexCode(p.sex));
+    put(DCM_PatientAge, Vr::AS, AgeString(p.age, p.ageUnit));
+    put(DCM_StudyInstanceUID, Vr::UI, p.studyUid);
+    put(DCM_SeriesInstanceUID, Vr::UI, p.seriesUid);
+    put(DCM_StudyID, Vr::SH, p.studyId);
+    put(DCM_SeriesNumber, Vr::IS, QString::number(p.seriesNumber));
+    // Laterality is present and empty: its condition (a paired body part) is
+    // not known to the program, and an absent one is an error for validators.
+    put(DCM_Laterality, Vr::CS, QString());
+    put(DCM_InstanceNumber, Vr::IS, QString::number(p.imageNumber));
+    put(DCM_PatientOrientation, Vr::CS, QString());
     // Image Pixel
     putU16(DCM_SamplesPerPixel, 3);
-    putFixed(DCM_PhotometricInterpretation, "RGB");
+    putFixed(DCM_PhotometricInterpretation, Vr::CS, "RGB");
     putU16(DCM_PlanarConfiguration, 0);
     putU16(DCM_Rows, Uint16(dib.Height()));
     putU16(DCM_Columns, Uint16(dib.Width()));
@@ -137,6 +154,8 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
     putU16(DCM_BitsStored, 8);
     putU16(DCM_HighBit, 7);
     putU16(DCM_PixelRepresentation, 0);
+    if (!misfit.isEmpty())
+        return fail(why, misfit);
     if (c.bad())
         return fail(why, QString::fromLatin1(c.text()));
 
@@ -281,18 +300,137 @@ QString AgeString(const QString& number, const QString& unit)
     return QStringLiteral("%1%2").arg(int(std::floor(v)), 3, 10, QLatin1Char('0')).arg(QLatin1Char(codes[u]));
 }
 
-Misfit CheckValues(const Picture& p)
+namespace {
+bool digits(const QString& t, qsizetype from, qsizetype count)
 {
-    if (characters(p.examNumber) > kMaxPatientId)
-        return Misfit::PatientId;
-    for (const QString& group : p.patientName.split(QLatin1Char('=')))
-        if (characters(group) > kMaxNameGroup)
-            return Misfit::PatientName;
-    if (characters(p.institution) > kMaxInstitution)
-        return Misfit::Institution;
-    if (characters(p.studyId) > kMaxStudyId)
-        return Misfit::StudyId;
-    return Misfit::None;
+    if (from + count > t.size())
+        return false;
+    for (qsizetype i = from; i < from + count; ++i)
+        if (!t[i].isDigit() || t[i].unicode() > 0x7F)
+            return false;
+    return true;
+}
+
+bool timeForm(const QString& t)
+{
+    auto two = [&t](qsizetype at, int max) { return digits(t, at, 2) && t.mid(at, 2).toInt() <= max; };
+    if (!(t.size() == 2 || t.size() == 4 || t.size() >= 6) || !two(0, 23))
+        return false;
+    if (t.size() >= 4 && !two(2, 59))
+        return false;
+    if (t.size() >= 6 && !two(4, 60))
+        return false;
+    if (t.size() <= 6)
+        return true;
+    return t.size() >= 8 && t.size() <= 13 && t[6] == QLatin1Char('.') && digits(t, 7, t.size() - 7);
+}
+
+bool integerForm(const QString& t)
+{
+    bool ok = false;
+    const qint64 v = t.trimmed().toLongLong(&ok);
+    return ok && v >= std::numeric_limits<qint32>::min() && v <= std::numeric_limits<qint32>::max();
+}
+
+bool uidForm(const QString& t)
+{
+    for (const QString& part : t.split(QLatin1Char('.')))
+        if (part.isEmpty() || !digits(part, 0, part.size()) || (part.size() > 1 && part[0] == QLatin1Char('0')))
+            return false;
+    return true;
+}
+
+// The first character the representation does not allow, or 0.
+char32_t badCharacter(Vr vr, const QString& value)
+{
+    const bool freeText = vr == Vr::LT || vr == Vr::ST || vr == Vr::UT;
+    for (char32_t ch : value.toUcs4()) {
+        if (vr == Vr::CS) {
+            if (!((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == ' ' || ch == '_'))
+                return ch;
+            continue;
+        }
+        const bool control = ch < 0x20 || (ch >= 0x7F && ch <= 0x9F);
+        if (control && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
+            return ch;
+        if (ch == '\\' && !freeText)
+            return ch;
+    }
+    return 0;
+}
+
+int longest(Vr vr)
+{
+    switch (vr) {
+    case Vr::AS: return 4;
+    case Vr::CS:
+    case Vr::SH: return 16;
+    case Vr::DA: return 8;
+    case Vr::IS: return 12;
+    case Vr::TM: return 13;
+    case Vr::LO:
+    case Vr::PN:
+    case Vr::UI: return 64;
+    case Vr::ST: return 1024;
+    case Vr::LT: return 10240;
+    case Vr::UT: break;
+    }
+    return std::numeric_limits<int>::max();
+}
+
+bool formOk(Vr vr, const QString& v)
+{
+    switch (vr) {
+    case Vr::AS: return v.size() == 4 && digits(v, 0, 3) && QStringLiteral("DWMY").contains(v[3]);
+    case Vr::DA: return v.size() == 8 && digits(v, 0, 8) && QDate::fromString(v, QStringLiteral("yyyyMMdd")).isValid();
+    case Vr::TM: return timeForm(v);
+    case Vr::IS: return integerForm(v);
+    case Vr::UI: return uidForm(v);
+    default: return true;
+    }
+}
+}
+
+Fit CheckVr(Vr vr, const QString& value)
+{
+    Fit f;
+    if (value.isEmpty())
+        return f;
+    if (const char32_t bad = badCharacter(vr, value)) {
+        f.kind = Fit::Kind::Character;
+        f.character = bad;
+        return f;
+    }
+    // A person name's length counts per component group.
+    const QStringList parts = vr == Vr::PN ? value.split(QLatin1Char('=')) : QStringList{value};
+    for (const QString& part : parts)
+        if (characters(part) > longest(vr))
+            f.kind = Fit::Kind::Length;
+    if (f.fits() && !formOk(vr, value))
+        f.kind = Fit::Kind::Form;
+    return f;
+}
+
+QString WrittenText(const QString& typed)
+{
+    // A backslash separates values in DICOM texts: the full-width one keeps
+    // the character visible without splitting the value.
+    QString t = typed;
+    t.replace(QLatin1Char('\\'), QChar(0xFF3C));
+    return t;
+}
+
+Mismatch CheckValues(const Picture& p)
+{
+    const std::tuple<Misfit, Vr, QString> values[] = {
+        {Misfit::PatientId, Vr::LO, p.examNumber},    {Misfit::PatientName, Vr::PN, p.patientName},
+        {Misfit::Institution, Vr::LO, p.institution}, {Misfit::StudyId, Vr::SH, p.studyId},
+        {Misfit::Modality, Vr::CS, p.modality},       {Misfit::Age, Vr::AS, AgeString(p.age, p.ageUnit)},
+    };
+    for (const auto& [field, vr, value] : values)
+        if (const Fit f = CheckVr(vr, WrittenText(value)); !f.fits())
+            return {field, f};
+    return {};
 }
 
 bool ValidTitle(const QString& title)

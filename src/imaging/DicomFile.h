@@ -58,15 +58,58 @@ inline constexpr int kMaxInstitution = 64;
 inline constexpr int kMaxStudyId = 16;
 inline constexpr int kMaxTitle = 16;
 
-// Which value of a picture does not fit its attribute.
+// The value representations of the attributes the files carry.
+enum class Vr {
+    AS,   // age: three digits and D, W, M or Y
+    CS,   // code: upper-case letters, digits, space, underscore; 16
+    DA,   // date: YYYYMMDD
+    IS,   // integer: 12
+    LO,   // long text, one value: 64
+    LT,   // long free text (CR, LF, FF and TAB allowed): 10240
+    PN,   // person name: 64 per "="-separated group
+    SH,   // short text, one value: 16
+    ST,   // short free text (as LT): 1024
+    TM,   // time: HH, HHMM, HHMMSS or HHMMSS.F to .FFFFFF
+    UI,   // UID: digits and dots, 64
+    UT    // unlimited free text (as LT)
+};
+
+// Whether a text fits its value representation as one value: its length, its
+// characters (no control character but the free texts' CR, LF, FF and TAB; no
+// backslash but in free texts) and its form. An empty text fits.
+struct Fit {
+    enum class Kind {
+        Fits,
+        Length,
+        Character,   // `character` is the first one that does not belong
+        Form
+    };
+    Kind kind = Kind::Fits;
+    char32_t character = 0;
+    bool fits() const { return kind == Kind::Fits; }
+};
+Fit CheckVr(Vr vr, const QString& value);
+// A text typed by the user as the file holds it: a backslash, which would
+// split the value, becomes the full-width one.
+QString WrittenText(const QString& typed);
+
+// Which value of a picture does not fit its attribute, and how.
 enum class Misfit {
     None,
     PatientId,
     PatientName,
     Institution,
-    StudyId
+    StudyId,
+    Modality,
+    Age
 };
-Misfit CheckValues(const Picture& picture);
+struct Mismatch {
+    Misfit field = Misfit::None;
+    Fit fit;
+};
+// The patient's values and the fixed ones, each as written, against its
+// attribute's value representation.
+Mismatch CheckValues(const Picture& picture);
 // An AE title: 1..16 characters of the default repertoire, no backslash, not blank.
 bool ValidTitle(const QString& title);
 

@@ -1,30 +1,57 @@
 #pragma once
 #include <QString>
 #include <memory>
+#include <mutex>
 
 class DcmDataset;
 class DcmSCU;
+class DcmTransportLayer;
 
 // Sends DICOM data sets to the PACS by C-STORE over one association per
 // conversion.
 namespace Dicom {
 
 inline constexpr int kConnectTimeoutSeconds = 10;
-inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE replies
+inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE replies, each write
+
+// Lets another thread (the progress dialog's 取消) stop a conversion's sending:
+// the connection in use is shut at once, so the send blocked on it ends
+// without waiting for the peer, and no later send starts.
+class SendCancel {
+public:
+    void cancel();
+    bool cancelled() const;
+
+    // The connection's socket, while it is open (for the sender's connection).
+    void attach(int socket);
+    void detach(int socket);
+    // Stops reading and blocking on the socket, so an abort neither waits for
+    // the peer's answer nor for room to write.
+    void stopWaiting();
+
+private:
+    mutable std::mutex mutex_;
+    bool cancelled_ = false;
+    int socket_ = -1;
+};
 
 // One association to host:port, calling AE title callingTitle, called AE title
 // calledTitle, opened on the first store and released when the object goes.
 class Association {
 public:
-    Association(const QString& host, int port, const QString& callingTitle, const QString& calledTitle);
+    // cancel: where another thread may stop the sending (none: nobody can).
+    Association(const QString& host, int port, const QString& callingTitle, const QString& calledTitle,
+                std::shared_ptr<SendCancel> cancel = nullptr);
     ~Association();
     Association(const Association&) = delete;
     Association& operator=(const Association&) = delete;
 
     // Sends the data set of file. True when the peer stored it (status 0x0000 or
     // a warning); false with the reason in *why when the settings are bad, the
-    // peer cannot be reached or refuses, or answers with a failure status. An
-    // association that was dropped is opened anew once before the file fails.
+    // peer cannot be reached or refuses, answers with a failure status, does not
+    // answer within the reply timeout, or the sending was cancelled. Only an
+    // association that the peer dropped (closed or aborted) is opened anew,
+    // once, before the file fails; a peer that stalls is aborted at once.
     // Blocks for at most the timeouts above per step.
     bool store(DcmDataset& dataset, const QString& file, QString* why = nullptr);
     // Releases the association (also done by the destructor).
@@ -36,8 +63,11 @@ private:
     bool open(const QString& sopClass, QString* why);
     void drop();
 
+    struct Watch;
     QString host_, calling_, called_;
     int port_ = 0;
+    std::shared_ptr<SendCancel> cancel_;
+    std::unique_ptr<Watch> watch_;   // outlives every connection of scu_
     std::unique_ptr<DcmSCU> scu_;
     QString sopClass_;
     int opened_ = 0;

@@ -7,4 +7,7 @@
 namespace Dicom {
 // Calls the observer with the file right before each send (nullptr: none).
 void setSendObserver(std::function<void(const QString& file)> observer);
+// The reply timeout of the associations opened from now on, in seconds (0: the
+// program's own, kReplyTimeoutSeconds).
+void setReplyTimeout(int seconds);
 }

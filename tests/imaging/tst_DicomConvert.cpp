@@ -1,8 +1,8 @@
 // The editor's DICOM conversion against a real storescp and a peer of our own:
 // files, attributes read back with dcmdump and checked by a DICOM validator,
 // counters, study and series rules, values that do not fit their attributes,
-// the no-overwrite rule, one association per conversion, send failures,
-// CreatePaths.
+// the no-overwrite rule, one association per conversion, send failures, a
+// stalled peer and 取消, CreatePaths.
 #include "support/EditorKit.h"
 
 #include "core/Database.h"
@@ -24,6 +24,9 @@
 #include <dcmtk/dcmnet/scp.h>
 
 #include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSemaphore>
@@ -40,6 +43,7 @@
 #include <sys/wait.h>
 
 using namespace kit;
+using dicompeer::validatorErrors;
 using dicompeer::value;
 using Answer = MessageBox::Answer;
 
@@ -105,15 +109,6 @@ int boxesWith(const QString& text)
                              [&](const MessageBox::Shown& b) { return b.text == text; }));
 }
 
-// The validator's errors but one: it asks for Laterality, whose condition (a
-// paired body part) it cannot judge; the files leave it out, as nothing fills it.
-QStringList validatorErrors(const QString& file)
-{
-    QStringList errors = dicompeer::validatorErrors(file);
-    errors.removeIf([](const QString& e) { return e.contains(QLatin1String("<Laterality>")); });
-    return errors;
-}
-
 // Kills a process at once and waits until it is gone (its sockets closed): callable from any thread.
 void killNow(qint64 pid)
 {
@@ -128,13 +123,17 @@ void killNow(qint64 pid)
 
 // A PACS of our own: takes C-STORE requests of secondary captures and answers
 // with the status it is given; counts associations and stores; can drop each
-// association right after answering a store.
+// association right after answering a store; can stall: take a store's command
+// and then neither read its data nor answer until the test frees it.
 class TestPacs : public DcmSCP {
 public:
     std::atomic<Uint16> status{STATUS_Success};
     std::atomic<bool> dropAfterStore{false};
     std::atomic<int> associations{0};
     std::atomic<int> stores{0};
+    std::atomic<bool> stall{false};
+    std::atomic<int> stalled{0};   // stores stalled so far
+    std::atomic<int> freed{0};     // of those, the ones the test let go
 
     bool start()
     {
@@ -164,6 +163,12 @@ protected:
     {
         if (msg->CommandField != DIMSE_C_STORE_RQ)
             return DcmSCP::handleIncomingCommand(msg, info);
+        if (stall) {
+            const int me = ++stalled;
+            while (freed < me && !stop_)
+                QThread::msleep(5);
+            return EC_IllegalCall;   // a stalled store is never stored: the association is aborted
+        }
         DcmDataset* ds = nullptr;
         OFCondition c = receiveSTORERequest(msg->msg.CStoreRQ, info.presentationContextID, ds);
         delete ds;
@@ -216,6 +221,7 @@ private slots:
     void cleanup()
     {
         Dicom::setSendObserver(nullptr);
+        Dicom::setReplyTimeout(0);
         closeEditor();
         folder_.reset();
     }
@@ -386,7 +392,7 @@ private slots:
 
     // The values as DICOM types them: 女 is F; the age is whole units completed
     // with the report's unit, and empty when it does not fit or the unit is
-    // unknown; no Laterality; UIDs of our own (2.25.<UUID as a decimal number>);
+    // unknown; Laterality present and empty; UIDs of our own (2.25.<UUID as a decimal number>);
     // Study and Series Date/Time the same in every file of a conversion.
     void valuesAsTyped()
     {
@@ -399,7 +405,7 @@ private slots:
         const QString a = exam_.arg(1), b = exam_.arg(2);
         QCOMPARE(value(a, QStringLiteral("0010,0040")), QStringLiteral("F"));
         QCOMPARE(value(a, QStringLiteral("0010,1010")), QStringLiteral("042Y"));
-        QVERIFY(value(a, QStringLiteral("0020,0060")).isNull());   // Laterality left out
+        QCOMPARE(value(a, QStringLiteral("0020,0060")), QStringLiteral(""));   // Laterality present, empty
         for (const char* tag : {"0020,000d", "0020,000e", "0008,0018"}) {
             const QString uid = value(a, QString::fromLatin1(tag));
             QVERIFY2(uid.size() <= 64
@@ -561,6 +567,24 @@ private slots:
         QCOMPARE(convert({Answer::Yes}), QStringLiteral("姓名最多64个字符（DICOM病人姓名），请重新输入"));
         QCOMPARE(ed.Text2->selectedText(), ed.Text2->text());
         ed.Text2->setText(QStringLiteral("张三"));
+        // Characters the attributes may not hold: a tab or another control
+        // character in the exam number or the name.
+        const std::tuple<QLineEdit*, QString, QString> misfits[] = {
+            {ed.Text1, QStringLiteral("A\tB"),
+             QStringLiteral("检查号含有DICOM病人ID不允许的字符（制表符），请重新输入")},
+            {ed.Text2, QStringLiteral("王\t五"),
+             QStringLiteral("姓名含有DICOM病人姓名不允许的字符（制表符），请重新输入")},
+            {ed.Text2, QStringLiteral("王\x01五"),
+             QStringLiteral("姓名含有DICOM病人姓名不允许的字符（控制字符 U+0001），请重新输入")},
+            {ed.Text1, QStringLiteral("A\x7F"),
+             QStringLiteral("检查号含有DICOM病人ID不允许的字符（控制字符 U+007F），请重新输入")}};
+        for (const auto& [field, typed, message] : misfits) {
+            const QString kept = field->text();
+            field->setText(typed);
+            QCOMPARE(convert({Answer::Yes}), message);
+            QCOMPARE(field->selectedText(), typed);
+            field->setText(kept);
+        }
         for (const QString& title :
              {QString(), QStringLiteral("   "), QStringLiteral("PELRANDPELRANDPEL"), QStringLiteral("PEL中")}) {
             sendTo(dicompeer::freePort());
@@ -578,6 +602,119 @@ private slots:
         const QString file = out_->path() + QStringLiteral("/dicom/%1/image1.dcm").arg(QString(64, QLatin1Char('A')));
         QCOMPARE(text(file, DCM_PatientID), QString(64, QLatin1Char('A')));
         QCOMPARE(text(file, DCM_PatientName), QString(64, QChar(0x5F20)));
+        QVERIFY(!QFile::exists(out_->path() + QStringLiteral("/dicom/A\tB")));
+
+        // The longest AE title there is, sent under it.
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        sendTo(pacs.port());
+        setOutput("svrTitle", QStringLiteral("PELRANDPELRANDPE"));
+        ed.ButtonConvert->setEnabled(true);
+        fillSlot(ed, 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes, Answer::No}), kSent);
+        QCOMPARE(pacs.stores.load(), 1);
+    }
+
+    // Each value representation's characters, length and form, for the values
+    // the program makes itself as well as for those the user types.
+    void valueRepresentations()
+    {
+        using Dicom::Vr;
+        using Kind = Dicom::Fit::Kind;
+        const std::tuple<Vr, const char*, Kind> cases[] = {{Vr::CS, "DX", Kind::Fits},
+                                                           {Vr::CS, "ISO_IR 192", Kind::Fits},
+                                                           {Vr::CS, "dx", Kind::Character},
+                                                           {Vr::CS, "D-X", Kind::Character},
+                                                           {Vr::CS, "ABCDEFGHIJKLMNOPQ", Kind::Length},
+                                                           {Vr::DA, "20240229", Kind::Fits},
+                                                           {Vr::DA, "20230229", Kind::Form},
+                                                           {Vr::DA, "2024-2-9", Kind::Form},
+                                                           {Vr::TM, "235960", Kind::Fits},
+                                                           {Vr::TM, "1230", Kind::Fits},
+                                                           {Vr::TM, "240000", Kind::Form},
+                                                           {Vr::TM, "1261", Kind::Form},
+                                                           {Vr::TM, "123000.5", Kind::Fits},
+                                                           {Vr::TM, "123", Kind::Form},
+                                                           {Vr::AS, "042Y", Kind::Fits},
+                                                           {Vr::AS, "42Y", Kind::Form},
+                                                           {Vr::AS, "042Z", Kind::Form},
+                                                           {Vr::IS, "-12", Kind::Fits},
+                                                           {Vr::IS, "1.5", Kind::Form},
+                                                           {Vr::UI, "2.25.123", Kind::Fits},
+                                                           {Vr::UI, "1.02", Kind::Form},
+                                                           {Vr::UI, "1..2", Kind::Form},
+                                                           {Vr::LO, "A\tB", Kind::Character},
+                                                           {Vr::LO, "A\\B", Kind::Character},
+                                                           {Vr::SH, "ABCDEFGHIJKLMNOPQ", Kind::Length},
+                                                           {Vr::PN, "王^五=WANG^WU", Kind::Fits},
+                                                           {Vr::PN, "王\r五", Kind::Character},
+                                                           {Vr::LT, "a\tb\r\nc\f\\", Kind::Fits},
+                                                           {Vr::ST, "a\x1B", Kind::Character},
+                                                           {Vr::UT, "a\xC2\x85", Kind::Character}};
+        for (const auto& [vr, value, kind] : cases) {
+            const Dicom::Fit f = Dicom::CheckVr(vr, QString::fromUtf8(value));
+            QVERIFY2(f.kind == kind, value);
+        }
+        QCOMPARE(Dicom::CheckVr(Vr::PN, QStringLiteral("王\t五")).character, char32_t(U'\t'));
+        QVERIFY(Dicom::CheckVr(Vr::PN, QString(64, QChar(0x5F20)) + QLatin1Char('=') + QString(64, QLatin1Char('W')))
+                    .fits());
+    }
+
+    // A peer that takes a store and never answers is reported once the reply
+    // timeout has passed, whether it stops reading the data or only the answer
+    // is missing, and is not tried again over a new association. 取消 in the
+    // progress dialog ends a stalled send at once. Each time the conversion
+    // ends as a failed send: nothing claimed sent, the slot still selected, its
+    // file kept, the counters used as by any failure.
+    void stalledPeer()
+    {
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        sendTo(pacs.port());
+        pacs.stall = true;
+        Dicom::setReplyTimeout(1);
+        DataRecord& ed = DataRecord::instance();
+        int series = counter("seriesid");
+        const auto failedAsSent = [&](int slot, int n) {
+            return !ed.ShapeSel[size_t(slot)]->isHidden() && ed.ButtonConvert->isEnabled()
+                   && QFile::exists(exam_.arg(n)) && !QFile::exists(exam_.arg(n + 1)) && boxesWith(kSent) == 0
+                   && pacs.stores == 0 && counter("seriesid") == ++series;
+        };
+        fillSlot(ed, 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        QVERIFY(failedAsSent(0, 1));
+        pacs.freed = pacs.stalled.load();
+        // Too large for the sockets' buffers: the write itself stalls.
+        fillSlot(ed, 0, solid(Qt::blue, 3000, 2000));
+        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        QVERIFY(failedAsSent(0, 2));
+        pacs.freed = pacs.stalled.load();
+
+        // 取消 while the large picture is stalled; no reply timeout would end it.
+        Dicom::setReplyTimeout(24 * 3600);
+        QTimer poll;
+        QString dialog;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
+            if (!cancel || pacs.stalled <= pacs.freed)
+                return;
+            dialog = cancel->text();
+            poll.stop();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        poll.start(5);
+        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        QCOMPARE(dialog, QStringLiteral("取消"));
+        QVERIFY(failedAsSent(0, 3));
+        pacs.freed = pacs.stalled.load();
+
+        // Each stalled send had one association, none opened again for it.
+        pacs.stall = false;
+        Dicom::setReplyTimeout(0);
+        QCOMPARE(convert({Answer::Yes, Answer::No}), kSent);
+        QCOMPARE(pacs.stores.load(), 1);
+        QCOMPARE(pacs.associations.load(), 4);
     }
 
     // One association carries a whole conversion; a peer that drops it after
