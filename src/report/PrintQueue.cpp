@@ -75,7 +75,7 @@ QString checkWhole(const QString& path)
             continue;
         const qint64 at = entry.left(10).toLongLong(&ok);
         const QByteArray obj = QByteArray::number(first + i) + ' ';
-        if (!ok || at <= 0 || at >= size || !bytes.mid(at, obj.size()) .startsWith(obj))
+        if (!ok || at <= 0 || at >= size || !bytes.mid(at, obj.size()).startsWith(obj))
             return cut;
     }
     return QString();
@@ -90,7 +90,10 @@ QString endedText(const QString& printer, int jobId, const JobStatus& status)
 {
     const QString how = status.state == JobStatus::Canceled ? QStringLiteral("已被取消") : QStringLiteral("已中止");
     const QString reason = status.reason.isEmpty() ? QStringLiteral("打印机没有说明原因") : status.reason;
-    return QStringLiteral("打印机“%1”上的打印作业（%2 号）%3，没有打印出来：%4").arg(printer).arg(jobId).arg(how, reason);
+    return QStringLiteral("打印机“%1”上的打印作业（%2 号）%3，没有打印出来：%4")
+        .arg(printer)
+        .arg(jobId)
+        .arg(how, reason);
 }
 
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId)
@@ -179,17 +182,10 @@ JobStatus status(int jobId)
     if (ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
             switch (ippGetInteger(a, 0)) {
-            case IPP_JSTATE_COMPLETED:
-                s.state = JobStatus::Completed;
-                break;
-            case IPP_JSTATE_CANCELED:
-                s.state = JobStatus::Canceled;
-                break;
-            case IPP_JSTATE_ABORTED:
-                s.state = JobStatus::Aborted;
-                break;
-            default:
-                s.state = JobStatus::Waiting;
+            case IPP_JSTATE_COMPLETED: s.state = JobStatus::Completed; break;
+            case IPP_JSTATE_CANCELED: s.state = JobStatus::Canceled; break;
+            case IPP_JSTATE_ABORTED: s.state = JobStatus::Aborted; break;
+            default: s.state = JobStatus::Waiting;
             }
         }
         if (ipp_attribute_t* a = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT))

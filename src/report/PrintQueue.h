@@ -13,10 +13,10 @@ namespace PrintQueue {
 
 // What a job asks of the queue besides its pages.
 struct JobOptions {
-    QString title;       // the job's name in the queue
-    QPageSize paper;     // the sheet the pages are laid out for
+    QString title;     // the job's name in the queue
+    QPageSize paper;   // the sheet the pages are laid out for
     bool monochrome = false;
-    int quality = 0;     // 0 the printer's own, else -1 draft .. -4 high
+    int quality = 0;   // 0 the printer's own, else -1 draft .. -4 high
 };
 
 // The queue's answer to a submission: the job's number, or why it was refused.
@@ -29,11 +29,11 @@ struct Answer {
 // A submitted job's state as the queue knows it.
 struct JobStatus {
     enum State {
-        Waiting,     // pending, held or processing
+        Waiting,   // pending, held or processing
         Completed,
         Canceled,
         Aborted,
-        Unknown      // the queue no longer knows the job (or cannot be asked)
+        Unknown   // the queue no longer knows the job (or cannot be asked)
     };
     State state = Unknown;
     QString reason;

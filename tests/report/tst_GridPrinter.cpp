@@ -284,6 +284,32 @@ private slots:
         QVERIFY(kit::lastText().contains(IniKey::GridPaper.key) && !p_.ready());
     }
 
+    void failuresAfterTheJobLeft()
+    {
+        // The list goes the report's way: a refused submission and a job file cut short by a
+        // full temporary folder are said under 错误 with the printer's name; nothing is printed.
+        p_.SetupGridPrinter();
+        const MemoryGrid g = gridsamples::queryList(200);
+        backend_->refuseSubmissions(QStringLiteral("client-error-not-possible"));
+        p_.PrintGrid(g);
+        QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(kit::lastText(), QStringLiteral("482：打印机“默认打印机”拒绝了打印作业：client-error-not-possible"));
+        backend_->refuseSubmissions(QString());
+        MessageBox::clearShown();
+        {
+            kit::FileSizeLimit full(8 * 1024);
+            QVERIFY(full.ok());
+            p_.PrintGrid(g);
+        }
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(kit::lastText().contains(QStringLiteral("没有完整写入临时文件")));
+        QVERIFY(kit::lastText().contains(QStringLiteral("“默认打印机”")));
+        QVERIFY(!QFile::exists(backend_->outputFile()) && backend_->submitted() == 0);
+        MessageBox::clearShown();
+        p_.PrintGrid(g);
+        QVERIFY(MessageBox::shownBoxes().isEmpty() && kit::pdfPages(backend_->outputFile()) >= 1);
+    }
+
     void longListToPdf()
     {
         // 2,000 results on A3 landscape: every text once, in order, the title once on page 1.
