@@ -220,11 +220,11 @@ PrintQueue::Answer PdfPrinterBackend::submit(const QString&, const QString& file
         a.error = refusal_;
         return a;
     }
-    // The queue's copy of the job: the output file, replaced whole.
+    // The queue takes the job file as the output file (copied when it lies on another disk).
     QFile::remove(output_);
     QFile in(file);
-    if (output_.isEmpty() || !in.copy(output_)) {
-        a.error = in.errorString();
+    if (output_.isEmpty() || !(in.rename(output_) || in.copy(output_))) {
+        a.error = output_.isEmpty() ? QStringLiteral("没有输出文件") : in.errorString();
         QFile::remove(output_);
         return a;
     }

@@ -16,6 +16,7 @@ void ProgramPrinter::setBackend(std::shared_ptr<PrinterBackend> backend)
 {
     ProgramPrinter& p = instance();
     p.backend_ = backend ? std::move(backend) : std::make_shared<SystemPrinterBackend>();
+    p.reusable_.reset();
     p.resetToDefault();
 }
 
@@ -165,7 +166,17 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
                          QStringLiteral("无法在 %1 建立打印作业的临时文件：%2").arg(folder, why)});
         return nullptr;
     }
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // One QPrinter serves every job of the session: making one asks the system for its
+    // default printer each time. A second job while one is open gets a printer of its own.
+    const bool busy = reusable_ && reusable_.use_count() > 1;
+    std::shared_ptr<QPrinter> printer;
+    if (reusable_ && !busy && reusable_->printerState() == QPrinter::Idle) {
+        printer = reusable_;
+    } else {
+        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        if (!busy)
+            reusable_ = printer;   // none yet, or the last one ended in an error
+    }
     configure(*printer);
     PrintTarget target{backend_, name_, spool, {}};
     target.options.paper = pageSize_;

@@ -75,7 +75,11 @@ public:
 
     // Forgets what the printers answered (papers, margins, resolutions): after the print
     // settings change, the next print asks the printer again. A failed print does so itself.
-    void forget() { backend_->forget(); }
+    void forget()
+    {
+        backend_->forget();
+        reusable_.reset();
+    }
 
 private:
     ProgramPrinter();
@@ -89,4 +93,5 @@ private:
     QPageLayout::Orientation orientation_ = QPageLayout::Portrait;
     int quality_ = 0;
     int resolution_ = 0;
+    mutable std::shared_ptr<QPrinter> reusable_;   // the session's job printer
 };

@@ -214,7 +214,7 @@ void LayoutSurface::newPage() { layout_.pages.append(ReportLayout::Page()); }
 
 PrintJob::PrintJob(QPrinter& printer) : printer_(printer) {}
 
-PrintJob::PrintJob(std::unique_ptr<QPrinter> printer, PrintTarget target)
+PrintJob::PrintJob(std::shared_ptr<QPrinter> printer, PrintTarget target)
     : owned_(std::move(printer)), printer_(*owned_), target_(std::move(target))
 {
     printer_.setOutputFileName(target_->spoolFile);

@@ -161,7 +161,7 @@ class PrintJob {
 public:
     // A job on a printer configured elsewhere, whose output is not submitted.
     explicit PrintJob(QPrinter& printer);
-    PrintJob(std::unique_ptr<QPrinter> printer, PrintTarget target);
+    PrintJob(std::shared_ptr<QPrinter> printer, PrintTarget target);
     ~PrintJob();   // a job neither ended nor abandoned is abandoned
 
     // The job's painter; the first call starts the job.
@@ -177,7 +177,7 @@ private:
     void startJob();
     [[noreturn]] void fail(const QString& text);
     void submit();
-    std::unique_ptr<QPrinter> owned_;
+    std::shared_ptr<QPrinter> owned_;
     QPrinter& printer_;
     std::optional<PrintTarget> target_;
     std::unique_ptr<QPainter> painter_;
