@@ -178,7 +178,7 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
             reusable_ = printer;   // none yet, or the last one ended in an error
     }
     configure(*printer);
-    PrintTarget target{backend_, name_, spool, {}};
+    PrintTarget target{backend_, name_, spool, {}, [] { instance().forget(); }};
     target.options.paper = pageSize_;
     target.options.monochrome = color_ == Monochrome;
     target.options.quality = quality_;

@@ -232,8 +232,8 @@ bool PrintJob::jobStarted() const { return painter_ && painter_->isActive(); }
 
 void PrintJob::fail(const QString& text)
 {
-    if (target_)
-        target_->backend->forget();
+    if (target_ && target_->forget)
+        target_->forget();
     throw ReportError{ReportError::PrinterFailure, text};
 }
 

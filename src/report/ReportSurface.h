@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -150,6 +151,7 @@ struct PrintTarget {
     QString printer;
     QString spoolFile;
     PrintQueue::JobOptions options;
+    std::function<void()> forget;   // after a failure: the printers are asked again, the job printer made anew
 };
 
 // One print job on a QPrinter: started by the first painting, then new pages, and
