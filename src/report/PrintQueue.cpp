@@ -6,6 +6,7 @@
 #include "report/ReportUnits.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QCoreApplication>
@@ -26,6 +27,14 @@ QString newSpoolFile(const QString& folder, QString* error)
 {
     if (!PrivateFile::makeFolder(folder)) {
         *error = QStringLiteral("无法建立文件夹 %1").arg(folder);
+        return QString();
+    }
+    // The jobs hold patient data: the folder must be this user's own, not one laid in our way.
+    const QFileInfo info(folder);
+    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid()
+        || (info.permissions()
+            & (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ReadGroup | QFileDevice::WriteGroup))) {
+        *error = QStringLiteral("文件夹 %1 不是本用户独有的文件夹").arg(folder);
         return QString();
     }
     QTemporaryFile file(folder + QStringLiteral("/job-XXXXXX.pdf"));   // owner-only
