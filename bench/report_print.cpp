@@ -1,5 +1,6 @@
 // 打印报告 in the preview against Qt drawing the same texts, lines and pictures straight
-// onto a QPdfWriter. See README.md (bench_report_print).
+// onto a QPdfWriter, and, when the system has a printer queue, against a small QPrinter
+// program printing them to that queue. See README.md (bench_report_print).
 #include "common.h"
 
 #include "../tests/support/TestFolder.h"
@@ -23,6 +24,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QThread>
+#include <cups/cups.h>
 #include <variant>
 
 namespace {
@@ -122,11 +125,8 @@ std::vector<Op> record(const ReportLayout& layout, double dpi, const QDateTime& 
     return ops;
 }
 
-void replay(const std::vector<Op>& ops, const QString& file, const QPageLayout& pageLayout, int dpi)
+void replay(const std::vector<Op>& ops, QPagedPaintDevice& writer)
 {
-    QPdfWriter writer(file);
-    writer.setResolution(dpi);
-    writer.setPageLayout(pageLayout);
     QPainter p(&writer);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     for (const Op& op : ops) {
@@ -144,6 +144,91 @@ void replay(const std::vector<Op>& ops, const QString& file, const QPageLayout& 
             writer.newPage();
     }
     p.end();
+}
+
+void replay(const std::vector<Op>& ops, const QString& file, const QPageLayout& pageLayout, int dpi)
+{
+    QPdfWriter writer(file);
+    writer.setResolution(dpi);
+    writer.setPageLayout(pageLayout);
+    replay(ops, writer);
+}
+
+// The small QPrinter program: the same pages to the queue through Qt's own print engine.
+void replayToQueue(const std::vector<Op>& ops, const QString& queue, const QPageLayout& pageLayout, int dpi)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(queue);
+    printer.setResolution(dpi);
+    printer.setPageLayout(pageLayout);
+    printer.setDocName(QStringLiteral("X2026-0001"));
+    replay(ops, printer);
+}
+
+// Waits (untimed) until the queue has printed every job, so each side starts on a quiet queue.
+void drain(const QString& queue)
+{
+    const QByteArray name = queue.toUtf8();
+    for (int i = 0; i < 600; ++i) {
+        cups_job_t* jobs = nullptr;
+        const int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, name.constData(), 0, CUPS_WHICHJOBS_ACTIVE);
+        cupsFreeJobs(n, jobs);
+        if (n <= 0)
+            return;
+        QThread::msleep(50);
+    }
+    bench::die("the queue does not empty", queue);
+}
+
+// 打印报告 against the QPrinter program on a real queue, taking turns, the queue drained between.
+void compareOnQueue(Frmreport& w, const QString& queue, qint64 id, int rounds)
+{
+    ProgramPrinter::setBackend(std::make_shared<SystemPrinterBackend>());
+    if (!ProgramPrinter::instance().selectPrinter(queue))
+        bench::die("no such queue", queue);
+    // The reference's operations: the report laid out for this queue's page, in its dots.
+    PrintSettings settings;
+    ReportContent content;
+    QStringList captions;
+    ReportData::loadItemCaptions(captions);
+    settings.load(captions);
+    ReportData::loadReport(id, content);
+    ReportRenderer renderer(settings, content);
+    QPrinter probe(QPrinter::HighResolution);
+    ProgramPrinter::instance().configure(probe);
+    const QPageLayout layout = probe.pageLayout();
+    const int dpi = probe.resolution();
+    const std::vector<Op> ops = record(renderer.layout(), dpi, QDateTime::currentDateTime());
+    w.CmdPrint_Click();   // one untimed round of each
+    replayToQueue(ops, queue, layout, dpi);
+    drain(queue);
+    if (!MessageBox::shownBoxes().isEmpty())
+        bench::die("printing to the queue failed", MessageBox::shownBoxes().last().text);
+    std::vector<double> a, b, ratio;
+    for (int i = 0; i < rounds; ++i) {
+        double ta = 0, tb = 0;
+        for (int k = 0; k < 2; ++k) {
+            const bool oursFirst = (i % 2 == 0) == (k == 0);
+            const auto t0 = bench::Clock::now();
+            if (oursFirst)
+                w.CmdPrint_Click();
+            else
+                replayToQueue(ops, queue, layout, dpi);
+            (oursFirst ? ta : tb) = bench::millisecondsSince(t0);
+            drain(queue);
+        }
+        a.push_back(ta);
+        b.push_back(tb);
+        ratio.push_back(ta / tb);
+    }
+    if (!MessageBox::shownBoxes().isEmpty())
+        bench::die("printing to the queue failed", MessageBox::shownBoxes().last().text);
+    std::printf("queue %s, %d pages, %d dpi, %d rounds\n", qPrintable(queue), renderer.layout().pageCount(), dpi,
+                rounds);
+    std::printf("  打印报告          median %7.2f ms  min %7.2f ms\n", bench::median(a), bench::minimum(a));
+    std::printf("  QPrinter program  median %7.2f ms  min %7.2f ms\n", bench::median(b), bench::minimum(b));
+    std::printf("  ratio per round   median %.2f  min %.2f   (ratio of medians %.2f; goal <= 1.15)\n",
+                bench::median(ratio), bench::minimum(ratio), bench::median(a) / bench::median(b));
 }
 
 }
@@ -262,6 +347,18 @@ int main(int argc, char** argv)
                     bench::median(c), bench::minimum(c));
         std::printf("  ratio per round   median %.2f  min %.2f   (ratio of medians %.2f; goal <= 1.15)\n",
                     bench::median(ratio), bench::minimum(ratio), bench::median(a) / bench::median(b));
+
+        // The same on a real queue when the system has one (WS_BENCH_QUEUE names it, else the
+        // default printer).
+        QString queue = qEnvironmentVariable("WS_BENCH_QUEUE");
+        if (queue.isEmpty())
+            queue = SystemPrinterBackend().defaultPrinterName();
+        if (queue.isEmpty()) {
+            std::printf("no printer queue: add one to measure against it, e.g.\n"
+                        "  sudo apt-get install printer-driver-cups-pdf   (a queue named PDF)\n");
+            return 0;
+        }
+        compareOnQueue(w, queue, id, rounds);
         return 0;
     });
     w.showModally();

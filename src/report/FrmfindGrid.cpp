@@ -92,6 +92,8 @@ FrmfindGrid::FrmfindGrid(QWidget* parent) : QDialog(parent)
 
 void FrmfindGrid::Form_Load()
 {
+    // The lists show what the printers answer now (a printer added meanwhile, its papers).
+    ProgramPrinter::instance().forget();
     Skin::ApplyDialogSkin(this, Picdata, {buttonSave, buttonBack});
     LoadGridPrintSettings();
 }
@@ -199,6 +201,7 @@ void FrmfindGrid::buttonSave_Click()
         MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
         return;
     }
+    ProgramPrinter::instance().forget();   // the next print asks the printer again
     accept();
 }
 

@@ -242,6 +242,8 @@ void Frmprintset::ApplySkin()
 
 void Frmprintset::Form_Load()
 {
+    // The lists show what the printers answer now (a printer added meanwhile, its papers).
+    ProgramPrinter::instance().forget();
     bset_ = false;
     ApplySkin();
     FillItemCombos();
@@ -452,6 +454,7 @@ void Frmprintset::ButtnSave_Click()
         return;
     }
     bset_ = true;
+    ProgramPrinter::instance().forget();   // the next print asks the printer again
     accept();
 }
 

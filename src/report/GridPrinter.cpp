@@ -171,6 +171,10 @@ PrinterGridSurface::PrinterGridSurface(QPrinter& printer)
     : printer_(printer), job_(std::make_unique<PrintJob>(printer)), dotsPerTwip_(printer.resolution() / kTwipsPerInch)
 {}
 
+PrinterGridSurface::PrinterGridSurface(std::unique_ptr<PrintJob> job)
+    : printer_(job->printer()), job_(std::move(job)), dotsPerTwip_(printer_.resolution() / kTwipsPerInch)
+{}
+
 PrinterGridSurface::~PrinterGridSurface() = default;
 
 QPainter* PrinterGridSurface::painter()
@@ -324,11 +328,11 @@ void GridPrinter::PrintGrid(const PrintableGrid& grid, const QString& documentNa
 {
     if (refuseUnlessReady())
         return;
-    const auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
+    auto job = ProgramPrinter::instance().newJob([this](const ReportError& e) { report(e); });
     if (!job)
         return;
-    job->setDocName(documentName.isEmpty() ? grid.documentName() : documentName);
-    PrinterGridSurface surface(*job);
+    job->printer().setDocName(documentName.isEmpty() ? grid.documentName() : documentName);
+    PrinterGridSurface surface(std::move(job));
     PrintGrid(grid, surface);
 }
 

@@ -38,6 +38,8 @@ public:
 class PrinterGridSurface : public GridSurface {
 public:
     explicit PrinterGridSurface(QPrinter& printer);
+    // The surface of a job of the program's printer (ProgramPrinter::newJob).
+    explicit PrinterGridSurface(std::unique_ptr<PrintJob> job);
     ~PrinterGridSurface() override;
 
     void setDrawWidth(int dots) override;

@@ -1,7 +1,10 @@
 #include "report/PrinterBackend.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <unistd.h>
 
 int paperCodeFor(const QPageSize& size, int indexInPrinterList)
 {
@@ -11,9 +14,35 @@ int paperCodeFor(const QPageSize& size, int indexInPrinterList)
     return 1000 + indexInPrinterList;
 }
 
+QString PrinterBackend::spoolFolder() const
+{
+    return QDir::tempPath() + QStringLiteral("/ws-print-%1").arg(::getuid());
+}
+
 // --- system printers --------------------------------------------------------
 
-QStringList SystemPrinterBackend::printerNames() const { return QPrinterInfo::availablePrinterNames(); }
+QStringList SystemPrinterBackend::printerNames() const
+{
+    if (!names_)
+        names_ = QPrinterInfo::availablePrinterNames();
+    return *names_;
+}
+
+const QPrinterInfo& SystemPrinterBackend::info(const QString& printer) const
+{
+    auto it = infos_.find(printer);
+    if (it == infos_.end())
+        it = infos_.insert(printer, QPrinterInfo::printerInfo(printer));
+    return *it;
+}
+
+void SystemPrinterBackend::forget()
+{
+    names_.reset();
+    infos_.clear();
+    papers_.clear();
+    margins_.clear();
+}
 
 QString SystemPrinterBackend::defaultPrinterName() const
 {
@@ -26,51 +55,72 @@ QString SystemPrinterBackend::defaultPrinterName() const
 
 std::optional<QList<PaperInfo>> SystemPrinterBackend::papers(const QString& printer) const
 {
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
-    if (info.isNull())
-        return std::nullopt;
-    QList<PaperInfo> out;
-    const QList<QPageSize> sizes = info.supportedPageSizes();
-    for (int i = 0; i < sizes.size(); ++i)
-        out.append(PaperInfo{sizes[i].name(), paperCodeFor(sizes[i], i), sizes[i]});
+    if (const auto it = papers_.constFind(printer); it != papers_.cend())
+        return *it;
+    const QPrinterInfo& i = info(printer);
+    std::optional<QList<PaperInfo>> out;
+    if (!i.isNull()) {
+        out.emplace();
+        const QList<QPageSize> sizes = i.supportedPageSizes();
+        for (int k = 0; k < sizes.size(); ++k)
+            out->append(PaperInfo{sizes[k].name(), paperCodeFor(sizes[k], k), sizes[k]});
+    }
+    papers_.insert(printer, out);
     return out;
 }
 
 QPageSize SystemPrinterBackend::defaultPageSize(const QString& printer) const
 {
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printer);
-    const QPageSize s = info.isNull() ? QPageSize() : info.defaultPageSize();
+    const QPrinterInfo& i = info(printer);
+    const QPageSize s = i.isNull() ? QPageSize() : i.defaultPageSize();
     return s.isValid() ? s : QPageSize(QPageSize::A4);
 }
 
 QMarginsF SystemPrinterBackend::minimumMargins(const QString& printer, const QPageSize& size,
                                                QPageLayout::Orientation orientation) const
 {
+    const QSizeF pt = size.size(QPageSize::Point);
+    const QString key =
+        QStringLiteral("%1\n%2x%3\n%4").arg(printer).arg(pt.width()).arg(pt.height()).arg(int(orientation));
+    if (const auto it = margins_.constFind(key); it != margins_.cend())
+        return *it;
     QPrinter p;
     p.setPrinterName(printer);
     p.setPageSize(size);
     p.setPageOrientation(orientation);
     QPageLayout layout = p.pageLayout();
     layout.setUnits(QPageLayout::Millimeter);
-    return layout.minimumMargins();
+    return *margins_.insert(key, layout.minimumMargins());
 }
 
 QList<int> SystemPrinterBackend::resolutions(const QString& printer) const
 {
-    QList<int> r = QPrinterInfo::printerInfo(printer).supportedResolutions();
+    QList<int> r = info(printer).supportedResolutions();
     std::sort(r.begin(), r.end());
     return r;
 }
 
 bool SystemPrinterBackend::supportsColor(const QString& printer) const
 {
-    return QPrinterInfo::printerInfo(printer).supportedColorModes().contains(QPrinter::Color);
+    return info(printer).supportedColorModes().contains(QPrinter::Color);
 }
 
-void SystemPrinterBackend::prepare(QPrinter& job, const QString& printer) const
+void SystemPrinterBackend::prepare(QPrinter& job, const QString&) const
 {
-    job.setOutputFormat(QPrinter::NativeFormat);
-    job.setPrinterName(printer);
+    // Qt would hand its own file to the queue and not say when the queue refuses it: the
+    // job is written to a file of ours, checked and submitted by us (PrintJob).
+    job.setOutputFormat(QPrinter::PdfFormat);
+}
+
+PrintQueue::Answer SystemPrinterBackend::submit(const QString& printer, const QString& file,
+                                                const PrintQueue::JobOptions& options)
+{
+    return PrintQueue::Cups::submit(printer, file, options);
+}
+
+PrintQueue::JobStatus SystemPrinterBackend::jobStatus(const QString&, int jobId)
+{
+    return PrintQueue::Cups::status(jobId);
 }
 
 // --- PDF printers -------------------------------------------------------------
@@ -159,4 +209,32 @@ void PdfPrinterBackend::prepare(QPrinter& job, const QString& printer) const
     job.setOutputFormat(QPrinter::PdfFormat);
     job.setOutputFileName(output_);
     job.setCreator(printer);
+}
+
+QString PdfPrinterBackend::spoolFolder() const { return spool_.isEmpty() ? PrinterBackend::spoolFolder() : spool_; }
+
+PrintQueue::Answer PdfPrinterBackend::submit(const QString&, const QString& file, const PrintQueue::JobOptions&)
+{
+    PrintQueue::Answer a;
+    if (!refusal_.isEmpty()) {
+        a.error = refusal_;
+        return a;
+    }
+    // The queue takes the job file as the output file (copied when it lies on another disk).
+    QFile::remove(output_);
+    QFile in(file);
+    if (output_.isEmpty() || !(in.rename(output_) || in.copy(output_))) {
+        a.error = output_.isEmpty() ? QStringLiteral("没有输出文件") : in.errorString();
+        QFile::remove(output_);
+        return a;
+    }
+    a.jobId = ++submitted_;
+    return a;
+}
+
+PrintQueue::JobStatus PdfPrinterBackend::jobStatus(const QString&, int)
+{
+    if (states_.isEmpty())
+        return {PrintQueue::JobStatus::Completed, QString()};
+    return states_.size() > 1 ? states_.takeFirst() : states_.first();
 }

@@ -1,8 +1,12 @@
 #pragma once
+#include "report/PrintQueue.h"
+
+#include <QHash>
 #include <QList>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPrinterInfo>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -34,15 +38,27 @@ public:
     // Resolutions in dots per inch, lowest first; empty when the printer does not say.
     virtual QList<int> resolutions(const QString& printer) const = 0;
     virtual bool supportsColor(const QString& printer) const = 0;
-    // Points a job printer at the device (or at its output file).
+    // Makes a job printer write the PDF file that goes to the printer's queue.
     virtual void prepare(QPrinter& job, const QString& printer) const = 0;
+
+    // Where job files wait, written whole, before they go to a queue: a folder of this
+    // user's in the system's temporary folder.
+    virtual QString spoolFolder() const;
+    // Hands a finished job file to the printer's queue (the queue keeps its own copy).
+    virtual PrintQueue::Answer submit(const QString& printer, const QString& file,
+                                      const PrintQueue::JobOptions& options) = 0;
+    // What the queue knows of a job it accepted.
+    virtual PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) = 0;
+    // Forgets what the printers answered so far: the next question asks them again.
+    virtual void forget() {}
 };
 
 // Paper codes: the Windows number of a page size, or 1000 + its position in the
 // printer's list when it has none, so that a stored code finds the same paper again.
 int paperCodeFor(const QPageSize& size, int indexInPrinterList);
 
-// The system's printers through QPrinterInfo.
+// The system's printers through QPrinterInfo, their queues through CUPS. What a printer
+// answers is kept for the session (asking costs milliseconds at every print) until forget().
 class SystemPrinterBackend : public PrinterBackend {
 public:
     QStringList printerNames() const override;
@@ -54,9 +70,21 @@ public:
     QList<int> resolutions(const QString& printer) const override;
     bool supportsColor(const QString& printer) const override;
     void prepare(QPrinter& job, const QString& printer) const override;
+    PrintQueue::Answer submit(const QString& printer, const QString& file,
+                              const PrintQueue::JobOptions& options) override;
+    PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) override;
+    void forget() override;
+
+private:
+    const QPrinterInfo& info(const QString& printer) const;
+    mutable std::optional<QStringList> names_;
+    mutable QHash<QString, QPrinterInfo> infos_;
+    mutable QHash<QString, std::optional<QList<PaperInfo>>> papers_;
+    mutable QHash<QString, QMarginsF> margins_;
 };
 
-// Named printers that write PDF files: each job replaces the output file.
+// Named printers that write PDF files: each job replaces the output file. Its queue can
+// be told to refuse submissions or to end the jobs it took in a given state.
 class PdfPrinterBackend : public PrinterBackend {
 public:
     struct Printer {
@@ -76,6 +104,14 @@ public:
     void setDefaultPrinter(const QString& name) { default_ = name; }
     void setOutputFile(const QString& path) { output_ = path; }
     QString outputFile() const { return output_; }
+    void setSpoolFolder(const QString& path) { spool_ = path; }
+    // The next submissions are refused with this reason (empty: accepted again).
+    void refuseSubmissions(const QString& reason) { refusal_ = reason; }
+    // The states the queue gives an accepted job, one per question, the last one staying.
+    void setJobStates(const QList<PrintQueue::JobStatus>& states) { states_ = states; }
+    // Jobs handed to the queue so far, and how often forget() was called.
+    int submitted() const { return submitted_; }
+    int forgotten() const { return forgotten_; }
 
     QStringList printerNames() const override;
     QString defaultPrinterName() const override;
@@ -86,10 +122,20 @@ public:
     QList<int> resolutions(const QString& printer) const override;
     bool supportsColor(const QString& printer) const override;
     void prepare(QPrinter& job, const QString& printer) const override;
+    QString spoolFolder() const override;
+    PrintQueue::Answer submit(const QString& printer, const QString& file,
+                              const PrintQueue::JobOptions& options) override;
+    PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) override;
+    void forget() override { ++forgotten_; }
 
 private:
     const Printer* find(const QString& name) const;
     QList<Printer> printers_;
     QString default_;
     QString output_;
+    QString spool_;
+    QString refusal_;
+    QList<PrintQueue::JobStatus> states_;
+    int submitted_ = 0;
+    int forgotten_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "report/ProgramPrinter.h"
 
+#include "report/ReportSurface.h"
+
 #include <QPrinter>
 
 ProgramPrinter::ProgramPrinter() : backend_(std::make_shared<SystemPrinterBackend>()) { resetToDefault(); }
@@ -14,6 +16,7 @@ void ProgramPrinter::setBackend(std::shared_ptr<PrinterBackend> backend)
 {
     ProgramPrinter& p = instance();
     p.backend_ = backend ? std::move(backend) : std::make_shared<SystemPrinterBackend>();
+    p.reusable_.reset();
     p.resetToDefault();
 }
 
@@ -149,13 +152,35 @@ void ProgramPrinter::configure(QPrinter& job) const
     job.setPageLayout(QPageLayout(pageSize_, orientation_, m, QPageLayout::Millimeter));
 }
 
-std::unique_ptr<QPrinter> ProgramPrinter::newJob(const std::function<void(const ReportError&)>& fail) const
+std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const ReportError&)>& fail) const
 {
     if (!hasPrinter()) {
         fail(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
         return nullptr;
     }
-    auto job = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    configure(*job);
-    return job;
+    QString why;
+    const QString folder = backend_->spoolFolder();
+    const QString spool = PrintQueue::newSpoolFile(folder, &why);
+    if (spool.isEmpty()) {
+        fail(ReportError{ReportError::PrinterFailure,
+                         QStringLiteral("无法在 %1 建立打印作业的临时文件：%2").arg(folder, why)});
+        return nullptr;
+    }
+    // One QPrinter serves every job of the session: making one asks the system for its
+    // default printer each time. A second job while one is open gets a printer of its own.
+    const bool busy = reusable_ && reusable_.use_count() > 1;
+    std::shared_ptr<QPrinter> printer;
+    if (reusable_ && !busy && reusable_->printerState() == QPrinter::Idle) {
+        printer = reusable_;
+    } else {
+        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        if (!busy)
+            reusable_ = printer;   // none yet, or the last one ended in an error
+    }
+    configure(*printer);
+    PrintTarget target{backend_, name_, spool, {}, [] { instance().forget(); }};
+    target.options.paper = pageSize_;
+    target.options.monochrome = color_ == Monochrome;
+    target.options.quality = quality_;
+    return std::make_unique<PrintJob>(std::move(printer), std::move(target));
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QPrinter;
+class PrintJob;
 
 // The program's current printer: chosen once, it stays for the rest of the run.
 // Printing paths apply their own stored paper and modes to it before they print,
@@ -67,9 +68,18 @@ public:
 
     // Points a job at the current printer with the current paper, modes and margins.
     void configure(QPrinter& job) const;
-    // A high-resolution job configured so. With no printer installed there is none, and
-    // `fail` is told why (PrinterFailure, "没有可用的打印机").
-    std::unique_ptr<QPrinter> newJob(const std::function<void(const ReportError&)>& fail) const;
+    // A high-resolution job configured so, written to a spool file of its own and handed
+    // to the current printer's queue when it ends. With no printer installed, or no spool
+    // file to be had, there is none, and `fail` is told why (PrinterFailure).
+    std::unique_ptr<PrintJob> newJob(const std::function<void(const ReportError&)>& fail) const;
+
+    // Forgets what the printers answered (papers, margins, resolutions): after the print
+    // settings change, the next print asks the printer again. A failed print does so itself.
+    void forget()
+    {
+        backend_->forget();
+        reusable_.reset();
+    }
 
 private:
     ProgramPrinter();
@@ -83,4 +93,5 @@ private:
     QPageLayout::Orientation orientation_ = QPageLayout::Portrait;
     int quality_ = 0;
     int resolution_ = 0;
+    mutable std::shared_ptr<QPrinter> reusable_;   // the session's job printer
 };

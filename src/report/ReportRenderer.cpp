@@ -535,15 +535,15 @@ void ReportRenderer::printRun(int pageToPrint)
         return;
     if (pageToPrint > l.pageCount())
         return;   // no such page: nothing to print
-    const auto printer =
+    const auto started =
         ProgramPrinter::instance().newJob([this](const ReportError& e) { failures_.append(e.text()); });
-    if (!printer)
+    if (!started)
         return;
-    printer->setDocName(documentName());
-    PrintJob job(*printer);
+    PrintJob& job = *started;
+    job.printer().setDocName(documentName());
     try {
         const QDateTime now = QDateTime::currentDateTime();
-        const double dpi = printer->resolution();
+        const double dpi = job.printer().resolution();
         bool first = true;
         for (int n = 1; n <= l.pageCount(); ++n) {
             if (pageToPrint > 0 && n != pageToPrint)

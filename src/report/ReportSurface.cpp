@@ -1,6 +1,7 @@
 #include "report/ReportSurface.h"
 
 #include "platform/Units.h"
+#include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
 #include <QFile>
@@ -213,13 +214,28 @@ void LayoutSurface::newPage() { layout_.pages.append(ReportLayout::Page()); }
 
 PrintJob::PrintJob(QPrinter& printer) : printer_(printer) {}
 
+PrintJob::PrintJob(std::shared_ptr<QPrinter> printer, PrintTarget target)
+    : owned_(std::move(printer)), printer_(*owned_), target_(std::move(target))
+{
+    printer_.setOutputFileName(target_->spoolFile);
+}
+
 PrintJob::~PrintJob()
 {
     if (jobStarted() && !ended_)
         killDoc();
+    if (target_)
+        QFile::remove(target_->spoolFile);
 }
 
 bool PrintJob::jobStarted() const { return painter_ && painter_->isActive(); }
+
+void PrintJob::fail(const QString& text)
+{
+    if (target_ && target_->forget)
+        target_->forget();
+    throw ReportError{ReportError::PrinterFailure, text};
+}
 
 void PrintJob::startJob()
 {
@@ -228,7 +244,7 @@ void PrintJob::startJob()
     if (!painter_)
         painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&printer_))
-        throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业无法开始")};
+        fail(QStringLiteral("打印机错误，打印作业无法开始"));
 }
 
 QPainter* PrintJob::painter()
@@ -245,7 +261,7 @@ void PrintJob::newPage()
         return;
     startJob();
     if (!printer_.newPage() || printer_.printerState() == QPrinter::Error)
-        throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，无法开始新的一页")};
+        fail(QStringLiteral("打印机错误，无法开始新的一页"));
 }
 
 void PrintJob::endDoc()
@@ -256,7 +272,33 @@ void PrintJob::endDoc()
     ended_ = true;
     const bool ok = painter_->end();
     if (!ok || printer_.printerState() == QPrinter::Error)
-        throw ReportError{ReportError::PrinterFailure, QStringLiteral("打印机错误，打印作业未能完成")};
+        fail(QStringLiteral("打印机错误，打印作业未能完成"));
+    if (target_)
+        submit();
+}
+
+// The spool file is checked whole before the queue sees it (a full temporary folder
+// leaves a cut file that would print blank), then handed over; the queue's refusal, or
+// its abandoning the job at once, is the job's failure. Later ends are reported by the
+// watch that follows the job.
+void PrintJob::submit()
+{
+    const PrintTarget& t = *target_;
+    const QString damage = PrintQueue::checkWhole(t.spoolFile);
+    if (!damage.isEmpty())
+        fail(QStringLiteral("打印作业没有完整写入临时文件 %1（%2；临时文件夹可能已满），没有送往打印机“%3”")
+                 .arg(t.spoolFile, damage, t.printer));
+    PrintQueue::JobOptions options = t.options;
+    options.title = printer_.docName();
+    const PrintQueue::Answer a = t.backend->submit(t.printer, t.spoolFile, options);
+    QFile::remove(t.spoolFile);
+    if (!a.accepted())
+        fail(PrintQueue::refusedText(t.printer, a.error));
+    const PrintQueue::JobStatus s = t.backend->jobStatus(t.printer, a.jobId);
+    if (s.state == PrintQueue::JobStatus::Aborted || s.state == PrintQueue::JobStatus::Canceled)
+        fail(PrintQueue::endedText(t.printer, a.jobId, s));
+    if (s.state == PrintQueue::JobStatus::Waiting)
+        PrintQueue::watch(t.backend, t.printer, a.jobId);
 }
 
 void PrintJob::killDoc()

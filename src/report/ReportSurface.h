@@ -1,4 +1,6 @@
 #pragma once
+#include "report/PrintQueue.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
@@ -8,11 +10,13 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QPainter;
 class QPrinter;
+class PrinterBackend;
 
 // The resolution the report page is measured at, whatever it is drawn on: the preview
 // and every print quality show the same lines and the same page breaks. Lines given
@@ -140,11 +144,26 @@ private:
     std::unique_ptr<QFontMetricsF> metrics_;
 };
 
+// Where a job goes once its pages are written: the printer's queue, through the backend
+// that named the printer, as the spool file the QPrinter writes.
+struct PrintTarget {
+    std::shared_ptr<PrinterBackend> backend;
+    QString printer;
+    QString spoolFile;
+    PrintQueue::JobOptions options;
+    std::function<void()> forget;   // after a failure: the printers are asked again, the job printer made anew
+};
+
 // One print job on a QPrinter: started by the first painting, then new pages, and
-// ended or abandoned once. Failures throw ReportError (PrinterFailure).
+// ended or abandoned once. A job with a target is written to its spool file, checked
+// whole, handed to the queue and followed there (PrintQueue); the spool file goes
+// whatever happens. Failures throw ReportError (PrinterFailure) naming the printer and
+// the reason, and make the backend forget what its printers answered.
 class PrintJob {
 public:
+    // A job on a printer configured elsewhere, whose output is not submitted.
     explicit PrintJob(QPrinter& printer);
+    PrintJob(std::shared_ptr<QPrinter> printer, PrintTarget target);
     ~PrintJob();   // a job neither ended nor abandoned is abandoned
 
     // The job's painter; the first call starts the job.
@@ -158,7 +177,11 @@ public:
 
 private:
     void startJob();
+    [[noreturn]] void fail(const QString& text);
+    void submit();
+    std::shared_ptr<QPrinter> owned_;
     QPrinter& printer_;
+    std::optional<PrintTarget> target_;
     std::unique_ptr<QPainter> painter_;
     bool ended_ = false;
 };

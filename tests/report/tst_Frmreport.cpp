@@ -168,6 +168,70 @@ private slots:
         });
     }
 
+    void printingThatFailsAfterTheJobLeft()
+    {
+        // The job is written to a spool file, checked, and handed to the queue; whatever the
+        // queue or the disk does to it is said under 错误 with the printer's name, and the
+        // preview stays open on its page. The spool file never stays behind.
+        const QString spool = folder_->file(QStringLiteral("spool"));
+        backend_->setSpoolFolder(spool);
+        const QString out = folder_->file(QStringLiteral("out.pdf"));
+        auto spoolEmpty = [&] { return QDir(spool).entryList(QDir::Files | QDir::Hidden).isEmpty(); };
+        auto failedOnce = [&](const QString& what) {
+            const auto shown = MessageBox::shownBoxes();
+            const bool ok = shown.size() == 1 && shown[0].title == QStringLiteral("错误")
+                            && shown[0].text.startsWith(QStringLiteral("482:"))
+                            && shown[0].text.contains(QStringLiteral("“报告打印机”")) && shown[0].text.contains(what);
+            if (!ok)
+                qWarning("%s", qPrintable(shown.isEmpty() ? QStringLiteral("nothing shown") : shown.last().text));
+            MessageBox::clearShown();
+            return ok;
+        };
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            // The queue refuses the submission (its spool is full).
+            backend_->refuseSubmissions(QStringLiteral("No space left on device"));
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("拒绝了打印作业：No space left on device")));
+            QVERIFY(!QFile::exists(out) && spoolEmpty());
+            QVERIFY(w.isVisible() && w.CmdPrint->isEnabled() && w.currentPage() == 1);
+            const int forgotten = backend_->forgotten();
+            QVERIFY(forgotten > 0);   // the next print asks the printer again
+            backend_->refuseSubmissions(QString());
+
+            // The temporary folder is full: the job file is cut short, and nothing goes to the queue.
+            {
+                kit::FileSizeLimit full(16 * 1024);
+                QVERIFY(full.ok());
+                w.CmdPrint->click();
+            }
+            QVERIFY(failedOnce(QStringLiteral("没有完整写入临时文件")));
+            QVERIFY(!QFile::exists(out) && spoolEmpty() && backend_->submitted() == 0);
+            QVERIFY(backend_->forgotten() > forgotten && w.isVisible());
+
+            // Accepted, then aborted by the queue at once.
+            backend_->setJobStates({{PrintQueue::JobStatus::Aborted, QStringLiteral("Filter failed")}});
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("已中止，没有打印出来：Filter failed")));
+            QCOMPARE(backend_->submitted(), 1);
+
+            // Accepted, still waiting when the print returns, canceled a moment later: said then.
+            backend_->setJobStates({{PrintQueue::JobStatus::Waiting, QString()},
+                                    {PrintQueue::JobStatus::Waiting, QString()},
+                                    {PrintQueue::JobStatus::Canceled, QStringLiteral("job-canceled-by-operator")}});
+            w.CmdPrint->click();
+            QVERIFY(MessageBox::shownBoxes().isEmpty());
+            QTRY_VERIFY(!MessageBox::shownBoxes().isEmpty());
+            QVERIFY(failedOnce(QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")));
+
+            // A job the queue completes says nothing, and its pages are whole.
+            backend_->setJobStates({});
+            w.CmdPrint->click();
+            QVERIFY(MessageBox::shownBoxes().isEmpty());
+            QCOMPARE(kit::pdfPages(out), 1);
+            QVERIFY(spoolEmpty());
+        });
+    }
+
     void zoomStepsAndLimits()
     {
         const qint64 id = addReport(lines(3));

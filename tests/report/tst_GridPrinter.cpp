@@ -284,6 +284,72 @@ private slots:
         QVERIFY(kit::lastText().contains(IniKey::GridPaper.key) && !p_.ready());
     }
 
+    void unequalMarginsAndLineWidthsOnPaper()
+    {
+        // Top 30 mm, bottom 10 mm: A4's printable 16271 twips leave 16271 - 1701 - 567 = 14003 for
+        // rows, 14 rows of 1000 twips (the top margin taken twice would leave 12, the bottom twice 15).
+        setGridKey(IniKey::GridTop, QStringLiteral("30"));
+        setGridKey(IniKey::GridBottom, QStringLiteral("10"));
+        p_.SetupGridPrinter();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        MemoryGrid g(30, 1, 1000, 3000);
+        for (int r = 0; r < 30; ++r)
+            g.at(r, 0) = QStringLiteral("r%1").arg(r);
+        RecordingSurface s;
+        p_.PrintGrid(g, s);
+        QCOMPARE(s.page, 3);
+        QCOMPARE(s.textsOn(1).size(), 14);
+        QCOMPARE(s.textsOn(2).first(), QStringLiteral("r14"));
+        const double top = std::nearbyint(30 * 1440 / 25.4);
+        QCOMPARE(s.find(QStringLiteral("r14")).y, top + (1000 - 180) / 2.0);   // page 2 starts at the top margin
+        QVERIFY(s.hasLine(2, QLineF(kMargin, top, kMargin + 3000, top)));
+
+        // The cell lines are 5 dots of 1200 dpi (0.106 mm) on paper at every print quality: printed at
+        // 150 and at 1200 dpi, both come out 5 pixels thick at 1200 dpi (lines drawn in the printer's
+        // dots would be 8 times thicker at 150 dpi, a hairline 1 pixel at both).
+        MemoryGrid empty(3, 2, 1000, 3000);
+        const QString pdf = backend_->outputFile();
+        // 20 to 30 mm from the sheet's left edge, 10 to 40 mm from its top: inside the first cell.
+        const QRect crop(945, 472, 472, 1417);
+        for (const auto& [quality, dpi] : {std::pair(-1, 150), std::pair(-4, 1200)}) {
+            setGridKey(IniKey::GridQuality, QString::number(quality));
+            p_.SetupGridPrinter();
+            QCOMPARE(ProgramPrinter::instance().resolution(), dpi);
+            p_.PrintGrid(empty);
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(kit::lastText()));
+            const QImage img = kit::pdfPageImage(pdf, 1, folder_->file(QStringLiteral("lines%1").arg(dpi)), 1200, crop);
+            QVERIFY(!img.isNull());
+            const int thick = kit::thickestRun(img, [](QRgb c) { return qGray(c) < 128; });
+            QVERIFY2(thick >= 4 && thick <= 6, qPrintable(QStringLiteral("%1 dpi: %2 px").arg(dpi).arg(thick)));
+        }
+    }
+
+    void failuresAfterTheJobLeft()
+    {
+        // The list goes the report's way: a refused submission and a job file cut short by a
+        // full temporary folder are said under 错误 with the printer's name; nothing is printed.
+        p_.SetupGridPrinter();
+        const MemoryGrid g = gridsamples::queryList(200);
+        backend_->refuseSubmissions(QStringLiteral("client-error-not-possible"));
+        p_.PrintGrid(g);
+        QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(kit::lastText(), QStringLiteral("482：打印机“默认打印机”拒绝了打印作业：client-error-not-possible"));
+        backend_->refuseSubmissions(QString());
+        MessageBox::clearShown();
+        {
+            kit::FileSizeLimit full(8 * 1024);
+            QVERIFY(full.ok());
+            p_.PrintGrid(g);
+        }
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QVERIFY(kit::lastText().contains(QStringLiteral("没有完整写入临时文件")));
+        QVERIFY(kit::lastText().contains(QStringLiteral("“默认打印机”")));
+        QVERIFY(!QFile::exists(backend_->outputFile()) && backend_->submitted() == 0);
+        MessageBox::clearShown();
+        p_.PrintGrid(g);
+        QVERIFY(MessageBox::shownBoxes().isEmpty() && kit::pdfPages(backend_->outputFile()) >= 1);
+    }
+
     void longListToPdf()
     {
         // 2,000 results on A3 landscape: every text once, in order, the title once on page 1.

@@ -306,6 +306,16 @@ private slots:
             // At 100 dpi for the image: 0.21 mm is under one pixel, antialiased into at most two.
             QVERIFY2(thickest >= 1 && thickest <= 2,
                      qPrintable(QStringLiteral("%1 dpi: %2 px").arg(dpi).arg(thickest)));
+            // On paper at 1200 dpi the header's separators are 10 pixels thick whatever the print's
+            // resolution: a hairline (pen width 0) comes out thinner, a line of 10 printer dots is 80
+            // pixels at 150 dpi.
+            const QImage strip = kit::pdfPageImage(pdf, 1, folder_->file(QStringLiteral("strip%1").arg(dpi)), 1200,
+                                                   QRect(4950, 0, 20, 7000));
+            QVERIFY(!strip.isNull());
+            const int onPaper = kit::thickestRun(
+                strip, [](QRgb c) { return qGreen(c) >= 128 && qRed(c) <= 200 && std::abs(qRed(c) - qBlue(c)) <= 30; });
+            QVERIFY2(onPaper >= 9 && onPaper <= 11,
+                     qPrintable(QStringLiteral("%1 dpi: %2 px at 1200 dpi").arg(dpi).arg(onPaper)));
         }
 
         // The job is named for the report's exam number, not for the patient.

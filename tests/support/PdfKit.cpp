@@ -45,4 +45,28 @@ QImage pdfPageImage(const QString& pdf, int page, const QString& prefix)
             << pageRange(page) << pdf << prefix);
     return QImage(prefix + QStringLiteral(".png"));
 }
+
+QImage pdfPageImage(const QString& pdf, int page, const QString& prefix, int dpi, const QRect& crop)
+{
+    runTool(QStringLiteral("pdftoppm"),
+            QStringList{QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-x"), QString::number(crop.x()),
+                        QStringLiteral("-y"), QString::number(crop.y()), QStringLiteral("-W"),
+                        QString::number(crop.width()), QStringLiteral("-H"), QString::number(crop.height()),
+                        QStringLiteral("-png"), QStringLiteral("-singlefile")}
+                << pageRange(page) << pdf << prefix);
+    return QImage(prefix + QStringLiteral(".png"));
+}
+
+int thickestRun(const QImage& img, const std::function<bool(QRgb)>& matches)
+{
+    int thickest = 0;
+    for (int x = 0; x < img.width(); ++x) {
+        int run = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            run = matches(img.pixel(x, y)) ? run + 1 : 0;
+            thickest = std::max(thickest, run);
+        }
+    }
+    return thickest;
+}
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Reading printed PDFs back with poppler's tools.
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace kit {
 
@@ -14,4 +16,9 @@ int pdfPages(const QString& pdf);
 QString pdfText(const QString& pdf, int page = 0, bool raw = false);
 // A page rendered at 100 dots per inch into prefix + ".png".
 QImage pdfPageImage(const QString& pdf, int page, const QString& prefix);
+// The part crop (pixels of that resolution) of a page rendered at dpi dots per inch.
+QImage pdfPageImage(const QString& pdf, int page, const QString& prefix, int dpi, const QRect& crop);
+// The thickest run of pixels that match, down each column of the image: a line's
+// thickness in pixels of the image's resolution.
+int thickestRun(const QImage& img, const std::function<bool(QRgb)>& matches);
 }
