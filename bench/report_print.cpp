@@ -26,6 +26,7 @@
 #include <QPrinter>
 #include <QThread>
 #include <cups/cups.h>
+#include <optional>
 #include <variant>
 
 namespace {
@@ -180,6 +181,21 @@ void drain(const QString& queue)
     bench::die("the queue does not empty", queue);
 }
 
+// A stored report with the print settings, laid out as the preview lays it out.
+struct LoadedReport {
+    explicit LoadedReport(qint64 id)
+    {
+        QStringList captions;
+        ReportData::loadItemCaptions(captions);
+        settings.load(captions);
+        ReportData::loadReport(id, content);
+        renderer.emplace(settings, content);
+    }
+    PrintSettings settings;
+    ReportContent content;
+    std::optional<ReportRenderer> renderer;
+};
+
 // 打印报告 against the QPrinter program on a real queue, taking turns, the queue drained between.
 void compareOnQueue(Frmreport& w, const QString& queue, qint64 id, int rounds)
 {
@@ -187,13 +203,8 @@ void compareOnQueue(Frmreport& w, const QString& queue, qint64 id, int rounds)
     if (!ProgramPrinter::instance().selectPrinter(queue))
         bench::die("no such queue", queue);
     // The reference's operations: the report laid out for this queue's page, in its dots.
-    PrintSettings settings;
-    ReportContent content;
-    QStringList captions;
-    ReportData::loadItemCaptions(captions);
-    settings.load(captions);
-    ReportData::loadReport(id, content);
-    ReportRenderer renderer(settings, content);
+    LoadedReport report(id);
+    ReportRenderer& renderer = *report.renderer;
     QPrinter probe(QPrinter::HighResolution);
     ProgramPrinter::instance().configure(probe);
     const QPageLayout layout = probe.pageLayout();
@@ -290,13 +301,8 @@ int main(int argc, char** argv)
             bench::die("the report is not two pages long", QString::number(w.pageCount()));
 
         // The reference's operations: the layout the preview shows, in the job's dots.
-        PrintSettings settings;
-        ReportContent content;
-        QStringList captions;
-        ReportData::loadItemCaptions(captions);
-        settings.load(captions);
-        ReportData::loadReport(id, content);
-        ReportRenderer renderer(settings, content);
+        LoadedReport report(id);
+        ReportRenderer& renderer = *report.renderer;
         QPrinter job(QPrinter::HighResolution);
         ProgramPrinter::instance().configure(job);
         const int dpi = job.resolution();
