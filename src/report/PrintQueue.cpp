@@ -5,6 +5,8 @@
 #include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -21,6 +23,8 @@ namespace {
 // How long and how often an accepted job is followed in its queue.
 constexpr int kWatchIntervalMs = 250;
 constexpr int kWatchRounds = 20;
+// A spool file lives for the seconds of one print; one this old was left by a killed program.
+constexpr int kStaleSeconds = 600;
 }
 
 QString newSpoolFile(const QString& folder, QString* error)
@@ -44,6 +48,15 @@ QString newSpoolFile(const QString& folder, QString* error)
         return QString();
     }
     return file.fileName();
+}
+
+void removeStaleSpoolFiles(const QString& folder)
+{
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kStaleSeconds);
+    const QFileInfoList jobs = QDir(folder).entryInfoList({QStringLiteral("job-*.pdf")}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo& f : jobs)
+        if (!f.isSymLink() && f.ownerId() == ::getuid() && f.lastModified().toUTC() < before)
+            QFile::remove(f.filePath());
 }
 
 QString checkWhole(const QString& path)

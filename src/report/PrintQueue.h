@@ -43,6 +43,10 @@ struct JobStatus {
 // set when none can be made there.
 QString newSpoolFile(const QString& folder, QString* error);
 
+// Removes the spool files a killed program left in folder (patient pages): those not
+// touched for ten minutes, so the job of another copy printing now stays.
+void removeStaleSpoolFiles(const QString& folder);
+
 // Whether the PDF job file at path is on the disk whole: every byte synced, its
 // cross-reference table where the trailer says, and every object where the table
 // says. Empty when it is; else what is wrong with it.

@@ -160,6 +160,7 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
     }
     QString why;
     const QString folder = backend_->spoolFolder();
+    PrintQueue::removeStaleSpoolFiles(folder);
     const QString spool = PrintQueue::newSpoolFile(folder, &why);
     if (spool.isEmpty()) {
         fail(ReportError{ReportError::PrinterFailure,

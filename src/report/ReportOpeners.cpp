@@ -6,10 +6,14 @@
 #include "report/FrmfindGrid.h"
 #include "report/Frmprintset.h"
 #include "report/Frmreport.h"
+#include "report/PrintQueue.h"
+#include "report/PrinterBackend.h"
 
 namespace ReportOpeners {
 void registerAll()
 {
+    // Pages of a print that a killed program left in the spool folder go at the next start.
+    PrintQueue::removeStaleSpoolFiles(SystemPrinterBackend().spoolFolder());
     // The main window's print command and the editor's print button.
     using Openers::Window;
     Openers::setOpener(Window::Frmreport, [](Openers::How how) {
