@@ -223,12 +223,25 @@ private slots:
             QTRY_VERIFY(!MessageBox::shownBoxes().isEmpty());
             QVERIFY(failedOnce(QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")));
 
-            // A job the queue completes says nothing, and its pages are whole.
+            // A job the queue completes says nothing, and its pages are whole. The pages a
+            // killed program left in the spool folder go; a job just begun (another copy's) stays.
+            const QString stale = spool + QStringLiteral("/job-left.pdf");
+            const QString current = spool + QStringLiteral("/job-now.pdf");
+            for (const QString& f : {stale, current}) {
+                QFile file(f);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0);
+            }
+            QFile left(stale);
+            QVERIFY(
+                left.open(QIODevice::ReadWrite)
+                && left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+            left.close();
             backend_->setJobStates({});
             w.CmdPrint->click();
             QVERIFY(MessageBox::shownBoxes().isEmpty());
             QCOMPARE(kit::pdfPages(out), 1);
-            QVERIFY(spoolEmpty());
+            QVERIFY(!QFile::exists(stale) && QFile::exists(current));
+            QVERIFY(QFile::remove(current) && spoolEmpty());
         });
     }
 
