@@ -26,6 +26,7 @@
 #include <QPrinter>
 #include <QThread>
 #include <cups/cups.h>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -181,6 +182,25 @@ void drain(const QString& queue)
     bench::die("the queue does not empty", queue);
 }
 
+// One round of 打印报告 (ours) against the reference, timed in turn (the side that goes
+// first alternates by round), `between` untimed after each side.
+void takeTurns(int round, const std::function<void()>& ours, const std::function<void()>& reference,
+               const std::function<void()>& between, std::vector<double>& a, std::vector<double>& b,
+               std::vector<double>& ratio)
+{
+    double ta = 0, tb = 0;
+    for (int k = 0; k < 2; ++k) {
+        const bool oursFirst = (round % 2 == 0) == (k == 0);
+        const auto t0 = bench::Clock::now();
+        (oursFirst ? ours : reference)();
+        (oursFirst ? ta : tb) = bench::millisecondsSince(t0);
+        between();
+    }
+    a.push_back(ta);
+    b.push_back(tb);
+    ratio.push_back(ta / tb);
+}
+
 // A stored report with the print settings, laid out as the preview lays it out.
 struct LoadedReport {
     explicit LoadedReport(qint64 id)
@@ -217,20 +237,9 @@ void compareOnQueue(Frmreport& w, const QString& queue, qint64 id, int rounds)
         bench::die("printing to the queue failed", MessageBox::shownBoxes().last().text);
     std::vector<double> a, b, ratio;
     for (int i = 0; i < rounds; ++i) {
-        double ta = 0, tb = 0;
-        for (int k = 0; k < 2; ++k) {
-            const bool oursFirst = (i % 2 == 0) == (k == 0);
-            const auto t0 = bench::Clock::now();
-            if (oursFirst)
-                w.CmdPrint_Click();
-            else
-                replayToQueue(ops, queue, layout, dpi);
-            (oursFirst ? ta : tb) = bench::millisecondsSince(t0);
-            drain(queue);
-        }
-        a.push_back(ta);
-        b.push_back(tb);
-        ratio.push_back(ta / tb);
+        takeTurns(
+            i, [&] { w.CmdPrint_Click(); }, [&] { replayToQueue(ops, queue, layout, dpi); }, [&] { drain(queue); }, a,
+            b, ratio);
     }
     if (!MessageBox::shownBoxes().isEmpty())
         bench::die("printing to the queue failed", MessageBox::shownBoxes().last().text);
@@ -329,19 +338,8 @@ int main(int argc, char** argv)
                 renderer.RenderReport(ReportRenderer::Mode::Print, 1, 0);
                 c.push_back(bench::millisecondsSince(t0));
             }
-            double ta = 0, tb = 0;
-            for (int k = 0; k < 2; ++k) {
-                const bool oursFirst = (i % 2 == 0) == (k == 0);
-                const auto t0 = bench::Clock::now();
-                if (oursFirst)
-                    w.CmdPrint_Click();
-                else
-                    replay(ops, qt, job.pageLayout(), dpi);
-                (oursFirst ? ta : tb) = bench::millisecondsSince(t0);
-            }
-            a.push_back(ta);
-            b.push_back(tb);
-            ratio.push_back(ta / tb);
+            takeTurns(
+                i, [&] { w.CmdPrint_Click(); }, [&] { replay(ops, qt, job.pageLayout(), dpi); }, [] {}, a, b, ratio);
         }
         std::printf("2 pages, %zu texts, %zu lines, %zu pictures of %dx%d, %d dpi, %d rounds\n", texts, lines, pictures,
                     pictureWidth, pictureHeight, dpi, rounds);
