@@ -181,30 +181,6 @@ std::optional<qint64> Cents(double yuan)
     return yuan < 0 ? -c : c;
 }
 
-std::optional<qint64> Cents(const QVariant& stored)
-{
-    if (!stored.isValid() || stored.isNull())
-        return std::nullopt;
-    switch (stored.metaType().id()) {
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong: {
-        const qint64 v = stored.toLongLong();
-        if (std::llabs(v) > qint64(kMaxYuan))
-            return std::nullopt;
-        return v * 100;
-    }
-    default: break;
-    }
-    bool ok = false;
-    const double d =
-        stored.metaType().id() == QMetaType::QString ? stored.toString().trimmed().toDouble(&ok) : stored.toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
-    return Cents(d);
-}
-
 Stored Read(const QVariant& stored)
 {
     if (!stored.isValid() || stored.isNull())

@@ -32,9 +32,6 @@ constexpr WideCents kMaxWideCents = WideCents(10000000000000LL) * WideCents(1000
 
 // An amount in cents; nullopt for a value that is not finite or beyond kMaxYuan.
 std::optional<qint64> Cents(double yuan);
-// A stored value (a number, or a text holding one) in cents; nullopt for Null,
-// an empty or non-numeric text and what Cents(double) refuses.
-std::optional<qint64> Cents(const QVariant& stored);
 
 // A stored fee as read.
 struct Stored {

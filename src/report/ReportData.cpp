@@ -15,6 +15,9 @@ namespace ReportData {
 
 QString previewPictureFile(int k) { return AppPaths::imageFolder() + QStringLiteral("/rptview%1.jpg").arg(k); }
 
+// Fees up to the editor's largest amount print to the cent; a larger one as stored.
+constexpr Money::WideCents kMaxCents = Money::WideCents(Money::kMaxYuan) * 100;
+
 QString signedNumberText(const QVariant& v)
 {
     if (!v.isValid() || v.isNull())
@@ -79,8 +82,10 @@ QueryResult loadReport(qint64 ctid, ReportContent& content)
         case times: {
             // The fee as the editor and the lists show it: rounded to the cent.
             const QVariant fee = rs.value(0, i);
-            const std::optional<qint64> cents = Money::Cents(fee);
-            content.values[i] = signedNumberText(cents ? Money::Value(*cents) : fee);
+            const Money::Stored read = Money::Read(fee);
+            const bool toCent =
+                read.kind == Money::Stored::Amount && read.cents >= -kMaxCents && read.cents <= kMaxCents;
+            content.values[i] = signedNumberText(toCent ? Money::Value(qint64(read.cents)) : fee);
             break;
         }
         case obligate1: content.values[i] = signedNumberText(rs.value(0, i)); break;

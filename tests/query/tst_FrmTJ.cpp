@@ -149,8 +149,10 @@ private slots:
         for (const auto& [yuan, c] : cents)
             QVERIFY2(Money::Cents(yuan) == std::optional<qint64>(c), qPrintable(QString::number(yuan, 'g', 17)));
         QVERIFY(!Money::Cents(std::numeric_limits<double>::infinity()) && !Money::Cents(1e300)
-                && !Money::Cents(QVariant()) && !Money::Cents(QVariant(QStringLiteral("十元"))));
-        QCOMPARE(Money::Cents(QVariant(QStringLiteral(" 2.675 "))), std::optional<qint64>(268));
+                && Money::Read(QVariant()).kind == Money::Stored::None
+                && Money::Read(QVariant(QStringLiteral("十元"))).kind == Money::Stored::Unreadable);
+        const Money::Stored typed = Money::Read(QVariant(QStringLiteral(" 2.675 ")));
+        QVERIFY(typed.kind == Money::Stored::Amount && typed.cents == 268);
         QCOMPARE(Money::Text(-50), QStringLiteral("-0.50"));
         QCOMPARE(Money::Text(100000000), QStringLiteral("1000000.00"));
         QCOMPARE(Money::Value(1000), QVariant(qlonglong(10)));
