@@ -2,8 +2,6 @@
 
 #include "core/Modini.h"
 #include "core/NumberText.h"
-#include "platform/AppPaths.h"
-#include "platform/MessageBox.h"
 
 #include <QSize>
 
@@ -257,30 +255,24 @@ VideoSettings VideoSettings::load()
     return s;
 }
 
-bool VideoSettings::save(QString* failure) const
+bool VideoSettings::save() const
 {
     // Every key in one write: a file that cannot be written keeps all of its old values.
-    IniFile ini(AppPaths::iniFile());
-    auto set = [&ini](const IniSetting& k, const QString& value) { ini.setValue(k.section, k.key, value); };
-    set(IniKey::VideoDevice, device);
-    set(IniKey::VideoWidth, QString::number(width));
-    set(IniKey::VideoHeight, QString::number(height));
-    set(IniKey::VideoFps, fps.text());
-    set(IniKey::VideoCodec, codec);
-    set(IniKey::VideoQuality, QString::number(quality));
-    if (ini.save())
-        return true;
-    if (failure)
-        *failure = ini.failureText();
-    return false;
+    return Modini::SetIniValues({
+        {IniKey::VideoDevice, device},
+        {IniKey::VideoWidth, QString::number(width)},
+        {IniKey::VideoHeight, QString::number(height)},
+        {IniKey::VideoFps, fps.text()},
+        {IniKey::VideoCodec, codec},
+        {IniKey::VideoQuality, QString::number(quality)},
+    });
 }
 
 bool VideoSettings::saveOrTell(QWidget* parent) const
 {
-    QString failure;
-    if (save(&failure))
+    if (save())
         return true;
-    MessageBox::show(failure, MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
+    Modini::TellNotSaved(parent);
     return false;
 }
 

@@ -39,9 +39,9 @@ struct VideoSettings {
     int quality = 85;                          // JPEG quality of "mjpeg", 1..100
 
     static VideoSettings load();
-    // Writes every key at once; false (failure says why, every key as it
-    // was) when options.ini could not be written.
-    bool save(QString* failure = nullptr) const;
+    // Writes every key at once; false (Modini::LastFailureText() says why,
+    // every key as it was) when options.ini could not be written.
+    bool save() const;
     // Saves; when that fails, tells the user why (a critical box titled "错误").
     bool saveOrTell(QWidget* parent) const;
 
