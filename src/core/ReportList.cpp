@@ -178,8 +178,7 @@ void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
     Model* model = ModelOf(grid);
     if (!model || rs.recordCount() < 1)
         return;
-    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
-    const auto key = ReportRecord::ParseKey(textOf(rs.value(rs.position(), keyField)));
+    const auto key = KeyOf(rs);
     if (!key)
         return;
     // An update never overwrites the row of another report.
@@ -203,6 +202,14 @@ int RowOfKey(const QTableView* grid, int keyColumn, qint64 key)
         if (holds(r))
             return r;
     return -1;
+}
+
+std::optional<qint64> KeyOf(const RecordSet& rs)
+{
+    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
+    if (keyField < 0 || rs.recordCount() < 1)
+        return std::nullopt;
+    return ReportRecord::ParseKey(textOf(rs.value(rs.position(), keyField)));
 }
 
 int RowOfReport(const QTableView* grid, qint64 key) { return RowOfKey(grid, kKeyColumn, key); }

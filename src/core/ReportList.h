@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <iterator>
+#include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -79,12 +81,6 @@ inline constexpr Column kColumnTable[kColumns] = {
 inline constexpr const char* kAgeUnitField = "ageunit";
 
 namespace detail {
-constexpr bool same(const char* a, const char* b)
-{
-    while (*a && *a == *b)
-        ++a, ++b;
-    return *a == *b;
-}
 // Every row of the table is written (a table one row short leaves its last
 // row empty), and each named column shows its field.
 constexpr bool tableMatchesNames()
@@ -106,7 +102,7 @@ constexpr bool tableMatchesNames()
                                                      {kKeyColumn, "ctid"}};
     static_assert(std::size(named) == kColumns);
     for (const auto& [column, field] : named)
-        if (!same(kColumnTable[column].field, field))
+        if (std::string_view(kColumnTable[column].field) != field)
             return false;
     return kColumnTable[kAgeColumn].form == Form::Age && kColumnTable[kDateColumn].form == Form::Date
            && kColumnTable[kKeyColumn].twips == 0;
@@ -197,6 +193,8 @@ void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert);
 // else the first that does; -1 when the list does not show it. The lists of
 // the query window and the related-records window look their rows up here too.
 int RowOfKey(const QTableView* grid, int keyColumn, qint64 key);
+// The key (ctid) of rs's current record; none when it holds no key.
+std::optional<qint64> KeyOf(const RecordSet& rs);
 int RowOfReport(const QTableView* grid, qint64 key);
 // After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
 void RemoveReportRow(QTableView* grid, qint64 key);

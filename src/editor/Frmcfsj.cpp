@@ -34,7 +34,7 @@ enum class Form {
 struct Column {
     const char* header;
     int twips;
-    int field;   // of ReportRecord; -1 for none
+    int field;   // of ReportRecord
     Form form;
 };
 constexpr Column kCols[Frmcfsj::kColumns] = {
@@ -128,8 +128,7 @@ void followStore(QTableView* grid)
 {
     ReportStore::Notifier* store = ReportStore::notifier();
     QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
-        const int keyField = row.fieldIndex(ReportRecord::ColumnName(ReportRecord::ctid));
-        const auto key = ReportRecord::ParseKey(row.text(row.position(), keyField));
+        const auto key = ReportList::KeyOf(row);
         if (inserted || !key)
             return;
         const int r = ReportList::RowOfKey(grid, Frmcfsj::kKeyColumn, *key);

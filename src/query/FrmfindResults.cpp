@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include <cmath>
+#include <string_view>
 
 namespace FrmfindResults {
 
@@ -66,9 +67,7 @@ constexpr bool tableComplete()
     for (const Column& c : kCols)
         if (!c.header || !c.field)
             return false;
-    const char* key = kCols[kKeyColumn].field;
-    return key[0] == 'c' && key[1] == 't' && key[2] == 'i' && key[3] == 'd' && key[4] == 0
-           && kCols[kKeyColumn].queryTwips == 0;
+    return std::string_view(kCols[kKeyColumn].field) == "ctid" && kCols[kKeyColumn].queryTwips == 0;
 }
 static_assert(tableComplete(), "the result columns and kKeyColumn disagree");
 
@@ -242,8 +241,7 @@ void FollowStore(QTableView* grid)
     ReportStore::Notifier* store = ReportStore::notifier();
     QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
         Model* model = ModelOf(grid);
-        const int keyField = row.fieldIndex(QString::fromLatin1(kCols[kKeyColumn].field));
-        const auto key = ReportRecord::ParseKey(row.text(row.position(), keyField));
+        const auto key = ReportList::KeyOf(row);
         if (inserted || !model || !model->hasResults() || !key)
             return;
         const int r = ReportList::RowOfKey(grid, kKeyColumn, *key);
