@@ -153,7 +153,7 @@ private slots:
         ed.Text8->setText(QStringLiteral("住院-1"));
         ed.ButtnSave_Click();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-        QVERIFY(shown_ == 1 && list.cell(0, 1) == longText);
+        QVERIFY(shown_ == 1 && list.cell(0, ReportList::kNameColumn) == longText);
         const RecordSetPtr r = kit::storedRow(key);
         for (int f : fields)
             QCOMPARE(r->text(f).toUtf8(), longText.toUtf8());
@@ -174,7 +174,7 @@ private slots:
         const QString rpt = ReportLoader::SlotFile(1);
         QVERIFY(kit::writeBytes(rpt, {}));
         for (const QString& keyCell : {QStringLiteral("424242"), QStringLiteral("1 OR 1=1")}) {
-            list.setCell(0, 11, keyCell);
+            list.setCell(0, ReportList::kKeyColumn, keyCell);
             MessageBox::clearShown();
             Openers::EditorOpenFromMainList(false, list.current());
             QCOMPARE(lastText(), QStringLiteral("没有符合条件的数据返回"));
