@@ -303,8 +303,8 @@ int main(int argc, char** argv)
     const qint64 id = Database::LastInsertId();
 
     Frmreport& w = Frmreport::instance();
-    Frmreport::setEditorKeySource([id] { return QString::number(id); });
     w.setOpenStatus(QStringLiteral("datarecord"));
+    w.setReportKey(QString::number(id));
     Opener::setHook([&](QDialog*) {
         if (w.pageCount() != 2)
             bench::die("the report is not two pages long", QString::number(w.pageCount()));

@@ -176,11 +176,10 @@ void FrmMain::Form_Load()
         DTPicker1->setDate(Environment::today());
     }
     LoadDayList(DTPicker1->date());
-    // The editor's saves and deletes of the reports it opened from this list
-    // reach the list through the store; the commands of other windows read
-    // only its current report.
-    storeLinks_ = ReportList::FollowStore(MSHFlexGrid1);
-    Openers::SetMainListSource([grid = QPointer<QTableView>(MSHFlexGrid1)] { return ReportList::CurrentOf(grid); });
+    // Every save and delete reaches the list through the store, whichever
+    // window opened the editor; a new report joins it when it is of the date
+    // the list shows.
+    storeLinks_ = ReportList::FollowStore(MSHFlexGrid1, [this] { return DTPicker1->date(); });
     // The shared menu skin in this skin's colours.
     gMenuSkin.SkinColor1(Palette::gLineColor);
     gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);
@@ -283,7 +282,7 @@ void FrmMain::删除报告_Click()
 
     // The report row and the study link that points at it go together; the
     // store's announcement removes the row from this list (FollowStore).
-    const QueryResult r = ReportStore::Delete(text(ReportList::kKeyColumn), ReportStore::Announce::Yes);
+    const QueryResult r = ReportStore::Delete(text(ReportList::kKeyColumn));
     if (!r.ok())
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
 }
@@ -308,6 +307,5 @@ void FrmMain::Form_Unload()
     for (const QMetaObject::Connection& link : std::as_const(storeLinks_))
         disconnect(link);
     storeLinks_.clear();
-    Openers::SetMainListSource({});
     Database::CloseDatabase();
 }

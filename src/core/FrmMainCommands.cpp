@@ -245,8 +245,8 @@ void FrmMain::新建报告_Click()
     Openers::EditorNewReport();
 }
 
-void FrmMain::查看报告_Click() { Openers::EditorOpenFromMainList(false); }
-void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true); }
+void FrmMain::查看报告_Click() { Openers::EditorOpenFromMainList(false, ReportList::CurrentOf(MSHFlexGrid1)); }
+void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true, ReportList::CurrentOf(MSHFlexGrid1)); }
 
 void FrmMain::打印报告_Click()
 {
@@ -259,7 +259,7 @@ void FrmMain::打印报告_Click()
             MessageBox::critical(QStringLiteral("当前记录集为空，没有需要打印的报告"), MessageBox::kErrorTitle);
             return;
         }
-        Openers::OpenPreview(Openers::How::FromMain);
+        Openers::OpenPreview(Openers::How::FromMain, ReportList::CurrentOf(MSHFlexGrid1).key);
     } catch (const AppError& e) {
         MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {

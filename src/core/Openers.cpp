@@ -12,12 +12,6 @@ QHash<Openers::Window, Openers::Opener>& table()
     static QHash<Openers::Window, Openers::Opener> openers;
     return openers;
 }
-
-std::function<Openers::ListedReport()>& mainListSource()
-{
-    static std::function<Openers::ListedReport()> source;
-    return source;
-}
 }
 
 namespace Openers {
@@ -76,12 +70,12 @@ QList<Window> registered()
     return windows;
 }
 
-void open(Window window, How how)
+void open(Window window, How how, const ListedReport& report)
 {
     // A copy: the opener may replace itself while its window is open.
     const Opener opener = table().value(window);
     if (opener) {
-        opener(how);
+        opener(how, report);
         return;
     }
     qWarning("no window registered as %s", qPrintable(name(window)));
@@ -89,8 +83,17 @@ void open(Window window, How how)
 }
 
 void EditorNewReport() { open(Window::DataRecord, How::New); }
-void EditorOpenFromMainList(bool modify) { open(Window::DataRecord, modify ? How::Modify : How::View); }
-void OpenPreview(How openStatus) { open(Window::Frmreport, openStatus); }
+void EditorOpenFromMainList(bool modify, const ListedReport& current)
+{
+    open(Window::DataRecord, modify ? How::Modify : How::View, current);
+}
+void OpenPreview(How openStatus, const QString& key)
+{
+    ListedReport report;
+    report.empty = key.isEmpty();
+    report.key = key;
+    open(Window::Frmreport, openStatus, report);
+}
 void OpenPrintSettings() { open(Window::Frmprintset); }
 void OpenGridPrintSettings() { open(Window::FrmfindGrid); }
 void OpenComset() { open(Window::FrmComset); }
@@ -100,7 +103,4 @@ void OpenMaintenance(Window window) { open(window); }
 void OpenTemplateManager() { open(Window::FrmMBmanager); }
 void OpenFind() { open(Window::Frmfind); }
 void OpenStatistics() { open(Window::FrmTJ); }
-
-ListedReport MainListCurrent() { return mainListSource() ? mainListSource()() : ListedReport(); }
-void SetMainListSource(std::function<ListedReport()> source) { mainListSource() = std::move(source); }
 }

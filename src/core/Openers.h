@@ -1,6 +1,8 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <concepts>
+#include <cstddef>
 #include <functional>
 
 // How a command opens a window that a higher layer owns. Each window is known
@@ -49,7 +51,33 @@ enum class How {
 QString name(Window window);
 QString name(How how);
 
-using Opener = std::function<void(How how)>;
+// The report an opening acts on: the main list's current report for the main
+// window's view, modify and print, the editor's record for its print. The
+// opening carries it to the window; no window asks another for it.
+struct ListedReport {
+    bool empty = true;   // no current report: the list is empty
+    QString key;         // 序号 (ctid), as the list shows it
+    QString owner;       // 检查医师 (rpdr)
+};
+
+// A window's opener: a function of the opening's How, or of the How and the
+// report it acts on.
+class Opener {
+public:
+    Opener() = default;
+    Opener(std::nullptr_t) {}
+    template <class F>
+    requires std::invocable<F&, How, const ListedReport&> Opener(F f) : run_(std::move(f)) {}
+    template <class F>
+    requires(std::invocable<F&, How> && !std::invocable<F&, How, const ListedReport&>) Opener(F f)
+        : run_([f = std::move(f)](How how, const ListedReport&) mutable { f(how); })
+    {}
+    explicit operator bool() const { return bool(run_); }
+    void operator()(How how, const ListedReport& report) const { run_(how, report); }
+
+private:
+    std::function<void(How, const ListedReport&)> run_;
+};
 
 // Registers the opener of a window, replacing an earlier one; an empty
 // function removes it.
@@ -59,18 +87,21 @@ QList<Window> registered();
 // Opens a window through its opener. A window nobody registered is reported
 // as the programming error it is: a warning in the log ("no window registered
 // as ...") and a critical message box, so the command never fails silently.
-void open(Window window, How how = How::Plain);
+void open(Window window, How how = How::Plain, const ListedReport& report = {});
 
 // The commands of the lower layers, by what they do.
 
 // Report editor (DataRecord).
-void EditorNewReport();                     // the editor side of the main window's new-report command
-void EditorOpenFromMainList(bool modify);   // view (false) or modify (true) the main list's current row
+void EditorNewReport();   // the editor side of the main window's new-report command
+// View (false) or modify (true) the main list's current report.
+void EditorOpenFromMainList(bool modify, const ListedReport& current);
 
 // Report printing.
-void OpenPreview(How openStatus);   // Frmreport, FromMain or FromEditor
-void OpenPrintSettings();           // Frmprintset
-void OpenGridPrintSettings();       // FrmfindGrid
+// Frmreport on the report whose key is given: FromMain (the main list's
+// current report) or FromEditor (the editor's record).
+void OpenPreview(How openStatus, const QString& key);
+void OpenPrintSettings();       // Frmprintset
+void OpenGridPrintSettings();   // FrmfindGrid
 
 // Imaging settings dialogs.
 void OpenComset();    // FrmComset
@@ -85,16 +116,4 @@ void OpenTemplateManager();   // FrmMBmanager for maintenance
 // Query and statistics.
 void OpenFind();         // Frmfind
 void OpenStatistics();   // FrmTJ
-
-// The main list's current report, which the view, modify and print commands
-// of the main window act on. Only this is offered: the list itself belongs to
-// the main window, which keeps it in step with the report store.
-struct ListedReport {
-    bool empty = true;   // no current report: the list is empty, or no main window is open
-    QString key;         // 序号 (ctid), as the list shows it
-    QString owner;       // 检查医师 (rpdr)
-};
-ListedReport MainListCurrent();
-// Registered by the main window while it is open; an empty function removes it.
-void SetMainListSource(std::function<ListedReport()> source);
 }

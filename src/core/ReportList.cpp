@@ -1,6 +1,7 @@
 #include "core/ReportList.h"
 
 #include "core/Database.h"
+#include "core/ReportRecord.h"
 #include "core/ReportStore.h"
 #include "platform/Environment.h"
 #include "platform/Units.h"
@@ -43,8 +44,6 @@ QString DaySql()
 }
 
 QVariantList DayParams(const QDate& date) { return {date.toString(QStringLiteral("yyyy-MM-dd"))}; }
-
-QString RowSql() { return QStringLiteral("SELECT ") + ListColumns() + QStringLiteral(" FROM reports WHERE ctid = ?"); }
 
 QString HeaderText(int column) { return QString::fromUtf8(kColumnTable[column].header); }
 
@@ -174,17 +173,16 @@ void FillRows(QTableView* grid, const RecordSetPtr& rs)
     ListGrid::SelectRow(grid, 0);
 }
 
-QueryResult ReadRow(qint64 key) { return Database::QueryData(RowSql(), {QVariant(key)}); }
-
 void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
 {
     Model* model = ModelOf(grid);
     if (!model || rs.recordCount() < 1)
         return;
-    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
-    const QString key = textOf(rs.value(rs.position(), keyField));
+    const auto key = KeyOf(rs);
+    if (!key)
+        return;
     // An update never overwrites the row of another report.
-    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, key);
+    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, *key);
     if (row < 0)
         return;
     model->setRow(row, rs, !insert);
@@ -192,20 +190,31 @@ void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
         ListGrid::SelectRow(grid, row);
 }
 
-int RowOfReport(const QTableView* grid, const QString& key)
+int RowOfKey(const QTableView* grid, int keyColumn, qint64 key)
 {
-    if (ListGrid::IsEmpty(grid) || key.trimmed().isEmpty())
+    if (ListGrid::IsEmpty(grid))
         return -1;
+    auto holds = [&](int r) { return ReportRecord::ParseKey(ListGrid::Cell(grid, r, keyColumn)) == key; };
     const int selected = ListGrid::SelectedRow(grid);
-    if (ListGrid::Cell(grid, selected, kKeyColumn).trimmed() == key.trimmed())
+    if (selected >= 0 && holds(selected))
         return selected;
     for (int r = 0; r < ListGrid::RowCount(grid); ++r)
-        if (ListGrid::Cell(grid, r, kKeyColumn).trimmed() == key.trimmed())
+        if (holds(r))
             return r;
     return -1;
 }
 
-void RemoveReportRow(QTableView* grid, const QString& key)
+std::optional<qint64> KeyOf(const RecordSet& rs)
+{
+    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
+    if (keyField < 0 || rs.recordCount() < 1)
+        return std::nullopt;
+    return ReportRecord::ParseKey(textOf(rs.value(rs.position(), keyField)));
+}
+
+int RowOfReport(const QTableView* grid, qint64 key) { return RowOfKey(grid, kKeyColumn, key); }
+
+void RemoveReportRow(QTableView* grid, qint64 key)
 {
     const int row = RowOfReport(grid, key);
     if (row < 0)
@@ -214,13 +223,21 @@ void RemoveReportRow(QTableView* grid, const QString& key)
     ListGrid::RemoveSelectedRow(grid);
 }
 
-QList<QMetaObject::Connection> FollowStore(QTableView* grid)
+QList<QMetaObject::Connection> FollowStore(QTableView* grid, std::function<QDate()> listedDate)
 {
     ReportStore::Notifier* store = ReportStore::notifier();
-    return {QObject::connect(store, &ReportStore::Notifier::reportSaved, grid,
-                             [grid](const RecordSet& row, bool inserted) { WriteSavedRow(grid, row, inserted); }),
+    auto saved = [grid, listedDate = std::move(listedDate)](const RecordSet& row, bool inserted) {
+        if (!inserted) {
+            WriteSavedRow(grid, row, false);
+            return;
+        }
+        const int dateField = row.fieldIndex(QString::fromLatin1(kColumnTable[kDateColumn].field));
+        if (listedDate && DateText(row.value(row.position(), dateField)) == DayParams(listedDate()).value(0).toString())
+            WriteSavedRow(grid, row, true);
+    };
+    return {QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, saved),
             QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid,
-                             [grid](const QString& key) { RemoveReportRow(grid, key); })};
+                             [grid](qint64 key) { RemoveReportRow(grid, key); })};
 }
 
 Openers::ListedReport CurrentOf(const QTableView* grid)

@@ -11,6 +11,11 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 class QDate;
@@ -20,8 +25,9 @@ class QWidget;
 // The main window's report list: its twelve columns, the query of one report
 // date, and how a stored report becomes a list row. The list's state and
 // selection follow the list conventions of ListGrid. The main window's loader
-// and the rows it writes after the editor's save and delete (FollowStore) all
-// go through here, so a row written after a save is exactly the row a reload gives.
+// and the rows it writes after every save and delete the store announces
+// (FollowStore) all go through here, so a row written after a save is exactly
+// the row a reload gives.
 namespace ReportList {
 
 // The columns by position. A column is added, moved or removed in kColumnTable
@@ -74,6 +80,36 @@ inline constexpr Column kColumnTable[kColumns] = {
 };
 inline constexpr const char* kAgeUnitField = "ageunit";
 
+namespace detail {
+// Every row of the table is written (a table one row short leaves its last
+// row empty), and each named column shows its field.
+constexpr bool tableMatchesNames()
+{
+    for (const Column& c : kColumnTable)
+        if (!c.header || !c.field)
+            return false;
+    constexpr std::pair<Col, const char*> named[] = {{kExamColumn, "obligate5"},
+                                                     {kNameColumn, "brname"},
+                                                     {kSexColumn, "sex"},
+                                                     {kAgeColumn, "age"},
+                                                     {kSectionColumn, "sectionoffice"},
+                                                     {kInpatientColumn, "inpatientid"},
+                                                     {kOutpatientColumn, "obligate3"},
+                                                     {kRequesterColumn, "utpatientid"},
+                                                     {kDateColumn, "rpdate"},
+                                                     {kDoctorColumn, "rpdr"},
+                                                     {kDiagnosisColumn, "checkconclusion"},
+                                                     {kKeyColumn, "ctid"}};
+    static_assert(std::size(named) == kColumns);
+    for (const auto& [column, field] : named)
+        if (std::string_view(kColumnTable[column].field) != field)
+            return false;
+    return kColumnTable[kAgeColumn].form == Form::Age && kColumnTable[kDateColumn].form == Form::Date
+           && kColumnTable[kKeyColumn].twips == 0;
+}
+}
+static_assert(detail::tableMatchesNames(), "kColumnTable and the names of Col disagree");
+
 using ListGrid::kSelButtonFace;
 using ListGrid::kSelButtonShadow;
 using ListGrid::kSelWhite;
@@ -87,8 +123,6 @@ int AgeUnitStatementField();
 // The day list: reports of one report date in key order.
 QString DaySql();
 QVariantList DayParams(const QDate& date);
-// One report's list columns by key.
-QString RowSql();
 
 // The rows of a report list over a day's answer (a query of at least
 // ListColumns()); rows written later (a saved report, a blank row) hold their
@@ -148,25 +182,29 @@ QString AgeText(const QVariant& age);
 // The report date as the list shows it, "yyyy-MM-dd".
 QString DateText(const QVariant& rpdate);
 
-// A saved report's list columns (RowSql), read inside the save's transaction
-// so that a failed read can roll the save back.
-QueryResult ReadRow(qint64 key);
-// After a save: writes the report of rs (ReadRow's answer) into the list. An
-// insert takes the blank row of an empty list, which turns filled with the
-// selection colour button face, or a new last row, and selects it. An update
-// rewrites the report's row (the selected one) and keeps its report date column.
+// After a save: writes the report of rs (a row of at least ListColumns(), such
+// as the store's ListedRow) into the list. An insert takes the blank row of an
+// empty list, which turns filled with the selection colour button face, or a
+// new last row, and selects it. An update rewrites the report's row, wherever
+// it is, and keeps its report date column; a list without the report is left
+// as it is.
 void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert);
-// The row that lists report key: the selected row when it does, else the first
-// that does; -1 when the list does not show it.
-int RowOfReport(const QTableView* grid, const QString& key);
+// The row of a list whose keyColumn holds key: the selected row when it does,
+// else the first that does; -1 when the list does not show it. The lists of
+// the query window and the related-records window look their rows up here too.
+int RowOfKey(const QTableView* grid, int keyColumn, qint64 key);
+// The key (ctid) of rs's current record; none when it holds no key.
+std::optional<qint64> KeyOf(const RecordSet& rs);
+int RowOfReport(const QTableView* grid, qint64 key);
 // After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
-void RemoveReportRow(QTableView* grid, const QString& key);
+void RemoveReportRow(QTableView* grid, qint64 key);
 
-// Keeps grid in step with the reports the store announces: a saved report's
-// row written (WriteSavedRow), a deleted report's row removed (RemoveReportRow).
+// Keeps the day list grid in step with every change the store announces: a
+// saved report's row rewritten, a deleted report's row removed, and a new
+// report added when its report date is the date the list shows (listedDate).
 // The connections end with the grid or when the caller drops them.
-QList<QMetaObject::Connection> FollowStore(QTableView* grid);
+QList<QMetaObject::Connection> FollowStore(QTableView* grid, std::function<QDate()> listedDate);
 // The selected report of grid, as the main window offers it to the commands
-// that act on its current report (Openers::MainListCurrent).
+// that act on its current report (Openers::EditorOpenFromMainList, OpenPreview).
 Openers::ListedReport CurrentOf(const QTableView* grid);
 }

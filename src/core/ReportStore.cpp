@@ -1,7 +1,6 @@
 #include "core/ReportStore.h"
 
 #include "core/Mmain.h"
-#include "core/ReportList.h"
 
 namespace ReportStore {
 namespace {
@@ -15,7 +14,7 @@ QueryResult noRows()
 
 // The row, its key and its pictures are stored together or not at all.
 SaveResult save(bool insert, qint64 key, const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                const PictureWrites& pictures, Announce announce)
+                const PictureWrites& pictures)
 {
     using namespace ReportRecord;
     SaveResult out;
@@ -58,7 +57,7 @@ SaveResult save(bool insert, qint64 key, const ReportRecord::Texts& texts, const
             return out;
     }
 
-    const QueryResult listRow = ReportList::ReadRow(key);
+    const QueryResult listRow = ListedRow(key);
     if (!listRow.hasRows()) {
         out.result = listRow;
         return out;
@@ -67,8 +66,7 @@ SaveResult save(bool insert, qint64 key, const ReportRecord::Texts& texts, const
     if (out.result.ok()) {
         out.key = key;
         out.listRow = listRow.data;
-        if (announce == Announce::Yes)
-            emit notifier()->reportSaved(*out.listRow, insert);
+        emit notifier()->reportSaved(*out.listRow, insert);
     }
     return out;
 }
@@ -83,6 +81,20 @@ QString choicesSql(Choice list)
     }
     return QString();
 }
+}
+
+QueryResult ListedRow(qint64 key)
+{
+    // Built once: every save reads it.
+    static const QString sql = [] {
+        QStringList fields;
+        for (int f = 0; f < ReportRecord::kFirstPictureField; ++f)
+            if (!ReportRecord::ColumnName(f).isEmpty())
+                fields.append(ReportRecord::ColumnName(f));
+        return QStringLiteral("SELECT ") + fields.join(QStringLiteral(", "))
+               + QStringLiteral(" FROM reports WHERE ctid = ?");
+    }();
+    return Database::QueryData(sql, {QVariant(key)});
 }
 
 Notifier* notifier()
@@ -111,18 +123,17 @@ QueryResult Load(const QString& keyText)
 }
 
 SaveResult Insert(const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                  const PictureWrites& pictures, Announce announce)
+                  const PictureWrites& pictures)
 {
-    return save(true, 0, texts, facility, today, pictures, announce);
+    return save(true, 0, texts, facility, today, pictures);
 }
 
-SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures,
-                  Announce announce)
+SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures)
 {
-    return save(false, key, texts, facility, QDate(), pictures, announce);
+    return save(false, key, texts, facility, QDate(), pictures);
 }
 
-QueryResult Delete(const QString& keyText, Announce announce)
+QueryResult Delete(const QString& keyText)
 {
     const auto key = ReportRecord::ParseKey(keyText);
     if (!key)
@@ -137,8 +148,8 @@ QueryResult Delete(const QString& keyText, Announce announce)
                                  {QVariant(keyText.trimmed())});
     if (r.ok())
         r = tx.commit();
-    if (r.ok() && announce == Announce::Yes)
-        emit notifier()->reportDeleted(keyText);
+    if (r.ok())
+        emit notifier()->reportDeleted(*key);
     return r;
 }
 

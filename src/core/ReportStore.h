@@ -37,47 +37,44 @@ struct SaveResult {
     QueryResult result;     // ok, or the failure to report
     int badField = 0;       // set when a number or date text of that field did not parse
     qint64 key = 0;         // the saved row's key
-    RecordSetPtr listRow;   // the saved row as the report list reads it (ReportList::ReadRow)
+    RecordSetPtr listRow;   // the saved row as the lists read it (ListedRow)
 };
 
-// Whether a save or delete is announced to the lists that follow the store
-// (the main window's day list, ReportList::FollowStore). The editor announces
-// the reports it was opened on from that list (its UpdateTable); a report
-// saved or deleted from the query window or the related-records window leaves
-// the list as it is.
-enum class Announce {
-    No,
-    Yes
-};
+// The saved report's fields that the report lists show (every field but the
+// pictures, by name), read inside the save's transaction so that a failed
+// read rolls the save back.
+QueryResult ListedRow(qint64 key);
 
-// What the store announces, after the change is committed and only then.
+// What the store announces to the lists that show reports (the main window's
+// day list, the query window's and the related-records window's grids), after
+// the change is committed and only then: every save and every delete, by key,
+// whichever window made it. Each list keeps itself in step.
 class Notifier final : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
 signals:
-    // A report was stored: row is its list row (SaveResult::listRow), inserted
-    // tells a new report from a rewritten one.
+    // A report was stored: row is its row as the lists read it
+    // (SaveResult::listRow), inserted tells a new report from a rewritten one.
     void reportSaved(const RecordSet& row, bool inserted);
-    // The report whose key is keyText (as the caller gave it) was deleted.
-    void reportDeleted(const QString& keyText);
+    // The report with this key was deleted.
+    void reportDeleted(qint64 key);
 };
 Notifier* notifier();
 
 // Stores a new report: the row with today as its report date, its key and its
 // pictures in one transaction, nothing of it when a step fails.
 SaveResult Insert(const ReportRecord::Texts& texts, const QString& facility, const QDate& today,
-                  const PictureWrites& pictures, Announce announce);
+                  const PictureWrites& pictures);
 // Rewrites the report with this key, keeping its report date; a key without a
 // row fails with the no-rows answer and changes nothing.
-SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures,
-                  Announce announce);
+SaveResult Update(qint64 key, const ReportRecord::Texts& texts, const QString& facility, const PictureWrites& pictures);
 
 // Deletes the report whose key is keyText and clears the study link that
 // points at it (Study.Status, compared with the key text without its blanks),
 // both or neither. A text that is no key gives the no-rows answer.
-QueryResult Delete(const QString& keyText, Announce announce);
+QueryResult Delete(const QString& keyText);
 
 // The reports whose field (a text field of ReportRecord, such as the
 // examination number or the patient name) equals value: how many, and their

@@ -123,14 +123,12 @@ void DataRecord::ButtnSave_Click()
         pictures[k] = QVariant(f.readAll());
     }
 
-    // Opened from the main list (UpdateTable), the save is announced to it: an
-    // insert adds the row with today's report date, an update rewrites the
-    // report's row and leaves its date column alone.
+    // The store announces the save to every list that shows reports, whichever
+    // window opened the editor: a list that shows the report rewrites its row,
+    // the day list of today takes a new report.
     const Texts texts = recordTexts();
-    const auto announce = updateTable_ ? ReportStore::Announce::Yes : ReportStore::Announce::No;
-    const ReportStore::SaveResult saved =
-        insert ? ReportStore::Insert(texts, machine_, Environment::today(), pictures, announce)
-               : ReportStore::Update(*key, texts, machine_, pictures, announce);
+    const ReportStore::SaveResult saved = insert ? ReportStore::Insert(texts, machine_, Environment::today(), pictures)
+                                                 : ReportStore::Update(*key, texts, machine_, pictures);
     if (!saved.result.ok()) {
         MessageBox::critical(saved.result.description, MessageBox::kErrorTitle);
         return;
@@ -166,10 +164,8 @@ void DataRecord::ButtnDel_Click()
                          MessageBox::Icon::None, MessageBox::Buttons::OkCancel, this)
         != MessageBox::Answer::Ok)
         return;
-    // Opened from the main list (UpdateTable), the delete is announced to it,
-    // which removes the report's row.
-    const QueryResult r =
-        ReportStore::Delete(recordKey_, updateTable_ ? ReportStore::Announce::Yes : ReportStore::Announce::No);
+    // The store announces the delete: every list that shows the report removes its row.
+    const QueryResult r = ReportStore::Delete(recordKey_);
     if (!r.ok()) {
         MessageBox::critical(r.description, MessageBox::kSystemErrorTitle);
         return;
@@ -194,7 +190,7 @@ void DataRecord::ButtnPrint_Click()
         return;
     }
     try {
-        Openers::OpenPreview(Openers::How::FromEditor);
+        Openers::OpenPreview(Openers::How::FromEditor, recordKey_);
     } catch (const AppError& e) {
         MessageBox::critical(e.trapText(), MessageBox::kErrorTitle);
     } catch (const std::exception& e) {

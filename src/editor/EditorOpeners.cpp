@@ -4,7 +4,6 @@
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
 #include "editor/ReportLoader.h"
-#include "report/Frmreport.h"
 
 namespace {
 void newReport()
@@ -25,15 +24,13 @@ void newReport()
 namespace EditorOpeners {
 void registerAll()
 {
-    Openers::setOpener(Openers::Window::DataRecord, [](Openers::How how) {
+    Openers::setOpener(Openers::Window::DataRecord, [](Openers::How how, const Openers::ListedReport& current) {
         switch (how) {
         case Openers::How::New: newReport(); break;
-        case Openers::How::View: ReportLoader::ViewFromMainList(); break;
-        case Openers::How::Modify: ReportLoader::ModifyFromMainList(); break;
+        case Openers::How::View: ReportLoader::ViewFromMainList(current); break;
+        case Openers::How::Modify: ReportLoader::ModifyFromMainList(current); break;
         default: break;
         }
     });
-    // The preview opened by the editor's print button prints the record open here.
-    Frmreport::setEditorKeySource([] { return DataRecord::instance().UpdateIdout(); });
 }
 }

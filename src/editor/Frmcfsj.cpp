@@ -8,6 +8,7 @@
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/RecordSetModel.h"
+#include "core/ReportRecord.h"
 #include "core/ReportList.h"
 #include "core/ReportStore.h"
 #include "core/SkinPaint.h"
@@ -25,12 +26,41 @@ using EditorGeometry::px;
 using EditorGeometry::pxRect;
 
 namespace {
+enum class Form {
+    Text,
+    Age,    // the age, then ageunit
+    Date,   // the date part
+};
 struct Column {
     const char* header;
     int twips;
+    int field;   // of ReportRecord
+    Form form;
 };
-constexpr Column kCols[Frmcfsj::kColumns] = {{"检查号", 920},    {"病人姓名", 1100}, {"性别", 790},      {"年龄", 790},
-                                             {"检查部位", 1400}, {"检查日期", 1200}, {"报告医师", 1100}, {"序号", 0}};
+constexpr Column kCols[Frmcfsj::kColumns] = {
+    {"检查号", 920, ReportRecord::obligate5, Form::Text}, {"病人姓名", 1100, ReportRecord::brname, Form::Text},
+    {"性别", 790, ReportRecord::sex, Form::Text},         {"年龄", 790, ReportRecord::age, Form::Age},
+    {"检查部位", 1400, ReportRecord::part, Form::Text},   {"检查日期", 1200, ReportRecord::pgdate, Form::Date},
+    {"报告医师", 1100, ReportRecord::rpdr, Form::Text},   {"序号", 0, ReportRecord::ctid, Form::Text},
+};
+
+// Every row of the table is written (a table one row short leaves its last
+// row empty) and each named column shows its field.
+constexpr bool tableMatchesNames()
+{
+    for (const Column& c : kCols)
+        if (!c.header)
+            return false;
+    return kCols[Frmcfsj::kExamColumn].field == ReportRecord::obligate5
+           && kCols[Frmcfsj::kNameColumn].field == ReportRecord::brname
+           && kCols[Frmcfsj::kSexColumn].field == ReportRecord::sex
+           && kCols[Frmcfsj::kAgeColumn].field == ReportRecord::age
+           && kCols[Frmcfsj::kPartColumn].field == ReportRecord::part
+           && kCols[Frmcfsj::kDateColumn].field == ReportRecord::pgdate
+           && kCols[Frmcfsj::kDoctorColumn].field == ReportRecord::rpdr
+           && kCols[Frmcfsj::kKeyColumn].field == ReportRecord::ctid && kCols[Frmcfsj::kKeyColumn].twips == 0;
+}
+static_assert(tableMatchesNames(), "the related-records columns and their names disagree");
 
 // The fields the list reads, by name: never a picture.
 const QList<int> kListFields = {ReportRecord::ctid, ReportRecord::obligate5, ReportRecord::brname,
@@ -38,31 +68,81 @@ const QList<int> kListFields = {ReportRecord::ctid, ReportRecord::obligate5, Rep
                                 ReportRecord::part, ReportRecord::pgdate,    ReportRecord::rpdr};
 
 // The list's rows: the answer of the list's query, and blank rows (the empty
-// list's one).
+// list's one). Fields are found by name, so a row the store announces (with
+// more fields, in another order) reads as the list's own.
 class RelatedModel final : public RecordSetModel {
 public:
     using RecordSetModel::RecordSetModel;
 
+    // Rewrites a row with the report of rs's current record.
+    void setRow(int row, const RecordSet& rs)
+    {
+        if (row < 0 || row >= rowCount() || rs.recordCount() < 1)
+            return;
+        const FieldMap m = mapFields(rs);
+        QStringList texts;
+        for (int c = 0; c < Frmcfsj::kColumns; ++c)
+            texts.append(cellText(c, rs, rs.position(), m));
+        setOwnTexts(row, std::move(texts));
+    }
+
 protected:
     int columns() const override { return Frmcfsj::kColumns; }
     QString headerText(int column) const override { return QString::fromUtf8(kCols[column].header); }
+    QString recordText(int record, int column) const override { return cellText(column, *answer(), record, map_); }
+    void answerChanged() override { map_ = answer() ? mapFields(*answer()) : FieldMap{}; }
 
-    QString recordText(int record, int column) const override
+private:
+    struct FieldMap {
+        int index[Frmcfsj::kColumns] = {};
+        int ageUnit = -1;
+    };
+    static FieldMap mapFields(const RecordSet& rs)
     {
-        const RecordSet& rs = *answer();
-        switch (column) {
-        case 0: return rs.text(record, 1);   // obligate5
-        case 1: return rs.text(record, 2);
-        case 2: return rs.text(record, 3);
-        case 3: return ReportList::AgeText(rs.value(record, 4)) + rs.text(record, 5);
-        case 4: return rs.text(record, 6);
-        case 5: return ReportList::DateText(rs.value(record, 7));
-        case 6: return rs.text(record, 8);
-        case 7: return rs.text(record, 0);
-        default: return QString();
-        }
+        FieldMap m;
+        for (int c = 0; c < Frmcfsj::kColumns; ++c)
+            m.index[c] = rs.fieldIndex(ReportRecord::ColumnName(kCols[c].field));
+        m.ageUnit = rs.fieldIndex(ReportRecord::ColumnName(ReportRecord::ageunit));
+        return m;
     }
+    static QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
+    {
+        const int f = m.index[column];
+        if (f < 0)
+            return QString();
+        switch (kCols[column].form) {
+        case Form::Age:
+            return ReportList::AgeText(rs.value(record, f)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
+        case Form::Date: return ReportList::DateText(rs.value(record, f));
+        case Form::Text: break;
+        }
+        return rs.text(record, f);
+    }
+
+    FieldMap map_;
 };
+
+// Keeps the list in step with every change the store announces: the row of a
+// saved report rewritten, the row of a deleted one removed.
+void followStore(QTableView* grid)
+{
+    ReportStore::Notifier* store = ReportStore::notifier();
+    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
+        const auto key = ReportList::KeyOf(row);
+        if (inserted || !key)
+            return;
+        const int r = ReportList::RowOfKey(grid, Frmcfsj::kKeyColumn, *key);
+        if (r >= 0)
+            static_cast<RelatedModel*>(grid->model())->setRow(r, row);
+    });
+    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid, [grid](qint64 key) {
+        const int r = ReportList::RowOfKey(grid, Frmcfsj::kKeyColumn, key);
+        if (r < 0)
+            return;
+        ListGrid::SelectRow(grid, r);
+        ListGrid::RemoveSelectedRow(grid);
+    });
+}
 }
 
 Frmcfsj& Frmcfsj::instance()
@@ -89,6 +169,7 @@ Frmcfsj::Frmcfsj()
     MSHFlexGrid1->verticalHeader()->setDefaultSectionSize(20);
     MSHFlexGrid1->horizontalHeader()->setHighlightSections(false);
     MSHFlexGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    followStore(MSHFlexGrid1);
 
     auto button = [this](const char* name, const QString& caption, int left) {
         auto* b = new QvButton(caption, this);

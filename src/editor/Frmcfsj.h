@@ -32,9 +32,18 @@ public:
     // Loads the window (colours, then the list) and shows it modally.
     int showModally();
 
-    // The list's columns.
-    static constexpr int kColumns = 8;
-    static constexpr int kKeyColumn = 7;   // 序号 (ctid), hidden
+    // The list's columns by position.
+    enum Col : int {
+        kExamColumn,     // 检查号
+        kNameColumn,     // 病人姓名
+        kSexColumn,      // 性别
+        kAgeColumn,      // 年龄, with its unit
+        kPartColumn,     // 检查部位
+        kDateColumn,     // 检查日期
+        kDoctorColumn,   // 报告医师
+        kKeyColumn,      // 序号 (ctid), hidden
+        kColumns
+    };
 
 public slots:
     void ButtnCopy_Click();

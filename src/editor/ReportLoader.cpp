@@ -1,6 +1,7 @@
 #include "editor/ReportLoader.h"
 
 #include "editor/DataRecord.h"
+#include "editor/Frmcfsj.h"
 #include "core/ListGrid.h"
 #include "core/ReportRecord.h"
 
@@ -164,9 +165,8 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     return true;
 }
 
-void ViewFromMainList()
+void ViewFromMainList(const Openers::ListedReport& current)
 {
-    const Openers::ListedReport current = Openers::MainListCurrent();
     if (current.empty) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return;
@@ -174,9 +174,8 @@ void ViewFromMainList()
     LoadReportIntoEditor(current.key, Variant::View);
 }
 
-void ModifyFromMainList()
+void ModifyFromMainList(const Openers::ListedReport& current)
 {
-    const Openers::ListedReport current = Openers::MainListCurrent();
     if (current.empty) {
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行修改操作"), MessageBox::kErrorTitle);
         return;
@@ -188,10 +187,8 @@ void ModifyFromMainList()
     LoadReportIntoEditor(current.key, Variant::Modify);
 }
 
-void QueryView(const QTableView* MGrid)
+void QueryView(const QString& key)
 {
-    const QString key =
-        MGrid && !ListGrid::IsEmpty(MGrid) ? ListGrid::Cell(MGrid, ListGrid::CurrentRow(MGrid), 21) : QString();
     if (key.isEmpty()) {
         MessageBox::information(QStringLiteral("当前没有查询数据"), MessageBox::kNoticeTitle);
         return;
@@ -206,7 +203,7 @@ bool related(const QTableView* grid, Variant v)
         MessageBox::critical(QStringLiteral("当前数据记录为空，不能进行查看操作"), MessageBox::kErrorTitle);
         return false;
     }
-    return LoadReportIntoEditor(ListGrid::Cell(grid, ListGrid::SelectedRow(grid), 7), v);
+    return LoadReportIntoEditor(ListGrid::Cell(grid, ListGrid::SelectedRow(grid), Frmcfsj::kKeyColumn), v);
 }
 }
 

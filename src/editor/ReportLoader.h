@@ -1,4 +1,6 @@
 #pragma once
+#include "core/Openers.h"
+
 #include <QString>
 
 class QTableView;
@@ -15,16 +17,17 @@ enum class Variant {
 };
 
 // The main window's view and modify commands, on the main list's current
-// report (Openers::MainListCurrent()).
-void ViewFromMainList();
-void ModifyFromMainList();
+// report as the opening carries it.
+void ViewFromMainList(const Openers::ListedReport& current);
+void ModifyFromMainList(const Openers::ListedReport& current);
 
-// The query window's view command: the grid's current row, key in column 21.
-void QueryView(const QTableView* MGrid);
+// The query window's view command on the key of its grid's current row ("" when
+// the grid shows no result).
+void QueryView(const QString& key);
 
 // The related-records window's copy and view commands on its selected row
-// (key in column 7). They work on the open editor; true when the load
-// succeeded and the related-records window should now close.
+// (key in Frmcfsj::kKeyColumn). They work on the open editor; true when the
+// load succeeded and the related-records window should now close.
 bool RelatedCopy(const QTableView* grid);
 bool RelatedView(const QTableView* grid);
 

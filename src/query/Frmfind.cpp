@@ -234,7 +234,7 @@ void Frmfind::xm_Click(int n)
                                         xm[size_t(column)]->isChecked() ? FrmfindResults::TickWidthTwips(column) : 0);
 }
 
-void Frmfind::buttnview_Click() { ReportLoader::QueryView(MGrid); }
+void Frmfind::buttnview_Click() { ReportLoader::QueryView(FrmfindResults::CurrentKey(MGrid)); }
 
 void Frmfind::CmdPrint_Click()
 {

@@ -4,6 +4,7 @@
 #include "core/Palette.h"
 #include "core/ReportList.h"
 #include "core/ReportRecord.h"
+#include "core/ReportStore.h"
 #include "platform/Units.h"
 
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QTableView>
 
 #include <cmath>
+#include <string_view>
 
 namespace FrmfindResults {
 
@@ -58,6 +60,17 @@ constexpr Column kCols[kColumns] = {
     {"序号", "ctid", 0, 0, false, Kind::Text},
 };
 
+// Every row of the table is written (a table one row short leaves its last
+// row empty), and the key column holds the key.
+constexpr bool tableComplete()
+{
+    for (const Column& c : kCols)
+        if (!c.header || !c.field)
+            return false;
+    return std::string_view(kCols[kKeyColumn].field) == "ctid" && kCols[kKeyColumn].queryTwips == 0;
+}
+static_assert(tableComplete(), "the result columns and kKeyColumn disagree");
+
 const QString kPlaceholder = QStringLiteral("查询结果");
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -93,9 +106,28 @@ void Model::answerChanged()
     mappedNames_.clear();
     for (int i = 0; i < rs.fieldCount(); ++i)
         mappedNames_ << rs.fieldName(i);
+    map_ = mapFields(rs);
+}
+
+Model::FieldMap Model::mapFields(const RecordSet& rs)
+{
+    FieldMap m;
     for (int c = 0; c < kColumns; ++c)
-        fields_[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
-    ageUnit_ = rs.fieldIndex(QStringLiteral("ageunit"));
+        m.index[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
+    m.ageUnit = rs.fieldIndex(QStringLiteral("ageunit"));
+    return m;
+}
+
+void Model::setRow(int row, const RecordSet& rs)
+{
+    if (!answer() || row < 0 || row >= rowCount() || rs.recordCount() < 1)
+        return;
+    const FieldMap m = mapFields(rs);
+    QStringList texts;
+    texts.reserve(kColumns);
+    for (int c = 0; c < kColumns; ++c)
+        texts.append(cellText(c, rs, rs.position(), m));
+    setOwnTexts(row, std::move(texts));
 }
 
 void Model::setAnswer(const RecordSetPtr& rs)
@@ -127,16 +159,17 @@ void Model::setAnswer(const RecordSetPtr& rs)
     emit dataChanged(index(0, 0), index(common - 1, kColumns - 1));
 }
 
-QString Model::recordText(int record, int column) const
+QString Model::recordText(int record, int column) const { return cellText(column, *answer(), record, map_); }
+
+QString Model::cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
 {
-    const int f = fields_[column];
+    const int f = m.index[column];
     if (f < 0)
         return QString();
-    const RecordSet& rs = *answer();
     switch (kCols[column].kind) {
     case Kind::Text: return rs.text(record, f);
     case Kind::Age:
-        return ReportList::AgeText(rs.value(record, f)) + (ageUnit_ >= 0 ? rs.text(record, ageUnit_) : QString());
+        return ReportList::AgeText(rs.value(record, f)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
     case Kind::Date: return ReportList::DateText(rs.value(record, f));
     case Kind::Number: return ReportRecord::ValueText(rs.value(record, f));
     case Kind::Fee: return ReportRecord::FeeText(rs.value(record, f));
@@ -187,12 +220,51 @@ QTableView* CreateView(QWidget* parent)
     ListGrid::SetListLook(grid);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     SetEmptyLook(grid);
+    FollowStore(grid);
     return grid;
 }
 
 Model* ModelOf(const QTableView* grid) { return grid ? dynamic_cast<Model*>(grid->model()) : nullptr; }
 
 int Mode(const QTableView* grid) { return grid ? grid->property("HighLight").toInt() : kEmptyLook; }
+
+QString CurrentKey(const QTableView* grid)
+{
+    const Model* model = ModelOf(grid);
+    if (!model || !model->hasResults() || Mode(grid) == kEmptyLook)
+        return QString();
+    return model->text(ListGrid::CurrentRow(grid), kKeyColumn);
+}
+
+void FollowStore(QTableView* grid)
+{
+    ReportStore::Notifier* store = ReportStore::notifier();
+    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
+        Model* model = ModelOf(grid);
+        const auto key = ReportList::KeyOf(row);
+        if (inserted || !model || !model->hasResults() || !key)
+            return;
+        const int r = ReportList::RowOfKey(grid, kKeyColumn, *key);
+        if (r >= 0)
+            model->setRow(r, row);
+    });
+    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid, [grid](qint64 key) {
+        Model* model = ModelOf(grid);
+        if (!model || !model->hasResults())
+            return;
+        const int r = ReportList::RowOfKey(grid, kKeyColumn, key);
+        if (r < 0)
+            return;
+        if (model->rowCount() == 1) {
+            SetEmptyLook(grid);
+            return;
+        }
+        const int current = ListGrid::CurrentRow(grid);
+        model->removeRows(r, 1);
+        // The current row stays on its report; the removed current row gives way to the next.
+        ListGrid::SelectRow(grid, std::min(current > r ? current - 1 : current, model->rowCount() - 1));
+    });
+}
 
 static void setHeaderHeight(QTableView* grid)
 {

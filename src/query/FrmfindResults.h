@@ -41,6 +41,10 @@ public:
     bool hasResults() const { return answer() != nullptr; }
     // A cell's text (text()) is as the grid holds it: the long texts end with CR LF.
 
+    // Rewrites a result row with the report of rs's current record (a row
+    // that holds the grid's fields by name, such as the store's ListedRow).
+    void setRow(int row, const RecordSet& rs);
+
 protected:
     int columns() const override { return answer() ? kColumns : 1; }
     QString recordText(int record, int column) const override;
@@ -50,9 +54,15 @@ protected:
     void answerChanged() override;
 
 private:
+    struct FieldMap {
+        int index[kColumns] = {};
+        int ageUnit = -1;
+    };
+    static FieldMap mapFields(const RecordSet& rs);
+    static QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m);
+
     QStringList mappedNames_;
-    int fields_[kColumns] = {};
-    int ageUnit_ = -1;
+    FieldMap map_;
 };
 
 // Shows a cell on one line: the line breaks of a long text are shown as blanks.
@@ -76,4 +86,11 @@ void SetResultsLook(QTableView* grid, const RecordSetPtr& rs, const bool (&ticke
 void SetColumnWidthTwips(QTableView* grid, int column, int twips);
 int ColumnWidthTwips(const QTableView* grid, int column);
 int Mode(const QTableView* grid);
+// The key of the current result row; "" in the empty look.
+QString CurrentKey(const QTableView* grid);
+
+// Keeps the results in step with every change the store announces: the row of
+// a saved report rewritten, the row of a deleted one removed (the empty look
+// once no result is left). A new report is not a result of the query shown.
+void FollowStore(QTableView* grid);
 }

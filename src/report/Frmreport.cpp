@@ -33,12 +33,6 @@ constexpr int kToolHeight = 38;
 // Zooms typed into the list beyond this are not taken: the page would not fit in memory.
 constexpr double kMaxZoomPercent = 500;
 
-std::function<QString()>& editorKeySource()
-{
-    static std::function<QString()> source;
-    return source;
-}
-
 int toPx(double mm) { return int(Units::roundEven(ReportUnits::mmToDots(mm, ReportUnits::kScreenDpi))); }
 double toMm(int px) { return ReportUnits::dotsToMm(px, ReportUnits::kScreenDpi); }
 QRect toPx(const QRectF& mm) { return QRect(toPx(mm.x()), toPx(mm.y()), toPx(mm.width()), toPx(mm.height())); }
@@ -90,8 +84,6 @@ Frmreport& Frmreport::instance()
     static Frmreport* window = new Frmreport();
     return *window;
 }
-
-void Frmreport::setEditorKeySource(std::function<QString()> source) { editorKeySource() = std::move(source); }
 
 Frmreport::Frmreport() : QDialog(nullptr), renderer_(settings_, content_)
 {
@@ -216,18 +208,9 @@ void Frmreport::Form_Load()
 
 bool Frmreport::loadReportRow()
 {
-    QString key;
-    bool known = true;
-    if (openStatus_ == QLatin1String("datarecord")) {
-        if (editorKeySource())
-            key = editorKeySource()();
-    } else if (openStatus_ == QLatin1String("frmmain")) {
-        const Openers::ListedReport current = Openers::MainListCurrent();
-        if (!current.empty)
-            key = current.key;
-    } else {
-        known = false;
-    }
+    // The opener gives the key: the main list's current report or the editor's record.
+    const QString key = reportKey_;
+    const bool known = openStatus_ == QLatin1String("datarecord") || openStatus_ == QLatin1String("frmmain");
     // The key is a row number; anything else finds no report.
     static const QRegularExpression whole(QStringLiteral("^\\s*\\d{1,18}\\s*$"));
     if (!known || !whole.match(key).hasMatch()) {

@@ -21,21 +21,21 @@ class ReportPaperWidget;
 // print layout settings were saved.
 //
 // One instance for the program's life. The main window's print command and the
-// editor's print button open it the same way:
+// editor's print button open it the same way, through Openers::OpenPreview:
 //   Frmreport& w = Frmreport::instance();
-//   w.setOpenStatus(QStringLiteral("frmmain"));   // key from the main list's selected row,
+//   w.setOpenStatus(QStringLiteral("frmmain"));   // the main list's current report,
 //                                                 // "datarecord": the editor's record
+//   w.setReportKey(key);                          // that report's key, as its window holds it
 //   w.showModally();                              // loads, shows, and cleans up on closing
 class Frmreport : public QDialog {
     Q_OBJECT
 public:
     static Frmreport& instance();
 
-    // Where the report key is taken from at the next load: "frmmain" or "datarecord".
+    // Who opened the preview: "frmmain" or "datarecord"; any other text loads nothing.
     void setOpenStatus(const QString& status) { openStatus_ = status; }
-    // The record open in the editor (its key as text), for "datarecord". The editor
-    // registers it at start-up.
-    static void setEditorKeySource(std::function<QString()> source);
+    // The key (ctid as text) of the report the next load shows, as the opener gives it.
+    void setReportKey(const QString& key) { reportKey_ = key; }
 
     // Loads, shows modally and unloads; returns the modal result.
     int showModally();
@@ -126,6 +126,7 @@ private:
     // What the page renderer could not lay out or print, in the order it met it.
     void showFailures();
 
+    QString reportKey_;
     QString openStatus_;
     PrintSettings settings_;
     ReportContent content_;

@@ -16,9 +16,10 @@ void registerAll()
     PrintQueue::removeStaleSpoolFiles(SystemPrinterBackend().spoolFolder());
     // The main window's print command and the editor's print button.
     using Openers::Window;
-    Openers::setOpener(Window::Frmreport, [](Openers::How how) {
+    Openers::setOpener(Window::Frmreport, [](Openers::How how, const Openers::ListedReport& report) {
         Frmreport& w = Frmreport::instance();
         w.setOpenStatus(Openers::name(how));
+        w.setReportKey(report.key);
         w.showModally();
     });
     // The main window's print settings menu item.

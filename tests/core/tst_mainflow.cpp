@@ -12,10 +12,11 @@
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
 #include "editor/DataRecord.h"
-#include "editor/ReportLoader.h"
+#include "editor/Frmcfsj.h"
 #include "imaging/FrmpicView.h"
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoCaptureTesting.h"
+#include "query/Frmfind.h"
 #include "report/Frmreport.h"
 #include "report/ProgramPrinter.h"
 #include "RegisterWindows.h"
@@ -27,13 +28,13 @@
 #include "support/TestFolder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTest>
 #include <functional>
 
@@ -73,12 +74,21 @@ Row rowOf(const QTableView* g, int r)
     return out;
 }
 
-int rowWithKey(const QTableView* g, const QString& key)
+int rowWithKey(const QTableView* g, int keyColumn, const QString& key)
 {
     for (int r = 0; r < ListGrid::RowCount(g); ++r)
-        if (ListGrid::Cell(g, r, ReportList::kKeyColumn) == key)
+        if (ListGrid::Cell(g, r, keyColumn) == key)
             return r;
     return -1;
+}
+int rowWithKey(const QTableView* g, const QString& key) { return rowWithKey(g, ReportList::kKeyColumn, key); }
+
+QList<Row> rowsOf(const QTableView* g)
+{
+    QList<Row> rows;
+    for (int r = 0; r < g->model()->rowCount(); ++r)
+        rows << rowOf(g, r);
+    return rows;
 }
 
 void typeInto(QWidget* box, const QString& text)
@@ -102,6 +112,15 @@ void typeInto(QWidget* box, const QString& text)
 }
 
 void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center()); }
+
+// The keys a list shows, top to bottom, from its named key column.
+QStringList keysOf(const QTableView* g, int keyColumn)
+{
+    QStringList keys;
+    for (int r = 0; r < ListGrid::RowCount(g); ++r)
+        keys << ListGrid::Cell(g, r, keyColumn);
+    return keys;
+}
 
 // Runs the editor the main window opens: the hook shows it, lets the test
 // drive it as a user would, and closes it through its own close button.
@@ -220,7 +239,7 @@ private slots:
         // Modify the older report from its own day's list: the date column stays.
         w->DTPicker1->setDate(QDate(2024, 3, 14));
         QCOMPARE(ListGrid::RowCount(g), 1);
-        const QRect r0 = g->visualRect(g->model()->index(0, 1));
+        const QRect r0 = g->visualRect(g->model()->index(0, ReportList::kNameColumn));
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r0.center());
         QCoreApplication::processEvents();
         session.drive = [](DataRecord& ed) {
@@ -235,9 +254,9 @@ private slots:
         QTest::keyClick(w, Qt::Key_F3);
         QCOMPARE(session.opened, 2);
         const Row modified = rowOf(g, 0);
-        QCOMPARE(modified.texts.at(1), QStringLiteral("李四新"));
-        QCOMPARE(modified.texts.at(8), QStringLiteral("2024-03-14"));
-        QCOMPARE(modified.texts.at(10), QStringLiteral("右下肺少许炎症"));
+        QCOMPARE(modified.texts.at(ReportList::kNameColumn), QStringLiteral("李四新"));
+        QCOMPARE(modified.texts.at(ReportList::kDateColumn), QStringLiteral("2024-03-14"));
+        QCOMPARE(modified.texts.at(ReportList::kDiagnosisColumn), QStringLiteral("右下肺少许炎症"));
         w->DTPicker1_Change();   // what was stored reads back as the same row
         QCOMPARE(rowOf(g, 0), modified);
 
@@ -276,7 +295,7 @@ private slots:
             click(ed.ButtnEnable);
             typeInto(ed.Text2, QStringLiteral("甲改"));
             click(ed.ButtnSave);
-            QCOMPARE(ListGrid::Cell(g, 0, 1), QStringLiteral("甲改"));
+            QCOMPARE(ListGrid::Cell(g, 0, ReportList::kNameColumn), QStringLiteral("甲改"));
             MessageBox::queueAnswer(MessageBox::Answer::Ok);
             click(ed.ButtnDel);
         };
@@ -288,57 +307,198 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
     }
 
-    // Only an editor opened from the main list keeps that list in step: the
-    // query window's view saves, deletes and starts new reports without
-    // touching the list, whose rows keep what it showed.
-    void otherOpeningsLeaveTheListAlone()
+    // Every list follows every save and delete, whichever window opened the
+    // editor: the query window's view saves, deletes and starts new reports,
+    // and afterwards the day list and the query's results are row by row what
+    // a reload of each gives.
+    void queryOpeningsKeepBothListsInStep()
     {
         const qint64 k1 = addReport(QStringLiteral("Q1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
-        addReport(QStringLiteral("Q2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        const qint64 k2 = addReport(QStringLiteral("Q2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        const qint64 k0 = addReport(QStringLiteral("Q0"), QStringLiteral("丁"), QStringLiteral("2024-03-14"), kAdmin);
         FrmMain* w = logIn(QStringLiteral("admin"));
         QVERIFY(w);
         QTableView* g = w->MSHFlexGrid1;
-        ListGrid::SelectRow(g, 0);
-        const Row first = rowOf(g, 0), second = rowOf(g, 1);
-        EditorSession session;
-        session.drive = [](DataRecord& ed) {
-            QVERIFY(!ed.updateTable());
-            click(ed.ButtnEnable);
-            typeInto(ed.Text2, QStringLiteral("甲改"));
-            click(ed.ButtnSave);   // the selected row is this report's: it must stay as it was
-            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-            click(ed.ButtnNew);
-            typeInto(ed.Text1, QStringLiteral("Q3"));
-            typeInto(ed.Text2, QStringLiteral("丙"));
-            typeInto(ed.Text4, QStringLiteral("40"));
-            click(ed.ButtnSave);   // a new report of today: no row for it
-            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-            MessageBox::queueAnswer(MessageBox::Answer::Ok);
-            click(ed.ButtnDel);
+        // Each list as followed must be the list a reload gives.
+        auto dayListHolds = [w, g] {
+            const QList<Row> followed = rowsOf(g);
+            w->DTPicker1_Change();
+            return rowsOf(g) == followed;
         };
-        QTableWidget found(1, 22);   // the query window's answer, the key in column 21
-        found.setItem(0, 21, new QTableWidgetItem(QString::number(k1)));
-        found.setCurrentCell(0, 0);
-        found.setProperty("HighLight", 1);
-        ReportLoader::QueryView(&found);
-        QCOMPARE(session.opened, 1);
-        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE brname = '甲改'")), 1);
-        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);   // Q3 saved, then deleted
-        QCOMPARE(ListGrid::RowCount(g), 2);
-        QCOMPARE(rowOf(g, 0), first);
-        QCOMPARE(rowOf(g, 1), second);
+        auto resultsHold = [](Frmfind* f) {
+            const QList<Row> followed = rowsOf(f->MGrid);
+            MessageBox::clearShown();
+            click(f->buttonYes);
+            return MessageBox::shownBoxes().isEmpty() && rowsOf(f->MGrid) == followed;
+        };
+        EditorSession session;
+        int queries = 0;
+        session.other = [&](QDialog* d) {
+            auto* f = qobject_cast<Frmfind*>(d);
+            if (!f)
+                return;
+            ++queries;
+            f->show();
+            QVERIFY(QTest::qWaitForWindowExposed(f));
+            QCoreApplication::processEvents();   // the maximised window's resize resets the grid
+            // The reports examined from 2024-03-14 on: Q1, Q2 and the older Q0.
+            f->DT1Check->setChecked(true);
+            f->DT1->setDate(QDate(2024, 3, 14));
+            click(f->buttonYes);
+            QCOMPARE(keysOf(f->MGrid, FrmfindResults::kKeyColumn),
+                     QStringList({QString::number(k1), QString::number(k2), QString::number(k0)}));
 
-        // The same report deleted by the editor the list opened does leave it.
+            // Modify Q1 and save; then a new report of today, saved and deleted.
+            session.drive = [&](DataRecord& ed) {
+                click(ed.ButtnEnable);
+                typeInto(ed.Text2, QStringLiteral("甲改"));
+                typeInto(ed.Text16, QStringLiteral("新诊断"));
+                click(ed.ButtnSave);
+                QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+                const int inQuery = rowWithKey(f->MGrid, FrmfindResults::kKeyColumn, QString::number(k1));
+                QCOMPARE(ListGrid::Cell(f->MGrid, inQuery, 1), QStringLiteral("甲改"));
+                const int inDay = rowWithKey(g, ReportList::kKeyColumn, QString::number(k1));
+                QCOMPARE(ListGrid::Cell(g, inDay, ReportList::kNameColumn), QStringLiteral("甲改"));
+                QCOMPARE(ListGrid::Cell(g, inDay, ReportList::kDiagnosisColumn), QStringLiteral("新诊断"));
+
+                click(ed.ButtnNew);
+                typeInto(ed.Text1, QStringLiteral("Q3"));
+                typeInto(ed.Text2, QStringLiteral("丙"));
+                typeInto(ed.Text4, QStringLiteral("40"));
+                click(ed.ButtnSave);   // a new report of the day the list shows joins it
+                QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+                QCOMPARE(ListGrid::RowCount(g), 3);
+                QCOMPARE(ListGrid::Cell(g, 2, ReportList::kExamColumn), QStringLiteral("Q3"));
+                QCOMPARE(ListGrid::RowCount(f->MGrid), 3);   // not a result of the query shown
+                QVERIFY(dayListHolds());
+                MessageBox::queueAnswer(MessageBox::Answer::Ok);
+                click(ed.ButtnDel);
+                QCOMPARE(ListGrid::RowCount(g), 2);
+            };
+            ListGrid::SelectRow(f->MGrid, 0);
+            click(f->buttnview);
+            QCOMPARE(session.opened, 1);
+            QVERIFY(dayListHolds());
+            QVERIFY(resultsHold(f));
+
+            // Delete Q2, listed second in both lists.
+            session.drive = [&](DataRecord& ed) {
+                QCOMPARE(ed.UpdateIdout(), QString::number(k2));
+                MessageBox::queueAnswer(MessageBox::Answer::Ok);
+                click(ed.ButtnDel);
+                QVERIFY(ed.UpdateIdout().isEmpty());
+            };
+            ListGrid::SelectRow(f->MGrid, 1);
+            click(f->buttnview);
+            QCOMPARE(session.opened, 2);
+            QCOMPARE(keysOf(f->MGrid, FrmfindResults::kKeyColumn),
+                     QStringList({QString::number(k1), QString::number(k0)}));
+            QCOMPARE(ListGrid::CurrentRow(f->MGrid), 1);
+            QCOMPARE(ListGrid::RowCount(g), 1);
+            QVERIFY(dayListHolds());
+            QVERIFY(resultsHold(f));
+
+            // 查看报告 opens a listed report, never a deleted one. A new report
+            // of today stays out of a day list that shows another date.
+            w->DTPicker1->setDate(QDate(2024, 3, 14));
+            session.drive = [&](DataRecord& ed) {
+                QCOMPARE(ed.Text1->text(), QStringLiteral("Q1"));
+                click(ed.ButtnNew);
+                typeInto(ed.Text1, QStringLiteral("Q4"));
+                typeInto(ed.Text2, QStringLiteral("戊"));
+                typeInto(ed.Text4, QStringLiteral("50"));
+                click(ed.ButtnSave);
+                QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+                QCOMPARE(keysOf(g, ReportList::kKeyColumn), QStringList({QString::number(k0)}));
+                MessageBox::queueAnswer(MessageBox::Answer::Ok);
+                click(ed.ButtnDel);
+            };
+            ListGrid::SelectRow(f->MGrid, 0);
+            MessageBox::clearShown();
+            click(f->buttnview);
+            QCOMPARE(session.opened, 3);
+            QVERIFY(dayListHolds());
+
+            // The last result deleted: the grid shows no result, and 查看报告 says so.
+            f->DT1Check->setChecked(false);
+            f->Text6->setText(QStringLiteral("甲改"));
+            click(f->buttonYes);
+            QCOMPARE(keysOf(f->MGrid, FrmfindResults::kKeyColumn), QStringList({QString::number(k1)}));
+            session.drive = [&](DataRecord& ed) {
+                MessageBox::queueAnswer(MessageBox::Answer::Ok);
+                click(ed.ButtnDel);
+            };
+            click(f->buttnview);
+            QCOMPARE(session.opened, 4);
+            QCOMPARE(FrmfindResults::Mode(f->MGrid), FrmfindResults::kEmptyLook);
+            MessageBox::clearShown();
+            click(f->buttnview);
+            QCOMPARE(session.opened, 4);
+            QCOMPARE(lastText(), QStringLiteral("当前没有查询数据"));
+            click(f->ButtnQuit);
+        };
+        click(w->ButtnFind);
+        QCOMPARE(queries, 1);
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 1);
+        QCOMPARE(keysOf(g, ReportList::kKeyColumn), QStringList({QString::number(k0)}));
+
+        // A report deleted by the editor the list opened leaves it too.
         session.drive = [](DataRecord& ed) {
-            QVERIFY(ed.updateTable());
             MessageBox::queueAnswer(MessageBox::Answer::Ok);
             click(ed.ButtnDel);
         };
         ListGrid::SelectRow(g, 0);
         QTest::keyClick(w, Qt::Key_F4);
-        QCOMPARE(session.opened, 2);
-        QCOMPARE(ListGrid::RowCount(g), 1);
-        QCOMPARE(rowOf(g, 0), second);
+        QCOMPARE(session.opened, 5);
+        QVERIFY(ReportList::IsEmpty(g));
+    }
+
+    // The related-records window's view: a save rewrites the report's row in the
+    // day list and in the related list, a delete takes it out of both.
+    void relatedOpeningsKeepBothListsInStep()
+    {
+        const qint64 k1 = addReport(QStringLiteral("R1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
+        addReport(QStringLiteral("R1"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        FrmMain* w = logIn(QStringLiteral("admin"));
+        QVERIFY(w);
+        QTableView* g = w->MSHFlexGrid1;
+        Frmcfsj& related = Frmcfsj::instance();
+        EditorSession session;
+        session.other = [&](QDialog* d) {
+            if (d != &related)
+                return;
+            related.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&related));
+            QCOMPARE(keysOf(related.MSHFlexGrid1, Frmcfsj::kKeyColumn),
+                     QStringList({QString::number(k1), QString::number(k1 + 1)}));
+            ListGrid::SelectRow(related.MSHFlexGrid1, 0);
+            click(related.ButtnViewer);
+        };
+        session.drive = [&](DataRecord& ed) {
+            related.setSql(Frmcfsj::By::ExamNumber, QStringLiteral("R1"));
+            related.showModally();
+            QCOMPARE(ed.UpdateIdout(), QString::number(k1));
+            click(ed.ButtnEnable);
+            typeInto(ed.Text2, QStringLiteral("甲改"));
+            typeInto(ed.Text4, QStringLiteral("31"));
+            click(ed.ButtnSave);
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            const QTableView* r = related.MSHFlexGrid1;
+            QCOMPARE(ListGrid::Cell(r, 0, Frmcfsj::kNameColumn), QStringLiteral("甲改"));
+            QCOMPARE(ListGrid::Cell(r, 0, Frmcfsj::kAgeColumn), QStringLiteral("31岁"));
+            QCOMPARE(ListGrid::Cell(r, 0, Frmcfsj::kKeyColumn), QString::number(k1));
+            QCOMPARE(ListGrid::Cell(g, 0, ReportList::kNameColumn), QStringLiteral("甲改"));
+            QCOMPARE(ListGrid::Cell(g, 0, ReportList::kAgeColumn), QStringLiteral("31岁"));
+            MessageBox::queueAnswer(MessageBox::Answer::Ok);
+            click(ed.ButtnDel);
+            QCOMPARE(keysOf(r, Frmcfsj::kKeyColumn), QStringList({QString::number(k1 + 1)}));
+            QCOMPARE(keysOf(g, ReportList::kKeyColumn), QStringList({QString::number(k1 + 1)}));
+        };
+        click(w->ButtnNew);
+        QCOMPARE(session.opened, 1);
+        const QList<Row> followed = rowsOf(g);
+        w->DTPicker1_Change();
+        QCOMPARE(rowsOf(g), followed);
     }
 
     void rightsGuardOtherUsersReports()

@@ -9,6 +9,7 @@
 #include "core/QvButton.h"
 #include "core/SkinPanel.h"
 #include "core/ReportList.h"
+#include "core/ReportStore.h"
 #include "core/login.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -110,9 +111,9 @@ private slots:
         QTableView* g = w->MSHFlexGrid1;
         QCOMPARE(w->DTPicker1->date(), kToday);
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelButtonShadow);
-        QCOMPARE(column(g, 0), QStringList({"X3", "X1"}));   // key order
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"X3", "X1"}));   // key order
         QStringList first;
-        for (int c = 0; c < 12; ++c)
+        for (int c = 0; c < ReportList::kColumns; ++c)
             first << cell(g, 0, c);
         QCOMPARE(first, QStringList({"X3", "丙", "男", "30岁", "内科", "Z1", "M1", "王医师", "2024-03-15", "张医生",
                                      "未见异常", "1"}));
@@ -120,7 +121,7 @@ private slots:
         // listed field stored leaves no cell empty.
         for (int c = 0; c < ReportList::kColumns; ++c)
             QVERIFY2(!cell(g, 0, c).isEmpty(), ReportList::kColumnTable[c].header);
-        QCOMPARE(cell(g, 1, 3), QStringLiteral("7岁"));
+        QCOMPARE(cell(g, 1, ReportList::kAgeColumn), QStringLiteral("7岁"));
         QCOMPARE(ListGrid::CurrentRow(g), 0);
         // The date column shows the date part; a text that is no date stays as it is.
         QCOMPARE(ReportList::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
@@ -129,10 +130,10 @@ private slots:
 
         // Another date through the picker; then a date without reports.
         w->DTPicker1->setDate(QDate(2024, 3, 14));
-        QCOMPARE(column(g, 0), QStringList({"X2"}));
-        QCOMPARE(cell(g, 0, 3), QStringLiteral("2.5岁"));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"X2"}));
+        QCOMPARE(cell(g, 0, ReportList::kAgeColumn), QStringLiteral("2.5岁"));
         w->DTPicker1->setDate(QDate(2024, 3, 1));
-        QCOMPARE(column(g, 0), QStringList({QString()}));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({QString()}));
         QVERIFY(ReportList::IsEmpty(g));
         QCOMPARE(ReportList::SelectionColor(g), ReportList::kSelWhite);
         QVERIFY(MessageBox::shownBoxes().isEmpty());
@@ -153,21 +154,21 @@ private slots:
         FrmMain* w = FrmMain::ShowMain();
         QTableView* g = w->MSHFlexGrid1;
         QTest::qWait(0);
-        clickAt(g, Qt::RightButton, g->visualRect(g->model()->index(1, 1)).center());
+        clickAt(g, Qt::RightButton, g->visualRect(g->model()->index(1, ReportList::kNameColumn)).center());
         QCOMPARE(ListGrid::CurrentRow(g), 1);
-        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);   // the whole row
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), int(ReportList::kColumns));   // the whole row
         QVERIFY(w->popupmenut->isVisible());
         w->popupmenut->hide();
 
         // A right click below the last row: the menu acts on the current row,
         // which stays visibly selected.
-        clickAt(g, Qt::LeftButton, g->visualRect(g->model()->index(2, 5)).center());
+        clickAt(g, Qt::LeftButton, g->visualRect(g->model()->index(2, ReportList::kInpatientColumn)).center());
         const QPoint below(40, g->viewport()->height() - 4);
         QVERIFY(g->indexAt(below).row() < 0);
         clickAt(g, Qt::RightButton, below);
         QVERIFY(w->popupmenut->isVisible());
         QCOMPARE(ListGrid::CurrentRow(g), 2);
-        QCOMPARE(g->selectionModel()->selectedIndexes().size(), 12);
+        QCOMPARE(g->selectionModel()->selectedIndexes().size(), int(ReportList::kColumns));
         w->popupmenut->hide();
     }
 
@@ -196,7 +197,7 @@ private slots:
         // The middle one of three goes; the others keep their order.
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         w->删除报告_Click();
-        QCOMPARE(column(g, 0), QStringList({"D1", "D3"}));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"D1", "D3"}));
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 2);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 1);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '3'")), 1);
@@ -207,7 +208,7 @@ private slots:
             g->selectRow(ListGrid::RowCount(g) - 1);
             MessageBox::queueAnswer(MessageBox::Answer::Ok);
             w->删除报告_Click();
-            QCOMPARE(column(g, 0), left);
+            QCOMPARE(column(g, ReportList::kExamColumn), left);
         }
         QVERIFY(ReportList::IsEmpty(g));
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 0);
@@ -295,10 +296,10 @@ private slots:
         QVERIFY(ReportList::IsEmpty(g));
         // From another date the list moves to today and reloads.
         w->DTPicker1->setDate(QDate(2024, 3, 14));
-        QCOMPARE(column(g, 0), QStringList({"Y1"}));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"Y1"}));
         w->新建报告_Click();
         QCOMPARE(w->DTPicker1->date(), kToday);
-        QCOMPARE(column(g, 0), QStringList({"T1"}));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"T1"}));
         QCOMPARE(*opened, QStringList({"new", "new"}));
         Openers::setOpener(Openers::Window::DataRecord, {});
     }
@@ -368,7 +369,8 @@ private slots:
         flushDeletes();
         QVERIFY(!FrmMain::current() && !login::current());
         QVERIFY(!Database::isOpen());
-        QVERIFY(Openers::MainListCurrent().empty);
+        // The closed window's list no longer follows the store.
+        emit ReportStore::notifier()->reportDeleted(1);
     }
 
     // The list follows the window down to 5600 x 4000 twips; below that nothing moves.

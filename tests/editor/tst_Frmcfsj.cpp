@@ -171,6 +171,62 @@ private slots:
         QVERIFY(closed.size() == 1 && ed.Picload[3]->Tag == mine && ed.Picload[3]->hasPicture());
     }
 
+    // The list follows the store: a report viewed from it and saved shows its
+    // new texts in its own row, a deleted one leaves the list, and each time the
+    // rows are those a fresh load gives.
+    void listFollowsSavesAndDeletes()
+    {
+        const qint64 first = kit::insertReport(QStringLiteral("F1"), QStringLiteral("孙八"), QStringLiteral("admin"));
+        const qint64 second = kit::insertReport(QStringLiteral("F1"), QStringLiteral("周九"), QStringLiteral("admin"));
+        DataRecord& ed = DataRecord::instance();
+        ed.ButtnNew_Click();
+        Frmcfsj& w = Frmcfsj::instance();
+        QTableView* grid = w.MSHFlexGrid1;
+        w.setSql(Frmcfsj::By::ExamNumber, QStringLiteral("F1"));
+        w.showModally();
+        auto rows = [grid] {
+            QList<QStringList> out;
+            for (int r = 0; r < ListGrid::RowCount(grid); ++r) {
+                QStringList cells;
+                for (int c = 0; c < Frmcfsj::kColumns; ++c)
+                    cells << ListGrid::Cell(grid, r, c);
+                out << cells;
+            }
+            return out;
+        };
+        auto asLoaded = [&] {
+            const QList<QStringList> followed = rows();
+            w.showModally();
+            return rows() == followed;
+        };
+        ListGrid::SelectRow(grid, 1);
+        w.ButtnViewer_Click();
+        QCOMPARE(ed.UpdateIdout(), QString::number(second));
+        ed.ButtnEnable_Click();
+        ed.Text2->setText(QStringLiteral("周九改"));
+        ed.Text4->setText(QStringLiteral("8"));
+        ed.ComboAge->setEditText(QStringLiteral("月"));
+        ed.Combopart->setEditText(QStringLiteral("腹部"));
+        ed.Text9->setText(QStringLiteral("2025-02-03"));
+        ed.ButtnSave_Click();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        QCOMPARE(ListGrid::Cell(grid, 1, Frmcfsj::kNameColumn), QStringLiteral("周九改"));
+        QCOMPARE(ListGrid::Cell(grid, 1, Frmcfsj::kAgeColumn), QStringLiteral("8月"));
+        QCOMPARE(ListGrid::Cell(grid, 1, Frmcfsj::kPartColumn), QStringLiteral("腹部"));
+        QCOMPARE(ListGrid::Cell(grid, 1, Frmcfsj::kDateColumn), QStringLiteral("2025-02-03"));
+        QCOMPARE(ListGrid::Cell(grid, 0, Frmcfsj::kNameColumn), QStringLiteral("孙八"));
+        QVERIFY(asLoaded());
+
+        ListGrid::SelectRow(grid, 0);
+        w.ButtnViewer_Click();
+        QCOMPARE(ed.UpdateIdout(), QString::number(first));
+        MessageBox::queueAnswer(MessageBox::Answer::Ok);
+        ed.ButtnDel_Click();
+        QCOMPARE(ListGrid::RowCount(grid), 1);
+        QCOMPARE(ListGrid::Cell(grid, 0, Frmcfsj::kKeyColumn), QString::number(second));
+        QVERIFY(asLoaded());
+    }
+
     // 40,000 reports of one name: every one listed, the last one copied.
     void manyRelatedReports()
     {

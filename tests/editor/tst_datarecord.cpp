@@ -344,7 +344,9 @@ private slots:
                                  QStringLiteral("admin"),
                                  QStringLiteral("未见异常"),
                                  key1};
-        const int cols[] = {0, 3, 6, 8, 9, 10, 11};
+        using namespace ReportList;
+        const int cols[] = {kExamColumn,   kAgeColumn,       kOutpatientColumn, kDateColumn,
+                            kDoctorColumn, kDiagnosisColumn, kKeyColumn};
         for (int i = 0; i < row.size(); ++i)
             QCOMPARE(list.cell(0, cols[i]), row[i]);
         QVERIFY(!ed.editing() && ed.ButtnEnable->isEnabled() && ed.ButtnPrint->isEnabled());
@@ -358,7 +360,7 @@ private slots:
 
         // An update of the older report rewrites its own row (found by its key, not by the
         // selection) but keeps the date column.
-        list.setCell(0, 8, QStringLiteral("2020-01-01"));
+        list.setCell(0, ReportList::kDateColumn, QStringLiteral("2020-01-01"));
         ed.setUpdateId(key1);
         ed.ButtnEnable_Click();
         QCOMPARE(ed.savebj(), QStringLiteral("update"));
@@ -366,8 +368,10 @@ private slots:
         ed.ButtnSave_Click();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
         QCOMPARE(kit::countReports(), 2);
-        QVERIFY(list.cell(0, 1) == QStringLiteral("王五") && list.cell(0, 8) == QStringLiteral("2020-01-01"));
-        QVERIFY(list.cell(1, 1) == QStringLiteral("赵六") && list.cell(0, 11) == key1);
+        QVERIFY(list.cell(0, ReportList::kNameColumn) == QStringLiteral("王五")
+                && list.cell(0, ReportList::kDateColumn) == QStringLiteral("2020-01-01"));
+        QVERIFY(list.cell(1, ReportList::kNameColumn) == QStringLiteral("赵六")
+                && list.cell(0, ReportList::kKeyColumn) == key1);
         QCOMPARE(kit::storedRow(key1.toLongLong())->text(brname), QStringLiteral("王五"));
 
         // An update whose row has gone meanwhile is not reported as saved.
@@ -431,7 +435,7 @@ private slots:
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
         QVERIFY(lastText().contains(QStringLiteral("Study")));
         QCOMPARE(kit::countReports(), 1);
-        QVERIFY(list.rows() == 1 && list.cell(0, 11) == QString::number(key));
+        QVERIFY(list.rows() == 1 && list.cell(0, ReportList::kKeyColumn) == QString::number(key));
         QVERIFY(ed.UpdateIdout() == QString::number(key) && ed.Text1->text() == QStringLiteral("D1"));
         QVERIFY(TestFolder::exec(QStringLiteral("ALTER TABLE StudyAway RENAME TO Study")));
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
@@ -442,7 +446,7 @@ private slots:
         QCOMPARE(kit::queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
         QCOMPARE(kit::queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status = '999'")), 1);
         // The only listed report is gone: one blank row in the empty state.
-        QVERIFY(list.rows() == 1 && list.cell(0, 11).isEmpty() && list.highlight() == 0);
+        QVERIFY(list.rows() == 1 && list.cell(0, ReportList::kKeyColumn).isEmpty() && list.highlight() == 0);
         QCOMPARE(list.selectionColor(), 0x00FFFFFFu);
         // The editor is empty and read-only; only New is left.
         QVERIFY(ed.UpdateIdout().isEmpty() && ed.Text1->text().isEmpty() && !ed.Text1->isEnabled());
@@ -486,13 +490,15 @@ private slots:
         QVERIFY(ed.UpdateIdout() == QString::number(other) && ed.ButtnSave->isEnabled());
         kit::closeEditor();
 
-        // Opened from elsewhere (no list update): a delete leaves the list as it is.
+        // Opened from elsewhere (no list update): a delete still takes the report's
+        // row out of the list, and only that row.
         list.select(0);
-        Openers::EditorOpenFromMainList(false);
+        Openers::EditorOpenFromMainList(false, list.current());
         ed.setUpdateTable(false);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
-        QVERIFY(kit::countReports() == 1 && list.rows() == 2);
+        QVERIFY(kit::countReports() == 1 && list.rows() == 1);
+        QCOMPARE(list.cell(0, ReportList::kKeyColumn), QString::number(other));
 
         // Print: the printer test comes first, even for an unsaved record.
         ed.ButtnNew_Click();
@@ -757,7 +763,7 @@ private slots:
                 QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("kz"), QString::number(c.mode)));
             else
                 Palette::SetSkinColors(3);   // a skin whose panels differ from the platform's grey
-            Openers::EditorOpenFromMainList(false);
+            Openers::EditorOpenFromMainList(false, list.current());
             DataRecord& ed = DataRecord::instance();
             ed.setWindowState(Qt::WindowNoState);
             ed.resize(c.screen - QSize(0, 30));

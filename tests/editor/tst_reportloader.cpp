@@ -98,7 +98,7 @@ private slots:
         // A file where the picture folder should be: no slot can be written.
         QVERIFY(QDir(AppPaths::imageFolder()).removeRecursively());
         QVERIFY(kit::writeBytes(AppPaths::imageFolder(), {}));
-        Openers::EditorOpenFromMainList(true);
+        Openers::EditorOpenFromMainList(true, list.current());
         QVERIFY(ed.editing());
         QCOMPARE(MessageBox::shownBoxes().size(), 4);   // the folder, then each picture
         QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
@@ -117,7 +117,7 @@ private slots:
         // the user empties is still cleared, the damaged one is still kept.
         QVERIFY(QFile::remove(AppPaths::imageFolder()));
         MessageBox::clearShown();
-        Openers::EditorOpenFromMainList(true);
+        Openers::EditorOpenFromMainList(true, list.current());
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QVERIFY(ed.Picload[0]->Tag == ReportLoader::SlotFile(1) && ed.Picload[1]->Tag.isEmpty());
         ed.Picload[2]->Cls();
@@ -153,7 +153,7 @@ private slots:
         ed.Text8->setText(QStringLiteral("住院-1"));
         ed.ButtnSave_Click();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-        QVERIFY(shown_ == 1 && list.cell(0, 1) == longText);
+        QVERIFY(shown_ == 1 && list.cell(0, ReportList::kNameColumn) == longText);
         const RecordSetPtr r = kit::storedRow(key);
         for (int f : fields)
             QCOMPARE(r->text(f).toUtf8(), longText.toUtf8());
@@ -165,7 +165,7 @@ private slots:
         kit::FakeList list;
         list.addRow(424242, QStringLiteral("李医生"));   // no such row
         Mmain::gRights[Mmain::RightEditOthers] = false;
-        Openers::EditorOpenFromMainList(true);   // refused before the database is read
+        Openers::EditorOpenFromMainList(true, list.current());   // refused before the database is read
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QCOMPARE(lastText(), QStringLiteral("你没有修改其他人所建报告的权限，操作取消"));
         QCOMPARE(lastTitle(), QStringLiteral("提示"));
@@ -174,19 +174,18 @@ private slots:
         const QString rpt = ReportLoader::SlotFile(1);
         QVERIFY(kit::writeBytes(rpt, {}));
         for (const QString& keyCell : {QStringLiteral("424242"), QStringLiteral("1 OR 1=1")}) {
-            list.setCell(0, 11, keyCell);
+            list.setCell(0, ReportList::kKeyColumn, keyCell);
             MessageBox::clearShown();
-            Openers::EditorOpenFromMainList(false);
+            Openers::EditorOpenFromMainList(false, list.current());
             QCOMPARE(lastText(), QStringLiteral("没有符合条件的数据返回"));
             QCOMPARE(lastTitle(), QStringLiteral("系统错误"));
             QVERIFY(QFileInfo::exists(rpt));
         }
         // Empty list, and no list at all.
         kit::FakeList empty;
-        Openers::EditorOpenFromMainList(true);
+        Openers::EditorOpenFromMainList(true, empty.current());
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行修改操作"));
-        Openers::SetMainListSource({});
-        Openers::EditorOpenFromMainList(false);
+        Openers::EditorOpenFromMainList(false, {});
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行查看操作"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QCOMPARE(shown_, 0);
@@ -197,26 +196,20 @@ private slots:
         const qint64 key = kit::insertReport(QStringLiteral("Q1"), QStringLiteral("辛"), QStringLiteral("admin"));
         kit::storePictures(key, {kit::jpegBytes(30, 30, Qt::yellow), {}, kit::jpegBytes(30, 30, Qt::yellow)});
         kit::FakeList mainList;
-        QTableWidget mgrid(2, 22);
-        mgrid.setItem(0, 21, new QTableWidgetItem(QString()));
-        mgrid.setCurrentCell(0, 0);
-        for (int highLight : {0, 1}) {   // no result yet; a result whose key cell is empty
-            mgrid.setProperty("HighLight", highLight);
-            ReportLoader::QueryView(&mgrid);
-            QCOMPARE(lastText(), QStringLiteral("当前没有查询数据"));
-            QCOMPARE(lastTitle(), QStringLiteral("提示"));
-        }
+        // No result, or a result whose key cell is empty.
+        ReportLoader::QueryView(QString());
+        QCOMPARE(lastText(), QStringLiteral("当前没有查询数据"));
+        QCOMPARE(lastTitle(), QStringLiteral("提示"));
         QCOMPARE(shown_, 0);
         // A stored report opens read-only; New, Modify and Delete follow right 1.
-        mgrid.item(0, 21)->setText(QString::number(key));
         Mmain::gRights[Mmain::RightEditOwn] = false;
-        ReportLoader::QueryView(&mgrid);
+        ReportLoader::QueryView(QString::number(key));
         QCOMPARE(shown_, 1);
         DataRecord& ed = DataRecord::instance();
         QVERIFY(ed.Picload[2]->hasPicture() && !ed.editing());
         QVERIFY(!ed.updateTable() && ed.UpdateIdout() == QString::number(key));
         QVERIFY(!ed.ButtnNew->isEnabled() && !ed.ButtnEnable->isEnabled() && ed.ButtnPrint->isEnabled());
-        // A save from here leaves the main list alone.
+        // A save of a report the main list does not show leaves that list alone.
         Mmain::gRights[Mmain::RightEditOwn] = true;
         ed.ButtnEnable->setEnabled(true);
         ed.ButtnEnable_Click();

@@ -66,11 +66,9 @@ private slots:
         ProgramPrinter::setBackend(backend_);
         Mmain::gHospitalName = QStringLiteral("东方市第一人民医院");
         grid_.reset(ReportList::CreateView(nullptr));
-        Openers::SetMainListSource([g = grid_.get()] { return ReportList::CurrentOf(g); });
     }
     void cleanup()
     {
-        Openers::SetMainListSource({});
         grid_.reset();
         ProgramPrinter::setBackend(nullptr);
         folder_.reset();
@@ -465,9 +463,9 @@ private:
         // The two callers open it through the opener table; another text,
         // which no opener can pass, is set on the window itself.
         if (status == Openers::name(Openers::How::FromMain)) {
-            Openers::OpenPreview(Openers::How::FromMain);
+            Openers::OpenPreview(Openers::How::FromMain, ReportList::CurrentOf(grid_.get()).key);
         } else if (status == Openers::name(Openers::How::FromEditor)) {
-            Openers::OpenPreview(Openers::How::FromEditor);
+            Openers::OpenPreview(Openers::How::FromEditor, ReportList::CurrentOf(grid_.get()).key);
         } else {
             w.setOpenStatus(status);
             w.showModally();

@@ -47,10 +47,9 @@ void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
 
 FakeList::FakeList()
 {
-    ReportList::FollowStore(grid.get());
-    Openers::SetMainListSource([g = grid.get()] { return ReportList::CurrentOf(g); });
+    ReportList::FollowStore(grid.get(), [] { return Environment::today(); });
 }
-FakeList::~FakeList() { Openers::SetMainListSource({}); }
+FakeList::~FakeList() = default;
 
 void FakeList::addRow(qint64 key, const QString& doctor)
 {
@@ -63,7 +62,7 @@ void FakeList::addRow(qint64 key, const QString& doctor)
 DataRecord& FakeList::open(qint64 key, const QString& doctor, bool modify)
 {
     addRow(key, doctor);
-    Openers::EditorOpenFromMainList(modify);
+    Openers::EditorOpenFromMainList(modify, current());
     return DataRecord::instance();
 }
 

@@ -33,8 +33,9 @@ void closeEditor();
 // Types a minimal valid record into the editor (which must be editing).
 void typeRecord(DataRecord& ed, const QString& exam, const QString& name);
 
-// The main window's report list on its own, in the empty state: it follows the
-// store's announcements and offers its current report as the main window does.
+// The main window's report list on its own, in the empty state, showing today:
+// it follows the store's announcements and offers its current report as the
+// main window does.
 struct FakeList {
     std::unique_ptr<QTableView> grid{ReportList::CreateView(nullptr)};
     FakeList();
@@ -43,6 +44,8 @@ struct FakeList {
     void addRow(qint64 key, const QString& doctor);
     // Lists a stored report and opens the editor on it, to view or to modify.
     DataRecord& open(qint64 key, const QString& doctor, bool modify);
+    // The current report, as the main window's commands pass it to the editor.
+    Openers::ListedReport current() const { return ReportList::CurrentOf(grid.get()); }
     QString cell(int r, int c) const { return ListGrid::Cell(grid.get(), r, c); }
     void setCell(int r, int c, const QString& text) { ListGrid::SetCell(grid.get(), r, c, text); }
     int rows() const { return ListGrid::RowCount(grid.get()); }
