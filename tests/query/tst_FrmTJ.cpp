@@ -385,6 +385,16 @@ private slots:
                      + QString(dayTotal).remove(QLatin1Char(' ')));
         QFile::copy(detail, testOutputFolder() + QStringLiteral("/statistics_whole_amounts.pdf"));
         w.MGrid->grab().save(testOutputFolder() + QStringLiteral("/statistics_whole_amounts.png"));
+        // A totals row longer than the three columns of its rows would be: the
+        // amount column takes what it lacks.
+        const Sheet counts = Sheet::build(1, kToday, kToday,
+                                          answer({{QStringLiteral("2010-07-26"), qlonglong(1000000000000000000LL),
+                                                   QStringLiteral("9999999999999999999999999.99")}}));
+        const auto widths = Workload::ColumnTwips(counts, w.MGrid->font());
+        const QString countsTotal = counts.text(4, 0);
+        QVERIFY2(widths[0] + widths[1] + widths[2]
+                     >= QFontMetrics(w.MGrid->font()).horizontalAdvance(countsTotal) * 15 + 6 * 15,
+                 qPrintable(countsTotal));
         // A sheet of small amounts keeps the columns of the design.
         seed(QStringLiteral("2010-07-20"), QStringLiteral("S1"), QStringLiteral("小"), 10);
         run(w, 0, kToday.addDays(-6), kToday.addDays(-6));
