@@ -1,22 +1,29 @@
 // bench_statistics PROGRAM_FOLDER [REPEATS]
 //
 // The six workload statistics over one year and over every report date of the
-// database, each timed three ways (goal: window and layer at most 1.3 times bare):
-//   bare    the statistic's statement on the bare sqlite3 C API: prepare, bind the
+// database, each timed five ways (goal: window and layer at most 1.3 times plain):
+//   plain   the statistic's statement with SQLite's own SUM(times) in place of the
+//           program's fee function, on the bare sqlite3 C API: prepare, bind the
 //           two days, step, every column copied into plain values (std::string,
-//           long long, double), finalize;
-//   layer   what the 统 计 button computes: Database::QueryData with the same
-//           statement and parameters, then the sheet (Workload::Sheet::build, which
-//           sums the amounts and counts);
+//           long long, double), finalize. What the database gives by itself;
+//   bare    the program's statement (fee_total(times), which reads each fee once
+//           for its sum and its count of fees that are no amount), the same way;
+//   twice   the statement as it was before, the sum and the count read by two
+//           functions, fee_total(times) and SUM(not_money(times)), the same way;
+//   layer   what the 统 计 button computes: Database::QueryData with the
+//           program's statement and parameters, then the sheet
+//           (Workload::Sheet::build, which sums the amounts and counts);
 //   window  FrmTJ::CmdTJ_Click on the window shown maximised on a 1920x1080 screen
 //           of the offscreen platform, then MGrid rendered at its size into an
 //           image: what the user waits for until the sheet shows.
 // The variants run interleaved, their order rotating from round to round, after
-// one round that is not counted; the event loop runs untimed between them. The
-// ratios are the medians' and, in brackets, the median of each round's own ratio. Before timing, each statistic's plan is
-// printed and the window's totals and row count are checked against the bare
-// answer. The first opening adds the index reports_stats to a database made
-// before it existed; that time is printed. Make the database with bench_gen_reports.
+// one round that is not counted; the event loop runs untimed between them. Each
+// ratio is that of one round against the round's plain run (the runs of a round
+// share the machine's load): their median and, in brackets, their minimum. Before
+// timing, each statistic's plan is printed and the window's totals and row count
+// are checked against the bare answer. The first opening adds the index
+// reports_stats to a database made before it existed; that time is printed. Make
+// the database with bench_gen_reports.
 //
 // With WS_BENCH_PRINT=DIR, each statistic's sheet is also printed once with the
 // 打印报表 button to a PDF printer (DIR/<range>-<k>.pdf, the shipped [gridprint]:
@@ -216,48 +223,59 @@ int main(int argc, char* argv[])
                         qPrintable(Workload::TotalsText(s.amountCents(), s.personTimes())));
             plan(db, sql);
 
-            std::vector<double> tBare, tLayer, tWindow;
+            const QByteArray fee = "fee_total(times)";
+            const QByteArray plainSql = QByteArray(sql).replace(fee, "SUM(times)");
+            const QByteArray twiceSql = QByteArray(sql).replace(fee, fee + ", SUM(not_money(times))");
+
+            enum {
+                Plain,
+                Bare,
+                Twice,
+                Layer,
+                Window,
+                Variants
+            };
+            std::vector<double> t[Variants];
             volatile size_t sink = 0;
             // Round 0 is not counted: it fills the caches (the sheet's glyphs among them).
             for (int i = -1; i < repeats; ++i) {
-                for (int v = 0; v < 3; ++v) {
-                    const auto t = bench::Clock::now();
-                    switch ((i + 1 + v) % 3) {
-                    case 0:
-                        sink = sink + bare(db, sql, first, end).rows.size();
-                        if (i >= 0)
-                            tBare.push_back(bench::millisecondsSince(t));
-                        break;
-                    case 1: {
+                for (int v = 0; v < Variants; ++v) {
+                    const int variant = (i + 1 + v) % Variants;
+                    const auto start = bench::Clock::now();
+                    switch (variant) {
+                    case Plain: sink = sink + bare(db, plainSql, first, end).rows.size(); break;
+                    case Bare: sink = sink + bare(db, sql, first, end).rows.size(); break;
+                    case Twice: sink = sink + bare(db, twiceSql, first, end).rows.size(); break;
+                    case Layer: {
                         const QueryResult r = Database::QueryData(Workload::Sql(k), params);
                         const Workload::Sheet sheet = Workload::Sheet::build(k, range.first, range.last, r.data);
                         sink = sink + size_t(sheet.rows());
-                        if (i >= 0)
-                            tLayer.push_back(bench::millisecondsSince(t));
                         break;
                     }
-                    case 2:
+                    case Window:
                         w.CmdTJ_Click();
                         w.MGrid->render(&image);
-                        if (i >= 0)
-                            tWindow.push_back(bench::millisecondsSince(t));
                         break;
                     }
+                    if (i >= 0)
+                        t[variant].push_back(bench::millisecondsSince(start));
                     QCoreApplication::processEvents();
                 }
             }
-            const double b = bench::median(tBare);
-            // Each round's own ratios too: the three runs of a round share the machine's load.
-            std::vector<double> rLayer, rWindow;
-            for (size_t i = 0; i < tBare.size(); ++i) {
-                rLayer.push_back(tLayer[i] / tBare[i]);
-                rWindow.push_back(tWindow[i] / tBare[i]);
+            // Each round's own ratio against its plain run: median [minimum].
+            auto ratio = [&t](int variant) {
+                std::vector<double> r;
+                for (size_t i = 0; i < t[Plain].size(); ++i)
+                    r.push_back(t[variant][i] / t[Plain][i]);
+                return std::pair{bench::median(r), bench::minimum(r)};
+            };
+            std::printf("    plain %8.2f ms (min %8.2f)", bench::median(t[Plain]), bench::minimum(t[Plain]));
+            for (const auto& [variant, name] : {std::pair{Bare, "bare"}, std::pair{Twice, "twice"},
+                                                std::pair{Layer, "layer"}, std::pair{Window, "window"}}) {
+                const auto [median, minimum] = ratio(variant);
+                std::printf("   %s %8.2f ms %.2fx [%.2f]", name, bench::median(t[variant]), median, minimum);
             }
-            std::printf("    bare %8.2f ms (min %8.2f)   layer %8.2f ms (min %8.2f) %.2fx [%.2f]   window %8.2f ms "
-                        "(min %8.2f) %.2fx [%.2f]\n",
-                        b, bench::minimum(tBare), bench::median(tLayer), bench::minimum(tLayer),
-                        bench::median(tLayer) / b, bench::median(rLayer), bench::median(tWindow),
-                        bench::minimum(tWindow), bench::median(tWindow) / b, bench::median(rWindow));
+            std::printf("\n");
             if (!printDir.isEmpty()) {
                 const QString file =
                     QStringLiteral("%1/%2-%3.pdf")

@@ -38,8 +38,8 @@ qint64 decimalCents(double magnitude)
 // The digits of a decimal number as written: [+-]digits[.digits][e[+-]digits],
 // blanks around it allowed. Its amount in whole cents, rounded half away from
 // zero on the digits themselves; nullopt for a text of another form or an
-// amount beyond kMaxWideCents.
-std::optional<WideCents> decimalTextCents(const char* s, size_t n)
+// amount beyond max, which has at most maxDigits digits.
+std::optional<WideCents> decimalTextCents(const char* s, size_t n, long maxDigits = 29, WideCents max = kMaxWideCents)
 {
     size_t i = 0;
     auto blank = [&](size_t k) { return s[k] == ' ' || s[k] == '\t' || s[k] == '\r' || s[k] == '\n'; };
@@ -91,14 +91,14 @@ std::optional<WideCents> decimalTextCents(const char* s, size_t n)
     // cents = digits × 10^scale
     const long scale = exponent + 2 - fraction;
     const long wholeDigits = long(digits.size()) + scale;   // digits of the cents before rounding
-    if (wholeDigits > 29)
+    if (wholeDigits > maxDigits)
         return std::nullopt;
     WideCents cents = 0;
     for (long k = 0; k < wholeDigits; ++k)
         cents = cents * 10 + (k < long(digits.size()) ? digits[size_t(k)] - '0' : 0);
     if (wholeDigits >= 0 && wholeDigits < long(digits.size()) && digits[size_t(wholeDigits)] >= '5')
         ++cents;
-    if (cents > kMaxWideCents)
+    if (cents > max)
         return std::nullopt;
     return negative ? -cents : cents;
 }
@@ -142,22 +142,32 @@ Stored readValue(sqlite3_value* v)
     }
 }
 
+// What fee_total keeps of a group while it reads it.
+struct Group {
+    WideCents cents;
+    qint64 unreadable;
+};
+
 void feeTotalStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
-    auto* sum = static_cast<WideCents*>(sqlite3_aggregate_context(ctx, sizeof(WideCents)));
-    if (!sum) {
+    auto* group = static_cast<Group*>(sqlite3_aggregate_context(ctx, sizeof(Group)));
+    if (!group) {
         sqlite3_result_error_nomem(ctx);
         return;
     }
     const Stored s = readValue(argv[0]);
     if (s.kind == Stored::Amount)
-        *sum += s.cents;
+        group->cents += s.cents;
+    else if (s.kind == Stored::Unreadable)
+        ++group->unreadable;
 }
 
 void feeTotalFinal(sqlite3_context* ctx)
 {
-    auto* sum = static_cast<WideCents*>(sqlite3_aggregate_context(ctx, 0));
-    const QByteArray text = Text(sum ? *sum : 0).toLatin1();
+    const auto* group = static_cast<const Group*>(sqlite3_aggregate_context(ctx, 0));
+    QByteArray text = Text(group ? group->cents : 0).toLatin1();
+    if (group && group->unreadable > 0)
+        text += ';' + QByteArray::number(group->unreadable);
     sqlite3_result_text(ctx, text.constData(), int(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -201,6 +211,29 @@ Stored Read(const QVariant& stored)
     }
     default: return unreadable();
     }
+}
+
+std::optional<Total> ReadTotal(const QVariant& v)
+{
+    const QByteArray t = v.toString().toLatin1();
+    const qsizetype mark = t.indexOf(';');
+    Total total;
+    if (mark >= 0) {
+        bool ok = false;
+        total.unreadable = t.mid(mark + 1).toLongLong(&ok);
+        if (!ok || total.unreadable < 0)
+            return std::nullopt;
+    }
+    // A sum goes beyond the largest fee: up to 38 digits of cents.
+    constexpr WideCents kMaxSum = WideCents(10000000000000000000ULL) * WideCents(10000000000000000000ULL) - 1;
+    const QByteArray digits = t.left(mark >= 0 ? mark : t.size()).trimmed();
+    if (digits.isEmpty())
+        return total;
+    const std::optional<WideCents> sum = decimalTextCents(digits.constData(), size_t(digits.size()), 38, kMaxSum);
+    if (!sum)
+        return std::nullopt;
+    total.cents = *sum;
+    return total;
 }
 
 QString Text(WideCents cents)

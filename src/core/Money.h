@@ -48,6 +48,15 @@ struct Stored {
 // decimal text ("20000000000000.005", " 2e13 ") exactly on its digits.
 Stored Read(const QVariant& stored);
 
+// A group's fees as fee_total gives them: the sum of the amounts and how many
+// fees are no amount.
+struct Total {
+    WideCents cents = 0;
+    qint64 unreadable = 0;
+};
+// fee_total's text read back ("1234.50", "1234.50;2"); nullopt for another text.
+std::optional<Total> ReadTotal(const QVariant& fromFeeTotal);
+
 // "1.01", "0.00", "-0.50", "1000000.00", "20000000000000.00".
 QString Text(WideCents cents);
 // The value to store: whole yuan as an integer, otherwise the double nearest
@@ -55,9 +64,10 @@ QString Text(WideCents cents);
 QVariant Value(qint64 cents);
 
 // Adds two SQL functions to a connection, so that the statistics sum every
-// stored fee in the statement exactly as Read reads it:
-//   fee_total(x)   aggregate: the sum of the amounts, as the text "1234.50"
-//                  (a group without any amount gives "0.00");
+// stored fee in the statement exactly as Read reads it, each fee read once:
+//   fee_total(x)   aggregate: the sum of the amounts, as the text "1234.50" (a
+//                  group without any amount gives "0.00"), then, when some of
+//                  the group's fees are no amount, ";" and how many: "1234.50;2";
 //   not_money(x)   1 for a value Read calls Unreadable, 0 otherwise.
 bool RegisterSql(sqlite3* db);
 }

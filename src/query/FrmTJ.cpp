@@ -454,8 +454,9 @@ void FrmTJ::showSheet(Workload::Sheet sheet)
     const Workload::Sheet& s = model_->sheet();
     if (s.blank())
         return;
+    const auto widths = Workload::ColumnTwips(s, MGrid->font());
     for (int c = 0; c < s.cols(); ++c)
-        MGrid->setColumnWidth(c, px(Workload::kColumnTwips));
+        MGrid->setColumnWidth(c, px(widths[size_t(c)]));
     MGrid->setRowHeight(0, px(s.rowHeightTwips(0)));
     for (int r : {0, 1, s.rows() - 1})
         if (s.mergeRow(r))
@@ -476,7 +477,9 @@ void FrmTJ::CmdPrint_Click()
     font.name = f.family();
     font.size = f.pointSizeF();
     const QModelIndex current = MGrid->currentIndex();
+    // The widths the grid shows, in twips: the amount column as wide as its amounts.
     const Workload::SheetGrid grid(model_->sheet(), font, Units::twips(MGrid->verticalHeader()->defaultSectionSize()),
+                                   Workload::ColumnTwips(model_->sheet(), f),
                                    {std::max(current.row(), 0), std::max(current.column(), 0)});
     printer_.PrintGrid(grid);
 }

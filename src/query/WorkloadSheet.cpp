@@ -1,9 +1,15 @@
 #include "query/WorkloadSheet.h"
 
 #include "core/Money.h"
+#include "platform/Units.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QLocale>
+
+#include <algorithm>
+#include <cmath>
 
 namespace Workload {
 
@@ -50,6 +56,38 @@ qint64 count(const RecordSet& rs, int row, int column)
     return ok ? n : 0;
 }
 
+// A cell's text stands this far from its edges: 3 pixels each side on the
+// screen (the printer's inset is smaller), and 4 pixels more of room for the
+// rounding of glyph widths from one resolution to another.
+constexpr int kAmountRoomTwips = (2 * 3 + 4) * Units::kTwipsPerPixel;
+
+// The width in twips of a text of amounts in font, any digit taken as the
+// font's widest: on the screen and at the printer's resolution, the wider.
+double amountTwips(const QString& text, const QFont& font)
+{
+    static const QImage paper = [] {
+        QImage i(1, 1, QImage::Format_RGB32);
+        constexpr int kDotsPerMeter = 47244;   // 1200 dpi
+        i.setDotsPerMeterX(kDotsPerMeter);
+        i.setDotsPerMeterY(kDotsPerMeter);
+        return i;
+    }();
+    auto measure = [&text](const QFontMetricsF& fm) {
+        QChar widest(u'0');
+        for (char16_t d = u'1'; d <= u'9'; ++d)
+            if (fm.horizontalAdvance(QChar(d)) > fm.horizontalAdvance(widest))
+                widest = QChar(d);
+        QString t = text;
+        for (QChar& c : t)
+            if (c.isDigit())
+                c = widest;
+        return fm.horizontalAdvance(t);
+    };
+    constexpr double kTwipsPerPaperDot = 1440.0 / 1200.0;
+    return std::max(measure(QFontMetricsF(font)) * Units::kTwipsPerPixel,
+                    measure(QFontMetricsF(font, &paper)) * kTwipsPerPaperDot);
+}
+
 bool isNumberText(const QString& s)
 {
     if (s.isEmpty())
@@ -80,24 +118,20 @@ QString Sql(int statistic)
     switch (statistic) {
     case 0: return QStringLiteral("SELECT obligate5, brname, times") + range;
     case 1:
-        return QStringLiteral("SELECT rpdate, COUNT(rpdate), fee_total(times), SUM(not_money(times))") + range
+        return QStringLiteral("SELECT rpdate, COUNT(rpdate), fee_total(times)") + range
                + QStringLiteral(" GROUP BY rpdate ORDER BY rpdate");
     case 2:
         // Months by year and month number, labelled "2010年7月": 2010年9月 comes
         // before 2010年10月, which the labels' own order would not give.
-        return QStringLiteral(
-                   "SELECT y || '年' || m || '月', COUNT(*), fee_total(times), SUM(not_money(times)) FROM (SELECT "
-                   "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
-                   "times")
+        return QStringLiteral("SELECT y || '年' || m || '月', COUNT(*), fee_total(times) FROM (SELECT "
+                              "CAST(substr(rpdate, 1, 4) AS INTEGER) AS y, CAST(substr(rpdate, 6, 2) AS INTEGER) AS m, "
+                              "times")
                + range + QStringLiteral(") GROUP BY y, m ORDER BY y, m");
     case 3:
-        return QStringLiteral("SELECT utpatientid, COUNT(*), fee_total(times), SUM(not_money(times))") + range
-               + QStringLiteral(" GROUP BY 1");
-    case 4:
-        return QStringLiteral("SELECT rpdr, COUNT(*), fee_total(times), SUM(not_money(times))") + range
-               + QStringLiteral(" GROUP BY 1");
+        return QStringLiteral("SELECT utpatientid, COUNT(*), fee_total(times)") + range + QStringLiteral(" GROUP BY 1");
+    case 4: return QStringLiteral("SELECT rpdr, COUNT(*), fee_total(times)") + range + QStringLiteral(" GROUP BY 1");
     case 5:
-        return QStringLiteral("SELECT sectionoffice, COUNT(*), fee_total(times), SUM(not_money(times))") + range
+        return QStringLiteral("SELECT sectionoffice, COUNT(*), fee_total(times)") + range
                + QStringLiteral(" GROUP BY 1");
     default: return QString();
     }
@@ -151,6 +185,20 @@ QString TotalsText(Money::WideCents amountCents, qint64 personTimes)
            + QString::number(personTimes);
 }
 
+std::array<int, kColumns> ColumnTwips(const Sheet& sheet, const QFont& font)
+{
+    std::array<int, kColumns> w;
+    w.fill(kColumnTwips);
+    if (sheet.blank())
+        return w;
+    auto room = [&font](const QString& text) { return int(std::ceil(amountTwips(text, font))) + kAmountRoomTwips; };
+    const auto [widest, widestNegative] = sheet.widestAmounts();
+    const int rows = std::max(room(MoneyText(widest)), room(MoneyText(widestNegative)));
+    const int totals = room(TotalsText(sheet.amountCents(), sheet.personTimes())) - w[0] - w[1];
+    w[2] = std::max({kColumnTwips, rows, totals});
+    return w;
+}
+
 Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const RecordSetPtr& rows)
 {
     Sheet s;
@@ -161,23 +209,26 @@ Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const R
     s.dateRange_ = DateRangeText(first, last);
     const int n = s.resultRows();
     // Whole cents: the total is exactly the sum of the amounts the rows show.
-    Money::WideCents amount = 0;
+    Money::WideCents amount = 0, widest = 0, widestNegative = 0;
     qint64 persons = statistic == 0 ? n : 0;
     qint64 unreadable = 0;
     for (int i = 0; i < n; ++i) {
-        const Money::Stored fee = s.fee(i);
-        if (fee.kind == Money::Stored::Amount)
-            amount += fee.cents;
-        if (statistic == 0) {
-            unreadable += fee.kind == Money::Stored::Unreadable ? 1 : 0;
+        const std::optional<Money::Total> fee = s.fee(i);
+        if (!fee) {
+            ++unreadable;
         } else {
-            persons += count(*rows, i, 1);
-            unreadable += count(*rows, i, 3);
+            amount += fee->cents;
+            unreadable += fee->unreadable;
+            widest = std::max(widest, fee->cents);
+            widestNegative = std::min(widestNegative, fee->cents);
         }
+        if (statistic != 0)
+            persons += count(*rows, i, 1);
     }
     s.amountCents_ = amount;
     s.personTimes_ = persons;
     s.unreadableFees_ = unreadable;
+    s.widestAmounts_ = {widest, widestNegative};
     return s;
 }
 
@@ -185,9 +236,9 @@ QString Sheet::dataText(int record, int column) const
 {
     const RecordSet& rs = *answer_;
     if (column == 2) {
-        const Money::Stored f = fee(record);
+        const std::optional<Money::Total> f = fee(record);
         // A fee that is no amount shows as it is stored; the window names its report.
-        return f.kind == Money::Stored::Unreadable ? rs.text(record, 2) : MoneyText(f.cents);
+        return f ? MoneyText(f->cents) : rs.text(record, 2);
     }
     if (column == 1 && statistic_ != 0)
         return QString::number(count(rs, record, 1));
@@ -212,11 +263,17 @@ QString Sheet::text(int row, int column) const
     return dataText(row - 3, column);
 }
 
-Money::Stored Sheet::fee(int record) const
+std::optional<Money::Total> Sheet::fee(int record) const
 {
-    // Statistic 0 lists each fee; the others give the exact sum fee_total(times)
-    // as a text, which reads back to the same cents.
-    return Money::Read(answer_->value(record, 2));
+    const QVariant v = answer_->value(record, 2);
+    // The grouped statistics give the exact sum of their fees as fee_total(times)
+    // writes it, with how many of them are no amount.
+    if (statistic_ != 0)
+        return Money::ReadTotal(v);
+    const Money::Stored f = Money::Read(v);
+    if (f.kind == Money::Stored::Unreadable)
+        return std::nullopt;
+    return Money::Total{f.cents, 0};
 }
 
 bool Sheet::mergeRow(int row) const { return !blank() && (row == 0 || row == 1 || row == resultRows() + 3); }

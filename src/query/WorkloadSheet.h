@@ -9,6 +9,9 @@
 #include <QString>
 #include <QVariantList>
 
+#include <array>
+#include <optional>
+
 // The six workload statistics and the sheet each one is laid out as. The sheet is
 // made from the statistic, the two picked days and the query's answer alone, so it
 // can be checked without a window or a database.
@@ -41,9 +44,8 @@ QString Header(int statistic, int column);
 // The statement of a statistic: reports with a report date from the first day
 // through the last, bound as Params(first, last). Each is answered from the
 // index reports_stats alone, without reading a report's row. The grouped ones
-// (1 to 5) give the exact sum of their fees, each rounded to the cent, as the
-// text fee_total(times), and in a fourth field how many of their fees are no
-// amount (core/Money).
+// (1 to 5) give the exact sum of their fees, each rounded to the cent, and how
+// many of them are no amount, in the one text fee_total(times) (core/Money).
 QString Sql(int statistic);
 // The first day and the day after the last, as the stored date texts compare.
 QVariantList Params(const QDate& first, const QDate& last);
@@ -62,6 +64,14 @@ QString DateRangeText(const QDate& first, const QDate& last);
 QString MoneyText(Money::WideCents cents);
 // The totals row: "金额合计：60.50   人次合计：3".
 QString TotalsText(Money::WideCents amountCents, qint64 personTimes);
+
+class Sheet;
+
+// The widths in twips that show a sheet in font: kColumnTwips each, the amount
+// column as wide as its widest amount and the totals row across the three need,
+// so an amount is never cut. Measured on the screen and at the printer's
+// resolution, the wider of the two, so one width serves the grid and the paper.
+std::array<int, kColumns> ColumnTwips(const Sheet& sheet, const QFont& font);
 
 class Sheet {
 public:
@@ -92,10 +102,13 @@ public:
     qint64 unreadableFees() const { return unreadableFees_; }
     qint64 personTimes() const { return personTimes_; }
     QString title() const { return Title(statistic_); }
+    // The largest and the most negative amount the rows show (0 without any).
+    std::pair<Money::WideCents, Money::WideCents> widestAmounts() const { return widestAmounts_; }
 
 private:
     QString dataText(int record, int column) const;
-    Money::Stored fee(int record) const;   // a result row's amount
+    // A result row's amount; nullopt for a field that is no amount at all.
+    std::optional<Money::Total> fee(int record) const;
 
     int statistic_ = -1;
     RecordSetPtr answer_;
@@ -103,20 +116,22 @@ private:
     Money::WideCents amountCents_ = 0;
     qint64 personTimes_ = 0;
     qint64 unreadableFees_ = 0;
+    std::pair<Money::WideCents, Money::WideCents> widestAmounts_{0, 0};
 };
 
-// The sheet as the grid printer reads it: the sheet's own column widths, title row
-// height, merged rows, cell font sizes and alignment codes; the other rows take
-// the grid's row height and every cell the grid's font.
+// The sheet as the grid printer reads it: the grid's column widths, the sheet's
+// title row height, merged rows, cell font sizes and alignment codes; the other
+// rows take the grid's row height and every cell the grid's font.
 class SheetGrid final : public PrintableGrid {
 public:
-    SheetGrid(const Sheet& sheet, const GridFont& font, int rowTwips, std::pair<int, int> current)
-        : sheet_(sheet), font_(font), rowTwips_(rowTwips), current_(current)
+    SheetGrid(const Sheet& sheet, const GridFont& font, int rowTwips, const std::array<int, kColumns>& colTwips,
+              std::pair<int, int> current)
+        : sheet_(sheet), font_(font), rowTwips_(rowTwips), colTwips_(colTwips), current_(current)
     {}
     int rows() const override { return sheet_.rows(); }
     int cols() const override { return sheet_.cols(); }
     int rowHeight(int row) const override;
-    int colWidth(int) const override { return kColumnTwips; }
+    int colWidth(int col) const override { return col >= 0 && col < kColumns ? colTwips_[size_t(col)] : 0; }
     QString text(int row, int col) const override { return sheet_.text(row, col); }
     bool mergeRow(int row) const override { return sheet_.mergeRow(row); }
     bool mergeCol(int) const override { return false; }
@@ -129,6 +144,7 @@ private:
     const Sheet& sheet_;
     GridFont font_;
     int rowTwips_;
+    std::array<int, kColumns> colTwips_;
     std::pair<int, int> current_;
 };
 

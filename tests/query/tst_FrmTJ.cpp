@@ -24,6 +24,7 @@
 
 #include <QDateEdit>
 #include <QLocale>
+#include <QPainter>
 #include <QTableView>
 #include <QTest>
 
@@ -78,6 +79,47 @@ const Sheet& run(FrmTJ& w, int k, const QDate& first, const QDate& last)
 QString grid(const FrmTJ& w, int r, int c) { return w.MGrid->model()->index(r, c).data().toString(); }
 
 QColor pixel(const QImage& img, int x, int y) { return img.pixelColor(x, y); }
+
+// How many pixel columns of area hold ink (dark pixels), from the first to the last.
+int inkWidth(const QImage& img, const QRect& area)
+{
+    int first = -1, last = -1;
+    for (int x = area.left(); x <= area.right(); ++x)
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            if (qGray(img.pixel(x, y)) < 128) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// The width of a text's ink drawn whole in font.
+int inkWidth(const QString& text, const QFont& font)
+{
+    QImage img(QFontMetrics(font).horizontalAdvance(text) + 40, QFontMetrics(font).height() + 10, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(20, QFontMetrics(font).ascent() + 5), text);
+    p.end();
+    return inkWidth(img, img.rect());
+}
+
+// Prints the window's sheet with 打印报表 to a PDF; its file.
+QString printSheet(FrmTJ& w, const QString& file)
+{
+    auto backend = std::make_shared<PdfPrinterBackend>();
+    backend->addPrinter(PdfPrinterBackend::standardPrinter(QStringLiteral("默认打印机")));
+    backend->setOutputFile(file);
+    ProgramPrinter::setBackend(backend);
+    MessageBox::clearShown();
+    QTest::mouseClick(w.CmdPrint, Qt::LeftButton);
+    ProgramPrinter::setBackend(nullptr);
+    return MessageBox::shownBoxes().isEmpty() ? file : MessageBox::shownBoxes().last().text;
+}
 }
 
 class tst_FrmTJ : public QObject {
@@ -269,6 +311,94 @@ private slots:
         run(w, 0, kToday, kToday);
         QCOMPARE(grid(w, 8, 0) + QLatin1Char('/') + grid(w, 8, 2), QStringLiteral("G9/abc"));
         w.ButtnQuit_Click();
+    }
+
+    // Sums that leave 64 bits: two fees that each fit in 64 bits of cents, whose
+    // sum does not, in one group of every statistic; a sum kept in 64 bits would
+    // wrap to a negative amount.
+    void sumsBeyondSixtyFourBits()
+    {
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("W1"), QStringLiteral("甲"), 6e16);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("W2"), QStringLiteral("乙"), qlonglong(60000000000000000LL));
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("W3"), QStringLiteral("丙"), 5);
+        FrmTJ& w = openWindow();
+        for (int k = 0; k < Workload::kStatistics; ++k) {
+            const Sheet& s = run(w, k, kToday, kToday);
+            QCOMPARE(grid(w, s.rows() - 1, 0), QStringLiteral("金额合计：120000000000000005.00   人次合计：3"));
+            if (k != 0)
+                QCOMPARE(grid(w, 3, 2), QStringLiteral("120000000000000005.00"));
+        }
+        // The sheet's own sum over the rows as given.
+        const Sheet s =
+            Sheet::build(0, kToday, kToday,
+                         answer({{QStringLiteral("A"), QStringLiteral("甲"), qlonglong(90000000000000000LL)},
+                                 {QStringLiteral("B"), QStringLiteral("乙"), qlonglong(90000000000000000LL)}}));
+        QCOMPARE(s.text(5, 0), QStringLiteral("金额合计：180000000000000000.00   人次合计：2"));
+    }
+
+    // An amount shows whole, however long: on the screen and on paper, the
+    // amount column as wide as its widest amount and the totals row needs.
+    void amountsShowWhole()
+    {
+        QueryOpeners::registerAll();
+        ReportOpeners::registerAll();
+        // 2e14 and 2e15 once came out as the same cut text; 1e26 is the largest
+        // amount a stored fee is read as, -1e26 one character wider.
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("L1"), QStringLiteral("甲"), 2e14);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("L2"), QStringLiteral("乙"), 2e15);
+        seed(QStringLiteral("2010-07-26"), QStringLiteral("L3"), QStringLiteral("丙"), QStringLiteral("1e26"));
+        seed(QStringLiteral("2010-07-27"), QStringLiteral("L4"), QStringLiteral("丁"), -1e26);
+        const QStringList amounts{QStringLiteral("200000000000000.00"), QStringLiteral("2000000000000000.00"),
+                                  QStringLiteral("100000000000000000000000000.00"),
+                                  QStringLiteral("-100000000000000000000000000.00")};
+        const QString rowsTotal = QStringLiteral("金额合计：2200000000000000.00   人次合计：4");
+        const QString dayTotal = QStringLiteral("金额合计：100000000002200000000000000.00   人次合计：3");
+        FrmTJ& w = openWindow();
+        // Each amount's ink on the grabbed grid is as wide as the text drawn whole.
+        auto shownWhole = [&w](int r, int c, const QString& text) {
+            QCOMPARE(grid(w, r, c), text);
+            const QImage img = w.MGrid->viewport()->grab().toImage();
+            const QRect cell = w.MGrid->visualRect(w.MGrid->model()->index(r, c)).adjusted(0, 1, -1, -1);
+            QVERIFY2(img.rect().contains(cell), qPrintable(text));
+            const int whole = inkWidth(text, w.MGrid->font());
+            QVERIFY2(std::abs(inkWidth(img, cell) - whole) <= 1,
+                     qPrintable(QStringLiteral("%1: %2 of %3 pixels").arg(text).arg(inkWidth(img, cell)).arg(whole)));
+        };
+        run(w, 0, kToday, kToday.addDays(1));
+        for (int i = 0; i < 4; ++i)
+            shownWhole(3 + i, 2, amounts[i]);
+        shownWhole(7, 0, rowsTotal);
+        const QString detail = printSheet(w, folder_->file(QStringLiteral("detail.pdf")));
+        QCOMPARE(pdfText(detail, 1, true),
+                 QStringLiteral("工作量明细统计统计日期:2010年07月26日-2010年07月27日检查号姓名金额")
+                     + QStringLiteral("L1甲") + amounts[0] + QStringLiteral("L2乙") + amounts[1]
+                     + QStringLiteral("L3丙") + amounts[2] + QStringLiteral("L4丁") + amounts[3]
+                     + QString(rowsTotal).remove(QLatin1Char(' ')));
+        // By day: the widest total is a row's and the totals row's.
+        run(w, 1, kToday, kToday);
+        shownWhole(3, 2, QStringLiteral("100000000002200000000000000.00"));
+        shownWhole(4, 0, dayTotal);
+        const QString day = printSheet(w, folder_->file(QStringLiteral("day.pdf")));
+        QCOMPARE(pdfText(day, 1, true),
+                 QStringLiteral("工作量日分类统计统计日期:2010年07月26日-2010年07月26日日期人次金额"
+                                "2010/7/263100000000002200000000000000.00")
+                     + QString(dayTotal).remove(QLatin1Char(' ')));
+        QFile::copy(detail, testOutputFolder() + QStringLiteral("/statistics_whole_amounts.pdf"));
+        w.MGrid->grab().save(testOutputFolder() + QStringLiteral("/statistics_whole_amounts.png"));
+        // A totals row longer than the three columns of its rows would be: the
+        // amount column takes what it lacks.
+        const Sheet counts = Sheet::build(1, kToday, kToday,
+                                          answer({{QStringLiteral("2010-07-26"), qlonglong(1000000000000000000LL),
+                                                   QStringLiteral("9999999999999999999999999.99")}}));
+        const auto widths = Workload::ColumnTwips(counts, w.MGrid->font());
+        const QString countsTotal = counts.text(4, 0);
+        QVERIFY2(widths[0] + widths[1] + widths[2]
+                     >= QFontMetrics(w.MGrid->font()).horizontalAdvance(countsTotal) * 15 + 6 * 15,
+                 qPrintable(countsTotal));
+        // A sheet of small amounts keeps the columns of the design.
+        seed(QStringLiteral("2010-07-20"), QStringLiteral("S1"), QStringLiteral("小"), 10);
+        run(w, 0, kToday.addDays(-6), kToday.addDays(-6));
+        QCOMPARE(w.MGrid->columnWidth(2), 133);
     }
 
     void statisticsOnDatabase()
