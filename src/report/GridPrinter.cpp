@@ -306,7 +306,7 @@ void GridPrinter::SetupGridPrinter()
 
 QString GridPrinter::messageText(const AppError& e)
 {
-    return QString::number(e.number).trimmed() + QStringLiteral("：") + e.description;
+    return e.text();
 }
 
 void GridPrinter::report(const AppError& e) { MessageBox::critical(messageText(e), MessageBox::kErrorTitle); }
