@@ -61,7 +61,8 @@ int openSpoolFolder(const QString& folder, bool make, QString* error)
                                     "请系统管理员删除这个链接，下次打印时会重新建立文件夹")
                          .arg(folder);
         else if (err == ENOTDIR)
-            *error = QStringLiteral("%1 应是存放打印作业的文件夹，却是一个文件；请系统管理员删除它，下次打印时会重新建立文件夹")
+            *error = QStringLiteral(
+                         "%1 应是存放打印作业的文件夹，却是一个文件；请系统管理员删除它，下次打印时会重新建立文件夹")
                          .arg(folder);
         else
             *error = QStringLiteral("无法打开存放打印作业的文件夹 %1（%2）").arg(folder, systemText(err));
@@ -103,8 +104,8 @@ void removeStale(int dir)
         if (!name.startsWith("job-") || !name.endsWith(".pdf"))
             continue;
         struct stat st {};
-        if (::fstatat(dir, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
-            && st.st_uid == ::geteuid() && st.st_mtime < before)
+        if (::fstatat(dir, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && st.st_mtime < before)
             ::unlinkat(dir, e->d_name, 0);
     }
     ::closedir(d);
@@ -207,16 +208,24 @@ QString refusedText(const QString& printer, const Answer& answer)
 {
     switch (answer.failure) {
     case Answer::ServiceDown:
-        return withDetail(QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
-                          answer.detail);
+        return withDetail(
+            QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
+            answer.detail);
     case Answer::SpoolFull:
-        return withDetail(QStringLiteral("打印服务的队列空间已满，打印机“%1”没有收下打印作业；请清理打印服务所在的磁盘后再打印")
-                              .arg(printer),
-                          answer.detail);
+        return withDetail(
+            QStringLiteral("打印服务的队列空间已满，打印机“%1”没有收下打印作业；请系统管理员清理打印服务的磁盘后再打印")
+                .arg(printer),
+            answer.detail);
     case Answer::NotWhole:
-        return withDetail(QStringLiteral("打印作业没有完整送到打印机“%1”的队列（打印服务的队列空间可能已满），已撤回，没有打印")
-                              .arg(printer),
-                          answer.detail);
+        return withDetail(
+            QStringLiteral("打印作业没有完整送到打印机“%1”的队列（打印服务的队列空间可能已满），已撤回，没有打印")
+                .arg(printer),
+            answer.detail);
+    case Answer::NoPrinter:
+        return withDetail(
+            QStringLiteral("打印服务中已没有打印机“%1”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机")
+                .arg(printer),
+            answer.detail);
     case Answer::None:
     case Answer::Refused: break;
     }
@@ -303,18 +312,25 @@ bool serviceAnswers()
     return true;
 }
 
-// The failure of a request, in the program's terms; sending: the job was taken and its
-// pages were on their way.
-Answer failed(bool sending)
+// The failure of a request to queue, in the program's terms; sending: the job was made
+// and its pages were on their way. A print service without room for the pages answers
+// "Request Entity Too Large" (request-value-too-long) while they are sent.
+Answer failed(const QByteArray& queue, bool sending)
 {
     Answer a;
     a.detail = lastError();
-    if (cupsLastError() == IPP_STATUS_ERROR_REQUEST_ENTITY)
-        a.failure = Answer::SpoolFull;   // the service had no room for the request
-    else if (!serviceAnswers())
+    const ipp_status_t status = cupsLastError();
+    if (status == IPP_STATUS_ERROR_REQUEST_ENTITY || (sending && status == IPP_STATUS_ERROR_REQUEST_VALUE)) {
+        a.failure = Answer::SpoolFull;
+    } else if (!serviceAnswers()) {
         a.failure = Answer::ServiceDown;
-    else
-        a.failure = sending ? Answer::NotWhole : Answer::Refused;
+    } else if (sending) {
+        a.failure = Answer::NotWhole;
+    } else {
+        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
+        a.failure = dest ? Answer::Refused : Answer::NoPrinter;
+        cupsFreeDests(dest ? 1 : 0, dest);
+    }
     return a;
 }
 
@@ -352,7 +368,7 @@ Answer submit(const QString& printer, const QString& file, const JobOptions& opt
     const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), n, opts);
     cupsFreeOptions(n, opts);
     if (id <= 0)
-        return failed(false);
+        return failed(queue, false);
     QFile in(file);
     bool sent = in.open(QIODevice::ReadOnly)
                 && cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), id, title.constData(), CUPS_FORMAT_PDF, 1)
@@ -373,7 +389,7 @@ Answer submit(const QString& printer, const QString& file, const JobOptions& opt
         a.jobId = id;
         return a;
     }
-    Answer a = failed(true);
+    Answer a = failed(queue, true);
     if (!in.isOpen() || in.error() != QFileDevice::NoError)
         a = Answer{0, Answer::NotWhole, in.errorString()};
     cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), id, 0);

@@ -23,7 +23,8 @@ struct JobOptions {
 struct Answer {
     enum Failure {
         None,
-        Refused,       // the printer's queue said no (not accepting jobs, no such printer …)
+        Refused,       // the printer's queue said no (not accepting jobs …)
+        NoPrinter,     // the print service no longer has the printer
         ServiceDown,   // the print service does not answer at all
         SpoolFull,     // the print service has no room for the job
         NotWhole       // the job's pages did not all reach the queue (the queue's space, most likely)

@@ -185,7 +185,7 @@ private slots:
         auto spoolEmpty = [&] { return QDir(spool).entryList(QDir::Files | QDir::Hidden).isEmpty(); };
         open(addReport(lines(3)), [&](Frmreport& w) {
             // The queue refuses the submission; the service is down; its spool is full; the
-            // pages were cut short on the way without a word from the service.
+            // printer is gone; the pages were cut short on the way without a word from the service.
             using A = PrintQueue::Answer;
             const struct {
                 A::Failure why;
@@ -198,8 +198,13 @@ private slots:
                                 "（CUPS：No such file or directory）"),
                  QStringLiteral("拒绝")},
                 {A::SpoolFull, QStringLiteral("Request Entity Too Large"),
-                 QStringLiteral("队列空间已满，打印机“报告打印机”没有收下打印作业；请清理打印服务所在的磁盘后再打印"
-                                "（CUPS：Request Entity Too Large）"),
+                 QStringLiteral(
+                     "队列空间已满，打印机“报告打印机”没有收下打印作业；请系统管理员清理打印服务的磁盘后再打印"
+                     "（CUPS：Request Entity Too Large）"),
+                 QStringLiteral("拒绝")},
+                {A::NoPrinter, QStringLiteral("No such file or directory"),
+                 QStringLiteral(
+                     "打印服务中已没有打印机“报告打印机”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机"),
                  QStringLiteral("拒绝")},
                 {A::NotWhole, QString(), QStringLiteral("打印作业没有完整送到打印机“报告打印机”的队列"),
                  QStringLiteral("CUPS")},
@@ -254,8 +259,10 @@ private slots:
             // Accepted, still waiting when the print returns, canceled or aborted a moment
             // later: said then.
             for (const auto& [state, said] :
-                 {std::pair(PrintQueue::JobStatus::Canceled, QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")),
-                  std::pair(PrintQueue::JobStatus::Aborted, QStringLiteral("已中止，没有打印出来：job-canceled-by-operator"))}) {
+                 {std::pair(PrintQueue::JobStatus::Canceled,
+                            QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")),
+                  std::pair(PrintQueue::JobStatus::Aborted,
+                            QStringLiteral("已中止，没有打印出来：job-canceled-by-operator"))}) {
                 backend_->setJobStates({{PrintQueue::JobStatus::Waiting, QString()},
                                         {PrintQueue::JobStatus::Waiting, QString()},
                                         {state, QStringLiteral("job-canceled-by-operator")}});
@@ -300,7 +307,8 @@ private slots:
         // no other account may write in it; until then nothing in it, or where it points, is
         // removed: not at the start, not before a print.
         const QString target = folder_->file(QStringLiteral("own"));
-        QVERIFY(QDir().mkdir(target) && QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QDir().mkdir(target)
+                && QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString old = target + QStringLiteral("/job-mine.pdf");   // the user's own file, an hour old
         QVERIFY(writeFile(old) && age(old));
         const QString link = folder_->file(QStringLiteral("tmp/ws-print-%1").arg(::geteuid()));
@@ -325,9 +333,9 @@ private slots:
             // A folder of the user's own that other accounts may write: refused the same way,
             // with what to do, and left as it is.
             backend_->setSpoolFolder(target);
-            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                                      | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                                      | QFile::WriteOther | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+                                                      | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
             w.CmdPrint->click();
             QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以写入").arg(target), QString()));
             QVERIFY(lastFailure_.contains(QStringLiteral("请删除这个文件夹")));
@@ -344,8 +352,9 @@ private slots:
 
             // The user's own folder that others may only read and enter (made with umask 022):
             // closed to them, then used, silently; the old job file in it goes now.
-            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                                                      | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                      | QFile::ExeOther));
             w.CmdPrint->click();
             QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(kit::lastText()));
             QCOMPARE(kit::pdfPages(out), 1);
@@ -654,7 +663,7 @@ private:
     std::shared_ptr<PdfPrinterBackend> backend_;
     std::unique_ptr<QTableView> grid_;
     std::function<int(QDialog*)> dialogHook_;   // the dialogs the preview opens
-    QString lastFailure_;                         // the text failedOnce saw last
+    QString lastFailure_;                       // the text failedOnce saw last
 };
 
 QTEST_MAIN(tst_Frmreport)
