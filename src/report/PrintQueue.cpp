@@ -4,14 +4,11 @@
 #include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
-#include <QDateTime>
-#include <QDir>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
-#include <QCoreApplication>
-
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <cups/cups.h>
 #include <cerrno>
@@ -31,9 +28,7 @@ constexpr int kWatchIntervalMs = 250;
 constexpr int kWatchRounds = 20;
 // A spool file lives for the seconds of one print; one this old was left by a killed program.
 constexpr int kStaleSeconds = 600;
-}
 
-namespace {
 QString systemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 // The spool folder opened for use, or -1 with *error set. Opened without following a

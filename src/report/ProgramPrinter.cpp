@@ -163,7 +163,8 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
     QString why;
     const QString spool = PrintQueue::newSpoolFile(backend_->spoolFolder(), &why);
     if (spool.isEmpty()) {
-        fail(ReportError{ReportError::PrinterFailure, why});
+        fail(
+            ReportError{ReportError::PrinterFailure, QStringLiteral("打印作业没有送往打印机“%1”：%2").arg(name_, why)});
         return nullptr;
     }
     // One QPrinter serves every job of the session: making one asks the system for its

@@ -326,7 +326,7 @@ private slots:
         const QString out = folder_->file(QStringLiteral("out.pdf"));
         open(addReport(lines(3)), [&](Frmreport& w) {
             w.CmdPrint->click();
-            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 是一个链接").arg(link), QString()));
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 是一个链接").arg(link)));
             QVERIFY(lastFailure_.contains(QStringLiteral("请系统管理员删除这个链接")));
             QVERIFY(QFile::exists(old) && !QFile::exists(out) && backend_->submitted() == 0);
 
@@ -337,7 +337,7 @@ private slots:
                                                       | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
                                                       | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
             w.CmdPrint->click();
-            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以写入").arg(target), QString()));
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以写入").arg(target)));
             QVERIFY(lastFailure_.contains(QStringLiteral("请删除这个文件夹")));
             QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
 
@@ -345,7 +345,7 @@ private slots:
             if (::geteuid() == 0) {
                 QVERIFY(::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
                 w.CmdPrint->click();
-                QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户").arg(target), QString()));
+                QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户").arg(target)));
                 QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
                 QVERIFY(::chown(QFile::encodeName(target).constData(), 0, 0) == 0);
             }
@@ -559,15 +559,15 @@ private slots:
     }
 
 private:
-    // Exactly one box was shown, under 错误, with the error number and the text what
-    // (and the printer's name, unless printer is empty); cleared afterwards.
-    bool failedOnce(const QString& what, const QString& printer = QStringLiteral("“报告打印机”"))
+    // Exactly one box was shown, under 错误, with the error number, the printer's name and
+    // the text what; cleared afterwards.
+    bool failedOnce(const QString& what)
     {
         const auto shown = MessageBox::shownBoxes();
         lastFailure_ = shown.isEmpty() ? QString() : shown.last().text;
         const bool ok = shown.size() == 1 && shown[0].title == QStringLiteral("错误")
-                        && lastFailure_.startsWith(QStringLiteral("482:")) && lastFailure_.contains(printer)
-                        && lastFailure_.contains(what);
+                        && lastFailure_.startsWith(QStringLiteral("482:"))
+                        && lastFailure_.contains(QStringLiteral("“报告打印机”")) && lastFailure_.contains(what);
         if (!ok)
             qWarning("%d shown, the last: %s", int(shown.size()), qPrintable(lastFailure_));
         MessageBox::clearShown();
