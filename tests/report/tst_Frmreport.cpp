@@ -341,14 +341,17 @@ private slots:
             QVERIFY(lastFailure_.contains(QStringLiteral("请删除这个文件夹")));
             QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
 
-            // Another account's folder (the test gives one away when it runs as root).
-            if (::geteuid() == 0) {
-                QVERIFY(::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
-                w.CmdPrint->click();
-                QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户").arg(target)));
-                QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
-                QVERIFY(::chown(QFile::encodeName(target).constData(), 0, 0) == 0);
-            }
+            // Another account's folder: one the test gives away when it runs as root, else the
+            // root folder (refused before anything in it is looked at).
+            const bool root = ::geteuid() == 0;
+            const QString others = root ? target : QStringLiteral("/");
+            QVERIFY(!root || ::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+            backend_->setSpoolFolder(others);
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户").arg(others)));
+            QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
+            QVERIFY(!root || ::chown(QFile::encodeName(target).constData(), 0, 0) == 0);
+            backend_->setSpoolFolder(target);
 
             // The user's own folder that others may only read and enter (made with umask 022):
             // closed to them, then used, silently; the old job file in it goes now.
