@@ -304,10 +304,7 @@ void GridPrinter::SetupGridPrinter()
     setupFailureShown_ = false;
 }
 
-QString GridPrinter::messageText(const AppError& e)
-{
-    return QString::number(e.number).trimmed() + QStringLiteral("：") + e.description;
-}
+QString GridPrinter::messageText(const AppError& e) { return e.text(); }
 
 void GridPrinter::report(const AppError& e) { MessageBox::critical(messageText(e), MessageBox::kErrorTitle); }
 

@@ -88,7 +88,7 @@ class GridPrinter {
 public:
     // Reads [gridprint], selects and prepares the program's printer and takes its
     // printable size. A missing or malformed margin or paper, or margins that leave
-    // no room on the page, are reported ("<number>：<description>", "错误") and
+    // no room on the page, are reported ("<number>:<description>", "错误") and
     // leave the printer unprepared: printing is refused until a setup succeeds.
     void SetupGridPrinter();
 
@@ -103,7 +103,8 @@ public:
     const GridPrintSettings& settings() const { return settings_; }
     bool ready() const { return settings_.pageWidth > 0 && settings_.pageHeight > 0; }
 
-    // The message text of a failure: the number, a full-width colon and the description.
+    // The message text of a failure: "<number>:<description>", as every print message
+    // and every other caught error of the program says it.
     static QString messageText(const AppError& e);
 
 private:

@@ -1,20 +1,23 @@
 #include "report/PrintQueue.h"
 
 #include "platform/MessageBox.h"
-#include "platform/PrivateFile.h"
 #include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
-#include <QDateTime>
-#include <QDir>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <QTimer>
-#include <QCoreApplication>
 
 #include <cups/cups.h>
+#include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace PrintQueue {
@@ -25,38 +28,123 @@ constexpr int kWatchIntervalMs = 250;
 constexpr int kWatchRounds = 20;
 // A spool file lives for the seconds of one print; one this old was left by a killed program.
 constexpr int kStaleSeconds = 600;
+
+QString systemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// The spool folder opened for use, or -1 with *error set. Opened without following a
+// link, and checked through the open descriptor, so that what is checked is what is used:
+// a link, another account's folder, or one that other accounts may write, is refused
+// with what to do. A folder of this user's that others may only read or enter (made
+// with the usual umask) is closed to them here: nobody else can have put anything in it,
+// and the job files in it are owner-only already.
+int openSpoolFolder(const QString& folder, bool make, QString* error)
+{
+    const QByteArray path = QFile::encodeName(folder);
+    if (make && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        *error = QStringLiteral("无法建立存放打印作业的文件夹 %1（%2）").arg(folder, systemText(errno));
+        return -1;
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int err = errno;
+        if (fd >= 0)
+            ::close(fd);
+        struct stat link {};
+        if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+            *error = QStringLiteral("存放打印作业的文件夹 %1 是一个链接，打印作业不能放在它指向的地方；"
+                                    "请系统管理员删除这个链接，下次打印时会重新建立文件夹")
+                         .arg(folder);
+        else if (err == ENOTDIR)
+            *error = QStringLiteral(
+                         "%1 应是存放打印作业的文件夹，却是一个文件；请系统管理员删除它，下次打印时会重新建立文件夹")
+                         .arg(folder);
+        else
+            *error = QStringLiteral("无法打开存放打印作业的文件夹 %1（%2）").arg(folder, systemText(err));
+        return -1;
+    }
+    const auto refuse = [&](const QString& text) {
+        ::close(fd);
+        *error = text;
+        return -1;
+    };
+    if (st.st_uid != ::geteuid())
+        return refuse(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户，不能存放本帐户的打印作业；"
+                                     "请系统管理员删除它，下次打印时会重新建立文件夹")
+                          .arg(folder));
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return refuse(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以写入，不能存放病人资料；"
+                                     "请删除这个文件夹（连同其中的文件），下次打印时会重新建立")
+                          .arg(folder));
+    if ((st.st_mode & 07777) != 0700 && ::fchmod(fd, 0700) != 0)
+        return refuse(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以读取，也无法改为仅本帐户可用（%2）；"
+                                     "请删除这个文件夹，下次打印时会重新建立")
+                          .arg(folder, systemText(errno)));
+    return fd;
+}
+
+// Removes the job files of this user's in the open folder not touched for a while.
+void removeStale(int dir)
+{
+    const int copy = ::dup(dir);
+    DIR* d = copy < 0 ? nullptr : ::fdopendir(copy);
+    if (!d) {
+        if (copy >= 0)
+            ::close(copy);
+        return;
+    }
+    const time_t before = ::time(nullptr) - kStaleSeconds;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (!name.startsWith("job-") || !name.endsWith(".pdf"))
+            continue;
+        struct stat st {};
+        if (::fstatat(dir, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+            && st.st_mtime < before)
+            ::unlinkat(dir, e->d_name, 0);
+    }
+    ::closedir(d);
+}
 }
 
 QString newSpoolFile(const QString& folder, QString* error)
 {
-    if (!PrivateFile::makeFolder(folder)) {
-        *error = QStringLiteral("无法建立文件夹 %1").arg(folder);
+    const int dir = openSpoolFolder(folder, true, error);
+    if (dir < 0)
         return QString();
+    removeStale(dir);
+    // The jobs hold patient data: owner-only, and never a name that is already there.
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = "job-";
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[QRandomGenerator::system()->bounded(int(sizeof kLetters) - 1)];
+        name += ".pdf";
+        const int fd = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            ::close(dir);
+            return folder + QLatin1Char('/') + QFile::decodeName(name);
+        }
+        if (errno != EEXIST) {
+            *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（%2）").arg(folder, systemText(errno));
+            break;
+        }
     }
-    // The jobs hold patient data: the folder must be this user's own, not one laid in our way.
-    const QFileInfo info(folder);
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid()
-        || (info.permissions()
-            & (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ReadGroup | QFileDevice::WriteGroup))) {
-        *error = QStringLiteral("文件夹 %1 不是本用户独有的文件夹").arg(folder);
-        return QString();
-    }
-    QTemporaryFile file(folder + QStringLiteral("/job-XXXXXX.pdf"));   // owner-only
-    file.setAutoRemove(false);
-    if (!file.open()) {
-        *error = file.errorString();
-        return QString();
-    }
-    return file.fileName();
+    if (error->isEmpty())
+        *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（文件名都已占用）").arg(folder);
+    ::close(dir);
+    return QString();
 }
 
 void removeStaleSpoolFiles(const QString& folder)
 {
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kStaleSeconds);
-    const QFileInfoList jobs = QDir(folder).entryInfoList({QStringLiteral("job-*.pdf")}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo& f : jobs)
-        if (!f.isSymLink() && f.ownerId() == ::getuid() && f.lastModified().toUTC() < before)
-            QFile::remove(f.filePath());
+    QString ignored;   // a folder that cannot be used is said by the next print
+    const int dir = openSpoolFolder(folder, false, &ignored);
+    if (dir < 0)
+        return;
+    removeStale(dir);
+    ::close(dir);
 }
 
 QString checkWhole(const QString& path)
@@ -103,9 +191,41 @@ QString checkWhole(const QString& path)
     return QString();
 }
 
-QString refusedText(const QString& printer, const QString& reason)
+namespace {
+// The print service's own words after the program's, when it said anything.
+QString withDetail(const QString& text, const QString& detail)
 {
-    return QStringLiteral("打印机“%1”拒绝了打印作业：%2").arg(printer, reason);
+    return detail.isEmpty() ? text : text + QStringLiteral("（CUPS：%1）").arg(detail);
+}
+}
+
+QString refusedText(const QString& printer, const Answer& answer)
+{
+    switch (answer.failure) {
+    case Answer::ServiceDown:
+        return withDetail(
+            QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
+            answer.detail);
+    case Answer::SpoolFull:
+        return withDetail(
+            QStringLiteral("打印服务的队列空间已满，打印机“%1”没有收下打印作业；请系统管理员清理打印服务的磁盘后再打印")
+                .arg(printer),
+            answer.detail);
+    case Answer::NotWhole:
+        return withDetail(
+            QStringLiteral("打印作业没有完整送到打印机“%1”的队列（打印服务的队列空间可能已满），已撤回，没有打印")
+                .arg(printer),
+            answer.detail);
+    case Answer::NoPrinter:
+        return withDetail(
+            QStringLiteral("打印服务中已没有打印机“%1”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机")
+                .arg(printer),
+            answer.detail);
+    case Answer::None:
+    case Answer::Refused: break;
+    }
+    return withDetail(QStringLiteral("打印机“%1”拒绝了打印作业").arg(printer),
+                      answer.detail.isEmpty() ? QStringLiteral("没有说明原因") : answer.detail);
 }
 
 QString endedText(const QString& printer, int jobId, const JobStatus& status)
@@ -118,6 +238,24 @@ QString endedText(const QString& printer, int jobId, const JobStatus& status)
         .arg(how, reason);
 }
 
+QString pausedText(const QString& printer, int jobId, const JobStatus& status)
+{
+    return withDetail(QStringLiteral("打印机“%1”已暂停，打印作业（%2 号）在它的队列中等待，打印机恢复后才会打印出来")
+                          .arg(printer)
+                          .arg(jobId),
+                      status.reason);
+}
+
+QString notWrittenText(const QString& printer, const QString& spoolFile, const QString& step)
+{
+    struct statvfs fs {};
+    const QByteArray folder = QFile::encodeName(QFileInfo(spoolFile).absolutePath());
+    const bool full = ::statvfs(folder.constData(), &fs) == 0 && fs.f_bavail == 0;
+    return QStringLiteral("打印作业没有完整写入临时文件 %1（%2；%3），没有送往打印机“%4”")
+        .arg(spoolFile, step, full ? QStringLiteral("临时文件夹所在的磁盘已满") : QStringLiteral("临时文件夹可能已满"),
+             printer);
+}
+
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId)
 {
     auto* timer = new QTimer(QCoreApplication::instance());
@@ -126,7 +264,8 @@ void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int 
     QObject::connect(timer, &QTimer::timeout, timer, [timer, rounds, backend, printer, jobId] {
         const JobStatus s = backend->jobStatus(printer, jobId);
         const bool failed = s.state == JobStatus::Aborted || s.state == JobStatus::Canceled;
-        if (s.state != JobStatus::Waiting || ++*rounds >= kWatchRounds) {
+        const bool paused = s.state == JobStatus::Waiting && s.printerPaused;
+        if (s.state != JobStatus::Waiting || paused || ++*rounds >= kWatchRounds) {
             timer->stop();
             timer->deleteLater();
         }
@@ -134,6 +273,9 @@ void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int 
             backend->forget();
             MessageBox::critical(ReportError{ReportError::PrinterFailure, endedText(printer, jobId, s)}.text(),
                                  MessageBox::kErrorTitle);
+        } else if (paused) {
+            // Not a failure: the job prints when the printer is resumed, so it is left where it is.
+            MessageBox::show(pausedText(printer, jobId, s), MessageBox::kPrintTitle, MessageBox::Icon::Exclamation);
         }
     });
     timer->start();
@@ -144,10 +286,47 @@ void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int 
 namespace Cups {
 
 namespace {
+// What the print service said of the last request; empty when it said nothing useful
+// ("successful-ok" after a request that did not succeed).
 QString lastError()
 {
+    if (cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE)
+        return QString();
     const char* e = cupsLastErrorString();
-    return e && *e ? QString::fromUtf8(e) : QStringLiteral("打印服务没有说明原因");
+    return e && *e ? QString::fromUtf8(e) : QString();
+}
+
+// Whether the print service answers at all: a failed request says "No such file or
+// directory" or "Internal Server Error" whether the service is down or the printer refused.
+bool serviceAnswers()
+{
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
+    if (!http)
+        return false;
+    httpClose(http);
+    return true;
+}
+
+// The failure of a request to queue, in the program's terms; sending: the job was made
+// and its pages were on their way. A print service without room for the pages answers
+// "Request Entity Too Large" (request-value-too-long) while they are sent.
+Answer failed(const QByteArray& queue, bool sending)
+{
+    Answer a;
+    a.detail = lastError();
+    const ipp_status_t status = cupsLastError();
+    if (status == IPP_STATUS_ERROR_REQUEST_ENTITY || (sending && status == IPP_STATUS_ERROR_REQUEST_VALUE)) {
+        a.failure = Answer::SpoolFull;
+    } else if (!serviceAnswers()) {
+        a.failure = Answer::ServiceDown;
+    } else if (sending) {
+        a.failure = Answer::NotWhole;
+    } else {
+        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
+        a.failure = dest ? Answer::Refused : Answer::NoPrinter;
+        cupsFreeDests(dest ? 1 : 0, dest);
+    }
+    return a;
 }
 
 QByteArray mediaName(const QPageSize& paper)
@@ -178,17 +357,65 @@ Answer submit(const QString& printer, const QString& file, const JobOptions& opt
     n = cupsAddOption("print-color-mode", options.monochrome ? "monochrome" : "color", n, &opts);
     if (options.quality < 0)
         n = cupsAddOption("print-quality", options.quality >= -2 ? "3" : options.quality == -3 ? "4" : "5", n, &opts);
-    const int id = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), QFile::encodeName(file).constData(),
-                                  options.title.toUtf8().constData(), n, opts);
+    const QByteArray title = options.title.toUtf8();
+    // The job is made first, then its pages are sent: a failure on the way is known for
+    // what it is (refused, or cut short), and a job cut short is withdrawn.
+    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), n, opts);
     cupsFreeOptions(n, opts);
-    Answer a;
-    a.jobId = id;
     if (id <= 0)
-        a.error = lastError();
+        return failed(queue, false);
+    QFile in(file);
+    bool sent = in.open(QIODevice::ReadOnly)
+                && cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), id, title.constData(), CUPS_FORMAT_PDF, 1)
+                       == HTTP_STATUS_CONTINUE;
+    QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    while (sent) {
+        const qint64 got = in.read(chunk.data(), chunk.size());
+        if (got <= 0) {
+            sent = got == 0;
+            break;
+        }
+        sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.constData(), size_t(got)) == HTTP_STATUS_CONTINUE;
+    }
+    // The document request is ended in every case, so that the connection is free again.
+    const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE;
+    if (sent && finished) {
+        Answer a;
+        a.jobId = id;
+        return a;
+    }
+    Answer a = failed(queue, true);
+    if (!in.isOpen() || in.error() != QFileDevice::NoError)
+        a = Answer{0, Answer::NotWhole, in.errorString()};
+    cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), id, 0);
     return a;
 }
 
-JobStatus status(int jobId)
+namespace {
+// Whether the printer is paused (stopped), and the message it was paused with.
+bool printerPaused(const QString& printer, QString* message)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     printer.section(QLatin1Char('/'), 0, 0).toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char* const wanted[] = {"printer-state", "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    bool paused = false;
+    if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
+            paused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT))
+            *message = QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed();
+    }
+    ippDelete(response);
+    return paused;
+}
+}
+
+JobStatus status(const QString& printer, int jobId)
 {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
     char uri[HTTP_MAX_URI];
@@ -222,6 +449,13 @@ JobStatus status(int jobId)
         }
     }
     ippDelete(response);
+    // A disabled printer takes jobs and holds them, and says so only through its own state.
+    if (s.state == JobStatus::Waiting) {
+        QString message;
+        s.printerPaused = printerPaused(printer, &message);
+        if (s.printerPaused)
+            s.reason = message;
+    }
     return s;
 }
 }

@@ -118,9 +118,9 @@ PrintQueue::Answer SystemPrinterBackend::submit(const QString& printer, const QS
     return PrintQueue::Cups::submit(printer, file, options);
 }
 
-PrintQueue::JobStatus SystemPrinterBackend::jobStatus(const QString&, int jobId)
+PrintQueue::JobStatus SystemPrinterBackend::jobStatus(const QString& printer, int jobId)
 {
-    return PrintQueue::Cups::status(jobId);
+    return PrintQueue::Cups::status(printer, jobId);
 }
 
 // --- PDF printers -------------------------------------------------------------
@@ -216,15 +216,17 @@ QString PdfPrinterBackend::spoolFolder() const { return spool_.isEmpty() ? Print
 PrintQueue::Answer PdfPrinterBackend::submit(const QString&, const QString& file, const PrintQueue::JobOptions&)
 {
     PrintQueue::Answer a;
-    if (!refusal_.isEmpty()) {
-        a.error = refusal_;
+    if (refusal_ != PrintQueue::Answer::None) {
+        a.failure = refusal_;
+        a.detail = refusalDetail_;
         return a;
     }
     // The queue takes the job file as the output file (copied when it lies on another disk).
     QFile::remove(output_);
     QFile in(file);
     if (output_.isEmpty() || !(in.rename(output_) || in.copy(output_))) {
-        a.error = output_.isEmpty() ? QStringLiteral("没有输出文件") : in.errorString();
+        a.failure = PrintQueue::Answer::Refused;
+        a.detail = output_.isEmpty() ? QStringLiteral("没有输出文件") : in.errorString();
         QFile::remove(output_);
         return a;
     }

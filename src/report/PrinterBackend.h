@@ -105,8 +105,12 @@ public:
     void setOutputFile(const QString& path) { output_ = path; }
     QString outputFile() const { return output_; }
     void setSpoolFolder(const QString& path) { spool_ = path; }
-    // The next submissions are refused with this reason (empty: accepted again).
-    void refuseSubmissions(const QString& reason) { refusal_ = reason; }
+    // The next submissions fail so, with the print service's words (None: accepted again).
+    void refuseSubmissions(PrintQueue::Answer::Failure why, const QString& detail = QString())
+    {
+        refusal_ = why;
+        refusalDetail_ = detail;
+    }
     // The states the queue gives an accepted job, one per question, the last one staying.
     void setJobStates(const QList<PrintQueue::JobStatus>& states) { states_ = states; }
     // Jobs handed to the queue so far, and how often forget() was called.
@@ -134,7 +138,8 @@ private:
     QString default_;
     QString output_;
     QString spool_;
-    QString refusal_;
+    PrintQueue::Answer::Failure refusal_ = PrintQueue::Answer::None;
+    QString refusalDetail_;
     QList<PrintQueue::JobStatus> states_;
     int submitted_ = 0;
     int forgotten_ = 0;

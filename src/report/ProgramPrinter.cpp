@@ -158,13 +158,13 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
         fail(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
         return nullptr;
     }
+    // The spool folder is checked before anything in it is touched; pages a killed program
+    // left there go then.
     QString why;
-    const QString folder = backend_->spoolFolder();
-    PrintQueue::removeStaleSpoolFiles(folder);
-    const QString spool = PrintQueue::newSpoolFile(folder, &why);
+    const QString spool = PrintQueue::newSpoolFile(backend_->spoolFolder(), &why);
     if (spool.isEmpty()) {
-        fail(ReportError{ReportError::PrinterFailure,
-                         QStringLiteral("无法在 %1 建立打印作业的临时文件：%2").arg(folder, why)});
+        fail(
+            ReportError{ReportError::PrinterFailure, QStringLiteral("打印作业没有送往打印机“%1”：%2").arg(name_, why)});
         return nullptr;
     }
     // One QPrinter serves every job of the session: making one asks the system for its

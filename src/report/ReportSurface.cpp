@@ -237,6 +237,16 @@ void PrintJob::fail(const QString& text)
     throw ReportError{ReportError::PrinterFailure, text};
 }
 
+void PrintJob::failWriting(const QString& step)
+{
+    // A job of the program's printer is written into its spool file: what stops it there is
+    // the disk, and the message says so with the printer it was meant for, on the first
+    // page as on any later one.
+    if (!target_)
+        fail(QStringLiteral("打印机错误，") + step);
+    fail(PrintQueue::notWrittenText(target_->printer, target_->spoolFile, step));
+}
+
 void PrintJob::startJob()
 {
     if (jobStarted())
@@ -244,7 +254,7 @@ void PrintJob::startJob()
     if (!painter_)
         painter_ = std::make_unique<QPainter>();
     if (!painter_->begin(&printer_))
-        fail(QStringLiteral("打印机错误，打印作业无法开始"));
+        failWriting(QStringLiteral("打印作业无法开始"));
 }
 
 QPainter* PrintJob::painter()
@@ -261,7 +271,7 @@ void PrintJob::newPage()
         return;
     startJob();
     if (!printer_.newPage() || printer_.printerState() == QPrinter::Error)
-        fail(QStringLiteral("打印机错误，无法开始新的一页"));
+        failWriting(QStringLiteral("无法开始新的一页"));
 }
 
 void PrintJob::endDoc()
@@ -272,7 +282,7 @@ void PrintJob::endDoc()
     ended_ = true;
     const bool ok = painter_->end();
     if (!ok || printer_.printerState() == QPrinter::Error)
-        fail(QStringLiteral("打印机错误，打印作业未能完成"));
+        failWriting(QStringLiteral("打印作业未能完成"));
     if (target_)
         submit();
 }
@@ -286,14 +296,13 @@ void PrintJob::submit()
     const PrintTarget& t = *target_;
     const QString damage = PrintQueue::checkWhole(t.spoolFile);
     if (!damage.isEmpty())
-        fail(QStringLiteral("打印作业没有完整写入临时文件 %1（%2；临时文件夹可能已满），没有送往打印机“%3”")
-                 .arg(t.spoolFile, damage, t.printer));
+        fail(PrintQueue::notWrittenText(t.printer, t.spoolFile, damage));
     PrintQueue::JobOptions options = t.options;
     options.title = printer_.docName();
     const PrintQueue::Answer a = t.backend->submit(t.printer, t.spoolFile, options);
     QFile::remove(t.spoolFile);
     if (!a.accepted())
-        fail(PrintQueue::refusedText(t.printer, a.error));
+        fail(PrintQueue::refusedText(t.printer, a));
     const PrintQueue::JobStatus s = t.backend->jobStatus(t.printer, a.jobId);
     if (s.state == PrintQueue::JobStatus::Aborted || s.state == PrintQueue::JobStatus::Canceled)
         fail(PrintQueue::endedText(t.printer, a.jobId, s));

@@ -178,6 +178,7 @@ public:
 private:
     void startJob();
     [[noreturn]] void fail(const QString& text);
+    [[noreturn]] void failWriting(const QString& step);
     void submit();
     std::shared_ptr<QPrinter> owned_;
     QPrinter& printer_;

@@ -21,11 +21,16 @@
 #include "support/PdfKit.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
 #include <QtTest>
 #include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -169,34 +174,54 @@ private slots:
     void printingThatFailsAfterTheJobLeft()
     {
         // The job is written to a spool file, checked, and handed to the queue; whatever the
-        // queue or the disk does to it is said under 错误 with the printer's name, and the
-        // preview stays open on its page. The spool file never stays behind.
+        // queue or the disk does to it is said under 错误 with the printer's name, in the
+        // program's words with the print service's own after them, and the preview stays open
+        // on its page. The spool file never stays behind.
         const QString spool = folder_->file(QStringLiteral("spool"));
         backend_->setSpoolFolder(spool);
         const QString out = folder_->file(QStringLiteral("out.pdf"));
         auto spoolEmpty = [&] { return QDir(spool).entryList(QDir::Files | QDir::Hidden).isEmpty(); };
-        auto failedOnce = [&](const QString& what) {
-            const auto shown = MessageBox::shownBoxes();
-            const bool ok = shown.size() == 1 && shown[0].title == QStringLiteral("错误")
-                            && shown[0].text.startsWith(QStringLiteral("482:"))
-                            && shown[0].text.contains(QStringLiteral("“报告打印机”")) && shown[0].text.contains(what);
-            if (!ok)
-                qWarning("%s", qPrintable(shown.isEmpty() ? QStringLiteral("nothing shown") : shown.last().text));
-            MessageBox::clearShown();
-            return ok;
-        };
         open(addReport(lines(3)), [&](Frmreport& w) {
-            // The queue refuses the submission (its spool is full).
-            backend_->refuseSubmissions(QStringLiteral("No space left on device"));
-            w.CmdPrint->click();
-            QVERIFY(failedOnce(QStringLiteral("拒绝了打印作业：No space left on device")));
-            QVERIFY(!QFile::exists(out) && spoolEmpty());
-            QVERIFY(w.isVisible() && w.CmdPrint->isEnabled() && w.currentPage() == 1);
-            const int forgotten = backend_->forgotten();
-            QVERIFY(forgotten > 0);   // the next print asks the printer again
-            backend_->refuseSubmissions(QString());
+            // The queue refuses the submission; the service is down; its spool is full; the
+            // printer is gone; the pages were cut short on the way without a word from the service.
+            using A = PrintQueue::Answer;
+            const struct {
+                A::Failure why;
+                QString detail, said, notSaid;
+            } refusals[] = {
+                {A::Refused, QStringLiteral("The printer or class is not accepting jobs."),
+                 QStringLiteral("拒绝了打印作业（CUPS：The printer or class is not accepting jobs.）"), QString()},
+                {A::ServiceDown, QStringLiteral("No such file or directory"),
+                 QStringLiteral("打印服务没有运行，打印作业没有送到打印机“报告打印机”；请启动打印服务（CUPS）后再打印"
+                                "（CUPS：No such file or directory）"),
+                 QStringLiteral("拒绝")},
+                {A::SpoolFull, QStringLiteral("Request Entity Too Large"),
+                 QStringLiteral(
+                     "队列空间已满，打印机“报告打印机”没有收下打印作业；请系统管理员清理打印服务的磁盘后再打印"
+                     "（CUPS：Request Entity Too Large）"),
+                 QStringLiteral("拒绝")},
+                {A::NoPrinter, QStringLiteral("No such file or directory"),
+                 QStringLiteral(
+                     "打印服务中已没有打印机“报告打印机”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机"),
+                 QStringLiteral("拒绝")},
+                {A::NotWhole, QString(), QStringLiteral("打印作业没有完整送到打印机“报告打印机”的队列"),
+                 QStringLiteral("CUPS")},
+            };
+            int forgotten = 0;
+            for (const auto& r : refusals) {
+                backend_->refuseSubmissions(r.why, r.detail);
+                w.CmdPrint->click();
+                QVERIFY(failedOnce(r.said));
+                QVERIFY(r.notSaid.isEmpty() || !lastFailure_.contains(r.notSaid));
+                QVERIFY(!QFile::exists(out) && spoolEmpty());
+                QVERIFY(w.isVisible() && w.CmdPrint->isEnabled() && w.currentPage() == 1);
+                QVERIFY(backend_->forgotten() > forgotten);   // the next print asks the printer again
+                forgotten = backend_->forgotten();
+            }
+            backend_->refuseSubmissions(A::None);
 
-            // The temporary folder is full: the job file is cut short, and nothing goes to the queue.
+            // The temporary folder is full: the job file is cut short, and nothing goes to the
+            // queue, on the first page as on a later one.
             {
                 kit::FileSizeLimit full(16 * 1024);
                 QVERIFY(full.ok());
@@ -205,41 +230,139 @@ private slots:
             QVERIFY(failedOnce(QStringLiteral("没有完整写入临时文件")));
             QVERIFY(!QFile::exists(out) && spoolEmpty() && backend_->submitted() == 0);
             QVERIFY(backend_->forgotten() > forgotten && w.isVisible());
-
-            // Accepted, then aborted by the queue at once.
+        });
+        open(addReport(lines(threePageLines())), [&](Frmreport& w) {
+            QCOMPARE(w.pageCount(), 3);
+            for (const rlim_t limit : {rlim_t(0), rlim_t(16 * 1024)}) {
+                {
+                    kit::FileSizeLimit full(limit);
+                    QVERIFY(full.ok());
+                    w.CmdPrint->click();
+                }
+                QVERIFY(failedOnce(QStringLiteral("没有完整写入临时文件 %1/job-").arg(spool)));
+                QVERIFY(lastFailure_.contains(QStringLiteral("临时文件夹")));
+                QVERIFY(!QFile::exists(out) && spoolEmpty() && backend_->submitted() == 0);
+            }
+        });
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            // Accepted, then aborted by the queue at once; canceled at once.
             backend_->setJobStates({{PrintQueue::JobStatus::Aborted, QStringLiteral("Filter failed")}});
             w.CmdPrint->click();
             QVERIFY(failedOnce(QStringLiteral("已中止，没有打印出来：Filter failed")));
             QCOMPARE(backend_->submitted(), 1);
-
-            // Accepted, still waiting when the print returns, canceled a moment later: said then.
-            backend_->setJobStates({{PrintQueue::JobStatus::Waiting, QString()},
-                                    {PrintQueue::JobStatus::Waiting, QString()},
-                                    {PrintQueue::JobStatus::Canceled, QStringLiteral("job-canceled-by-operator")}});
+            backend_->setJobStates({{PrintQueue::JobStatus::Canceled, QStringLiteral("job-canceled-by-user")}});
             w.CmdPrint->click();
-            QVERIFY(MessageBox::shownBoxes().isEmpty());
-            QTRY_VERIFY(!MessageBox::shownBoxes().isEmpty());
-            QVERIFY(failedOnce(QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")));
+            QVERIFY(failedOnce(QStringLiteral("已被取消，没有打印出来：job-canceled-by-user")));
+
+            // Accepted, still waiting when the print returns, canceled or aborted a moment
+            // later: said then.
+            for (const auto& [state, said] :
+                 {std::pair(PrintQueue::JobStatus::Canceled,
+                            QStringLiteral("已被取消，没有打印出来：job-canceled-by-operator")),
+                  std::pair(PrintQueue::JobStatus::Aborted,
+                            QStringLiteral("已中止，没有打印出来：job-canceled-by-operator"))}) {
+                backend_->setJobStates({{PrintQueue::JobStatus::Waiting, QString()},
+                                        {PrintQueue::JobStatus::Waiting, QString()},
+                                        {state, QStringLiteral("job-canceled-by-operator")}});
+                w.CmdPrint->click();
+                QVERIFY(MessageBox::shownBoxes().isEmpty());
+                QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 20000);
+                QVERIFY(failedOnce(said));
+            }
+
+            // Taken by a paused printer: it waits in the queue, said once under 打印 (no error),
+            // and the job is left there.
+            const int taken = backend_->submitted();
+            backend_->setJobStates({{PrintQueue::JobStatus::Waiting, QStringLiteral("纸盒维护"), true}});
+            w.CmdPrint->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 20000);
+            const auto shown = MessageBox::shownBoxes();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].title, QStringLiteral("打印"));
+            QCOMPARE(shown[0].text, QStringLiteral("打印机“报告打印机”已暂停，打印作业（%1 号）在它的队列中等待，"
+                                                   "打印机恢复后才会打印出来（CUPS：纸盒维护）")
+                                        .arg(taken + 1));
+            QVERIFY(QFile::exists(out) && backend_->submitted() == taken + 1);
+            MessageBox::clearShown();
 
             // A job the queue completes says nothing, and its pages are whole. The pages a
             // killed program left in the spool folder go; a job just begun (another copy's) stays.
             const QString stale = spool + QStringLiteral("/job-left.pdf");
             const QString current = spool + QStringLiteral("/job-now.pdf");
-            for (const QString& f : {stale, current}) {
-                QFile file(f);
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0);
-            }
-            QFile left(stale);
-            QVERIFY(
-                left.open(QIODevice::ReadWrite)
-                && left.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-            left.close();
+            QVERIFY(writeFile(stale) && writeFile(current) && age(stale));
             backend_->setJobStates({});
             w.CmdPrint->click();
             QVERIFY(MessageBox::shownBoxes().isEmpty());
             QCOMPARE(kit::pdfPages(out), 1);
             QVERIFY(!QFile::exists(stale) && QFile::exists(current));
             QVERIFY(QFile::remove(current) && spoolEmpty());
+        });
+    }
+
+    void spoolFolderCheckedBeforeAnythingInIt()
+    {
+        // The folder of print jobs is used only when it is this account's own, not a link, and
+        // no other account may write in it; until then nothing in it, or where it points, is
+        // removed: not at the start, not before a print.
+        const QString target = folder_->file(QStringLiteral("own"));
+        QVERIFY(QDir().mkdir(target)
+                && QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString old = target + QStringLiteral("/job-mine.pdf");   // the user's own file, an hour old
+        QVERIFY(writeFile(old) && age(old));
+        const QString link = folder_->file(QStringLiteral("tmp/ws-print-%1").arg(::geteuid()));
+        QVERIFY(QDir().mkpath(folder_->file(QStringLiteral("tmp"))) && QFile::link(target, link));
+
+        // At the start: the program's spool folder (in TMPDIR) is that link.
+        const QByteArray tmpdir = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(folder_->file(QStringLiteral("tmp"))));
+        ReportOpeners::registerAll();
+        tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+        QVERIFY(QFile::exists(old));
+
+        // Before a print: refused, naming the link and what to do; nothing printed, nothing removed.
+        backend_->setSpoolFolder(link);
+        const QString out = folder_->file(QStringLiteral("out.pdf"));
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 是一个链接").arg(link)));
+            QVERIFY(lastFailure_.contains(QStringLiteral("请系统管理员删除这个链接")));
+            QVERIFY(QFile::exists(old) && !QFile::exists(out) && backend_->submitted() == 0);
+
+            // A folder of the user's own that other accounts may write: refused the same way,
+            // with what to do, and left as it is.
+            backend_->setSpoolFolder(target);
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup
+                                                      | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 其他帐户也可以写入").arg(target)));
+            QVERIFY(lastFailure_.contains(QStringLiteral("请删除这个文件夹")));
+            QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
+
+            // Another account's folder: one the test gives away when it runs as root, else the
+            // root folder (refused before anything in it is looked at).
+            const bool root = ::geteuid() == 0;
+            const QString others = root ? target : QStringLiteral("/");
+            QVERIFY(!root || ::chown(QFile::encodeName(target).constData(), 65534, 65534) == 0);
+            backend_->setSpoolFolder(others);
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("存放打印作业的文件夹 %1 属于另一个帐户").arg(others)));
+            QVERIFY(QFile::exists(old) && backend_->submitted() == 0);
+            QVERIFY(!root || ::chown(QFile::encodeName(target).constData(), 0, 0) == 0);
+            backend_->setSpoolFolder(target);
+
+            // The user's own folder that others may only read and enter (made with umask 022):
+            // closed to them, then used, silently; the old job file in it goes now.
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                      | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                      | QFile::ExeOther));
+            w.CmdPrint->click();
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(kit::lastText()));
+            QCOMPARE(kit::pdfPages(out), 1);
+            struct stat st {};
+            QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0700));
+            QVERIFY(!QFile::exists(old));
         });
     }
 
@@ -437,6 +560,35 @@ private slots:
     }
 
 private:
+    // Exactly one box was shown, under 错误, with the error number, the printer's name and
+    // the text what; cleared afterwards.
+    bool failedOnce(const QString& what)
+    {
+        const auto shown = MessageBox::shownBoxes();
+        lastFailure_ = shown.isEmpty() ? QString() : shown.last().text;
+        const bool ok = shown.size() == 1 && shown[0].title == QStringLiteral("错误")
+                        && lastFailure_.startsWith(QStringLiteral("482:"))
+                        && lastFailure_.contains(QStringLiteral("“报告打印机”")) && lastFailure_.contains(what);
+        if (!ok)
+            qWarning("%d shown, the last: %s", int(shown.size()), qPrintable(lastFailure_));
+        MessageBox::clearShown();
+        return ok;
+    }
+
+    static bool writeFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0;
+    }
+
+    // Makes a file look an hour old.
+    static bool age(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadWrite)
+               && file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    }
+
     // Opens the preview on report key (0: an empty list, -2: a key that is no number),
     // runs check while it is shown, then closes it.
     void open(qint64 key, const std::function<void(Frmreport&)>& check,
@@ -512,6 +664,7 @@ private:
     std::shared_ptr<PdfPrinterBackend> backend_;
     std::unique_ptr<QTableView> grid_;
     std::function<int(QDialog*)> dialogHook_;   // the dialogs the preview opens
+    QString lastFailure_;                       // the text failedOnce saw last
 };
 
 QTEST_MAIN(tst_Frmreport)

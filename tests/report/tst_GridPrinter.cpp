@@ -254,7 +254,7 @@ private slots:
         failing.failAtPage = 3;
         p_.PrintGrid(tall, failing);
         QVERIFY(failing.killed && !failing.ended);
-        QCOMPARE(kit::lastText(), QStringLiteral("482：打印机脱机"));
+        QCOMPARE(kit::lastText(), QStringLiteral("482:打印机脱机"));
         QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
 
         // A missing margin: the setup says so once and the print right after it starts nothing;
@@ -262,7 +262,7 @@ private slots:
         MessageBox::clearShown();
         setGridKey(IniKey::GridBottom, QString());
         p_.SetupGridPrinter();
-        QVERIFY(kit::lastText().startsWith(QStringLiteral("13：类型不匹配")));
+        QVERIFY(kit::lastText().startsWith(QStringLiteral("13:类型不匹配")));
         QVERIFY(kit::lastText().contains(IniKey::GridBottom.key));
         RecordingSurface refused;
         p_.PrintGrid(tall, refused);
@@ -276,7 +276,7 @@ private slots:
         setGridKey(IniKey::GridBottom, QStringLiteral("150"));
         setGridKey(IniKey::GridTop, QStringLiteral("150"));
         p_.SetupGridPrinter();
-        QVERIFY(kit::lastText().startsWith(QStringLiteral("380：")));
+        QVERIFY(kit::lastText().startsWith(QStringLiteral("380:")));
         setGridKey(IniKey::GridTop, QStringLiteral("10"));
         setGridKey(IniKey::GridBottom, QStringLiteral("10"));
         setGridKey(IniKey::GridPaper, QStringLiteral("A4"));
@@ -330,11 +330,12 @@ private slots:
         // full temporary folder are said under 错误 with the printer's name; nothing is printed.
         p_.SetupGridPrinter();
         const MemoryGrid g = gridsamples::queryList(200);
-        backend_->refuseSubmissions(QStringLiteral("client-error-not-possible"));
+        backend_->refuseSubmissions(PrintQueue::Answer::Refused, QStringLiteral("client-error-not-possible"));
         p_.PrintGrid(g);
         QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
-        QCOMPARE(kit::lastText(), QStringLiteral("482：打印机“默认打印机”拒绝了打印作业：client-error-not-possible"));
-        backend_->refuseSubmissions(QString());
+        QCOMPARE(kit::lastText(),
+                 QStringLiteral("482:打印机“默认打印机”拒绝了打印作业（CUPS：client-error-not-possible）"));
+        backend_->refuseSubmissions(PrintQueue::Answer::None);
         MessageBox::clearShown();
         {
             kit::FileSizeLimit full(8 * 1024);
