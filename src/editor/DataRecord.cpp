@@ -27,11 +27,18 @@
 using namespace EditorGeometry;
 using Mmain::gRights;
 
+namespace {
+DataRecord* theWindow = nullptr;
+}
+
 DataRecord& DataRecord::instance()
 {
-    static DataRecord* window = new DataRecord();
-    return *window;
+    if (!theWindow)
+        theWindow = new DataRecord();
+    return *theWindow;
 }
+
+void DataRecord::discardInstance() { delete std::exchange(theWindow, nullptr); }
 
 DataRecord::DataRecord() : QDialog(nullptr)
 {

@@ -1,6 +1,7 @@
 // The editor's picture work: live video and recording, the capture store and
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
+#include "editor/DataRecordTesting.h"
 
 #include "core/ModBackup.h"
 #include "core/Modini.h"
@@ -81,6 +82,12 @@ void tellRecordingLost(const VideoCapture& video)
     if (video.earlierRecordingKept())
         text += QStringLiteral("原有的同名录像已保留。");
     MessageBox::critical(AppError::format(AppError::PathFileAccess, text), MessageBox::kErrorTitle);
+}
+
+std::function<void(QFuture<void>)>& captureStartedHook()
+{
+    static std::function<void(QFuture<void>)> hook;
+    return hook;
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -303,15 +310,28 @@ void DataRecord::BVidCapture_Click()
             return true;
         });
         const CaptureOutcome encoded = jpeg.result();
+        // A pair with one half written is no picture: the half this capture
+        // wrote goes again, so no JPEG stays without its BMP nor the reverse.
+        if (outcome.written != encoded.written)
+            QFile::remove(outcome.written ? bmp : base + QStringLiteral(".jpg"));
         if (outcome.written && !encoded.written)
             outcome = encoded;   // the JPEG's failure is the one told
         return outcome;
     });
     captureJobs_[size_t(i)] = job;
-    // The outcome is looked at on the GUI thread once the files are written.
+    if (captureStartedHook())
+        captureStartedHook()(QFuture<void>(job));
+    // The outcome is looked at on the GUI thread once the files are written,
+    // always from the event loop: a continuation attached to a job that has
+    // already finished runs at once, and would free the slot inside this click.
     job.then(this, [this, i](const CaptureOutcome&) {
-        if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
-            settleCapture(i);
+        QMetaObject::invokeMethod(
+            this,
+            [this, i] {
+                if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
+                    settleCapture(i);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -513,6 +533,15 @@ void DataRecord::Bpicview2_Click()
     openViewer(QStringLiteral("bg"), k);
     setReportButtons(false);
 }
+
+// --- tests -----------------------------------------------------------------------
+
+void DataRecordTesting::onCaptureStarted(std::function<void(QFuture<void>)> hook)
+{
+    captureStartedHook() = std::move(hook);
+}
+
+QThreadPool& DataRecordTesting::captureWriter(DataRecord& ed) { return ed.captureWriter_; }
 
 // --- the foot switch ------------------------------------------------------------
 
