@@ -228,11 +228,11 @@ void DataRecord::Bcodec_Click() { VideoCapture1->ShowCompressionDialog(); }
 void DataRecord::BVidavi_Click()
 {
     if (recording_) {
-        // A recording that could not be completed is told (the earlier file of its name stays).
-        const bool saved = VideoCapture1->StopRecording();
-        BVidavi->setCaption(QStringLiteral("开始录像"));
+        // Not recording from here on, so that a failure the stop meets is told
+        // once, below, about this recording's earlier file.
         recording_ = false;
-        if (!saved)
+        BVidavi->setCaption(QStringLiteral("开始录像"));
+        if (!VideoCapture1->StopRecording())
             tellRecordingLost(*VideoCapture1);
         return;
     }

@@ -127,6 +127,7 @@ struct VideoCapture::Private {
     bool lost = false;
     bool eosAtFile = false;
     bool recordingFailed = false;
+    quint64 recordings = 0;   // recordings started: which one a failure belongs to
     // GUI thread: the last recording that was not completed left the file of
     // the chosen name as it was, and one was there.
     bool earlierKept = false;
@@ -146,10 +147,13 @@ struct VideoCapture::Private {
     std::atomic<quint64> framesToPaint{0};
 
     // GUI thread only.
-    bool waiting = false;             // Connect or StopRecording is waiting
-    bool disconnectPending = false;   // a Disconnect asked for while waiting
-    QSize viewSize;                   // what viewCaps asks for
-    int testPattern = 18;             // ball: consecutive frames differ
+    bool waiting = false;               // Connect or StopRecording is waiting
+    bool stopping = false;              // StopRecording is ending the recording
+    quint64 failureTold = 0;            // the last recording whose failure was signalled
+    std::function<void()> onStopping;   // tests
+    bool disconnectPending = false;     // a Disconnect asked for while waiting
+    QSize viewSize;                     // what viewCaps asks for
+    int testPattern = 18;               // ball: consecutive frames differ
     // The last frame converted for a capture, so a second grab of it is free.
     mutable std::mutex convertLock;
     mutable quint64 convertedSerial = 0;
@@ -433,10 +437,37 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
             // The recording failed (file not writable, disk full): the live
             // picture goes on. The first error is the cause; the branch's
             // elements report their stopped data flow after it.
+            bool first = false;
+            quint64 which = 0;
             {
                 std::lock_guard lock(p->m);
-                if (!p->recordingFailed)
+                first = !p->recordingFailed;
+                if (first)
                     p->error = text;
+                which = p->recordings;
+            }
+            // Queued before the failure is marked, so that a stop that sees the
+            // failure finds it queued. It is told only while that recording
+            // runs and nobody stops it: a stop tells its failure by its result.
+            if (first) {
+                VideoCapture* q = p->q;
+                QMetaObject::invokeMethod(
+                    q,
+                    [q, which, text] {
+                        Private& d = *q->d;
+                        {
+                            std::lock_guard lock(d.m);
+                            if (which != d.recordings)
+                                return;
+                        }
+                        if (!q->isRecording() || d.stopping || std::exchange(d.failureTold, which) == which)
+                            return;
+                        emit q->recordingFailed(text);
+                    },
+                    Qt::QueuedConnection);
+            }
+            {
+                std::lock_guard lock(p->m);
                 p->recordingFailed = true;
             }
             p->wake();
@@ -449,13 +480,7 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
         }
         VideoCapture* q = p->q;
         QMetaObject::invokeMethod(
-            q,
-            [q, text, recording] {
-                emit q->errorOccurred(text);
-                if (recording)
-                    emit q->recordingFailed(text);
-            },
-            Qt::QueuedConnection);
+            q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
     // Nobody pops the bus: everything of interest is handled here. A message
     // dropped here is ours to release (it holds its element, and through it
@@ -1004,6 +1029,7 @@ bool VideoCapture::StartRecording()
         std::lock_guard lock(d->m);
         d->eosAtFile = false;
         d->recordingFailed = false;
+        ++d->recordings;
     }
     bool ok = gst_element_link_many(queue, conv, enc, mux, sink, nullptr);
     if (ok) {
@@ -1048,6 +1074,10 @@ bool VideoCapture::StopRecording()
 {
     if (!isRecording() || d->waiting)
         return true;
+    // A failure from now on is told by the result, not by recordingFailed.
+    d->stopping = true;
+    if (d->onStopping)
+        d->onStopping();
     if (d->teePad) {
         GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
         gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
@@ -1069,6 +1099,7 @@ bool VideoCapture::StopRecording()
             end = Private::RecordingComplete;
     }
     d->removeRecordingBranch();   // the file is closed
+    d->stopping = false;
     const bool saved = d->finishRecordingFile(end);
     if (d->disconnectPending) {
         d->disconnectPending = false;
@@ -1250,6 +1281,14 @@ void VideoCaptureTesting::failSource(VideoCapture& v)
     // end of the stream from the source.
     GST_ELEMENT_ERROR(v.d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
     gst_element_send_event(v.d->src, gst_event_new_eos());
+}
+
+void VideoCaptureTesting::whenStopping(VideoCapture& v, std::function<void()> f) { v.d->onStopping = std::move(f); }
+
+bool VideoCaptureTesting::recordingHasFailed(const VideoCapture& v)
+{
+    std::lock_guard lock(v.d->m);
+    return v.d->recordingFailed;
 }
 
 void VideoCaptureTesting::slowRecording(VideoCapture& v, int msPerBuffer) { v.d->slowWriteMs = msPerBuffer; }

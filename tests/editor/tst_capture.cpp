@@ -15,13 +15,16 @@
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QSemaphore>
+#include <QThread>
 
 #include <csignal>
+#include <optional>
 
 using kit::lastText;
 using kit::lastTitle;
@@ -493,6 +496,50 @@ private slots:
         // Everything the video took is given back when the editor closes.
         QTest::qWait(300);
         QCOMPARE(openDescriptors(*ed), descriptors);
+    }
+
+    // The disk fills as the user presses 停止录像: one box for the failure,
+    // true about the earlier file of this recording's name (first a name that
+    // was there, then a new one), and the video goes on.
+    void recordingFailsAsItStops()
+    {
+        openNew();
+        ed->BVidOn_Click();
+        QVERIFY(ed->videoOn());
+        VideoCapture& video = *ed->VideoCapture1;
+        std::optional<kit::FileSizeLimit> full;
+        VideoCaptureTesting::whenStopping(video, [&] {
+            full.emplace(1);
+            // The file refuses data before the stop waits, so what that queues
+            // for the window arrives while the stop waits.
+            QDeadlineTimer deadline(kWaitMs);
+            while (!VideoCaptureTesting::recordingHasFailed(video) && !deadline.hasExpired())
+                QThread::msleep(1);
+        });
+        const QString kept = folder_->file(QStringLiteral("kept.avi")),
+                      fresh = folder_->file(QStringLiteral("new.avi"));
+        QVERIFY(kit::writeBytes(kept, QByteArray("an earlier recording")));
+        for (const QString& avi : {kept, fresh}) {
+            FileDialogs::queueAnswer(avi);
+            if (avi == kept)
+                MessageBox::queueAnswer(MessageBox::Answer::Yes);   // replace it
+            ed->BVidavi_Click();
+            QVERIFY(ed->recording());
+            QVERIFY(nextFrame() && nextFrame());
+            MessageBox::clearShown();
+            ed->BVidavi_Click();
+            full.reset();
+            QVERIFY(nextFrame() && nextFrame());   // anything queued by the failure is handled
+            QVERIFY(!ed->recording() && ed->videoOn() && ed->BVidavi->caption() == QStringLiteral("开始录像"));
+            const QString told =
+                QStringLiteral("75:录像文件写入失败：%1（磁盘已满）。").arg(QDir::toNativeSeparators(avi))
+                + (avi == kept ? QStringLiteral("原有的同名录像已保留。") : QString());
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QCOMPARE(lastText(), told);
+            QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        }
+        QVERIFY(kit::readBytes(kept) == "an earlier recording" && !QFileInfo::exists(fresh));
+        VideoCaptureTesting::whenStopping(video, {});
     }
 
     void footSwitch()

@@ -27,6 +27,8 @@
 
 #include <gst/gst.h>
 
+#include <optional>
+
 using namespace kit;
 using kit::checkAviFinalised;
 
@@ -394,6 +396,45 @@ private slots:
         v.setFrameFileName(tf->file(QStringLiteral("img/image1.bmp")));
         QVERIFY(VideoCaptureTesting::saveFrame(v));
         QVERIFY(recordTo(v, tf->file(QStringLiteral("after.avi")), 5));   // and the next recording works
+    }
+
+    // The disk fills just as the recording is stopped: the stop tells the
+    // failure (false, and why), recordingFailed is not signalled besides, and
+    // whether an earlier file was kept is true of this recording's name. A
+    // failure while the recording runs is signalled once.
+    void failureDuringTheStop()
+    {
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        QSignalSpy failed(&v, &VideoCapture::recordingFailed);
+        std::optional<FileSizeLimit> full;
+        VideoCaptureTesting::whenStopping(v, [&full] { full.emplace(1); });
+        const QString kept = tf->file(QStringLiteral("kept.avi")), fresh = tf->file(QStringLiteral("fresh.avi"));
+        QVERIFY(writeBytes(kept, QByteArray("an earlier recording")));
+        for (const QString& avi : {kept, fresh}) {
+            v.setAviFileName(avi);
+            QVERIFY(v.StartRecording());
+            QVERIFY(recordFor(v, 5));
+            const bool saved = v.StopRecording();
+            full.reset();
+            QVERIFY2(!saved && v.lastError() == QStringLiteral("磁盘已满"), qPrintable(v.lastError()));
+            QCOMPARE(v.earlierRecordingKept(), avi == kept);
+            QVERIFY(unfinishedBeside(avi).isEmpty());
+            QVERIFY(recordFor(v, 5));   // what the failure queued for the window is handled
+            QCOMPARE(failed.count(), 0);
+        }
+        QVERIFY(readBytes(kept) == "an earlier recording" && !QFileInfo::exists(fresh));
+        VideoCaptureTesting::whenStopping(v, {});
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(v.StartRecording());
+            QVERIFY(within(v, [&] { return !failed.isEmpty(); }));
+            QVERIFY(recordFor(v, 10));   // the branch's other elements report too
+            QVERIFY(!v.StopRecording());
+        }
+        QVERIFY(recordFor(v, 5));
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(recordTo(v, fresh, 5));   // and the next recording works
     }
 
     // A camera unplugged while streaming: the live picture stops, frames can no
