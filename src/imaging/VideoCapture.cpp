@@ -901,10 +901,11 @@ bool VideoCapture::Connect()
         d->held = false;
     }
     QString absent;
+    // What to do is said in the steps the editor offers with the video off.
     if (d->source.isEmpty())
-        absent = QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。");
+        absent = QStringLiteral("未找到视频设备。请连接摄像头，再按“开启视频”。");
     else if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
-        absent = QStringLiteral("视频设备不存在：") + d->source;
+        absent = QStringLiteral("视频设备不存在：%1。请连接该设备，或在“设 置”中选择另一个设备。").arg(d->source);
     if (!absent.isEmpty()) {
         std::lock_guard lock(d->m);
         d->error = absent;

@@ -12,6 +12,7 @@
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoCaptureTesting.h"
 #include "imaging/VideoSettings.h"
+#include "imaging/VideoSourceDialog.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 
@@ -374,24 +375,45 @@ private slots:
     {
         openNew();
         QVERIFY(ed->BVidOn->isEnabled() && ed->BVidOn->caption() == QStringLiteral("开启视频"));
-        const QList<QvButton*> five = {ed->BVidForm, ed->BVidSet, ed->BVidCapture, ed->BVidavi, ed->Bcodec};
+        // The four that need the live picture follow the video; the source
+        // (设 置) can be chosen with the video off too.
+        const QList<QvButton*> four = {ed->BVidForm, ed->BVidCapture, ed->BVidavi, ed->Bcodec};
         auto allFive = [&](bool on) {
-            return std::all_of(five.begin(), five.end(), [on](QvButton* b) { return b->isEnabled() == on; });
+            return ed->BVidSet->isEnabled()
+                   && std::all_of(four.begin(), four.end(), [on](QvButton* b) { return b->isEnabled() == on; });
         };
-        // A device that is not there: nothing changes, and the radiologist is told why.
+        // A device that is not there: nothing changes, and the radiologist is
+        // told why and what to do, in steps the window offers now.
         QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/video-not-there")));
         ed->BVidOn_Click();
         QVERIFY(!ed->videoOn() && allFive(false) && ed->BVidOn->caption() == QStringLiteral("开启视频"));
-        QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：视频设备不存在：/dev/video-not-there"));
+        QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：视频设备不存在：/dev/video-not-there。请连接该设备，"
+                                            "或在“设 置”中选择另一个设备。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        QCOMPARE(ed->BVidSet->caption(), QStringLiteral("设 置"));
+        int sourceDialogs = 0;
+        Opener::setHook([&](QDialog* d) {
+            auto* source = qobject_cast<VideoSourceDialog*>(d);
+            if (!source)
+                return 0;
+            // The device chosen is shown as not connected, beside the cameras present.
+            if (source->ComboDevice->currentText() == QStringLiteral("/dev/video-not-there (未连接)")
+                && source->ComboDevice->count() == VideoDevices::list().size() + 1)
+                ++sourceDialogs;
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(ed->BVidSet, Qt::LeftButton);
+        Opener::setHook([](QDialog*) { return 0; });
+        QVERIFY(sourceDialogs == 1 && !ed->videoOn() && allFive(false));
         // The shipped setting with no camera: the test pattern never stands in,
-        // so F9 can store no synthetic picture for the patient.
+        // so F9 can store no synthetic picture for the patient. The step named
+        // (开启视频 once a camera is connected) is there.
         if (VideoDevices::list().isEmpty()) {
             QVERIFY(kit::setIni("video", "device", QString()));
             ed->BVidOn_Click();
             QVERIFY(!ed->videoOn() && allFive(false) && !ed->VideoCapture1->isConnected());
-            QCOMPARE(lastText(),
-                     QStringLiteral("57:无法开启视频：未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。"));
+            QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：未找到视频设备。请连接摄像头，再按“开启视频”。"));
+            QVERIFY(ed->BVidOn->isEnabled() && ed->BVidOn->caption() == QStringLiteral("开启视频"));
             QTest::keyClick(ed, Qt::Key_F9);
             QVERIFY(ed->Pictmp[0]->Tag.isEmpty());
         }

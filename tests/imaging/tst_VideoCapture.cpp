@@ -574,7 +574,8 @@ private slots:
             QVERIFY(setIni("video", "device", QString::fromLatin1(device)));
             QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
         }
-        QCOMPARE(v.lastError(), QStringLiteral("视频设备不存在：/dev/video-not-there"));
+        QCOMPARE(v.lastError(),
+                 QStringLiteral("视频设备不存在：/dev/video-not-there。请连接该设备，或在“设 置”中选择另一个设备。"));
         v.Disconnect();   // harmless when not connected
         v.StopRecording();
         // The test pattern is no choice of the source dialog: a camera not
@@ -593,7 +594,7 @@ private slots:
             QVERIFY(setIni("video", "device", QString()));
             QVERIFY(VideoDevices::resolve(VideoSettings::load()).isEmpty());
             QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
-            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。"));
+            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备。请连接摄像头，再按“开启视频”。"));
             answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
                 QCOMPARE(d->ComboDevice->count(), 1);
                 QCOMPARE(d->ComboDevice->currentText(), QStringLiteral("未找到视频设备"));
