@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QTimer>
@@ -322,17 +323,17 @@ void DataRecord::BVidCapture_Click()
     if (captureStartedHook())
         captureStartedHook()(QFuture<void>(job));
     // The outcome is looked at on the GUI thread once the files are written,
-    // always from the event loop: a continuation attached to a job that has
-    // already finished runs at once, and would free the slot inside this click.
-    job.then(this, [this, i](const CaptureOutcome&) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, i] {
-                if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
-                    settleCapture(i);
-            },
-            Qt::QueuedConnection);
+    // always from the event loop: a watcher hears of the job's end by an
+    // event even when the job has finished already. (A continuation attached
+    // to a finished job would run at once, inside this click, and Qt 6.4 runs
+    // one twice when the job finishes while it is being attached.)
+    auto* watcher = new QFutureWatcher<CaptureOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, i, watcher] {
+        watcher->deleteLater();
+        if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
+            settleCapture(i);
     });
+    watcher->setFuture(job);
 }
 
 void DataRecord::settleCapture(int i)

@@ -127,7 +127,8 @@ struct VideoCapture::Private {
     bool lost = false;
     bool eosAtFile = false;
     bool recordingFailed = false;
-    quint64 recordings = 0;   // recordings started: which one a failure belongs to
+    bool failureSeen = false;   // recordingFailed is set just after the failure is queued for the GUI thread
+    quint64 recordings = 0;     // recordings started: which one a failure belongs to
     // GUI thread: the last recording that was not completed left the file of
     // the chosen name as it was, and one was there.
     bool earlierKept = false;
@@ -441,7 +442,7 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
             quint64 which = 0;
             {
                 std::lock_guard lock(p->m);
-                first = !p->recordingFailed;
+                first = !std::exchange(p->failureSeen, true);
                 if (first)
                     p->error = text;
                 which = p->recordings;
@@ -1030,6 +1031,7 @@ bool VideoCapture::StartRecording()
         std::lock_guard lock(d->m);
         d->eosAtFile = false;
         d->recordingFailed = false;
+        d->failureSeen = false;
         ++d->recordings;
     }
     bool ok = gst_element_link_many(queue, conv, enc, mux, sink, nullptr);
@@ -1062,7 +1064,7 @@ bool VideoCapture::StartRecording()
         d->removeRecordingBranch();
         d->finishRecordingFile(Private::RecordingFailed);
         std::lock_guard lock(d->m);
-        if (!d->recordingFailed)   // else the branch's own error says why
+        if (!d->failureSeen)   // else the branch's own error says why
             d->error = QStringLiteral("录像文件无法开始写入：") + QDir::toNativeSeparators(d->aviFile);
         return false;
     }
