@@ -191,7 +191,10 @@ private slots:
             QVERIFY(QDir().mkpath(jpg(base)));   // no JPEG can take the folder's place
             MessageBox::clearShown();
             QSemaphore held;
-            const auto release = qScopeGuard([&held] { held.release(); });
+            const auto release = qScopeGuard([&held] {
+                held.release();
+                DataRecordTesting::onCaptureStarted({});
+            });
             if (finishedFirst)
                 DataRecordTesting::onCaptureStarted([](QFuture<void> job) { job.waitForFinished(); });
             else
