@@ -108,6 +108,7 @@ private slots:
         folder_ = kit::editorFolder();
         QVERIFY(folder_->ok());
         ed = &DataRecord::instance();
+        QVERIFY(ed->UpdateIdout().isEmpty());   // a new window: no report of an earlier case
         ports_ = kit::FakePort::install();
         QVERIFY(kit::setIni("video", "device", QStringLiteral("test")));
         QVERIFY(kit::setIni("video", "width", QStringLiteral("320")));
