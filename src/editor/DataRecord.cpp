@@ -27,11 +27,18 @@
 using namespace EditorGeometry;
 using Mmain::gRights;
 
+namespace {
+DataRecord* theWindow = nullptr;
+}
+
 DataRecord& DataRecord::instance()
 {
-    static DataRecord* window = new DataRecord();
-    return *window;
+    if (!theWindow)
+        theWindow = new DataRecord();
+    return *theWindow;
 }
+
+void DataRecord::discardInstance() { delete std::exchange(theWindow, nullptr); }
 
 DataRecord::DataRecord() : QDialog(nullptr)
 {
@@ -116,8 +123,11 @@ void DataRecord::applyState()
     ButtnSwmb->setEnabled(editingButtons && (templateRight_ || !templateByRight));
 
     // Video, capture store and report pictures.
+    // The source (设 置) can be chosen with the video off as well: a camera
+    // that is not there can only be changed before the video goes on.
     BVidOn->setEnabled(videoRight_);
-    for (QvButton* b : {BVidForm, BVidSet, BVidCapture, BVidavi, Bcodec})
+    BVidSet->setEnabled(videoRight_);
+    for (QvButton* b : {BVidForm, BVidCapture, BVidavi, Bcodec})
         b->setEnabled(videoOn_);
     for (QvButton* b : {ButtonAddPic, ButtonDelPic, Bpicview1, ButtonConvert})
         b->setEnabled(storeSelected_);

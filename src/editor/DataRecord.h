@@ -78,6 +78,9 @@ public:
     };
 
     static DataRecord& instance();
+    // Tests: the window is deleted, and the next instance() is a new one, as
+    // at the program's start.
+    static void discardInstance();
 
     // The first touch of a control: builds the controls and runs the load
     // unless the window is already loaded.
@@ -300,6 +303,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    friend struct DataRecordTesting;   // tests (DataRecordTesting.h)
     DataRecord();
 
     // DataRecordLayout.cpp

@@ -1,6 +1,7 @@
 // The editor's picture work: live video and recording, the capture store and
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
+#include "editor/DataRecordTesting.h"
 
 #include "core/ModBackup.h"
 #include "core/Modini.h"
@@ -17,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QTimer>
@@ -81,6 +83,12 @@ void tellRecordingLost(const VideoCapture& video)
     if (video.earlierRecordingKept())
         text += QStringLiteral("原有的同名录像已保留。");
     MessageBox::critical(AppError::format(AppError::PathFileAccess, text), MessageBox::kErrorTitle);
+}
+
+std::function<void(QFuture<void>)>& captureStartedHook()
+{
+    static std::function<void(QFuture<void>)> hook;
+    return hook;
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -221,11 +229,11 @@ void DataRecord::Bcodec_Click() { VideoCapture1->ShowCompressionDialog(); }
 void DataRecord::BVidavi_Click()
 {
     if (recording_) {
-        // A recording that could not be completed is told (the earlier file of its name stays).
-        const bool saved = VideoCapture1->StopRecording();
-        BVidavi->setCaption(QStringLiteral("开始录像"));
+        // Not recording from here on, so that a failure the stop meets is told
+        // once, below, about this recording's earlier file.
         recording_ = false;
-        if (!saved)
+        BVidavi->setCaption(QStringLiteral("开始录像"));
+        if (!VideoCapture1->StopRecording())
             tellRecordingLost(*VideoCapture1);
         return;
     }
@@ -303,16 +311,29 @@ void DataRecord::BVidCapture_Click()
             return true;
         });
         const CaptureOutcome encoded = jpeg.result();
+        // A pair with one half written is no picture: the half this capture
+        // wrote goes again, so no JPEG stays without its BMP nor the reverse.
+        if (outcome.written != encoded.written)
+            QFile::remove(outcome.written ? bmp : base + QStringLiteral(".jpg"));
         if (outcome.written && !encoded.written)
             outcome = encoded;   // the JPEG's failure is the one told
         return outcome;
     });
     captureJobs_[size_t(i)] = job;
-    // The outcome is looked at on the GUI thread once the files are written.
-    job.then(this, [this, i](const CaptureOutcome&) {
+    if (captureStartedHook())
+        captureStartedHook()(QFuture<void>(job));
+    // The outcome is looked at on the GUI thread once the files are written,
+    // always from the event loop: a watcher hears of the job's end by an
+    // event even when the job has finished already. (A continuation attached
+    // to a finished job would run at once, inside this click, and Qt 6.4 runs
+    // one twice when the job finishes while it is being attached.)
+    auto* watcher = new QFutureWatcher<CaptureOutcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, i, watcher] {
+        watcher->deleteLater();
         if (loaded_ && captureJobs_[size_t(i)] && captureJobs_[size_t(i)]->isFinished())
             settleCapture(i);
     });
+    watcher->setFuture(job);
 }
 
 void DataRecord::settleCapture(int i)
@@ -513,6 +534,15 @@ void DataRecord::Bpicview2_Click()
     openViewer(QStringLiteral("bg"), k);
     setReportButtons(false);
 }
+
+// --- tests -----------------------------------------------------------------------
+
+void DataRecordTesting::onCaptureStarted(std::function<void(QFuture<void>)> hook)
+{
+    captureStartedHook() = std::move(hook);
+}
+
+QThreadPool& DataRecordTesting::captureWriter(DataRecord& ed) { return ed.captureWriter_; }
 
 // --- the foot switch ------------------------------------------------------------
 

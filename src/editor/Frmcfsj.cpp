@@ -145,11 +145,18 @@ void followStore(QTableView* grid)
 }
 }
 
+namespace {
+Frmcfsj* theWindow = nullptr;
+}
+
 Frmcfsj& Frmcfsj::instance()
 {
-    static Frmcfsj* window = new Frmcfsj();
-    return *window;
+    if (!theWindow)
+        theWindow = new Frmcfsj();
+    return *theWindow;
 }
+
+void Frmcfsj::discardInstance() { delete std::exchange(theWindow, nullptr); }
 
 Frmcfsj::Frmcfsj()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)

@@ -22,6 +22,9 @@ public:
     };
 
     static Frmcfsj& instance();
+    // Tests: the window is deleted, and the next instance() is a new one, as
+    // at the program's start.
+    static void discardInstance();
 
     // The reports listed: those whose exam number (obligate5) or patient
     // name (brname) equals value, compared as the editor's duplicate check does.

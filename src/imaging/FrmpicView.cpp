@@ -23,11 +23,18 @@ using Units::px;
 const QString kNoPicture = QStringLiteral("当前没有图像载入！");
 }
 
+namespace {
+FrmpicView* theWindow = nullptr;
+}
+
 FrmpicView& FrmpicView::instance()
 {
-    static FrmpicView* window = new FrmpicView();
-    return *window;
+    if (!theWindow)
+        theWindow = new FrmpicView();
+    return *theWindow;
 }
+
+void FrmpicView::discardInstance() { delete std::exchange(theWindow, nullptr); }
 
 FrmpicView::FrmpicView() : QDialog(nullptr)
 {

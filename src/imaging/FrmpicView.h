@@ -36,6 +36,9 @@ class FrmpicView : public QDialog {
     Q_OBJECT
 public:
     static FrmpicView& instance();
+    // Tests: the window is deleted, and the next instance() is a new one, as
+    // at the program's start.
+    static void discardInstance();
 
     // Opening properties.
     QString Picqy;        // "yc" capture store, "bg" report slots

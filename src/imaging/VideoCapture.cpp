@@ -127,6 +127,8 @@ struct VideoCapture::Private {
     bool lost = false;
     bool eosAtFile = false;
     bool recordingFailed = false;
+    bool failureSeen = false;   // recordingFailed is set just after the failure is queued for the GUI thread
+    quint64 recordings = 0;     // recordings started: which one a failure belongs to
     // GUI thread: the last recording that was not completed left the file of
     // the chosen name as it was, and one was there.
     bool earlierKept = false;
@@ -146,10 +148,13 @@ struct VideoCapture::Private {
     std::atomic<quint64> framesToPaint{0};
 
     // GUI thread only.
-    bool waiting = false;             // Connect or StopRecording is waiting
-    bool disconnectPending = false;   // a Disconnect asked for while waiting
-    QSize viewSize;                   // what viewCaps asks for
-    int testPattern = 18;             // ball: consecutive frames differ
+    bool waiting = false;               // Connect or StopRecording is waiting
+    bool stopping = false;              // StopRecording is ending the recording
+    quint64 failureTold = 0;            // the last recording whose failure was signalled
+    std::function<void()> onStopping;   // tests
+    bool disconnectPending = false;     // a Disconnect asked for while waiting
+    QSize viewSize;                     // what viewCaps asks for
+    int testPattern = 18;               // ball: consecutive frames differ
     // The last frame converted for a capture, so a second grab of it is free.
     mutable std::mutex convertLock;
     mutable quint64 convertedSerial = 0;
@@ -433,10 +438,37 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
             // The recording failed (file not writable, disk full): the live
             // picture goes on. The first error is the cause; the branch's
             // elements report their stopped data flow after it.
+            bool first = false;
+            quint64 which = 0;
             {
                 std::lock_guard lock(p->m);
-                if (!p->recordingFailed)
+                first = !std::exchange(p->failureSeen, true);
+                if (first)
                     p->error = text;
+                which = p->recordings;
+            }
+            // Queued before the failure is marked, so that a stop that sees the
+            // failure finds it queued. It is told only while that recording
+            // runs and nobody stops it: a stop tells its failure by its result.
+            if (first) {
+                VideoCapture* q = p->q;
+                QMetaObject::invokeMethod(
+                    q,
+                    [q, which, text] {
+                        Private& d = *q->d;
+                        {
+                            std::lock_guard lock(d.m);
+                            if (which != d.recordings)
+                                return;
+                        }
+                        if (!q->isRecording() || d.stopping || std::exchange(d.failureTold, which) == which)
+                            return;
+                        emit q->recordingFailed(text);
+                    },
+                    Qt::QueuedConnection);
+            }
+            {
+                std::lock_guard lock(p->m);
                 p->recordingFailed = true;
             }
             p->wake();
@@ -449,13 +481,7 @@ GstBusSyncReply VideoCapture::Private::onBusMessage(GstBus*, GstMessage* msg, gp
         }
         VideoCapture* q = p->q;
         QMetaObject::invokeMethod(
-            q,
-            [q, text, recording] {
-                emit q->errorOccurred(text);
-                if (recording)
-                    emit q->recordingFailed(text);
-            },
-            Qt::QueuedConnection);
+            q, [q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
     }
     // Nobody pops the bus: everything of interest is handled here. A message
     // dropped here is ours to release (it holds its element, and through it
@@ -876,10 +902,11 @@ bool VideoCapture::Connect()
         d->held = false;
     }
     QString absent;
+    // What to do is said in the steps the editor offers with the video off.
     if (d->source.isEmpty())
-        absent = QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。");
+        absent = QStringLiteral("未找到视频设备。请连接摄像头，再按“开启视频”。");
     else if (d->source != VideoSettings::testPattern() && !QFileInfo::exists(d->source))
-        absent = QStringLiteral("视频设备不存在：") + d->source;
+        absent = QStringLiteral("视频设备不存在：%1。请连接该设备，或在“设 置”中选择另一个设备。").arg(d->source);
     if (!absent.isEmpty()) {
         std::lock_guard lock(d->m);
         d->error = absent;
@@ -1004,6 +1031,8 @@ bool VideoCapture::StartRecording()
         std::lock_guard lock(d->m);
         d->eosAtFile = false;
         d->recordingFailed = false;
+        d->failureSeen = false;
+        ++d->recordings;
     }
     bool ok = gst_element_link_many(queue, conv, enc, mux, sink, nullptr);
     if (ok) {
@@ -1035,7 +1064,7 @@ bool VideoCapture::StartRecording()
         d->removeRecordingBranch();
         d->finishRecordingFile(Private::RecordingFailed);
         std::lock_guard lock(d->m);
-        if (!d->recordingFailed)   // else the branch's own error says why
+        if (!d->failureSeen)   // else the branch's own error says why
             d->error = QStringLiteral("录像文件无法开始写入：") + QDir::toNativeSeparators(d->aviFile);
         return false;
     }
@@ -1048,6 +1077,10 @@ bool VideoCapture::StopRecording()
 {
     if (!isRecording() || d->waiting)
         return true;
+    // A failure from now on is told by the result, not by recordingFailed.
+    d->stopping = true;
+    if (d->onStopping)
+        d->onStopping();
     if (d->teePad) {
         GstPad* queueSink = gst_element_get_static_pad(d->recQueue, "sink");
         gst_pad_add_probe(d->teePad, GST_PAD_PROBE_TYPE_IDLE, &Private::onTeePadIdle, queueSink,
@@ -1069,6 +1102,7 @@ bool VideoCapture::StopRecording()
             end = Private::RecordingComplete;
     }
     d->removeRecordingBranch();   // the file is closed
+    d->stopping = false;
     const bool saved = d->finishRecordingFile(end);
     if (d->disconnectPending) {
         d->disconnectPending = false;
@@ -1250,6 +1284,14 @@ void VideoCaptureTesting::failSource(VideoCapture& v)
     // end of the stream from the source.
     GST_ELEMENT_ERROR(v.d->src, RESOURCE, READ, ("Could not read from resource."), (nullptr));
     gst_element_send_event(v.d->src, gst_event_new_eos());
+}
+
+void VideoCaptureTesting::whenStopping(VideoCapture& v, std::function<void()> f) { v.d->onStopping = std::move(f); }
+
+bool VideoCaptureTesting::recordingHasFailed(const VideoCapture& v)
+{
+    std::lock_guard lock(v.d->m);
+    return v.d->recordingFailed;
 }
 
 void VideoCaptureTesting::slowRecording(VideoCapture& v, int msPerBuffer) { v.d->slowWriteMs = msPerBuffer; }

@@ -93,7 +93,9 @@ signals:
     // picture until the next Connect.
     void sourceLost(const QString& text);
     // The recording could not be written (disk full, file not writable); the
-    // live picture goes on.
+    // live picture goes on. Once for each recording, and only while it runs
+    // and is not being stopped: a failure during StopRecording is told by its
+    // result alone.
     void recordingFailed(const QString& text);
 
 protected:

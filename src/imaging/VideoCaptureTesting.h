@@ -41,6 +41,12 @@ struct VideoCaptureTesting {
     // milliseconds late, as a slow disk does: frames are still on their way to
     // the file when the recording is stopped.
     static void slowRecording(VideoCapture& v, int msPerBuffer);
+    // Runs f as StopRecording begins, before it asks the recording to end (a
+    // disk that fills just as the user stops); an empty function removes it.
+    static void whenStopping(VideoCapture& v, std::function<void()> f);
+    // The running recording's file has refused data (the streaming thread has
+    // seen the error; the GUI thread may not have heard of it yet).
+    static bool recordingHasFailed(const VideoCapture& v);
     // The test source's pattern (GStreamer's videotestsrc numbering), from the
     // next Connect.
     static void setTestPattern(VideoCapture& v, int pattern);

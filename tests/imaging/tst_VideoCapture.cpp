@@ -27,6 +27,8 @@
 
 #include <gst/gst.h>
 
+#include <optional>
+
 using namespace kit;
 using kit::checkAviFinalised;
 
@@ -396,6 +398,45 @@ private slots:
         QVERIFY(recordTo(v, tf->file(QStringLiteral("after.avi")), 5));   // and the next recording works
     }
 
+    // The disk fills just as the recording is stopped: the stop tells the
+    // failure (false, and why), recordingFailed is not signalled besides, and
+    // whether an earlier file was kept is true of this recording's name. A
+    // failure while the recording runs is signalled once.
+    void failureDuringTheStop()
+    {
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        QSignalSpy failed(&v, &VideoCapture::recordingFailed);
+        std::optional<FileSizeLimit> full;
+        VideoCaptureTesting::whenStopping(v, [&full] { full.emplace(1); });
+        const QString kept = tf->file(QStringLiteral("kept.avi")), fresh = tf->file(QStringLiteral("fresh.avi"));
+        QVERIFY(writeBytes(kept, QByteArray("an earlier recording")));
+        for (const QString& avi : {kept, fresh}) {
+            v.setAviFileName(avi);
+            QVERIFY(v.StartRecording());
+            QVERIFY(recordFor(v, 5));
+            const bool saved = v.StopRecording();
+            full.reset();
+            QVERIFY2(!saved && v.lastError() == QStringLiteral("磁盘已满"), qPrintable(v.lastError()));
+            QCOMPARE(v.earlierRecordingKept(), avi == kept);
+            QVERIFY(unfinishedBeside(avi).isEmpty());
+            QVERIFY(recordFor(v, 5));   // what the failure queued for the window is handled
+            QCOMPARE(failed.count(), 0);
+        }
+        QVERIFY(readBytes(kept) == "an earlier recording" && !QFileInfo::exists(fresh));
+        VideoCaptureTesting::whenStopping(v, {});
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(v.StartRecording());
+            QVERIFY(within(v, [&] { return !failed.isEmpty(); }));
+            QVERIFY(recordFor(v, 10));   // the branch's other elements report too
+            QVERIFY(!v.StopRecording());
+        }
+        QVERIFY(recordFor(v, 5));
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(recordTo(v, fresh, 5));   // and the next recording works
+    }
+
     // A camera unplugged while streaming: the live picture stops, frames can no
     // longer be saved nor recordings started, and a running recording is
     // still completed, whether it is stopped or the video switched off.
@@ -533,7 +574,8 @@ private slots:
             QVERIFY(setIni("video", "device", QString::fromLatin1(device)));
             QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
         }
-        QCOMPARE(v.lastError(), QStringLiteral("视频设备不存在：/dev/video-not-there"));
+        QCOMPARE(v.lastError(),
+                 QStringLiteral("视频设备不存在：/dev/video-not-there。请连接该设备，或在“设 置”中选择另一个设备。"));
         v.Disconnect();   // harmless when not connected
         v.StopRecording();
         // The test pattern is no choice of the source dialog: a camera not
@@ -552,7 +594,7 @@ private slots:
             QVERIFY(setIni("video", "device", QString()));
             QVERIFY(VideoDevices::resolve(VideoSettings::load()).isEmpty());
             QVERIFY(!v.Connect() && !v.isConnected() && !VideoCaptureTesting::saveFrame(v));
-            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备。请连接摄像头，或在“视频源”中选择一个设备。"));
+            QCOMPARE(v.lastError(), QStringLiteral("未找到视频设备。请连接摄像头，再按“开启视频”。"));
             answerNext<VideoSourceDialog>([](VideoSourceDialog* d) {
                 QCOMPARE(d->ComboDevice->count(), 1);
                 QCOMPARE(d->ComboDevice->currentText(), QStringLiteral("未找到视频设备"));

@@ -4,6 +4,8 @@
 #include "core/Openers.h"
 #include "editor/DataRecord.h"
 #include "editor/EditorOpeners.h"
+#include "editor/Frmcfsj.h"
+#include "imaging/FrmpicView.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
@@ -15,6 +17,12 @@ namespace kit {
 
 std::unique_ptr<TestFolder> editorFolder()
 {
+    // New windows for each case, as at the program's start: nothing a case
+    // left in them (a report's key, its edit mode, a failed case's state)
+    // reaches the next one.
+    DataRecord::discardInstance();
+    Frmcfsj::discardInstance();
+    FrmpicView::discardInstance();
     EditorOpeners::registerAll();
     Mmain::gUserName = Mmain::gUserId = QStringLiteral("admin");
     Mmain::gRights.fill(true);

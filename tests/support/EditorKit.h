@@ -24,7 +24,8 @@ namespace kit {
 
 // A fresh program folder with the editor registered in the opener table,
 // "admin" logged in with every right, the saved skin, today 2025-03-04 and a
-// 1024x768 screen with a printer.
+// 1024x768 screen with a printer; the editor, the related-records window and
+// the picture viewer are new windows (references to the earlier ones are void).
 std::unique_ptr<TestFolder> editorFolder();
 
 // Closes the editor if it is loaded, answering No to the unsaved-report question.
