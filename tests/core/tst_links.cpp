@@ -61,8 +61,8 @@ private slots:
         const QByteArray got = runAs(kNobody, kNobody, [&] {
             const QString through = shared.file(QStringLiteral("via/f"));
             const PrivateFile::Followed f = PrivateFile::followLinks(through);
-            return replaceEach(names, mine) + " via=" + QByteArray::number(PrivateFile::replace(through, "x"))
-                   + ':' + QFile::encodeName(f.refusedLink);
+            return replaceEach(names, mine) + " via=" + QByteArray::number(PrivateFile::replace(through, "x")) + ':'
+                   + QFile::encodeName(f.refusedLink);
         });
         QCOMPARE(got, QByteArray("other=13:old own=0:own owners=0:owners daemons=0:daemons via=13:")
                           + QFile::encodeName(shared.file(QStringLiteral("via"))));

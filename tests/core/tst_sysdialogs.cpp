@@ -452,6 +452,7 @@ private slots:
         FileDialogs::setScripted(false);
         QStringList rows;
         QString title;
+        QString accept;
         QTimer::singleShot(0, this, [&] {
             // The dialog goes whatever happens here, so the command returns.
             const auto close = qScopeGuard([] {
@@ -461,6 +462,7 @@ private slots:
             QFileDialog* dialog = nullptr;
             QTRY_VERIFY_WITH_TIMEOUT((dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())), 30000);
             title = dialog->windowTitle();
+            accept = dialog->labelText(QFileDialog::Accept);
             auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
             QVERIFY(view);
             dialog->setViewMode(QFileDialog::Detail);
@@ -485,6 +487,7 @@ private slots:
         w->备份数据_Click();
         FileDialogs::setScripted(true);
         QCOMPARE(title, QStringLiteral("备份数据库"));
+        QVERIFY2(accept.startsWith(QStringLiteral("保存")), qPrintable(accept));
         QVERIFY2(rows.contains(QStringLiteral("备份||文件夹|") + chinese.toString(modified, QLocale::ShortFormat)),
                  qPrintable(rows.join(QLatin1Char('\n'))));
         const QString size = QStringLiteral("x.BAK|") + chinese.formattedDataSize(2048) + QLatin1Char('|');

@@ -80,7 +80,8 @@ bool linkAs(const QString& target, const QString& link, uid_t uid)
 bool fileAs(const QString& path, const QByteArray& bytes, uid_t uid)
 {
     const QByteArray name = QFile::encodeName(path);
-    return writeBytes(path, bytes) && ::chmod(name.constData(), 0600) == 0 && ::chown(name.constData(), uid, gid_t(-1)) == 0;
+    return writeBytes(path, bytes) && ::chmod(name.constData(), 0600) == 0
+           && ::chown(name.constData(), uid, gid_t(-1)) == 0;
 }
 
 SharedFolder::SharedFolder(uid_t owner)
