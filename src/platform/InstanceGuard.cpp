@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <csignal>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -74,9 +78,15 @@ bool InstanceGuard::tryAcquire()
     if (tryLockPrivately(*lock_))
         return true;
     if (lock_->error() == QLockFile::LockFailedError || path_ == fallbackPath_) {
-        // Another account's lock cannot be read or taken over: whose it is
-        // can be told, not whether its copy still runs.
-        foreignOwner_ = otherOwner(path_);
+        // Another account's lock may be neither read nor taken over: whose
+        // it is can be told, and (only when it can be read) whether its copy runs.
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        const bool running = lock_->getLockInfo(&pid, &host, &app) && host == QSysInfo::machineHostName() && pid > 0
+                             && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+        if (!running)
+            foreignOwner_ = otherOwner(path_);
         return false;
     }
     // A program folder this user may not write to: the lock goes to the

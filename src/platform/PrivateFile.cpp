@@ -106,6 +106,10 @@ Followed followLinks(const QString& path)
 {
     constexpr int kMostLinks = 40;   // as the kernel's ELOOP
     Followed out;
+    if (path.isEmpty()) {
+        out.error = ENOENT;
+        return out;
+    }
     QStringList rest = QFileInfo(path).absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString done;   // the part walked, without links; empty for "/"
     int links = 0;

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -109,14 +110,26 @@ private slots:
         const timespec longAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
         QVERIFY(::utimensat(AT_FDCWD, lockName.constData(), longAgo, 0) == 0);
         const QString runtime = QFileInfo(shared.path()).path() + QStringLiteral("/runtime");
-        QVERIFY(QDir().mkdir(runtime) && ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody) == 0);
+        QVERIFY(QDir().mkdir(runtime) && ::chmod(QFile::encodeName(runtime).constData(), 0700) == 0
+                && ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody) == 0);
         AppPaths::setProgramFolder(shared.path());
         const QByteArray got = runAs(kNobody, kNobody, [&] {
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
             const Mmain::StartResult r = Mmain::Main();
             return QByteArray::number(r.running) + ' ' + lastTitle().toUtf8() + ' ' + lastText().toUtf8();
         });
+        // A copy of that account that is seen to run (a lock this user may
+        // read, of a live process on this machine) is a copy that runs.
+        QVERIFY(fileAs(lock,
+                       QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                           + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
+                           + QSysInfo::machineHostName().toUtf8() + '\n',
+                       kDaemon));
+        MessageBox::clearShown();
+        checkRefused(Mmain::Main());
+        const QString running = lastText();
         AppPaths::setProgramFolder(f.path());
+        QCOMPARE(running, QStringLiteral("此程式已经在执行中！"));
         QCOMPARE(QString::fromUtf8(got),
                  QStringLiteral("0 对不起 程序文件夹中的锁文件 %1 属于账户 daemon，无法判断该账户的程序是否仍在执行。\n"
                                 "请确认该账户已退出本程序，再由该账户或管理员删除这个文件，然后重新启动。")
