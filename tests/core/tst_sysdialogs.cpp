@@ -460,7 +460,7 @@ private slots:
                     d->reject();
             });
             QFileDialog* dialog = nullptr;
-            QTRY_VERIFY_WITH_TIMEOUT((dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT((dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())), 60000);
             title = dialog->windowTitle();
             accept = dialog->labelText(QFileDialog::Accept);
             auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
@@ -474,7 +474,7 @@ private slots:
                         return true;
                 return false;
             };
-            QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("备份")) && listed(QStringLiteral("x.BAK")), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("备份")) && listed(QStringLiteral("x.BAK")), 60000);
             for (int r = 0; r < m->rowCount(root); ++r) {
                 QStringList cells;
                 for (int c = 0; c < 4; ++c)
