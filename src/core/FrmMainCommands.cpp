@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDateEdit>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -280,7 +281,27 @@ void FrmMain::查询报告_Click() { Openers::OpenFind(); }
 void FrmMain::统计报告_Click() { Openers::OpenStatistics(); }
 void FrmMain::模板管理_Click() { Openers::OpenTemplateManager(); }
 
-void FrmMain::主题帮助_Click() { Environment::openWithDesktop(AppPaths::file(QStringLiteral("help.chm"))); }
+void FrmMain::主题帮助_Click()
+{
+    const QString help = AppPaths::file(QStringLiteral("help.chm"));
+    const QString shown = QDir::toNativeSeparators(help);
+    QString why;
+    switch (Environment::openWithDesktop(help)) {
+    case Environment::DesktopOpen::Opened: return;
+    case Environment::DesktopOpen::Missing:
+        why = AppError::format(AppError::FileNotFound, QStringLiteral("帮助文件 %1 未找到").arg(shown));
+        break;
+    case Environment::DesktopOpen::NoLauncher:
+        why = QStringLiteral("本机没有 xdg-open，无法打开帮助文件 %1。请安装 xdg-utils 和一个 CHM 阅读器（如 xchm）。")
+                  .arg(shown);
+        break;
+    case Environment::DesktopOpen::NoViewer:
+        why = QStringLiteral("本机没有能打开 CHM 文件的程序，无法打开帮助文件 %1。请安装一个 CHM 阅读器（如 xchm）。")
+                  .arg(shown);
+        break;
+    }
+    MessageBox::critical(why, MessageBox::kErrorTitle);
+}
 
 // ---------------------------------------------------------------------------
 // Database file commands.

@@ -5,16 +5,16 @@
 #include "core/Modini.h"
 #include "core/Palette.h"
 #include "platform/AppPaths.h"
+#include "platform/FileDialogs.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QThread>
-#include <QTranslator>
 #include <csignal>
 #include <memory>
 
@@ -73,17 +73,6 @@ void Quit(int exitCode)
         QCoreApplication::exit(exitCode);
 }
 
-// Qt's own dialogs (file dialogs, standard buttons) speak Chinese like the rest.
-void LoadStandardDialogTexts()
-{
-    static QTranslator* translator = nullptr;
-    if (translator || !QCoreApplication::instance())
-        return;
-    translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(translator);
-}
-
 StartResult Main()
 {
     // A file-size limit (ulimit -f) makes a write that passes it fail with
@@ -94,16 +83,22 @@ StartResult Main()
     // The program speaks Chinese whatever the machine's locale: dates, numbers
     // and every calendar pop-up follow the default locale.
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    LoadStandardDialogTexts();
+    // Qt's own dialogs (file dialogs, standard buttons) speak Chinese like the rest.
+    FileDialogs::loadStandardTexts();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
 
     // 1. Only one copy per program folder.
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
+        const QString owner = guard()->foreignOwner();
+        const QString text =
+            owner.isEmpty() ? QStringLiteral("此程式已经在执行中！")
+                            : QStringLiteral("程序文件夹中的锁文件 %1 属于账户 %2，无法判断该账户的程序是否仍在执行。\n"
+                                             "请确认该账户已退出本程序，再由该账户或管理员删除这个文件，然后重新启动。")
+                                  .arg(QDir::toNativeSeparators(guard()->lockPath()), owner);
         guard().reset();
-        MessageBox::show(QStringLiteral("此程式已经在执行中！"), MessageBox::kSorryTitle, MessageBox::Icon::Critical,
-                         MessageBox::Buttons::Ok);
+        MessageBox::show(text, MessageBox::kSorryTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
         return {false, 1};
     }
     // What a copy killed during a restore, a conversion or a settings write

@@ -91,14 +91,14 @@ Stamp stampOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? stampOf(st) : Stamp{};
 }
 
-// Copies the file at source into out; a failure is recorded in out. Gives
+// Copies the file at source (a name without links) into out; a failure is recorded in out. Gives
 // the version of the file that was read, taken before and after the reading
 // (an empty stamp when it changed meanwhile).
 Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::function<void()>& progress)
 {
     if (copyHook())
         copyHook()(0);
-    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0) {
         out.fail(errno);
         return {};
@@ -127,6 +127,9 @@ Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::
     ::close(in);
     return same ? before : Stamp{};
 }
+
+// A name that leads through another account's link: not read, not written.
+FileError linkRefused(const QString& link) { return {AppError::PathFileAccess, PrivateFile::refusedLinkText(link)}; }
 
 // An engine failure while converting a backup: a full disk or a failing
 // device is the disk's fault; anything else means the file is no whole backup.
@@ -176,14 +179,19 @@ FileError FromErrno(int err)
 
 FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress)
 {
-    if (!QFileInfo(source).isFile())
+    const PrivateFile::Followed from = PrivateFile::followLinks(source);
+    if (!from.refusedLink.isEmpty())
+        return linkRefused(from.refusedLink);
+    if (!QFileInfo(from.path).isFile())
         return {AppError::FileNotFound, QStringLiteral("文件未找到")};
     // The copy goes to a new owner-only file beside the target and replaces
     // it by one rename once every byte is on the disk.
     PrivateFile::Replacement out(target);
+    if (!out.refusedLink().isEmpty())
+        return linkRefused(out.refusedLink());
     if (out.error() != 0)
         return FromErrno(out.error());
-    copyInto(source, out, progress);
+    copyInto(from.path, out, progress);
     return FromErrno(out.commit());
 }
 
@@ -205,8 +213,10 @@ int RemoveProgramFolderLeftovers()
 
 int RemoveBackupLeftovers(const QString& backupName)
 {
-    const QString folder = QFileInfo(PrivateFile::resolvedTarget(backupName)).absolutePath();
-    return PrivateFile::removeLeftovers(folder, endsInBak);
+    const PrivateFile::Followed target = PrivateFile::followLinks(backupName);
+    if (target.error != 0)
+        return 0;
+    return PrivateFile::removeLeftovers(QFileInfo(target.path).absolutePath(), endsInBak);
 }
 
 FileError BackupTo(const QString& name)
@@ -219,9 +229,16 @@ FileError BackupTo(const QString& name)
     return e.number != 0 ? e : r;
 }
 
-FileError RestoreFrom(const QString& name, bool* refused)
+FileError RestoreFrom(const QString& chosen, bool* refused)
 {
     *refused = false;
+    // The backup is read by the name its links lead to, never through another account's link.
+    const PrivateFile::Followed source = PrivateFile::followLinks(chosen);
+    if (!source.refusedLink.isEmpty())
+        return linkRefused(source.refusedLink);
+    if (source.error != 0)
+        return FromErrno(source.error);
+    const QString& name = source.path;
     if (!QFileInfo(name).isFile())
         return {AppError::FileNotFound, QStringLiteral("文件未找到")};
     // What a killed restore or conversion left goes first (no other copy of

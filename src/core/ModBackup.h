@@ -32,7 +32,9 @@ inline const QString kFilter = QStringLiteral("自定义数据库文件(*.BAK *.
 // target's folder and a rename, so target is never left half written: on any
 // failure (a full disk included) the target is as it was and no copy is left.
 // A new target is owner-only; a replaced one keeps its permissions.
-// progress is called now and then during a long copy.
+// progress is called now and then during a long copy. Neither file is
+// reached through another account's link (PrivateFile::followLinks): that
+// fails with 75 and a text that names the link.
 FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress = {});
 
 // The file operations of the commands, without their dialogs and messages.

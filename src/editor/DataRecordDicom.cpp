@@ -261,7 +261,18 @@ struct DataRecord::DicomCommand {
         if (!ed.CreatePaths(folder))
             return false;
         folder += QLatin1Char('/') + common.examNumber;
-        return ed.CreatePaths(folder);
+        if (!ed.CreatePaths(folder))
+            return false;
+        // In an output folder shared with other accounts, the exam's folder
+        // may be another account's link: the pictures never go through it.
+        const PrivateFile::Followed exam = PrivateFile::followLinks(folder);
+        if (!exam.refusedLink.isEmpty()) {
+            MessageBox::critical(
+                AppError::format(AppError::PathFileAccess, PrivateFile::refusedLinkText(exam.refusedLink)),
+                kErrorTitle);
+            return false;
+        }
+        return true;
     }
 
     // Every selected capture in slot order, converted and sent on the thread

@@ -744,8 +744,15 @@ void VideoCapture::Private::destroyPipeline()
 
 bool VideoCapture::Private::makeRecordingFile()
 {
-    const QFileInfo chosen(aviFile);
-    const QFileInfo target(chosen.isSymLink() ? chosen.symLinkTarget() : chosen.absoluteFilePath());
+    // Written through a link of the user's own, never through another account's.
+    const PrivateFile::Followed followed = PrivateFile::followLinks(aviFile);
+    if (followed.error != 0) {
+        std::lock_guard lock(m);
+        error = followed.refusedLink.isEmpty() ? fileReason(followed.error)
+                                               : PrivateFile::refusedLinkText(followed.refusedLink);
+        return false;
+    }
+    const QFileInfo target(followed.path);
     // name.avi -> name.未完成-XXXXXX.avi in the same folder (a rename never crosses file systems).
     const QString suffix = target.suffix();
     const QString name = target.fileName();

@@ -1,10 +1,12 @@
 #include "platform/Environment.h"
 
-#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMimeDatabase>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QScreen>
-#include <QUrl>
+#include <QStandardPaths>
 
 namespace {
 std::optional<bool>& printerOverride()
@@ -52,5 +54,30 @@ QDate today()
 }
 void setTodayOverride(std::optional<QDate> value) { todayOverride() = value; }
 
-bool openWithDesktop(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+DesktopOpen openWithDesktop(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return DesktopOpen::Missing;
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (launcher.isEmpty())
+        return DesktopOpen::NoLauncher;
+    // The launcher's companion says which program it would start; where it is
+    // missing, the launcher is left to try.
+    const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (!query.isEmpty()) {
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+        bool known = false;
+        for (const QString& name : QStringList{type.name()} + type.aliases()) {
+            QProcess p;
+            p.start(query, {QStringLiteral("query"), QStringLiteral("default"), name});
+            if (p.waitForFinished(30000) && !p.readAllStandardOutput().trimmed().isEmpty()) {
+                known = true;
+                break;
+            }
+        }
+        if (!known)
+            return DesktopOpen::NoViewer;
+    }
+    return QProcess::startDetached(launcher, {path}) ? DesktopOpen::Opened : DesktopOpen::NoLauncher;
+}
 }

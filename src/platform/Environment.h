@@ -18,6 +18,14 @@ void setScreenSizeOverride(std::optional<QSize> value);
 QDate today();
 void setTodayOverride(std::optional<QDate> value);
 
-// Opens a file with the desktop's handler; false when nothing could open it.
-bool openWithDesktop(const QString& path);
+// Opens a file with the program that the desktop's launcher (xdg-open) has
+// for its type, or tells why it cannot: no such file, no launcher, or no
+// program for the type.
+enum class DesktopOpen {
+    Opened,
+    Missing,
+    NoLauncher,
+    NoViewer
+};
+DesktopOpen openWithDesktop(const QString& path);
 }

@@ -15,9 +15,16 @@ public:
     bool tryAcquire();
     void release();
     QString lockPath() const;
+    // After a refusal: the account that owns the lock when it is not this
+    // user's (its name, or its number without one) and no copy of it is
+    // seen running, else empty. Such a lock is owner-only: as a rule it can
+    // be neither read nor taken over, so whether its copy still runs cannot
+    // be told.
+    QString foreignOwner() const { return foreignOwner_; }
 
 private:
     std::unique_ptr<QLockFile> lock_;
     QString path_;
     QString fallbackPath_;
+    QString foreignOwner_;
 };

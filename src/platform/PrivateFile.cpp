@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <utility>
@@ -101,10 +102,66 @@ void syncFolderOf(const QByteArray& path)
 
 namespace PrivateFile {
 
-QString resolvedTarget(const QString& path)
+Followed followLinks(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    constexpr int kMostLinks = 40;   // as the kernel's ELOOP
+    Followed out;
+    if (path.isEmpty()) {
+        out.error = ENOENT;
+        return out;
+    }
+    QStringList rest = QFileInfo(path).absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString done;   // the part walked, without links; empty for "/"
+    int links = 0;
+    while (!rest.isEmpty()) {
+        const QString part = rest.takeFirst();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            done.truncate(qMax(0, done.lastIndexOf(QLatin1Char('/'))));
+            continue;
+        }
+        const QString next = done + QLatin1Char('/') + part;
+        const QByteArray name = QFile::encodeName(next);
+        struct stat link {};
+        // A name that does not exist (yet) is taken as it stands.
+        if (::lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            done = next;
+            continue;
+        }
+        struct stat holder {};
+        const bool known = ::stat(done.isEmpty() ? "/" : QFile::encodeName(done).constData(), &holder) == 0;
+        const bool shared = !known || ((holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH));
+        const bool allowed =
+            link.st_uid == ::geteuid() || (known && link.st_uid == holder.st_uid) || (!rest.isEmpty() && !shared);
+        if (!allowed) {
+            out.refusedLink = next;
+            out.error = EACCES;
+            return out;
+        }
+        if (++links > kMostLinks) {
+            out.error = ELOOP;
+            return out;
+        }
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        if (n < 0) {
+            out.error = lastError();
+            return out;
+        }
+        target.truncate(n);
+        if (target.startsWith('/'))
+            done.clear();
+        rest = QFile::decodeName(target).split(QLatin1Char('/'), Qt::SkipEmptyParts) + rest;
+    }
+    out.path = done.isEmpty() ? QStringLiteral("/") : done;
+    return out;
+}
+
+QString refusedLinkText(const QString& link)
+{
+    return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写文件，请另选一个名字")
+        .arg(QDir::toNativeSeparators(link));
 }
 
 void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
@@ -220,9 +277,17 @@ int renameOver(const QString& from, const QString& to)
 
 Replacement::Replacement(const QString& path, Temporary kind)
 {
-    target_ = QFile::encodeName(resolvedTarget(path));
+    const Followed followed = followLinks(path);
+    if (followed.error != 0) {
+        error_ = followed.error;
+        refusedLink_ = followed.refusedLink;
+        refused_ = true;
+        return;
+    }
+    target_ = QFile::encodeName(followed.path);
     struct stat st {};
-    existed_ = ::stat(target_.constData(), &st) == 0;
+    // No link is left in the name: one that turns up now stands in the way.
+    existed_ = ::lstat(target_.constData(), &st) == 0;
     if (existed_) {
         // A file its owner made read-only is not replaced behind his back.
         if (!S_ISREG(st.st_mode))

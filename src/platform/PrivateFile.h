@@ -32,8 +32,22 @@ int replace(const QString& path, const QByteArray& bytes);
 // 0, or the system's error code.
 int renameOver(const QString& from, const QString& to);
 
-// The file a Replacement of path writes: the file a link points at, or path itself.
-QString resolvedTarget(const QString& path);
+// The file a name leads to, its links followed the way the kernel guards
+// shared folders, and more strictly for the file named: a link is followed
+// only when it belongs to this user or to the owner of the folder that holds
+// it. A link on the way to the file (a folder) is also followed outside
+// folders that anyone may write to and that keep others' files apart
+// (sticky). Another account's link is never followed to the file itself: its
+// owner could point it at a file of ours, which would then be read or
+// replaced in its place.
+struct Followed {
+    QString path;          // the file the name leads to; empty when refused
+    QString refusedLink;   // the link that was not followed
+    int error = 0;         // 0; EACCES for a refused link; ELOOP for a loop
+};
+Followed followLinks(const QString& path);
+// The message for a link that is not followed; it names the link.
+QString refusedLinkText(const QString& link);
 
 // Removes the temporary files that a killed program left in folder: regular
 // files of this user named "." + base + "-" + six letters or digits, for a base
@@ -45,8 +59,10 @@ bool removeLeftover(const QString& path);
 
 // A new version of a file, written to a temporary file in the same folder and
 // put in place by commit(). A new file is owner-only; a file that is replaced
-// keeps its owner's permission bits and loses any for group and others. A name that is a link is written through to the
-// file it points at, and the link stays. Dropped without a commit, the
+// keeps its owner's permission bits and loses any for group and others. A name
+// that is a link is written through to the file it points at, and the link
+// stays, when followLinks() follows it; otherwise nothing is written
+// (EACCES, refusedLink() names the link). Dropped without a commit, the
 // temporary file goes and the old file is untouched.
 //
 // Where the file system allows, the temporary file has no name while it is
@@ -70,9 +86,12 @@ public:
 
     // The first failure's error code; 0 while there is none.
     int error() const { return error_; }
-    // True when an existing file stands in the way: read-only for its owner or not a regular file.
+    // True when an existing file stands in the way: read-only for its owner or
+    // not a regular file; or the name is a link that is not followed.
     bool targetRefused() const { return refused_; }
     bool targetExisted() const { return existed_; }
+    // The link that was not followed (another account's), or empty.
+    QString refusedLink() const { return refusedLink_; }
     // The temporary file (for positioned writes and times); -1 after a failure to make it.
     int fd() const { return fd_; }
     // The temporary file's name while it is written: only a Named one has
@@ -89,6 +108,7 @@ public:
 
 private:
     QByteArray target_;
+    QString refusedLink_;
     QByteArray temp_;   // the temporary file's name, once it has one
     int fd_ = -1;
     bool unnamed_ = false;

@@ -13,6 +13,7 @@
 #include "platform/PrivateFile.h"
 #include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
+#include "support/OtherAccount.h"
 #include "support/TestFolder.h"
 
 #include <QDateEdit>
@@ -183,6 +184,53 @@ private slots:
         window_->还原数据_Click();
         QCOMPARE(FileDialogs::asked().last().folder, link);
         QCOMPARE(FileDialogs::asked().last().title, QStringLiteral("恢复数据库"));
+    }
+
+    // In a folder shared with other accounts, a name that is another
+    // account's link is neither written nor read through: that account
+    // could point it at any file of ours. The message names the link; the
+    // file it points at, the link and the database stay as they were. The
+    // user's own links, and the folder owner's, are followed.
+    void othersLinksAreNotFollowed()
+    {
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString precious = QFileInfo(shared.path()).path() + QStringLiteral("/precious");
+        QVERIFY(writeBytes(precious, "root's own file"));
+        const QString link = shared.file(QStringLiteral("x.BAK"));
+        QVERIFY(linkAs(precious, link, kNobody));
+        const QString refused = QStringLiteral("错误 75:") + PrivateFile::refusedLinkText(link);
+
+        MessageBox::clearShown();
+        backupTo(link);
+        QCOMPARE(lastText(), refused);
+        QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
+        QCOMPARE(readBytes(precious), QByteArray("root's own file"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QVERIFY(Database::isOpen());
+        QCOMPARE(filesIn(shared.path()), QStringList{QStringLiteral("x.BAK")});
+
+        // A whole backup behind another account's link is not restored.
+        const QString backup = QFileInfo(shared.path()).path() + QStringLiteral("/whole.BAK");
+        backupTo(backup);
+        addReport(QStringLiteral("B2"));
+        const QString restoreLink = shared.file(QStringLiteral("y.BAK"));
+        QVERIFY(linkAs(backup, restoreLink, kNobody));
+        restoreRefused(restoreLink, QStringLiteral("错误 75:") + PrivateFile::refusedLinkText(restoreLink));
+
+        // The user's own link in the shared folder is followed both ways.
+        const QString own = shared.file(QStringLiteral("own.BAK"));
+        QVERIFY(QFile::link(backup, own));
+        MessageBox::clearShown();
+        FileDialogs::queueAnswer(own);
+        window_->还原数据_Click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(countReports(), 1);
+        backupTo(own);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
+        QCOMPARE(readBytes(backup), readBytes(AppPaths::databaseFile()));
     }
 
     void roundTripIsByteExact()

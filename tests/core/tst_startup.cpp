@@ -9,6 +9,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 #include "support/CoreKit.h"
+#include "support/OtherAccount.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,6 +26,7 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -89,6 +92,49 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("此程式已经在执行中！"));
         QCOMPARE(lastTitle(), QStringLiteral("对不起"));
         other.release();
+    }
+
+    // A program folder shared with another account whose copy was killed:
+    // its owner-only lock can be neither read nor removed, so start-up says
+    // whose lock it is, where, and what to do, rather than that a copy runs.
+    void anotherAccountsLockIsNamed()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        TestFolder f(false);
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString lock = QDir(shared.path()).canonicalPath() + QStringLiteral("/pelrand.lock");
+        QVERIFY(fileAs(lock, "999999\npelrand\nelsewhere\n", kDaemon));
+        const QByteArray lockName = QFile::encodeName(lock);
+        const timespec longAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, lockName.constData(), longAgo, 0) == 0);
+        const QString runtime = QFileInfo(shared.path()).path() + QStringLiteral("/runtime");
+        QVERIFY(QDir().mkdir(runtime) && ::chmod(QFile::encodeName(runtime).constData(), 0700) == 0
+                && ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody) == 0);
+        AppPaths::setProgramFolder(shared.path());
+        const QByteArray got = runAs(kNobody, kNobody, [&] {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+            const Mmain::StartResult r = Mmain::Main();
+            return QByteArray::number(r.running) + ' ' + lastTitle().toUtf8() + ' ' + lastText().toUtf8();
+        });
+        // A copy of that account that is seen to run (a lock this user may
+        // read, of a live process on this machine) is a copy that runs.
+        QVERIFY(fileAs(lock,
+                       QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                           + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
+                           + QSysInfo::machineHostName().toUtf8() + '\n',
+                       kDaemon));
+        MessageBox::clearShown();
+        checkRefused(Mmain::Main());
+        const QString running = lastText();
+        AppPaths::setProgramFolder(f.path());
+        QCOMPARE(running, QStringLiteral("此程式已经在执行中！"));
+        QCOMPARE(QString::fromUtf8(got),
+                 QStringLiteral("0 对不起 程序文件夹中的锁文件 %1 属于账户 daemon，无法判断该账户的程序是否仍在执行。\n"
+                                "请确认该账户已退出本程序，再由该账户或管理员删除这个文件，然后重新启动。")
+                     .arg(lock));
+        QVERIFY(QFile::exists(lock));
     }
 
     void oneLockPerFolder()

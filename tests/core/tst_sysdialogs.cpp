@@ -19,6 +19,7 @@
 #include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
+#include "platform/FileDialogsTesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,10 +28,18 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <QLocale>
+#include <QDateTime>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <cerrno>
 
 using namespace kit;
@@ -373,6 +382,117 @@ private slots:
         for (const char* n : {"系统设置", "密码设置", "关于本软件"})
             w->action(QString::fromUtf8(n))->trigger();
         QCOMPARE(opened, QStringList({"系统设置", "密码设置", "关于本软件"}));
+    }
+
+    // 主题帮助 (F1) says why it cannot show the help: no help file, no
+    // launcher, no program for the file's type. With both, the launcher gets
+    // the file and nothing is said. The launcher is played by scripts on PATH.
+    void helpSaysWhyItCannotOpen()
+    {
+        actAsAdmin();
+        FrmMain* w = FrmMain::ShowMain();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        const QString help = AppPaths::file(QStringLiteral("help.chm"));
+        const QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()));
+        const auto f1 = [&] {
+            MessageBox::clearShown();
+            QTest::keyClick(w, Qt::Key_F1);
+            return MessageBox::shownBoxes().size() == 1 && lastTitle() == QStringLiteral("错误") ? lastText()
+                                                                                                 : QString();
+        };
+        const QString missing = f1();
+        QVERIFY(writeBytes(help, "ITSF"));
+        const QString noLauncher = f1();
+        const auto script = [&](const char* name, const QByteArray& body) {
+            const QString file = bin.path() + QLatin1Char('/') + QLatin1String(name);
+            return writeBytes(file, "#!/bin/sh\n" + body + "\n")
+                   && QFile::setPermissions(file, QFile::ReadOwner | QFile::ExeOwner);
+        };
+        const QString opened = bin.path() + QStringLiteral("/opened");
+        QVERIFY(script("xdg-open", "echo \"$1\" > " + QFile::encodeName(opened)));
+        QVERIFY(script("xdg-mime", "exit 0"));
+        const QString noViewer = f1();
+        QVERIFY(script("xdg-mime", "[ \"$3\" = application/vnd.ms-htmlhelp ] && echo xchm.desktop; exit 0"));
+        MessageBox::clearShown();
+        QTest::keyClick(w, Qt::Key_F1);
+        QTRY_VERIFY_WITH_TIMEOUT(readBytes(opened) == QFile::encodeName(help) + "\n", 60000);
+        const bool silent = MessageBox::shownBoxes().isEmpty();
+        qputenv("PATH", path);
+
+        QCOMPARE(missing, QStringLiteral("53:帮助文件 %1 未找到").arg(help));
+        QCOMPARE(
+            noLauncher,
+            QStringLiteral("本机没有 xdg-open，无法打开帮助文件 %1。请安装 xdg-utils 和一个 CHM 阅读器（如 xchm）。")
+                .arg(help));
+        QCOMPARE(noViewer, QStringLiteral(
+                               "本机没有能打开 CHM 文件的程序，无法打开帮助文件 %1。请安装一个 CHM 阅读器（如 xchm）。")
+                               .arg(help));
+        QVERIFY(silent);
+    }
+
+    // The backup and restore dialogs are Qt's own, in Chinese on a machine
+    // of another language: their texts, and the type, size and date of the
+    // files they list. A grab is left in the test output for people to see.
+    void fileDialogsInChinese()
+    {
+        if (QLocale::system().language() == QLocale::Chinese)
+            QSKIP("the machine speaks Chinese already");
+        // The language start-up sets for the whole program.
+        const QLocale chinese(QLocale::Chinese, QLocale::China);
+        QLocale::setDefault(chinese);
+        const auto back = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+        actAsAdmin();
+        FrmMain* w = FrmMain::ShowMain();
+        QVERIFY(QDir().mkdir(AppPaths::file(QStringLiteral("备份"))));
+        QVERIFY(writeBytes(AppPaths::file(QStringLiteral("x.BAK")), QByteArray(2048, 'x')));
+        const QDateTime modified = QFileInfo(AppPaths::file(QStringLiteral("备份"))).lastModified();
+        FileDialogs::setScripted(false);
+        QStringList rows;
+        QString title;
+        QString accept;
+        QTimer::singleShot(0, this, [&] {
+            // The dialog goes whatever happens here, so the command returns.
+            const auto close = qScopeGuard([] {
+                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    d->reject();
+            });
+            QFileDialog* dialog = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())), 60000);
+            title = dialog->windowTitle();
+            accept = dialog->labelText(QFileDialog::Accept);
+            auto* view = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+            QVERIFY(view);
+            dialog->setViewMode(QFileDialog::Detail);
+            QAbstractItemModel* m = view->model();
+            const QModelIndex root = view->rootIndex();
+            const auto listed = [&](const QString& name) {
+                for (int r = 0; r < m->rowCount(root); ++r)
+                    if (m->index(r, 0, root).data().toString() == name)
+                        return true;
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("备份")) && listed(QStringLiteral("x.BAK")), 60000);
+            for (int r = 0; r < m->rowCount(root); ++r) {
+                QStringList cells;
+                for (int c = 0; c < 4; ++c)
+                    cells << m->index(r, c, root).data().toString();
+                rows << cells.join(QLatin1Char('|'));
+            }
+            dialog->resize(700, 420);
+            QVERIFY(dialog->grab().save(testOutputFolder() + QStringLiteral("/backup-dialog.png")));
+        });
+        w->备份数据_Click();
+        FileDialogs::setScripted(true);
+        QCOMPARE(title, QStringLiteral("备份数据库"));
+        QVERIFY2(accept.startsWith(QStringLiteral("保存")), qPrintable(accept));
+        QVERIFY2(rows.contains(QStringLiteral("备份||文件夹|") + chinese.toString(modified, QLocale::ShortFormat)),
+                 qPrintable(rows.join(QLatin1Char('\n'))));
+        const QString size = QStringLiteral("x.BAK|") + chinese.formattedDataSize(2048) + QLatin1Char('|');
+        QVERIFY2(std::any_of(rows.cbegin(), rows.cend(), [&](const QString& row) { return row.startsWith(size); }),
+                 qPrintable(rows.join(QLatin1Char('\n'))));
     }
 
 private:

@@ -15,7 +15,9 @@
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoCaptureTesting.h"
 #include "platform/AppPaths.h"
+#include "platform/PrivateFile.h"
 #include "support/DicomPeer.h"
+#include "support/OtherAccount.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -467,6 +469,24 @@ private slots:
         QVERIFY(value(other.arg(2), QStringLiteral("0020,000d")) != value(other.arg(1), QStringLiteral("0020,000d")));
         QCOMPARE(value(other.arg(2), QStringLiteral("0020,0010")), QStringLiteral("3"));
         QCOMPARE(value(other.arg(2), QStringLiteral("0020,0011")), QStringLiteral("1"));
+    }
+
+    // In an output folder shared with other accounts, an exam folder that
+    // is another account's link is not written through; the message names it.
+    void notThroughAnotherAccountsExamFolder()
+    {
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        setOutput("dcmDir", shared.path() + QLatin1Char('/'));
+        const QString elsewhere = QFileInfo(shared.path()).path() + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().mkdir(elsewhere));
+        const QString link = shared.file(QStringLiteral("X2025001"));
+        QVERIFY(linkAs(elsewhere, link, kNobody));
+        fillSlot(DataRecord::instance(), 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("75:") + PrivateFile::refusedLinkText(link));
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     // A name that is taken is never replaced, also when the check before it

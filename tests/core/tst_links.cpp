@@ -1,0 +1,100 @@
+// Files that users name, in folders shared with other accounts: a link is
+// followed only when it is the user's own or the folder owner's.
+#include "imaging/VideoCapture.h"
+#include "imaging/VideoSettings.h"
+#include "platform/PrivateFile.h"
+#include "support/CoreKit.h"
+#include "support/OtherAccount.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <cerrno>
+
+using namespace kit;
+
+namespace {
+// Replaces each name with its own name as contents and tells, per name, the
+// error code and what the file behind the links holds afterwards.
+QByteArray replaceEach(const QStringList& names, const QString& behind)
+{
+    QByteArray out;
+    for (const QString& name : names) {
+        const int err = PrivateFile::replace(name, QFileInfo(name).fileName().toUtf8());
+        out += QFileInfo(name).fileName().toUtf8() + '=' + QByteArray::number(err) + ':' + readBytes(behind) + ' ';
+    }
+    return out.trimmed();
+}
+}
+
+class tst_Links : public QObject {
+    Q_OBJECT
+
+private slots:
+    // As an account without rights of its own, in a sticky folder that root
+    // owns: its own link and root's are followed, a third account's is not,
+    // also when the file behind it is the user's own; a link to a folder
+    // there the same. In a sticky folder of the third account, that
+    // account's link is followed (it owns the folder).
+    void followedOnlyForTheUserOrTheFolderOwner()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        const SharedFolder shared;
+        const SharedFolder daemons(kDaemon);
+        QVERIFY(shared.ok() && daemons.ok());
+        const QString mine = shared.file(QStringLiteral("mine"));
+        QVERIFY(fileAs(mine, "old", kNobody));
+        QVERIFY(linkAs(mine, shared.file(QStringLiteral("other")), kDaemon));
+        QVERIFY(linkAs(mine, shared.file(QStringLiteral("own")), kNobody));
+        QVERIFY(linkAs(mine, shared.file(QStringLiteral("owners")), 0));
+        QVERIFY(linkAs(mine, daemons.file(QStringLiteral("daemons")), kDaemon));
+        const QString folder = shared.file(QStringLiteral("folder"));
+        QVERIFY(QDir().mkdir(folder) && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0);
+        QVERIFY(linkAs(folder, shared.file(QStringLiteral("via")), kDaemon));
+
+        const QStringList names = {shared.file(QStringLiteral("other")), shared.file(QStringLiteral("own")),
+                                   shared.file(QStringLiteral("owners")), daemons.file(QStringLiteral("daemons"))};
+        const QByteArray got = runAs(kNobody, kNobody, [&] {
+            const QString through = shared.file(QStringLiteral("via/f"));
+            const PrivateFile::Followed f = PrivateFile::followLinks(through);
+            return replaceEach(names, mine) + " via=" + QByteArray::number(PrivateFile::replace(through, "x")) + ':'
+                   + QFile::encodeName(f.refusedLink);
+        });
+        QCOMPARE(got, QByteArray("other=13:old own=0:own owners=0:owners daemons=0:daemons via=13:")
+                          + QFile::encodeName(shared.file(QStringLiteral("via"))));
+        for (const QString& name : names)
+            QVERIFY(QFileInfo(name).isSymLink());
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
+    // A recording is not started through another account's link; the reason names it.
+    void recordingNotThroughAnotherAccountsLink()
+    {
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const TestFolder tf(false);
+        QVERIFY(tf.ok());
+        QVERIFY(setIni("video", "device", VideoSettings::testPattern()));
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString precious = QFileInfo(shared.path()).path() + QStringLiteral("/precious.avi");
+        QVERIFY(writeBytes(precious, "root's own file"));
+        const QString link = shared.file(QStringLiteral("clip.avi"));
+        QVERIFY(linkAs(precious, link, kNobody));
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        v.setAviFileName(link);
+        QVERIFY(!v.StartRecording() && !v.isRecording());
+        QCOMPARE(v.lastError(), PrivateFile::refusedLinkText(link));
+        QCOMPARE(readBytes(precious), QByteArray("root's own file"));
+        QCOMPARE(QDir(shared.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("clip.avi")});
+    }
+};
+
+QTEST_MAIN(tst_Links)
+#include "tst_links.moc"
