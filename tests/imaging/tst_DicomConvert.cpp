@@ -34,7 +34,10 @@
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include <random>
@@ -50,6 +53,9 @@ using Answer = MessageBox::Answer;
 namespace {
 const QString kJoinQuestion = QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否");
 const QString kSendFailed = QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消");
+
+// The send failure's box: the sentence users know and the cause.
+QString sendFailed(const QString& cause) { return kSendFailed + QStringLiteral("\n原因：") + cause; }
 const QString kSent = QStringLiteral("转换完成并发送成功！");
 
 void setOutput(const char* key, const QString& v)
@@ -120,6 +126,39 @@ void killNow(qint64 pid)
         QThread::msleep(2);
     }
 }
+
+// Ends a wait that should have ended by itself: when it is still alive after
+// the given seconds, it runs rescue (on a thread of its own) and says so, so a
+// test fails with its message instead of hanging until ctest kills it.
+class Watchdog {
+public:
+    Watchdog(int seconds, std::function<void()> rescue)
+        : thread_([this, seconds, rescue = std::move(rescue)] {
+              std::unique_lock lock(mutex_);
+              if (!woken_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                  fired_ = true;
+                  rescue();
+              }
+          })
+    {}
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        woken_.notify_all();
+        thread_.join();
+    }
+    bool fired() const { return fired_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool done_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;   // last: starts once the rest is there
+};
 
 // A PACS of our own: takes C-STORE requests of secondary captures and answers
 // with the status it is given; counts associations and stores; can drop each
@@ -376,7 +415,10 @@ private slots:
             if (++sends == 2)
                 killNow(pid);
         });
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        // The file is tried once more over a new association, which nobody takes.
+        QCOMPARE(
+            convert({Answer::Yes}),
+            sendFailed(QStringLiteral("服务器 127.0.0.1:%1 拒绝连接（该端口上没有DICOM服务在运行）").arg(pacs.port())));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QCOMPARE(pacs.received().size(), 1);
         QVERIFY(ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden() && !ed.ShapeSel[2]->isHidden());
@@ -386,7 +428,9 @@ private slots:
         dicompeer::StoreScp refusing;
         QVERIFY2(refusing.start(QStringLiteral("PEL"), {QStringLiteral("--refuse")}), qPrintable(refusing.error()));
         sendTo(refusing.port());
-        QCOMPARE(convert({Answer::Yes, Answer::Yes}), kSendFailed);
+        QCOMPARE(convert({Answer::Yes, Answer::Yes}),
+                 sendFailed(
+                     QStringLiteral("服务器 127.0.0.1:%1 拒绝建立DICOM连接，请检查服务器Title").arg(refusing.port())));
         QVERIFY(QFile::exists(exam_.arg(3)) && !ed.ShapeSel[1]->isHidden());
     }
 
@@ -668,8 +712,11 @@ private slots:
     // timeout has passed, whether it stops reading the data or only the answer
     // is missing, and is not tried again over a new association. 取消 in the
     // progress dialog ends a stalled send at once. Each time the conversion
-    // ends as a failed send: nothing claimed sent, the slot still selected, its
-    // file kept, the counters used as by any failure.
+    // ends as a failed send that says why: nothing claimed sent, the slot still
+    // selected, its file kept, the counters used as by any failure. Ending a
+    // stalled send waits for the peer no further: one wait runs out per stall,
+    // none after 取消. A send that does not end by itself is ended by a
+    // watchdog that frees the peer, and fails the test with what went wrong.
     void stalledPeer()
     {
         TestPacs pacs;
@@ -684,14 +731,36 @@ private slots:
                    && QFile::exists(exam_.arg(n)) && !QFile::exists(exam_.arg(n + 1)) && boxesWith(kSent) == 0
                    && pacs.stores == 0 && counter("seriesid") == ++series;
         };
+        const auto freePeer = [&pacs] {
+            pacs.stall = false;
+            pacs.freed = 1 << 30;
+        };
+        const QString noReply = sendFailed(QStringLiteral("服务器1秒内没有应答"));
+
+        // The answer is missing: the data fit the sockets' buffers.
         fillSlot(ed, 0, solid(Qt::red));
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        int waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes});
+            QVERIFY2(!dog.fired(), "a peer that never answers was not given up on after the reply timeout");
+            QCOMPARE(shown, noReply);
+        }
         QVERIFY(failedAsSent(0, 1));
+        QVERIFY2(Dicom::expiredWaits() - waits == 1, "the abort of a stalled send waited for the peer again");
         pacs.freed = pacs.stalled.load();
+
         // Too large for the sockets' buffers: the write itself stalls.
         fillSlot(ed, 0, solid(Qt::blue, 3000, 2000));
-        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes, Answer::No});
+            QVERIFY2(!dog.fired(), "a peer that stopped reading was not given up on after the reply timeout");
+            QCOMPARE(shown, noReply);
+        }
         QVERIFY(failedAsSent(0, 2));
+        QVERIFY2(Dicom::expiredWaits() - waits == 1, "the abort of a stalled write waited for the peer again");
         pacs.freed = pacs.stalled.load();
 
         // 取消 while the large picture is stalled; no reply timeout would end it.
@@ -708,9 +777,16 @@ private slots:
             QTest::mouseClick(cancel, Qt::LeftButton);
         });
         poll.start(5);
-        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes, Answer::No});
+            QVERIFY2(!dog.fired(), "取消 did not end the stalled send");
+            QCOMPARE(shown, sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
+        }
         QCOMPARE(dialog, QStringLiteral("取消"));
         QVERIFY(failedAsSent(0, 3));
+        QCOMPARE(Dicom::expiredWaits() - waits, 0);
         pacs.freed = pacs.stalled.load();
 
         // Each stalled send had one association, none opened again for it.
@@ -772,7 +848,8 @@ private slots:
         ed.ButtonConvert->setEnabled(true);
         for (int k : {0, 1})
             fillSlot(ed, k, solid(QColor(10 * k, 90, 200)));
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        QCOMPARE(convert({Answer::Yes}),
+                 sendFailed(QStringLiteral("服务器拒绝保存图像（状态 0xA700：服务器存储空间或资源不足）")));
         QCOMPARE(pacs.stores.load(), 7);
         QVERIFY(!ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden());
         QVERIFY(QFile::exists(exam_.arg(7)) && !QFile::exists(exam_.arg(8)));
