@@ -8,6 +8,10 @@
 #include "core/Database.h"
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
+#include "core/Mmain.h"
+#include "core/StagedFiles.h"
+#include "core/login.h"
+#include "imaging/DicomConversion.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
 #include "imaging/DicomSendTesting.h"
@@ -23,11 +27,13 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/scp.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QStandardPaths>
@@ -597,8 +603,117 @@ private slots:
                          && count == 1920ul * 1080ul * 3ul,
                      qPrintable(f));
         }
+        // The temporary files go; only one killed before its first byte could
+        // stay (see sharedExamFolder), and none here has been written to.
         Dicom::RemoveLeftovers(folder);
-        QVERIFY(QDir(folder).entryList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden).isEmpty());
+        for (const QFileInfo& f : QDir(folder).entryInfoList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden))
+            QVERIFY2(f.size() == 0, qPrintable(f.fileName()));
+    }
+
+    // Two workstations converting into one exam folder (a shared output folder,
+    // the same exam number): one's sweep of leftovers takes nothing the other
+    // is writing, which then gets its name. What a killed writer left goes; an
+    // empty file goes only when old, as it may be one just made and not yet locked.
+    void sharedExamFolder()
+    {
+        DataRecord& ed = DataRecord::instance();
+        const QString folder = QFileInfo(exam_).path();
+        QVERIFY(QDir().mkpath(folder));
+        Dicom::Picture p;
+        p.source = out_->path() + QStringLiteral("/other.bmp");
+        QVERIFY(BmpFile::write24(solid(Qt::darkCyan, 640, 480), p.source));
+        p.studyUid = Dicom::NewUid();
+        p.seriesUid = Dicom::NewUid();
+        Dicom::Image other;   // the other workstation's, staged and not yet named
+        int n = 1;
+        QString why;
+        QVERIFY2(other.make(p, &why) && other.stage(folder, &n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        const auto temp = [&](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
+        QVERIFY(writeBytes(temp(".dcmtmp-Dead01"), "a killed writer's half file"));
+        QVERIFY(writeBytes(temp(".dcmtmp-Young1"), QByteArray()));
+        QVERIFY(writeBytes(temp(".dcmtmp-Old001"), QByteArray()));
+        QFile old(temp(".dcmtmp-Old001"));
+        QVERIFY(old.open(QIODevice::ReadWrite)
+                && old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        old.close();
+
+        fillSlot(ed, 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("转换完成！"));
+        QVERIFY(QFile::exists(exam_.arg(1)));
+        QVERIFY2(other.commit(&n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        QCOMPARE(other.file(), exam_.arg(2));
+        QCOMPARE(value(exam_.arg(2), QStringLiteral("0028,0011")), QStringLiteral("640"));
+        QVERIFY(!QFile::exists(temp(".dcmtmp-Dead01")) && !QFile::exists(temp(".dcmtmp-Old001")));
+        QVERIFY(QFile::exists(temp(".dcmtmp-Young1")));
+    }
+
+    // A conversion killed while it writes leaves its temporary files (several
+    // MB each); they go at the next start of the program, which finds their
+    // folder in the note the conversion keeps while it runs. A file another
+    // workstation is writing there stays.
+    void killedConversionCleanedAtStart()
+    {
+        const QString folder = out_->path() + QStringLiteral("/dicom/X2025009");
+        QVERIFY(QDir().mkpath(folder));
+        const QString bmp = out_->path() + QStringLiteral("/big.bmp");
+        QVERIFY(BmpFile::write24(solid(Qt::darkGreen, 1920, 1080), bmp));
+        const auto temps = [&] {
+            return QDir(folder).entryInfoList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden);
+        };
+        const QString note = AppPaths::file(QStringLiteral("staging.txt"));
+        bool killedWhileWriting = false;
+        for (int attempt = 0; attempt < 5 && !killedWhileWriting; ++attempt) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--convert-until-killed"), AppPaths::programFolder(), folder, bmp});
+            QVERIFY2(child.waitForStarted(10000), qPrintable(child.errorString()));
+            const QDeadlineTimer limit(120000);
+            const auto writing = [&] {
+                const QFileInfoList t = temps();
+                return std::any_of(t.begin(), t.end(), [](const QFileInfo& f) { return f.size() > 0; });
+            };
+            while (!writing() && !limit.hasExpired() && child.state() == QProcess::Running)
+                QThread::msleep(2);
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(10000);
+            killedWhileWriting = writing() && readBytes(note).contains(QFile::encodeName(folder));
+        }
+        QVERIFY2(killedWhileWriting, "the conversion was never caught writing a noted folder");
+        // One killed before its first byte would be let be for ten minutes
+        // (sharedExamFolder); the start here comes as if that long after.
+        for (const QFileInfo& f : temps()) {
+            QFile empty(f.filePath());
+            QVERIFY(f.size() > 0
+                    || (empty.open(QIODevice::ReadWrite)
+                        && empty.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                             QFileDevice::FileModificationTime)));
+        }
+
+        Dicom::Picture p;
+        p.source = bmp;
+        p.studyUid = Dicom::NewUid();
+        p.seriesUid = Dicom::NewUid();
+        Dicom::Image other;   // another workstation's, being written
+        int n = 1;
+        QString why;
+        QVERIFY2(other.make(p, &why) && other.stage(folder, &n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+
+        closeEditor();
+        MessageBox::clearShown();
+        const Mmain::StartResult started = Mmain::Main();
+        Mmain::ReleaseInstanceLock();
+        if (login* l = login::current())
+            l->close();
+        QVERIFY2(started.running && MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const QFileInfoList left = temps();
+        QCOMPARE(left.size(), 1);
+        QVERIFY(QFile::exists(left.first().filePath()));
+        QVERIFY2(other.commit(&n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        // Its folder stays noted while something of it stays, and goes after.
+        QVERIFY(readBytes(note).contains(QFile::encodeName(folder)));
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(!QFile::exists(note));
     }
 
     // Values too long for their DICOM type, and an AE title that is none when
@@ -967,5 +1082,30 @@ private:
     QString exam_;   // the exam folder's image<n>.dcm
 };
 
-QTEST_MAIN(tst_DicomConvert)
+// The conversion killedConversionCleanedAtStart kills: converts 18 copies of
+// the picture into the folder again and again until it is killed.
+static int convertUntilKilled(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    AppPaths::setProgramFolder(QString::fromLocal8Bit(argv[2]));
+    Dicom::Picture common;
+    common.examNumber = QStringLiteral("X2025009");
+    common.studyUid = Dicom::NewUid();
+    common.seriesUid = Dicom::NewUid();
+    QList<Dicom::Slot> pictures;
+    for (int k = 0; k < 18; ++k)
+        pictures.append({k, QString::fromLocal8Bit(argv[4])});
+    for (;;)
+        Dicom::Convert(common, pictures, QString::fromLocal8Bit(argv[3]), {});
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], "--convert-until-killed") == 0)
+        return convertUntilKilled(argc, argv);
+    QTEST_MAIN_SETUP()
+    tst_DicomConvert tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_DicomConvert.moc"
