@@ -55,7 +55,8 @@ QString entry(const QString& folder, const QString& prefix) { return folder + QL
 
 QStringList leftovers(const QString& folder, const QString& prefix)
 {
-    const QRegularExpression name(QLatin1Char('^') + QRegularExpression::escape(prefix) + QStringLiteral("[A-Za-z0-9]{6}$"));
+    const QRegularExpression name(QLatin1Char('^') + QRegularExpression::escape(prefix)
+                                  + QStringLiteral("[A-Za-z0-9]{6}$"));
     QStringList found;
     for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (name.match(n).hasMatch())

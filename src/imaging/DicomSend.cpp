@@ -130,8 +130,9 @@ public:
     {
         const auto deadline = SteadyClock::now() + timeout_;
         for (;;) {
-            // The peer's answers come at once: no delayed acknowledgement holds
-            // up the rest of a reply that the peer's side writes in pieces.
+            // Acknowledged at once: a peer with Nagle's algorithm on holds the
+            // rest of an answer it writes in pieces until the first piece is
+            // acknowledged, which the kernel would delay by up to 40 ms.
             const int on = 1;
             (void)::setsockopt(socket(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
             const ssize_t n = ::recv(socket(), buf, nbyte, MSG_DONTWAIT);
