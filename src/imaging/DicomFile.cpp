@@ -13,7 +13,6 @@
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>

@@ -9,7 +9,6 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/dcmlayer.h>
-#include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
 

@@ -9,7 +9,8 @@ class DcmSCU;
 class DcmTransportLayer;
 
 // Sends DICOM data sets to the PACS by C-STORE over one association per
-// conversion.
+// conversion, without Nagle's algorithm and acknowledging the PACS's answers
+// at once; every read and write on the connection has a deadline of its own.
 namespace Dicom {
 
 inline constexpr int kConnectTimeoutSeconds = 10;
