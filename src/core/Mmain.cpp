@@ -4,6 +4,7 @@
 #include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
+#include "core/StagedFiles.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/InstanceGuard.h"
@@ -106,6 +107,7 @@ StartResult Main()
     // can be writing it.
     ModBackup::RemoveProgramFolderLeftovers();
     RemovePictureLeftovers();
+    StagedFiles::RemoveNotedLeftovers();
 
     // 2. Open the database.
     try {

@@ -329,8 +329,10 @@ struct DataRecord::DicomCommand {
             return;
         case Dicom::Outcome::Stop::Full: MessageBox::critical(kOverflow, kErrorTitle); return;
         case Dicom::Outcome::Stop::Send:
-            qWarning("DICOM send failed: %s", qPrintable(out.why));
-            MessageBox::critical(QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消"), kErrorTitle);
+            // The sentence users know, and what actually happened.
+            MessageBox::critical(
+                QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消\n原因：%1").arg(out.why),
+                kErrorTitle);
             return;
         case Dicom::Outcome::Stop::None: break;
         }

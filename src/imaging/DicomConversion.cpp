@@ -1,5 +1,6 @@
 #include "imaging/DicomConversion.h"
 
+#include "core/StagedFiles.h"
 #include "platform/Environment.h"
 
 #include <QFuture>
@@ -42,6 +43,10 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
                 const std::function<void(int, int)>& done, const std::shared_ptr<SendCancel>& cancel)
 {
     Outcome out;
+    // What a killed conversion left here goes now, or at the next start.
+    const QString prefix = QString::fromLatin1(kTempPrefix);
+    if (!StagedFiles::Note(folder, prefix))
+        qWarning("cannot note the DICOM folder %s for the next start", qPrintable(folder));
     RemoveLeftovers(folder);
     std::optional<Association> pacs;
     if (settings.send)
@@ -76,6 +81,9 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
             done(pictures[k].index, int(out.done.size()));
     }
     SyncFolder(folder);
+    // Every staged file has its name or is gone by now.
+    next = QFuture<Staged>();
+    StagedFiles::Forget(folder, prefix);
     if (pacs)
         out.associations = pacs->opened();
     return out;

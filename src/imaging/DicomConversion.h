@@ -44,6 +44,8 @@ struct Outcome {
 // common holds the patient, study and series; each picture gets its own content
 // date and time. done(slot, count) is called on the running thread after each slot.
 // cancel (any thread) ends the sending at once: the slot being sent fails as a send.
+// While it runs, the folder is noted in the program folder (StagedFiles), so
+// that the temporary files of a conversion killed meanwhile go at the next start.
 Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
                 const std::function<void(int slot, int count)>& done = {},
                 const std::shared_ptr<SendCancel>& cancel = nullptr);

@@ -1,6 +1,7 @@
 #include "imaging/DicomFile.h"
 
 #include "core/ModBackup.h"
+#include "core/StagedFiles.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
 
@@ -12,7 +13,6 @@
 #include <dcmtk/dcmdata/dcpixel.h>
 #include <dcmtk/dcmdata/dcuid.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace Dicom {
@@ -198,19 +199,25 @@ bool encode(DcmFileFormat& ff, QByteArray& bytes, qsizetype expected, QString* w
     return c.good() || fail(why, QString::fromLatin1(c.text()));
 }
 
-// Writes bytes to a new temporary file in the folder and syncs it. 0, or the system's error code.
-int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* temp)
+// Writes bytes to a new temporary file in the folder and syncs it. The file
+// is locked before its first byte and stays open, and so locked, in *fd until
+// it has its name or is dropped: a sweep of the folder (ours at the next
+// conversion or start, or another workstation's) leaves it alone. 0, or the
+// system's error code.
+int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* temp, int* fd)
 {
     QByteArray name = folder + '/' + kTempPrefix + "XXXXXX";
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);   // owner-only
-    if (fd < 0)
+    *fd = ::mkostemp(name.data(), O_CLOEXEC);   // owner-only
+    if (*fd < 0)
         return errno ? errno : EIO;
     *temp = name;
+    // A file system without locks still takes the file.
+    (void)::flock(*fd, LOCK_EX | LOCK_NB);
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
     int err = 0;
     while (left > 0 && err == 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
+        const ssize_t n = ::write(*fd, data, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -220,12 +227,14 @@ int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* tem
             left -= n;
         }
     }
-    if (err == 0 && ::fdatasync(fd) != 0)
+    if (err == 0 && ::fdatasync(*fd) != 0)
         err = errno ? errno : EIO;
-    if (::close(fd) != 0 && err == 0)
-        err = errno ? errno : EIO;
-    if (err != 0)
+    if (err != 0) {
         ::unlink(name.constData());
+        ::close(*fd);
+        *fd = -1;
+        temp->clear();
+    }
     return err;
 }
 
@@ -486,7 +495,7 @@ bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bo
     QByteArray bytes;
     if (!encode(*ff_, bytes, qsizetype(ds.getLength(EXS_LittleEndianExplicit)), why))
         return false;
-    if (const int err = writeTemp(QFile::encodeName(folder), bytes, &temp_); err != 0)
+    if (const int err = writeTemp(QFile::encodeName(folder), bytes, &temp_, &tempFd_); err != 0)
         return fail(why, errnoText(folder, err));
     folder_ = folder;
     number_ = *n;
@@ -519,9 +528,13 @@ bool Image::commit(int* n, int maxNumber, QString* why, bool* full)
 
 void Image::discard()
 {
+    // Unlinked while still locked, so no sweep takes it for a leftover meanwhile.
     if (!temp_.isEmpty())
         ::unlink(temp_.constData());
     temp_.clear();
+    if (tempFd_ >= 0)
+        ::close(tempFd_);
+    tempFd_ = -1;
 }
 
 bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
@@ -537,12 +550,8 @@ int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* 
 
 void SyncFolder(const QString& folder) { syncFolder(QFile::encodeName(folder)); }
 
-void RemoveLeftovers(const QString& folder)
+int RemoveLeftovers(const QString& folder)
 {
-    QDir d(folder);
-    const QStringList names =
-        d.entryList({QString::fromLatin1(kTempPrefix) + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names)
-        d.remove(name);
+    return StagedFiles::RemoveLeftovers(folder, QString::fromLatin1(kTempPrefix));
 }
 }

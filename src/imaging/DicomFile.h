@@ -17,7 +17,7 @@ inline constexpr char kSecondaryCaptureClass[] = "1.2.840.10008.5.1.4.1.1.7";
 inline constexpr char kInstitutionName[] = "放射科";
 // The largest image number of an exam folder (a 16-bit signed count).
 inline constexpr int kMaxImageNumber = 32767;
-// Leftover temporary files of an exam folder start with this.
+// The temporary files of an exam folder start with this (and six letters or digits follow).
 inline constexpr char kTempPrefix[] = ".dcmtmp-";
 
 // What one file is made of.
@@ -146,6 +146,7 @@ private:
     QString file_;
     QString folder_;
     QByteArray temp_;
+    int tempFd_ = -1;   // the temporary file, open and locked while it is staged
     int number_ = 0;
 };
 
@@ -156,8 +157,10 @@ int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* 
 // Writes the folder's entries (new names) to the disk.
 void SyncFolder(const QString& folder);
 
-// Removes the temporary files a killed conversion left in the folder.
-void RemoveLeftovers(const QString& folder);
+// Removes the temporary files a killed conversion left in the folder, and
+// none that a running conversion holds (StagedFiles::RemoveLeftovers). Gives
+// how many went.
+int RemoveLeftovers(const QString& folder);
 
 // The path of image<n>.dcm in the folder.
 inline QString ImageFile(const QString& folder, int n) { return folder + QStringLiteral("/image%1.dcm").arg(n); }

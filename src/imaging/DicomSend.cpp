@@ -9,16 +9,22 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/dcmtrans.h>
 #include <dcmtk/dcmnet/dcmlayer.h>
-#include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
 #include <dcmtk/oflog/oflog.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <csignal>
+#include <cstring>
 #include <mutex>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace Dicom {
@@ -39,11 +45,35 @@ bool fail(QString* why, const QString& text)
 
 QString conditionText(const OFCondition& c) { return QString::fromLocal8Bit(c.text()); }
 
+const QString kCancelled = QStringLiteral("用户按了“取消”，发送已中止");
+
 bool storedStatus(Uint16 status)
 {
     return status == STATUS_Success || status == STATUS_STORE_Warning_CoercionOfDataElements
            || status == STATUS_STORE_Warning_ElementsDiscarded
            || status == STATUS_STORE_Warning_DataSetDoesNotMatchSOPClass;
+}
+
+// The peer's refusal in words: the status classes of the storage service.
+QString statusText(Uint16 status)
+{
+    QString meaning;
+    if ((status & 0xFF00) == 0xA700)
+        meaning = QStringLiteral("服务器存储空间或资源不足");
+    else if ((status & 0xFF00) == 0xA900)
+        meaning = QStringLiteral("图像与服务器要求的类别不符");
+    else if ((status & 0xF000) == 0xC000)
+        meaning = QStringLiteral("服务器无法处理此图像");
+    else if (status == 0x0122)
+        meaning = QStringLiteral("服务器不支持此类图像");
+    else if (status == 0x0124)
+        meaning = QStringLiteral("服务器不允许本机保存图像");
+    else if (status == 0x0111)
+        meaning = QStringLiteral("服务器上已有同一图像");
+    const QString code =
+        QStringLiteral("0x") + QString::number(status, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return meaning.isEmpty() ? QStringLiteral("服务器拒绝保存图像（状态 %1）").arg(code)
+                             : QStringLiteral("服务器拒绝保存图像（状态 %1：%2）").arg(code, meaning);
 }
 
 std::atomic<int>& replyTimeoutSetting()
@@ -65,14 +95,27 @@ void setUpOnce()
     });
 }
 
-// The toolkit's connection to the peer, telling what became of it: closed or
-// reset by the peer, or a wait for it that timed out; its socket known to the
-// cancel while it is open.
+std::atomic<int>& expiredWaitCount()
+{
+    static std::atomic<int> n{0};
+    return n;
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The toolkit's connection to the peer, with a deadline of our own for each
+// read and each write: the reply timeout from the moment the call begins. The
+// socket is only ever waited on through poll() with the time left, so a peer
+// that stops reading or answering is given up on when that time is over, not
+// when the kernel's own socket timeout happens to fire. Tells what became of
+// the connection (closed or reset by the peer, a wait that ran out) and keeps
+// its socket known to the cancel while it is open.
 class WatchedConnection : public DcmTCPConnection {
 public:
     WatchedConnection(DcmNativeSocketType socket, SendCancel& cancel, std::atomic<bool>& peerClosed,
-                      std::atomic<bool>& timedOut)
-        : DcmTCPConnection(socket), cancel_(cancel), peerClosed_(peerClosed), timedOut_(timedOut)
+                      std::atomic<bool>& timedOut, int timeoutSeconds)
+        : DcmTCPConnection(socket), cancel_(cancel), peerClosed_(peerClosed), timedOut_(timedOut),
+          timeout_(std::chrono::seconds(timeoutSeconds))
     {
         cancel_.attach(int(socket));
     }
@@ -84,29 +127,84 @@ public:
     }
     ssize_t read(void* buf, size_t nbyte) override
     {
-        const ssize_t n = DcmTCPConnection::read(buf, nbyte);
-        note(n, nbyte);
-        return n;
+        const auto deadline = SteadyClock::now() + timeout_;
+        for (;;) {
+            // Acknowledged at once: a peer with Nagle's algorithm on holds the
+            // rest of an answer it writes in pieces until the first piece is
+            // acknowledged, which the kernel would delay by up to 40 ms.
+            const int on = 1;
+            (void)::setsockopt(socket(), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+            const ssize_t n = ::recv(socket(), buf, nbyte, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLIN, deadline))
+                continue;
+            note(n, nbyte);
+            return n;
+        }
     }
     ssize_t write(void* buf, size_t nbyte) override
     {
-        const ssize_t n = DcmTCPConnection::write(buf, nbyte);
-        note(n, nbyte);
-        // A blocking socket writes less than asked only when its send timeout
-        // passed with part of the data written: the peer stopped reading.
-        if (n > 0 && size_t(n) < nbyte)
-            timedOut_ = true;
-        return n;
+        const auto deadline = SteadyClock::now() + timeout_;
+        const char* data = static_cast<const char*>(buf);
+        size_t done = 0;
+        while (done < nbyte) {
+            const ssize_t n = ::send(socket(), data + done, nbyte - done, MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n > 0) {
+                done += size_t(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLOUT, deadline))
+                continue;
+            note(n, nbyte);
+            // Part of the data went: the toolkit takes the short count as the failure it is.
+            return done > 0 ? ssize_t(done) : n;
+        }
+        return ssize_t(done);
     }
     OFBool networkDataAvailable(int timeout) override
     {
         const OFBool available = DcmTCPConnection::networkDataAvailable(timeout);
         if (!available && timeout > 0)
-            timedOut_ = true;
+            expired();
         return available;
     }
 
 private:
+    int socket() { return int(getSocket()); }
+
+    // Waits until the socket is ready for events or the deadline has passed
+    // (then false, the wait counted as run out). A socket that the sender
+    // stopped waiting on (made non-blocking before an abort) is not waited on.
+    bool ready(short events, SteadyClock::time_point deadline)
+    {
+        const int flags = ::fcntl(socket(), F_GETFL);
+        if (flags < 0 || (flags & O_NONBLOCK)) {
+            errno = EAGAIN;
+            return false;
+        }
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            if (left.count() <= 0)
+                break;
+            pollfd p{socket(), events, 0};
+            const int r = ::poll(&p, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX)));
+            if (r > 0)
+                return true;   // ready, or an error the next call reports
+            if (r < 0 && errno != EINTR)
+                return false;
+        }
+        expired();
+        errno = EAGAIN;
+        return false;
+    }
+    void expired()
+    {
+        timedOut_ = true;
+        ++expiredWaitCount();
+    }
     void note(ssize_t n, size_t asked)
     {
         const int err = errno;
@@ -114,14 +212,13 @@ private:
             peerClosed_ = true;
         else if (n < 0 && (err == ECONNRESET || err == EPIPE || err == ENOTCONN))
             peerClosed_ = true;
-        else if (n < 0 && (err == EAGAIN || err == EWOULDBLOCK))
-            timedOut_ = true;   // the socket's send or receive timeout
         errno = err;
     }
 
     SendCancel& cancel_;
     std::atomic<bool>& peerClosed_;
     std::atomic<bool>& timedOut_;
+    const std::chrono::seconds timeout_;
 };
 
 // The toolkit's SCU with our transport: every connection watched.
@@ -176,7 +273,11 @@ struct Association::Watch : DcmTransportLayer {
     explicit Watch(SendCancel& c) : cancel(c) {}
     DcmTransportConnection* createConnection(DcmNativeSocketType socket, OFBool) override
     {
-        return new WatchedConnection(socket, cancel, peerClosed, timedOut);
+        // Each PDU goes out as soon as it is written: without this, the last
+        // small piece of a request waits for the peer's delayed acknowledgement.
+        const int on = 1;
+        (void)::setsockopt(int(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        return new WatchedConnection(socket, cancel, peerClosed, timedOut, replyTimeout());
     }
     void reset()
     {
@@ -224,10 +325,7 @@ bool Association::open(const QString& sopClass, QString* why)
     if (!ValidTitle(calling_) || !ValidTitle(called_))
         return fail(why, QStringLiteral("服务器Title应为1到16个英文字符"));
     if (cancel_->cancelled())
-        return fail(why, QStringLiteral("发送已取消"));
-    // Every write and read on the socket gives up after the reply timeout too.
-    dcmSocketSendTimeout.set(replyTimeout());
-    dcmSocketReceiveTimeout.set(replyTimeout());
+        return fail(why, kCancelled);
     auto scu = std::make_unique<WatchedScu>();
     scu->setAETitle(calling_.toLatin1().constData());
     scu->setPeerAETitle(called_.toLatin1().constData());
@@ -240,6 +338,7 @@ bool Association::open(const QString& sopClass, QString* why)
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
+    watch_->reset();
     OFCondition c = scu->addPresentationContext(sopClass.toLatin1().constData(), syntaxes);
     if (c.good())
         c = scu->initNetwork();
@@ -247,17 +346,45 @@ bool Association::open(const QString& sopClass, QString* why)
         c = scu->watchWith(watch_.get());
     if (c.good())
         c = scu->negotiateAssociation();
-    if (c.bad())
-        return fail(why, cancel_->cancelled() ? QStringLiteral("发送已取消")
-                                              : QStringLiteral("无法与服务器建立连接：%1").arg(conditionText(c)));
+    if (c.bad()) {
+        qWarning("DICOM association with %s:%d failed: %s", qPrintable(host_), port_, c.text());
+        if (cancel_->cancelled())
+            return fail(why, kCancelled);
+        if (watch_->timedOut)
+            return fail(why, noReply());
+        return fail(why, connectFailure(c));
+    }
     ++opened_;
     scu_ = std::move(scu);
     sopClass_ = sopClass;
     if (scu_->findPresentationContextID(sopClass.toLatin1().constData(), "") == 0) {
         release();
-        return fail(why, QStringLiteral("服务器不接收此类图像"));
+        return fail(why, QStringLiteral("服务器不接收此类图像（二次采集图像）"));
     }
     return true;
+}
+
+QString Association::noReply() const { return QStringLiteral("服务器%1秒内没有应答").arg(replyTimeout()); }
+
+QString Association::connectFailure(const OFCondition& c) const
+{
+    const QString where = QStringLiteral("%1:%2").arg(host_).arg(port_);
+    if (c == DUL_ASSOCIATIONREJECTED)
+        return QStringLiteral("服务器 %1 拒绝建立DICOM连接，请检查服务器Title").arg(where);
+    if (c.module() == OFM_dcmnet && c.code() == DULC_UNKNOWNHOST)
+        return QStringLiteral("找不到服务器 %1").arg(host_);
+    if (c.module() == OFM_dcmnet && c.code() == DULC_TCPINITERROR) {
+        // The toolkit words the system's error in the system's words: the same ones strerror() gives.
+        const QString text = conditionText(c);
+        auto says = [&text](int err) { return text.contains(QString::fromLocal8Bit(std::strerror(err))); };
+        if (says(ECONNREFUSED))
+            return QStringLiteral("服务器 %1 拒绝连接（该端口上没有DICOM服务在运行）").arg(where);
+        if (text.contains(QLatin1String("(Timeout)")) || says(ETIMEDOUT))
+            return QStringLiteral("服务器 %1 在%2秒内没有接受连接").arg(where).arg(kConnectTimeoutSeconds);
+        if (says(EHOSTUNREACH) || says(ENETUNREACH) || says(ENETDOWN))
+            return QStringLiteral("网络不通，无法到达服务器 %1").arg(host_);
+    }
+    return QStringLiteral("无法与服务器 %1 建立连接").arg(where);
 }
 
 bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
@@ -270,7 +397,7 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
         return fail(why, QStringLiteral("DICOM文件没有SOP类别：%1").arg(file));
     const QString sopClass = QString::fromLatin1(sop.c_str());
     if (cancel_->cancelled())
-        return fail(why, QStringLiteral("发送已取消"));
+        return fail(why, kCancelled);
     // A peer may have closed an idle association or dropped it after the last
     // file: such a file is tried once more over a new association. A failure
     // status is the peer's answer, and a peer that does not answer in time has
@@ -286,8 +413,7 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
         const OFCondition c = scu_->sendSTORERequest(presId, OFFilename(), &dataset, status);
         if (c.good()) {
             if (!storedStatus(status))
-                return fail(why,
-                            QStringLiteral("服务器拒绝保存图像（状态 0x%1）").arg(status, 4, 16, QLatin1Char('0')));
+                return fail(why, statusText(status));
             return true;
         }
         const bool cancelled = cancel_->cancelled();
@@ -295,10 +421,10 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
         const bool dropped = watch_->peerClosed || c == DUL_PEERABORTEDASSOCIATION || c == DUL_PEERREQUESTEDRELEASE;
         drop();
         if (cancelled)
-            return fail(why, QStringLiteral("发送已取消"));
+            return fail(why, kCancelled);
         if (stalled)
-            return fail(why, QStringLiteral("服务器%1秒内没有应答：%2").arg(replyTimeout()).arg(conditionText(c)));
-        fail(why, QStringLiteral("图像发送中断：%1").arg(conditionText(c)));
+            return fail(why, noReply());
+        fail(why, QStringLiteral("服务器中断了连接"));
         if (!dropped)
             return false;
     }
@@ -313,4 +439,6 @@ int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QSt
 void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
 
 void setReplyTimeout(int seconds) { replyTimeoutSetting() = seconds > 0 ? seconds : kReplyTimeoutSeconds; }
+
+int expiredWaits() { return expiredWaitCount().load(); }
 }

@@ -4,15 +4,17 @@
 #include <mutex>
 
 class DcmDataset;
+class OFCondition;
 class DcmSCU;
 class DcmTransportLayer;
 
 // Sends DICOM data sets to the PACS by C-STORE over one association per
-// conversion.
+// conversion, without Nagle's algorithm and acknowledging the PACS's answers
+// at once; every read and write on the connection has a deadline of its own.
 namespace Dicom {
 
 inline constexpr int kConnectTimeoutSeconds = 10;
-inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE replies, each write
+inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE replies, each read and each write
 
 // Lets another thread (the progress dialog's 取消) stop a conversion's sending:
 // the connection in use is shut at once, so the send blocked on it ends
@@ -47,9 +49,10 @@ public:
     Association& operator=(const Association&) = delete;
 
     // Sends the data set of file. True when the peer stored it (status 0x0000 or
-    // a warning); false with the reason in *why when the settings are bad, the
-    // peer cannot be reached or refuses, answers with a failure status, does not
-    // answer within the reply timeout, or the sending was cancelled. Only an
+    // a warning); false with the reason in *why, in the user's words, when the
+    // settings are bad, the peer cannot be reached or refuses, answers with a
+    // failure status, does not answer within the reply timeout, or the sending
+    // was cancelled (the toolkit's own account goes to the log). Only an
     // association that the peer dropped (closed or aborted) is opened anew,
     // once, before the file fails; a peer that stalls is aborted at once.
     // Blocks for at most the timeouts above per step.
@@ -62,6 +65,8 @@ public:
 private:
     bool open(const QString& sopClass, QString* why);
     void drop();
+    QString noReply() const;
+    QString connectFailure(const OFCondition& c) const;
 
     struct Watch;
     QString host_, calling_, called_;

@@ -8,6 +8,10 @@
 #include "core/Database.h"
 #include "core/Modini.h"
 #include "imaging/BmpFile.h"
+#include "core/Mmain.h"
+#include "core/StagedFiles.h"
+#include "core/login.h"
+#include "imaging/DicomConversion.h"
 #include "imaging/DicomFile.h"
 #include "imaging/DicomSend.h"
 #include "imaging/DicomSendTesting.h"
@@ -25,18 +29,23 @@
 #include <dcmtk/dcmdata/dcuid.h>
 #include <dcmtk/dcmnet/scp.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSemaphore>
 #include <QStandardPaths>
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include <random>
@@ -52,6 +61,9 @@ using Answer = MessageBox::Answer;
 namespace {
 const QString kJoinQuestion = QStringLiteral("是否加入上次转换的图像序列？和上次转换如果是同一病人请选是，否则请选否");
 const QString kSendFailed = QStringLiteral("图像发送失败，请检查网络和发送参数是否正确，操作取消");
+
+// The send failure's box: the sentence users know and the cause.
+QString sendFailed(const QString& cause) { return kSendFailed + QStringLiteral("\n原因：") + cause; }
 const QString kSent = QStringLiteral("转换完成并发送成功！");
 
 void setOutput(const char* key, const QString& v)
@@ -122,6 +134,39 @@ void killNow(qint64 pid)
         QThread::msleep(2);
     }
 }
+
+// Ends a wait that should have ended by itself: when it is still alive after
+// the given seconds, it runs rescue (on a thread of its own) and says so, so a
+// test fails with its message instead of hanging until ctest kills it.
+class Watchdog {
+public:
+    Watchdog(int seconds, std::function<void()> rescue)
+        : thread_([this, seconds, rescue = std::move(rescue)] {
+              std::unique_lock lock(mutex_);
+              if (!woken_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                  fired_ = true;
+                  rescue();
+              }
+          })
+    {}
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        woken_.notify_all();
+        thread_.join();
+    }
+    bool fired() const { return fired_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable woken_;
+    bool done_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;   // last: starts once the rest is there
+};
 
 // A PACS of our own: takes C-STORE requests of secondary captures and answers
 // with the status it is given; counts associations and stores; can drop each
@@ -378,7 +423,10 @@ private slots:
             if (++sends == 2)
                 killNow(pid);
         });
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        // The file is tried once more over a new association, which nobody takes.
+        QCOMPARE(
+            convert({Answer::Yes}),
+            sendFailed(QStringLiteral("服务器 127.0.0.1:%1 拒绝连接（该端口上没有DICOM服务在运行）").arg(pacs.port())));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QCOMPARE(pacs.received().size(), 1);
         QVERIFY(ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden() && !ed.ShapeSel[2]->isHidden());
@@ -388,7 +436,9 @@ private slots:
         dicompeer::StoreScp refusing;
         QVERIFY2(refusing.start(QStringLiteral("PEL"), {QStringLiteral("--refuse")}), qPrintable(refusing.error()));
         sendTo(refusing.port());
-        QCOMPARE(convert({Answer::Yes, Answer::Yes}), kSendFailed);
+        QCOMPARE(convert({Answer::Yes, Answer::Yes}),
+                 sendFailed(
+                     QStringLiteral("服务器 127.0.0.1:%1 拒绝建立DICOM连接，请检查服务器Title").arg(refusing.port())));
         QVERIFY(QFile::exists(exam_.arg(3)) && !ed.ShapeSel[1]->isHidden());
     }
 
@@ -573,8 +623,117 @@ private slots:
                          && count == 1920ul * 1080ul * 3ul,
                      qPrintable(f));
         }
+        // The temporary files go; only one killed before its first byte could
+        // stay (see sharedExamFolder), and none here has been written to.
         Dicom::RemoveLeftovers(folder);
-        QVERIFY(QDir(folder).entryList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden).isEmpty());
+        for (const QFileInfo& f : QDir(folder).entryInfoList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden))
+            QVERIFY2(f.size() == 0, qPrintable(f.fileName()));
+    }
+
+    // Two workstations converting into one exam folder (a shared output folder,
+    // the same exam number): one's sweep of leftovers takes nothing the other
+    // is writing, which then gets its name. What a killed writer left goes; an
+    // empty file goes only when old, as it may be one just made and not yet locked.
+    void sharedExamFolder()
+    {
+        DataRecord& ed = DataRecord::instance();
+        const QString folder = QFileInfo(exam_).path();
+        QVERIFY(QDir().mkpath(folder));
+        Dicom::Picture p;
+        p.source = out_->path() + QStringLiteral("/other.bmp");
+        QVERIFY(BmpFile::write24(solid(Qt::darkCyan, 640, 480), p.source));
+        p.studyUid = Dicom::NewUid();
+        p.seriesUid = Dicom::NewUid();
+        Dicom::Image other;   // the other workstation's, staged and not yet named
+        int n = 1;
+        QString why;
+        QVERIFY2(other.make(p, &why) && other.stage(folder, &n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        const auto temp = [&](const char* name) { return folder + QLatin1Char('/') + QLatin1String(name); };
+        QVERIFY(writeBytes(temp(".dcmtmp-Dead01"), "a killed writer's half file"));
+        QVERIFY(writeBytes(temp(".dcmtmp-Young1"), QByteArray()));
+        QVERIFY(writeBytes(temp(".dcmtmp-Old001"), QByteArray()));
+        QFile old(temp(".dcmtmp-Old001"));
+        QVERIFY(old.open(QIODevice::ReadWrite)
+                && old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        old.close();
+
+        fillSlot(ed, 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("转换完成！"));
+        QVERIFY(QFile::exists(exam_.arg(1)));
+        QVERIFY2(other.commit(&n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        QCOMPARE(other.file(), exam_.arg(2));
+        QCOMPARE(value(exam_.arg(2), QStringLiteral("0028,0011")), QStringLiteral("640"));
+        QVERIFY(!QFile::exists(temp(".dcmtmp-Dead01")) && !QFile::exists(temp(".dcmtmp-Old001")));
+        QVERIFY(QFile::exists(temp(".dcmtmp-Young1")));
+    }
+
+    // A conversion killed while it writes leaves its temporary files (several
+    // MB each); they go at the next start of the program, which finds their
+    // folder in the note the conversion keeps while it runs. A file another
+    // workstation is writing there stays.
+    void killedConversionCleanedAtStart()
+    {
+        const QString folder = out_->path() + QStringLiteral("/dicom/X2025009");
+        QVERIFY(QDir().mkpath(folder));
+        const QString bmp = out_->path() + QStringLiteral("/big.bmp");
+        QVERIFY(BmpFile::write24(solid(Qt::darkGreen, 1920, 1080), bmp));
+        const auto temps = [&] {
+            return QDir(folder).entryInfoList({QStringLiteral(".dcmtmp-*")}, QDir::Files | QDir::Hidden);
+        };
+        const QString note = AppPaths::file(QStringLiteral("staging.txt"));
+        bool killedWhileWriting = false;
+        for (int attempt = 0; attempt < 5 && !killedWhileWriting; ++attempt) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--convert-until-killed"), AppPaths::programFolder(), folder, bmp});
+            QVERIFY2(child.waitForStarted(10000), qPrintable(child.errorString()));
+            const QDeadlineTimer limit(120000);
+            const auto writing = [&] {
+                const QFileInfoList t = temps();
+                return std::any_of(t.begin(), t.end(), [](const QFileInfo& f) { return f.size() > 0; });
+            };
+            while (!writing() && !limit.hasExpired() && child.state() == QProcess::Running)
+                QThread::msleep(2);
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(10000);
+            killedWhileWriting = writing() && readBytes(note).contains(QFile::encodeName(folder));
+        }
+        QVERIFY2(killedWhileWriting, "the conversion was never caught writing a noted folder");
+        // One killed before its first byte would be let be for ten minutes
+        // (sharedExamFolder); the start here comes as if that long after.
+        for (const QFileInfo& f : temps()) {
+            QFile empty(f.filePath());
+            QVERIFY(f.size() > 0
+                    || (empty.open(QIODevice::ReadWrite)
+                        && empty.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                             QFileDevice::FileModificationTime)));
+        }
+
+        Dicom::Picture p;
+        p.source = bmp;
+        p.studyUid = Dicom::NewUid();
+        p.seriesUid = Dicom::NewUid();
+        Dicom::Image other;   // another workstation's, being written
+        int n = 1;
+        QString why;
+        QVERIFY2(other.make(p, &why) && other.stage(folder, &n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+
+        closeEditor();
+        MessageBox::clearShown();
+        const Mmain::StartResult started = Mmain::Main();
+        Mmain::ReleaseInstanceLock();
+        if (login* l = login::current())
+            l->close();
+        QVERIFY2(started.running && MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+        const QFileInfoList left = temps();
+        QCOMPARE(left.size(), 1);
+        QVERIFY(QFile::exists(left.first().filePath()));
+        QVERIFY2(other.commit(&n, Dicom::kMaxImageNumber, &why), qPrintable(why));
+        // Its folder stays noted while something of it stays, and goes after.
+        QVERIFY(readBytes(note).contains(QFile::encodeName(folder)));
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(!QFile::exists(note));
     }
 
     // Values too long for their DICOM type, and an AE title that is none when
@@ -688,8 +847,11 @@ private slots:
     // timeout has passed, whether it stops reading the data or only the answer
     // is missing, and is not tried again over a new association. 取消 in the
     // progress dialog ends a stalled send at once. Each time the conversion
-    // ends as a failed send: nothing claimed sent, the slot still selected, its
-    // file kept, the counters used as by any failure.
+    // ends as a failed send that says why: nothing claimed sent, the slot still
+    // selected, its file kept, the counters used as by any failure. Ending a
+    // stalled send waits for the peer no further: one wait runs out per stall,
+    // none after 取消. A send that does not end by itself is ended by a
+    // watchdog that frees the peer, and fails the test with what went wrong.
     void stalledPeer()
     {
         TestPacs pacs;
@@ -704,14 +866,36 @@ private slots:
                    && QFile::exists(exam_.arg(n)) && !QFile::exists(exam_.arg(n + 1)) && boxesWith(kSent) == 0
                    && pacs.stores == 0 && counter("seriesid") == ++series;
         };
+        const auto freePeer = [&pacs] {
+            pacs.stall = false;
+            pacs.freed = 1 << 30;
+        };
+        const QString noReply = sendFailed(QStringLiteral("服务器1秒内没有应答"));
+
+        // The answer is missing: the data fit the sockets' buffers.
         fillSlot(ed, 0, solid(Qt::red));
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        int waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes});
+            QVERIFY2(!dog.fired(), "a peer that never answers was not given up on after the reply timeout");
+            QCOMPARE(shown, noReply);
+        }
         QVERIFY(failedAsSent(0, 1));
+        QVERIFY2(Dicom::expiredWaits() - waits == 1, "the abort of a stalled send waited for the peer again");
         pacs.freed = pacs.stalled.load();
+
         // Too large for the sockets' buffers: the write itself stalls.
         fillSlot(ed, 0, solid(Qt::blue, 3000, 2000));
-        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes, Answer::No});
+            QVERIFY2(!dog.fired(), "a peer that stopped reading was not given up on after the reply timeout");
+            QCOMPARE(shown, noReply);
+        }
         QVERIFY(failedAsSent(0, 2));
+        QVERIFY2(Dicom::expiredWaits() - waits == 1, "the abort of a stalled write waited for the peer again");
         pacs.freed = pacs.stalled.load();
 
         // 取消 while the large picture is stalled; no reply timeout would end it.
@@ -728,9 +912,16 @@ private slots:
             QTest::mouseClick(cancel, Qt::LeftButton);
         });
         poll.start(5);
-        QCOMPARE(convert({Answer::Yes, Answer::No}), kSendFailed);
+        waits = Dicom::expiredWaits();
+        {
+            Watchdog dog(30, freePeer);
+            const QString shown = convert({Answer::Yes, Answer::No});
+            QVERIFY2(!dog.fired(), "取消 did not end the stalled send");
+            QCOMPARE(shown, sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
+        }
         QCOMPARE(dialog, QStringLiteral("取消"));
         QVERIFY(failedAsSent(0, 3));
+        QCOMPARE(Dicom::expiredWaits() - waits, 0);
         pacs.freed = pacs.stalled.load();
 
         // Each stalled send had one association, none opened again for it.
@@ -792,7 +983,8 @@ private slots:
         ed.ButtonConvert->setEnabled(true);
         for (int k : {0, 1})
             fillSlot(ed, k, solid(QColor(10 * k, 90, 200)));
-        QCOMPARE(convert({Answer::Yes}), kSendFailed);
+        QCOMPARE(convert({Answer::Yes}),
+                 sendFailed(QStringLiteral("服务器拒绝保存图像（状态 0xA700：服务器存储空间或资源不足）")));
         QCOMPARE(pacs.stores.load(), 7);
         QVERIFY(!ed.ShapeSel[0]->isHidden() && !ed.ShapeSel[1]->isHidden());
         QVERIFY(QFile::exists(exam_.arg(7)) && !QFile::exists(exam_.arg(8)));
@@ -910,5 +1102,30 @@ private:
     QString exam_;   // the exam folder's image<n>.dcm
 };
 
-QTEST_MAIN(tst_DicomConvert)
+// The conversion killedConversionCleanedAtStart kills: converts 18 copies of
+// the picture into the folder again and again until it is killed.
+static int convertUntilKilled(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    AppPaths::setProgramFolder(QString::fromLocal8Bit(argv[2]));
+    Dicom::Picture common;
+    common.examNumber = QStringLiteral("X2025009");
+    common.studyUid = Dicom::NewUid();
+    common.seriesUid = Dicom::NewUid();
+    QList<Dicom::Slot> pictures;
+    for (int k = 0; k < 18; ++k)
+        pictures.append({k, QString::fromLocal8Bit(argv[4])});
+    for (;;)
+        Dicom::Convert(common, pictures, QString::fromLocal8Bit(argv[3]), {});
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], "--convert-until-killed") == 0)
+        return convertUntilKilled(argc, argv);
+    QTEST_MAIN_SETUP()
+    tst_DicomConvert tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_DicomConvert.moc"

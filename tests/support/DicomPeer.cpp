@@ -64,6 +64,11 @@ int freePort()
 
 StoreScp::~StoreScp() { stop(); }
 
+void StoreScp::setEnvironment(const QStringList& variables)
+{
+    process_.setEnvironment(QProcess::systemEnvironment() + variables);
+}
+
 bool StoreScp::start(const QString& aeTitle, const QStringList& extra)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("storescp"));

@@ -15,6 +15,8 @@ public:
     // Starts storescp (AE title aeTitle) and waits until it listens. False with
     // the reason in error() when storescp is missing or does not come up.
     bool start(const QString& aeTitle = QStringLiteral("PEL"), const QStringList& extra = {});
+    // Variables ("NAME=value") added to storescp's environment; before start().
+    void setEnvironment(const QStringList& variables);
     // Ends storescp; its port is closed afterwards.
     void stop();
     int port() const { return port_; }

@@ -1,0 +1,122 @@
+#include "core/StagedFiles.h"
+
+#include "platform/AppPaths.h"
+#include "platform/PrivateFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QUrl>
+
+#include <ctime>
+#include <mutex>
+
+#include <sys/stat.h>
+
+namespace StagedFiles {
+namespace {
+
+constexpr time_t kEmptyGraceSeconds = 600;
+
+std::mutex& noteMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+QString notePath() { return AppPaths::file(QStringLiteral("staging.txt")); }
+
+// One entry a line: the folder and the prefix joined, percent-encoded.
+QStringList readNote()
+{
+    QFile f(notePath());
+    QStringList entries;
+    if (!f.open(QIODevice::ReadOnly))
+        return entries;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            entries << QUrl::fromPercentEncoding(line.trimmed());
+    return entries;
+}
+
+bool writeNote(const QStringList& entries)
+{
+    if (entries.isEmpty())
+        return !QFile::exists(notePath()) || QFile::remove(notePath());
+    QByteArray bytes;
+    for (const QString& e : entries)
+        bytes += QUrl::toPercentEncoding(e, "/") + '\n';
+    return PrivateFile::replace(notePath(), bytes) == 0;
+}
+
+QString entry(const QString& folder, const QString& prefix) { return folder + QLatin1Char('/') + prefix; }
+
+QStringList leftovers(const QString& folder, const QString& prefix)
+{
+    const QRegularExpression name(QLatin1Char('^') + QRegularExpression::escape(prefix)
+                                  + QStringLiteral("[A-Za-z0-9]{6}$"));
+    QStringList found;
+    for (const QString& n : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (name.match(n).hasMatch())
+            found << folder + QLatin1Char('/') + n;
+    return found;
+}
+}
+
+int RemoveLeftovers(const QString& folder, const QString& prefix)
+{
+    const time_t now = ::time(nullptr);
+    int removed = 0;
+    for (const QString& path : leftovers(folder, prefix)) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            continue;
+        // A job locks its file before it writes a byte: an empty one may not be locked yet.
+        if (st.st_size == 0 && now - st.st_mtime < kEmptyGraceSeconds)
+            continue;
+        if (PrivateFile::removeLeftover(path))
+            ++removed;
+    }
+    return removed;
+}
+
+bool Note(const QString& folder, const QString& prefix)
+{
+    const std::lock_guard lock(noteMutex());
+    QStringList entries = readNote();
+    if (entries.contains(entry(folder, prefix)))
+        return true;
+    entries << entry(folder, prefix);
+    return writeNote(entries);
+}
+
+void Forget(const QString& folder, const QString& prefix)
+{
+    const std::lock_guard lock(noteMutex());
+    QStringList entries = readNote();
+    if (entries.removeAll(entry(folder, prefix)) > 0)
+        writeNote(entries);
+}
+
+int RemoveNotedLeftovers()
+{
+    const std::lock_guard lock(noteMutex());
+    const QStringList entries = readNote();
+    QStringList kept;
+    int removed = 0;
+    for (const QString& e : entries) {
+        const QFileInfo at(e);
+        const QString folder = at.path();
+        if (!QFileInfo(folder).isDir())
+            continue;
+        removed += RemoveLeftovers(folder, at.fileName());
+        if (!leftovers(folder, at.fileName()).isEmpty())
+            kept << e;
+    }
+    if (kept != entries)
+        writeNote(kept);
+    return removed;
+}
+}
