@@ -98,7 +98,7 @@ StartResult Main()
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
 
-    // 1. Only one copy per program folder.
+    // Only one copy runs per program folder.
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
         guard().reset();
@@ -112,7 +112,7 @@ StartResult Main()
     ModBackup::RemoveProgramFolderLeftovers();
     RemovePictureLeftovers();
 
-    // 2. Open the database.
+    // The database opens, or the program ends saying why.
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
@@ -121,7 +121,7 @@ StartResult Main()
         return {false, 3};
     }
 
-    // 3. It must answer a query on the reports.
+    // It must answer a query on the reports.
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.failed()) {
         MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical,
@@ -131,11 +131,11 @@ StartResult Main()
         return {false, 2};
     }
 
-    // 4. The colours of the chosen skin and the hospital name.
+    // The colours of the chosen skin and the hospital name.
     Palette::LoadSkin();
     LoadHospitalName();
 
-    // 5. Login.
+    // Then the user logs in.
     if (!ShowLogin()) {
         Database::CloseDatabase();
         ReleaseInstanceLock();
