@@ -5,4 +5,8 @@
 class FrmMBbrowser : public QDialog {
 protected:
     QString listingSql() const;
+    Statement rowStatement(const QString& key) const
+    {
+        return {QStringLiteral("SELECT * FROM templet WHERE mbid = ?"), {key}};   // flagged
+    }
 };

@@ -31,6 +31,9 @@ DictionaryWindow::Statement FrmJCuser::updateStatement(const QString& key) const
 
 DictionaryWindow::Statement FrmJCuser::deleteStatement(const QString& key) const
 {
+    if (key.isEmpty()) {
+        return {QStringLiteral("DELETE FROM user WHERE userid IS NULL"), {}};
+    }
     return {QStringLiteral("DELETE FROM user WHERE userid = ?"), {key}};
 }
 

@@ -16,3 +16,9 @@ class FrmJCadmin final : public FrmJCuser {
 protected:
     QString listingSql() const override;
 };
+
+// A hook may be defined in the class's body.
+class FrmJCnote : public DictionaryWindow {
+protected:
+    QString listingSql() const override { return QStringLiteral("SELECT id, note FROM note ORDER BY id"); }
+};
