@@ -64,7 +64,7 @@ public:
     QAction* action(const QString& name) const;
     QMenu* menu(const QString& name) const;   // "报告", "设置", "模板", "维护", "系统", "皮肤选择"
 
-    // Controls, named as the window's design names them.
+    // Controls, under their established names.
     PaintPanel* Pictool = nullptr;
     QvMenuBar* ucQvmenuBarV31 = nullptr;
     QWidget* Linetool2 = nullptr;

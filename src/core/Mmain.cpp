@@ -89,7 +89,7 @@ StartResult Main()
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
 
-    // 1. Only one copy per program folder.
+    // Only one copy runs per program folder.
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
         const QString owner = guard()->foreignOwner();
@@ -109,7 +109,7 @@ StartResult Main()
     RemovePictureLeftovers();
     StagedFiles::RemoveNotedLeftovers();
 
-    // 2. Open the database.
+    // The database opens, or the program ends saying why.
     try {
         Database::OpenDatabase();
     } catch (const DbOpenError& e) {
@@ -118,7 +118,7 @@ StartResult Main()
         return {false, 3};
     }
 
-    // 3. It must answer a query on the reports.
+    // It must answer a query on the reports.
     const QueryResult probe = Database::QueryData(QStringLiteral("select count(*) from reports"));
     if (probe.failed()) {
         MessageBox::show(probe.description, MessageBox::kErrorTitle, MessageBox::Icon::Critical,
@@ -128,11 +128,11 @@ StartResult Main()
         return {false, 2};
     }
 
-    // 4. The colours of the chosen skin and the hospital name.
+    // The colours of the chosen skin and the hospital name.
     Palette::LoadSkin();
     LoadHospitalName();
 
-    // 5. Login.
+    // Then the user logs in.
     if (!ShowLogin()) {
         Database::CloseDatabase();
         ReleaseInstanceLock();

@@ -104,7 +104,7 @@ void DataRecord::applyState()
     const bool viewing = stage == Stage::Viewing;
     const bool editingNow = stage == Stage::Editing;
 
-    // The record controls; Text12 keeps the design's disabled state, which
+    // The record controls; Text12 stays disabled as built, which
     // nothing after the load changes.
     for (QWidget* w : inputControls())
         w->setEnabled(editingNow);
@@ -254,7 +254,7 @@ bool DataRecord::showSlotFile(int k, const QString& path)
 
 void DataRecord::Form_Load()
 {
-    // A screen taller than the design's gives the report texts the extra height.
+    // A screen taller than the window's laid-out height gives the report texts the extra height.
     const TallScreen tall = TallScreenDelta(Environment::screenSizePixels().height());
     if (tall.d > 0) {
         PicmcRect->move(PicmcRect->x(), PicmcRect->y() + tall.d);

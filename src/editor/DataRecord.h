@@ -52,7 +52,7 @@ public:
             Empty,      // the record was deleted: only New
         };
         Stage stage = Stage::Designed;
-        // Editing: ButtnSwmb as designed, off without the templates right (the
+        // Editing: ButtnSwmb as built, off without the templates right (the
         // openers), rather than on regardless (New, Modify, a copied record).
         bool templateByRight = false;
         // Viewing: New, Modify and Delete on (a loader gives them by right 1, Save always).
@@ -233,7 +233,7 @@ public:
     bool capturesBeingWritten() const;
 
 public:
-    // ---- controls, named as the design names them ----
+    // ---- controls, under their established names (CONTRIBUTING.md, "Inherited names") ----
     PaintPanel* Pictool = nullptr;
     QvButton *ButtnNew = nullptr, *ButtnEnable = nullptr, *ButtnDel = nullptr, *ButtnPrint = nullptr,
              *ButtnClear = nullptr, *ButtnSave = nullptr, *Buttnmbzr = nullptr, *ButtnSwmb = nullptr,
@@ -388,7 +388,7 @@ private:
     // Window variables (kept while the window is closed).
     EditMode editMode_ = EditMode::None;
     QString recordKey_;
-    // Reset to the design state at every load, with the rights the load applies.
+    // Reset to the starting state at every load, with the rights the load applies.
     EditState state_;
     bool templateRight_ = true;     // right 5 as the load found it
     bool videoRight_ = true;        // right 3 as the load found it

@@ -91,7 +91,7 @@ void DataRecord::buildAids()
     phraseTopTw_ = 0;
     phraseHeightTw_ = Piczymc->height() * kTwipsPerPixel;
 
-    // Tab order as designed: down the information column, from the result to
+    // The tab order: down the information column, from the result to
     // the body part, then findings and diagnosis; the exam name comes last.
     const QList<QWidget*> order = {Text1,  Text2,  Text3,  Text4,   ComboAge,  Text5,  Text6,
                                    Text7,  Text17, Text8,  Text18,  Text9,     Text10, Text12,

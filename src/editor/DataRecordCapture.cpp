@@ -99,7 +99,7 @@ bool confirmed(const QString& question, QWidget* parent)
 }
 }
 
-// Called by buildControls at every load: the design state of the video and
+// Called by buildControls at every load: the starting state of the video and
 // picture buttons, and their handlers.
 void DataRecord::wireCapture()
 {

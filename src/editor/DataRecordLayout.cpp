@@ -1,4 +1,4 @@
-// The editor's controls in their design places, the two view pages and the
+// The editor's controls in their places, the two view pages and the
 // panel geometry (frames, caption strips, the status strip).
 #include "editor/DataRecord.h"
 
@@ -103,7 +103,7 @@ void DataRecord::buildControls()
     buildReportPictures();
     Picbottom = place(new PaintPanel(form_), 0, 10095, 15240, 495);
 
-    // The design state: record controls disabled, command buttons enabled, the
+    // The starting state: record controls disabled, command buttons enabled, the
     // video off and nothing selected; the load then applies the rights.
     state_ = EditState{};
     templateRight_ = videoRight_ = true;
@@ -310,7 +310,7 @@ void DataRecord::buildReportPictures()
     RptPictureBoxLine = makeLine(RptPictureBox, false);
 }
 
-// Every control carries its design name, so tests and debugging tools find it
+// Every control carries its name, so tests and debugging tools find it
 // by name; the elements of a control array are "Name(index)".
 void DataRecord::nameControls()
 {

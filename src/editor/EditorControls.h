@@ -48,7 +48,7 @@ private:
 // text must have. Only the disabled text changes.
 void keepLegibleWhenDisabled(QWidget* field);
 
-// Gives an element of a control array its design name: "Name(index)".
+// Gives an element of a control array its name: "Name(index)".
 void nameElement(QObject* control, const QString& array, int index);
 
 // The editor's colours, from the theme palette.

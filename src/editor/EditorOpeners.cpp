@@ -9,7 +9,7 @@ namespace {
 void newReport()
 {
     // The picture page, a new record, the list kept in step; the editing
-    // buttons as the design and the rights leave them.
+    // buttons as the starting state and the rights leave them.
     DataRecord& ed = DataRecord::instance();
     DataRecord::Opening opening;
     opening.page = 1;

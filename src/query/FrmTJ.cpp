@@ -1,4 +1,4 @@
-// The workload statistics window: its controls in their design places, the
+// The workload statistics window: its controls in their places, the
 // list of statistics, the caption strips, running a statistic into the sheet and
 // printing it.
 #include "query/FrmTJ.h"
@@ -68,7 +68,7 @@ private:
     const Workload::SheetModel* model_;
 };
 
-// The list buttons' captions, padded with blanks as the design has them.
+// The list buttons' captions, padded with blanks.
 QString listCaption(int k) { return Workload::Title(k) + QString(k == 0 ? 12 : 10, QLatin1Char(' ')); }
 
 QColor line() { return ToQColor(gLineColor); }

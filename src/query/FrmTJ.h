@@ -69,7 +69,7 @@ public:
     void CmdPrintSet_Click();
     void ButtnQuit_Click();
 
-    // Controls, named as the window's design names them.
+    // Controls, under their established names.
     PaintPanel* Pictool = nullptr;
     QvButton* CmdTJ = nullptr;
     QWidget* Linetool1 = nullptr;

@@ -70,7 +70,7 @@ public slots:
     void ResetResultGrid();
 
 public:
-    // ---- controls, named as the design names them ----
+    // ---- controls, under their established names ----
     PaintPanel* Pictool = nullptr;
     QvButton *buttonYes = nullptr, *CmdPrintSet = nullptr, *CmdPrint = nullptr, *buttnview = nullptr,
              *ButtnQuit = nullptr;

@@ -1,4 +1,4 @@
-// The query window's controls in their design places, its colours, the panel
+// The query window's controls in their places, its colours, the panel
 // switch with its tabs, the panel borders and the toolbar's quit button.
 #include "query/Frmfind.h"
 

@@ -19,7 +19,7 @@
 class DictGrid : public QTableWidget {
     Q_OBJECT
 public:
-    // Alignment codes of the window designs: 4 centred, 1 left and vertically centred.
+    // Alignment codes the windows use: 4 centred, 1 left and vertically centred.
     enum Align {
         Left = 1,
         Centre = 4

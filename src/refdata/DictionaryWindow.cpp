@@ -39,7 +39,7 @@ QIcon toolIcon(Qt::Key key)
 DictionaryWindow::DictionaryWindow(Design design) : QDialog(nullptr), design_(std::move(design))
 {
     setWindowTitle(design_.caption);
-    // The designs' fixed client area of 8115 x 5235 twips.
+    // The windows' fixed client area of 8115 x 5235 twips.
     setFixedSize(twips(0, 0, 8115, 5235).size());
 }
 

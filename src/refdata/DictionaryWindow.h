@@ -104,7 +104,7 @@ public:
     QString currentKey() const { return key_; }
     bool hasCurrentKey() const;
 
-    // Controls, named as the window designs name them. ButtnNew and ButtnDel are
+    // Controls, under their established names. ButtnNew and ButtnDel are
     // null in a window without New and Delete.
     PaintPanel* Pictool = nullptr;
     QvButton* ButtnNew = nullptr;
@@ -140,6 +140,9 @@ protected:
     virtual Statement deleteStatement(const QString& /*key*/) const { return {}; }
     virtual QString deleteQuestion(const QString& /*key*/) const { return {}; }
     virtual QString deleteNoKeyMessage() const { return {}; }
+    // The row display's read of the row with this key, for a window that reads
+    // the selected row from the database instead of copying the grid's cells.
+    virtual Statement rowStatement(const QString& /*key*/) const { return {}; }
 
     // --- where a window departs from the cycle ------------------------------
     // Form_Load's colours (default: the standard ApplySkin with the tool bar's buttons).

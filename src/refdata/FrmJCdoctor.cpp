@@ -99,7 +99,8 @@ void FrmJCdoctor::listedRow(const RecordSet& rows, int row)
 
 bool FrmJCdoctor::showRow(int)
 {
-    const QueryResult r = Database::QueryData(listingSql() + QStringLiteral(" WHERE userid = ?"), {currentKey()});
+    const Statement st = rowStatement(currentKey());
+    const QueryResult r = Database::QueryData(st.sql, st.params);
     if (r.failed())
         MessageBox::critical(r.description, MessageBox::kErrorTitle);
     if (!r.ok() || !r.data || r.data->recordCount() == 0)
@@ -156,6 +157,11 @@ QVariantList FrmJCdoctor::rightValues() const
     for (QCheckBox* b : rightBoxes())
         v << (b->isChecked() ? 1 : 0);
     return v;
+}
+
+DictionaryWindow::Statement FrmJCdoctor::rowStatement(const QString& key) const
+{
+    return {listingSql() + QStringLiteral(" WHERE userid = ?"), {key}};
 }
 
 DictionaryWindow::Statement FrmJCdoctor::insertStatement() const

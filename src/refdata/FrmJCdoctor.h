@@ -42,6 +42,7 @@ protected:
     bool refuseUpdate() override;
     bool refuseDelete() override;
     bool checkInputs() override;
+    Statement rowStatement(const QString& key) const override;
     Statement insertStatement() const override;
     Statement updateStatement(const QString& key) const override;
     Statement deleteStatement(const QString& key) const override;

@@ -65,7 +65,7 @@ public:
     // True while the five fields take no input.
     bool fieldsLocked() const;
 
-    // Controls, named as the window design names them.
+    // Controls, under their established names.
     PaintPanel* Pictool = nullptr;
     QWidget* Linetool1 = nullptr;
     QvButton *ButtnNew = nullptr, *ButtnUpdate = nullptr, *ButtnDel = nullptr, *ButtnSave = nullptr,

@@ -192,7 +192,7 @@ private slots:
         QVERIFY(ed.Text12->count() == 1 && ed.Text12->currentText() == QStringLiteral("admin"));
         QVERIFY(ed.btnTS.size() == 2 && ed.btnTS[1]->text() == QStringLiteral("②"));   // the 'V' phrases
         QCOMPARE(ed.findChild<QvButton*>(QStringLiteral("btnTS(1)")), ed.btnTS[1]);
-        QVERIFY(!ed.Text1->isEnabled() && MessageBox::shownBoxes().isEmpty());   // the design state is read-only
+        QVERIFY(!ed.Text1->isEnabled() && MessageBox::shownBoxes().isEmpty());   // the starting state is read-only
         kit::closeEditor();
         MessageBox::clearShown();
 
@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(boxes.size(), 3);
         QVERIFY(boxes[0].text == QStringLiteral("打印项目设置错误") && boxes[0].title == QStringLiteral("错误"));
         QVERIFY(boxes[1].text.contains(QStringLiteral("section")) && boxes[1].title == QStringLiteral("错误"));
-        QCOMPARE(ed.Label1->text(), QStringLiteral("检 查 号"));   // the design captions stay
+        QCOMPARE(ed.Label1->text(), QStringLiteral("检 查 号"));   // the built-in captions stay
         // The later lists and the defaults are still set, so a save can succeed.
         QVERIFY(ed.Text11->count() == 1 && ed.Text12->currentText() == QStringLiteral("admin"));
         QCOMPARE(ed.Text9->text(), QStringLiteral("2025-03-04"));

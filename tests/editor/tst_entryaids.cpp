@@ -109,7 +109,7 @@ private slots:
         folder_.reset();
     }
 
-    // Enter moves on in the design's order and skips what is disabled; the
+    // Enter moves on in the window's order and skips what is disabled; the
     // exam number and the patient name first look for earlier reports.
     void enterAndDuplicateChecks()
     {

@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(shown(m).join(QString()), QString());
         QCOMPARE(buttons(m), QStringLiteral("N----"));
 
-        // 22 report items: the design captions; without the template right
+        // 22 report items: the built-in captions; without the template right
         // templates can be listed and loaded, not changed.
         m.ButtnQuit->click();
         QVERIFY(TestFolder::exec(QStringLiteral("DELETE FROM bgxm WHERE xmid = '23'")));
