@@ -395,7 +395,7 @@ private slots:
         QVERIFY2(widths[0] + widths[1] + widths[2]
                      >= QFontMetrics(w.MGrid->font()).horizontalAdvance(countsTotal) * 15 + 6 * 15,
                  qPrintable(countsTotal));
-        // A sheet of small amounts keeps the columns of the design.
+        // A sheet of small amounts keeps its columns at their usual width.
         seed(QStringLiteral("2010-07-20"), QStringLiteral("S1"), QStringLiteral("小"), 10);
         run(w, 0, kToday.addDays(-6), kToday.addDays(-6));
         QCOMPARE(w.MGrid->columnWidth(2), 133);
