@@ -223,6 +223,25 @@ void RemoveReportRow(QTableView* grid, qint64 key)
     ListGrid::RemoveSelectedRow(grid);
 }
 
+void FollowByKey(QTableView* grid, int keyColumn, std::function<void(int row, const RecordSet& saved)> rewrite,
+                 std::function<void(int row)> remove)
+{
+    ReportStore::Notifier* store = ReportStore::notifier();
+    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid,
+                     [grid, keyColumn, rewrite = std::move(rewrite)](const RecordSet& row, bool inserted) {
+                         const auto key = KeyOf(row);
+                         if (inserted || !key)
+                             return;
+                         if (const int r = RowOfKey(grid, keyColumn, *key); r >= 0)
+                             rewrite(r, row);
+                     });
+    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid,
+                     [grid, keyColumn, remove = std::move(remove)](qint64 key) {
+                         if (const int r = RowOfKey(grid, keyColumn, key); r >= 0)
+                             remove(r);
+                     });
+}
+
 QList<QMetaObject::Connection> FollowStore(QTableView* grid, std::function<QDate()> listedDate)
 {
     ReportStore::Notifier* store = ReportStore::notifier();

@@ -190,11 +190,16 @@ QString DateText(const QVariant& rpdate);
 // as it is.
 void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert);
 // The row of a list whose keyColumn holds key: the selected row when it does,
-// else the first that does; -1 when the list does not show it. The lists of
-// the query window and the related-records window look their rows up here too.
+// else the first that does; -1 when the list does not show it.
 int RowOfKey(const QTableView* grid, int keyColumn, qint64 key);
 // The key (ctid) of rs's current record; none when it holds no key.
 std::optional<qint64> KeyOf(const RecordSet& rs);
+// Keeps a list of reports that holds their keys in keyColumn (the query
+// window's and the related-records window's) in step with the store: a saved
+// report's row is found by key and given to rewrite with the announced record,
+// a deleted report's row to remove. New reports are not the list's business.
+void FollowByKey(QTableView* grid, int keyColumn, std::function<void(int row, const RecordSet& saved)> rewrite,
+                 std::function<void(int row)> remove);
 int RowOfReport(const QTableView* grid, qint64 key);
 // After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
 void RemoveReportRow(QTableView* grid, qint64 key);

@@ -126,22 +126,13 @@ private:
 // saved report rewritten, the row of a deleted one removed.
 void followStore(QTableView* grid)
 {
-    ReportStore::Notifier* store = ReportStore::notifier();
-    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
-        const auto key = ReportList::KeyOf(row);
-        if (inserted || !key)
-            return;
-        const int r = ReportList::RowOfKey(grid, Frmcfsj::kKeyColumn, *key);
-        if (r >= 0)
-            static_cast<RelatedModel*>(grid->model())->setRow(r, row);
-    });
-    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid, [grid](qint64 key) {
-        const int r = ReportList::RowOfKey(grid, Frmcfsj::kKeyColumn, key);
-        if (r < 0)
-            return;
-        ListGrid::SelectRow(grid, r);
-        ListGrid::RemoveSelectedRow(grid);
-    });
+    ReportList::FollowByKey(
+        grid, Frmcfsj::kKeyColumn,
+        [grid](int r, const RecordSet& row) { static_cast<RelatedModel*>(grid->model())->setRow(r, row); },
+        [grid](int r) {
+            ListGrid::SelectRow(grid, r);
+            ListGrid::RemoveSelectedRow(grid);
+        });
 }
 }
 

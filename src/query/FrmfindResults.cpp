@@ -4,7 +4,6 @@
 #include "core/Palette.h"
 #include "core/ReportList.h"
 #include "core/ReportRecord.h"
-#include "core/ReportStore.h"
 #include "platform/Units.h"
 
 #include <QHeaderView>
@@ -238,32 +237,25 @@ QString CurrentKey(const QTableView* grid)
 
 void FollowStore(QTableView* grid)
 {
-    ReportStore::Notifier* store = ReportStore::notifier();
-    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, [grid](const RecordSet& row, bool inserted) {
-        Model* model = ModelOf(grid);
-        const auto key = ReportList::KeyOf(row);
-        if (inserted || !model || !model->hasResults() || !key)
-            return;
-        const int r = ReportList::RowOfKey(grid, kKeyColumn, *key);
-        if (r >= 0)
-            model->setRow(r, row);
-    });
-    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid, [grid](qint64 key) {
-        Model* model = ModelOf(grid);
-        if (!model || !model->hasResults())
-            return;
-        const int r = ReportList::RowOfKey(grid, kKeyColumn, key);
-        if (r < 0)
-            return;
-        if (model->rowCount() == 1) {
-            SetEmptyLook(grid);
-            return;
-        }
-        const int current = ListGrid::CurrentRow(grid);
-        model->removeRows(r, 1);
-        // The current row stays on its report; the removed current row gives way to the next.
-        ListGrid::SelectRow(grid, std::min(current > r ? current - 1 : current, model->rowCount() - 1));
-    });
+    ReportList::FollowByKey(
+        grid, kKeyColumn,
+        [grid](int r, const RecordSet& row) {
+            if (Model* model = ModelOf(grid); model && model->hasResults())
+                model->setRow(r, row);
+        },
+        [grid](int r) {
+            Model* model = ModelOf(grid);
+            if (!model || !model->hasResults())
+                return;
+            if (model->rowCount() == 1) {
+                SetEmptyLook(grid);
+                return;
+            }
+            const int current = ListGrid::CurrentRow(grid);
+            model->removeRows(r, 1);
+            // The current row stays on its report; the removed current row gives way to the next.
+            ListGrid::SelectRow(grid, std::min(current > r ? current - 1 : current, model->rowCount() - 1));
+        });
 }
 
 static void setHeaderHeight(QTableView* grid)
