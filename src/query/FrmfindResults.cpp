@@ -11,7 +11,9 @@
 #include <QTableView>
 
 #include <cmath>
+#include <iterator>
 #include <string_view>
+#include <utility>
 
 namespace FrmfindResults {
 
@@ -60,15 +62,41 @@ constexpr Column kCols[kColumns] = {
 };
 
 // Every row of the table is written (a table one row short leaves its last
-// row empty), and the key column holds the key.
-constexpr bool tableComplete()
+// row empty), and each named column shows its field.
+constexpr bool tableMatchesNames()
 {
     for (const Column& c : kCols)
         if (!c.header || !c.field)
             return false;
-    return std::string_view(kCols[kKeyColumn].field) == "ctid" && kCols[kKeyColumn].queryTwips == 0;
+    constexpr std::pair<Col, const char*> named[] = {{kExamColumn, "obligate5"},
+                                                     {kNameColumn, "brname"},
+                                                     {kSexColumn, "sex"},
+                                                     {kAgeColumn, "age"},
+                                                     {kContactColumn, "bedid"},
+                                                     {kSectionColumn, "sectionoffice"},
+                                                     {kRequesterColumn, "utpatientid"},
+                                                     {kBedColumn, "obligate2"},
+                                                     {kInpatientColumn, "inpatientid"},
+                                                     {kOutpatientColumn, "obligate3"},
+                                                     {kExamDateColumn, "pgdate"},
+                                                     {kExamCountColumn, "obligate1"},
+                                                     {kReviewerColumn, "pgdr"},
+                                                     {kDoctorColumn, "rpdr"},
+                                                     {kFeeColumn, "times"},
+                                                     {kAllergyColumn, "obligate4"},
+                                                     {kPartColumn, "part"},
+                                                     {kTechniqueColumn, "checktechnique"},
+                                                     {kSymptomColumn, "checksymptom"},
+                                                     {kConclusionColumn, "checkconclusion"},
+                                                     {kCheckNameColumn, "checkname"},
+                                                     {kKeyColumn, "ctid"}};
+    static_assert(std::size(named) == kColumns);
+    for (const auto& [column, field] : named)
+        if (std::string_view(kCols[column].field) != field)
+            return false;
+    return kCols[kKeyColumn].queryTwips == 0 && kCols[kKeyColumn].tickTwips == 0;
 }
-static_assert(tableComplete(), "the result columns and kKeyColumn disagree");
+static_assert(tableMatchesNames(), "the result columns and the names of Col disagree");
 
 const QString kPlaceholder = QStringLiteral("查询结果");
 const QString kCrLf = QStringLiteral("\r\n");
@@ -141,7 +169,9 @@ void Model::setAnswer(const RecordSetPtr& rs)
     // Results after results: the columns stay, so the view keeps its header
     // as it is (a reset would lay it out again); rows beyond the new count go,
     // missing ones come, and the rows both answers have change their texts.
-    const int before = answer()->recordCount();
+    // The rows the views know: the followed grid may have lost some since the
+    // last answer.
+    const int before = rowCount();
     const int after = next->recordCount();
     if (after < before) {
         beginRemoveRows(QModelIndex(), after, before - 1);

@@ -10,9 +10,35 @@ class QTableView;
 // over the query's answer.
 namespace FrmfindResults {
 
-constexpr int kColumns = 22;
-constexpr int kKeyColumn = 21;      // 序号 (ctid), never shown
-constexpr int kChooserBoxes = 21;   // xm1..xm21 for columns 0..20
+// The columns by position; column c is ticked by chooser box xm(c + 1). A
+// column is added, moved or removed here and in the table of the .cpp file,
+// which a static_assert ties to these names.
+enum Col : int {
+    kExamColumn,         // X线号 (obligate5)
+    kNameColumn,         // 病人姓名
+    kSexColumn,          // 性别
+    kAgeColumn,          // 年龄, with its unit
+    kContactColumn,      // 联系方式 (bedid)
+    kSectionColumn,      // 科室
+    kRequesterColumn,    // 申请医师 (utpatientid)
+    kBedColumn,          // 床号 (obligate2)
+    kInpatientColumn,    // 住院号
+    kOutpatientColumn,   // 门诊号 (obligate3)
+    kExamDateColumn,     // 检查日期 (pgdate)
+    kExamCountColumn,    // 检查次数 (obligate1)
+    kReviewerColumn,     // 复核医师 (pgdr)
+    kDoctorColumn,       // 报告医师 (rpdr)
+    kFeeColumn,          // 收费金额 (times)
+    kAllergyColumn,      // 过敏试验 (obligate4)
+    kPartColumn,         // 检查部位
+    kTechniqueColumn,    // 结果 (checktechnique)
+    kSymptomColumn,      // X线征象
+    kConclusionColumn,   // 诊断意见
+    kCheckNameColumn,    // 检查名称
+    kKeyColumn,          // 序号 (ctid), never shown
+    kColumns
+};
+constexpr int kChooserBoxes = kKeyColumn;   // xm1..xm21 for columns 0..20
 
 // Header of a result column.
 QString HeaderText(int column);

@@ -256,7 +256,7 @@ private slots:
         QCOMPARE(countReports(), 1);
         // The list shows the restored day at once.
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 1);
-        QCOMPARE(ListGrid::Cell(window_->MSHFlexGrid1, 0, 0), QStringLiteral("B1"));
+        QCOMPARE(ListGrid::Cell(window_->MSHFlexGrid1, 0, ReportList::kExamColumn), QStringLiteral("B1"));
     }
 
     void foreignAndDamagedFilesAreRefused()

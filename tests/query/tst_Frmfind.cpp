@@ -178,16 +178,19 @@ private slots:
         QVERIFY(w.CmdPrint->isEnabled() && w.buttnview->isEnabled());
         QCOMPARE(FrmfindResults::Mode(w.MGrid), FrmfindResults::kResultsLook);
         auto* model = FrmfindResults::ModelOf(w.MGrid);
-        QCOMPARE(model->text(0, 3), QStringLiteral("45岁"));
-        QCOMPARE(model->text(1, 3), QStringLiteral("30岁"));
-        QCOMPARE(model->text(1, 10), QStringLiteral("2025-03-04"));
-        QCOMPARE(model->text(0, 14), QStringLiteral("12.50"));
-        QCOMPARE(model->text(0, 19), QStringLiteral("未见异常\r\n"));
-        QCOMPARE(model->text(0, 4), QString());   // Null contact
+        QCOMPARE(model->text(0, FrmfindResults::kAgeColumn), QStringLiteral("45岁"));
+        QCOMPARE(model->text(1, FrmfindResults::kAgeColumn), QStringLiteral("30岁"));
+        QCOMPARE(model->text(1, FrmfindResults::kExamDateColumn), QStringLiteral("2025-03-04"));
+        QCOMPARE(model->text(0, FrmfindResults::kFeeColumn), QStringLiteral("12.50"));
+        QCOMPARE(model->text(0, FrmfindResults::kConclusionColumn), QStringLiteral("未见异常\r\n"));
+        QCOMPARE(model->text(0, FrmfindResults::kContactColumn), QString());   // Null contact
         // Ticked columns at the query's widths, the others and the key hidden.
-        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, 0), 900);
-        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, 10), 1305);   // 1300 twips in whole pixels
-        for (int c : {4, 7, 9, 11, 12, 15, 17, 18, 19, 20, 21})
+        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, FrmfindResults::kExamColumn), 900);
+        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, FrmfindResults::kExamDateColumn),
+                 1305);   // 1300 twips in whole pixels
+        using namespace FrmfindResults;
+        for (int c : {kContactColumn, kBedColumn, kOutpatientColumn, kExamCountColumn, kReviewerColumn, kAllergyColumn,
+                      kTechniqueColumn, kSymptomColumn, kConclusionColumn, kCheckNameColumn, kKeyColumn})
             QVERIFY2(w.MGrid->isColumnHidden(c), qPrintable(QString::number(c)));
 
         // Any stored fee to the cent, however large; one that is no amount as it is stored.
@@ -196,8 +199,8 @@ private slots:
                 && Database::ExecuteSql(fee, {QStringLiteral("abc"), late}).ok());
         w.buttonYes_Click();
         model = FrmfindResults::ModelOf(w.MGrid);
-        QCOMPARE(model->text(0, 14), QStringLiteral("100000000000000000000.00"));
-        QCOMPARE(model->text(1, 14), QStringLiteral("abc"));
+        QCOMPARE(model->text(0, FrmfindResults::kFeeColumn), QStringLiteral("100000000000000000000.00"));
+        QCOMPARE(model->text(1, FrmfindResults::kFeeColumn), QStringLiteral("abc"));
         QVERIFY(Database::ExecuteSql(fee, {12.5, day}).ok() && Database::ExecuteSql(fee, {12.5, late}).ok());
 
         // Without dates: a quote, a "%" and an emoji match only themselves.
@@ -215,7 +218,7 @@ private slots:
             "INSERT INTO reports (brname, rpdate, pgdate) SELECT '批量', '2025-01-01', '2025-01-01' FROM n")));
         findName(w, QStringLiteral("批量"));
         QCOMPARE(w.MGrid->model()->rowCount(), 33000);
-        QCOMPARE(ListGrid::Cell(w.MGrid, 32999, 1), QStringLiteral("批量"));
+        QCOMPARE(ListGrid::Cell(w.MGrid, 32999, FrmfindResults::kNameColumn), QStringLiteral("批量"));
     }
 
     // The messages, each leaving the grid and the buttons as they were.
@@ -318,30 +321,33 @@ private slots:
         w.Buttnxm_Click();
         QVERIFY(!w.Pictiaojian->isVisibleTo(&w) && w.Picturexm->isVisibleTo(&w));
         // Before a query a click changes nothing; the next query applies the ticks.
-        w.xm[4]->click();    // 联系方式 on
-        w.xm[10]->click();   // 检查日期 off
+        w.xm[FrmfindResults::kContactColumn]->click();    // 联系方式 on
+        w.xm[FrmfindResults::kExamDateColumn]->click();   // 检查日期 off
         QCOMPARE(w.MGrid->model()->columnCount(), 1);
         w.Buttnxm_Click();   // the shown tab again: nothing changes
         w.Buttntj_Click();
         QCOMPARE(w.Text6->text(), QStringLiteral("丁"));
-        QVERIFY(w.xm[4]->isChecked() && !w.xm[10]->isChecked());
+        QVERIFY(w.xm[FrmfindResults::kContactColumn]->isChecked()
+                && !w.xm[FrmfindResults::kExamDateColumn]->isChecked());
         w.buttonYes_Click();
-        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, 4), 1005);
-        QVERIFY(w.MGrid->isColumnHidden(10));
+        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, FrmfindResults::kContactColumn), 1005);
+        QVERIFY(w.MGrid->isColumnHidden(FrmfindResults::kExamDateColumn));
         // After it: a tick gives the chooser's width (1200, not 1300; 1000, not 950).
-        w.xm[10]->click();
-        w.xm[11]->click();
-        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, 10), 1200);
-        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, 11), 1005);
-        w.xm[0]->click();
-        QVERIFY(w.MGrid->isColumnHidden(0) && !w.MGrid->isColumnHidden(1));
+        w.xm[FrmfindResults::kExamDateColumn]->click();
+        w.xm[FrmfindResults::kExamCountColumn]->click();
+        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, FrmfindResults::kExamDateColumn), 1200);
+        QCOMPARE(FrmfindResults::ColumnWidthTwips(w.MGrid, FrmfindResults::kExamCountColumn), 1005);
+        w.xm[FrmfindResults::kExamColumn]->click();
+        QVERIFY(w.MGrid->isColumnHidden(FrmfindResults::kExamColumn)
+                && !w.MGrid->isColumnHidden(FrmfindResults::kNameColumn));
         // The 20th box stands above the 19th.
         QVERIFY(w.xm[19]->y() < w.xm[18]->y() && w.xm[18]->y() < w.xm[20]->y());
 
         // A new opening starts afresh.
         w.ButtnQuit_Click();
         w.ensureLoaded();
-        QVERIFY(w.Text6->text().isEmpty() && w.Sql().isEmpty() && !w.xm[4]->isChecked() && w.xm[10]->isChecked());
+        QVERIFY(w.Text6->text().isEmpty() && w.Sql().isEmpty() && !w.xm[FrmfindResults::kContactColumn]->isChecked()
+                && w.xm[FrmfindResults::kExamDateColumn]->isChecked());
         QCOMPARE(w.MGrid->model()->columnCount(), 1);
     }
 
@@ -398,6 +404,36 @@ private slots:
         QCOMPARE(QColor(items.pixel(50, 0)), line);
         QCOMPARE(QColor(items.pixel(right - 50, 0)), back);
         QCOMPARE(QColor(items.pixel(right, 50)), line);
+    }
+
+    // The results follow the store: after a delete or a save the grid's view
+    // shows every row its model holds, and the next query's answer shows whole,
+    // however many rows the followed grid had lost.
+    void requeryAfterFollowedChanges()
+    {
+        const qint64 k1 = addReport(QStringLiteral("F1"), QStringLiteral("己一"), QStringLiteral("2025-03-04"));
+        const qint64 k2 = addReport(QStringLiteral("F2"), QStringLiteral("己二"), QStringLiteral("2025-03-04"));
+        const qint64 k3 = addReport(QStringLiteral("F3"), QStringLiteral("己三"), QStringLiteral("2025-03-04"));
+        Frmfind& w = Frmfind::instance();
+        w.ensureLoaded();
+        w.buttonYes_Click();
+        QCOMPARE(keys(w), QStringList({QString::number(k1), QString::number(k2), QString::number(k3)}));
+        auto shown = [&w] { return w.MGrid->verticalHeader()->count(); };
+        QCOMPARE(shown(), 3);
+        QVERIFY(ReportStore::Delete(QString::number(k2)).ok());
+        QCOMPARE(keys(w), QStringList({QString::number(k1), QString::number(k3)}));
+        QCOMPARE(shown(), 2);
+        // The same query again: two rows, both shown.
+        w.buttonYes_Click();
+        QCOMPARE(keys(w), QStringList({QString::number(k1), QString::number(k3)}));
+        QCOMPARE(shown(), 2);
+        // A report of the day added behind the grid's back, the other deleted: three then one.
+        const qint64 k4 = addReport(QStringLiteral("F4"), QStringLiteral("己四"), QStringLiteral("2025-03-04"));
+        QVERIFY(ReportStore::Delete(QString::number(k1)).ok());
+        QCOMPARE(shown(), 1);
+        w.buttonYes_Click();
+        QCOMPARE(keys(w), QStringList({QString::number(k3), QString::number(k4)}));
+        QCOMPARE(shown(), 2);
     }
 
     // The plan follows what narrows: an index answers the keys first when a
