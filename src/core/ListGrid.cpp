@@ -128,4 +128,18 @@ void RemoveSelectedRow(QTableView* grid)
     grid->model()->removeRows(r, 1);
     SelectRow(grid, std::min(r, RowCount(grid) - 1));
 }
+
+void RemoveRow(QTableView* grid, int row)
+{
+    const int selected = SelectedRow(grid);
+    if (row < 0 || row >= RowCount(grid))
+        return;
+    if (selected < 0 || selected == row) {
+        SelectRow(grid, row);
+        RemoveSelectedRow(grid);
+        return;
+    }
+    grid->model()->removeRows(row, 1);
+    SelectRow(grid, selected > row ? selected - 1 : selected);
+}
 }

@@ -52,4 +52,7 @@ int NewRow(QTableView* grid, unsigned filledSelColor);
 // Removes the selected row and selects the row that takes its place. Removing
 // the last record leaves the empty state.
 void RemoveSelectedRow(QTableView* grid);
+// Removes a row: the selected one as RemoveSelectedRow does; another one
+// leaves the selection on the row it was on.
+void RemoveRow(QTableView* grid, int row);
 }

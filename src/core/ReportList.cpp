@@ -214,14 +214,7 @@ std::optional<qint64> KeyOf(const RecordSet& rs)
 
 int RowOfReport(const QTableView* grid, qint64 key) { return RowOfKey(grid, kKeyColumn, key); }
 
-void RemoveReportRow(QTableView* grid, qint64 key)
-{
-    const int row = RowOfReport(grid, key);
-    if (row < 0)
-        return;
-    ListGrid::SelectRow(grid, row);
-    ListGrid::RemoveSelectedRow(grid);
-}
+void RemoveReportRow(QTableView* grid, qint64 key) { ListGrid::RemoveRow(grid, RowOfReport(grid, key)); }
 
 void FollowByKey(QTableView* grid, int keyColumn, std::function<void(int row, const RecordSet& saved)> rewrite,
                  std::function<void(int row)> remove)

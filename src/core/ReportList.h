@@ -201,7 +201,8 @@ std::optional<qint64> KeyOf(const RecordSet& rs);
 void FollowByKey(QTableView* grid, int keyColumn, std::function<void(int row, const RecordSet& saved)> rewrite,
                  std::function<void(int row)> remove);
 int RowOfReport(const QTableView* grid, qint64 key);
-// After a delete: removes the report's row as ListGrid::RemoveSelectedRow does.
+// After a delete: removes the report's row as ListGrid::RemoveRow does (the
+// selection stays on its report, or moves to the next row when it was this one).
 void RemoveReportRow(QTableView* grid, qint64 key);
 
 // Keeps the day list grid in step with every change the store announces: a

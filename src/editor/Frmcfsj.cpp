@@ -129,10 +129,7 @@ void followStore(QTableView* grid)
     ReportList::FollowByKey(
         grid, Frmcfsj::kKeyColumn,
         [grid](int r, const RecordSet& row) { static_cast<RelatedModel*>(grid->model())->setRow(r, row); },
-        [grid](int r) {
-            ListGrid::SelectRow(grid, r);
-            ListGrid::RemoveSelectedRow(grid);
-        });
+        [grid](int r) { ListGrid::RemoveRow(grid, r); });
 }
 }
 

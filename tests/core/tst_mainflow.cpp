@@ -11,6 +11,7 @@
 #include "core/QvButton.h"
 #include "core/QvTextBox.h"
 #include "core/ReportList.h"
+#include "core/ReportStore.h"
 #include "editor/DataRecord.h"
 #include "editor/Frmcfsj.h"
 #include "imaging/FrmpicView.h"
@@ -280,31 +281,45 @@ private slots:
     }
 
     // The editor rewrites and removes the row of its own report, even when the
-    // list's selection has moved meanwhile.
+    // list's selection has moved meanwhile; the selection stays on the report
+    // it was on, and the commands act on that report.
     void listRowsFollowTheReportKey()
     {
         addReport(QStringLiteral("K1"), QStringLiteral("甲"), QStringLiteral("2024-03-15"), kAdmin);
         addReport(QStringLiteral("K2"), QStringLiteral("乙"), QStringLiteral("2024-03-15"), kAdmin);
+        const qint64 k3 = addReport(QStringLiteral("K3"), QStringLiteral("丙"), QStringLiteral("2024-03-15"), kAdmin);
         FrmMain* w = logIn(QStringLiteral("admin"));
         QVERIFY(w);
         QTableView* g = w->MSHFlexGrid1;
         const Row second = rowOf(g, 1);
         EditorSession session;
         session.drive = [g](DataRecord& ed) {
-            ListGrid::SelectRow(g, 1);
+            ListGrid::SelectRow(g, 2);
             click(ed.ButtnEnable);
             typeInto(ed.Text2, QStringLiteral("甲改"));
             click(ed.ButtnSave);
             QCOMPARE(ListGrid::Cell(g, 0, ReportList::kNameColumn), QStringLiteral("甲改"));
+            QCOMPARE(ReportList::SelectedRow(g), 2);
             MessageBox::queueAnswer(MessageBox::Answer::Ok);
             click(ed.ButtnDel);
         };
         ListGrid::SelectRow(g, 0);
         QTest::keyClick(w, Qt::Key_F4);
         QCOMPARE(session.opened, 1);
-        QCOMPARE(ListGrid::RowCount(g), 1);
+        QCOMPARE(ListGrid::RowCount(g), 2);
         QCOMPARE(rowOf(g, 0), second);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports WHERE obligate5 = 'K2' AND brname = '乙'")), 1);
+        QCOMPARE(ReportList::SelectedText(g, ReportList::kKeyColumn), QString::number(k3));
+        session.drive = [](DataRecord& ed) { QCOMPARE(ed.Text1->text(), QStringLiteral("K3")); };
+        QTest::keyClick(w, Qt::Key_F4);
+        QCOMPARE(session.opened, 2);
+
+        // A report below the selected one leaves: the selection stays put.
+        ListGrid::SelectRow(g, 0);
+        QVERIFY(ReportStore::Delete(QString::number(k3)).ok());
+        QCOMPARE(ListGrid::RowCount(g), 1);
+        QCOMPARE(ReportList::SelectedRow(g), 0);
+        QCOMPARE(rowOf(g, 0), second);
     }
 
     // Every list follows every save and delete, whichever window opened the
@@ -356,7 +371,7 @@ private slots:
                 click(ed.ButtnSave);
                 QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
                 const int inQuery = rowWithKey(f->MGrid, FrmfindResults::kKeyColumn, QString::number(k1));
-                QCOMPARE(ListGrid::Cell(f->MGrid, inQuery, 1), QStringLiteral("甲改"));
+                QCOMPARE(ListGrid::Cell(f->MGrid, inQuery, FrmfindResults::kNameColumn), QStringLiteral("甲改"));
                 const int inDay = rowWithKey(g, ReportList::kKeyColumn, QString::number(k1));
                 QCOMPARE(ListGrid::Cell(g, inDay, ReportList::kNameColumn), QStringLiteral("甲改"));
                 QCOMPARE(ListGrid::Cell(g, inDay, ReportList::kDiagnosisColumn), QStringLiteral("新诊断"));
