@@ -1,5 +1,6 @@
 #include "support/EditorKit.h"
 
+#include "editor/Frmcfsj.h"
 #include "editor/ReportLoader.h"
 #include "platform/AppPaths.h"
 
@@ -217,7 +218,7 @@ private slots:
         MessageBox::clearShown();
         ed.ButtnSave_Click();
         QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
-        QVERIFY(mainList.highlight() == 0 && mainList.cell(0, 1).isEmpty());
+        QVERIFY(mainList.highlight() == 0 && mainList.cell(0, ReportList::kNameColumn).isEmpty());
     }
 
     void relatedCopyAndView()
@@ -229,17 +230,18 @@ private slots:
         ed.ensureLoaded();
         ed.ButtnNew_Click();
         ed.Picload[0]->Tag = QStringLiteral("/somewhere/rpt1.jpg");
-        QTableWidget related(1, 8);
+        QTableWidget related(1, Frmcfsj::kColumns);
         related.setProperty("HighLight", 0);
         QVERIFY(!ReportLoader::RelatedCopy(&related));
         QCOMPARE(lastText(), QStringLiteral("当前数据记录为空，不能进行查看操作"));
         QCOMPARE(ed.Picload[0]->Tag, QStringLiteral("/somewhere/rpt1.jpg"));   // a refused copy keeps the slots
         related.setProperty("HighLight", 1);
-        related.setItem(0, 7, new QTableWidgetItem(QStringLiteral("424242")));   // a row deleted meanwhile
+        related.setItem(0, Frmcfsj::kKeyColumn,
+                        new QTableWidgetItem(QStringLiteral("424242")));   // a row deleted meanwhile
         related.setCurrentCell(0, 0);
         QVERIFY(!ReportLoader::RelatedCopy(&related));
         QCOMPARE(ed.Picload[0]->Tag, QStringLiteral("/somewhere/rpt1.jpg"));
-        related.item(0, 7)->setText(QString::number(key));
+        related.item(0, Frmcfsj::kKeyColumn)->setText(QString::number(key));
         QVERIFY(ReportLoader::RelatedCopy(&related));
         QCOMPARE(ed.Picload[0]->Tag, QString());   // the copied report has no pictures
         QCOMPARE(shown_, 0);                       // the editor is already open
@@ -249,7 +251,7 @@ private slots:
                 && ed.Text11->currentText() == QStringLiteral("王医生"));
         QCOMPARE(ed.Text12->currentText(), QStringLiteral("admin"));
         ed.ButtnSave_Click();
-        QVERIFY(kit::countReports() == 2 && mainList.cell(0, 0) == QStringLiteral("R1"));
+        QVERIFY(kit::countReports() == 2 && mainList.cell(0, ReportList::kExamColumn) == QStringLiteral("R1"));
 
         // Related view: read-only, printing on, New/Modify/Delete follow right 1.
         ed.ButtnNew_Click();
