@@ -34,6 +34,6 @@ void Window::fillLater()
 // Words of prose in a statement's values or comments make it no less a statement.
 namespace {
 const QString kValue = QStringLiteral("select ctid from reports where checkname = 'the chest'");   // flagged
-const QString kNoted = QStringLiteral("delete from reports -- the old ones\n");                      // flagged
-const QString kCaps = QStringLiteral("SELECT the_name FROM reports");                                // flagged
+const QString kNoted = QStringLiteral("delete from reports -- the old ones\n");                    // flagged
+const QString kCaps = QStringLiteral("SELECT the_name FROM reports");                              // flagged
 }
