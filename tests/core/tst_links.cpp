@@ -16,6 +16,10 @@
 #include <QTest>
 
 #include <cerrno>
+#include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kit;
 
@@ -72,6 +76,30 @@ private slots:
         for (const QString& name : names)
             QVERIFY(QFileInfo(name).isSymLink());
         QVERIFY(QDir(folder).isEmpty());
+    }
+
+    // In a folder that only its owner may write (the user's own home), a
+    // link there can only be the owner's or the administrator's: it is
+    // followed, as the kernel follows it. In one that others of a group may
+    // write, another account's link is not.
+    void followedInAFolderOnlyItsOwnerWrites()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString home = QFileInfo(shared.path()).path() + QStringLiteral("/home");
+        const QString group = QFileInfo(shared.path()).path() + QStringLiteral("/group");
+        for (const auto& [folder, mode] : {std::pair{home, 0755}, std::pair{group, 0775}})
+            QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0
+                    && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0);
+        const QString mine = shared.file(QStringLiteral("mine"));
+        QVERIFY(fileAs(mine, "old", kNobody));
+        QVERIFY(linkAs(mine, home + QStringLiteral("/admins"), 0));
+        QVERIFY(linkAs(mine, group + QStringLiteral("/other"), kDaemon));
+        const QStringList names = {home + QStringLiteral("/admins"), group + QStringLiteral("/other")};
+        const QByteArray got = runAs(kNobody, kNobody, [&] { return replaceEach(names, mine); });
+        QCOMPARE(got, QByteArray("admins=0:admins other=13:admins"));
     }
 
     // A recording is not started through another account's link; the reason names it.
