@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -578,8 +579,22 @@ namespace Database {
 
 QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
 
+namespace {
+// In a program folder shared with other accounts, another account's link
+// could lead to any database: it is not opened, converted or written.
+void refuseOthersLink(const QString& path)
+{
+    const PrivateFile::Followed followed = PrivateFile::followLinks(path);
+    if (!followed.refusedLink.isEmpty())
+        throw DbOpenError(kOpenErrorNumber,
+                          QStringLiteral("%1 是另一个账户的链接，程序不经由它打开数据库。请系统管理员删除这个链接。")
+                              .arg(QDir::toNativeSeparators(followed.refusedLink)));
+}
+}
+
 void OpenDatabaseFile(const QString& path)
 {
+    refuseOthersLink(path);
     // A fresh connection replaces the previous one.
     if (gConn) {
         sqlite3_close_v2(gConn);
@@ -602,6 +617,7 @@ void OpenDatabaseFile(const QString& path)
 void OpenDatabase()
 {
     const QString path = AppPaths::databaseFile();
+    refuseOthersLink(path);
     try {
         OpenDatabaseFile(path);
     } catch (const DbOpenError&) {

@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -61,6 +62,12 @@ QString writeFailure(const QString& path, int err)
     return QStringLiteral("无法写入设置文件 %1（%2），设置未保存，原来的设置保持不变。").arg(fileName(path), why);
 }
 
+QString linkRefused(const QString& link, const QString& path)
+{
+    return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写设置文件 %2，设置未保存。请系统管理员删除这个链接。")
+        .arg(QDir::toNativeSeparators(link), fileName(path));
+}
+
 QString sectionName(const QString& line)
 {
     const QString t = line.trimmed();
@@ -100,7 +107,15 @@ bool splitKey(const QString& line, QString* key, QString* value)
 
 IniFile::IniFile(const QString& path) : path_(path)
 {
-    QFile f(path_);
+    // In a program folder shared with other accounts, another account's link
+    // could lead to any file: its settings are not read, nor written.
+    const PrivateFile::Followed followed = PrivateFile::followLinks(path_);
+    if (!followed.refusedLink.isEmpty()) {
+        refusedLink_ = followed.refusedLink;
+        unreadable_ = true;
+        return;
+    }
+    QFile f(followed.error == 0 ? followed.path : path_);
     if (!f.open(QIODevice::ReadOnly)) {
         unreadable_ = f.exists();
         return;
@@ -215,6 +230,10 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 bool IniFile::save()
 {
     failure_.clear();
+    if (!refusedLink_.isEmpty()) {
+        failure_ = linkRefused(refusedLink_, path_);
+        return false;
+    }
     if (unreadable_) {
         failure_ = QStringLiteral("无法读取设置文件 %1，设置未保存，原来的设置保持不变。").arg(fileName(path_));
         return false;
@@ -231,6 +250,10 @@ bool IniFile::save()
         text.prepend(QChar(0xFEFF));
     const QByteArray bytes = text.toUtf8();
     PrivateFile::Replacement out(path_);
+    if (!out.refusedLink().isEmpty()) {
+        failure_ = linkRefused(out.refusedLink(), path_);
+        return false;
+    }
     // A file its owner made read-only is kept as it is, even for a user whom
     // the system would let write it (root).
     if (out.targetRefused() && out.error() == EACCES && !(QFile::permissions(path_) & QFile::WriteOwner)) {

@@ -25,7 +25,8 @@ public:
     // synced. False when it could not be written; the old file is then whole.
     bool save();
     bool loaded() const { return loaded_; }
-    // The file exists but could not be read: saving it would lose every other setting.
+    // The file exists but could not be read: saving it would lose every other
+    // setting. So is a file behind another account's link, which is not followed.
     bool unreadable() const { return unreadable_; }
     // The file is text in neither UTF-8 nor GB18030: it is read as well as it
     // goes but never rewritten, as that would replace every byte it could not read.
@@ -46,6 +47,7 @@ private:
     bool loaded_ = false;
     bool unreadable_ = false;
     bool undecodable_ = false;
+    QString refusedLink_;   // another account's link on the way to the file
     QString failure_;
 };
 

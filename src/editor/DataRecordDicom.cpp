@@ -258,21 +258,23 @@ struct DataRecord::DicomCommand {
             return false;
         }
         folder = CutTrailingSeparator(folder);
-        if (!ed.CreatePaths(folder))
-            return false;
+        const QString output = folder;
         folder += QLatin1Char('/') + common.examNumber;
-        if (!ed.CreatePaths(folder))
-            return false;
         // In an output folder shared with other accounts, the exam's folder
-        // may be another account's link: the pictures never go through it.
+        // or a folder on the way to it may be another account's link:
+        // nothing is made or written through it. Looked at before the
+        // folders are made, and again once they are there.
+        return throughOwnLinks() && ed.CreatePaths(output) && ed.CreatePaths(folder) && throughOwnLinks();
+    }
+
+    bool throughOwnLinks() const
+    {
         const PrivateFile::Followed exam = PrivateFile::followLinks(folder);
-        if (!exam.refusedLink.isEmpty()) {
-            MessageBox::critical(
-                AppError::format(AppError::PathFileAccess, PrivateFile::refusedLinkText(exam.refusedLink)),
-                kErrorTitle);
-            return false;
-        }
-        return true;
+        if (exam.refusedLink.isEmpty())
+            return true;
+        MessageBox::critical(AppError::format(AppError::PathFileAccess, PrivateFile::refusedLinkText(exam.refusedLink)),
+                             kErrorTitle);
+        return false;
     }
 
     // Every selected capture in slot order, converted and sent on the thread

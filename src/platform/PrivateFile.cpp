@@ -131,9 +131,13 @@ Followed followLinks(const QString& path)
         }
         struct stat holder {};
         const bool known = ::stat(done.isEmpty() ? "/" : QFile::encodeName(done).constData(), &holder) == 0;
+        // A folder on the way is followed as the kernel does; the file itself
+        // only where no other account may write (a link there is its owner's
+        // or the administrator's).
         const bool shared = !known || ((holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH));
-        const bool allowed =
-            link.st_uid == ::geteuid() || (known && link.st_uid == holder.st_uid) || (!rest.isEmpty() && !shared);
+        const bool othersWrite = !known || (holder.st_mode & (S_IWGRP | S_IWOTH));
+        const bool allowed = link.st_uid == ::geteuid() || (known && link.st_uid == holder.st_uid)
+                             || (rest.isEmpty() ? !othersWrite : !shared);
         if (!allowed) {
             out.refusedLink = next;
             out.error = EACCES;

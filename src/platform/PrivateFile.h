@@ -34,12 +34,13 @@ int renameOver(const QString& from, const QString& to);
 
 // The file a name leads to, its links followed the way the kernel guards
 // shared folders, and more strictly for the file named: a link is followed
-// only when it belongs to this user or to the owner of the folder that holds
-// it. A link on the way to the file (a folder) is also followed outside
-// folders that anyone may write to and that keep others' files apart
-// (sticky). Another account's link is never followed to the file itself: its
-// owner could point it at a file of ours, which would then be read or
-// replaced in its place.
+// when it belongs to this user or to the owner of the folder that holds it.
+// A link on the way to the file (a folder) is also followed outside folders
+// that anyone may write to and that keep others' files apart (sticky); the
+// file itself in a folder that no other account may write (only its owner or
+// the administrator can have put the link there). Another account's link is
+// otherwise never followed to the file itself: its owner could point it at a
+// file of ours, which would then be read or replaced in its place.
 struct Followed {
     QString path;          // the file the name leads to; empty when refused
     QString refusedLink;   // the link that was not followed

@@ -2,6 +2,9 @@
 // followed only when it is the user's own or the folder owner's.
 #include "imaging/VideoCapture.h"
 #include "imaging/VideoSettings.h"
+#include "core/Database.h"
+#include "core/Modini.h"
+#include "platform/AppPaths.h"
 #include "platform/PrivateFile.h"
 #include "support/CoreKit.h"
 #include "support/OtherAccount.h"
@@ -13,6 +16,10 @@
 #include <QTest>
 
 #include <cerrno>
+#include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kit;
 
@@ -71,6 +78,30 @@ private slots:
         QVERIFY(QDir(folder).isEmpty());
     }
 
+    // In a folder that only its owner may write (the user's own home), a
+    // link there can only be the owner's or the administrator's: it is
+    // followed, as the kernel follows it. In one that others of a group may
+    // write, another account's link is not.
+    void followedInAFolderOnlyItsOwnerWrites()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString home = QFileInfo(shared.path()).path() + QStringLiteral("/home");
+        const QString group = QFileInfo(shared.path()).path() + QStringLiteral("/group");
+        for (const auto& [folder, mode] : {std::pair{home, 0755}, std::pair{group, 0775}})
+            QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), mode_t(mode)) == 0
+                    && ::chown(QFile::encodeName(folder).constData(), kNobody, kNobody) == 0);
+        const QString mine = shared.file(QStringLiteral("mine"));
+        QVERIFY(fileAs(mine, "old", kNobody));
+        QVERIFY(linkAs(mine, home + QStringLiteral("/admins"), 0));
+        QVERIFY(linkAs(mine, group + QStringLiteral("/other"), kDaemon));
+        const QStringList names = {home + QStringLiteral("/admins"), group + QStringLiteral("/other")};
+        const QByteArray got = runAs(kNobody, kNobody, [&] { return replaceEach(names, mine); });
+        QCOMPARE(got, QByteArray("admins=0:admins other=13:admins"));
+    }
+
     // A recording is not started through another account's link; the reason names it.
     void recordingNotThroughAnotherAccountsLink()
     {
@@ -93,6 +124,72 @@ private slots:
         QCOMPARE(readBytes(precious), QByteArray("root's own file"));
         QCOMPARE(QDir(shared.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral("clip.avi")});
+    }
+
+    // A program folder shared with other accounts: the settings file that is
+    // another account's link is neither read nor written through; the save's
+    // message names the link, and the file behind it stays as it was, even
+    // where it is read-only. The user's own link is read and written through.
+    void settingsNotThroughAnotherAccountsLink()
+    {
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString precious = QFileInfo(shared.path()).path() + QStringLiteral("/precious.ini");
+        QVERIFY(writeBytes(precious, "[system]\nhospital=elsewhere\n"));
+        QVERIFY(QFile::setPermissions(precious, QFile::ReadOwner));
+        const QString ini = shared.file(QStringLiteral("options.ini"));
+        QVERIFY(linkAs(precious, ini, kNobody));
+        QCOMPARE(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("hospital"), QStringLiteral("-"), ini),
+                 QStringLiteral("-"));
+        QVERIFY(
+            !Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("hospital"), QStringLiteral("here"), ini));
+        QCOMPARE(Modini::LastFailureText(),
+                 QStringLiteral("%1 是另一个账户的链接，程序不经由它读写设置文件 options.ini，设置未保存。"
+                                "请系统管理员删除这个链接。")
+                     .arg(QDir::toNativeSeparators(ini)));
+        QCOMPARE(readBytes(precious), QByteArray("[system]\nhospital=elsewhere\n"));
+        QVERIFY(QFileInfo(ini).isSymLink());
+
+        QVERIFY(QFile::remove(ini) && QFile::setPermissions(precious, QFile::ReadOwner | QFile::WriteOwner)
+                && QFile::link(precious, ini));
+        QCOMPARE(Modini::GetIniValue(QStringLiteral("system"), QStringLiteral("hospital"), QStringLiteral("-"), ini),
+                 QStringLiteral("elsewhere"));
+        QVERIFY(Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("hospital"), QStringLiteral("here"), ini));
+        QCOMPARE(readBytes(precious), QByteArray("[system]\nhospital=here\n"));
+        QVERIFY(QFileInfo(ini).isSymLink());
+    }
+
+    // Nor is the database opened through another account's link in the
+    // program folder: the start says so, naming the link. The user's own
+    // link is opened.
+    void databaseNotThroughAnotherAccountsLink()
+    {
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const TestFolder tf(false);
+        QVERIFY(tf.ok());
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString link = shared.file(QStringLiteral("data.db"));
+        QVERIFY(linkAs(tf.file(QStringLiteral("data.db")), link, kNobody));
+        AppPaths::setProgramFolder(shared.path());
+        QString why;
+        try {
+            Database::OpenDatabase();
+        } catch (const DbOpenError& e) {
+            why = e.text();
+        }
+        QVERIFY(!Database::isOpen());
+        QVERIFY(QFile::remove(link) && QFile::link(tf.file(QStringLiteral("data.db")), link));
+        Database::OpenDatabase();
+        const bool ownOpened = Database::isOpen();
+        Database::CloseDatabase();
+        AppPaths::setProgramFolder(tf.path());
+        QCOMPARE(why, QStringLiteral("3000:%1 是另一个账户的链接，程序不经由它打开数据库。请系统管理员删除这个链接。")
+                          .arg(QDir::toNativeSeparators(link)));
+        QVERIFY(ownOpened);
     }
 };
 

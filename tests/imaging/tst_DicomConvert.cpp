@@ -537,6 +537,15 @@ private slots:
         fillSlot(DataRecord::instance(), 0, solid(Qt::red));
         QCOMPARE(convert({Answer::Yes}), QStringLiteral("75:") + PrivateFile::refusedLinkText(link));
         QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+
+        // Such a link as a folder on the way to the exam folder: refused
+        // before any folder is made where it points.
+        QVERIFY(QFile::remove(link));
+        const QString via = shared.file(QStringLiteral("dicom"));
+        QVERIFY(linkAs(elsewhere, via, kNobody));
+        setOutput("dcmDir", via + QStringLiteral("/out/"));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("75:") + PrivateFile::refusedLinkText(via));
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     // A name that is taken is never replaced, also when the check before it

@@ -29,7 +29,7 @@
 using namespace kit;
 
 namespace {
-// Parts 1 胸部, 2 and 3 both 腹部, 4 头颅 (no categories); category 4 belongs
+// Body parts 1 胸部, 2 and 3 both 腹部, 4 头颅 (no categories); category 4 belongs
 // to a part that was deleted. Templates 1 and 3 under 肺, 2 under 心, 4 under 肝.
 const char* kLibrary = R"(
 INSERT INTO bodypart VALUES (1, '胸部'), (2, '腹部'), (3, '腹部'), (4, '头颅');

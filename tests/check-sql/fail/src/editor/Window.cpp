@@ -21,3 +21,19 @@ namespace Lists {
 // A free function is no hook, whatever its name.
 QString listingSql() { return QStringLiteral("SELECT name FROM section"); }   // flagged
 }
+
+// A statement in a lambda belongs to the function that holds it.
+void Window::fillLater()
+{
+    const auto rows = [this](const QString& key) {
+        return QStringLiteral("select brname from reports where ctid = ?") + key;   // flagged
+    };
+    run(rows);
+}
+
+// Words of prose in a statement's values or comments make it no less a statement.
+namespace {
+const QString kValue = QStringLiteral("select ctid from reports where checkname = 'the chest'");   // flagged
+const QString kNoted = QStringLiteral("delete from reports -- the old ones\n");                    // flagged
+const QString kCaps = QStringLiteral("SELECT the_name FROM reports");                              // flagged
+}

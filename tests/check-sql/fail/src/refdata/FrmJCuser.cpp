@@ -9,7 +9,9 @@ QString FrmJCuser::listingSql() const { return QStringLiteral("SELECT userid, us
 
 DictionaryWindow::Statement FrmJCuser::updateStatement(const QString& key) const
 {
-    return {QStringLiteral("UPDATE user SET username = ? WHERE userid = ?"), {key}};
+    // A lambda in a hook is part of the hook.
+    const auto where = [] { return QStringLiteral(" WHERE userid = ?"); };
+    return {QStringLiteral("UPDATE user SET username = ?") + where(), {key}};
 }
 
 // A dictionary window's statement outside its hooks, however it is joined on.
@@ -29,5 +31,7 @@ bool FrmJCuser::showRow(int row)
     const QString g = QStringList{a, b}.join(QStringLiteral(" OR "));                                   // flagged
     const QString h = listingSql() + QStringLiteral(" LEFT JOIN section ON ") + a;                      // flagged
     const QString i = u" OFFSET "_s % QString::number(row);                                             // flagged
-    return !(a + b + c + d + e + f + g + h + i).isEmpty();
+    // Nor is a lambda outside a hook.
+    const auto j = [] { return QStringLiteral("SELECT qx1 FROM user"); };   // flagged
+    return !(a + b + c + d + e + f + g + h + i + j()).isEmpty();
 }
