@@ -97,7 +97,7 @@ void FrmComset::ButtnSave_Click()
         MSComm1 = FootSwitch::makePort();
         MSComm1->open(port);
         if (!Modini::SetIniValue(IniKey::ComPort, port))
-            throw AppError(AppError::PathFileAccess, QStringLiteral("无法写入设置文件 options.ini"));
+            throw AppError(AppError::PathFileAccess, Modini::LastFailureText());
         MSComm1->close();
         accept();
     } catch (const AppError& e) {

@@ -149,14 +149,9 @@ bool FrmdcmConv::store(int study, int series, const QString& folder)
     IniFile ini(AppPaths::iniFile());
     const IniSetting& key = IniKey::DicomFolder;
     const QString before = ini.value(key.section, key.key);
-    const QString notWritten = QStringLiteral("无法写入设置文件 options.ini，设置未保存");
-    if (ini.unreadable()) {
-        MessageBox::critical(notWritten, MessageBox::kErrorTitle);
-        return false;
-    }
     ini.setValue(key.section, key.key, folder);
-    if (!ini.save()) {
-        MessageBox::critical(notWritten, MessageBox::kErrorTitle);
+    if (!ini.save()) {   // refuses an unreadable file and says why
+        MessageBox::critical(ini.failureText(), MessageBox::kErrorTitle);
         return false;
     }
     const QueryResult done = t.commit();

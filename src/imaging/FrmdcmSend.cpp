@@ -96,8 +96,8 @@ void FrmdcmSend::ButtnSave_Click()
         set(IniKey::DicomServerPort, TxtPort->text().trimmed());
         set(IniKey::DicomAutoSend, Chksend->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     }
-    if (ini.unreadable() || !ini.save()) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
+    if (!ini.save()) {   // refuses an unreadable file and says why
+        MessageBox::critical(ini.failureText(), MessageBox::kErrorTitle);
         return;
     }
     accept();

@@ -197,8 +197,8 @@ void FrmfindGrid::buttonSave_Click()
     IniFile ini(AppPaths::iniFile());
     for (const auto& [key, value] : values)
         ini.setValue(key.section, key.key, value);
-    if (ini.unreadable() || !ini.save()) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
+    if (!ini.save()) {   // refuses an unreadable file and says why
+        MessageBox::critical(ini.failureText(), MessageBox::kErrorTitle);
         return;
     }
     ProgramPrinter::instance().forget();   // the next print asks the printer again

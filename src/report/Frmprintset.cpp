@@ -450,7 +450,7 @@ void Frmprintset::ButtnSave_Click()
     }
 
     if (!ini.save()) {
-        MessageBox::critical(QStringLiteral("无法写入设置文件 options.ini，设置未保存"), MessageBox::kErrorTitle);
+        MessageBox::critical(ini.failureText(), MessageBox::kErrorTitle);
         return;
     }
     bset_ = true;
