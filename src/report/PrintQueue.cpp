@@ -204,7 +204,10 @@ QString refusedText(const QString& printer, const Answer& answer)
     switch (answer.failure) {
     case Answer::ServiceDown:
         return withDetail(
-            QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
+            printer.isEmpty()
+                ? QStringLiteral("打印服务没有运行，找不到任何打印机，打印作业没有送出；请启动打印服务（CUPS）后再打印")
+                : QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印")
+                      .arg(printer),
             answer.detail);
     case Answer::SpoolFull:
         return withDetail(
@@ -457,6 +460,16 @@ JobStatus status(const QString& printer, int jobId)
             s.reason = message;
     }
     return s;
+}
+
+std::optional<QString> serviceDown()
+{
+    if (serviceAnswers())
+        return std::nullopt;
+    // The service's words come with a request that fails: the list of printers.
+    cups_dest_t* dests = nullptr;
+    cupsFreeDests(cupsGetDests2(CUPS_HTTP_DEFAULT, &dests), dests);
+    return lastError();
 }
 }
 }
