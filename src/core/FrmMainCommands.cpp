@@ -286,7 +286,16 @@ void FrmMain::主题帮助_Click()
     const QString help = AppPaths::file(QStringLiteral("help.chm"));
     const QString shown = QDir::toNativeSeparators(help);
     QString why;
-    switch (Environment::openWithDesktop(help)) {
+    // A viewer that is registered for the type but no longer installed is found out only
+    // by the launcher, after it started.
+    const auto failedLater = [shown](const QString& said) {
+        MessageBox::critical(
+            QStringLiteral(
+                "无法打开帮助文件 %1：本机登记的 CHM 阅读器无法启动（%2）。请安装一个 CHM 阅读器（如 xchm）。")
+                .arg(shown, said),
+            MessageBox::kErrorTitle);
+    };
+    switch (Environment::openWithDesktop(help, failedLater)) {
     case Environment::DesktopOpen::Opened: return;
     case Environment::DesktopOpen::Missing:
         why = AppError::format(AppError::FileNotFound, QStringLiteral("帮助文件 %1 未找到").arg(shown));

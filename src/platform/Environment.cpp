@@ -1,5 +1,6 @@
 #include "platform/Environment.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeDatabase>
@@ -7,6 +8,8 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+
+#include <memory>
 
 namespace {
 std::optional<bool>& printerOverride()
@@ -54,7 +57,7 @@ QDate today()
 }
 void setTodayOverride(std::optional<QDate> value) { todayOverride() = value; }
 
-DesktopOpen openWithDesktop(const QString& path)
+DesktopOpen openWithDesktop(const QString& path, std::function<void(const QString& said)> failedLater)
 {
     if (!QFileInfo(path).isFile())
         return DesktopOpen::Missing;
@@ -78,6 +81,29 @@ DesktopOpen openWithDesktop(const QString& path)
         if (!known)
             return DesktopOpen::NoViewer;
     }
-    return QProcess::startDetached(launcher, {path}) ? DesktopOpen::Opened : DesktopOpen::NoLauncher;
+    // The launcher is followed until it ends (with some desktops it waits for the program
+    // it started): one that gives up says why in the last line of its error output (only
+    // that line is kept, whatever the program writes there meanwhile).
+    auto* run = new QProcess(QCoreApplication::instance());
+    auto said = std::make_shared<QString>();
+    QObject::connect(run, &QProcess::readyReadStandardError, run, [run, said] {
+        const QStringList lines =
+            QString::fromLocal8Bit(run->readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!lines.isEmpty())
+            *said = lines.last().trimmed();
+    });
+    QObject::connect(run, &QProcess::finished, run, [run, said, failedLater](int code, QProcess::ExitStatus status) {
+        run->deleteLater();
+        if ((code == 0 && status == QProcess::NormalExit) || !failedLater)
+            return;
+        failedLater(said->isEmpty() ? QStringLiteral("xdg-open 退出码 %1").arg(code) : *said);
+    });
+    run->setStandardOutputFile(QProcess::nullDevice());
+    run->start(launcher, {path});
+    if (!run->waitForStarted(30000)) {
+        delete run;
+        return DesktopOpen::NoLauncher;
+    }
+    return DesktopOpen::Opened;
 }
 }

@@ -2,6 +2,7 @@
 #include <QDate>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Facts about the machine that windows ask for; each one can be set by tests.
@@ -20,12 +21,14 @@ void setTodayOverride(std::optional<QDate> value);
 
 // Opens a file with the program that the desktop's launcher (xdg-open) has
 // for its type, or tells why it cannot: no such file, no launcher, or no
-// program for the type.
+// program for the type. A launcher that starts and then fails (the program
+// named for the type is not installed) is told later, through failedLater
+// with the launcher's own words, on the GUI thread.
 enum class DesktopOpen {
     Opened,
     Missing,
     NoLauncher,
     NoViewer
 };
-DesktopOpen openWithDesktop(const QString& path);
+DesktopOpen openWithDesktop(const QString& path, std::function<void(const QString& said)> failedLater = {});
 }
