@@ -394,7 +394,16 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：视频设备不存在：/dev/video-not-there。请连接该设备，"
                                             "或在“设 置”中选择另一个设备。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        // A device that is there but is no camera: GStreamer's words, and the same steps.
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/null")));
+        ed->BVidOn_Click();
+        QVERIFY(!ed->videoOn() && allFive(false));
+        QVERIFY2(lastText().startsWith(QStringLiteral("57:无法开启视频：视频设备 /dev/null 无法使用（"))
+                     && lastText().endsWith(QStringLiteral("）。请确认它是已连接的摄像头、没有被其他程序占用，"
+                                                           "或在“设 置”中选择另一个设备。")),
+                 qPrintable(lastText()));
         QCOMPARE(ed->BVidSet->caption(), QStringLiteral("设 置"));
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/video-not-there")));
         int sourceDialogs = 0;
         Opener::setHook([&](QDialog* d) {
             auto* source = qobject_cast<VideoSourceDialog*>(d);
