@@ -252,7 +252,8 @@ void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true, Repor
 void FrmMain::打印报告_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), MessageBox::kNoticeTitle);
+        MessageBox::information(Environment::noPrinterText(QStringLiteral("没有安装打印机，请安装后再进行此操作")),
+                                MessageBox::kNoticeTitle);
         return;
     }
     try {
@@ -271,7 +272,8 @@ void FrmMain::打印报告_Click()
 void FrmMain::打印纸张设置_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
+        MessageBox::critical(Environment::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
+                             MessageBox::kErrorTitle);
         return;
     }
     Openers::OpenPrintSettings();
