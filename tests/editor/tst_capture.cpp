@@ -259,6 +259,20 @@ private slots:
         capture(Qt::blue);
         ed->settleCaptures();
         QCOMPARE(ed->Pictmp[1]->Tag, CaptureStore::captureBase(2));
+
+        // The free slot still has the files of a picture deleted from the store: a capture
+        // into it that fails leaves no half of either pair.
+        const QString third = CaptureStore::captureBase(3);
+        QVERIFY(kit::writeBytes(third + QStringLiteral(".bmp"), "an earlier BMP")
+                && kit::writeBytes(jpg(third), "an earlier JPEG"));
+        {
+            const kit::FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.ok());
+            capture(Qt::blue);
+            ed->settleCaptures();
+        }
+        QVERIFY(ed->Pictmp[2]->Tag.isEmpty() && lastText().startsWith(QStringLiteral("61:磁盘已满")));
+        QVERIFY(!QFileInfo::exists(third + QStringLiteral(".bmp")) && !QFileInfo::exists(jpg(third)));
     }
 
     void selectAddRemoveAndSendBack()
