@@ -204,10 +204,7 @@ QString refusedText(const QString& printer, const Answer& answer)
     switch (answer.failure) {
     case Answer::ServiceDown:
         return withDetail(
-            printer.isEmpty()
-                ? QStringLiteral("打印服务没有运行，找不到任何打印机，打印作业没有送出；请启动打印服务（CUPS）后再打印")
-                : QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印")
-                      .arg(printer),
+            QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
             answer.detail);
     case Answer::SpoolFull:
         return withDetail(

@@ -1,5 +1,6 @@
 #include "report/ProgramPrinter.h"
 
+#include "platform/Environment.h"
 #include "report/ReportSurface.h"
 
 #include <QPrinter>
@@ -162,10 +163,7 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
 {
     if (!hasPrinter()) {
         // No printer at all: most often the print service is not running.
-        const std::optional<QString> down = backend_->serviceDown();
-        fail(ReportError{ReportError::PrinterFailure,
-                         down ? PrintQueue::refusedText(QString(), {0, PrintQueue::Answer::ServiceDown, *down})
-                              : QStringLiteral("没有可用的打印机")});
+        fail(ReportError{ReportError::PrinterFailure, Environment::noPrinterText(QStringLiteral("没有可用的打印机"))});
         return nullptr;
     }
     // The spool folder is checked before anything in it is touched; pages a killed program

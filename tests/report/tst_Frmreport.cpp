@@ -311,8 +311,8 @@ private slots:
         const QString out = folder_->file(QStringLiteral("out.pdf"));
         open(addReport(lines(3)), [&](Frmreport& w) {
             w.CmdPrint->click();
-            QVERIFY(failedOnce(QStringLiteral("打印服务没有运行，找不到任何打印机，打印作业没有送出；"
-                                              "请启动打印服务（CUPS）后再打印（CUPS：Bad file descriptor）"),
+            QVERIFY(failedOnce(QStringLiteral("打印服务没有运行，找不到任何打印机；"
+                                              "请启动打印服务（CUPS）后再进行此操作（CUPS：Bad file descriptor）"),
                                QString()));
             QVERIFY(!QFile::exists(out) && w.isVisible() && w.CmdPrint->isEnabled());
             backend_->setServiceDown(std::nullopt);
