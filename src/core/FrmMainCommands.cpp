@@ -252,7 +252,8 @@ void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true, Repor
 void FrmMain::打印报告_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), MessageBox::kNoticeTitle);
+        MessageBox::information(Environment::noPrinterText(QStringLiteral("没有安装打印机，请安装后再进行此操作")),
+                                MessageBox::kNoticeTitle);
         return;
     }
     try {
@@ -271,7 +272,8 @@ void FrmMain::打印报告_Click()
 void FrmMain::打印纸张设置_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
+        MessageBox::critical(Environment::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
+                             MessageBox::kErrorTitle);
         return;
     }
     Openers::OpenPrintSettings();
@@ -286,7 +288,16 @@ void FrmMain::主题帮助_Click()
     const QString help = AppPaths::file(QStringLiteral("help.chm"));
     const QString shown = QDir::toNativeSeparators(help);
     QString why;
-    switch (Environment::openWithDesktop(help)) {
+    // A viewer that is registered for the type but no longer installed is found out only
+    // by the launcher, after it started.
+    const auto failedLater = [shown](const QString& said) {
+        MessageBox::critical(
+            QStringLiteral(
+                "无法打开帮助文件 %1：本机登记的 CHM 阅读器无法启动（%2）。请安装一个 CHM 阅读器（如 xchm）。")
+                .arg(shown, said),
+            MessageBox::kErrorTitle);
+    };
+    switch (Environment::openWithDesktop(help, failedLater)) {
     case Environment::DesktopOpen::Opened: return;
     case Environment::DesktopOpen::Missing:
         why = AppError::format(AppError::FileNotFound, QStringLiteral("帮助文件 %1 未找到").arg(shown));

@@ -311,10 +311,14 @@ void DataRecord::BVidCapture_Click()
             return true;
         });
         const CaptureOutcome encoded = jpeg.result();
-        // A pair with one half written is no picture: the half this capture
-        // wrote goes again, so no JPEG stays without its BMP nor the reverse.
-        if (outcome.written != encoded.written)
-            QFile::remove(outcome.written ? bmp : base + QStringLiteral(".jpg"));
+        // A pair with one half written is no picture: the slot is free, so both
+        // halves go (the one this capture wrote, and what a write that failed
+        // left of a picture deleted from the store), so no JPEG stays without
+        // its BMP nor the reverse.
+        if (!outcome.written || !encoded.written) {
+            QFile::remove(bmp);
+            QFile::remove(base + QStringLiteral(".jpg"));
+        }
         if (outcome.written && !encoded.written)
             outcome = encoded;   // the JPEG's failure is the one told
         return outcome;

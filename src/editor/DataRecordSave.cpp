@@ -181,7 +181,8 @@ void DataRecord::ButtnPrint_Click()
 {
     ensureLoaded();
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"), MessageBox::kErrorTitle);
+        MessageBox::critical(Environment::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
+                             MessageBox::kErrorTitle);
         return;
     }
     if (Text1->text().isEmpty() || Text1->isEnabled()) {

@@ -925,10 +925,18 @@ bool VideoCapture::Connect()
         return false;
     }
 
-    if (gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    // A device that is there but cannot be used (no camera, busy with another program, not
+    // to be opened): GStreamer's words, and what the user can do about it.
+    const auto unusable = [this] {
         d->destroyPipeline();
+        std::lock_guard lock(d->m);
+        d->error = QStringLiteral("视频设备 %1 无法使用（%2）。请确认它是已连接的摄像头、没有被其他程序占用，"
+                                  "或在“设 置”中选择另一个设备。")
+                       .arg(d->source, d->error.isEmpty() ? QStringLiteral("没有送来图像") : d->error);
         return false;
-    }
+    };
+    if (gst_element_set_state(d->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return unusable();
     // Running means: playing, no error, and frames coming. A camera takes a
     // moment to start; the window keeps painting while it does, and a source
     // that sends nothing within the time allowed counts as not connected.
@@ -946,13 +954,7 @@ bool VideoCapture::Connect()
         ok = ok && !d->lost && d->frames > 0;
     }
     d->disconnectPending = false;
-    if (!ok) {
-        d->destroyPipeline();
-        std::lock_guard lock(d->m);
-        if (d->error.isEmpty())
-            d->error = QStringLiteral("视频设备没有送来图像：") + d->source;
-    }
-    return ok;
+    return ok || unusable();
 }
 
 void VideoCapture::Disconnect()

@@ -1,5 +1,6 @@
 #include "platform/Environment.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeDatabase>
@@ -8,11 +9,23 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace {
 std::optional<bool>& printerOverride()
 {
     static std::optional<bool> v;
     return v;
+}
+std::optional<QString>& serviceDownOverride()
+{
+    static std::optional<QString> v;
+    return v;
+}
+std::function<std::optional<QString>()>& serviceProbe()
+{
+    static std::function<std::optional<QString>()> probe;
+    return probe;
 }
 std::optional<QSize>& screenOverride()
 {
@@ -36,6 +49,26 @@ bool anyPrinterInstalled()
 }
 void setPrinterInstalledOverride(std::optional<bool> value) { printerOverride() = value; }
 
+std::optional<QString> printServiceDown()
+{
+    if (serviceDownOverride())
+        return serviceDownOverride();
+    if (printerOverride() || !serviceProbe())
+        return std::nullopt;
+    return serviceProbe()();
+}
+void setPrintServiceProbe(std::function<std::optional<QString>()> probe) { serviceProbe() = std::move(probe); }
+void setPrintServiceDownOverride(std::optional<QString> words) { serviceDownOverride() = std::move(words); }
+
+QString noPrinterText(const QString& usual)
+{
+    const std::optional<QString> down = printServiceDown();
+    if (!down)
+        return usual;
+    const QString text = QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作");
+    return down->isEmpty() ? text : text + QStringLiteral("（CUPS：%1）").arg(*down);
+}
+
 QSize screenSizePixels()
 {
     if (screenOverride())
@@ -54,7 +87,7 @@ QDate today()
 }
 void setTodayOverride(std::optional<QDate> value) { todayOverride() = value; }
 
-DesktopOpen openWithDesktop(const QString& path)
+DesktopOpen openWithDesktop(const QString& path, std::function<void(const QString& said)> failedLater)
 {
     if (!QFileInfo(path).isFile())
         return DesktopOpen::Missing;
@@ -78,6 +111,29 @@ DesktopOpen openWithDesktop(const QString& path)
         if (!known)
             return DesktopOpen::NoViewer;
     }
-    return QProcess::startDetached(launcher, {path}) ? DesktopOpen::Opened : DesktopOpen::NoLauncher;
+    // The launcher is followed until it ends (with some desktops it waits for the program
+    // it started): one that gives up says why in the last line of its error output (only
+    // that line is kept, whatever the program writes there meanwhile).
+    auto* run = new QProcess(QCoreApplication::instance());
+    auto said = std::make_shared<QString>();
+    QObject::connect(run, &QProcess::readyReadStandardError, run, [run, said] {
+        const QStringList lines =
+            QString::fromLocal8Bit(run->readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        if (!lines.isEmpty())
+            *said = lines.last().trimmed();
+    });
+    QObject::connect(run, &QProcess::finished, run, [run, said, failedLater](int code, QProcess::ExitStatus status) {
+        run->deleteLater();
+        if ((code == 0 && status == QProcess::NormalExit) || !failedLater)
+            return;
+        failedLater(said->isEmpty() ? QStringLiteral("xdg-open 退出码 %1").arg(code) : *said);
+    });
+    run->setStandardOutputFile(QProcess::nullDevice());
+    run->start(launcher, {path});
+    if (!run->waitForStarted(30000)) {
+        delete run;
+        return DesktopOpen::NoLauncher;
+    }
+    return DesktopOpen::Opened;
 }
 }

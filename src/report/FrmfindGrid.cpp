@@ -6,6 +6,7 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/AppPaths.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "report/GridPrinter.h"
 #include "report/PrintLists.h"
@@ -146,7 +147,9 @@ bool FrmfindGrid::ValidateGridPrintSettings()
 {
     int code = 0;
     const std::pair<bool, std::pair<QComboBox*, QString>> lists[] = {
-        {PrintLists::chosenRow(cboPrinter) >= 0, {cboPrinter, QStringLiteral("请选择正确的打印机")}},
+        {PrintLists::chosenRow(cboPrinter) >= 0,
+         {cboPrinter, cboPrinter->count() == 0 ? Environment::noPrinterText(QStringLiteral("请选择正确的打印机"))
+                                               : QStringLiteral("请选择正确的打印机")}},
         {PrintLists::chosenRow(ComboPaper) >= 0, {ComboPaper, QStringLiteral("请选择正确的打印纸张")}},
         {PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &code),
          {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")}},

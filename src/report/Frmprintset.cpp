@@ -10,6 +10,7 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/AppPaths.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "platform/Units.h"
@@ -381,11 +382,14 @@ bool Frmprintset::ValidatePrintSettings()
         PrintLists::focusAndSelect(control);
         return false;
     };
-    const std::pair<QComboBox*, QString> lists[] = {{cboPrinter, QStringLiteral("请选择正确的打印机")},
-                                                    {ComboPaper, QStringLiteral("请选择正确的打印纸张")},
-                                                    {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")},
-                                                    {ComboDirection, QStringLiteral("请选择正确的打印方向设置")},
-                                                    {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}};
+    // An empty printer list because the print service is not running says so.
+    const std::pair<QComboBox*, QString> lists[] = {
+        {cboPrinter, cboPrinter->count() == 0 ? Environment::noPrinterText(QStringLiteral("请选择正确的打印机"))
+                                              : QStringLiteral("请选择正确的打印机")},
+        {ComboPaper, QStringLiteral("请选择正确的打印纸张")},
+        {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")},
+        {ComboDirection, QStringLiteral("请选择正确的打印方向设置")},
+        {ComboQuality, QStringLiteral("请选择正确的打印质量设置")}};
     for (const auto& [list, text] : lists)
         if (PrintLists::chosenRow(list) < 0)
             return fail(list, text, MessageBox::kSettingsErrorTitle);

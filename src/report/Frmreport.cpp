@@ -12,6 +12,7 @@
 #include "platform/Opener.h"
 #include "platform/Units.h"
 #include "report/Frmprintset.h"
+#include "report/ProgramPrinter.h"
 #include "report/ReportData.h"
 #include "report/ReportPaperWidget.h"
 #include "report/ReportUnits.h"
@@ -520,7 +521,12 @@ void Frmreport::CmdPrint_Click()
     if (!loaded_)
         return;
     // The stored paper and modes again on the printer in use; the preview stays as it is.
-    settings_.applyModesToPrinter();
+    // With none (the print service was not running when the preview opened), the stored
+    // printer is looked for again first.
+    if (ProgramPrinter::instance().hasPrinter())
+        settings_.applyModesToPrinter();
+    else
+        settings_.applyToPrinter();
     if (!renderer_.layoutIsCurrent()) {
         // Another printer was chosen in 打印设置 and the dialog left without saving: its
         // page differs from the one the preview shows, so the preview is laid out for it

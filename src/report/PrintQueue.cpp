@@ -458,5 +458,15 @@ JobStatus status(const QString& printer, int jobId)
     }
     return s;
 }
+
+std::optional<QString> serviceDown()
+{
+    if (serviceAnswers())
+        return std::nullopt;
+    // The service's words come with a request that fails: the list of printers.
+    cups_dest_t* dests = nullptr;
+    cupsFreeDests(cupsGetDests2(CUPS_HTTP_DEFAULT, &dests), dests);
+    return lastError();
+}
 }
 }

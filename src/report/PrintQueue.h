@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class PrinterBackend;
 
@@ -83,5 +84,7 @@ QString notWrittenText(const QString& printer, const QString& spoolFile, const Q
 namespace Cups {
 Answer submit(const QString& printer, const QString& file, const JobOptions& options);
 JobStatus status(const QString& printer, int jobId);
+// What the print service says when it does not answer (not running); nullopt when it does.
+std::optional<QString> serviceDown();
 }
 }

@@ -123,6 +123,8 @@ PrintQueue::JobStatus SystemPrinterBackend::jobStatus(const QString& printer, in
     return PrintQueue::Cups::status(printer, jobId);
 }
 
+std::optional<QString> SystemPrinterBackend::serviceDown() const { return PrintQueue::Cups::serviceDown(); }
+
 // --- PDF printers -------------------------------------------------------------
 
 PdfPrinterBackend::Printer PdfPrinterBackend::standardPrinter(const QString& name)
@@ -150,6 +152,8 @@ const PdfPrinterBackend::Printer* PdfPrinterBackend::find(const QString& name) c
 
 QStringList PdfPrinterBackend::printerNames() const
 {
+    if (down_ || listedNone_)
+        return {};
     QStringList n;
     for (const Printer& p : printers_)
         n.append(p.name);
@@ -158,6 +162,8 @@ QStringList PdfPrinterBackend::printerNames() const
 
 QString PdfPrinterBackend::defaultPrinterName() const
 {
+    if (down_ || listedNone_)
+        return QString();
     if (find(default_))
         return default_;
     return printers_.isEmpty() ? QString() : printers_.first().name;

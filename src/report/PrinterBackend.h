@@ -51,6 +51,9 @@ public:
     virtual PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) = 0;
     // Forgets what the printers answered so far: the next question asks them again.
     virtual void forget() {}
+    // The print service's own words when it does not answer at all (not running), so
+    // that no printer is to be had; nullopt while it answers.
+    virtual std::optional<QString> serviceDown() const { return std::nullopt; }
 };
 
 // Paper codes: the Windows number of a page size, or 1000 + its position in the
@@ -74,6 +77,7 @@ public:
                               const PrintQueue::JobOptions& options) override;
     PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) override;
     void forget() override;
+    std::optional<QString> serviceDown() const override;
 
 private:
     const QPrinterInfo& info(const QString& printer) const;
@@ -111,6 +115,13 @@ public:
         refusal_ = why;
         refusalDetail_ = detail;
     }
+    // The print service stops answering with these words (nullopt: answers again): no
+    // printer is listed meanwhile, nor afterwards until forget(), as the system's list is kept.
+    void setServiceDown(const std::optional<QString>& detail)
+    {
+        listedNone_ = listedNone_ || down_;
+        down_ = detail;
+    }
     // The states the queue gives an accepted job, one per question, the last one staying.
     void setJobStates(const QList<PrintQueue::JobStatus>& states) { states_ = states; }
     // Jobs handed to the queue so far, and how often forget() was called.
@@ -130,11 +141,18 @@ public:
     PrintQueue::Answer submit(const QString& printer, const QString& file,
                               const PrintQueue::JobOptions& options) override;
     PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) override;
-    void forget() override { ++forgotten_; }
+    void forget() override
+    {
+        ++forgotten_;
+        listedNone_ = false;
+    }
+    std::optional<QString> serviceDown() const override { return down_; }
 
 private:
     const Printer* find(const QString& name) const;
     QList<Printer> printers_;
+    std::optional<QString> down_;
+    bool listedNone_ = false;   // the list asked while the service was down
     QString default_;
     QString output_;
     QString spool_;

@@ -1,5 +1,6 @@
 #include "report/ProgramPrinter.h"
 
+#include "platform/Environment.h"
 #include "report/ReportSurface.h"
 
 #include <QPrinter>
@@ -43,6 +44,12 @@ QString ProgramPrinter::printerName() const { return name_; }
 
 bool ProgramPrinter::selectPrinter(const QString& name)
 {
+    if (name_.isEmpty()) {
+        // There was none when last asked (the print service was not running then): the
+        // printers are asked again, and the default is taken as at the start.
+        backend_->forget();
+        adoptPrinter(backend_->defaultPrinterName());
+    }
     if (name.isEmpty() || !backend_->printerNames().contains(name))
         return false;
     adoptPrinter(name);
@@ -155,7 +162,8 @@ void ProgramPrinter::configure(QPrinter& job) const
 std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const ReportError&)>& fail) const
 {
     if (!hasPrinter()) {
-        fail(ReportError{ReportError::PrinterFailure, QStringLiteral("没有可用的打印机")});
+        // No printer at all: most often the print service is not running.
+        fail(ReportError{ReportError::PrinterFailure, Environment::noPrinterText(QStringLiteral("没有可用的打印机"))});
         return nullptr;
     }
     // The spool folder is checked before anything in it is touched; pages a killed program

@@ -420,6 +420,14 @@ private slots:
         QTest::keyClick(w, Qt::Key_F1);
         QTRY_VERIFY_WITH_TIMEOUT(readBytes(opened) == QFile::encodeName(help) + "\n", 60000);
         const bool silent = MessageBox::shownBoxes().isEmpty();
+        // The viewer registered for the type is not installed: the launcher starts, gives up
+        // and says so; its words are passed on.
+        QVERIFY(script("xdg-open", "echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3"));
+        MessageBox::clearShown();
+        QTest::keyClick(w, Qt::Key_F1);
+        QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 60000);
+        const QString gaveUp =
+            MessageBox::shownBoxes().size() == 1 && lastTitle() == QStringLiteral("错误") ? lastText() : QString();
         qputenv("PATH", path);
 
         QCOMPARE(missing, QStringLiteral("53:帮助文件 %1 未找到").arg(help));
@@ -431,6 +439,10 @@ private slots:
                                "本机没有能打开 CHM 文件的程序，无法打开帮助文件 %1。请安装一个 CHM 阅读器（如 xchm）。")
                                .arg(help));
         QVERIFY(silent);
+        QCOMPARE(gaveUp,
+                 QStringLiteral("无法打开帮助文件 %1：本机登记的 CHM 阅读器无法启动（xdg-open: no method available "
+                                "for opening '%1'）。请安装一个 CHM 阅读器（如 xchm）。")
+                     .arg(help));
     }
 
     // The backup and restore dialogs are Qt's own, in Chinese on a machine

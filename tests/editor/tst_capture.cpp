@@ -259,6 +259,20 @@ private slots:
         capture(Qt::blue);
         ed->settleCaptures();
         QCOMPARE(ed->Pictmp[1]->Tag, CaptureStore::captureBase(2));
+
+        // The free slot still has the files of a picture deleted from the store: a capture
+        // into it that fails leaves no half of either pair.
+        const QString third = CaptureStore::captureBase(3);
+        QVERIFY(kit::writeBytes(third + QStringLiteral(".bmp"), "an earlier BMP")
+                && kit::writeBytes(jpg(third), "an earlier JPEG"));
+        {
+            const kit::FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.ok());
+            capture(Qt::blue);
+            ed->settleCaptures();
+        }
+        QVERIFY(ed->Pictmp[2]->Tag.isEmpty() && lastText().startsWith(QStringLiteral("61:磁盘已满")));
+        QVERIFY(!QFileInfo::exists(third + QStringLiteral(".bmp")) && !QFileInfo::exists(jpg(third)));
     }
 
     void selectAddRemoveAndSendBack()
@@ -394,7 +408,16 @@ private slots:
         QCOMPARE(lastText(), QStringLiteral("57:无法开启视频：视频设备不存在：/dev/video-not-there。请连接该设备，"
                                             "或在“设 置”中选择另一个设备。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        // A device that is there but is no camera: GStreamer's words, and the same steps.
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/null")));
+        ed->BVidOn_Click();
+        QVERIFY(!ed->videoOn() && allFive(false));
+        QVERIFY2(lastText().startsWith(QStringLiteral("57:无法开启视频：视频设备 /dev/null 无法使用（"))
+                     && lastText().endsWith(QStringLiteral("）。请确认它是已连接的摄像头、没有被其他程序占用，"
+                                                           "或在“设 置”中选择另一个设备。")),
+                 qPrintable(lastText()));
         QCOMPARE(ed->BVidSet->caption(), QStringLiteral("设 置"));
+        QVERIFY(kit::setIni("video", "device", QStringLiteral("/dev/video-not-there")));
         int sourceDialogs = 0;
         Opener::setHook([&](QDialog* d) {
             auto* source = qobject_cast<VideoSourceDialog*>(d);

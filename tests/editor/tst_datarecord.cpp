@@ -506,6 +506,13 @@ private slots:
         ed.ButtnPrint_Click();
         QCOMPARE(lastText(), QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        // No printer because the print service is not running: that is said instead.
+        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
+        ed.ButtnPrint_Click();
+        Environment::setPrintServiceDownOverride(std::nullopt);
+        QCOMPARE(lastText(), QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"
+                                            "（CUPS：Bad file descriptor）"));
+        QCOMPARE(lastTitle(), QStringLiteral("错误"));
         Environment::setPrinterInstalledOverride(true);
         ed.ButtnPrint_Click();
         const QString unsaved = QStringLiteral("新建状态或修改状态下不能进行此操作，请保存报告后打印");

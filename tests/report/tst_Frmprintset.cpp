@@ -3,6 +3,7 @@
 #include "core/Modini.h"
 #include "core/QvButton.h"
 #include "platform/AppPaths.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "report/FontColorDialogs.h"
@@ -22,7 +23,6 @@
 #include <QtTest>
 
 namespace {
-
 // Answers of the font and colour dialogs: a cancel, or the given choice.
 struct ScriptedDialogs : FontColorDialogs {
     std::optional<FontSet> font;
@@ -153,6 +153,14 @@ private slots:
         MessageBox::clearShown();
         d.ButtnSave->click();
         QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("请选择正确的打印机"));
+        // None because the print service is not running: that is said instead.
+        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        Environment::setPrintServiceDownOverride(std::nullopt);
+        QCOMPARE(MessageBox::shownBoxes().first().text,
+                 QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作（CUPS：Bad "
+                                "file descriptor）"));
         d.hide();
     }
 

@@ -299,6 +299,30 @@ private slots:
         });
     }
 
+    void printServiceNotRunningAtFirst()
+    {
+        // The print service did not answer when the program started: no printer is known,
+        // and a print says why in the program's words with the service's own after them.
+        // Once the service runs, the next print finds the stored printer again.
+        QVERIFY(kit::setIni("printer", "mPrinter", QStringLiteral("窄边打印机")));
+        backend_->setServiceDown(QStringLiteral("Bad file descriptor"));
+        ProgramPrinter::setBackend(backend_);
+        QVERIFY(!ProgramPrinter::instance().hasPrinter());
+        const QString out = folder_->file(QStringLiteral("out.pdf"));
+        open(addReport(lines(3)), [&](Frmreport& w) {
+            w.CmdPrint->click();
+            QVERIFY(failedOnce(QStringLiteral("打印服务没有运行，找不到任何打印机；"
+                                              "请启动打印服务（CUPS）后再进行此操作（CUPS：Bad file descriptor）"),
+                               QString()));
+            QVERIFY(!QFile::exists(out) && w.isVisible() && w.CmdPrint->isEnabled());
+            backend_->setServiceDown(std::nullopt);
+            w.CmdPrint->click();
+            QVERIFY(MessageBox::shownBoxes().isEmpty());
+            QCOMPARE(kit::pdfPages(out), 1);
+            QCOMPARE(ProgramPrinter::instance().printerName(), QStringLiteral("窄边打印机"));
+        });
+    }
+
     void spoolFolderCheckedBeforeAnythingInIt()
     {
         // The folder of print jobs is used only when it is this account's own, not a link, and
@@ -560,15 +584,16 @@ private slots:
     }
 
 private:
-    // Exactly one box was shown, under 错误, with the error number, the printer's name and
-    // the text what; cleared afterwards.
-    bool failedOnce(const QString& what)
+    // Exactly one box was shown, under 错误, with the error number, the printer's name (when
+    // one is known) and the text what; cleared afterwards.
+    bool failedOnce(const QString& what, const QString& printer = QStringLiteral("报告打印机"))
     {
         const auto shown = MessageBox::shownBoxes();
         lastFailure_ = shown.isEmpty() ? QString() : shown.last().text;
         const bool ok = shown.size() == 1 && shown[0].title == QStringLiteral("错误")
                         && lastFailure_.startsWith(QStringLiteral("482:"))
-                        && lastFailure_.contains(QStringLiteral("“报告打印机”")) && lastFailure_.contains(what);
+                        && (printer.isEmpty() || lastFailure_.contains(QStringLiteral("“%1”").arg(printer)))
+                        && lastFailure_.contains(what);
         if (!ok)
             qWarning("%d shown, the last: %s", int(shown.size()), qPrintable(lastFailure_));
         MessageBox::clearShown();

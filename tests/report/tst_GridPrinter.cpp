@@ -2,6 +2,7 @@
 #include "core/Modini.h"
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
+#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "report/FrmfindGrid.h"
@@ -22,7 +23,6 @@
 #include <QtTest>
 
 namespace {
-
 // Draws nothing: records what is drawn, page by page, in twips. A character is
 // 10 twips per point wide, a line of text 20 twips per point high.
 struct RecordingSurface : GridSurface {
@@ -478,6 +478,11 @@ private slots:
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
         saveSays("请选择正确的打印机", "设置错误", d.cboPrinter);
+        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
+        saveSays(
+            "打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作（CUPS：Bad file descriptor）",
+            "设置错误", d.cboPrinter);
+        Environment::setPrintServiceDownOverride(std::nullopt);
     }
 
 private:

@@ -46,6 +46,7 @@ TestFolder::~TestFolder()
     Environment::setTodayOverride(std::nullopt);
     Environment::setScreenSizeOverride(std::nullopt);
     Environment::setPrinterInstalledOverride(std::nullopt);
+    Environment::setPrintServiceDownOverride(std::nullopt);
     AppPaths::setProgramFolder(QString());
 }
 
