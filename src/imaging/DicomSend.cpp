@@ -21,7 +21,15 @@
 #include <cstring>
 #include <mutex>
 
+#include <QDir>
+#include <QFile>
+
+#include <set>
+#include <vector>
+
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -83,6 +91,52 @@ std::atomic<int>& replyTimeoutSetting()
 }
 
 int replyTimeout() { return replyTimeoutSetting().load(); }
+
+std::atomic<int>& connectTimeoutSetting()
+{
+    static std::atomic<int> seconds{kConnectTimeoutSeconds};
+    return seconds;
+}
+
+int connectTimeout() { return connectTimeoutSetting().load(); }
+
+// What the process's open file fd is, as /proc/self/fd tells it ("socket:[inode]" for a socket).
+QByteArray openFile(int fd)
+{
+    char target[64];
+    const ssize_t n =
+        ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), target, sizeof target);
+    return n > 0 ? QByteArray(target, n) : QByteArray();
+}
+
+// This process's sockets that wait for the peer at port to accept their
+// connection (SYN sent): their inodes from the kernel's tables, matched with
+// the process's open files.
+std::vector<int> connectingSockets(int port)
+{
+    std::set<QByteArray> inodes;
+    const QByteArray remotePort = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QList<QByteArray> cols = line.simplified().split(' ');
+            if (cols.size() > 9 && cols[2].endsWith(remotePort) && cols[3] == "02")
+                inodes.insert(cols[9]);
+        }
+    }
+    std::vector<int> sockets;
+    if (inodes.empty())
+        return sockets;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray target = openFile(name.toInt());
+        if (target.startsWith("socket:[") && inodes.count(target.mid(8, target.size() - 9)) > 0)
+            sockets.push_back(name.toInt());
+    }
+    return sockets;
+}
 
 void setUpOnce()
 {
@@ -228,12 +282,62 @@ public:
 };
 }
 
+SendCancel::~SendCancel()
+{
+    if (interrupter_.joinable())
+        interrupter_.join();
+}
+
 void SendCancel::cancel()
 {
     const std::lock_guard lock(mutex_);
     cancelled_ = true;
     if (socket_ >= 0)
         ::shutdown(socket_, SHUT_RDWR);
+    if (connecting_ && !interrupter_.joinable())
+        interrupter_ = std::thread([this] { interruptConnect(); });
+}
+
+void SendCancel::beginConnect(int port)
+{
+    const std::lock_guard lock(mutex_);
+    connecting_ = true;
+    connectPort_ = port;
+    if (cancelled_ && !interrupter_.joinable())
+        interrupter_ = std::thread([this] { interruptConnect(); });
+}
+
+void SendCancel::endConnect()
+{
+    std::thread interrupter;
+    {
+        const std::lock_guard lock(mutex_);
+        connecting_ = false;
+        interrupter = std::move(interrupter_);
+    }
+    connectEnded_.notify_all();
+    if (interrupter.joinable())
+        interrupter.join();
+}
+
+// Shutting a socket that waits for its connection ends the connection and
+// wakes its waiter. The socket may not be made yet: looked for again until
+// the connecting thread says that it no longer waits. Each one is checked to
+// be the socket found right before it is shut, as its number may have gone
+// to another file meanwhile.
+void SendCancel::interruptConnect()
+{
+    std::unique_lock lock(mutex_);
+    while (connecting_) {
+        for (const int fd : connectingSockets(connectPort_)) {
+            const QByteArray found = openFile(fd);
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)
+                && found == "socket:[" + QByteArray::number(qulonglong(st.st_ino)) + ']')
+                ::shutdown(fd, SHUT_RDWR);
+        }
+        connectEnded_.wait_for(lock, std::chrono::milliseconds(10));
+    }
 }
 
 bool SendCancel::cancelled() const
@@ -331,7 +435,7 @@ bool Association::open(const QString& sopClass, QString* why)
     scu->setPeerAETitle(called_.toLatin1().constData());
     scu->setPeerHostName(host_.toLatin1().constData());
     scu->setPeerPort(Uint16(port_));
-    scu->setConnectionTimeout(kConnectTimeoutSeconds);
+    scu->setConnectionTimeout(connectTimeout());
     scu->setACSETimeout(Uint32(replyTimeout()));
     scu->setDIMSETimeout(Uint32(replyTimeout()));
     scu->setDIMSEBlockingMode(DIMSE_NONBLOCKING);
@@ -344,8 +448,11 @@ bool Association::open(const QString& sopClass, QString* why)
         c = scu->initNetwork();
     if (c.good())
         c = scu->watchWith(watch_.get());
-    if (c.good())
+    if (c.good()) {
+        cancel_->beginConnect(port_);
         c = scu->negotiateAssociation();
+        cancel_->endConnect();
+    }
     if (c.bad()) {
         qWarning("DICOM association with %s:%d failed: %s", qPrintable(host_), port_, c.text());
         if (cancel_->cancelled())
@@ -380,7 +487,7 @@ QString Association::connectFailure(const OFCondition& c) const
         if (says(ECONNREFUSED))
             return QStringLiteral("服务器 %1 拒绝连接（该端口上没有DICOM服务在运行）").arg(where);
         if (text.contains(QLatin1String("(Timeout)")) || says(ETIMEDOUT))
-            return QStringLiteral("服务器 %1 在%2秒内没有接受连接").arg(where).arg(kConnectTimeoutSeconds);
+            return QStringLiteral("服务器 %1 在%2秒内没有接受连接").arg(where).arg(connectTimeout());
         if (says(EHOSTUNREACH) || says(ENETUNREACH) || says(ENETDOWN))
             return QStringLiteral("网络不通，无法到达服务器 %1").arg(host_);
     }
@@ -439,6 +546,8 @@ int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QSt
 void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
 
 void setReplyTimeout(int seconds) { replyTimeoutSetting() = seconds > 0 ? seconds : kReplyTimeoutSeconds; }
+
+void setConnectTimeout(int seconds) { connectTimeoutSetting() = seconds > 0 ? seconds : kConnectTimeoutSeconds; }
 
 int expiredWaits() { return expiredWaitCount().load(); }
 }

@@ -15,22 +15,36 @@
 namespace dicompeer {
 namespace {
 
-// Whether something listens on the TCP port (read from the kernel's tables,
-// so no connection disturbs the peer).
-bool listening(int port)
+// How many sockets of the kernel's tables have the loopback port at their
+// local (or remote) end and are in the state given (hex, as the tables write it).
+int sockets(int port, bool remote, const char* state)
 {
     const QString hexPort = QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper();
+    int n = 0;
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         QFile f(QString::fromLatin1(table));
         if (!f.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray& line : f.readAll().split('\n')) {
             const QList<QByteArray> cols = line.simplified().split(' ');
-            if (cols.size() > 3 && QString::fromLatin1(cols[1]).endsWith(hexPort) && cols[3] == "0A")
-                return true;
+            if (cols.size() > 3 && QString::fromLatin1(cols[remote ? 2 : 1]).endsWith(hexPort) && cols[3] == state)
+                ++n;
         }
     }
-    return false;
+    return n;
+}
+
+// Whether something listens on the TCP port (read from the kernel's tables,
+// so no connection disturbs the peer).
+bool listening(int port) { return sockets(port, false, "0A") > 0; }
+
+sockaddr_in loopback(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(quint16(port));
+    return a;
 }
 
 QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
@@ -49,9 +63,7 @@ QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
 int freePort()
 {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = loopback(0);
     socklen_t len = sizeof a;
     int port = 0;
     if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
@@ -60,6 +72,40 @@ int freePort()
     if (s >= 0)
         ::close(s);
     return port;
+}
+
+int connectionsWaiting(int port) { return sockets(port, true, "02"); }   // SYN_SENT
+
+FullPort::FullPort()
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0
+        || ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return;
+    port_ = ntohs(a.sin_port);
+    // A queue of none holds one connection; the ones after it wait.
+    for (int k = 0; k < 3; ++k) {
+        queued_.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        (void)::connect(queued_.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    for (int waited = 0; waited < 10000 && !ok(); waited += 10)
+        QThread::msleep(10);
+}
+
+FullPort::~FullPort() { close(); }
+
+bool FullPort::ok() const { return port_ != 0 && connectionsWaiting(port_) > 0; }
+
+void FullPort::close()
+{
+    for (int s : queued_)
+        ::close(s);
+    queued_.clear();
+    if (listener_ >= 0)
+        ::close(listener_);
+    listener_ = -1;
 }
 
 StoreScp::~StoreScp() { stop(); }

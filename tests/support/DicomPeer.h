@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <vector>
+
 namespace dicompeer {
 
 class StoreScp {
@@ -36,6 +38,31 @@ private:
 
 // A loopback port nobody listens on at the moment.
 int freePort();
+
+// A loopback port that listens and accepts nothing, its queue of connections
+// to accept full: the kernel drops every new request unanswered, as from a
+// host that is off. close() ends it; the kernel then refuses the requests it
+// sends again.
+class FullPort {
+public:
+    FullPort();
+    ~FullPort();
+    FullPort(const FullPort&) = delete;
+    FullPort& operator=(const FullPort&) = delete;
+    // Whether the queue is full (a request of its own is waiting).
+    bool ok() const;
+    int port() const { return port_; }
+    void close();
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> queued_;
+};
+
+// How many of this machine's connections to the loopback port wait for it
+// to accept them (requests sent and not answered).
+int connectionsWaiting(int port);
 
 // The value of one attribute ("0010,0010") as dcmdump prints it; null when absent
 // or when dcmdump cannot read the file.
