@@ -538,6 +538,23 @@ private slots:
         fillSlot(DataRecord::instance(), 0, solid(Qt::red));
         QCOMPARE(convert({Answer::Yes}), QStringLiteral("75:") + PrivateFile::refusedLinkText(link));
         QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+
+        // Nor does the removal of a killed conversion's leftovers, at the
+        // next conversion or at start, go through it (the exam folder became
+        // the link after the kill); the folder is no longer noted. Through a
+        // link of our own it does.
+        const QString prefix = QString::fromLatin1(Dicom::kTempPrefix);
+        const QString halfFile = elsewhere + QLatin1Char('/') + prefix + QStringLiteral("Dead01");
+        QVERIFY(writeBytes(halfFile, "a killed writer's half file"));
+        QVERIFY(StagedFiles::Note(link, prefix));
+        QCOMPARE(Dicom::RemoveLeftovers(link), 0);
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(QFile::exists(halfFile));
+        QVERIFY(!QFile::exists(AppPaths::file(QStringLiteral("staging.txt"))));
+        const QString ours = shared.file(QStringLiteral("X2025002"));
+        QVERIFY(QFile::link(elsewhere, ours) && StagedFiles::Note(ours, prefix));
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(!QFile::exists(halfFile));
     }
 
     // A name that is taken is never replaced, also when the check before it
