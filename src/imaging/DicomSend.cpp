@@ -28,6 +28,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <netinet/in.h>
@@ -157,8 +159,12 @@ std::atomic<int>& expiredWaitCount()
 
 using SteadyClock = std::chrono::steady_clock;
 
+// How often a wait looks whether the peer has taken more of what was written.
+constexpr std::chrono::milliseconds kProgressLook{50};
+
 // The toolkit's connection to the peer, with a deadline of our own for each
-// read and each write: the reply timeout from the moment the call begins. The
+// read and each write: the reply timeout from the moment the call begins, or
+// from the last data the peer took of what was written. The
 // socket is only ever waited on through poll() with the time left, so a peer
 // that stops reading or answering is given up on when that time is over, not
 // when the kernel's own socket timeout happens to fire. Tells what became of
@@ -181,7 +187,7 @@ public:
     }
     ssize_t read(void* buf, size_t nbyte) override
     {
-        const auto deadline = SteadyClock::now() + timeout_;
+        auto deadline = SteadyClock::now() + timeout_;
         for (;;) {
             // Acknowledged at once: a peer with Nagle's algorithm on holds the
             // rest of an answer it writes in pieces until the first piece is
@@ -191,26 +197,29 @@ public:
             const ssize_t n = ::recv(socket(), buf, nbyte, MSG_DONTWAIT);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLIN, deadline))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLIN, deadline, timeout_))
                 continue;
             note(n, nbyte);
             return n;
         }
     }
+    // A write waits for as long as the peer keeps taking data: its deadline is
+    // the reply timeout after the last byte the peer took.
     ssize_t write(void* buf, size_t nbyte) override
     {
-        const auto deadline = SteadyClock::now() + timeout_;
+        auto deadline = SteadyClock::now() + timeout_;
         const char* data = static_cast<const char*>(buf);
         size_t done = 0;
         while (done < nbyte) {
             const ssize_t n = ::send(socket(), data + done, nbyte - done, MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n > 0) {
                 done += size_t(n);
+                deadline = SteadyClock::now() + timeout_;
                 continue;
             }
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLOUT, deadline))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLOUT, deadline, timeout_))
                 continue;
             note(n, nbyte);
             // Part of the data went: the toolkit takes the short count as the failure it is.
@@ -218,41 +227,64 @@ public:
         }
         return ssize_t(done);
     }
+    // The wait for an answer (timeout in seconds) counts from the moment the
+    // peer has taken all that was written: over a slow line the last megabytes
+    // of a picture may still be on their way when the last write returns.
     OFBool networkDataAvailable(int timeout) override
     {
-        const OFBool available = DcmTCPConnection::networkDataAvailable(timeout);
-        if (!available && timeout > 0)
-            expired();
-        return available;
+        const std::chrono::seconds limit(std::max(timeout, 0));
+        auto deadline = SteadyClock::now() + limit;
+        return ready(POLLIN, deadline, limit) ? OFTrue : OFFalse;
     }
 
 private:
     int socket() { return int(getSocket()); }
 
     // Waits until the socket is ready for events or the deadline has passed
-    // (then false, the wait counted as run out). A socket that the sender
-    // stopped waiting on (made non-blocking before an abort) is not waited on.
-    bool ready(short events, SteadyClock::time_point deadline)
+    // (then false, and a wait with a limit counted as run out). While the peer
+    // takes more of what was written, the deadline moves on to limit after
+    // that: the kernel says a socket is ready to write only once a good part of
+    // its send buffer (megabytes) has gone, and a peer on a slow line takes the
+    // last of it long after the last write. A socket that the sender stopped
+    // waiting on (made non-blocking before an abort) is not waited on.
+    bool ready(short events, SteadyClock::time_point& deadline, std::chrono::seconds limit)
     {
         const int flags = ::fcntl(socket(), F_GETFL);
         if (flags < 0 || (flags & O_NONBLOCK)) {
             errno = EAGAIN;
             return false;
         }
+        int queued = unsent();
         for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
-            if (left.count() <= 0)
-                break;
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            left = std::max(left, std::chrono::milliseconds(0));
+            if (queued > 0)
+                left = std::min(left, kProgressLook);
             pollfd p{socket(), events, 0};
             const int r = ::poll(&p, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX)));
             if (r > 0)
                 return true;   // ready, or an error the next call reports
             if (r < 0 && errno != EINTR)
                 return false;
+            if (queued > 0) {
+                const int now = unsent();
+                if (now >= 0 && now < queued)
+                    deadline = SteadyClock::now() + limit;
+                queued = now;
+            }
+            if (r == 0 && SteadyClock::now() >= deadline)
+                break;
         }
-        expired();
+        if (limit.count() > 0)
+            expired();
         errno = EAGAIN;
         return false;
+    }
+    // The bytes written to the socket that the peer has not yet acknowledged; -1 when unknown.
+    int unsent()
+    {
+        int n = 0;
+        return ::ioctl(socket(), SIOCOUTQ, &n) == 0 ? n : -1;
     }
     void expired()
     {

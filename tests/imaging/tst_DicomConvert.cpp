@@ -950,6 +950,22 @@ private slots:
         QCOMPARE(pacs.associations.load(), 4);
     }
 
+    // A PACS that takes the data slowly but steadily has not stalled: a
+    // picture that takes several times the reply timeout to go is sent.
+    void slowPeer()
+    {
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        dicompeer::SlowRelay relay(pacs.port(), 64 * 1024);
+        QVERIFY(relay.ok());
+        sendTo(relay.port());
+        Dicom::setReplyTimeout(1);
+        DataRecord& ed = DataRecord::instance();
+        fillSlot(ed, 0, solid(Qt::blue, 400, 300));   // 360 KB: about 6 s
+        QCOMPARE(convert({Answer::Yes}), kSent);
+        QCOMPARE(pacs.stores.load(), 1);
+    }
+
     // A PACS that does not accept the connection (off, or too busy to take
     // one more): its wait ends when the connection timeout has passed, with
     // that said, and at once on 取消, which finds the send still connecting.

@@ -1,6 +1,7 @@
 #include "support/DicomPeer.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -9,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -106,6 +108,90 @@ void FullPort::close()
     if (listener_ >= 0)
         ::close(listener_);
     listener_ = -1;
+}
+
+SlowRelay::SlowRelay(int toPort, int bytesPerSecond) : to_(toPort), rate_(bytesPerSecond)
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    // As a slow line: what the client sent waits on the client's side, not
+    // in a large buffer of ours (the connections take this from the port).
+    const int small = 8192;
+    if (listener_ < 0 || ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small) != 0
+        || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listener_, 8) != 0
+        || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (listener_ >= 0)
+            ::close(listener_);
+        listener_ = -1;
+        return;
+    }
+    port_ = ntohs(a.sin_port);
+    accepting_ = std::thread([this] {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const int client = ::accept(listener_, nullptr, nullptr);
+            if (client >= 0)
+                passes_.emplace_back([this, client] { pass(client); });
+        }
+    });
+}
+
+SlowRelay::~SlowRelay()
+{
+    stop_ = true;
+    if (accepting_.joinable())
+        accepting_.join();
+    for (std::thread& t : passes_)
+        t.join();
+    if (listener_ >= 0)
+        ::close(listener_);
+}
+
+void SlowRelay::pass(int client)
+{
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(to_);
+    if (server < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(client);
+        if (server >= 0)
+            ::close(server);
+        return;
+    }
+    auto sendAll = [](int fd, const char* data, ssize_t n) {
+        while (n > 0) {
+            const ssize_t w = ::send(fd, data, size_t(n), MSG_NOSIGNAL);
+            if (w <= 0)
+                return false;
+            data += w;
+            n -= w;
+        }
+        return true;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    qint64 passed = 0;
+    char buf[65536];
+    bool open = true;
+    while (open && !stop_) {
+        // The client's bytes only while the rate allows some.
+        const bool allowed = passed < clock.elapsed() * rate_ / 1000;
+        pollfd p[2] = {{server, POLLIN, 0}, {client, short(allowed ? POLLIN : 0), 0}};
+        ::poll(p, 2, 5);
+        if (p[0].revents) {
+            const ssize_t n = ::recv(server, buf, sizeof buf, 0);
+            open = n > 0 && sendAll(client, buf, n);
+        }
+        if (open && p[1].revents) {
+            const ssize_t n = ::recv(client, buf, 4096, 0);
+            open = n > 0 && sendAll(server, buf, n);
+            passed += std::max<ssize_t>(n, 0);
+        }
+    }
+    ::close(client);
+    ::close(server);
 }
 
 StoreScp::~StoreScp() { stop(); }

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace dicompeer {
@@ -58,6 +60,30 @@ private:
     int listener_ = -1;
     int port_ = 0;
     std::vector<int> queued_;
+};
+
+// A loopback port that passes every connection on to another port, and
+// what the client sends at no more than bytesPerSecond, as a slow line would
+// (the answers pass at once).
+class SlowRelay {
+public:
+    SlowRelay(int toPort, int bytesPerSecond);
+    ~SlowRelay();
+    SlowRelay(const SlowRelay&) = delete;
+    SlowRelay& operator=(const SlowRelay&) = delete;
+    bool ok() const { return listener_ >= 0; }
+    int port() const { return port_; }
+
+private:
+    void pass(int client);
+
+    int listener_ = -1;
+    int port_ = 0;
+    int to_ = 0;
+    int rate_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> passes_;   // only the accepting thread adds to them
+    std::thread accepting_;
 };
 
 // How many of this machine's connections to the loopback port wait for it
