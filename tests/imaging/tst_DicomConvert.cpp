@@ -956,12 +956,12 @@ private slots:
     {
         TestPacs pacs;
         QVERIFY(pacs.start());
-        dicompeer::SlowRelay relay(pacs.port(), 64 * 1024);
+        dicompeer::SlowRelay relay(pacs.port(), 48 * 1024);
         QVERIFY(relay.ok());
         sendTo(relay.port());
-        Dicom::setReplyTimeout(1);
+        Dicom::setReplyTimeout(2);
         DataRecord& ed = DataRecord::instance();
-        fillSlot(ed, 0, solid(Qt::blue, 400, 300));   // 360 KB: about 6 s
+        fillSlot(ed, 0, solid(Qt::blue, 400, 300));   // 360 KB: about 8 s
         QCOMPARE(convert({Answer::Yes}), kSent);
         QCOMPARE(pacs.stores.load(), 1);
     }
