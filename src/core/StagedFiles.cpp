@@ -67,9 +67,14 @@ QStringList leftovers(const QString& folder, const QString& prefix)
 
 int RemoveLeftovers(const QString& folder, const QString& prefix)
 {
+    // Never through another account's link in a shared folder: its owner may
+    // have pointed it at a folder of ours.
+    const QString at = PrivateFile::followLinks(folder).path;
+    if (at.isEmpty())
+        return 0;
     const time_t now = ::time(nullptr);
     int removed = 0;
-    for (const QString& path : leftovers(folder, prefix)) {
+    for (const QString& path : leftovers(at, prefix)) {
         struct stat st {};
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
             continue;
@@ -108,8 +113,9 @@ int RemoveNotedLeftovers()
     int removed = 0;
     for (const QString& e : entries) {
         const QFileInfo at(e);
-        const QString folder = at.path();
-        if (!QFileInfo(folder).isDir())
+        // A folder gone, or now reached only through another account's link, is forgotten.
+        const QString folder = PrivateFile::followLinks(at.path()).path;
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
             continue;
         removed += RemoveLeftovers(folder, at.fileName());
         if (!leftovers(folder, at.fileName()).isEmpty())

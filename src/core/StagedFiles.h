@@ -14,7 +14,9 @@ namespace StagedFiles {
 // that are this user's own and that no running job holds (see
 // PrivateFile::removeLeftover: a job's lock goes with it, killed or not). A
 // file that is still empty may be one a job has just made and not yet
-// locked: it goes only once it is ten minutes old. Gives how many went.
+// locked: it goes only once it is ten minutes old. A folder reached through
+// another account's link is left alone (PrivateFile::followLinks). Gives how
+// many went.
 int RemoveLeftovers(const QString& folder, const QString& prefix);
 
 // Notes that a job stages files named prefix... in folder, until Forget().
@@ -25,7 +27,8 @@ void Forget(const QString& folder, const QString& prefix);
 
 // At start, once no other copy of the program uses the program folder: the
 // leftovers of every noted folder removed. A folder stays noted while
-// something of it stays (a young empty file); one that is gone is forgotten.
+// something of it stays (a young empty file); one that is gone, or that is
+// now another account's link, is forgotten.
 // Gives how many files went.
 int RemoveNotedLeftovers();
 }

@@ -21,7 +21,17 @@
 #include <cstring>
 #include <mutex>
 
+#include <QDir>
+#include <QFile>
+
+#include <set>
+#include <vector>
+
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -84,6 +94,52 @@ std::atomic<int>& replyTimeoutSetting()
 
 int replyTimeout() { return replyTimeoutSetting().load(); }
 
+std::atomic<int>& connectTimeoutSetting()
+{
+    static std::atomic<int> seconds{kConnectTimeoutSeconds};
+    return seconds;
+}
+
+int connectTimeout() { return connectTimeoutSetting().load(); }
+
+// What the process's open file fd is, as /proc/self/fd tells it ("socket:[inode]" for a socket).
+QByteArray openFile(int fd)
+{
+    char target[64];
+    const ssize_t n =
+        ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), target, sizeof target);
+    return n > 0 ? QByteArray(target, n) : QByteArray();
+}
+
+// This process's sockets that wait for the peer at port to accept their
+// connection (SYN sent): their inodes from the kernel's tables, matched with
+// the process's open files.
+std::vector<int> connectingSockets(int port)
+{
+    std::set<QByteArray> inodes;
+    const QByteArray remotePort = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile f(QString::fromLatin1(table));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QList<QByteArray> cols = line.simplified().split(' ');
+            if (cols.size() > 9 && cols[2].endsWith(remotePort) && cols[3] == "02")
+                inodes.insert(cols[9]);
+        }
+    }
+    std::vector<int> sockets;
+    if (inodes.empty())
+        return sockets;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray target = openFile(name.toInt());
+        if (target.startsWith("socket:[") && inodes.count(target.mid(8, target.size() - 9)) > 0)
+            sockets.push_back(name.toInt());
+    }
+    return sockets;
+}
+
 void setUpOnce()
 {
     // A peer that drops the connection must end the send, not the program.
@@ -103,8 +159,12 @@ std::atomic<int>& expiredWaitCount()
 
 using SteadyClock = std::chrono::steady_clock;
 
+// How often a wait looks whether the peer has taken more of what was written.
+constexpr std::chrono::milliseconds kProgressLook{50};
+
 // The toolkit's connection to the peer, with a deadline of our own for each
-// read and each write: the reply timeout from the moment the call begins. The
+// read and each write: the reply timeout from the moment the call begins, or
+// from the last data the peer took of what was written. The
 // socket is only ever waited on through poll() with the time left, so a peer
 // that stops reading or answering is given up on when that time is over, not
 // when the kernel's own socket timeout happens to fire. Tells what became of
@@ -127,7 +187,7 @@ public:
     }
     ssize_t read(void* buf, size_t nbyte) override
     {
-        const auto deadline = SteadyClock::now() + timeout_;
+        auto deadline = SteadyClock::now() + timeout_;
         for (;;) {
             // Acknowledged at once: a peer with Nagle's algorithm on holds the
             // rest of an answer it writes in pieces until the first piece is
@@ -137,26 +197,29 @@ public:
             const ssize_t n = ::recv(socket(), buf, nbyte, MSG_DONTWAIT);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLIN, deadline))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLIN, deadline, timeout_))
                 continue;
             note(n, nbyte);
             return n;
         }
     }
+    // A write waits for as long as the peer keeps taking data: its deadline is
+    // the reply timeout after the last byte the peer took.
     ssize_t write(void* buf, size_t nbyte) override
     {
-        const auto deadline = SteadyClock::now() + timeout_;
+        auto deadline = SteadyClock::now() + timeout_;
         const char* data = static_cast<const char*>(buf);
         size_t done = 0;
         while (done < nbyte) {
             const ssize_t n = ::send(socket(), data + done, nbyte - done, MSG_DONTWAIT | MSG_NOSIGNAL);
             if (n > 0) {
                 done += size_t(n);
+                deadline = SteadyClock::now() + timeout_;
                 continue;
             }
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLOUT, deadline))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ready(POLLOUT, deadline, timeout_))
                 continue;
             note(n, nbyte);
             // Part of the data went: the toolkit takes the short count as the failure it is.
@@ -164,41 +227,64 @@ public:
         }
         return ssize_t(done);
     }
+    // The wait for an answer (timeout in seconds) counts from the moment the
+    // peer has taken all that was written: over a slow line the last megabytes
+    // of a picture may still be on their way when the last write returns.
     OFBool networkDataAvailable(int timeout) override
     {
-        const OFBool available = DcmTCPConnection::networkDataAvailable(timeout);
-        if (!available && timeout > 0)
-            expired();
-        return available;
+        const std::chrono::seconds limit(std::max(timeout, 0));
+        auto deadline = SteadyClock::now() + limit;
+        return ready(POLLIN, deadline, limit) ? OFTrue : OFFalse;
     }
 
 private:
     int socket() { return int(getSocket()); }
 
     // Waits until the socket is ready for events or the deadline has passed
-    // (then false, the wait counted as run out). A socket that the sender
-    // stopped waiting on (made non-blocking before an abort) is not waited on.
-    bool ready(short events, SteadyClock::time_point deadline)
+    // (then false, and a wait with a limit counted as run out). While the peer
+    // takes more of what was written, the deadline moves on to limit after
+    // that: the kernel says a socket is ready to write only once a good part of
+    // its send buffer (megabytes) has gone, and a peer on a slow line takes the
+    // last of it long after the last write. A socket that the sender stopped
+    // waiting on (made non-blocking before an abort) is not waited on.
+    bool ready(short events, SteadyClock::time_point& deadline, std::chrono::seconds limit)
     {
         const int flags = ::fcntl(socket(), F_GETFL);
         if (flags < 0 || (flags & O_NONBLOCK)) {
             errno = EAGAIN;
             return false;
         }
+        int queued = unsent();
         for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
-            if (left.count() <= 0)
-                break;
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            left = std::max(left, std::chrono::milliseconds(0));
+            if (queued > 0)
+                left = std::min(left, kProgressLook);
             pollfd p{socket(), events, 0};
             const int r = ::poll(&p, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX)));
             if (r > 0)
                 return true;   // ready, or an error the next call reports
             if (r < 0 && errno != EINTR)
                 return false;
+            if (queued > 0) {
+                const int now = unsent();
+                if (now >= 0 && now < queued)
+                    deadline = SteadyClock::now() + limit;
+                queued = now;
+            }
+            if (r == 0 && SteadyClock::now() >= deadline)
+                break;
         }
-        expired();
+        if (limit.count() > 0)
+            expired();
         errno = EAGAIN;
         return false;
+    }
+    // The bytes written to the socket that the peer has not yet acknowledged; -1 when unknown.
+    int unsent()
+    {
+        int n = 0;
+        return ::ioctl(socket(), SIOCOUTQ, &n) == 0 ? n : -1;
     }
     void expired()
     {
@@ -228,12 +314,62 @@ public:
 };
 }
 
+SendCancel::~SendCancel()
+{
+    if (interrupter_.joinable())
+        interrupter_.join();
+}
+
 void SendCancel::cancel()
 {
     const std::lock_guard lock(mutex_);
     cancelled_ = true;
     if (socket_ >= 0)
         ::shutdown(socket_, SHUT_RDWR);
+    if (connecting_ && !interrupter_.joinable())
+        interrupter_ = std::thread([this] { interruptConnect(); });
+}
+
+void SendCancel::beginConnect(int port)
+{
+    const std::lock_guard lock(mutex_);
+    connecting_ = true;
+    connectPort_ = port;
+    if (cancelled_ && !interrupter_.joinable())
+        interrupter_ = std::thread([this] { interruptConnect(); });
+}
+
+void SendCancel::endConnect()
+{
+    std::thread interrupter;
+    {
+        const std::lock_guard lock(mutex_);
+        connecting_ = false;
+        interrupter = std::move(interrupter_);
+    }
+    connectEnded_.notify_all();
+    if (interrupter.joinable())
+        interrupter.join();
+}
+
+// Shutting a socket that waits for its connection ends the connection and
+// wakes its waiter. The socket may not be made yet: looked for again until
+// the connecting thread says that it no longer waits. Each one is checked to
+// be the socket found right before it is shut, as its number may have gone
+// to another file meanwhile.
+void SendCancel::interruptConnect()
+{
+    std::unique_lock lock(mutex_);
+    while (connecting_) {
+        for (const int fd : connectingSockets(connectPort_)) {
+            const QByteArray found = openFile(fd);
+            struct stat st {};
+            if (::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)
+                && found == "socket:[" + QByteArray::number(qulonglong(st.st_ino)) + ']')
+                ::shutdown(fd, SHUT_RDWR);
+        }
+        connectEnded_.wait_for(lock, std::chrono::milliseconds(10));
+    }
 }
 
 bool SendCancel::cancelled() const
@@ -331,7 +467,7 @@ bool Association::open(const QString& sopClass, QString* why)
     scu->setPeerAETitle(called_.toLatin1().constData());
     scu->setPeerHostName(host_.toLatin1().constData());
     scu->setPeerPort(Uint16(port_));
-    scu->setConnectionTimeout(kConnectTimeoutSeconds);
+    scu->setConnectionTimeout(connectTimeout());
     scu->setACSETimeout(Uint32(replyTimeout()));
     scu->setDIMSETimeout(Uint32(replyTimeout()));
     scu->setDIMSEBlockingMode(DIMSE_NONBLOCKING);
@@ -344,8 +480,11 @@ bool Association::open(const QString& sopClass, QString* why)
         c = scu->initNetwork();
     if (c.good())
         c = scu->watchWith(watch_.get());
-    if (c.good())
+    if (c.good()) {
+        cancel_->beginConnect(port_);
         c = scu->negotiateAssociation();
+        cancel_->endConnect();
+    }
     if (c.bad()) {
         qWarning("DICOM association with %s:%d failed: %s", qPrintable(host_), port_, c.text());
         if (cancel_->cancelled())
@@ -380,7 +519,7 @@ QString Association::connectFailure(const OFCondition& c) const
         if (says(ECONNREFUSED))
             return QStringLiteral("服务器 %1 拒绝连接（该端口上没有DICOM服务在运行）").arg(where);
         if (text.contains(QLatin1String("(Timeout)")) || says(ETIMEDOUT))
-            return QStringLiteral("服务器 %1 在%2秒内没有接受连接").arg(where).arg(kConnectTimeoutSeconds);
+            return QStringLiteral("服务器 %1 在%2秒内没有接受连接").arg(where).arg(connectTimeout());
         if (says(EHOSTUNREACH) || says(ENETUNREACH) || says(ENETDOWN))
             return QStringLiteral("网络不通，无法到达服务器 %1").arg(host_);
     }
@@ -439,6 +578,8 @@ int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QSt
 void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
 
 void setReplyTimeout(int seconds) { replyTimeoutSetting() = seconds > 0 ? seconds : kReplyTimeoutSeconds; }
+
+void setConnectTimeout(int seconds) { connectTimeoutSetting() = seconds > 0 ? seconds : kConnectTimeoutSeconds; }
 
 int expiredWaits() { return expiredWaitCount().load(); }
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QString>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 class DcmDataset;
 class OFCondition;
@@ -18,11 +20,21 @@ inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE repli
 
 // Lets another thread (the progress dialog's 取消) stop a conversion's sending:
 // the connection in use is shut at once, so the send blocked on it ends
-// without waiting for the peer, and no later send starts.
+// without waiting for the peer, and no later send starts. A send still waiting
+// for the peer to accept its connection is interrupted there.
 class SendCancel {
 public:
+    ~SendCancel();
     void cancel();
     bool cancelled() const;
+
+    // The calling thread waits for the peer at port to accept a new
+    // connection, until endConnect(). The toolkit keeps that socket to itself
+    // until the connection stands; cancel() finds it among the process's
+    // sockets and shuts it, which ends the wait (again and again until
+    // endConnect(), as it may not be there yet).
+    void beginConnect(int port);
+    void endConnect();
 
     // The connection's socket, while it is open (for the sender's connection).
     void attach(int socket);
@@ -32,9 +44,15 @@ public:
     void stopWaiting();
 
 private:
+    void interruptConnect();
+
     mutable std::mutex mutex_;
     bool cancelled_ = false;
     int socket_ = -1;
+    bool connecting_ = false;
+    int connectPort_ = 0;
+    std::condition_variable connectEnded_;
+    std::thread interrupter_;
 };
 
 // One association to host:port, calling AE title callingTitle, called AE title

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace Workload {
 
@@ -193,7 +194,7 @@ std::array<int, kColumns> ColumnTwips(const Sheet& sheet, const QFont& font)
         return w;
     auto room = [&font](const QString& text) { return int(std::ceil(amountTwips(text, font))) + kAmountRoomTwips; };
     const auto [widest, widestNegative] = sheet.widestAmounts();
-    const int rows = std::max(room(MoneyText(widest)), room(MoneyText(widestNegative)));
+    const int rows = std::max({room(MoneyText(widest)), room(MoneyText(widestNegative)), room(sheet.widestOtherFee())});
     const int totals = room(TotalsText(sheet.amountCents(), sheet.personTimes())) - w[0] - w[1];
     w[2] = std::max({kColumnTwips, rows, totals});
     return w;
@@ -212,10 +213,19 @@ Sheet Sheet::build(int statistic, const QDate& first, const QDate& last, const R
     Money::WideCents amount = 0, widest = 0, widestNegative = 0;
     qint64 persons = statistic == 0 ? n : 0;
     qint64 unreadable = 0;
+    qsizetype otherRoom = 0;
     for (int i = 0; i < n; ++i) {
         const std::optional<Money::Total> fee = s.fee(i);
         if (!fee) {
             ++unreadable;
+            const QString shown = s.dataText(i, 2);
+            const qsizetype room = std::accumulate(shown.begin(), shown.end(), qsizetype(0), [](qsizetype r, QChar c) {
+                return r + (c.unicode() >= 0x1100 ? 2 : 1);
+            });
+            if (room > otherRoom) {
+                otherRoom = room;
+                s.widestOther_ = shown;
+            }
         } else {
             amount += fee->cents;
             unreadable += fee->unreadable;

@@ -68,9 +68,10 @@ QString TotalsText(Money::WideCents amountCents, qint64 personTimes);
 class Sheet;
 
 // The widths in twips that show a sheet in font: kColumnTwips each, the amount
-// column as wide as its widest amount and the totals row across the three need,
-// so an amount is never cut. Measured on the screen and at the printer's
-// resolution, the wider of the two, so one width serves the grid and the paper.
+// column as wide as its widest amount (or stored fee that is no amount) and the
+// totals row across the three need, so nothing in it is ever cut. Measured on
+// the screen and at the printer's resolution, the wider of the two, so one
+// width serves the grid and the paper.
 std::array<int, kColumns> ColumnTwips(const Sheet& sheet, const QFont& font);
 
 class Sheet {
@@ -104,6 +105,10 @@ public:
     QString title() const { return Title(statistic_); }
     // The largest and the most negative amount the rows show (0 without any).
     std::pair<Money::WideCents, Money::WideCents> widestAmounts() const { return widestAmounts_; }
+    // Of the stored fees that are no amount and show as they are stored, the
+    // one that takes the most room (a character of the wide scripts, CJK and
+    // the like, counted as two).
+    QString widestOtherFee() const { return widestOther_; }
 
 private:
     QString dataText(int record, int column) const;
@@ -117,6 +122,7 @@ private:
     qint64 personTimes_ = 0;
     qint64 unreadableFees_ = 0;
     std::pair<Money::WideCents, Money::WideCents> widestAmounts_{0, 0};
+    QString widestOther_;
 };
 
 // The sheet as the grid printer reads it: the grid's column widths, the sheet's

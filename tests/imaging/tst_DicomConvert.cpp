@@ -269,6 +269,7 @@ private slots:
     {
         Dicom::setSendObserver(nullptr);
         Dicom::setReplyTimeout(0);
+        Dicom::setConnectTimeout(0);
         closeEditor();
         folder_.reset();
     }
@@ -537,6 +538,23 @@ private slots:
         fillSlot(DataRecord::instance(), 0, solid(Qt::red));
         QCOMPARE(convert({Answer::Yes}), QStringLiteral("75:") + PrivateFile::refusedLinkText(link));
         QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+
+        // Nor does the removal of a killed conversion's leftovers, at the
+        // next conversion or at start, go through it (the exam folder became
+        // the link after the kill); the folder is no longer noted. Through a
+        // link of our own it does.
+        const QString prefix = QString::fromLatin1(Dicom::kTempPrefix);
+        const QString halfFile = elsewhere + QLatin1Char('/') + prefix + QStringLiteral("Dead01");
+        QVERIFY(writeBytes(halfFile, "a killed writer's half file"));
+        QVERIFY(StagedFiles::Note(link, prefix));
+        QCOMPARE(Dicom::RemoveLeftovers(link), 0);
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(QFile::exists(halfFile));
+        QVERIFY(!QFile::exists(AppPaths::file(QStringLiteral("staging.txt"))));
+        const QString ours = shared.file(QStringLiteral("X2025002"));
+        QVERIFY(QFile::link(elsewhere, ours) && StagedFiles::Note(ours, prefix));
+        StagedFiles::RemoveNotedLeftovers();
+        QVERIFY(!QFile::exists(halfFile));
 
         // Such a link as a folder on the way to the exam folder: refused
         // before any folder is made where it points.
@@ -939,6 +957,61 @@ private slots:
         QCOMPARE(convert({Answer::Yes, Answer::No}), kSent);
         QCOMPARE(pacs.stores.load(), 1);
         QCOMPARE(pacs.associations.load(), 4);
+    }
+
+    // A PACS that takes the data slowly but steadily has not stalled: a
+    // picture that takes several times the reply timeout to go is sent.
+    void slowPeer()
+    {
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        dicompeer::SlowRelay relay(pacs.port(), 48 * 1024);
+        QVERIFY(relay.ok());
+        sendTo(relay.port());
+        Dicom::setReplyTimeout(2);
+        DataRecord& ed = DataRecord::instance();
+        fillSlot(ed, 0, solid(Qt::blue, 400, 300));   // 360 KB: about 8 s
+        QCOMPARE(convert({Answer::Yes}), kSent);
+        QCOMPARE(pacs.stores.load(), 1);
+    }
+
+    // A PACS that does not accept the connection (off, or too busy to take
+    // one more): its wait ends when the connection timeout has passed, with
+    // that said, and at once on 取消, which finds the send still connecting.
+    void cancelWhileConnecting()
+    {
+        dicompeer::FullPort peer;
+        QVERIFY(peer.ok());
+        const int port = peer.port();
+        sendTo(port);
+        DataRecord& ed = DataRecord::instance();
+
+        Dicom::setConnectTimeout(1);
+        fillSlot(ed, 0, solid(Qt::red));
+        QCOMPARE(convert({Answer::Yes}),
+                 sendFailed(QStringLiteral("服务器 127.0.0.1:%1 在1秒内没有接受连接").arg(port)));
+
+        // 取消 once the request is out; no connection timeout would end it. The
+        // watchdog closes the port: the next request the kernel sends again is refused.
+        Dicom::setConnectTimeout(24 * 3600);
+        const int before = dicompeer::connectionsWaiting(port);
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
+            if (!cancel || dicompeer::connectionsWaiting(port) <= before)
+                return;
+            poll.stop();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        poll.start(5);
+        {
+            Watchdog dog(30, [&] { peer.close(); });
+            const QString shown = convert({Answer::Yes, Answer::No});
+            QVERIFY2(!dog.fired(), "取消 did not end the wait for the connection");
+            QCOMPARE(shown, sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
+        }
+        QVERIFY(!ed.ShapeSel[0]->isHidden() && ed.ButtonConvert->isEnabled());
     }
 
     // One association carries a whole conversion; a peer that drops it after

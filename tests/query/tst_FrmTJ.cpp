@@ -395,6 +395,11 @@ private slots:
         QVERIFY2(widths[0] + widths[1] + widths[2]
                      >= QFontMetrics(w.MGrid->font()).horizontalAdvance(countsTotal) * 15 + 6 * 15,
                  qPrintable(countsTotal));
+        // A stored fee that is no amount shows as it is stored, whole too.
+        const QString note = QStringLiteral("待定：自费部分另行结算（见收费单第三联）");
+        seed(QStringLiteral("2010-07-21"), QStringLiteral("T1"), QStringLiteral("戊"), note);
+        run(w, 0, kToday.addDays(-5), kToday.addDays(-5));
+        shownWhole(3, 2, note);
         // A sheet of small amounts keeps its columns at their usual width.
         seed(QStringLiteral("2010-07-20"), QStringLiteral("S1"), QStringLiteral("小"), 10);
         run(w, 0, kToday.addDays(-6), kToday.addDays(-6));

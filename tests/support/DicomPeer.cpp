@@ -1,6 +1,7 @@
 #include "support/DicomPeer.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -9,28 +10,43 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace dicompeer {
 namespace {
 
-// Whether something listens on the TCP port (read from the kernel's tables,
-// so no connection disturbs the peer).
-bool listening(int port)
+// How many sockets of the kernel's tables have the loopback port at their
+// local (or remote) end and are in the state given (hex, as the tables write it).
+int sockets(int port, bool remote, const char* state)
 {
     const QString hexPort = QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper();
+    int n = 0;
     for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
         QFile f(QString::fromLatin1(table));
         if (!f.open(QIODevice::ReadOnly))
             continue;
         for (const QByteArray& line : f.readAll().split('\n')) {
             const QList<QByteArray> cols = line.simplified().split(' ');
-            if (cols.size() > 3 && QString::fromLatin1(cols[1]).endsWith(hexPort) && cols[3] == "0A")
-                return true;
+            if (cols.size() > 3 && QString::fromLatin1(cols[remote ? 2 : 1]).endsWith(hexPort) && cols[3] == state)
+                ++n;
         }
     }
-    return false;
+    return n;
+}
+
+// Whether something listens on the TCP port (read from the kernel's tables,
+// so no connection disturbs the peer).
+bool listening(int port) { return sockets(port, false, "0A") > 0; }
+
+sockaddr_in loopback(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(quint16(port));
+    return a;
 }
 
 QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
@@ -49,9 +65,7 @@ QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
 int freePort()
 {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = loopback(0);
     socklen_t len = sizeof a;
     int port = 0;
     if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0
@@ -60,6 +74,124 @@ int freePort()
     if (s >= 0)
         ::close(s);
     return port;
+}
+
+int connectionsWaiting(int port) { return sockets(port, true, "02"); }   // SYN_SENT
+
+FullPort::FullPort()
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0
+        || ::listen(listener_, 0) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return;
+    port_ = ntohs(a.sin_port);
+    // A queue of none holds one connection; the ones after it wait.
+    for (int k = 0; k < 3; ++k) {
+        queued_.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        (void)::connect(queued_.back(), reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    for (int waited = 0; waited < 10000 && !ok(); waited += 10)
+        QThread::msleep(10);
+}
+
+FullPort::~FullPort() { close(); }
+
+bool FullPort::ok() const { return port_ != 0 && connectionsWaiting(port_) > 0; }
+
+void FullPort::close()
+{
+    for (int s : queued_)
+        ::close(s);
+    queued_.clear();
+    if (listener_ >= 0)
+        ::close(listener_);
+    listener_ = -1;
+}
+
+SlowRelay::SlowRelay(int toPort, int bytesPerSecond) : to_(toPort), rate_(bytesPerSecond)
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof a;
+    // As a slow line: what the client sent waits on the client's side, not
+    // in a large buffer of ours (the connections take this from the port).
+    const int small = 8192;
+    if (listener_ < 0 || ::setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small) != 0
+        || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listener_, 8) != 0
+        || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (listener_ >= 0)
+            ::close(listener_);
+        listener_ = -1;
+        return;
+    }
+    port_ = ntohs(a.sin_port);
+    accepting_ = std::thread([this] {
+        while (!stop_) {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const int client = ::accept(listener_, nullptr, nullptr);
+            if (client >= 0)
+                passes_.emplace_back([this, client] { pass(client); });
+        }
+    });
+}
+
+SlowRelay::~SlowRelay()
+{
+    stop_ = true;
+    if (accepting_.joinable())
+        accepting_.join();
+    for (std::thread& t : passes_)
+        t.join();
+    if (listener_ >= 0)
+        ::close(listener_);
+}
+
+void SlowRelay::pass(int client)
+{
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(to_);
+    if (server < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(client);
+        if (server >= 0)
+            ::close(server);
+        return;
+    }
+    auto sendAll = [](int fd, const char* data, ssize_t n) {
+        while (n > 0) {
+            const ssize_t w = ::send(fd, data, size_t(n), MSG_NOSIGNAL);
+            if (w <= 0)
+                return false;
+            data += w;
+            n -= w;
+        }
+        return true;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    qint64 passed = 0;
+    char buf[65536];
+    bool open = true;
+    while (open && !stop_) {
+        // The client's bytes only while the rate allows some.
+        const bool allowed = passed < clock.elapsed() * rate_ / 1000;
+        pollfd p[2] = {{server, POLLIN, 0}, {client, short(allowed ? POLLIN : 0), 0}};
+        ::poll(p, 2, 5);
+        if (p[0].revents) {
+            const ssize_t n = ::recv(server, buf, sizeof buf, 0);
+            open = n > 0 && sendAll(client, buf, n);
+        }
+        if (open && p[1].revents) {
+            const ssize_t n = ::recv(client, buf, 4096, 0);
+            open = n > 0 && sendAll(server, buf, n);
+            passed += std::max<ssize_t>(n, 0);
+        }
+    }
+    ::close(client);
+    ::close(server);
 }
 
 StoreScp::~StoreScp() { stop(); }

@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace dicompeer {
 
 class StoreScp {
@@ -36,6 +40,55 @@ private:
 
 // A loopback port nobody listens on at the moment.
 int freePort();
+
+// A loopback port that listens and accepts nothing, its queue of connections
+// to accept full: the kernel drops every new request unanswered, as from a
+// host that is off. close() ends it; the kernel then refuses the requests it
+// sends again.
+class FullPort {
+public:
+    FullPort();
+    ~FullPort();
+    FullPort(const FullPort&) = delete;
+    FullPort& operator=(const FullPort&) = delete;
+    // Whether the queue is full (a request of its own is waiting).
+    bool ok() const;
+    int port() const { return port_; }
+    void close();
+
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::vector<int> queued_;
+};
+
+// A loopback port that passes every connection on to another port, and
+// what the client sends at no more than bytesPerSecond, as a slow line would
+// (the answers pass at once).
+class SlowRelay {
+public:
+    SlowRelay(int toPort, int bytesPerSecond);
+    ~SlowRelay();
+    SlowRelay(const SlowRelay&) = delete;
+    SlowRelay& operator=(const SlowRelay&) = delete;
+    bool ok() const { return listener_ >= 0; }
+    int port() const { return port_; }
+
+private:
+    void pass(int client);
+
+    int listener_ = -1;
+    int port_ = 0;
+    int to_ = 0;
+    int rate_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> passes_;   // only the accepting thread adds to them
+    std::thread accepting_;
+};
+
+// How many of this machine's connections to the loopback port wait for it
+// to accept them (requests sent and not answered).
+int connectionsWaiting(int port);
 
 // The value of one attribute ("0010,0010") as dcmdump prints it; null when absent
 // or when dcmdump cannot read the file.
