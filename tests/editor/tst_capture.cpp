@@ -557,6 +557,9 @@ private slots:
         QVERIFY(ed->videoOn());
         VideoCapture& video = *ed->VideoCapture1;
         std::optional<kit::FileSizeLimit> full;
+        // Unhooked whenever the case ends: a failed check leaves the recording
+        // running, and the stop in cleanup must not fill the next case's disk.
+        const auto unhook = qScopeGuard([&video] { VideoCaptureTesting::whenStopping(video, {}); });
         VideoCaptureTesting::whenStopping(video, [&] {
             full.emplace(1);
             // The file refuses data before the stop waits, so what that queues
@@ -588,7 +591,6 @@ private slots:
             QCOMPARE(lastTitle(), QStringLiteral("错误"));
         }
         QVERIFY(kit::readBytes(kept) == "an earlier recording" && !QFileInfo::exists(fresh));
-        VideoCaptureTesting::whenStopping(video, {});
     }
 
     void footSwitch()

@@ -408,6 +408,8 @@ private slots:
         QVERIFY(v.Connect());
         QSignalSpy failed(&v, &VideoCapture::recordingFailed);
         std::optional<FileSizeLimit> full;
+        // Unhooked however the case ends, before the recorder stops in its destructor.
+        const auto unhook = qScopeGuard([&v] { VideoCaptureTesting::whenStopping(v, {}); });
         VideoCaptureTesting::whenStopping(v, [&full] { full.emplace(1); });
         const QString kept = tf->file(QStringLiteral("kept.avi")), fresh = tf->file(QStringLiteral("fresh.avi"));
         QVERIFY(writeBytes(kept, QByteArray("an earlier recording")));

@@ -15,6 +15,7 @@
 
 TestFolder::TestFolder(bool openDatabase)
 {
+    latest_ = this;
     if (!dir_.isValid())
         return;
     AppPaths::setProgramFolder(dir_.path());
@@ -42,6 +43,9 @@ TestFolder::TestFolder(bool openDatabase)
 
 TestFolder::~TestFolder()
 {
+    if (latest_ != this)
+        return;
+    latest_ = nullptr;
     Database::CloseDatabase();
     Environment::setTodayOverride(std::nullopt);
     Environment::setScreenSizeOverride(std::nullopt);

@@ -22,6 +22,9 @@ public:
 private:
     QTemporaryDir dir_;
     bool ok_ = false;
+    // The folder made last: one made before it (a case whose cleanup never
+    // ran) leaves the newer one's database and settings alone when it goes.
+    static inline const TestFolder* latest_ = nullptr;
 };
 
 // The folder where tests leave screenshots and PDFs for people to look at.
