@@ -205,6 +205,11 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
     // A value cannot span lines in this format.
     QString v = value;
     v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // A reader takes one pair of quotes around a value off: a value that is
+    // quoted itself gets a pair more, so that its own quotes come back.
+    const QString t = v.trimmed();
+    if (t.size() >= 2 && (t.front() == QLatin1Char('"') || t.front() == QLatin1Char('\'')) && t.back() == t.front())
+        v = QLatin1Char('"') + t + QLatin1Char('"');
     int s = findSection(section);
     if (s < 0) {
         if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty())

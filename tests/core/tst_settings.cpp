@@ -136,6 +136,11 @@ private slots:
             QString(150, QLatin1Char('x')),
             QString(150, QChar(0x533B)),
             s("😀"),
+            // Quotes around a value are the format's own: typed ones come back.
+            s("\"人民医院\""),
+            s("'x'"),
+            s("\"a\" and \"b\""),
+            s("\"\""),
         };
         for (int i = 0; i < values.size(); ++i)
             QVERIFY(set("system", qPrintable(QStringLiteral("k%1").arg(i)), values[i]));

@@ -229,6 +229,13 @@ private slots:
         QCOMPARE(d.lineColor(), 0x00FF8000);
         d.ButtnSave->click();
         QCOMPARE(fileBytes(), saved);
+
+        // A header in quotes of its own keeps them.
+        const QString quoted = QStringLiteral("\"人民医院\" 放射科 \"报告\"");
+        d.Txthead->setText(quoted);
+        d.ButtnSave->click();
+        open();
+        QCOMPARE(d.Txthead->text(), quoted);
     }
 
     void cancelQuitAndCloseBox()
