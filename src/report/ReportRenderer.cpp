@@ -145,13 +145,21 @@ void ReportRenderer::printHeaderValue(const QString& value, double x, double edg
     }
     QString shown = value;
     if (sf.textWidth(shown) > room) {
-        // Cut between whole characters.
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, shown);
-        characters.toEnd();
-        while (!shown.isEmpty() && sf.textWidth(shown) > room) {
-            const qsizetype at = characters.toPreviousBoundary();
-            shown.truncate(at < 0 ? 0 : at);
+        // Cut between whole characters, after the last one that fits: found by
+        // halving, so that a value of any length is measured a few times only.
+        QList<qsizetype> ends;
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, value);
+        for (qsizetype at = characters.toNextBoundary(); at > 0; at = characters.toNextBoundary())
+            ends.append(at);
+        qsizetype fits = 0, tooLong = ends.size();   // ends[tooLong - 1] is known not to fit
+        while (fits < tooLong - 1) {
+            const qsizetype mid = (fits + tooLong) / 2;
+            if (sf.textWidth(value.left(ends[mid - 1])) > room)
+                tooLong = mid;
+            else
+                fits = mid;
         }
+        shown = value.left(fits == 0 ? 0 : ends[fits - 1]);
     }
     sf.currentX = x;
     sf.currentY -= sf.textHeight(kAt);

@@ -23,12 +23,17 @@ public:
     QList<Op> ops;
     int failOnNewPage = 0;   // the n-th newPage throws a printer failure
     int newPages = 0;
+    qint64 measured = 0;   // characters measured, all texts together
 
     void mark(const QString& kind, const QString& text = QString(), double x = 0, double y = 0)
     {
         ops.append({kind, text, x, y, font_.pointSizeF()});
     }
-    double textWidth(const QString& t) override { return t.size() * font_.pointSizeF() * 7 / 20; }
+    double textWidth(const QString& t) override
+    {
+        measured += t.size();
+        return t.size() * font_.pointSizeF() * 7 / 20;
+    }
     double textHeight(const QString&) override { return font_.pointSizeF() * 0.5; }
     void printLine(const QString& t) override
     {
@@ -345,6 +350,15 @@ private slots:
         const QString cut = c.values[6].left(int(35 / (7 * 0.35)));
         const auto* note = a.find(cut);
         QVERIFY2(note && note->size == 7.0 && note->x == 154.0, qPrintable(a.bodyTexts().join(QLatin1Char('|'))));
+
+        // A value of 100,000 characters (pasted, say) is cut the same way, and measured
+        // a few times over, not once for every character it loses: the page comes at once.
+        c.values[6] = QString(100000, QChar(0x533B)) + QStringLiteral("末");
+        RecordingSurface b;
+        QVERIFY(r.renderOn(b));
+        const auto* longNote = b.find(c.values[6].left(int(35 / (7 * 0.35))));
+        QVERIFY(longNote && longNote->size == 7.0 && longNote->x == 154.0);
+        QVERIFY2(b.measured < 100 * c.values[6].size(), qPrintable(QString::number(b.measured)));
     }
 
 private:
