@@ -298,18 +298,45 @@ void ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, int fo
         ApplyReportFont(fontSet);
         if (lines >= lineLimit)
             break;
-        QString line;
-        double width = 0;
         // Characters are added while the line is shorter than the limit: the one that
         // makes it reach the limit stays on the line, the next one starts the next line.
         // A line always takes at least one character, so that the text moves on
-        // however narrow the page is.
-        while (i < n && (line.isEmpty() || width < limit) && t.at(i) != QLatin1Char('\r')) {
-            const qsizetype end = characterEnd(i);
-            line += t.mid(i, end - i);
-            width = sf.textWidth(line);
-            i = end;
+        // however narrow the page is. The line is found by doubling and halving the
+        // characters taken, so that a line of any length is measured a few times only.
+        QList<qsizetype> ends;   // where the characters from i end, up to the line break
+        auto take = [&](qsizetype count) {
+            while (ends.size() < count) {
+                const qsizetype from = ends.isEmpty() ? i : ends.last();
+                if (from >= n || t.at(from) == QLatin1Char('\r'))
+                    break;
+                ends.append(characterEnd(from));
+            }
+        };
+        auto widthOf = [&](qsizetype count) { return count == 0 ? 0.0 : sf.textWidth(t.mid(i, ends[count - 1] - i)); };
+        qsizetype shorter = 0, reaching = -1;   // counts known to stay below the limit, and to reach it
+        for (qsizetype want = 1;; want *= 2) {
+            take(want);
+            if (ends.isEmpty())
+                break;
+            if (widthOf(ends.size()) >= limit) {
+                reaching = ends.size();
+                break;
+            }
+            shorter = ends.size();
+            if (shorter < want)
+                break;   // the line break or the end
         }
+        qsizetype count = ends.size();
+        if (reaching > 0) {
+            while (reaching - shorter > 1) {
+                const qsizetype mid = (shorter + reaching) / 2;
+                (widthOf(mid) >= limit ? reaching : shorter) = mid;
+            }
+            count = reaching;
+        }
+        const QString line = t.mid(i, count == 0 ? 0 : ends[count - 1] - i);
+        const double width = widthOf(count);
+        i += line.size();
         sf.printLine(line);
         const bool atBreak = i < n && t.at(i) == QLatin1Char('\r');
         if (!atBreak && width >= limit) {

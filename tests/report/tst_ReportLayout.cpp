@@ -248,6 +248,17 @@ private slots:
         // A page narrower than its margins still moves on: one character a line, no endless loop.
         s.left = s.right = 100;
         QCOMPARE(bodyOf(QStringLiteral("一二三四五")).join(QLatin1Char('|')), QStringLiteral("一|二|三|四|五"));
+
+        // A left margin far below zero makes a line as wide as anything typed: a paragraph
+        // of 100,000 characters is one line, whole, measured a few times over (not once
+        // for every character it holds), so that the page comes at once.
+        s.left = -1e8;
+        s.right = 10;
+        c.values[18] = QString(100000, QChar(0x80BA)) + QStringLiteral("末\n次段");
+        RecordingSurface wide;
+        QVERIFY(r.renderOn(wide));
+        QCOMPARE(wide.bodyTexts(), QStringList({c.values[18].left(100001), QStringLiteral("次段")}));
+        QVERIFY2(wide.measured < 100 * c.values[18].size(), qPrintable(QString::number(wide.measured)));
     }
 
     void headerRowsAndColumns()
