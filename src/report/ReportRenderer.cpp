@@ -25,6 +25,53 @@ namespace {
 const QString kMeasureText = QStringLiteral("国");
 const QString kAt = QStringLiteral("@");
 const QString kCaptionEnd = QStringLiteral(": ");
+
+// The whole characters a text starts with, as many as fit in a room: found by
+// doubling, then halving, the characters measured, so that a text of any length
+// is measured a few times, in pieces not much longer than what fits.
+class Prefixes {
+public:
+    explicit Prefixes(const QString& text) : text_(text), characters_(QTextBoundaryFinder::Grapheme, text) {}
+
+    // Where the last whole character that fits ends (0: none does).
+    qsizetype fittingEnd(ReportSurface& sf, double room)
+    {
+        auto fits = [&](qsizetype count) { return sf.textWidth(text_.left(ends_[count - 1])) <= room; };
+        qsizetype fitting = 0, tooWide = 0;
+        for (qsizetype want = 16;; want *= 2) {
+            take(want);
+            if (ends_.isEmpty())
+                return 0;
+            const qsizetype have = std::min(want, ends_.size());
+            if (!fits(have)) {
+                tooWide = have;
+                break;
+            }
+            fitting = have;
+            if (have < want)
+                return text_.size();
+        }
+        while (tooWide - fitting > 1) {
+            const qsizetype mid = (fitting + tooWide) / 2;
+            (fits(mid) ? fitting : tooWide) = mid;
+        }
+        return fitting == 0 ? 0 : ends_[fitting - 1];
+    }
+
+private:
+    void take(qsizetype count)
+    {
+        while (ends_.size() < count) {
+            const qsizetype at = characters_.toNextBoundary();
+            if (at <= 0)
+                break;
+            ends_.append(at);
+        }
+    }
+    const QString& text_;
+    QTextBoundaryFinder characters_;
+    QList<qsizetype> ends_;   // where its characters end, as far as looked at
+};
 }
 
 ReportRenderer::ReportRenderer(PrintSettings& settings, ReportContent& content) : s_(settings), c_(content)
@@ -139,28 +186,15 @@ void ReportRenderer::printHeaderValue(const QString& value, double x, double edg
     const double step = 0.5;
     const double smallest = 7;
     double size = sf.font().pointSizeF();
-    while (sf.textWidth(value) > room && size > smallest) {
+    Prefixes prefixes(value);
+    qsizetype fitting = prefixes.fittingEnd(sf, room);
+    while (fitting < value.size() && size > smallest) {
         size = std::max(smallest, size - step);
         sf.setFontSize(size);
+        fitting = prefixes.fittingEnd(sf, room);
     }
-    QString shown = value;
-    if (sf.textWidth(shown) > room) {
-        // Cut between whole characters, after the last one that fits: found by
-        // halving, so that a value of any length is measured a few times only.
-        QList<qsizetype> ends;
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, value);
-        for (qsizetype at = characters.toNextBoundary(); at > 0; at = characters.toNextBoundary())
-            ends.append(at);
-        qsizetype fits = 0, tooLong = ends.size();   // ends[tooLong - 1] is known not to fit
-        while (fits < tooLong - 1) {
-            const qsizetype mid = (fits + tooLong) / 2;
-            if (sf.textWidth(value.left(ends[mid - 1])) > room)
-                tooLong = mid;
-            else
-                fits = mid;
-        }
-        shown = value.left(fits == 0 ? 0 : ends[fits - 1]);
-    }
+    // Too long even so: cut between whole characters, after the last one that fits.
+    const QString shown = value.left(fitting);
     sf.currentX = x;
     sf.currentY -= sf.textHeight(kAt);
     sf.printLine(shown);
