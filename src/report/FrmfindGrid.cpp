@@ -169,7 +169,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
                                                       {Tleft, QStringLiteral("左边距应该为数字")},
                                                       {Tright, QStringLiteral("右边距应该为数字")}};
     for (const auto& [box, message] : margins) {
-        if (!NumberText::IsNumber(box->text())) {
+        if (!NumberText::Parse(box->text())) {
             MessageBox::critical(message, MessageBox::kErrorTitle);
             PrintLists::focusAndSelect(box);
             return false;

@@ -401,7 +401,7 @@ bool Frmprintset::ValidatePrintSettings()
         {Tpicwidth, QStringLiteral("图片大小应该为数字")}, {Tpicheight, QStringLiteral("图片大小应该为数字")},
         {Tzoom, QStringLiteral("预览倍数应该为数字")}};
     for (const auto& [box, text] : numbers)
-        if (!NumberText::IsNumber(box->text()))
+        if (!NumberText::Parse(box->text()))
             return fail(box, text, MessageBox::kErrorTitle);
     return true;
 }

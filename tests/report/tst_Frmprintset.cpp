@@ -132,7 +132,14 @@ private slots:
                     d.ComboPaper->setEditText(QStringLiteral("不在列表中"));
                 }
             } else {
-                static_cast<QLineEdit*>(c.control)->setText(QStringLiteral(" -2.5 "));
+                // A number beyond every number the page could use is none either.
+                auto* box = static_cast<QLineEdit*>(c.control);
+                box->setText(QStringLiteral("-1e999"));
+                MessageBox::clearShown();
+                d.ButtnSave->click();
+                QCOMPARE(MessageBox::shownBoxes().first().text, QString::fromUtf8(c.text));
+                QVERIFY(!d.Bset() && fileBytes() == before);
+                box->setText(QStringLiteral(" -2.5 "));
             }
         }
         // Paragraph spacings three and four are saved as typed.

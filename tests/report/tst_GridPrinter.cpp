@@ -445,6 +445,9 @@ private slots:
         saveSays("请选择正确的打印质量设置", "设置错误", d.ComboQuality);
         d.ComboQuality->setCurrentIndex(3);
         saveSays("上边距应该为数字", "错误", d.Ttop);
+        // A number beyond every number the page could use is none either.
+        d.Ttop->setText(QStringLiteral("1e999"));
+        saveSays("上边距应该为数字", "错误", d.Ttop);
         d.Ttop->setText(QStringLiteral("12.5"));
         d.Tbotton->setText(QStringLiteral("十"));
         saveSays("下边距应该为数字", "错误", d.Tbotton);
