@@ -173,6 +173,7 @@ FileError FromErrno(int err)
     case EDQUOT:
     case EFBIG: return {AppError::DiskFull, QStringLiteral("磁盘已满")};
     case EIO: return {AppError::DeviceIo, QStringLiteral("设备 I/O 错误")};
+    case ENAMETOOLONG: return {AppError::PathFileAccess, QStringLiteral("文件名太长")};
     default: return {AppError::PathFileAccess, QStringLiteral("路径/文件访问错误")};
     }
 }

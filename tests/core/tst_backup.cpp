@@ -314,6 +314,10 @@ private slots:
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QVERIFY(Database::isOpen());
         QCOMPARE(countReports(), 1);
+        // A name longer than the file system takes says so.
+        backupTo(folder_->file(QString(300, QChar(0x533B)) + QStringLiteral(".BAK")));
+        QCOMPARE(lastText(), QStringLiteral("错误 75:文件名太长"));
+        QVERIFY(Database::isOpen());
 
         // A disk that fills up during the copy: the old backup stays as it was
         // and no half copy is left (a file size limit stands in for the full disk).
