@@ -63,7 +63,8 @@ GstElement* make(const char* factory, const char* name = nullptr) { return gst_e
 QString fileReason(int err)
 {
     const ModBackup::FileError e = ModBackup::FromErrno(err);
-    return e.number == AppError::PathFileAccess ? QString::fromLocal8Bit(strerror(err)) : e.description;
+    return e.number == AppError::PathFileAccess && err != ENAMETOOLONG ? QString::fromLocal8Bit(strerror(err))
+                                                                       : e.description;
 }
 
 // Why the recording branch failed, from its error message: the file sink says

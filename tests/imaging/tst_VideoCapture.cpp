@@ -375,6 +375,11 @@ private slots:
         }
         QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（没有权限）").arg(locked));
         QVERIFY(QDir(locked).isEmpty());
+        // A name the file system takes, but not with the mark of an unfinished recording.
+        v.setAviFileName(locked + QLatin1Char('/') + QString(80, QChar(0x533B)) + QStringLiteral(".avi"));
+        QVERIFY(!v.StartRecording() && !v.isRecording());
+        QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（文件名太长）").arg(locked));
+        QVERIFY(QDir(locked).isEmpty());
         QVERIFY(nextFrame(v));
 
         // A file that takes no more data (a full disk; here the file-size
