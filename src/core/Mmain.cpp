@@ -128,6 +128,11 @@ StartResult Main()
         return {false, 2};
     }
 
+    // A settings file the program cannot use is said before anything runs on its defaults.
+    if (const QString problem = Modini::SettingsFileProblem(); !problem.isEmpty())
+        MessageBox::show(problem, MessageBox::kSettingsErrorTitle, MessageBox::Icon::Exclamation,
+                         MessageBox::Buttons::Ok);
+
     // The colours of the chosen skin and the hospital name.
     Palette::LoadSkin();
     LoadHospitalName();

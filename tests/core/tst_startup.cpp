@@ -306,6 +306,44 @@ private slots:
         QCOMPARE(QFileInfo(AppPaths::databaseFile()).size(), 0);
     }
 
+    // An options.ini that is empty, not text or not readable leaves every
+    // setting at its default: the start says so and what to do, reaches the
+    // login window, and leaves the file as it was.
+    void unusableSettingsFileIsSaid_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("binary") << QByteArray("[system]\r\nhname=\xFF\xFE\x80\x81\xFF\r\n")
+                                << QStringLiteral("不是 UTF-8 或 GB18030 编码的文本");
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("是空的");
+        QTest::newRow("a folder") << QByteArray() << QStringLiteral("无法读取设置文件 options.ini");
+    }
+    void unusableSettingsFileIsSaid()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, said);
+        TestFolder f(false);
+        QVERIFY(QFile::remove(AppPaths::iniFile()));
+        if (bytes.isNull())
+            QVERIFY(QDir().mkdir(AppPaths::iniFile()));
+        else
+            QVERIFY(writeBytes(AppPaths::iniFile(), bytes));
+        const Mmain::StartResult r = Mmain::Main();
+        const bool loginShown = login::current() && login::current()->isVisible();
+        Mmain::ReleaseInstanceLock();
+        Database::CloseDatabase();
+        QVERIFY(r.running && loginShown);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(lastTitle(), MessageBox::kSettingsErrorTitle);
+        QVERIFY2(lastText().contains(said) && lastText().contains(QStringLiteral("默认值"))
+                     && lastText().contains(QStringLiteral("请")),
+                 qPrintable(lastText()));
+        if (bytes.isNull())
+            QVERIFY(QFileInfo(AppPaths::iniFile()).isDir());
+        else
+            QCOMPARE(readBytes(AppPaths::iniFile()), bytes);
+    }
+
     // The first opening of a database made before the newest indexes builds
     // them with a notice on screen: painted before the build starts, gone once
     // it is done; then the login window. The next start has nothing to build.
