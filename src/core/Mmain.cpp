@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QThread>
@@ -58,9 +59,26 @@ int RemovePictureLeftovers()
     return removed;
 }
 
+QString DatabaseOpenAdvice()
+{
+    const QString file = QDir::toNativeSeparators(AppPaths::databaseFile());
+    const QString folder = QDir::toNativeSeparators(AppPaths::programFolder());
+    if (!QFileInfo::exists(AppPaths::databaseFile()))
+        return QStringLiteral(
+                   "程序文件夹 %1 中没有数据库文件 data.db。请把最近的备份文件复制到这个文件夹并改名为 data.db，"
+                   "然后重新启动。")
+            .arg(folder);
+    return QStringLiteral("程序没有改动 %1。请先把它另存一份，再把最近的备份文件复制到程序文件夹 %2 并改名为 data.db，"
+                          "然后重新启动。")
+        .arg(file, folder);
+}
+
 void ReportOpenErrorAndQuit(int number, const QString& text)
 {
-    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text),
+    // The words users know come first; what to do follows them.
+    const QString advice =
+        text == Database::openErrorText() ? QStringLiteral("\r\n\r\n") + DatabaseOpenAdvice() : QString();
+    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text) + advice,
                      QString::fromLatin1(kProgramName), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
     Quit(3);
 }

@@ -49,7 +49,9 @@ int RemovePictureLeftovers();
 // error has been reported and the program is ending).
 bool Relogin();
 
-// Reports error 3000 the way an uncaught error is reported and ends the program.
+// What the user can do when data.db cannot be opened (missing, damaged, of another key).
+QString DatabaseOpenAdvice();
+// Reports error 3000 the way an uncaught error is reported, with that advice, and ends the program.
 void ReportOpenErrorAndQuit(int number, const QString& text);
 
 // Ends the program (leaves the event loop, or marks start-up as finished).

@@ -287,6 +287,10 @@ private slots:
         checkRefused(Mmain::Main());
         QVERIFY(lastText().contains(QStringLiteral("3000")));
         QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
+        QVERIFY(lastText().endsWith(
+            QStringLiteral("程序文件夹 %1 中没有数据库文件 data.db。请把最近的备份文件复制到这个文件夹并改名为 "
+                           "data.db，然后重新启动。")
+                .arg(QDir::toNativeSeparators(AppPaths::programFolder()))));
         QVERIFY(!QFile::exists(AppPaths::databaseFile()));
         // The lock is given back, so the user can start again once the file is restored.
         InstanceGuard again(AppPaths::programFolder());
@@ -304,6 +308,54 @@ private slots:
         QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
         QVERIFY(!lastText().contains(QStringLiteral("no such table")));
         QCOMPARE(QFileInfo(AppPaths::databaseFile()).size(), 0);
+    }
+
+    // A data.db that is no database of this program (bytes of nothing, a
+    // database of another key, one without a key) ends the start with error
+    // 3000 and what to do; the file is left byte for byte.
+    void foreignDatabaseFileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("key");   // null: bytes of nothing
+        QTest::newRow("not a database") << QByteArray();
+        QTest::newRow("another key") << QByteArray("another key");
+        QTest::newRow("no key") << QByteArray("");
+    }
+    void foreignDatabaseFileIsKept()
+    {
+        QFETCH(QByteArray, key);
+        TestFolder f(false);
+        const QString path = AppPaths::databaseFile();
+        QVERIFY(QFile::remove(path));
+        if (key.isNull()) {
+            QByteArray junk(64 * 1024, '\0');
+            for (int i = 0; i < junk.size(); ++i)
+                junk[i] = char((i * 7919) >> 3);
+            QVERIFY(writeBytes(path, junk));
+        } else {
+            sqlite3* db = nullptr;
+            QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);
+            if (!key.isEmpty())
+                QVERIFY(sqlite3_exec(db, "PRAGMA key = '" + key + "'", nullptr, nullptr, nullptr) == SQLITE_OK);
+            QVERIFY(
+                sqlite3_exec(db, "CREATE TABLE reports (a); INSERT INTO reports VALUES (1);", nullptr, nullptr, nullptr)
+                == SQLITE_OK);
+            sqlite3_close(db);
+        }
+        const QByteArray before = readBytes(path);
+        const auto listing = [&] {
+            return QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        };
+        const QStringList files = listing();
+        checkRefused(Mmain::Main());
+        QVERIFY(lastText().contains(QStringLiteral("3000")));
+        QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
+        QVERIFY2(lastText().endsWith(
+                     QStringLiteral("程序没有改动 %1。请先把它另存一份，再把最近的备份文件复制到程序文件夹 %2 "
+                                    "并改名为 data.db，然后重新启动。")
+                         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(AppPaths::programFolder()))),
+                 qPrintable(lastText()));
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(listing(), files);
     }
 
     // An options.ini that is empty, not text or not readable leaves every
