@@ -9,6 +9,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QThread>
 #include <csignal>
 #include <memory>
@@ -56,6 +58,11 @@ int RemovePictureLeftovers()
                 && ::unlink(name.constData()) == 0)
                 ++removed;
         }
+    // A capture killed while it wrote a picture under a temporary name (file
+    // systems without unnamed files) left it hidden beside the picture.
+    static const QRegularExpression captured(QStringLiteral("^image[0-9]+\\.(jpg|bmp)$"));
+    removed +=
+        PrivateFile::removeLeftovers(folder, [](const QString& base) { return captured.match(base).hasMatch(); });
     return removed;
 }
 

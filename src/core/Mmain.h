@@ -40,8 +40,9 @@ void LoadHospitalName();
 
 // Removes the decrypted copies of report pictures that a program ended
 // without closing its editor or preview left in img (rpt1..4.jpg and
-// rptview1..4.jpg); run at start once the folder is ours alone. Gives how
-// many went.
+// rptview1..4.jpg), and the hidden temporary files of captured pictures
+// (image<n>.jpg and .bmp) that a killed capture left; run at start once the
+// folder is ours alone. Gives how many went.
 int RemovePictureLeftovers();
 
 // Re-login: the main window is already unloaded; reopen the database and show

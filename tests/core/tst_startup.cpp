@@ -8,6 +8,8 @@
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
+#include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 #include "support/OtherAccount.h"
 #include "support/TestFolder.h"
@@ -18,6 +20,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -27,6 +30,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -521,6 +525,45 @@ private slots:
             QVERIFY2(!QFile::exists(f.file(name)), qPrintable(name));
         for (const QString& name : kept)
             QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
+    }
+
+    // A capture killed while it writes its pictures under temporary names
+    // (file systems without unnamed files) leaves them hidden in img: the next
+    // start removes them, and keeps the pictures written whole and any hidden
+    // file that is not a capture's.
+    void killedCaptureLeavesNothing()
+    {
+        TestFolder f(false);
+        const QString img = f.file(QStringLiteral("img"));
+        QVERIFY(QDir().mkpath(img));
+        const QString other = img + QStringLiteral("/.notes.txt-abc123");
+        QVERIFY(writeBytes(other, "a file of someone else's"));
+        const QByteArray picture(8 << 20, 'p');
+        const auto hidden = [&] {
+            return QDir(img).entryList({QStringLiteral(".image*")}, QDir::Files | QDir::Hidden);
+        };
+        for (int tries = 0; tries < 20 && hidden().isEmpty(); ++tries) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                PrivateFile::setUnnamedTemporaries(false);
+                for (;;)
+                    for (const char* name : {"/image1.jpg", "/image1.bmp"})
+                        PrivateFile::replace(img + QLatin1String(name), picture);
+            }
+            QVERIFY(child > 0);
+            for (int waited = 0; waited < 60000 && hidden().isEmpty(); waited += 1)
+                QThread::msleep(1);
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        QVERIFY(!hidden().isEmpty());
+        checkStarted(Mmain::Main());
+        Mmain::ReleaseInstanceLock();
+        QVERIFY2(hidden().isEmpty(), qPrintable(hidden().join(QLatin1Char(' '))));
+        QVERIFY(QFile::exists(other));
+        for (const char* name : {"/image1.jpg", "/image1.bmp"})
+            if (QFile::exists(img + QLatin1String(name)))
+                QVERIFY(readBytes(img + QLatin1String(name)) == picture);
     }
 
     void reloginWithoutDatabaseEnds()
