@@ -25,9 +25,14 @@ QString& lastFailure()
 // text then has U+FFFD for every byte that could not be read).
 QString decode(const QByteArray& bytes, bool* whole)
 {
-    *whole = true;
+    // No settings file holds a NUL: one that does is no text of ours (a file
+    // a crash left full of zeros, one saved as UTF-16), and rewriting its
+    // lines would mix our text into it.
+    *whole = !bytes.contains('\0');
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
+    if (!*whole)
+        return text;
     if (!utf8.hasError())
         return text;
     // Files written by older Chinese Windows tools are in GB18030.

@@ -371,6 +371,7 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("binary") << QByteArray("[system]\r\nhname=\xFF\xFE\x80\x81\xFF\r\n")
                                 << QStringLiteral("不是 UTF-8 或 GB18030 编码的文本");
+        QTest::newRow("zeros") << QByteArray(2048, '\0') << QStringLiteral("不是 UTF-8 或 GB18030 编码的文本");
         QTest::newRow("empty") << QByteArray("") << QStringLiteral("是空的");
         QTest::newRow("a folder") << QByteArray() << QStringLiteral("无法读取设置文件 options.ini");
     }
