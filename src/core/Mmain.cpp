@@ -19,6 +19,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QThread>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 
@@ -75,6 +76,11 @@ QString DatabaseOpenAdvice()
                    "程序文件夹 %1 中没有数据库文件 data.db。请把最近的备份文件复制到这个文件夹并改名为 data.db，"
                    "然后重新启动。")
             .arg(folder);
+    // A file this account may not read is no damaged file: a backup must not replace it.
+    if (::access(QFile::encodeName(AppPaths::databaseFile()).constData(), R_OK) != 0 && errno == EACCES)
+        return QStringLiteral("本账户没有读取 %1 的权限，程序没有改动它，它本身可能完好。"
+                              "请系统管理员给本账户读写这个文件的权限，然后重新启动；不要用备份替换它。")
+            .arg(file);
     return QStringLiteral("程序没有改动 %1。请先把它另存一份，再把最近的备份文件复制到程序文件夹 %2 并改名为 data.db，"
                           "然后重新启动。")
         .arg(file, folder);

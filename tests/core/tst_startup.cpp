@@ -362,6 +362,38 @@ private slots:
         QCOMPARE(listing(), files);
     }
 
+    // A data.db of another account that this one may not read is not called
+    // damaged: the start says whose permission is missing and not to replace
+    // it with a backup.
+    void othersDatabaseIsNotCalledDamaged()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        TestFolder f(false);
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString db = shared.file(QStringLiteral("data.db"));
+        const QByteArray bytes = readBytes(AppPaths::databaseFile());
+        QVERIFY(fileAs(db, bytes, kDaemon));
+        const QString runtime = QFileInfo(shared.path()).path() + QStringLiteral("/runtime");
+        QVERIFY(QDir().mkdir(runtime) && ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody) == 0);
+        AppPaths::setProgramFolder(shared.path());
+        const QByteArray got = runAs(kNobody, kNobody, [&] {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+            const Mmain::StartResult r = Mmain::Main();
+            return QByteArray::number(r.running) + ' ' + lastText().toUtf8();
+        });
+        AppPaths::setProgramFolder(f.path());
+        const QString text = QString::fromUtf8(got);
+        QVERIFY2(text.startsWith(QStringLiteral("0 运行时错误 '3000'")), qPrintable(text));
+        QVERIFY2(
+            text.endsWith(QStringLiteral("本账户没有读取 %1 的权限，程序没有改动它，它本身可能完好。"
+                                         "请系统管理员给本账户读写这个文件的权限，然后重新启动；不要用备份替换它。")
+                              .arg(db)),
+            qPrintable(text));
+        QCOMPARE(readBytes(db), bytes);
+    }
+
     // An options.ini that is empty, not text or not readable leaves every
     // setting at its default: the start says so and what to do, reaches the
     // login window, and leaves the file as it was.
