@@ -37,7 +37,12 @@ using namespace kit;
 
 namespace {
 const QDate kToday(2024, 5, 2);
-const QString kWrongFile = QStringLiteral("请选择正确的备份文件");
+// The refusal users know, then why the file is not taken.
+QString wrongFile(const char* why) { return QStringLiteral("请选择正确的备份文件\r\n\r\n") + QString::fromUtf8(why); }
+const QString kWrongFile = QStringLiteral("请选择正确的备份文件");   // a name that is no backup's
+const QString kNotWhole =
+    wrongFile("这个文件不是本程序完整无损的备份（可能还没有写完、已经损坏，或是别的程序的文件）。");
+const QString kChanged = wrongFile("这个文件在恢复的过程中被改动了（可能正在写入），请等它写完再恢复。");
 
 void addReport(const QString& exam)
 {
@@ -264,10 +269,10 @@ private slots:
         // Not a database, a database of another key or without reports, a wrong ending, a missing file.
         const QString junk = folder_->file(QStringLiteral("junk.bak"));
         QVERIFY(writeBytes(junk, QByteArray(8192, 'j')));
-        restoreRefused(junk, kWrongFile);
+        restoreRefused(junk, kNotWhole);
         const QString other = folder_->file(QStringLiteral("other.bak"));
         QVERIFY(Database::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
-        restoreRefused(other, kWrongFile);
+        restoreRefused(other, kNotWhole);
         restoreRefused(folder_->file(QStringLiteral("data.db")), kWrongFile);
         restoreRefused(folder_->file(QStringLiteral("gone.bak")), QStringLiteral("文件未找到"));
 
@@ -289,11 +294,23 @@ private slots:
         // Cut short, and one page damaged in the middle.
         const QString cut = folder_->file(QStringLiteral("cut.bak"));
         QVERIFY(writeBytes(cut, whole.left(whole.size() / 2)));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
         QByteArray damaged = whole;
         damaged.replace(damaged.size() / 2, 64, QByteArray(64, 'z'));
         QVERIFY(writeBytes(cut, damaged));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
+        // A whole backup that this account may not read is refused as such.
+        if (canActAsOthers()) {
+            const SharedFolder shared;
+            QVERIFY(shared.ok() && fileAs(shared.file(QStringLiteral("theirs.bak")), whole, kDaemon));
+            const QByteArray why = runAs(kNobody, kNobody, [&] {
+                bool refused = false;
+                QString text;
+                ModBackup::RestoreFrom(shared.file(QStringLiteral("theirs.bak")), &refused, &text);
+                return refused ? text.toUtf8() : QByteArray("taken");
+            });
+            QCOMPARE(QString::fromUtf8(why), QStringLiteral("本账户没有读取这个文件的权限。"));
+        }
 
         // The whole one restores, and the list shows the day it showed before.
         window_->DTPicker1->setDate(QDate(2024, 5, 1));
@@ -508,7 +525,7 @@ private slots:
                     acted = c.act();
                 }
             });
-            restoreRefused(backup, kWrongFile);
+            restoreRefused(backup, kChanged);
             ModBackup::setCopyHook({});
             QVERIFY2(acted, c.what);
             if (!QFile::exists(other))
@@ -541,7 +558,7 @@ private slots:
         // Cut short: refused, nothing changed.
         const QString cut = folder_->file(QStringLiteral("cut2019.bak"));
         QVERIFY(writeBytes(cut, earlierBytes.left(earlierBytes.size() / 2)));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
         QVERIFY(QFile::remove(cut));
         QCOMPARE(filesIn(folder_->path()), programFiles);
 
