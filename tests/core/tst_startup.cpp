@@ -489,6 +489,40 @@ private slots:
         Mmain::ReleaseInstanceLock();
     }
 
+    // A database of an earlier build that cannot be converted (the disk is
+    // full; a file size limit stands in for it) is whole: the start says why
+    // and not to replace it by a backup, and leaves it and nothing else.
+    void earlierDatabaseOnFullDisk()
+    {
+        TestFolder f(false);
+        const QString db = AppPaths::databaseFile();
+        QVERIFY(QFile::remove(db));
+        QVERIFY(
+            makeEarlierDatabase(db, Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2019-01-02', randomblob(400000));")));
+        const QByteArray before = readBytes(db);
+        const QStringList files = QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.ok());
+            checkRefused(Mmain::Main());
+        }
+        QVERIFY2(lastText().contains(QStringLiteral("是早先版本的数据库，要转换后才能使用，但转换没有完成（"))
+                     && lastText().endsWith(
+                         QStringLiteral("；它没有改动，本身完好。\r\n请腾出磁盘空间或给程序文件夹写入权限，"
+                                        "然后重新启动；不要用备份替换它。")),
+                 qPrintable(lastText()));
+        QVERIFY(!lastText().contains(QStringLiteral("损坏！")));
+        QCOMPARE(readBytes(db), before);
+        QCOMPARE(QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+        // With room, the same file starts.
+        MessageBox::clearShown();
+        checkStarted(Mmain::Main());
+        QCOMPARE(countReports(), 1);
+        Mmain::ReleaseInstanceLock();
+    }
+
     // Under any umask the lock file and a settings file the program makes are
     // the owner's alone.
     void privateModes()
