@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <sqlcipher/sqlite3.h>
 
@@ -416,8 +417,8 @@ int exportWithOurPages(sqlite3* db, const QString& target)
 // is converted once: exported into a new owner-only file beside it, which
 // replaces it by one rename when it is complete and checked. The old file is
 // untouched until then; a program killed meanwhile leaves the temporary file,
-// which the next start removes. True when data.db now has the program's pages.
-// 0, or the system's error number of the failure (ENOSPC for a full disk).
+// which the next start removes. 0 when data.db now has the program's pages,
+// else the system's error number of the failure (ENOSPC for a full disk).
 int convertEarlierPages(const QString& path)
 {
     PrivateFile::Replacement converted(path, PrivateFile::Replacement::Temporary::Named);
@@ -802,6 +803,11 @@ int ExportEarlierDatabase(const QString& source, const QString& target)
     if (rc == SQLITE_OK) {
         watchProgress(old);
         rc = exportWithOurPages(old, target);
+        // The export may say only that it failed: a disk left with less room
+        // than the source takes was full.
+        const QStorageInfo disk(QFileInfo(target).absolutePath());
+        if (rc != SQLITE_OK && rc != SQLITE_FULL && disk.isValid() && disk.bytesAvailable() < QFileInfo(source).size())
+            rc = SQLITE_FULL;
     }
     sqlite3_close(old);
     return rc;

@@ -29,6 +29,7 @@
 #include <csignal>
 #include <functional>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -574,6 +575,55 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT length(picture1) FROM reports WHERE obligate5 = 'E1'")), 5000);
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
         QCOMPARE(filesIn(folder_->path()), programFiles);
+    }
+
+    // A program folder on a disk that is full: an earlier build's backup,
+    // which is converted on the way, is not called a wrong file but a full
+    // disk, and data.db stays as it was. Needs a small file system of its own.
+    void earlierBackupOnFullDisk()
+    {
+        const QString earlier = folder_->file(QStringLiteral("2019.bak"));
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2024-05-02', randomblob(600000));")));
+        const QTemporaryDir small;
+        const QByteArray at = QFile::encodeName(small.path());
+        if (::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("this machine cannot mount a small file system here");
+        const QString program = small.path();
+        Database::CloseDatabase();
+        QVERIFY(QFile::copy(AppPaths::databaseFile(), program + QStringLiteral("/data.db")));
+        QVERIFY(QFile::copy(AppPaths::iniFile(), program + QStringLiteral("/options.ini")));
+        AppPaths::setProgramFolder(program);
+        Database::OpenDatabase();
+        const QByteArray before = readBytes(AppPaths::databaseFile());
+        const QStringList files = filesIn(program);
+        {
+            // Everything but a few pages is taken.
+            QFile filler(program + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            filler.close();
+            const qint64 all = QFileInfo(filler.fileName()).size();
+            QVERIFY(QFile::remove(filler.fileName())
+                    && writeBytes(filler.fileName(), QByteArray(all - 16 * 4096, 'x')));
+        }
+        bool refused = false;
+        const ModBackup::FileError e = ModBackup::RestoreFrom(earlier, &refused);
+        QVERIFY(QFile::remove(program + QStringLiteral("/filler")));
+        const QByteArray after = readBytes(AppPaths::databaseFile());
+        const QStringList left = filesIn(program);
+        Database::CloseDatabase();
+        AppPaths::setProgramFolder(folder_->path());
+        Database::OpenDatabase();
+        QVERIFY(::umount(at.constData()) == 0);
+        QVERIFY(!refused);
+        QCOMPARE(ModBackup::TrapMessage(e), QStringLiteral("错误 61:磁盘已满"));
+        QCOMPARE(after, before);
+        QCOMPARE(left, files);
     }
 
     // Backup and restore show a notice with the program's name while they
