@@ -146,12 +146,23 @@ FileError engineFileError(int code)
 }
 }
 
+namespace {
+const QString kNoPermission = QStringLiteral("没有权限");
+}
+
 QString TrapMessage(const FileError& e)
 {
     switch (e.number) {
     case AppError::None:
     case AppError::DialogCancelled: return QString();
     case AppError::PermissionDenied:
+        // Here a file in use does not refuse access; a folder or file this
+        // account may not write does, and is said as such.
+        if (e.description == kNoPermission)
+            return QStringLiteral("错误 ") + e.text()
+                   + QStringLiteral(
+                       "：本账户不能写入所选的位置或程序文件夹。请换一个位置，或请系统管理员给本账户写入权限。");
+        [[fallthrough]];
     case AppError::FileAlreadyOpen: return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
     case AppError::FileNotFound: return QStringLiteral("文件未找到");
     default: return QStringLiteral("错误 ") + e.text();
@@ -166,9 +177,9 @@ FileError FromErrno(int err)
     case ENOTDIR: return {AppError::PathNotFound, QStringLiteral("路径未找到")};
     case EACCES:
     case EPERM:
-    case EROFS:
+    case EROFS: return {AppError::PermissionDenied, kNoPermission};
     case EBUSY:
-    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("没有权限")};
+    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("文件正在使用中")};
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return {AppError::DiskFull, QStringLiteral("磁盘已满")};

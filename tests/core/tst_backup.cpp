@@ -353,6 +353,15 @@ private slots:
 
         QCOMPARE(ModBackup::TrapMessage({70, QString()}),
                  QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+        // An access refused here is a place this account may not write (a
+        // read-only program folder, another account's folder): said as such.
+        // A file in use keeps the sentence users know.
+        const QString noWrite = QStringLiteral("错误 70:没有权限：本账户不能写入所选的位置或程序文件夹。"
+                                               "请换一个位置，或请系统管理员给本账户写入权限。");
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EACCES)), noWrite);
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EROFS)), noWrite);
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EBUSY)),
+                 QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
     }
 
     // Backups and restores killed at random points: the backup is the old
