@@ -11,10 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <sqlcipher/sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -415,16 +417,45 @@ int exportWithOurPages(sqlite3* db, const QString& target)
 // is converted once: exported into a new owner-only file beside it, which
 // replaces it by one rename when it is complete and checked. The old file is
 // untouched until then; a program killed meanwhile leaves the temporary file,
-// which the next start removes. True when data.db now has the program's pages.
-bool convertEarlierPages(const QString& path)
+// which the next start removes. 0 when data.db now has the program's pages,
+// else the system's error number of the failure (ENOSPC for a full disk).
+int convertEarlierPages(const QString& path)
 {
     PrivateFile::Replacement converted(path, PrivateFile::Replacement::Temporary::Named);
     if (converted.error() != 0)
-        return false;
+        return converted.error();
     const QString temp = converted.temporaryPath();
-    if (Database::ExportEarlierDatabase(path, temp) != SQLITE_OK || !Database::IsOurDatabase(temp))
-        return false;
-    return converted.commit() == 0;
+    switch (Database::ExportEarlierDatabase(path, temp)) {
+    case SQLITE_OK: break;
+    case SQLITE_FULL: return ENOSPC;
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM: return EACCES;
+    default: return EIO;
+    }
+    if (!Database::IsOurDatabase(temp))
+        return EIO;
+    return converted.commit();
+}
+
+// Why a database of an earlier build could not be converted: the file itself
+// is whole, and must not be given up for a backup.
+QString conversionFailureText(int err, const QString& path)
+{
+    QString why;
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: why = QStringLiteral("磁盘已满"); break;
+    case EACCES:
+    case EPERM:
+    case EROFS: why = QStringLiteral("程序文件夹不能写入"); break;
+    case EIO: why = QStringLiteral("磁盘读写出错"); break;
+    default: why = QString::fromLocal8Bit(std::strerror(err)); break;
+    }
+    return QStringLiteral("%1 是早先版本的数据库，要转换后才能使用，但转换没有完成（%2）；它没有改动，本身完好。\r\n"
+                          "请腾出磁盘空间或给程序文件夹写入权限，然后重新启动；不要用备份替换它。")
+        .arg(QDir::toNativeSeparators(path), why);
 }
 
 // The name of the index a schema addition makes; empty for another statement.
@@ -625,8 +656,8 @@ void OpenDatabase()
             throw;
         {
             const WorkNotice notice(WorkNotice::convertingLine());
-            if (!convertEarlierPages(path))
-                throw;
+            if (const int err = convertEarlierPages(path))
+                throw DbOpenError(kOpenErrorNumber, conversionFailureText(err, path));
         }
         OpenDatabaseFile(path);
     }
@@ -772,6 +803,11 @@ int ExportEarlierDatabase(const QString& source, const QString& target)
     if (rc == SQLITE_OK) {
         watchProgress(old);
         rc = exportWithOurPages(old, target);
+        // The export may say only that it failed: a disk left with less room
+        // than the source takes was full.
+        const QStorageInfo disk(QFileInfo(target).absolutePath());
+        if (rc != SQLITE_OK && rc != SQLITE_FULL && disk.isValid() && disk.bytesAvailable() < QFileInfo(source).size())
+            rc = SQLITE_FULL;
     }
     sqlite3_close(old);
     return rc;

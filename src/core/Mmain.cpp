@@ -9,13 +9,17 @@
 #include "platform/FileDialogs.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QThread>
+#include <cerrno>
 #include <csignal>
 #include <memory>
 
@@ -55,12 +59,39 @@ int RemovePictureLeftovers()
                 && ::unlink(name.constData()) == 0)
                 ++removed;
         }
+    // A capture killed while it wrote a picture under a temporary name (file
+    // systems without unnamed files) left it hidden beside the picture.
+    static const QRegularExpression captured(QStringLiteral("^image[0-9]+\\.(jpg|bmp)$"));
+    removed +=
+        PrivateFile::removeLeftovers(folder, [](const QString& base) { return captured.match(base).hasMatch(); });
     return removed;
+}
+
+QString DatabaseOpenAdvice()
+{
+    const QString file = QDir::toNativeSeparators(AppPaths::databaseFile());
+    const QString folder = QDir::toNativeSeparators(AppPaths::programFolder());
+    if (!QFileInfo::exists(AppPaths::databaseFile()))
+        return QStringLiteral(
+                   "程序文件夹 %1 中没有数据库文件 data.db。请把最近的备份文件复制到这个文件夹并改名为 data.db，"
+                   "然后重新启动。")
+            .arg(folder);
+    // A file this account may not read is no damaged file: a backup must not replace it.
+    if (::access(QFile::encodeName(AppPaths::databaseFile()).constData(), R_OK) != 0 && errno == EACCES)
+        return QStringLiteral("本账户没有读取 %1 的权限，程序没有改动它，它本身可能完好。"
+                              "请系统管理员给本账户读写这个文件的权限，然后重新启动；不要用备份替换它。")
+            .arg(file);
+    return QStringLiteral("程序没有改动 %1。请先把它另存一份，再把最近的备份文件复制到程序文件夹 %2 并改名为 data.db，"
+                          "然后重新启动。")
+        .arg(file, folder);
 }
 
 void ReportOpenErrorAndQuit(int number, const QString& text)
 {
-    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text),
+    // The words users know come first; what to do follows them.
+    const QString advice =
+        text == Database::openErrorText() ? QStringLiteral("\r\n\r\n") + DatabaseOpenAdvice() : QString();
+    MessageBox::show(QStringLiteral("运行时错误 '%1':\r\n\r\n%2").arg(number).arg(text) + advice,
                      QString::fromLatin1(kProgramName), MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
     Quit(3);
 }
@@ -127,6 +158,11 @@ StartResult Main()
         ReleaseInstanceLock();
         return {false, 2};
     }
+
+    // A settings file the program cannot use is said before anything runs on its defaults.
+    if (const QString problem = Modini::SettingsFileProblem(); !problem.isEmpty())
+        MessageBox::show(problem, MessageBox::kSettingsErrorTitle, MessageBox::Icon::Exclamation,
+                         MessageBox::Buttons::Ok);
 
     // The colours of the chosen skin and the hospital name.
     Palette::LoadSkin();

@@ -40,8 +40,9 @@ void LoadHospitalName();
 
 // Removes the decrypted copies of report pictures that a program ended
 // without closing its editor or preview left in img (rpt1..4.jpg and
-// rptview1..4.jpg); run at start once the folder is ours alone. Gives how
-// many went.
+// rptview1..4.jpg), and the hidden temporary files of captured pictures
+// (image<n>.jpg and .bmp) that a killed capture left; run at start once the
+// folder is ours alone. Gives how many went.
 int RemovePictureLeftovers();
 
 // Re-login: the main window is already unloaded; reopen the database and show
@@ -49,7 +50,9 @@ int RemovePictureLeftovers();
 // error has been reported and the program is ending).
 bool Relogin();
 
-// Reports error 3000 the way an uncaught error is reported and ends the program.
+// What the user can do when data.db cannot be opened (missing, damaged, of another key).
+QString DatabaseOpenAdvice();
+// Reports error 3000 the way an uncaught error is reported, with that advice, and ends the program.
 void ReportOpenErrorAndQuit(int number, const QString& text);
 
 // Ends the program (leaves the event loop, or marks start-up as finished).

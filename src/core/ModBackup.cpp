@@ -146,12 +146,23 @@ FileError engineFileError(int code)
 }
 }
 
+namespace {
+const QString kNoPermission = QStringLiteral("没有权限");
+}
+
 QString TrapMessage(const FileError& e)
 {
     switch (e.number) {
     case AppError::None:
     case AppError::DialogCancelled: return QString();
     case AppError::PermissionDenied:
+        // Here a file in use does not refuse access; a folder or file this
+        // account may not write does, and is said as such.
+        if (e.description == kNoPermission)
+            return QStringLiteral("错误 ") + e.text()
+                   + QStringLiteral(
+                       "：本账户不能写入所选的位置或程序文件夹。请换一个位置，或请系统管理员给本账户写入权限。");
+        [[fallthrough]];
     case AppError::FileAlreadyOpen: return QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作");
     case AppError::FileNotFound: return QStringLiteral("文件未找到");
     default: return QStringLiteral("错误 ") + e.text();
@@ -166,9 +177,9 @@ FileError FromErrno(int err)
     case ENOTDIR: return {AppError::PathNotFound, QStringLiteral("路径未找到")};
     case EACCES:
     case EPERM:
-    case EROFS:
+    case EROFS: return {AppError::PermissionDenied, kNoPermission};
     case EBUSY:
-    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("没有权限")};
+    case ETXTBSY: return {AppError::PermissionDenied, QStringLiteral("文件正在使用中")};
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return {AppError::DiskFull, QStringLiteral("磁盘已满")};
@@ -230,9 +241,18 @@ FileError BackupTo(const QString& name)
     return e.number != 0 ? e : r;
 }
 
-FileError RestoreFrom(const QString& chosen, bool* refused)
+FileError RestoreFrom(const QString& chosen, bool* refused, QString* why)
 {
+    // A file cut short cannot always be told from another program's: one reason for both.
+    static const QString kNotWhole =
+        QStringLiteral("这个文件不是本程序完整无损的备份（可能还没有写完、已经损坏，或是别的程序的文件）。");
     *refused = false;
+    const auto refuse = [&](const QString& reason) {
+        *refused = true;
+        if (why)
+            *why = reason;
+        return FileError{};
+    };
     // The backup is read by the name its links lead to, never through another account's link.
     const PrivateFile::Followed source = PrivateFile::followLinks(chosen);
     if (!source.refusedLink.isEmpty())
@@ -258,8 +278,9 @@ FileError RestoreFrom(const QString& chosen, bool* refused)
     const bool ours = Database::IsOurDatabase(name);
     const bool earlier = !ours && Database::IsEarlierDatabase(name);
     if (!ours && !earlier) {
-        *refused = true;
-        return {};
+        if (::access(QFile::encodeName(name).constData(), R_OK) != 0 && errno == EACCES)
+            return refuse(QStringLiteral("本账户没有读取这个文件的权限。"));
+        return refuse(kNotWhole);
     }
     // Named: the engine checks the new file by its name.
     PrivateFile::Replacement staged(AppPaths::databaseFile(), PrivateFile::Replacement::Temporary::Named);
@@ -270,19 +291,16 @@ FileError RestoreFrom(const QString& chosen, bool* refused)
         const Stamp copied = copyInto(name, staged, WorkNotice::pump);
         if (staged.error() != 0)
             return FromErrno(staged.error());
-        if (!(copied == looked) || copied.size < 0) {
-            *refused = true;
-            return {};
-        }
+        if (!(copied == looked) || copied.size < 0)
+            return refuse(QStringLiteral("这个文件在恢复的过程中被改动了（可能正在写入），请等它写完再恢复。"));
     } else if (const int rc = Database::ExportEarlierDatabase(name, copy)) {
         const FileError e = engineFileError(rc);
-        *refused = e.number == 0;
+        if (e.number == 0)
+            return refuse(kNotWhole);
         return e;
     }
-    if (!Database::IsOurDatabase(copy) || !Database::IsWholeDatabase(copy)) {
-        *refused = true;
-        return {};
-    }
+    if (!Database::IsOurDatabase(copy) || !Database::IsWholeDatabase(copy))
+        return refuse(kNotWhole);
     Database::CloseDatabase();
     const FileError e = FromErrno(staged.commit());
     const FileError r = reopen();
@@ -336,14 +354,16 @@ Outcome Restore(QWidget* parent)
     }
     FileError e;
     bool refused = false;
+    QString why;
     {
         const WorkNotice notice(WorkNotice::restoreLine());
         const Busy busy;
-        e = RestoreFrom(name, &refused);
+        e = RestoreFrom(name, &refused, &why);
     }
     if (refused) {
-        MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
-                         parent);
+        // The sentence users know, then why this file is not taken.
+        MessageBox::show(refuse + QStringLiteral("\r\n\r\n") + why, MessageBox::kCancelledTitle,
+                         MessageBox::Icon::Critical, MessageBox::Buttons::Ok, parent);
         return Outcome::Refused;
     }
     if (e.number != 0) {

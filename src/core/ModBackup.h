@@ -46,8 +46,9 @@ FileError BackupTo(const QString& name);
 // one of an earlier build (converted to the program's pages on the way), once
 // the new file is complete and checked where it lies, beside data.db; the
 // database is open afterwards. *refused is set when name is no whole backup
-// of ours, or it changed while it was copied (nothing changed then).
-FileError RestoreFrom(const QString& name, bool* refused);
+// of ours, or it changed while it was copied (nothing changed then); *why then
+// says which, in the user's words.
+FileError RestoreFrom(const QString& name, bool* refused, QString* why = nullptr);
 
 // Removes the temporary files that killed copies left: in the program folder
 // (restores, conversions, settings; run at start, once no other copy runs)

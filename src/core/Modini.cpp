@@ -25,9 +25,14 @@ QString& lastFailure()
 // text then has U+FFFD for every byte that could not be read).
 QString decode(const QByteArray& bytes, bool* whole)
 {
-    *whole = true;
+    // No settings file holds a NUL: one that does is no text of ours (a file
+    // a crash left full of zeros, one saved as UTF-16), and rewriting its
+    // lines would mix our text into it.
+    *whole = !bytes.contains('\0');
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
+    if (!*whole)
+        return text;
     if (!utf8.hasError())
         return text;
     // Files written by older Chinese Windows tools are in GB18030.
@@ -293,6 +298,26 @@ bool SetIniValue(const QString& section, const QString& key, const QString& valu
 QString LastFailureText()
 {
     return lastFailure().isEmpty() ? QStringLiteral("无法写入设置文件 options.ini，设置未保存。") : lastFailure();
+}
+
+QString SettingsFileProblem()
+{
+    const QString path = AppPaths::iniFile();
+    const IniFile ini(path);
+    const QString name = fileName(path);
+    const QString defaults = QStringLiteral("本次各项设置按默认值使用。");
+    if (ini.unreadable())
+        return QStringLiteral(
+                   "无法读取设置文件 %1，程序不改动它，%2请系统管理员给本账户读写这个文件的权限，然后重新启动。")
+            .arg(name, defaults);
+    if (ini.undecodable())
+        return QStringLiteral("设置文件 %1 不是 UTF-8 或 GB18030 编码的文本，程序不改动它，%2"
+                              "请从备份中取回这个文件，或用文本编辑器把它另存为 UTF-8 编码，然后重新启动。")
+            .arg(name, defaults);
+    if (ini.loaded() && QFileInfo(path).size() == 0)
+        return QStringLiteral("设置文件 %1 是空的，%2请从备份中取回这个文件并重新启动，或在系统设置中重新设置。")
+            .arg(name, defaults);
+    return QString();
 }
 
 void TellNotSaved(QWidget* parent)

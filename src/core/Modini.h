@@ -108,6 +108,12 @@ QString GetIniValue(const QString& section, const QString& key, const QString& d
 bool SetIniValue(const QString& section, const QString& key, const QString& value, const QString& file);
 // Why the last SetIniValue failed, for the user.
 QString LastFailureText();
+
+// What is wrong with the program's options.ini, said at start: one that is
+// there but cannot be read or decoded, or that is empty, leaves every setting
+// at its default. Empty when it is sound or not there at all (it is made by
+// the first save).
+QString SettingsFileProblem();
 // Tells the user that a setting was not saved, and why (a critical box titled "错误").
 void TellNotSaved(QWidget* parent = nullptr);
 

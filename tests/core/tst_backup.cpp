@@ -29,6 +29,7 @@
 #include <csignal>
 #include <functional>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,7 +38,12 @@ using namespace kit;
 
 namespace {
 const QDate kToday(2024, 5, 2);
-const QString kWrongFile = QStringLiteral("请选择正确的备份文件");
+// The refusal users know, then why the file is not taken.
+QString wrongFile(const char* why) { return QStringLiteral("请选择正确的备份文件\r\n\r\n") + QString::fromUtf8(why); }
+const QString kWrongFile = QStringLiteral("请选择正确的备份文件");   // a name that is no backup's
+const QString kNotWhole =
+    wrongFile("这个文件不是本程序完整无损的备份（可能还没有写完、已经损坏，或是别的程序的文件）。");
+const QString kChanged = wrongFile("这个文件在恢复的过程中被改动了（可能正在写入），请等它写完再恢复。");
 
 void addReport(const QString& exam)
 {
@@ -264,10 +270,10 @@ private slots:
         // Not a database, a database of another key or without reports, a wrong ending, a missing file.
         const QString junk = folder_->file(QStringLiteral("junk.bak"));
         QVERIFY(writeBytes(junk, QByteArray(8192, 'j')));
-        restoreRefused(junk, kWrongFile);
+        restoreRefused(junk, kNotWhole);
         const QString other = folder_->file(QStringLiteral("other.bak"));
         QVERIFY(Database::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
-        restoreRefused(other, kWrongFile);
+        restoreRefused(other, kNotWhole);
         restoreRefused(folder_->file(QStringLiteral("data.db")), kWrongFile);
         restoreRefused(folder_->file(QStringLiteral("gone.bak")), QStringLiteral("文件未找到"));
 
@@ -289,11 +295,23 @@ private slots:
         // Cut short, and one page damaged in the middle.
         const QString cut = folder_->file(QStringLiteral("cut.bak"));
         QVERIFY(writeBytes(cut, whole.left(whole.size() / 2)));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
         QByteArray damaged = whole;
         damaged.replace(damaged.size() / 2, 64, QByteArray(64, 'z'));
         QVERIFY(writeBytes(cut, damaged));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
+        // A whole backup that this account may not read is refused as such.
+        if (canActAsOthers()) {
+            const SharedFolder shared;
+            QVERIFY(shared.ok() && fileAs(shared.file(QStringLiteral("theirs.bak")), whole, kDaemon));
+            const QByteArray why = runAs(kNobody, kNobody, [&] {
+                bool refused = false;
+                QString text;
+                ModBackup::RestoreFrom(shared.file(QStringLiteral("theirs.bak")), &refused, &text);
+                return refused ? text.toUtf8() : QByteArray("taken");
+            });
+            QCOMPARE(QString::fromUtf8(why), QStringLiteral("本账户没有读取这个文件的权限。"));
+        }
 
         // The whole one restores, and the list shows the day it showed before.
         window_->DTPicker1->setDate(QDate(2024, 5, 1));
@@ -338,6 +356,15 @@ private slots:
         QCOMPARE(countReports(), 1);
 
         QCOMPARE(ModBackup::TrapMessage({70, QString()}),
+                 QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
+        // An access refused here is a place this account may not write (a
+        // read-only program folder, another account's folder): said as such.
+        // A file in use keeps the sentence users know.
+        const QString noWrite = QStringLiteral("错误 70:没有权限：本账户不能写入所选的位置或程序文件夹。"
+                                               "请换一个位置，或请系统管理员给本账户写入权限。");
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EACCES)), noWrite);
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EROFS)), noWrite);
+        QCOMPARE(ModBackup::TrapMessage(ModBackup::FromErrno(EBUSY)),
                  QStringLiteral("数据库文件正在使用中，请关闭相关的应用再进行操作"));
     }
 
@@ -512,7 +539,7 @@ private slots:
                     acted = c.act();
                 }
             });
-            restoreRefused(backup, kWrongFile);
+            restoreRefused(backup, kChanged);
             ModBackup::setCopyHook({});
             QVERIFY2(acted, c.what);
             if (!QFile::exists(other))
@@ -545,7 +572,7 @@ private slots:
         // Cut short: refused, nothing changed.
         const QString cut = folder_->file(QStringLiteral("cut2019.bak"));
         QVERIFY(writeBytes(cut, earlierBytes.left(earlierBytes.size() / 2)));
-        restoreRefused(cut, kWrongFile);
+        restoreRefused(cut, kNotWhole);
         QVERIFY(QFile::remove(cut));
         QCOMPARE(filesIn(folder_->path()), programFiles);
 
@@ -561,6 +588,55 @@ private slots:
         QCOMPARE(queryInt(QStringLiteral("SELECT length(picture1) FROM reports WHERE obligate5 = 'E1'")), 5000);
         QCOMPARE(ListGrid::RowCount(window_->MSHFlexGrid1), 2);
         QCOMPARE(filesIn(folder_->path()), programFiles);
+    }
+
+    // A program folder on a disk that is full: an earlier build's backup,
+    // which is converted on the way, is not called a wrong file but a full
+    // disk, and data.db stays as it was. Needs a small file system of its own.
+    void earlierBackupOnFullDisk()
+    {
+        const QString earlier = folder_->file(QStringLiteral("2019.bak"));
+        QVERIFY(makeEarlierDatabase(earlier,
+                                    Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2024-05-02', randomblob(600000));")));
+        const QTemporaryDir small;
+        const QByteArray at = QFile::encodeName(small.path());
+        if (::mount("tmpfs", at.constData(), "tmpfs", 0, "size=1m") != 0)
+            QSKIP("this machine cannot mount a small file system here");
+        const QString program = small.path();
+        Database::CloseDatabase();
+        QVERIFY(QFile::copy(AppPaths::databaseFile(), program + QStringLiteral("/data.db")));
+        QVERIFY(QFile::copy(AppPaths::iniFile(), program + QStringLiteral("/options.ini")));
+        AppPaths::setProgramFolder(program);
+        Database::OpenDatabase();
+        const QByteArray before = readBytes(AppPaths::databaseFile());
+        const QStringList files = filesIn(program);
+        {
+            // Everything but a few pages is taken.
+            QFile filler(program + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            filler.close();
+            const qint64 all = QFileInfo(filler.fileName()).size();
+            QVERIFY(QFile::remove(filler.fileName())
+                    && writeBytes(filler.fileName(), QByteArray(all - 16 * 4096, 'x')));
+        }
+        bool refused = false;
+        const ModBackup::FileError e = ModBackup::RestoreFrom(earlier, &refused);
+        QVERIFY(QFile::remove(program + QStringLiteral("/filler")));
+        const QByteArray after = readBytes(AppPaths::databaseFile());
+        const QStringList left = filesIn(program);
+        Database::CloseDatabase();
+        AppPaths::setProgramFolder(folder_->path());
+        Database::OpenDatabase();
+        QVERIFY(::umount(at.constData()) == 0);
+        QVERIFY(!refused);
+        QCOMPARE(ModBackup::TrapMessage(e), QStringLiteral("错误 61:磁盘已满"));
+        QCOMPARE(after, before);
+        QCOMPARE(left, files);
     }
 
     // Backup and restore show a notice with the program's name while they

@@ -224,6 +224,14 @@ private slots:
         direct.setValue(s("system"), s("kz"), s("1"));
         QVERIFY(direct.undecodable() && !direct.save());
         QCOMPARE(readBytes(ini_), odd);
+        // Zeros (what a crash can leave) and UTF-16 are no text of ours either.
+        const QByteArray utf16("\xFF\xFE[\0s\0y\0s\0t\0e\0m\0]\0\r\0\n\0k\0z\0=\0\x31\0\r\0\n\0", 30);
+        for (const QByteArray& other : {QByteArray(4096, '\0'), utf16}) {
+            write(other);
+            QVERIFY(!set("system", "skinid", s("1")));
+            QCOMPARE(readBytes(ini_), other);
+            QVERIFY(Modini::LastFailureText().contains(s("设置未保存")));
+        }
     }
 
     // A file its owner made read-only (0444) is not replaced, even by a user

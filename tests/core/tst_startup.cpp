@@ -8,6 +8,8 @@
 #include "platform/AppPaths.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFile.h"
+#include "platform/PrivateFileTesting.h"
 #include "support/CoreKit.h"
 #include "support/OtherAccount.h"
 #include "support/TestFolder.h"
@@ -18,6 +20,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -27,6 +30,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -287,6 +291,10 @@ private slots:
         checkRefused(Mmain::Main());
         QVERIFY(lastText().contains(QStringLiteral("3000")));
         QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
+        QVERIFY(lastText().endsWith(
+            QStringLiteral("程序文件夹 %1 中没有数据库文件 data.db。请把最近的备份文件复制到这个文件夹并改名为 "
+                           "data.db，然后重新启动。")
+                .arg(QDir::toNativeSeparators(AppPaths::programFolder()))));
         QVERIFY(!QFile::exists(AppPaths::databaseFile()));
         // The lock is given back, so the user can start again once the file is restored.
         InstanceGuard again(AppPaths::programFolder());
@@ -304,6 +312,125 @@ private slots:
         QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！")));
         QVERIFY(!lastText().contains(QStringLiteral("no such table")));
         QCOMPARE(QFileInfo(AppPaths::databaseFile()).size(), 0);
+    }
+
+    // A data.db that is no database of this program (bytes of nothing, a
+    // database of another key, one without a key) ends the start with error
+    // 3000 and what to do; the file is left byte for byte.
+    void foreignDatabaseFileIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("key");   // null: bytes of nothing
+        QTest::newRow("not a database") << QByteArray();
+        QTest::newRow("another key") << QByteArray("another key");
+        QTest::newRow("no key") << QByteArray("");
+    }
+    void foreignDatabaseFileIsKept()
+    {
+        QFETCH(QByteArray, key);
+        TestFolder f(false);
+        const QString path = AppPaths::databaseFile();
+        QVERIFY(QFile::remove(path));
+        if (key.isNull()) {
+            QByteArray junk(64 * 1024, '\0');
+            for (int i = 0; i < junk.size(); ++i)
+                junk[i] = char((i * 7919) >> 3);
+            QVERIFY(writeBytes(path, junk));
+        } else {
+            sqlite3* db = nullptr;
+            QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK);
+            if (!key.isEmpty())
+                QVERIFY(sqlite3_exec(db, "PRAGMA key = '" + key + "'", nullptr, nullptr, nullptr) == SQLITE_OK);
+            QVERIFY(
+                sqlite3_exec(db, "CREATE TABLE reports (a); INSERT INTO reports VALUES (1);", nullptr, nullptr, nullptr)
+                == SQLITE_OK);
+            sqlite3_close(db);
+        }
+        const QByteArray before = readBytes(path);
+        const auto listing = [&] {
+            return QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        };
+        const QStringList files = listing();
+        checkRefused(Mmain::Main());
+        QVERIFY(lastText().contains(QStringLiteral("3000")));
+        QVERIFY(lastText().contains(QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误")));
+        QVERIFY2(lastText().endsWith(
+                     QStringLiteral("程序没有改动 %1。请先把它另存一份，再把最近的备份文件复制到程序文件夹 %2 "
+                                    "并改名为 data.db，然后重新启动。")
+                         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(AppPaths::programFolder()))),
+                 qPrintable(lastText()));
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(listing(), files);
+    }
+
+    // A data.db of another account that this one may not read is not called
+    // damaged: the start says whose permission is missing and not to replace
+    // it with a backup.
+    void othersDatabaseIsNotCalledDamaged()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        TestFolder f(false);
+        const SharedFolder shared;
+        QVERIFY(shared.ok());
+        const QString db = shared.file(QStringLiteral("data.db"));
+        const QByteArray bytes = readBytes(AppPaths::databaseFile());
+        QVERIFY(fileAs(db, bytes, kDaemon));
+        const QString runtime = QFileInfo(shared.path()).path() + QStringLiteral("/runtime");
+        QVERIFY(QDir().mkdir(runtime) && ::chown(QFile::encodeName(runtime).constData(), kNobody, kNobody) == 0);
+        AppPaths::setProgramFolder(shared.path());
+        const QByteArray got = runAs(kNobody, kNobody, [&] {
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+            const Mmain::StartResult r = Mmain::Main();
+            return QByteArray::number(r.running) + ' ' + lastText().toUtf8();
+        });
+        AppPaths::setProgramFolder(f.path());
+        const QString text = QString::fromUtf8(got);
+        QVERIFY2(text.startsWith(QStringLiteral("0 运行时错误 '3000'")), qPrintable(text));
+        QVERIFY2(
+            text.endsWith(QStringLiteral("本账户没有读取 %1 的权限，程序没有改动它，它本身可能完好。"
+                                         "请系统管理员给本账户读写这个文件的权限，然后重新启动；不要用备份替换它。")
+                              .arg(db)),
+            qPrintable(text));
+        QCOMPARE(readBytes(db), bytes);
+    }
+
+    // An options.ini that is empty, not text or not readable leaves every
+    // setting at its default: the start says so and what to do, reaches the
+    // login window, and leaves the file as it was.
+    void unusableSettingsFileIsSaid_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("binary") << QByteArray("[system]\r\nhname=\xFF\xFE\x80\x81\xFF\r\n")
+                                << QStringLiteral("不是 UTF-8 或 GB18030 编码的文本");
+        QTest::newRow("zeros") << QByteArray(2048, '\0') << QStringLiteral("不是 UTF-8 或 GB18030 编码的文本");
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("是空的");
+        QTest::newRow("a folder") << QByteArray() << QStringLiteral("无法读取设置文件 options.ini");
+    }
+    void unusableSettingsFileIsSaid()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, said);
+        TestFolder f(false);
+        QVERIFY(QFile::remove(AppPaths::iniFile()));
+        if (bytes.isNull())
+            QVERIFY(QDir().mkdir(AppPaths::iniFile()));
+        else
+            QVERIFY(writeBytes(AppPaths::iniFile(), bytes));
+        const Mmain::StartResult r = Mmain::Main();
+        const bool loginShown = login::current() && login::current()->isVisible();
+        Mmain::ReleaseInstanceLock();
+        Database::CloseDatabase();
+        QVERIFY(r.running && loginShown);
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(lastTitle(), MessageBox::kSettingsErrorTitle);
+        QVERIFY2(lastText().contains(said) && lastText().contains(QStringLiteral("默认值"))
+                     && lastText().contains(QStringLiteral("请")),
+                 qPrintable(lastText()));
+        if (bytes.isNull())
+            QVERIFY(QFileInfo(AppPaths::iniFile()).isDir());
+        else
+            QCOMPARE(readBytes(AppPaths::iniFile()), bytes);
     }
 
     // The first opening of a database made before the newest indexes builds
@@ -358,6 +485,40 @@ private slots:
         QCOMPARE(watch.notices[0].line, WorkNotice::convertingLine());
         QVERIFY(watch.notices[0].paintedBeforeDone);
         QVERIFY(watch.notices[0].goneAfterDone);
+        QCOMPARE(countReports(), 1);
+        Mmain::ReleaseInstanceLock();
+    }
+
+    // A database of an earlier build that cannot be converted (the disk is
+    // full; a file size limit stands in for it) is whole: the start says why
+    // and not to replace it by a backup, and leaves it and nothing else.
+    void earlierDatabaseOnFullDisk()
+    {
+        TestFolder f(false);
+        const QString db = AppPaths::databaseFile();
+        QVERIFY(QFile::remove(db));
+        QVERIFY(
+            makeEarlierDatabase(db, Database::ShippedSchema()
+                                        + QStringLiteral("INSERT INTO reports (obligate5, brname, rpdate, picture1) "
+                                                         "VALUES ('E1', '张三', '2019-01-02', randomblob(400000));")));
+        const QByteArray before = readBytes(db);
+        const QStringList files = QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        {
+            const FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.ok());
+            checkRefused(Mmain::Main());
+        }
+        QVERIFY2(lastText().contains(QStringLiteral("是早先版本的数据库，要转换后才能使用，但转换没有完成（"))
+                     && lastText().endsWith(
+                         QStringLiteral("；它没有改动，本身完好。\r\n请腾出磁盘空间或给程序文件夹写入权限，"
+                                        "然后重新启动；不要用备份替换它。")),
+                 qPrintable(lastText()));
+        QVERIFY(!lastText().contains(QStringLiteral("损坏！")));
+        QCOMPARE(readBytes(db), before);
+        QCOMPARE(QDir(f.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), files);
+        // With room, the same file starts.
+        MessageBox::clearShown();
+        checkStarted(Mmain::Main());
         QCOMPARE(countReports(), 1);
         Mmain::ReleaseInstanceLock();
     }
@@ -431,6 +592,45 @@ private slots:
             QVERIFY2(!QFile::exists(f.file(name)), qPrintable(name));
         for (const QString& name : kept)
             QVERIFY2(QFile::exists(f.file(name)), qPrintable(name));
+    }
+
+    // A capture killed while it writes its pictures under temporary names
+    // (file systems without unnamed files) leaves them hidden in img: the next
+    // start removes them, and keeps the pictures written whole and any hidden
+    // file that is not a capture's.
+    void killedCaptureLeavesNothing()
+    {
+        TestFolder f(false);
+        const QString img = f.file(QStringLiteral("img"));
+        QVERIFY(QDir().mkpath(img));
+        const QString other = img + QStringLiteral("/.notes.txt-abc123");
+        QVERIFY(writeBytes(other, "a file of someone else's"));
+        const QByteArray picture(8 << 20, 'p');
+        const auto hidden = [&] {
+            return QDir(img).entryList({QStringLiteral(".image*")}, QDir::Files | QDir::Hidden);
+        };
+        for (int tries = 0; tries < 20 && hidden().isEmpty(); ++tries) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                PrivateFile::setUnnamedTemporaries(false);
+                for (;;)
+                    for (const char* name : {"/image1.jpg", "/image1.bmp"})
+                        PrivateFile::replace(img + QLatin1String(name), picture);
+            }
+            QVERIFY(child > 0);
+            for (int waited = 0; waited < 60000 && hidden().isEmpty(); waited += 1)
+                QThread::msleep(1);
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        QVERIFY(!hidden().isEmpty());
+        checkStarted(Mmain::Main());
+        Mmain::ReleaseInstanceLock();
+        QVERIFY2(hidden().isEmpty(), qPrintable(hidden().join(QLatin1Char(' '))));
+        QVERIFY(QFile::exists(other));
+        for (const char* name : {"/image1.jpg", "/image1.bmp"})
+            if (QFile::exists(img + QLatin1String(name)))
+                QVERIFY(readBytes(img + QLatin1String(name)) == picture);
     }
 
     void reloginWithoutDatabaseEnds()
