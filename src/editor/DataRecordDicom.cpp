@@ -40,17 +40,21 @@ const QString kTypeMismatch = AppError::format(AppError::TypeMismatch, QStringLi
 const QString kOverflow = AppError::format(AppError::Overflow, QStringLiteral("溢出"));
 
 // A settings number read as the conversion reads it: whole part rounded down,
-// within the given range; otherwise the box to show.
-std::optional<long> settingNumber(const IniSetting& key, long low, long high, QString* failure)
+// within the given range; otherwise the box to show, naming the setting by its
+// caption in the send settings dialog (on a fresh machine none is set yet).
+std::optional<long> settingNumber(const IniSetting& key, const QString& caption, long low, long high, QString* failure)
 {
     const auto v = Modini::GetIniNumber(key);
     if (!v) {
-        *failure = kTypeMismatch;
+        *failure = kTypeMismatch
+                   + QStringLiteral("（DICOM图像发送参数中的“%1”未设置或不是数字，请在“设置 → "
+                                    "DICOM图像发送参数”中设置并保存）")
+                         .arg(caption);
         return std::nullopt;
     }
     const double whole = std::floor(*v);
     if (whole < double(low) || whole > double(high)) {
-        *failure = kOverflow;
+        *failure = kOverflow + QStringLiteral("（DICOM图像发送参数中的“%1”超出了范围）").arg(caption);
         return std::nullopt;
     }
     return long(whole);
@@ -202,11 +206,12 @@ struct DataRecord::DicomCommand {
         send.host = Modini::GetIniValue(IniKey::DicomServerIp);
         send.title = Modini::GetIniValue(IniKey::DicomServerTitle);
         QString failure;
-        const auto port = settingNumber(IniKey::DicomServerPort, std::numeric_limits<int>::min(),
-                                        std::numeric_limits<int>::max(), &failure);
-        const auto automatic = port ? settingNumber(IniKey::DicomAutoSend, std::numeric_limits<qint16>::min(),
-                                                    std::numeric_limits<qint16>::max(), &failure)
-                                    : std::nullopt;
+        const auto port = settingNumber(IniKey::DicomServerPort, QStringLiteral("服务器Port"),
+                                        std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &failure);
+        const auto automatic =
+            port ? settingNumber(IniKey::DicomAutoSend, QStringLiteral("图像转换后自动发送"),
+                                 std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max(), &failure)
+                 : std::nullopt;
         if (!automatic) {
             MessageBox::critical(failure, kErrorTitle);
             return false;

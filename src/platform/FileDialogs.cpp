@@ -8,11 +8,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStringList>
 #include <QTranslator>
+#include <QTreeView>
 
 namespace {
 struct State {
@@ -66,6 +68,12 @@ QString run(QWidget* parent, const QString& title, const QString& start, const Q
     dialog.setAcceptMode(accept);
     dialog.setFileMode(mode);
     dialog.setProxyModel(new ChineseColumns(&dialog));
+    // Qt sizes the size and date columns for its own shorter texts ("128.88 GB"),
+    // which cut "172.00 KiB" to "172…KiB": they follow what they show.
+    if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        view->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        view->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.selectedFiles().value(0);

@@ -31,6 +31,7 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QStyle>
 #include <QTreeView>
 #include <QLocale>
 #include <QDateTime>
@@ -460,6 +461,7 @@ private slots:
         FrmMain* w = FrmMain::ShowMain();
         QVERIFY(QDir().mkdir(AppPaths::file(QStringLiteral("备份"))));
         QVERIFY(writeBytes(AppPaths::file(QStringLiteral("x.BAK")), QByteArray(2048, 'x')));
+        QVERIFY(writeBytes(AppPaths::file(QStringLiteral("y.BAK")), QByteArray(176128, 'y')));
         const QDateTime modified = QFileInfo(AppPaths::file(QStringLiteral("备份"))).lastModified();
         FileDialogs::setScripted(false);
         QStringList rows;
@@ -486,12 +488,19 @@ private slots:
                         return true;
                 return false;
             };
-            QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("备份")) && listed(QStringLiteral("x.BAK")), 60000);
+            QTRY_VERIFY_WITH_TIMEOUT(listed(QStringLiteral("备份")) && listed(QStringLiteral("y.BAK")), 60000);
+            // Every size and date shows whole at the dialog's first size: the cell's
+            // text and the delegate's margins fit in the column.
+            const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
             for (int r = 0; r < m->rowCount(root); ++r) {
                 QStringList cells;
                 for (int c = 0; c < 4; ++c)
                     cells << m->index(r, c, root).data().toString();
                 rows << cells.join(QLatin1Char('|'));
+                for (int c : {1, 3})
+                    QTRY_VERIFY2_WITH_TIMEOUT(view->fontMetrics().horizontalAdvance(cells[c]) + margins
+                                                  <= view->columnWidth(c),
+                                              qPrintable(cells.join(QLatin1Char('|'))), 20000);
             }
             dialog->resize(700, 420);
             QVERIFY(dialog->grab().save(testOutputFolder() + QStringLiteral("/backup-dialog.png")));

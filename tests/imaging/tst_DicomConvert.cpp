@@ -1093,11 +1093,15 @@ private slots:
         ed.Text2->setText(QStringLiteral("  "));
         QCOMPARE(convert({Answer::Yes}), QStringLiteral("DICOM数字图像需要提供相关基本信息，姓名不能为空"));
         ed.Text2->setText(QStringLiteral("张三"));
+        // A fresh machine has no send settings: the box names the one to set and where.
         setOutput("svrPort", QString());
-        QCOMPARE(convert({Answer::Yes}), QStringLiteral("13:类型不匹配"));
+        QCOMPARE(convert({Answer::Yes}), QStringLiteral("13:类型不匹配（DICOM图像发送参数中的“服务器Port”未设置或"
+                                                        "不是数字，请在“设置 → DICOM图像发送参数”中设置并保存）"));
         setOutput("svrPort", QStringLiteral("104.9"));
         setOutput("autoSend", QStringLiteral("yes"));
-        QCOMPARE(convert({Answer::Yes}), QStringLiteral("13:类型不匹配"));
+        QCOMPARE(convert({Answer::Yes}),
+                 QStringLiteral("13:类型不匹配（DICOM图像发送参数中的“图像转换后自动发送”"
+                                "未设置或不是数字，请在“设置 → DICOM图像发送参数”中设置并保存）"));
         convert({Answer::No});
         QCOMPARE(MessageBox::shownBoxes().size(), 1);
         QVERIFY(counter("studyid") == 0 && counter("seriesid") == 0);
