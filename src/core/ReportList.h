@@ -80,14 +80,24 @@ inline constexpr Column kColumnTable[kColumns] = {
 };
 inline constexpr const char* kAgeUnitField = "ageunit";
 
-namespace detail {
-// Every row of the table is written (a table one row short leaves its last
-// row empty), and each named column shows its field.
-constexpr bool tableMatchesNames()
+// Whether every row of a column table is written (a table one row short
+// leaves its last row empty) and each named column shows its field; named
+// holds one (column, field) pair for every column.
+template <typename Table, typename Named>
+constexpr bool ColumnsMatchNames(const Table& table, const Named& named)
 {
-    for (const Column& c : kColumnTable)
+    for (const auto& c : table)
         if (!c.header || !c.field)
             return false;
+    for (const auto& [column, field] : named)
+        if (std::string_view(table[column].field) != field)
+            return false;
+    return true;
+}
+
+namespace detail {
+constexpr bool tableMatchesNames()
+{
     constexpr std::pair<Col, const char*> named[] = {{kExamColumn, "obligate5"},
                                                      {kNameColumn, "brname"},
                                                      {kSexColumn, "sex"},
@@ -101,11 +111,8 @@ constexpr bool tableMatchesNames()
                                                      {kDiagnosisColumn, "checkconclusion"},
                                                      {kKeyColumn, "ctid"}};
     static_assert(std::size(named) == kColumns);
-    for (const auto& [column, field] : named)
-        if (std::string_view(kColumnTable[column].field) != field)
-            return false;
-    return kColumnTable[kAgeColumn].form == Form::Age && kColumnTable[kDateColumn].form == Form::Date
-           && kColumnTable[kKeyColumn].twips == 0;
+    return ColumnsMatchNames(kColumnTable, named) && kColumnTable[kAgeColumn].form == Form::Age
+           && kColumnTable[kDateColumn].form == Form::Date && kColumnTable[kKeyColumn].twips == 0;
 }
 }
 static_assert(detail::tableMatchesNames(), "kColumnTable and the names of Col disagree");

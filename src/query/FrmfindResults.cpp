@@ -12,7 +12,6 @@
 
 #include <cmath>
 #include <iterator>
-#include <string_view>
 #include <utility>
 
 namespace FrmfindResults {
@@ -61,13 +60,8 @@ constexpr Column kCols[kColumns] = {
     {"序号", "ctid", 0, 0, false, Kind::Text},
 };
 
-// Every row of the table is written (a table one row short leaves its last
-// row empty), and each named column shows its field.
 constexpr bool tableMatchesNames()
 {
-    for (const Column& c : kCols)
-        if (!c.header || !c.field)
-            return false;
     constexpr std::pair<Col, const char*> named[] = {{kExamColumn, "obligate5"},
                                                      {kNameColumn, "brname"},
                                                      {kSexColumn, "sex"},
@@ -91,10 +85,8 @@ constexpr bool tableMatchesNames()
                                                      {kCheckNameColumn, "checkname"},
                                                      {kKeyColumn, "ctid"}};
     static_assert(std::size(named) == kColumns);
-    for (const auto& [column, field] : named)
-        if (std::string_view(kCols[column].field) != field)
-            return false;
-    return kCols[kKeyColumn].queryTwips == 0 && kCols[kKeyColumn].tickTwips == 0;
+    return ReportList::ColumnsMatchNames(kCols, named) && kCols[kKeyColumn].queryTwips == 0
+           && kCols[kKeyColumn].tickTwips == 0;
 }
 static_assert(tableMatchesNames(), "the result columns and the names of Col disagree");
 
