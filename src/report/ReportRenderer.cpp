@@ -26,9 +26,32 @@ const QString kMeasureText = QStringLiteral("国");
 const QString kAt = QStringLiteral("@");
 const QString kCaptionEnd = QStringLiteral(": ");
 
-// The whole characters a text starts with, as many as fit in a room: found by
-// doubling, then halving, the characters measured, so that a text of any length
-// is measured a few times, in pieces not much longer than what fits.
+// The fewest characters of a text for which reaches(count) holds (a width that
+// grows with the count), or one more than the text has when none does: found by
+// doubling, then halving, the count measured (from start), so that a text of any
+// length is measured a few times, in pieces not much longer than the answer.
+// take(count) looks at up to count characters and says how many there are.
+template <typename Take, typename Reaches>
+qsizetype firstReaching(qsizetype start, Take take, Reaches reaches)
+{
+    qsizetype below = 0;   // a count known not to reach
+    for (qsizetype want = start;; want *= 2) {
+        const qsizetype have = take(want);
+        if (have > below && reaches(have)) {
+            qsizetype at = have;
+            while (at - below > 1) {
+                const qsizetype mid = (below + at) / 2;
+                (reaches(mid) ? at : below) = mid;
+            }
+            return at;
+        }
+        if (have < want)
+            return have + 1;
+        below = have;
+    }
+}
+
+// The whole characters a text starts with, as many as fit in a room.
 class Prefixes {
 public:
     explicit Prefixes(const QString& text) : text_(text), characters_(QTextBoundaryFinder::Grapheme, text) {}
@@ -36,30 +59,16 @@ public:
     // Where the last whole character that fits ends (0: none does).
     qsizetype fittingEnd(ReportSurface& sf, double room)
     {
-        auto fits = [&](qsizetype count) { return sf.textWidth(text_.left(ends_[count - 1])) <= room; };
-        qsizetype fitting = 0, tooWide = 0;
-        for (qsizetype want = 16;; want *= 2) {
-            take(want);
-            if (ends_.isEmpty())
-                return 0;
-            const qsizetype have = std::min(want, ends_.size());
-            if (!fits(have)) {
-                tooWide = have;
-                break;
-            }
-            fitting = have;
-            if (have < want)
-                return text_.size();
-        }
-        while (tooWide - fitting > 1) {
-            const qsizetype mid = (fitting + tooWide) / 2;
-            (fits(mid) ? fitting : tooWide) = mid;
-        }
+        const qsizetype fitting =
+            firstReaching(
+                16, [this](qsizetype count) { return take(count); },
+                [&](qsizetype count) { return sf.textWidth(text_.left(ends_[count - 1])) > room; })
+            - 1;
         return fitting == 0 ? 0 : ends_[fitting - 1];
     }
 
 private:
-    void take(qsizetype count)
+    qsizetype take(qsizetype count)
     {
         while (ends_.size() < count) {
             const qsizetype at = characters_.toNextBoundary();
@@ -67,6 +76,7 @@ private:
                 break;
             ends_.append(at);
         }
+        return std::min(count, ends_.size());
     }
     const QString& text_;
     QTextBoundaryFinder characters_;
@@ -345,29 +355,12 @@ void ReportRenderer::PrintWrappedText(const QString& text, int lineLimit, int fo
                     break;
                 ends.append(characterEnd(from));
             }
+            return ends.size();
         };
         auto widthOf = [&](qsizetype count) { return count == 0 ? 0.0 : sf.textWidth(t.mid(i, ends[count - 1] - i)); };
-        qsizetype shorter = 0, reaching = -1;   // counts known to stay below the limit, and to reach it
-        for (qsizetype want = 1;; want *= 2) {
-            take(want);
-            if (ends.isEmpty())
-                break;
-            if (widthOf(ends.size()) >= limit) {
-                reaching = ends.size();
-                break;
-            }
-            shorter = ends.size();
-            if (shorter < want)
-                break;   // the line break or the end
-        }
-        qsizetype count = ends.size();
-        if (reaching > 0) {
-            while (reaching - shorter > 1) {
-                const qsizetype mid = (shorter + reaching) / 2;
-                (widthOf(mid) >= limit ? reaching : shorter) = mid;
-            }
-            count = reaching;
-        }
+        // The characters up to the one that makes the line reach the limit, or all of them.
+        const qsizetype reaching = firstReaching(1, take, [&](qsizetype c) { return widthOf(c) >= limit; });
+        const qsizetype count = std::min(reaching, ends.size());
         const QString line = t.mid(i, count == 0 ? 0 : ends[count - 1] - i);
         const double width = widthOf(count);
         i += line.size();
