@@ -175,6 +175,21 @@ bool FrmfindGrid::ValidateGridPrintSettings()
             return false;
         }
     }
+    // Margins that leave no room for a line of the list on the paper chosen.
+    int direction = 0;
+    PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &direction);
+    const auto page = ProgramPrinter::printableSizeMm(cboPrinter->itemText(PrintLists::chosenRow(cboPrinter)),
+                                                      ComboPaper->currentData().toInt(), direction);
+    auto mm = [](const QLineEdit* box) { return NumberText::Parse(box->text()).value_or(0); };
+    const auto refusal =
+        page ? PageRoom::check(*page, {mm(Ttop), mm(Tbotton), mm(Tleft), mm(Tright)}, GridPrinter::roomForALine())
+             : std::nullopt;
+    if (refusal) {
+        QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
+        MessageBox::critical(PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
+        PrintLists::focusAndSelect(boxes[int(refusal->margin)]);
+        return false;
+    }
     return true;
 }
 

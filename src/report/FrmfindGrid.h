@@ -23,7 +23,8 @@ public:
     void cboPrinter_Click();
 
     void LoadGridPrintSettings();
-    // The nine checks in order; the first failure is reported and focused.
+    // The nine checks in order, then whether the margins leave room for a line on the
+    // paper chosen; the first failure is reported and focused.
     bool ValidateGridPrintSettings();
 
     PaintPanel* Picdata = nullptr;

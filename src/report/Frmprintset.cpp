@@ -17,6 +17,7 @@
 #include "report/FontColorDialogs.h"
 #include "report/PrintLists.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportRenderer.h"
 #include "report/ReportUnits.h"
 
 #include <QCheckBox>
@@ -403,7 +404,46 @@ bool Frmprintset::ValidatePrintSettings()
     for (const auto& [box, text] : numbers)
         if (!NumberText::Parse(box->text()))
             return fail(box, text, MessageBox::kErrorTitle);
+    if (const auto refusal = marginRefusal()) {
+        QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
+        return fail(boxes[int(refusal->margin)], PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
+    }
     return true;
+}
+
+std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
+{
+    const int printerRow = PrintLists::chosenRow(cboPrinter), paperRow = PrintLists::chosenRow(ComboPaper);
+    int orientation = ProgramPrinter::Portrait;
+    PrintLists::selectedCode(ComboDirection, PrintLists::OrientationCodes(), &orientation);
+    const auto page = printerRow < 0 || paperRow < 0
+                          ? std::nullopt
+                          : ProgramPrinter::printableSizeMm(cboPrinter->itemText(printerRow),
+                                                            ComboPaper->itemData(paperRow).toInt(), orientation);
+    if (!page)
+        return std::nullopt;   // the printer does not say: the preview measures on the page it gets
+    // The page as the preview would lay it out with these settings.
+    PrintSettings s;
+    s.pageWidth = page->width();
+    s.pageHeight = page->height();
+    auto number = [](const QLineEdit* box) { return NumberText::Parse(box->text()).value_or(0); };
+    s.top = number(Ttop);
+    s.bottom = number(Tbotton);
+    s.left = number(Tleft);
+    s.right = number(Tright);
+    s.hjj = number(Thjj);
+    s.hjj2 = number(Thjj2);
+    s.fonts = fonts_;
+    s.fonts[0].size = std::max(s.fonts[0].size, 12.0);   // the hospital name is never smaller
+    for (int n = 0; n < PrintSettings::kSlots; ++n) {
+        const QComboBox* c = Comboxm[size_t(n)];
+        if (const int row = c->currentIndex(); row > 0) {
+            s.slotCaptions[size_t(n)] = c->itemText(row);
+            s.slotFields[size_t(n)] = QString::number(c->itemData(row).toInt());
+        }
+    }
+    ReportContent content;
+    return ReportRenderer(s, content).marginRefusal();
 }
 
 void Frmprintset::ButtnSave_Click()

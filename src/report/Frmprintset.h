@@ -1,8 +1,10 @@
 #pragma once
+#include "report/PageRoom.h"
 #include "report/PrintSettings.h"
 
 #include <QDialog>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -42,6 +44,9 @@ public:
     // Font set n (1..9) through the font dialog; a cancelled dialog keeps the set.
     void ChooseFontSet(int n);
     bool ValidatePrintSettings();
+    // Whether the margins typed leave room for a line of the report's text on the paper
+    // chosen, with the header and footer the other settings of the dialog give the page.
+    std::optional<PageRoom::Refusal> marginRefusal() const;
 
     // The dialog's working font sets and line colour (index 0 = font set 1).
     const std::array<FontSet, PrintSettings::kFontSets>& fontSets() const { return fonts_; }

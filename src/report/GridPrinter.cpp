@@ -9,6 +9,7 @@
 #include "report/ReportUnits.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QTextBoundaryFinder>
@@ -270,10 +271,12 @@ void GridPrinter::SetupGridPrinter()
         s.colorMode = Modini::GetIniValue(IniKey::GridColor);
         s.orientation = Modini::GetIniValue(IniKey::GridDirection);
         s.quality = Modini::GetIniValue(IniKey::GridQuality);
-        s.top = float(readSingle(IniKey::GridTop) * kTwipsPerMm);
-        s.bottom = float(readSingle(IniKey::GridBottom) * kTwipsPerMm);
-        s.left = float(readSingle(IniKey::GridLeft) * kTwipsPerMm);
-        s.right = float(readSingle(IniKey::GridRight) * kTwipsPerMm);
+        const PageRoom::Margins mm{readSingle(IniKey::GridTop), readSingle(IniKey::GridBottom),
+                                   readSingle(IniKey::GridLeft), readSingle(IniKey::GridRight)};
+        s.top = float(mm.top * kTwipsPerMm);
+        s.bottom = float(mm.bottom * kTwipsPerMm);
+        s.left = float(mm.left * kTwipsPerMm);
+        s.right = float(mm.right * kTwipsPerMm);
 
         // Each printer property the printer refuses keeps its previous value.
         ProgramPrinter& printer = ProgramPrinter::instance();
@@ -289,9 +292,11 @@ void GridPrinter::SetupGridPrinter()
         const QRectF printable = printer.printableRectMm();
         s.pageWidth = qint32(Units::roundEven(printable.width() * kTwipsPerMm));
         s.pageHeight = qint32(Units::roundEven(printable.height() * kTwipsPerMm));
-        if (s.pageWidth - double(s.left) - s.right <= 0 || s.pageHeight - double(s.top) - s.bottom <= 0)
-            throw ReportError{AppError::InvalidPropertyValue,
-                              QStringLiteral("无效的属性值（列表打印设置的页边距超出了纸张的可打印范围）")};
+        // Margins that leave no room for a line would put every row on pages of its own.
+        if (const auto refusal = PageRoom::check(printable.size(), mm, roomForALine()))
+            throw ReportError{
+                AppError::InvalidPropertyValue,
+                QStringLiteral("无效的属性值（列表打印设置中的%1）").arg(PageRoom::refusalText(*refusal))};
     } catch (const AppError& e) {
         settings_.pageWidth = 0;
         settings_.pageHeight = 0;
@@ -302,6 +307,20 @@ void GridPrinter::SetupGridPrinter()
     }
     settings_ = s;
     setupFailureShown_ = false;
+}
+
+PageRoom::Needed GridPrinter::roomForALine()
+{
+    ReportFonts::installSubstitutions();
+    QImage measure(1, 1, QImage::Format_RGB32);
+    const int dpm = int(Units::roundEven(ReportMeasure::kDpi / 0.0254));
+    measure.setDotsPerMeterX(dpm);
+    measure.setDotsPerMeterY(dpm);
+    const QFontMetricsF fm(toQFont(GridFont(), QFont()), &measure);
+    const double mmPerTwip = 1 / kTwipsPerMm;
+    return {ReportUnits::dotsToMm(fm.height(), ReportMeasure::kDpi) + 2 * kVPad * mmPerTwip,
+            ReportUnits::dotsToMm(fm.horizontalAdvance(QStringLiteral("国")), ReportMeasure::kDpi)
+                + 2 * kPad * mmPerTwip};
 }
 
 QString GridPrinter::messageText(const AppError& e) { return e.text(); }

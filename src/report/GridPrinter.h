@@ -1,4 +1,5 @@
 #pragma once
+#include "report/PageRoom.h"
 #include "report/PrintableGrid.h"
 #include "platform/AppError.h"
 
@@ -102,6 +103,10 @@ public:
 
     const GridPrintSettings& settings() const { return settings_; }
     bool ready() const { return settings_.pageWidth > 0 && settings_.pageHeight > 0; }
+
+    // What a page of the grid print keeps free between its margins: one line of text in the
+    // grid's standard font with the cell's insets, down and across, in millimetres.
+    static PageRoom::Needed roomForALine();
 
     // The message text of a failure: "<number>:<description>", as every print message
     // and every other caught error of the program says it.

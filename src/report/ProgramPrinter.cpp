@@ -148,6 +148,24 @@ QRectF ProgramPrinter::printableRectMm() const
     return QRectF(QPointF(0, 0), paper).marginsRemoved(m);
 }
 
+std::optional<QSizeF> ProgramPrinter::printableSizeMm(const QString& printer, int paperCode, int orientationCode)
+{
+    PrinterBackend& b = backend();
+    const auto list = printer.isEmpty() ? std::nullopt : b.papers(printer);
+    if (!list)
+        return std::nullopt;
+    for (const PaperInfo& p : *list) {
+        if (p.code != paperCode)
+            continue;
+        const auto orientation = orientationCode == Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+        QSizeF paper = p.size.size(QPageSize::Millimeter);
+        if (orientation == QPageLayout::Landscape)
+            paper.transpose();
+        return QRectF(QPointF(0, 0), paper).marginsRemoved(b.minimumMargins(printer, p.size, orientation)).size();
+    }
+    return std::nullopt;
+}
+
 void ProgramPrinter::configure(QPrinter& job) const
 {
     backend_->prepare(job, name_);

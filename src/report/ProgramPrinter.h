@@ -66,6 +66,10 @@ public:
     QSizeF paperSizeMm() const;
     QRectF printableRectMm() const;
 
+    // The printable area in millimetres that a printer gives with a paper (a code it offers)
+    // and an orientation code; nullopt when it does not offer that paper or does not answer.
+    static std::optional<QSizeF> printableSizeMm(const QString& printer, int paperCode, int orientationCode);
+
     // Points a job at the current printer with the current paper, modes and margins.
     void configure(QPrinter& job) const;
     // A high-resolution job configured so, written to a spool file of its own and handed

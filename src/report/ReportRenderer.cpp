@@ -257,7 +257,7 @@ void ReportRenderer::DrawPageHeader(bool newPage)
 
         // Logo: as tall as the hospital name and the title together.
         const QString logo = AppPaths::file(QStringLiteral("head.bmp"));
-        if (QFile::exists(logo)) {
+        if (!measuring_ && QFile::exists(logo)) {
             // A damaged logo is reported and left out; the header goes on without it.
             try {
                 ApplyReportFont(1);
@@ -454,6 +454,44 @@ void ReportRenderer::DrawPageFooter()
     sf.printDateLine(QStringLiteral("     ") + s_.rptfoot);
 }
 
+// --- room on the page ------------------------------------------------------------------------
+
+std::optional<PageRoom::Refusal> ReportRenderer::marginRefusal()
+{
+    // The header is drawn on a scratch layout and measured there; what it meets on the way
+    // is said by the layout that draws it for real, not here.
+    ReportLayout scratch;
+    LayoutSurface surface(scratch);
+    ReportSurface* const previous = std::exchange(surface_, &surface);
+    const QStringList failures = failures_;
+    const QSet<QString> reported = reported_;
+    measuring_ = true;
+    PageRoom::Needed needed;
+    ComputeLineMetrics();
+    const double top = m_.T, bottom = m_.B;
+    try {
+        // Measured with both margins at 0: a margin of 1e308 would swallow what it is added to.
+        m_.T = m_.B = 0;
+        ComputeFooterHeight();
+        DrawPageHeader(false);
+        const double header = surface.currentY;   // from the top margin to the body's first line
+        ApplyReportFont(6);
+        // One body line and the gap after it must end above the footer reserve, or every
+        // line would begin a page of its own below the paper.
+        needed.height = header + surface.textHeight(kMeasureText) + m_.S2 + m_.F;
+        needed.width = surface.textWidth(kMeasureText) + 2;
+    } catch (const ReportError&) {
+        needed = PageRoom::Needed();   // what cannot be measured is told by the layout
+    }
+    m_.T = top;
+    m_.B = bottom;
+    measuring_ = false;
+    surface_ = previous;
+    failures_ = failures;
+    reported_ = reported;
+    return PageRoom::check(QSizeF(m_.W, m_.H), {m_.T, m_.B, m_.L, m_.R}, needed);
+}
+
 // --- the whole report -----------------------------------------------------------------------
 
 bool ReportRenderer::renderOn(ReportSurface& surface)
@@ -464,6 +502,10 @@ bool ReportRenderer::renderOn(ReportSurface& surface)
     layoutFailure_.reset();
 
     try {
+        if (const auto refusal = marginRefusal())
+            throw ReportError{AppError::InvalidPropertyValue,
+                              QStringLiteral("无效的属性值（打印设置中的%1，请在“打印设置”中改正后再预览和打印）")
+                                  .arg(PageRoom::refusalText(*refusal))};
         ComputeLineMetrics();
         ComputeFooterHeight();
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "report/PageRoom.h"
 #include "report/PrintSettings.h"
 #include "report/ReportSurface.h"
 #include "report/ReportUnits.h"
@@ -58,6 +59,11 @@ public:
     // the surface's document is abandoned).
     bool renderOn(ReportSurface& surface);
 
+    // Whether the margins leave room on the printable page for one line of body text between
+    // the page header and the footer reserve, measured with the settings as they are. A
+    // layout whose margins do not is refused (InvalidPropertyValue) before anything is drawn.
+    std::optional<PageRoom::Refusal> marginRefusal();
+
     // The layout the preview shows and the printer prints, laid out when missing or stale.
     const ReportLayout& layout();
     // Whether the layout in hand was made for the printable page in use.
@@ -110,6 +116,7 @@ private:
     ReportContent& c_;
     ReportPaperWidget* previewWidget_ = nullptr;
     ReportSurface* surface_ = nullptr;
+    bool measuring_ = false;   // a header drawn only to be measured leaves out the logo
     Metrics m_;
     ReportLayout layout_;
     bool laidOut_ = false;

@@ -10,6 +10,8 @@
 #include "report/Frmprintset.h"
 #include "report/ReportFonts.h"
 #include "report/ProgramPrinter.h"
+#include "report/ReportData.h"
+#include "report/ReportRenderer.h"
 #include "support/CoreKit.h"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QFontDialog>
 #include <QTimer>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -344,6 +347,65 @@ private slots:
         answer();
         d.C1Fontset->click();
         QCOMPARE(d.fontSets()[2].name, other);
+    }
+
+    void marginsAtTheLimitAndPast_data()
+    {
+        QTest::addColumn<int>("field");   // 0 top, 1 bottom, 2 left, 3 right
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("top 300") << 0 << "300";
+        QTest::newRow("top 1e308") << 0 << "1e308";
+        QTest::newRow("bottom 300") << 1 << "300";
+        QTest::newRow("left 250") << 2 << "250";
+        QTest::newRow("right 1e308") << 3 << "1e308";
+    }
+    void marginsAtTheLimitAndPast()
+    {
+        // A margin that leaves no room for a line of text on A4 is refused at 保 存 with the
+        // field and the largest value that fits; that value is saved, and the page laid out
+        // from it has room; a tenth more is refused again.
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        Frmprintset& d = open();
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QLineEdit* const boxes[] = {d.Ttop, d.Tbotton, d.Tleft, d.Tright};
+        const char* const names[] = {"上边距", "下边距", "左边距", "右边距"};
+        const char* const keys[] = {"bTop", "bBotton", "bLeft", "bRight"};
+        QLineEdit* box = boxes[field];
+        const QByteArray before = fileBytes();
+        const QRegularExpression largestSaid(QStringLiteral("最大为 (\\d+(\\.\\d)?) 毫米"));
+        auto refusedWith = [&](const QString& value) {
+            box->setText(value);
+            MessageBox::clearShown();
+            d.ButtnSave->click();
+            const auto shown = MessageBox::shownBoxes();
+            if (shown.size() != 1 || d.Bset() || fileBytes() != before || QApplication::focusWidget() != box
+                || !shown.first().text.startsWith(QString::fromUtf8(names[field]))) {
+                qWarning("%s", qPrintable(shown.isEmpty() ? QStringLiteral("saved") : shown.first().text));
+                return QString();
+            }
+            return largestSaid.match(shown.first().text).captured(1);
+        };
+        const QString largest = refusedWith(typed);
+        QVERIFY(!largest.isEmpty());
+        const double mm = largest.toDouble();
+        QVERIFY2(mm > 20 && mm < (field < 2 ? 287 : 200), qPrintable(largest));
+        QCOMPARE(refusedWith(QString::number(mm + 0.1)), largest);
+
+        box->setText(largest);
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
+        QCOMPARE(ini("parameter", keys[field]), largest);
+        PrintSettings saved;
+        QStringList captions;
+        ReportData::loadItemCaptions(captions);
+        saved.load(captions);
+        ReportContent content;
+        QVERIFY(!ReportRenderer(saved, content).marginRefusal());
+        d.hide();
     }
 
 private:

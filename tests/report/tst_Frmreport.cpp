@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QtTest>
 #include <functional>
@@ -581,6 +582,51 @@ private slots:
         // Afterwards a good report shows again.
         MessageBox::clearShown();
         open(id, [&](Frmreport& w) { QVERIFY(w.CmdPrint->isEnabled() && w.PicpaperFrame->isVisible()); });
+    }
+
+    void storedMarginWithoutRoom_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("top 300 mm") << "bTop"
+                                    << "300"
+                                    << "上边距";
+        QTest::newRow("top 1e308") << "bTop"
+                                   << "1e308"
+                                   << "上边距";
+        QTest::newRow("bottom 280 mm") << "bBotton"
+                                       << "280"
+                                       << "下边距";
+        QTest::newRow("left 195 mm") << "bLeft"
+                                     << "195"
+                                     << "左边距";
+    }
+    void storedMarginWithoutRoom()
+    {
+        // An options.ini edited by hand: the preview says which margin and how large it may be,
+        // lays out no run of empty pages, and 打印报告 sends nothing.
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, field);
+        kit::setIni("parameter", qPrintable(key), value);
+        const QString out = folder_->file(QStringLiteral("out.pdf"));
+        const qint64 report = addReport(lines(threePageLines()));
+        MessageBox::clearShown();
+        open(report, [&](Frmreport& w) {
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            const QString told = kit::lastText();
+            QVERIFY2(told.startsWith(QStringLiteral("380:")) && told.contains(field)
+                         && told.contains(QRegularExpression(QStringLiteral("最大为 \\d+(\\.\\d)? 毫米"))),
+                     qPrintable(told));
+            QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
+            QVERIFY(w.pageCount() <= 1);
+            MessageBox::clearShown();
+            w.CmdPrint->click();
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QCOMPARE(kit::lastText(), told);
+            QVERIFY(!QFile::exists(out) && backend_->submitted() == 0);
+        });
     }
 
 private:

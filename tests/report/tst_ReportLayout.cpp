@@ -1,11 +1,14 @@
 // Layout of the report page on a surface that records what is drawn.
 #include "core/Mmain.h"
 #include "platform/MessageBox.h"
+#include "report/PageRoom.h"
 #include "report/ReportRenderer.h"
 #include "report/ReportSurface.h"
 #include "support/TestFolder.h"
 
 #include <QtTest>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -245,9 +248,9 @@ private slots:
                  QStringList({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁"),
                               QString(), QStringLiteral("戊")}));
 
-        // A page narrower than its margins still moves on: one character a line, no endless loop.
+        // A page narrower than its margins is refused before anything is laid out.
         s.left = s.right = 100;
-        QCOMPARE(bodyOf(QStringLiteral("一二三四五")).join(QLatin1Char('|')), QStringLiteral("一|二|三|四|五"));
+        QCOMPARE(bodyOf(QStringLiteral("一二三四五")), QStringList());
 
         // A left margin far below zero makes a line as wide as anything typed: a paragraph
         // of 100,000 characters is one line, whole, measured a few times over (not once
@@ -371,6 +374,39 @@ private slots:
         const auto* longNote = b.find(c.values[6].left(int(35 / (7 * 0.35))));
         QVERIFY(longNote && longNote->size == 7.0 && longNote->x == 154.0);
         QVERIFY2(b.measured < c.values[6].size(), qPrintable(QString::number(b.measured)));
+    }
+
+    void marginsAndRoom_data()
+    {
+        // A 200 x 287 mm printable page that must keep 100 mm down and 10 mm across free.
+        QTest::addColumn<QList<double>>("margins");   // top, bottom, left, right
+        QTest::addColumn<int>("refused");             // -1 none, else the margin named
+        QTest::addColumn<QString>("said");            // what the refusal says of the value
+        const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+        const int top = int(PageRoom::Margin::Top), bottom = int(PageRoom::Margin::Bottom),
+                  left = int(PageRoom::Margin::Left), right = int(PageRoom::Margin::Right);
+        QTest::newRow("at the limit down") << QList<double>{87, 100, 15, 15} << -1 << QString();
+        QTest::newRow("top past it") << QList<double>{100.1, 87, 15, 15} << top << "上边距最大为 100 毫米";
+        QTest::newRow("bottom past it") << QList<double>{87.05, 100, 15, 15} << bottom << "下边距最大为 99.9 毫米";
+        QTest::newRow("bottom the larger") << QList<double>{20, 200, 15, 15} << bottom << "下边距最大为 167 毫米";
+        QTest::newRow("equal: the top") << QList<double>{150, 150, 15, 15} << top << "上边距最大为 37 毫米";
+        QTest::newRow("both too large") << QList<double>{200, 190, 15, 15} << top << "合计最大为 187 毫米";
+        QTest::newRow("infinite top") << QList<double>{inf, 10, 15, 15} << top << "上边距最大为 177 毫米";
+        QTest::newRow("bottom no number") << QList<double>{10, nan, 15, 15} << bottom << "下边距最大为 177 毫米";
+        QTest::newRow("a tenth rounded down") << QList<double>{9.04, 200, 0, 0} << bottom << "下边距最大为 177.9 毫米";
+        QTest::newRow("left past it") << QList<double>{10, 10, 95.1, 95} << left << "左边距最大为 95 毫米";
+        QTest::newRow("right at the limit") << QList<double>{10, 10, 0, 190} << -1 << QString();
+        QTest::newRow("right past it") << QList<double>{10, 10, 0.5, 190} << right << "右边距最大为 189.5 毫米";
+    }
+    void marginsAndRoom()
+    {
+        QFETCH(QList<double>, margins);
+        QFETCH(int, refused);
+        QFETCH(QString, said);
+        const auto r = PageRoom::check(QSizeF(200, 287), {margins[0], margins[1], margins[2], margins[3]}, {100, 10});
+        QCOMPARE(r ? int(r->margin) : -1, refused);
+        if (r)
+            QVERIFY2(PageRoom::refusalText(*r).contains(said), qPrintable(PageRoom::refusalText(*r)));
     }
 
 private:

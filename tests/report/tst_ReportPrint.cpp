@@ -435,6 +435,54 @@ private slots:
         QVERIFY(colourBox(page, kPictureColours[2], 100).isNull() && colourBox(page, kLogoBlue, 100, 30).isNull());
     }
 
+    void boldCaptionsOnPaper_data()
+    {
+        QTest::addColumn<QString>("face");   // the face of the body captions (font set 5)
+        QTest::newRow("宋体") << "宋体";
+        QTest::newRow("黑体") << "黑体";
+        QTest::newRow("a face named as installed") << "AR PL UMing CN";
+    }
+    void boldCaptionsOnPaper()
+    {
+        // A bold caption is bold on paper as in the preview, in a face without a bold of its own
+        // too. Seen on the printed page: the caption in bold puts clearly more ink on the paper
+        // than the same caption in regular.
+        QFETCH(QString, face);
+        useEveryItem();
+        kit::setIni("font5", "mFontname", face);
+        QStringList captions;
+        QVERIFY(!ReportData::loadItemCaptions(captions).failed());
+        const QString caption = captions[18] + QLatin1Char(':');   // the findings, body slot 21
+        const qint64 id = addReport(QStringLiteral("双肺纹理清晰。"), false);
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        const QRegularExpression box(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                                                    "yMax=\"([\\d.]+)\">%1</word>")
+                                         .arg(QRegularExpression::escape(caption)));
+        auto inkOfCaption = [&](bool bold) {
+            kit::setIni("font5", "mFontBold", bold ? QStringLiteral("True") : QStringLiteral("False"));
+            if (!print(id) || !failures_.isEmpty())
+                return -1.0;
+            const auto m = box.match(
+                kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+            if (!m.hasMatch())
+                return -1.0;
+            const double px = 300 / 72.0;
+            const QRect crop(QPoint(int(m.captured(1).toDouble() * px) - 2, int(m.captured(2).toDouble() * px) - 2),
+                             QPoint(int(m.captured(3).toDouble() * px) + 2, int(m.captured(4).toDouble() * px) + 2));
+            const QImage img = kit::pdfPageImage(
+                pdf, 1, folder_->file(bold ? QStringLiteral("bold") : QStringLiteral("regular")), 300, crop);
+            double ink = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    ink += 255 - qGray(img.pixel(x, y));
+            return ink;
+        };
+        const double regular = inkOfCaption(false);
+        const double bold = inkOfCaption(true);
+        QVERIFY(regular > 0);
+        QVERIFY2(bold > 1.1 * regular, qPrintable(QStringLiteral("%1 / %2").arg(bold).arg(regular)));
+    }
+
 private:
     // Header slots 1..20 take every item but findings, diagnosis and report date
     // (short values before the narrow fourth column); the body shows findings and
