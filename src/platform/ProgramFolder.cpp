@@ -104,14 +104,19 @@ QString refusalText(const QString& folder, const Facts& facts, Verdict verdict)
                                         "只能由运行本程序的账户独自使用，程序没有读取其中的任何文件，不能启动。\n")
                              .arg(name, accountName(facts.owner), modeText(facts.mode), why);
     if (verdict == Verdict::NoUnixPermissions)
-        return head + QStringLiteral("这个文件夹在 %1 文件系统上，它不记录 Unix 权限，chmod 无法改变。"
-                                     "请把程序文件夹移到本账户自己的文件夹中（例如主文件夹），然后重新启动。")
-                          .arg(facts.foreignFileSystem);
+        return head
+               + QStringLiteral("这个文件夹在 %1 文件系统上，它不记录 Unix 权限，chmod 无法改变。"
+                                "请把程序和它的文件移到只属于本账户、支持 Unix 权限的文件夹中"
+                                "（例如主文件夹下新建的文件夹），然后重新启动。")
+                     .arg(facts.foreignFileSystem);
     if (verdict == Verdict::NotOwner)
-        return head + QStringLiteral("请系统管理员把这个文件夹交给本账户（chown），并执行 chmod 700 %1；"
-                                     "或把程序文件夹移到本账户自己的文件夹中。然后重新启动。")
-                          .arg(name);
-    return head + QStringLiteral("请执行 chmod 700 %1，或把程序文件夹移到本账户自己的文件夹中，然后重新启动。").arg(name);
+        return head
+               + QStringLiteral("请系统管理员把这个文件夹交给本账户（chown），再执行 chmod 700 %1；"
+                                "或把程序和它的文件复制到只属于本账户的文件夹中。然后重新启动。")
+                     .arg(name);
+    return head
+           + QStringLiteral("请执行 chmod 700 %1，或把程序和它的文件移到只属于本账户的文件夹中，然后重新启动。")
+                 .arg(name);
 }
 
 QString check(const QString& folder)

@@ -15,9 +15,9 @@ namespace ProgramFolder {
 struct Facts {
     uid_t owner = 0;
     gid_t group = 0;
-    mode_t mode = 0;                // the permission bits (with set-id and sticky)
-    bool groupHoldsOthers = false;  // an account other than the user is in the group
-    QString foreignFileSystem;      // a file system without Unix owners and modes ("vfat" …); empty otherwise
+    mode_t mode = 0;                 // the permission bits (with set-id and sticky)
+    bool groupHoldsOthers = false;   // an account other than the user is in the group
+    QString foreignFileSystem;       // a file system without Unix owners and modes ("vfat" …); empty otherwise
 };
 
 enum class Verdict {

@@ -78,13 +78,13 @@ private slots:
         QTest::newRow("only others write") << true << 0702 << false << long(TMPFS_MAGIC) << Verdict::AnyoneMayWrite;
         QTest::newRow("sticky, anyone writes") << true << 01777 << false << ext4 << Verdict::AnyoneMayWrite;
         QTest::newRow("another account's") << false << 0700 << false << ext4 << Verdict::NotOwner;
-        QTest::newRow("vfat, anyone writes") << true << 0777 << false << long(MSDOS_SUPER_MAGIC)
-                                             << Verdict::NoUnixPermissions;
+        QTest::newRow("vfat, anyone writes")
+            << true << 0777 << false << long(MSDOS_SUPER_MAGIC) << Verdict::NoUnixPermissions;
         QTest::newRow("vfat mounted for the user") << true << 0700 << false << long(MSDOS_SUPER_MAGIC) << Verdict::Ours;
-        QTest::newRow("cifs of another account") << false << 0755 << false << long(CIFS_SUPER_MAGIC)
-                                                 << Verdict::NoUnixPermissions;
-        QTest::newRow("exfat, group writes") << true << 0770 << true << long(EXFAT_SUPER_MAGIC)
-                                             << Verdict::NoUnixPermissions;
+        QTest::newRow("cifs of another account")
+            << false << 0755 << false << long(CIFS_SUPER_MAGIC) << Verdict::NoUnixPermissions;
+        QTest::newRow("exfat, group writes")
+            << true << 0770 << true << long(EXFAT_SUPER_MAGIC) << Verdict::NoUnixPermissions;
         QTest::newRow("9p, anyone writes") << true << 0777 << false << long(V9FS_MAGIC) << Verdict::NoUnixPermissions;
     }
     void folderRule()
@@ -154,7 +154,7 @@ private slots:
                      && text.contains(QString::number(mode, 8)),
                  qPrintable(text));
         QCOMPARE(text.contains(QStringLiteral("chmod 700 /srv/pelrand")), chmodHelps);
-        QVERIFY2(text.contains(QStringLiteral("移到本账户自己的文件夹")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("只属于本账户")), qPrintable(text));
         QCOMPARE(text.contains(fileSystem), true);
         QVERIFY(ProgramFolder::refusalText(folder, facts, Verdict::Ours).isEmpty());
     }
