@@ -665,7 +665,10 @@ void OpenDatabaseFile(const QString& path)
     if (!checked || fileIdentity(path) != checked) {
         sqlite3_close_v2(gConn);
         gConn = nullptr;
-        throw DbOpenError(kOpenErrorNumber, openErrorText());
+        throw DbOpenError(kOpenErrorNumber,
+                          QStringLiteral("数据库文件 %1 在打开的同时被换成了另一个文件，程序没有使用它，也没有改动它。"
+                                         "请确认程序文件夹只有本账户在使用，然后重新启动。")
+                              .arg(QDir::toNativeSeparators(path)));
     }
 }
 

@@ -22,6 +22,7 @@
 #include <optional>
 
 #include <linux/magic.h>
+#include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,33 @@ QMap<QString, QByteArray> contents(const QString& folder)
                                                : readBytes(f.filePath()));
     return out;
 }
+
+// The engine's own file access, with the database file's name given to
+// another file at the instant the engine opens it (a swap in the window
+// between the program's check and the engine's open).
+struct SwapOnOpen {
+    static inline sqlite3_vfs* real = nullptr;
+    static inline QByteArray from;   // the file that takes the name, once
+    sqlite3_vfs vfs{};
+    SwapOnOpen(const QString& file)
+    {
+        real = sqlite3_vfs_find(nullptr);
+        from = QFile::encodeName(file);
+        vfs = *real;
+        vfs.zName = "swap-on-open";
+        vfs.xOpen = [](sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* out) {
+            if ((flags & SQLITE_OPEN_MAIN_DB) && !from.isEmpty() && ::rename(from.constData(), name) == 0)
+                from.clear();
+            return real->xOpen(real, name, f, flags, out);
+        };
+        sqlite3_vfs_register(&vfs, 1);
+    }
+    ~SwapOnOpen()
+    {
+        sqlite3_vfs_unregister(&vfs);
+        sqlite3_vfs_register(real, 1);
+    }
+};
 
 bool setOwnerAndMode(const QString& path, uid_t owner, gid_t group, mode_t mode)
 {
@@ -238,6 +266,32 @@ private slots:
         Mmain::ReleaseInstanceLock();
         QVERIFY(Mmain::gHospitalName.isEmpty());
         QCOMPARE(readBytes(behind), theirs);
+    }
+
+    // The engine opens data.db by name: a file put in its place after the
+    // check is found out after the open, used for nothing and named.
+    void databaseSwappedWhileOpened()
+    {
+        const TestFolder f;
+        QVERIFY(f.ok());
+        Database::CloseDatabase();
+        const QString other = f.file(QStringLiteral("other.db"));
+        QVERIFY(QFile::copy(AppPaths::databaseFile(), other));
+        QString why;
+        {
+            const SwapOnOpen swap(other);
+            try {
+                Database::OpenDatabase();
+            } catch (const DbOpenError& e) {
+                why = e.description;
+            }
+            QVERIFY(SwapOnOpen::from.isEmpty());
+        }
+        QVERIFY2(why.contains(AppPaths::databaseFile()) && why.contains(QStringLiteral("换成了另一个文件")),
+                 qPrintable(why));
+        QVERIFY(!Database::isOpen());
+        Database::OpenDatabase();
+        QVERIFY(Database::isOpen());
     }
 
     // What the program remembers by itself after the start refused the
