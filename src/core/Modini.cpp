@@ -8,9 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
-
 #include <QHash>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
