@@ -24,6 +24,9 @@
 #include <optional>
 #include <type_traits>
 
+#include <utility>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The shipped data files live in a resource of this static library.
@@ -611,21 +614,32 @@ namespace Database {
 QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
 
 namespace {
-// In a program folder shared with other accounts, another account's link
-// could lead to any database: it is not opened, converted or written.
+// A link in the program folder is the user's own or one the administrator
+// put (no other account may write the folder). The latter could lead to any
+// database: it is not opened, converted or written.
 void refuseOthersLink(const QString& path)
 {
-    const PrivateFile::Followed followed = PrivateFile::followLinks(path);
-    if (!followed.refusedLink.isEmpty())
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
         throw DbOpenError(kOpenErrorNumber,
                           QStringLiteral("%1 是另一个账户的链接，程序不经由它打开数据库。请系统管理员删除这个链接。")
-                              .arg(QDir::toNativeSeparators(followed.refusedLink)));
+                              .arg(QDir::toNativeSeparators(path)));
+}
+
+// The file a name leads to (device and inode); none when there is none.
+std::optional<std::pair<dev_t, ino_t>> fileIdentity(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return std::make_pair(st.st_dev, st.st_ino);
 }
 }
 
 void OpenDatabaseFile(const QString& path)
 {
     refuseOthersLink(path);
+    const auto checked = fileIdentity(path);
     // A fresh connection replaces the previous one.
     if (gConn) {
         sqlite3_close_v2(gConn);
@@ -643,6 +657,19 @@ void OpenDatabaseFile(const QString& path)
     gConn = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (!gConn)
         throw DbOpenError(kOpenErrorNumber, openErrorText());
+    // The engine opens by name only, so the file is confirmed after the open
+    // to be the one checked above (same device and inode). A name swapped
+    // for another file and back between the two looks still goes unseen; in
+    // a program folder that is the user's alone only the user or the
+    // administrator can do that.
+    if (!checked || fileIdentity(path) != checked) {
+        sqlite3_close_v2(gConn);
+        gConn = nullptr;
+        throw DbOpenError(kOpenErrorNumber,
+                          QStringLiteral("数据库文件 %1 在打开的同时被换成了另一个文件，程序没有使用它，也没有改动它。"
+                                         "请确认程序文件夹只有本账户在使用，然后重新启动。")
+                              .arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void OpenDatabase()

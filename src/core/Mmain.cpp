@@ -10,6 +10,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
+#include "platform/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -120,6 +121,14 @@ StartResult Main()
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         app->setQuitOnLastWindowClosed(false);
 
+    // Nothing in the program folder is read before it is known to be the
+    // user's alone: in a folder another account may write, that account could
+    // have put links among our files.
+    if (const QString refused = ProgramFolder::check(AppPaths::programFolder()); !refused.isEmpty()) {
+        MessageBox::show(refused, MessageBox::kSorryTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
+        return {false, 1};
+    }
+
     // Only one copy runs per program folder.
     guard() = std::make_unique<InstanceGuard>(AppPaths::programFolder());
     if (!guard()->tryAcquire()) {
@@ -159,8 +168,9 @@ StartResult Main()
         return {false, 2};
     }
 
-    // A settings file the program cannot use is said before anything runs on its defaults.
-    if (const QString problem = Modini::SettingsFileProblem(); !problem.isEmpty())
+    // A settings file the program cannot use is said before anything runs on
+    // its defaults; what the program remembers by itself then stays in memory.
+    if (const QString problem = Modini::CheckSettingsFileAtStart(); !problem.isEmpty())
         MessageBox::show(problem, MessageBox::kSettingsErrorTitle, MessageBox::Icon::Exclamation,
                          MessageBox::Buttons::Ok);
 

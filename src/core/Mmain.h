@@ -31,9 +31,10 @@ struct StartResult {
     int exitCode = 0;       // the exit code when not running
 };
 
-// The start-up sequence: single instance, data source, database, probe,
-// skin, hospital name, login window. First of all it ignores SIGXFSZ, so
-// that a file-size limit fails a write instead of ending the program.
+// The start-up sequence: the program folder the user's alone, single
+// instance, data source, database, probe, skin, hospital name, login window.
+// First of all it ignores SIGXFSZ, so that a file-size limit fails a write
+// instead of ending the program.
 StartResult Main();
 
 void LoadHospitalName();

@@ -8,10 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +23,38 @@ QString& lastFailure()
 {
     static QString text;
     return text;
+}
+
+// The settings file the start refused, and what the program remembered by
+// itself since then: it stays here until the program ends.
+struct RefusedFile {
+    QString path;
+    QHash<QString, QString> remembered;   // by section and key, lower case
+};
+
+RefusedFile& refusedFile()
+{
+    static RefusedFile file;
+    return file;
+}
+
+QString memoryKey(const QString& section, const QString& key)
+{
+    return section.toLower() + QLatin1Char('\n') + key.toLower();
+}
+
+// The remembered values while the settings file in use is the one the start refused.
+QHash<QString, QString>* rememberedValues()
+{
+    RefusedFile& f = refusedFile();
+    return !f.path.isEmpty() && f.path == AppPaths::iniFile() ? &f.remembered : nullptr;
+}
+
+// A value the user saved in a settings dialog replaces what was remembered.
+void forgetRemembered(const QString& section, const QString& key)
+{
+    if (QHash<QString, QString>* memory = rememberedValues())
+        memory->remove(memoryKey(section, key));
 }
 
 // The file's text; *whole is false when it is neither UTF-8 nor GB18030 (the
@@ -112,15 +148,16 @@ bool splitKey(const QString& line, QString* key, QString* value)
 
 IniFile::IniFile(const QString& path) : path_(path)
 {
-    // In a program folder shared with other accounts, another account's link
-    // could lead to any file: its settings are not read, nor written.
-    const PrivateFile::Followed followed = PrivateFile::followLinks(path_);
-    if (!followed.refusedLink.isEmpty()) {
-        refusedLink_ = followed.refusedLink;
+    // The program folder is the user's alone, so a link there is the user's
+    // own or one the administrator put. The latter could lead to any file: its
+    // settings are not read, nor written.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path_).constData(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid()) {
+        refusedLink_ = path_;
         unreadable_ = true;
         return;
     }
-    QFile f(followed.error == 0 ? followed.path : path_);
+    QFile f(path_);
     if (!f.open(QIODevice::ReadOnly)) {
         unreadable_ = f.exists();
         return;
@@ -260,10 +297,6 @@ bool IniFile::save()
         text.prepend(QChar(0xFEFF));
     const QByteArray bytes = text.toUtf8();
     PrivateFile::Replacement out(path_);
-    if (!out.refusedLink().isEmpty()) {
-        failure_ = linkRefused(out.refusedLink(), path_);
-        return false;
-    }
     // A file its owner made read-only is kept as it is, even for a user whom
     // the system would let write it (root).
     if (out.targetRefused() && out.error() == EACCES && !(QFile::permissions(path_) & QFile::WriteOwner)) {
@@ -306,6 +339,10 @@ QString SettingsFileProblem()
     const IniFile ini(path);
     const QString name = fileName(path);
     const QString defaults = QStringLiteral("本次各项设置按默认值使用。");
+    if (!ini.refusedLink().isEmpty())
+        return QStringLiteral(
+                   "设置文件 %1 是另一个账户的链接，程序不经由它读写设置，%2请系统管理员删除这个链接，然后重新启动。")
+            .arg(QDir::toNativeSeparators(ini.refusedLink()), defaults);
     if (ini.unreadable())
         return QStringLiteral(
                    "无法读取设置文件 %1，程序不改动它，%2请系统管理员给本账户读写这个文件的权限，然后重新启动。")
@@ -320,6 +357,23 @@ QString SettingsFileProblem()
     return QString();
 }
 
+QString CheckSettingsFileAtStart()
+{
+    const QString problem = SettingsFileProblem();
+    refusedFile() = {problem.isEmpty() ? QString() : AppPaths::iniFile(), {}};
+    return problem;
+}
+
+bool RememberIniValues(const std::vector<std::pair<IniSetting, QString>>& values)
+{
+    QHash<QString, QString>* memory = rememberedValues();
+    if (!memory)
+        return SetIniValues(values);
+    for (const auto& [setting, value] : values)
+        memory->insert(memoryKey(setting.section, setting.key), value);
+    return true;
+}
+
 void TellNotSaved(QWidget* parent)
 {
     MessageBox::show(LastFailureText(), MessageBox::kErrorTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
@@ -332,12 +386,20 @@ std::optional<int> GetIniWhole(const IniSetting& s) { return NumberText::ParseWh
 
 QString GetIniValue(const QString& section, const QString& key, const QString& def)
 {
+    if (const QHash<QString, QString>* memory = rememberedValues()) {
+        const auto it = memory->constFind(memoryKey(section, key));
+        if (it != memory->constEnd())
+            return it->isEmpty() ? def : *it;
+    }
     return GetIniValue(section, key, def, AppPaths::iniFile());
 }
 
 bool SetIniValue(const QString& section, const QString& key, const QString& value)
 {
-    return SetIniValue(section, key, value, AppPaths::iniFile());
+    const bool saved = SetIniValue(section, key, value, AppPaths::iniFile());
+    if (saved)
+        forgetRemembered(section, key);
+    return saved;
 }
 
 bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values)
@@ -347,6 +409,9 @@ bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values)
         ini.setValue(setting.section, setting.key, value);
     const bool saved = ini.save();
     lastFailure() = ini.failureText();
+    if (saved)
+        for (const auto& [setting, value] : values)
+            forgetRemembered(setting.section, setting.key);
     return saved;
 }
 

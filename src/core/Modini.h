@@ -31,6 +31,8 @@ public:
     // The file is text in neither UTF-8 nor GB18030: it is read as well as it
     // goes but never rewritten, as that would replace every byte it could not read.
     bool undecodable() const { return undecodable_; }
+    // The file's name when it is another account's link, which is not followed.
+    QString refusedLink() const { return refusedLink_; }
     // Why the last save() failed, a sentence for the user that ends with the
     // setting not having been saved; empty when it did not fail.
     QString failureText() const { return failure_; }
@@ -47,7 +49,7 @@ private:
     bool loaded_ = false;
     bool unreadable_ = false;
     bool undecodable_ = false;
-    QString refusedLink_;   // another account's link on the way to the file
+    QString refusedLink_;   // the file's name, when it is another account's link
     QString failure_;
 };
 
@@ -114,6 +116,12 @@ QString LastFailureText();
 // at its default. Empty when it is sound or not there at all (it is made by
 // the first save).
 QString SettingsFileProblem();
+// The start's check of the settings file: SettingsFileProblem(), and when
+// there is one, the file is left as the user found it for the rest of the
+// run. What the program remembers by itself (RememberIniValues) then stays in
+// memory, and reads of those values come from there; only a settings
+// dialog's save (SetIniValue, SetIniValues) still writes the file.
+QString CheckSettingsFileAtStart();
 // Tells the user that a setting was not saved, and why (a critical box titled "错误").
 void TellNotSaved(QWidget* parent = nullptr);
 
@@ -129,6 +137,12 @@ inline bool SetIniValue(const IniSetting& s, const QString& value) { return SetI
 // a command that saves them together: either every value is stored or none
 // is (the old file is then whole, and LastFailureText() says why).
 bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values);
+// Values the program keeps for the next run by itself, without the user
+// saving them in a settings dialog (the editor's tab, the skin chosen from
+// the menu): written like SetIniValues, or kept in memory when the start
+// refused the settings file (true then).
+bool RememberIniValues(const std::vector<std::pair<IniSetting, QString>>& values);
+inline bool RememberIniValue(const IniSetting& s, const QString& value) { return RememberIniValues({{s, value}}); }
 // A setting read by the program's number test (core/NumberText.h); none when
 // it is missing, empty or no number.
 std::optional<double> GetIniNumber(const IniSetting& s);

@@ -508,8 +508,8 @@ bool DataRecord::queryUnload()
                                              MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this);
         stay = answer == MessageBox::Answer::Yes;
     }
-    if (!Modini::SetIniValues({{IniKey::SidePanelTab, QString::number(sidePanelTab_)},
-                               {IniKey::DescriptionCategory, QString::number(category_)}}))
+    if (!Modini::RememberIniValues({{IniKey::SidePanelTab, QString::number(sidePanelTab_)},
+                                    {IniKey::DescriptionCategory, QString::number(category_)}}))
         Modini::TellNotSaved(this);
     if (stay) {
         ButtnSave_Click();

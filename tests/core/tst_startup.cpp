@@ -98,7 +98,7 @@ private slots:
         other.release();
     }
 
-    // A program folder shared with another account whose copy was killed:
+    // A program folder handed from another account whose copy was killed:
     // its owner-only lock can be neither read nor removed, so start-up says
     // whose lock it is, where, and what to do, rather than that a copy runs.
     void anotherAccountsLockIsNamed()
@@ -106,8 +106,8 @@ private slots:
         if (!canActAsOthers())
             QSKIP("acting as other accounts needs root");
         TestFolder f(false);
-        const SharedFolder shared;
-        QVERIFY(shared.ok());
+        const SharedFolder shared(kNobody);
+        QVERIFY(shared.ok() && ::chmod(QFile::encodeName(shared.path()).constData(), 0700) == 0);
         const QString lock = QDir(shared.path()).canonicalPath() + QStringLiteral("/pelrand.lock");
         QVERIFY(fileAs(lock, "999999\npelrand\nelsewhere\n", kDaemon));
         const QByteArray lockName = QFile::encodeName(lock);
@@ -130,6 +130,7 @@ private slots:
                            + QSysInfo::machineHostName().toUtf8() + '\n',
                        kDaemon));
         MessageBox::clearShown();
+        QVERIFY(::chown(QFile::encodeName(shared.path()).constData(), 0, 0) == 0);
         checkRefused(Mmain::Main());
         const QString running = lastText();
         AppPaths::setProgramFolder(f.path());
@@ -370,8 +371,8 @@ private slots:
         if (!canActAsOthers())
             QSKIP("acting as other accounts needs root");
         TestFolder f(false);
-        const SharedFolder shared;
-        QVERIFY(shared.ok());
+        const SharedFolder shared(kNobody);
+        QVERIFY(shared.ok() && ::chmod(QFile::encodeName(shared.path()).constData(), 0700) == 0);
         const QString db = shared.file(QStringLiteral("data.db"));
         const QByteArray bytes = readBytes(AppPaths::databaseFile());
         QVERIFY(fileAs(db, bytes, kDaemon));
