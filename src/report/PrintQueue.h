@@ -9,8 +9,8 @@
 class PrinterBackend;
 
 // A print job on its way to a printer: written by Qt into a file of our own (the spool
-// file), checked to be whole, handed to the printer's queue, and followed there for a
-// few seconds. Every step that fails says why.
+// file), checked to be whole, handed to the printer's queue, and followed there for up to
+// a minute. Every step that fails says why.
 namespace PrintQueue {
 
 // What a job asks of the queue besides its pages.
@@ -108,7 +108,7 @@ void removeStaleSpoolFiles(const QString& folder);
 // says. Empty when it is; else what is wrong with it.
 QString checkWhole(const QString& path);
 
-// Follows an accepted job for a few seconds without holding up the window. What tell()
+// Follows an accepted job for up to a minute without holding up the window. What tell()
 // makes of its state is said once per job: an error under "错误" (the backend then
 // forgets what it knew of its printers), a warning under "打印" (the job stays in its
 // queue). A job still waiting normally when the time is up is left to its queue.

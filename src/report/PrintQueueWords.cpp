@@ -74,11 +74,11 @@ const QHash<QString, QString>& keywordWords()
 bool keepsJobWaiting(const QString& base)
 {
     static const QStringList problems{
-        QStringLiteral("media-empty"),     QStringLiteral("media-jam"),           QStringLiteral("media-needed"),
-        QStringLiteral("toner-empty"),     QStringLiteral("marker-supply-empty"), QStringLiteral("offline"),
-        QStringLiteral("door-open"),       QStringLiteral("cover-open"),          QStringLiteral("interlock-open"),
+        QStringLiteral("media-empty"),        QStringLiteral("media-jam"),           QStringLiteral("media-needed"),
+        QStringLiteral("toner-empty"),        QStringLiteral("marker-supply-empty"), QStringLiteral("offline"),
+        QStringLiteral("door-open"),          QStringLiteral("cover-open"),          QStringLiteral("interlock-open"),
         QStringLiteral("input-tray-missing"), QStringLiteral("output-tray-missing"), QStringLiteral("output-area-full"),
-        QStringLiteral("shutdown"),        QStringLiteral("timed-out"),           QStringLiteral("spool-area-full")};
+        QStringLiteral("shutdown"),           QStringLiteral("timed-out"),           QStringLiteral("spool-area-full")};
     return problems.contains(base);
 }
 
@@ -128,10 +128,7 @@ QString detail(const QStringList& said)
 
 QString withDetail(const QString& text, const QStringList& said) { return text + detail(said); }
 
-QString serviceDetail(const QString& detail)
-{
-    return isSystemErrorText(detail.trimmed()) ? QString() : detail;
-}
+QString serviceDetail(const QString& detail) { return isSystemErrorText(detail.trimmed()) ? QString() : detail; }
 
 Telling error(const QString& text) { return {Telling::Error, text}; }
 Telling warning(const QString& text) { return {Telling::Warning, text}; }
@@ -183,7 +180,8 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
         const QString why = detail(QStringList(s.reasons) << s.reason);
         if (why.isEmpty())
             return error(text + QStringLiteral("，打印机没有说明原因"));
-        return error(text + (canceled ? QStringLiteral("；如仍需要，请重新打印") : QStringLiteral("；请排除原因后重新打印"))
+        return error(text
+                     + (canceled ? QStringLiteral("；如仍需要，请重新打印") : QStringLiteral("；请排除原因后重新打印"))
                      + why);
     }
     case JobStatus::Waiting: break;
@@ -203,9 +201,9 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
     }
     if (s.printerPaused) {
         // Paused by somebody: the job prints when the printer is resumed.
-        return warning(
-            withDetail(QStringLiteral("打印机“%1”已暂停，%2在它的队列中等待，打印机恢复后才会打印出来").arg(printer, job),
-                       {s.printerMessage.isEmpty() ? s.reason : s.printerMessage}));
+        return warning(withDetail(
+            QStringLiteral("打印机“%1”已暂停，%2在它的队列中等待，打印机恢复后才会打印出来").arg(printer, job),
+            {s.printerMessage.isEmpty() ? s.reason : s.printerMessage}));
     }
     if (s.ippState == kPendingHeld) {
         return warning(withDetail(QStringLiteral("%1被扣留在打印机“%2”的队列中，没有打印；请在打印服务中释放这个作业，"
@@ -214,9 +212,10 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
                                   QStringList(QStringLiteral("作业被扣留")) << s.reasons << s.reason));
     }
     if (printerReportsProblem(s)) {
-        return warning(withDetail(
-            QStringLiteral("打印机“%1”报告故障，%2在它的队列中等待；请排除打印机的故障，之后会接着打印").arg(printer, job),
-            printerSaid));
+        return warning(
+            withDetail(QStringLiteral("打印机“%1”报告故障，%2在它的队列中等待；请排除打印机的故障，之后会接着打印")
+                           .arg(printer, job),
+                       printerSaid));
     }
     return {};
 }
@@ -225,9 +224,9 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
 Telling tell(const ServiceAnswer& answer)
 {
     if (answer.serviceDown)
-        return error(withDetail(
-            QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"),
-            {serviceDetail(*answer.serviceDown)}));
+        return error(
+            withDetail(QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"),
+                       {serviceDetail(*answer.serviceDown)}));
     if (answer.submission)
         return refused(answer.printer, *answer.submission);
     if (answer.job)
