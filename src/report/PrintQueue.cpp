@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QRandomGenerator>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -255,15 +256,27 @@ QString lastError()
 
 // Whether the print service answers at all: a failed request says "No such file or
 // directory" or "Internal Server Error" whether the service is down or the printer refused.
-// A connection is tried on a worker thread (where nothing answers at the service's address
-// it takes seconds), while the window is painted and its timers run.
+// A connection is tried on a thread of its own (where nothing answers at the service's
+// address it takes seconds), while the window is painted and its timers run.
+QThreadPool& probePool()
+{
+    // Never destroyed: a probe still waiting when the program ends keeps its thread.
+    static QThreadPool* const pool = [] {
+        auto* p = new QThreadPool;
+        p->setObjectName(QStringLiteral("PrintServiceProbe"));
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
 bool serviceAnswers()
 {
     // The service's address is this thread's setting (libcups keeps it per thread).
     const QByteArray server = cupsServer();
     const int port = ippPort();
     const http_encryption_t encryption = cupsEncryption();
-    QFuture<bool> probe = QtConcurrent::run([server, port, encryption] {
+    QFuture<bool> probe = QtConcurrent::run(&probePool(), [server, port, encryption] {
         http_t* http = httpConnect2(server.constData(), port, nullptr, AF_UNSPEC, encryption, 1, 5000, nullptr);
         if (!http)
             return false;

@@ -212,11 +212,13 @@ private slots:
             << submission(Answer::ServiceDown, QStringLiteral("Unauthorized")) << error
             << QStringList{QStringLiteral("（CUPS：Unauthorized）")} << QStringList();
         // Submissions the queue did not take.
-        QTest::newRow("refused without a word") << submission(Answer::Refused, QString()) << error
-                                                << QStringList{QStringLiteral("拒绝了打印作业（CUPS：没有说明原因）")}
-                                                << QStringList();
+        QTest::newRow("refused without a word")
+            << submission(Answer::Refused, QString()) << error
+            << QStringList{QStringLiteral("拒绝了打印作业（CUPS：没有说明原因）")} << QStringList();
         QTest::newRow("spool full") << submission(Answer::SpoolFull, QStringLiteral("Request Entity Too Large"))
-                                    << error << QStringList{QStringLiteral("队列空间已满"), QStringLiteral("（CUPS：Request Entity Too Large）")}
+                                    << error
+                                    << QStringList{QStringLiteral("队列空间已满"),
+                                                   QStringLiteral("（CUPS：Request Entity Too Large）")}
                                     << QStringList();
         QTest::newRow("accepted") << submission(Answer::None, QString(), 7) << nothing << QStringList()
                                   << QStringList();
@@ -229,19 +231,19 @@ private slots:
             << QStringList{QStringLiteral("job-canceled-by-user")};
         QTest::newRow("aborted by a filter")
             << job(JobStatus::Aborted, 8, {QStringLiteral("aborted-by-system")}, QStringLiteral("Filter failed"))
-            << error << QStringList{QStringLiteral("已中止"), QStringLiteral("（CUPS：打印服务中止了作业，Filter failed）")}
+            << error
+            << QStringList{QStringLiteral("已中止"), QStringLiteral("（CUPS：打印服务中止了作业，Filter failed）")}
             << QStringList();
-        QTest::newRow("aborted without a word") << job(JobStatus::Aborted, 8) << error
-                                                << QStringList{QStringLiteral("已中止，没有打印出来，打印机没有说明原因")}
-                                                << QStringList{cups};
+        QTest::newRow("aborted without a word")
+            << job(JobStatus::Aborted, 8) << error
+            << QStringList{QStringLiteral("已中止，没有打印出来，打印机没有说明原因")} << QStringList{cups};
         // Jobs on their way: quiet.
         QTest::newRow("pending") << job(JobStatus::Waiting, 3, {QStringLiteral("none")}) << nothing << QStringList()
                                  << QStringList();
         QTest::newRow("processing") << job(JobStatus::Waiting, 5, {QStringLiteral("job-printing")}) << nothing
                                     << QStringList() << QStringList();
-        QTest::newRow("printer only warns")
-            << atPrinter(false, false, {QStringLiteral("toner-low-report")}, QString()) << nothing << QStringList()
-            << QStringList();
+        QTest::newRow("printer only warns") << atPrinter(false, false, {QStringLiteral("toner-low-report")}, QString())
+                                            << nothing << QStringList() << QStringList();
         // Stopped by the service: its device cannot be written (the printer stays idle), or
         // the printer stopped after the job began (a backend that failed): a device error.
         QTest::newRow("job stopped, printer idle")
@@ -251,7 +253,8 @@ private slots:
             << QStringList{resumeAlone, QStringLiteral("job-printing")};
         QTest::newRow("printer stopped after the job began")
             << atPrinter(true, true, {QStringLiteral("paused")}, QStringLiteral("cannot reach the device")) << error
-            << QStringList{QStringLiteral("的设备出错"), QStringLiteral("（CUPS：打印机已停止，cannot reach the device）")}
+            << QStringList{QStringLiteral("的设备出错"),
+                           QStringLiteral("（CUPS：打印机已停止，cannot reach the device）")}
             << QStringList{resumeAlone, QStringLiteral("paused")};
         // Waiting in the queue until somebody sees to the printer or the job.
         QTest::newRow("printer paused by somebody")
@@ -264,9 +267,8 @@ private slots:
                                              QStringLiteral("（CUPS：作业被扣留，作业被设定为稍后打印）")}
                               << QStringList();
         QTest::newRow("out of paper")
-            << atPrinter(false, false, {QStringLiteral("media-empty-error")}, QStringLiteral("Tray 2 empty"))
-            << warning << QStringList{QStringLiteral("报告故障"), QStringLiteral("（CUPS：缺纸，Tray 2 empty）")}
-            << QStringList();
+            << atPrinter(false, false, {QStringLiteral("media-empty-error")}, QStringLiteral("Tray 2 empty")) << warning
+            << QStringList{QStringLiteral("报告故障"), QStringLiteral("（CUPS：缺纸，Tray 2 empty）")} << QStringList();
         QTest::newRow("offline") << atPrinter(false, false, {QStringLiteral("offline-report")}, ignored) << warning
                                  << QStringList{QStringLiteral("（CUPS：打印机脱机）")} << QStringList();
         QTest::newRow("an error CUPS has no word for")
