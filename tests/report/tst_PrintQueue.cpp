@@ -18,6 +18,8 @@
 
 #include <cstring>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -106,6 +108,8 @@ public:
             && QFile::setPermissions(root + QStringLiteral("/bin/filter/passthru"), QFileDevice::Permissions(0x7755));
         if (!written)
             return fail(QStringLiteral("cannot write the print service's settings"));
+        // The service ends with the test, however the test ends.
+        server_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         server_.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/cupsd.conf"),
                               QStringLiteral("-s"), root + QStringLiteral("/cups-files.conf")});
         if (!server_.waitForStarted(60000))
