@@ -252,8 +252,12 @@ void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true, Repor
 void FrmMain::打印报告_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::information(Environment::noPrinterText(QStringLiteral("没有安装打印机，请安装后再进行此操作")),
-                                MessageBox::kNoticeTitle);
+        // A print service that does not run is an error, under the title the other print
+        // commands give it.
+        if (const std::optional<QString> down = Openers::PrintServiceDown())
+            MessageBox::critical(*down, MessageBox::kErrorTitle);
+        else
+            MessageBox::information(QStringLiteral("没有安装打印机，请安装后再进行此操作"), MessageBox::kNoticeTitle);
         return;
     }
     try {
@@ -272,8 +276,9 @@ void FrmMain::打印报告_Click()
 void FrmMain::打印纸张设置_Click()
 {
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(Environment::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
-                             MessageBox::kErrorTitle);
+        MessageBox::critical(
+            Openers::PrintServiceDown().value_or(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
+            MessageBox::kErrorTitle);
         return;
     }
     Openers::OpenPrintSettings();

@@ -12,6 +12,11 @@ QHash<Openers::Window, Openers::Opener>& table()
     static QHash<Openers::Window, Openers::Opener> openers;
     return openers;
 }
+std::function<std::optional<QString>()>& serviceDownWords()
+{
+    static std::function<std::optional<QString>()> words;
+    return words;
+}
 }
 
 namespace Openers {
@@ -96,6 +101,8 @@ void OpenPreview(How openStatus, const QString& key)
 }
 void OpenPrintSettings() { open(Window::Frmprintset); }
 void OpenGridPrintSettings() { open(Window::FrmfindGrid); }
+std::optional<QString> PrintServiceDown() { return serviceDownWords() ? serviceDownWords()() : std::nullopt; }
+void setPrintServiceDown(std::function<std::optional<QString>()> words) { serviceDownWords() = std::move(words); }
 void OpenComset() { open(Window::FrmComset); }
 void OpenDcmConv() { open(Window::FrmdcmConv); }
 void OpenDcmSend() { open(Window::FrmdcmSend); }

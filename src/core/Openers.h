@@ -4,6 +4,7 @@
 #include <concepts>
 #include <cstddef>
 #include <functional>
+#include <optional>
 
 // How a command opens a window that a higher layer owns. Each window is known
 // by an id named after its class; the subsystem that owns it puts its opener
@@ -102,6 +103,11 @@ void EditorOpenFromMainList(bool modify, const ListedReport& current);
 void OpenPreview(How openStatus, const QString& key);
 void OpenPrintSettings();       // Frmprintset
 void OpenGridPrintSettings();   // FrmfindGrid
+// Why a print command finds no printer, when it is that the print service does not answer:
+// the printing layer's words, which it puts here at start-up with its windows; nullopt
+// while the service answers (or when no printing layer is there to ask).
+std::optional<QString> PrintServiceDown();
+void setPrintServiceDown(std::function<std::optional<QString>()> words);
 
 // Imaging settings dialogs.
 void OpenComset();    // FrmComset

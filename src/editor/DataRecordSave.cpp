@@ -8,6 +8,7 @@
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
+#include "report/ProgramPrinter.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
 
@@ -181,7 +182,8 @@ void DataRecord::ButtnPrint_Click()
 {
     ensureLoaded();
     if (!Environment::anyPrinterInstalled()) {
-        MessageBox::critical(Environment::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。")),
+        MessageBox::critical(PrintQueue::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"),
+                                                       ProgramPrinter::backend().serviceDown()),
                              MessageBox::kErrorTitle);
         return;
     }

@@ -17,16 +17,6 @@ std::optional<bool>& printerOverride()
     static std::optional<bool> v;
     return v;
 }
-std::optional<QString>& serviceDownOverride()
-{
-    static std::optional<QString> v;
-    return v;
-}
-std::function<std::optional<QString>()>& serviceProbe()
-{
-    static std::function<std::optional<QString>()> probe;
-    return probe;
-}
 std::optional<QSize>& screenOverride()
 {
     static std::optional<QSize> v;
@@ -48,26 +38,6 @@ bool anyPrinterInstalled()
     return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 void setPrinterInstalledOverride(std::optional<bool> value) { printerOverride() = value; }
-
-std::optional<QString> printServiceDown()
-{
-    if (serviceDownOverride())
-        return serviceDownOverride();
-    if (printerOverride() || !serviceProbe())
-        return std::nullopt;
-    return serviceProbe()();
-}
-void setPrintServiceProbe(std::function<std::optional<QString>()> probe) { serviceProbe() = std::move(probe); }
-void setPrintServiceDownOverride(std::optional<QString> words) { serviceDownOverride() = std::move(words); }
-
-QString noPrinterText(const QString& usual)
-{
-    const std::optional<QString> down = printServiceDown();
-    if (!down)
-        return usual;
-    const QString text = QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作");
-    return down->isEmpty() ? text : text + QStringLiteral("（CUPS：%1）").arg(*down);
-}
 
 QSize screenSizePixels()
 {

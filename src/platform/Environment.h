@@ -10,16 +10,6 @@ namespace Environment {
 // Whether any printer is installed.
 bool anyPrinterInstalled();
 void setPrinterInstalledOverride(std::optional<bool> value);
-// The print service's own words when it does not answer, so that no printer is to be had;
-// nullopt while it answers (or while tests say which printers there are). The printing
-// layer supplies the question; tests can say the service is down with the given words.
-std::optional<QString> printServiceDown();
-void setPrintServiceProbe(std::function<std::optional<QString>()> probe);
-void setPrintServiceDownOverride(std::optional<QString> words);
-// What a command that needs a printer says when there is none: its usual words, or that
-// the print service is not running, with the service's words after it.
-QString noPrinterText(const QString& usual);
-
 // The primary screen's size in pixels.
 QSize screenSizePixels();
 void setScreenSizeOverride(std::optional<QSize> value);

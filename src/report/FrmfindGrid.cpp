@@ -6,7 +6,6 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/AppPaths.h"
-#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "report/GridPrinter.h"
 #include "report/PrintLists.h"
@@ -97,6 +96,11 @@ void FrmfindGrid::Form_Load()
     ProgramPrinter::instance().forget();
     Skin::ApplyDialogSkin(this, Picdata, {buttonSave, buttonBack});
     LoadGridPrintSettings();
+    // Empty lists are explained now, not first at 保存: no printer, or no print service.
+    if (cboPrinter->count() == 0)
+        MessageBox::critical(PrintQueue::noPrinterText(QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"),
+                                                       ProgramPrinter::backend().serviceDown()),
+                             MessageBox::kErrorTitle);
 }
 
 void FrmfindGrid::cboPrinter_Click() { PrintLists::cboPrinter_Click(cboPrinter, ComboPaper); }
@@ -148,7 +152,8 @@ bool FrmfindGrid::ValidateGridPrintSettings()
     int code = 0;
     const std::pair<bool, std::pair<QComboBox*, QString>> lists[] = {
         {PrintLists::chosenRow(cboPrinter) >= 0,
-         {cboPrinter, cboPrinter->count() == 0 ? Environment::noPrinterText(QStringLiteral("请选择正确的打印机"))
+         {cboPrinter, cboPrinter->count() == 0 ? PrintQueue::noPrinterText(QStringLiteral("请选择正确的打印机"),
+                                                                           ProgramPrinter::backend().serviceDown())
                                                : QStringLiteral("请选择正确的打印机")}},
         {PrintLists::chosenRow(ComboPaper) >= 0, {ComboPaper, QStringLiteral("请选择正确的打印纸张")}},
         {PrintLists::selectedCode(ComboColor, PrintLists::ColorModeCodes(), &code),

@@ -10,7 +10,6 @@
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
 #include "platform/AppPaths.h"
-#include "platform/Environment.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "platform/Units.h"
@@ -385,7 +384,8 @@ bool Frmprintset::ValidatePrintSettings()
     };
     // An empty printer list because the print service is not running says so.
     const std::pair<QComboBox*, QString> lists[] = {
-        {cboPrinter, cboPrinter->count() == 0 ? Environment::noPrinterText(QStringLiteral("请选择正确的打印机"))
+        {cboPrinter, cboPrinter->count() == 0 ? PrintQueue::noPrinterText(QStringLiteral("请选择正确的打印机"),
+                                                                          ProgramPrinter::backend().serviceDown())
                                               : QStringLiteral("请选择正确的打印机")},
         {ComboPaper, QStringLiteral("请选择正确的打印纸张")},
         {ComboColor, QStringLiteral("请选择正确的打印颜色模式设置")},

@@ -1,16 +1,22 @@
 #include "report/PrintQueue.h"
 
+#include "platform/EventWait.h"
 #include "platform/MessageBox.h"
 #include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QRandomGenerator>
+#include <QThreadPool>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cups/cups.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -23,9 +29,12 @@
 namespace PrintQueue {
 
 namespace {
-// How long and how often an accepted job is followed in its queue.
-constexpr int kWatchIntervalMs = 250;
-constexpr int kWatchRounds = 20;
+// How long and how often an accepted job is followed in its queue: often at first (a queue
+// refuses or stops a job within a second), then less often, for as long as a device may take
+// to be found unreachable.
+constexpr int kWatchFirstIntervalMs = 250;
+constexpr int kWatchLongestIntervalMs = 4000;
+constexpr int kWatchMs = 60000;
 // A spool file lives for the seconds of one print; one this old was left by a killed program.
 constexpr int kStaleSeconds = 600;
 
@@ -191,61 +200,6 @@ QString checkWhole(const QString& path)
     return QString();
 }
 
-namespace {
-// The print service's own words after the program's, when it said anything.
-QString withDetail(const QString& text, const QString& detail)
-{
-    return detail.isEmpty() ? text : text + QStringLiteral("（CUPS：%1）").arg(detail);
-}
-}
-
-QString refusedText(const QString& printer, const Answer& answer)
-{
-    switch (answer.failure) {
-    case Answer::ServiceDown:
-        return withDetail(
-            QStringLiteral("打印服务没有运行，打印作业没有送到打印机“%1”；请启动打印服务（CUPS）后再打印").arg(printer),
-            answer.detail);
-    case Answer::SpoolFull:
-        return withDetail(
-            QStringLiteral("打印服务的队列空间已满，打印机“%1”没有收下打印作业；请系统管理员清理打印服务的磁盘后再打印")
-                .arg(printer),
-            answer.detail);
-    case Answer::NotWhole:
-        return withDetail(
-            QStringLiteral("打印作业没有完整送到打印机“%1”的队列（打印服务的队列空间可能已满），已撤回，没有打印")
-                .arg(printer),
-            answer.detail);
-    case Answer::NoPrinter:
-        return withDetail(
-            QStringLiteral("打印服务中已没有打印机“%1”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机")
-                .arg(printer),
-            answer.detail);
-    case Answer::None:
-    case Answer::Refused: break;
-    }
-    return withDetail(QStringLiteral("打印机“%1”拒绝了打印作业").arg(printer),
-                      answer.detail.isEmpty() ? QStringLiteral("没有说明原因") : answer.detail);
-}
-
-QString endedText(const QString& printer, int jobId, const JobStatus& status)
-{
-    const QString how = status.state == JobStatus::Canceled ? QStringLiteral("已被取消") : QStringLiteral("已中止");
-    const QString reason = status.reason.isEmpty() ? QStringLiteral("打印机没有说明原因") : status.reason;
-    return QStringLiteral("打印机“%1”上的打印作业（%2 号）%3，没有打印出来：%4")
-        .arg(printer)
-        .arg(jobId)
-        .arg(how, reason);
-}
-
-QString pausedText(const QString& printer, int jobId, const JobStatus& status)
-{
-    return withDetail(QStringLiteral("打印机“%1”已暂停，打印作业（%2 号）在它的队列中等待，打印机恢复后才会打印出来")
-                          .arg(printer)
-                          .arg(jobId),
-                      status.reason);
-}
-
 QString notWrittenText(const QString& printer, const QString& spoolFile, const QString& step)
 {
     struct statvfs fs {};
@@ -259,23 +213,27 @@ QString notWrittenText(const QString& printer, const QString& spoolFile, const Q
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId)
 {
     auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(kWatchIntervalMs);
-    auto rounds = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, rounds, backend, printer, jobId] {
+    timer->setInterval(kWatchFirstIntervalMs);
+    auto since = std::make_shared<QElapsedTimer>();
+    since->start();
+    auto warned = std::make_shared<bool>(false);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, since, warned, backend, printer, jobId] {
         const JobStatus s = backend->jobStatus(printer, jobId);
-        const bool failed = s.state == JobStatus::Aborted || s.state == JobStatus::Canceled;
-        const bool paused = s.state == JobStatus::Waiting && s.printerPaused;
-        if (s.state != JobStatus::Waiting || paused || ++*rounds >= kWatchRounds) {
+        const Telling told = tell({printer, jobId, std::nullopt, s, std::nullopt});
+        if (s.state != JobStatus::Waiting || told.kind == Telling::Error || since->elapsed() >= kWatchMs) {
             timer->stop();
             timer->deleteLater();
+        } else {
+            timer->setInterval(std::min(timer->interval() * 3 / 2, kWatchLongestIntervalMs));
         }
-        if (failed) {
+        if (told.kind == Telling::Error) {
             backend->forget();
-            MessageBox::critical(ReportError{ReportError::PrinterFailure, endedText(printer, jobId, s)}.text(),
-                                 MessageBox::kErrorTitle);
-        } else if (paused) {
-            // Not a failure: the job prints when the printer is resumed, so it is left where it is.
-            MessageBox::show(pausedText(printer, jobId, s), MessageBox::kPrintTitle, MessageBox::Icon::Exclamation);
+            MessageBox::critical(ReportError{ReportError::PrinterFailure, told.text}.text(), MessageBox::kErrorTitle);
+        } else if (told.kind == Telling::Warning && !*warned) {
+            // Not a failure: the job stays in its queue and prints once the printer is seen to;
+            // it is followed on (a later end is said), its waiting said this once.
+            *warned = true;
+            MessageBox::show(told.text, MessageBox::kPrintTitle, MessageBox::Icon::Exclamation);
         }
     });
     timer->start();
@@ -298,13 +256,37 @@ QString lastError()
 
 // Whether the print service answers at all: a failed request says "No such file or
 // directory" or "Internal Server Error" whether the service is down or the printer refused.
+// A connection is tried on a thread of its own (where nothing answers at the service's
+// address it takes seconds), while the window is painted and its timers run.
+QThreadPool& probePool()
+{
+    // Never destroyed: a probe still waiting when the program ends keeps its thread.
+    static QThreadPool* const pool = [] {
+        auto* p = new QThreadPool;
+        p->setObjectName(QStringLiteral("PrintServiceProbe"));
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
 bool serviceAnswers()
 {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 5000, nullptr);
-    if (!http)
-        return false;
-    httpClose(http);
-    return true;
+    // The service's address is this thread's setting (libcups keeps it per thread).
+    const QByteArray server = cupsServer();
+    const int port = ippPort();
+    const http_encryption_t encryption = cupsEncryption();
+    QFuture<bool> probe = QtConcurrent::run(&probePool(), [server, port, encryption] {
+        http_t* http = httpConnect2(server.constData(), port, nullptr, AF_UNSPEC, encryption, 1, 5000, nullptr);
+        if (!http)
+            return false;
+        httpClose(http);
+        return true;
+    });
+    QFutureWatcher<bool> finished;   // its end arrives as an event, which ends the wait
+    finished.setFuture(probe);
+    EventWait::until([&probe] { return probe.isFinished(); }, EventWait::kNoLimit);
+    return probe.result();
 }
 
 // The failure of a request to queue, in the program's terms; sending: the job was made
@@ -392,26 +374,39 @@ Answer submit(const QString& printer, const QString& file, const JobOptions& opt
 }
 
 namespace {
-// Whether the printer is paused (stopped), and the message it was paused with.
-bool printerPaused(const QString& printer, QString* message)
+QStringList keywords(ipp_t* response, const char* name)
+{
+    QStringList list;
+    if (ipp_attribute_t* a = ippFindAttribute(response, name, IPP_TAG_KEYWORD))
+        for (int i = 0; i < ippGetCount(a); ++i)
+            list << QString::fromUtf8(ippGetString(a, i, nullptr));
+    return list;
+}
+
+QString text(ipp_t* response, const char* name)
+{
+    ipp_attribute_t* a = ippFindAttribute(response, name, IPP_TAG_TEXT);
+    return a ? QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed() : QString();
+}
+
+// The printer's state: whether it is stopped, the reasons it reports and its words.
+void askPrinter(const QString& printer, JobStatus* s)
 {
     ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
                      printer.section(QLatin1Char('/'), 0, 0).toUtf8().constData());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    static const char* const wanted[] = {"printer-state", "printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    bool paused = false;
     if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
-            paused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
-        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT))
-            *message = QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed();
+            s->printerPaused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
+        s->printerReasons = keywords(response, "printer-state-reasons");
+        s->printerMessage = text(response, "printer-state-message");
     }
     ippDelete(response);
-    return paused;
 }
 }
 
@@ -422,40 +417,33 @@ JobStatus status(const QString& printer, int jobId)
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/jobs/%d", jobId);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
+    static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message",
+                                         "time-at-processing"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     JobStatus s;
     if (!response)
         return s;
     if (ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
-            switch (ippGetInteger(a, 0)) {
+            s.ippState = ippGetInteger(a, 0);
+            switch (s.ippState) {
             case IPP_JSTATE_COMPLETED: s.state = JobStatus::Completed; break;
             case IPP_JSTATE_CANCELED: s.state = JobStatus::Canceled; break;
             case IPP_JSTATE_ABORTED: s.state = JobStatus::Aborted; break;
             default: s.state = JobStatus::Waiting;
             }
         }
-        if (ipp_attribute_t* a = ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT))
-            s.reason = QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed();
-        if (s.reason.isEmpty()) {
-            if (ipp_attribute_t* a = ippFindAttribute(response, "job-state-reasons", IPP_TAG_KEYWORD)) {
-                QStringList reasons;
-                for (int i = 0; i < ippGetCount(a); ++i)
-                    reasons << QString::fromUtf8(ippGetString(a, i, nullptr));
-                s.reason = reasons.join(QStringLiteral(", "));
-            }
-        }
+        s.reason = text(response, "job-printer-state-message");
+        s.reasons = keywords(response, "job-state-reasons");
+        if (ipp_attribute_t* a = ippFindAttribute(response, "time-at-processing", IPP_TAG_INTEGER))
+            s.begun = ippGetInteger(a, 0) > 0;
     }
     ippDelete(response);
-    // A disabled printer takes jobs and holds them, and says so only through its own state.
-    if (s.state == JobStatus::Waiting) {
-        QString message;
-        s.printerPaused = printerPaused(printer, &message);
-        if (s.printerPaused)
-            s.reason = message;
-    }
+    // A disabled printer takes jobs and holds them, and says so only through its own state;
+    // so does a printer that reports a problem.
+    if (s.state == JobStatus::Waiting)
+        askPrinter(printer, &s);
     return s;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QPageSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -8,8 +9,8 @@
 class PrinterBackend;
 
 // A print job on its way to a printer: written by Qt into a file of our own (the spool
-// file), checked to be whole, handed to the printer's queue, and followed there for a
-// few seconds. Every step that fails says why.
+// file), checked to be whole, handed to the printer's queue, and followed there for up to
+// a minute. Every step that fails says why.
 namespace PrintQueue {
 
 // What a job asks of the queue besides its pages.
@@ -36,20 +37,60 @@ struct Answer {
     bool accepted() const { return jobId > 0 && failure == None; }
 };
 
-// A submitted job's state as the queue knows it.
+// A submitted job as the print service knows it, and its printer, as asked together.
 struct JobStatus {
     enum State {
-        Waiting,   // pending, held or processing
+        Waiting,   // not ended: pending, held, processing or stopped (the facts below say which)
         Completed,
         Canceled,
         Aborted,
         Unknown   // the queue no longer knows the job (or cannot be asked)
     };
     State state = Unknown;
-    QString reason;
-    // A waiting job whose printer is paused: it stays in the queue until the printer goes on.
+    QString reason;   // the printer's words at the job (job-printer-state-message)
+    // The IPP job-state (3 pending, 4 pending-held, 5 processing, 6 processing-stopped, 7 ..
+    // 9 ended); 0 when not known.
+    int ippState = 0;
+    QStringList reasons;   // job-state-reasons keywords
+    // Whether the service began the job once (it has a time-at-processing): a printer that
+    // stopped after that stopped on its device's failure, not because somebody paused it.
+    bool begun = false;
+    // Its printer, asked while the job is not ended: stopped (paused by somebody, or by the
+    // service after its device failed), the reasons it reports and its words.
     bool printerPaused = false;
+    QStringList printerReasons;   // printer-state-reasons keywords ("media-empty-error" …)
+    QString printerMessage;       // printer-state-message
 };
+
+// What the program tells of an answer of the print service: nothing (the job prints, or
+// nothing is known), a warning (the job waits in its queue and prints once the printer or
+// the service is seen to), or an error (the job will not print as it is).
+struct Telling {
+    enum Kind {
+        Nothing,
+        Warning,
+        Error
+    };
+    Kind kind = Nothing;
+    QString text;
+};
+
+// One answer of the print service: to a submission, about an accepted job, or none at all
+// when the printers are listed.
+struct ServiceAnswer {
+    QString printer;   // the printer the answer concerns; empty when the printers were listed
+    int jobId = 0;     // the accepted job asked after; 0 for a submission or the list
+    std::optional<Answer> submission;
+    std::optional<JobStatus> job;
+    // The service did not answer when the printers were listed (no printer is to be had),
+    // with its words.
+    std::optional<QString> serviceDown;
+};
+
+// Every answer of the print service in the program's words: what happened to the job, why,
+// and what the user can do, with the service's own words after it ("（CUPS：…）", its
+// keywords in Chinese, words that tell nothing left out).
+Telling tell(const ServiceAnswer& answer);
 
 // A new, empty, owner-only spool file in folder (made when missing); empty with *error
 // set, saying what is wrong and what to do, when none can be made there. The folder is
@@ -67,16 +108,18 @@ void removeStaleSpoolFiles(const QString& folder);
 // says. Empty when it is; else what is wrong with it.
 QString checkWhole(const QString& path);
 
-// Follows an accepted job for a few seconds without holding up the window; when the
-// queue aborts or cancels it, says so under "错误" and lets the backend forget what it
-// knew of its printers. A job held by a paused printer is said once (the job stays in
-// its queue) and followed no further.
+// Follows an accepted job for up to a minute without holding up the window. What tell()
+// makes of its state is said once per job: an error under "错误" (the backend then
+// forgets what it knew of its printers), a warning under "打印" (the job stays in its
+// queue). A job still waiting normally when the time is up is left to its queue.
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId);
 
-// The messages of a job the queue did not take, ended without printing, or holds.
+// The messages of a job the queue did not take, and of one it ended without printing (tell()).
 QString refusedText(const QString& printer, const Answer& answer);
 QString endedText(const QString& printer, int jobId, const JobStatus& status);
-QString pausedText(const QString& printer, int jobId, const JobStatus& status);
+// What a command that needs a printer says when there is none: usual, or, when the print
+// service does not answer (down holds its words), that it is not running.
+QString noPrinterText(const QString& usual, const std::optional<QString>& down);
 // A job file that could not be written whole (step: what failed), and why as far as the disk tells.
 QString notWrittenText(const QString& printer, const QString& spoolFile, const QString& step);
 
@@ -84,7 +127,8 @@ QString notWrittenText(const QString& printer, const QString& spoolFile, const Q
 namespace Cups {
 Answer submit(const QString& printer, const QString& file, const JobOptions& options);
 JobStatus status(const QString& printer, int jobId);
-// What the print service says when it does not answer (not running); nullopt when it does.
+// What the print service says when it does not answer (not running); nullopt when it
+// does. Whether it answers is asked on a worker thread: the window goes on meanwhile.
 std::optional<QString> serviceDown();
 }
 }

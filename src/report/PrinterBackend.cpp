@@ -242,7 +242,11 @@ PrintQueue::Answer PdfPrinterBackend::submit(const QString&, const QString& file
 
 PrintQueue::JobStatus PdfPrinterBackend::jobStatus(const QString&, int)
 {
-    if (states_.isEmpty())
-        return {PrintQueue::JobStatus::Completed, QString()};
+    ++statusAsked_;
+    if (states_.isEmpty()) {
+        PrintQueue::JobStatus done;
+        done.state = PrintQueue::JobStatus::Completed;
+        return done;
+    }
     return states_.size() > 1 ? states_.takeFirst() : states_.first();
 }

@@ -124,8 +124,10 @@ public:
     }
     // The states the queue gives an accepted job, one per question, the last one staying.
     void setJobStates(const QList<PrintQueue::JobStatus>& states) { states_ = states; }
-    // Jobs handed to the queue so far, and how often forget() was called.
+    // Jobs handed to the queue so far, how often a job's state was asked, and how often
+    // forget() was called.
     int submitted() const { return submitted_; }
+    int statusAsked() const { return statusAsked_; }
     int forgotten() const { return forgotten_; }
 
     QStringList printerNames() const override;
@@ -160,5 +162,6 @@ private:
     QString refusalDetail_;
     QList<PrintQueue::JobStatus> states_;
     int submitted_ = 0;
+    int statusAsked_ = 0;
     int forgotten_ = 0;
 };

@@ -1,6 +1,5 @@
 #include "report/ProgramPrinter.h"
 
-#include "platform/Environment.h"
 #include "report/ReportSurface.h"
 
 #include <QPrinter>
@@ -181,7 +180,8 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
 {
     if (!hasPrinter()) {
         // No printer at all: most often the print service is not running.
-        fail(ReportError{ReportError::PrinterFailure, Environment::noPrinterText(QStringLiteral("没有可用的打印机"))});
+        fail(ReportError{ReportError::PrinterFailure,
+                         PrintQueue::noPrinterText(QStringLiteral("没有可用的打印机"), backend_->serviceDown())});
         return nullptr;
     }
     // The spool folder is checked before anything in it is touched; pages a killed program

@@ -2,7 +2,6 @@
 #include "report/ReportOpeners.h"
 
 #include "core/Openers.h"
-#include "platform/Environment.h"
 #include "platform/Opener.h"
 #include "report/FrmfindGrid.h"
 #include "report/Frmprintset.h"
@@ -16,8 +15,11 @@ void registerAll()
 {
     // Pages of a print that a killed program left in the spool folder go at the next start.
     PrintQueue::removeStaleSpoolFiles(SystemPrinterBackend().spoolFolder());
-    // Commands that find no printer ask whether the print service runs at all.
-    Environment::setPrintServiceProbe([] { return ProgramPrinter::backend().serviceDown(); });
+    // The main window's print commands that find no printer ask whether the print service runs at all.
+    Openers::setPrintServiceDown([]() -> std::optional<QString> {
+        const std::optional<QString> down = ProgramPrinter::backend().serviceDown();
+        return down ? std::optional(PrintQueue::noPrinterText(QString(), down)) : std::nullopt;
+    });
     // The main window's print command and the editor's print button.
     using Openers::Window;
     Openers::setOpener(Window::Frmreport, [](Openers::How how, const Openers::ListedReport& report) {

@@ -324,6 +324,15 @@ private slots:
         w->打印纸张设置_Click();
         QCOMPARE(lastText(), QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        // None because the print service does not run: the printing layer's words, under one
+        // title for both commands.
+        Openers::setPrintServiceDown([] { return std::optional(QStringLiteral("打印服务没有运行")); });
+        for (const auto command : {&FrmMain::打印报告_Click, &FrmMain::打印纸张设置_Click}) {
+            (w->*command)();
+            QCOMPARE(lastText(), QStringLiteral("打印服务没有运行"));
+            QCOMPARE(lastTitle(), QStringLiteral("错误"));
+        }
+        Openers::setPrintServiceDown(nullptr);
         Environment::setPrinterInstalledOverride(true);
         w->打印报告_Click();
         QCOMPARE(lastText(), QStringLiteral("当前记录集为空，没有需要打印的报告"));

@@ -503,15 +503,19 @@ private slots:
         // Print: the printer test comes first, even for an unsaved record.
         ed.ButtnNew_Click();
         Environment::setPrinterInstalledOverride(false);
+        ProgramPrinter::setBackend(std::make_shared<PdfPrinterBackend>());   // a print service that answers
         ed.ButtnPrint_Click();
         QCOMPARE(lastText(), QStringLiteral("未打印机，安装打印机后才能使用打印设置功能。"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
-        // No printer because the print service is not running: that is said instead.
-        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
+        // No printer because the print service is not running: that is said instead, without
+        // the service's words that tell nothing.
+        auto down = std::make_shared<PdfPrinterBackend>();
+        down->setServiceDown(QStringLiteral("Bad file descriptor"));
+        ProgramPrinter::setBackend(down);
         ed.ButtnPrint_Click();
-        Environment::setPrintServiceDownOverride(std::nullopt);
-        QCOMPARE(lastText(), QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"
-                                            "（CUPS：Bad file descriptor）"));
+        ProgramPrinter::setBackend(nullptr);
+        QCOMPARE(lastText(),
+                 QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         Environment::setPrinterInstalledOverride(true);
         ed.ButtnPrint_Click();

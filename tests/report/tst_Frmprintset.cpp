@@ -163,14 +163,15 @@ private slots:
         MessageBox::clearShown();
         d.ButtnSave->click();
         QCOMPARE(MessageBox::shownBoxes().first().text, QStringLiteral("请选择正确的打印机"));
-        // None because the print service is not running: that is said instead.
-        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
+        // None because the print service is not running: that is said instead, without the
+        // service's words that tell nothing.
+        auto down = std::make_shared<PdfPrinterBackend>();
+        down->setServiceDown(QStringLiteral("Bad file descriptor"));
+        ProgramPrinter::setBackend(down);
         MessageBox::clearShown();
         d.ButtnSave->click();
-        Environment::setPrintServiceDownOverride(std::nullopt);
         QCOMPARE(MessageBox::shownBoxes().first().text,
-                 QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作（CUPS：Bad "
-                                "file descriptor）"));
+                 QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"));
         d.hide();
     }
 

@@ -473,19 +473,33 @@ private slots:
         QCOMPARE(p_.settings().pageWidth, 23244);   // A3 landscape: (420 - 10) mm
         QCOMPARE(p_.settings().left, float(-2 * 1440 / 25.4));
 
-        // No printer installed: the first check asks for one.
+        // No printer installed, or none because the print service does not run: said as the
+        // dialog opens (without the service's words that tell nothing), and by the first check.
+        const struct {
+            std::optional<QString> down;
+            const char* opening;
+            const char* check;
+        } missing[] = {
+            {std::nullopt, "未打印机，安装打印机后才能使用打印设置功能。", "请选择正确的打印机"},
+            {QStringLiteral("Bad file descriptor"),
+             "打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作",
+             "打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"},
+        };
         before = kit::readBytes(AppPaths::iniFile());
-        ProgramPrinter::setBackend(std::make_shared<PdfPrinterBackend>());
-        Openers::OpenGridPrintSettings();
-        d.show();
-        d.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&d));
-        saveSays("请选择正确的打印机", "设置错误", d.cboPrinter);
-        Environment::setPrintServiceDownOverride(QStringLiteral("Bad file descriptor"));
-        saveSays(
-            "打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作（CUPS：Bad file descriptor）",
-            "设置错误", d.cboPrinter);
-        Environment::setPrintServiceDownOverride(std::nullopt);
+        for (const auto& m : missing) {
+            auto none = std::make_shared<PdfPrinterBackend>();
+            none->setServiceDown(m.down);
+            ProgramPrinter::setBackend(none);
+            MessageBox::clearShown();
+            Openers::OpenGridPrintSettings();
+            QCOMPARE(MessageBox::shownBoxes().size(), 1);
+            QCOMPARE(kit::lastText(), QString::fromUtf8(m.opening));
+            QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
+            d.show();
+            d.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&d));
+            saveSays(m.check, "设置错误", d.cboPrinter);
+        }
     }
 
     void marginsAtTheLimitAndPast_data()

@@ -50,7 +50,6 @@ TestFolder::~TestFolder()
     Environment::setTodayOverride(std::nullopt);
     Environment::setScreenSizeOverride(std::nullopt);
     Environment::setPrinterInstalledOverride(std::nullopt);
-    Environment::setPrintServiceDownOverride(std::nullopt);
     AppPaths::setProgramFolder(QString());
 }
 
