@@ -35,8 +35,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <climits>
-#include <tuple>
 #include <utility>
 
 #include <fcntl.h>
@@ -68,6 +66,8 @@ GstElement* make(const char* factory, const char* name = nullptr) { return gst_e
 // Why a file could not be made or written, in the user's words.
 QString fileReason(int err)
 {
+    if (err == EISDIR)
+        return QStringLiteral("同名的文件夹已存在");
     const ModBackup::FileError e = ModBackup::FromErrno(err);
     return e.number == AppError::PathFileAccess && err != ENAMETOOLONG ? QString::fromLocal8Bit(strerror(err))
                                                                        : e.description;
@@ -98,147 +98,31 @@ bool isRecordingElement(GstObject* obj)
 }
 
 namespace {
-// A name in a folder that is held open: what is done to the name afterwards
-// goes through the folder's descriptor, so a folder on the way swapped for a
-// link meanwhile changes nothing.
-struct FolderName {
-    int folder = -1;       // O_PATH descriptor of the folder
-    QString folderPath;    // the folder as the user knows it, for messages
-    QByteArray name;       // the last component
-    QString refusedLink;   // another account's link that is not followed
-    int error = 0;         // 0, or the system's error code (EACCES for refusedLink)
-};
-
-// Splits path at its last slash: the folder ("." for none, "/" for the root) and the name after it.
-std::pair<QByteArray, QByteArray> splitLast(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return {QByteArrayLiteral("."), path};
-    return {slash == 0 ? QByteArrayLiteral("/") : path.left(slash), path.mid(slash + 1)};
-}
-
-// Opens the folder that holds path and finds the name in it. The folders on
-// the way are the kernel's to follow; a link in the last component is
-// followed only when it is this user's or the folder owner's, or when no
-// other account may write the folder (then only its owner or the
-// administrator can have put it there). Another account's link could point
-// at a file of ours, which would be replaced in its place.
-FolderName openFolderOf(const QString& path)
-{
-    constexpr int kMostLinks = 40;   // as the kernel's ELOOP
-    FolderName out;
-    auto [folder, name] = splitLast(QFile::encodeName(path));
-    QString shown = QFile::decodeName(folder);
-    int base = AT_FDCWD;   // what a relative folder is found from
-    for (int links = 0;; ++links) {
-        const int fd = ::openat(base, folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        const int openError = errno;
-        if (base != AT_FDCWD)
-            ::close(base);
-        out.folderPath = shown;
-        if (fd < 0) {
-            out.error = openError;
-            return out;
-        }
-        out.folder = fd;
-        out.name = name;
-        if (name.isEmpty() || name == "." || name == "..") {
-            out.error = EISDIR;
-            return out;
-        }
-        // A name longer than this file system takes is said as such now, not
-        // when the finished file is put in place.
-        const long most = ::fpathconf(fd, _PC_NAME_MAX);
-        if (most > 0 && name.size() > most) {
-            out.error = ENAMETOOLONG;
-            return out;
-        }
-        struct stat link {};
-        if (::fstatat(fd, name.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                out.error = errno;
-            return out;   // a name not taken yet is used as it stands
-        }
-        if (!S_ISLNK(link.st_mode))
-            return out;
-        const QString linkPath =
-            shown + (shown.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + QFile::decodeName(name);
-        struct stat holder {};
-        const bool known = ::fstat(fd, &holder) == 0;
-        const bool othersWrite = !known || (holder.st_mode & (S_IWGRP | S_IWOTH));
-        if (link.st_uid != ::geteuid() && !(known && link.st_uid == holder.st_uid) && othersWrite) {
-            out.refusedLink = linkPath;
-            out.error = EACCES;
-            return out;
-        }
-        if (links == kMostLinks) {
-            out.error = ELOOP;
-            return out;
-        }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t n = ::readlinkat(fd, name.constData(), target.data(), size_t(target.size()));
-        if (n < 0) {
-            out.error = errno;
-            return out;
-        }
-        target.truncate(n);
-        // The link's folder goes on as the base of a relative target.
-        out.folder = -1;
-        base = fd;
-        std::tie(folder, name) = splitLast(target);
-        shown = target.startsWith('/') ? QFile::decodeName(folder)
-                                       : QFileInfo(linkPath).path() + QLatin1Char('/') + QFile::decodeName(folder);
-        shown = QDir::cleanPath(shown);
-    }
-}
-
 // The recording's file while it is written: a new owner-only file under a
 // short fixed name beside the chosen one (hidden, and ending in .avi so that
 // what a killed program left plays), written only through its descriptor and
 // renamed onto the chosen name through the folder's descriptor once complete.
 struct RecordingFile {
-    int folder = -1;
+    PrivateFile::Folder folder;   // the folder of the chosen name, opened once
     int fd = -1;
-    QString folderPath;
     QByteArray temp;     // the temporary name in folder
     QByteArray target;   // the chosen name in folder (through a link, the name it points at)
 
     bool isOpen() const { return fd >= 0; }
-    QString path(const QByteArray& name) const
-    {
-        return QDir::toNativeSeparators(folderPath + QLatin1Char('/') + QFile::decodeName(name));
-    }
+    QString path(const QByteArray& name) const { return QDir::toNativeSeparators(folder.pathOf(name)); }
     // The name leads to the file written: nobody has renamed it away or put
     // something else in its place.
     bool isOurs(const QByteArray& name) const
     {
         struct stat named {};
         struct stat held {};
-        return ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &held) == 0
-               && S_ISREG(named.st_mode) && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+        return folder.stat(name, &named) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(named.st_mode)
+               && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
     }
     bool targetExists() const
     {
         struct stat st {};
-        return ::fstatat(folder, target.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    }
-    void syncFolder() const
-    {
-        // Not every file system can sync a folder; the rename stands either way.
-        const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            (void)::fsync(fd);
-            ::close(fd);
-        }
-    }
-    void close()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        if (folder >= 0)
-            ::close(folder);
-        fd = folder = -1;
+        return folder.stat(target, &st) == 0;
     }
 };
 
@@ -919,34 +803,32 @@ void VideoCapture::Private::destroyPipeline()
 
 bool VideoCapture::Private::makeRecordingFile()
 {
-    FolderName chosen = openFolderOf(aviFile);
-    const auto refuse = [&](int err) {
-        if (chosen.folder >= 0)
-            ::close(chosen.folder);
+    PrivateFile::Name chosen = PrivateFile::resolve(aviFile);
+    struct stat st {};
+    // A folder of the chosen name would only refuse the finished recording.
+    if (chosen.ok() && chosen.folder.stat(chosen.entry, &st) == 0 && S_ISDIR(st.st_mode))
+        chosen.error = EISDIR;
+    QByteArray temp;
+    const int fd = chosen.ok() ? makeTemporary(chosen.folder.fd(), temp) : -1;
+    int err = chosen.ok() ? (fd < 0 ? errno : 0) : chosen.error;
+    // Owner-only whatever the umask.
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        err = errno;
+        chosen.folder.remove(temp);
+        ::close(fd);
+    }
+    if (err != 0) {
+        const QString folder = chosen.folder.isOpen() ? chosen.folder.path() : QFileInfo(aviFile).absolutePath();
         std::lock_guard lock(m);
         error = !chosen.refusedLink.isEmpty() ? PrivateFile::refusedLinkText(chosen.refusedLink)
                                               : QStringLiteral("文件夹 %1 中不能建立录像文件（%2）")
-                                                    .arg(QDir::toNativeSeparators(chosen.folderPath), fileReason(err));
+                                                    .arg(QDir::toNativeSeparators(folder), fileReason(err));
         return false;
-    };
-    if (chosen.error != 0)
-        return refuse(chosen.error);
-    QByteArray temp;
-    const int fd = makeTemporary(chosen.folder, temp);
-    // Owner-only whatever the umask.
-    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
-        const int err = errno != 0 ? errno : EIO;
-        if (fd >= 0) {
-            ::unlinkat(chosen.folder, temp.constData(), 0);
-            ::close(fd);
-        }
-        return refuse(err);
     }
-    rec.folder = chosen.folder;
+    rec.folder = std::move(chosen.folder);
     rec.fd = fd;
-    rec.folderPath = chosen.folderPath;
     rec.temp = temp;
-    rec.target = chosen.name;
+    rec.target = chosen.entry;
     return true;
 }
 
@@ -959,7 +841,7 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
     if (!rec.isOpen())
         return false;
     RecordingFile f = std::exchange(rec, RecordingFile{});
-    const auto closed = qScopeGuard([&f] { f.close(); });
+    const auto closed = qScopeGuard([&f] { ::close(f.fd); });
     // Whatever went wrong, the file of the chosen name has not been touched.
     earlierKept = f.targetExists();
     const auto fail = [this](const QString& text) {
@@ -969,7 +851,7 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
     };
     if (end == RecordingFailed) {
         if (f.isOurs(f.temp))
-            ::unlinkat(f.folder, f.temp.constData(), 0);
+            f.folder.remove(f.temp);
         return false;
     }
     // Renamed away or replaced while it was written (a folder others may
@@ -985,8 +867,8 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
     if (end == RecordingInterrupted)
         return fail(QStringLiteral("录像未能写完，未完成的录像保留为 ") + f.path(f.temp));
     int err = ::fsync(f.fd) == 0 ? 0 : errno;
-    if (err == 0 && ::renameat(f.folder, f.temp.constData(), f.folder, f.target.constData()) != 0)
-        err = errno;
+    if (err == 0)
+        err = f.folder.rename(f.temp, f.target, true);
     if (err != 0) {
         // The recording stays whole under its temporary name.
         const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + f.path(f.temp);
@@ -1002,7 +884,7 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
         earlierKept = false;
         return replaced();
     }
-    f.syncFolder();
+    f.folder.sync();
     earlierKept = false;
     return true;
 }

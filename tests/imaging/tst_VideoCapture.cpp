@@ -858,33 +858,39 @@ private slots:
     }
 
     // Every name the file system takes is taken for a recording, whatever its
-    // length; one longer than that is said as such before anything is made.
-    void recordingNameLength_data()
+    // length; one it does not take, or a folder's, is said as such before
+    // anything is made.
+    void recordingName_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("250 bytes") << QString(82, QChar(0x533B)) + QStringLiteral(".avi") << true;
-        QTest::newRow("255 bytes, the most") << QString(251, QLatin1Char('a')) + QStringLiteral(".avi") << true;
-        QTest::newRow("256 bytes") << QString(252, QLatin1Char('a')) + QStringLiteral(".avi") << false;
+        QTest::addColumn<QString>("refused");   // why; empty: taken
+        QTest::newRow("250 bytes") << QString(82, QChar(0x533B)) + QStringLiteral(".avi") << QString();
+        QTest::newRow("255 bytes, the most") << QString(251, QLatin1Char('a')) + QStringLiteral(".avi") << QString();
+        QTest::newRow("256 bytes") << QString(252, QLatin1Char('a')) + QStringLiteral(".avi")
+                                   << QStringLiteral("文件名太长");
+        QTest::newRow("a folder's") << QStringLiteral("sub") << QStringLiteral("同名的文件夹已存在");
     }
-    void recordingNameLength()
+    void recordingName()
     {
         QFETCH(QString, name);
-        QFETCH(bool, taken);
+        QFETCH(QString, refused);
         const QString folder = tf->file(QStringLiteral("videos"));
-        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
         const QString avi = folder + QLatin1Char('/') + name;
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         VideoCapture v;
         QVERIFY(v.Connect());
-        if (taken) {
+        if (refused.isEmpty()) {
             QVERIFY(recordTo(v, avi, 10));
             QVERIFY(decodedFrames(avi) > 0);
-            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{name});
+            QStringList after = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QVERIFY(after.removeOne(name));
+            QCOMPARE(after, before);   // nothing left beside it
         } else {
             v.setAviFileName(avi);
             QVERIFY(!v.StartRecording() && !v.isRecording());
-            QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（文件名太长）").arg(folder));
-            QVERIFY(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+            QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（%2）").arg(folder, refused));
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         }
     }
 
