@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -33,8 +35,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <utility>
+
 #include <fcntl.h>
-#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +66,8 @@ GstElement* make(const char* factory, const char* name = nullptr) { return gst_e
 // Why a file could not be made or written, in the user's words.
 QString fileReason(int err)
 {
+    if (err == EISDIR)
+        return QStringLiteral("同名的文件夹已存在");
     const ModBackup::FileError e = ModBackup::FromErrno(err);
     return e.number == AppError::PathFileAccess && err != ENAMETOOLONG ? QString::fromLocal8Bit(strerror(err))
                                                                        : e.description;
@@ -91,6 +97,59 @@ bool isRecordingElement(GstObject* obj)
 }
 }
 
+namespace {
+// The recording's file while it is written: a new owner-only file under a
+// short fixed name beside the chosen one (hidden, and ending in .avi so that
+// what a killed program left plays), written only through its descriptor and
+// renamed onto the chosen name through the folder's descriptor once complete.
+struct RecordingFile {
+    PrivateFile::Folder folder;   // the folder of the chosen name, opened once
+    int fd = -1;
+    QByteArray temp;     // the temporary name in folder
+    QByteArray target;   // the chosen name in folder (through a link, the name it points at)
+
+    bool isOpen() const { return fd >= 0; }
+    QString path(const QByteArray& name) const { return QDir::toNativeSeparators(folder.pathOf(name)); }
+    // The name leads to the file written: nobody has renamed it away or put
+    // something else in its place.
+    bool isOurs(const QByteArray& name) const
+    {
+        struct stat named {};
+        struct stat held {};
+        return folder.stat(name, &named) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(named.st_mode)
+               && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+    }
+    bool targetExists() const
+    {
+        struct stat st {};
+        return folder.stat(target, &st) == 0;
+    }
+};
+
+// Makes the temporary file in the folder: a new name each time, never one
+// that is there already (nor a link someone put there). The descriptor, or -1
+// with errno set.
+int makeTemporary(int folder, QByteArray& name)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray candidate = QByteArrayLiteral(".pelrand-XXXXXX.avi");
+        for (qsizetype i = 9; i < 15; ++i)
+            candidate[i] = kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
+        const int fd =
+            ::openat(folder, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+}
+
 struct VideoCapture::Private {
     VideoCapture* q = nullptr;
     QString aviFile;
@@ -105,9 +164,8 @@ struct VideoCapture::Private {
     // The recording branch while it exists.
     GstPad* teePad = nullptr;
     GstElement* recQueue = nullptr;
-    QList<GstElement*> recElements;   // queue first, filesink last
-    QString recTemp;                  // the file being written, renamed onto recTarget when finished
-    QString recTarget;                // aviFile (through a link, the file it points at)
+    QList<GstElement*> recElements;   // queue first, the file sink last
+    RecordingFile rec;                // the file being written and where it goes
 
     // Shared with the streaming threads.
     mutable std::mutex m;
@@ -192,7 +250,7 @@ struct VideoCapture::Private {
     bool buildPipeline(const VideoSettings& s);
     void destroyPipeline();
     void removeRecordingBranch();
-    // Makes recTemp, the file a new recording of aviFile is written to.
+    // Makes rec, the file a new recording of aviFile is written to.
     bool makeRecordingFile();
     enum RecordingEnd {
         RecordingComplete,
@@ -745,78 +803,90 @@ void VideoCapture::Private::destroyPipeline()
 
 bool VideoCapture::Private::makeRecordingFile()
 {
-    // Written through a link of the user's own, never through another account's.
-    const PrivateFile::Followed followed = PrivateFile::followLinks(aviFile);
-    if (followed.error != 0) {
+    PrivateFile::Name chosen = PrivateFile::resolve(aviFile);
+    struct stat st {};
+    // A folder of the chosen name would only refuse the finished recording.
+    if (chosen.ok() && chosen.folder.stat(chosen.entry, &st) == 0 && S_ISDIR(st.st_mode))
+        chosen.error = EISDIR;
+    QByteArray temp;
+    const int fd = chosen.ok() ? makeTemporary(chosen.folder.fd(), temp) : -1;
+    int err = chosen.ok() ? (fd < 0 ? errno : 0) : chosen.error;
+    // Owner-only whatever the umask.
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        err = errno;
+        chosen.folder.remove(temp);
+        ::close(fd);
+    }
+    if (err != 0) {
+        const QString folder = chosen.folder.isOpen() ? chosen.folder.path() : QFileInfo(aviFile).absolutePath();
         std::lock_guard lock(m);
-        error = followed.refusedLink.isEmpty() ? fileReason(followed.error)
-                                               : PrivateFile::refusedLinkText(followed.refusedLink);
+        error = !chosen.refusedLink.isEmpty() ? PrivateFile::refusedLinkText(chosen.refusedLink)
+                                              : QStringLiteral("文件夹 %1 中不能建立录像文件（%2）")
+                                                    .arg(QDir::toNativeSeparators(folder), fileReason(err));
         return false;
     }
-    const QFileInfo target(followed.path);
-    // name.avi -> name.未完成-XXXXXX.avi in the same folder (a rename never crosses file systems).
-    const QString suffix = target.suffix();
-    const QString name = target.fileName();
-    const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
-    const QByteArray tail = suffix.isEmpty() ? QByteArray() : QFile::encodeName(QLatin1Char('.') + suffix);
-    QByteArray pattern = QFile::encodeName(target.absolutePath() + QLatin1Char('/') + base)
-                         + QFile::encodeName(QStringLiteral(".未完成-")) + "XXXXXX" + tail;
-    const int fd = ::mkostemps(pattern.data(), int(tail.size()), O_CLOEXEC);   // made 0600
-    if (fd < 0) {
-        const QString why = fileReason(errno);
-        std::lock_guard lock(m);
-        error = QStringLiteral("文件夹 %1 中不能建立录像文件（%2）")
-                    .arg(QDir::toNativeSeparators(target.absolutePath()), why);
-        return false;
-    }
-    ::close(fd);
-    recTemp = QFile::decodeName(pattern);
-    recTarget = target.absoluteFilePath();
+    rec.folder = std::move(chosen.folder);
+    rec.fd = fd;
+    rec.temp = temp;
+    rec.target = chosen.entry;
     return true;
 }
 
-// After the recording branch has closed the file: a complete recording is
+// After the recording branch has let go of the file: a complete recording is
 // synced and takes the chosen name (replacing an earlier file of that name
 // only now); a failed one (disk full) is removed, the earlier file kept; one
-// whose end never reached the file keeps its unfinished name.
+// whose end never reached the file keeps its temporary name.
 bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
 {
-    if (recTemp.isEmpty())
+    if (!rec.isOpen())
         return false;
-    const QString temp = std::exchange(recTemp, QString());
-    const QByteArray tempName = QFile::encodeName(temp);
+    RecordingFile f = std::exchange(rec, RecordingFile{});
+    const auto closed = qScopeGuard([&f] { ::close(f.fd); });
     // Whatever went wrong, the file of the chosen name has not been touched.
-    earlierKept = QFileInfo::exists(recTarget);
-    if (end == RecordingFailed) {
-        ::unlink(tempName.constData());
-        return false;
-    }
-    if (end == RecordingInterrupted) {
+    earlierKept = f.targetExists();
+    const auto fail = [this](const QString& text) {
         std::lock_guard lock(m);
-        error = QStringLiteral("录像未能写完，未完成的录像保留为 ") + QDir::toNativeSeparators(temp);
+        error = text;
+        return false;
+    };
+    if (end == RecordingFailed) {
+        if (f.isOurs(f.temp))
+            f.folder.remove(f.temp);
         return false;
     }
-    int err = 0;
-    const int fd = ::open(tempName.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0)
-        err = errno != 0 ? errno : EIO;
-    if (fd >= 0)
-        ::close(fd);
+    // Renamed away or replaced while it was written (a folder others may
+    // write): what was written went to the file itself, never through what
+    // now stands under its name, and that is not put in place.
+    const auto replaced = [&] {
+        return fail(
+            QStringLiteral("录像期间临时文件 %1 被换成了别的文件，录像未能保存。请把录像存到只有本账户能写入的文件夹")
+                .arg(f.path(f.temp)));
+    };
+    if (!f.isOurs(f.temp))
+        return replaced();
+    if (end == RecordingInterrupted)
+        return fail(QStringLiteral("录像未能写完，未完成的录像保留为 ") + f.path(f.temp));
+    int err = ::fsync(f.fd) == 0 ? 0 : errno;
     if (err == 0)
-        err = PrivateFile::renameOver(temp, recTarget);
-    if (err == 0)
-        earlierKept = false;
+        err = f.folder.rename(f.temp, f.target, true);
     if (err != 0) {
-        // The recording stays whole under its unfinished name.
-        const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + QDir::toNativeSeparators(temp);
-        {
-            std::lock_guard lock(m);
-            error = text;
-        }
+        // The recording stays whole under its temporary name.
+        const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + f.path(f.temp);
+        fail(text);
         QMetaObject::invokeMethod(
             q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+        return false;
     }
-    return err == 0;
+    // In a folder that others may write, the name can still be swapped
+    // between the check above and the rename: what took the chosen name is
+    // looked at again, and the user told when it is not the recording.
+    if (!f.isOurs(f.target)) {
+        earlierKept = false;
+        return replaced();
+    }
+    f.folder.sync();
+    earlierKept = false;
+    return true;
 }
 
 void VideoCapture::Private::removeRecordingBranch()
@@ -1001,7 +1071,7 @@ bool VideoCapture::StartRecording()
     }
     const VideoSettings s = VideoSettings::load();
     const char* const factories[] = {"queue", "videoconvert",
-                                     s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc", "avimux", "filesink"};
+                                     s.codec == QLatin1String("raw") ? "capsfilter" : "jpegenc", "avimux", "fdsink"};
     const char* const names[] = {"rec-queue", "rec-convert", "rec-encoder", "rec-mux", "rec-file"};
     QList<GstElement*> chain;
     QStringList missing;
@@ -1025,15 +1095,17 @@ bool VideoCapture::StartRecording()
     } else {
         g_object_set(enc, "quality", s.quality, nullptr);
     }
-    // Written to a new owner-only file beside the chosen one, under a name
-    // that says it is unfinished: the chosen name is replaced only once the
-    // recording is complete.
+    // Written to a new owner-only file beside the chosen one, under a
+    // temporary name: the chosen name is replaced only once the recording is
+    // complete.
     if (!d->makeRecordingFile()) {
         for (GstElement* e : chain)
             gst_object_unref(e);
         return false;
     }
-    g_object_set(sink, "location", QFile::encodeName(d->recTemp).constData(), "async", FALSE, "sync", FALSE, nullptr);
+    // The sink writes to the file made here, by its descriptor (it seeks back
+    // to complete the headers at the end); the file is ours to close.
+    g_object_set(sink, "fd", d->rec.fd, "async", FALSE, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
     d->recElements = chain;
     d->recQueue = queue;

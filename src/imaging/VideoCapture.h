@@ -13,12 +13,14 @@
 // videoconvertscale to the shown size, 32-bit -> appsink) scales each frame
 // once, and only while the control is shown and the previous frame has been
 // painted; the picture keeps its proportions (bars at the sides or at the top
-// and bottom). A recording branch (queue -> encoder -> avimux -> filesink) is
-// added to the tee while recording; it writes a file beside the chosen one
-// whose name says it is unfinished, which takes the chosen name once the
-// recording is complete (end-of-stream with the AVI index written, synced),
-// so an earlier recording of that name is never lost to a failed or
-// interrupted one.
+// and bottom). A recording branch (queue -> encoder -> avimux -> fdsink) is
+// added to the tee while recording. The folder of the chosen name is opened
+// once; the branch writes through its descriptor to a new hidden file there
+// (".pelrand-" and six letters or digits, ".avi"), which takes the chosen name
+// by a rename in that folder once the recording is complete (end-of-stream
+// with the AVI index written, synced), so an earlier recording of that name is
+// never lost to a failed or interrupted one. A program killed while recording
+// leaves the hidden file, which plays up to where it was cut.
 // A recording that fails (disk full) leaves the live picture running; a
 // source that stops (camera unplugged) ends the live picture until the next
 // Connect, and a recording running then is still completed.
@@ -55,8 +57,9 @@ public:
     bool StartRecording();
     // Ends the recording and completes the file. True when there was none, or
     // when the recording is complete under the chosen name; false when it
-    // failed (the earlier file of that name stays) or its end never reached
-    // the file (it keeps its unfinished name); lastError() says which.
+    // failed (the earlier file of that name stays), its end never reached
+    // the file (it keeps its temporary name) or its temporary name was taken
+    // from it while it ran; lastError() says which.
     bool StopRecording();
     // After a recording that was not completed (StopRecording false, or the
     // recording failed): a file of the chosen name was there before it and is

@@ -15,7 +15,9 @@
 #include <mutex>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,8 @@
 namespace {
 constexpr mode_t kFileMode = 0600;
 constexpr mode_t kFolderMode = 0700;
+constexpr int kMostLinks = 40;   // as the kernel's ELOOP
+const QByteArray kTemporaryStem = QByteArrayLiteral(".pelrand-");
 
 std::atomic<bool> gUnnamedAllowed{true};
 
@@ -41,30 +45,63 @@ int injectedFault(const QByteArray& target)
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
-// The temporary name of a file in folder: "." + name + "-" + six letters or digits.
-QByteArray temporaryName(const QByteArray& folder, const QByteArray& name)
+// A short fixed temporary name: ".pelrand-" + six letters or digits.
+QByteArray temporaryName()
 {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QByteArray suffix(6, 'X');
     for (char& c : suffix)
         c = kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
-    return folder + "/." + name + "-" + suffix;
+    return kTemporaryStem + suffix;
 }
 
-// Gives the unnamed file behind fd the name `name` (EEXIST when it is taken).
-int linkUnnamed(int fd, const QByteArray& name)
+// Gives the unnamed file behind fd the name entry in folder (EEXIST when it is taken).
+int linkUnnamed(int fd, int folder, const QByteArray& entry)
 {
     // With the right to look up any file the descriptor links directly; a
     // normal user goes through the descriptor's entry in /proc.
-    if (::linkat(fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH) == 0)
+    if (::linkat(fd, "", folder, entry.constData(), AT_EMPTY_PATH) == 0)
         return 0;
     if (errno == EEXIST)
         return EEXIST;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+    if (::linkat(AT_FDCWD, self.constData(), folder, entry.constData(), AT_SYMLINK_FOLLOW) == 0)
         return 0;
     return lastError();
 }
+
+// Renames within one folder; over: replaces an existing to, otherwise EEXIST.
+int renameIn(int folder, const QByteArray& from, const QByteArray& to, bool over)
+{
+    if (over)
+        return ::renameat(folder, from.constData(), folder, to.constData()) == 0 ? 0 : lastError();
+    if (::renameat2(folder, from.constData(), folder, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL)
+        return lastError();
+    // A file system without RENAME_NOREPLACE: a hard link refuses a taken name as well.
+    if (::linkat(folder, from.constData(), folder, to.constData(), 0) != 0)
+        return lastError();
+    (void)::unlinkat(folder, from.constData(), 0);
+    return 0;
+}
+
+QString joined(const QString& folder, const QString& entry)
+{
+    if (entry.isEmpty() || entry == QLatin1String("."))
+        return folder;
+    return folder.endsWith(QLatin1Char('/')) ? folder + entry : folder + QLatin1Char('/') + entry;
+}
+
+// The link rule: a link in the last component is followed when it is this
+// user's or the folder owner's, or no other account may write the folder.
+bool mayFollow(const struct stat& link, const struct stat& folder)
+{
+    return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid || !(folder.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+// A descriptor of the folder itself, for reading or syncing it (fd may be O_PATH).
+int readableFolder(int fd) { return ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
 
 bool writeAll(int fd, const char* data, qint64 size)
 {
@@ -104,7 +141,6 @@ namespace PrivateFile {
 
 Followed followLinks(const QString& path)
 {
-    constexpr int kMostLinks = 40;   // as the kernel's ELOOP
     Followed out;
     if (path.isEmpty()) {
         out.error = ENOENT;
@@ -162,10 +198,350 @@ Followed followLinks(const QString& path)
     return out;
 }
 
-QString refusedLinkText(const QString& link)
+QString refusedLinkText(const QString& link, Remedy remedy)
 {
-    return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写文件，请另选一个名字")
-        .arg(QDir::toNativeSeparators(link));
+    const QString what = remedy == Remedy::DicomSettings ? QStringLiteral("请在 DICOM 设置中另选输出文件夹")
+                                                         : QStringLiteral("请另选一个名字");
+    return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写文件，%2").arg(QDir::toNativeSeparators(link), what);
+}
+
+struct FolderAccess {
+    static Folder opened(int fd, QString path)
+    {
+        Folder f;
+        f.fd_ = fd;
+        f.path_ = std::move(path);
+        return f;
+    }
+    static Folder failed(int error, QString link = {})
+    {
+        Folder f;
+        f.error_ = error != 0 ? error : EIO;
+        f.refusedLink_ = std::move(link);
+        return f;
+    }
+};
+
+Folder::~Folder()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), error_(other.error_), path_(std::move(other.path_)),
+      refusedLink_(std::move(other.refusedLink_))
+{}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        error_ = other.error_;
+        path_ = std::move(other.path_);
+        refusedLink_ = std::move(other.refusedLink_);
+    }
+    return *this;
+}
+
+namespace {
+// The folder an entry resolved to, opened as a folder; never through a link
+// that turned up after the look-up.
+Folder openResolved(const Name& name)
+{
+    if (!name.ok())
+        return FolderAccess::failed(name.error, name.refusedLink);
+    const int fd = ::openat(name.folder.fd(), name.entry.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return FolderAccess::failed(lastError());
+    return FolderAccess::opened(fd, name.path());
+}
+}
+
+Folder Folder::open(const QString& path) { return openResolved(resolve(path)); }
+
+Folder Folder::openFolder(const QByteArray& entry) const { return openResolved(resolveIn(*this, entry)); }
+
+QString Folder::pathOf(const QByteArray& entry) const { return joined(path_, QFile::decodeName(entry)); }
+
+int Folder::stat(const QByteArray& entry, struct stat* st) const
+{
+    return ::fstatat(fd_, entry.constData(), st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : lastError();
+}
+
+int Folder::openRead(const QByteArray& entry) const
+{
+    // Not blocking: a FIFO put in the file's place would hang the open.
+    const int fd = ::openat(fd_, entry.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -lastError();
+    struct stat st {};
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = lastError();
+    else if (!S_ISREG(st.st_mode))
+        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        err = lastError();
+    if (err != 0) {
+        ::close(fd);
+        return -err;
+    }
+    return fd;
+}
+
+int Folder::makeFolder(const QByteArray& entry) const
+{
+    if (::mkdirat(fd_, entry.constData(), kFolderMode) != 0)
+        return lastError();
+    // The umask may have taken bits the owner needs; the folder made here is
+    // changed through its own descriptor, never through its name again.
+    const int made = ::openat(fd_, entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (made < 0)
+        return lastError();
+    const int err = ::fchmod(made, kFolderMode) == 0 ? 0 : lastError();
+    ::close(made);
+    return err;
+}
+
+int Folder::rename(const QByteArray& from, const QByteArray& to, bool over) const
+{
+    return renameIn(fd_, from, to, over);
+}
+
+int Folder::remove(const QByteArray& entry) const
+{
+    return ::unlinkat(fd_, entry.constData(), 0) == 0 ? 0 : lastError();
+}
+
+bool Folder::list(QList<QByteArray>* names, int* error) const
+{
+    names->clear();
+    const int fd = readableFolder(fd_);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (error)
+            *error = lastError();
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray n(e->d_name);
+        if (n != "." && n != "..")
+            names->append(n);
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (error)
+        *error = err;
+    return err == 0;
+}
+
+void Folder::sync() const
+{
+    const int fd = readableFolder(fd_);
+    if (fd < 0)
+        return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+Name resolveIn(const Folder& start, const QByteArray& first)
+{
+    Name out;
+    if (!start.isOpen()) {
+        out.error = start.error() != 0 ? start.error() : EBADF;
+        out.refusedLink = start.refusedLink();
+        return out;
+    }
+    int dir = ::fcntl(start.fd(), F_DUPFD_CLOEXEC, 0);
+    if (dir < 0) {
+        out.error = lastError();
+        return out;
+    }
+    QString dirPath = start.path();
+    QByteArray entry = first.isEmpty() ? QByteArray(".") : first;
+    for (int links = 0;; ++links) {
+        struct stat link {};
+        if (::fstatat(dir, entry.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
+            // A name that does not exist (yet) is taken as it stands.
+            if (errno != ENOENT)
+                out.error = lastError();
+            break;
+        }
+        if (!S_ISLNK(link.st_mode))
+            break;
+        struct stat holder {};
+        if (::fstat(dir, &holder) != 0 || !mayFollow(link, holder)) {
+            out.error = EACCES;
+            out.refusedLink = joined(dirPath, QFile::decodeName(entry));
+            break;
+        }
+        if (links == kMostLinks) {
+            out.error = ELOOP;
+            break;
+        }
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlinkat(dir, entry.constData(), target.data(), size_t(target.size()));
+        if (n <= 0) {
+            out.error = n == 0 ? ENOENT : lastError();
+            break;
+        }
+        target.truncate(n);
+        const qsizetype slash = target.lastIndexOf('/');
+        QByteArray head = slash < 0 ? QByteArray() : slash == 0 ? QByteArray("/") : target.left(slash);
+        entry = target.mid(slash + 1);
+        if (entry.isEmpty() || entry == "." || entry == "..") {
+            // A link to a folder as such: the folder is the name.
+            head = target;
+            entry = ".";
+        }
+        if (head.isEmpty())
+            continue;
+        const int next = ::openat(dir, head.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (next < 0) {
+            out.error = lastError();
+            break;
+        }
+        ::close(dir);
+        dir = next;
+        const QString to = QFile::decodeName(head);
+        dirPath = QDir::cleanPath(to.startsWith(QLatin1Char('/')) ? to : dirPath + QLatin1Char('/') + to);
+    }
+    out.folder = FolderAccess::opened(dir, dirPath);
+    out.entry = entry;
+    return out;
+}
+
+Name resolve(const QString& path)
+{
+    Name out;
+    if (path.isEmpty()) {
+        out.error = ENOENT;
+        return out;
+    }
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+    const QString head = slash <= 0 ? QStringLiteral("/") : full.left(slash);
+    const int fd = ::open(QFile::encodeName(head).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        out.error = lastError();
+        return out;
+    }
+    const Folder folder = FolderAccess::opened(fd, head);
+    return resolveIn(folder, QFile::encodeName(full.mid(slash + 1)));
+}
+
+NewFile::NewFile(const Folder& folder, Temporary kind) : folderPath_(folder.path())
+{
+    folder_ = folder.isOpen() ? ::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0) : -1;
+    if (folder_ < 0) {
+        error_ = folder.isOpen() ? lastError() : folder.error() != 0 ? folder.error() : EBADF;
+        return;
+    }
+    if (kind == Temporary::Unnamed && gUnnamedAllowed && ::access("/proc/self/fd", X_OK) == 0) {
+        // Not every file system has unnamed files; those get a named one.
+        fd_ = ::openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
+        unnamed_ = fd_ >= 0;
+    }
+    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+        const QByteArray name = temporaryName();
+        fd_ = ::openat(folder_, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+        if (fd_ >= 0)
+            temp_ = name;
+        else if (errno != EEXIST)
+            break;
+    }
+    if (fd_ < 0) {
+        error_ = lastError();
+        return;
+    }
+    // A named one is locked while it lives: removeLeftovers() leaves it
+    // alone. A file system without locks still takes the file.
+    if (!unnamed_)
+        (void)::flock(fd_, LOCK_EX | LOCK_NB);
+    if (::fchmod(fd_, kFileMode) != 0)
+        error_ = lastError();
+}
+
+NewFile::~NewFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!temp_.isEmpty())
+        (void)::unlinkat(folder_, temp_.constData(), 0);
+    if (folder_ >= 0)
+        ::close(folder_);
+}
+
+QString NewFile::temporaryPath() const
+{
+    return temp_.isEmpty() ? QString() : joined(folderPath_, QFile::decodeName(temp_));
+}
+
+bool NewFile::write(const void* data, qint64 size)
+{
+    if (error_ != 0)
+        return false;
+    if (!writeAll(fd_, static_cast<const char*>(data), size))
+        error_ = lastError();
+    return error_ == 0;
+}
+
+void NewFile::fail(int err)
+{
+    if (error_ == 0)
+        error_ = err != 0 ? err : EIO;
+}
+
+int NewFile::commit(const QByteArray& entry, bool over)
+{
+    if (done_)
+        return error_;
+    done_ = true;
+    if (error_ == 0)
+        error_ = injectedFault(QFile::encodeName(joined(folderPath_, QFile::decodeName(entry))));
+    if (error_ == 0 && ::fsync(fd_) != 0)
+        error_ = lastError();
+    if (error_ == 0 && unnamed_ && !over) {
+        // A name that is taken stays as it is: the link refuses it.
+        error_ = linkUnnamed(fd_, folder_, entry);
+    } else if (error_ == 0) {
+        // The unnamed file gets a free temporary name, for the rename.
+        for (int attempt = 0; unnamed_ && attempt < 100; ++attempt) {
+            const QByteArray candidate = temporaryName();
+            error_ = linkUnnamed(fd_, folder_, candidate);
+            if (error_ == 0)
+                temp_ = candidate;
+            if (error_ != EEXIST)
+                break;
+        }
+        if (error_ == 0)
+            error_ = renameIn(folder_, temp_, entry, over);
+        if (error_ == 0)
+            temp_.clear();
+    }
+    // Closed after the rename, so a named file stays locked until it has its
+    // place; the bytes are on the disk already (fsync).
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (error_ != 0) {
+        if (!temp_.isEmpty())
+            (void)::unlinkat(folder_, temp_.constData(), 0);
+        temp_.clear();
+        return error_;
+    }
+    const int fd = readableFolder(folder_);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+    return 0;
 }
 
 void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
@@ -202,7 +578,8 @@ int removeLeftovers(const QString& folder, const std::function<bool(const QStrin
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& n : names) {
         const QRegularExpressionMatch m = pattern.match(n);
-        if (m.hasMatch() && ours(m.captured(1)) && removeLeftover(folder + QLatin1Char('/') + n))
+        const bool temporary = m.hasMatch() && (m.captured(1) == QLatin1String("pelrand") || ours(m.captured(1)));
+        if (m.hasMatch() && temporary && removeLeftover(folder + QLatin1Char('/') + n))
             ++removed;
     }
     if (removed > 0)
@@ -279,72 +656,54 @@ int renameOver(const QString& from, const QString& to)
     return 0;
 }
 
-Replacement::Replacement(const QString& path, Temporary kind)
+Replacement::Replacement(const QString& path, Temporary kind) : name_(resolve(path)) { start(kind); }
+
+Replacement::Replacement(Name name, Temporary kind) : name_(std::move(name)) { start(kind); }
+
+void Replacement::start(Temporary kind)
 {
-    const Followed followed = followLinks(path);
-    if (followed.error != 0) {
-        error_ = followed.error;
-        refusedLink_ = followed.refusedLink;
-        refused_ = true;
+    if (!name_.ok()) {
+        // A missing folder on the way is a failure to write, not a target that stands in the way.
+        error_ = name_.error;
+        refusedLink_ = name_.refusedLink;
+        refused_ = !refusedLink_.isEmpty() || error_ == ELOOP;
         return;
     }
-    target_ = QFile::encodeName(followed.path);
     struct stat st {};
     // No link is left in the name: one that turns up now stands in the way.
-    existed_ = ::lstat(target_.constData(), &st) == 0;
+    existed_ = name_.folder.stat(name_.entry, &st) == 0;
     if (existed_) {
         // A file its owner made read-only is not replaced behind his back.
         if (!S_ISREG(st.st_mode))
             error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         else if (!(st.st_mode & S_IWUSR))
             error_ = EACCES;
-        else if (::access(target_.constData(), W_OK) != 0)
+        else if (::faccessat(name_.folder.fd(), name_.entry.constData(), W_OK, 0) != 0)
             error_ = lastError();
         refused_ = error_ != 0;
         if (refused_)
             return;
     }
-    const QByteArray folder = folderOf(target_);
-    if (kind == Temporary::Unnamed && gUnnamedAllowed && ::access("/proc/self/fd", X_OK) == 0) {
-        // Not every file system has unnamed files; those get a named one.
-        fd_ = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
-        unnamed_ = fd_ >= 0;
-    }
-    if (fd_ < 0) {
-        QByteArray pattern = folder + "/." + target_.mid(folder.size() + 1) + "-XXXXXX";
-        fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);   // made 0600
-        if (fd_ < 0) {
-            error_ = lastError();
-            return;
-        }
-        temp_ = pattern;
-        // Locked while it lives: removeLeftovers() leaves it alone. A file
-        // system without locks still takes the file.
-        (void)::flock(fd_, LOCK_EX | LOCK_NB);
-    }
+    file_ = std::make_unique<NewFile>(name_.folder, kind == Temporary::Named ? NewFile::Temporary::Named
+                                                                             : NewFile::Temporary::Unnamed);
+    error_ = file_->error();
     // A replaced file keeps its owner bits but is never readable by others.
-    if (::fchmod(fd_, existed_ ? (st.st_mode & kFileMode) : kFileMode) != 0)
+    if (error_ == 0 && ::fchmod(file_->fd(), existed_ ? (st.st_mode & kFileMode) : kFileMode) != 0)
         error_ = lastError();
 }
 
-Replacement::~Replacement()
-{
-    if (done_)
-        return;
-    if (fd_ >= 0)
-        ::close(fd_);
-    if (!temp_.isEmpty())
-        ::unlink(temp_.constData());
-}
+Replacement::~Replacement() = default;
 
-QString Replacement::temporaryPath() const { return fd_ < 0 || unnamed_ ? QString() : QFile::decodeName(temp_); }
+int Replacement::fd() const { return file_ ? file_->fd() : -1; }
+
+QString Replacement::temporaryPath() const { return file_ ? file_->temporaryPath() : QString(); }
 
 bool Replacement::write(const void* data, qint64 size)
 {
     if (error_ != 0)
         return false;
-    if (!writeAll(fd_, static_cast<const char*>(data), size))
-        error_ = lastError();
+    if (!file_->write(data, size))
+        error_ = file_->error();
     return error_ == 0;
 }
 
@@ -360,35 +719,8 @@ int Replacement::commit()
         return error_;
     done_ = true;
     if (error_ == 0)
-        error_ = injectedFault(target_);
-    if (error_ == 0 && ::fsync(fd_) != 0)
-        error_ = lastError();
-    if (error_ == 0 && unnamed_) {
-        // The unnamed file gets a free name beside the target, for the rename.
-        const QByteArray folder = folderOf(target_);
-        const QByteArray name = target_.mid(folder.size() + 1);
-        int err = EEXIST;
-        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-            const QByteArray candidate = temporaryName(folder, name);
-            err = linkUnnamed(fd_, candidate);
-            if (err == 0)
-                temp_ = candidate;
-        }
-        error_ = err;
-    }
-    if (error_ == 0 && ::rename(temp_.constData(), target_.constData()) != 0)
-        error_ = lastError();
-    // Closed after the rename, so the temporary file stays locked until it
-    // has its place; the bytes are on the disk already (fsync).
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-    if (error_ != 0) {
-        if (!temp_.isEmpty())
-            ::unlink(temp_.constData());
-    } else {
-        syncFolderOf(target_);
-    }
+        error_ = file_->commit(name_.entry);
+    file_.reset();
     return error_;
 }
 }

@@ -608,7 +608,7 @@ private slots:
         QVERIFY(writeBytes(other, "a file of someone else's"));
         const QByteArray picture(8 << 20, 'p');
         const auto hidden = [&] {
-            return QDir(img).entryList({QStringLiteral(".image*")}, QDir::Files | QDir::Hidden);
+            return QDir(img).entryList({QStringLiteral(".pelrand-*")}, QDir::Files | QDir::Hidden);
         };
         for (int tries = 0; tries < 20 && hidden().isEmpty(); ++tries) {
             const pid_t child = ::fork();

@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "support/CoreKit.h"
+#include "support/OtherAccount.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,7 +28,10 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace kit;
 using kit::checkAviFinalised;
@@ -132,11 +136,64 @@ bool darkRows(const QImage& img, int from, int to)
     return true;
 }
 
-// The unfinished recordings beside path.
+// The unfinished recordings beside path: hidden, named by the program, not by the user.
 QStringList unfinishedBeside(const QString& path)
 {
     return QDir(QFileInfo(path).absolutePath())
-        .entryList({QFileInfo(path).completeBaseName() + QStringLiteral(".未完成-*")}, QDir::Files);
+        .entryList({QStringLiteral(".pelrand-??????.avi")}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+// Starts recording to path and lets the given number of frames go by; the
+// temporary file the recording is written to meanwhile (empty, the test
+// failed, when it did not start or there is not exactly one).
+QString recordingInto(VideoCapture& v, const QString& path, int frames)
+{
+    v.setAviFileName(path);
+    const QStringList temps = v.StartRecording() && recordFor(v, frames) ? unfinishedBeside(path) : QStringList();
+    if (temps.size() != 1)
+        return QTest::qFail("not one recording under way", __FILE__, __LINE__), QString();
+    return QFileInfo(path).absolutePath() + QLatin1Char('/') + temps.first();
+}
+
+// The frames a player gets out of a video file; -1 when it cannot be played.
+// Waits for the end of the file, however long the machine takes.
+int decodedFrames(const QString& path)
+{
+    GError* err = nullptr;
+    GstElement* pipeline = gst_parse_launch("filesrc name=in ! decodebin ! fakesink name=out", &err);
+    if (err)
+        g_error_free(err);
+    if (!pipeline)
+        return -1;
+    GstElement* in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    g_object_set(in, "location", QFile::encodeName(path).constData(), nullptr);
+    gst_object_unref(in);
+    std::atomic<int> frames{0};
+    GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+    GstPad* pad = gst_element_get_static_pad(out, "sink");
+    gst_pad_add_probe(
+        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer count) {
+            ++*static_cast<std::atomic<int>*>(count);
+            return GST_PAD_PROBE_OK;
+        },
+        &frames, nullptr);
+    gst_object_unref(pad);
+    gst_object_unref(out);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    int result = -1;
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+        GstMessage* msg =
+            gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        if (msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS)
+            result = frames;
+        if (msg)
+            gst_message_unref(msg);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(bus);
+    gst_object_unref(pipeline);
+    return result;
 }
 
 // Answers the next modal dialog with the given function.
@@ -374,11 +431,6 @@ private slots:
             QVERIFY(!v.StartRecording() && !v.isRecording());
         }
         QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（没有权限）").arg(locked));
-        QVERIFY(QDir(locked).isEmpty());
-        // A name the file system takes, but not with the mark of an unfinished recording.
-        v.setAviFileName(locked + QLatin1Char('/') + QString(80, QChar(0x533B)) + QStringLiteral(".avi"));
-        QVERIFY(!v.StartRecording() && !v.isRecording());
-        QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（文件名太长）").arg(locked));
         QVERIFY(QDir(locked).isEmpty());
         QVERIFY(nextFrame(v));
 
@@ -776,13 +828,9 @@ private slots:
         QVERIFY(QFile::setPermissions(avi, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         VideoCapture v;
         QVERIFY(v.Connect());
-        v.setAviFileName(avi);
-        QVERIFY(v.StartRecording());
-        QVERIFY(recordFor(v, 10));
-        const QStringList unfinished = unfinishedBeside(avi);
-        QCOMPARE(unfinished.size(), 1);
-        QVERIFY(unfinished.first().endsWith(QStringLiteral(".avi")));
-        QCOMPARE(fileMode(QFileInfo(avi).absolutePath() + QLatin1Char('/') + unfinished.first()), 0600);
+        const QString unfinished = recordingInto(v, avi, 10);
+        QVERIFY(!unfinished.isEmpty());
+        QCOMPARE(fileMode(unfinished), 0600);
         // A program killed now would leave the earlier file as it was.
         QCOMPARE(readBytes(avi), QByteArray("an earlier recording"));
         QVERIFY(v.StopRecording());
@@ -807,6 +855,127 @@ private slots:
         QVERIFY(v.earlierRecordingKept());
         QCOMPARE(readBytes(avi), before);
         QVERIFY(unfinishedBeside(avi).isEmpty());
+    }
+
+    // Every name the file system takes is taken for a recording, whatever its
+    // length; one it does not take, or a folder's, is said as such before
+    // anything is made.
+    void recordingName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("refused");   // why; empty: taken
+        QTest::newRow("250 bytes") << QString(82, QChar(0x533B)) + QStringLiteral(".avi") << QString();
+        QTest::newRow("255 bytes, the most") << QString(251, QLatin1Char('a')) + QStringLiteral(".avi") << QString();
+        QTest::newRow("256 bytes") << QString(252, QLatin1Char('a')) + QStringLiteral(".avi")
+                                   << QStringLiteral("文件名太长");
+        QTest::newRow("a folder's") << QStringLiteral("sub") << QStringLiteral("同名的文件夹已存在");
+    }
+    void recordingName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, refused);
+        const QString folder = tf->file(QStringLiteral("videos"));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        const QString avi = folder + QLatin1Char('/') + name;
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        if (refused.isEmpty()) {
+            QVERIFY(recordTo(v, avi, 10));
+            QVERIFY(decodedFrames(avi) > 0);
+            QStringList after = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QVERIFY(after.removeOne(name));
+            QCOMPARE(after, before);   // nothing left beside it
+        } else {
+            v.setAviFileName(avi);
+            QVERIFY(!v.StartRecording() && !v.isRecording());
+            QCOMPARE(v.lastError(), QStringLiteral("文件夹 %1 中不能建立录像文件（%2）").arg(folder, refused));
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        }
+    }
+
+    // A name that is a link of the user's own records into the file it
+    // points at, its temporary file beside that one; the link stays.
+    void recordingThroughOwnLink()
+    {
+        const QString links = tf->file(QStringLiteral("links")), kept = tf->file(QStringLiteral("kept"));
+        const QString avi = links + QStringLiteral("/mine.avi");
+        QVERIFY(QDir().mkpath(links) && QDir().mkpath(kept) && QFile::link(QStringLiteral("../kept/clip.avi"), avi));
+        QVERIFY(writeBytes(kept + QStringLiteral("/clip.avi"), "an earlier recording"));
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        v.setAviFileName(avi);
+        QVERIFY(v.StartRecording() && recordFor(v, 10));
+        QVERIFY(unfinishedBeside(avi).isEmpty() && unfinishedBeside(kept + QStringLiteral("/clip.avi")).size() == 1);
+        QVERIFY(v.StopRecording());
+        checkAviFinalised(avi);
+        QVERIFY(QFileInfo(avi).isSymLink() && unfinishedBeside(kept + QStringLiteral("/clip.avi")).isEmpty());
+    }
+
+    // A program killed while recording leaves the recording so far under its
+    // temporary name, and it plays: what is on the disk mid-recording is
+    // what a kill leaves.
+    void killedRecordingPlays()
+    {
+        const QString avi = tf->file(QStringLiteral("cut.avi"));
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        const QString temp = recordingInto(v, avi, 1);
+        QVERIFY(!temp.isEmpty() && within(v, [&] { return QFileInfo(temp).size() > 100000; }));
+        const QString copy = tf->file(QStringLiteral("copy.avi"));
+        QVERIFY(QFile::copy(temp, copy));
+        QVERIFY(decodedFrames(copy) > 0);
+        QVERIFY(v.StopRecording());
+        QVERIFY(decodedFrames(avi) > 0);
+    }
+
+    // In a folder that every account may write and that does not keep their
+    // files apart (not sticky), another account puts its link where the
+    // recording goes while it runs: nothing is written through the link. A
+    // temporary file taken away is not put in place, and the user is told
+    // which; a link put at the chosen name is replaced by the recording.
+    void recordingNotThroughALinkPutThereMeanwhile_data()
+    {
+        QTest::addColumn<QString>("replaced");
+        QTest::newRow("temporary renamed away") << QStringLiteral("renamed");
+        QTest::newRow("temporary removed") << QStringLiteral("removed");
+        QTest::newRow("chosen name") << QStringLiteral("chosen");
+    }
+    void recordingNotThroughALinkPutThereMeanwhile()
+    {
+        QFETCH(QString, replaced);
+        if (!canActAsOthers())
+            QSKIP("making another account's link needs root");
+        const QTemporaryDir top;
+        const QString open = top.path() + QStringLiteral("/open");
+        QVERIFY(top.isValid() && QDir().mkdir(open));
+        QVERIFY(::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0
+                && ::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+        const QString precious = top.path() + QStringLiteral("/precious");
+        QVERIFY(writeBytes(precious, "root's own file"));
+        const QString avi = open + QStringLiteral("/clip.avi");
+        VideoCapture v;
+        QVERIFY(v.Connect());
+        const QString temp = recordingInto(v, avi, 5);
+        QVERIFY(!temp.isEmpty());
+        if (replaced == QLatin1String("chosen")) {
+            QVERIFY(linkAs(precious, avi, kNobody));
+        } else {
+            QVERIFY(replaced == QLatin1String("removed") ? QFile::remove(temp)
+                                                         : QFile::rename(temp, open + QStringLiteral("/taken")));
+            QVERIFY(linkAs(precious, temp, kNobody));
+        }
+        QVERIFY(recordFor(v, 10));
+        const bool saved = v.StopRecording();
+        QCOMPARE(readBytes(precious), QByteArray("root's own file"));
+        if (replaced == QLatin1String("chosen")) {
+            QVERIFY(saved && !QFileInfo(avi).isSymLink());
+            QVERIFY(decodedFrames(avi) > 0);
+        } else {
+            QVERIFY(!saved && !QFileInfo::exists(avi));
+            QVERIFY2(v.lastError().contains(temp), qPrintable(v.lastError()));
+            QVERIFY(QFileInfo(temp).isSymLink());
+        }
     }
 };
 
