@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace Money {
@@ -142,11 +143,26 @@ Stored readValue(sqlite3_value* v)
     }
 }
 
-// What fee_total keeps of a group while it reads it.
+// What fee_total keeps of a group while it reads it, in SQLite's aggregate buffer.
+// That buffer is aligned for 8 bytes only, less than a WideCents needs, so the sum is
+// kept as its bytes and copied out and in.
 struct Group {
-    WideCents cents;
+    unsigned char centsBytes[sizeof(WideCents)];
     qint64 unreadable;
+
+    WideCents cents() const
+    {
+        WideCents c;
+        std::memcpy(&c, centsBytes, sizeof c);
+        return c;
+    }
+    void add(WideCents c)
+    {
+        c += cents();
+        std::memcpy(centsBytes, &c, sizeof c);
+    }
 };
+static_assert(alignof(Group) <= 8);
 
 void feeTotalStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
@@ -157,7 +173,7 @@ void feeTotalStep(sqlite3_context* ctx, int, sqlite3_value** argv)
     }
     const Stored s = readValue(argv[0]);
     if (s.kind == Stored::Amount)
-        group->cents += s.cents;
+        group->add(s.cents);
     else if (s.kind == Stored::Unreadable)
         ++group->unreadable;
 }
@@ -165,7 +181,7 @@ void feeTotalStep(sqlite3_context* ctx, int, sqlite3_value** argv)
 void feeTotalFinal(sqlite3_context* ctx)
 {
     const auto* group = static_cast<const Group*>(sqlite3_aggregate_context(ctx, 0));
-    QByteArray text = Text(group ? group->cents : 0).toLatin1();
+    QByteArray text = Text(group ? group->cents() : 0).toLatin1();
     if (group && group->unreadable > 0)
         text += ';' + QByteArray::number(group->unreadable);
     sqlite3_result_text(ctx, text.constData(), int(text.size()), SQLITE_TRANSIENT);

@@ -15,6 +15,7 @@
 #include "support/TestFolder.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
@@ -62,6 +63,72 @@ int indexesPresent(const QStringList& names)
     }
     sqlite3_close(db);
     return n;
+}
+
+// How long a test waits for another process: far beyond what it takes on a busy machine.
+constexpr int kWait = 240000;
+
+// An X server of the test's own (Xvfb on a display it picks itself), ended and waited for
+// by pid when the object goes, also when the test fails.
+class VirtualDisplay {
+public:
+    ~VirtualDisplay()
+    {
+        if (server_.state() == QProcess::NotRunning)
+            return;
+        server_.terminate();
+        if (!server_.waitForFinished(kWait))
+            server_.kill();
+        server_.waitForFinished(kWait);
+    }
+    // Starts the server and waits until it takes clients: it then writes its display's number.
+    bool start()
+    {
+        server_.setProcessChannelMode(QProcess::SeparateChannels);
+        server_.start(QStringLiteral("Xvfb"),
+                      {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                       QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp")});
+        while (!server_.canReadLine() && server_.waitForReadyRead(kWait)) {
+        }
+        bool ok = false;
+        const int number = server_.readLine().trimmed().toInt(&ok);
+        if (!ok) {
+            error_ = QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(server_.readAllStandardError());
+            return false;
+        }
+        display_ = QStringLiteral(":%1").arg(number);
+        return true;
+    }
+    QString display() const { return display_; }
+    QString error() const { return error_; }
+
+private:
+    QProcess server_;
+    QString display_;
+    QString error_;
+};
+
+// The id of the first window named name on the environment's display, once it is shown;
+// empty when the program that should show it ends first or it has not come within kWait.
+QString findWindow(const QProcessEnvironment& env, const QString& name, const QProcess& program)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kWait, &loop, &QEventLoop::quit);
+    p.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                        QStringLiteral("--onlyvisible"), QStringLiteral("--name"), name});
+    if (program.state() != QProcess::NotRunning)
+        loop.exec();
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 // Start-up reached the login window without a message.
@@ -180,47 +247,49 @@ private slots:
 
     void secondProgramRefused()
     {
-        // Two real copies of the program on one program folder, on a virtual display.
+        // Two real copies of the program on one program folder, on an X server of the test's own.
         const QString program = QStringLiteral(WS_BINARY_DIR "/program/pelrand");
         if (!QFile::exists(program))
             QSKIP("the program has not been built");
-        for (const char* tool : {"xvfb-run", "xdotool"})
+        for (const char* tool : {"Xvfb", "xdotool"})
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP("xvfb-run and xdotool are needed");
+                QSKIP("Xvfb and xdotool are needed");
         TestFolder f(false);
         QVERIFY(QFile::copy(program, f.file(QStringLiteral("pelrand"))));
         QVERIFY(QFile::setPermissions(f.file(QStringLiteral("pelrand")),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
-        // The first copy runs until its login window is up; the second must show the
-        // refusal, and end once it is answered, while the first goes on.
-        const QString script = QStringLiteral(R"(
-    cd "$1"
-    wait_for() { for i in $(seq 300); do w=$(xdotool search --name "$1" 2>/dev/null | head -1); [ -n "$w" ] && echo "$w" && return 0; sleep 0.1; done; return 1; }
-    ./pelrand & first=$!
-    wait_for "用户登录" >/dev/null && echo "first:login"
-    ./pelrand & second=$!
-    box=$(wait_for "对不起") && echo "second:refused"
-    xdotool key --window "$box" Return 2>/dev/null
-    for i in $(seq 300); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
-    if kill -0 $second 2>/dev/null; then echo "second:still running"; kill $second; fi
-    wait $second; echo "second:exit $?"
-    kill -0 $first 2>/dev/null && echo "first:running"
-    kill $first; wait $first
-    )");
-        QProcess p;
+        // Declared first, so that it ends after both copies, whatever the outcome.
+        VirtualDisplay x;
+        QVERIFY2(x.start(), qPrintable(x.error()));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral("xvfb-run"),
-                {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                 QStringLiteral("bash"), QStringLiteral("-c"), script, QStringLiteral("twice"), f.path()});
-        QVERIFY(p.waitForFinished(120000));
-        const QString out = QString::fromUtf8(p.readAllStandardOutput());
-        QVERIFY2(out.contains(QStringLiteral("first:login")), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("second:refused")), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("second:exit 1")), qPrintable(out));
-        QVERIFY2(out.contains(QStringLiteral("first:running")), qPrintable(out));
+        env.insert(QStringLiteral("DISPLAY"), x.display());
+        const auto copy = [&](QProcess& p) {
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(f.path());
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start(f.file(QStringLiteral("pelrand")), {});
+        };
+        // The first copy runs until its login window is up; the second must show the
+        // refusal, and end once it is answered, while the first goes on.
+        QProcess first, second;
+        copy(first);
+        QVERIFY2(!findWindow(env, QStringLiteral("用户登录"), first).isEmpty(), first.readAll().constData());
+        copy(second);
+        const QString box = findWindow(env, QStringLiteral("对不起"), second);
+        QVERIFY2(!box.isEmpty(), second.readAll().constData());
+        QProcess key;
+        key.setProcessEnvironment(env);
+        key.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
+        QVERIFY(key.waitForFinished(kWait));
+        QVERIFY2(second.waitForFinished(kWait), "the refused copy did not end once its box was answered");
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 1);
+        QCOMPARE(first.state(), QProcess::Running);
+        first.terminate();
+        QVERIFY(first.waitForFinished(kWait));
     }
 
     // An empty database reaches the login window. So does a data.db the user
