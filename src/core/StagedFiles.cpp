@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
@@ -27,6 +28,15 @@ std::mutex& noteMutex()
 }
 
 QString notePath() { return AppPaths::file(QStringLiteral("staging.txt")); }
+
+// How many jobs of this program run with each noted entry: a job cancelled
+// and left to end by itself may still run beside a new one in its folder, and
+// the entry goes with the last of them.
+QHash<QString, int>& running()
+{
+    static QHash<QString, int> jobs;
+    return jobs;
+}
 
 // One entry a line: the folder and the prefix joined, percent-encoded.
 QStringList readNote()
@@ -90,6 +100,7 @@ int RemoveLeftovers(const QString& folder, const QString& prefix)
 bool Note(const QString& folder, const QString& prefix)
 {
     const std::lock_guard lock(noteMutex());
+    ++running()[entry(folder, prefix)];
     QStringList entries = readNote();
     if (entries.contains(entry(folder, prefix)))
         return true;
@@ -100,6 +111,11 @@ bool Note(const QString& folder, const QString& prefix)
 void Forget(const QString& folder, const QString& prefix)
 {
     const std::lock_guard lock(noteMutex());
+    const auto job = running().find(entry(folder, prefix));
+    if (job != running().end() && --*job > 0)
+        return;
+    if (job != running().end())
+        running().erase(job);
     QStringList entries = readNote();
     if (entries.removeAll(entry(folder, prefix)) > 0)
         writeNote(entries);

@@ -19,7 +19,8 @@ namespace StagedFiles {
 // many went.
 int RemoveLeftovers(const QString& folder, const QString& prefix);
 
-// Notes that a job stages files named prefix... in folder, until Forget().
+// Notes that a job stages files named prefix... in folder, until its Forget()
+// (the note stays while any job of the program that noted it runs).
 // False when the note could not be written (the job can run all the same;
 // only a kill would then leave its files until a later job in that folder).
 bool Note(const QString& folder, const QString& prefix);

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QThreadPool>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -304,6 +305,8 @@ protected:
 
 private:
     friend struct DataRecordTesting;   // tests (DataRecordTesting.h)
+    // Called right after a capture's writer job has started; set only by tests.
+    static std::function<void(QFuture<void>)>& captureStartedHook();
     DataRecord();
 
     // DataRecordLayout.cpp

@@ -1,7 +1,6 @@
 // The editor's picture work: live video and recording, the capture store and
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
-#include "editor/DataRecordTesting.h"
 
 #include "core/ModBackup.h"
 #include "core/Modini.h"
@@ -83,12 +82,6 @@ void tellRecordingLost(const VideoCapture& video)
     if (video.earlierRecordingKept())
         text += QStringLiteral("原有的同名录像已保留。");
     MessageBox::critical(AppError::format(AppError::PathFileAccess, text), MessageBox::kErrorTitle);
-}
-
-std::function<void(QFuture<void>)>& captureStartedHook()
-{
-    static std::function<void(QFuture<void>)> hook;
-    return hook;
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -539,14 +532,11 @@ void DataRecord::Bpicview2_Click()
     setReportButtons(false);
 }
 
-// --- tests -----------------------------------------------------------------------
-
-void DataRecordTesting::onCaptureStarted(std::function<void(QFuture<void>)> hook)
+std::function<void(QFuture<void>)>& DataRecord::captureStartedHook()
 {
-    captureStartedHook() = std::move(hook);
+    static std::function<void(QFuture<void>)> hook;
+    return hook;
 }
-
-QThreadPool& DataRecordTesting::captureWriter(DataRecord& ed) { return ed.captureWriter_; }
 
 // --- the foot switch ------------------------------------------------------------
 

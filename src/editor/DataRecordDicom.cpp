@@ -77,8 +77,7 @@ QString slotPicture(const QString& tag)
 
 // The progress shown while pictures are converted and sent: modal, with no way
 // to close it before the work is done. While pictures are sent, its 取消 ends
-// the sending at once (the conversion then ends as a failed send); the dialog
-// stays until the work has ended.
+// the sending (the conversion then ends as a failed send) and the wait for it.
 class BusyDialog : public QProgressDialog {
 public:
     BusyDialog(const QString& text, int count, const std::shared_ptr<Dicom::SendCancel>& cancel, QWidget* parent)
@@ -298,12 +297,18 @@ struct DataRecord::DicomCommand {
         // The dialog keeps keys and clicks away; the foot switch is told here.
         ed.dicomRunning_ = true;
         const auto running = qScopeGuard([this] { ed.dicomRunning_ = false; });
+        // The task reports each slot done through the editor's events; once the
+        // wait has ended, what it still reports is dropped (heard only here, on
+        // the window's thread).
         QPointer<DataRecord> editor(&ed);
         QPointer<QProgressDialog> progress(&busy);
-        auto done = [editor, progress](int slot, int count) {
+        const auto heard = std::make_shared<bool>(true);
+        auto done = [editor, progress, heard](int slot, int count) {
             QMetaObject::invokeMethod(
                 editor,
-                [editor, progress, slot, count] {
+                [editor, progress, heard, slot, count] {
+                    if (!*heard)
+                        return;
                     if (editor)
                         editor->ShapeSel[size_t(slot)]->hide();
                     if (progress)
@@ -311,16 +316,26 @@ struct DataRecord::DicomCommand {
                 },
                 Qt::QueuedConnection);
         };
-        // The watcher's report of the end wakes the wait.
+        // The watcher's report of the end, or 取消, wakes the wait. The task owns
+        // what it works on: after 取消 it ends by itself (a connection being
+        // made, within its timeout) and its outcome is dropped.
         QFutureWatcher<Dicom::Outcome> watcher;
         watcher.setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
                                             [c = common, pictures, f = folder, s = send, done, cancel] {
                                                 return Dicom::Convert(c, pictures, f, s, done, cancel);
                                             }));
-        EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
+        EventWait::until([&watcher, &cancel] { return watcher.isFinished() || (cancel && cancel->cancelled()); },
+                         EventWait::kNoLimit, QEventLoop::AllEvents);
         // The task posted its slots' deselections before it finished; those the wait
         // has not yet delivered are delivered now, so none arrives after a later selection.
         QCoreApplication::sendPostedEvents(&ed, QEvent::MetaCall);
+        *heard = false;
+        if (!watcher.isFinished()) {
+            Dicom::Outcome out;
+            out.stop = Dicom::Outcome::Stop::Send;
+            out.why = Dicom::cancelledReason();
+            return out;
+        }
         const Dicom::Outcome out = watcher.result();
         for (int slot : out.done)
             ed.ShapeSel[size_t(slot)]->hide();

@@ -61,6 +61,13 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
     for (qsizetype k = 0; k < pictures.size(); ++k) {
         Staged cur = next.result();
         next = QFuture<Staged>();
+        if (cancel && cancel->cancelled()) {
+            // Cancelled while the picture was made: it takes no name.
+            cur.image->discard();
+            out.stop = Outcome::Stop::Send;
+            out.why = cancelledReason();
+            break;
+        }
         int n = cur.number;
         if (!cur.ok || !cur.image->commit(&n, kMaxImageNumber, &cur.why, &cur.full)) {
             out.stop = cur.full ? Outcome::Stop::Full : Outcome::Stop::Convert;

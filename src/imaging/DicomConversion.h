@@ -43,7 +43,8 @@ struct Outcome {
 // settings.send. Stops at the first failure; the slots after it are not touched.
 // common holds the patient, study and series; each picture gets its own content
 // date and time. done(slot, count) is called on the running thread after each slot.
-// cancel (any thread) ends the sending at once: the slot being sent fails as a send.
+// cancel (any thread) ends the sending at once: the slot being sent fails as a
+// send, and one whose picture is still being made takes no file.
 // While it runs, the folder is noted in the program folder (StagedFiles), so
 // that the temporary files of a conversion killed meanwhile go at the next start.
 Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,

@@ -1,5 +1,4 @@
 #include "platform/PrivateFile.h"
-#include "platform/PrivateFileTesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,17 +27,12 @@ constexpr mode_t kFolderMode = 0700;
 constexpr int kMostLinks = 40;   // as the kernel's ELOOP
 const QByteArray kTemporaryStem = QByteArrayLiteral(".pelrand-");
 
-std::atomic<bool> gUnnamedAllowed{true};
-
-std::mutex gFaultMutex;
-std::function<int(const QString&)> gCommitFault;   // tests only
-
 int injectedFault(const QByteArray& target)
 {
     std::function<int(const QString&)> fault;
     {
-        const std::lock_guard<std::mutex> lock(gFaultMutex);
-        fault = gCommitFault;
+        const std::lock_guard<std::mutex> lock(PrivateFile::internal::faults().mutex);
+        fault = PrivateFile::internal::faults().commitFault;
     }
     return fault ? fault(QFile::decodeName(target)) : 0;
 }
@@ -443,7 +437,7 @@ NewFile::NewFile(const Folder& folder, Temporary kind) : folderPath_(folder.path
         error_ = folder.isOpen() ? lastError() : folder.error() != 0 ? folder.error() : EBADF;
         return;
     }
-    if (kind == Temporary::Unnamed && gUnnamedAllowed && ::access("/proc/self/fd", X_OK) == 0) {
+    if (kind == Temporary::Unnamed && internal::faults().unnamedTemporaries && ::access("/proc/self/fd", X_OK) == 0) {
         // Not every file system has unnamed files; those get a named one.
         fd_ = ::openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
         unnamed_ = fd_ >= 0;
@@ -544,12 +538,11 @@ int NewFile::commit(const QByteArray& entry, bool over)
     return 0;
 }
 
-void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
-
-void setCommitFault(std::function<int(const QString& target)> fault)
+// Never destroyed: a file may still be written on another thread as the program ends.
+internal::Faults& internal::faults()
 {
-    const std::lock_guard<std::mutex> lock(gFaultMutex);
-    gCommitFault = std::move(fault);
+    static Faults* const f = new Faults;
+    return *f;
 }
 
 bool removeLeftover(const QString& path)

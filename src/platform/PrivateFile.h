@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 struct stat;
 
@@ -258,4 +260,15 @@ private:
     bool existed_ = false;
     bool done_ = false;
 };
+
+namespace internal {
+// What tests change in how files are written (PrivateFileTesting.h); the
+// program itself leaves it as it is.
+struct Faults {
+    std::atomic<bool> unnamedTemporaries{true};   // a Replacement may use an unnamed temporary file
+    std::mutex mutex;                             // guards commitFault
+    std::function<int(const QString& target)> commitFault;
+};
+Faults& faults();
+}
 }

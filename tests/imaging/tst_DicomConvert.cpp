@@ -38,6 +38,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSemaphore>
+#include <QThreadPool>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -50,6 +51,9 @@
 
 #include <random>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 
@@ -268,6 +272,7 @@ private slots:
     void cleanup()
     {
         Dicom::setSendObserver(nullptr);
+        Dicom::setConnectionObserver(nullptr);
         Dicom::setReplyTimeout(0);
         Dicom::setConnectTimeout(0);
         closeEditor();
@@ -977,7 +982,10 @@ private slots:
 
     // A PACS that does not accept the connection (off, or too busy to take
     // one more): its wait ends when the connection timeout has passed, with
-    // that said, and at once on 取消, which finds the send still connecting.
+    // that said. 取消 ends the wait of the window at once and says so, while
+    // the send still waits for the connection: it ends by itself (here once the
+    // port is closed and the kernel refuses the request it sends again), and
+    // nothing of it reaches the window afterwards.
     void cancelWhileConnecting()
     {
         dicompeer::FullPort peer;
@@ -991,15 +999,12 @@ private slots:
         QCOMPARE(convert({Answer::Yes}),
                  sendFailed(QStringLiteral("服务器 127.0.0.1:%1 在1秒内没有接受连接").arg(port)));
 
-        // 取消 once the request is out; no connection timeout would end it. The
-        // watchdog closes the port: the next request the kernel sends again is refused.
         Dicom::setConnectTimeout(24 * 3600);
-        const int before = dicompeer::connectionsWaiting(port);
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
             auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
-            if (!cancel || dicompeer::connectionsWaiting(port) <= before)
+            if (!cancel || Dicom::connectsWaiting() == 0)
                 return;
             poll.stop();
             QTest::mouseClick(cancel, Qt::LeftButton);
@@ -1011,7 +1016,39 @@ private slots:
             QVERIFY2(!dog.fired(), "取消 did not end the wait for the connection");
             QCOMPARE(shown, sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
         }
+        QCOMPARE(Dicom::connectsWaiting(), 1);
+        peer.close();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(120000));
+        QCoreApplication::processEvents();
         QVERIFY(!ed.ShapeSel[0]->isHidden() && ed.ButtonConvert->isEnabled());
+    }
+
+    // 取消 during a send that goes slowly aborts the association with a reset:
+    // the peer stops receiving at once, not after what was already queued for it.
+    void cancelWhileSending()
+    {
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        dicompeer::SlowRelay relay(pacs.port(), 64 * 1024);
+        QVERIFY(relay.ok());
+        sendTo(relay.port());
+        DataRecord& ed = DataRecord::instance();
+        fillSlot(ed, 0, solid(Qt::blue, 1200, 1000));   // 3.6 MB: about a minute
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
+            if (!cancel || relay.passed() < 64 * 1024)
+                return;
+            poll.stop();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        poll.start(5);
+        QCOMPARE(convert({Answer::Yes}), sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
+        QTRY_VERIFY_WITH_TIMEOUT(relay.clientReset(), 60000);
+        QVERIFY(relay.passed() < 1200 * 1000 * 3);
+        QCOMPARE(pacs.stores.load(), 0);
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
     }
 
     // One association carries a whole conversion; a peer that drops it after
@@ -1026,6 +1063,13 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         for (int k : {0, 1, 2})
             fillSlot(ed, k, solid(QColor(10 * k, 90, 200)));
+        // Nagle's algorithm is off on the association's connection.
+        std::atomic<int> noDelay{-1};
+        Dicom::setConnectionObserver([&noDelay](int socket) {
+            int on = 0;
+            socklen_t len = sizeof on;
+            noDelay = ::getsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, &len) == 0 ? on : -1;
+        });
         // While a file is sent, the window's thread runs its events under a
         // modal progress dialog, and the slots done so far are deselected.
         QSemaphore answered;
@@ -1049,6 +1093,7 @@ private slots:
         Dicom::setSendObserver(nullptr);
         QCOMPARE(modal, QStringLiteral("QProgressDialog提示"));
         QVERIFY(firstDeselected);
+        QCOMPARE(noDelay.load(), 1);
         QCOMPARE(pacs.stores.load(), 3);
         QCOMPARE(pacs.associations.load(), 1);
 
