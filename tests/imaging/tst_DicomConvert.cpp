@@ -934,16 +934,8 @@ private slots:
         Dicom::setReplyTimeout(24 * 3600);
         QTimer poll;
         QString dialog;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
-            if (!cancel || pacs.stalled <= pacs.freed)
-                return;
-            dialog = cancel->text();
-            poll.stop();
-            QTest::mouseClick(cancel, Qt::LeftButton);
-        });
-        poll.start(5);
+        cancelOnce(
+            poll, [&pacs] { return pacs.stalled > pacs.freed; }, &dialog);
         waits = Dicom::expiredWaits();
         {
             Watchdog dog(30, freePeer);
@@ -1001,15 +993,7 @@ private slots:
 
         Dicom::setConnectTimeout(24 * 3600);
         QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
-            if (!cancel || Dicom::connectsWaiting() == 0)
-                return;
-            poll.stop();
-            QTest::mouseClick(cancel, Qt::LeftButton);
-        });
-        poll.start(5);
+        cancelOnce(poll, [] { return Dicom::connectsWaiting() > 0; });
         {
             Watchdog dog(30, [&] { peer.close(); });
             const QString shown = convert({Answer::Yes, Answer::No});
@@ -1035,15 +1019,7 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         fillSlot(ed, 0, solid(Qt::blue, 800, 600));   // 1.4 MB: over 20 s
         QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
-            if (!cancel || relay.passed() < 64 * 1024)
-                return;
-            poll.stop();
-            QTest::mouseClick(cancel, Qt::LeftButton);
-        });
-        poll.start(5);
+        cancelOnce(poll, [&relay] { return relay.passed() >= 64 * 1024; });
         QCOMPARE(convert({Answer::Yes}), sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
         QTRY_VERIFY_WITH_TIMEOUT(relay.clientReset(), 30000);
         QVERIFY(relay.passed() < 800 * 600 * 3);
@@ -1210,6 +1186,22 @@ private:
             MessageBox::queueAnswer(a);
         DataRecord::instance().ButtonConvert_Click();
         return lastText();
+    }
+    // Clicks 取消 in the progress dialog once ready() holds, looked at while
+    // the dialog's events run.
+    void cancelOnce(QTimer& poll, std::function<bool()> ready, QString* caption = nullptr)
+    {
+        connect(&poll, &QTimer::timeout, this, [&poll, ready = std::move(ready), caption] {
+            auto* busy = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            auto* cancel = busy ? busy->findChild<QPushButton*>(QStringLiteral("ButtnCancel")) : nullptr;
+            if (!cancel || !ready())
+                return;
+            if (caption)
+                *caption = cancel->text();
+            poll.stop();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        poll.start(5);
     }
     static void sendTo(int port)
     {
