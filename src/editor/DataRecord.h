@@ -331,6 +331,8 @@ private:
     // DataRecord.cpp
     void Form_Load();
     void LoadItemCaptions();
+    // The captions of report items 1..21, in item order (ReportRecord::kItemFields).
+    std::array<QLabel*, 21> itemLabels() const;
     void loadLists();
     void layoutQuickPhrases(const class RecordSet& rows);
     void resetRecordValues();
@@ -379,6 +381,9 @@ private:
     // DataRecordSave.cpp
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
+    // Refuses the first one-line field, in the order of the report items,
+    // that holds a control character.
+    bool oneLineFieldsClean();
     ReportRecord::Texts recordTexts() const;
     void closePhrasePanel();
 

@@ -179,24 +179,8 @@ struct DataRecord::DicomCommand {
                 field, QStringLiteral("%1最多%2个字符（%3），请重新输入").arg(label).arg(longest).arg(attribute), true);
         return ed.failField(field,
                             QStringLiteral("%1含有%2不允许的字符（%3），请重新输入")
-                                .arg(label, attribute, characterName(fit.character)),
+                                .arg(label, attribute, ReportRecord::CharacterName(fit.character)),
                             true);
-    }
-
-    // A character as the user knows it: the tab and the line breaks by name,
-    // other control characters by their code.
-    static QString characterName(char32_t ch)
-    {
-        switch (ch) {
-        case U'\t': return QStringLiteral("制表符");
-        case U'\n':
-        case U'\r': return QStringLiteral("换行符");
-        default: break;
-        }
-        if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F))
-            return QStringLiteral("控制字符 U+%1")
-                .arg(QString::number(uint(ch), 16).toUpper().rightJustified(4, QLatin1Char('0')));
-        return QString::fromUcs4(&ch, 1);
     }
 
     // The settings; port and automatic sending must be numbers even when nothing

@@ -1,6 +1,7 @@
 #include "imaging/DicomFile.h"
 
 #include "core/ModBackup.h"
+#include "core/ReportRecord.h"
 #include "core/StagedFiles.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
@@ -359,8 +360,7 @@ char32_t badCharacter(Vr vr, const QString& value)
                 return ch;
             continue;
         }
-        const bool control = ch < 0x20 || (ch >= 0x7F && ch <= 0x9F);
-        if (control && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
+        if (ReportRecord::IsControl(ch) && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
             return ch;
         if (ch == '\\' && !freeText)
             return ch;

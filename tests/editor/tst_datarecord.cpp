@@ -242,6 +242,17 @@ private slots:
                                       << "检查医师不能为空" << false;
         QTest::newRow("fee letters") << int(times) << "十元"
                                      << "收费金额应该为数字" << true;
+        // One-line fields refuse control characters, named as the DICOM conversion names them.
+        QTest::newRow("name U+0001") << int(brname) << "张\x01三"
+                                     << "病人姓名含有不允许的字符（控制字符 U+0001），请重新输入" << true;
+        QTest::newRow("exam tab") << int(obligate5) << "X\t1"
+                                  << "检查号含有不允许的字符（制表符），请重新输入" << true;
+        QTest::newRow("section ESC") << int(sectionoffice) << "内\x1b科"
+                                     << "科室含有不允许的字符（控制字符 U+001B），请重新输入" << true;
+        QTest::newRow("bed C1") << int(obligate2) << "3\xc2\x85"
+                                << "床号含有不允许的字符（控制字符 U+0085），请重新输入" << true;
+        QTest::newRow("diagnosis keeps breaks and tabs") << int(checkconclusion) << "甲\n\t乙\r\n"
+                                                         << "" << false;
         QTest::newRow("sex one space passes") << int(sex) << " "
                                               << "" << false;
         QTest::newRow("slashed date passes") << int(pgdate) << "2024/1/5"
