@@ -74,7 +74,6 @@ void DataRecord::open(const Opening& opening)
 {
     ensureLoaded();
     pageFlag_ = opening.page;
-    updateTable_ = opening.updateTable;
     editMode_ = opening.mode;
     recordKey_ = opening.key;
     setState(opening.state);

@@ -370,8 +370,8 @@ private slots:
         QVERIFY(list.rows() == 2 && list.currentRow() == 1 && ed.UpdateIdout() != key1);
 
         // An update of the older report rewrites its own row (found by its key, not by the
-        // selection) but keeps the date column.
-        list.setCell(0, ReportList::kDateColumn, QStringLiteral("2020-01-01"));
+        // selection) and keeps its report date.
+        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE reports SET rpdate = '2020-01-01' WHERE ctid = %1").arg(key1)));
         ed.setUpdateId(key1);
         ed.ButtnEnable_Click();
         QCOMPARE(ed.savebj(), QStringLiteral("update"));
@@ -397,7 +397,6 @@ private slots:
     {
         kit::FakeList list;
         DataRecord& ed = DataRecord::instance();
-        ed.setUpdateTable(true);
         ed.ButtnNew_Click();
         kit::typeRecord(ed, QStringLiteral("X7"), QStringLiteral("甲"));
         const QString good = AppPaths::imageFolder() + QStringLiteral("/rpt1.jpg");
@@ -501,11 +500,9 @@ private slots:
         QVERIFY(ed.UpdateIdout() == QString::number(other) && ed.ButtnSave->isEnabled());
         kit::closeEditor();
 
-        // Opened from elsewhere (no list update): a delete still takes the report's
-        // row out of the list, and only that row.
+        // A delete takes the report's row out of the list, and only that row.
         list.select(0);
         Openers::EditorOpenFromMainList(false, list.current());
-        ed.setUpdateTable(false);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
         QVERIFY(kit::countReports() == 1 && list.rows() == 1);

@@ -372,7 +372,7 @@ private slots:
         DataRecord& ed = DataRecord::instance();
         QCOMPARE(opened_, QList<QDialog*>{&ed});
         QCOMPARE(ed.Text2->text(), QStringLiteral("戊二"));
-        QVERIFY(!ed.editing() && !ed.updateTable() && ed.UpdateIdout() == QString::number(second));
+        QVERIFY(!ed.editing() && ed.UpdateIdout() == QString::number(second));
         QCOMPARE(w.MGrid->model()->rowCount(), 2);   // the grid is left as it was
 
         // The list prints as the grid shows it: header and rows, no hidden column,
@@ -434,6 +434,23 @@ private slots:
         w.buttonYes_Click();
         QCOMPARE(keys(w), QStringList({QString::number(k3), QString::number(k4)}));
         QCOMPARE(shown(), 2);
+    }
+
+    // A report deleted above the current row leaves the current row, which
+    // 查看报告 opens, on the report it was on.
+    void deleteAboveKeepsTheCurrentReport()
+    {
+        const qint64 k1 = addReport(QStringLiteral("H1"), QStringLiteral("庚一"), QStringLiteral("2025-03-04"));
+        const qint64 k2 = addReport(QStringLiteral("H2"), QStringLiteral("庚二"), QStringLiteral("2025-03-04"));
+        const qint64 k3 = addReport(QStringLiteral("H3"), QStringLiteral("庚三"), QStringLiteral("2025-03-04"));
+        Frmfind& w = Frmfind::instance();
+        w.ensureLoaded();
+        w.buttonYes_Click();
+        ListGrid::SelectRow(w.MGrid, 1);
+        QVERIFY(ReportStore::Delete(QString::number(k1)).ok());
+        QCOMPARE(keys(w), QStringList({QString::number(k2), QString::number(k3)}));
+        QCOMPARE(ListGrid::SelectedRow(w.MGrid), 0);
+        QCOMPARE(FrmfindResults::CurrentKey(w.MGrid), QString::number(k2));
     }
 
     // The plan follows what narrows: an index answers the keys first when a
