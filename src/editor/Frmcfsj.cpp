@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QTableView>
 
-#include <vector>
 
 using EditorGeometry::px;
 using EditorGeometry::pxRect;

@@ -10,7 +10,6 @@
 #include <QTableView>
 
 #include <cmath>
-#include <iterator>
 #include <utility>
 
 namespace FrmfindResults {
