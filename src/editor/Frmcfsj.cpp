@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QTableView>
 
-
 using EditorGeometry::px;
 using EditorGeometry::pxRect;
 

@@ -52,6 +52,28 @@ void clickAt(QTableView* g, Qt::MouseButton button, const QPoint& at)
 
 QString cell(QTableView* g, int r, int c) { return ListGrid::Cell(g, r, c); }
 
+// The check every list's column table passes refuses a table out of step
+// with its names: two columns swapped, an age without its unit, a key shown.
+namespace columns {
+using ReportGrid::Column;
+using ReportGrid::Form;
+enum Col {
+    kAge,
+    kName,
+    kKey,
+    kCount
+};
+constexpr std::pair<Col, const char*> kNamed[kCount] = {{kAge, "age"}, {kName, "brname"}, {kKey, "ctid"}};
+constexpr Column kGood[kCount] = {{"年龄", "age", Form::Age, 600}, {"姓名", "brname"}, {"序号", "ctid"}};
+constexpr Column kSwapped[kCount] = {{"姓名", "brname"}, {"年龄", "age", Form::Age, 600}, {"序号", "ctid"}};
+constexpr Column kNoUnit[kCount] = {{"年龄", "age", Form::Text, 600}, {"姓名", "brname"}, {"序号", "ctid"}};
+constexpr Column kKeyShown[kCount] = {
+    {"年龄", "age", Form::Age, 600}, {"姓名", "brname"}, {"序号", "ctid", Form::Text, 300}};
+static_assert(ReportGrid::Matches(kGood, kNamed));
+static_assert(!ReportGrid::Matches(kSwapped, kNamed) && !ReportGrid::Matches(kNoUnit, kNamed)
+              && !ReportGrid::Matches(kKeyShown, kNamed));
+}
+
 QStringList column(QTableView* g, int c)
 {
     QStringList out;
