@@ -592,7 +592,7 @@ private slots:
             fillSlot(ed, 0, solid(Qt::red));
             QVERIFY(convert({Answer::Yes}).startsWith(QStringLiteral("DICOM图像转换失败：")));
         }
-        QVERIFY(!QFile::exists(exam_.arg(6)) && hidden().isEmpty() && !ed.ShapeSel[0]->isHidden());
+        QVERIFY(!QFile::exists(exam_.arg(7)) && hidden().isEmpty() && !ed.ShapeSel[0]->isHidden());
     }
 
     // A conversion killed at any moment leaves only whole files under image

@@ -29,6 +29,7 @@
 #include <QTableView>
 #include <QtTest>
 #include <functional>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -397,11 +398,13 @@ private slots:
     {
         // Once its folder is checked, the job's file is reached only through the program's
         // own descriptor: a link put in the folder's place before the first page takes
-        // nothing, and the job prints whole.
+        // nothing (not a name made or removed where it points), and the job prints whole.
         const QString spool = folder_->file(QStringLiteral("spool"));
         const QString moved = folder_->file(QStringLiteral("moved"));
         const QString elsewhere = folder_->file(QStringLiteral("elsewhere"));
-        QVERIFY(QDir().mkdir(elsewhere));
+        const QByteArray untouched = QFile::encodeName(elsewhere);
+        const timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
+        QVERIFY(QDir().mkdir(elsewhere) && ::utimensat(AT_FDCWD, untouched.constData(), longAgo, 0) == 0);
         backend_->setSpoolFolder(spool);
         QVERIFY(ProgramPrinter::instance().selectPrinter(QStringLiteral("报告打印机")));
         QString failure;
@@ -415,6 +418,8 @@ private slots:
         QCOMPARE(kit::pdfPages(folder_->file(QStringLiteral("out.pdf"))), 1);
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
         QVERIFY(QDir(elsewhere).isEmpty(all) && QDir(moved).isEmpty(all));
+        struct stat st {};
+        QVERIFY(::stat(untouched.constData(), &st) == 0 && st.st_mtime == 1000000);
     }
 
     void zoomStepsAndLimits()
