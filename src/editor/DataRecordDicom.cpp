@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLineEdit>
@@ -118,6 +119,7 @@ struct DataRecord::DicomCommand {
     Dicom::SendSettings send;
     long autoSend = 0;
     QString folder;
+    Dicom::ExamFolder exam;   // opened once by makeFolders()
 
     // The patient fields as typed, and whether they fit their DICOM attributes.
     bool takeFields()
@@ -239,7 +241,10 @@ struct DataRecord::DicomCommand {
         return true;
     }
 
-    // The output folder and the exam's folder below it.
+    // The output folder, made where missing and then opened once, and the
+    // exam's folder below it, made and opened through it. Either may be a
+    // link in a folder that other accounts may write: another account's link
+    // is not followed, and nothing is made or written where it points.
     bool makeFolders()
     {
         if (!OutputFolderUsable(folder)) {
@@ -247,22 +252,35 @@ struct DataRecord::DicomCommand {
             return false;
         }
         folder = CutTrailingSeparator(folder);
-        const QString output = folder;
-        folder += QLatin1Char('/') + common.examNumber;
-        // In an output folder shared with other accounts, the exam's folder
-        // or a folder on the way to it may be another account's link:
-        // nothing is made or written through it. Looked at before the
-        // folders are made, and again once they are there.
-        return throughOwnLinks() && ed.CreatePaths(output) && ed.CreatePaths(folder) && throughOwnLinks();
+        PrivateFile::Folder output = PrivateFile::Folder::open(folder);
+        if (output.error() == ENOENT && output.refusedLink().isEmpty()) {
+            if (!ed.CreatePaths(folder))
+                return false;
+            output = PrivateFile::Folder::open(folder);
+        }
+        if (!opened(output))
+            return false;
+        const QByteArray entry = QFile::encodeName(common.examNumber);
+        if (const int err = output.makeFolder(entry); err != 0 && err != EEXIST) {
+            MessageBox::critical(ModBackup::FromErrno(err).text(), kErrorTitle);
+            return false;
+        }
+        exam = std::make_shared<const PrivateFile::Folder>(output.openFolder(entry));
+        return opened(*exam);
     }
 
-    bool throughOwnLinks() const
+    // False after the box that says why the folder cannot be used.
+    static bool opened(const PrivateFile::Folder& f)
     {
-        const PrivateFile::Followed exam = PrivateFile::followLinks(folder);
-        if (exam.refusedLink.isEmpty())
+        if (f.isOpen())
             return true;
-        MessageBox::critical(AppError::format(AppError::PathFileAccess, PrivateFile::refusedLinkText(exam.refusedLink)),
-                             kErrorTitle);
+        if (!f.refusedLink().isEmpty())
+            MessageBox::critical(
+                AppError::format(AppError::PathFileAccess,
+                                 PrivateFile::refusedLinkText(f.refusedLink(), PrivateFile::Remedy::DicomSettings)),
+                kErrorTitle);
+        else
+            MessageBox::critical(ModBackup::FromErrno(f.error()).text(), kErrorTitle);
         return false;
     }
 
@@ -297,10 +315,10 @@ struct DataRecord::DicomCommand {
         };
         // The watcher's report of the end wakes the wait.
         QFutureWatcher<Dicom::Outcome> watcher;
-        watcher.setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
-                                            [c = common, pictures, f = folder, s = send, done, cancel] {
-                                                return Dicom::Convert(c, pictures, f, s, done, cancel);
-                                            }));
+        watcher.setFuture(
+            QtConcurrent::run(QThreadPool::globalInstance(), [c = common, pictures, f = exam, s = send, done, cancel] {
+                return Dicom::Convert(c, pictures, f, s, done, cancel);
+            }));
         EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
         // The task posted its slots' deselections before it finished; those the wait
         // has not yet delivered are delivered now, so none arrives after a later selection.
@@ -363,7 +381,7 @@ void DataRecord::ButtonConvert_Click()
                          MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this)
         != MessageBox::Answer::Yes)
         return;
-    DicomCommand command{*this, {}, {}, 0, {}};
+    DicomCommand command{*this, {}, {}, 0, {}, {}};
     if (!command.takeFields() || !command.takeSettings() || !command.issueNumbers() || !command.makeFolders())
         return;
     command.finish(command.convert());
