@@ -189,6 +189,15 @@ FileError FromErrno(int err)
     }
 }
 
+FileError NotWritten(const QString& path, int err)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    if (err == 0)
+        return {AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file};
+    const FileError reason = FromErrno(err);
+    return {reason.number, reason.description + QStringLiteral("：") + file};
+}
+
 FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress)
 {
     const PrivateFile::Followed from = PrivateFile::followLinks(source);

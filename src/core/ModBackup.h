@@ -25,6 +25,9 @@ struct FileError : AppError {
 
 // The failure of a file operation from the system's error code.
 FileError FromErrno(int err);
+// A file that could not be written: the system's reason and the file, as in
+// "磁盘已满：/…/img/image2.bmp"; without a code (0), "无法写入文件：<file>".
+FileError NotWritten(const QString& path, int err);
 
 inline const QString kFilter = QStringLiteral("自定义数据库文件(*.BAK *.bak);;All Files (*)");
 

@@ -60,16 +60,6 @@ private:
 
 bool shown(const QWidget* frame) { return !frame->isHidden(); }
 
-// The capture's BMP could not be written: the system's reason and the file.
-AppError frameNotWritten(const QString& bmp, int err)
-{
-    const QString file = QDir::toNativeSeparators(bmp);
-    if (err == 0)
-        return AppError(AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file);
-    const ModBackup::FileError reason = ModBackup::FromErrno(err);
-    return AppError(reason.number, reason.description + QStringLiteral("：") + file);
-}
-
 // A recording that could not be completed (the earlier file of its name stays).
 // The file, why, and whether an earlier recording of that name is still there.
 void tellRecordingLost(const VideoCapture& video)
@@ -300,7 +290,7 @@ void DataRecord::BVidCapture_Click()
         // written) frees the slot and says why.
         attempt(outcome, [&] {
             if (!VideoCapture::writeFrame(frame, bmp))
-                throw frameNotWritten(bmp, BmpFile::lastWriteError());
+                throw ModBackup::NotWritten(bmp, BmpFile::lastWriteError());
             return true;
         });
         const CaptureOutcome encoded = jpeg.result();

@@ -34,14 +34,10 @@ std::optional<Refusal> check(const QSizeF& page, const Margins& m, const Needed&
 QString marginName(Margin margin)
 {
     switch (margin) {
-    case Margin::Top:
-        return QStringLiteral("上边距");
-    case Margin::Bottom:
-        return QStringLiteral("下边距");
-    case Margin::Left:
-        return QStringLiteral("左边距");
-    case Margin::Right:
-        break;
+    case Margin::Top: return QStringLiteral("上边距");
+    case Margin::Bottom: return QStringLiteral("下边距");
+    case Margin::Left: return QStringLiteral("左边距");
+    case Margin::Right: break;
     }
     return QStringLiteral("右边距");
 }

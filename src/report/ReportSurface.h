@@ -149,7 +149,7 @@ private:
 struct PrintTarget {
     std::shared_ptr<PrinterBackend> backend;
     QString printer;
-    QString spoolFile;
+    std::shared_ptr<PrintQueue::SpoolFile> spool;
     PrintQueue::JobOptions options;
     std::function<void()> forget;   // after a failure: the printers are asked again, the job printer made anew
 };

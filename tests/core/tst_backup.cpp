@@ -117,7 +117,7 @@ QStringList filesIn(const QString& folder)
 class tst_Backup : public QObject {
     Q_OBJECT
 
-    // Restoring from this file is refused with this text, and nothing changes.
+    // Restoring from this file is refused with a box that begins with this text, and nothing changes.
     void restoreRefused(const QString& file, const QString& text)
     {
         const QByteArray before = readBytes(AppPaths::databaseFile());
@@ -125,7 +125,7 @@ class tst_Backup : public QObject {
         MessageBox::clearShown();
         FileDialogs::queueAnswer(file);
         window_->还原数据_Click();
-        QCOMPARE(lastText(), text);
+        QVERIFY2(lastText().startsWith(text), qPrintable(lastText()));
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QVERIFY(Database::isOpen());
         QCOMPARE(readBytes(AppPaths::databaseFile()), before);
@@ -207,11 +207,12 @@ private slots:
         QVERIFY(writeBytes(precious, "root's own file"));
         const QString link = shared.file(QStringLiteral("x.BAK"));
         QVERIFY(linkAs(precious, link, kNobody));
-        const QString refused = QStringLiteral("错误 75:") + PrivateFile::refusedLinkText(link);
+        // The box begins with its number and the link it names.
+        const QString refused = QStringLiteral("错误 75:") + link;
 
         MessageBox::clearShown();
         backupTo(link);
-        QCOMPARE(lastText(), refused);
+        QVERIFY2(lastText().startsWith(refused), qPrintable(lastText()));
         QCOMPARE(lastTitle(), QStringLiteral("操作取消"));
         QCOMPARE(readBytes(precious), QByteArray("root's own file"));
         QVERIFY(QFileInfo(link).isSymLink());
@@ -224,7 +225,7 @@ private slots:
         addReport(QStringLiteral("B2"));
         const QString restoreLink = shared.file(QStringLiteral("y.BAK"));
         QVERIFY(linkAs(backup, restoreLink, kNobody));
-        restoreRefused(restoreLink, QStringLiteral("错误 75:") + PrivateFile::refusedLinkText(restoreLink));
+        restoreRefused(restoreLink, QStringLiteral("错误 75:") + restoreLink);
 
         // The user's own link in the shared folder is followed both ways.
         const QString own = shared.file(QStringLiteral("own.BAK"));
