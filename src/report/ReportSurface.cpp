@@ -2,6 +2,7 @@
 
 #include "platform/Units.h"
 #include "report/PrinterBackend.h"
+#include "report/ReportFonts.h"
 #include "report/ReportUnits.h"
 
 #include <QFile>
@@ -14,8 +15,17 @@
 
 void ReportSurface::setFontName(const QString& name)
 {
-    if (!name.trimmed().isEmpty())
-        font_.setFamilies({name});
+    if (name.trimmed().isEmpty())
+        return;
+    fontName_ = name;
+    font_.setFamilies(ReportFonts::faces(name, font_.bold()));
+}
+
+void ReportSurface::setFontBold(bool on)
+{
+    font_.setBold(on);
+    if (!fontName_.isEmpty())
+        font_.setFamilies(ReportFonts::faces(fontName_, on));
 }
 
 void ReportSurface::setFontSize(double points)
