@@ -880,8 +880,8 @@ private slots:
     // one more): its wait ends when the connection timeout has passed, with
     // that said. 取消 ends the wait of the window at once and says so, while
     // the send still waits for the connection: it ends by itself (here once the
-    // port is closed and the kernel refuses the request it sends again), and
-    // nothing of it reaches the window afterwards.
+    // port is closed and the kernel refuses the request it sends again), the
+    // slot still selected as after any failed send.
     void cancelWhileConnecting()
     {
         dicompeer::FullPort peer;
