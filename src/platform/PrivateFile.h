@@ -134,6 +134,9 @@ private:
     QString refusedLink_;
 };
 
+// The same in a folder opened already (a backup's), only through its descriptor.
+int removeLeftovers(const Folder& folder, const std::function<bool(const QString& base)>& ours);
+
 // A name resolved once: the folder that holds it and the entry there. When
 // the last component was a link that the rule follows, folder and entry are
 // where it leads.
