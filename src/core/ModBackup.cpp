@@ -14,11 +14,9 @@
 #include <QGuiApplication>
 #include <sqlcipher/sqlite3.h>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -323,7 +321,8 @@ FileError RestoreFrom(const QString& chosen, bool* refused, QString* why)
     //    converts such a data.db.
     const PrivateFile::Folder program = PrivateFile::Folder::open(AppPaths::programFolder());
     const QByteArray db = QFile::encodeName(QFileInfo(AppPaths::databaseFile()).fileName());
-    // Named: the engine opens the new file by its name.
+    // Named: the engine opens the new file by its name, which only the user
+    // or the administrator could put another file under.
     PrivateFile::Replacement staged(PrivateFile::resolveIn(program, db), PrivateFile::Replacement::Temporary::Named);
     if (staged.error() != 0)
         return FromErrno(staged.error());

@@ -48,7 +48,8 @@ FileError BackupTo(const QString& name);
 // the new file is complete and checked where it lies, beside data.db; the
 // database is open afterwards. *refused is set when name is no whole backup
 // of ours, or it changed while it was copied (nothing changed then); *why then
-// says which, in the user's words.
+// says which, in the user's words. The backup is read only through the
+// descriptor opened at the look-up; the database engine sees only the copy.
 FileError RestoreFrom(const QString& name, bool* refused, QString* why = nullptr);
 
 // Removes the temporary files that killed copies left: in the program folder
@@ -72,7 +73,7 @@ namespace internal {
 // The points a backup or restore reaches, in this order; a test acts there
 // (changes the backup, kills the copy). The program itself sets no hook.
 enum class Step {
-    Opened,    // both files open (a restore: the backup looked at), nothing copied yet
+    Opened,    // the file to copy and the new file open, nothing copied yet
     Copied,    // a part copied; copied: the bytes so far
     Written,   // the new file complete (a restore: converted and checked), not yet in its place
     InPlace    // the new file has its name; the database not yet open again

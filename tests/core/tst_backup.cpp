@@ -462,11 +462,14 @@ private slots:
         }
         Database::OpenDatabase();
         QVERIFY(ModBackup::BackupTo(backups + QStringLiteral("/other.bak")).number == 0);
-        Database::CloseDatabase();
         QStringList expected = QStringList(backupFiles) << QStringLiteral("other.bak");
         expected.sort();
         QCOMPARE(filesIn(backups), expected);
-
+        // A restore's copy always has a name (the engine checks it by its
+        // name): restores are killed once, in the row that always runs.
+        if (unnamed)
+            return;
+        Database::CloseDatabase();
         for (const QString& backup : {target, earlier}) {
             for (const Step step : kSteps) {
                 QVERIFY(killedAt(step, restoreFrom(backup)));
