@@ -306,6 +306,13 @@ FileError RestoreFrom(const QString& chosen, bool* refused, QString* why)
         if (in.fd < 0)
             return FromErrno(-in.fd);
     }
+    // A database is a whole number of pages (1 KB at the least): any other
+    // file is refused before it is copied.
+    struct stat st {};
+    if (::fstat(in.fd, &st) != 0)
+        return FromErrno(errno);
+    if (st.st_size == 0 || st.st_size % 1024 != 0)
+        return refuse(kNotWhole);
     // What a killed restore or conversion left goes first (no other copy of
     // the program runs on this folder).
     RemoveProgramFolderLeftovers();

@@ -274,6 +274,13 @@ private slots:
         const QString junk = folder_->file(QStringLiteral("junk.bak"));
         QVERIFY(writeBytes(junk, QByteArray(8192, 'j')));
         restoreRefused(junk, kNotWhole);
+        // One that is no whole number of pages is not even copied.
+        QVERIFY(writeBytes(junk, QByteArray(8000, 'j')));
+        bool copied = false;
+        ModBackup::setStepHook([&](Step, qint64) { copied = true; });
+        restoreRefused(junk, kNotWhole);
+        QVERIFY(!copied);
+        ModBackup::setStepHook({});
         const QString other = folder_->file(QStringLiteral("other.bak"));
         QVERIFY(Database::CreateDatabaseFile(other, QStringLiteral("CREATE TABLE t (a);")).isEmpty());
         restoreRefused(other, kNotWhole);
