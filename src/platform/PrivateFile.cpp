@@ -139,65 +139,6 @@ void syncFolderOf(const QByteArray& path)
 
 namespace PrivateFile {
 
-Followed followLinks(const QString& path)
-{
-    Followed out;
-    if (path.isEmpty()) {
-        out.error = ENOENT;
-        return out;
-    }
-    QStringList rest = QFileInfo(path).absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString done;   // the part walked, without links; empty for "/"
-    int links = 0;
-    while (!rest.isEmpty()) {
-        const QString part = rest.takeFirst();
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String("..")) {
-            done.truncate(qMax(0, done.lastIndexOf(QLatin1Char('/'))));
-            continue;
-        }
-        const QString next = done + QLatin1Char('/') + part;
-        const QByteArray name = QFile::encodeName(next);
-        struct stat link {};
-        // A name that does not exist (yet) is taken as it stands.
-        if (::lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
-            done = next;
-            continue;
-        }
-        struct stat holder {};
-        const bool known = ::stat(done.isEmpty() ? "/" : QFile::encodeName(done).constData(), &holder) == 0;
-        // A folder on the way is followed as the kernel does; the file itself
-        // only where no other account may write (a link there is its owner's
-        // or the administrator's).
-        const bool shared = !known || ((holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH));
-        const bool othersWrite = !known || (holder.st_mode & (S_IWGRP | S_IWOTH));
-        const bool allowed = link.st_uid == ::geteuid() || (known && link.st_uid == holder.st_uid)
-                             || (rest.isEmpty() ? !othersWrite : !shared);
-        if (!allowed) {
-            out.refusedLink = next;
-            out.error = EACCES;
-            return out;
-        }
-        if (++links > kMostLinks) {
-            out.error = ELOOP;
-            return out;
-        }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
-        if (n < 0) {
-            out.error = lastError();
-            return out;
-        }
-        target.truncate(n);
-        if (target.startsWith('/'))
-            done.clear();
-        rest = QFile::decodeName(target).split(QLatin1Char('/'), Qt::SkipEmptyParts) + rest;
-    }
-    out.path = done.isEmpty() ? QStringLiteral("/") : done;
-    return out;
-}
-
 QString refusedLinkText(const QString& link, Remedy remedy)
 {
     const QString what = remedy == Remedy::DicomSettings ? QStringLiteral("请在 DICOM 设置中另选输出文件夹")
