@@ -222,7 +222,7 @@ int main(int argc, char** argv)
         QString why;
         if (!Dicom::Coverttodcm(p, written, &n, &why))
             bench::die("cannot write the DICOM files", why);
-        files << Dicom::ImageFile(written, n);
+        files << written + QStringLiteral("/image%1.dcm").arg(n);
     }
     auto senderOnce = [&] {
         const auto start = bench::Clock::now();

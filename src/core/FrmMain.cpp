@@ -178,8 +178,9 @@ void FrmMain::Form_Load()
     LoadDayList(DTPicker1->date());
     // Every save and delete reaches the list through the store, whichever
     // window opened the editor; a new report joins it when it is of the date
-    // the list shows.
-    storeLinks_ = ReportList::FollowStore(MSHFlexGrid1, [this] { return DTPicker1->date(); });
+    // the list shows, and takes the selection only from this window's editor.
+    storeLinks_ = ReportList::FollowStore(
+        MSHFlexGrid1, [this] { return DTPicker1->date(); }, [this] { return ownEditorOpen_; });
     // The shared menu skin in this skin's colours.
     gMenuSkin.SkinColor1(Palette::gLineColor);
     gMenuSkin.SkinColor2(Palette::gCaptionColorFrom);

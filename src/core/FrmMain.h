@@ -109,6 +109,9 @@ private:
     QHash<QString, QMenu*> menus_;
     // The list follows the reports the store announces while the window is loaded.
     QList<QMetaObject::Connection> storeLinks_;
+    // While the editor this window opened (new, view, modify) is open: a new
+    // report it saves becomes the list's selected row.
+    bool ownEditorOpen_ = false;
     bool relogin_ = false;
     bool unloaded_ = false;
 };

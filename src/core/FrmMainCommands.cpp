@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTableView>
 
 QAction* FrmMain::addItem(QMenu* menu, const QString& name, const QString& caption, const QKeySequence& key,
@@ -243,11 +244,21 @@ void FrmMain::新建报告_Click()
         }
         LoadDayList(today);
     }
+    const QScopedValueRollback<bool> own(ownEditorOpen_, true);
     Openers::EditorNewReport();
 }
 
-void FrmMain::查看报告_Click() { Openers::EditorOpenFromMainList(false, ReportList::CurrentOf(MSHFlexGrid1)); }
-void FrmMain::修改报告_Click() { Openers::EditorOpenFromMainList(true, ReportList::CurrentOf(MSHFlexGrid1)); }
+void FrmMain::查看报告_Click()
+{
+    const QScopedValueRollback<bool> own(ownEditorOpen_, true);
+    Openers::EditorOpenFromMainList(false, ReportList::CurrentOf(MSHFlexGrid1));
+}
+
+void FrmMain::修改报告_Click()
+{
+    const QScopedValueRollback<bool> own(ownEditorOpen_, true);
+    Openers::EditorOpenFromMainList(true, ReportList::CurrentOf(MSHFlexGrid1));
+}
 
 void FrmMain::打印报告_Click()
 {

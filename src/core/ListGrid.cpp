@@ -116,30 +116,18 @@ int NewRow(QTableView* grid, unsigned filledSelColor)
     return m->rowCount() - 1;
 }
 
-void RemoveSelectedRow(QTableView* grid)
+void RemoveRow(QTableView* grid, int row)
 {
-    const int r = SelectedRow(grid);
-    if (r < 0)
+    if (row < 0 || row >= RowCount(grid))
         return;
     if (RowCount(grid) == 1) {
         SetEmptyState(grid);
         return;
     }
-    grid->model()->removeRows(r, 1);
-    SelectRow(grid, std::min(r, RowCount(grid) - 1));
-}
-
-void RemoveRow(QTableView* grid, int row)
-{
     const int selected = SelectedRow(grid);
-    if (row < 0 || row >= RowCount(grid))
-        return;
-    if (selected < 0 || selected == row) {
-        SelectRow(grid, row);
-        RemoveSelectedRow(grid);
-        return;
-    }
     grid->model()->removeRows(row, 1);
-    SelectRow(grid, selected > row ? selected - 1 : selected);
+    // The selection stays on its row; the removed selected row gives way to the next one.
+    const int next = selected < 0 || selected == row ? row : (selected > row ? selected - 1 : selected);
+    SelectRow(grid, std::min(next, RowCount(grid) - 1));
 }
 }

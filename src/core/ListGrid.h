@@ -49,10 +49,8 @@ void SelectRow(QTableView* grid, int row);
 // The row a new record goes to: the blank row of an empty list, which turns the
 // list filled with the given selection colour, or a new row at the end.
 int NewRow(QTableView* grid, unsigned filledSelColor);
-// Removes the selected row and selects the row that takes its place. Removing
-// the last record leaves the empty state.
-void RemoveSelectedRow(QTableView* grid);
-// Removes a row: the selected one as RemoveSelectedRow does; another one
-// leaves the selection on the row it was on.
+// Removes a row. The selection stays on the row it was on; when it was this
+// row, the row that takes its place (the new last one at the end) is selected.
+// Removing the only row leaves the empty state.
 void RemoveRow(QTableView* grid, int row);
 }

@@ -4,7 +4,6 @@
 #include "core/ModBackup.h"
 #include "core/Modini.h"
 #include "core/Palette.h"
-#include "core/StagedFiles.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
 #include "platform/InstanceGuard.h"
@@ -147,7 +146,6 @@ StartResult Main()
     // can be writing it.
     ModBackup::RemoveProgramFolderLeftovers();
     RemovePictureLeftovers();
-    StagedFiles::RemoveNotedLeftovers();
 
     // The database opens, or the program ends saying why.
     try {

@@ -6,7 +6,6 @@
 #include "platform/FileDialogs.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
-#include "core/ModBackupTesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +14,9 @@
 #include <QGuiApplication>
 #include <sqlcipher/sqlite3.h>
 #include <cerrno>
-#include <cstring>
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,7 +59,8 @@ struct Busy {
 bool endsInBak(const QString& name) { return name.right(3).toUpper() == QLatin1String("BAK"); }
 
 // What tells one version of a file from another. The change time moves
-// with every write, also when the modification time is set back.
+// with every write, also when the modification time is set back, and when
+// another file takes its name (its link count drops).
 struct Stamp {
     dev_t device = 0;
     ino_t inode = 0;
@@ -79,34 +77,35 @@ struct Stamp {
 
 Stamp stampOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
 
-std::function<void(qint64)>& copyHook()
+void reached(internal::Step step, qint64 copied = 0)
 {
-    static std::function<void(qint64)> hook;
-    return hook;
+    if (internal::stepHook())
+        internal::stepHook()(step, copied);
 }
 
-Stamp stampOf(const QString& path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? stampOf(st) : Stamp{};
-}
+// A descriptor closed when it goes out of scope.
+struct OpenFile {
+    explicit OpenFile(int fd) : fd(fd) {}
+    ~OpenFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    const int fd;
+};
 
-// Copies the file at source (a name without links) into out; a failure is recorded in out. Gives
+// Copies the file open at in into out; a failure is recorded in out. Gives
 // the version of the file that was read, taken before and after the reading
 // (an empty stamp when it changed meanwhile).
-Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::function<void()>& progress)
+Stamp copyInto(int in, PrivateFile::Replacement& out, const std::function<void()>& progress)
 {
-    if (copyHook())
-        copyHook()(0);
-    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) {
-        out.fail(errno);
-        return {};
-    }
     struct stat st {};
     Stamp before;
     if (::fstat(in, &st) == 0)
         before = stampOf(st);
+    reached(internal::Step::Opened);
     std::vector<char> buffer(1 << 20);
     qint64 copied = 0;
     for (;;) {
@@ -118,13 +117,11 @@ Stamp copyInto(const QString& source, PrivateFile::Replacement& out, const std::
         if (got <= 0 || !out.write(buffer.data(), got))
             break;
         copied += got;
-        if (copyHook())
-            copyHook()(copied);
+        reached(internal::Step::Copied, copied);
         if (progress)
             progress();
     }
     const bool same = ::fstat(in, &st) == 0 && stampOf(st) == before;
-    ::close(in);
     return same ? before : Stamp{};
 }
 
@@ -189,22 +186,13 @@ FileError FromErrno(int err)
     }
 }
 
-FileError CopyOverwrite(const QString& source, const QString& target, const std::function<void()>& progress)
+FileError NotWritten(const QString& path, int err)
 {
-    const PrivateFile::Followed from = PrivateFile::followLinks(source);
-    if (!from.refusedLink.isEmpty())
-        return linkRefused(from.refusedLink);
-    if (!QFileInfo(from.path).isFile())
-        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
-    // The copy goes to a new owner-only file beside the target and replaces
-    // it by one rename once every byte is on the disk.
-    PrivateFile::Replacement out(target);
-    if (!out.refusedLink().isEmpty())
-        return linkRefused(out.refusedLink());
-    if (out.error() != 0)
-        return FromErrno(out.error());
-    copyInto(from.path, out, progress);
-    return FromErrno(out.commit());
+    const QString file = QDir::toNativeSeparators(path);
+    if (err == 0)
+        return {AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file};
+    const FileError reason = FromErrno(err);
+    return {reason.number, reason.description + QStringLiteral("：") + file};
 }
 
 int RemoveProgramFolderLeftovers()
@@ -225,17 +213,66 @@ int RemoveProgramFolderLeftovers()
 
 int RemoveBackupLeftovers(const QString& backupName)
 {
-    const PrivateFile::Followed target = PrivateFile::followLinks(backupName);
-    if (target.error != 0)
-        return 0;
-    return PrivateFile::removeLeftovers(QFileInfo(target.path).absolutePath(), endsInBak);
+    const PrivateFile::Name target = PrivateFile::resolve(backupName);
+    return target.ok() ? PrivateFile::removeLeftovers(target.folder, endsInBak) : 0;
+}
+
+namespace {
+// Opens the file name leads to for reading: the descriptor, or minus the
+// system's error code.
+int openRead(const PrivateFile::Name& name) { return name.ok() ? name.folder.openRead(name.entry) : -name.error; }
+
+// Puts a new file, complete and checked, in its place.
+FileError putInPlace(PrivateFile::Replacement& file)
+{
+    reached(internal::Step::Written);
+    const int err = file.commit();
+    if (err == 0)
+        reached(internal::Step::InPlace);
+    return FromErrno(err);
+}
+
+// Replaces data.db by a new file: the database is closed for the rename and
+// open again afterwards, whatever the rename did.
+FileError replaceDatabase(PrivateFile::Replacement& file)
+{
+    Database::CloseDatabase();
+    const FileError e = putInPlace(file);
+    const FileError r = reopen();
+    return e.number != 0 ? e : r;
+}
+
+// Copies data.db (closed) to the backup target.
+FileError copyDatabaseTo(PrivateFile::Name target)
+{
+    const OpenFile in(openRead(PrivateFile::resolve(AppPaths::databaseFile())));
+    if (in.fd == -ENOENT)
+        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
+    if (in.fd < 0)
+        return FromErrno(-in.fd);
+    // A new owner-only file in the target's folder, which replaces the
+    // target by one rename once every byte is on the disk.
+    PrivateFile::Replacement out(std::move(target));
+    if (!out.refusedLink().isEmpty())
+        return linkRefused(out.refusedLink());
+    if (out.error() != 0)
+        return FromErrno(out.error());
+    copyInto(in.fd, out, WorkNotice::pump);
+    if (out.error() != 0)
+        return FromErrno(out.error());
+    return putInPlace(out);
+}
 }
 
 FileError BackupTo(const QString& name)
 {
-    RemoveBackupLeftovers(name);
+    PrivateFile::Name target = PrivateFile::resolve(name);
+    if (!target.refusedLink.isEmpty())
+        return linkRefused(target.refusedLink);
+    if (target.ok())
+        PrivateFile::removeLeftovers(target.folder, endsInBak);
     Database::CloseDatabase();
-    const FileError e = CopyOverwrite(AppPaths::databaseFile(), name, WorkNotice::pump);
+    const FileError e = copyDatabaseTo(std::move(target));
     // The database is open again whatever the copy did.
     const FileError r = reopen();
     return e.number != 0 ? e : r;
@@ -253,61 +290,78 @@ FileError RestoreFrom(const QString& chosen, bool* refused, QString* why)
             *why = reason;
         return FileError{};
     };
-    // The backup is read by the name its links lead to, never through another account's link.
-    const PrivateFile::Followed source = PrivateFile::followLinks(chosen);
+    // The backup is looked up once and read through the descriptor opened
+    // then; never through another account's link.
+    const PrivateFile::Name source = PrivateFile::resolve(chosen);
     if (!source.refusedLink.isEmpty())
         return linkRefused(source.refusedLink);
-    if (source.error != 0)
-        return FromErrno(source.error);
-    const QString& name = source.path;
-    if (!QFileInfo(name).isFile())
-        return {AppError::FileNotFound, QStringLiteral("文件未找到")};
+    const OpenFile in(openRead(source));
+    switch (-in.fd) {
+    case EACCES: return refuse(QStringLiteral("本账户没有读取这个文件的权限。"));
+    case ENOENT:
+    case ENOTDIR:
+    case EISDIR:
+    case EINVAL: return {AppError::FileNotFound, QStringLiteral("文件未找到")};
+    default:
+        if (in.fd < 0)
+            return FromErrno(-in.fd);
+    }
+    // A database is a whole number of pages (1 KB at the least): any other
+    // file is refused before it is copied.
+    struct stat st {};
+    if (::fstat(in.fd, &st) != 0)
+        return FromErrno(errno);
+    if (st.st_size == 0 || st.st_size % 1024 != 0)
+        return refuse(kNotWhole);
     // What a killed restore or conversion left goes first (no other copy of
     // the program runs on this folder).
     RemoveProgramFolderLeftovers();
     // Only a whole database of ours replaces the current one, by one rename
     // once the new data.db beside it is complete and checked there: the bytes
     // that become data.db are the bytes checked, whatever happens to the
-    // backup meanwhile.
-    //  - A backup of ours is copied byte for byte; one that changed or was
-    //    replaced between the first look at it and the end of the copy is
-    //    not taken.
-    //  - A backup of an earlier build is converted as the program converts
-    //    such a data.db.
-    const Stamp looked = stampOf(name);
-    const bool ours = Database::IsOurDatabase(name);
-    const bool earlier = !ours && Database::IsEarlierDatabase(name);
-    if (!ours && !earlier) {
-        if (::access(QFile::encodeName(name).constData(), R_OK) != 0 && errno == EACCES)
-            return refuse(QStringLiteral("本账户没有读取这个文件的权限。"));
-        return refuse(kNotWhole);
-    }
-    // Named: the engine checks the new file by its name.
-    PrivateFile::Replacement staged(AppPaths::databaseFile(), PrivateFile::Replacement::Temporary::Named);
+    // backup meanwhile. The backup's bytes are copied first, and read only
+    // through the descriptor: one that changed while it was copied is not
+    // taken. The engine then looks only at the copy in the program folder,
+    // which is the user's alone:
+    //  - a backup of ours is taken as it was copied;
+    //  - one of an earlier build is converted from the copy as the program
+    //    converts such a data.db.
+    const PrivateFile::Folder program = PrivateFile::Folder::open(AppPaths::programFolder());
+    const QByteArray db = QFile::encodeName(QFileInfo(AppPaths::databaseFile()).fileName());
+    // Named: the engine opens the new file by its name, which only the user
+    // or the administrator could put another file under.
+    PrivateFile::Replacement staged(PrivateFile::resolveIn(program, db), PrivateFile::Replacement::Temporary::Named);
     if (staged.error() != 0)
         return FromErrno(staged.error());
+    const Stamp copied = copyInto(in.fd, staged, WorkNotice::pump);
+    if (staged.error() != 0)
+        return FromErrno(staged.error());
+    if (copied.size < 0)
+        return refuse(QStringLiteral("这个文件在恢复的过程中被改动了（可能正在写入），请等它写完再恢复。"));
     const QString copy = staged.temporaryPath();
-    if (ours) {
-        const Stamp copied = copyInto(name, staged, WorkNotice::pump);
-        if (staged.error() != 0)
-            return FromErrno(staged.error());
-        if (!(copied == looked) || copied.size < 0)
-            return refuse(QStringLiteral("这个文件在恢复的过程中被改动了（可能正在写入），请等它写完再恢复。"));
-    } else if (const int rc = Database::ExportEarlierDatabase(name, copy)) {
-        const FileError e = engineFileError(rc);
-        if (e.number == 0)
-            return refuse(kNotWhole);
-        return e;
-    }
-    if (!Database::IsOurDatabase(copy) || !Database::IsWholeDatabase(copy))
+    if (Database::IsOurDatabase(copy))
+        return Database::IsWholeDatabase(copy) ? replaceDatabase(staged) : refuse(kNotWhole);
+    if (!Database::IsEarlierDatabase(copy))
         return refuse(kNotWhole);
-    Database::CloseDatabase();
-    const FileError e = FromErrno(staged.commit());
-    const FileError r = reopen();
-    return e.number != 0 ? e : r;
+    PrivateFile::Replacement converted(PrivateFile::resolveIn(program, db), PrivateFile::Replacement::Temporary::Named);
+    if (converted.error() != 0)
+        return FromErrno(converted.error());
+    if (const int rc = Database::ExportEarlierDatabase(copy, converted.temporaryPath())) {
+        const FileError e = engineFileError(rc);
+        return e.number != 0 ? e : refuse(kNotWhole);
+    }
+    if (!Database::IsOurDatabase(converted.temporaryPath()) || !Database::IsWholeDatabase(converted.temporaryPath()))
+        return refuse(kNotWhole);
+    return replaceDatabase(converted);
 }
 
-void setCopyHook(std::function<void(qint64 copied)> hook) { copyHook() = std::move(hook); }
+namespace internal {
+StepHook& stepHook()
+{
+    static StepHook hook;
+    return hook;
+}
+}
 
 QString DialogStart() { return previousName().isEmpty() ? AppPaths::programFolder() : previousName(); }
 
@@ -347,10 +401,6 @@ Outcome Restore(QWidget* parent)
         MessageBox::show(refuse, MessageBox::kCancelledTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok,
                          parent);
         return Outcome::Refused;
-    }
-    if (!QFileInfo(name).isFile()) {
-        showTrap({AppError::FileNotFound, QString()}, parent);
-        return Outcome::Failed;
     }
     FileError e;
     bool refused = false;

@@ -1,13 +1,12 @@
 #pragma once
-// What tests do to a backup while it is being restored.
-#include <QtGlobal>
+// What tests do to a backup or restore while it runs.
+#include "core/ModBackup.h"
 
-#include <functional>
+#include <utility>
 
 namespace ModBackup {
-// Called while a backup is copied: with 0 before the file is opened (for a
-// restore, after the backup was looked at), then after each part with the
-// bytes copied so far.
-// Tests change or replace the backup here. An empty function: none.
-void setCopyHook(std::function<void(qint64 copied)> hook);
+// Called at each step a backup or restore reaches (internal::Step), in the
+// process that runs it: tests change or replace the backup there, or end the
+// process at a known point. An empty function: none.
+inline void setStepHook(internal::StepHook hook) { internal::stepHook() = std::move(hook); }
 }

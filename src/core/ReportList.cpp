@@ -16,15 +16,7 @@ namespace ReportList {
 QString ListColumns()
 {
     // Built once: the day list's statement is made at every date change.
-    static const QString columns = [] {
-        QStringList fields;
-        for (const Column& c : kColumnTable) {
-            fields.append(QString::fromLatin1(c.field));
-            if (c.form == Form::Age)
-                fields.append(QString::fromLatin1(kAgeUnitField));
-        }
-        return fields.join(QStringLiteral(", "));
-    }();
+    static const QString columns = ReportGrid::Fields(kColumnTable).join(QStringLiteral(", "));
     return columns;
 }
 
@@ -64,87 +56,6 @@ void SetupColumns(QTableView* grid, int screenWidthPx, int headerHeightPx)
         header->setFixedHeight(headerHeightPx);
 }
 
-QString AgeText(const QVariant& age)
-{
-    if (!age.isValid() || age.isNull())
-        return QString();
-    switch (age.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float: return QString::number(age.toDouble(), 'g', 15);
-    default: return age.toString();
-    }
-}
-
-namespace {
-QString textOf(const QVariant& v) { return (!v.isValid() || v.isNull()) ? QString() : v.toString(); }
-
-QString dateText(const QString& text)
-{
-    // Stored dates are "yyyy-MM-dd", sometimes with a time after them: the
-    // date part is read by hand, as a date parser per row costs more than the
-    // rest of the row.
-    if (text.size() >= 10 && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-')) {
-        bool y = false, m = false, d = false;
-        const QDate date(QStringView(text).mid(0, 4).toInt(&y), QStringView(text).mid(5, 2).toInt(&m),
-                         QStringView(text).mid(8, 2).toInt(&d));
-        if (y && m && d && date.isValid() && text.at(0).isDigit() && text.at(5).isDigit() && text.at(8).isDigit())
-            return text.size() == 10 ? text : text.left(10);
-    }
-    return text;
-}
-}
-
-QString DateText(const QVariant& rpdate) { return dateText(textOf(rpdate)); }
-
-// ---------------------------------------------------------------------------
-
-Model::FieldMap Model::mapFields(const RecordSet& rs)
-{
-    FieldMap m{};
-    for (int c = 0; c < kColumns; ++c)
-        m.index[c] = rs.fieldIndex(QString::fromLatin1(kColumnTable[c].field));
-    m.ageUnit = rs.fieldIndex(QString::fromLatin1(kAgeUnitField));
-    return m;
-}
-
-QString Model::cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
-{
-    const int i = m.index[column];
-    if (i < 0)
-        return QString();
-    switch (kColumnTable[column].form) {
-    case Form::Age: return AgeText(rs.value(record, i)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
-    case Form::Date: return dateText(rs.text(record, i));
-    case Form::Text: break;
-    }
-    return rs.text(record, i);
-}
-
-void Model::answerChanged() { map_ = answer() ? mapFields(*answer()) : FieldMap{}; }
-
-QString Model::recordText(int record, int column) const { return cellText(column, *answer(), record, map_); }
-
-QString Model::headerText(int column) const { return HeaderText(column); }
-
-QVariant Model::cellAlignment(int column) const
-{
-    return kColumnTable[column].left ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
-}
-
-void Model::setRow(int row, const RecordSet& rs, bool keepReportDate)
-{
-    if (row < 0 || row >= rowCount())
-        return;
-    const FieldMap m = mapFields(rs);
-    QStringList texts;
-    texts.reserve(kColumns);
-    for (int c = 0; c < kColumns; ++c)
-        texts.append(keepReportDate && c == kDateColumn ? text(row, c) : cellText(c, rs, rs.position(), m));
-    setOwnTexts(row, std::move(texts));
-}
-
-// ---------------------------------------------------------------------------
-
 QTableView* CreateView(QWidget* parent)
 {
     auto* grid = new QTableView(parent);
@@ -173,83 +84,17 @@ void FillRows(QTableView* grid, const RecordSetPtr& rs)
     ListGrid::SelectRow(grid, 0);
 }
 
-void WriteSavedRow(QTableView* grid, const RecordSet& rs, bool insert)
+QList<QMetaObject::Connection> FollowStore(QTableView* grid, std::function<QDate()> listedDate,
+                                           std::function<bool()> ownEditor)
 {
-    Model* model = ModelOf(grid);
-    if (!model || rs.recordCount() < 1)
-        return;
-    const auto key = KeyOf(rs);
-    if (!key)
-        return;
-    // An update never overwrites the row of another report.
-    const int row = insert ? ListGrid::NewRow(grid, kSelButtonFace) : RowOfReport(grid, *key);
-    if (row < 0)
-        return;
-    model->setRow(row, rs, !insert);
-    if (insert)
-        ListGrid::SelectRow(grid, row);
-}
-
-int RowOfKey(const QTableView* grid, int keyColumn, qint64 key)
-{
-    if (ListGrid::IsEmpty(grid))
-        return -1;
-    auto holds = [&](int r) { return ReportRecord::ParseKey(ListGrid::Cell(grid, r, keyColumn)) == key; };
-    const int selected = ListGrid::SelectedRow(grid);
-    if (selected >= 0 && holds(selected))
-        return selected;
-    for (int r = 0; r < ListGrid::RowCount(grid); ++r)
-        if (holds(r))
-            return r;
-    return -1;
-}
-
-std::optional<qint64> KeyOf(const RecordSet& rs)
-{
-    const int keyField = rs.fieldIndex(QString::fromLatin1(kColumnTable[kKeyColumn].field));
-    if (keyField < 0 || rs.recordCount() < 1)
-        return std::nullopt;
-    return ReportRecord::ParseKey(textOf(rs.value(rs.position(), keyField)));
-}
-
-int RowOfReport(const QTableView* grid, qint64 key) { return RowOfKey(grid, kKeyColumn, key); }
-
-void RemoveReportRow(QTableView* grid, qint64 key) { ListGrid::RemoveRow(grid, RowOfReport(grid, key)); }
-
-void FollowByKey(QTableView* grid, int keyColumn, std::function<void(int row, const RecordSet& saved)> rewrite,
-                 std::function<void(int row)> remove)
-{
-    ReportStore::Notifier* store = ReportStore::notifier();
-    QObject::connect(store, &ReportStore::Notifier::reportSaved, grid,
-                     [grid, keyColumn, rewrite = std::move(rewrite)](const RecordSet& row, bool inserted) {
-                         const auto key = KeyOf(row);
-                         if (inserted || !key)
-                             return;
-                         if (const int r = RowOfKey(grid, keyColumn, *key); r >= 0)
-                             rewrite(r, row);
-                     });
-    QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid,
-                     [grid, keyColumn, remove = std::move(remove)](qint64 key) {
-                         if (const int r = RowOfKey(grid, keyColumn, key); r >= 0)
-                             remove(r);
-                     });
-}
-
-QList<QMetaObject::Connection> FollowStore(QTableView* grid, std::function<QDate()> listedDate)
-{
-    ReportStore::Notifier* store = ReportStore::notifier();
-    auto saved = [grid, listedDate = std::move(listedDate)](const RecordSet& row, bool inserted) {
-        if (!inserted) {
-            WriteSavedRow(grid, row, false);
-            return;
-        }
+    ReportGrid::Follow how;
+    how.keyColumn = kKeyColumn;
+    how.takesNew = [listedDate = std::move(listedDate)](const RecordSet& row) {
         const int dateField = row.fieldIndex(QString::fromLatin1(kColumnTable[kDateColumn].field));
-        if (listedDate && DateText(row.value(row.position(), dateField)) == DayParams(listedDate()).value(0).toString())
-            WriteSavedRow(grid, row, true);
+        return listedDate && dateField >= 0 && ReportGrid::DateOf(row.value(row.position(), dateField)) == listedDate();
     };
-    return {QObject::connect(store, &ReportStore::Notifier::reportSaved, grid, saved),
-            QObject::connect(store, &ReportStore::Notifier::reportDeleted, grid,
-                             [grid](qint64 key) { RemoveReportRow(grid, key); })};
+    how.selectsNew = std::move(ownEditor);
+    return ReportGrid::FollowStore(grid, std::move(how));
 }
 
 Openers::ListedReport CurrentOf(const QTableView* grid)

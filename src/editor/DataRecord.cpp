@@ -74,7 +74,6 @@ void DataRecord::open(const Opening& opening)
 {
     ensureLoaded();
     pageFlag_ = opening.page;
-    updateTable_ = opening.updateTable;
     editMode_ = opening.mode;
     recordKey_ = opening.key;
     setState(opening.state);
@@ -330,11 +329,15 @@ void DataRecord::LoadItemCaptions()
     QStringList captions;
     if (!ReadItemCaptions(captions, true))
         return;
-    QLabel* const labels[21] = {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,
-                                Label32, Label8,  Label33, Label9,  Label10, Label12, Label11,
-                                Label13, Label34, Label18, Label14, Label15, Label17, Label16};
-    for (int i = 0; i < 21; ++i)
-        labels[i]->setText(captions[i]);
+    const std::array<QLabel*, 21> labels = itemLabels();
+    for (size_t i = 0; i < labels.size(); ++i)
+        labels[i]->setText(captions[qsizetype(i)]);
+}
+
+std::array<QLabel*, 21> DataRecord::itemLabels() const
+{
+    return {Label1,  Label2,  Label3,  Label4,  Label5,  Label6,  Label7,  Label32, Label8,  Label33, Label9,
+            Label10, Label12, Label11, Label13, Label34, Label18, Label14, Label15, Label17, Label16};
 }
 
 void DataRecord::loadLists()

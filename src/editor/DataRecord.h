@@ -11,6 +11,7 @@
 #include <QList>
 #include <QThreadPool>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -67,11 +68,11 @@ public:
         }
     };
 
-    // What an opener sets before the window shows: ViewSytle, UpdateTable,
-    // Savebj and UpdateId, and the edit state that goes with them.
+    // What an opener sets before the window shows: ViewSytle, Savebj and
+    // UpdateId, and the edit state that goes with them. (The lists follow
+    // every save and delete through the store, whoever opened the editor.)
     struct Opening {
         int page = 0;   // 0 the information page, 1 the picture page
-        bool updateTable = false;
         EditMode mode = EditMode::None;
         QString key;
         EditState state;
@@ -91,12 +92,10 @@ public:
     void open(const Opening& opening);
     // The opening properties one by one (the page as text: "0" or "1"; other texts are ignored).
     void setViewSytle(const QString& page);
-    void setUpdateTable(bool on) { updateTable_ = on; }
     void setUpdateId(const QString& key) { recordKey_ = key; }
     QString UpdateIdout() const { return recordKey_; }
 
     int pageFlag() const { return pageFlag_; }
-    bool updateTable() const { return updateTable_; }
     QString savebj() const;   // "insert", "update" or "" (none set)
     int sidePanelTab() const { return sidePanelTab_; }
     int descriptionCategory() const { return category_; }
@@ -304,6 +303,8 @@ protected:
 
 private:
     friend struct DataRecordTesting;   // tests (DataRecordTesting.h)
+    // Called right after a capture's writer job has started; set only by tests.
+    static std::function<void(QFuture<void>)>& captureStartedHook();
     DataRecord();
 
     // DataRecordLayout.cpp
@@ -331,6 +332,8 @@ private:
     // DataRecord.cpp
     void Form_Load();
     void LoadItemCaptions();
+    // The captions of report items 1..21, in item order (ReportRecord::kItemFields).
+    std::array<QLabel*, 21> itemLabels() const;
     void loadLists();
     void layoutQuickPhrases(const class RecordSet& rows);
     void resetRecordValues();
@@ -379,6 +382,9 @@ private:
     // DataRecordSave.cpp
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
+    // Refuses the first one-line field, in the order of the report items,
+    // that holds a control character.
+    bool oneLineFieldsClean();
     ReportRecord::Texts recordTexts() const;
     void closePhrasePanel();
 
@@ -394,7 +400,6 @@ private:
     bool videoRight_ = true;        // right 3 as the load found it
     bool storeSelected_ = false;    // the capture-store buttons are on
     bool reportSelected_ = false;   // the report-picture buttons are on
-    bool updateTable_ = false;
     int pageFlag_ = 0;
     QString machine_;
     QString lastReportBox_;

@@ -1,7 +1,6 @@
 // The editor's picture work: live video and recording, the capture store and
 // the report picture slots, the picture viewer's openers and the foot switch.
 #include "editor/DataRecord.h"
-#include "editor/DataRecordTesting.h"
 
 #include "core/ModBackup.h"
 #include "core/Modini.h"
@@ -61,16 +60,6 @@ private:
 
 bool shown(const QWidget* frame) { return !frame->isHidden(); }
 
-// The capture's BMP could not be written: the system's reason and the file.
-AppError frameNotWritten(const QString& bmp, int err)
-{
-    const QString file = QDir::toNativeSeparators(bmp);
-    if (err == 0)
-        return AppError(AppError::PathFileAccess, QStringLiteral("无法写入文件：") + file);
-    const ModBackup::FileError reason = ModBackup::FromErrno(err);
-    return AppError(reason.number, reason.description + QStringLiteral("：") + file);
-}
-
 // A recording that could not be completed (the earlier file of its name stays).
 // The file, why, and whether an earlier recording of that name is still there.
 void tellRecordingLost(const VideoCapture& video)
@@ -83,12 +72,6 @@ void tellRecordingLost(const VideoCapture& video)
     if (video.earlierRecordingKept())
         text += QStringLiteral("原有的同名录像已保留。");
     MessageBox::critical(AppError::format(AppError::PathFileAccess, text), MessageBox::kErrorTitle);
-}
-
-std::function<void(QFuture<void>)>& captureStartedHook()
-{
-    static std::function<void(QFuture<void>)> hook;
-    return hook;
 }
 
 bool confirmed(const QString& question, QWidget* parent)
@@ -307,7 +290,7 @@ void DataRecord::BVidCapture_Click()
         // written) frees the slot and says why.
         attempt(outcome, [&] {
             if (!VideoCapture::writeFrame(frame, bmp))
-                throw frameNotWritten(bmp, BmpFile::lastWriteError());
+                throw ModBackup::NotWritten(bmp, BmpFile::lastWriteError());
             return true;
         });
         const CaptureOutcome encoded = jpeg.result();
@@ -539,14 +522,11 @@ void DataRecord::Bpicview2_Click()
     setReportButtons(false);
 }
 
-// --- tests -----------------------------------------------------------------------
-
-void DataRecordTesting::onCaptureStarted(std::function<void(QFuture<void>)> hook)
+std::function<void(QFuture<void>)>& DataRecord::captureStartedHook()
 {
-    captureStartedHook() = std::move(hook);
+    static std::function<void(QFuture<void>)> hook;
+    return hook;
 }
-
-QThreadPool& DataRecordTesting::captureWriter(DataRecord& ed) { return ed.captureWriter_; }
 
 // --- the foot switch ------------------------------------------------------------
 

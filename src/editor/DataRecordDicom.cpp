@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLineEdit>
@@ -77,8 +78,7 @@ QString slotPicture(const QString& tag)
 
 // The progress shown while pictures are converted and sent: modal, with no way
 // to close it before the work is done. While pictures are sent, its 取消 ends
-// the sending at once (the conversion then ends as a failed send); the dialog
-// stays until the work has ended.
+// the sending (the conversion then ends as a failed send) and the wait for it.
 class BusyDialog : public QProgressDialog {
 public:
     BusyDialog(const QString& text, int count, const std::shared_ptr<Dicom::SendCancel>& cancel, QWidget* parent)
@@ -118,6 +118,7 @@ struct DataRecord::DicomCommand {
     Dicom::SendSettings send;
     long autoSend = 0;
     QString folder;
+    Dicom::ExamFolder exam;   // opened once by makeFolders()
 
     // The patient fields as typed, and whether they fit their DICOM attributes.
     bool takeFields()
@@ -179,24 +180,8 @@ struct DataRecord::DicomCommand {
                 field, QStringLiteral("%1最多%2个字符（%3），请重新输入").arg(label).arg(longest).arg(attribute), true);
         return ed.failField(field,
                             QStringLiteral("%1含有%2不允许的字符（%3），请重新输入")
-                                .arg(label, attribute, characterName(fit.character)),
+                                .arg(label, attribute, ReportRecord::CharacterName(fit.character)),
                             true);
-    }
-
-    // A character as the user knows it: the tab and the line breaks by name,
-    // other control characters by their code.
-    static QString characterName(char32_t ch)
-    {
-        switch (ch) {
-        case U'\t': return QStringLiteral("制表符");
-        case U'\n':
-        case U'\r': return QStringLiteral("换行符");
-        default: break;
-        }
-        if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F))
-            return QStringLiteral("控制字符 U+%1")
-                .arg(QString::number(uint(ch), 16).toUpper().rightJustified(4, QLatin1Char('0')));
-        return QString::fromUcs4(&ch, 1);
     }
 
     // The settings; port and automatic sending must be numbers even when nothing
@@ -255,7 +240,10 @@ struct DataRecord::DicomCommand {
         return true;
     }
 
-    // The output folder and the exam's folder below it.
+    // The output folder, made where missing and then opened once, and the
+    // exam's folder below it, made and opened through it. Either may be a
+    // link in a folder that other accounts may write: another account's link
+    // is not followed, and nothing is made or written where it points.
     bool makeFolders()
     {
         if (!OutputFolderUsable(folder)) {
@@ -263,22 +251,35 @@ struct DataRecord::DicomCommand {
             return false;
         }
         folder = CutTrailingSeparator(folder);
-        const QString output = folder;
-        folder += QLatin1Char('/') + common.examNumber;
-        // In an output folder shared with other accounts, the exam's folder
-        // or a folder on the way to it may be another account's link:
-        // nothing is made or written through it. Looked at before the
-        // folders are made, and again once they are there.
-        return throughOwnLinks() && ed.CreatePaths(output) && ed.CreatePaths(folder) && throughOwnLinks();
+        PrivateFile::Folder output = PrivateFile::Folder::open(folder);
+        if (output.error() == ENOENT && output.refusedLink().isEmpty()) {
+            if (!ed.CreatePaths(folder))
+                return false;
+            output = PrivateFile::Folder::open(folder);
+        }
+        if (!opened(output))
+            return false;
+        const QByteArray entry = QFile::encodeName(common.examNumber);
+        if (const int err = output.makeFolder(entry); err != 0 && err != EEXIST) {
+            MessageBox::critical(ModBackup::FromErrno(err).text(), kErrorTitle);
+            return false;
+        }
+        exam = std::make_shared<const PrivateFile::Folder>(output.openFolder(entry));
+        return opened(*exam);
     }
 
-    bool throughOwnLinks() const
+    // False after the box that says why the folder cannot be used.
+    static bool opened(const PrivateFile::Folder& f)
     {
-        const PrivateFile::Followed exam = PrivateFile::followLinks(folder);
-        if (exam.refusedLink.isEmpty())
+        if (f.isOpen())
             return true;
-        MessageBox::critical(AppError::format(AppError::PathFileAccess, PrivateFile::refusedLinkText(exam.refusedLink)),
-                             kErrorTitle);
+        if (!f.refusedLink().isEmpty())
+            MessageBox::critical(
+                AppError::format(AppError::PathFileAccess,
+                                 PrivateFile::refusedLinkText(f.refusedLink(), PrivateFile::Remedy::DicomSettings)),
+                kErrorTitle);
+        else
+            MessageBox::critical(ModBackup::FromErrno(f.error()).text(), kErrorTitle);
         return false;
     }
 
@@ -298,12 +299,18 @@ struct DataRecord::DicomCommand {
         // The dialog keeps keys and clicks away; the foot switch is told here.
         ed.dicomRunning_ = true;
         const auto running = qScopeGuard([this] { ed.dicomRunning_ = false; });
+        // The task reports each slot done through the editor's events; once the
+        // wait has ended, what it still reports is dropped (heard only here, on
+        // the window's thread).
         QPointer<DataRecord> editor(&ed);
         QPointer<QProgressDialog> progress(&busy);
-        auto done = [editor, progress](int slot, int count) {
+        const auto heard = std::make_shared<bool>(true);
+        auto done = [editor, progress, heard](int slot, int count) {
             QMetaObject::invokeMethod(
                 editor,
-                [editor, progress, slot, count] {
+                [editor, progress, heard, slot, count] {
+                    if (!*heard)
+                        return;
                     if (editor)
                         editor->ShapeSel[size_t(slot)]->hide();
                     if (progress)
@@ -311,16 +318,26 @@ struct DataRecord::DicomCommand {
                 },
                 Qt::QueuedConnection);
         };
-        // The watcher's report of the end wakes the wait.
+        // The watcher's report of the end, or 取消, wakes the wait. The task owns
+        // what it works on: after 取消 it ends by itself (a connection being
+        // made, within its timeout) and its outcome is dropped.
         QFutureWatcher<Dicom::Outcome> watcher;
-        watcher.setFuture(QtConcurrent::run(QThreadPool::globalInstance(),
-                                            [c = common, pictures, f = folder, s = send, done, cancel] {
-                                                return Dicom::Convert(c, pictures, f, s, done, cancel);
-                                            }));
-        EventWait::until([&watcher] { return watcher.isFinished(); }, EventWait::kNoLimit, QEventLoop::AllEvents);
+        watcher.setFuture(
+            QtConcurrent::run(QThreadPool::globalInstance(), [c = common, pictures, f = exam, s = send, done, cancel] {
+                return Dicom::Convert(c, pictures, f, s, done, cancel);
+            }));
+        EventWait::until([&watcher, &cancel] { return watcher.isFinished() || (cancel && cancel->cancelled()); },
+                         EventWait::kNoLimit, QEventLoop::AllEvents);
         // The task posted its slots' deselections before it finished; those the wait
         // has not yet delivered are delivered now, so none arrives after a later selection.
         QCoreApplication::sendPostedEvents(&ed, QEvent::MetaCall);
+        *heard = false;
+        if (!watcher.isFinished()) {
+            Dicom::Outcome out;
+            out.stop = Dicom::Outcome::Stop::Send;
+            out.why = Dicom::cancelledReason();
+            return out;
+        }
         const Dicom::Outcome out = watcher.result();
         for (int slot : out.done)
             ed.ShapeSel[size_t(slot)]->hide();
@@ -379,7 +396,7 @@ void DataRecord::ButtonConvert_Click()
                          MessageBox::Icon::Information, MessageBox::Buttons::YesNo, this)
         != MessageBox::Answer::Yes)
         return;
-    DicomCommand command{*this, {}, {}, 0, {}};
+    DicomCommand command{*this, {}, {}, 0, {}, {}};
     if (!command.takeFields() || !command.takeSettings() || !command.issueNumbers() || !command.makeFolders())
         return;
     command.finish(command.convert());

@@ -71,6 +71,28 @@ bool DataRecord::ValidateRecord()
         return failField(Text12, QStringLiteral("检查医师不能为空"), false);
     if (!Text13->text().isEmpty() && !ParseNumber(Text13->text()))
         return failField(Text13, QStringLiteral("收费金额应该为数字"), true);
+    return oneLineFieldsClean();
+}
+
+bool DataRecord::oneLineFieldsClean()
+{
+    // A pasted control character would be stored and shown as a box in every
+    // list; the free texts (findings, diagnosis) keep their line breaks and tabs.
+    const std::array<QLabel*, 21> labels = itemLabels();
+    for (size_t item = 0; item < labels.size(); ++item) {
+        const int field = kItemFields[item];
+        for (const int f : {field, field == age ? int(ageunit) : 0}) {
+            QWidget* box = control(f);
+            if (!qobject_cast<QLineEdit*>(box) && !qobject_cast<QComboBox*>(box))
+                continue;
+            if (const char32_t ch = ControlCharacter(controlText(f))) {
+                QString caption = labels[item]->text();
+                caption.remove(QLatin1Char(' ')).remove(QChar(0x3000));
+                return failField(
+                    box, QStringLiteral("%1含有不允许的字符（%2），请重新输入").arg(caption, CharacterName(ch)), true);
+            }
+        }
+    }
     return true;
 }
 

@@ -8,12 +8,11 @@
 namespace {
 void newReport()
 {
-    // The picture page, a new record, the list kept in step; the editing
-    // buttons as the starting state and the rights leave them.
+    // The picture page, a new record; the editing buttons as the starting
+    // state and the rights leave them.
     DataRecord& ed = DataRecord::instance();
     DataRecord::Opening opening;
     opening.page = 1;
-    opening.updateTable = true;
     opening.mode = DataRecord::EditMode::Insert;
     opening.state = DataRecord::EditState::editing(true);
     ed.open(opening);

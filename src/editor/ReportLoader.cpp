@@ -91,15 +91,14 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
     // edit state. A read-only record is disabled before it is filled, so the
     // fill raises no entry aid; an editable one is enabled once it is filled.
     DataRecord::Opening opening;
-    opening.updateTable = true;
     opening.mode = DataRecord::EditMode::Update;
     opening.key = QString::number(key);
     const bool right1 = gRights[Mmain::RightEditOwn];
     switch (variant) {
     case Variant::View:
     case Variant::QueryView:
+    case Variant::RelatedView:
         opening.state = DataRecord::EditState::viewing(right1, true);
-        opening.updateTable = variant == Variant::View;
         if (variant == Variant::QueryView)
             opening.key = keyText;
         break;
@@ -108,10 +107,6 @@ bool LoadReportIntoEditor(const QString& keyText, Variant variant)
         opening.state = DataRecord::EditState::editing(false);
         opening.mode = DataRecord::EditMode::Insert;
         opening.key.clear();
-        break;
-    case Variant::RelatedView:
-        opening.state = DataRecord::EditState::viewing(right1, true);
-        opening.updateTable = false;
         break;
     }
     const bool readOnly = opening.state.stage == DataRecord::EditState::Stage::Viewing;

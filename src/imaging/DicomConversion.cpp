@@ -1,7 +1,7 @@
 #include "imaging/DicomConversion.h"
 
-#include "core/StagedFiles.h"
 #include "platform/Environment.h"
+#include "platform/PrivateFile.h"
 
 #include <QFuture>
 #include <QThreadPool>
@@ -22,7 +22,7 @@ struct Staged {
     QString why;
 };
 
-Staged stage(const Picture& common, const Slot& slot, const QString& folder, int n)
+Staged stage(const Picture& common, const Slot& slot, const ExamFolder& folder, int n)
 {
     Staged s;
     Picture p = common;
@@ -39,15 +39,11 @@ Staged stage(const Picture& common, const Slot& slot, const QString& folder, int
 // While one picture is sent, the next is read, encoded and staged on the thread
 // pool; it is linked under its name only after the one before it was sent, so
 // a failure leaves the slots after it untouched.
-Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
-                const std::function<void(int, int)>& done, const std::shared_ptr<SendCancel>& cancel)
+Outcome Convert(const Picture& common, const QList<Slot>& pictures, const ExamFolder& folder,
+                const SendSettings& settings, const std::function<void(int, int)>& done,
+                const std::shared_ptr<SendCancel>& cancel)
 {
     Outcome out;
-    // What a killed conversion left here goes now, or at the next start.
-    const QString prefix = QString::fromLatin1(kTempPrefix);
-    if (!StagedFiles::Note(folder, prefix))
-        qWarning("cannot note the DICOM folder %s for the next start", qPrintable(folder));
-    RemoveLeftovers(folder);
     std::optional<Association> pacs;
     if (settings.send)
         pacs.emplace(settings.host, settings.port, settings.title, settings.title, cancel);
@@ -61,6 +57,13 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
     for (qsizetype k = 0; k < pictures.size(); ++k) {
         Staged cur = next.result();
         next = QFuture<Staged>();
+        if (cancel && cancel->cancelled()) {
+            // Cancelled while the picture was made: it takes no name.
+            cur.image->discard();
+            out.stop = Outcome::Stop::Send;
+            out.why = cancelledReason();
+            break;
+        }
         int n = cur.number;
         if (!cur.ok || !cur.image->commit(&n, kMaxImageNumber, &cur.why, &cur.full)) {
             out.stop = cur.full ? Outcome::Stop::Full : Outcome::Stop::Convert;
@@ -80,10 +83,9 @@ Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QStrin
         if (done)
             done(pictures[k].index, int(out.done.size()));
     }
-    SyncFolder(folder);
+    folder->sync();
     // Every staged file has its name or is gone by now.
     next = QFuture<Staged>();
-    StagedFiles::Forget(folder, prefix);
     if (pacs)
         out.associations = pacs->opened();
     return out;

@@ -38,15 +38,15 @@ struct Outcome {
     int associations = 0;
 };
 
-// Converts the slots' pictures in order, numbered after the files already in folder
+// Converts the slots' pictures in order into the exam folder, numbered after the files already there
 // (image<n>.dcm, never replacing one), each sent right after it is written when
 // settings.send. Stops at the first failure; the slots after it are not touched.
 // common holds the patient, study and series; each picture gets its own content
 // date and time. done(slot, count) is called on the running thread after each slot.
-// cancel (any thread) ends the sending at once: the slot being sent fails as a send.
-// While it runs, the folder is noted in the program folder (StagedFiles), so
-// that the temporary files of a conversion killed meanwhile go at the next start.
-Outcome Convert(const Picture& common, const QList<Slot>& pictures, const QString& folder, const SendSettings& settings,
-                const std::function<void(int slot, int count)>& done = {},
+// cancel (any thread) ends the sending at once: the slot being sent fails as a
+// send, and one whose picture is still being made takes no file.
+// A conversion killed meanwhile leaves whole files only (Image::stage).
+Outcome Convert(const Picture& common, const QList<Slot>& pictures, const ExamFolder& folder,
+                const SendSettings& settings, const std::function<void(int slot, int count)>& done = {},
                 const std::shared_ptr<SendCancel>& cancel = nullptr);
 }

@@ -1,9 +1,10 @@
 #include "imaging/DicomFile.h"
 
 #include "core/ModBackup.h"
-#include "core/StagedFiles.h"
+#include "core/ReportRecord.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
+#include "platform/PrivateFile.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
@@ -14,7 +15,6 @@
 #include <dcmtk/dcmdata/dcuid.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLocale>
 #include <QUuid>
 
@@ -27,7 +27,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Dicom {
@@ -199,76 +199,6 @@ bool encode(DcmFileFormat& ff, QByteArray& bytes, qsizetype expected, QString* w
     return c.good() || fail(why, QString::fromLatin1(c.text()));
 }
 
-// Writes bytes to a new temporary file in the folder and syncs it. The file
-// is locked before its first byte and stays open, and so locked, in *fd until
-// it has its name or is dropped: a sweep of the folder (ours at the next
-// conversion or start, or another workstation's) leaves it alone. 0, or the
-// system's error code.
-int writeTemp(const QByteArray& folder, const QByteArray& bytes, QByteArray* temp, int* fd)
-{
-    QByteArray name = folder + '/' + kTempPrefix + "XXXXXX";
-    *fd = ::mkostemp(name.data(), O_CLOEXEC);   // owner-only
-    if (*fd < 0)
-        return errno ? errno : EIO;
-    *temp = name;
-    // A file system without locks still takes the file.
-    (void)::flock(*fd, LOCK_EX | LOCK_NB);
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    int err = 0;
-    while (left > 0 && err == 0) {
-        const ssize_t n = ::write(*fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : EIO;
-        else {
-            data += n;
-            left -= n;
-        }
-    }
-    if (err == 0 && ::fdatasync(*fd) != 0)
-        err = errno ? errno : EIO;
-    if (err != 0) {
-        ::unlink(name.constData());
-        ::close(*fd);
-        *fd = -1;
-        temp->clear();
-    }
-    return err;
-}
-
-// Gives the synced temporary file its name without replacing a file there:
-// 0, EEXIST when the name is taken, or another error code. A hard link where
-// the file system has them; a rename that refuses to replace where it has
-// not (FAT drives, some shares); where neither is there, a rename after a
-// look at the name (one program writes the folder at a time).
-int putInPlace(const QByteArray& temp, const QByteArray& path)
-{
-    if (::link(temp.constData(), path.constData()) == 0)
-        return 0;
-    int err = errno;
-    if (err != EPERM && err != EOPNOTSUPP && err != ENOSYS && err != EMLINK)
-        return err;
-    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, path.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    err = errno;
-    if (err != EINVAL && err != EOPNOTSUPP && err != ENOSYS)
-        return err;
-    if (::access(path.constData(), F_OK) == 0 || errno != ENOENT)
-        return EEXIST;
-    return ::rename(temp.constData(), path.constData()) == 0 ? 0 : errno;
-}
-
-void syncFolder(const QByteArray& folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    (void)::fsync(fd);
-    ::close(fd);
-}
-
 QString errnoText(const QString& path, int err)
 {
     return QStringLiteral("%1：%2").arg(path, ModBackup::FromErrno(err).text());
@@ -359,8 +289,7 @@ char32_t badCharacter(Vr vr, const QString& value)
                 return ch;
             continue;
         }
-        const bool control = ch < 0x20 || (ch >= 0x7F && ch <= 0x9F);
-        if (control && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
+        if (ReportRecord::IsControl(ch) && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
             return ch;
         if (ch == '\\' && !freeText)
             return ch;
@@ -474,19 +403,21 @@ bool Image::make(const Picture& p, QString* why)
     return true;
 }
 
-bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+bool Image::stage(const ExamFolder& folder, int* n, int maxNumber, QString* why, bool* full)
 {
     discard();
     if (full)
         *full = false;
     if (!ff_)
         return fail(why, QStringLiteral("没有可写入的DICOM图像"));
-    while (*n <= maxNumber && QFileInfo::exists(ImageFile(folder, *n)))
+    struct stat st {};
+    // A name that is there in any form is taken, a link to nowhere too.
+    while (*n <= maxNumber && folder->stat(ImageEntry(*n), &st) == 0)
         ++*n;
     if (*n > maxNumber) {
         if (full)
             *full = true;
-        return fail(why, QStringLiteral("%1：编号已用完").arg(ImageFile(folder, *n)));
+        return fail(why, QStringLiteral("%1：编号已用完").arg(folder->pathOf(ImageEntry(*n))));
     }
     DcmDataset& ds = *ff_->getDataset();
     const OFCondition c = ds.putAndInsertString(DCM_InstanceNumber, QByteArray::number(*n).constData());
@@ -495,8 +426,13 @@ bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bo
     QByteArray bytes;
     if (!encode(*ff_, bytes, qsizetype(ds.getLength(EXS_LittleEndianExplicit)), why))
         return false;
-    if (const int err = writeTemp(QFile::encodeName(folder), bytes, &temp_, &tempFd_); err != 0)
-        return fail(why, errnoText(folder, err));
+    auto staged = std::make_unique<PrivateFile::NewFile>(*folder);
+    // Synced here, off the thread that names it: the name then comes at once.
+    if (staged->write(bytes.constData(), bytes.size()) && ::fdatasync(staged->fd()) != 0)
+        staged->fail(errno);
+    if (staged->error() != 0)
+        return fail(why, errnoText(folder->path(), staged->error()));
+    staged_ = std::move(staged);
     folder_ = folder;
     number_ = *n;
     return true;
@@ -505,53 +441,43 @@ bool Image::stage(const QString& folder, int* n, int maxNumber, QString* why, bo
 bool Image::commit(int* n, int maxNumber, QString* why, bool* full)
 {
     for (;;) {
-        if (temp_.isEmpty())
+        if (!staged_)
             return fail(why, QStringLiteral("没有可写入的DICOM图像"));
-        const QString path = ImageFile(folder_, number_);
-        // A link never replaces: when the name was taken meanwhile, the next one.
-        const int linked = putInPlace(temp_, QFile::encodeName(path));
-        if (linked == 0) {
-            discard();
-            file_ = path;
+        const QByteArray entry = ImageEntry(number_);
+        // Never over a name: when it was taken meanwhile, the next one.
+        const int err = staged_->commit(entry, false);
+        staged_.reset();
+        if (err == 0) {
+            file_ = folder_->pathOf(entry);
             *n = number_;
             return true;
         }
-        if (linked != EEXIST) {
-            discard();
-            return fail(why, errnoText(path, linked));
-        }
+        if (err != EEXIST)
+            return fail(why, errnoText(folder_->pathOf(entry), err));
         int next = number_ + 1;
         if (!stage(folder_, &next, maxNumber, why, full))
             return false;
     }
 }
 
-void Image::discard()
-{
-    // Unlinked while still locked, so no sweep takes it for a leftover meanwhile.
-    if (!temp_.isEmpty())
-        ::unlink(temp_.constData());
-    temp_.clear();
-    if (tempFd_ >= 0)
-        ::close(tempFd_);
-    tempFd_ = -1;
-}
+void Image::discard() { staged_.reset(); }
 
-bool Image::write(const QString& folder, int* n, int maxNumber, QString* why, bool* full)
+bool Image::write(const ExamFolder& folder, int* n, int maxNumber, QString* why, bool* full)
 {
     return stage(folder, n, maxNumber, why, full) && commit(n, maxNumber, why, full);
 }
 
 int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why)
 {
+    auto exam = std::make_shared<PrivateFile::Folder>(PrivateFile::Folder::open(folder));
+    if (!exam->isOpen()) {
+        if (why)
+            *why = exam->refusedLink().isEmpty()
+                       ? errnoText(folder, exam->error())
+                       : PrivateFile::refusedLinkText(exam->refusedLink(), PrivateFile::Remedy::DicomSettings);
+        return 0;
+    }
     Image image;
-    return image.make(picture, why) && image.write(folder, n, kMaxImageNumber, why) ? 1 : 0;
-}
-
-void SyncFolder(const QString& folder) { syncFolder(QFile::encodeName(folder)); }
-
-int RemoveLeftovers(const QString& folder)
-{
-    return StagedFiles::RemoveLeftovers(folder, QString::fromLatin1(kTempPrefix));
+    return image.make(picture, why) && image.write(exam, n, kMaxImageNumber, why) ? 1 : 0;
 }
 }

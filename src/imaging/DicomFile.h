@@ -8,6 +8,11 @@
 class DcmDataset;
 class DcmFileFormat;
 
+namespace PrivateFile {
+class Folder;
+class NewFile;
+}
+
 // DICOM files made from captured pictures: Secondary Capture Image Storage,
 // Explicit VR Little Endian, 8-bit RGB pixels, texts in UTF-8 ("ISO_IR 192").
 namespace Dicom {
@@ -17,8 +22,9 @@ inline constexpr char kSecondaryCaptureClass[] = "1.2.840.10008.5.1.4.1.1.7";
 inline constexpr char kInstitutionName[] = "放射科";
 // The largest image number of an exam folder (a 16-bit signed count).
 inline constexpr int kMaxImageNumber = 32767;
-// The temporary files of an exam folder start with this (and six letters or digits follow).
-inline constexpr char kTempPrefix[] = ".dcmtmp-";
+// An exam folder, opened once: its files are written, named and looked up
+// only through it. Shared by the conversion and the pictures it stages.
+using ExamFolder = std::shared_ptr<const PrivateFile::Folder>;
 
 // What one file is made of.
 struct Picture {
@@ -124,19 +130,21 @@ public:
 
     // Reads the picture and fills the data set. False with the reason in *why.
     bool make(const Picture& picture, QString* why);
-    // Writes the file folder/image<n>.dcm, n from *n on, never replacing a file,
-    // in two steps. stage() writes the data set, numbered with the first n whose
-    // name is free, to a temporary file in the folder and syncs it; commit()
-    // links it under its name, which fails when the name is taken (then the next
-    // n is staged and linked). The Instance Number follows n; *n is the number
-    // used. A staged file that is not committed goes with discard() or the
-    // object. False with the reason in *why; *full when no number up to maxNumber
-    // was free. The folder's entries are synced by SyncFolder().
-    bool stage(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
+    // Writes the file image<n>.dcm in the folder, n from *n on, never replacing
+    // a file, in two steps. stage() writes the data set, numbered with the
+    // first n whose name is free, to a new file in the folder that has no name
+    // yet (PrivateFile::NewFile) and syncs it; commit() gives it its name,
+    // which fails when the name is taken (then the next n is staged and
+    // named). The Instance Number follows n; *n is the number used. A staged
+    // file that is not committed goes with discard() or the object, and a
+    // program killed meanwhile leaves nothing. False with the reason in *why;
+    // *full when no number up to maxNumber was free. The folder's entries are
+    // synced by its sync().
+    bool stage(const ExamFolder& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
     bool commit(int* n, int maxNumber, QString* why, bool* full = nullptr);
     void discard();
     // stage() and commit() in one.
-    bool write(const QString& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
+    bool write(const ExamFolder& folder, int* n, int maxNumber, QString* why, bool* full = nullptr);
     // The file written last.
     QString file() const { return file_; }
     DcmDataset* dataset() const;
@@ -144,24 +152,16 @@ public:
 private:
     std::unique_ptr<DcmFileFormat> ff_;
     QString file_;
-    QString folder_;
-    QByteArray temp_;
-    int tempFd_ = -1;   // the temporary file, open and locked while it is staged
+    ExamFolder folder_;
+    std::unique_ptr<PrivateFile::NewFile> staged_;
     int number_ = 0;
 };
 
-// Writes the picture's file folder/image<n>.dcm (Image::make and write in one):
-// 0 on failure, with the reason in *why; 1 when the file is complete, *n the number used.
+// Writes the picture's file folder/image<n>.dcm (Image::make and write in one,
+// the folder opened once): 0 on failure, with the reason in *why; 1 when the
+// file is complete, *n the number used.
 int Coverttodcm(const Picture& picture, const QString& folder, int* n, QString* why = nullptr);
 
-// Writes the folder's entries (new names) to the disk.
-void SyncFolder(const QString& folder);
-
-// Removes the temporary files a killed conversion left in the folder, and
-// none that a running conversion holds (StagedFiles::RemoveLeftovers). Gives
-// how many went.
-int RemoveLeftovers(const QString& folder);
-
-// The path of image<n>.dcm in the folder.
-inline QString ImageFile(const QString& folder, int n) { return folder + QStringLiteral("/image%1.dcm").arg(n); }
+// The name of image<n>.dcm in its folder.
+inline QByteArray ImageEntry(int n) { return "image" + QByteArray::number(n) + ".dcm"; }
 }

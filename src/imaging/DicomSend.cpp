@@ -1,5 +1,4 @@
 #include "imaging/DicomSend.h"
-#include "imaging/DicomSendTesting.h"
 
 #include "imaging/DicomFile.h"
 
@@ -21,30 +20,17 @@
 #include <cstring>
 #include <mutex>
 
-#include <QDir>
-#include <QFile>
-
-#include <set>
-#include <vector>
-
-#include <fcntl.h>
 #include <linux/sockios.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace Dicom {
 namespace {
-
-std::function<void(const QString&)>& observer()
-{
-    static std::function<void(const QString&)> o;
-    return o;
-}
 
 bool fail(QString* why, const QString& text)
 {
@@ -86,59 +72,9 @@ QString statusText(Uint16 status)
                              : QStringLiteral("服务器拒绝保存图像（状态 %1：%2）").arg(code, meaning);
 }
 
-std::atomic<int>& replyTimeoutSetting()
-{
-    static std::atomic<int> seconds{kReplyTimeoutSeconds};
-    return seconds;
-}
+int replyTimeout() { return internal::sendHooks().replyTimeout.load(); }
 
-int replyTimeout() { return replyTimeoutSetting().load(); }
-
-std::atomic<int>& connectTimeoutSetting()
-{
-    static std::atomic<int> seconds{kConnectTimeoutSeconds};
-    return seconds;
-}
-
-int connectTimeout() { return connectTimeoutSetting().load(); }
-
-// What the process's open file fd is, as /proc/self/fd tells it ("socket:[inode]" for a socket).
-QByteArray openFile(int fd)
-{
-    char target[64];
-    const ssize_t n =
-        ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), target, sizeof target);
-    return n > 0 ? QByteArray(target, n) : QByteArray();
-}
-
-// This process's sockets that wait for the peer at port to accept their
-// connection (SYN sent): their inodes from the kernel's tables, matched with
-// the process's open files.
-std::vector<int> connectingSockets(int port)
-{
-    std::set<QByteArray> inodes;
-    const QByteArray remotePort = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile f(QString::fromLatin1(table));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QList<QByteArray> cols = line.simplified().split(' ');
-            if (cols.size() > 9 && cols[2].endsWith(remotePort) && cols[3] == "02")
-                inodes.insert(cols[9]);
-        }
-    }
-    std::vector<int> sockets;
-    if (inodes.empty())
-        return sockets;
-    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot)) {
-        const QByteArray target = openFile(name.toInt());
-        if (target.startsWith("socket:[") && inodes.count(target.mid(8, target.size() - 9)) > 0)
-            sockets.push_back(name.toInt());
-    }
-    return sockets;
-}
+int connectTimeout() { return internal::sendHooks().connectTimeout.load(); }
 
 void setUpOnce()
 {
@@ -151,38 +87,41 @@ void setUpOnce()
     });
 }
 
-std::atomic<int>& expiredWaitCount()
-{
-    static std::atomic<int> n{0};
-    return n;
-}
-
 using SteadyClock = std::chrono::steady_clock;
 
 // How often a wait looks whether the peer has taken more of what was written.
 constexpr std::chrono::milliseconds kProgressLook{50};
+
+// What an association's connections share with it, on the sending thread.
+struct LinkState {
+    explicit LinkState(const SendCancel& c) : cancel(c) {}
+    const SendCancel& cancel;
+    int socket = -1;           // of the connection open now
+    bool givenUp = false;      // the association is being aborted: no more waiting on the peer
+    bool peerClosed = false;   // the peer closed or reset the connection
+    bool timedOut = false;     // a wait for the peer ran out
+    void reset() { givenUp = peerClosed = timedOut = false; }
+};
 
 // The toolkit's connection to the peer, with a deadline of our own for each
 // read and each write: the reply timeout from the moment the call begins, or
 // from the last data the peer took of what was written. The
 // socket is only ever waited on through poll() with the time left, so a peer
 // that stops reading or answering is given up on when that time is over, not
-// when the kernel's own socket timeout happens to fire. Tells what became of
-// the connection (closed or reset by the peer, a wait that ran out) and keeps
-// its socket known to the cancel while it is open.
+// when the kernel's own socket timeout happens to fire; a cancel wakes every
+// wait at once. Tells what became of the connection (closed or reset by the
+// peer, a wait that ran out).
 class WatchedConnection : public DcmTCPConnection {
 public:
-    WatchedConnection(DcmNativeSocketType socket, SendCancel& cancel, std::atomic<bool>& peerClosed,
-                      std::atomic<bool>& timedOut, int timeoutSeconds)
-        : DcmTCPConnection(socket), cancel_(cancel), peerClosed_(peerClosed), timedOut_(timedOut),
-          timeout_(std::chrono::seconds(timeoutSeconds))
+    WatchedConnection(DcmNativeSocketType socket, LinkState& link, int timeoutSeconds)
+        : DcmTCPConnection(socket), link_(link), timeout_(std::chrono::seconds(timeoutSeconds))
     {
-        cancel_.attach(int(socket));
+        link_.socket = int(socket);
     }
-    ~WatchedConnection() override { cancel_.detach(int(getSocket())); }
+    ~WatchedConnection() override { forget(); }
     void close() override
     {
-        cancel_.detach(int(getSocket()));
+        forget();
         DcmTCPConnection::close();
     }
     ssize_t read(void* buf, size_t nbyte) override
@@ -239,30 +178,36 @@ public:
 
 private:
     int socket() { return int(getSocket()); }
+    void forget()
+    {
+        if (link_.socket == socket())
+            link_.socket = -1;
+    }
 
     // Waits until the socket is ready for events or the deadline has passed
     // (then false, and a wait with a limit counted as run out). While the peer
     // takes more of what was written, the deadline moves on to limit after
     // that: the kernel says a socket is ready to write only once a good part of
     // its send buffer (megabytes) has gone, and a peer on a slow line takes the
-    // last of it long after the last write. A socket that the sender stopped
-    // waiting on (made non-blocking before an abort) is not waited on.
+    // last of it long after the last write. A cancel ends the wait at once,
+    // and an association being aborted is not waited on at all.
     bool ready(short events, SteadyClock::time_point& deadline, std::chrono::seconds limit)
     {
-        const int flags = ::fcntl(socket(), F_GETFL);
-        if (flags < 0 || (flags & O_NONBLOCK)) {
-            errno = EAGAIN;
-            return false;
-        }
+        const int wake = link_.cancel.wakeDescriptor();
         int queued = unsent();
         for (;;) {
+            if (link_.givenUp || link_.cancel.cancelled()) {
+                errno = ECANCELED;
+                return false;
+            }
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
             left = std::max(left, std::chrono::milliseconds(0));
-            if (queued > 0)
+            // Without a descriptor to wake it, the wait looks for a cancel now and then.
+            if (queued > 0 || wake < 0)
                 left = std::min(left, kProgressLook);
-            pollfd p{socket(), events, 0};
-            const int r = ::poll(&p, 1, int(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX)));
-            if (r > 0)
+            pollfd p[2] = {{socket(), events, 0}, {wake, POLLIN, 0}};
+            const int r = ::poll(p, 2, int(std::min<std::chrono::milliseconds::rep>(left.count(), INT_MAX)));
+            if (r > 0 && p[0].revents != 0)
                 return true;   // ready, or an error the next call reports
             if (r < 0 && errno != EINTR)
                 return false;
@@ -288,22 +233,20 @@ private:
     }
     void expired()
     {
-        timedOut_ = true;
-        ++expiredWaitCount();
+        link_.timedOut = true;
+        ++internal::sendHooks().expiredWaits;
     }
     void note(ssize_t n, size_t asked)
     {
         const int err = errno;
         if (n == 0 && asked > 0)
-            peerClosed_ = true;
+            link_.peerClosed = true;
         else if (n < 0 && (err == ECONNRESET || err == EPIPE || err == ENOTCONN))
-            peerClosed_ = true;
+            link_.peerClosed = true;
         errno = err;
     }
 
-    SendCancel& cancel_;
-    std::atomic<bool>& peerClosed_;
-    std::atomic<bool>& timedOut_;
+    LinkState& link_;
     const std::chrono::seconds timeout_;
 };
 
@@ -314,115 +257,37 @@ public:
 };
 }
 
+QString cancelledReason() { return kCancelled; }
+
+SendCancel::SendCancel() : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 SendCancel::~SendCancel()
 {
-    if (interrupter_.joinable())
-        interrupter_.join();
+    if (wake_ >= 0)
+        ::close(wake_);
 }
 
 void SendCancel::cancel()
 {
-    const std::lock_guard lock(mutex_);
     cancelled_ = true;
-    if (socket_ >= 0)
-        ::shutdown(socket_, SHUT_RDWR);
-    if (connecting_ && !interrupter_.joinable())
-        interrupter_ = std::thread([this] { interruptConnect(); });
-}
-
-void SendCancel::beginConnect(int port)
-{
-    const std::lock_guard lock(mutex_);
-    connecting_ = true;
-    connectPort_ = port;
-    if (cancelled_ && !interrupter_.joinable())
-        interrupter_ = std::thread([this] { interruptConnect(); });
-}
-
-void SendCancel::endConnect()
-{
-    std::thread interrupter;
-    {
-        const std::lock_guard lock(mutex_);
-        connecting_ = false;
-        interrupter = std::move(interrupter_);
-    }
-    connectEnded_.notify_all();
-    if (interrupter.joinable())
-        interrupter.join();
-}
-
-// Shutting a socket that waits for its connection ends the connection and
-// wakes its waiter. The socket may not be made yet: looked for again until
-// the connecting thread says that it no longer waits. Each one is checked to
-// be the socket found right before it is shut, as its number may have gone
-// to another file meanwhile.
-void SendCancel::interruptConnect()
-{
-    std::unique_lock lock(mutex_);
-    while (connecting_) {
-        for (const int fd : connectingSockets(connectPort_)) {
-            const QByteArray found = openFile(fd);
-            struct stat st {};
-            if (::fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode)
-                && found == "socket:[" + QByteArray::number(qulonglong(st.st_ino)) + ']')
-                ::shutdown(fd, SHUT_RDWR);
-        }
-        connectEnded_.wait_for(lock, std::chrono::milliseconds(10));
-    }
-}
-
-bool SendCancel::cancelled() const
-{
-    const std::lock_guard lock(mutex_);
-    return cancelled_;
-}
-
-void SendCancel::attach(int socket)
-{
-    const std::lock_guard lock(mutex_);
-    socket_ = socket;
-    if (cancelled_)
-        ::shutdown(socket_, SHUT_RDWR);
-}
-
-void SendCancel::detach(int socket)
-{
-    const std::lock_guard lock(mutex_);
-    if (socket_ == socket)
-        socket_ = -1;
-}
-
-void SendCancel::stopWaiting()
-{
-    const std::lock_guard lock(mutex_);
-    if (socket_ < 0)
-        return;
-    const int flags = ::fcntl(socket_, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(socket_, F_SETFL, flags | O_NONBLOCK);
-    ::shutdown(socket_, SHUT_RD);
+    if (wake_ >= 0)
+        (void)::eventfd_write(wake_, 1);
 }
 
 // What the association's connections report, and the transport that makes them.
 struct Association::Watch : DcmTransportLayer {
-    explicit Watch(SendCancel& c) : cancel(c) {}
+    explicit Watch(const SendCancel& c) : link(c) {}
     DcmTransportConnection* createConnection(DcmNativeSocketType socket, OFBool) override
     {
         // Each PDU goes out as soon as it is written: without this, the last
         // small piece of a request waits for the peer's delayed acknowledgement.
         const int on = 1;
         (void)::setsockopt(int(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        return new WatchedConnection(socket, cancel, peerClosed, timedOut, replyTimeout());
+        if (const auto& made = internal::sendHooks().connectionMade)
+            made(int(socket));
+        return new WatchedConnection(socket, link, replyTimeout());
     }
-    void reset()
-    {
-        peerClosed = false;
-        timedOut = false;
-    }
-    SendCancel& cancel;
-    std::atomic<bool> peerClosed{false};
-    std::atomic<bool> timedOut{false};
+    LinkState link;
 };
 
 Association::Association(const QString& host, int port, const QString& callingTitle, const QString& calledTitle,
@@ -441,11 +306,16 @@ void Association::release()
 }
 
 // An abort sends A-ABORT if the socket has room for it, and neither waits for
-// room nor for the peer to close.
+// room nor for the peer to close. The connection ends with a reset: what is
+// still queued for the peer (megabytes of a picture) is dropped, not sent on.
 void Association::drop()
 {
     if (scu_ && scu_->isConnected()) {
-        cancel_->stopWaiting();
+        watch_->link.givenUp = true;
+        if (watch_->link.socket >= 0) {
+            const linger reset{1, 0};
+            (void)::setsockopt(watch_->link.socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        }
         scu_->abortAssociation();
     }
     scu_.reset();
@@ -474,22 +344,30 @@ bool Association::open(const QString& sopClass, QString* why)
     OFList<OFString> syntaxes;
     syntaxes.push_back(UID_LittleEndianExplicitTransferSyntax);
     syntaxes.push_back(UID_LittleEndianImplicitTransferSyntax);
-    watch_->reset();
+    watch_->link.reset();
     OFCondition c = scu->addPresentationContext(sopClass.toLatin1().constData(), syntaxes);
     if (c.good())
         c = scu->initNetwork();
     if (c.good())
         c = scu->watchWith(watch_.get());
     if (c.good()) {
-        cancel_->beginConnect(port_);
+        // The toolkit's wait for the peer to accept the connection cannot be
+        // woken: a cancel meanwhile is seen once it has ended.
+        ++internal::sendHooks().connectsWaiting;
         c = scu->negotiateAssociation();
-        cancel_->endConnect();
+        --internal::sendHooks().connectsWaiting;
+    }
+    if (c.good() && cancel_->cancelled()) {
+        ++opened_;
+        scu_ = std::move(scu);
+        drop();
+        return fail(why, kCancelled);
     }
     if (c.bad()) {
         qWarning("DICOM association with %s:%d failed: %s", qPrintable(host_), port_, c.text());
         if (cancel_->cancelled())
             return fail(why, kCancelled);
-        if (watch_->timedOut)
+        if (watch_->link.timedOut)
             return fail(why, noReply());
         return fail(why, connectFailure(c));
     }
@@ -529,8 +407,8 @@ QString Association::connectFailure(const OFCondition& c) const
 bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
 {
     setUpOnce();
-    if (observer())
-        observer()(file);
+    if (const auto& sending = internal::sendHooks().beforeSend)
+        sending(file);
     OFString sop;
     if (dataset.findAndGetOFString(DCM_SOPClassUID, sop).bad() || sop.empty())
         return fail(why, QStringLiteral("DICOM文件没有SOP类别：%1").arg(file));
@@ -546,7 +424,7 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
         const bool reused = attempt == 0 && wasOpen;
         if (!reused && !open(sopClass, why))
             return false;
-        watch_->reset();
+        watch_->link.reset();
         const T_ASC_PresentationContextID presId = scu_->findPresentationContextID(sop, "");
         Uint16 status = 0xFFFF;
         const OFCondition c = scu_->sendSTORERequest(presId, OFFilename(), &dataset, status);
@@ -556,8 +434,9 @@ bool Association::store(DcmDataset& dataset, const QString& file, QString* why)
             return true;
         }
         const bool cancelled = cancel_->cancelled();
-        const bool stalled = watch_->timedOut;
-        const bool dropped = watch_->peerClosed || c == DUL_PEERABORTEDASSOCIATION || c == DUL_PEERREQUESTEDRELEASE;
+        const bool stalled = watch_->link.timedOut;
+        const bool dropped =
+            watch_->link.peerClosed || c == DUL_PEERABORTEDASSOCIATION || c == DUL_PEERREQUESTEDRELEASE;
         drop();
         if (cancelled)
             return fail(why, kCancelled);
@@ -575,11 +454,12 @@ int dcmfileSend(Association& pacs, DcmDataset& dataset, const QString& file, QSt
     return pacs.store(dataset, file, why) ? 1 : 0;
 }
 
-void setSendObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
-
-void setReplyTimeout(int seconds) { replyTimeoutSetting() = seconds > 0 ? seconds : kReplyTimeoutSeconds; }
-
-void setConnectTimeout(int seconds) { connectTimeoutSetting() = seconds > 0 ? seconds : kConnectTimeoutSeconds; }
-
-int expiredWaits() { return expiredWaitCount().load(); }
+namespace internal {
+// Never destroyed: a send left to end by itself may still run as the program ends.
+SendHooks& sendHooks()
+{
+    static SendHooks* const hooks = new SendHooks;
+    return *hooks;
+}
+}
 }

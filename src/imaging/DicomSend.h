@@ -1,9 +1,9 @@
 #pragma once
 #include <QString>
-#include <condition_variable>
+
+#include <atomic>
+#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 class DcmDataset;
 class OFCondition;
@@ -18,41 +18,31 @@ namespace Dicom {
 inline constexpr int kConnectTimeoutSeconds = 10;
 inline constexpr int kReplyTimeoutSeconds = 30;   // association and DIMSE replies, each read and each write
 
-// Lets another thread (the progress dialog's 取消) stop a conversion's sending:
-// the connection in use is shut at once, so the send blocked on it ends
-// without waiting for the peer, and no later send starts. A send still waiting
-// for the peer to accept its connection is interrupted there.
+// The reason a cancelled send gives, in the user's words.
+QString cancelledReason();
+
+// Lets another thread (the progress dialog's 取消) stop a conversion's sending.
+// Every wait of the sender on its connection wakes at once: the association is
+// aborted with a reset, so what is still queued for the peer does not go on to
+// it, and no later send starts. A send that waits for the peer to accept its
+// connection sees the cancel when that wait ends (within the connection
+// timeout), aborts what it got and fails: whoever cancelled need not wait for it.
 class SendCancel {
 public:
+    SendCancel();
     ~SendCancel();
+    SendCancel(const SendCancel&) = delete;
+    SendCancel& operator=(const SendCancel&) = delete;
+
     void cancel();
-    bool cancelled() const;
-
-    // The calling thread waits for the peer at port to accept a new
-    // connection, until endConnect(). The toolkit keeps that socket to itself
-    // until the connection stands; cancel() finds it among the process's
-    // sockets and shuts it, which ends the wait (again and again until
-    // endConnect(), as it may not be there yet).
-    void beginConnect(int port);
-    void endConnect();
-
-    // The connection's socket, while it is open (for the sender's connection).
-    void attach(int socket);
-    void detach(int socket);
-    // Stops reading and blocking on the socket, so an abort neither waits for
-    // the peer's answer nor for room to write.
-    void stopWaiting();
+    bool cancelled() const { return cancelled_.load(); }
+    // Readable once cancelled (-1 when the system gave none): the sender's
+    // waits poll it beside the connection's socket.
+    int wakeDescriptor() const { return wake_; }
 
 private:
-    void interruptConnect();
-
-    mutable std::mutex mutex_;
-    bool cancelled_ = false;
-    int socket_ = -1;
-    bool connecting_ = false;
-    int connectPort_ = 0;
-    std::condition_variable connectEnded_;
-    std::thread interrupter_;
+    std::atomic<bool> cancelled_{false};
+    int wake_ = -1;
 };
 
 // One association to host:port, calling AE title callingTitle, called AE title
@@ -73,7 +63,11 @@ public:
     // was cancelled (the toolkit's own account goes to the log). Only an
     // association that the peer dropped (closed or aborted) is opened anew,
     // once, before the file fails; a peer that stalls is aborted at once.
-    // Blocks for at most the timeouts above per step.
+    // Blocks while the peer makes progress: each wait (for the connection, to
+    // read, to write, for an answer) ends after its timeout above, counted for
+    // a write and an answer from the last data the peer took (a slow line is
+    // no stall); on a cancel each ends at once but the wait for the
+    // connection, which ends within its own timeout.
     bool store(DcmDataset& dataset, const QString& file, QString* why = nullptr);
     // Releases the association (also done by the destructor).
     void release();
@@ -95,6 +89,20 @@ private:
     QString sopClass_;
     int opened_ = 0;
 };
+
+namespace internal {
+// What tests and benchmarks change and read in the sender (DicomSendTesting.h);
+// the program itself leaves it as it is.
+struct SendHooks {
+    std::function<void(const QString& file)> beforeSend;   // on the sending thread
+    std::function<void(int socket)> connectionMade;        // on the sending thread
+    std::atomic<int> replyTimeout{kReplyTimeoutSeconds};
+    std::atomic<int> connectTimeout{kConnectTimeoutSeconds};
+    std::atomic<int> expiredWaits{0};      // waits for the peer that ran out, in the whole program
+    std::atomic<int> connectsWaiting{0};   // sends waiting now for a peer to accept their connection
+};
+SendHooks& sendHooks();
+}
 
 // Sends a converted picture over the conversion's association (Association::store):
 // 0 on failure, with the reason in *why; 1 when the peer stored it.

@@ -1,6 +1,5 @@
 #include "imaging/FootSwitch.h"
 
-#include "imaging/FootSwitchTesting.h"
 #include "imaging/ImagingError.h"
 
 #include <QDir>
@@ -52,17 +51,9 @@ bool FootSwitchDetector::onCtsChange(quint32 tick)
 namespace {
 const QString kSource = QStringLiteral("MSComm");
 
-QString& devFolderOverride()
-{
-    static QString folder;
-    return folder;
-}
+QString& devFolderOverride() { return FootSwitch::internal::hooks().devFolder; }
 
-QString& consolesOverride()
-{
-    static QString file;
-    return file;
-}
+QString& consolesOverride() { return FootSwitch::internal::hooks().consolesFile; }
 
 QString devFolder() { return devFolderOverride().isEmpty() ? QStringLiteral("/dev") : devFolderOverride(); }
 
@@ -84,11 +75,7 @@ bool isAdapterName(const QString& name)
 
 QString byIdFolder() { return devFolder() + QStringLiteral("/serial/by-id"); }
 
-std::function<std::unique_ptr<CtsSource>()>& factory()
-{
-    static std::function<std::unique_ptr<CtsSource>()> f;
-    return f;
-}
+std::function<std::unique_ptr<CtsSource>()>& factory() { return FootSwitch::internal::hooks().portFactory; }
 
 ImagingError portError(int number)
 {
@@ -119,11 +106,7 @@ QThreadPool& watcherPool()
     return *pool;
 }
 
-std::atomic<int>& watchersRunning()
-{
-    static std::atomic<int> n{0};
-    return n;
-}
+std::atomic<int>& watchersRunning() { return FootSwitch::internal::hooks().watchersRunning; }
 }
 
 namespace FootSwitch {
@@ -187,12 +170,6 @@ QString adapterName(const QString& setting)
     return info.fileName();
 }
 
-void setDeviceFoldersForTest(const QString& dev, const QString& consoles)
-{
-    devFolderOverride() = dev;
-    consolesOverride() = consoles;
-}
-
 std::unique_ptr<CtsSource> makePort()
 {
     if (factory())
@@ -200,9 +177,12 @@ std::unique_ptr<CtsSource> makePort()
     return std::make_unique<SerialCtsSource>();
 }
 
-void setPortFactory(std::function<std::unique_ptr<CtsSource>()> f) { factory() = std::move(f); }
-
-int runningWatchers() { return watchersRunning().load(); }
+// Never destroyed: a watcher may still end as the program ends.
+internal::Hooks& internal::hooks()
+{
+    static Hooks* const h = new Hooks;
+    return *h;
+}
 }
 
 SerialCtsSource::~SerialCtsSource() { close(); }

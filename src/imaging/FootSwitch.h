@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // The foot switch: a pedal wired to the clear-to-send (CTS) line of a serial
@@ -80,6 +81,18 @@ QString adapterName(const QString& setting);
 // A new port of the kind the program uses (a SerialCtsSource unless a test
 // put another kind in, FootSwitchTesting.h).
 std::unique_ptr<CtsSource> makePort();
+
+namespace internal {
+// What tests and benchmarks change and read in the foot switch
+// (FootSwitchTesting.h); the program itself leaves it as it is.
+struct Hooks {
+    QString devFolder;                                         // empty: /dev
+    QString consolesFile;                                      // empty: /sys/class/tty/console/active
+    std::function<std::unique_ptr<CtsSource>()> portFactory;   // empty: SerialCtsSource
+    std::atomic<int> watchersRunning{0};                       // the serial ports' watcher tasks running now
+};
+Hooks& hooks();
+}
 }
 
 // A real serial port through termios. It is opened exclusively (TIOCEXCL, and

@@ -10,10 +10,17 @@ namespace FootSwitch {
 // Puts the device folder (normally /dev) and the file listing the system's
 // consoles (normally /sys/class/tty/console/active) elsewhere; empty restores
 // the real ones.
-void setDeviceFoldersForTest(const QString& dev, const QString& consoles);
+inline void setDeviceFoldersForTest(const QString& dev, const QString& consoles)
+{
+    internal::hooks().devFolder = dev;
+    internal::hooks().consolesFile = consoles;
+}
 // Makes makePort() give ports of another kind; an empty factory restores
 // SerialCtsSource.
-void setPortFactory(std::function<std::unique_ptr<CtsSource>()> factory);
+inline void setPortFactory(std::function<std::unique_ptr<CtsSource>()> factory)
+{
+    internal::hooks().portFactory = std::move(factory);
+}
 // The serial ports' watcher tasks running now.
-int runningWatchers();
+inline int runningWatchers() { return internal::hooks().watchersRunning.load(); }
 }

@@ -3,6 +3,7 @@
 #include "imaging/BmpFile.h"
 #include "imaging/ImagingError.h"
 #include "imaging/Bitmap24.h"
+#include "core/ModBackup.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateFile.h"
 
@@ -28,6 +29,15 @@ QString errorSource()
 {
     throw ImagingError(JpegWriter::kErrorNumber, errorSource(),
                        QStringLiteral("Failed to save to JPG ") + QString::number(code));
+}
+
+// The file could not be written: the writer's number, with the file and the
+// system's reason in the words of every other file the program writes.
+[[noreturn]] void raiseNotWritten(const QString& fileName, int err, const QString& refusedLink = {})
+{
+    const QString why = refusedLink.isEmpty() ? ModBackup::NotWritten(fileName, err).description
+                                              : PrivateFile::refusedLinkText(refusedLink);
+    throw ImagingError(JpegWriter::kErrorNumber, errorSource(), why);
 }
 
 timespec timespecOf(const QDateTime& t)
@@ -76,16 +86,16 @@ bool writeFile(const QByteArray& jpeg, const QString& fileName)
     const QDateTime accessed = existed ? old.lastRead() : QDateTime();
     const QDateTime modified = existed ? old.lastModified() : QDateTime();
     PrivateFile::Replacement out(fileName);
-    if (out.targetRefused())
-        raiseSaveFailed(-2);   // read-only or not a file: not replaced
+    if (out.targetRefused())   // read-only, not a file, or another account's link: not replaced
+        raiseNotWritten(fileName, out.error(), out.refusedLink());
     out.write(jpeg.constData(), jpeg.size());
     if (existed && out.fd() >= 0) {
         // Times that cannot be set do not make the write fail.
         const timespec times[2] = {timespecOf(accessed), timespecOf(modified)};
         (void)::futimens(out.fd(), times);
     }
-    if (out.commit() != 0)
-        raiseSaveFailed(-3);
+    if (const int err = out.commit(); err != 0)
+        raiseNotWritten(fileName, err);
     return true;
 }
 

@@ -7,10 +7,11 @@ class Bitmap24;
 class QWidget;
 
 // The JPEG writer. Failures are raised as ImagingError number 26001 with the
-// source "<executable>.JpegWriter" and the description
-// "Failed to initialise the IJL library: <code>" or "Failed to save to JPG <code>".
-// Codes: -1 the encoder failed, -2 an existing file could not be replaced,
-// -3 the file could not be written.
+// source "<executable>.JpegWriter". The encoder's failures are described as
+// "Failed to initialise the IJL library: -1" or "Failed to save to JPG -1"; a
+// file that cannot be written (an existing one that may not be replaced, a
+// full disk) as every file of the program is, the system's reason and the
+// file: "磁盘已满：/…/img/image2.jpg".
 namespace JpegWriter {
 inline constexpr int kErrorNumber = AppError::JpegWriterFailed;
 // The quality of captured pictures.

@@ -1,5 +1,4 @@
 #include "imaging/VideoCapture.h"
-#include "imaging/VideoCaptureTesting.h"
 
 #include "imaging/BmpFile.h"
 #include "imaging/Bitmap24.h"
@@ -1292,26 +1291,26 @@ void VideoCapture::hideEvent(QHideEvent*)
 
 // --- tests and benchmarks -----------------------------------------------------
 
-quint64 VideoCaptureTesting::framesReceived(const VideoCapture& v)
+quint64 VideoCapture::Probe::framesReceived(const VideoCapture& v)
 {
     std::lock_guard lock(v.d->m);
     return v.d->frames;
 }
 
-quint64 VideoCaptureTesting::framesToPaint(const VideoCapture& v) { return v.d->framesToPaint.load(); }
+quint64 VideoCapture::Probe::framesToPaint(const VideoCapture& v) { return v.d->framesToPaint.load(); }
 
-QImage VideoCaptureTesting::currentFrame(const VideoCapture& v)
+QImage VideoCapture::Probe::currentFrame(const VideoCapture& v)
 {
     const std::shared_ptr<const Bitmap24> frame = v.d->convertLatest();
     return frame ? frame->toImage() : QImage();
 }
 
-bool VideoCaptureTesting::saveFrame(const VideoCapture& v)
+bool VideoCapture::Probe::saveFrame(const VideoCapture& v)
 {
     return VideoCapture::writeFrame(v.grabFrame(), v.FrameFileName());
 }
 
-bool VideoCaptureTesting::waitForFrame(VideoCapture& v, quint64 after, int timeoutMs)
+bool VideoCapture::Probe::waitForFrame(VideoCapture& v, quint64 after, int timeoutMs)
 {
     v.d->waitFor(
         timeoutMs, [&v, after] { return framesReceived(v) > after || !v.isConnected() || v.hasStopped(); },
@@ -1321,7 +1320,7 @@ bool VideoCaptureTesting::waitForFrame(VideoCapture& v, quint64 after, int timeo
     return framesReceived(v) > after;
 }
 
-bool VideoCaptureTesting::waitUntil(VideoCapture& v, const std::function<bool()>& done, int frames, int gapMs)
+bool VideoCapture::Probe::waitUntil(VideoCapture& v, const std::function<bool()>& done, int frames, int gapMs)
 {
     for (int i = 0; !done(); ++i)
         if (i == frames || !waitForFrame(v, framesReceived(v), gapMs))
@@ -1329,7 +1328,7 @@ bool VideoCaptureTesting::waitUntil(VideoCapture& v, const std::function<bool()>
     return true;
 }
 
-void VideoCaptureTesting::presentFrame(VideoCapture& v, const QImage& picture)
+void VideoCapture::Probe::presentFrame(VideoCapture& v, const QImage& picture)
 {
     auto dib = std::make_shared<Bitmap24>();
     dib->CreateFromPicture(picture);
@@ -1349,7 +1348,7 @@ void VideoCaptureTesting::presentFrame(VideoCapture& v, const QImage& picture)
     ++v.d->framesToPaint;
 }
 
-void VideoCaptureTesting::holdFrame(VideoCapture& v, const QImage& picture)
+void VideoCapture::Probe::holdFrame(VideoCapture& v, const QImage& picture)
 {
     presentFrame(v, picture);
     std::lock_guard lock(v.d->m);
@@ -1358,7 +1357,7 @@ void VideoCaptureTesting::holdFrame(VideoCapture& v, const QImage& picture)
         v.d->presented.reset();
 }
 
-void VideoCaptureTesting::failSource(VideoCapture& v)
+void VideoCapture::Probe::failSource(VideoCapture& v)
 {
     if (!v.d->src)
         return;
@@ -1368,14 +1367,14 @@ void VideoCaptureTesting::failSource(VideoCapture& v)
     gst_element_send_event(v.d->src, gst_event_new_eos());
 }
 
-void VideoCaptureTesting::whenStopping(VideoCapture& v, std::function<void()> f) { v.d->onStopping = std::move(f); }
+void VideoCapture::Probe::whenStopping(VideoCapture& v, std::function<void()> f) { v.d->onStopping = std::move(f); }
 
-bool VideoCaptureTesting::recordingHasFailed(const VideoCapture& v)
+bool VideoCapture::Probe::recordingHasFailed(const VideoCapture& v)
 {
     std::lock_guard lock(v.d->m);
     return v.d->recordingFailed;
 }
 
-void VideoCaptureTesting::slowRecording(VideoCapture& v, int msPerBuffer) { v.d->slowWriteMs = msPerBuffer; }
+void VideoCapture::Probe::slowRecording(VideoCapture& v, int msPerBuffer) { v.d->slowWriteMs = msPerBuffer; }
 
-void VideoCaptureTesting::setTestPattern(VideoCapture& v, int pattern) { v.d->testPattern = pattern; }
+void VideoCapture::Probe::setTestPattern(VideoCapture& v, int pattern) { v.d->testPattern = pattern; }

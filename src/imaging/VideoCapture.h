@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 // The video-capture control: live video from a V4L2 camera (or the test
@@ -109,6 +110,23 @@ protected:
 
 private:
     friend struct VideoCaptureTesting;   // tests and benchmarks (VideoCaptureTesting.h)
+    // What VideoCaptureTesting.h reaches: the implementation's state, for tests
+    // and benchmarks only (private: the program itself has no way to it).
+    struct Probe {
+        static quint64 framesReceived(const VideoCapture& v);
+        static quint64 framesToPaint(const VideoCapture& v);
+        static QImage currentFrame(const VideoCapture& v);
+        static bool saveFrame(const VideoCapture& v);
+        static bool waitForFrame(VideoCapture& v, quint64 after, int timeoutMs);
+        static bool waitUntil(VideoCapture& v, const std::function<bool()>& done, int frames, int gapMs);
+        static void presentFrame(VideoCapture& v, const QImage& picture);
+        static void holdFrame(VideoCapture& v, const QImage& picture);
+        static void failSource(VideoCapture& v);
+        static void slowRecording(VideoCapture& v, int msPerBuffer);
+        static void whenStopping(VideoCapture& v, std::function<void()> f);
+        static bool recordingHasFailed(const VideoCapture& v);
+        static void setTestPattern(VideoCapture& v, int pattern);
+    };
     void reconnectIfIdle();
     struct Private;
     std::unique_ptr<Private> d;

@@ -1,5 +1,4 @@
 #include "platform/FileDialogs.h"
-#include "platform/FileDialogsTesting.h"
 
 #include "platform/MessageBox.h"
 
@@ -17,16 +16,8 @@
 #include <QTreeView>
 
 namespace {
-struct State {
-    bool scripted = false;
-    QStringList queue;
-    QList<FileDialogs::Asked> asked;
-};
-State& state()
-{
-    static State s;
-    return s;
-}
+using State = FileDialogs::internal::Script;
+State& state() { return FileDialogs::internal::script(); }
 QString scriptedAnswer() { return state().queue.isEmpty() ? QString() : state().queue.takeFirst(); }
 
 // The file list's size, type and date columns in the program's language:
@@ -130,12 +121,9 @@ void loadStandardTexts()
         QCoreApplication::installTranslator(translator);
 }
 
-void setScripted(bool on)
+internal::Script& internal::script()
 {
-    state().scripted = on;
-    state().queue.clear();
-    state().asked.clear();
+    static Script s;
+    return s;
 }
-void queueAnswer(const QString& path) { state().queue.append(path); }
-QList<Asked>& asked() { return state().asked; }
 }

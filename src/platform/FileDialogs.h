@@ -1,5 +1,7 @@
 #pragma once
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -19,4 +21,23 @@ QString getOpenFileName(QWidget* parent, const QString& title, const QString& fo
 QString getSaveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
                         bool confirmOverwrite = true);
 QString getExistingDirectory(QWidget* parent, const QString& title, const QString& folder);
+
+// A dialog as it was asked for.
+struct Asked {
+    QString kind;   // "open", "save" or "folder"
+    QString title;
+    QString folder;
+    QString filter;
+};
+
+namespace internal {
+// The dialogs asked for, and the answers tests give in place of the user
+// (FileDialogsTesting.h); the program itself never scripts them.
+struct Script {
+    bool scripted = false;
+    QStringList queue;
+    QList<Asked> asked;
+};
+Script& script();
+}
 }

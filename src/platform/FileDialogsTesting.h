@@ -6,16 +6,14 @@
 #include <QList>
 
 namespace FileDialogs {
-struct Asked {
-    QString kind;   // "open", "save" or "folder"
-    QString title;
-    QString folder;
-    QString filter;
-};
-
 // In scripted mode no dialog is shown: the next queued answer is returned (an
 // empty text meaning "cancelled"), and what was asked is kept.
-void setScripted(bool on);
-void queueAnswer(const QString& path);
-QList<Asked>& asked();
+inline void setScripted(bool on)
+{
+    internal::script().scripted = on;
+    internal::script().queue.clear();
+    internal::script().asked.clear();
+}
+inline void queueAnswer(const QString& path) { internal::script().queue.append(path); }
+inline QList<Asked>& asked() { return internal::script().asked; }
 }

@@ -1,21 +1,12 @@
 #include "platform/MessageBox.h"
-#include "platform/MessageBoxTesting.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
-struct State {
-    bool scripted = false;
-    QList<MessageBox::Answer> queue;
-    QList<MessageBox::Shown> shown;
-};
-State& state()
-{
-    static State s;
-    return s;
-}
+using State = MessageBox::internal::Script;
+State& state() { return MessageBox::internal::script(); }
 
 MessageBox::Answer safeAnswer(MessageBox::Buttons b)
 {
@@ -87,12 +78,9 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
 void critical(const QString& text, const QString& title) { show(text, title, Icon::Critical, Buttons::Ok); }
 void information(const QString& text, const QString& title) { show(text, title, Icon::Information, Buttons::Ok); }
 
-void setScripted(bool on)
+internal::Script& internal::script()
 {
-    state().scripted = on;
-    state().queue.clear();
+    static Script s;
+    return s;
 }
-void queueAnswer(Answer a) { state().queue.append(a); }
-QList<Shown>& shownBoxes() { return state().shown; }
-void clearShown() { state().shown.clear(); }
 }

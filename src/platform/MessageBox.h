@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QString>
 
 class QWidget;
@@ -45,4 +46,23 @@ Answer show(const QString& text, const QString& title, Icon icon = Icon::None, B
 // Shorthands for the program's usual boxes.
 void critical(const QString& text, const QString& title);
 void information(const QString& text, const QString& title);
+
+// A box as it was shown.
+struct Shown {
+    QString text;
+    QString title;
+    Icon icon;
+    Buttons buttons;
+};
+
+namespace internal {
+// The boxes shown, and the answers tests give in place of the user
+// (MessageBoxTesting.h); the program itself never scripts them.
+struct Script {
+    bool scripted = false;
+    QList<Answer> queue;
+    QList<Shown> shown;
+};
+Script& script();
+}
 }

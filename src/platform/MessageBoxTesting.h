@@ -7,17 +7,14 @@
 
 namespace MessageBox {
 
-struct Shown {
-    QString text;
-    QString title;
-    Icon icon;
-    Buttons buttons;
-};
-
 // In scripted mode no box is shown: the next queued answer is returned, or,
 // when the queue is empty, the safe one (Ok for a plain box, otherwise Cancel/No).
-void setScripted(bool on);
-void queueAnswer(Answer a);
-QList<Shown>& shownBoxes();
-void clearShown();
+inline void setScripted(bool on)
+{
+    internal::script().scripted = on;
+    internal::script().queue.clear();
+}
+inline void queueAnswer(Answer a) { internal::script().queue.append(a); }
+inline QList<Shown>& shownBoxes() { return internal::script().shown; }
+inline void clearShown() { internal::script().shown.clear(); }
 }

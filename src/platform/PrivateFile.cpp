@@ -1,5 +1,4 @@
 #include "platform/PrivateFile.h"
-#include "platform/PrivateFileTesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,17 +27,12 @@ constexpr mode_t kFolderMode = 0700;
 constexpr int kMostLinks = 40;   // as the kernel's ELOOP
 const QByteArray kTemporaryStem = QByteArrayLiteral(".pelrand-");
 
-std::atomic<bool> gUnnamedAllowed{true};
-
-std::mutex gFaultMutex;
-std::function<int(const QString&)> gCommitFault;   // tests only
-
 int injectedFault(const QByteArray& target)
 {
     std::function<int(const QString&)> fault;
     {
-        const std::lock_guard<std::mutex> lock(gFaultMutex);
-        fault = gCommitFault;
+        const std::lock_guard<std::mutex> lock(PrivateFile::internal::faults().mutex);
+        fault = PrivateFile::internal::faults().commitFault;
     }
     return fault ? fault(QFile::decodeName(target)) : 0;
 }
@@ -138,65 +132,6 @@ void syncFolderOf(const QByteArray& path)
 }
 
 namespace PrivateFile {
-
-Followed followLinks(const QString& path)
-{
-    Followed out;
-    if (path.isEmpty()) {
-        out.error = ENOENT;
-        return out;
-    }
-    QStringList rest = QFileInfo(path).absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString done;   // the part walked, without links; empty for "/"
-    int links = 0;
-    while (!rest.isEmpty()) {
-        const QString part = rest.takeFirst();
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String("..")) {
-            done.truncate(qMax(0, done.lastIndexOf(QLatin1Char('/'))));
-            continue;
-        }
-        const QString next = done + QLatin1Char('/') + part;
-        const QByteArray name = QFile::encodeName(next);
-        struct stat link {};
-        // A name that does not exist (yet) is taken as it stands.
-        if (::lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
-            done = next;
-            continue;
-        }
-        struct stat holder {};
-        const bool known = ::stat(done.isEmpty() ? "/" : QFile::encodeName(done).constData(), &holder) == 0;
-        // A folder on the way is followed as the kernel does; the file itself
-        // only where no other account may write (a link there is its owner's
-        // or the administrator's).
-        const bool shared = !known || ((holder.st_mode & S_ISVTX) && (holder.st_mode & S_IWOTH));
-        const bool othersWrite = !known || (holder.st_mode & (S_IWGRP | S_IWOTH));
-        const bool allowed = link.st_uid == ::geteuid() || (known && link.st_uid == holder.st_uid)
-                             || (rest.isEmpty() ? !othersWrite : !shared);
-        if (!allowed) {
-            out.refusedLink = next;
-            out.error = EACCES;
-            return out;
-        }
-        if (++links > kMostLinks) {
-            out.error = ELOOP;
-            return out;
-        }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
-        if (n < 0) {
-            out.error = lastError();
-            return out;
-        }
-        target.truncate(n);
-        if (target.startsWith('/'))
-            done.clear();
-        rest = QFile::decodeName(target).split(QLatin1Char('/'), Qt::SkipEmptyParts) + rest;
-    }
-    out.path = done.isEmpty() ? QStringLiteral("/") : done;
-    return out;
-}
 
 QString refusedLinkText(const QString& link, Remedy remedy)
 {
@@ -443,7 +378,7 @@ NewFile::NewFile(const Folder& folder, Temporary kind) : folderPath_(folder.path
         error_ = folder.isOpen() ? lastError() : folder.error() != 0 ? folder.error() : EBADF;
         return;
     }
-    if (kind == Temporary::Unnamed && gUnnamedAllowed && ::access("/proc/self/fd", X_OK) == 0) {
+    if (kind == Temporary::Unnamed && internal::faults().unnamedTemporaries && ::access("/proc/self/fd", X_OK) == 0) {
         // Not every file system has unnamed files; those get a named one.
         fd_ = ::openat(folder_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
         unnamed_ = fd_ >= 0;
@@ -544,47 +479,62 @@ int NewFile::commit(const QByteArray& entry, bool over)
     return 0;
 }
 
-void setUnnamedTemporaries(bool allowed) { gUnnamedAllowed = allowed; }
-
-void setCommitFault(std::function<int(const QString& target)> fault)
+// Never destroyed: a file may still be written on another thread as the program ends.
+internal::Faults& internal::faults()
 {
-    const std::lock_guard<std::mutex> lock(gFaultMutex);
-    gCommitFault = std::move(fault);
+    static Faults* const f = new Faults;
+    return *f;
 }
 
-bool removeLeftover(const QString& path)
+namespace {
+// Removes entry of folder (a descriptor, or AT_FDCWD for a full name) when it
+// is a regular file of this user's that no running program holds (its lock
+// goes with the program, killed or not), and it is still the file that was
+// looked at when it goes.
+bool removeHeld(int folder, const char* entry)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folder, entry, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool removed = false;
     struct stat held {};
     struct stat named {};
-    // Only this user's own regular files, and none that a running program
-    // still holds (its lock goes with the program, killed or not).
     if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid()
-        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev
-        && named.st_ino == held.st_ino)
-        removed = ::unlink(name.constData()) == 0;
+        && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(folder, entry, &named, AT_SYMLINK_NOFOLLOW) == 0
+        && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+        removed = ::unlinkat(folder, entry, 0) == 0;
     ::close(fd);
+    return removed;
+}
+}
+
+bool removeLeftover(const QString& path) { return removeHeld(AT_FDCWD, QFile::encodeName(path).constData()); }
+
+int removeLeftovers(const Folder& folder, const std::function<bool(const QString& base)>& ours)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)-[A-Za-z0-9]{6}$"));
+    QList<QByteArray> names;
+    if (!folder.isOpen() || !folder.list(&names))
+        return 0;
+    int removed = 0;
+    for (const QByteArray& n : names) {
+        const QRegularExpressionMatch m = pattern.match(QFile::decodeName(n));
+        const bool temporary = m.hasMatch() && (m.captured(1) == QLatin1String("pelrand") || ours(m.captured(1)));
+        if (temporary && removeHeld(folder.fd(), n.constData()))
+            ++removed;
+    }
+    if (removed > 0)
+        folder.sync();
     return removed;
 }
 
 int removeLeftovers(const QString& folder, const std::function<bool(const QString& base)>& ours)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.(.+)-[A-Za-z0-9]{6}$"));
-    int removed = 0;
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& n : names) {
-        const QRegularExpressionMatch m = pattern.match(n);
-        const bool temporary = m.hasMatch() && (m.captured(1) == QLatin1String("pelrand") || ours(m.captured(1)));
-        if (m.hasMatch() && temporary && removeLeftover(folder + QLatin1Char('/') + n))
-            ++removed;
-    }
-    if (removed > 0)
-        syncFolderOf(QFile::encodeName(folder) + "/.");
-    return removed;
+    // One of the program's own folders, reached as the kernel reaches it.
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    return removeLeftovers(FolderAccess::opened(fd, folder), ours);
 }
 
 bool makeFolder(const QString& path)

@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 struct stat;
 
@@ -36,21 +38,6 @@ int replace(const QString& path, const QByteArray& bytes);
 // 0, or the system's error code.
 int renameOver(const QString& from, const QString& to);
 
-// The file a name leads to, its links followed the way the kernel guards
-// shared folders, and more strictly for the file named: a link is followed
-// when it belongs to this user or to the owner of the folder that holds it.
-// A link on the way to the file (a folder) is also followed outside folders
-// that anyone may write to and that keep others' files apart (sticky); the
-// file itself in a folder that no other account may write (only its owner or
-// the administrator can have put the link there). Another account's link is
-// otherwise never followed to the file itself: its owner could point it at a
-// file of ours, which would then be read or replaced in its place.
-struct Followed {
-    QString path;          // the file the name leads to; empty when refused
-    QString refusedLink;   // the link that was not followed
-    int error = 0;         // 0; EACCES for a refused link; ELOOP for a loop
-};
-Followed followLinks(const QString& path);
 // Removes the temporary files that a killed program left in folder, one of
 // the program's own: regular files of this user named ".pelrand-" + six
 // letters or digits, or (earlier builds) "." + base + "-" + six letters or
@@ -133,6 +120,9 @@ private:
     QString path_;
     QString refusedLink_;
 };
+
+// The same in a folder opened already (a backup's), only through its descriptor.
+int removeLeftovers(const Folder& folder, const std::function<bool(const QString& base)>& ours);
 
 // A name resolved once: the folder that holds it and the entry there. When
 // the last component was a link that the rule follows, folder and entry are
@@ -258,4 +248,15 @@ private:
     bool existed_ = false;
     bool done_ = false;
 };
+
+namespace internal {
+// What tests change in how files are written (PrivateFileTesting.h); the
+// program itself leaves it as it is.
+struct Faults {
+    std::atomic<bool> unnamedTemporaries{true};   // a Replacement may use an unnamed temporary file
+    std::mutex mutex;                             // guards commitFault
+    std::function<int(const QString& target)> commitFault;
+};
+Faults& faults();
+}
 }

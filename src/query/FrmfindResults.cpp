@@ -2,8 +2,7 @@
 
 #include "core/ListGrid.h"
 #include "core/Palette.h"
-#include "core/ReportList.h"
-#include "core/ReportRecord.h"
+#include "core/ReportGrid.h"
 #include "platform/Units.h"
 
 #include <QHeaderView>
@@ -11,142 +10,85 @@
 #include <QTableView>
 
 #include <cmath>
-#include <iterator>
 #include <utility>
 
 namespace FrmfindResults {
 
 namespace {
-enum class Kind {
-    Text,
-    Age,
-    Date,
-    Number,
-    Fee,
-    LongText
-};
+using ReportGrid::Column;
+using ReportGrid::Form;
 
-struct Column {
-    const char* header;
-    const char* field;
-    int queryTwips;
-    int tickTwips;
-    bool ticked;
-    Kind kind;
-};
-
+// Header, field, how the text is made, the width a query gives a ticked
+// column, and the chooser's width and box at opening.
 constexpr Column kCols[kColumns] = {
-    {"X线号", "obligate5", 900, 900, true, Kind::Text},
-    {"病人姓名", "brname", 1000, 1000, true, Kind::Text},
-    {"性别", "sex", 600, 600, true, Kind::Text},
-    {"年龄", "age", 600, 600, true, Kind::Age},
-    {"联系方式", "bedid", 1000, 1000, false, Kind::Text},
-    {"科室", "sectionoffice", 1000, 1000, true, Kind::Text},
-    {"申请医师", "utpatientid", 1000, 1000, true, Kind::Text},
-    {"床号", "obligate2", 1000, 1000, false, Kind::Text},
-    {"住院号", "inpatientid", 900, 900, true, Kind::Text},
-    {"门诊号", "obligate3", 1000, 1000, false, Kind::Text},
-    {"检查日期", "pgdate", 1300, 1200, true, Kind::Date},
-    {"检查次数", "obligate1", 950, 1000, false, Kind::Number},
-    {"复核医师", "pgdr", 950, 1000, false, Kind::Text},
-    {"报告医师", "rpdr", 1000, 1000, true, Kind::Text},
-    {"收费金额", "times", 1000, 1000, true, Kind::Fee},
-    {"过敏试验", "obligate4", 1000, 1000, false, Kind::Text},
-    {"检查部位", "part", 1200, 1200, true, Kind::LongText},
-    {"结果", "checktechnique", 2000, 2000, false, Kind::LongText},
-    {"X线征象", "checksymptom", 3500, 3500, false, Kind::LongText},
-    {"诊断意见", "checkconclusion", 3500, 3500, false, Kind::LongText},
-    {"检查名称", "checkname", 3500, 3500, false, Kind::LongText},
-    {"序号", "ctid", 0, 0, false, Kind::Text},
+    {"X线号", "obligate5", Form::Text, 900, false, 900, true},
+    {"病人姓名", "brname", Form::Text, 1000, false, 1000, true},
+    {"性别", "sex", Form::Text, 600, false, 600, true},
+    {"年龄", "age", Form::Age, 600, false, 600, true},
+    {"联系方式", "bedid", Form::Text, 1000, false, 1000, false},
+    {"科室", "sectionoffice", Form::Text, 1000, false, 1000, true},
+    {"申请医师", "utpatientid", Form::Text, 1000, false, 1000, true},
+    {"床号", "obligate2", Form::Text, 1000, false, 1000, false},
+    {"住院号", "inpatientid", Form::Text, 900, false, 900, true},
+    {"门诊号", "obligate3", Form::Text, 1000, false, 1000, false},
+    {"检查日期", "pgdate", Form::Date, 1300, false, 1200, true},
+    {"检查次数", "obligate1", Form::Number, 950, false, 1000, false},
+    {"复核医师", "pgdr", Form::Text, 950, false, 1000, false},
+    {"报告医师", "rpdr", Form::Text, 1000, false, 1000, true},
+    {"收费金额", "times", Form::Fee, 1000, false, 1000, true},
+    {"过敏试验", "obligate4", Form::Text, 1000, false, 1000, false},
+    {"检查部位", "part", Form::LongText, 1200, false, 1200, true},
+    {"结果", "checktechnique", Form::LongText, 2000, false, 2000, false},
+    {"X线征象", "checksymptom", Form::LongText, 3500, false, 3500, false},
+    {"诊断意见", "checkconclusion", Form::LongText, 3500, false, 3500, false},
+    {"检查名称", "checkname", Form::LongText, 3500, false, 3500, false},
+    {"序号", "ctid", Form::Text, 0, false, 0, false},
 };
-
-constexpr bool tableMatchesNames()
-{
-    constexpr std::pair<Col, const char*> named[] = {{kExamColumn, "obligate5"},
-                                                     {kNameColumn, "brname"},
-                                                     {kSexColumn, "sex"},
-                                                     {kAgeColumn, "age"},
-                                                     {kContactColumn, "bedid"},
-                                                     {kSectionColumn, "sectionoffice"},
-                                                     {kRequesterColumn, "utpatientid"},
-                                                     {kBedColumn, "obligate2"},
-                                                     {kInpatientColumn, "inpatientid"},
-                                                     {kOutpatientColumn, "obligate3"},
-                                                     {kExamDateColumn, "pgdate"},
-                                                     {kExamCountColumn, "obligate1"},
-                                                     {kReviewerColumn, "pgdr"},
-                                                     {kDoctorColumn, "rpdr"},
-                                                     {kFeeColumn, "times"},
-                                                     {kAllergyColumn, "obligate4"},
-                                                     {kPartColumn, "part"},
-                                                     {kTechniqueColumn, "checktechnique"},
-                                                     {kSymptomColumn, "checksymptom"},
-                                                     {kConclusionColumn, "checkconclusion"},
-                                                     {kCheckNameColumn, "checkname"},
-                                                     {kKeyColumn, "ctid"}};
-    static_assert(std::size(named) == kColumns);
-    return ReportList::ColumnsMatchNames(kCols, named) && kCols[kKeyColumn].queryTwips == 0
-           && kCols[kKeyColumn].tickTwips == 0;
-}
-static_assert(tableMatchesNames(), "the result columns and the names of Col disagree");
+constexpr std::pair<Col, const char*> kNames[kColumns] = {
+    {kExamColumn, "obligate5"},
+    {kNameColumn, "brname"},
+    {kSexColumn, "sex"},
+    {kAgeColumn, "age"},
+    {kContactColumn, "bedid"},
+    {kSectionColumn, "sectionoffice"},
+    {kRequesterColumn, "utpatientid"},
+    {kBedColumn, "obligate2"},
+    {kInpatientColumn, "inpatientid"},
+    {kOutpatientColumn, "obligate3"},
+    {kExamDateColumn, "pgdate"},
+    {kExamCountColumn, "obligate1"},
+    {kReviewerColumn, "pgdr"},
+    {kDoctorColumn, "rpdr"},
+    {kFeeColumn, "times"},
+    {kAllergyColumn, "obligate4"},
+    {kPartColumn, "part"},
+    {kTechniqueColumn, "checktechnique"},
+    {kSymptomColumn, "checksymptom"},
+    {kConclusionColumn, "checkconclusion"},
+    {kCheckNameColumn, "checkname"},
+    {kKeyColumn, "ctid"},
+};
+static_assert(ReportGrid::Matches(kCols, kNames), "the result columns and the names of Col disagree");
 
 const QString kPlaceholder = QStringLiteral("查询结果");
-const QString kCrLf = QStringLiteral("\r\n");
 
 bool validColumn(int c) { return c >= 0 && c < kColumns; }
 }
 
 QString HeaderText(int column) { return validColumn(column) ? QString::fromUtf8(kCols[column].header) : QString(); }
-int QueryWidthTwips(int column) { return validColumn(column) ? kCols[column].queryTwips : 0; }
+int QueryWidthTwips(int column) { return validColumn(column) ? kCols[column].twips : 0; }
 int TickWidthTwips(int column) { return validColumn(column) ? kCols[column].tickTwips : 0; }
 bool TickedAtOpening(int column) { return validColumn(column) && kCols[column].ticked; }
 
 // ---------------------------------------------------------------------------
+
+Model::Model(QObject* parent) : ReportGrid::Model(kCols, parent) { takeAnswer(nullptr, 1); }
 
 void Model::setEmpty()
 {
     beginResetModel();
     takeAnswer(nullptr, 1);
     endResetModel();
-}
-
-void Model::answerChanged()
-{
-    if (!answer())
-        return;
-    // Every query of the window has the same columns: they are looked up
-    // again only when they differ from the last answer's.
-    const RecordSet& rs = *answer();
-    bool same = rs.fieldCount() == mappedNames_.size();
-    for (int i = 0; same && i < rs.fieldCount(); ++i)
-        same = rs.fieldName(i) == mappedNames_[i];
-    if (same)
-        return;
-    mappedNames_.clear();
-    for (int i = 0; i < rs.fieldCount(); ++i)
-        mappedNames_ << rs.fieldName(i);
-    map_ = mapFields(rs);
-}
-
-Model::FieldMap Model::mapFields(const RecordSet& rs)
-{
-    FieldMap m;
-    for (int c = 0; c < kColumns; ++c)
-        m.index[c] = rs.fieldIndex(QString::fromLatin1(kCols[c].field));
-    m.ageUnit = rs.fieldIndex(QStringLiteral("ageunit"));
-    return m;
-}
-
-void Model::setRow(int row, const RecordSet& rs)
-{
-    if (!answer() || row < 0 || row >= rowCount() || rs.recordCount() < 1)
-        return;
-    const FieldMap m = mapFields(rs);
-    QStringList texts;
-    texts.reserve(kColumns);
-    for (int c = 0; c < kColumns; ++c)
-        texts.append(cellText(c, rs, rs.position(), m));
-    setOwnTexts(row, std::move(texts));
 }
 
 void Model::setAnswer(const RecordSetPtr& rs)
@@ -180,26 +122,9 @@ void Model::setAnswer(const RecordSetPtr& rs)
     emit dataChanged(index(0, 0), index(common - 1, kColumns - 1));
 }
 
-QString Model::recordText(int record, int column) const { return cellText(column, *answer(), record, map_); }
-
-QString Model::cellText(int column, const RecordSet& rs, int record, const FieldMap& m)
-{
-    const int f = m.index[column];
-    if (f < 0)
-        return QString();
-    switch (kCols[column].kind) {
-    case Kind::Text: return rs.text(record, f);
-    case Kind::Age:
-        return ReportList::AgeText(rs.value(record, f)) + (m.ageUnit >= 0 ? rs.text(record, m.ageUnit) : QString());
-    case Kind::Date: return ReportList::DateText(rs.value(record, f));
-    case Kind::Number: return ReportRecord::ValueText(rs.value(record, f));
-    case Kind::Fee: return ReportRecord::FeeText(rs.value(record, f));
-    case Kind::LongText: return rs.text(record, f) + kCrLf;
-    }
-    return QString();
-}
-
 QString Model::headerText(int column) const { return answer() ? HeaderText(column) : kPlaceholder; }
+
+int Model::columns() const { return answer() ? kColumns : 1; }
 
 // Column 0 keeps the centring of the empty look; the others the grid's general alignment.
 QVariant Model::cellAlignment(int column) const { return column == 0 ? QVariant(int(Qt::AlignCenter)) : QVariant(); }
@@ -259,25 +184,10 @@ QString CurrentKey(const QTableView* grid)
 
 void FollowStore(QTableView* grid)
 {
-    ReportList::FollowByKey(
-        grid, kKeyColumn,
-        [grid](int r, const RecordSet& row) {
-            if (Model* model = ModelOf(grid); model && model->hasResults())
-                model->setRow(r, row);
-        },
-        [grid](int r) {
-            Model* model = ModelOf(grid);
-            if (!model || !model->hasResults())
-                return;
-            if (model->rowCount() == 1) {
-                SetEmptyLook(grid);
-                return;
-            }
-            const int current = ListGrid::CurrentRow(grid);
-            model->removeRows(r, 1);
-            // The current row stays on its report; the removed current row gives way to the next.
-            ListGrid::SelectRow(grid, std::min(current > r ? current - 1 : current, model->rowCount() - 1));
-        });
+    ReportGrid::Follow how;
+    how.keyColumn = kKeyColumn;
+    how.setEmpty = SetEmptyLook;
+    ReportGrid::FollowStore(grid, std::move(how));
 }
 
 static void setHeaderHeight(QTableView* grid)

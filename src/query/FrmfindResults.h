@@ -1,6 +1,6 @@
 #pragma once
 #include "core/Database.h"
-#include "core/RecordSetModel.h"
+#include "core/ReportGrid.h"
 
 #include <QStyledItemDelegate>
 
@@ -56,10 +56,10 @@ constexpr int kResultsLook = 2;
 // one blank row. The results look is one row per record of the answer; a
 // cell's text is made from the answer when it is read (painted, printed or
 // looked up), so a result of any size costs one model reset.
-class Model final : public RecordSetModel {
+class Model final : public ReportGrid::Model {
 public:
     // In the empty look.
-    explicit Model(QObject* parent = nullptr) : RecordSetModel(parent) { takeAnswer(nullptr, 1); }
+    explicit Model(QObject* parent = nullptr);
 
     void setEmpty();
     // The results look over rs; the empty look when it has no records.
@@ -67,28 +67,11 @@ public:
     bool hasResults() const { return answer() != nullptr; }
     // A cell's text (text()) is as the grid holds it: the long texts end with CR LF.
 
-    // Rewrites a result row with the report of rs's current record (a row
-    // that holds the grid's fields by name, such as the store's ListedRow).
-    void setRow(int row, const RecordSet& rs);
-
 protected:
-    int columns() const override { return answer() ? kColumns : 1; }
-    QString recordText(int record, int column) const override;
+    int columns() const override;
     QString headerText(int column) const override;
     QVariant cellAlignment(int column) const override;
     QVariant headerAlignment(int column) const override;
-    void answerChanged() override;
-
-private:
-    struct FieldMap {
-        int index[kColumns] = {};
-        int ageUnit = -1;
-    };
-    static FieldMap mapFields(const RecordSet& rs);
-    static QString cellText(int column, const RecordSet& rs, int record, const FieldMap& m);
-
-    QStringList mappedNames_;
-    FieldMap map_;
 };
 
 // Shows a cell on one line: the line breaks of a long text are shown as blanks.

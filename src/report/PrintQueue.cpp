@@ -116,25 +116,48 @@ void removeStale(int dir)
 }
 }
 
-QString newSpoolFile(const QString& folder, QString* error)
+SpoolFile::SpoolFile(int folder, int fd, QString folderPath, QByteArray name)
+    : folder_(folder), fd_(fd), folderPath_(std::move(folderPath)), name_(std::move(name))
+{}
+
+SpoolFile::~SpoolFile()
+{
+    // A named one goes through the folder checked at its making.
+    if (!name_.isEmpty())
+        (void)::unlinkat(folder_, name_.constData(), 0);
+    ::close(fd_);
+    ::close(folder_);
+}
+
+QString SpoolFile::path() const
+{
+    // Without /proc (never on a usual system) only the name is left to the writer.
+    return name_.isEmpty() || ::access("/proc/self/fd", X_OK) == 0
+               ? QStringLiteral("/proc/self/fd/%1").arg(fd_)
+               : folderPath_ + QLatin1Char('/') + QFile::decodeName(name_);
+}
+
+std::shared_ptr<SpoolFile> newSpoolFile(const QString& folder, QString* error)
 {
     const int dir = openSpoolFolder(folder, true, error);
     if (dir < 0)
-        return QString();
+        return nullptr;
     removeStale(dir);
     // The jobs hold patient data: owner-only, and never a name that is already there.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        const int fd = ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return std::make_shared<SpoolFile>(dir, fd, folder, QByteArray());
+    }
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = "job-";
         for (int i = 0; i < 6; ++i)
             name += kLetters[QRandomGenerator::system()->bounded(int(sizeof kLetters) - 1)];
         name += ".pdf";
-        const int fd = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-            ::close(dir);
-            return folder + QLatin1Char('/') + QFile::decodeName(name);
-        }
+        const int fd = ::openat(dir, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return std::make_shared<SpoolFile>(dir, fd, folder, name);
         if (errno != EEXIST) {
             *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（%2）").arg(folder, systemText(errno));
             break;
@@ -143,7 +166,7 @@ QString newSpoolFile(const QString& folder, QString* error)
     if (error->isEmpty())
         *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（文件名都已占用）").arg(folder);
     ::close(dir);
-    return QString();
+    return nullptr;
 }
 
 void removeStaleSpoolFiles(const QString& folder)
@@ -200,14 +223,13 @@ QString checkWhole(const QString& path)
     return QString();
 }
 
-QString notWrittenText(const QString& printer, const QString& spoolFile, const QString& step)
+QString notWrittenText(const QString& printer, const SpoolFile& spool, const QString& step)
 {
     struct statvfs fs {};
-    const QByteArray folder = QFile::encodeName(QFileInfo(spoolFile).absolutePath());
-    const bool full = ::statvfs(folder.constData(), &fs) == 0 && fs.f_bavail == 0;
-    return QStringLiteral("打印作业没有完整写入临时文件 %1（%2；%3），没有送往打印机“%4”")
-        .arg(spoolFile, step, full ? QStringLiteral("临时文件夹所在的磁盘已满") : QStringLiteral("临时文件夹可能已满"),
-             printer);
+    const bool full = ::fstatvfs(spool.fd(), &fs) == 0 && fs.f_bavail == 0;
+    return QStringLiteral("打印作业没有完整写入临时文件夹 %1 中的临时文件（%2；%3），没有送往打印机“%4”")
+        .arg(spool.folder(), step,
+             full ? QStringLiteral("临时文件夹所在的磁盘已满") : QStringLiteral("临时文件夹可能已满"), printer);
 }
 
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId)

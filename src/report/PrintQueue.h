@@ -92,11 +92,36 @@ struct ServiceAnswer {
 // keywords in Chinese, words that tell nothing left out).
 Telling tell(const ServiceAnswer& answer);
 
-// A new, empty, owner-only spool file in folder (made when missing); empty with *error
-// set, saying what is wrong and what to do, when none can be made there. The folder is
-// checked first (this user's own, not a link, no other account may write in it), then
-// the job files a killed program left in it are removed, then the new one is made.
-QString newSpoolFile(const QString& folder, QString* error);
+// A print job's file in the spool folder, owner-only. It has no name where the file
+// system allows (O_TMPFILE), else "job-" + six letters or digits + ".pdf"; the PDF writer
+// and the queue reach it through this program's own descriptor (path()), so no name in
+// the folder is looked up again after the folder's check. It goes with the object.
+class SpoolFile {
+public:
+    SpoolFile(int folder, int fd, QString folderPath, QByteArray name);
+    ~SpoolFile();
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+
+    // What the writer and the queue open: the file itself, whatever names point where.
+    QString path() const;
+    // The spool folder, for messages.
+    QString folder() const { return folderPath_; }
+    int fd() const { return fd_; }
+
+private:
+    int folder_;
+    int fd_;
+    QString folderPath_;
+    QByteArray name_;   // empty for a file without a name
+};
+
+// A new, empty spool file in folder (made when missing); null with *error set, saying
+// what is wrong and what to do, when none can be made there. The folder is opened once
+// and checked through its descriptor (this user's own, not a link, no other account may
+// write in it), then the job files a killed program left in it are removed, then the new
+// one is made in it.
+std::shared_ptr<SpoolFile> newSpoolFile(const QString& folder, QString* error);
 
 // Removes the spool files a killed program left in folder (patient pages): those not
 // touched for ten minutes, so the job of another copy printing now stays. A folder that
@@ -121,7 +146,7 @@ QString endedText(const QString& printer, int jobId, const JobStatus& status);
 // service does not answer (down holds its words), that it is not running.
 QString noPrinterText(const QString& usual, const std::optional<QString>& down);
 // A job file that could not be written whole (step: what failed), and why as far as the disk tells.
-QString notWrittenText(const QString& printer, const QString& spoolFile, const QString& step);
+QString notWrittenText(const QString& printer, const SpoolFile& spool, const QString& step);
 
 // The system's queues (CUPS).
 namespace Cups {

@@ -187,8 +187,8 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
     // The spool folder is checked before anything in it is touched; pages a killed program
     // left there go then.
     QString why;
-    const QString spool = PrintQueue::newSpoolFile(backend_->spoolFolder(), &why);
-    if (spool.isEmpty()) {
+    std::shared_ptr<PrintQueue::SpoolFile> spool = PrintQueue::newSpoolFile(backend_->spoolFolder(), &why);
+    if (!spool) {
         fail(
             ReportError{ReportError::PrinterFailure, QStringLiteral("打印作业没有送往打印机“%1”：%2").arg(name_, why)});
         return nullptr;
@@ -205,7 +205,7 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
             reusable_ = printer;   // none yet, or the last one ended in an error
     }
     configure(*printer);
-    PrintTarget target{backend_, name_, spool, {}, [] { instance().forget(); }};
+    PrintTarget target{backend_, name_, std::move(spool), {}, [] { instance().forget(); }};
     target.options.paper = pageSize_;
     target.options.monochrome = color_ == Monochrome;
     target.options.quality = quality_;

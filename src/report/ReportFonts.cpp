@@ -7,26 +7,28 @@
 
 namespace ReportFonts {
 
-void installSubstitutions()
+namespace {
+// The names a style goes by in stored layouts and the installed faces that draw it,
+// first the one scripts/setup-deps installs.
+struct Style {
+    QStringList names;
+    QStringList faces;
+};
+
+const QList<Style>& styles()
 {
-    static const bool installed = [] {
-        // Song (Ming) serif faces, first the one scripts/setup-deps installs.
-        const QStringList song{QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
-                               QStringLiteral("AR PL UMing TW")};
+    static const QList<Style> list{
+        // Song (Ming) serif faces.
+        {{QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")},
+         {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing TW")}},
         // Hei sans faces.
-        const QStringList hei{QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
-                              QStringLiteral("WenQuanYi Micro Hei")};
-        for (const QString& name :
-             {QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")})
-            QFont::insertSubstitutions(name, song);
-        for (const QString& name : {QStringLiteral("黑体"), QStringLiteral("SimHei")})
-            QFont::insertSubstitutions(name, hei);
-        return true;
-    }();
-    (void)installed;
+        {{QStringLiteral("黑体"), QStringLiteral("SimHei")},
+         {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"),
+          QStringLiteral("WenQuanYi Micro Hei")}},
+    };
+    return list;
 }
 
-namespace {
 // The face as the font database spells it (mappings are kept in lower case); empty
 // when it is not installed.
 QString installedSpelling(const QString& face)
@@ -36,6 +38,17 @@ QString installedSpelling(const QString& face)
             return f;
     return QString();
 }
+}
+
+void installSubstitutions()
+{
+    static const bool installed = [] {
+        for (const Style& s : styles())
+            for (const QString& name : s.names)
+                QFont::insertSubstitutions(name, s.faces);
+        return true;
+    }();
+    (void)installed;
 }
 
 QString installedFace(const QString& name)
@@ -51,5 +64,32 @@ QString installedFace(const QString& name)
     const QString fallback = QFontInfo(name.trimmed().isEmpty() ? QFont() : QFont(name)).family();
     const QString f = installedSpelling(fallback);
     return f.isEmpty() ? fallback : f;
+}
+
+namespace {
+bool hasBold(const QString& face)
+{
+    for (const QString& style : QFontDatabase::styles(face))
+        if (QFontDatabase::weight(face, style) >= QFont::Bold)
+            return true;
+    return false;
+}
+
+bool listed(const QStringList& list, const QString& name) { return list.contains(name.trimmed(), Qt::CaseInsensitive); }
+}
+
+QStringList faces(const QString& name, bool bold)
+{
+    const QString face = installedFace(name);
+    if (!bold || hasBold(face))
+        return {name};
+    for (const Style& s : styles()) {
+        if (!listed(s.names, name) && !listed(s.faces, name) && !listed(s.faces, face))
+            continue;
+        for (const QString& candidate : s.faces)
+            if (const QString f = installedSpelling(candidate); !f.isEmpty() && hasBold(f))
+                return {f};
+    }
+    return {name};
 }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Units.h"
 #include "report/PrinterBackend.h"
+#include "report/ReportFonts.h"
 #include "report/ReportUnits.h"
 
 #include <QFile>
@@ -14,8 +15,17 @@
 
 void ReportSurface::setFontName(const QString& name)
 {
-    if (!name.trimmed().isEmpty())
-        font_.setFamilies({name});
+    if (name.trimmed().isEmpty())
+        return;
+    fontName_ = name;
+    font_.setFamilies(ReportFonts::faces(name, font_.bold()));
+}
+
+void ReportSurface::setFontBold(bool on)
+{
+    font_.setBold(on);
+    if (!fontName_.isEmpty())
+        font_.setFamilies(ReportFonts::faces(fontName_, on));
 }
 
 void ReportSurface::setFontSize(double points)
@@ -217,15 +227,14 @@ PrintJob::PrintJob(QPrinter& printer) : printer_(printer) {}
 PrintJob::PrintJob(std::shared_ptr<QPrinter> printer, PrintTarget target)
     : owned_(std::move(printer)), printer_(*owned_), target_(std::move(target))
 {
-    printer_.setOutputFileName(target_->spoolFile);
+    printer_.setOutputFileName(target_->spool->path());
 }
 
+// The spool file goes with the target.
 PrintJob::~PrintJob()
 {
     if (jobStarted() && !ended_)
         killDoc();
-    if (target_)
-        QFile::remove(target_->spoolFile);
 }
 
 bool PrintJob::jobStarted() const { return painter_ && painter_->isActive(); }
@@ -244,7 +253,7 @@ void PrintJob::failWriting(const QString& step)
     // page as on any later one.
     if (!target_)
         fail(QStringLiteral("打印机错误，") + step);
-    fail(PrintQueue::notWrittenText(target_->printer, target_->spoolFile, step));
+    fail(PrintQueue::notWrittenText(target_->printer, *target_->spool, step));
 }
 
 void PrintJob::startJob()
@@ -294,13 +303,13 @@ void PrintJob::endDoc()
 void PrintJob::submit()
 {
     const PrintTarget& t = *target_;
-    const QString damage = PrintQueue::checkWhole(t.spoolFile);
+    const QString damage = PrintQueue::checkWhole(t.spool->path());
     if (!damage.isEmpty())
-        fail(PrintQueue::notWrittenText(t.printer, t.spoolFile, damage));
+        fail(PrintQueue::notWrittenText(t.printer, *t.spool, damage));
     PrintQueue::JobOptions options = t.options;
     options.title = printer_.docName();
-    const PrintQueue::Answer a = t.backend->submit(t.printer, t.spoolFile, options);
-    QFile::remove(t.spoolFile);
+    const PrintQueue::Answer a = t.backend->submit(t.printer, t.spool->path(), options);
+    target_->spool.reset();
     if (!a.accepted())
         fail(PrintQueue::refusedText(t.printer, a));
     const PrintQueue::JobStatus s = t.backend->jobStatus(t.printer, a.jobId);
@@ -318,7 +327,9 @@ void PrintJob::killDoc()
     printer_.abort();
     if (painter_ && painter_->isActive())
         painter_->end();
-    if (!printer_.outputFileName().isEmpty())
+    // A job's spool file goes with its target; a half-written output of a printer
+    // configured elsewhere goes here.
+    if (!target_ && !printer_.outputFileName().isEmpty())
         QFile::remove(printer_.outputFileName());
 }
 

@@ -36,10 +36,11 @@ public:
     double currentX = 0;
     double currentY = 0;
 
-    // Font and colour of the next text. A size the surface cannot use is skipped.
+    // Font and colour of the next text. A size the surface cannot use is skipped. Bold
+    // text may be drawn in another face of the same style (ReportFonts::faces).
     void setFontName(const QString& name);
     void setFontSize(double points);
-    void setFontBold(bool on) { font_.setBold(on); }
+    void setFontBold(bool on);
     void setFontItalic(bool on) { font_.setItalic(on); }
     void setFontStrikeout(bool on) { font_.setStrikeOut(on); }
     void setFontUnderline(bool on) { font_.setUnderline(on); }
@@ -71,6 +72,7 @@ public:
 
 protected:
     QFont font_;
+    QString fontName_;   // the face as the layout names it
     QColor foreColor_ = Qt::black;
     QColor drawColor_ = Qt::black;
     int drawWidth_ = 1;
@@ -149,7 +151,7 @@ private:
 struct PrintTarget {
     std::shared_ptr<PrinterBackend> backend;
     QString printer;
-    QString spoolFile;
+    std::shared_ptr<PrintQueue::SpoolFile> spool;
     PrintQueue::JobOptions options;
     std::function<void()> forget;   // after a failure: the printers are asked again, the job printer made anew
 };

@@ -8,7 +8,9 @@
 #include "core/Palette.h"
 #include "core/QvButton.h"
 #include "core/SkinPanel.h"
+#include "core/ReportGrid.h"
 #include "core/ReportList.h"
+#include "core/ReportRecord.h"
 #include "core/ReportStore.h"
 #include "core/login.h"
 #include "platform/AppPaths.h"
@@ -49,6 +51,28 @@ void clickAt(QTableView* g, Qt::MouseButton button, const QPoint& at)
 }
 
 QString cell(QTableView* g, int r, int c) { return ListGrid::Cell(g, r, c); }
+
+// The check every list's column table passes refuses a table out of step
+// with its names: two columns swapped, an age without its unit, a key shown.
+namespace columns {
+using ReportGrid::Column;
+using ReportGrid::Form;
+enum Col {
+    kAge,
+    kName,
+    kKey,
+    kCount
+};
+constexpr std::pair<Col, const char*> kNamed[kCount] = {{kAge, "age"}, {kName, "brname"}, {kKey, "ctid"}};
+constexpr Column kGood[kCount] = {{"年龄", "age", Form::Age, 600}, {"姓名", "brname"}, {"序号", "ctid"}};
+constexpr Column kSwapped[kCount] = {{"姓名", "brname"}, {"年龄", "age", Form::Age, 600}, {"序号", "ctid"}};
+constexpr Column kNoUnit[kCount] = {{"年龄", "age", Form::Text, 600}, {"姓名", "brname"}, {"序号", "ctid"}};
+constexpr Column kKeyShown[kCount] = {
+    {"年龄", "age", Form::Age, 600}, {"姓名", "brname"}, {"序号", "ctid", Form::Text, 300}};
+static_assert(ReportGrid::Matches(kGood, kNamed));
+static_assert(!ReportGrid::Matches(kSwapped, kNamed) && !ReportGrid::Matches(kNoUnit, kNamed)
+              && !ReportGrid::Matches(kKeyShown, kNamed));
+}
 
 QStringList column(QTableView* g, int c)
 {
@@ -124,9 +148,9 @@ private slots:
         QCOMPARE(cell(g, 1, ReportList::kAgeColumn), QStringLiteral("7岁"));
         QCOMPARE(ListGrid::CurrentRow(g), 0);
         // The date column shows the date part; a text that is no date stays as it is.
-        QCOMPARE(ReportList::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
-        QCOMPARE(ReportList::DateText(QStringLiteral("2024-02-30")), QStringLiteral("2024-02-30"));
-        QCOMPARE(ReportList::DateText(QStringLiteral("2024-+3-15")), QStringLiteral("2024-+3-15"));
+        QCOMPARE(ReportGrid::DateText(QStringLiteral("2024-03-15 08:30:00")), QStringLiteral("2024-03-15"));
+        QCOMPARE(ReportGrid::DateText(QStringLiteral("2024-02-30")), QStringLiteral("2024-02-30"));
+        QCOMPARE(ReportGrid::DateText(QStringLiteral("2024-+3-15")), QStringLiteral("2024-+3-15"));
 
         // Another date through the picker; then a date without reports.
         w->DTPicker1->setDate(QDate(2024, 3, 14));
@@ -213,6 +237,40 @@ private slots:
         QVERIFY(ReportList::IsEmpty(g));
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM reports")), 0);
         QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM Study WHERE Status IS NULL")), 2);
+    }
+
+    // Changes made elsewhere leave the user's place: a report deleted above the
+    // selected one, and a new report of the day saved from another window,
+    // keep the selection on its report; only a new report from the editor this
+    // window opened takes it.
+    void storeChangesKeepTheSelection()
+    {
+        for (const char* exam : {"S1", "S2", "S3"})
+            addReport(QString::fromLatin1(exam), QStringLiteral("甲"), 1, QStringLiteral("2024-03-15"),
+                      QStringLiteral("张医生"));
+        FrmMain* w = FrmMain::ShowMain();
+        QTableView* g = w->MSHFlexGrid1;
+        auto saveNew = [](const QString& exam) {
+            ReportRecord::Texts t;
+            t[ReportRecord::obligate5] = exam;
+            t[ReportRecord::brname] = QStringLiteral("乙");
+            QVERIFY(ReportStore::Insert(t, QString(), kToday, {}).result.ok());
+        };
+        auto selectedExam = [g] { return ReportList::SelectedText(g, ReportList::kExamColumn); };
+        ListGrid::SelectRow(g, 1);
+        QVERIFY(ReportStore::Delete(cell(g, 0, ReportList::kKeyColumn)).ok());
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"S2", "S3"}));
+        QVERIFY(ReportList::SelectedRow(g) == 0 && selectedExam() == QStringLiteral("S2"));
+
+        saveNew(QStringLiteral("S4"));
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"S2", "S3", "S4"}));
+        QCOMPARE(selectedExam(), QStringLiteral("S2"));
+
+        Openers::setOpener(Openers::Window::DataRecord, [&saveNew](Openers::How) { saveNew(QStringLiteral("S5")); });
+        w->新建报告_Click();
+        Openers::setOpener(Openers::Window::DataRecord, {});
+        QCOMPARE(column(g, ReportList::kExamColumn), QStringList({"S2", "S3", "S4", "S5"}));
+        QCOMPARE(selectedExam(), QStringLiteral("S5"));
     }
 
     void rightsDisableExactlyTheirCommands()

@@ -159,7 +159,7 @@ private slots:
         ed->settleCaptures();
         QVERIFY(near(centre(QImage(jpg(ed->Pictmp[4]->Tag))), Qt::blue));
 
-        // The JPEG cannot be written: "26001:…", the thumbnail erased, the slot free.
+        // The JPEG cannot be written: "26001:<why>：<its file>", the thumbnail erased, the slot free.
         press(ed->Pictmp[0], Qt::LeftButton);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed->ButtonDelPic_Click();
@@ -169,6 +169,7 @@ private slots:
         // Told on the GUI thread once the writer has failed, without anything waiting for it.
         QTRY_VERIFY_WITH_TIMEOUT(!ed->capturesBeingWritten(), kWaitMs);
         QTRY_VERIFY(lastText().startsWith(QStringLiteral("26001:")));
+        QVERIFY2(lastText().endsWith(QStringLiteral("：") + jpg(base)), qPrintable(lastText()));
         QCOMPARE(lastTitle(), QStringLiteral("错误"));
         QVERIFY(ed->Pictmp[0]->Tag.isEmpty() && !ed->Pictmp[0]->hasPicture() && ed->isVisible());
 

@@ -242,6 +242,17 @@ private slots:
                                       << "检查医师不能为空" << false;
         QTest::newRow("fee letters") << int(times) << "十元"
                                      << "收费金额应该为数字" << true;
+        // One-line fields refuse control characters, named as the DICOM conversion names them.
+        QTest::newRow("name U+0001") << int(brname) << "张\x01三"
+                                     << "病人姓名含有不允许的字符（控制字符 U+0001），请重新输入" << true;
+        QTest::newRow("exam tab") << int(obligate5) << "X\t1"
+                                  << "检查号含有不允许的字符（制表符），请重新输入" << true;
+        QTest::newRow("section ESC") << int(sectionoffice) << "内\x1b科"
+                                     << "科室含有不允许的字符（控制字符 U+001B），请重新输入" << true;
+        QTest::newRow("bed C1") << int(obligate2) << "3\xc2\x85"
+                                << "床号含有不允许的字符（控制字符 U+0085），请重新输入" << true;
+        QTest::newRow("diagnosis keeps breaks and tabs") << int(checkconclusion) << "甲\n\t乙\r\n"
+                                                         << "" << false;
         QTest::newRow("sex one space passes") << int(sex) << " "
                                               << "" << false;
         QTest::newRow("slashed date passes") << int(pgdate) << "2024/1/5"
@@ -359,8 +370,8 @@ private slots:
         QVERIFY(list.rows() == 2 && list.currentRow() == 1 && ed.UpdateIdout() != key1);
 
         // An update of the older report rewrites its own row (found by its key, not by the
-        // selection) but keeps the date column.
-        list.setCell(0, ReportList::kDateColumn, QStringLiteral("2020-01-01"));
+        // selection) and keeps its report date.
+        QVERIFY(TestFolder::exec(QStringLiteral("UPDATE reports SET rpdate = '2020-01-01' WHERE ctid = %1").arg(key1)));
         ed.setUpdateId(key1);
         ed.ButtnEnable_Click();
         QCOMPARE(ed.savebj(), QStringLiteral("update"));
@@ -386,7 +397,6 @@ private slots:
     {
         kit::FakeList list;
         DataRecord& ed = DataRecord::instance();
-        ed.setUpdateTable(true);
         ed.ButtnNew_Click();
         kit::typeRecord(ed, QStringLiteral("X7"), QStringLiteral("甲"));
         const QString good = AppPaths::imageFolder() + QStringLiteral("/rpt1.jpg");
@@ -490,11 +500,9 @@ private slots:
         QVERIFY(ed.UpdateIdout() == QString::number(other) && ed.ButtnSave->isEnabled());
         kit::closeEditor();
 
-        // Opened from elsewhere (no list update): a delete still takes the report's
-        // row out of the list, and only that row.
+        // A delete takes the report's row out of the list, and only that row.
         list.select(0);
         Openers::EditorOpenFromMainList(false, list.current());
-        ed.setUpdateTable(false);
         MessageBox::queueAnswer(MessageBox::Answer::Ok);
         ed.ButtnDel_Click();
         QVERIFY(kit::countReports() == 1 && list.rows() == 1);

@@ -109,10 +109,11 @@ private slots:
                  QStringLiteral("26001:Failed to save to JPG -1"));
         QCOMPARE(readBytes(jpg), QByteArray("keep me"));
         QVERIFY(QFile::setPermissions(jpg, QFile::ReadOwner));   // read-only: not replaced
-        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:Failed to save to JPG -2"));
+        // A file that cannot be written keeps the writer's number and names the file and why.
+        const QString nowhere = tf.file(QStringLiteral("nowhere/e.jpg"));
+        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, jpg, 90); }), QStringLiteral("26001:没有权限：") + jpg);
         QCOMPARE(readBytes(jpg), QByteArray("keep me"));
-        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, tf.file(QStringLiteral("nowhere/e.jpg")), 90); }),
-                 QStringLiteral("26001:Failed to save to JPG -3"));
+        QCOMPARE(raised([&] { JpegWriter::SaveJPG(d, nowhere, 90); }), QStringLiteral("26001:路径未找到：") + nowhere);
         // A missing or broken BMP (cut short inside its header, or not a picture): the old JPEG stays.
         QVERIFY(raised([&] { ConvertBmpToJpg(tf.file(QStringLiteral("img/missing.bmp"))); }).startsWith("53:"));
         const QString junk = tf.file(QStringLiteral("img/junk.bmp"));
@@ -153,7 +154,7 @@ private slots:
             jpgError = raised([&] { JpegWriter::writeFile(QByteArray(10000, 'j'), jpg); });
         }
         QVERIFY(!bmpWritten);
-        QCOMPARE(jpgError, QStringLiteral("26001:Failed to save to JPG -3"));
+        QCOMPARE(jpgError, QStringLiteral("26001:磁盘已满：") + jpg);
         QVERIFY(readBytes(bmp) == oldBmp && readBytes(jpg) == oldJpg);
         QCOMPARE(QDir(tf.file(QStringLiteral("img/new"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }

@@ -29,6 +29,7 @@
 #include <QTableView>
 #include <QtTest>
 #include <functional>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -239,8 +240,7 @@ private slots:
                     QVERIFY(full.ok());
                     w.CmdPrint->click();
                 }
-                QVERIFY(failedOnce(QStringLiteral("没有完整写入临时文件 %1/job-").arg(spool)));
-                QVERIFY(lastFailure_.contains(QStringLiteral("临时文件夹")));
+                QVERIFY(failedOnce(QStringLiteral("没有完整写入临时文件夹 %1 中的临时文件").arg(spool)));
                 QVERIFY(!QFile::exists(out) && spoolEmpty() && backend_->submitted() == 0);
             }
         });
@@ -392,6 +392,34 @@ private slots:
             QCOMPARE(st.st_mode & 07777, mode_t(0700));
             QVERIFY(!QFile::exists(old));
         });
+    }
+
+    void spoolFileReachedThroughItsDescriptor()
+    {
+        // Once its folder is checked, the job's file is reached only through the program's
+        // own descriptor: a link put in the folder's place before the first page takes
+        // nothing (not a name made or removed where it points), and the job prints whole.
+        const QString spool = folder_->file(QStringLiteral("spool"));
+        const QString moved = folder_->file(QStringLiteral("moved"));
+        const QString elsewhere = folder_->file(QStringLiteral("elsewhere"));
+        const QByteArray untouched = QFile::encodeName(elsewhere);
+        const timespec longAgo[2] = {{1000000, 0}, {1000000, 0}};
+        QVERIFY(QDir().mkdir(elsewhere) && ::utimensat(AT_FDCWD, untouched.constData(), longAgo, 0) == 0);
+        backend_->setSpoolFolder(spool);
+        QVERIFY(ProgramPrinter::instance().selectPrinter(QStringLiteral("报告打印机")));
+        QString failure;
+        std::unique_ptr<PrintJob> job =
+            ProgramPrinter::instance().newJob([&](const ReportError& e) { failure = e.description; });
+        QVERIFY2(job, qPrintable(failure));
+        QVERIFY(QFile::rename(spool, moved) && QFile::link(elsewhere, spool));
+        job->painter()->drawText(QPointF(100, 100), QStringLiteral("第1行"));
+        job->endDoc();
+        job.reset();
+        QCOMPARE(kit::pdfPages(folder_->file(QStringLiteral("out.pdf"))), 1);
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QVERIFY(QDir(elsewhere).isEmpty(all) && QDir(moved).isEmpty(all));
+        struct stat st {};
+        QVERIFY(::stat(untouched.constData(), &st) == 0 && st.st_mtime == 1000000);
     }
 
     void zoomStepsAndLimits()

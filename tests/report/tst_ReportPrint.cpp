@@ -161,8 +161,10 @@ private slots:
         const QImage page2 = kit::pdfPageImage(pdf, 2, folder_->file(QStringLiteral("p2")));
         QVERIFY(colourBox(page2, kPictureColours[0], 100).isNull());
 
-        // The layout's faces are the installed Song and Hei faces, Latin letters and digits
-        // included: no other face is in the document.
+        // The layout's faces: the installed Song face for the values and the body, Latin letters
+        // and digits included, and for its bold texts (hospital name and title in 黑体, the
+        // captions in 宋体) the Hei and Song faces with a bold of their own: no other face is in
+        // the document.
         const QStringList fonts = kit::runTool(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n')).mid(2);
         QStringList faces;
         for (const QString& line : fonts)
@@ -170,11 +172,11 @@ private slots:
                 faces << line.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('+'), -1);
         faces.removeDuplicates();
         faces.sort();
-        QCOMPARE(faces, QStringList({QStringLiteral("UMingCN"), QStringLiteral("WenQuanYiZenHei")}));
+        QCOMPARE(faces, QStringList({QStringLiteral("NotoSansCJKsc-Bold"), QStringLiteral("NotoSerifCJKsc-Bold"),
+                                     QStringLiteral("UMingCN")}));
 
         // The long phone number is drawn smaller, whole, and ends 1 mm before the next caption.
-        const QString words =
-            kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words = kit::pdfWordBoxes(pdf);
         auto wordBox = [&words](const QString& text) {
             const QRegularExpression re(QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
                                                        "yMax=\"([\\d.]+)\">%1</word>")
@@ -265,8 +267,7 @@ private slots:
 
             // On every page the body ends above the footer: its last line's bottom lies above the
             // top of the footer's first row.
-            const QString boxes =
-                kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+            const QString boxes = kit::pdfWordBoxes(pdf);
             const QStringList pageBoxes = boxes.split(QStringLiteral("<page ")).mid(1);
             QCOMPARE(pageBoxes.size(), previewPages.size());
             const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" "
@@ -360,8 +361,7 @@ private slots:
         QVERIFY(!colourBox(page, kPictureColours[0], 100).isNull());   // the picture row stays
         QVERIFY(colourBox(page, kLogoBlue, 100, 30).isNull());
 
-        const QString words =
-            kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+        const QString words = kit::pdfWordBoxes(pdf);
         const QRegularExpression word(QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"([\\d.]+)\""));
         int n = 0;
         double right = 0;
@@ -372,8 +372,8 @@ private slots:
         // the character that reaches the limit 2 mm inside it (6.35 mm at 18 pt) stays on its line:
         // 27 of them, 171.45 mm of the 168 mm limit.
         QVERIFY2(right <= 5 + 200 - 15 - 2 + 6.35 + 0.3, qPrintable(QString::number(right)));
-        const QStringList lines =
-            kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).split(QLatin1Char('\n'));
+        const QStringList lines = kit::ideographs(kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
+                                      .split(QLatin1Char('\n'));
         QVERIFY(lines.contains(QString(27, QChar(0x80BA))) && lines.contains(QString(120 - 4 * 27, QChar(0x80BA))));
     }
 
@@ -445,8 +445,10 @@ private slots:
     void boldCaptionsOnPaper()
     {
         // A bold caption is bold on paper as in the preview, in a face without a bold of its own
-        // too. Seen on the printed page: the caption in bold puts clearly more ink on the paper
-        // than the same caption in regular.
+        // too: it is drawn in a face of the same style that has one. Seen on the printed page:
+        // the caption in bold puts half as much ink again on the paper as the same caption in
+        // regular (1.6 to 1.9 times); a bold made up of a second copy shifted by a hair reaches
+        // 1.2 to 1.4.
         QFETCH(QString, face);
         useEveryItem();
         kit::setIni("font5", "mFontname", face);
@@ -462,8 +464,7 @@ private slots:
             kit::setIni("font5", "mFontBold", bold ? QStringLiteral("True") : QStringLiteral("False"));
             if (!print(id) || !failures_.isEmpty())
                 return -1.0;
-            const auto m = box.match(
-                kit::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+            const auto m = box.match(kit::pdfWordBoxes(pdf));
             if (!m.hasMatch())
                 return -1.0;
             const double px = 300 / 72.0;
@@ -480,7 +481,7 @@ private slots:
         const double regular = inkOfCaption(false);
         const double bold = inkOfCaption(true);
         QVERIFY(regular > 0);
-        QVERIFY2(bold > 1.1 * regular, qPrintable(QStringLiteral("%1 / %2").arg(bold).arg(regular)));
+        QVERIFY2(bold > 1.5 * regular, qPrintable(QStringLiteral("%1 / %2").arg(bold).arg(regular)));
     }
 
 private:

@@ -3,42 +3,22 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace dicompeer {
 namespace {
-
-// How many sockets of the kernel's tables have the loopback port at their
-// local (or remote) end and are in the state given (hex, as the tables write it).
-int sockets(int port, bool remote, const char* state)
-{
-    const QString hexPort = QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper();
-    int n = 0;
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile f(QString::fromLatin1(table));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray& line : f.readAll().split('\n')) {
-            const QList<QByteArray> cols = line.simplified().split(' ');
-            if (cols.size() > 3 && QString::fromLatin1(cols[remote ? 2 : 1]).endsWith(hexPort) && cols[3] == state)
-                ++n;
-        }
-    }
-    return n;
-}
-
-// Whether something listens on the TCP port (read from the kernel's tables,
-// so no connection disturbs the peer).
-bool listening(int port) { return sockets(port, false, "0A") > 0; }
 
 sockaddr_in loopback(int port)
 {
@@ -47,6 +27,26 @@ sockaddr_in loopback(int port)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     a.sin_port = htons(quint16(port));
     return a;
+}
+
+// Whether something listens on the TCP port: a connection is accepted
+// (storescp takes one that closes before it asks for an association).
+bool listening(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in a = loopback(port);
+    const bool accepted = s >= 0 && ::connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    if (s >= 0)
+        ::close(s);
+    return accepted;
+}
+
+// Whether the socket of ours still waits for its peer to accept its connection.
+bool waitsForPeer(int s)
+{
+    tcp_info info{};
+    socklen_t len = sizeof info;
+    return ::getsockopt(s, IPPROTO_TCP, TCP_INFO, &info, &len) == 0 && info.tcpi_state == TCP_SYN_SENT;
 }
 
 QString run(const QString& program, const QStringList& args, bool* ok = nullptr)
@@ -76,8 +76,6 @@ int freePort()
     return port;
 }
 
-int connectionsWaiting(int port) { return sockets(port, true, "02"); }   // SYN_SENT
-
 FullPort::FullPort()
 {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -98,7 +96,10 @@ FullPort::FullPort()
 
 FullPort::~FullPort() { close(); }
 
-bool FullPort::ok() const { return port_ != 0 && connectionsWaiting(port_) > 0; }
+bool FullPort::ok() const
+{
+    return port_ != 0 && std::any_of(queued_.begin(), queued_.end(), [](int s) { return waitsForPeer(s); });
+}
 
 void FullPort::close()
 {
@@ -186,8 +187,11 @@ void SlowRelay::pass(int client)
         }
         if (open && p[1].revents) {
             const ssize_t n = ::recv(client, buf, 4096, 0);
+            if (n < 0 && errno == ECONNRESET)
+                reset_ = true;
             open = n > 0 && sendAll(server, buf, n);
             passed += std::max<ssize_t>(n, 0);
+            passed_ += std::max<ssize_t>(n, 0);
         }
     }
     ::close(client);

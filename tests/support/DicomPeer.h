@@ -73,6 +73,10 @@ public:
     SlowRelay& operator=(const SlowRelay&) = delete;
     bool ok() const { return listener_ >= 0; }
     int port() const { return port_; }
+    // The bytes of the clients passed on so far.
+    qint64 passed() const { return passed_; }
+    // Whether a client's connection ended with a reset, not closed in order.
+    bool clientReset() const { return reset_; }
 
 private:
     void pass(int client);
@@ -82,13 +86,11 @@ private:
     int to_ = 0;
     int rate_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<qint64> passed_{0};
+    std::atomic<bool> reset_{false};
     std::vector<std::thread> passes_;   // only the accepting thread adds to them
     std::thread accepting_;
 };
-
-// How many of this machine's connections to the loopback port wait for it
-// to accept them (requests sent and not answered).
-int connectionsWaiting(int port);
 
 // The value of one attribute ("0010,0010") as dcmdump prints it; null when absent
 // or when dcmdump cannot read the file.

@@ -55,7 +55,9 @@ void typeRecord(DataRecord& ed, const QString& exam, const QString& name)
 
 FakeList::FakeList()
 {
-    ReportList::FollowStore(grid.get(), [] { return Environment::today(); });
+    // The main window's list, whose own editor every test's editor is.
+    ReportList::FollowStore(
+        grid.get(), [] { return Environment::today(); }, [] { return true; });
 }
 FakeList::~FakeList() = default;
 

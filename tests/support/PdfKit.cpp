@@ -1,6 +1,10 @@
 #include "support/PdfKit.h"
 
+#include <QFont>
+#include <QFontInfo>
+#include <QHash>
 #include <QProcess>
+#include <QRawFont>
 #include <QRegularExpression>
 
 namespace kit {
@@ -33,8 +37,47 @@ QString pdfText(const QString& pdf, int page, bool raw)
     QStringList args = page > 0 ? pageRange(page) : QStringList();
     if (raw)
         args.prepend(QStringLiteral("-raw"));
-    QString t = runTool(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-"));
+    QString t = ideographs(runTool(QStringLiteral("pdftotext"), args << pdf << QStringLiteral("-")));
     return t.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+QString pdfWordBoxes(const QString& pdf)
+{
+    return ideographs(runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+}
+
+QString ideographs(QString text)
+{
+    // Radicals (CJK Radicals Supplement and Kangxi Radicals) to the unified ideograph a face
+    // draws with the same glyph.
+    static const QHash<QChar, QChar> ideograph = [] {
+        QHash<QChar, QChar> map;
+        QString unified;
+        for (char16_t c = 0x4E00; c <= 0x9FFF; ++c)
+            unified += QChar(c);
+        for (const char* face : {"Noto Serif CJK SC", "Noto Sans CJK SC"})
+            for (const bool bold : {false, true}) {
+                QFont f(QString::fromLatin1(face));
+                f.setBold(bold);
+                if (QFontInfo(f).family() != f.family())
+                    continue;   // not installed
+                const QRawFont raw = QRawFont::fromFont(f);
+                const QList<quint32> glyphs = raw.glyphIndexesForString(unified);
+                QHash<quint32, QChar> byGlyph;
+                for (qsizetype i = 0; i < glyphs.size(); ++i)
+                    if (glyphs[i])
+                        byGlyph.insert(glyphs[i], unified[i]);
+                for (char16_t c = 0x2E80; c <= 0x2FDF; ++c) {
+                    const QList<quint32> g = raw.glyphIndexesForString(QString(QChar(c)));
+                    if (!g.isEmpty() && g[0] && byGlyph.contains(g[0]))
+                        map.insert(QChar(c), byGlyph.value(g[0]));
+                }
+            }
+        return map;
+    }();
+    for (QChar& c : text)
+        c = ideograph.value(c, c);
+    return text;
 }
 
 QImage pdfPageImage(const QString& pdf, int page, const QString& prefix)

@@ -14,6 +14,13 @@ QString runTool(const QString& program, const QStringList& args);
 int pdfPages(const QString& pdf);
 // The text of a page (0 = all) without any white space; raw keeps the order the texts were drawn in.
 QString pdfText(const QString& pdf, int page = 0, bool raw = false);
+// Every word of the document with its box in points (pdftotext -bbox).
+QString pdfWordBoxes(const QString& pdf);
+// Text read from a PDF with the ideographs its faces draw: Qt names each embedded glyph by
+// the lowest character the face maps to it, and the Noto CJK faces draw radicals and
+// ideographs alike (⻅ and 见, ⼀ and 一), so their text reads back as radicals. The page
+// shows the ideograph; pdfText and pdfWordBoxes read it so.
+QString ideographs(QString text);
 // A page rendered at 100 dots per inch into prefix + ".png".
 QImage pdfPageImage(const QString& pdf, int page, const QString& prefix);
 // The part crop (pixels of that resolution) of a page rendered at dpi dots per inch.
