@@ -3,6 +3,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHash>
+#include <QMutex>
+#include <QPair>
 #include <QStringList>
 
 namespace ReportFonts {
@@ -76,9 +79,8 @@ bool hasBold(const QString& face)
 }
 
 bool listed(const QStringList& list, const QString& name) { return list.contains(name.trimmed(), Qt::CaseInsensitive); }
-}
 
-QStringList faces(const QString& name, bool bold)
+QStringList lookUpFaces(const QString& name, bool bold)
 {
     const QString face = installedFace(name);
     if (!bold || hasBold(face))
@@ -91,5 +93,21 @@ QStringList faces(const QString& name, bool bold)
                 return {f};
     }
     return {name};
+}
+}
+
+QStringList faces(const QString& name, bool bold)
+{
+    // A layout sets its faces at every text it draws; the font database is asked once
+    // per name for the session (faces installed while the program runs count from the
+    // next start).
+    static QMutex lock;
+    static QHash<QPair<QString, bool>, QStringList> known;
+    const QMutexLocker hold(&lock);
+    const auto key = qMakePair(name, bold);
+    const auto found = known.constFind(key);
+    if (found != known.constEnd())
+        return *found;
+    return *known.insert(key, lookUpFaces(name, bold));
 }
 }
