@@ -14,3 +14,7 @@ endif()
 # The picture folder holds patient pictures: owner-only, as the program makes it.
 file(MAKE_DIRECTORY ${DST}/img)
 file(CHMOD ${DST}/img DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+# The program folder is the user's alone (the program refuses to start in one that another
+# account may write), whatever the umask the build ran under.
+file(CHMOD ${DST} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
