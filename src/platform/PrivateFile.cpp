@@ -199,6 +199,8 @@ Folder Folder::open(const QString& path) { return openResolved(resolve(path)); }
 
 Folder Folder::openFolder(const QByteArray& entry) const { return openResolved(resolveIn(*this, entry)); }
 
+Folder Folder::adopt(int fd, const QString& path) { return FolderAccess::opened(fd, path); }
+
 QString Folder::pathOf(const QByteArray& entry) const { return joined(path_, QFile::decodeName(entry)); }
 
 int Folder::stat(const QByteArray& entry, struct stat* st) const

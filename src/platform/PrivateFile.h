@@ -82,6 +82,9 @@ public:
     static Folder open(const QString& path);
     // A folder inside this one, by the same rule.
     Folder openFolder(const QByteArray& entry) const;
+    // A folder the caller opened and checked by rules of its own; the
+    // descriptor is the Folder's from now on.
+    static Folder adopt(int fd, const QString& path);
 
     bool isOpen() const { return fd_ >= 0; }
     // 0, or why the folder could not be opened: EACCES with refusedLink()

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
-#include <QRandomGenerator>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -20,7 +19,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -92,49 +90,30 @@ int openSpoolFolder(const QString& folder, bool make, QString* error)
     return fd;
 }
 
-// Removes the job files of this user's in the open folder not touched for a while.
-void removeStale(int dir)
+// Removes what a killed program left in the checked spool folder: the hidden job files
+// that no running program holds, and the named ones of earlier builds (this user's
+// "job-….pdf") not touched for a while.
+void removeStale(const PrivateFile::Folder& folder)
 {
-    const int copy = ::dup(dir);
-    DIR* d = copy < 0 ? nullptr : ::fdopendir(copy);
-    if (!d) {
-        if (copy >= 0)
-            ::close(copy);
+    PrivateFile::removeLeftovers(folder, [](const QString&) { return false; });
+    QList<QByteArray> names;
+    if (!folder.list(&names))
         return;
-    }
     const time_t before = ::time(nullptr) - kStaleSeconds;
-    while (const dirent* e = ::readdir(d)) {
-        const QByteArray name(e->d_name);
-        if (!name.startsWith("job-") || !name.endsWith(".pdf"))
-            continue;
+    for (const QByteArray& name : names) {
         struct stat st {};
-        if (::fstatat(dir, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
-            && st.st_mtime < before)
-            ::unlinkat(dir, e->d_name, 0);
+        if (name.startsWith("job-") && name.endsWith(".pdf") && folder.stat(name, &st) == 0 && S_ISREG(st.st_mode)
+            && st.st_uid == ::geteuid() && st.st_mtime < before)
+            (void)folder.remove(name);
     }
-    ::closedir(d);
 }
-}
-
-SpoolFile::SpoolFile(int folder, int fd, QString folderPath, QByteArray name)
-    : folder_(folder), fd_(fd), folderPath_(std::move(folderPath)), name_(std::move(name))
-{}
-
-SpoolFile::~SpoolFile()
-{
-    // A named one goes through the folder checked at its making.
-    if (!name_.isEmpty())
-        (void)::unlinkat(folder_, name_.constData(), 0);
-    ::close(fd_);
-    ::close(folder_);
 }
 
 QString SpoolFile::path() const
 {
     // Without /proc (never on a usual system) only the name is left to the writer.
-    return name_.isEmpty() || ::access("/proc/self/fd", X_OK) == 0
-               ? QStringLiteral("/proc/self/fd/%1").arg(fd_)
-               : folderPath_ + QLatin1Char('/') + QFile::decodeName(name_);
+    const QString name = file_.temporaryPath();
+    return name.isEmpty() || ::access("/proc/self/fd", X_OK) == 0 ? QStringLiteral("/proc/self/fd/%1").arg(fd()) : name;
 }
 
 std::shared_ptr<SpoolFile> newSpoolFile(const QString& folder, QString* error)
@@ -142,30 +121,13 @@ std::shared_ptr<SpoolFile> newSpoolFile(const QString& folder, QString* error)
     const int dir = openSpoolFolder(folder, true, error);
     if (dir < 0)
         return nullptr;
-    removeStale(dir);
+    const PrivateFile::Folder checked = PrivateFile::Folder::adopt(dir, folder);
+    removeStale(checked);
     // The jobs hold patient data: owner-only, and never a name that is already there.
-    if (::access("/proc/self/fd", X_OK) == 0) {
-        const int fd = ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            return std::make_shared<SpoolFile>(dir, fd, folder, QByteArray());
-    }
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = "job-";
-        for (int i = 0; i < 6; ++i)
-            name += kLetters[QRandomGenerator::system()->bounded(int(sizeof kLetters) - 1)];
-        name += ".pdf";
-        const int fd = ::openat(dir, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            return std::make_shared<SpoolFile>(dir, fd, folder, name);
-        if (errno != EEXIST) {
-            *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（%2）").arg(folder, systemText(errno));
-            break;
-        }
-    }
-    if (error->isEmpty())
-        *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（文件名都已占用）").arg(folder);
-    ::close(dir);
+    auto spool = std::make_shared<SpoolFile>(checked);
+    if (spool->error() == 0)
+        return spool;
+    *error = QStringLiteral("无法在 %1 建立打印作业的临时文件（%2）").arg(folder, systemText(spool->error()));
     return nullptr;
 }
 
@@ -175,8 +137,7 @@ void removeStaleSpoolFiles(const QString& folder)
     const int dir = openSpoolFolder(folder, false, &ignored);
     if (dir < 0)
         return;
-    removeStale(dir);
-    ::close(dir);
+    removeStale(PrivateFile::Folder::adopt(dir, folder));
 }
 
 QString checkWhole(const QString& path)

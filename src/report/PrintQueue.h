@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/PrivateFile.h"
+
 #include <QPageSize>
 #include <QString>
 #include <QStringList>
@@ -92,28 +94,26 @@ struct ServiceAnswer {
 // keywords in Chinese, words that tell nothing left out).
 Telling tell(const ServiceAnswer& answer);
 
-// A print job's file in the spool folder, owner-only. It has no name where the file
-// system allows (O_TMPFILE), else "job-" + six letters or digits + ".pdf"; the PDF writer
-// and the queue reach it through this program's own descriptor (path()), so no name in
-// the folder is looked up again after the folder's check. It goes with the object.
+// A print job's file in the spool folder, owner-only (a PrivateFile::NewFile that is
+// never committed). It has no name where the file system allows (O_TMPFILE), else a
+// short hidden one, locked while it lives; the PDF writer and the queue reach it through
+// this program's own descriptor (path()), so no name in the folder is looked up again
+// after the folder's check. It goes with the object.
 class SpoolFile {
 public:
-    SpoolFile(int folder, int fd, QString folderPath, QByteArray name);
-    ~SpoolFile();
-    SpoolFile(const SpoolFile&) = delete;
-    SpoolFile& operator=(const SpoolFile&) = delete;
+    explicit SpoolFile(const PrivateFile::Folder& folder) : file_(folder), folderPath_(folder.path()) {}
 
+    // 0, or why the file could not be made.
+    int error() const { return file_.error(); }
     // What the writer and the queue open: the file itself, whatever names point where.
     QString path() const;
     // The spool folder, for messages.
     QString folder() const { return folderPath_; }
-    int fd() const { return fd_; }
+    int fd() const { return file_.fd(); }
 
 private:
-    int folder_;
-    int fd_;
+    PrivateFile::NewFile file_;
     QString folderPath_;
-    QByteArray name_;   // empty for a file without a name
 };
 
 // A new, empty spool file in folder (made when missing); null with *error set, saying

@@ -11,6 +11,7 @@
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
+#include "platform/PrivateFileTesting.h"
 #include "report/Frmprintset.h"
 #include "report/Frmreport.h"
 #include "report/ProgramPrinter.h"
@@ -420,6 +421,40 @@ private slots:
         QVERIFY(QDir(elsewhere).isEmpty(all) && QDir(moved).isEmpty(all));
         struct stat st {};
         QVERIFY(::stat(untouched.constData(), &st) == 0 && st.st_mtime == 1000000);
+    }
+
+    void namedJobFilesWhereNoUnnamedOnes()
+    {
+        // Where the file system has no unnamed files, a job's file has a hidden name: one a
+        // killed program left goes before the next print, the file of a job still being
+        // written (another copy's) stays, and the job's own goes with it.
+        PrivateFile::setUnnamedTemporaries(false);
+        const auto unnamed = qScopeGuard([] { PrivateFile::setUnnamedTemporaries(true); });
+        const QString spool = folder_->file(QStringLiteral("spool"));
+        backend_->setSpoolFolder(spool);
+        QVERIFY(ProgramPrinter::instance().selectPrinter(QStringLiteral("报告打印机")));
+        const auto files = [&] { return QDir(spool).entryList(QDir::Files | QDir::Hidden); };
+        QString failure;
+        const auto newJob = [&] {
+            return ProgramPrinter::instance().newJob([&](const ReportError& e) { failure = e.description; });
+        };
+        std::unique_ptr<PrintJob> running = newJob();
+        QVERIFY2(running, qPrintable(failure));
+        const QStringList held = files();
+        QCOMPARE(held.size(), 1);
+        const QString left = spool + QStringLiteral("/.pelrand-Left01");
+        QVERIFY(writeFile(left));
+
+        std::unique_ptr<PrintJob> job = newJob();
+        QVERIFY2(job, qPrintable(failure));
+        QVERIFY(!QFile::exists(left) && files().contains(held[0]) && files().size() == 2);
+        job->painter()->drawText(QPointF(100, 100), QStringLiteral("第1行"));
+        job->endDoc();
+        job.reset();
+        QCOMPARE(kit::pdfPages(folder_->file(QStringLiteral("out.pdf"))), 1);
+        QCOMPARE(files(), held);
+        running.reset();
+        QVERIFY(files().isEmpty());
     }
 
     void zoomStepsAndLimits()
