@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QScopeGuard>
 
 #include <gst/app/gstappsink.h>
@@ -130,11 +129,8 @@ struct RecordingFile {
 // with errno set.
 int makeTemporary(int folder, QByteArray& name)
 {
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray candidate = QByteArrayLiteral(".pelrand-XXXXXX.avi");
-        for (qsizetype i = 9; i < 15; ++i)
-            candidate[i] = kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
+        const QByteArray candidate = PrivateFile::temporaryName(".avi");
         const int fd =
             ::openat(folder, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {

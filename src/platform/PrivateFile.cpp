@@ -39,16 +39,6 @@ int injectedFault(const QByteArray& target)
 
 int lastError() { return errno != 0 ? errno : EIO; }
 
-// A short fixed temporary name: ".pelrand-" + six letters or digits.
-QByteArray temporaryName()
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray suffix(6, 'X');
-    for (char& c : suffix)
-        c = kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
-    return kTemporaryStem + suffix;
-}
-
 // Gives the unnamed file behind fd the name entry in folder (EEXIST when it is taken).
 int linkUnnamed(int fd, int folder, const QByteArray& entry)
 {
@@ -132,6 +122,15 @@ void syncFolderOf(const QByteArray& path)
 }
 
 namespace PrivateFile {
+
+QByteArray temporaryName(const QByteArray& suffix)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = kTemporaryStem;
+    for (int i = 0; i < 6; ++i)
+        name += kChars[QRandomGenerator::system()->bounded(int(sizeof kChars - 1))];
+    return name + suffix;
+}
 
 QString refusedLinkText(const QString& link, Remedy remedy)
 {

@@ -142,6 +142,10 @@ Name resolve(const QString& path);
 // An entry of folder (a name made by the program inside a folder it opened), by the same rule.
 Name resolveIn(const Folder& folder, const QByteArray& entry);
 
+// A short fixed temporary name, never built from the user's: ".pelrand-" + six
+// letters or digits (each call new ones), then suffix.
+QByteArray temporaryName(const QByteArray& suffix = {});
+
 // What to do about a refused link: choose another name, or another DICOM
 // output folder in the DICOM settings.
 enum class Remedy {
