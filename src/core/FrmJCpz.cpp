@@ -6,6 +6,7 @@
 #include "core/SkinPanel.h"
 #include "core/SkinWindows.h"
 #include "core/Modini.h"
+#include "core/TypedText.h"
 #include "platform/MessageBox.h"
 
 #include <QCheckBox>
@@ -54,6 +55,15 @@ void FrmJCpz::Form_Load()
 
 void FrmJCpz::ButtnSave_Click()
 {
+    // The hospital name heads every printed report, the machine name is stored with each.
+    for (const auto& [box, name] :
+         {std::pair{Text1, QStringLiteral("医院名称")}, std::pair{Text2, QStringLiteral("机器名称")}})
+        if (const auto refused = TypedText::FirstRefused(box->text(), TypedText::Kind::OneLine)) {
+            MessageBox::critical(TypedText::RefusedText(name, refused->character), MessageBox::kErrorTitle);
+            box->setFocus();
+            box->selectAll();
+            return;
+        }
     if (Text1->text().isEmpty()) {
         MessageBox::critical(QStringLiteral("医院名称不能为空"), MessageBox::kErrorTitle);
         return;

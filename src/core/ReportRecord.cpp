@@ -265,26 +265,4 @@ std::optional<qint64> ParseKey(const QString& text)
         return std::nullopt;
     return text.trimmed().toLongLong();
 }
-
-char32_t ControlCharacter(const QString& text)
-{
-    for (char32_t ch : text.toUcs4())
-        if (IsControl(ch))
-            return ch;
-    return 0;
-}
-
-QString CharacterName(char32_t ch)
-{
-    switch (ch) {
-    case U'\t': return QStringLiteral("制表符");
-    case U'\n':
-    case U'\r': return QStringLiteral("换行符");
-    default: break;
-    }
-    if (IsControl(ch))
-        return QStringLiteral("控制字符 U+%1")
-            .arg(QString::number(uint(ch), 16).toUpper().rightJustified(4, QLatin1Char('0')));
-    return QString::fromUcs4(&ch, 1);
-}
 }

@@ -109,13 +109,4 @@ QString FeeText(const QVariant& v);
 
 // A key from a list cell: decimal digits only (blanks around are allowed).
 std::optional<qint64> ParseKey(const QString& text);
-
-// Control characters (C0, DEL and C1): a one-line field holds none of them,
-// a free text only its line breaks and tabs.
-constexpr bool IsControl(char32_t ch) { return ch < 0x20 || (ch >= 0x7F && ch <= 0x9F); }
-// The first control character of a one-line text, or 0.
-char32_t ControlCharacter(const QString& text);
-// A character as users know it: the tab and the line breaks by name, other
-// control characters by their code ("控制字符 U+0001"), any other as itself.
-QString CharacterName(char32_t ch);
 }

@@ -382,9 +382,9 @@ private:
     // DataRecordSave.cpp
     bool ValidateRecord();
     bool failField(QWidget* field, const QString& message, bool selectAll);
-    // Refuses the first one-line field, in the order of the report items,
-    // that holds a control character.
-    bool oneLineFieldsClean();
+    // Refuses the first field, in the order of the report items, that holds a
+    // character a typed text may not hold.
+    bool typedTextsClean();
     ReportRecord::Texts recordTexts() const;
     void closePhrasePanel();
 

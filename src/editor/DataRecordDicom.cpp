@@ -7,6 +7,7 @@
 #include "core/Modini.h"
 #include "core/ModBackup.h"
 #include "core/ReportRecord.h"
+#include "core/TypedText.h"
 #include "imaging/DicomConversion.h"
 #include "imaging/DicomSettings.h"
 #include "platform/AppError.h"
@@ -165,7 +166,15 @@ struct DataRecord::DicomCommand {
         case Dicom::Misfit::Modality:
             MessageBox::critical(QStringLiteral("设备类型“%1”不是DICOM代码").arg(common.modality), kErrorTitle);
             return false;
-        case Dicom::Misfit::Age:       // the age is written by the program itself, always in form
+        case Dicom::Misfit::Age: {
+            // Never a file without the age the report has: the unit or the number is named.
+            const bool unitKnown = Dicom::AgeString(QStringLiteral("0"), common.ageUnit).size() == 4;
+            return ed.failField(
+                unitKnown ? static_cast<QWidget*>(ed.Text4) : ed.ComboAge,
+                QStringLiteral("年龄“%1%2”不能写入DICOM图像（DICOM年龄为0到999天、周、月或岁），请重新输入")
+                    .arg(common.age, common.ageUnit),
+                true);
+        }
         case Dicom::Misfit::StudyId:   // a study number has at most 10 digits
         case Dicom::Misfit::None: break;
         }
@@ -180,7 +189,7 @@ struct DataRecord::DicomCommand {
                 field, QStringLiteral("%1最多%2个字符（%3），请重新输入").arg(label).arg(longest).arg(attribute), true);
         return ed.failField(field,
                             QStringLiteral("%1含有%2不允许的字符（%3），请重新输入")
-                                .arg(label, attribute, ReportRecord::CharacterName(fit.character)),
+                                .arg(label, attribute, TypedText::CharacterName(fit.character)),
                             true);
     }
 

@@ -5,6 +5,7 @@
 #include "core/Mmain.h"
 #include "core/Database.h"
 #include "core/ReportStore.h"
+#include "core/TypedText.h"
 #include "core/Openers.h"
 #include "platform/AppPaths.h"
 #include "platform/Environment.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <exception>
 
 using namespace ReportRecord;
@@ -52,8 +54,11 @@ bool DataRecord::ValidateRecord()
         return failField(Text3, QStringLiteral("病人姓别不能为空"), false);
     if (Text4->text().isEmpty())
         return failField(Text4, QStringLiteral("年龄不能为空"), false);
-    if (!ParseNumber(Text4->text()))
+    const std::optional<double> years = ParseNumber(Text4->text());
+    if (!years)
         return failField(Text4, QStringLiteral("年龄应该为数字"), true);
+    if (*years < 0)
+        return failField(Text4, QStringLiteral("年龄不能为负数，请重新输入"), true);
     const QString unit = ComboAge->currentText();
     if (unit.isEmpty())
         return failField(ComboAge, QStringLiteral("年龄单位不能为空"), false);
@@ -71,26 +76,66 @@ bool DataRecord::ValidateRecord()
         return failField(Text12, QStringLiteral("检查医师不能为空"), false);
     if (!Text13->text().isEmpty() && !ParseNumber(Text13->text()))
         return failField(Text13, QStringLiteral("收费金额应该为数字"), true);
-    return oneLineFieldsClean();
+    return typedTextsClean();
 }
 
-bool DataRecord::oneLineFieldsClean()
+namespace {
+// The window that keeps the values a list field offers.
+QString listOrigin(int field)
 {
-    // A pasted control character would be stored and shown as a box in every
-    // list; the free texts (findings, diagnosis) keep their line breaks and tabs.
+    switch (field) {
+    case sectionoffice: return QStringLiteral("科室设置");
+    case utpatientid: return QStringLiteral("申请医师设置");
+    case pgdr:
+    case rpdr: return QStringLiteral("用户管理");
+    case part: return QStringLiteral("检查部位设置");
+    default: return QString();
+    }
+}
+
+// Whether the refused character came with an entry of the box's list (a part
+// list joins several entries with ","): only the window that keeps the list
+// can correct it.
+bool fromList(const QComboBox* box, const QString& text, char32_t ch)
+{
+    const QString bad = QString::fromUcs4(&ch, 1);
+    for (int i = 0; i < box->count(); ++i) {
+        const QString entry = box->itemText(i);
+        if (entry.contains(bad) && text.contains(entry))
+            return true;
+    }
+    return false;
+}
+}
+
+bool DataRecord::typedTextsClean()
+{
+    // Every field by the one rule of what a typed text may hold, in the order of
+    // the report items; the findings and the diagnosis keep line breaks and tabs.
     const std::array<QLabel*, 21> labels = itemLabels();
     for (size_t item = 0; item < labels.size(); ++item) {
         const int field = kItemFields[item];
         for (const int f : {field, field == age ? int(ageunit) : 0}) {
             QWidget* box = control(f);
-            if (!qobject_cast<QLineEdit*>(box) && !qobject_cast<QComboBox*>(box))
+            auto* free = qobject_cast<QPlainTextEdit*>(box);
+            if (!free && !qobject_cast<QLineEdit*>(box) && !qobject_cast<QComboBox*>(box))
                 continue;
-            if (const char32_t ch = ControlCharacter(controlText(f))) {
-                QString caption = labels[item]->text();
-                caption.remove(QLatin1Char(' ')).remove(QChar(0x3000));
-                return failField(
-                    box, QStringLiteral("%1含有不允许的字符（%2），请重新输入").arg(caption, CharacterName(ch)), true);
+            const QString text = controlText(f);
+            const auto refused = TypedText::FirstRefused(text, free ? TypedText::Kind::Free : TypedText::Kind::OneLine);
+            if (!refused)
+                continue;
+            const QString name = TypedText::FieldName(labels[item]->text());
+            const auto* list = qobject_cast<QComboBox*>(box);
+            const QString origin = listOrigin(f);
+            if (list && !origin.isEmpty() && fromList(list, text, refused->character))
+                return failField(box, TypedText::RefusedStoredText(name, refused->character, origin), false);
+            failField(box, TypedText::RefusedText(name, refused->character), !free);
+            if (free) {
+                QTextCursor at = free->textCursor();
+                at.setPosition(int(refused->at));
+                free->setTextCursor(at);
             }
+            return false;
         }
     }
     return true;

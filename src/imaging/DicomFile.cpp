@@ -1,7 +1,7 @@
 #include "imaging/DicomFile.h"
 
 #include "core/ModBackup.h"
-#include "core/ReportRecord.h"
+#include "core/TypedText.h"
 #include "imaging/Bitmap24.h"
 #include "imaging/BmpFile.h"
 #include "platform/PrivateFile.h"
@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -135,6 +136,8 @@ bool fill(DcmDataset& ds, const Picture& p, const Bitmap24& dib, QString* why)
     put(DCM_PatientID, Vr::LO, p.examNumber);
     put(DCM_PatientBirthDate, Vr::DA, QString());
     put(DCM_PatientSex, Vr::CS, sexCode(p.sex));
+    if (misfit.isEmpty() && AgeLost(p))
+        misfit = QStringLiteral("PatientAge 不符合DICOM格式：%1%2").arg(p.age, p.ageUnit);
     put(DCM_PatientAge, Vr::AS, AgeString(p.age, p.ageUnit));
     put(DCM_StudyInstanceUID, Vr::UI, p.studyUid);
     put(DCM_SeriesInstanceUID, Vr::UI, p.seriesUid);
@@ -279,22 +282,27 @@ bool uidForm(const QString& t)
     return true;
 }
 
-// The first character the representation does not allow, or 0.
-char32_t badCharacter(Vr vr, const QString& value)
+// A character the representation does not allow: texts hold what a typed text
+// may hold, and only free texts a backslash; codes hold upper-case letters,
+// digits, space and underscore.
+std::optional<char32_t> badCharacter(Vr vr, const QString& value)
 {
-    const bool freeText = vr == Vr::LT || vr == Vr::ST || vr == Vr::UT;
-    for (char32_t ch : value.toUcs4()) {
-        if (vr == Vr::CS) {
+    if (vr == Vr::CS) {
+        for (char32_t ch : value.toUcs4())
             if (!((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == ' ' || ch == '_'))
                 return ch;
-            continue;
-        }
-        if (ReportRecord::IsControl(ch) && !(freeText && (ch == '\t' || ch == '\n' || ch == '\f' || ch == '\r')))
-            return ch;
-        if (ch == '\\' && !freeText)
-            return ch;
+        return std::nullopt;
     }
-    return 0;
+    const bool freeText = vr == Vr::LT || vr == Vr::ST || vr == Vr::UT;
+    // The form feed belongs to DICOM's free texts.
+    QString text = value;
+    if (freeText)
+        text.replace(QLatin1Char('\f'), QLatin1Char(' '));
+    if (const auto refused = TypedText::FirstRefused(text, freeText ? TypedText::Kind::Free : TypedText::Kind::OneLine))
+        return refused->character;
+    if (!freeText && value.contains(QLatin1Char('\\')))
+        return U'\\';
+    return std::nullopt;
 }
 
 int longest(Vr vr)
@@ -334,9 +342,9 @@ Fit CheckVr(Vr vr, const QString& value)
     Fit f;
     if (value.isEmpty())
         return f;
-    if (const char32_t bad = badCharacter(vr, value)) {
+    if (const auto bad = badCharacter(vr, value)) {
         f.kind = Fit::Kind::Character;
-        f.character = bad;
+        f.character = *bad;
         return f;
     }
     // A person name's length counts per component group.
@@ -358,8 +366,13 @@ QString WrittenText(const QString& typed)
     return t;
 }
 
+bool AgeLost(const Picture& p) { return !p.age.trimmed().isEmpty() && AgeString(p.age, p.ageUnit).isEmpty(); }
+
 Mismatch CheckValues(const Picture& p)
 {
+    // An age the attribute cannot hold is not left out of the file.
+    if (AgeLost(p))
+        return {Misfit::Age, Fit{Fit::Kind::Form, 0}};
     const std::tuple<Misfit, Vr, QString> values[] = {
         {Misfit::PatientId, Vr::LO, p.examNumber},    {Misfit::PatientName, Vr::PN, p.patientName},
         {Misfit::Institution, Vr::LO, p.institution}, {Misfit::StudyId, Vr::SH, p.studyId},

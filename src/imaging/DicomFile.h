@@ -81,8 +81,8 @@ enum class Vr {
 };
 
 // Whether a text fits its value representation as one value: its length, its
-// characters (no control character but the free texts' CR, LF, FF and TAB; no
-// backslash but in free texts) and its form. An empty text fits.
+// characters (what a typed text may hold, core/TypedText.h, the free texts with
+// CR, LF, FF and TAB; no backslash but in free texts) and its form. An empty text fits.
 struct Fit {
     enum class Kind {
         Fits,
@@ -113,8 +113,10 @@ struct Mismatch {
     Misfit field = Misfit::None;
     Fit fit;
 };
+// Whether the picture has an age that Patient Age cannot hold (AgeString is empty).
+bool AgeLost(const Picture& picture);
 // The patient's values and the fixed ones, each as written, against its
-// attribute's value representation.
+// attribute's value representation; an age the attribute cannot hold is a misfit.
 Mismatch CheckValues(const Picture& picture);
 // An AE title: 1..16 characters of the default repertoire, no backslash, not blank.
 bool ValidTitle(const QString& title);

@@ -5,6 +5,7 @@
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
+#include "core/TypedText.h"
 #include "imaging/DicomSettings.h"
 #include "platform/AppPaths.h"
 #include "platform/FileDialogs.h"
@@ -107,6 +108,10 @@ bool FrmdcmConv::refuse(QLineEdit* field, const QString& text)
 void FrmdcmConv::ButtnSave_Click()
 {
     const QString folder = Text3->text().trimmed();
+    if (const auto refused = TypedText::FirstRefused(folder, TypedText::Kind::OneLine)) {
+        refuse(Text3, TypedText::RefusedText(QStringLiteral("转换文件存储目录"), refused->character));
+        return;
+    }
     if (!OutputFolderUsable(folder)) {
         refuse(Text3, QStringLiteral("存储目录不正确，请重新设置"));
         return;

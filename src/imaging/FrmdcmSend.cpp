@@ -5,6 +5,7 @@
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
+#include "core/TypedText.h"
 #include "platform/AppPaths.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
@@ -80,6 +81,14 @@ void FrmdcmSend::LoadSendSettings()
 
 void FrmdcmSend::ButtnSave_Click()
 {
+    for (const auto& [box, name] :
+         {std::pair{TxtIp, QStringLiteral("服务器IP")}, std::pair{TxtTitle, QStringLiteral("服务器Title")}})
+        if (const auto refused = TypedText::FirstRefused(box->text(), TypedText::Kind::OneLine)) {
+            MessageBox::critical(TypedText::RefusedText(name, refused->character), MessageBox::kErrorTitle);
+            box->setFocus();
+            box->selectAll();
+            return;
+        }
     if (!NumberText::Parse(TxtPort->text())) {
         MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::Information, MessageBox::Buttons::Ok, this);

@@ -5,6 +5,7 @@
 #include "core/QvButton.h"
 #include "core/SkinPaint.h"
 #include "core/SkinPanel.h"
+#include "core/TypedText.h"
 #include "platform/MessageBox.h"
 #include "platform/Opener.h"
 #include "platform/Units.h"
@@ -284,6 +285,35 @@ bool DictionaryWindow::fail(QWidget* input, const QString& text, bool selectAll,
     return false;
 }
 
+QString DictionaryWindow::fieldName(const QWidget* input)
+{
+    // The label on the input's line, nearest to its left.
+    const QLabel* best = nullptr;
+    const QRect box = input->geometry();
+    for (const QLabel* l : input->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        const QRect g = l->geometry();
+        if (g.right() <= box.left() && g.bottom() >= box.top() && g.top() <= box.bottom()
+            && (!best || g.right() > best->geometry().right()))
+            best = l;
+    }
+    return best ? TypedText::FieldName(best->text()) : QString();
+}
+
+bool DictionaryWindow::typedTextsClean()
+{
+    // The texts the user can type and the save stores, in the order they were bound.
+    for (const auto& [column, input] : bound_) {
+        auto* free = qobject_cast<QPlainTextEdit*>(input);
+        if ((!free && !qobject_cast<QLineEdit*>(input)) || !input->isEnabled())
+            continue;
+        const auto refused =
+            TypedText::FirstRefused(inputText(input), free ? TypedText::Kind::Free : TypedText::Kind::OneLine);
+        if (refused)
+            return fail(input, TypedText::RefusedText(fieldName(input), refused->character), !free, Notice::Critical);
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Keys and states.
 
@@ -420,7 +450,7 @@ void DictionaryWindow::ButtnSave_Click()
         notify(cycleNotice(), QStringLiteral("数据已经保存"));
         return;
     }
-    if (!checkInputs())
+    if (!checkInputs() || !typedTextsClean())
         return;
     const bool insert = mode_ == QLatin1String("insert");
     const Statement st = insert ? insertStatement() : updateStatement(key_);

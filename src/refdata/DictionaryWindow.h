@@ -185,6 +185,8 @@ protected:
     bool fail(QWidget* input, const QString& text, bool selectAll = false);
     bool fail(QWidget* input, const QString& text, bool selectAll, Notice kind);
     void notify(Notice kind, const QString& text) const;
+    // The caption of the label on an input's line, as a field name ("科室名称").
+    static QString fieldName(const QWidget* input);
     // A twips rectangle in pixels.
     static QRect twips(int left, int top, int width, int height);
     QLineEdit* addLineEdit(QWidget* parent, const QRect& geometry, const char* name);
@@ -199,6 +201,8 @@ protected:
 private:
     void buildControls();
     void LoadGrid();
+    // Refuses the first enabled text input that holds a character a typed text may not.
+    bool typedTextsClean();
     QString keyOfRow(int row, const QString& unchanged) const;
     QString noKey() const;
 

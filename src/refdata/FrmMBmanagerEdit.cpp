@@ -7,15 +7,18 @@
 #include "core/QvButton.h"
 #include "editor/DataRecord.h"
 #include "core/ReportRecord.h"
+#include "core/TypedText.h"
 #include "platform/MessageBox.h"
 #include "refdata/DictGrid.h"
 #include "refdata/DictionaryWindow.h"
 #include "refdata/PickCombo.h"
 #include "refdata/TemplateStore.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <tuple>
 
 namespace {
 const QString kChoosePart = QStringLiteral("请在部位列表中选择所属检查部位");
@@ -171,6 +174,15 @@ bool FrmMBmanager::checkFields()
         return failCheck(Combopart, kChoosePart);
     if (assortTag_.isEmpty() || Comboassort->currentText().isEmpty() || Comboassort->chosen() < 0)
         return failCheck(Comboassort, kChoosePart);
+    // The three texts by the rule of what a typed text may hold (the two
+    // report texts keep their line breaks and tabs).
+    const std::tuple<QWidget*, QLabel*, QString, TypedText::Kind> texts[] = {
+        {Text1, Label3, Text1->text(), TypedText::Kind::OneLine},
+        {Text2, Label4, Text2->toPlainText(), TypedText::Kind::Free},
+        {Text3, Label5, Text3->toPlainText(), TypedText::Kind::Free}};
+    for (const auto& [field, label, text, kind] : texts)
+        if (const auto refused = TypedText::FirstRefused(text, kind))
+            return failCheck(field, TypedText::RefusedText(TypedText::FieldName(label->text()), refused->character));
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "core/Mmain.h"
 #include "core/ReportRecord.h"
 #include "core/ReportStore.h"
+#include "core/TypedText.h"
 #include "support/CoreKit.h"
 #include "support/TestFolder.h"
 
@@ -95,6 +96,61 @@ private slots:
             QVERIFY(d->isValid());
             QCOMPARE(DateText(*d), date);
         }
+    }
+
+    // What a typed text may hold: the one rule every save applies. A refused
+    // character is found where it stands, U+0000 included.
+    void typedTextCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("oneLine");    // the position refused in a one-line text, -1: kept
+        QTest::addColumn<int>("free");       // the same in a free text
+        QTest::addColumn<QString>("name");   // how the refused character is named
+        auto row = [](const char* tag, const QString& text, int oneLine, int free, const char* name) {
+            QTest::newRow(tag) << text << oneLine << free << QString::fromUtf8(name);
+        };
+        const QChar nul(0);
+        row("U+0000", QStringLiteral("王") + nul + QStringLiteral("五"), 1, 1, "空字符 U+0000");
+        row("U+0000 first", QString(nul), 0, 0, "空字符 U+0000");
+        row("ESC", QStringLiteral("内\x1b科"), 1, 1, "控制字符 U+001B");
+        row("BEL", QStringLiteral("a\ab"), 1, 1, "控制字符 U+0007");
+        row("DEL", QStringLiteral("a\x7f"), 1, 1, "控制字符 U+007F");
+        row("U+0085", QStringLiteral("3") + QChar(0x85), 1, 1, "控制字符 U+0085");
+        row("U+009F", QString(QChar(0x9F)), 0, 0, "控制字符 U+009F");
+        row("U+2028", QStringLiteral("钱\u2028七"), 1, 1, "行分隔符 U+2028");
+        row("U+2029", QStringLiteral("钱\u2029"), 1, 1, "段落分隔符 U+2029");
+        row("U+202E", QStringLiteral("周\u202e九十"), 1, 1, "文字方向控制符 U+202E");
+        row("U+2066", QStringLiteral("\u2066x"), 0, 0, "文字方向控制符 U+2066");
+        row("U+200E", QStringLiteral("a\u200e"), 1, 1, "文字方向控制符 U+200E");
+        row("U+200B", QStringLiteral("吴\u200b十"), 1, 1, "零宽空格 U+200B");
+        row("U+FEFF", QStringLiteral("\ufeff吴"), 0, 0, "字节顺序标记 U+FEFF");
+        row("lone high surrogate", QStringLiteral("a") + QChar(0xD83D) + QStringLiteral("b"), 1, 1,
+            "不成对的代理码 U+D83D");
+        row("lone low surrogate at the end", QStringLiteral("ab") + QChar(0xDE00), 2, 2, "不成对的代理码 U+DE00");
+        row("joiner between letters", QStringLiteral("王\u200d五"), 1, 1, "零宽连接符 U+200D");
+        row("tab", QStringLiteral("甲\t乙"), 1, -1, "制表符");
+        row("LF", QStringLiteral("甲\n乙"), 1, -1, "换行符");
+        row("CR LF", QStringLiteral("甲\r\n乙"), 1, -1, "换行符");
+        row("family emoji with joiners", QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467"), -1, -1, "");
+        row("flag emoji with selector and joiner", QStringLiteral("\U0001F3F3\uFE0F\u200D\U0001F308"), -1, -1, "");
+        row("skin tone and joiner", QStringLiteral("\U0001F469\U0001F3FD\u200D\u2695\uFE0F"), -1, -1, "");
+        row("astral CJK", QStringLiteral("\U00020BB7野家"), -1, -1, "");
+        row("CJK, quotes, percent", QStringLiteral("张三 O'Brien \"100%\" “引号”"), -1, -1, "");
+        row("empty", QString(), -1, -1, "");
+    }
+
+    void typedTextCharacters()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, oneLine);
+        QFETCH(int, free);
+        QFETCH(QString, name);
+        const auto line = TypedText::FirstRefused(text, TypedText::Kind::OneLine);
+        QCOMPARE(line ? int(line->at) : -1, oneLine);
+        const auto longText = TypedText::FirstRefused(text, TypedText::Kind::Free);
+        QCOMPARE(longText ? int(longText->at) : -1, free);
+        if (line)
+            QCOMPARE(TypedText::CharacterName(line->character), name);
     }
 
     void emptyOptionalFieldsFollowTheNullRules()
