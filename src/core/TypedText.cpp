@@ -63,8 +63,8 @@ std::optional<Refused> FirstRefused(const QString& text, Kind kind)
             refused = true;
         else if (ch == 0x200D) {
             qsizetype next = 0;
-            refused = i + 1 >= text.size() || !emojiBefore(codeBefore(text, i))
-                      || !emojiAfter(codeAt(text, i + 1, &next));
+            refused =
+                i + 1 >= text.size() || !emojiBefore(codeBefore(text, i)) || !emojiAfter(codeAt(text, i + 1, &next));
         }
         if (refused)
             return Refused{i, ch};

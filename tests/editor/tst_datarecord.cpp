@@ -251,6 +251,19 @@ private slots:
                                      << "科室含有不允许的字符（控制字符 U+001B），请重新输入" << true;
         QTest::newRow("bed C1") << int(obligate2) << "3\xc2\x85"
                                 << "床号含有不允许的字符（控制字符 U+0085），请重新输入" << true;
+        // U+0000 is a character like any other, not "none".
+        QTest::newRow("name U+0000") << int(brname) << QStringLiteral("王") + QChar(0) + QStringLiteral("五")
+                                     << "病人姓名含有不允许的字符（空字符 U+0000），请重新输入" << true;
+        QTest::newRow("name U+202E") << int(brname) << QStringLiteral("周\u202e九十")
+                                     << "病人姓名含有不允许的字符（文字方向控制符 U+202E），请重新输入" << true;
+        QTest::newRow("findings ESC") << int(checksymptom) << QStringLiteral("双肺\n\x1b纹理")
+                                      << "检查所见含有不允许的字符（控制字符 U+001B），请重新输入" << false;
+        QTest::newRow("diagnosis BEL") << int(checkconclusion) << QStringLiteral("未见\a异常")
+                                       << "诊断意见含有不允许的字符（控制字符 U+0007），请重新输入" << false;
+        QTest::newRow("age negative") << int(age) << "-3"
+                                      << "年龄不能为负数，请重新输入" << true;
+        QTest::newRow("name with emoji and joiner passes")
+            << int(brname) << QStringLiteral("王五\U0001F468\u200D\U0001F469") << "" << false;
         QTest::newRow("diagnosis keeps breaks and tabs") << int(checkconclusion) << "甲\n\t乙\r\n"
                                                          << "" << false;
         QTest::newRow("sex one space passes") << int(sex) << " "
@@ -296,6 +309,22 @@ private slots:
         if (auto* c = qobject_cast<QComboBox*>(target))
             edit = c->lineEdit();
         QCOMPARE(edit ? edit->selectedText() : QString(), selected ? value : QString());
+    }
+
+    // A section offered by the list that holds a refused character can only be
+    // corrected where sections are kept: the message names that window.
+    void storedSectionIsSentToItsWindow()
+    {
+        QVERIFY(TestFolder::exec(QStringLiteral("INSERT INTO section VALUES ('007', '内\x1b科')")));
+        DataRecord& ed = DataRecord::instance();
+        ed.ensureLoaded();
+        ed.ButtnNew_Click();
+        ed.show();
+        kit::typeRecord(ed, QStringLiteral("X1"), QStringLiteral("张三"));
+        ed.Text6->setCurrentIndex(0);
+        ed.ButtnSave_Click();
+        QCOMPARE(lastText(), QStringLiteral("科室含有不允许的字符（控制字符 U+001B），请在 科室设置 中改正"));
+        QVERIFY(kit::countReports() == 0 && ed.editing());
     }
 
     // With every checked box wrong, the messages come in the order of the

@@ -340,6 +340,63 @@ private slots:
         static_cast<QDialog&>(ed).done(0);
     }
 
+    // Every dictionary window's 保存 refuses a character a typed text may not
+    // hold, names the field by its label, and stores nothing.
+    void typedCharactersRefused_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("科室设置 ESC") << "科室设置"
+                                      << "Text2" << QStringLiteral("内\x1b科")
+                                      << "SELECT count(*) || group_concat(ksname) FROM section"
+                                      << "科室名称含有不允许的字符（控制字符 U+001B），请重新输入";
+        QTest::newRow("用户管理 U+202E") << "用户管理"
+                                         << "Text2" << QStringLiteral("周\u202e九十")
+                                         << "SELECT count(*) || group_concat(username) FROM user"
+                                         << "用户姓名含有不允许的字符（文字方向控制符 U+202E），请重新输入";
+        QTest::newRow("词库维护 U+200B") << "词库维护"
+                                         << "Text1" << QStringLiteral("肺\u200b纹理") << "SELECT count(*) FROM zymc"
+                                         << "专业词汇含有不允许的字符（零宽空格 U+200B），请重新输入";
+        QTest::newRow("报告项目名称设置 U+0000")
+            << "报告项目名称设置"
+            << "Text2" << QStringLiteral("姓名") + QChar(0) << "SELECT group_concat(xmmc) FROM bgxm"
+            << "项目名称含有不允许的字符（空字符 U+0000），请重新输入";
+    }
+
+    void typedCharactersRefused()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, input);
+        QFETCH(QString, value);
+        QFETCH(QString, table);
+        QFETCH(QString, message);
+        DictionaryWindow* w = nullptr;
+        for (DictionaryWindow* d : std::initializer_list<DictionaryWindow*>{
+                 &FrmJCsection::instance(), &FrmJCdoctor::instance(), &Frmck::instance(), &Frmbgxm::instance()})
+            if (d->windowTitle() == window)
+                w = d;
+        QVERIFY(w);
+        w->showModally();
+        const QString before = text(table);
+        if (w->ButtnNew) {
+            w->ButtnNew->click();
+            typeText(w->findChild<QLineEdit*>(QStringLiteral("Text1")), QStringLiteral("9"));
+        } else {
+            clickRow(*w, 1);
+            w->ButtnUpdate->click();
+        }
+        auto* box = w->findChild<QLineEdit*>(input);
+        box->setText(value);
+        MessageBox::clearShown();
+        w->ButtnSave->click();
+        QCOMPARE(lastText() + lastTitle(), message + QStringLiteral("错误"));
+        QCOMPARE(text(table), before);
+        QVERIFY(!w->editMode().isEmpty() && box->hasFocus());
+    }
+
     // Only the caption of the row worked on is written; the printed report's
     // captions follow. An empty table leaves nothing to do.
     void captions()
