@@ -236,6 +236,41 @@ private slots:
         QCOMPARE(Mmain::gHospitalName, QStringLiteral("   "));
     }
 
+    // The hospital name is printed on every report, the machine name stored
+    // with each: a refused character is named and nothing is written.
+    void settingsRefuseRefusedCharacters_data()
+    {
+        QTest::addColumn<QString>("hospital");
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("hospital ESC") << QStringLiteral("第一\x1b医院") << "DR"
+                                      << "医院名称含有不允许的字符（控制字符 U+001B），请重新输入";
+        QTest::newRow("hospital U+2028") << QStringLiteral("第一\u2028医院") << "DR"
+                                         << "医院名称含有不允许的字符（行分隔符 U+2028），请重新输入";
+        QTest::newRow("machine U+FEFF") << "第一医院" << QStringLiteral("\ufeffDR")
+                                        << "机器名称含有不允许的字符（字节顺序标记 U+FEFF），请重新输入";
+    }
+
+    void settingsRefuseRefusedCharacters()
+    {
+        QFETCH(QString, hospital);
+        QFETCH(QString, machine);
+        QFETCH(QString, message);
+        QVERIFY(setIni("system", "machine", QStringLiteral("DR-1")));
+        const QByteArray before = readBytes(AppPaths::iniFile());
+        const QString name = Mmain::gHospitalName;
+        FrmJCpz d;
+        d.Form_Load();
+        d.show();
+        d.Text1->setText(hospital);
+        d.Text2->setText(machine);
+        d.ButtnSave->click();
+        QCOMPARE(lastText() + lastTitle(), message + QStringLiteral("错误"));
+        QVERIFY(d.isVisible());
+        QCOMPARE(readBytes(AppPaths::iniFile()), before);
+        QCOMPARE(Mmain::gHospitalName, name);
+    }
+
     // The three settings are saved whole: whichever replacement of
     // options.ini fails, either every key is new, nothing was said and the
     // program has the new hospital name, or no key changed, the user read

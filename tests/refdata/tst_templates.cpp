@@ -653,6 +653,58 @@ private slots:
         QVERIFY(!m.ButtnLoad->isVisible());
     }
 
+    // A report saved as a template: its texts go by the rule of what a typed
+    // text may hold (the two report texts keep line breaks and tabs); a refused
+    // character is named with its field and no template is stored.
+    void offeredTextsAreChecked_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("findings");
+        QTest::addColumn<QString>("diagnosis");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("findings ESC") << "胸片" << QStringLiteral("两肺\n\x1b纹理") << "支气管炎"
+                                      << "检查所见含有不允许的字符（控制字符 U+001B），请重新输入";
+        QTest::newRow("name U+202E") << QStringLiteral("胸\u202e片") << "两肺"
+                                     << "支气管炎"
+                                     << "检查名称含有不允许的字符（文字方向控制符 U+202E），请重新输入";
+        QTest::newRow("diagnosis U+2066") << "胸片"
+                                          << "两肺" << QStringLiteral("支气管炎\u2066")
+                                          << "诊断意见含有不允许的字符（文字方向控制符 U+2066），请重新输入";
+        QTest::newRow("tabs and breaks kept") << "胸片" << QStringLiteral("两肺\t纹理\r\n心影") << "支气管炎\n"
+                                              << "";
+    }
+
+    void offeredTextsAreChecked()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, findings);
+        QFETCH(QString, diagnosis);
+        QFETCH(QString, message);
+        QVERIFY(seed(kLibrary));
+        const int before = queryInt(QStringLiteral("SELECT count(*) FROM templet"));
+        Openers::open(Openers::Window::DataRecord, Openers::How::New);
+        DataRecord& ed = DataRecord::instance();
+        ed.Text14->setText(name);
+        ed.Text15->setPlainText(findings);
+        ed.Text16->setPlainText(diagnosis);
+        Openers::open(Openers::Window::FrmMBmanager, Openers::How::Insert);
+        FrmMBmanager& m = FrmMBmanager::instance();
+        pickByText(m.Combopart, QStringLiteral("胸部"));
+        pickByText(m.Comboassort, QStringLiteral("肺"));
+        MessageBox::clearShown();
+        m.ButtnSave->click();
+        if (message.isEmpty()) {
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            QCOMPARE(
+                text(QStringLiteral("SELECT checksymptom FROM templet WHERE mbid = ?"), {Database::LastInsertId()}),
+                QString(findings).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            return;
+        }
+        QCOMPARE(lastText() + lastTitle(), message + QStringLiteral("错误"));
+        QCOMPARE(queryInt(QStringLiteral("SELECT count(*) FROM templet")), before);
+        QVERIFY(m.editMode() == QStringLiteral("insert") && !m.fieldsLocked());
+    }
+
     // The road through the main window: a part, a category and a template are
     // made, a new report takes the template (F8) and is saved; its findings,
     // changed, become a new template that the library then lists.
