@@ -445,8 +445,7 @@ private slots:
     }
 
     // The values as DICOM types them: 女 is F; the age is whole units completed
-    // with the report's unit, and empty when it does not fit or the unit is
-    // unknown; Laterality present and empty; UIDs of our own (2.25.<UUID as a decimal number>);
+    // with the report's unit; Laterality present and empty; UIDs of our own (2.25.<UUID as a decimal number>);
     // Study and Series Date/Time the same in every file of a conversion.
     void valuesAsTyped()
     {
@@ -473,9 +472,11 @@ private slots:
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
         }
 
-        const std::tuple<const char*, const char*, const char*> ages[] = {
-            {"6", "月", "006M"},     {"3", "周", "003W"}, {"10.9", "天", "010D"}, {"0", "岁", "000Y"},
-            {"999.5", "岁", "999Y"}, {"1000", "岁", ""},  {"5", "年", ""}};
+        const std::tuple<const char*, const char*, const char*> ages[] = {{"6", "月", "006M"},
+                                                                          {"3", "周", "003W"},
+                                                                          {"10.9", "天", "010D"},
+                                                                          {"0", "岁", "000Y"},
+                                                                          {"999.5", "岁", "999Y"}};
         int n = 3;
         for (const auto& [number, unit, written] : ages) {
             ed.Text4->setText(QString::fromUtf8(number));
@@ -484,6 +485,23 @@ private slots:
             QCOMPARE(convert({Answer::Yes}), QStringLiteral("转换完成！"));
             const QString age = value(exam_.arg(n++), QStringLiteral("0010,1010"));
             QVERIFY2(!age.isNull() && age == QString::fromUtf8(written), qPrintable(age));
+        }
+
+        // An age Patient Age cannot hold is told before any file is written,
+        // never left out of a file said to be complete; the number or the unit
+        // is named and takes the focus.
+        const std::tuple<const char*, const char*, bool> unwritable[] = {
+            {"-3", "岁", true}, {"1000", "天", true}, {"1000", "岁", true}, {"45", "Y", false}, {"5", "年", false}};
+        for (const auto& [number, unit, numberFocused] : unwritable) {
+            ed.Text4->setText(QString::fromUtf8(number));
+            ed.ComboAge->setEditText(QString::fromUtf8(unit));
+            fillSlot(ed, 0, solid(Qt::red));
+            QCOMPARE(convert({Answer::Yes}),
+                     QStringLiteral("年龄“%1%2”不能写入DICOM图像（DICOM年龄为0到999天、周、月或岁），请重新输入")
+                         .arg(QString::fromUtf8(number), QString::fromUtf8(unit)));
+            QVERIFY(!QFile::exists(exam_.arg(n)) && !ed.ShapeSel[0]->isHidden());
+            QWidget* named = numberFocused ? static_cast<QWidget*>(ed.Text4) : ed.ComboAge;
+            QVERIFY(ed.focusWidget() == named || ed.focusWidget()->parentWidget() == named);
         }
     }
 
@@ -696,7 +714,11 @@ private slots:
             {ed.Text2, QStringLiteral("王\x01五"),
              QStringLiteral("姓名含有DICOM病人姓名不允许的字符（控制字符 U+0001），请重新输入")},
             {ed.Text1, QStringLiteral("A\x7F"),
-             QStringLiteral("检查号含有DICOM病人ID不允许的字符（控制字符 U+007F），请重新输入")}};
+             QStringLiteral("检查号含有DICOM病人ID不允许的字符（控制字符 U+007F），请重新输入")},
+            {ed.Text2, QStringLiteral("王") + QChar(0) + QStringLiteral("五"),
+             QStringLiteral("姓名含有DICOM病人姓名不允许的字符（空字符 U+0000），请重新输入")},
+            {ed.Text2, QStringLiteral("周\u202e九十"),
+             QStringLiteral("姓名含有DICOM病人姓名不允许的字符（文字方向控制符 U+202E），请重新输入")}};
         for (const auto& [field, typed, message] : misfits) {
             const QString kept = field->text();
             field->setText(typed);
