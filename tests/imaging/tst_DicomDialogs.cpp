@@ -156,6 +156,12 @@ private slots:
             QCOMPARE(lastTitle(), QStringLiteral("提示"));
             QVERIFY(output(QStringLiteral("svrPort")).isEmpty() && d.isVisible());
         }
+        // A typed text with a refused character is named, and nothing is stored.
+        d.TxtIp->setText(QStringLiteral("127.0.0.1\x1b"));
+        d.TxtPort->setText(QStringLiteral("104"));
+        d.ButtnSave_Click();
+        QCOMPARE(lastText(), QStringLiteral("服务器IP含有不允许的字符（控制字符 U+001B），请重新输入"));
+        QVERIFY(output(QStringLiteral("svrIp")).isEmpty() && output(QStringLiteral("svrPort")).isEmpty());
         d.TxtIp->setText(QStringLiteral(" 127.0.0.1 "));
         d.TxtTitle->setText(QStringLiteral(" PACS "));
         d.TxtPort->setText(QStringLiteral(" 104.5 "));
