@@ -1,7 +1,6 @@
 // Makes a fresh encrypted, owner-only data.db from the shipped schema. An existing file is
 // left alone unless --force is given.
 #include "core/Database.h"
-#include "platform/PrivateFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -37,7 +36,7 @@ int main(int argc, char* argv[])
         QFile::remove(part);
         return 1;
     }
-    if (PrivateFile::renameOver(part, path) != 0) {
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
         std::fprintf(stderr, "ws-mkdb: cannot rename %s to %s\n", qPrintable(part), qPrintable(path));
         QFile::remove(part);
         return 1;

@@ -614,32 +614,42 @@ namespace Database {
 QString openErrorText() { return QStringLiteral("未能连接到数据库，数据库被更名或损坏！\r\n错误"); }
 
 namespace {
-// A link in the program folder is the user's own or one the administrator
-// put (no other account may write the folder). The latter could lead to any
-// database: it is not opened, converted or written.
-void refuseOthersLink(const QString& path)
+// The file a name leads to, looked up once by the one link rule (a link the
+// rule does not follow is refused, naming it); none when there is none.
+std::optional<struct stat> checkedFile(const QString& path)
 {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
+    const PrivateFile::Name name = PrivateFile::resolve(path);
+    if (!name.refusedLink.isEmpty())
         throw DbOpenError(kOpenErrorNumber,
-                          QStringLiteral("%1 是另一个账户的链接，程序不经由它打开数据库。请系统管理员删除这个链接。")
-                              .arg(QDir::toNativeSeparators(path)));
+                          PrivateFile::refusedLinkText(name.refusedLink, PrivateFile::Remedy::Administrator));
+    struct stat st {};
+    if (!name.ok() || name.folder.stat(name.entry, &st) != 0)
+        return std::nullopt;
+    return st;
 }
 
-// The file a name leads to (device and inode); none when there is none.
-std::optional<std::pair<dev_t, ino_t>> fileIdentity(const QString& path)
+// Whether the name still leads to the file checked (same device and inode),
+// or still to none.
+bool stillChecked(const std::optional<struct stat>& checked, const QString& path)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return std::make_pair(st.st_dev, st.st_ino);
+        return !checked;
+    return checked && st.st_dev == checked->st_dev && st.st_ino == checked->st_ino;
+}
+
+DbOpenError swappedWhileOpened(const QString& path)
+{
+    return DbOpenError(kOpenErrorNumber,
+                       QStringLiteral("数据库文件 %1 在打开的同时被换成了另一个文件，程序没有使用它，也没有改动它。"
+                                      "请确认程序文件夹只有本账户在使用，然后重新启动。")
+                           .arg(QDir::toNativeSeparators(path)));
 }
 }
 
 void OpenDatabaseFile(const QString& path)
 {
-    refuseOthersLink(path);
-    const auto checked = fileIdentity(path);
+    const std::optional<struct stat> checked = checkedFile(path);
     // A fresh connection replaces the previous one.
     if (gConn) {
         sqlite3_close_v2(gConn);
@@ -648,38 +658,37 @@ void OpenDatabaseFile(const QString& path)
     // The engine takes an empty file for an empty database, which would then
     // fail on its first statement in the engine's words: an empty data.db is
     // a damaged one.
-    const QFileInfo file(path);
-    if (file.isFile() && file.size() == 0)
+    if (checked && S_ISREG(checked->st_mode) && checked->st_size == 0)
         throw DbOpenError(kOpenErrorNumber, openErrorText());
     // The connection is only ever used by the GUI thread, so it is opened
     // without the engine's own locking, which otherwise takes a mutex on every
     // column read of every row.
     gConn = openKeyed(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // The engine opens by name only, so the file is confirmed after the open
+    // to be the one checked above (same device and inode); also when the open
+    // failed, as a file put in its place may not decrypt: that is no damaged
+    // database. A name swapped for another file and back between the two
+    // looks still goes unseen; in a program folder that is the user's alone
+    // only the user or the administrator can do that.
+    if (!stillChecked(checked, path) || (gConn && !checked)) {
+        if (gConn)
+            sqlite3_close_v2(gConn);
+        gConn = nullptr;
+        throw swappedWhileOpened(path);
+    }
     if (!gConn)
         throw DbOpenError(kOpenErrorNumber, openErrorText());
-    // The engine opens by name only, so the file is confirmed after the open
-    // to be the one checked above (same device and inode). A name swapped
-    // for another file and back between the two looks still goes unseen; in
-    // a program folder that is the user's alone only the user or the
-    // administrator can do that.
-    if (!checked || fileIdentity(path) != checked) {
-        sqlite3_close_v2(gConn);
-        gConn = nullptr;
-        throw DbOpenError(kOpenErrorNumber,
-                          QStringLiteral("数据库文件 %1 在打开的同时被换成了另一个文件，程序没有使用它，也没有改动它。"
-                                         "请确认程序文件夹只有本账户在使用，然后重新启动。")
-                              .arg(QDir::toNativeSeparators(path)));
-    }
 }
 
 void OpenDatabase()
 {
     const QString path = AppPaths::databaseFile();
-    refuseOthersLink(path);
     try {
         OpenDatabaseFile(path);
-    } catch (const DbOpenError&) {
-        if (!IsEarlierDatabase(path))
+    } catch (const DbOpenError& e) {
+        // Only a file that did not open as it is may be one of an earlier
+        // build; a refused link or a swapped file is said as it stands.
+        if (e.description != openErrorText() || !IsEarlierDatabase(path))
             throw;
         {
             const WorkNotice notice(WorkNotice::convertingLine());

@@ -103,10 +103,9 @@ QString writeFailure(const QString& path, int err)
     return QStringLiteral("无法写入设置文件 %1（%2），设置未保存，原来的设置保持不变。").arg(fileName(path), why);
 }
 
-QString linkRefused(const QString& link, const QString& path)
+QString linkRefused(const QString& link)
 {
-    return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写设置文件 %2，设置未保存。请系统管理员删除这个链接。")
-        .arg(QDir::toNativeSeparators(link), fileName(path));
+    return PrivateFile::refusedLinkText(link, PrivateFile::Remedy::Administrator) + QStringLiteral("。");
 }
 
 QString sectionName(const QString& line)
@@ -148,12 +147,11 @@ bool splitKey(const QString& line, QString* key, QString* value)
 
 IniFile::IniFile(const QString& path) : path_(path)
 {
-    // The program folder is the user's alone, so a link there is the user's
-    // own or one the administrator put. The latter could lead to any file: its
-    // settings are not read, nor written.
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path_).constData(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid()) {
-        refusedLink_ = path_;
+    // A link the one link rule does not follow (another account's, where
+    // others may write) could lead to any file: its settings are not read,
+    // nor written.
+    if (const PrivateFile::Name name = PrivateFile::resolve(path_); !name.refusedLink.isEmpty()) {
+        refusedLink_ = name.refusedLink;
         unreadable_ = true;
         return;
     }
@@ -278,7 +276,7 @@ bool IniFile::save()
 {
     failure_.clear();
     if (!refusedLink_.isEmpty()) {
-        failure_ = linkRefused(refusedLink_, path_);
+        failure_ = linkRefused(refusedLink_) + QStringLiteral("设置未保存。");
         return false;
     }
     if (unreadable_) {
@@ -340,9 +338,7 @@ QString SettingsFileProblem()
     const QString name = fileName(path);
     const QString defaults = QStringLiteral("本次各项设置按默认值使用。");
     if (!ini.refusedLink().isEmpty())
-        return QStringLiteral(
-                   "设置文件 %1 是另一个账户的链接，程序不经由它读写设置，%2请系统管理员删除这个链接，然后重新启动。")
-            .arg(QDir::toNativeSeparators(ini.refusedLink()), defaults);
+        return linkRefused(ini.refusedLink()) + defaults + QStringLiteral("删除后请重新启动。");
     if (ini.unreadable())
         return QStringLiteral(
                    "无法读取设置文件 %1，程序不改动它，%2请系统管理员给本账户读写这个文件的权限，然后重新启动。")

@@ -97,52 +97,23 @@ bool isRecordingElement(GstObject* obj)
 
 namespace {
 // The recording's file while it is written: a new owner-only file under a
-// short fixed name beside the chosen one (hidden, and ending in .avi so that
-// what a killed program left plays), written only through its descriptor and
-// renamed onto the chosen name through the folder's descriptor once complete.
+// short fixed hidden name beside the chosen one, ending in .avi so that what a
+// killed program left plays (kept when it does not get its name), written only
+// through its descriptor and named through the folder's descriptor once complete.
 struct RecordingFile {
     PrivateFile::Folder folder;   // the folder of the chosen name, opened once
-    int fd = -1;
-    QByteArray temp;     // the temporary name in folder
+    std::unique_ptr<PrivateFile::NewFile> file;
+    QString temp;        // the temporary name, for messages
     QByteArray target;   // the chosen name in folder (through a link, the name it points at)
 
-    bool isOpen() const { return fd >= 0; }
+    bool isOpen() const { return file != nullptr; }
     QString path(const QByteArray& name) const { return QDir::toNativeSeparators(folder.pathOf(name)); }
-    // The name leads to the file written: nobody has renamed it away or put
-    // something else in its place.
-    bool isOurs(const QByteArray& name) const
-    {
-        struct stat named {};
-        struct stat held {};
-        return folder.stat(name, &named) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(named.st_mode)
-               && named.st_dev == held.st_dev && named.st_ino == held.st_ino;
-    }
     bool targetExists() const
     {
         struct stat st {};
         return folder.stat(target, &st) == 0;
     }
 };
-
-// Makes the temporary file in the folder: a new name each time, never one
-// that is there already (nor a link someone put there). The descriptor, or -1
-// with errno set.
-int makeTemporary(int folder, QByteArray& name)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray candidate = PrivateFile::temporaryName(".avi");
-        const int fd =
-            ::openat(folder, candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            name = candidate;
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    errno = EEXIST;
-    return -1;
-}
 }
 
 struct VideoCapture::Private {
@@ -803,16 +774,13 @@ bool VideoCapture::Private::makeRecordingFile()
     // A folder of the chosen name would only refuse the finished recording.
     if (chosen.ok() && chosen.folder.stat(chosen.entry, &st) == 0 && S_ISDIR(st.st_mode))
         chosen.error = EISDIR;
-    QByteArray temp;
-    const int fd = chosen.ok() ? makeTemporary(chosen.folder.fd(), temp) : -1;
-    int err = chosen.ok() ? (fd < 0 ? errno : 0) : chosen.error;
-    // Owner-only whatever the umask.
-    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
-        err = errno;
-        chosen.folder.remove(temp);
-        ::close(fd);
-    }
+    auto file = chosen.ok() ? std::make_unique<PrivateFile::NewFile>(chosen.folder, PrivateFile::Temporary::Kept,
+                                                                     QByteArrayLiteral(".avi"))
+                            : nullptr;
+    const int err = file ? file->error() : chosen.error;
     if (err != 0) {
+        if (file)
+            file->discard();
         const QString folder = chosen.folder.isOpen() ? chosen.folder.path() : QFileInfo(aviFile).absolutePath();
         std::lock_guard lock(m);
         error = !chosen.refusedLink.isEmpty() ? PrivateFile::refusedLinkText(chosen.refusedLink)
@@ -820,9 +788,9 @@ bool VideoCapture::Private::makeRecordingFile()
                                                     .arg(QDir::toNativeSeparators(folder), fileReason(err));
         return false;
     }
+    rec.temp = QDir::toNativeSeparators(file->temporaryPath());
+    rec.file = std::move(file);
     rec.folder = std::move(chosen.folder);
-    rec.fd = fd;
-    rec.temp = temp;
     rec.target = chosen.entry;
     return true;
 }
@@ -836,7 +804,6 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
     if (!rec.isOpen())
         return false;
     RecordingFile f = std::exchange(rec, RecordingFile{});
-    const auto closed = qScopeGuard([&f] { ::close(f.fd); });
     // Whatever went wrong, the file of the chosen name has not been touched.
     earlierKept = f.targetExists();
     const auto fail = [this](const QString& text) {
@@ -845,42 +812,43 @@ bool VideoCapture::Private::finishRecordingFile(RecordingEnd end)
         return false;
     };
     if (end == RecordingFailed) {
-        if (f.isOurs(f.temp))
-            f.folder.remove(f.temp);
+        f.file->discard();
         return false;
     }
-    // Renamed away or replaced while it was written (a folder others may
-    // write): what was written went to the file itself, never through what
-    // now stands under its name, and that is not put in place.
-    const auto replaced = [&] {
-        return fail(
-            QStringLiteral("录像期间临时文件 %1 被换成了别的文件，录像未能保存。请把录像存到只有本账户能写入的文件夹")
-                .arg(f.path(f.temp)));
-    };
-    if (!f.isOurs(f.temp))
-        return replaced();
+    const QByteArray temp = QFile::encodeName(QFileInfo(f.temp).fileName());
+    const QString onlyHere = QStringLiteral("请把录像存到只有本账户能写入的文件夹");
     if (end == RecordingInterrupted)
-        return fail(QStringLiteral("录像未能写完，未完成的录像保留为 ") + f.path(f.temp));
-    int err = ::fsync(f.fd) == 0 ? 0 : errno;
-    if (err == 0)
-        err = f.folder.rename(f.temp, f.target, true);
-    if (err != 0) {
-        // The recording stays whole under its temporary name.
-        const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + f.path(f.temp);
-        fail(text);
-        QMetaObject::invokeMethod(
-            q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
-        return false;
+        return fail(
+            f.file->isAt(temp)
+                ? QStringLiteral("录像未能写完，未完成的录像保留为 ") + f.temp
+                : QStringLiteral("录像未能写完，它的临时文件 %1 又被另一个账户改名或换成了别的文件。").arg(f.temp)
+                      + onlyHere);
+    // A temporary name another account took away (a folder others may
+    // write): the file itself is named through its descriptor.
+    if (const int err = f.file->commit(f.target)) {
+        const QString kept = f.file->temporaryPath();
+        if (!kept.isEmpty()) {
+            // The recording stays whole under its temporary name.
+            const QString text = fileReason(err) + QStringLiteral("，录像保留为 ") + QDir::toNativeSeparators(kept);
+            fail(text);
+            QMetaObject::invokeMethod(
+                q, [q = q, text] { emit q->errorOccurred(text); }, Qt::QueuedConnection);
+            return false;
+        }
+        return fail(
+            QStringLiteral("录像期间临时文件 %1 被另一个账户改名或换成了别的文件，录像也未能存为所选的名字（%2），"
+                           "录像未能保存。")
+                .arg(f.temp, fileReason(err))
+            + onlyHere);
     }
-    // In a folder that others may write, the name can still be swapped
-    // between the check above and the rename: what took the chosen name is
-    // looked at again, and the user told when it is not the recording.
-    if (!f.isOurs(f.target)) {
-        earlierKept = false;
-        return replaced();
-    }
-    f.folder.sync();
+    // In a folder that others may write, the name can still be swapped right
+    // after the rename: what took the chosen name is looked at again, and the
+    // user told when it is not the recording.
     earlierKept = false;
+    if (!f.file->isAt(f.target))
+        return fail(QStringLiteral("录像存为 %1 的同时，这个名字被另一个账户换成了别的文件，录像未能保存。")
+                        .arg(f.path(f.target))
+                    + onlyHere);
     return true;
 }
 
@@ -1100,7 +1068,7 @@ bool VideoCapture::StartRecording()
     }
     // The sink writes to the file made here, by its descriptor (it seeks back
     // to complete the headers at the end); the file is ours to close.
-    g_object_set(sink, "fd", d->rec.fd, "async", FALSE, "sync", FALSE, nullptr);
+    g_object_set(sink, "fd", d->rec.file->fd(), "async", FALSE, "sync", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(d->pipeline), queue, conv, enc, mux, sink, nullptr);
     d->recElements = chain;
     d->recQueue = queue;
@@ -1178,7 +1146,7 @@ bool VideoCapture::StopRecording()
         else if (d->eosAtFile)
             end = Private::RecordingComplete;
     }
-    d->removeRecordingBranch();   // the file is closed
+    d->removeRecordingBranch();   // the file sink has let go of the descriptor
     d->stopping = false;
     const bool saved = d->finishRecordingFile(end);
     if (d->disconnectPending) {

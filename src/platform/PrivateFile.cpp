@@ -84,6 +84,28 @@ bool mayFollow(const struct stat& link, const struct stat& folder)
     return link.st_uid == ::geteuid() || link.st_uid == folder.st_uid || !(folder.st_mode & (S_IWGRP | S_IWOTH));
 }
 
+// Opens entry of dir once, without following it, and reads through that one
+// descriptor what it is (*st: for a link, the link's own owner) and, for a
+// link, where it leads: nobody can swap the entry between the two. 0, ENOENT
+// for no such entry, or the system's error code.
+int lookAt(int dir, const QByteArray& entry, struct stat* st, QByteArray* target)
+{
+    const int fd = ::openat(dir, entry.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return lastError();
+    int err = ::fstat(fd, st) == 0 ? 0 : lastError();
+    if (err == 0 && S_ISLNK(st->st_mode)) {
+        target->resize(PATH_MAX);
+        const ssize_t n = ::readlinkat(fd, "", target->data(), size_t(target->size()));
+        if (n > 0)
+            target->truncate(n);
+        else
+            err = n == 0 ? EIO : lastError();
+    }
+    ::close(fd);
+    return err;
+}
+
 // A descriptor of the folder itself, for reading or syncing it (fd may be O_PATH).
 int readableFolder(int fd) { return ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
 
@@ -103,22 +125,6 @@ bool writeAll(int fd, const char* data, qint64 size)
     }
     return true;
 }
-
-QByteArray folderOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
-void syncFolderOf(const QByteArray& path)
-{
-    // Not every file system can sync a folder; the rename stands either way.
-    const int fd = ::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    (void)::fsync(fd);
-    ::close(fd);
-}
 }
 
 namespace PrivateFile {
@@ -135,7 +141,8 @@ QByteArray temporaryName(const QByteArray& suffix)
 QString refusedLinkText(const QString& link, Remedy remedy)
 {
     const QString what = remedy == Remedy::DicomSettings ? QStringLiteral("请在 DICOM 设置中另选输出文件夹")
-                                                         : QStringLiteral("请另选一个名字");
+                         : remedy == Remedy::Administrator ? QStringLiteral("请系统管理员删除这个链接")
+                                                           : QStringLiteral("请另选一个名字");
     return QStringLiteral("%1 是另一个账户的链接，程序不经由它读写文件，%2").arg(QDir::toNativeSeparators(link), what);
 }
 
@@ -303,10 +310,11 @@ Name resolveIn(const Folder& start, const QByteArray& first)
     QByteArray entry = first.isEmpty() ? QByteArray(".") : first;
     for (int links = 0;; ++links) {
         struct stat link {};
-        if (::fstatat(dir, entry.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0) {
+        QByteArray target;
+        if (const int err = lookAt(dir, entry, &link, &target); err != 0) {
             // A name that does not exist (yet) is taken as it stands.
-            if (errno != ENOENT)
-                out.error = lastError();
+            if (err != ENOENT)
+                out.error = err;
             break;
         }
         if (!S_ISLNK(link.st_mode))
@@ -321,13 +329,6 @@ Name resolveIn(const Folder& start, const QByteArray& first)
             out.error = ELOOP;
             break;
         }
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t n = ::readlinkat(dir, entry.constData(), target.data(), size_t(target.size()));
-        if (n <= 0) {
-            out.error = n == 0 ? ENOENT : lastError();
-            break;
-        }
-        target.truncate(n);
         const qsizetype slash = target.lastIndexOf('/');
         QByteArray head = slash < 0 ? QByteArray() : slash == 0 ? QByteArray("/") : target.left(slash);
         entry = target.mid(slash + 1);
@@ -372,7 +373,8 @@ Name resolve(const QString& path)
     return resolveIn(folder, QFile::encodeName(full.mid(slash + 1)));
 }
 
-NewFile::NewFile(const Folder& folder, Temporary kind) : folderPath_(folder.path())
+NewFile::NewFile(const Folder& folder, Temporary kind, const QByteArray& suffix)
+    : folderPath_(folder.path()), suffix_(suffix), kept_(kind == Temporary::Kept)
 {
     folder_ = folder.isOpen() ? ::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0) : -1;
     if (folder_ < 0) {
@@ -385,17 +387,20 @@ NewFile::NewFile(const Folder& folder, Temporary kind) : folderPath_(folder.path
         unnamed_ = fd_ >= 0;
     }
     for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-        const QByteArray name = temporaryName();
+        const QByteArray name = temporaryName(suffix_);
         fd_ = ::openat(folder_, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
         if (fd_ >= 0)
             temp_ = name;
         else if (errno != EEXIST)
             break;
     }
-    if (fd_ < 0) {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
         error_ = lastError();
         return;
     }
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
     // A named one is locked while it lives: removeLeftovers() leaves it
     // alone. A file system without locks still takes the file.
     if (!unnamed_)
@@ -408,10 +413,24 @@ NewFile::~NewFile()
 {
     if (fd_ >= 0)
         ::close(fd_);
-    if (!temp_.isEmpty())
-        (void)::unlinkat(folder_, temp_.constData(), 0);
+    if (!kept_)
+        discard();
     if (folder_ >= 0)
         ::close(folder_);
+}
+
+void NewFile::discard()
+{
+    if (!temp_.isEmpty() && isAt(temp_))
+        (void)::unlinkat(folder_, temp_.constData(), 0);
+    temp_.clear();
+}
+
+bool NewFile::isAt(const QByteArray& entry) const
+{
+    struct stat st {};
+    return folder_ >= 0 && inode_ != 0 && ::fstatat(folder_, entry.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+           && S_ISREG(st.st_mode) && st.st_dev == device_ && st.st_ino == inode_;
 }
 
 QString NewFile::temporaryPath() const
@@ -443,13 +462,20 @@ int NewFile::commit(const QByteArray& entry, bool over)
         error_ = injectedFault(QFile::encodeName(joined(folderPath_, QFile::decodeName(entry))));
     if (error_ == 0 && ::fsync(fd_) != 0)
         error_ = lastError();
+    if (error_ == 0 && !unnamed_ && !isAt(temp_)) {
+        // In a folder others may write, another account renamed the file
+        // away or put something under its name: what stands there is never
+        // renamed into place; the file itself is named through its descriptor.
+        temp_.clear();
+        unnamed_ = true;
+    }
     if (error_ == 0 && unnamed_ && !over) {
         // A name that is taken stays as it is: the link refuses it.
         error_ = linkUnnamed(fd_, folder_, entry);
     } else if (error_ == 0) {
         // The unnamed file gets a free temporary name, for the rename.
         for (int attempt = 0; unnamed_ && attempt < 100; ++attempt) {
-            const QByteArray candidate = temporaryName();
+            const QByteArray candidate = temporaryName(suffix_);
             error_ = linkUnnamed(fd_, folder_, candidate);
             if (error_ == 0)
                 temp_ = candidate;
@@ -467,9 +493,8 @@ int NewFile::commit(const QByteArray& entry, bool over)
         ::close(fd_);
     fd_ = -1;
     if (error_ != 0) {
-        if (!temp_.isEmpty())
-            (void)::unlinkat(folder_, temp_.constData(), 0);
-        temp_.clear();
+        if (!kept_)
+            discard();
         return error_;
     }
     const int fd = readableFolder(folder_);
@@ -598,15 +623,6 @@ int replace(const QString& path, const QByteArray& bytes)
     return r.commit();
 }
 
-int renameOver(const QString& from, const QString& to)
-{
-    const QByteArray target = QFile::encodeName(to);
-    if (::rename(QFile::encodeName(from).constData(), target.constData()) != 0)
-        return lastError();
-    syncFolderOf(target);
-    return 0;
-}
-
 Replacement::Replacement(const QString& path, Temporary kind) : name_(resolve(path)) { start(kind); }
 
 Replacement::Replacement(Name name, Temporary kind) : name_(std::move(name)) { start(kind); }
@@ -635,8 +651,7 @@ void Replacement::start(Temporary kind)
         if (refused_)
             return;
     }
-    file_ = std::make_unique<NewFile>(name_.folder, kind == Temporary::Named ? NewFile::Temporary::Named
-                                                                             : NewFile::Temporary::Unnamed);
+    file_ = std::make_unique<NewFile>(name_.folder, kind);
     error_ = file_->error();
     // A replaced file keeps its owner bits but is never readable by others.
     if (error_ == 0 && ::fchmod(file_->fd(), existed_ ? (st.st_mode & kFileMode) : kFileMode) != 0)

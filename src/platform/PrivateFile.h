@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include <sys/types.h>
+
 struct stat;
 
 // Files that hold patient data (the database, its backups, pictures, videos)
@@ -34,10 +36,6 @@ int writeNew(const QString& path, const QByteArray& bytes);
 // Replaces path with bytes (a Replacement). 0, or the system's error code.
 int replace(const QString& path, const QByteArray& bytes);
 
-// Renames from over to (both in one folder) and makes the rename durable.
-// 0, or the system's error code.
-int renameOver(const QString& from, const QString& to);
-
 // Removes the temporary files that a killed program left in folder, one of
 // the program's own: regular files of this user named ".pelrand-" + six
 // letters or digits, or (earlier builds) "." + base + "-" + six letters or
@@ -57,8 +55,11 @@ bool removeLeftover(const QString& path);
 //    account may write the folder (then only its owner or the administrator
 //    can have put it there). Another account's link is never followed: its
 //    owner could point it at a file of ours, which would then be read or
-//    replaced in its place. One rule, one message that names the link
-//    (refusedLinkText).
+//    replaced in its place. The rule holds for every link of a chain, and
+//    each link is opened once (O_PATH | O_NOFOLLOW): its owner and where it
+//    leads are read through that descriptor, never by its name again. One
+//    rule for every file of the program (the settings file, the database,
+//    the spool folder too), one message that names the link (refusedLinkText).
 //  - Afterwards everything goes through the folder's descriptor: openat with
 //    O_NOFOLLOW, renameat2, unlinkat, fstatat without following, linkat. A
 //    link put in place after the look-up stands in the way (ELOOP), it is
@@ -147,25 +148,37 @@ Name resolveIn(const Folder& folder, const QByteArray& entry);
 QByteArray temporaryName(const QByteArray& suffix = {});
 
 // What to do about a refused link: choose another name, or another DICOM
-// output folder in the DICOM settings.
+// output folder in the DICOM settings, or (a file of the program's own, such
+// as the settings file or the spool folder) ask the administrator to remove
+// the link.
 enum class Remedy {
     OtherName,
-    DicomSettings
+    DicomSettings,
+    Administrator
 };
-// The message for a link that is not followed; it names the link.
+// The one message for a link that is not followed; it names the link.
 QString refusedLinkText(const QString& link, Remedy remedy = Remedy::OtherName);
+
+// How a new file lives until it gets its name:
+//  Unnamed: no name at all where the file system allows (O_TMPFILE);
+//  Named: a hidden name (".pelrand-XXXXXX") from the start, for code that can
+//   only open a file by its name (the database engine);
+//  Kept: named as well, and the file stays under that name when it does not
+//   get its own (dropped, failed, or the program killed): what is written of
+//   a recording plays up to where it ends.
+enum class Temporary {
+    Unnamed,
+    Named,
+    Kept
+};
 
 // A new owner-only file in a folder, written and then put in place by
 // commit(); dropped without a commit, it goes and nothing else changed.
 class NewFile {
 public:
-    // Named: the file has its name (".pelrand-XXXXXX") from the start, for
-    // code that can only open a file by its name (the database engine).
-    enum class Temporary {
-        Unnamed,
-        Named
-    };
-    explicit NewFile(const Folder& folder, Temporary kind = Temporary::Unnamed);
+    using Temporary = PrivateFile::Temporary;
+    // suffix ends a temporary name (".avi": what a killed recording left plays).
+    explicit NewFile(const Folder& folder, Temporary kind = Temporary::Unnamed, const QByteArray& suffix = {});
     ~NewFile();
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
@@ -174,25 +187,38 @@ public:
     int error() const { return error_; }
     // The file (for writers that take a descriptor); -1 after a failure to make it.
     int fd() const { return fd_; }
-    // The temporary name while it has one (empty for an unnamed file).
+    // The temporary name while it has one (empty for an unnamed file). A
+    // Kept file whose commit failed tells here where it stays.
     QString temporaryPath() const;
-    bool isUnnamed() const { return unnamed_; }
+    // True when entry of the folder is this file itself (not a link to it,
+    // not another file put in its place).
+    bool isAt(const QByteArray& entry) const;
 
     bool write(const void* data, qint64 size);
     // Records a failure found by the caller (a write through fd()).
     void fail(int err);
     // Syncs the file and gives it the name entry in its folder: over
     // replaces a file of that name, otherwise a name that is taken fails
-    // with EEXIST. Then syncs the folder. 0, or the first failure's error
-    // code (nothing then has changed under entry).
+    // with EEXIST. Then syncs the folder. A named file whose temporary name
+    // another account took away (renamed, or replaced by something else) is
+    // named through its descriptor, never by what stands under that name.
+    // 0, or the first failure's error code (nothing then has changed under
+    // entry).
     int commit(const QByteArray& entry, bool over = true);
+    // Removes the temporary file of a Kept one (a recording that failed);
+    // only the file itself, never what another account put under its name.
+    void discard();
 
 private:
     int folder_ = -1;   // a descriptor of its own
     QString folderPath_;
     QByteArray temp_;   // the temporary name, once it has one
+    QByteArray suffix_;
     int fd_ = -1;
+    dev_t device_ = 0;   // the file itself, for isAt()
+    ino_t inode_ = 0;
     bool unnamed_ = false;
+    bool kept_ = false;
     int error_ = 0;
     bool done_ = false;
 };
@@ -209,12 +235,9 @@ private:
 // for the instant between the link and the rename.
 class Replacement {
 public:
-    // Named: the temporary file has its name from the start (other code opens
-    // it by its name, such as the engine exporting a database into it).
-    enum class Temporary {
-        Unnamed,
-        Named
-    };
+    // Named where other code opens the temporary file by its name, such as
+    // the engine exporting a database into it.
+    using Temporary = PrivateFile::Temporary;
     explicit Replacement(const QString& path, Temporary kind = Temporary::Unnamed);
     // The same for a name resolved already.
     explicit Replacement(Name name, Temporary kind = Temporary::Unnamed);
@@ -227,7 +250,6 @@ public:
     // True when an existing file stands in the way: read-only for its owner or
     // not a regular file; or the name is a link that is not followed.
     bool targetRefused() const { return refused_; }
-    bool targetExisted() const { return existed_; }
     // The link that was not followed (another account's), or empty.
     QString refusedLink() const { return refusedLink_; }
     // The temporary file (for positioned writes and times); -1 after a failure to make it.

@@ -38,27 +38,37 @@ constexpr int kStaleSeconds = 600;
 
 QString systemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
-// The spool folder opened for use, or -1 with *error set. Opened without following a
-// link, and checked through the open descriptor, so that what is checked is what is used:
-// a link, another account's folder, or one that other accounts may write, is refused
-// with what to do. A folder of this user's that others may only read or enter (made
+// The spool folder opened for use, or -1 with *error set. Its name is taken by the one
+// link rule, the folder opened without following a link put there after that, and checked
+// through the open descriptor, so that what is checked is what is used: another account's
+// link, another account's folder, or one that other accounts may write, is refused with
+// what to do. A folder of this user's that others may only read or enter (made
 // with the usual umask) is closed to them here: nobody else can have put anything in it,
 // and the job files in it are owner-only already.
 int openSpoolFolder(const QString& folder, bool make, QString* error)
 {
-    const QByteArray path = QFile::encodeName(folder);
-    if (make && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-        *error = QStringLiteral("无法建立存放打印作业的文件夹 %1（%2）").arg(folder, systemText(errno));
+    // The folder's name is looked up once, by the one link rule.
+    const PrivateFile::Name name = PrivateFile::resolve(folder);
+    if (!name.refusedLink.isEmpty()) {
+        *error = PrivateFile::refusedLinkText(name.refusedLink, PrivateFile::Remedy::Administrator)
+                 + QStringLiteral("，下次打印时会重新建立文件夹");
         return -1;
     }
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (const int err = name.ok() && make ? name.folder.makeFolder(name.entry) : 0; err != 0 && err != EEXIST) {
+        *error = QStringLiteral("无法建立存放打印作业的文件夹 %1（%2）").arg(folder, systemText(err));
+        return -1;
+    }
+    errno = name.error;
+    const int fd =
+        name.ok() ? ::openat(name.folder.fd(), name.entry.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                  : -1;
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         const int err = errno;
         if (fd >= 0)
             ::close(fd);
         struct stat link {};
-        if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+        if (name.ok() && name.folder.stat(name.entry, &link) == 0 && S_ISLNK(link.st_mode))
             *error = QStringLiteral("存放打印作业的文件夹 %1 是一个链接，打印作业不能放在它指向的地方；"
                                     "请系统管理员删除这个链接，下次打印时会重新建立文件夹")
                          .arg(folder);

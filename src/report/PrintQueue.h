@@ -97,8 +97,9 @@ Telling tell(const ServiceAnswer& answer);
 // A print job's file in the spool folder, owner-only (a PrivateFile::NewFile that is
 // never committed). It has no name where the file system allows (O_TMPFILE), else a
 // short hidden one, locked while it lives; the PDF writer and the queue reach it through
-// this program's own descriptor (path()), so no name in the folder is looked up again
-// after the folder's check. It goes with the object.
+// this program's own descriptor (path(), /proc/self/fd/…), so no name in the folder is
+// looked up again after the folder's check. Without /proc they open it by its hidden name
+// in the checked folder. It goes with the object.
 class SpoolFile {
 public:
     explicit SpoolFile(const PrivateFile::Folder& folder) : file_(folder), folderPath_(folder.path()) {}

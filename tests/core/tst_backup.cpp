@@ -197,8 +197,9 @@ private slots:
     // In a folder shared with other accounts, a name that is another
     // account's link is neither written nor read through: that account
     // could point it at any file of ours. The message names the link; the
-    // file it points at, the link and the database stay as they were. The
-    // user's own links, and the folder owner's, are followed.
+    // file it points at, the link and the database stay as they were, also
+    // behind the user's own link. The user's own links, and the folder
+    // owner's, are followed.
     void othersLinksAreNotFollowed()
     {
         if (!canActAsOthers())
@@ -220,6 +221,13 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         QVERIFY(Database::isOpen());
         QCOMPARE(filesIn(shared.path()), QStringList{QStringLiteral("x.BAK")});
+        // Nor through the user's own link that leads to it: the box names it.
+        const QString chain = QFileInfo(shared.path()).path() + QStringLiteral("/chain.BAK");
+        QVERIFY(QFile::link(link, chain));
+        backupTo(chain);
+        QVERIFY2(lastText().startsWith(refused), qPrintable(lastText()));
+        QCOMPARE(readBytes(precious), QByteArray("root's own file"));
+        QVERIFY(QFile::remove(chain));
 
         // A whole backup behind another account's link is not restored.
         const QString backup = QFileInfo(shared.path()).path() + QStringLiteral("/whole.BAK");

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -45,7 +46,9 @@ private slots:
     // owns: its own link and root's are followed, a third account's is not,
     // also when the file behind it is the user's own. In a sticky folder of
     // the third account, that account's link is followed (it owns the
-    // folder). Links to folders on the way are the kernel's to guard.
+    // folder). Every link of a chain is taken by the rule: the user's own
+    // link that leads to a third account's link is not followed past it.
+    // Links to folders on the way are the kernel's to guard.
     void followedOnlyForTheUserOrTheFolderOwner()
     {
         if (!canActAsOthers())
@@ -59,11 +62,13 @@ private slots:
         QVERIFY(linkAs(mine, shared.file(QStringLiteral("own")), kNobody));
         QVERIFY(linkAs(mine, shared.file(QStringLiteral("owners")), 0));
         QVERIFY(linkAs(mine, daemons.file(QStringLiteral("daemons")), kDaemon));
+        QVERIFY(linkAs(shared.file(QStringLiteral("other")), shared.file(QStringLiteral("chain")), kNobody));
 
-        const QStringList names = {shared.file(QStringLiteral("other")), shared.file(QStringLiteral("own")),
-                                   shared.file(QStringLiteral("owners")), daemons.file(QStringLiteral("daemons"))};
+        const QStringList names = {shared.file(QStringLiteral("chain")), shared.file(QStringLiteral("other")),
+                                   shared.file(QStringLiteral("own")), shared.file(QStringLiteral("owners")),
+                                   daemons.file(QStringLiteral("daemons"))};
         const QByteArray got = runAs(kNobody, kNobody, [&] { return replaceEach(names, mine); });
-        QCOMPARE(got, QByteArray("other=13:old own=0:own owners=0:owners daemons=0:daemons"));
+        QCOMPARE(got, QByteArray("chain=13:old other=13:old own=0:own owners=0:owners daemons=0:daemons"));
         for (const QString& name : names)
             QVERIFY(QFileInfo(name).isSymLink());
     }
@@ -102,6 +107,41 @@ private slots:
         QCOMPARE(
             PrivateFile::refusedLinkText(QStringLiteral("/srv/dicom"), PrivateFile::Remedy::DicomSettings),
             QStringLiteral("/srv/dicom 是另一个账户的链接，程序不经由它读写文件，请在 DICOM 设置中另选输出文件夹"));
+        QCOMPARE(
+            PrivateFile::refusedLinkText(QStringLiteral("/opt/ws/options.ini"), PrivateFile::Remedy::Administrator),
+            QStringLiteral("/opt/ws/options.ini 是另一个账户的链接，程序不经由它读写文件，请系统管理员删除这个链接"));
+    }
+
+    // A name is looked up once: a link put in its place afterwards is never
+    // followed, not to read the file nor to replace it.
+    void linkPutThereAfterTheLookUp_data()
+    {
+        QTest::addColumn<bool>("write");
+        QTest::newRow("read") << false;
+        QTest::newRow("replace") << true;
+    }
+    void linkPutThereAfterTheLookUp()
+    {
+        QFETCH(bool, write);
+        const QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString precious = dir.filePath(QStringLiteral("precious")), name = dir.filePath(QStringLiteral("x"));
+        QVERIFY(writeBytes(precious, "kept") && writeBytes(name, "mine"));
+        PrivateFile::Name looked = PrivateFile::resolve(name);
+        QVERIFY(looked.ok());
+        QVERIFY(QFile::remove(name) && QFile::link(precious, name));
+        if (write) {
+            // The link stands in the way: it stays, and nothing is written.
+            PrivateFile::Replacement out(std::move(looked));
+            QVERIFY(out.targetRefused() && !out.write("new", 3) && out.commit() != 0);
+            QVERIFY(QFileInfo(name).isSymLink());
+        } else {
+            const int fd = looked.folder.openRead(looked.entry);
+            if (fd >= 0)
+                ::close(fd);
+            QCOMPARE(fd, -ELOOP);
+        }
+        QCOMPARE(readBytes(precious), QByteArray("kept"));
     }
 
     // A recording is not started through another account's link; the reason names it.
@@ -147,10 +187,17 @@ private slots:
                  QStringLiteral("-"));
         QVERIFY(
             !Modini::SetIniValue(QStringLiteral("system"), QStringLiteral("hospital"), QStringLiteral("here"), ini));
-        QCOMPARE(Modini::LastFailureText(),
-                 QStringLiteral("%1 是另一个账户的链接，程序不经由它读写设置文件 options.ini，设置未保存。"
-                                "请系统管理员删除这个链接。")
-                     .arg(QDir::toNativeSeparators(ini)));
+        QVERIFY2(
+            Modini::LastFailureText().startsWith(PrivateFile::refusedLinkText(ini, PrivateFile::Remedy::Administrator))
+                && Modini::LastFailureText().contains(QStringLiteral("设置未保存")),
+            qPrintable(Modini::LastFailureText()));
+        // The start says it too, and goes on with the defaults.
+        const QString program = AppPaths::programFolder();
+        AppPaths::setProgramFolder(shared.path());
+        const QString atStart = Modini::SettingsFileProblem();
+        AppPaths::setProgramFolder(program);
+        QVERIFY2(atStart.startsWith(PrivateFile::refusedLinkText(ini, PrivateFile::Remedy::Administrator)),
+                 qPrintable(atStart));
         QCOMPARE(readBytes(precious), QByteArray("[system]\nhospital=elsewhere\n"));
         QVERIFY(QFileInfo(ini).isSymLink());
 
@@ -189,8 +236,7 @@ private slots:
         const bool ownOpened = Database::isOpen();
         Database::CloseDatabase();
         AppPaths::setProgramFolder(tf.path());
-        QCOMPARE(why, QStringLiteral("3000:%1 是另一个账户的链接，程序不经由它打开数据库。请系统管理员删除这个链接。")
-                          .arg(QDir::toNativeSeparators(link)));
+        QCOMPARE(why, QStringLiteral("3000:") + PrivateFile::refusedLinkText(link, PrivateFile::Remedy::Administrator));
         QVERIFY(ownOpened);
     }
 };
