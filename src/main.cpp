@@ -12,6 +12,8 @@ int main(int argc, char* argv[])
     MessageBox::setEchoToStandardError(true);
     // Building the application reads qt.conf and loads plugins from the
     // executable's folder: that folder is checked before any Qt object exists.
+    if (ProgramFolder::isRefusalCopy())
+        return ProgramFolder::refuseStart(argc, argv, QString());
     if (const QString refused = ProgramFolder::checkExecutableFolder(); !refused.isEmpty())
         return ProgramFolder::refuseStart(argc, argv, refused);
     QApplication app(argc, argv);

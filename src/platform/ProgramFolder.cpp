@@ -18,6 +18,9 @@
 #include <grp.h>
 #include <linux/magic.h>
 #include <pwd.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
@@ -281,7 +284,12 @@ QString checkUnlessChecked(const QString& folder)
     return check(folder);
 }
 
-int refuseStart(int& argc, char** argv, const QString& text)
+namespace {
+// The name of the private copy a refused start shows its box from.
+constexpr char kRefusalCopy[] = "pelrand-refused";
+
+// Builds the application for the box and shows it; the exit status 1.
+int showRefusal(int& argc, char** argv, const QString& text)
 {
     // Qt adds the executable's folder to the plugin folders while it builds
     // the application, except a folder that was among them beforehand and
@@ -298,6 +306,53 @@ int refuseStart(int& argc, char** argv, const QString& text)
         qunsetenv("QT_PLUGIN_PATH");
     MessageBox::show(text, MessageBox::kSorryTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
     return 1;
+}
+
+// Runs this program again from a copy of its executable in memory, in the
+// root folder, with the text as its one argument: Qt then finds no folder of
+// the executable's to read a qt.conf or plugins from, nor to look at.
+// Returns only when that cannot be done.
+void runFromPrivateCopy(const QString& text)
+{
+    // The running executable itself, as the kernel holds it: no name in its folder is looked up.
+    const int exe = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    const int copy = ::memfd_create(kRefusalCopy, MFD_CLOEXEC);
+    struct stat st {};
+    bool copied = exe >= 0 && copy >= 0 && ::fstat(exe, &st) == 0;
+    for (off_t done = 0; copied && done < st.st_size;) {
+        const ssize_t n = ::sendfile(copy, exe, nullptr, size_t(st.st_size - done));
+        copied = n > 0;
+        done += n;
+    }
+    if (exe >= 0)
+        ::close(exe);
+    const QByteArray said = text.toLocal8Bit();
+    char root[] = "/";
+    char* args[] = {root, const_cast<char*>(said.constData()), nullptr};
+    if (copied && ::chdir("/") == 0)
+        ::fexecve(copy, args, environ);
+    if (copy >= 0)
+        ::close(copy);
+}
+}
+
+bool isRefusalCopy()
+{
+    char target[64];
+    const ssize_t n = ::readlink("/proc/self/exe", target, sizeof target);
+    return n > 0 && QByteArray(target, n) == QByteArray("/memfd:") + kRefusalCopy + " (deleted)";
+}
+
+int refuseStart(int& argc, char** argv, const QString& text)
+{
+    if (isRefusalCopy()) {
+        // The name ps and top show, as the program's.
+        ::prctl(PR_SET_NAME, "pelrand");
+        int one = 1;
+        return showRefusal(one, argv, argc > 1 ? QString::fromLocal8Bit(argv[1]) : text);
+    }
+    runFromPrivateCopy(text);
+    return showRefusal(argc, argv, text);
 }
 
 }

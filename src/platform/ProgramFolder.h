@@ -76,6 +76,12 @@ QString checkUnlessChecked(const QString& folder);
 // Shows why the program does not start (title 对不起) and gives the exit
 // status 1. The application built for the box reads nothing from the
 // executable's folder: no qt.conf (the program carries its own, naming the
-// system's Qt) and no plugin (its folder is taken out of the plugin folders).
+// system's Qt) and no plugin. The box is shown from a copy of the executable
+// in memory, run again (so the folder is not even looked at); where that
+// cannot be done, here, with the folder taken out of the plugin folders.
 int refuseStart(int& argc, char** argv, const QString& text);
+
+// Whether this process is that copy: main() then gives the box its text
+// (the one argument) through refuseStart, and checks nothing.
+bool isRefusalCopy();
 }

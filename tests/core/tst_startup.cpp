@@ -32,6 +32,7 @@
 #include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -316,9 +317,17 @@ private slots:
     // The real program in a program folder anyone may write, which holds what Qt would take
     // from an executable's folder: a qt.conf naming no plugins and plugin-shaped files. The
     // start opens none of them and loads none; it shows its box (also on standard error) and,
-    // answered, ends with status 1.
+    // answered, ends with status 1. So also where the box cannot come from a copy of the
+    // program in memory (here a file-size limit stops the copy).
+    void refusedFolderReadsNothing_data()
+    {
+        QTest::addColumn<bool>("copyFails");
+        QTest::newRow("from a copy in memory") << false;
+        QTest::newRow("where no copy can be made") << true;
+    }
     void refusedFolderReadsNothing()
     {
+        QFETCH(bool, copyFails);
         if (const char* missing = realProgramMissing())
             QSKIP(missing);
         TestFolder f(false);
@@ -350,7 +359,13 @@ private slots:
         env.insert(QStringLiteral("DISPLAY"), x.display());
         QProcess refused;
         refused.setProcessEnvironment(env);
-        refused.setWorkingDirectory(QStringLiteral("/"));
+        refused.setWorkingDirectory(f.path());
+        if (copyFails)
+            refused.setChildProcessModifier([] {
+                const rlimit small{1 << 20, 1 << 20};
+                ::signal(SIGXFSZ, SIG_IGN);
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            });
         refused.start(exe, {});
         const QString box = findWindow(env, QStringLiteral("对不起"), refused);
         QVERIFY2(!box.isEmpty(), "the refused start showed no box");
