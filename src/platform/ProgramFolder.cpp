@@ -45,14 +45,19 @@ QString groupName(gid_t gid)
 
 QString modeText(mode_t mode) { return QStringLiteral("%1").arg(uint(mode & 07777), 4, 8, QLatin1Char('0')); }
 
-// A POSIX access ACL as the kernel gives it: a 4-byte version (2), then
-// entries of a 2-byte tag, 2-byte permissions and 4-byte id, little-endian.
+// A folder's access ACL (its system.posix_acl_access attribute), as it
+// bears on the rule: a named user other than the user, or a named group that
+// holds another account, with write permission left by the mask, lets
+// another account write.
 struct Acl {
     bool present = false;
     bool groupObjectWrites = false;   // the owning group's entry, after the mask
     QStringList writers;              // named entries that let another account write
 };
 
+// The attribute as the kernel gives it: a 4-byte version (2), then entries of
+// a 2-byte tag, 2-byte permissions and 4-byte id, little-endian. Each
+// writer as getfacl names it ("user:nobody", "group:staff").
 Acl parseAcl(const QByteArray& bytes, uid_t user)
 {
     constexpr quint16 kUser = 0x02, kGroupObject = 0x04, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
@@ -80,8 +85,8 @@ Acl parseAcl(const QByteArray& bytes, uid_t user)
 }
 
 // The type of the mount that holds fd, as /proc/self/mountinfo names it
-// ("fuseblk", "fuse.sshfs" …); empty when it cannot be told. Plain C: it
-// runs before any Qt object exists.
+// ("fuseblk", "fuse.sshfs" …); empty when it cannot be told. Read with
+// stdio: it runs before any Qt object exists.
 QString mountType(int fd)
 {
     struct statx sx {};
@@ -251,8 +256,6 @@ QString check(const QString& folder)
     facts.groupHoldsOthers = groupWrites && groupHoldsOthers(st.st_gid, user);
     return refusalText(folder, facts, judge(facts, user));
 }
-
-QStringList aclWriters(const QByteArray& acl, uid_t user) { return parseAcl(acl, user).writers; }
 
 QString executableFolder()
 {

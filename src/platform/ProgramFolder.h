@@ -1,6 +1,5 @@
 #pragma once
 #include <QString>
-#include <QStringList>
 
 #include <sys/types.h>
 
@@ -31,7 +30,8 @@ enum class Verdict {
     NoUnixPermissions,   // refused, on a file system where chmod cannot change that
 };
 
-// The rule: owned by user and writable by no other account. A folder
+// The rule: owned by user and writable by no other account (its mode, and
+// the entries of its access ACL, which check() reads). A folder
 // writable by its group is the user's alone when the group holds no other
 // account (Debian gives every user a group of their own, and umask 002 makes
 // folders group-writable).
@@ -46,13 +46,6 @@ bool groupHoldsOthers(gid_t group, uid_t user);
 // A FUSE file system is one only when it is a block device's (mountType
 // "fuseblk": ntfs-3g, exFAT); sshfs, bindfs and the like take chmod.
 QString foreignFileSystem(long type, const QString& mountType = QString());
-
-// The entries of a folder's access ACL (the system.posix_acl_access
-// attribute as the kernel gives it) that let an account other than user
-// write: a named user other than user, or a named group that holds another
-// account, with write permission left by the mask. Each as getfacl names it
-// ("user:nobody", "group:staff"); empty for no ACL or none such.
-QStringList aclWriters(const QByteArray& acl, uid_t user);
 
 // Why the start refuses the folder, and what to do, for the user.
 QString refusalText(const QString& folder, const Facts& facts, Verdict verdict);
