@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -23,7 +24,9 @@
 
 #include <optional>
 
+#include <grp.h>
 #include <linux/magic.h>
+#include <pwd.h>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -238,6 +241,42 @@ private slots:
             QVERIFY2(said.contains(refusal) && said.contains(folder), qPrintable(said));
         if (refusal.startsWith(QLatin1String("user:")) || refusal.startsWith(QLatin1String("group:")))
             QVERIFY2(said.contains(QStringLiteral("setfacl -b %1").arg(folder)), qPrintable(said));
+    }
+
+    // A group whose member list names only the user, and which is no account's own group, is
+    // the user's: the folder it may write starts (a machine without such a group skips this).
+    void groupListingOnlyTheUser()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        QList<QPair<gid_t, QByteArray>> listingOne;
+        ::setgrent();
+        while (const group* gr = ::getgrent())
+            if (gr->gr_mem && gr->gr_mem[0] && !gr->gr_mem[1])
+                listingOne.append({gr->gr_gid, QByteArray(gr->gr_mem[0])});
+        ::endgrent();
+        QSet<gid_t> ownGroups;
+        ::setpwent();
+        while (const passwd* pw = ::getpwent())
+            ownGroups.insert(pw->pw_gid);
+        ::endpwent();
+        const passwd* member = nullptr;
+        gid_t gid = 0;
+        for (const auto& [candidate, name] : listingOne)
+            if (!ownGroups.contains(candidate) && (member = ::getpwnam(name.constData()))) {
+                gid = candidate;
+                break;
+            }
+        if (!member)
+            QSKIP("no group here lists one account only");
+        const uid_t uid = member->pw_uid;
+        const gid_t own = member->pw_gid;
+        QTemporaryDir top;
+        QVERIFY(top.isValid() && ::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+        const QString folder = top.path() + QStringLiteral("/program");
+        QVERIFY(QDir().mkdir(folder) && setOwnerAndMode(folder, uid, gid, 0770));
+        const QByteArray said = runAs(uid, own, [&] { return ProgramFolder::check(folder).toUtf8(); });
+        QVERIFY2(said.isEmpty(), said.constData());
     }
 
     // A program folder another account may write is refused before anything
