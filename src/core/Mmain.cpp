@@ -123,7 +123,7 @@ StartResult Main()
     // Nothing in the program folder is read before it is known to be the
     // user's alone: in a folder another account may write, that account could
     // have put links among our files.
-    if (const QString refused = ProgramFolder::check(AppPaths::programFolder()); !refused.isEmpty()) {
+    if (const QString refused = ProgramFolder::checkUnlessChecked(AppPaths::programFolder()); !refused.isEmpty()) {
         MessageBox::show(refused, MessageBox::kSorryTitle, MessageBox::Icon::Critical, MessageBox::Buttons::Ok);
         return {false, 1};
     }

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
+
 namespace {
 using State = MessageBox::internal::Script;
 State& state() { return MessageBox::internal::script(); }
@@ -27,6 +29,10 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
 {
     State& s = state();
     s.shown.append({text, title, icon, buttons});
+    if (s.echo) {
+        std::fputs((title + QLatin1Char('\n') + text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    }
     if (s.scripted)
         return s.queue.isEmpty() ? safeAnswer(buttons) : s.queue.takeFirst();
 
@@ -74,6 +80,8 @@ Answer show(const QString& text, const QString& title, Icon icon, Buttons button
             return b.a;
     return safeAnswer(buttons);
 }
+
+void setEchoToStandardError(bool on) { state().echo = on; }
 
 void critical(const QString& text, const QString& title) { show(text, title, Icon::Critical, Buttons::Ok); }
 void information(const QString& text, const QString& title) { show(text, title, Icon::Information, Buttons::Ok); }

@@ -43,6 +43,10 @@ inline const QString kPrintTitle = QStringLiteral("打印");
 Answer show(const QString& text, const QString& title, Icon icon = Icon::None, Buttons buttons = Buttons::Ok,
             QWidget* parent = nullptr);
 
+// While on, every box shown is also written to standard error: the start's
+// messages reach a terminal whose program runs on a display nobody watches.
+void setEchoToStandardError(bool on);
+
 // Shorthands for the program's usual boxes.
 void critical(const QString& text, const QString& title);
 void information(const QString& text, const QString& title);
@@ -60,6 +64,7 @@ namespace internal {
 // (MessageBoxTesting.h); the program itself never scripts them.
 struct Script {
     bool scripted = false;
+    bool echo = false;
     QList<Answer> queue;
     QList<Shown> shown;
 };

@@ -15,13 +15,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include <optional>
 
+#include <grp.h>
 #include <linux/magic.h>
+#include <pwd.h>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,22 +101,40 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("groupHoldsOthers");
         QTest::addColumn<long>("fileSystem");
+        QTest::addColumn<QString>("mountType");
+        QTest::addColumn<QString>("aclWriter");
         QTest::addColumn<Verdict>("verdict");
         constexpr long ext4 = EXT4_SUPER_MAGIC;
         constexpr long vfat = MSDOS_SUPER_MAGIC;
-        QTest::newRow("owner only") << true << 0700 << true << ext4 << Verdict::Ours;
-        QTest::newRow("a group of the user's own writes") << true << 0775 << false << ext4 << Verdict::Ours;
-        QTest::newRow("a shared group reads") << true << 0750 << true << ext4 << Verdict::Ours;
-        QTest::newRow("a shared group writes") << true << 0770 << true << ext4 << Verdict::GroupMayWrite;
-        QTest::newRow("only others write") << true << 0702 << false << long(TMPFS_MAGIC) << Verdict::AnyoneMayWrite;
-        QTest::newRow("sticky, anyone writes") << true << 01777 << false << ext4 << Verdict::AnyoneMayWrite;
-        QTest::newRow("another account's") << false << 0700 << false << ext4 << Verdict::NotOwner;
-        QTest::newRow("vfat, anyone writes") << true << 0777 << false << vfat << Verdict::NoUnixPermissions;
-        QTest::newRow("vfat mounted for the user") << true << 0700 << false << vfat << Verdict::Ours;
+        constexpr long fuse = FUSE_SUPER_MAGIC;
+        const QString none;
+        QTest::newRow("owner only") << true << 0700 << true << ext4 << none << none << Verdict::Ours;
+        QTest::newRow("a group of the user's own writes")
+            << true << 0775 << false << ext4 << none << none << Verdict::Ours;
+        QTest::newRow("a shared group reads") << true << 0750 << true << ext4 << none << none << Verdict::Ours;
+        QTest::newRow("a shared group writes")
+            << true << 0770 << true << ext4 << none << none << Verdict::GroupMayWrite;
+        QTest::newRow("only others write")
+            << true << 0702 << false << long(TMPFS_MAGIC) << none << none << Verdict::AnyoneMayWrite;
+        QTest::newRow("sticky, anyone writes")
+            << true << 01777 << false << ext4 << none << none << Verdict::AnyoneMayWrite;
+        QTest::newRow("another account's") << false << 0700 << false << ext4 << none << none << Verdict::NotOwner;
+        QTest::newRow("vfat, anyone writes")
+            << true << 0777 << false << vfat << none << none << Verdict::NoUnixPermissions;
+        QTest::newRow("vfat mounted for the user") << true << 0700 << false << vfat << none << none << Verdict::Ours;
         QTest::newRow("cifs of another account")
-            << false << 0755 << false << long(CIFS_SUPER_MAGIC) << Verdict::NoUnixPermissions;
+            << false << 0755 << false << long(CIFS_SUPER_MAGIC) << none << none << Verdict::NoUnixPermissions;
         QTest::newRow("exfat, group writes")
-            << true << 0770 << true << long(EXFAT_SUPER_MAGIC) << Verdict::NoUnixPermissions;
+            << true << 0770 << true << long(EXFAT_SUPER_MAGIC) << none << none << Verdict::NoUnixPermissions;
+        // FUSE: only a block device's (ntfs-3g, exFAT) keeps no Unix permissions; sshfs and bindfs take chmod.
+        QTest::newRow("ntfs-3g, anyone writes")
+            << true << 0777 << false << fuse << QStringLiteral("fuseblk") << none << Verdict::NoUnixPermissions;
+        QTest::newRow("sshfs, anyone writes")
+            << true << 0777 << false << fuse << QStringLiteral("fuse.sshfs") << none << Verdict::AnyoneMayWrite;
+        QTest::newRow("bindfs of another account")
+            << false << 0700 << false << fuse << QStringLiteral("fuse.bindfs") << none << Verdict::NotOwner;
+        QTest::newRow("an ACL lets another account write")
+            << true << 0770 << false << ext4 << none << QStringLiteral("user:nobody") << Verdict::AclMayWrite;
     }
     void folderRule()
     {
@@ -119,20 +142,29 @@ private slots:
         QFETCH(int, mode);
         QFETCH(bool, groupHoldsOthers);
         QFETCH(long, fileSystem);
+        QFETCH(QString, mountType);
+        QFETCH(QString, aclWriter);
         QFETCH(Verdict, verdict);
         const uid_t user = ::geteuid();
         ProgramFolder::Facts facts;
         facts.owner = owned ? user : user + 1;
         facts.mode = S_IFDIR | mode_t(mode);
         facts.groupHoldsOthers = groupHoldsOthers;
-        facts.foreignFileSystem = ProgramFolder::foreignFileSystem(fileSystem);
+        facts.foreignFileSystem = ProgramFolder::foreignFileSystem(fileSystem, mountType);
+        facts.aclWriter = aclWriter;
         QCOMPARE(ProgramFolder::judge(facts, user), verdict);
         const QString folder = QStringLiteral("/srv/pelrand");
         const QString text = ProgramFolder::refusalText(folder, facts, verdict);
         QCOMPARE(text.isEmpty(), verdict == Verdict::Ours);
         if (verdict != Verdict::Ours) {
             QVERIFY2(text.contains(folder) && text.contains(QString::number(mode, 8)), qPrintable(text));
-            QCOMPARE(text.contains(QStringLiteral("chmod 700 /srv/pelrand")), verdict != Verdict::NoUnixPermissions);
+            QCOMPARE(text.contains(QStringLiteral("chmod 700 /srv/pelrand")),
+                     verdict != Verdict::NoUnixPermissions && verdict != Verdict::AclMayWrite);
+            QCOMPARE(text.contains(QStringLiteral("chmod 无法改变")), verdict == Verdict::NoUnixPermissions);
+            // The entry is named, with the command that removes it.
+            if (verdict == Verdict::AclMayWrite)
+                QVERIFY2(text.contains(aclWriter) && text.contains(QStringLiteral("setfacl -b /srv/pelrand")),
+                         qPrintable(text));
         }
     }
 
@@ -150,6 +182,101 @@ private slots:
         QFETCH(uint, user);
         QFETCH(bool, others);
         QCOMPARE(ProgramFolder::groupHoldsOthers(gid_t(1), uid_t(user)), others);
+    }
+
+    // The check on real folders, as the account daemon (whose group holds no other account):
+    // a group that holds only the user may write, and so may ACL entries of the user's own or
+    // that the mask leaves without write; an entry that lets another account write is refused
+    // and named.
+    void folderOnDisk_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("acl");       // setfacl -m, none when empty
+        QTest::addColumn<QString>("refusal");   // what the refusal names; empty: accepted
+        const QString none;
+        QTest::newRow("owner only") << "daemon" << 0700 << none << none;
+        QTest::newRow("the user's own group writes") << "daemon" << 0770 << none << none;
+        QTest::newRow("a group of others writes") << "root" << 0770 << none << QStringLiteral("组 root");
+        QTest::newRow("ACL: another user writes")
+            << "daemon" << 0700 << QStringLiteral("u:nobody:rwx") << QStringLiteral("user:nobody");
+        QTest::newRow("ACL: another user reads") << "daemon" << 0700 << QStringLiteral("u:nobody:rx") << none;
+        QTest::newRow("ACL: another user, masked") << "daemon" << 0700 << QStringLiteral("u:nobody:rwx,m::rx") << none;
+        QTest::newRow("ACL: the user named") << "daemon" << 0700 << QStringLiteral("u:daemon:rwx") << none;
+        QTest::newRow("ACL: a group of others writes")
+            << "daemon" << 0700 << QStringLiteral("g:nogroup:rwx") << QStringLiteral("group:nogroup");
+        QTest::newRow("ACL: the user's own group writes") << "daemon" << 0700 << QStringLiteral("g:daemon:rwx") << none;
+        // The mode's group bits are then the mask: the owning group's own entry does not write.
+        QTest::newRow("ACL: the mask writes, a group of others does not")
+            << "root" << 0700 << QStringLiteral("u:daemon:rwx") << none;
+    }
+    void folderOnDisk()
+    {
+        QFETCH(QString, group);
+        QFETCH(int, mode);
+        QFETCH(QString, acl);
+        QFETCH(QString, refusal);
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        QTemporaryDir top;
+        QVERIFY(top.isValid() && ::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+        const QString folder = top.path() + QStringLiteral("/program");
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(setOwnerAndMode(folder, kDaemon, group == QLatin1String("root") ? 0 : 1, mode_t(mode)));
+        if (!acl.isEmpty()) {
+            if (QStandardPaths::findExecutable(QStringLiteral("setfacl")).isEmpty())
+                QSKIP("setfacl (package acl) is needed");
+            QProcess setfacl;
+            setfacl.setProcessChannelMode(QProcess::MergedChannels);
+            setfacl.start(QStringLiteral("setfacl"), {QStringLiteral("-m"), acl, folder});
+            QVERIFY(setfacl.waitForFinished(60000));
+            if (setfacl.exitCode() != 0)
+                QSKIP(qPrintable(QStringLiteral("this file system takes no ACL: ") + setfacl.readAll()));
+        }
+        const QString said =
+            QString::fromUtf8(runAs(kDaemon, 1, [&] { return ProgramFolder::check(folder).toUtf8(); }));
+        if (refusal.isEmpty())
+            QVERIFY2(said.isEmpty(), qPrintable(said));
+        else
+            QVERIFY2(said.contains(refusal) && said.contains(folder), qPrintable(said));
+        if (refusal.startsWith(QLatin1String("user:")) || refusal.startsWith(QLatin1String("group:")))
+            QVERIFY2(said.contains(QStringLiteral("setfacl -b %1").arg(folder)), qPrintable(said));
+    }
+
+    // A group whose member list names only the user, and which is no account's own group, is
+    // the user's: the folder it may write starts (a machine without such a group skips this).
+    void groupListingOnlyTheUser()
+    {
+        if (!canActAsOthers())
+            QSKIP("acting as other accounts needs root");
+        QList<QPair<gid_t, QByteArray>> listingOne;
+        ::setgrent();
+        while (const group* gr = ::getgrent())
+            if (gr->gr_mem && gr->gr_mem[0] && !gr->gr_mem[1])
+                listingOne.append({gr->gr_gid, QByteArray(gr->gr_mem[0])});
+        ::endgrent();
+        QSet<gid_t> ownGroups;
+        ::setpwent();
+        while (const passwd* pw = ::getpwent())
+            ownGroups.insert(pw->pw_gid);
+        ::endpwent();
+        const passwd* member = nullptr;
+        gid_t gid = 0;
+        for (const auto& [candidate, name] : listingOne)
+            if (!ownGroups.contains(candidate) && (member = ::getpwnam(name.constData()))) {
+                gid = candidate;
+                break;
+            }
+        if (!member)
+            QSKIP("no group here lists one account only");
+        const uid_t uid = member->pw_uid;
+        const gid_t own = member->pw_gid;
+        QTemporaryDir top;
+        QVERIFY(top.isValid() && ::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+        const QString folder = top.path() + QStringLiteral("/program");
+        QVERIFY(QDir().mkdir(folder) && setOwnerAndMode(folder, uid, gid, 0770));
+        const QByteArray said = runAs(uid, own, [&] { return ProgramFolder::check(folder).toUtf8(); });
+        QVERIFY2(said.isEmpty(), said.constData());
     }
 
     // A program folder another account may write is refused before anything

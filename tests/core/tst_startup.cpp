@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLocale>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -30,6 +31,8 @@
 
 #include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -129,6 +132,35 @@ QString findWindow(const QProcessEnvironment& env, const QString& name, const QP
         return {};
     }
     return QString::fromLatin1(p.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+// Why the real program cannot be run here (not built, no X server or xdotool); null when it can.
+const char* realProgramMissing()
+{
+    if (!QFile::exists(QStringLiteral(WS_BINARY_DIR "/program/pelrand")))
+        return "the program has not been built";
+    for (const char* tool : {"Xvfb", "xdotool"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return "Xvfb and xdotool are needed";
+    return nullptr;
+}
+
+// Puts a copy of the built program into the test's program folder, executable by its owner.
+bool copyProgramInto(const TestFolder& f)
+{
+    const QString exe = f.file(QStringLiteral("pelrand"));
+    return QFile::copy(QStringLiteral(WS_BINARY_DIR "/program/pelrand"), exe)
+           && QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Answers the box with the window id box on the environment's display with Return.
+bool answerBox(const QProcessEnvironment& env, const QString& box)
+{
+    QProcess key;
+    key.setProcessEnvironment(env);
+    key.start(QStringLiteral("xdotool"),
+              {QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
+    return key.waitForFinished(kWait);
 }
 
 // Start-up reached the login window without a message.
@@ -248,16 +280,10 @@ private slots:
     void secondProgramRefused()
     {
         // Two real copies of the program on one program folder, on an X server of the test's own.
-        const QString program = QStringLiteral(WS_BINARY_DIR "/program/pelrand");
-        if (!QFile::exists(program))
-            QSKIP("the program has not been built");
-        for (const char* tool : {"Xvfb", "xdotool"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP("Xvfb and xdotool are needed");
+        if (const char* missing = realProgramMissing())
+            QSKIP(missing);
         TestFolder f(false);
-        QVERIFY(QFile::copy(program, f.file(QStringLiteral("pelrand"))));
-        QVERIFY(QFile::setPermissions(f.file(QStringLiteral("pelrand")),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(copyProgramInto(f));
 
         // Declared first, so that it ends after both copies, whatever the outcome.
         VirtualDisplay x;
@@ -279,17 +305,91 @@ private slots:
         copy(second);
         const QString box = findWindow(env, QStringLiteral("对不起"), second);
         QVERIFY2(!box.isEmpty(), second.readAll().constData());
-        QProcess key;
-        key.setProcessEnvironment(env);
-        key.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("key"), QStringLiteral("--window"), box, QStringLiteral("Return")});
-        QVERIFY(key.waitForFinished(kWait));
+        QVERIFY(answerBox(env, box));
         QVERIFY2(second.waitForFinished(kWait), "the refused copy did not end once its box was answered");
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 1);
         QCOMPARE(first.state(), QProcess::Running);
         first.terminate();
         QVERIFY(first.waitForFinished(kWait));
+    }
+
+    // The real program in a program folder anyone may write, which holds what Qt would take
+    // from an executable's folder: a qt.conf naming no plugins and plugin-shaped files. The
+    // start opens none of them and loads none; it shows its box (also on standard error) and,
+    // answered, ends with status 1. So also where the box cannot come from a copy of the
+    // program in memory (here a file-size limit stops the copy).
+    void refusedFolderReadsNothing_data()
+    {
+        QTest::addColumn<bool>("copyFails");
+        QTest::newRow("from a copy in memory") << false;
+        QTest::newRow("where no copy can be made") << true;
+    }
+    void refusedFolderReadsNothing()
+    {
+        QFETCH(bool, copyFails);
+        if (const char* missing = realProgramMissing())
+            QSKIP(missing);
+        TestFolder f(false);
+        QVERIFY(copyProgramInto(f));
+        const QString exe = f.file(QStringLiteral("pelrand"));
+        const QStringList planted = {QStringLiteral("platforms"), QStringLiteral("platformthemes"),
+                                     QStringLiteral("platforminputcontexts"), QStringLiteral("styles"),
+                                     QStringLiteral("imageformats")};
+        for (const QString& sub : planted)
+            QVERIFY(QDir().mkdir(f.file(sub)) && writeBytes(f.file(sub + QStringLiteral("/libx.so")), "not a plugin"));
+        for (const char* conf : {"qt.conf", "qt6.conf"})
+            QVERIFY(writeBytes(f.file(QString::fromLatin1(conf)), "[Paths]\nPlugins=/nonexistent\n"));
+        QVERIFY(writeBytes(f.file(QStringLiteral("libx.so")), "not a plugin"));
+        QVERIFY(::chmod(QFile::encodeName(f.path()).constData(), 01777) == 0);
+
+        // Every open in the folder and its subfolders, from here on.
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QMap<int, QString> watched;
+        for (const QString& sub : QStringList{QString()} + planted)
+            watched.insert(::inotify_add_watch(watch, QFile::encodeName(f.file(sub)).constData(), IN_OPEN | IN_ACCESS),
+                           sub);
+        QVERIFY(!watched.contains(-1));
+
+        VirtualDisplay x;
+        QVERIFY2(x.start(), qPrintable(x.error()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("DISPLAY"), x.display());
+        QProcess refused;
+        refused.setProcessEnvironment(env);
+        refused.setWorkingDirectory(f.path());
+        if (copyFails)
+            refused.setChildProcessModifier([] {
+                const rlimit small{1 << 20, 1 << 20};
+                ::signal(SIGXFSZ, SIG_IGN);
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            });
+        refused.start(exe, {});
+        const QString box = findWindow(env, QStringLiteral("对不起"), refused);
+        QVERIFY2(!box.isEmpty(), "the refused start showed no box");
+        QVERIFY(answerBox(env, box));
+        QVERIFY2(refused.waitForFinished(kWait), "the refused start did not end once its box was answered");
+        QCOMPARE(refused.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(refused.exitCode(), 1);
+        const QString said = QString::fromUtf8(refused.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("对不起\n程序文件夹 %1 ").arg(f.path())), qPrintable(said));
+
+        // The folder itself was opened (the check), and the executable (its start); nothing else.
+        QStringList opened;
+        char buffer[64 * 1024];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+            for (const char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                const QString name = event->len ? QFile::decodeName(event->name) : QString();
+                const QString path = watched.value(event->wd) + (name.isEmpty() ? QString() : QLatin1Char('/') + name);
+                if (path != QStringLiteral("/pelrand") && !path.isEmpty())
+                    opened.append(path);
+                at += sizeof(inotify_event) + event->len;
+            }
+        ::close(watch);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(QLatin1Char(' '))));
     }
 
     // An empty database reaches the login window. So does a data.db the user
