@@ -88,6 +88,19 @@ enum class LineCode {
     Neither
 };
 
+// Sets *text when bytes read whole as GB18030.
+bool readGb18030(const QByteArray& bytes, QString* text)
+{
+    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
+    if (!gb.isValid())
+        return false;
+    const QString t = gb.decode(bytes);
+    if (gb.hasError())
+        return false;
+    *text = t;
+    return true;
+}
+
 LineCode decodeLine(const QByteArray& bytes, QString* text)
 {
     bool ascii = true;
@@ -102,15 +115,28 @@ LineCode decodeLine(const QByteArray& bytes, QString* text)
     *text = utf8.decode(bytes);
     if (!utf8.hasError())
         return LineCode::Utf8;
-    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
-    if (gb.isValid()) {
-        const QString t = gb.decode(bytes);
-        if (!gb.hasError()) {
-            *text = t;
-            return LineCode::Gb18030;
-        }
-    }
-    return LineCode::Neither;
+    return readGb18030(bytes, text) ? LineCode::Gb18030 : LineCode::Neither;
+}
+
+// A line's bytes without its break (and the byte-order mark before the first).
+QByteArray lineBody(QByteArray raw, bool afterBom)
+{
+    if (raw.endsWith('\n'))
+        raw.chop(1);
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    if (afterBom)
+        raw.remove(0, 3);
+    return raw;
+}
+
+// Whether text holds a character that UTF-8 writes in two bytes (U+0080..U+07FF).
+bool hasTwoByteUtf8(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80 && c.unicode() < 0x800)
+            return true;
+    return false;
 }
 
 // Whether tail is the start of a UTF-8 sequence that lacks its last bytes.
@@ -256,13 +282,7 @@ void IniFile::parse(const QByteArray& bytes)
         const qsizetype end = lf < 0 ? bytes.size() : lf + 1;
         raw_.append(bytes.mid(from, end - from));
         from = end;
-        body = raw_.last();
-        if (body.endsWith('\n'))
-            body.chop(1);
-        if (body.endsWith('\r'))
-            body.chop(1);
-        if (raw_.size() == 1 && bom_)
-            body.remove(0, 3);
+        body = lineBody(raw_.last(), raw_.size() == 1 && bom_);
         QString text;
         codes.append(decodeLine(body, &text));
         lines_.append(text);
@@ -283,6 +303,15 @@ void IniFile::parse(const QByteArray& bytes)
     // a crash left full of zeros, one saved as UTF-16), and rewriting its
     // lines would mix our text into it.
     undecodable_ = bytes.contains('\0') || codes.contains(LineCode::Neither);
+    // In a file with lines that only GB18030 reads, a line that both read is
+    // GB18030 unless it holds Chinese as UTF-8 writes it (three bytes a
+    // character): pairs of GB18030 bytes that happen to be UTF-8 read as
+    // two-byte characters (Latin, Greek, Cyrillic) that no such file holds.
+    if (codes.contains(LineCode::Gb18030))
+        for (int i = 0; i < codes.size(); ++i)
+            if (codes[i] == LineCode::Utf8 && hasTwoByteUtf8(lines_[i])
+                && readGb18030(lineBody(raw_[i], i == 0 && bom_), &lines_[i]))
+                codes[i] = LineCode::Gb18030;
     // Lines that are not UTF-8 in a file that has UTF-8 lines are read as GB18030, each on its own.
     const bool anyUtf8 = codes.contains(LineCode::Utf8);
     gb_ = !anyUtf8 && codes.contains(LineCode::Gb18030);
