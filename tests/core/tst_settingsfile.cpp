@@ -2,6 +2,7 @@
 // leave it in: what the start says, the settings in use, and what the
 // commands that remember settings by themselves (the skin menu, a renamed
 // description category, the editor's side tab) leave on the disk.
+#include "core/FrmJCpz.h"
 #include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/Modini.h"
@@ -123,6 +124,7 @@ private slots:
         QTest::addColumn<QString>("said");       // part of the start's box; empty: no box
         QTest::addColumn<QString>("hospital");   // the hospital name in use
         QTest::addColumn<Disk>("disk");
+        QTest::addColumn<QString>("saveRefused");   // why 系统设置's 保存 is refused; empty: it saves
 
         const QString hospital = QStringLiteral("第一医院");
         const QByteArray utf8Hospital = "hname=" + hospital.toUtf8();
@@ -133,20 +135,23 @@ private slots:
         QByteArray cut = withHospital(utf8Hospital) + "note=" + QStringLiteral("报告").toUtf8();
         cut.chop(1);
 
-        QTest::newRow("missing") << QByteArray() << Setup::Plain << QString() << QString() << Disk::MadeShipped;
+        QTest::newRow("missing") << QByteArray() << Setup::Plain << QString() << QString() << Disk::MadeShipped
+                                 << QString();
         QTest::newRow("empty") << QByteArray("") << Setup::Plain << QStringLiteral("是空的") << QString()
-                               << Disk::Unchanged;
+                               << Disk::Unchanged << QString();
         QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << Setup::Plain << QStringLiteral("全是零字节")
-                                   << QString() << Disk::Unchanged;
+                                   << QString() << Disk::Unchanged << QString();
         QTest::newRow("last character cut") << cut << Setup::Plain << QStringLiteral("最后一个字符不完整") << QString()
-                                            << Disk::Unchanged;
-        QTest::newRow("GB18030") << gbFile << Setup::Plain << QString() << hospital << Disk::ChangedLines;
+                                            << Disk::Unchanged << QStringLiteral("最后一个字符不完整");
+        QTest::newRow("GB18030") << gbFile << Setup::Plain << QString() << hospital << Disk::ChangedLines << QString();
         QTest::newRow("UTF-8 with one GBK line")
-            << withHospital(gbHospital) << Setup::Plain << QStringLiteral("第 2 行") << hospital << Disk::ChangedLines;
+            << withHospital(gbHospital) << Setup::Plain << QStringLiteral("第 2 行") << hospital << Disk::ChangedLines
+            << QString();
         QTest::newRow("read-only") << withHospital(utf8Hospital) << Setup::ReadOnly << QStringLiteral("只读")
-                                   << hospital << Disk::Unchanged;
-        QTest::newRow("another account's link") << withHospital(utf8Hospital) << Setup::OthersLink
-                                                << QStringLiteral("另一个账户的链接") << QString() << Disk::Unchanged;
+                                   << hospital << Disk::Unchanged << QStringLiteral("只读");
+        QTest::newRow("another account's link")
+            << withHospital(utf8Hospital) << Setup::OthersLink << QStringLiteral("另一个账户的链接") << QString()
+            << Disk::Unchanged << QStringLiteral("另一个账户的链接");
     }
     void states()
     {
@@ -155,6 +160,7 @@ private slots:
         QFETCH(QString, said);
         QFETCH(QString, hospital);
         QFETCH(Disk, disk);
+        QFETCH(QString, saveRefused);
         folder_ = editorFolder();
         QVERIFY(folder_->ok());
         const QString ini = AppPaths::iniFile();
@@ -213,7 +219,8 @@ private slots:
                 boxes.append(box.title + QLatin1Char(':') + box.text);
         if (disk == Disk::Unchanged) {
             QCOMPARE(boxes.size(), 1);
-            QVERIFY2(boxes[0].startsWith(MessageBox::kNoticeTitle) && boxes[0].contains(QStringLiteral("只保留到程序关闭")),
+            QVERIFY2(boxes[0].startsWith(MessageBox::kNoticeTitle)
+                         && boxes[0].contains(QStringLiteral("只保留到程序关闭")),
                      qPrintable(boxes[0]));
         } else {
             QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(QLatin1Char('\n'))));
@@ -239,13 +246,48 @@ private slots:
             for (int i = 0; i < was.size(); ++i)
                 if (was[i] != is[i])
                     changed.append(QString::fromLatin1(was[i].left(was[i].indexOf('='))));
-            QCOMPARE(changed, (QStringList{QStringLiteral("skinid"), QStringLiteral("ms2"), QStringLiteral("fzindex")}));
+            QCOMPARE(changed,
+                     (QStringList{QStringLiteral("skinid"), QStringLiteral("ms2"), QStringLiteral("fzindex")}));
             // A file of GB18030 stays GB18030; a UTF-8 one UTF-8.
             const bool gb = QByteArray(QTest::currentDataTag()) == "GB18030";
             QVERIFY(after.contains("ms2=" + (gb ? gb18030(kRenamed) : kRenamed.toUtf8())));
             break;
         }
         }
+
+        // 系统设置's 保存 writes a whole file: the settings in use with its
+        // three, never a file of three keys; a file the program cannot read
+        // whole is refused, and what the run remembered stays in memory.
+        const QByteArray beforeSave = readBytes(target);
+        MessageBox::clearShown();
+        {
+            FrmJCpz d;
+            d.Form_Load();
+            d.show();
+            d.Text1->setText(QStringLiteral("第二医院"));
+            d.Text2->setText(QStringLiteral("DR-7"));
+            d.ButtnSave->click();
+        }
+        if (saveRefused.isEmpty()) {
+            QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(lastText()));
+            const QByteArray saved = readBytes(ini);
+            const QList<QByteArray> was =
+                lines(beforeSave.isEmpty() || beforeSave.startsWith('\0') ? shippedBytes() : beforeSave);
+            const QList<QByteArray> is = lines(saved);
+            QCOMPARE(is.size(), was.size());
+            int changedLines = 0;
+            for (int i = 0; i < was.size(); ++i)
+                changedLines += was[i] != is[i];
+            QCOMPARE(changedLines, 2);   // hname and machine
+            QCOMPARE(Modini::GetIniValue(IniKey::Machine), QStringLiteral("DR-7"));
+            QCOMPARE(Modini::GetIniValue(QStringLiteral("rptxm"), QStringLiteral("xm1")), QStringLiteral("1"));
+        } else {
+            QCOMPARE(lastTitle(), MessageBox::kErrorTitle);
+            QVERIFY2(lastText().contains(saveRefused) && lastText().contains(QStringLiteral("设置未保存")),
+                     qPrintable(lastText()));
+            QCOMPARE(readBytes(target), bytes);
+        }
+        QCOMPARE(Modini::GetIniValue(IniKey::SkinId), QStringLiteral("2"));
         QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
     }
 };
