@@ -290,6 +290,15 @@ void IniFile::parse(const QByteArray& bytes)
     // Lines are written back with the break the file uses (its first one).
     eol_ = raw_.isEmpty() || raw_.first().endsWith("\r\n") || !raw_.first().endsWith('\n') ? QStringLiteral("\r\n")
                                                                                            : QStringLiteral("\n");
+    // In a file with lines that only GB18030 reads (or none reads), a line
+    // that both read is GB18030 unless it holds Chinese as UTF-8 writes it
+    // (three bytes a character): pairs of GB18030 bytes that happen to be
+    // UTF-8 read as two-byte characters (Latin, Greek, Cyrillic) that no such file holds.
+    if (codes.contains(LineCode::Gb18030) || codes.contains(LineCode::Neither))
+        for (int i = 0; i < codes.size(); ++i)
+            if (codes[i] == LineCode::Utf8 && hasTwoByteUtf8(lines_[i])
+                && readGb18030(lineBody(raw_[i], i == 0 && bom_), &lines_[i]))
+                codes[i] = LineCode::Gb18030;
     // A file that ends inside a character was cut short: its last line lacks
     // bytes that no save could bring back.
     if (!bytes.isEmpty() && !bytes.endsWith('\n') && codes.last() != LineCode::Ascii
@@ -303,15 +312,6 @@ void IniFile::parse(const QByteArray& bytes)
     // a crash left full of zeros, one saved as UTF-16), and rewriting its
     // lines would mix our text into it.
     undecodable_ = bytes.contains('\0') || codes.contains(LineCode::Neither);
-    // In a file with lines that only GB18030 reads, a line that both read is
-    // GB18030 unless it holds Chinese as UTF-8 writes it (three bytes a
-    // character): pairs of GB18030 bytes that happen to be UTF-8 read as
-    // two-byte characters (Latin, Greek, Cyrillic) that no such file holds.
-    if (codes.contains(LineCode::Gb18030))
-        for (int i = 0; i < codes.size(); ++i)
-            if (codes[i] == LineCode::Utf8 && hasTwoByteUtf8(lines_[i])
-                && readGb18030(lineBody(raw_[i], i == 0 && bom_), &lines_[i]))
-                codes[i] = LineCode::Gb18030;
     // Lines that are not UTF-8 in a file that has UTF-8 lines are read as GB18030, each on its own.
     const bool anyUtf8 = codes.contains(LineCode::Utf8);
     gb_ = !anyUtf8 && codes.contains(LineCode::Gb18030);
