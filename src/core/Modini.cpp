@@ -584,7 +584,7 @@ bool RememberIniValues(const std::vector<std::pair<IniSetting, QString>>& values
     RunSettings& run = runSettings();
     if (changed && !run.told) {
         run.told = true;
-        MessageBox::show(QStringLiteral("设置文件 %1 本次不能写入（见启动时的提示），这项更改只保留到程序关闭。"
+        MessageBox::show(QStringLiteral("设置文件 %1 有问题（见启动时的提示），这项更改不写入它，只保留到程序关闭。"
                                         "本次运行中不再提示。")
                              .arg(fileName(run.path)),
                          MessageBox::kNoticeTitle, MessageBox::Icon::Information, MessageBox::Buttons::Ok, parent);
