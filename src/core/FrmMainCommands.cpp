@@ -208,7 +208,7 @@ void FrmMain::ChangeSkin(int id)
 {
     // Remember the choice and fill the palette. A choice that cannot be
     // remembered still colours this run.
-    if (!Modini::RememberIniValue(IniKey::SkinId, QString::number(id)))
+    if (!Modini::RememberIniValue(IniKey::SkinId, QString::number(id), this))
         Modini::TellNotSaved(this);
     Palette::gSkinId = id;
     Palette::SetSkinColors(id);

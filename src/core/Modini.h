@@ -9,10 +9,13 @@ class QWidget;
 
 // The settings file: Windows-profile semantics on a UTF-8 text file.
 // Sections and keys match without regard to case, the first match wins,
-// a write replaces the value in place and keeps every other line.
+// a write replaces the value in place and keeps every other line byte for
+// byte (a line in GB18030, as older Chinese Windows tools wrote it, too).
 class IniFile {
 public:
     explicit IniFile(const QString& path);
+    // The file at path as if it held bytes (a save writes path).
+    IniFile(const QString& path, const QByteArray& bytes);
 
     // The stored value; empty when the section, the key or the value is missing.
     QString value(const QString& section, const QString& key) const;
@@ -31,6 +34,14 @@ public:
     // The file is text in neither UTF-8 nor GB18030: it is read as well as it
     // goes but never rewritten, as that would replace every byte it could not read.
     bool undecodable() const { return undecodable_; }
+    // The file ends inside a character: it was cut short, and is never rewritten.
+    bool cut() const { return cut_; }
+    // Missing, empty or nothing but NUL bytes: there is no setting in it to lose.
+    bool blank() const { return (!loaded_ && !unreadable_) || (loaded_ && blank_); }
+    // Read whole: there, readable, text, not cut short and not blank.
+    bool sound() const { return loaded_ && !undecodable_ && !cut_ && !blank_; }
+    // In a file of UTF-8 lines, the numbers (from 1) of the lines read as GB18030.
+    QList<int> gb18030Lines() const { return gbLines_; }
     // The file's name when it is another account's link, which is not followed.
     QString refusedLink() const { return refusedLink_; }
     // Why the last save() failed, a sentence for the user that ends with the
@@ -38,17 +49,24 @@ public:
     QString failureText() const { return failure_; }
 
 private:
+    void parse(const QByteArray& bytes);
+    void insertLine(int at, const QString& line);
     int findSection(const QString& section) const;   // line index of [section] or -1
     int sectionEnd(int sectionLine) const;           // first line after the section
     int findKey(int sectionLine, const QString& key) const;
 
     QString path_;
     QStringList lines_;
+    QList<QByteArray> raw_;   // each line's bytes as read, with its break; empty once it is changed
     QString eol_ = QStringLiteral("\r\n");
     bool bom_ = false;
     bool loaded_ = false;
     bool unreadable_ = false;
     bool undecodable_ = false;
+    bool cut_ = false;
+    bool blank_ = false;
+    bool gb_ = false;   // changed lines are written in GB18030
+    QList<int> gbLines_;
     QString refusedLink_;   // the file's name, when it is another account's link
     QString failure_;
 };
@@ -112,20 +130,25 @@ bool SetIniValue(const QString& section, const QString& key, const QString& valu
 QString LastFailureText();
 
 // What is wrong with the program's options.ini, said at start: one that is
-// there but cannot be read or decoded, or that is empty, leaves every setting
-// at its default. Empty when it is sound or not there at all (it is made by
-// the first save).
+// there but cannot be read or decoded, was cut short, is empty or holds only
+// NUL bytes (every setting then reads as the shipped options.ini), one that
+// is read-only, or one with lines in two codes. Empty when it is sound or not
+// there at all.
 QString SettingsFileProblem();
-// The start's check of the settings file: SettingsFileProblem(), and when
-// there is one, the file is left as the user found it for the rest of the
-// run. What the program remembers by itself (RememberIniValues) then stays in
-// memory, and reads of those values come from there; only a settings
-// dialog's save (SetIniValue, SetIniValues) still writes the file.
+// The start's check of the settings file: a missing one is made from the
+// shipped options.ini; otherwise SettingsFileProblem(). When the file cannot
+// be written (refused, blank or read-only), what the program remembers by
+// itself (RememberIniValues) stays in memory for the rest of the run and
+// reads of those values come from there; the file is left as the user found
+// it but for a settings dialog's save (SetIniValue, SetIniValues), which
+// replaces a blank one with a whole file.
 QString CheckSettingsFileAtStart();
 // Tells the user that a setting was not saved, and why (a critical box titled "错误").
 void TellNotSaved(QWidget* parent = nullptr);
 
-// The same against options.ini in the program folder.
+// The same against options.ini in the program folder. A file that is missing,
+// blank or cannot be used reads as the shipped options.ini, built into the
+// program; a sound one gives def for a key it lacks, as above.
 QString GetIniValue(const QString& section, const QString& key, const QString& def = QString());
 bool SetIniValue(const QString& section, const QString& key, const QString& value);
 inline QString GetIniValue(const IniSetting& s, const QString& def = QString())
@@ -135,14 +158,21 @@ inline QString GetIniValue(const IniSetting& s, const QString& def = QString())
 inline bool SetIniValue(const IniSetting& s, const QString& value) { return SetIniValue(s.section, s.key, value); }
 // Writes several values of options.ini in one replacement of the file, for
 // a command that saves them together: either every value is stored or none
-// is (the old file is then whole, and LastFailureText() says why).
+// is (the old file is then whole, and LastFailureText() says why). A missing
+// or blank file becomes the shipped options.ini with these values.
 bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values);
 // Values the program keeps for the next run by itself, without the user
 // saving them in a settings dialog (the editor's tab, the skin chosen from
 // the menu): written like SetIniValues, or kept in memory when the start
-// refused the settings file (true then).
-bool RememberIniValues(const std::vector<std::pair<IniSetting, QString>>& values);
-inline bool RememberIniValue(const IniSetting& s, const QString& value) { return RememberIniValues({{s, value}}); }
+// found that the settings file cannot be written (true then; the first change
+// kept so says once per run that it lasts until the program ends).
+bool RememberIniValues(const std::vector<std::pair<IniSetting, QString>>& values, QWidget* parent = nullptr);
+inline bool RememberIniValue(const IniSetting& s, const QString& value, QWidget* parent = nullptr)
+{
+    return RememberIniValues({{s, value}}, parent);
+}
+// The value of the shipped options.ini, for a reader that cannot work without one.
+QString ShippedIniValue(const IniSetting& s);
 // A setting read by the program's number test (core/NumberText.h); none when
 // it is missing, empty or no number.
 std::optional<double> GetIniNumber(const IniSetting& s);

@@ -512,7 +512,8 @@ bool DataRecord::queryUnload()
         stay = answer == MessageBox::Answer::Yes;
     }
     if (!Modini::RememberIniValues({{IniKey::SidePanelTab, QString::number(sidePanelTab_)},
-                                    {IniKey::DescriptionCategory, QString::number(category_)}}))
+                                    {IniKey::DescriptionCategory, QString::number(category_)}},
+                                   this))
         Modini::TellNotSaved(this);
     if (stay) {
         ButtnSave_Click();

@@ -457,7 +457,7 @@ void DataRecord::TreeMS_NodeClick(QTreeWidgetItem* node)
 void DataRecord::TreeMS_AfterLabelEdit(QTreeWidgetItem* node)
 {
     const int index = TreeMS->indexOfTopLevelItem(node) + 1;
-    if (index >= 1 && !Modini::RememberIniValue(IniKey::DescriptionName(index), node->text(0)))
+    if (index >= 1 && !Modini::RememberIniValue(IniKey::DescriptionName(index), node->text(0), this))
         Modini::TellNotSaved(this);
 }
 

@@ -1,6 +1,7 @@
 #include "report/GridPrinter.h"
 
 #include "core/Modini.h"
+#include "core/NumberText.h"
 #include "platform/MessageBox.h"
 #include "platform/Units.h"
 #include "report/ProgramPrinter.h"
@@ -38,9 +39,13 @@ ReportError outOfRange(const IniSetting& key)
             QStringLiteral("溢出（列表打印设置 [%1] 中的 %2 超出了范围）").arg(key.section, key.key)};
 }
 
+// A setting the file lacks takes the shipped value (A4, 10 mm margins), so a
+// list prints before its settings were ever saved.
+QString readText(const IniSetting& key) { return Modini::GetIniValue(key, Modini::ShippedIniValue(key)); }
+
 qint32 readInt32(const IniSetting& key)
 {
-    const auto v = Modini::GetIniNumber(key);
+    const auto v = NumberText::Parse(readText(key));
     if (!v)
         throw notANumber(key);
     const double r = Units::roundEven(*v);
@@ -51,7 +56,7 @@ qint32 readInt32(const IniSetting& key)
 
 float readSingle(const IniSetting& key)
 {
-    const auto v = Modini::GetIniNumber(key);
+    const auto v = NumberText::Parse(readText(key));
     if (!v)
         throw notANumber(key);
     if (std::fabs(*v) > FLT_MAX)
@@ -268,9 +273,9 @@ void GridPrinter::SetupGridPrinter()
     try {
         s.printerName = Modini::GetIniValue(IniKey::GridPrinterName);
         s.paperCode = readInt32(IniKey::GridPaper);
-        s.colorMode = Modini::GetIniValue(IniKey::GridColor);
-        s.orientation = Modini::GetIniValue(IniKey::GridDirection);
-        s.quality = Modini::GetIniValue(IniKey::GridQuality);
+        s.colorMode = readText(IniKey::GridColor);
+        s.orientation = readText(IniKey::GridDirection);
+        s.quality = readText(IniKey::GridQuality);
         const PageRoom::Margins mm{readSingle(IniKey::GridTop), readSingle(IniKey::GridBottom),
                                    readSingle(IniKey::GridLeft), readSingle(IniKey::GridRight)};
         s.top = float(mm.top * kTwipsPerMm);

@@ -88,9 +88,10 @@ struct GridPrintSettings {
 class GridPrinter {
 public:
     // Reads [gridprint], selects and prepares the program's printer and takes its
-    // printable size. A missing or malformed margin or paper, or margins that leave
-    // no room on the page, are reported ("<number>:<description>", "错误") and
-    // leave the printer unprepared: printing is refused until a setup succeeds.
+    // printable size; a setting the file lacks takes the shipped one. A malformed
+    // margin or paper, or margins that leave no room on the page, are reported
+    // ("<number>:<description>", "错误") and leave the printer unprepared:
+    // printing is refused until a setup succeeds.
     void SetupGridPrinter();
 
     // Prints the grid as one document on the program's printer. Refused with the

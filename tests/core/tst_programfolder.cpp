@@ -1,6 +1,7 @@
 // The program folder is the user's alone, and a settings file the start
 // refused is left as the user found it.
 #include "core/Database.h"
+#include "core/FrmMain.h"
 #include "core/Mmain.h"
 #include "core/Modini.h"
 #include "core/login.h"
@@ -11,6 +12,7 @@
 #include "support/EditorKit.h"
 #include "support/OtherAccount.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -433,8 +435,12 @@ private slots:
         ed.TreeMS_NodeClick(ed.TreeMS->topLevelItem(3));
         closeEditor();
         QVERIFY(!ed.isLoaded());
-        QVERIFY(Modini::RememberIniValue(IniKey::SkinId, QStringLiteral("2")));
-        // Closing the new report asks about saving it, and nothing else is said.
+        FrmMain::ShowMain()->action(QStringLiteral("海洋"))->trigger();
+        closeWindows();
+        if (!Database::isOpen())
+            Database::OpenDatabase();
+        // Closing the new report asks about saving it, the first change kept
+        // in memory says so, and nothing else is said.
         for (const MessageBox::Shown& box : MessageBox::shownBoxes())
             QVERIFY2(box.title == MessageBox::kNoticeTitle, qPrintable(box.text));
         QCOMPARE(Modini::GetIniValue(IniKey::DescriptionCategory), QStringLiteral("4"));

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,6 +17,11 @@ using kit::readBytes;
 
 namespace {
 QString s(const char* utf8) { return QString::fromUtf8(utf8); }
+QByteArray gb(const char* utf8)
+{
+    QStringEncoder e("GB18030");
+    return e.encode(QString::fromUtf8(utf8));
+}
 }
 
 class tst_Settings : public QObject {
@@ -179,6 +185,69 @@ private slots:
         QVERIFY(QFile::remove(ini_) && QDir(dir_.path()).mkdir(QStringLiteral("options.ini")));
         QVERIFY(!set("system", "kz", s("1")));
         QVERIFY(QFileInfo(ini_).isDir() && QDir(dir_.path()).rmdir(QStringLiteral("options.ini")));
+    }
+
+    // Each line reads in its own code; a file that ends inside a character was
+    // cut short and is never rewritten (a save would lose the bytes cut off).
+    void codesAndCutFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("hname");   // as read
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QList<int>>("gbLines");
+        const QByteArray utf8 = "[system]\r\nms1=头颅\r\nhname=第一医院";
+        const QByteArray gbFile = "[system]\r\nms1=" + gb("头颅") + "\r\nhname=" + gb("第一医院");
+        QTest::newRow("UTF-8, no last break") << utf8 << s("第一医院") << false << QList<int>();
+        QTest::newRow("UTF-8 cut") << utf8.chopped(1) << QString() << true << QList<int>();
+        QTest::newRow("UTF-8 cut where GB18030 reads") << utf8.chopped(2) << QString() << true << QList<int>();
+        QTest::newRow("GB18030, no last break") << gbFile << s("第一医院") << false << QList<int>();
+        QTest::newRow("GB18030 cut") << gbFile.chopped(1) << QString() << true << QList<int>();
+        // 头颅 in GB18030 is UTF-8 too, but as two-byte characters no such file holds.
+        QTest::newRow("UTF-8 with a GBK line") << QByteArray("[system]\r\nms1=头颅\r\nhname=" + gb("第一医院") + "\r\n")
+                                               << s("第一医院") << false << QList<int>{3};
+    }
+    void codesAndCutFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, hname);
+        QFETCH(bool, cut);
+        QFETCH(QList<int>, gbLines);
+        write(bytes);
+        const IniFile ini(ini_);
+        QCOMPARE(ini.cut(), cut);
+        QCOMPARE(ini.sound(), !cut);
+        QCOMPARE(ini.gb18030Lines(), gbLines);
+        if (!cut) {
+            QCOMPARE(ini.value(s("system"), s("hname")), hname);
+            QCOMPARE(ini.value(s("system"), s("ms1")), s("头颅"));
+        }
+        QCOMPARE(set("system", "kz", s("1")), !cut);
+        if (cut) {
+            QCOMPARE(readBytes(ini_), bytes);
+            QVERIFY2(Modini::LastFailureText().contains(s("最后一个字符不完整")),
+                     qPrintable(Modini::LastFailureText()));
+        }
+    }
+
+    // A save writes the changed line only: every other line keeps its bytes,
+    // its blanks and its code; a changed line of a GB18030 file is GB18030.
+    void linesKeepTheirBytes()
+    {
+        const QByteArray mixed = "[system]\r\nHName = 第一医院 \r\nms1=" + gb("头颅") + "\r\nskinid=1\r\n";
+        write(mixed);
+        QVERIFY(set("system", "hname", s("第一医院")));   // the same value: the line stays
+        QCOMPARE(readBytes(ini_), mixed);
+        QVERIFY(set("system", "skinid", s("2")));
+        QByteArray expected = mixed;
+        expected.replace("skinid=1", "skinid=2");
+        QCOMPARE(readBytes(ini_), expected);
+        QVERIFY(set("system", "ms2", s("胸部")));
+        QVERIFY(readBytes(ini_).endsWith("skinid=2\r\nms2=胸部\r\n"));
+
+        const QByteArray gbFile = "[system]\nms1=" + gb("头颅") + "\nms2=" + gb("胸部") + "\n";
+        write(gbFile);
+        QVERIFY(set("system", "ms2", s("胸片")));
+        QCOMPARE(readBytes(ini_), "[system]\nms1=" + gb("头颅") + "\nms2=" + gb("胸片") + "\n");
     }
 
     // A disk that fills up while the file is written: the write fails, the old

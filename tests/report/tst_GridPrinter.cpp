@@ -257,10 +257,18 @@ private slots:
         QCOMPARE(kit::lastText(), QStringLiteral("482:打印机脱机"));
         QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
 
-        // A missing margin: the setup says so once and the print right after it starts nothing;
-        // a print without a new setup says it again. Never a page per cell.
+        // Settings never saved print with the shipped ones (A4, 10 mm margins), without a word.
         MessageBox::clearShown();
+        setGridKey(IniKey::GridPaper, QString());
         setGridKey(IniKey::GridBottom, QString());
+        p_.SetupGridPrinter();
+        QVERIFY2(MessageBox::shownBoxes().isEmpty(), qPrintable(kit::lastText()));
+        QCOMPARE(p_.settings().paperCode, 9);
+        QCOMPARE(p_.settings().bottom, float(10 * 1440 / 25.4));
+
+        // A margin that is no number: the setup says so once and the print right after it starts
+        // nothing; a print without a new setup says it again. Never a page per cell.
+        setGridKey(IniKey::GridBottom, QStringLiteral("十"));
         p_.SetupGridPrinter();
         QVERIFY(kit::lastText().startsWith(QStringLiteral("13:类型不匹配")));
         QVERIFY(kit::lastText().contains(IniKey::GridBottom.key));
