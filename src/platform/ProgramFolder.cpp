@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -62,7 +63,10 @@ Acl parseAcl(const QByteArray& bytes, uid_t user)
 {
     constexpr quint16 kUser = 0x02, kGroupObject = 0x04, kGroup = 0x08, kMask = 0x10, kWrite = 0x02;
     Acl acl;
-    const auto at = [&](qsizetype offset) { return bytes.constData() + offset; };
+    // Read from a copy: GCC's bounds warning takes a QByteArray's data for
+    // the one-byte empty array it may share.
+    const std::vector<uchar> raw(bytes.cbegin(), bytes.cend());
+    const auto at = [&](qsizetype offset) { return raw.data() + offset; };
     if (bytes.size() < 4 || (bytes.size() - 4) % 8 != 0 || qFromLittleEndian<quint32>(at(0)) != 2)
         return acl;
     acl.present = true;
@@ -246,7 +250,7 @@ QString check(const QString& folder)
     facts.mode = st.st_mode;
     facts.foreignFileSystem = foreignFileSystem(long(fs.f_type), type);
     const uid_t user = ::geteuid();
-    const Acl acl = parseAcl(aclSize > 0 ? aclBytes.left(aclSize) : QByteArray(), user);
+    const Acl acl = aclSize > 0 ? parseAcl(aclBytes.left(aclSize), user) : Acl{};
     if (!acl.writers.isEmpty())
         facts.aclWriter = acl.writers.first();
     // With an ACL, the mode's group bits are its mask: the owning group may
