@@ -192,7 +192,7 @@ bool FrmfindGrid::ValidateGridPrintSettings()
     if (refusal) {
         QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
         MessageBox::critical(PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
-        PrintLists::focusAndSelect(boxes[int(refusal->margin)]);
+        PrintLists::focusAndSelect(boxes[int(refusal->field)]);
         return false;
     }
     return true;

@@ -404,14 +404,13 @@ bool Frmprintset::ValidatePrintSettings()
     for (const auto& [box, text] : numbers)
         if (!NumberText::Parse(box->text()))
             return fail(box, text, MessageBox::kErrorTitle);
-    if (const auto refusal = marginRefusal()) {
-        QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
-        return fail(boxes[int(refusal->margin)], PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
-    }
+    if (const auto refusal = roomRefusal())   // the boxes stand in the order of the fields
+        return fail(numberBoxes()[size_t(refusal->field)].first, PageRoom::refusalText(*refusal),
+                    MessageBox::kErrorTitle);
     return true;
 }
 
-std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
+std::optional<PageRoom::Refusal> Frmprintset::roomRefusal() const
 {
     const int printerRow = PrintLists::chosenRow(cboPrinter), paperRow = PrintLists::chosenRow(ComboPaper);
     int orientation = ProgramPrinter::Portrait;
@@ -433,8 +432,13 @@ std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
     s.right = number(Tright);
     s.hjj = number(Thjj);
     s.hjj2 = number(Thjj2);
+    for (size_t i = 0; i < s.djj.size(); ++i)
+        s.djj[i] = number(Tdjj[i]);
+    s.picWidth = number(Tpicwidth);
+    s.picHeight = number(Tpicheight);
+    s.printPictures = Chkpic->isChecked();
     s.fonts = fonts_;
-    s.fonts[0].size = std::max(s.fonts[0].size, 12.0);   // the hospital name is never smaller
+    s.correctFontsForPage();
     for (int n = 0; n < PrintSettings::kSlots; ++n) {
         const QComboBox* c = Comboxm[size_t(n)];
         if (const int row = c->currentIndex(); row > 0) {
@@ -443,7 +447,7 @@ std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
         }
     }
     ReportContent content;
-    return ReportRenderer(s, content).marginRefusal();
+    return ReportRenderer(s, content).roomRefusal();
 }
 
 void Frmprintset::ButtnSave_Click()

@@ -142,7 +142,7 @@ private slots:
                 d.ButtnSave->click();
                 QCOMPARE(MessageBox::shownBoxes().first().text, QString::fromUtf8(c.text));
                 QVERIFY(!d.Bset() && fileBytes() == before);
-                box->setText(QStringLiteral(" -2.5 "));
+                box->setText(QStringLiteral(" +2.5 "));
             }
         }
         // Paragraph spacings three and four are saved as typed.
@@ -151,7 +151,7 @@ private slots:
         d.ButtnSave->click();
         QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
         QCOMPARE(ini("parameter", "djj3"), QStringLiteral("abc"));
-        QVERIFY(fileBytes().contains("\nbTop= -2.5 \n") || fileBytes().contains("\nbTop= -2.5 \r\n"));   // as typed
+        QVERIFY(fileBytes().contains("\nbTop= +2.5 \n") || fileBytes().contains("\nbTop= +2.5 \r\n"));   // as typed
         QCOMPARE(ini("printer", "mPrinter"), QStringLiteral("胶片打印机"));
         QCOMPARE(ini("printer", "mQuality"), QStringLiteral("-4"));
         QCOMPARE(ini("printer", "mPaper"), QString::number(d.ComboPaper->currentData().toInt()));
@@ -405,7 +405,7 @@ private slots:
         ReportData::loadItemCaptions(captions);
         saved.load(captions);
         ReportContent content;
-        QVERIFY(!ReportRenderer(saved, content).marginRefusal());
+        QVERIFY(!ReportRenderer(saved, content).roomRefusal());
         d.hide();
     }
 

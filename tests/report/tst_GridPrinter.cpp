@@ -455,6 +455,9 @@ private slots:
         d.Tleft->setText(QStringLiteral("-2"));
         saveSays("右边距应该为数字", "错误", d.Tright);
         d.Tright->setText(QStringLiteral("0"));
+        // A negative margin would print the list beside the paper.
+        saveSays("左边距不能为负数：左边距最小为 0 毫米", "错误", d.Tleft);
+        d.Tleft->setText(QStringLiteral("+2"));
 
         // 退 出 writes nothing; 保 存 writes the nine keys, which the next setup takes.
         d.buttonBack_Click();
@@ -468,10 +471,10 @@ private slots:
              {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight, IniKey::GridPrinterName,
               IniKey::GridPaper, IniKey::GridColor, IniKey::GridDirection, IniKey::GridQuality})
             saved << Modini::GetIniValue(k);
-        QCOMPARE(saved, QStringList({"12.5", "8", "-2", "0", "激光打印机", "8", "1", "2", "-4"}));
+        QCOMPARE(saved, QStringList({"12.5", "8", "+2", "0", "激光打印机", "8", "1", "2", "-4"}));
         p_.SetupGridPrinter();
         QCOMPARE(p_.settings().pageWidth, 23244);   // A3 landscape: (420 - 10) mm
-        QCOMPARE(p_.settings().left, float(-2 * 1440 / 25.4));
+        QCOMPARE(p_.settings().left, float(2 * 1440 / 25.4));
 
         // No printer installed, or none because the print service does not run: said as the
         // dialog opens (without the service's words that tell nothing), and by the first check.

@@ -252,11 +252,12 @@ private slots:
         s.left = s.right = 100;
         QCOMPARE(bodyOf(QStringLiteral("一二三四五")), QStringList());
 
-        // A left margin far below zero makes a line as wide as anything typed: a paragraph
+        // A page far wider than any paper makes a line as wide as anything typed: a paragraph
         // of 100,000 characters is one line, whole, measured a few times over (not once
         // for every character it holds), so that the page comes at once.
-        s.left = -1e8;
+        s.left = 0;
         s.right = 10;
+        s.pageWidth = 1e8;
         c.values[18] = QString(100000, QChar(0x80BA)) + QStringLiteral("末\n次段");
         RecordingSurface wide;
         QVERIFY(r.renderOn(wide));
@@ -383,8 +384,8 @@ private slots:
         QTest::addColumn<int>("refused");             // -1 none, else the margin named
         QTest::addColumn<QString>("said");            // what the refusal says of the value
         const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
-        const int top = int(PageRoom::Margin::Top), bottom = int(PageRoom::Margin::Bottom),
-                  left = int(PageRoom::Margin::Left), right = int(PageRoom::Margin::Right);
+        const int top = int(PageRoom::Field::Top), bottom = int(PageRoom::Field::Bottom),
+                  left = int(PageRoom::Field::Left), right = int(PageRoom::Field::Right);
         QTest::newRow("at the limit down") << QList<double>{87, 100, 15, 15} << -1 << QString();
         QTest::newRow("top past it") << QList<double>{100.1, 87, 15, 15} << top << "上边距最大为 100 毫米";
         QTest::newRow("bottom past it") << QList<double>{87.05, 100, 15, 15} << bottom << "下边距最大为 99.9 毫米";
@@ -404,7 +405,7 @@ private slots:
         QFETCH(int, refused);
         QFETCH(QString, said);
         const auto r = PageRoom::check(QSizeF(200, 287), {margins[0], margins[1], margins[2], margins[3]}, {100, 10});
-        QCOMPARE(r ? int(r->margin) : -1, refused);
+        QCOMPARE(r ? int(r->field) : -1, refused);
         if (r)
             QVERIFY2(PageRoom::refusalText(*r).contains(said), qPrintable(PageRoom::refusalText(*r)));
     }
