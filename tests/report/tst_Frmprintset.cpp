@@ -352,28 +352,89 @@ private slots:
 
     void marginsAtTheLimitAndPast_data()
     {
-        QTest::addColumn<int>("field");   // 0 top, 1 bottom, 2 left, 3 right
+        // The hospital name's size as stored (below 12 points the page prints it at 12), the
+        // line spacings and the picture row vary: 保 存 must measure the page as the preview
+        // does with each of them.
+        QTest::addColumn<int>("field");   // 0..3 the margins, 4 行距一, 5 行距二, 6 图像高度
         QTest::addColumn<QString>("typed");
-        QTest::newRow("top 300") << 0 << "300";
-        QTest::newRow("top 1e308") << 0 << "1e308";
-        QTest::newRow("bottom 300") << 1 << "300";
-        QTest::newRow("left 250") << 2 << "250";
-        QTest::newRow("right 1e308") << 3 << "1e308";
+        QTest::addColumn<QString>("nameSize");   // [font1] mFontsize, "" as shipped
+        QTest::addColumn<QString>("hjj");
+        QTest::addColumn<QString>("hjj2");
+        QTest::addColumn<bool>("pictures");
+        QTest::newRow("top 300") << 0 << "300"
+                                 << ""
+                                 << ""
+                                 << "" << true;
+        QTest::newRow("top 1e308") << 0 << "1e308"
+                                   << ""
+                                   << ""
+                                   << "" << true;
+        QTest::newRow("bottom 300") << 1 << "300"
+                                    << ""
+                                    << ""
+                                    << "" << true;
+        QTest::newRow("left 250") << 2 << "250"
+                                  << ""
+                                  << ""
+                                  << "" << true;
+        QTest::newRow("right 1e308") << 3 << "1e308"
+                                     << ""
+                                     << ""
+                                     << "" << true;
+        QTest::newRow("top, name 9 pt") << 0 << "300"
+                                        << "9"
+                                        << ""
+                                        << "" << true;
+        QTest::newRow("top, spacing one 8") << 0 << "300"
+                                            << ""
+                                            << "8"
+                                            << "" << true;
+        QTest::newRow("bottom, spacing two 40") << 1 << "300"
+                                                << ""
+                                                << ""
+                                                << "40" << true;
+        QTest::newRow("top, spacing two 0.5, no pictures") << 0 << "300"
+                                                           << ""
+                                                           << ""
+                                                           << "0.5" << false;
+        QTest::newRow("spacing one, name 9 pt, spacing two 40") << 4 << "100"
+                                                                << "9"
+                                                                << ""
+                                                                << "40" << true;
+        QTest::newRow("spacing two, name 10.5 pt, spacing one 5") << 5 << "300"
+                                                                  << "10.5"
+                                                                  << "5"
+                                                                  << "" << false;
+        QTest::newRow("picture height, name 9 pt, spacing one 4") << 6 << "300"
+                                                                  << "9"
+                                                                  << "4"
+                                                                  << "" << true;
     }
     void marginsAtTheLimitAndPast()
     {
-        // A margin that leaves no room for a line of text on A4 is refused at 保 存 with the
-        // field and the largest value that fits; that value is saved, and the page laid out
-        // from it has room; a tenth more is refused again.
+        // A length that does not keep the report on A4 is refused at 保 存 with the field and
+        // the largest value that fits; that value is saved, and the preview lays the page out
+        // from it without a word; a tenth more is refused again, by 保 存 and by the preview.
         QFETCH(int, field);
         QFETCH(QString, typed);
+        QFETCH(QString, nameSize);
+        QFETCH(QString, hjj);
+        QFETCH(QString, hjj2);
+        QFETCH(bool, pictures);
+        if (!nameSize.isEmpty())
+            QVERIFY(kit::setIni("font1", "mFontsize", nameSize));
+        if (!hjj.isEmpty())
+            QVERIFY(kit::setIni("parameter", "hjj", hjj));
+        if (!hjj2.isEmpty())
+            QVERIFY(kit::setIni("parameter", "hjj2", hjj2));
+        QVERIFY(kit::setIni("parameter", "bpic", pictures ? QStringLiteral("1") : QStringLiteral("0")));
         Frmprintset& d = open();
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        QLineEdit* const boxes[] = {d.Ttop, d.Tbotton, d.Tleft, d.Tright};
-        const char* const names[] = {"上边距", "下边距", "左边距", "右边距"};
-        const char* const keys[] = {"bTop", "bBotton", "bLeft", "bRight"};
+        QLineEdit* const boxes[] = {d.Ttop, d.Tbotton, d.Tleft, d.Tright, d.Thjj, d.Thjj2, d.Tpicheight};
+        const char* const names[] = {"上边距", "下边距", "左边距", "右边距", "行距一", "行距二", "图像高度"};
+        const char* const keys[] = {"bTop", "bBotton", "bLeft", "bRight", "hjj", "hjj2", "PicHeight"};
         QLineEdit* box = boxes[field];
         const QByteArray before = fileBytes();
         const QRegularExpression largestSaid(QStringLiteral("最大为 (\\d+(\\.\\d)?) 毫米"));
@@ -392,20 +453,67 @@ private slots:
         const QString largest = refusedWith(typed);
         QVERIFY(!largest.isEmpty());
         const double mm = largest.toDouble();
-        QVERIFY2(mm > 20 && mm < (field < 2 ? 287 : 200), qPrintable(largest));
-        QCOMPARE(refusedWith(QString::number(mm + 0.1)), largest);
+        QVERIFY2(mm > 0 && mm < (field == 2 || field == 3 ? 200 : 287), qPrintable(largest));
+        const QString past = QString::number(mm + 0.1);
+        QCOMPARE(refusedWith(past), largest);
 
         box->setText(largest);
         MessageBox::clearShown();
         d.ButtnSave->click();
         QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
         QCOMPARE(ini("parameter", keys[field]), largest);
-        PrintSettings saved;
-        QStringList captions;
-        ReportData::loadItemCaptions(captions);
-        saved.load(captions);
-        ReportContent content;
-        QVERIFY(!ReportRenderer(saved, content).roomRefusal());
+        d.hide();
+        // The preview measures the stored settings as 保 存 measured the typed ones.
+        auto previewRefusal = [] {
+            PrintSettings saved;
+            QStringList captions;
+            ReportData::loadItemCaptions(captions);
+            saved.load(captions);
+            ReportContent content;
+            const auto r = ReportRenderer(saved, content).roomRefusal();
+            return r ? PageRoom::refusalText(*r) : QString();
+        };
+        QCOMPARE(previewRefusal(), QString());
+        QVERIFY(kit::setIni("parameter", keys[field], past));
+        QVERIFY2(previewRefusal().startsWith(QString::fromUtf8(names[field])), qPrintable(previewRefusal()));
+    }
+
+    void negativeLengthsRefused_data()
+    {
+        QTest::addColumn<int>("field");   // in the order of the boxes below
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("top -50") << 0 << "-50";
+        QTest::newRow("top -1e308") << 0 << "-1e308";
+        QTest::newRow("bottom -0.1") << 1 << "-0.1";
+        QTest::newRow("right -5") << 3 << "-5";
+        QTest::newRow("spacing two -1") << 5 << "-1";
+        QTest::newRow("paragraph four -2") << 9 << "-2";
+        QTest::newRow("picture height -30") << 11 << "-30";
+    }
+    void negativeLengthsRefused()
+    {
+        // A negative length would print the header above the sheet or lines over each other:
+        // 保 存 refuses it naming the field, and writes nothing.
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        Frmprintset& d = open();
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QLineEdit* const boxes[] = {d.Ttop,    d.Tbotton, d.Tleft,   d.Tright,  d.Thjj,      d.Thjj2,
+                                    d.Tdjj[0], d.Tdjj[1], d.Tdjj[2], d.Tdjj[3], d.Tpicwidth, d.Tpicheight};
+        const char* const names[] = {"上边距", "下边距", "左边距", "右边距", "行距一",   "行距二",
+                                     "段距一", "段距二", "段距三", "段距四", "图像宽度", "图像高度"};
+        const QByteArray before = fileBytes();
+        boxes[field]->setText(typed);
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text,
+                 QStringLiteral("%1不能为负数：%1最小为 0 毫米").arg(QString::fromUtf8(names[field])));
+        QVERIFY(!d.Bset());
+        QVERIFY(fileBytes() == before);
+        QCOMPARE(d.focusWidget(), boxes[field]);
         d.hide();
     }
 
