@@ -277,6 +277,21 @@ private slots:
         setGridKey(IniKey::GridTop, QStringLiteral("150"));
         p_.SetupGridPrinter();
         QVERIFY(kit::lastText().startsWith(QStringLiteral("380:")));
+        // A negative margin would print the first rows above the paper: refused naming it.
+        for (const IniSetting& key : {IniKey::GridTop, IniKey::GridLeft}) {
+            setGridKey(IniKey::GridTop, QStringLiteral("10"));
+            setGridKey(IniKey::GridBottom, QStringLiteral("10"));
+            setGridKey(key, QStringLiteral("-50"));
+            MessageBox::clearShown();
+            p_.SetupGridPrinter();
+            const QString name = key.key == IniKey::GridTop.key ? QStringLiteral("上边距") : QStringLiteral("左边距");
+            QVERIFY2(kit::lastText().startsWith(QStringLiteral("380:")) && kit::lastText().contains(name + "不能为负数")
+                         && !p_.ready(),
+                     qPrintable(kit::lastText()));
+            p_.PrintGrid(tall);
+            QVERIFY(!QFile::exists(backend_->outputFile()));
+            setGridKey(key, QStringLiteral("10"));
+        }
         setGridKey(IniKey::GridTop, QStringLiteral("10"));
         setGridKey(IniKey::GridBottom, QStringLiteral("10"));
         setGridKey(IniKey::GridPaper, QStringLiteral("A4"));

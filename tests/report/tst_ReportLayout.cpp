@@ -398,6 +398,11 @@ private slots:
         QTest::newRow("left past it") << QList<double>{10, 10, 95.1, 95} << left << "左边距最大为 95 毫米";
         QTest::newRow("right at the limit") << QList<double>{10, 10, 0, 190} << -1 << QString();
         QTest::newRow("right past it") << QList<double>{10, 10, 0.5, 190} << right << "右边距最大为 189.5 毫米";
+        QTest::newRow("top below 0") << QList<double>{-50, 10, 15, 15} << top << "上边距不能为负数";
+        QTest::newRow("bottom far below 0") << QList<double>{10, -1e308, 15, 15} << bottom << "下边距不能为负数";
+        QTest::newRow("left minus infinity") << QList<double>{10, 10, -inf, 15} << left << "左边距不能为负数";
+        QTest::newRow("right a hair below 0") << QList<double>{10, 10, 15, -0.01} << right << "右边距不能为负数";
+        QTest::newRow("negative before too large") << QList<double>{300, 10, -1, 15} << left << "左边距不能为负数";
     }
     void marginsAndRoom()
     {
