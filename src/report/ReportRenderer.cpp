@@ -554,37 +554,33 @@ std::optional<PageRoom::Refusal> ReportRenderer::downRefusal(const Room& room) c
     const double spacingLargest =
         std::min(firstRest / (room.perSpacing + 1),
                  room.perSpacing > 0 ? everyRest / room.perSpacing : (everyRest >= 0 ? firstRest : -1.0));
+    auto shipped = [](const IniSetting& k) {
+        return NumberText::Parse(PrintSettings::defaultValue(k.section, k.key)).value_or(0.0);
+    };
+    const Down defaults{shipped(PrintKey::Top), shipped(PrintKey::Bottom), shipped(PrintKey::LineSpacing),
+                        shipped(PrintKey::TextSpacing), shipped(PrintKey::PicHeight)};
     struct Candidate {
         Field field;
-        double value;
+        double value, shipped;
         double largest;
         double weight;   // mm of the page per mm of the length
     };
     const Candidate candidates[] = {
-        {Field::Top, now.T, H - now.B - std::max(firstPage(now), everyPage(now)), 1},
-        {Field::Bottom, now.B, H - now.T - std::max(firstPage(now), everyPage(now)), 1},
-        {Field::LineSpacing, now.S1, spacingLargest, room.perSpacing + 1},
-        {Field::TextSpacing, now.S2,
+        {Field::Top, now.T, defaults.T, H - now.B - std::max(firstPage(now), everyPage(now)), 1},
+        {Field::Bottom, now.B, defaults.B, H - now.T - std::max(firstPage(now), everyPage(now)), 1},
+        {Field::LineSpacing, now.S1, defaults.S1, spacingLargest, room.perSpacing + 1},
+        {Field::TextSpacing, now.S2, defaults.S2,
          firstRest - (room.perSpacing + 1) * now.S1 >= 0 ? everyRest + now.S2 - room.perSpacing * now.S1 : -1, 1},
-        {Field::PicHeight, now.PH,
+        {Field::PicHeight, now.PH, defaults.PH,
          pictures && everyRest - room.perSpacing * now.S1 >= 0 ? firstRest + now.PH - (room.perSpacing + 1) * now.S1
                                                                : -1,
          pictures ? 1.0 : 0.0}};
-    auto shippedDefault = [](Field f) {
-        const IniSetting keys[] = {PrintKey::Top, PrintKey::Bottom, PrintKey::LineSpacing, PrintKey::TextSpacing,
-                                   PrintKey::PicHeight};
-        const Field fields[] = {Field::Top, Field::Bottom, Field::LineSpacing, Field::TextSpacing, Field::PicHeight};
-        for (size_t k = 0; k < std::size(fields); ++k)
-            if (fields[k] == f)
-                return NumberText::Parse(PrintSettings::defaultValue(keys[k].section, keys[k].key)).value_or(0.0);
-        return 0.0;
+    auto excess = [](const Candidate& c) {
+        const double e = c.weight * (c.value - c.shipped);
+        return std::isnan(e) ? std::numeric_limits<double>::infinity() : e;
     };
     const Candidate* named = nullptr;
     const Candidate* namedAlone = nullptr;
-    auto excess = [&](const Candidate& c) {
-        const double e = c.weight * (c.value - shippedDefault(c.field));
-        return std::isnan(e) ? std::numeric_limits<double>::infinity() : e;
-    };
     for (const Candidate& c : candidates) {
         if (c.weight == 0)
             continue;
@@ -596,8 +592,6 @@ std::optional<PageRoom::Refusal> ReportRenderer::downRefusal(const Room& room) c
     }
     if (namedAlone)
         return Refusal{namedAlone->field, Refusal::Kind::TooLarge, namedAlone->largest};
-    Down defaults{shippedDefault(Field::Top), shippedDefault(Field::Bottom), shippedDefault(Field::LineSpacing),
-                  shippedDefault(Field::TextSpacing), shippedDefault(Field::PicHeight)};
     if (!fits(defaults))
         return Refusal{Field::Top, Refusal::Kind::PageTooSmall, -1};
     return Refusal{named->field, Refusal::Kind::OthersTooLarge, -1};

@@ -415,6 +415,79 @@ private slots:
             QVERIFY2(PageRoom::refusalText(*r).contains(said), qPrintable(PageRoom::refusalText(*r)));
     }
 
+    void wholePageRoom_data()
+    {
+        // plainSettings() on a 200 x 287 mm page with the picture row, and the lengths changed.
+        QTest::addColumn<QList<double>>("lengths");   // top, bottom, hjj, hjj2, picture height, left
+        QTest::addColumn<bool>("pictures");
+        QTest::addColumn<double>("pageHeight");
+        QTest::addColumn<QString>("said");   // how the refusal begins, "" for none
+        const double big = 1e308;
+        const QList<double> plain{10, 10, 2, 1, 30, 10};
+        auto with = [&plain](int k, double v, int k2 = -1, double v2 = 0) {
+            QList<double> l = plain;
+            l[k] = v;
+            if (k2 >= 0)
+                l[k2] = v2;
+            return l;
+        };
+        QTest::newRow("plain") << plain << true << 287.0 << QString();
+        QTest::newRow("top") << with(0, 250) << true << 287.0 << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
+        QTest::newRow("top 1e308") << with(0, big) << true << 287.0
+                                   << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
+        QTest::newRow("bottom") << with(1, 260) << true << 287.0
+                                << "下边距过大，所选纸张上放不下整页报告：下边距最大为";
+        QTest::newRow("spacing one") << with(2, 60) << true << 287.0
+                                     << "行距一过大，所选纸张上放不下整页报告：行距一最大为";
+        QTest::newRow("spacing two") << with(3, 300) << true << 287.0
+                                     << "行距二过大，所选纸张上放不下整页报告：行距二最大为";
+        QTest::newRow("picture height") << with(4, 300) << true << 287.0
+                                        << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
+        QTest::newRow("picture height, no pictures") << with(4, 300) << false << 287.0 << QString();
+        QTest::newRow("top and picture height: the one that can fit alone")
+            << with(0, 201, 4, 300) << true << 287.0 << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
+        QTest::newRow("top and bottom: neither alone")
+            << with(0, 270, 1, 280) << true << 287.0
+            << "下边距过大，所选纸张上放不下整页报告：其他各项不变时下边距为 0 也放不下";
+        QTest::newRow("left") << with(5, 195) << true << 287.0 << "左边距过大，所选纸张上放不下整页报告：左边距最大为";
+        QTest::newRow("a strip of paper") << plain << true << 40.0 << "所选纸张太小，放不下整页报告";
+    }
+    void wholePageRoom()
+    {
+        // The page room names the length that keeps the report off the page, and the largest
+        // value it may take; the paper is blamed only when sane values do not fit either.
+        QFETCH(QList<double>, lengths);
+        QFETCH(bool, pictures);
+        QFETCH(double, pageHeight);
+        QFETCH(QString, said);
+        PrintSettings s = plainSettings();
+        s.top = lengths[0];
+        s.bottom = lengths[1];
+        s.hjj = lengths[2];
+        s.hjj2 = lengths[3];
+        s.picHeight = lengths[4];
+        s.left = lengths[5];
+        s.printPictures = pictures;
+        s.pageHeight = pageHeight;
+        ReportContent c;
+        ReportRenderer r(s, c);
+        const auto refusal = r.roomRefusal();
+        const QString text = refusal ? PageRoom::refusalText(*refusal) : QString();
+        QVERIFY2(said.isEmpty() ? text.isEmpty() : text.startsWith(said), qPrintable(text));
+        if (refusal && refusal->kind == PageRoom::Refusal::Kind::TooLarge) {
+            // The value said fits, and a tenth more does not.
+            double* const values[] = {&s.top,  &s.bottom, &s.left, &s.right, &s.hjj,      &s.hjj2,
+                                      nullptr, nullptr,   nullptr, nullptr,  &s.picWidth, &s.picHeight};
+            double* value = values[int(refusal->field)];
+            QVERIFY(value);
+            const double largest = PageRoom::millimetreText(refusal->largest).toDouble();
+            *value = largest;
+            QVERIFY2(!r.roomRefusal(), qPrintable(QString::number(largest)));
+            *value = largest + 0.1;
+            QVERIFY(r.roomRefusal());
+        }
+    }
+
 private:
     std::unique_ptr<TestFolder> folder_;
 };
