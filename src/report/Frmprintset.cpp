@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -419,12 +420,13 @@ std::optional<PageRoom::Refusal> Frmprintset::roomRefusal() const
                           ? std::nullopt
                           : ProgramPrinter::printableSizeMm(cboPrinter->itemText(printerRow),
                                                             ComboPaper->itemData(paperRow).toInt(), orientation);
-    if (!page)
-        return std::nullopt;   // the printer does not say: the preview measures on the page it gets
-    // The page as the preview would lay it out with these settings.
+    // The page as the preview would lay it out with these settings. When the printer does not
+    // say how large it is, only what no page can take (a negative length) is refused here: the
+    // preview measures on the page it gets.
+    const double unbounded = std::numeric_limits<double>::infinity();
     PrintSettings s;
-    s.pageWidth = page->width();
-    s.pageHeight = page->height();
+    s.pageWidth = page ? page->width() : unbounded;
+    s.pageHeight = page ? page->height() : unbounded;
     auto number = [](const QLineEdit* box) { return NumberText::Parse(box->text()).value_or(0); };
     s.top = number(Ttop);
     s.bottom = number(Tbotton);

@@ -420,10 +420,11 @@ private slots:
         // plainSettings() on a 200 x 287 mm page with the picture row, and the lengths changed.
         QTest::addColumn<QList<double>>("lengths");   // top, bottom, hjj, hjj2, picture height, left
         QTest::addColumn<bool>("pictures");
-        QTest::addColumn<double>("pageHeight");
+        QTest::addColumn<QSizeF>("page");
         QTest::addColumn<QString>("said");   // how the refusal begins, "" for none
-        const double big = 1e308;
+        const double big = 1e308, inf = std::numeric_limits<double>::infinity();
         const QList<double> plain{10, 10, 2, 1, 30, 10};
+        const QSizeF a4(200, 287);
         auto with = [&plain](int k, double v, int k2 = -1, double v2 = 0) {
             QList<double> l = plain;
             l[k] = v;
@@ -431,26 +432,28 @@ private slots:
                 l[k2] = v2;
             return l;
         };
-        QTest::newRow("plain") << plain << true << 287.0 << QString();
-        QTest::newRow("top") << with(0, 250) << true << 287.0 << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
-        QTest::newRow("top 1e308") << with(0, big) << true << 287.0
+        QTest::newRow("plain") << plain << true << a4 << QString();
+        QTest::newRow("top") << with(0, 250) << true << a4 << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
+        QTest::newRow("top 1e308") << with(0, big) << true << a4
                                    << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
-        QTest::newRow("bottom") << with(1, 260) << true << 287.0
-                                << "下边距过大，所选纸张上放不下整页报告：下边距最大为";
-        QTest::newRow("spacing one") << with(2, 60) << true << 287.0
+        QTest::newRow("bottom") << with(1, 260) << true << a4 << "下边距过大，所选纸张上放不下整页报告：下边距最大为";
+        QTest::newRow("spacing one") << with(2, 60) << true << a4
                                      << "行距一过大，所选纸张上放不下整页报告：行距一最大为";
-        QTest::newRow("spacing two") << with(3, 300) << true << 287.0
+        QTest::newRow("spacing two") << with(3, 300) << true << a4
                                      << "行距二过大，所选纸张上放不下整页报告：行距二最大为";
-        QTest::newRow("picture height") << with(4, 300) << true << 287.0
+        QTest::newRow("picture height") << with(4, 300) << true << a4
                                         << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
-        QTest::newRow("picture height, no pictures") << with(4, 300) << false << 287.0 << QString();
+        QTest::newRow("picture height, no pictures") << with(4, 300) << false << a4 << QString();
         QTest::newRow("top and picture height: the one that can fit alone")
-            << with(0, 201, 4, 300) << true << 287.0 << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
+            << with(0, 201, 4, 300) << true << a4 << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
         QTest::newRow("top and bottom: neither alone")
-            << with(0, 270, 1, 280) << true << 287.0
+            << with(0, 270, 1, 280) << true << a4
             << "下边距过大，所选纸张上放不下整页报告：其他各项不变时下边距为 0 也放不下";
-        QTest::newRow("left") << with(5, 195) << true << 287.0 << "左边距过大，所选纸张上放不下整页报告：左边距最大为";
-        QTest::newRow("a strip of paper") << plain << true << 40.0 << "所选纸张太小，放不下整页报告";
+        QTest::newRow("left") << with(5, 195) << true << a4 << "左边距过大，所选纸张上放不下整页报告：左边距最大为";
+        QTest::newRow("a strip of paper") << plain << true << QSizeF(200, 40) << "所选纸张太小，放不下整页报告";
+        // A printer that does not say how large its page is: only a negative length is refused.
+        QTest::newRow("page unknown") << with(0, big, 4, big) << true << QSizeF(inf, inf) << QString();
+        QTest::newRow("page unknown, negative") << with(3, -1) << true << QSizeF(inf, inf) << "行距二不能为负数";
     }
     void wholePageRoom()
     {
@@ -458,7 +461,7 @@ private slots:
         // value it may take; the paper is blamed only when sane values do not fit either.
         QFETCH(QList<double>, lengths);
         QFETCH(bool, pictures);
-        QFETCH(double, pageHeight);
+        QFETCH(QSizeF, page);
         QFETCH(QString, said);
         PrintSettings s = plainSettings();
         s.top = lengths[0];
@@ -468,7 +471,8 @@ private slots:
         s.picHeight = lengths[4];
         s.left = lengths[5];
         s.printPictures = pictures;
-        s.pageHeight = pageHeight;
+        s.pageWidth = page.width();
+        s.pageHeight = page.height();
         ReportContent c;
         ReportRenderer r(s, c);
         const auto refusal = r.roomRefusal();

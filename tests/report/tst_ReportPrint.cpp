@@ -384,6 +384,8 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::newRow("top margin") << "bTop"
                                     << "上边距";
+        QTest::newRow("bottom margin") << "bBotton"
+                                       << "下边距";
         QTest::newRow("picture height") << "PicHeight"
                                         << "图像高度";
         QTest::newRow("line spacing two") << "hjj2"
