@@ -357,58 +357,24 @@ private slots:
         // does with each of them.
         QTest::addColumn<int>("field");   // 0..3 the margins, 4 行距一, 5 行距二, 6 图像高度
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("nameSize");   // [font1] mFontsize, "" as shipped
-        QTest::addColumn<QString>("hjj");
-        QTest::addColumn<QString>("hjj2");
-        QTest::addColumn<bool>("pictures");
-        QTest::newRow("top 300") << 0 << "300"
-                                 << ""
-                                 << ""
-                                 << "" << true;
-        QTest::newRow("top 1e308") << 0 << "1e308"
-                                   << ""
-                                   << ""
-                                   << "" << true;
-        QTest::newRow("bottom 300") << 1 << "300"
-                                    << ""
-                                    << ""
-                                    << "" << true;
-        QTest::newRow("left 250") << 2 << "250"
-                                  << ""
-                                  << ""
-                                  << "" << true;
-        QTest::newRow("right 1e308") << 3 << "1e308"
-                                     << ""
-                                     << ""
-                                     << "" << true;
-        QTest::newRow("top, name 9 pt") << 0 << "300"
-                                        << "9"
-                                        << ""
-                                        << "" << true;
-        QTest::newRow("top, spacing one 8") << 0 << "300"
-                                            << ""
-                                            << "8"
-                                            << "" << true;
-        QTest::newRow("bottom, spacing two 40") << 1 << "300"
-                                                << ""
-                                                << ""
-                                                << "40" << true;
-        QTest::newRow("top, spacing two 0.5, no pictures") << 0 << "300"
-                                                           << ""
-                                                           << ""
-                                                           << "0.5" << false;
-        QTest::newRow("spacing one, name 9 pt, spacing two 40") << 4 << "100"
-                                                                << "9"
-                                                                << ""
-                                                                << "40" << true;
-        QTest::newRow("spacing two, name 10.5 pt, spacing one 5") << 5 << "300"
-                                                                  << "10.5"
-                                                                  << "5"
-                                                                  << "" << false;
-        QTest::newRow("picture height, name 9 pt, spacing one 4") << 6 << "300"
-                                                                  << "9"
-                                                                  << "4"
-                                                                  << "" << true;
+        QTest::addColumn<QStringList>("stored");   // "section/key=value" before the dialog opens
+        const QString name9 = QStringLiteral("font1/mFontsize=9"), noPictures = QStringLiteral("parameter/bpic=0");
+        auto spacing = [](int n, const char* mm) {
+            return QStringLiteral("parameter/hjj%1=%2").arg(n == 1 ? "" : "2", QString::fromLatin1(mm));
+        };
+        QTest::newRow("top 300") << 0 << "300" << QStringList();
+        QTest::newRow("top 1e308") << 0 << "1e308" << QStringList();
+        QTest::newRow("bottom 300") << 1 << "300" << QStringList();
+        QTest::newRow("left 250") << 2 << "250" << QStringList();
+        QTest::newRow("right 1e308") << 3 << "1e308" << QStringList();
+        QTest::newRow("top, name 9 pt") << 0 << "300" << QStringList{name9};
+        QTest::newRow("top, spacing one 8") << 0 << "300" << QStringList{spacing(1, "8")};
+        QTest::newRow("bottom, spacing two 40") << 1 << "300" << QStringList{spacing(2, "40")};
+        QTest::newRow("top, spacing two 0.5, no pictures") << 0 << "300" << QStringList{spacing(2, "0.5"), noPictures};
+        QTest::newRow("spacing one, name 9 pt, spacing two 40") << 4 << "100" << QStringList{name9, spacing(2, "40")};
+        QTest::newRow("spacing two, name 10.5 pt, spacing one 5, no pictures")
+            << 5 << "300" << QStringList{QStringLiteral("font1/mFontsize=10.5"), spacing(1, "5"), noPictures};
+        QTest::newRow("picture height, name 9 pt, spacing one 4") << 6 << "300" << QStringList{name9, spacing(1, "4")};
     }
     void marginsAtTheLimitAndPast()
     {
@@ -417,17 +383,11 @@ private slots:
         // from it without a word; a tenth more is refused again, by 保 存 and by the preview.
         QFETCH(int, field);
         QFETCH(QString, typed);
-        QFETCH(QString, nameSize);
-        QFETCH(QString, hjj);
-        QFETCH(QString, hjj2);
-        QFETCH(bool, pictures);
-        if (!nameSize.isEmpty())
-            QVERIFY(kit::setIni("font1", "mFontsize", nameSize));
-        if (!hjj.isEmpty())
-            QVERIFY(kit::setIni("parameter", "hjj", hjj));
-        if (!hjj2.isEmpty())
-            QVERIFY(kit::setIni("parameter", "hjj2", hjj2));
-        QVERIFY(kit::setIni("parameter", "bpic", pictures ? QStringLiteral("1") : QStringLiteral("0")));
+        QFETCH(QStringList, stored);
+        for (const QString& v : stored)
+            QVERIFY(kit::setIni(qPrintable(v.section(QLatin1Char('/'), 0, 0)),
+                                qPrintable(v.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0)),
+                                v.section(QLatin1Char('='), 1)));
         Frmprintset& d = open();
         d.show();
         d.activateWindow();
