@@ -186,13 +186,13 @@ bool FrmfindGrid::ValidateGridPrintSettings()
     const auto page = ProgramPrinter::printableSizeMm(cboPrinter->itemText(PrintLists::chosenRow(cboPrinter)),
                                                       ComboPaper->currentData().toInt(), direction);
     auto mm = [](const QLineEdit* box) { return NumberText::Parse(box->text()).value_or(0); };
+    const PageRoom::Margins typed{mm(Ttop), mm(Tbotton), mm(Tleft), mm(Tright)};
     const auto refusal =
-        page ? PageRoom::check(*page, {mm(Ttop), mm(Tbotton), mm(Tleft), mm(Tright)}, GridPrinter::roomForALine())
-             : std::nullopt;
+        page ? PageRoom::check(*page, typed, GridPrinter::roomForALine()) : PageRoom::negativeMargin(typed);
     if (refusal) {
         QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
         MessageBox::critical(PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
-        PrintLists::focusAndSelect(boxes[int(refusal->margin)]);
+        PrintLists::focusAndSelect(boxes[int(refusal->field)]);
         return false;
     }
     return true;

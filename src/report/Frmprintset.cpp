@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -405,14 +406,13 @@ bool Frmprintset::ValidatePrintSettings()
     for (const auto& [box, text] : numbers)
         if (!NumberText::Parse(box->text()))
             return fail(box, text, MessageBox::kErrorTitle);
-    if (const auto refusal = marginRefusal()) {
-        QLineEdit* const boxes[] = {Ttop, Tbotton, Tleft, Tright};
-        return fail(boxes[int(refusal->margin)], PageRoom::refusalText(*refusal), MessageBox::kErrorTitle);
-    }
+    if (const auto refusal = roomRefusal())   // the boxes stand in the order of the fields
+        return fail(numberBoxes()[size_t(refusal->field)].first, PageRoom::refusalText(*refusal),
+                    MessageBox::kErrorTitle);
     return true;
 }
 
-std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
+std::optional<PageRoom::Refusal> Frmprintset::roomRefusal() const
 {
     const int printerRow = PrintLists::chosenRow(cboPrinter), paperRow = PrintLists::chosenRow(ComboPaper);
     int orientation = ProgramPrinter::Portrait;
@@ -421,12 +421,13 @@ std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
                           ? std::nullopt
                           : ProgramPrinter::printableSizeMm(cboPrinter->itemText(printerRow),
                                                             ComboPaper->itemData(paperRow).toInt(), orientation);
-    if (!page)
-        return std::nullopt;   // the printer does not say: the preview measures on the page it gets
-    // The page as the preview would lay it out with these settings.
+    // The page as the preview would lay it out with these settings. When the printer does not
+    // say how large it is, only what no page can take (a negative length) is refused here: the
+    // preview measures on the page it gets.
+    const double unbounded = std::numeric_limits<double>::infinity();
     PrintSettings s;
-    s.pageWidth = page->width();
-    s.pageHeight = page->height();
+    s.pageWidth = page ? page->width() : unbounded;
+    s.pageHeight = page ? page->height() : unbounded;
     auto number = [](const QLineEdit* box) { return NumberText::Parse(box->text()).value_or(0); };
     s.top = number(Ttop);
     s.bottom = number(Tbotton);
@@ -434,8 +435,13 @@ std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
     s.right = number(Tright);
     s.hjj = number(Thjj);
     s.hjj2 = number(Thjj2);
+    for (size_t i = 0; i < s.djj.size(); ++i)
+        s.djj[i] = number(Tdjj[i]);
+    s.picWidth = number(Tpicwidth);
+    s.picHeight = number(Tpicheight);
+    s.printPictures = Chkpic->isChecked();
     s.fonts = fonts_;
-    s.fonts[0].size = std::max(s.fonts[0].size, 12.0);   // the hospital name is never smaller
+    s.correctFontsForPage();
     for (int n = 0; n < PrintSettings::kSlots; ++n) {
         const QComboBox* c = Comboxm[size_t(n)];
         if (const int row = c->currentIndex(); row > 0) {
@@ -444,7 +450,7 @@ std::optional<PageRoom::Refusal> Frmprintset::marginRefusal() const
         }
     }
     ReportContent content;
-    return ReportRenderer(s, content).marginRefusal();
+    return ReportRenderer(s, content).roomRefusal();
 }
 
 void Frmprintset::ButtnSave_Click()

@@ -44,9 +44,10 @@ public:
     // Font set n (1..9) through the font dialog; a cancelled dialog keeps the set.
     void ChooseFontSet(int n);
     bool ValidatePrintSettings();
-    // Whether the margins typed leave room for a line of the report's text on the paper
-    // chosen, with the header and footer the other settings of the dialog give the page.
-    std::optional<PageRoom::Refusal> marginRefusal() const;
+    // Whether the lengths typed keep the report on the paper chosen, with the header, the
+    // pictures and the footer the other settings of the dialog give the page, measured as
+    // the preview measures the stored settings.
+    std::optional<PageRoom::Refusal> roomRefusal() const;
 
     // The dialog's working font sets and line colour (index 0 = font set 1).
     const std::array<FontSet, PrintSettings::kFontSets>& fontSets() const { return fonts_; }

@@ -174,17 +174,9 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
     rpthead = raw(Head);
     rptfoot = raw(Foot);
 
-    for (int n = 0; n < kFontSets; ++n) {
-        FontSet& f = fonts[n];
-        f = storedFontSet(n + 1);
-        if (n == 0) {
-            // The hospital name is never printed in a light colour or below 12 points.
-            if (f.color > 16711680)
-                f.color = 0;
-            if (f.size < 12)
-                f.size = 12;
-        }
-    }
+    for (int n = 0; n < kFontSets; ++n)
+        fonts[n] = storedFontSet(n + 1);
+    correctFontsForPage();
 
     for (int n = 0; n < kSlots; ++n) {
         const QString xm = raw(ItemRow(n + 1));
@@ -197,6 +189,16 @@ void PrintSettings::readSettingsFile(const QStringList& itemCaptions)
         }
         slotFields[n] = raw(ItemField(n + 1));
     }
+}
+
+void PrintSettings::correctFontsForPage()
+{
+    // The hospital name is never printed in a light colour or below 12 points.
+    FontSet& f = fonts[0];
+    if (f.color > 16711680)
+        f.color = 0;
+    if (f.size < 12)
+        f.size = 12;
 }
 
 void PrintSettings::applyToPrinter()

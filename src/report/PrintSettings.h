@@ -110,6 +110,8 @@ public:
 
     // Only the options.ini part of load(), without touching the printer or the pages.
     void readSettingsFile(const QStringList& itemCaptions);
+    // The corrections the page makes to the font sets as stored (the hospital name's).
+    void correctFontsForPage();
     // Selects and prepares the program's printer and takes its page size.
     void applyToPrinter();
     // Applies the stored paper and modes to the program's current printer (whichever

@@ -456,40 +456,145 @@ void ReportRenderer::DrawPageFooter()
 
 // --- room on the page ------------------------------------------------------------------------
 
-std::optional<PageRoom::Refusal> ReportRenderer::marginRefusal()
+ReportRenderer::Room ReportRenderer::measureRoom()
 {
-    // The header is drawn on a scratch layout and measured there; what it meets on the way
-    // is said by the layout that draws it for real, not here.
+    // The header and footer are laid out on a scratch layout and measured there, with both
+    // margins at 0 (a margin of 1e308 would swallow what it is added to) and line spacing
+    // one at 0 and at 1 mm: every length the header and footer take grows with it in step.
+    // What they meet on the way is said by the layout that draws them for real, not here.
     ReportLayout scratch;
     LayoutSurface surface(scratch);
     ReportSurface* const previous = std::exchange(surface_, &surface);
     const QStringList failures = failures_;
     const QSet<QString> reported = reported_;
     measuring_ = true;
-    PageRoom::Needed needed;
-    ComputeLineMetrics();
-    const double top = m_.T, bottom = m_.B;
+    Room room;
     try {
-        // Measured with both margins at 0: a margin of 1e308 would swallow what it is added to.
-        m_.T = m_.B = 0;
-        ComputeFooterHeight();
-        DrawPageHeader(false);
-        const double header = surface.currentY;   // from the top margin to the body's first line
+        double taken[2] = {0, 0};
+        for (int s1 = 0; s1 < 2; ++s1) {
+            ComputeLineMetrics();
+            m_.T = m_.B = 0;
+            m_.S1 = s1;
+            ComputeFooterHeight();
+            DrawPageHeader(false);
+            taken[s1] = surface.currentY + m_.F;
+        }
+        room.fixed = taken[0];
+        room.perSpacing = taken[1] - taken[0];
         ApplyReportFont(6);
-        // One body line and the gap after it must end above the footer reserve, or every
-        // line would begin a page of its own below the paper.
-        needed.height = header + surface.textHeight(kMeasureText) + m_.S2 + m_.F;
-        needed.width = surface.textWidth(kMeasureText) + 2;
+        room.line = surface.textHeight(kMeasureText);
+        room.character = surface.textWidth(kMeasureText) + 2;
+        room.measured = true;
     } catch (const ReportError&) {
-        needed = PageRoom::Needed();   // what cannot be measured is told by the layout
+        room = Room();   // what cannot be measured is told by the layout
     }
-    m_.T = top;
-    m_.B = bottom;
+    ComputeLineMetrics();
     measuring_ = false;
     surface_ = previous;
     failures_ = failures;
     reported_ = reported;
-    return PageRoom::check(QSizeF(m_.W, m_.H), {m_.T, m_.B, m_.L, m_.R}, needed);
+    return room;
+}
+
+std::optional<PageRoom::Refusal> ReportRenderer::roomRefusal()
+{
+    using PageRoom::Field;
+    using PageRoom::Refusal;
+    const Room room = measureRoom();
+    const Metrics m = m_;
+    const std::pair<double, Field> lengths[] = {
+        {m.T, Field::Top},           {m.B, Field::Bottom},        {m.L, Field::Left},
+        {m.R, Field::Right},         {m.S1, Field::LineSpacing},  {m.S2, Field::TextSpacing},
+        {m.P[0], Field::Paragraph1}, {m.P[1], Field::Paragraph2}, {m.P[2], Field::Paragraph3},
+        {m.P[3], Field::Paragraph4}, {m.PW, Field::PicWidth},     {m.PH, Field::PicHeight}};
+    for (const auto& [value, field] : lengths)
+        if (value < 0)
+            return Refusal{field, Refusal::Kind::Negative};
+    if (!room.measured)
+        return PageRoom::check(QSizeF(m.W, m.H), {m.T, m.B, m.L, m.R}, {});
+
+    auto whole = [](Refusal r) {
+        r.wholePage = true;
+        return r;
+    };
+    if (auto r = downRefusal(room))
+        return whole(*r);
+    if (auto r = PageRoom::checkSide(m.W, m.L, m.R, room.character, Field::Left, Field::Right))
+        return whole(*r);
+    return std::nullopt;
+}
+
+std::optional<PageRoom::Refusal> ReportRenderer::downRefusal(const Room& room) const
+{
+    using PageRoom::Field;
+    using PageRoom::Refusal;
+    // Down the page the first page holds the header, the picture row and the gap below it
+    // above the footer reserve (else the footer is drawn over the pictures), and every page
+    // the header and one line of text with the gap after it (else every line begins a page
+    // of its own). Each is linear in the lengths; H is the printable height.
+    struct Down {
+        double T, B, S1, S2, PH;
+    };
+    const bool pictures = s_.printPictures;
+    auto firstPage = [&](const Down& d) { return room.fixed + (room.perSpacing + 1) * d.S1 + (pictures ? d.PH : 0); };
+    auto everyPage = [&](const Down& d) { return room.fixed + room.perSpacing * d.S1 + room.line + d.S2; };
+    auto fits = [&](const Down& d) {
+        return d.T + d.B + std::max(firstPage(d), everyPage(d)) <= m_.H;   // false for NaN
+    };
+    const Down now{m_.T, m_.B, m_.S1, m_.S2, m_.PH};
+    if (fits(now))
+        return std::nullopt;
+
+    // The largest value of each length with the others as they are (-1: none fits), and how
+    // much more room than at its shipped default it takes; the length that fits alone and
+    // takes the most is named.
+    const double H = m_.H;
+    const double firstRest = H - now.T - now.B - room.fixed - (pictures ? now.PH : 0);
+    const double everyRest = H - now.T - now.B - room.fixed - room.line - now.S2;
+    const double spacingLargest =
+        std::min(firstRest / (room.perSpacing + 1),
+                 room.perSpacing > 0 ? everyRest / room.perSpacing : (everyRest >= 0 ? firstRest : -1.0));
+    auto shipped = [](const IniSetting& k) {
+        return NumberText::Parse(PrintSettings::defaultValue(k.section, k.key)).value_or(0.0);
+    };
+    const Down defaults{shipped(PrintKey::Top), shipped(PrintKey::Bottom), shipped(PrintKey::LineSpacing),
+                        shipped(PrintKey::TextSpacing), shipped(PrintKey::PicHeight)};
+    struct Candidate {
+        Field field;
+        double value, shipped;
+        double largest;
+        double weight;   // mm of the page per mm of the length
+    };
+    const Candidate candidates[] = {
+        {Field::Top, now.T, defaults.T, H - now.B - std::max(firstPage(now), everyPage(now)), 1},
+        {Field::Bottom, now.B, defaults.B, H - now.T - std::max(firstPage(now), everyPage(now)), 1},
+        {Field::LineSpacing, now.S1, defaults.S1, spacingLargest, room.perSpacing + 1},
+        {Field::TextSpacing, now.S2, defaults.S2,
+         firstRest - (room.perSpacing + 1) * now.S1 >= 0 ? everyRest + now.S2 - room.perSpacing * now.S1 : -1, 1},
+        {Field::PicHeight, now.PH, defaults.PH,
+         pictures && everyRest - room.perSpacing * now.S1 >= 0 ? firstRest + now.PH - (room.perSpacing + 1) * now.S1
+                                                               : -1,
+         pictures ? 1.0 : 0.0}};
+    auto excess = [](const Candidate& c) {
+        const double e = c.weight * (c.value - c.shipped);
+        return std::isnan(e) ? std::numeric_limits<double>::infinity() : e;
+    };
+    const Candidate* named = nullptr;
+    const Candidate* namedAlone = nullptr;
+    for (const Candidate& c : candidates) {
+        if (c.weight == 0)
+            continue;
+        const bool alone = std::isfinite(c.largest) && c.largest >= 0;
+        if (alone && (!namedAlone || excess(c) > excess(*namedAlone)))
+            namedAlone = &c;
+        if (!named || excess(c) > excess(*named))
+            named = &c;
+    }
+    if (namedAlone)
+        return Refusal{namedAlone->field, Refusal::Kind::TooLarge, namedAlone->largest};
+    if (!fits(defaults))
+        return Refusal{Field::Top, Refusal::Kind::PageTooSmall, -1};
+    return Refusal{named->field, Refusal::Kind::OthersTooLarge, -1};
 }
 
 // --- the whole report -----------------------------------------------------------------------
@@ -502,7 +607,7 @@ bool ReportRenderer::renderOn(ReportSurface& surface)
     layoutFailure_.reset();
 
     try {
-        if (const auto refusal = marginRefusal())
+        if (const auto refusal = roomRefusal())
             throw ReportError{AppError::InvalidPropertyValue,
                               QStringLiteral("无效的属性值（打印设置中的%1，请在“打印设置”中改正后再预览和打印）")
                                   .arg(PageRoom::refusalText(*refusal))};

@@ -59,10 +59,14 @@ public:
     // the surface's document is abandoned).
     bool renderOn(ReportSurface& surface);
 
-    // Whether the margins leave room on the printable page for one line of body text between
-    // the page header and the footer reserve, measured with the settings as they are. A
-    // layout whose margins do not is refused (InvalidPropertyValue) before anything is drawn.
-    std::optional<PageRoom::Refusal> marginRefusal();
+    // Whether the lengths of the settings as they are keep the report on the printable page:
+    // none is negative; the first page holds the header, the picture row and the gap below it
+    // above the footer, and every page the header and one line of body text with its gap; a
+    // line has room for a character between the side margins.
+    // Else the length to come down, and the largest value it may take with the others as they
+    // are. Measured by laying the header and footer out as the pages do; a layout whose
+    // lengths do not fit is refused (InvalidPropertyValue) before anything is drawn.
+    std::optional<PageRoom::Refusal> roomRefusal();
 
     // The layout the preview shows and the printer prints, laid out when missing or stale.
     const ReportLayout& layout();
@@ -101,6 +105,15 @@ private:
     void CheckPageBreak();
     void DrawPageFooter();
     void drawFooterValue(int slot, double x);
+    // Down the page and across it, in millimetres, with both margins at 0: the header and
+    // footer take fixed + perSpacing x line spacing one; a body line is `line` high, a
+    // character with its insets `character` wide.
+    struct Room {
+        bool measured = false;
+        double fixed = 0, perSpacing = 0, line = 0, character = 0;
+    };
+    Room measureRoom();
+    std::optional<PageRoom::Refusal> downRefusal(const Room& room) const;
     void layOut();
     void printRun(int pageToPrint);
     double zoom() const;

@@ -28,11 +28,13 @@
 #include <dcmtk/dcmnet/scp.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QThreadPool>
 #include <QStandardPaths>
@@ -908,6 +910,45 @@ private slots:
         QVERIFY(relay.passed() - before < 800 * 600 * 3);
         QCOMPARE(pacs.stores.load(), 1);
         QVERIFY(QThreadPool::globalInstance()->waitForDone(60000));
+    }
+
+    // 取消 while the whole picture has gone and the send waits for the PACS's
+    // answer (nothing left to write): the association is aborted at once, not
+    // when the reply timeout (a day here) has passed. The PACS takes the store
+    // and never answers; the connection passes through a relay that sees the
+    // reset.
+    void cancelWhileAwaitingTheAnswer()
+    {
+        TestPacs pacs;
+        QVERIFY(pacs.start());
+        dicompeer::SlowRelay relay(pacs.port(), 64 * 1024 * 1024);
+        QVERIFY(relay.ok());
+        sendTo(relay.port());
+        pacs.stall = true;
+        Dicom::setReplyTimeout(24 * 3600);
+        const auto freePeer = qScopeGuard([&pacs] {
+            pacs.stall = false;
+            pacs.freed = 1 << 30;
+            QThreadPool::globalInstance()->waitForDone(60000);
+            Dicom::setReplyTimeout(0);
+        });
+        DataRecord& ed = DataRecord::instance();
+        fillSlot(ed, 0, solid(Qt::red));   // fits the sockets' buffers
+        // 取消 once the relay has passed the whole store on and nothing more has come for a
+        // while: the send has nothing left to write and waits for the answer alone.
+        QTimer poll;
+        QElapsedTimer still;
+        qint64 seen = -1;
+        cancelOnce(poll, [&] {
+            if (relay.passed() != seen || pacs.stalled == 0) {
+                seen = relay.passed();
+                still.start();
+            }
+            return still.elapsed() >= 300;
+        });
+        QCOMPARE(convert({Answer::Yes}), sendFailed(QStringLiteral("用户按了“取消”，发送已中止")));
+        QTRY_VERIFY_WITH_TIMEOUT(relay.clientReset(), 30000);
+        QCOMPARE(pacs.stores.load(), 0);
     }
 
     // A PACS that does not accept the connection (off, or too busy to take

@@ -142,7 +142,7 @@ private slots:
                 d.ButtnSave->click();
                 QCOMPARE(MessageBox::shownBoxes().first().text, QString::fromUtf8(c.text));
                 QVERIFY(!d.Bset() && fileBytes() == before);
-                box->setText(QStringLiteral(" -2.5 "));
+                box->setText(QStringLiteral(" +2.5 "));
             }
         }
         // Paragraph spacings three and four are saved as typed.
@@ -151,7 +151,7 @@ private slots:
         d.ButtnSave->click();
         QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
         QCOMPARE(ini("parameter", "djj3"), QStringLiteral("abc"));
-        QVERIFY(fileBytes().contains("\nbTop= -2.5 \n") || fileBytes().contains("\nbTop= -2.5 \r\n"));   // as typed
+        QVERIFY(fileBytes().contains("\nbTop= +2.5 \n") || fileBytes().contains("\nbTop= +2.5 \r\n"));   // as typed
         QCOMPARE(ini("printer", "mPrinter"), QStringLiteral("胶片打印机"));
         QCOMPARE(ini("printer", "mQuality"), QStringLiteral("-4"));
         QCOMPARE(ini("printer", "mPaper"), QString::number(d.ComboPaper->currentData().toInt()));
@@ -352,28 +352,49 @@ private slots:
 
     void marginsAtTheLimitAndPast_data()
     {
-        QTest::addColumn<int>("field");   // 0 top, 1 bottom, 2 left, 3 right
+        // The hospital name's size as stored (below 12 points the page prints it at 12), the
+        // line spacings and the picture row vary: 保 存 must measure the page as the preview
+        // does with each of them.
+        QTest::addColumn<int>("field");   // 0..3 the margins, 4 行距一, 5 行距二, 6 图像高度
         QTest::addColumn<QString>("typed");
-        QTest::newRow("top 300") << 0 << "300";
-        QTest::newRow("top 1e308") << 0 << "1e308";
-        QTest::newRow("bottom 300") << 1 << "300";
-        QTest::newRow("left 250") << 2 << "250";
-        QTest::newRow("right 1e308") << 3 << "1e308";
+        QTest::addColumn<QStringList>("stored");   // "section/key=value" before the dialog opens
+        const QString name9 = QStringLiteral("font1/mFontsize=9"), noPictures = QStringLiteral("parameter/bpic=0");
+        auto spacing = [](int n, const char* mm) {
+            return QStringLiteral("parameter/hjj%1=%2").arg(n == 1 ? "" : "2", QString::fromLatin1(mm));
+        };
+        QTest::newRow("top 300") << 0 << "300" << QStringList();
+        QTest::newRow("top 1e308") << 0 << "1e308" << QStringList();
+        QTest::newRow("bottom 300") << 1 << "300" << QStringList();
+        QTest::newRow("left 250") << 2 << "250" << QStringList();
+        QTest::newRow("right 1e308") << 3 << "1e308" << QStringList();
+        QTest::newRow("top, name 9 pt") << 0 << "300" << QStringList{name9};
+        QTest::newRow("top, spacing one 8") << 0 << "300" << QStringList{spacing(1, "8")};
+        QTest::newRow("bottom, spacing two 40") << 1 << "300" << QStringList{spacing(2, "40")};
+        QTest::newRow("top, spacing two 0.5, no pictures") << 0 << "300" << QStringList{spacing(2, "0.5"), noPictures};
+        QTest::newRow("spacing one, name 9 pt, spacing two 40") << 4 << "100" << QStringList{name9, spacing(2, "40")};
+        QTest::newRow("spacing two, name 10.5 pt, spacing one 5, no pictures")
+            << 5 << "300" << QStringList{QStringLiteral("font1/mFontsize=10.5"), spacing(1, "5"), noPictures};
+        QTest::newRow("picture height, name 9 pt, spacing one 4") << 6 << "300" << QStringList{name9, spacing(1, "4")};
     }
     void marginsAtTheLimitAndPast()
     {
-        // A margin that leaves no room for a line of text on A4 is refused at 保 存 with the
-        // field and the largest value that fits; that value is saved, and the page laid out
-        // from it has room; a tenth more is refused again.
+        // A length that does not keep the report on A4 is refused at 保 存 with the field and
+        // the largest value that fits; that value is saved, and the preview lays the page out
+        // from it without a word; a tenth more is refused again, by 保 存 and by the preview.
         QFETCH(int, field);
         QFETCH(QString, typed);
+        QFETCH(QStringList, stored);
+        for (const QString& v : stored)
+            QVERIFY(kit::setIni(qPrintable(v.section(QLatin1Char('/'), 0, 0)),
+                                qPrintable(v.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0)),
+                                v.section(QLatin1Char('='), 1)));
         Frmprintset& d = open();
         d.show();
         d.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&d));
-        QLineEdit* const boxes[] = {d.Ttop, d.Tbotton, d.Tleft, d.Tright};
-        const char* const names[] = {"上边距", "下边距", "左边距", "右边距"};
-        const char* const keys[] = {"bTop", "bBotton", "bLeft", "bRight"};
+        QLineEdit* const boxes[] = {d.Ttop, d.Tbotton, d.Tleft, d.Tright, d.Thjj, d.Thjj2, d.Tpicheight};
+        const char* const names[] = {"上边距", "下边距", "左边距", "右边距", "行距一", "行距二", "图像高度"};
+        const char* const keys[] = {"bTop", "bBotton", "bLeft", "bRight", "hjj", "hjj2", "PicHeight"};
         QLineEdit* box = boxes[field];
         const QByteArray before = fileBytes();
         const QRegularExpression largestSaid(QStringLiteral("最大为 (\\d+(\\.\\d)?) 毫米"));
@@ -392,20 +413,67 @@ private slots:
         const QString largest = refusedWith(typed);
         QVERIFY(!largest.isEmpty());
         const double mm = largest.toDouble();
-        QVERIFY2(mm > 20 && mm < (field < 2 ? 287 : 200), qPrintable(largest));
-        QCOMPARE(refusedWith(QString::number(mm + 0.1)), largest);
+        QVERIFY2(mm > 0 && mm < (field == 2 || field == 3 ? 200 : 287), qPrintable(largest));
+        const QString past = QString::number(mm + 0.1);
+        QCOMPARE(refusedWith(past), largest);
 
         box->setText(largest);
         MessageBox::clearShown();
         d.ButtnSave->click();
         QVERIFY(MessageBox::shownBoxes().isEmpty() && d.Bset());
         QCOMPARE(ini("parameter", keys[field]), largest);
-        PrintSettings saved;
-        QStringList captions;
-        ReportData::loadItemCaptions(captions);
-        saved.load(captions);
-        ReportContent content;
-        QVERIFY(!ReportRenderer(saved, content).marginRefusal());
+        d.hide();
+        // The preview measures the stored settings as 保 存 measured the typed ones.
+        auto previewRefusal = [] {
+            PrintSettings saved;
+            QStringList captions;
+            ReportData::loadItemCaptions(captions);
+            saved.load(captions);
+            ReportContent content;
+            const auto r = ReportRenderer(saved, content).roomRefusal();
+            return r ? PageRoom::refusalText(*r) : QString();
+        };
+        QCOMPARE(previewRefusal(), QString());
+        QVERIFY(kit::setIni("parameter", keys[field], past));
+        QVERIFY2(previewRefusal().startsWith(QString::fromUtf8(names[field])), qPrintable(previewRefusal()));
+    }
+
+    void negativeLengthsRefused_data()
+    {
+        QTest::addColumn<int>("field");   // in the order of the boxes below
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("top -50") << 0 << "-50";
+        QTest::newRow("top -1e308") << 0 << "-1e308";
+        QTest::newRow("bottom -0.1") << 1 << "-0.1";
+        QTest::newRow("right -5") << 3 << "-5";
+        QTest::newRow("spacing two -1") << 5 << "-1";
+        QTest::newRow("paragraph four -2") << 9 << "-2";
+        QTest::newRow("picture height -30") << 11 << "-30";
+    }
+    void negativeLengthsRefused()
+    {
+        // A negative length would print the header above the sheet or lines over each other:
+        // 保 存 refuses it naming the field, and writes nothing.
+        QFETCH(int, field);
+        QFETCH(QString, typed);
+        Frmprintset& d = open();
+        d.show();
+        d.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        QLineEdit* const boxes[] = {d.Ttop,    d.Tbotton, d.Tleft,   d.Tright,  d.Thjj,      d.Thjj2,
+                                    d.Tdjj[0], d.Tdjj[1], d.Tdjj[2], d.Tdjj[3], d.Tpicwidth, d.Tpicheight};
+        const char* const names[] = {"上边距", "下边距", "左边距", "右边距", "行距一",   "行距二",
+                                     "段距一", "段距二", "段距三", "段距四", "图像宽度", "图像高度"};
+        const QByteArray before = fileBytes();
+        boxes[field]->setText(typed);
+        MessageBox::clearShown();
+        d.ButtnSave->click();
+        QCOMPARE(MessageBox::shownBoxes().size(), 1);
+        QCOMPARE(MessageBox::shownBoxes().first().text,
+                 QStringLiteral("%1不能为负数：%1最小为 0 毫米").arg(QString::fromUtf8(names[field])));
+        QVERIFY(!d.Bset());
+        QVERIFY(fileBytes() == before);
+        QCOMPARE(d.focusWidget(), boxes[field]);
         d.hide();
     }
 

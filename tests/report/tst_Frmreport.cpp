@@ -675,11 +675,23 @@ private slots:
         QTest::newRow("left 195 mm") << "bLeft"
                                      << "195"
                                      << "左边距";
+        QTest::newRow("top -50 mm") << "bTop"
+                                    << "-50"
+                                    << "上边距";
+        QTest::newRow("top -1e308") << "bTop"
+                                    << "-1e308"
+                                    << "上边距";
+        QTest::newRow("picture height 300 mm") << "PicHeight"
+                                               << "300"
+                                               << "图像高度";
+        QTest::newRow("line spacing two 300 mm") << "hjj2"
+                                                 << "300"
+                                                 << "行距二";
     }
     void storedMarginWithoutRoom()
     {
-        // An options.ini edited by hand: the preview says which margin and how large it may be,
-        // lays out no run of empty pages, and 打印报告 sends nothing.
+        // An options.ini edited by hand: the preview says which length and how large (or how
+        // small) it may be, lays out no run of empty pages, and 打印报告 sends nothing.
         QFETCH(QString, key);
         QFETCH(QString, value);
         QFETCH(QString, field);
@@ -691,7 +703,7 @@ private slots:
             QCOMPARE(MessageBox::shownBoxes().size(), 1);
             const QString told = kit::lastText();
             QVERIFY2(told.startsWith(QStringLiteral("380:")) && told.contains(field)
-                         && told.contains(QRegularExpression(QStringLiteral("最大为 \\d+(\\.\\d)? 毫米"))),
+                         && told.contains(QRegularExpression(QStringLiteral("(最大为 \\d+(\\.\\d)?|最小为 0) 毫米"))),
                      qPrintable(told));
             QCOMPARE(kit::lastTitle(), QStringLiteral("错误"));
             QVERIFY(w.pageCount() <= 1);

@@ -285,6 +285,21 @@ private slots:
         setGridKey(IniKey::GridTop, QStringLiteral("150"));
         p_.SetupGridPrinter();
         QVERIFY(kit::lastText().startsWith(QStringLiteral("380:")));
+        // A negative margin would print the first rows above the paper: refused naming it.
+        for (const IniSetting& key : {IniKey::GridTop, IniKey::GridLeft}) {
+            setGridKey(IniKey::GridTop, QStringLiteral("10"));
+            setGridKey(IniKey::GridBottom, QStringLiteral("10"));
+            setGridKey(key, QStringLiteral("-50"));
+            MessageBox::clearShown();
+            p_.SetupGridPrinter();
+            const QString name = key.key == IniKey::GridTop.key ? QStringLiteral("上边距") : QStringLiteral("左边距");
+            QVERIFY2(kit::lastText().startsWith(QStringLiteral("380:")) && kit::lastText().contains(name + "不能为负数")
+                         && !p_.ready(),
+                     qPrintable(kit::lastText()));
+            p_.PrintGrid(tall);
+            QVERIFY(!QFile::exists(backend_->outputFile()));
+            setGridKey(key, QStringLiteral("10"));
+        }
         setGridKey(IniKey::GridTop, QStringLiteral("10"));
         setGridKey(IniKey::GridBottom, QStringLiteral("10"));
         setGridKey(IniKey::GridPaper, QStringLiteral("A4"));
@@ -463,6 +478,9 @@ private slots:
         d.Tleft->setText(QStringLiteral("-2"));
         saveSays("右边距应该为数字", "错误", d.Tright);
         d.Tright->setText(QStringLiteral("0"));
+        // A negative margin would print the list beside the paper.
+        saveSays("左边距不能为负数：左边距最小为 0 毫米", "错误", d.Tleft);
+        d.Tleft->setText(QStringLiteral("+2"));
 
         // 退 出 writes nothing; 保 存 writes the nine keys, which the next setup takes.
         d.buttonBack_Click();
@@ -476,10 +494,10 @@ private slots:
              {IniKey::GridTop, IniKey::GridBottom, IniKey::GridLeft, IniKey::GridRight, IniKey::GridPrinterName,
               IniKey::GridPaper, IniKey::GridColor, IniKey::GridDirection, IniKey::GridQuality})
             saved << Modini::GetIniValue(k);
-        QCOMPARE(saved, QStringList({"12.5", "8", "-2", "0", "激光打印机", "8", "1", "2", "-4"}));
+        QCOMPARE(saved, QStringList({"12.5", "8", "+2", "0", "激光打印机", "8", "1", "2", "-4"}));
         p_.SetupGridPrinter();
         QCOMPARE(p_.settings().pageWidth, 23244);   // A3 landscape: (420 - 10) mm
-        QCOMPARE(p_.settings().left, float(-2 * 1440 / 25.4));
+        QCOMPARE(p_.settings().left, float(2 * 1440 / 25.4));
 
         // No printer installed, or none because the print service does not run: said as the
         // dialog opens (without the service's words that tell nothing), and by the first check.

@@ -252,11 +252,12 @@ private slots:
         s.left = s.right = 100;
         QCOMPARE(bodyOf(QStringLiteral("一二三四五")), QStringList());
 
-        // A left margin far below zero makes a line as wide as anything typed: a paragraph
+        // A page far wider than any paper makes a line as wide as anything typed: a paragraph
         // of 100,000 characters is one line, whole, measured a few times over (not once
         // for every character it holds), so that the page comes at once.
-        s.left = -1e8;
+        s.left = 0;
         s.right = 10;
+        s.pageWidth = 1e8;
         c.values[18] = QString(100000, QChar(0x80BA)) + QStringLiteral("末\n次段");
         RecordingSurface wide;
         QVERIFY(r.renderOn(wide));
@@ -383,8 +384,8 @@ private slots:
         QTest::addColumn<int>("refused");             // -1 none, else the margin named
         QTest::addColumn<QString>("said");            // what the refusal says of the value
         const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
-        const int top = int(PageRoom::Margin::Top), bottom = int(PageRoom::Margin::Bottom),
-                  left = int(PageRoom::Margin::Left), right = int(PageRoom::Margin::Right);
+        const int top = int(PageRoom::Field::Top), bottom = int(PageRoom::Field::Bottom),
+                  left = int(PageRoom::Field::Left), right = int(PageRoom::Field::Right);
         QTest::newRow("at the limit down") << QList<double>{87, 100, 15, 15} << -1 << QString();
         QTest::newRow("top past it") << QList<double>{100.1, 87, 15, 15} << top << "上边距最大为 100 毫米";
         QTest::newRow("bottom past it") << QList<double>{87.05, 100, 15, 15} << bottom << "下边距最大为 99.9 毫米";
@@ -397,6 +398,11 @@ private slots:
         QTest::newRow("left past it") << QList<double>{10, 10, 95.1, 95} << left << "左边距最大为 95 毫米";
         QTest::newRow("right at the limit") << QList<double>{10, 10, 0, 190} << -1 << QString();
         QTest::newRow("right past it") << QList<double>{10, 10, 0.5, 190} << right << "右边距最大为 189.5 毫米";
+        QTest::newRow("top below 0") << QList<double>{-50, 10, 15, 15} << top << "上边距不能为负数";
+        QTest::newRow("bottom far below 0") << QList<double>{10, -1e308, 15, 15} << bottom << "下边距不能为负数";
+        QTest::newRow("left minus infinity") << QList<double>{10, 10, -inf, 15} << left << "左边距不能为负数";
+        QTest::newRow("right a hair below 0") << QList<double>{10, 10, 15, -0.01} << right << "右边距不能为负数";
+        QTest::newRow("negative before too large") << QList<double>{300, 10, -1, 15} << left << "左边距不能为负数";
     }
     void marginsAndRoom()
     {
@@ -404,9 +410,86 @@ private slots:
         QFETCH(int, refused);
         QFETCH(QString, said);
         const auto r = PageRoom::check(QSizeF(200, 287), {margins[0], margins[1], margins[2], margins[3]}, {100, 10});
-        QCOMPARE(r ? int(r->margin) : -1, refused);
+        QCOMPARE(r ? int(r->field) : -1, refused);
         if (r)
             QVERIFY2(PageRoom::refusalText(*r).contains(said), qPrintable(PageRoom::refusalText(*r)));
+    }
+
+    void wholePageRoom_data()
+    {
+        // plainSettings() on a 200 x 287 mm page with the picture row, and the lengths changed.
+        QTest::addColumn<QList<double>>("lengths");   // top, bottom, hjj, hjj2, picture height, left
+        QTest::addColumn<bool>("pictures");
+        QTest::addColumn<QSizeF>("page");
+        QTest::addColumn<QString>("said");   // how the refusal begins, "" for none
+        const double big = 1e308, inf = std::numeric_limits<double>::infinity();
+        const QList<double> plain{10, 10, 2, 1, 30, 10};
+        const QSizeF a4(200, 287);
+        auto with = [&plain](int k, double v, int k2 = -1, double v2 = 0) {
+            QList<double> l = plain;
+            l[k] = v;
+            if (k2 >= 0)
+                l[k2] = v2;
+            return l;
+        };
+        QTest::newRow("plain") << plain << true << a4 << QString();
+        QTest::newRow("top") << with(0, 250) << true << a4 << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
+        QTest::newRow("top 1e308") << with(0, big) << true << a4
+                                   << "上边距过大，所选纸张上放不下整页报告：上边距最大为";
+        QTest::newRow("bottom") << with(1, 260) << true << a4 << "下边距过大，所选纸张上放不下整页报告：下边距最大为";
+        QTest::newRow("spacing one") << with(2, 60) << true << a4
+                                     << "行距一过大，所选纸张上放不下整页报告：行距一最大为";
+        QTest::newRow("spacing two") << with(3, 300) << true << a4
+                                     << "行距二过大，所选纸张上放不下整页报告：行距二最大为";
+        QTest::newRow("picture height") << with(4, 300) << true << a4
+                                        << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
+        QTest::newRow("picture height, no pictures") << with(4, 300) << false << a4 << QString();
+        QTest::newRow("top and picture height: the one that can fit alone")
+            << with(0, 201, 4, 300) << true << a4 << "图像高度过大，所选纸张上放不下整页报告：图像高度最大为";
+        QTest::newRow("top and bottom: neither alone")
+            << with(0, 270, 1, 280) << true << a4
+            << "下边距过大，所选纸张上放不下整页报告：其他各项不变时下边距为 0 也放不下";
+        QTest::newRow("left") << with(5, 195) << true << a4 << "左边距过大，所选纸张上放不下整页报告：左边距最大为";
+        QTest::newRow("a strip of paper") << plain << true << QSizeF(200, 40) << "所选纸张太小，放不下整页报告";
+        // A printer that does not say how large its page is: only a negative length is refused.
+        QTest::newRow("page unknown") << with(0, big, 4, big) << true << QSizeF(inf, inf) << QString();
+        QTest::newRow("page unknown, negative") << with(3, -1) << true << QSizeF(inf, inf) << "行距二不能为负数";
+    }
+    void wholePageRoom()
+    {
+        // The page room names the length that keeps the report off the page, and the largest
+        // value it may take; the paper is blamed only when sane values do not fit either.
+        QFETCH(QList<double>, lengths);
+        QFETCH(bool, pictures);
+        QFETCH(QSizeF, page);
+        QFETCH(QString, said);
+        PrintSettings s = plainSettings();
+        s.top = lengths[0];
+        s.bottom = lengths[1];
+        s.hjj = lengths[2];
+        s.hjj2 = lengths[3];
+        s.picHeight = lengths[4];
+        s.left = lengths[5];
+        s.printPictures = pictures;
+        s.pageWidth = page.width();
+        s.pageHeight = page.height();
+        ReportContent c;
+        ReportRenderer r(s, c);
+        const auto refusal = r.roomRefusal();
+        const QString text = refusal ? PageRoom::refusalText(*refusal) : QString();
+        QVERIFY2(said.isEmpty() ? text.isEmpty() : text.startsWith(said), qPrintable(text));
+        if (refusal && refusal->kind == PageRoom::Refusal::Kind::TooLarge) {
+            // The value said fits, and a tenth more does not.
+            double* const values[] = {&s.top,  &s.bottom, &s.left, &s.right, &s.hjj,      &s.hjj2,
+                                      nullptr, nullptr,   nullptr, nullptr,  &s.picWidth, &s.picHeight};
+            double* value = values[int(refusal->field)];
+            QVERIFY(value);
+            const double largest = PageRoom::millimetreText(refusal->largest).toDouble();
+            *value = largest;
+            QVERIFY2(!r.roomRefusal(), qPrintable(QString::number(largest)));
+            *value = largest + 0.1;
+            QVERIFY(r.roomRefusal());
+        }
     }
 
 private:

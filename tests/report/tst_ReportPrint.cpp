@@ -4,6 +4,7 @@
 #include "core/Modini.h"
 #include "core/ReportRecord.h"
 #include "platform/MessageBox.h"
+#include "report/PageRoom.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportData.h"
 #include "report/ReportPaperWidget.h"
@@ -375,6 +376,105 @@ private slots:
         const QStringList lines = kit::ideographs(kit::runTool(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}))
                                       .split(QLatin1Char('\n'));
         QVERIFY(lines.contains(QString(27, QChar(0x80BA))) && lines.contains(QString(120 - 4 * 27, QChar(0x80BA))));
+    }
+
+    void largestValueSaidFits_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("top margin") << "bTop"
+                                    << "上边距";
+        QTest::newRow("bottom margin") << "bBotton"
+                                       << "下边距";
+        QTest::newRow("picture height") << "PicHeight"
+                                        << "图像高度";
+        QTest::newRow("line spacing two") << "hjj2"
+                                          << "行距二";
+        QTest::newRow("line spacing one") << "hjj"
+                                          << "行距一";
+    }
+    void largestValueSaidFits()
+    {
+        // A length far too large is refused naming its field and the largest value that fits;
+        // printed at that value, the first page holds the header, the four pictures and the
+        // footer on the sheet, one below the other; a tenth more is refused again.
+        QFETCH(QString, key);
+        QFETCH(QString, field);
+        useEveryItem();
+        const qint64 id = addReport(longFindings(), true);
+        QStringList captions;
+        QVERIFY(!ReportData::loadItemCaptions(captions).failed());
+        auto refusal = [&](const QString& value) {
+            Modini::SetIniValue(QStringLiteral("parameter"), key, value);
+            PrintSettings s;
+            s.load(captions);
+            ReportContent c;
+            if (ReportData::loadReport(id, c).failed())
+                return QStringLiteral("no report");
+            const auto r = ReportRenderer(s, c).roomRefusal();
+            return r ? PageRoom::refusalText(*r) : QString();
+        };
+        const QString told = refusal(QStringLiteral("1000"));
+        const auto said =
+            QRegularExpression(QStringLiteral("^%1过大.*%1最大为 (\\d+(\\.\\d)?) 毫米$").arg(field)).match(told);
+        QVERIFY2(said.hasMatch(), qPrintable(told));
+        const double largest = said.captured(1).toDouble();
+        QVERIFY2(refusal(QString::number(largest + 0.1)).startsWith(field), qPrintable(told));
+        QCOMPARE(refusal(said.captured(1)), QString());
+
+        QVERIFY(print(id));
+        QCOMPARE(failures_, QStringList());
+        const QString pdf = folder_->file(QStringLiteral("out.pdf"));
+        const QString page1 = kit::pdfWordBoxes(pdf).section(QStringLiteral("</page>"), 0, 0);
+        // The boxes of the words (the last of each text) in millimetres from the sheet's top left.
+        auto boxesOf = [&page1](const QStringList& texts) {
+            QList<QRectF> found;
+            for (const QString& text : texts) {
+                const QRegularExpression re(
+                    QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                                   "yMax=\"([\\d.]+)\">%1</word>")
+                        .arg(QRegularExpression::escape(text)));
+                QRegularExpressionMatch m;   // the last one: footer captions may be header captions too
+                for (auto it = re.globalMatch(page1); it.hasNext();)
+                    m = it.next();
+                if (!m.hasMatch())
+                    return QList<QRectF>();
+                const double mm = 25.4 / 72;
+                found << QRectF(QPointF(m.captured(1).toDouble() * mm, m.captured(2).toDouble() * mm),
+                                QPointF(m.captured(3).toDouble() * mm, m.captured(4).toDouble() * mm));
+            }
+            return found;
+        };
+        const QList<QRectF> header = boxesOf(
+            {QStringLiteral("东方市第一人民医院"), captions[0] + QLatin1Char(':'), printedValue(24), printedValue(1)});
+        const QList<QRectF> footer = boxesOf({captions[22] + QLatin1Char(':'), captions[12] + QLatin1Char(':'),
+                                              captions[13] + QLatin1Char(':'), QStringLiteral("本报告仅供临床参考")});
+        QVERIFY2(header.size() == 4 && footer.size() == 4, qPrintable(page1.left(3000)));
+        const QImage sheet = kit::pdfPageImage(pdf, 1, folder_->file(QStringLiteral("limit")));
+        QList<QRectF> pictures;
+        for (const QColor& colour : kPictureColours)
+            pictures << colourBox(sheet, colour, 100);
+        const QRectF paper(0, 0, 210, 297);
+        double headerBottom = 0, picturesTop = 297, picturesBottom = 0, footerTop = 297;
+        for (const QRectF& b : header)
+            headerBottom = std::max(headerBottom, b.bottom());
+        for (const QRectF& b : footer)
+            footerTop = std::min(footerTop, b.top());
+        for (const QRectF& b : pictures) {
+            QVERIFY(!b.isNull());
+            picturesTop = std::min(picturesTop, b.top());
+            picturesBottom = std::max(picturesBottom, b.bottom());
+        }
+        for (const QRectF& b : header + pictures + footer)
+            QVERIFY2(
+                paper.contains(b),
+                qPrintable(QStringLiteral("%1 %2 %3 %4").arg(b.left()).arg(b.top()).arg(b.right()).arg(b.bottom())));
+        QVERIFY2(headerBottom <= picturesTop && picturesBottom <= footerTop,
+                 qPrintable(QStringLiteral("header to %1, pictures %2 to %3, footer from %4")
+                                .arg(headerBottom)
+                                .arg(picturesTop)
+                                .arg(picturesBottom)
+                                .arg(footerTop)));
     }
 
     void failuresStopTheJob()
