@@ -25,14 +25,18 @@ MessageBox::Answer safeAnswer(MessageBox::Buttons b)
 
 namespace MessageBox {
 
+void echoToStandardError(const QString& title, const QString& text)
+{
+    std::fputs((title + QLatin1Char('\n') + text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
 Answer show(const QString& text, const QString& title, Icon icon, Buttons buttons, QWidget* parent)
 {
     State& s = state();
     s.shown.append({text, title, icon, buttons});
-    if (s.echo) {
-        std::fputs((title + QLatin1Char('\n') + text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-        std::fflush(stderr);
-    }
+    if (s.echo)
+        echoToStandardError(title, text);
     if (s.scripted)
         return s.queue.isEmpty() ? safeAnswer(buttons) : s.queue.takeFirst();
 

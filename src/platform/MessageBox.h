@@ -46,6 +46,8 @@ Answer show(const QString& text, const QString& title, Icon icon = Icon::None, B
 // While on, every box shown is also written to standard error: the start's
 // messages reach a terminal whose program runs on a display nobody watches.
 void setEchoToStandardError(bool on);
+// Writes one box's title and text to standard error, as the echo does.
+void echoToStandardError(const QString& title, const QString& text);
 
 // Shorthands for the program's usual boxes.
 void critical(const QString& text, const QString& title);

@@ -352,12 +352,16 @@ bool isRefusalCopy()
 
 int refuseStart(int& argc, char** argv, const QString& text)
 {
+    // The refusal is on standard error before any window is tried: without a
+    // display the box never comes, and the terminal still says why.
+    MessageBox::setEchoToStandardError(false);
     if (isRefusalCopy()) {
         // The name ps and top show, as the program's.
         ::prctl(PR_SET_NAME, "pelrand");
         int one = 1;
         return showRefusal(one, argv, argc > 1 ? QString::fromLocal8Bit(argv[1]) : text);
     }
+    MessageBox::echoToStandardError(MessageBox::kSorryTitle, text);
     runFromPrivateCopy(text);
     return showRefusal(argc, argv, text);
 }
