@@ -78,7 +78,7 @@ struct Asking {
     static std::shared_ptr<Question> make()
     {
         auto q = std::make_shared<Question>();
-        q->deadline_ = QDeadlineTimer(deadlineMs()).deadline();
+        q->deadline_ = QDeadlineTimer(deadlineMs(), Qt::PreciseTimer);
         return q;
     }
     static bool finished(const Question& q) { return q.finished_.load(); }
@@ -113,10 +113,7 @@ struct Asking {
 int deadlineMs() { return deadline().load(); }
 void setDeadlineMs(int ms) { deadline() = std::max(1, ms); }
 
-int Question::msLeft() const
-{
-    return int(std::clamp<qint64>(QDeadlineTimer(deadline_, Qt::PreciseTimer).remainingTime(), 1, deadlineMs()));
-}
+int Question::msLeft() const { return int(std::clamp<qint64>(deadline_.remainingTime(), 1, deadlineMs())); }
 
 bool stalled() { return unanswered().load() > 0; }
 

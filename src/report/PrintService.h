@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <atomic>
@@ -32,7 +33,7 @@ private:
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
     std::mutex ending_;
-    qint64 deadline_ = 0;   // on the monotonic clock, ms
+    QDeadlineTimer deadline_;
 };
 
 // Whether a question given up on is still waiting for the service.
