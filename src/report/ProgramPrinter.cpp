@@ -204,7 +204,7 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
         if (!printer) {
             // Making one asks the print service, which did not answer.
             fail(ReportError{ReportError::PrinterFailure,
-                             PrintQueue::noPrinterText(QString(), PrintQueue::Outage(QString(), true))});
+                             PrintQueue::refusedText(name_, PrintQueue::Answer{0, PrintQueue::Answer::NoAnswer, {}})});
             return nullptr;
         }
         if (!busy)

@@ -6,6 +6,7 @@
 #include "platform/Opener.h"
 #include "report/Frmreport.h"
 #include "report/PrintQueue.h"
+#include "report/PrintService.h"
 #include "report/PrinterBackend.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportOpeners.h"
@@ -135,6 +136,9 @@ public:
         return connected;
     }
     bool running() const { return server_.state() == QProcess::Running; }
+    // Stops the service where it stands (it keeps its connections and answers none), or lets
+    // it go on.
+    void pause(bool paused) { ::kill(pid_t(server_.processId()), paused ? SIGSTOP : SIGCONT); }
 
     // Ends the service (the process this fixture started) and waits until it is gone.
     bool stop()
@@ -420,6 +424,39 @@ private slots:
         QVERIFY(shown[0].text.contains(QStringLiteral("已停止，没有打印出来")));
         QVERIFY(!shown[0].text.contains(QStringLiteral("打印机恢复后才会打印出来")));
         MessageBox::clearShown();
+    }
+
+    void serviceStoppedWithSignal()
+    {
+        // The service is stopped (SIGSTOP) while the preview is open: the print waits for it
+        // with the window's events going on, then says that it does not answer, and nothing else.
+        if (!cups_.whyNot.isEmpty())
+            QSKIP(qPrintable(cups_.whyNot));
+        const qint64 key = prepare(QStringLiteral("missing"));
+        QVERIFY(key > 0);
+        PrintService::setDeadlineMs(2000);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        print(key, [&](Frmreport& w) {
+            cups_.pause(true);
+            ticker.start(10);
+            w.CmdPrint->click();
+            ticker.stop();
+            cups_.pause(false);
+        });
+        PrintService::setDeadlineMs(30000);
+        QVERIFY(ticks > 0);
+        const auto shown = MessageBox::shownBoxes();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("错误"));
+        QVERIFY2(shown[0].text.contains(QStringLiteral("打印服务没有应答，打印作业没有送到打印机“missing”")),
+                 qPrintable(shown[0].text));
+        for (const QString& other : {QStringLiteral("删除"), QStringLiteral("拒绝"), QStringLiteral("没有运行")})
+            QVERIFY2(!shown[0].text.contains(other), qPrintable(shown[0].text));
+        MessageBox::clearShown();
+        // Going on, the service answers the question it held, and the next ones.
+        QTRY_VERIFY_WITH_TIMEOUT(!PrintService::stalled(), 60000);
     }
 
     void serviceStoppedOnTheWay()
