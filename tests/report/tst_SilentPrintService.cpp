@@ -168,13 +168,10 @@ private slots:
         auto backend = std::make_shared<SystemPrinterBackend>();
         SilentService silent;
         cupsSetServer(silent.address().constData());
-        int ticks = 0;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout,
-                         [&] { ticks += silent.firstQuestionWaiting() && MessageBox::shownBoxes().isEmpty(); });
-        ticker.start(10);
-        PrintQueue::watch(backend, kPrinter, 7);
-        QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 60000);
+        const int ticks = ticksWhileAsked(silent, [&] {
+            PrintQueue::watch(backend, kPrinter, 7);
+            QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 60000);
+        });
         QVERIFY(ticks > 0);
         QCOMPARE(PrintQueue::watching(), 0);
         checkSaidNoAnswer(
