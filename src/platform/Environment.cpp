@@ -17,6 +17,11 @@ std::optional<bool>& printerOverride()
     static std::optional<bool> v;
     return v;
 }
+std::function<bool()>& printerLister()
+{
+    static std::function<bool()> f;
+    return f;
+}
 std::optional<QSize>& screenOverride()
 {
     static std::optional<QSize> v;
@@ -35,8 +40,11 @@ bool anyPrinterInstalled()
 {
     if (printerOverride())
         return *printerOverride();
+    if (printerLister())
+        return printerLister()();
     return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
+void setPrinterLister(std::function<bool()> anyPrinter) { printerLister() = std::move(anyPrinter); }
 void setPrinterInstalledOverride(std::optional<bool> value) { printerOverride() = value; }
 
 QSize screenSizePixels()

@@ -10,6 +10,9 @@ namespace Environment {
 // Whether any printer is installed.
 bool anyPrinterInstalled();
 void setPrinterInstalledOverride(std::optional<bool> value);
+// Where the answer comes from: the program's printer layer (its questions to the print
+// service have a deadline); without one, the system's printer list.
+void setPrinterLister(std::function<bool()> anyPrinter);
 // The primary screen's size in pixels.
 QSize screenSizePixels();
 void setScreenSizeOverride(std::optional<QSize> value);

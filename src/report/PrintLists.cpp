@@ -1,6 +1,8 @@
 #include "report/PrintLists.h"
 
 #include "platform/MessageBox.h"
+#include "report/PrintQueue.h"
+#include "report/PrintService.h"
 #include "report/ProgramPrinter.h"
 
 #include <QComboBox>
@@ -101,6 +103,13 @@ void FillPaperCombo(QComboBox* papers)
         QGuiApplication::restoreOverrideCursor();
         MessageBox::show(QStringLiteral("该打印机无有效的打印纸张大小"), MessageBox::kPrintTitle,
                          MessageBox::Icon::Information);
+        return;
+    }
+    if (!list && PrintService::stalled()) {
+        // The printer's papers were asked and the print service did not answer.
+        QGuiApplication::restoreOverrideCursor();
+        MessageBox::critical(PrintQueue::noPrinterText(QString(), PrintQueue::Outage(QString(), true)),
+                             MessageBox::kErrorTitle);
         return;
     }
     if (list) {

@@ -1,18 +1,15 @@
 #include "report/PrintQueue.h"
 
-#include "platform/EventWait.h"
 #include "platform/MessageBox.h"
+#include "report/PrintService.h"
 #include "report/PrinterBackend.h"
 #include "report/ReportUnits.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QFutureWatcher>
-#include <QThreadPool>
 #include <QTimer>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cups/cups.h>
 #include <algorithm>
@@ -27,11 +24,9 @@
 namespace PrintQueue {
 
 namespace {
-// How long and how often an accepted job is followed in its queue: often at first (a queue
-// refuses or stops a job within a second), then less often, for as long as a device may take
-// to be found unreachable.
-constexpr int kWatchFirstIntervalMs = 250;
-constexpr int kWatchLongestIntervalMs = 4000;
+// How long an accepted job is followed in its queue: for as long as a device may take to be
+// found unreachable. It is asked often at first (a queue refuses or stops a job within a
+// second), then less often (WatchTiming).
 constexpr int kWatchMs = 60000;
 // A spool file lives for the seconds of one print; one this old was left by a killed program.
 constexpr int kStaleSeconds = 600;
@@ -203,33 +198,91 @@ QString notWrittenText(const QString& printer, const SpoolFile& spool, const QSt
              full ? QStringLiteral("临时文件夹所在的磁盘已满") : QStringLiteral("临时文件夹可能已满"), printer);
 }
 
+namespace {
+WatchTiming& timing()
+{
+    static WatchTiming t;
+    return t;
+}
+
+int& followed()
+{
+    static int n = 0;
+    return n;
+}
+
+qint64 nowMs() { return timing().clockMs ? timing().clockMs() : QDeadlineTimer::current().deadline(); }
+
+// One accepted job followed in its queue.
+struct Watch {
+    std::shared_ptr<PrinterBackend> backend;
+    QString printer;
+    int jobId = 0;
+    qint64 since = 0;
+    int intervalMs = 0;
+    bool warned = false;
+};
+
+void answered(const std::shared_ptr<Watch>& w, const JobStatus& s);
+
+// The next question after the interval; its answer arrives while the window goes on.
+void askLater(const std::shared_ptr<Watch>& w)
+{
+    QTimer::singleShot(w->intervalMs, QCoreApplication::instance(), [w] {
+        w->backend->jobStatusLater(w->printer, w->jobId, [w](const JobStatus& s) { answered(w, s); });
+    });
+}
+
+void answered(const std::shared_ptr<Watch>& w, const JobStatus& s)
+{
+    const Telling told = tell({w->printer, w->jobId, std::nullopt, s, std::nullopt});
+    if (s.state == JobStatus::Waiting && told.kind != Telling::Error && nowMs() - w->since < kWatchMs) {
+        w->intervalMs = std::min(w->intervalMs * 3 / 2, timing().longestIntervalMs);
+        askLater(w);
+    } else {
+        --followed();
+    }
+    if (told.kind == Telling::Error) {
+        w->backend->forget();
+        MessageBox::critical(ReportError{ReportError::PrinterFailure, told.text}.text(), MessageBox::kErrorTitle);
+    } else if (told.kind == Telling::Warning && !w->warned) {
+        // Not a failure: the job stays in its queue and prints once the printer is seen to;
+        // it is followed on (a later end is said), its waiting said this once.
+        w->warned = true;
+        MessageBox::show(told.text, MessageBox::kPrintTitle, MessageBox::Icon::Exclamation);
+    }
+}
+}
+
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId)
 {
-    auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(kWatchFirstIntervalMs);
-    auto since = std::make_shared<QElapsedTimer>();
-    since->start();
-    auto warned = std::make_shared<bool>(false);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, since, warned, backend, printer, jobId] {
-        const JobStatus s = backend->jobStatus(printer, jobId);
-        const Telling told = tell({printer, jobId, std::nullopt, s, std::nullopt});
-        if (s.state != JobStatus::Waiting || told.kind == Telling::Error || since->elapsed() >= kWatchMs) {
-            timer->stop();
-            timer->deleteLater();
-        } else {
-            timer->setInterval(std::min(timer->interval() * 3 / 2, kWatchLongestIntervalMs));
-        }
-        if (told.kind == Telling::Error) {
-            backend->forget();
-            MessageBox::critical(ReportError{ReportError::PrinterFailure, told.text}.text(), MessageBox::kErrorTitle);
-        } else if (told.kind == Telling::Warning && !*warned) {
-            // Not a failure: the job stays in its queue and prints once the printer is seen to;
-            // it is followed on (a later end is said), its waiting said this once.
-            *warned = true;
-            MessageBox::show(told.text, MessageBox::kPrintTitle, MessageBox::Icon::Exclamation);
-        }
-    });
-    timer->start();
+    auto w = std::make_shared<Watch>();
+    w->backend = std::move(backend);
+    w->printer = printer;
+    w->jobId = jobId;
+    w->since = nowMs();
+    w->intervalMs = timing().firstIntervalMs;
+    ++followed();
+    askLater(w);
+}
+
+void setWatchTiming(const WatchTiming& t) { timing() = t; }
+
+int watching() { return followed(); }
+
+Answer::Failure failureFor(int status, bool sending, Reach service, bool printerKnown)
+{
+    if (service == Reach::NoAnswer)
+        return Answer::NoAnswer;
+    // A print service without room for the pages answers "Request Entity Too Large"
+    // (request-value-too-long while they are sent).
+    if (status == IPP_STATUS_ERROR_REQUEST_ENTITY || (sending && status == IPP_STATUS_ERROR_REQUEST_VALUE))
+        return Answer::SpoolFull;
+    if (service == Reach::NotRunning)
+        return Answer::ServiceDown;
+    if (sending)
+        return Answer::NotWhole;
+    return printerKnown ? Answer::Refused : Answer::NoPrinter;
 }
 
 // --- CUPS ----------------------------------------------------------------------------------
@@ -247,60 +300,70 @@ QString lastError()
     return e && *e ? QString::fromUtf8(e) : QString();
 }
 
-// Whether the print service answers at all: a failed request says "No such file or
-// directory" or "Internal Server Error" whether the service is down or the printer refused.
-// A connection is tried on a thread of its own (where nothing answers at the service's
-// address it takes seconds), while the window is painted and its timers run.
-QThreadPool& probePool()
+// libcups asks whether to wait on after each second without an answer: while the question
+// is neither given up nor past its deadline.
+int waitOn(http_t*, void* question)
 {
-    // Never destroyed: a probe still waiting when the program ends keeps its thread.
-    static QThreadPool* const pool = [] {
-        auto* p = new QThreadPool;
-        p->setObjectName(QStringLiteral("PrintServiceProbe"));
-        p->setMaxThreadCount(1);
-        return p;
-    }();
-    return *pool;
+    const auto* q = static_cast<const PrintService::Question*>(question);
+    return !q->abandoned() && q->msLeft() > 1;
 }
 
-bool serviceAnswers()
-{
-    // The service's address is this thread's setting (libcups keeps it per thread).
-    const QByteArray server = cupsServer();
-    const int port = ippPort();
-    const http_encryption_t encryption = cupsEncryption();
-    QFuture<bool> probe = QtConcurrent::run(&probePool(), [server, port, encryption] {
-        http_t* http = httpConnect2(server.constData(), port, nullptr, AF_UNSPEC, encryption, 1, 5000, nullptr);
-        if (!http)
-            return false;
-        httpClose(http);
-        return true;
-    });
-    QFutureWatcher<bool> finished;   // its end arrives as an event, which ends the wait
-    finished.setFuture(probe);
-    EventWait::until([&probe] { return probe.isFinished(); }, EventWait::kNoLimit);
-    return probe.result();
-}
+// A connection of the question's own to the print service this thread reaches, whose every
+// wait ends at the question's deadline. No connection: the service does not run there
+// (refused; errno kept), or did not take it in time.
+class Connection {
+public:
+    explicit Connection(const PrintService::Question& q) : q_(q)
+    {
+        http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, q.msLeft(), nullptr);
+        error_ = errno;
+        if (http_)
+            httpSetTimeout(http_, 1.0, waitOn, const_cast<PrintService::Question*>(&q));
+    }
+    ~Connection()
+    {
+        if (http_)
+            httpClose(http_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    http_t* http() const { return http_; }
+    // Whether the deadline passed (or the asker gave up) while the service was asked.
+    bool late() const { return q_.abandoned() || q_.msLeft() <= 1; }
+    int error() const { return error_; }
+    // How the service is found after a failed request on this connection.
+    Reach reach() const
+    {
+        if (late())
+            return Reach::NoAnswer;
+        const Connection fresh(q_);
+        return fresh.http() ? Reach::Answers : fresh.late() ? Reach::NoAnswer : Reach::NotRunning;
+    }
+
+private:
+    const PrintService::Question& q_;
+    http_t* http_ = nullptr;
+    int error_ = 0;
+};
 
 // The failure of a request to queue, in the program's terms; sending: the job was made
-// and its pages were on their way. A print service without room for the pages answers
-// "Request Entity Too Large" (request-value-too-long) while they are sent.
-Answer failed(const QByteArray& queue, bool sending)
+// and its pages were on their way.
+Answer failed(const Connection& c, const QByteArray& queue, bool sending)
 {
     Answer a;
     a.detail = lastError();
-    const ipp_status_t status = cupsLastError();
-    if (status == IPP_STATUS_ERROR_REQUEST_ENTITY || (sending && status == IPP_STATUS_ERROR_REQUEST_VALUE)) {
-        a.failure = Answer::SpoolFull;
-    } else if (!serviceAnswers()) {
-        a.failure = Answer::ServiceDown;
-    } else if (sending) {
-        a.failure = Answer::NotWhole;
-    } else {
-        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
-        a.failure = dest ? Answer::Refused : Answer::NoPrinter;
+    const int status = cupsLastError();
+    const Reach reach = c.reach();
+    bool known = false;
+    if (reach == Reach::Answers && !sending) {
+        cups_dest_t* dest = cupsGetNamedDest(c.http(), queue.constData(), nullptr);
+        known = dest != nullptr;
         cupsFreeDests(dest ? 1 : 0, dest);
     }
+    a.failure = failureFor(status, sending, c.late() ? Reach::NoAnswer : reach, known);
+    if (a.failure == Answer::NoAnswer)
+        a.detail.clear();   // what libcups says of a wait it gave up tells nothing more
     return a;
 }
 
@@ -311,17 +374,26 @@ QByteArray mediaName(const QPageSize& paper)
     const QSizeF mm = paper.size(QPageSize::Millimeter);
     return QStringLiteral("Custom.%1x%2mm").arg(mm.width(), 0, 'f', 1).arg(mm.height(), 0, 'f', 1).toUtf8();
 }
+
+// The service cannot be reached on c: how to say so.
+Answer unreachable(const Connection& c)
+{
+    return Answer{0, c.late() ? Answer::NoAnswer : Answer::ServiceDown, c.late() ? QString() : systemText(c.error())};
+}
 }
 
-Answer submit(const QString& printer, const QString& file, const JobOptions& options)
+Answer submit(const QString& printer, QIODevice& pages, const JobOptions& options, const PrintService::Question& q)
 {
+    const Connection c(q);
+    if (!c.http())
+        return unreachable(c);
     // A printer "queue/instance" prints with the instance's own options.
     const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
     const QByteArray instance = printer.section(QLatin1Char('/'), 1).toUtf8();
     int n = 0;
     cups_option_t* opts = nullptr;
     if (!instance.isEmpty()) {
-        if (cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), instance.constData())) {
+        if (cups_dest_t* dest = cupsGetNamedDest(c.http(), queue.constData(), instance.constData())) {
             for (int i = 0; i < dest->num_options; ++i)
                 n = cupsAddOption(dest->options[i].name, dest->options[i].value, n, &opts);
             cupsFreeDests(1, dest);
@@ -335,34 +407,35 @@ Answer submit(const QString& printer, const QString& file, const JobOptions& opt
     const QByteArray title = options.title.toUtf8();
     // The job is made first, then its pages are sent: a failure on the way is known for
     // what it is (refused, or cut short), and a job cut short is withdrawn.
-    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), n, opts);
+    const int id = cupsCreateJob(c.http(), queue.constData(), title.constData(), n, opts);
     cupsFreeOptions(n, opts);
     if (id <= 0)
-        return failed(queue, false);
-    QFile in(file);
-    bool sent = in.open(QIODevice::ReadOnly)
-                && cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), id, title.constData(), CUPS_FORMAT_PDF, 1)
-                       == HTTP_STATUS_CONTINUE;
+        return failed(c, queue, false);
+    bool sent = cupsStartDocument(c.http(), queue.constData(), id, title.constData(), CUPS_FORMAT_PDF, 1)
+                == HTTP_STATUS_CONTINUE;
     QByteArray chunk(64 * 1024, Qt::Uninitialized);
+    bool unreadable = false;
     while (sent) {
-        const qint64 got = in.read(chunk.data(), chunk.size());
+        const qint64 got = pages.read(chunk.data(), chunk.size());
         if (got <= 0) {
-            sent = got == 0;
+            unreadable = got < 0;
+            sent = !unreadable;
             break;
         }
-        sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.constData(), size_t(got)) == HTTP_STATUS_CONTINUE;
+        sent = cupsWriteRequestData(c.http(), chunk.constData(), size_t(got)) == HTTP_STATUS_CONTINUE;
     }
     // The document request is ended in every case, so that the connection is free again.
-    const bool finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE;
-    if (sent && finished) {
+    const bool finished = cupsFinishDocument(c.http(), queue.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE;
+    if (sent && finished && !c.late()) {
         Answer a;
         a.jobId = id;
         return a;
     }
-    Answer a = failed(queue, true);
-    if (!in.isOpen() || in.error() != QFileDevice::NoError)
-        a = Answer{0, Answer::NotWhole, in.errorString()};
-    cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), id, 0);
+    // Given up (the user is told it was not sent), cut short, or refused on the way.
+    Answer a = failed(c, queue, true);
+    if (unreadable && !c.late())
+        a = Answer{0, Answer::NotWhole, pages.errorString()};
+    cupsCancelJob2(c.http(), queue.constData(), id, 0);
     return a;
 }
 
@@ -382,17 +455,22 @@ QString text(ipp_t* response, const char* name)
     return a ? QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed() : QString();
 }
 
-// The printer's state: whether it is stopped, the reasons it reports and its words.
-void askPrinter(const QString& printer, JobStatus* s)
+QByteArray printerUri(const QString& printer)
 {
-    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
                      printer.section(QLatin1Char('/'), 0, 0).toUtf8().constData());
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    return uri;
+}
+
+// The printer's state: whether it is stopped, the reasons it reports and its words.
+void askPrinter(http_t* http, const QString& printer, JobStatus* s)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(printer).constData());
     static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-state-message"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    ipp_t* response = cupsDoRequest(http, request, "/");
     if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM))
             s->printerPaused = ippGetInteger(a, 0) == IPP_PSTATE_STOPPED;
@@ -401,10 +479,39 @@ void askPrinter(const QString& printer, JobStatus* s)
     }
     ippDelete(response);
 }
+
+// Whether the printer's queue holds a job the service began and that has not ended: the
+// job the device failed on, when the printer is stopped.
+bool queueHoldsBegunJob(http_t* http, const QString& printer)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(printer).constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+    static const char* const wanted[] = {"job-id", "time-at-processing"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    bool begun = false;
+    if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+        for (ipp_attribute_t* a = ippFirstAttribute(response); a && !begun; a = ippNextAttribute(response)) {
+            const char* name = ippGetName(a);
+            begun = name && std::strcmp(name, "time-at-processing") == 0 && ippGetValueTag(a) == IPP_TAG_INTEGER
+                    && ippGetInteger(a, 0) > 0;
+        }
+    }
+    ippDelete(response);
+    return begun;
+}
 }
 
-JobStatus status(const QString& printer, int jobId)
+JobStatus status(const QString& printer, int jobId, const PrintService::Question& q)
 {
+    JobStatus s;
+    const Connection c(q);
+    if (!c.http()) {
+        if (c.late())
+            s.state = JobStatus::NoAnswer;
+        return s;
+    }
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/jobs/%d", jobId);
@@ -413,11 +520,8 @@ JobStatus status(const QString& printer, int jobId)
     static const char* const wanted[] = {"job-state", "job-state-reasons", "job-printer-state-message",
                                          "time-at-processing"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
-    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    JobStatus s;
-    if (!response)
-        return s;
-    if (ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
+    ipp_t* response = cupsDoRequest(c.http(), request, "/");
+    if (response && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (ipp_attribute_t* a = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
             s.ippState = ippGetInteger(a, 0);
             switch (s.ippState) {
@@ -435,19 +539,26 @@ JobStatus status(const QString& printer, int jobId)
     ippDelete(response);
     // A disabled printer takes jobs and holds them, and says so only through its own state;
     // so does a printer that reports a problem.
-    if (s.state == JobStatus::Waiting)
-        askPrinter(printer, &s);
+    if (s.state == JobStatus::Waiting) {
+        askPrinter(c.http(), printer, &s);
+        if (s.printerPaused)
+            s.queueStoppedOnDevice = queueHoldsBegunJob(c.http(), printer);
+    }
+    if (c.late())
+        s = JobStatus::noAnswer();
     return s;
 }
 
-std::optional<QString> serviceDown()
+std::optional<Outage> serviceDown(const PrintService::Question& q)
 {
-    if (serviceAnswers())
-        return std::nullopt;
-    // The service's words come with a request that fails: the list of printers.
-    cups_dest_t* dests = nullptr;
-    cupsFreeDests(cupsGetDests2(CUPS_HTTP_DEFAULT, &dests), dests);
-    return lastError();
+    const Connection c(q);
+    if (!c.http())
+        return c.late() ? Outage(QString(), true) : Outage(systemText(c.error()));
+    // A request every service answers (with the default printer, or that there is none).
+    ippDelete(cupsDoRequest(c.http(), ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/"));
+    if (c.late())
+        return Outage(QString(), true);
+    return std::nullopt;
 }
 }
 }

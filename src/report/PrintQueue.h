@@ -3,12 +3,17 @@
 
 #include <QPageSize>
 #include <QString>
+#include <functional>
 #include <QStringList>
 
 #include <memory>
 #include <optional>
 
 class PrinterBackend;
+class QIODevice;
+namespace PrintService {
+class Question;
+}
 
 // A print job on its way to a printer: written by Qt into a file of our own (the spool
 // file), checked to be whole, handed to the printer's queue, and followed there for up to
@@ -31,7 +36,8 @@ struct Answer {
         NoPrinter,     // the print service no longer has the printer
         ServiceDown,   // the print service does not answer at all
         SpoolFull,     // the print service has no room for the job
-        NotWhole       // the job's pages did not all reach the queue (the queue's space, most likely)
+        NotWhole,      // the job's pages did not all reach the queue (the queue's space, most likely)
+        NoAnswer       // the print service took the request and did not answer in time
     };
     int jobId = 0;
     Failure failure = None;
@@ -46,7 +52,8 @@ struct JobStatus {
         Completed,
         Canceled,
         Aborted,
-        Unknown   // the queue no longer knows the job (or cannot be asked)
+        Unknown,   // the queue no longer knows the job (or cannot be asked)
+        NoAnswer   // the print service did not answer in time
     };
     State state = Unknown;
     QString reason;   // the printer's words at the job (job-printer-state-message)
@@ -62,6 +69,24 @@ struct JobStatus {
     bool printerPaused = false;
     QStringList printerReasons;   // printer-state-reasons keywords ("media-empty-error" …)
     QString printerMessage;       // printer-state-message
+    // The printer's queue holds a job the service began and stopped (not ended): a printer
+    // stopped so was stopped by the service on its device's failure, for every job after it.
+    bool queueStoppedOnDevice = false;
+
+    static JobStatus noAnswer()
+    {
+        JobStatus s;
+        s.state = NoAnswer;
+        return s;
+    }
+};
+
+// The print service cannot be asked: it does not run (the connection is refused), or it
+// takes the connection and does not answer in time. words: its own, when it said any.
+struct Outage {
+    Outage(QString w = QString(), bool late = false) : words(std::move(w)), noAnswer(late) {}
+    QString words;
+    bool noAnswer = false;
 };
 
 // What the program tells of an answer of the print service: nothing (the job prints, or
@@ -84,9 +109,9 @@ struct ServiceAnswer {
     int jobId = 0;     // the accepted job asked after; 0 for a submission or the list
     std::optional<Answer> submission;
     std::optional<JobStatus> job;
-    // The service did not answer when the printers were listed (no printer is to be had),
-    // with its words.
-    std::optional<QString> serviceDown;
+    // The service could not be asked when the printers were listed (no printer is to be
+    // had), with its words.
+    std::optional<Outage> serviceDown;
 };
 
 // Every answer of the print service in the program's words: what happened to the job, why,
@@ -134,27 +159,49 @@ void removeStaleSpoolFiles(const QString& folder);
 // says. Empty when it is; else what is wrong with it.
 QString checkWhole(const QString& path);
 
-// Follows an accepted job for up to a minute without holding up the window. What tell()
-// makes of its state is said once per job: an error under "错误" (the backend then
+// Follows an accepted job for up to a minute without holding up the window: each question
+// runs on a worker (PrinterBackend::jobStatusLater), the next one after the answer. What
+// tell() makes of its state is said once per job: an error under "错误" (the backend then
 // forgets what it knew of its printers), a warning under "打印" (the job stays in its
 // queue). A job still waiting normally when the time is up is left to its queue.
 void watch(std::shared_ptr<PrinterBackend> backend, const QString& printer, int jobId);
+// How often the watch asks, and the clock its minute is measured on (tests run it on a
+// clock of their own; the minute itself stays).
+struct WatchTiming {
+    int firstIntervalMs = 250;
+    int longestIntervalMs = 4000;
+    std::function<qint64()> clockMs;   // empty: the monotonic clock
+};
+void setWatchTiming(const WatchTiming& timing);
+// How many jobs are being followed now.
+int watching();
 
 // The messages of a job the queue did not take, and of one it ended without printing (tell()).
 QString refusedText(const QString& printer, const Answer& answer);
 QString endedText(const QString& printer, int jobId, const JobStatus& status);
 // What a command that needs a printer says when there is none: usual, or, when the print
 // service does not answer (down holds its words), that it is not running.
-QString noPrinterText(const QString& usual, const std::optional<QString>& down);
+QString noPrinterText(const QString& usual, const std::optional<Outage>& down);
 // A job file that could not be written whole (step: what failed), and why as far as the disk tells.
 QString notWrittenText(const QString& printer, const SpoolFile& spool, const QString& step);
 
-// The system's queues (CUPS).
+// How the print service was found when a request failed.
+enum class Reach {
+    Answers,
+    NotRunning,   // the connection is refused
+    NoAnswer      // it took the request and did not answer in time
+};
+// What a failed request to queue a job means: status is the IPP status it ended with;
+// sending: the job was made and its pages were on their way; printerKnown: the service
+// still has the printer.
+Answer::Failure failureFor(int status, bool sending, Reach service, bool printerKnown);
+
+// The system's queues (CUPS). Each runs on a print service worker (PrintService) over a
+// connection of its own whose waits end at the question's deadline.
 namespace Cups {
-Answer submit(const QString& printer, const QString& file, const JobOptions& options);
-JobStatus status(const QString& printer, int jobId);
-// What the print service says when it does not answer (not running); nullopt when it
-// does. Whether it answers is asked on a worker thread: the window goes on meanwhile.
-std::optional<QString> serviceDown();
+Answer submit(const QString& printer, QIODevice& pages, const JobOptions& options, const PrintService::Question& q);
+JobStatus status(const QString& printer, int jobId, const PrintService::Question& q);
+// Why the print service cannot be asked; nullopt when it answers.
+std::optional<Outage> serviceDown(const PrintService::Question& q);
 }
 }

@@ -130,6 +130,18 @@ QString withDetail(const QString& text, const QStringList& said) { return text +
 
 QString serviceDetail(const QString& detail) { return isSystemErrorText(detail.trimmed()) ? QString() : detail; }
 
+// The printer's and the job's words after a sentence that says the printer stopped: CUPS's
+// "Paused", and a system error's words (the device's "No such file or directory"), say
+// nothing more.
+QStringList beyondStopped(const QStringList& said)
+{
+    QStringList left;
+    for (const QString& item : said)
+        if (item.trimmed().compare(QLatin1String("Paused"), Qt::CaseInsensitive) != 0 && serviceDetail(item) == item)
+            left << item;
+    return left;
+}
+
 Telling error(const QString& text) { return {Telling::Error, text}; }
 Telling warning(const QString& text) { return {Telling::Warning, text}; }
 
@@ -150,6 +162,10 @@ Telling refused(const QString& printer, const Answer& answer)
             QStringLiteral("打印作业没有完整送到打印机“%1”的队列（打印服务的队列空间可能已满），已撤回，没有打印")
                 .arg(printer),
             {answer.detail}));
+    case Answer::NoAnswer:
+        return error(
+            QStringLiteral("打印服务没有应答，打印作业没有送到打印机“%1”；请系统管理员检查打印服务（CUPS）后再打印")
+                .arg(printer));
     case Answer::NoPrinter:
         return error(withDetail(
             QStringLiteral("打印服务中已没有打印机“%1”（可能已被删除），打印作业没有送出；请在打印设置中另选打印机")
@@ -184,14 +200,21 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
                      + (canceled ? QStringLiteral("；如仍需要，请重新打印") : QStringLiteral("；请排除原因后重新打印"))
                      + why);
     }
+    case JobStatus::NoAnswer:
+        return error(
+            QStringLiteral("打印服务没有应答，无法得知打印机“%1”上的%2是否打印出来；请系统管理员检查打印服务（CUPS）")
+                .arg(printer, job));
     case JobStatus::Waiting: break;
     }
     const QStringList printerSaid = QStringList(s.printerReasons) << s.printerMessage << s.reason;
     // The service stops a job whose device it cannot write or reach (a file: device in a
     // missing or read-only folder, a backend that fails), or stops the printer after such a
     // job began; resuming the printer alone would fail again.
-    if ((s.ippState == kProcessingStopped && !s.printerPaused) || (s.printerPaused && s.begun)) {
-        QStringList said = s.printerPaused ? printerSaid : QStringList(s.reasons) << s.reason;
+    // A job after the one the device failed on waits behind it on the stopped printer: the
+    // same device error.
+    if ((s.ippState == kProcessingStopped && !s.printerPaused)
+        || (s.printerPaused && (s.begun || s.queueStoppedOnDevice))) {
+        QStringList said = beyondStopped(s.printerPaused ? printerSaid : QStringList(s.reasons) << s.reason);
         said.prepend(s.printerPaused ? QStringLiteral("打印机已停止") : QStringLiteral("作业已停止"));
         return error(withDetail(QStringLiteral("打印机“%1”的设备出错，%2已停止，没有打印出来；请系统管理员检查打印机的"
                                                "连接和设备设置，排除故障后在打印服务中重新开始这个作业"
@@ -203,7 +226,7 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
         // Paused by somebody: the job prints when the printer is resumed.
         return warning(withDetail(
             QStringLiteral("打印机“%1”已暂停，%2在它的队列中等待，打印机恢复后才会打印出来").arg(printer, job),
-            {s.printerMessage.isEmpty() ? s.reason : s.printerMessage}));
+            beyondStopped({s.printerMessage.isEmpty() ? s.reason : s.printerMessage})));
     }
     if (s.ippState == kPendingHeld) {
         return warning(withDetail(QStringLiteral("%1被扣留在打印机“%2”的队列中，没有打印；请在打印服务中释放这个作业，"
@@ -223,10 +246,13 @@ Telling jobTelling(const QString& printer, int jobId, const JobStatus& s)
 
 Telling tell(const ServiceAnswer& answer)
 {
+    if (answer.serviceDown && answer.serviceDown->noAnswer)
+        return error(
+            QStringLiteral("打印服务没有应答，无法取得打印机；请系统管理员检查打印服务（CUPS）后再进行此操作"));
     if (answer.serviceDown)
         return error(
             withDetail(QStringLiteral("打印服务没有运行，找不到任何打印机；请启动打印服务（CUPS）后再进行此操作"),
-                       {serviceDetail(*answer.serviceDown)}));
+                       {serviceDetail(answer.serviceDown->words)}));
     if (answer.submission)
         return refused(answer.printer, *answer.submission);
     if (answer.job)
@@ -244,7 +270,7 @@ QString endedText(const QString& printer, int jobId, const JobStatus& status)
     return tell({printer, jobId, std::nullopt, status, std::nullopt}).text;
 }
 
-QString noPrinterText(const QString& usual, const std::optional<QString>& down)
+QString noPrinterText(const QString& usual, const std::optional<Outage>& down)
 {
     return down ? tell({QString(), 0, std::nullopt, std::nullopt, down}).text : usual;
 }

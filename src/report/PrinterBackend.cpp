@@ -1,5 +1,7 @@
 #include "report/PrinterBackend.h"
 
+#include "report/PrintService.h"
+
 #include <QDir>
 #include <QFile>
 #include <QPrinter>
@@ -19,35 +21,63 @@ QString PrinterBackend::spoolFolder() const
     return QDir::tempPath() + QStringLiteral("/ws-print-%1").arg(::getuid());
 }
 
+std::shared_ptr<QPrinter> PrinterBackend::newJobPrinter() const
+{
+    return std::make_shared<QPrinter>(QPrinter::HighResolution);
+}
+
 // --- system printers --------------------------------------------------------
 
 QStringList SystemPrinterBackend::printerNames() const
 {
-    if (!names_)
-        names_ = QPrinterInfo::availablePrinterNames();
-    return *names_;
+    if (names_)
+        return *names_;
+    const auto names = PrintService::ask<QStringList>(
+        [](const PrintService::Question&) { return QPrinterInfo::availablePrinterNames(); });
+    if (names)
+        names_ = names;
+    return names.value_or(QStringList());
 }
 
-const QPrinterInfo& SystemPrinterBackend::info(const QString& printer) const
+const SystemPrinterBackend::Facts& SystemPrinterBackend::facts(const QString& printer) const
 {
-    auto it = infos_.find(printer);
-    if (it == infos_.end())
-        it = infos_.insert(printer, QPrinterInfo::printerInfo(printer));
-    return *it;
+    if (const auto it = facts_.constFind(printer); it != facts_.cend())
+        return *it;
+    // Making the printer's description fetches its PPD from the service; what is read from it
+    // afterwards is read from that copy.
+    const auto asked = PrintService::ask<Facts>([printer](const PrintService::Question&) {
+        Facts f;
+        const QPrinterInfo i = QPrinterInfo::printerInfo(printer);
+        f.known = !i.isNull();
+        if (!f.known)
+            return f;
+        const QList<QPageSize> sizes = i.supportedPageSizes();
+        for (int k = 0; k < sizes.size(); ++k)
+            f.papers.append(PaperInfo{sizes[k].name(), paperCodeFor(sizes[k], k), sizes[k]});
+        f.defaultSize = i.defaultPageSize();
+        f.resolutions = i.supportedResolutions();
+        std::sort(f.resolutions.begin(), f.resolutions.end());
+        f.color = i.supportedColorModes().contains(QPrinter::Color);
+        return f;
+    });
+    if (!asked)
+        return unanswered_;
+    return *facts_.insert(printer, *asked);
 }
 
 void SystemPrinterBackend::forget()
 {
     names_.reset();
-    infos_.clear();
-    papers_.clear();
+    facts_.clear();
     margins_.clear();
 }
 
 QString SystemPrinterBackend::defaultPrinterName() const
 {
-    const QString d = QPrinterInfo::defaultPrinterName();
-    if (!d.isEmpty())
+    const QString d = PrintService::ask<QString>([](const PrintService::Question&) {
+                          return QPrinterInfo::defaultPrinterName();
+                      }).value_or(QString());
+    if (!d.isEmpty() || PrintService::stalled())
         return d;
     const QStringList all = printerNames();
     return all.isEmpty() ? QString() : all.first();
@@ -55,24 +85,13 @@ QString SystemPrinterBackend::defaultPrinterName() const
 
 std::optional<QList<PaperInfo>> SystemPrinterBackend::papers(const QString& printer) const
 {
-    if (const auto it = papers_.constFind(printer); it != papers_.cend())
-        return *it;
-    const QPrinterInfo& i = info(printer);
-    std::optional<QList<PaperInfo>> out;
-    if (!i.isNull()) {
-        out.emplace();
-        const QList<QPageSize> sizes = i.supportedPageSizes();
-        for (int k = 0; k < sizes.size(); ++k)
-            out->append(PaperInfo{sizes[k].name(), paperCodeFor(sizes[k], k), sizes[k]});
-    }
-    papers_.insert(printer, out);
-    return out;
+    const Facts& f = facts(printer);
+    return f.known ? std::optional(f.papers) : std::nullopt;
 }
 
 QPageSize SystemPrinterBackend::defaultPageSize(const QString& printer) const
 {
-    const QPrinterInfo& i = info(printer);
-    const QPageSize s = i.isNull() ? QPageSize() : i.defaultPageSize();
+    const QPageSize s = facts(printer).defaultSize;
     return s.isValid() ? s : QPageSize(QPageSize::A4);
 }
 
@@ -84,26 +103,21 @@ QMarginsF SystemPrinterBackend::minimumMargins(const QString& printer, const QPa
         QStringLiteral("%1\n%2x%3\n%4").arg(printer).arg(pt.width()).arg(pt.height()).arg(int(orientation));
     if (const auto it = margins_.constFind(key); it != margins_.cend())
         return *it;
-    QPrinter p;
-    p.setPrinterName(printer);
-    p.setPageSize(size);
-    p.setPageOrientation(orientation);
-    QPageLayout layout = p.pageLayout();
-    layout.setUnits(QPageLayout::Millimeter);
-    return *margins_.insert(key, layout.minimumMargins());
+    const auto asked = PrintService::ask<QMarginsF>([printer, size, orientation](const PrintService::Question&) {
+        QPrinter p;
+        p.setPrinterName(printer);
+        p.setPageSize(size);
+        p.setPageOrientation(orientation);
+        QPageLayout layout = p.pageLayout();
+        layout.setUnits(QPageLayout::Millimeter);
+        return layout.minimumMargins();
+    });
+    return asked ? *margins_.insert(key, *asked) : QMarginsF();
 }
 
-QList<int> SystemPrinterBackend::resolutions(const QString& printer) const
-{
-    QList<int> r = info(printer).supportedResolutions();
-    std::sort(r.begin(), r.end());
-    return r;
-}
+QList<int> SystemPrinterBackend::resolutions(const QString& printer) const { return facts(printer).resolutions; }
 
-bool SystemPrinterBackend::supportsColor(const QString& printer) const
-{
-    return info(printer).supportedColorModes().contains(QPrinter::Color);
-}
+bool SystemPrinterBackend::supportsColor(const QString& printer) const { return facts(printer).color; }
 
 void SystemPrinterBackend::prepare(QPrinter& job, const QString&) const
 {
@@ -112,18 +126,56 @@ void SystemPrinterBackend::prepare(QPrinter& job, const QString&) const
     job.setOutputFormat(QPrinter::PdfFormat);
 }
 
+std::shared_ptr<QPrinter> SystemPrinterBackend::newJobPrinter() const
+{
+    // Making a printer asks the service for its default printer and that printer's PPD.
+    return PrintService::ask<std::shared_ptr<QPrinter>>([](const PrintService::Question&) {
+               auto p = std::make_shared<QPrinter>(QPrinter::HighResolution);
+               p->setOutputFormat(QPrinter::PdfFormat);
+               return p;
+           })
+        .value_or(nullptr);
+}
+
 PrintQueue::Answer SystemPrinterBackend::submit(const QString& printer, const QString& file,
                                                 const PrintQueue::JobOptions& options)
 {
-    return PrintQueue::Cups::submit(printer, file, options);
+    // Opened here, so that a worker still sending when it is given up reads this file and
+    // never whatever may later take its name or descriptor.
+    auto pages = std::make_shared<QFile>(file);
+    if (!pages->open(QIODevice::ReadOnly))
+        return PrintQueue::Answer{0, PrintQueue::Answer::NotWhole, pages->errorString()};
+    const auto a = PrintService::ask<PrintQueue::Answer>([printer, pages, options](const PrintService::Question& q) {
+        return PrintQueue::Cups::submit(printer, *pages, options, q);
+    });
+    return a.value_or(PrintQueue::Answer{0, PrintQueue::Answer::NoAnswer, QString()});
 }
 
 PrintQueue::JobStatus SystemPrinterBackend::jobStatus(const QString& printer, int jobId)
 {
-    return PrintQueue::Cups::status(printer, jobId);
+    return PrintService::ask<PrintQueue::JobStatus>([printer, jobId](const PrintService::Question& q) {
+               return PrintQueue::Cups::status(printer, jobId, q);
+           })
+        .value_or(PrintQueue::JobStatus::noAnswer());
 }
 
-std::optional<QString> SystemPrinterBackend::serviceDown() const { return PrintQueue::Cups::serviceDown(); }
+void SystemPrinterBackend::jobStatusLater(const QString& printer, int jobId,
+                                          const std::function<void(const PrintQueue::JobStatus&)>& then)
+{
+    auto out = std::make_shared<PrintQueue::JobStatus>();
+    PrintService::runLater(
+        [out, printer, jobId](const PrintService::Question& q) { *out = PrintQueue::Cups::status(printer, jobId, q); },
+        [out, then](bool answered) { then(answered ? *out : PrintQueue::JobStatus::noAnswer()); });
+}
+
+std::optional<PrintQueue::Outage> SystemPrinterBackend::serviceDown() const
+{
+    if (PrintService::stalled())
+        return PrintQueue::Outage(QString(), true);
+    return PrintService::ask<std::optional<PrintQueue::Outage>>(
+               [](const PrintService::Question& q) { return PrintQueue::Cups::serviceDown(q); })
+        .value_or(PrintQueue::Outage(QString(), true));
+}
 
 // --- PDF printers -------------------------------------------------------------
 

@@ -9,6 +9,8 @@
 #include <QPrinterInfo>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 
 class QPrinter;
@@ -40,6 +42,8 @@ public:
     virtual bool supportsColor(const QString& printer) const = 0;
     // Makes a job printer write the PDF file that goes to the printer's queue.
     virtual void prepare(QPrinter& job, const QString& printer) const = 0;
+    // A new high-resolution job printer; null when the system's printers did not answer.
+    virtual std::shared_ptr<QPrinter> newJobPrinter() const;
 
     // Where job files wait, written whole, before they go to a queue: a folder of this
     // user's in the system's temporary folder.
@@ -49,19 +53,28 @@ public:
                                       const PrintQueue::JobOptions& options) = 0;
     // What the queue knows of a job it accepted.
     virtual PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) = 0;
+    // The same without waiting for the answer: then follows on this thread.
+    virtual void jobStatusLater(const QString& printer, int jobId,
+                                const std::function<void(const PrintQueue::JobStatus&)>& then)
+    {
+        then(jobStatus(printer, jobId));
+    }
     // Forgets what the printers answered so far: the next question asks them again.
     virtual void forget() {}
-    // The print service's own words when it does not answer at all (not running), so
-    // that no printer is to be had; nullopt while it answers.
-    virtual std::optional<QString> serviceDown() const { return std::nullopt; }
+    // Why the print service cannot be asked (not running, or not answering), so that no
+    // printer is to be had; nullopt while it answers.
+    virtual std::optional<PrintQueue::Outage> serviceDown() const { return std::nullopt; }
 };
 
 // Paper codes: the Windows number of a page size, or 1000 + its position in the
 // printer's list when it has none, so that a stored code finds the same paper again.
 int paperCodeFor(const QPageSize& size, int indexInPrinterList);
 
-// The system's printers through QPrinterInfo, their queues through CUPS. What a printer
-// answers is kept for the session (asking costs milliseconds at every print) until forget().
+// The system's printers through QPrinterInfo, their queues through CUPS. Every question
+// runs on a print service worker with a deadline (PrintService): a service that does not
+// answer gives no printer, no paper, or a job not sent, and says so (serviceDown()). What a
+// printer answers is kept for the session (asking costs milliseconds at every print) until
+// forget(); what it did not answer is asked again next time.
 class SystemPrinterBackend : public PrinterBackend {
 public:
     QStringList printerNames() const override;
@@ -73,18 +86,29 @@ public:
     QList<int> resolutions(const QString& printer) const override;
     bool supportsColor(const QString& printer) const override;
     void prepare(QPrinter& job, const QString& printer) const override;
+    std::shared_ptr<QPrinter> newJobPrinter() const override;
     PrintQueue::Answer submit(const QString& printer, const QString& file,
                               const PrintQueue::JobOptions& options) override;
     PrintQueue::JobStatus jobStatus(const QString& printer, int jobId) override;
+    void jobStatusLater(const QString& printer, int jobId,
+                        const std::function<void(const PrintQueue::JobStatus&)>& then) override;
     void forget() override;
-    std::optional<QString> serviceDown() const override;
+    std::optional<PrintQueue::Outage> serviceDown() const override;
 
 private:
-    const QPrinterInfo& info(const QString& printer) const;
+    // What one printer says of itself, asked at once.
+    struct Facts {
+        bool known = false;   // the printer was found
+        QList<PaperInfo> papers;
+        QPageSize defaultSize;
+        QList<int> resolutions;
+        bool color = false;
+    };
+    const Facts& facts(const QString& printer) const;
     mutable std::optional<QStringList> names_;
-    mutable QHash<QString, QPrinterInfo> infos_;
-    mutable QHash<QString, std::optional<QList<PaperInfo>>> papers_;
+    mutable QHash<QString, Facts> facts_;
     mutable QHash<QString, QMarginsF> margins_;
+    mutable Facts unanswered_;
 };
 
 // Named printers that write PDF files: each job replaces the output file. Its queue can
@@ -148,7 +172,10 @@ public:
         ++forgotten_;
         listedNone_ = false;
     }
-    std::optional<QString> serviceDown() const override { return down_; }
+    std::optional<PrintQueue::Outage> serviceDown() const override
+    {
+        return down_ ? std::optional(PrintQueue::Outage(*down_)) : std::nullopt;
+    }
 
 private:
     const Printer* find(const QString& name) const;

@@ -200,7 +200,13 @@ std::unique_ptr<PrintJob> ProgramPrinter::newJob(const std::function<void(const 
     if (reusable_ && !busy && reusable_->printerState() == QPrinter::Idle) {
         printer = reusable_;
     } else {
-        printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer = backend_->newJobPrinter();
+        if (!printer) {
+            // Making one asks the print service, which did not answer.
+            fail(ReportError{ReportError::PrinterFailure,
+                             PrintQueue::refusedText(name_, PrintQueue::Answer{0, PrintQueue::Answer::NoAnswer, {}})});
+            return nullptr;
+        }
         if (!busy)
             reusable_ = printer;   // none yet, or the last one ended in an error
     }

@@ -2,6 +2,7 @@
 #include "report/ReportOpeners.h"
 
 #include "core/Openers.h"
+#include "platform/Environment.h"
 #include "platform/Opener.h"
 #include "report/FrmfindGrid.h"
 #include "report/Frmprintset.h"
@@ -15,9 +16,12 @@ void registerAll()
 {
     // Pages of a print that a killed program left in the spool folder go at the next start.
     PrintQueue::removeStaleSpoolFiles(SystemPrinterBackend().spoolFolder());
+    // Whether any printer is installed is asked through the program's printers, whose every
+    // question to the print service has a deadline.
+    Environment::setPrinterLister([] { return !ProgramPrinter::instance().printerNames().isEmpty(); });
     // The main window's print commands that find no printer ask whether the print service runs at all.
     Openers::setPrintServiceDown([]() -> std::optional<QString> {
-        const std::optional<QString> down = ProgramPrinter::backend().serviceDown();
+        const std::optional<PrintQueue::Outage> down = ProgramPrinter::backend().serviceDown();
         return down ? std::optional(PrintQueue::noPrinterText(QString(), down)) : std::nullopt;
     });
     // The main window's print command and the editor's print button.

@@ -313,7 +313,8 @@ void PrintJob::submit()
     if (!a.accepted())
         fail(PrintQueue::refusedText(t.printer, a));
     const PrintQueue::JobStatus s = t.backend->jobStatus(t.printer, a.jobId);
-    if (s.state == PrintQueue::JobStatus::Aborted || s.state == PrintQueue::JobStatus::Canceled)
+    if (s.state == PrintQueue::JobStatus::Aborted || s.state == PrintQueue::JobStatus::Canceled
+        || s.state == PrintQueue::JobStatus::NoAnswer)
         fail(PrintQueue::endedText(t.printer, a.jobId, s));
     if (s.state == PrintQueue::JobStatus::Waiting)
         PrintQueue::watch(t.backend, t.printer, a.jobId);

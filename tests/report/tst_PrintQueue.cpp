@@ -6,6 +6,8 @@
 #include "platform/Opener.h"
 #include "report/Frmreport.h"
 #include "report/PrintQueue.h"
+#include "report/PrintService.h"
+#include "report/PrinterBackend.h"
 #include "report/ProgramPrinter.h"
 #include "report/ReportOpeners.h"
 #include "support/CoreKit.h"
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cups/ipp.h>
 #include <cstring>
 
 #include <csignal>
@@ -133,6 +136,9 @@ public:
         return connected;
     }
     bool running() const { return server_.state() == QProcess::Running; }
+    // Stops the service where it stands (it keeps its connections and answers none), or lets
+    // it go on.
+    void pause(bool paused) { ::kill(pid_t(server_.processId()), paused ? SIGSTOP : SIGCONT); }
 
     // Ends the service (the process this fixture started) and waits until it is gone.
     bool stop()
@@ -265,6 +271,36 @@ private slots:
             << QStringList{QStringLiteral("报告故障"), QStringLiteral("（CUPS：缺纸，Tray 2 empty）")} << QStringList();
         QTest::newRow("offline") << atPrinter(false, false, {QStringLiteral("offline-report")}, ignored) << warning
                                  << QStringList{QStringLiteral("（CUPS：打印机脱机）")} << QStringList();
+        // The service took the request and did not answer in time: said so, and nothing else.
+        const QStringList otherCauses{QStringLiteral("删除"), QStringLiteral("拒绝"), QStringLiteral("没有运行"), cups};
+        QTest::newRow("submitted, no answer")
+            << submission(Answer::NoAnswer, QString()) << error
+            << QStringList{QStringLiteral("打印服务没有应答，打印作业没有送到打印机“报告打印机”")} << otherCauses;
+        QTest::newRow("watched, no answer")
+            << job(JobStatus::NoAnswer, 0) << error
+            << QStringList{QStringLiteral("打印服务没有应答，无法得知打印机“报告打印机”上的打印作业（7 号）")}
+            << otherCauses;
+        QTest::newRow("printers listed, no answer")
+            << ServiceAnswer{QString(), 0, std::nullopt, std::nullopt, PrintQueue::Outage(QString(), true)} << error
+            << QStringList{QStringLiteral("打印服务没有应答")} << otherCauses;
+        // The next job to a printer the service stopped on a device error waits behind the job
+        // the device failed on: the same device error; CUPS's "Paused" and the device's system
+        // error words add nothing to the sentence.
+        ServiceAnswer behind = atPrinter(true, false, {QStringLiteral("paused")}, QStringLiteral("Paused"));
+        behind.job->queueStoppedOnDevice = true;
+        behind.job->reason = QStringLiteral("No such file or directory");
+        QTest::newRow("next job behind a device error")
+            << behind << error
+            << QStringList{QStringLiteral("打印机“报告打印机”的设备出错"), QStringLiteral("（CUPS：打印机已停止）")}
+            << QStringList{resumeAlone, QStringLiteral("Paused"), QStringLiteral("No such file")};
+        QTest::newRow("paused by somebody, CUPS's own word")
+            << atPrinter(true, false, {QStringLiteral("paused")}, QStringLiteral("Paused")) << warning
+            << QStringList{resumeAlone} << QStringList{QStringLiteral("Paused"), cups};
+        // The printer's and the job's words the same: said once.
+        ServiceAnswer same = atPrinter(false, false, {QStringLiteral("media-jam-error")}, QStringLiteral("Tray 1 jam"));
+        same.job->reason = QStringLiteral("Tray 1 jam");
+        QTest::newRow("printer's and job's words the same")
+            << same << warning << QStringList{QStringLiteral("（CUPS：卡纸，Tray 1 jam）")} << QStringList();
         QTest::newRow("an error CUPS has no word for")
             << atPrinter(false, false, {QStringLiteral("fuser-over-temp-error")}, ignored) << warning
             << QStringList{QStringLiteral("（CUPS：fuser-over-temp-error）")} << QStringList();
@@ -280,9 +316,84 @@ private slots:
         QCOMPARE(int(t.kind), kind);
         QCOMPARE(t.text.isEmpty(), kind == Telling::Nothing);
         for (const QString& s : said)
-            QVERIFY2(t.text.contains(s), qPrintable(t.text));
+            QVERIFY2(t.text.count(s) == 1, qPrintable(t.text));
         for (const QString& s : notSaid)
             QVERIFY2(!t.text.contains(s), qPrintable(t.text));
+    }
+
+    void failure_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("sending");
+        QTest::addColumn<int>("service");
+        QTest::addColumn<bool>("printerKnown");
+        QTest::addColumn<int>("failure");
+        const int answers = int(PrintQueue::Reach::Answers), notRunning = int(PrintQueue::Reach::NotRunning),
+                  noAnswer = int(PrintQueue::Reach::NoAnswer);
+        // One row per class of the service's answers to a job being made or its pages sent.
+        QTest::newRow("spool full at making")
+            << int(IPP_STATUS_ERROR_REQUEST_ENTITY) << false << answers << true << int(Answer::SpoolFull);
+        QTest::newRow("spool full while sending")
+            << int(IPP_STATUS_ERROR_REQUEST_VALUE) << true << answers << true << int(Answer::SpoolFull);
+        QTest::newRow("value refused at making")
+            << int(IPP_STATUS_ERROR_REQUEST_VALUE) << false << answers << true << int(Answer::Refused);
+        QTest::newRow("not accepting jobs")
+            << int(IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS) << false << answers << true << int(Answer::Refused);
+        QTest::newRow("printer gone") << int(IPP_STATUS_ERROR_NOT_FOUND) << false << answers << false
+                                      << int(Answer::NoPrinter);
+        QTest::newRow("cut short while sending")
+            << int(IPP_STATUS_ERROR_INTERNAL) << true << answers << true << int(Answer::NotWhole);
+        QTest::newRow("service ended") << int(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE) << false << notRunning << false
+                                       << int(Answer::ServiceDown);
+        QTest::newRow("service ended while sending")
+            << int(IPP_STATUS_ERROR_INTERNAL) << true << notRunning << false << int(Answer::ServiceDown);
+        QTest::newRow("no answer at making")
+            << int(IPP_STATUS_ERROR_INTERNAL) << false << noAnswer << false << int(Answer::NoAnswer);
+        QTest::newRow("no answer while sending")
+            << int(IPP_STATUS_ERROR_REQUEST_VALUE) << true << noAnswer << true << int(Answer::NoAnswer);
+    }
+
+    void failure()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, sending);
+        QFETCH(int, service);
+        QFETCH(bool, printerKnown);
+        QFETCH(int, failure);
+        QCOMPARE(int(PrintQueue::failureFor(status, sending, PrintQueue::Reach(service), printerKnown)), failure);
+    }
+
+    void watchFollowsAMinute_data()
+    {
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<int>("asked");
+        // Each answer comes 5 s later on the watch's clock: a job that ends at 35 s is followed to
+        // its end; one still waiting is asked until the minute is up.
+        QTest::newRow("ends at 35 s") << 6 << 7;
+        QTest::newRow("still waiting after a minute") << 100 << 12;
+    }
+
+    void watchFollowsAMinute()
+    {
+        QFETCH(int, waiting);
+        QFETCH(int, asked);
+        auto backend = std::make_shared<PdfPrinterBackend>();
+        JobStatus pending;
+        pending.state = JobStatus::Waiting;
+        pending.ippState = 3;
+        JobStatus done;
+        done.state = JobStatus::Completed;
+        QList<JobStatus> states(waiting, pending);
+        states << done;
+        backend->setJobStates(states);
+        auto clock = std::make_shared<qint64>(0);
+        PrintQueue::setWatchTiming({1, 1, [clock] { return *clock += 5000; }});
+        MessageBox::clearShown();
+        PrintQueue::watch(backend, kPrinter, 7);
+        QTRY_COMPARE_WITH_TIMEOUT(PrintQueue::watching(), 0, 60000);
+        PrintQueue::setWatchTiming({});
+        QCOMPARE(backend->statusAsked(), asked);
+        QVERIFY(MessageBox::shownBoxes().isEmpty());
     }
 
     void stoppedOnARealQueue_data()
@@ -313,6 +424,39 @@ private slots:
         QVERIFY(shown[0].text.contains(QStringLiteral("已停止，没有打印出来")));
         QVERIFY(!shown[0].text.contains(QStringLiteral("打印机恢复后才会打印出来")));
         MessageBox::clearShown();
+    }
+
+    void serviceStoppedWithSignal()
+    {
+        // The service is stopped (SIGSTOP) while the preview is open: the print waits for it
+        // with the window's events going on, then says that it does not answer, and nothing else.
+        if (!cups_.whyNot.isEmpty())
+            QSKIP(qPrintable(cups_.whyNot));
+        const qint64 key = prepare(QStringLiteral("missing"));
+        QVERIFY(key > 0);
+        PrintService::setDeadlineMs(2000);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        print(key, [&](Frmreport& w) {
+            cups_.pause(true);
+            ticker.start(10);
+            w.CmdPrint->click();
+            ticker.stop();
+            cups_.pause(false);
+        });
+        PrintService::setDeadlineMs(30000);
+        QVERIFY(ticks > 0);
+        const auto shown = MessageBox::shownBoxes();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("错误"));
+        QVERIFY2(shown[0].text.contains(QStringLiteral("打印服务没有应答，打印作业没有送到打印机“missing”")),
+                 qPrintable(shown[0].text));
+        for (const QString& other : {QStringLiteral("删除"), QStringLiteral("拒绝"), QStringLiteral("没有运行")})
+            QVERIFY2(!shown[0].text.contains(other), qPrintable(shown[0].text));
+        MessageBox::clearShown();
+        // Going on, the service answers the question it held, and the next ones.
+        QTRY_VERIFY_WITH_TIMEOUT(!PrintService::stalled(), 60000);
     }
 
     void serviceStoppedOnTheWay()
