@@ -38,9 +38,14 @@ if ! grep -q 'DISPLAY=' "$top/err" || ! grep -q "程序文件夹 $top/build/prog
   exit 1
 fi
 
-# What the script started: the program and its X server.
+# What the script started: the program and its X server. The refusal is on standard error before
+# the program shows its box from the copy of itself that takes the program's name again.
+for _ in $(seq 2400); do
+  names=$(ps -o comm= --ppid "$script" | sort | tr '\n' ' ')
+  [ "$names" = "Xvfb pelrand " ] && break
+  sleep 0.1
+done
 started=$(ps -o pid= --ppid "$script" | tr -s ' \n' ' ')
-names=$(ps -o comm= --ppid "$script" | sort | tr '\n' ' ')
 if [ "$names" != "Xvfb pelrand " ]; then
   echo "FAIL: expected the program and Xvfb under the script, found: $names" >&2
   exit 1
