@@ -11,6 +11,7 @@
 #include "report/ProgramPrinter.h"
 #include "report/ReportOpeners.h"
 #include "support/CoreKit.h"
+#include "support/PreviewKit.h"
 
 #include <QDir>
 #include <QProcess>
@@ -412,7 +413,7 @@ private slots:
         QFETCH(QString, queue);
         const qint64 key = prepare(queue);
         QVERIFY(key > 0);
-        print(key, [&](Frmreport& w) {
+        kit::inPreview(key, [&](Frmreport& w) {
             QVERIFY(ProgramPrinter::instance().selectPrinter(queue));
             w.CmdPrint->click();
             QTRY_VERIFY_WITH_TIMEOUT(!MessageBox::shownBoxes().isEmpty(), 90000);   // the watch asks for a minute
@@ -438,7 +439,7 @@ private slots:
         int ticks = 0;
         QTimer ticker;
         connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-        print(key, [&](Frmreport& w) {
+        kit::inPreview(key, [&](Frmreport& w) {
             cups_.pause(true);
             ticker.start(10);
             w.CmdPrint->click();
@@ -467,7 +468,7 @@ private slots:
             QSKIP(qPrintable(cups_.whyNot));
         const qint64 key = prepare(QStringLiteral("missing"));
         QVERIFY(key > 0 && cups_.stop());
-        print(key, [&](Frmreport& w) { w.CmdPrint->click(); });
+        kit::inPreview(key, [&](Frmreport& w) { w.CmdPrint->click(); });
         const auto shown = MessageBox::shownBoxes();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QStringLiteral("错误"));
@@ -488,23 +489,6 @@ private:
         if (!folder_->ok() || !kit::setIni("printer", "mPrinter", queue))
             return -1;
         return kit::insertReport(QStringLiteral("X-1"), QStringLiteral("王五"), QStringLiteral("李医生"));
-    }
-
-    // Opens the preview on report key through the main window's opening, runs check while it
-    // is shown, then closes it.
-    static void print(qint64 key, const std::function<void(Frmreport&)>& check)
-    {
-        Frmreport& w = Frmreport::instance();
-        Opener::setHook([&](QDialog* d) {
-            if (d == &w) {
-                w.show();
-                check(w);
-                w.hide();
-            }
-            return 0;
-        });
-        Openers::OpenPreview(Openers::How::FromMain, QString::number(key));
-        Opener::setHook([](QDialog*) { return 0; });
     }
 
     PrivateCups cups_;

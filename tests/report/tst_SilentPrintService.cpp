@@ -12,6 +12,7 @@
 #include "report/ProgramPrinter.h"
 #include "report/ReportOpeners.h"
 #include "support/CoreKit.h"
+#include "support/PreviewKit.h"
 
 #include <QPrinter>
 #include <QtTest>
@@ -153,7 +154,7 @@ private slots:
         QVERIFY(key > 0);
         SilentService silent;
         int ticks = 0;
-        inPreview(key, [&](Frmreport& w) {
+        kit::inPreview(key, [&](Frmreport& w) {
             cupsSetServer(silent.address().constData());
             ticks = ticksWhileAsked(silent, [&w] { w.CmdPrint->click(); });
         });
@@ -202,22 +203,6 @@ private:
         for (const QString& other : {QStringLiteral("删除"), QStringLiteral("拒绝"), QStringLiteral("没有运行")})
             QVERIFY2(!shown[0].text.contains(other), qPrintable(shown[0].text));
         MessageBox::clearShown();
-    }
-
-    // Opens the preview on report key as the main window does, runs check while it is shown.
-    static void inPreview(qint64 key, const std::function<void(Frmreport&)>& check)
-    {
-        Frmreport& w = Frmreport::instance();
-        Opener::setHook([&](QDialog* d) {
-            if (d == &w) {
-                w.show();
-                check(w);
-                w.hide();
-            }
-            return 0;
-        });
-        Openers::OpenPreview(Openers::How::FromMain, QString::number(key));
-        Opener::setHook([](QDialog*) { return 0; });
     }
 
     std::unique_ptr<TestFolder> folder_;
