@@ -139,6 +139,16 @@ bool hasTwoByteUtf8(const QString& text)
     return false;
 }
 
+// Whether text holds a character that UTF-8 writes in three or four bytes
+// (U+0800 and above: Chinese among them).
+bool hasWideUtf8(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() >= 0x800)
+            return true;
+    return false;
+}
+
 // Whether tail is the start of a UTF-8 sequence that lacks its last bytes.
 bool cutUtf8Sequence(const QByteArray& tail)
 {
@@ -265,6 +275,12 @@ IniFile::IniFile(const QString& path) : path_(path)
 
 IniFile::IniFile(const QString& path, const QByteArray& bytes) : path_(path) { parse(bytes); }
 
+IniFile IniFile::forSaving(const QString& path)
+{
+    IniFile ini(path);
+    return ini.blank() ? IniFile(path, shippedBytes()) : ini;
+}
+
 void IniFile::parse(const QByteArray& bytes)
 {
     loaded_ = true;
@@ -294,7 +310,7 @@ void IniFile::parse(const QByteArray& bytes)
     // UTF-8 read as two-byte characters (Latin, Greek, Cyrillic) that no such file holds.
     if (codes.contains(LineCode::Gb18030) || codes.contains(LineCode::Neither))
         for (int i = 0; i < codes.size(); ++i)
-            if (codes[i] == LineCode::Utf8 && hasTwoByteUtf8(lines_[i])
+            if (codes[i] == LineCode::Utf8 && hasTwoByteUtf8(lines_[i]) && !hasWideUtf8(lines_[i])
                 && readGb18030(lineBody(raw_[i], i == 0 && bom_), &lines_[i]))
                 codes[i] = LineCode::Gb18030;
     // A file that ends inside a character was cut short: its last line lacks
@@ -622,9 +638,7 @@ bool SetIniValues(const std::vector<std::pair<IniSetting, QString>>& values)
 {
     // A file without a setting in it (missing, empty, zeros) is written whole:
     // the shipped defaults with these values.
-    IniFile ini(AppPaths::iniFile());
-    if (ini.blank())
-        ini = IniFile(AppPaths::iniFile(), shippedBytes());
+    IniFile ini = IniFile::forSaving(AppPaths::iniFile());
     for (const auto& [setting, value] : values)
         ini.setValue(setting.section, setting.key, value);
     const bool saved = ini.save();

@@ -16,6 +16,10 @@ public:
     explicit IniFile(const QString& path);
     // The file at path as if it held bytes (a save writes path).
     IniFile(const QString& path, const QByteArray& bytes);
+    // The file at path as a settings dialog's save starts from: one without a
+    // setting in it (missing, empty, zeros) is the shipped options.ini, so
+    // that the save writes a whole file, never a file of the dialog's keys.
+    static IniFile forSaving(const QString& path);
 
     // The stored value; empty when the section, the key or the value is missing.
     QString value(const QString& section, const QString& key) const;

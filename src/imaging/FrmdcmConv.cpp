@@ -151,7 +151,7 @@ bool FrmdcmConv::store(int study, int series, const QString& folder)
             return false;
         }
     }
-    IniFile ini(AppPaths::iniFile());
+    IniFile ini = IniFile::forSaving(AppPaths::iniFile());
     const IniSetting& key = IniKey::DicomFolder;
     const QString before = ini.value(key.section, key.key);
     ini.setValue(key.section, key.key, folder);

@@ -97,7 +97,7 @@ void FrmdcmSend::ButtnSave_Click()
         return;
     }
     // The four keys are written in one go: all of them or none.
-    IniFile ini(AppPaths::iniFile());
+    IniFile ini = IniFile::forSaving(AppPaths::iniFile());
     if (!ini.unreadable()) {
         auto set = [&ini](const IniSetting& s, const QString& v) { ini.setValue(s.section, s.key, v); };
         set(IniKey::DicomServerIp, TxtIp->text().trimmed());

@@ -217,7 +217,7 @@ void FrmfindGrid::buttonSave_Click()
         {IniKey::GridDirection, QString::number(direction)},
         {IniKey::GridQuality, QString::number(quality)}};
     // All nine keys in one write: a file that cannot be read or written keeps what it had.
-    IniFile ini(AppPaths::iniFile());
+    IniFile ini = IniFile::forSaving(AppPaths::iniFile());
     for (const auto& [key, value] : values)
         ini.setValue(key.section, key.key, value);
     if (!ini.save()) {   // refuses an unreadable file and says why

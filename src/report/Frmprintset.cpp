@@ -467,7 +467,7 @@ void Frmprintset::ButtnSave_Click()
         }
     // Every key in one write: a file that cannot be written keeps all of its old values.
     using namespace PrintKey;
-    IniFile ini(AppPaths::iniFile());
+    IniFile ini = IniFile::forSaving(AppPaths::iniFile());
     auto set = [&ini](const IniSetting& k, const QString& value) { ini.setValue(k.section, k.key, value); };
     for (const auto& [box, key] : numberBoxes())
         set(key, box->text());

@@ -97,6 +97,7 @@ void FillPaperCombo(QComboBox* papers)
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     ProgramPrinter& printer = ProgramPrinter::instance();
+    const int givenUpBefore = PrintService::givenUp();
     const auto list = printer.papers();
     papers->clear();
     if (list && list->isEmpty()) {
@@ -105,7 +106,7 @@ void FillPaperCombo(QComboBox* papers)
                          MessageBox::Icon::Information);
         return;
     }
-    if (!list && PrintService::stalled()) {
+    if (!list && (PrintService::stalled() || PrintService::givenUp() != givenUpBefore)) {
         // The printer's papers were asked and the print service did not answer.
         QGuiApplication::restoreOverrideCursor();
         MessageBox::critical(PrintQueue::noPrinterText(QString(), PrintQueue::Outage(QString(), true)),

@@ -331,6 +331,8 @@ public:
     http_t* http() const { return http_; }
     // Whether the deadline passed (or the asker gave up) while the service was asked.
     bool late() const { return q_.abandoned() || q_.msLeft() <= 1; }
+    // Takes the service's answer as the question's (false when it was given up).
+    bool claim() const { return q_.claim(); }
     int error() const { return error_; }
     // How the service is found after a failed request on this connection.
     Reach reach() const
@@ -426,7 +428,7 @@ Answer submit(const QString& printer, QIODevice& pages, const JobOptions& option
     }
     // The document request is ended in every case, so that the connection is free again.
     const bool finished = cupsFinishDocument(c.http(), queue.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE;
-    if (sent && finished && !c.late()) {
+    if (sent && finished && c.claim()) {
         Answer a;
         a.jobId = id;
         return a;
@@ -435,7 +437,17 @@ Answer submit(const QString& printer, QIODevice& pages, const JobOptions& option
     Answer a = failed(c, queue, true);
     if (unreadable && !c.late())
         a = Answer{0, Answer::NotWhole, pages.errorString()};
-    cupsCancelJob2(c.http(), queue.constData(), id, 0);
+    if (!c.late()) {
+        cupsCancelJob2(c.http(), queue.constData(), id, 0);
+        return a;
+    }
+    // Given up: the user was told that the job was not sent, and this worker runs on alone.
+    // The withdrawal takes a connection and waits of its own, so that a service that answers
+    // late still drops the job rather than print it.
+    if (http_t* own = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 30000, nullptr)) {
+        cupsCancelJob2(own, queue.constData(), id, 0);
+        httpClose(own);
+    }
     return a;
 }
 

@@ -32,6 +32,13 @@ std::atomic<int>& unanswered()
     return n;
 }
 
+// Questions given up on since the start.
+std::atomic<int>& givenUpCount()
+{
+    static std::atomic<int> n{0};
+    return n;
+}
+
 QThreadPool& pool()
 {
     // Never destroyed: a worker still waiting for the service when the program ends keeps
@@ -86,10 +93,11 @@ struct Asking {
     static bool abandon(Question& q)
     {
         const std::lock_guard lock(q.ending_);
-        if (q.finished_)
+        if (q.finished_ || q.claimed_)
             return false;
         q.abandoned_ = true;
         ++unanswered();
+        ++givenUpCount();
         return true;
     }
     static void start(const std::shared_ptr<Question>& q, const std::function<void(const Question&)>& work,
@@ -113,9 +121,19 @@ struct Asking {
 int deadlineMs() { return deadline().load(); }
 void setDeadlineMs(int ms) { deadline() = std::max(1, ms); }
 
+bool Question::claim() const
+{
+    const std::lock_guard lock(ending_);
+    if (abandoned_)
+        return false;
+    claimed_ = true;
+    return true;
+}
+
 int Question::msLeft() const { return int(std::clamp<qint64>(deadline_.remainingTime(), 1, deadlineMs())); }
 
 bool stalled() { return unanswered().load() > 0; }
+int givenUp() { return givenUpCount().load(); }
 
 bool run(const std::function<void(const Question&)>& work)
 {
@@ -131,7 +149,13 @@ bool run(const std::function<void(const Question&)>& work)
         const WorkNotice notice(QStringLiteral("正在等待打印服务（CUPS）应答，请稍候……"));
         answered = EventWait::until(done, q->msLeft());
     }
-    return answered || !Asking::abandon(*q);
+    if (answered)
+        return true;
+    if (Asking::abandon(*q))
+        return false;
+    // Answered as the deadline passed: the worker has only its result left to write.
+    EventWait::until(done, EventWait::kNoLimit);
+    return true;
 }
 
 void runLater(const std::function<void(const Question&)>& work, const std::function<void(bool answered)>& then)
@@ -145,11 +169,12 @@ void runLater(const std::function<void(const Question&)>& work, const std::funct
     auto* timer = new QTimer(QCoreApplication::instance());
     timer->setSingleShot(true);
     QObject::connect(timer, &QTimer::timeout, timer, [q, settled, timer, then] {
-        timer->deleteLater();
-        if (*settled)
+        // Answered meanwhile (ended or claimed): the end of its work settles it.
+        if (*settled || !Asking::abandon(*q))
             return;
         *settled = true;
-        then(!Asking::abandon(*q));
+        timer->deleteLater();
+        then(false);
     });
     timer->start(deadlineMs());
     Asking::start(q, work, [settled, timer, then] {

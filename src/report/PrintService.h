@@ -25,6 +25,10 @@ void setDeadlineMs(int ms);
 class Question {
 public:
     bool abandoned() const { return abandoned_.load(); }
+    // Takes the service's answer as the question's: false when the asker gave the question
+    // up first. Once claimed, the asker waits for the worker's result whatever the deadline
+    // (it has only its result left to write), so that an answer is never told as none.
+    bool claim() const;
     // The milliseconds left to the question's deadline (at least 1), for libcups's own waits.
     int msLeft() const;
 
@@ -32,12 +36,16 @@ private:
     friend struct Asking;
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
-    std::mutex ending_;
+    mutable std::mutex ending_;
+    mutable bool claimed_ = false;
     QDeadlineTimer deadline_;
 };
 
 // Whether a question given up on is still waiting for the service.
 bool stalled();
+// How many questions have been given up on so far in this run: a command that asked
+// compares it before and after to tell "no answer" from other empty results.
+int givenUp();
 
 // Runs work on a worker (which reaches the print service this thread reaches) and waits for
 // it: the window is painted and its timers run, user input waits; after a second a small

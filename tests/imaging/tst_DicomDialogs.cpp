@@ -15,6 +15,7 @@
 #include "support/TestFolder.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 
@@ -178,6 +179,45 @@ private slots:
         d.TxtPort->setText(QStringLiteral("11112"));
         d.ButtnQuit_Click();
         QCOMPARE(output(QStringLiteral("svrPort")), QStringLiteral("104.5"));
+    }
+
+    // Saved into a settings file without a setting in it, either dialog writes the whole
+    // shipped file with its values, never a file of its own keys only (reports would then
+    // print blank from the next start on).
+    void blankSettingsFileSavedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("zeros") << QByteArray(64, '\0');
+    }
+    void blankSettingsFileSavedWhole()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto blank = [&] {
+            QFile f(AppPaths::iniFile());
+            return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+        };
+        const auto whole = [] {
+            return IniFile(AppPaths::iniFile()).value(QStringLiteral("rptxm"), QStringLiteral("xm1"))
+                   == QStringLiteral("1");
+        };
+
+        QVERIFY(blank());
+        FrmdcmConv& conv = FrmdcmConv::instance();
+        conv.Form_Load();
+        conv.Text3->setText(QStringLiteral("/srv/dicom"));
+        conv.ButtnSave_Click();
+        QVERIFY(whole());
+        QVERIFY(output(QStringLiteral("dcmDir")).startsWith(QStringLiteral("/srv/dicom")));
+
+        QVERIFY(blank());
+        FrmdcmSend& send = FrmdcmSend::instance();
+        send.Form_Load();
+        send.TxtIp->setText(QStringLiteral("127.0.0.1"));
+        send.TxtPort->setText(QStringLiteral("104"));
+        send.ButtnSave_Click();
+        QVERIFY(whole());
+        QCOMPARE(output(QStringLiteral("svrPort")), QStringLiteral("104"));
     }
 
     void menuItemsOpenTheDialogs()
