@@ -255,14 +255,19 @@ IniFile::IniFile(const QString& path) : path_(path)
     // A link the one link rule does not follow (another account's, where
     // others may write) could lead to any file: its settings are not read,
     // nor written.
-    if (const PrivateFile::Name name = PrivateFile::resolve(path_); !name.refusedLink.isEmpty()) {
+    const PrivateFile::Name name = PrivateFile::resolve(path_);
+    if (!name.refusedLink.isEmpty()) {
         refusedLink_ = name.refusedLink;
         unreadable_ = true;
         return;
     }
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly)) {
-        unreadable_ = f.exists();
+    // Read through the entry the rule looked at, never through a name looked up again.
+    const int fd = name.ok() ? name.folder.openRead(name.entry) : -name.error;
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        unreadable_ = fd != -ENOENT;
         return;
     }
     parse(f.readAll());

@@ -362,6 +362,10 @@ int refuseStart(int& argc, char** argv, const QString& text)
         return showRefusal(one, argv, argc > 1 ? QString::fromLocal8Bit(argv[1]) : text);
     }
     MessageBox::echoToStandardError(MessageBox::kSorryTitle, text);
+    // Without any display there is no box to show: standard error has said it all.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return 1;
     runFromPrivateCopy(text);
     return showRefusal(argc, argv, text);
 }

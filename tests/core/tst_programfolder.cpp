@@ -251,33 +251,24 @@ private slots:
     {
         if (!canActAsOthers())
             QSKIP("acting as other accounts needs root");
-        QList<QPair<gid_t, QByteArray>> listingOne;
-        ::setgrent();
-        while (const group* gr = ::getgrent())
-            if (gr->gr_mem && gr->gr_mem[0] && !gr->gr_mem[1])
-                listingOne.append({gr->gr_gid, QByteArray(gr->gr_mem[0])});
-        ::endgrent();
-        QSet<gid_t> ownGroups;
-        ::setpwent();
-        while (const passwd* pw = ::getpwent())
-            ownGroups.insert(pw->pw_gid);
-        ::endpwent();
-        const passwd* member = nullptr;
-        gid_t gid = 0;
-        for (const auto& [candidate, name] : listingOne)
-            if (!ownGroups.contains(candidate) && (member = ::getpwnam(name.constData()))) {
-                gid = candidate;
-                break;
-            }
-        if (!member)
-            QSKIP("no group here lists one account only");
-        const uid_t uid = member->pw_uid;
-        const gid_t own = member->pw_gid;
+        // A group of its own whose member list names daemon alone (not daemon's own group,
+        // which the account list already covers).
+        const QString name = QStringLiteral("pelrand-t%1").arg(::getpid());
+        const auto tool = [](const QString& program, const QStringList& args) {
+            return QProcess::execute(program, args) == 0;
+        };
+        if (!tool(QStringLiteral("groupadd"), {name}))
+            QSKIP("groupadd is not available here");
+        const auto removeGroup = qScopeGuard([&] { tool(QStringLiteral("groupdel"), {name}); });
+        QVERIFY(tool(QStringLiteral("gpasswd"), {QStringLiteral("-a"), QStringLiteral("daemon"), name}));
+        const group* gr = ::getgrnam(name.toUtf8().constData());
+        QVERIFY(gr && gr->gr_mem && gr->gr_mem[0] && !gr->gr_mem[1]);
+        const gid_t gid = gr->gr_gid;
         QTemporaryDir top;
         QVERIFY(top.isValid() && ::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
         const QString folder = top.path() + QStringLiteral("/program");
-        QVERIFY(QDir().mkdir(folder) && setOwnerAndMode(folder, uid, gid, 0770));
-        const QByteArray said = runAs(uid, own, [&] { return ProgramFolder::check(folder).toUtf8(); });
+        QVERIFY(QDir().mkdir(folder) && setOwnerAndMode(folder, kDaemon, gid, 0770));
+        const QByteArray said = runAs(kDaemon, 1, [&] { return ProgramFolder::check(folder).toUtf8(); });
         QVERIFY2(said.isEmpty(), said.constData());
     }
 
