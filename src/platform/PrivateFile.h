@@ -57,8 +57,9 @@ bool removeLeftover(const QString& path);
 //    owner could point it at a file of ours, which would then be read or
 //    replaced in its place. The rule holds for the last component of every
 //    link of a chain (the folders a link's target passes through are the
-//    kernel's to follow, as above), and each link is opened once (O_PATH | O_NOFOLLOW): its owner and where it
-//    leads are read through that descriptor, never by its name again. One
+//    kernel's to follow, as above), and each link is opened once
+//    (O_PATH | O_NOFOLLOW): its owner and where it leads are read through
+//    that descriptor, never by its name again. One
 //    rule for every file of the program (the settings file, the database,
 //    the spool folder too), one message that names the link (refusedLinkText).
 //  - Afterwards everything goes through the folder's descriptor: openat with
