@@ -13,6 +13,7 @@
 #include "core/Openers.h"
 #include "core/ReportStore.h"
 #include "core/SkinWindows.h"
+#include "core/TypedText.h"
 #include "platform/Environment.h"
 #include "platform/MessageBox.h"
 
@@ -457,7 +458,17 @@ void DataRecord::TreeMS_NodeClick(QTreeWidgetItem* node)
 void DataRecord::TreeMS_AfterLabelEdit(QTreeWidgetItem* node)
 {
     const int index = TreeMS->indexOfTopLevelItem(node) + 1;
-    if (index >= 1 && !Modini::RememberIniValue(IniKey::DescriptionName(index), node->text(0), this))
+    if (index < 1)
+        return;
+    // A name the settings file could not hold whole goes back to the one kept.
+    if (const auto refused = TypedText::FirstRefused(node->text(0), TypedText::Kind::OneLine)) {
+        MessageBox::critical(TypedText::RefusedText(QStringLiteral("描述分类名称"), refused->character),
+                             MessageBox::kErrorTitle);
+        const QSignalBlocker quiet(TreeMS);
+        node->setText(0, Modini::GetIniValue(IniKey::DescriptionName(index)));
+        return;
+    }
+    if (!Modini::RememberIniValue(IniKey::DescriptionName(index), node->text(0), this))
         Modini::TellNotSaved(this);
 }
 
@@ -556,6 +567,14 @@ void DataRecord::SavePhraseCell()
     if (Textedit->isHidden())
         return;
     const QString typed = Textedit->text();
+    // Refused like a field of the report it goes into; the editor stays open with the text.
+    if (const auto refused = TypedText::FirstRefused(typed, TypedText::Kind::OneLine)) {
+        MessageBox::critical(TypedText::RefusedText(QStringLiteral("常用描述"), refused->character),
+                             MessageBox::kErrorTitle);
+        Textedit->setFocus();
+        Textedit->setSelection(int(refused->at), 1);
+        return;
+    }
     if (TextMatrix(editRow_, editCol_) != typed) {
         // The cell shows the new text once it is stored; a failure keeps the
         // editor open with the text, so Enter tries again.

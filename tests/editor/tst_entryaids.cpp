@@ -605,6 +605,21 @@ private slots:
         enter(ed.Gridms);
         enter(ed.Textedit);
         QVERIFY(!ed.Textedit->isVisibleTo(&ed) && cell(3, 0, 1) == QStringLiteral("db"));
+        // A character no text of a report may hold: named, nothing stored, the editor stays open.
+        enter(ed.Gridms);
+        ed.Textedit->setText(QStringLiteral("左\u202E右"));
+        enter(ed.Textedit);
+        QCOMPARE(lastText(), QStringLiteral("常用描述含有不允许的字符（文字方向控制符 U+202E），请重新输入"));
+        QVERIFY(ed.Textedit->isVisibleTo(&ed) && cell(3, 0, 1) == QStringLiteral("db"));
+        ed.Textedit->setText(ed.TextMatrix(0, 1));   // as it was: nothing to store
+        enter(ed.Textedit);
+        // A category's name is kept in the settings file: one with such a character goes back.
+        const QString kept = ed.TreeMS->topLevelItem(1)->text(0);
+        ed.TreeMS->topLevelItem(1)->setText(0, QStringLiteral("胸\x1b部"));
+        QCOMPARE(lastText(), QStringLiteral("描述分类名称含有不允许的字符（控制字符 U+001B），请重新输入"));
+        QCOMPARE(ed.TreeMS->topLevelItem(1)->text(0), kept);
+        QCOMPARE(Modini::GetIniValue(IniKey::DescriptionName(2)), kept);
+        MessageBox::clearShown();
         // A failing save: the message, the editor stays open with the text, the cell as it was.
         QVERIFY(TestFolder::exec(QStringLiteral("ALTER TABLE cyms RENAME TO cyms_gone")));
         enter(ed.Gridms);
