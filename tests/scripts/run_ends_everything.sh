@@ -13,8 +13,16 @@ if ! command -v Xvfb >/dev/null || [ ! -x "$built/program/pelrand" ]; then
 fi
 top=$(mktemp -d)
 script=""
+# A check that fails leaves the script running: it is asked to end the way a user would (its own
+# clean-up then ends the program and the X server), and only what still runs after that is killed.
 cleanup() {
-  if [ -n "$script" ] && kill -0 "$script" 2>/dev/null; then kill -KILL "$script" 2>/dev/null || true; fi
+  if [ -n "$script" ] && kill -0 "$script" 2>/dev/null; then
+    children=$(ps -o pid= --ppid "$script" || true)
+    kill -TERM "$script" 2>/dev/null || true
+    for _ in $(seq 200); do kill -0 "$script" 2>/dev/null || break; sleep 0.1; done
+    # shellcheck disable=SC2086
+    kill -KILL "$script" $children 2>/dev/null || true
+  fi
   rm -rf "$top"
 }
 trap cleanup EXIT
