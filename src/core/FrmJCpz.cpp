@@ -56,14 +56,8 @@ void FrmJCpz::Form_Load()
 void FrmJCpz::ButtnSave_Click()
 {
     // The hospital name heads every printed report, the machine name is stored with each.
-    for (const auto& [box, name] :
-         {std::pair{Text1, QStringLiteral("医院名称")}, std::pair{Text2, QStringLiteral("机器名称")}})
-        if (const auto refused = TypedText::FirstRefused(box->text(), TypedText::Kind::OneLine)) {
-            MessageBox::critical(TypedText::RefusedText(name, refused->character), MessageBox::kErrorTitle);
-            box->setFocus();
-            box->selectAll();
-            return;
-        }
+    if (!TypedText::LinesClean({{Text1, QStringLiteral("医院名称")}, {Text2, QStringLiteral("机器名称")}}))
+        return;
     if (Text1->text().isEmpty()) {
         MessageBox::critical(QStringLiteral("医院名称不能为空"), MessageBox::kErrorTitle);
         return;

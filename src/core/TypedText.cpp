@@ -1,6 +1,9 @@
 #include "core/TypedText.h"
 
+#include "platform/MessageBox.h"
+
 #include <QChar>
+#include <QLineEdit>
 
 namespace TypedText {
 namespace {
@@ -103,6 +106,18 @@ QString RefusedText(const QString& field, char32_t ch)
 QString RefusedStoredText(const QString& field, char32_t ch, const QString& window)
 {
     return QStringLiteral("%1含有不允许的字符（%2），请在 %3 中改正").arg(field, CharacterName(ch), window);
+}
+
+bool LinesClean(std::initializer_list<std::pair<QLineEdit*, QString>> fields)
+{
+    for (const auto& [box, name] : fields)
+        if (const auto refused = FirstRefused(box->text(), Kind::OneLine)) {
+            MessageBox::critical(RefusedText(name, refused->character), MessageBox::kErrorTitle);
+            box->setFocus();
+            box->selectAll();
+            return false;
+        }
+    return true;
 }
 
 QString FieldName(const QString& caption)

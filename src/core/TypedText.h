@@ -1,6 +1,10 @@
 #pragma once
 #include <QString>
+#include <initializer_list>
 #include <optional>
+#include <utility>
+
+class QLineEdit;
 
 // What a text the user typed may hold, for every place that stores or writes
 // one: the same rule for the editor, the dictionary and template windows, the
@@ -38,6 +42,9 @@ QString RefusedText(const QString& field, char32_t ch);
 // The message for a value taken from what another window stores:
 // "科室含有不允许的字符（控制字符 U+001B），请在 科室设置 中改正".
 QString RefusedStoredText(const QString& field, char32_t ch, const QString& window);
+// A dialog's one-line boxes at its save, each with its field's name: true when every one is
+// clean; else the first refused is said (a critical box titled "错误"), focused and selected.
+bool LinesClean(std::initializer_list<std::pair<QLineEdit*, QString>> fields);
 // A label's caption as a field name: without blanks, full-width blanks and a trailing colon.
 QString FieldName(const QString& caption);
 }

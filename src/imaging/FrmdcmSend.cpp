@@ -81,14 +81,8 @@ void FrmdcmSend::LoadSendSettings()
 
 void FrmdcmSend::ButtnSave_Click()
 {
-    for (const auto& [box, name] :
-         {std::pair{TxtIp, QStringLiteral("服务器IP")}, std::pair{TxtTitle, QStringLiteral("服务器Title")}})
-        if (const auto refused = TypedText::FirstRefused(box->text(), TypedText::Kind::OneLine)) {
-            MessageBox::critical(TypedText::RefusedText(name, refused->character), MessageBox::kErrorTitle);
-            box->setFocus();
-            box->selectAll();
-            return;
-        }
+    if (!TypedText::LinesClean({{TxtIp, QStringLiteral("服务器IP")}, {TxtTitle, QStringLiteral("服务器Title")}}))
+        return;
     if (!NumberText::Parse(TxtPort->text())) {
         MessageBox::show(QStringLiteral("服务器端口号必须为数字"), MessageBox::kNoticeTitle,
                          MessageBox::Icon::Information, MessageBox::Buttons::Ok, this);

@@ -458,13 +458,8 @@ void Frmprintset::ButtnSave_Click()
     if (!ValidatePrintSettings())
         return;
     // The two texts typed into the mock-up, by the rule of what a typed text may hold.
-    for (const auto& [box, name] :
-         {std::pair{Txthead, QStringLiteral("报告页眉")}, std::pair{Txtfoot, QStringLiteral("报告页脚")}})
-        if (const auto refused = TypedText::FirstRefused(box->text(), TypedText::Kind::OneLine)) {
-            MessageBox::critical(TypedText::RefusedText(name, refused->character), MessageBox::kErrorTitle);
-            PrintLists::focusAndSelect(box);
-            return;
-        }
+    if (!TypedText::LinesClean({{Txthead, QStringLiteral("报告页眉")}, {Txtfoot, QStringLiteral("报告页脚")}}))
+        return;
     // Every key in one write: a file that cannot be written keeps all of its old values.
     using namespace PrintKey;
     IniFile ini = IniFile::forSaving(AppPaths::iniFile());
